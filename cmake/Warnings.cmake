@@ -1,0 +1,29 @@
+# One interface target carries the warning and sanitizer flags; every target links it.
+add_library(tq_options INTERFACE)
+target_compile_features(tq_options INTERFACE cxx_std_20)
+
+set(_tq_cxx_warnings -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wcast-align
+                     -Wunused -Woverloaded-virtual -Wformat=2 -Wno-format-nonliteral
+                     -Wimplicit-fallthrough)
+if(TQ_WERROR)
+  list(APPEND _tq_cxx_warnings -Werror)
+endif()
+target_compile_options(tq_options INTERFACE $<$<COMPILE_LANGUAGE:CXX>:${_tq_cxx_warnings}>)
+# nvcc hands the host warnings to the host compiler.
+string(REPLACE ";" "," _tq_xcompiler "${_tq_cxx_warnings}")
+target_compile_options(tq_options INTERFACE
+  $<$<COMPILE_LANGUAGE:CUDA>:-Xcompiler=${_tq_xcompiler}>
+  $<$<AND:$<COMPILE_LANGUAGE:CUDA>,$<BOOL:${TQ_WERROR}>>:-Werror=all-warnings>)
+
+if(TQ_SANITIZE)
+  target_compile_options(tq_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                              -fno-sanitize-recover=undefined)
+  target_link_options(tq_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(TQ_TSAN)
+  target_compile_options(tq_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tq_options INTERFACE -fsanitize=thread)
+endif()
+
+find_package(Threads REQUIRED)
+target_link_libraries(tq_options INTERFACE Threads::Threads)

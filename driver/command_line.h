@@ -1,0 +1,19 @@
+// Program start: the program's own folders and the command line.
+#pragma once
+
+#include <string>
+
+// Finds the file under which a program name exists: an absolute name is taken
+// as it is; a name with a folder part is joined to the current folder; a bare
+// name is searched in the folders of PATH. Returns 1 with the full path, or 0
+// with the name unchanged.
+int FindFileOnPath(const std::string& name, std::string* path);
+
+// Sets exeFolder (from the running executable, else from the program name),
+// dataFolder and the default library folders.
+void FindProgramFolders(const char* programName);
+
+// Reads the whole command line (argv[0] is the program). The input file is
+// opened as soon as its name is read. Prints the message of the first error
+// and returns 1; returns 0 when the command line is complete.
+int ParseCommandLine(int argc, const char* const* argv);

@@ -1,0 +1,37 @@
+#include "driver/run_main.h"
+
+#include <cstdio>
+#include <new>
+
+#include "driver/command_line.h"
+#include "driver/options.h"
+#include "language/compiler.h"
+
+int CreateCompiler() {
+  compiler = new (std::nothrow) Compiler;
+  if (compiler == nullptr || compiler->runControl == nullptr) {
+    printf("Error: Memory allocation failed (compiler of the embedded program language, %zu bytes).\n",
+           sizeof(Compiler));
+    return 1;
+  }
+  return 0;
+}
+
+namespace {
+
+// The start-up, in its order: own folders, defaults and constants, the
+// Compiler, the command line.
+int StartUp(int argc, const char* const* argv) {
+  FindProgramFolders(argc > 0 ? argv[0] : nullptr);
+  SetDefaultOptions();
+  if (int code = CreateCompiler()) return code;
+  return ParseCommandLine(argc, argv);
+}
+
+}  // namespace
+
+int RunMain(int argc, const char* const* argv) {
+  int code = StartUp(argc, argv);
+  fflush(stdout);
+  return code;
+}

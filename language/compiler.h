@@ -1,0 +1,122 @@
+// The one object of the embedded program language. It holds the language's
+// name tables, the global parameters and system variables, the per-program
+// records, and the flags of the hand-shake between the user-program thread and
+// the input reader. main creates it once at start-up and keeps it in
+// `compiler`; `activeCompiler` is the pointer through which the interpreter and
+// the built-ins reach it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+
+#include "core/containers.h"
+
+struct PROGRAMINFO;
+class CProgramCode;
+
+constexpr int kSystemVariableCount = 13;   // "@0".."@9", "IER", "AbsErr", "nEval"
+constexpr int kCommandLineVariables = 10;  // "@0".."@9"
+constexpr int kBuiltinCount = 94;
+constexpr int kOrdinaryBuiltinCount = 70;  // codes 0..69 take numbers only
+constexpr int kMaxGlobalParameters = 10000;
+constexpr int kMaxBuiltinArguments = 20;
+constexpr int kElementTypeCodes = 200;
+constexpr int kKindNameCount = 5;
+constexpr int kNameLength = 200;
+
+// Argument kinds of a special built-in (codes 70..93).
+enum ArgumentKind : uint8_t { kArgNumber = 0, kArgOutputVariable = 1, kArgArray = 2, kArgMatrix = 3 };
+
+struct ARGDESC {
+  int32_t count;                        // number of arguments
+  uint8_t kind[kMaxBuiltinArguments];   // ArgumentKind of each argument
+};
+
+struct GLOBALPARAM {
+  char name[64];
+};
+
+// Control record of the running user program, set up by main before a run.
+struct RUNCONTROL {
+  double lastResult;
+  int32_t errorState;          // -1 before a run
+  double errorValue;           // 0 before a run
+  int32_t errorInstruction;    // -1 before a run
+  int32_t program;             // -1: the program whose records are named here
+  PROGRAMINFO* info;
+  CProgramCode* code;
+  double startSeconds;         // start time of the run
+  std::atomic<uint8_t> running;           // cleared by the program thread
+  std::atomic<uint8_t> interruptRequest;  // set by the reader on Esc then Q
+};
+
+class Compiler {
+ public:
+  Compiler();
+  Compiler(const Compiler&) = delete;
+  Compiler& operator=(const Compiler&) = delete;
+  virtual ~Compiler();
+
+  // Value of system variable "@d" (d = 0..9) or of "IER", "AbsErr", "nEval" (10..12).
+  double& SystemVariable(int index) { return systemValues[index]; }
+  // The signature byte of built-in code (or of user program code - 94).
+  uint8_t SignatureByte(int code) const { return signatureBytes.Items<uint8_t>()[code]; }
+
+  char message[2000];                                   // numbered-message work buffer
+  char composition[4000];                               // run-time error composition buffer
+  char systemVariableNames[kSystemVariableCount][kNameLength];
+  char builtinNames[kBuiltinCount][kNameLength];
+  ARGDESC argumentDescriptors[kBuiltinCount];           // codes 70..93 only
+  int32_t repeatedEvaluation[kBuiltinCount];            // 1 for codes 74..84
+  char defaultNumberFormat[100];
+  char numberFormat[100];
+  CDynArray signatureBytes{1};                          // one byte per callable code
+  int32_t nGlobalParameters = 0;
+  int32_t nNewGlobalParameters = 0;
+  GLOBALPARAM globalParameterNames[kMaxGlobalParameters];
+  GLOBALPARAM* newGlobalParameters = nullptr;
+  double globalValues[kMaxGlobalParameters];
+  double systemValues[kSystemVariableCount];            // "@0".."@9", IER, AbsErr, nEval
+  std::atomic<int32_t> outputPending{0};
+  int32_t nPrograms = 0;
+  int32_t nArrays = 0;
+  int32_t nDeclaredArrays = 0;
+  int32_t nExternalFunctions = 0;
+  int32_t index_base = 1;
+  CStrArray programTexts;
+  double undefined;                                     // quiet NaN 0xFFF8000000000000
+  RUNCONTROL* runControl = nullptr;
+  int32_t callDepth = 0;
+  CStrArray stringConstants;
+  FILE* printFile = nullptr;
+  FILE* writeFile = nullptr;
+  FILE* readFile = nullptr;
+  std::atomic<int32_t> programInProgress{-1};
+  std::atomic<int32_t> outputLinesConsumed{-1};
+
+  // Hand-shake and keyboard flags shared with the user-program thread.
+  std::atomic<uint8_t> directiveOutputEnabled{1};
+  std::atomic<uint8_t> lineReady{0};
+  std::atomic<uint8_t> lastLineComplete{1};
+  std::atomic<uint8_t> acknowledged{0};
+  std::atomic<uint8_t> keyboardPollingAllowed{1};
+  std::atomic<uint8_t> escPressed{0};
+  std::atomic<uint8_t> timeWarningPrinted{0};
+  std::atomic<uint8_t> severeDiagnostic{0};
+
+  int32_t elementSizes[kElementTypeCodes];              // bytes per array element type code
+  char kindNames[kKindNameCount][2000];                 // global parameter, local parameter, ...
+
+ private:
+  void StoreNames();
+  void StoreArgumentDescriptors();
+  void StoreSignatureBytes();
+};
+
+// Signature byte of a callable with n arguments of the given kinds: 0 for none,
+// 255 for four or more, else sum of (min(kind, 4) + 1) * 5^i modulo 256.
+uint8_t SignatureByteOf(int nArguments, const uint8_t* kinds);
+
+extern Compiler* compiler;
+extern Compiler* activeCompiler;

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "platform/threads.h"
+#include "tests/support/test_paths.h"
+
+TEST(Paths, SplitJoinAndAbsolute) {
+  struct {
+    const char* path;
+    const char* folder;
+    const char* name;
+    const char* extension;
+  } cases[] = {
+      {"/a/b/input.txt", "/a/b/", "input", ".txt"},
+      {"input.txt", "", "input", ".txt"},
+      {"run/input", "run/", "input", ""},
+      {"dir.d/input", "dir.d/", "input", ""},
+      {"/x/.hidden", "/x/", ".hidden", ""},
+      {"a.b.c", "", "a.b", ".c"},
+  };
+  for (const auto& c : cases) {
+    std::string folder, name, extension;
+    SplitPath(c.path, &folder, &name, &extension);
+    EXPECT_EQ(folder, c.folder) << c.path;
+    EXPECT_EQ(name, c.name) << c.path;
+    EXPECT_EQ(extension, c.extension) << c.path;
+  }
+  EXPECT_EQ(JoinPath("a", "b"), "a/b");
+  EXPECT_EQ(JoinPath("a/", "b"), "a/b");
+  EXPECT_EQ(JoinPath("", "b"), "b");
+  EXPECT_EQ(WithTrailingSeparator("x"), "x/");
+  EXPECT_EQ(WithTrailingSeparator(""), "");
+  EXPECT_TRUE(IsAbsolutePath("/x"));
+  EXPECT_FALSE(IsAbsolutePath("x/y"));
+}
+
+TEST(Paths, FilesAndFolders) {
+  std::string scratch = MakeScratchFolder("platform-paths");
+  EXPECT_TRUE(FileExists(scratch));
+  EXPECT_FALSE(FileExists(scratch + "none"));
+  EXPECT_FALSE(FileExists(""));
+  EXPECT_TRUE(MakeFolder(scratch + "sub"));
+  EXPECT_TRUE(MakeFolder(scratch + "sub"));  // already there
+  ASSERT_TRUE(WriteTextFile(scratch + "file", "x"));
+  EXPECT_FALSE(MakeFolder(scratch + "file"));  // a file stands there
+  std::string current = CurrentFolder();
+  ASSERT_FALSE(current.empty());
+  EXPECT_EQ(current.back(), '/');
+  std::string exe;
+  ASSERT_TRUE(ExecutableFolderFromSystem(&exe));
+  EXPECT_TRUE(FileExists(exe + "platform_tests"));
+}
+
+namespace {
+void Increment(void* argument) { static_cast<std::atomic<int>*>(argument)->fetch_add(1, std::memory_order_release); }
+}  // namespace
+
+TEST(Threads, StartedThreadsRunTheirEntry) {
+  std::atomic<int> counter{0};
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(StartThread(Increment, &counter, i));
+  int64_t start = MillisecondsSinceStart();
+  while (counter.load(std::memory_order_acquire) < 8 && MillisecondsSinceStart() - start < 10000) YieldThread();
+  EXPECT_EQ(counter.load(), 8);
+}
+
+TEST(Clock, MonotonicAndAdvancing) {
+  int64_t before = MillisecondsSinceStart();
+  SleepMilliseconds(20);
+  int64_t after = MillisecondsSinceStart();
+  EXPECT_GE(after - before, 19);
+  EXPECT_GE(SecondsSinceStart() * 1000.0, static_cast<double>(after));
+}

@@ -1,0 +1,33 @@
+#include "tests/support/test_paths.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+#include "platform/paths.h"
+
+std::string SharedDataFolder() {
+  const char* value = std::getenv("TQ_SHARED_DATA");
+  return WithTrailingSeparator(value ? value : "../../shared/data");
+}
+
+std::string EndfFolder() { return SharedDataFolder() + "endf/"; }
+
+std::string MakeScratchFolder(const std::string& testName) {
+  // Test processes run in parallel: each call gets a folder of its own.
+  static std::random_device entropy;
+  std::string unique = testName + "-" + std::to_string(entropy()) + std::to_string(entropy());
+  std::filesystem::path folder = std::filesystem::temp_directory_path() / "trenqual-tests" / unique;
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::create_directories(folder, ignored);
+  return WithTrailingSeparator(folder.string());
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && ok;
+}

@@ -9,11 +9,12 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "core/containers.h"
-
-struct PROGRAMINFO;
-class CProgramCode;
+#include "language/program_code.h"
 
 constexpr int kSystemVariableCount = 13;   // "@0".."@9", "IER", "AbsErr", "nEval"
 constexpr int kCommandLineVariables = 10;  // "@0".."@9"
@@ -58,6 +59,28 @@ class Compiler {
   Compiler& operator=(const Compiler&) = delete;
   virtual ~Compiler();
 
+  // Checks a new name (mode 3: a program's name, with `*index` the program
+  // to leave out of the search) and reports a clash with an earlier global
+  // parameter, program or array through clashKind (0 none, else the kind
+  // 1..5). Returns 1 when the name may be used; else 0 with the reason in
+  // messageOut.
+  int CheckIdentifier(char* name, int mode, int* index, const char* label, char* messageOut, int* clashKind);
+  // Prints the diagnostic of a program (negative: the running program named
+  // by runControl) to standard output with its source line re-read from the
+  // input file; sets severeDiagnostic.
+  void PrintProgramDiagnostic(FILE* input, int program);
+  // Sets the diagnostic kind, line and text of a program from its error record.
+  void ComposeRuntimeError(PROGRAMINFO* info, CProgramCode* code, int runningProgram);
+  // The source line that a diagnostic concerns, re-read from the input file
+  // through its recorded position (the input position is restored).
+  std::string SourceLineText(FILE* input, const PROGRAMINFO* info, int program);
+
+  // Output of the running program in directive mode: appends text to the
+  // program's last output line (a new line when the last one is complete,
+  // recording sourceLine); each newline completes the line, hands it to the
+  // input reader and waits for its acknowledgement.
+  void WriteDirectiveOutput(const char* text, int sourceLine);
+
   // Value of system variable "@d" (d = 0..9) or of "IER", "AbsErr", "nEval" (10..12).
   double& SystemVariable(int index) { return systemValues[index]; }
   // The signature byte of built-in code (or of user program code - 94).
@@ -79,8 +102,8 @@ class Compiler {
   double globalValues[kMaxGlobalParameters];
   double systemValues[kSystemVariableCount];            // "@0".."@9", IER, AbsErr, nEval
   std::atomic<int32_t> outputPending{0};
-  int32_t nPrograms = 0;
-  int32_t nArrays = 0;
+  int32_t nArrays = 0;                                  // user arrays
+  int32_t ProgramCount() const { return static_cast<int32_t>(programs.size()); }
   int32_t nDeclaredArrays = 0;
   int32_t nExternalFunctions = 0;
   int32_t index_base = 1;
@@ -104,6 +127,9 @@ class Compiler {
   std::atomic<uint8_t> escPressed{0};
   std::atomic<uint8_t> timeWarningPrinted{0};
   std::atomic<uint8_t> severeDiagnostic{0};
+
+  // One record per PROGRAM, SUBROUTINE or PARAMETERS block, in input order.
+  std::vector<std::unique_ptr<PROGRAMRECORD>> programs;
 
   int32_t elementSizes[kElementTypeCodes];              // bytes per array element type code
   char kindNames[kKindNameCount][2000];                 // global parameter, local parameter, ...

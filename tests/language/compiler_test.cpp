@@ -24,7 +24,7 @@ TEST(Compiler, FreshObjectDefaults) {
   EXPECT_EQ(language->lastLineComplete.load(), 1);
   EXPECT_EQ(language->lineReady.load(), 0);
   EXPECT_EQ(language->keyboardPollingAllowed.load(), 1);
-  EXPECT_EQ(language->nPrograms, 0);
+  EXPECT_EQ(language->ProgramCount(), 0);
 }
 
 TEST(Compiler, NameTables) {

@@ -1,0 +1,173 @@
+// Elem: the atomic data of one element, loaded at set-up from the ENDF/B
+// electro-atomic, photo-atomic and atomic-relaxation files and from the
+// Compton-profile table, and only read afterwards. The records of all
+// elements form one array that is later copied whole to every device, so the
+// tables are fixed-size arrays; the few variable-length tables are host
+// pointers that the device copy replaces. Energies in eV, cross sections in
+// barn, cosines dimensionless.
+#pragma once
+
+#include <cstdint>
+
+#include "core/indexdata.h"
+
+// Capacities of the element tables.
+constexpr int kMaxSections = 40;              // electro-atomic cross-section sections
+constexpr int kMaxSectionPoints = 2000;       // points of a section (after merges)
+constexpr int kMaxSectionPointsRead = 1000;   // points of a section as read from ENDF
+constexpr int kMaxIonSubshells = kMaxSections - 3;  // subshells with ionization data
+constexpr int kMaxSpectrumEnergies = 10;      // incident energies of a spectrum family
+constexpr int kMaxSpectrumPoints = 160;       // points of one secondary or photon spectrum
+constexpr int kMaxElasticEnergies = 100;      // incident energies of elastic distributions
+constexpr int kMaxElasticPoints = 1000;       // points of one elastic distribution
+constexpr int kMaxLossPoints = 1000;          // bremsstrahlung energy-transfer table
+constexpr int kMaxSmallAnglePoints = 1000;    // small-angle share on the elastic grid
+constexpr int kMaxDesignator = 40;            // ENDF subshell designators 0..39
+constexpr int kMaxTransitions = 1000;         // transitions that fill one subshell
+constexpr int kMaxPhotoionPoints = 1100;      // photoionization table of one subshell
+constexpr int kMaxCoherentPoints = 3000;      // coherent cross section
+constexpr int kMaxPhotonPoints = 1000;        // incoherent, pair production, S(x), anomalous
+constexpr int kMaxFormFactorPoints = 1500;    // coherent form factor
+constexpr int kComptonMomenta = 31;           // momentum values of the Compton profiles
+constexpr int kPairEnergies = 12;             // photon energies of the pair-production tables
+constexpr int kPairTablePoints = 21;          // room of one pair-production table
+
+struct Elem {
+  int32_t Z;  // atomic number, 1..100
+
+  // ---- Electro-atomic cross sections: 0 elastic (large angle), 1 bremsstrahlung,
+  // 2 excitation, 3.. subshell ionization in file order.
+  double sectionEnergy[kMaxSections][kMaxSectionPoints];  // eV
+  double sectionCs[kMaxSections][kMaxSectionPoints];      // barn
+  double sectionSlope[kMaxSections][kMaxSectionPoints];   // lin-lin slope, last 0
+  double smallAngleStart;  // eV: where small-angle data replace the elastic grid
+  double smallAngleShare[kMaxSmallAnglePoints];       // small-angle share on section 0's grid
+  double smallAngleShareSlope[kMaxSmallAnglePoints];  // its lin-lin slopes
+  double excLossEnergy[kMaxSectionPoints];  // eV, the excitation cross-section grid
+  double excLoss[kMaxSectionPoints];        // mean energy loss by excitation, eV
+  double excLossSlope[kMaxSectionPoints];
+  double bremsLossEnergy[kMaxLossPoints];  // eV
+  double bremsLoss[kMaxLossPoints];        // mean photon energy, eV
+  double bremsLossSlope[kMaxLossPoints];
+
+  // ---- Secondary-electron spectra of subshell ionization and bremsstrahlung
+  // photon spectra: abscissa (eV), normalised density, cumulative (last 1),
+  // reciprocal normalised slope (last 0).
+  double ionSpecEnergy[kMaxIonSubshells][kMaxSpectrumEnergies];
+  double ionSpecX[kMaxIonSubshells][kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  double ionSpecPdf[kMaxIonSubshells][kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  double ionSpecCum[kMaxIonSubshells][kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  double ionSpecSlope[kMaxIonSubshells][kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  double bremsSpecEnergy[kMaxSpectrumEnergies];
+  double bremsSpecX[kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  double bremsSpecPdf[kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  double bremsSpecCum[kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  double bremsSpecSlope[kMaxSpectrumEnergies][kMaxSpectrumPoints];
+
+  // ---- Elastic angular distributions over the cosine.
+  double elasticEnergy[kMaxElasticEnergies];  // eV
+  int16_t elasticN[kMaxElasticEnergies];
+  int16_t elasticMedian[kMaxElasticEnergies];  // interval holding cumulative 0.5
+  double elasticCos[kMaxElasticEnergies][kMaxElasticPoints];
+  double elasticPdf[kMaxElasticEnergies][kMaxElasticPoints];
+  double elasticCum[kMaxElasticEnergies][kMaxElasticPoints];
+  double elasticSlope[kMaxElasticEnergies][kMaxElasticPoints];
+
+  // ---- Counts of the electro-atomic tables.
+  int16_t sectionN[kMaxSections];
+  int16_t excLossN;
+  int16_t ionSpecNE[kMaxIonSubshells];
+  int16_t bremsSpecNE;
+  int16_t elasticNE;
+  int16_t ionSpecN[kMaxIonSubshells][kMaxSpectrumEnergies];
+  int16_t bremsSpecN[kMaxSpectrumEnergies];
+  int16_t ionSpecMedian[kMaxIonSubshells][kMaxSpectrumEnergies];
+  int16_t bremsSpecMedian[kMaxSpectrumEnergies];
+  int16_t bremsLossN;
+  int32_t nSections;   // electro-atomic sections read
+  int32_t nSubshells;  // nSections - 3
+
+  // ---- Small-angle elastic model constants.
+  double screeningEta0;     // eV^2
+  double screeningCoulomb;  // dimensionless
+
+  // ---- Atomic relaxation, by ENDF subshell designator unless said otherwise.
+  double bindingEnergy[kMaxDesignator];  // eV
+  double transEnergy[kMaxDesignator][kMaxTransitions];  // eV
+  double transProb[kMaxDesignator][kMaxTransitions];    // normalised per subshell
+  double transCum[kMaxDesignator][kMaxTransitions];     // running sum, last 1
+  int16_t subshellDesignator[kMaxDesignator];  // designators in file order
+  int16_t occupancy[kMaxDesignator];           // electrons (rounded)
+  int16_t profileIndex[kMaxDesignator];        // 1-based Compton profile used
+  int16_t nTransitions[kMaxDesignator];
+  int16_t transFill[kMaxDesignator][kMaxTransitions];  // designator filling the vacancy
+  int16_t transEmit[kMaxDesignator][kMaxTransitions];  // Auger emitter, 0 radiative
+  double atomicMass;   // eV (atom rest energy)
+  double partialConc;  // simple geometry: number density of the element in the layer
+  double cumOccupancy[kMaxDesignator];  // running electron fraction in file order, last 1
+
+  // ---- Photo-atomic cross sections and factors: abscissa, value, their
+  // natural logarithms and log-log exponents (lin-lin where said).
+  double photoionEnergy[kMaxDesignator][kMaxPhotoionPoints];  // eV, file order
+  double photoionCs[kMaxDesignator][kMaxPhotoionPoints];      // barn
+  double photoionLnEnergy[kMaxDesignator][kMaxPhotoionPoints];
+  double photoionLnCs[kMaxDesignator][kMaxPhotoionPoints];
+  double photoionSlope[kMaxDesignator][kMaxPhotoionPoints];
+  double pePar[kMaxDesignator];  // photoelectron angular parameter, 1/angstrom^2
+  double cohEnergy[kMaxCoherentPoints], cohCs[kMaxCoherentPoints];
+  double cohLnEnergy[kMaxCoherentPoints], cohLnCs[kMaxCoherentPoints];
+  double cohSlope[kMaxCoherentPoints];
+  double incohEnergy[kMaxPhotonPoints], incohCs[kMaxPhotonPoints];
+  double incohLnEnergy[kMaxPhotonPoints], incohLnCs[kMaxPhotonPoints];
+  double incohSlope[kMaxPhotonPoints];
+  // Form factor and S(x) over x = sin(theta/2)/lambda (1/angstrom): lin-lin on
+  // the first interval, log-log after.
+  double ffX[kMaxFormFactorPoints], ff[kMaxFormFactorPoints];
+  double ffLnX[kMaxFormFactorPoints], ffLnY[kMaxFormFactorPoints];
+  double ffSlope[kMaxFormFactorPoints];
+  double sfX[kMaxPhotonPoints], sf[kMaxPhotonPoints];
+  double sfLnX[kMaxPhotonPoints], sfLnY[kMaxPhotonPoints];
+  double sfSlope[kMaxPhotonPoints];
+  double anomImagX[kMaxPhotonPoints], anomImag[kMaxPhotonPoints];  // lin-lin
+  double anomImagSlope[kMaxPhotonPoints];
+  double anomRealX[kMaxPhotonPoints], anomReal[kMaxPhotonPoints];  // lin-lin
+  double anomRealSlope[kMaxPhotonPoints];
+  // Pair production: lin-lin on the first interval, log-log after.
+  double ppEnergy[kMaxPhotonPoints], ppCs[kMaxPhotonPoints];
+  double ppLnEnergy[kMaxPhotonPoints], ppLnCs[kMaxPhotonPoints];
+  double ppSlope[kMaxPhotonPoints];
+  int16_t photoionN[kMaxDesignator];
+  int16_t cohN, incohN, ffN, sfN, anomImagN, anomRealN, ppN;
+
+  // ---- Host tables of variable length (owned; see FreeElementTables).
+  // Photoelectron angular distributions: per subshell (file order), per
+  // photoionization energy, a table of pe_angularDistr_nPoints entries.
+  double*** peAngCos;
+  double*** peAngPdf;
+  double*** peAngCum;
+  double*** peAngSlope;
+  int16_t** peAngMedian;
+  // Pair production: share x of the kinetic energy given to the electron, per
+  // photon energy of the fixed list, kPairTablePoints entries of room each.
+  double** ppSpecX;
+  double** ppSpecPdf;
+  double** ppSpecCum;
+  double** ppSpecSlope;
+  int16_t* ppSpecN;
+  int16_t* ppSpecMedian;
+  // Compton profiles J(q), q in atomic units: the momentum grid and one row
+  // per profile shell (normalised J, cumulative, reciprocal slopes).
+  double* profileQ;
+  double** profileJ;
+  double** profileCum;
+  double** profileSlope;
+  int16_t* profileMedian;
+  int16_t nProfiles;
+
+  // ---- Fast indexes of the element's grids.
+  INDEXDATA excLossIndex;                                       // excLossEnergy
+  INDEXDATA ionSpecEnergyIndex[kMaxIonSubshells];               // ionSpecEnergy[s]
+  INDEXDATA ionSpecCumIndex[kMaxIonSubshells][kMaxSpectrumEnergies];  // ionSpecCum[s][e]
+  INDEXDATA elasticEnergyIndex;                                 // elasticEnergy
+  INDEXDATA elasticCumIndex[kMaxElasticEnergies];               // elasticCum[e]
+};

@@ -1,0 +1,154 @@
+#include "driver/data/element_loader.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "driver/data/fast_index.h"
+#include "driver/data/load_steps.h"
+#include "platform/clock.h"
+
+namespace {
+
+const char* const kSymbols[101] = {
+    "",   "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si",
+    "P",  "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu",
+    "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru",
+    "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr",
+    "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",
+    "Re", "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac",
+    "Th", "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm"};
+
+constexpr double kFineStructure = 1.0 / 137.03599976;
+constexpr double kRestEnergy = 0.000548579911 * 931494013.0;  // eV
+
+void BuildIndex(const double* grid, int n, int type, int exponent, double low, double high,
+                bool excludeFirst, INDEXDATA* index) {
+  index->indexType = type;
+  index->exponent = exponent;
+  BuildFastIndex(grid, n, index, low, high, excludeFirst);
+}
+
+template <typename T>
+void DeleteRows(T** rows, int count) {
+  if (!rows) return;
+  for (int i = 0; i < count; ++i) delete[] rows[i];
+  delete[] rows;
+}
+
+}  // namespace
+
+const char* ElementSymbol(int z) { return z >= 1 && z <= 100 ? kSymbols[z] : "?"; }
+
+void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+  const double emin = options.minEnergy, emax = options.maxEnergy;
+  BuildIndex(elem->excLossEnergy, elem->excLossN, options.excEIndexType, options.excEIndexExponent,
+             emin, emax, false, &elem->excLossIndex);
+  for (int s = 0; s < elem->nSubshells; ++s) {
+    BuildIndex(elem->ionSpecEnergy[s], elem->ionSpecNE[s], options.ionEIndexType,
+               options.ionEIndexExponent, emin, emax, false, &elem->ionSpecEnergyIndex[s]);
+    for (int e = 0; e < elem->ionSpecNE[s]; ++e)
+      BuildIndex(elem->ionSpecCum[s][e], elem->ionSpecN[s][e], options.ionSecECdfIndexType,
+                 options.ionSecECdfIndexExponent, 0.0, 1.0, options.ionSecECdfExcludeFirst,
+                 &elem->ionSpecCumIndex[s][e]);
+  }
+  if (options.elastic == 0) return;
+  BuildIndex(elem->elasticEnergy, elem->elasticNE, options.elasticEIndexType,
+             options.elasticEIndexExponent, emin, emax, false, &elem->elasticEnergyIndex);
+  for (int e = 0; e < elem->elasticNE; ++e)
+    BuildIndex(elem->elasticCum[e], elem->elasticN[e], options.elasticCdfIndexType,
+               options.elasticCdfIndexExponent, 0.0, 1.0, options.elasticCdfExcludeFirst,
+               &elem->elasticCumIndex[e]);
+}
+
+int LoadElement(int z, const ELEMENTLOADOPTIONS& options, Elem* elem) {
+  elem->Z = z;
+  // Element constants of the screened Rutherford small-angle elastic model.
+  elem->screeningEta0 = 0.5 * std::pow(kFineStructure * kRestEnergy / 0.885, 2) *
+                        std::pow(static_cast<double>(z), 2.0 / 3.0);
+  elem->screeningCoulomb = 3.76 * std::pow(kFineStructure * z, 2);
+  if (ReadElectroAtomicFile(options, elem) != 0) return 1;
+  BuildElementIndexes(options, elem);
+  if (ReadRelaxationFile(options, elem) != 0) return 1;
+  if (options.incohDoppler != 0 && ReadComptonProfiles(options, elem) != 0) return 1;
+  if (options.peAngularDistr != 0) ComputePhotoelectronParameters(elem);
+  return ReadPhotoAtomicFile(options, elem);
+}
+
+int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
+                 Elem* elems) {
+  double lastProgress = MillisecondsSinceStart() * 0.001;
+  size_t progressLength = 0;
+  for (int i = 0; i < count; ++i) {
+    const int z = atomicNumbers[i];
+    const double now = MillisecondsSinceStart() * 0.001;
+    if (now - lastProgress > 1.0) {
+      char text[128];
+      std::snprintf(text, sizeof text, "Reading the cross section data for %s (Z = %d)...",
+                    ElementSymbol(z), z);
+      std::string line = text;
+      if (line.size() < progressLength) line.append(progressLength - line.size(), ' ');
+      progressLength = line.size();
+      std::printf("%s\r", line.c_str());
+      std::fflush(stdout);
+      lastProgress = now;
+    }
+    if (LoadElement(z, options, &elems[i]) != 0) return 1;
+  }
+  if (progressLength > 0) std::printf("%s\r", std::string(progressLength, ' ').c_str());
+  return 0;
+}
+
+void FreeElementTables(Elem* elem) {
+  FreeFastIndex(&elem->excLossIndex);
+  FreeFastIndex(&elem->elasticEnergyIndex);
+  for (INDEXDATA& index : elem->ionSpecEnergyIndex) FreeFastIndex(&index);
+  for (auto& row : elem->ionSpecCumIndex)
+    for (INDEXDATA& index : row) FreeFastIndex(&index);
+  for (INDEXDATA& index : elem->elasticCumIndex) FreeFastIndex(&index);
+  if (elem->peAngCos) {
+    for (int s = 0; s < elem->nSubshells; ++s) {
+      DeleteRows(elem->peAngCos[s], elem->photoionN[s]);
+      DeleteRows(elem->peAngPdf[s], elem->photoionN[s]);
+      DeleteRows(elem->peAngCum[s], elem->photoionN[s]);
+      DeleteRows(elem->peAngSlope[s], elem->photoionN[s]);
+      delete[] elem->peAngMedian[s];
+    }
+    delete[] elem->peAngCos;
+    delete[] elem->peAngPdf;
+    delete[] elem->peAngCum;
+    delete[] elem->peAngSlope;
+    delete[] elem->peAngMedian;
+  }
+  DeleteRows(elem->ppSpecX, kPairEnergies);
+  DeleteRows(elem->ppSpecPdf, kPairEnergies);
+  DeleteRows(elem->ppSpecCum, kPairEnergies);
+  DeleteRows(elem->ppSpecSlope, kPairEnergies);
+  delete[] elem->ppSpecN;
+  delete[] elem->ppSpecMedian;
+  delete[] elem->profileQ;
+  DeleteRows(elem->profileJ, elem->nProfiles);
+  DeleteRows(elem->profileCum, elem->nProfiles);
+  DeleteRows(elem->profileSlope, elem->nProfiles);
+  delete[] elem->profileMedian;
+  elem->peAngCos = elem->peAngPdf = elem->peAngCum = elem->peAngSlope = nullptr;
+  elem->peAngMedian = nullptr;
+  elem->ppSpecX = elem->ppSpecPdf = elem->ppSpecCum = elem->ppSpecSlope = nullptr;
+  elem->ppSpecN = elem->ppSpecMedian = nullptr;
+  elem->profileQ = nullptr;
+  elem->profileJ = elem->profileCum = elem->profileSlope = nullptr;
+  elem->profileMedian = nullptr;
+}
+
+double MeanAtomicMass(double* fractions, const double* atomicMasses, int count) {
+  if (count > 0 && fractions[0] < 0.0) {
+    // Mass fractions become atom fractions: |f_i| / A_i, normalised.
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) sum += std::fabs(fractions[i]) / atomicMasses[i];
+    for (int i = 0; i < count; ++i) fractions[i] = std::fabs(fractions[i]) / atomicMasses[i] / sum;
+  }
+  double mean = 0.0;
+  for (int i = 0; i < count; ++i) mean += fractions[i] * atomicMasses[i];
+  return 1000.0 * mean;
+}

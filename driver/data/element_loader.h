@@ -1,0 +1,63 @@
+// Loading of the atomic data of the elements of a problem into Elem records:
+// the per-element loop with its progress line, and the settings it reads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/elem.h"
+
+// The run options that the element loader reads. Defaults are those of a run
+// whose input sets none of them (after the consistency checks settled them).
+struct ELEMENTLOADOPTIONS {
+  std::string endfFolder = "ENDF/";  // ENDF/B library folder, with trailing '/'
+  std::string dataFolder;            // program data folder ("ComptonProfiles.dat")
+  double minEnergy = 1000.0;         // eV: lowest cutoff energy of the problem (Emin)
+  double maxEnergy = 1.0e7;          // eV: highest particle energy of the problem (Emax)
+  // Elastic scattering.
+  int elastic = 1;               // ELASTIC: elastic scattering simulated
+  int elasticDpw = 1;            // ELASTIC_DPW: partial-wave data replace the ENDF data
+  int elasticSmallAngle = 0;     // ELASTIC_SMALL_ANGLE: small-angle treatment 0..3
+  double elasticPdfError = 0.1;  // ELASTIC_PDF_ERROR (thinning when positive)
+  double elasticCdfStep = 0.01;  // ELASTIC_CDF_STEP
+  double elasticCdfCutoff = 1e-12;  // ELASTIC_CDF_CUTOFF
+  // Photons.
+  int incohDoppler = 1;              // INCOH_DOPPLER: read the Compton profiles
+  int peAngularDistr = 1;            // PE_ANGULAR_DISTR (nonIsotropicPE)
+  int peAngularDistrN = 21;          // PE_ANGULAR_DISTR_N (pe_angularDistr_nPoints)
+  double peAngularDistrThr = 50000;  // PE_ANGULAR_DISTR_THR, eV (pe_angularDistrThr)
+  int ppEnergyDistr = 1;             // PP_ENERGY_DISTR (nonUniformPPenergy)
+  // Requested fast indexes (type, largest exponent, first point excluded).
+  int elasticEIndexType = -2, elasticEIndexExponent = 17;
+  int elasticCdfIndexType = -2, elasticCdfIndexExponent = 18;
+  bool elasticCdfExcludeFirst = true;
+  int excEIndexType = -2, excEIndexExponent = 17;
+  int ionEIndexType = -2, ionEIndexExponent = 17;
+  int ionSecECdfIndexType = -4, ionSecECdfIndexExponent = 18;
+  bool ionSecECdfExcludeFirst = false;
+};
+
+// Photon energies of the pair-production sharing tables (eV).
+extern const double pp_Eprim[kPairEnergies];
+// Leading entries of pp_Eprim that have tables (set while elements load).
+extern int16_t n_pp_Eprim;
+
+// Chemical symbol of element Z (1..100).
+const char* ElementSymbol(int z);
+
+// Loads element Z into *elem (which must be zero-initialised). Prints the
+// exact message on the console and returns 1 on a data error; 0 on success.
+int LoadElement(int z, const ELEMENTLOADOPTIONS& options, Elem* elem);
+
+// Loads the elements of a problem, one record per atomic number, with the
+// once-a-second progress line. Returns 0 or the failing element's code.
+int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
+                 Elem* elems);
+
+// Releases the host tables and indexes that loading allocated.
+void FreeElementTables(Elem* elem);
+
+// Mean atomic mass of a mixture, 1000 x sum f_i A_i (A in the unit of
+// Elem::atomicMass). Negative first fraction: the fractions are mass
+// fractions and are turned into atom fractions in place first.
+double MeanAtomicMass(double* fractions, const double* atomicMasses, int count);

@@ -31,6 +31,7 @@ constexpr int kMaxFormFactorPoints = 1500;    // coherent form factor
 constexpr int kComptonMomenta = 31;           // momentum values of the Compton profiles
 constexpr int kPairEnergies = 12;             // photon energies of the pair-production tables
 constexpr int kPairTablePoints = 21;          // room of one pair-production table
+constexpr int kMaxBremsAngularPoints = 256;   // cosines of one bremsstrahlung angular table
 
 struct Elem {
   int32_t Z;  // atomic number, 1..100
@@ -86,6 +87,17 @@ struct Elem {
   int16_t bremsLossN;
   int32_t nSections;   // electro-atomic sections read
   int32_t nSubshells;  // nSections - 3
+
+  // ---- Bremsstrahlung photon angular distributions (host tables, allocated
+  // when the angular distribution is in use): per electron energy e of the
+  // photon spectra and photon energy k of spectrum e, a density over the
+  // cosine of the emission angle in the five-part sampling form.
+  double*** bremsAngCos;     // [e][k] -> cosines, increasing
+  double*** bremsAngPdf;     // [e][k] -> normalised densities
+  double*** bremsAngCum;     // [e][k] -> cumulative integral, 0 .. exactly 1
+  double*** bremsAngSlope;   // [e][k] -> reciprocal normalised lin-lin slopes, last 0
+  int32_t** bremsAngN;       // [e][k] -> point count (2..256)
+  int16_t** bremsAngMedian;  // [e][k] -> interval holding cumulative 0.5
 
   // ---- Small-angle elastic model constants.
   double screeningEta0;     // eV^2
@@ -163,6 +175,19 @@ struct Elem {
   double** profileSlope;
   int16_t* profileMedian;
   int16_t nProfiles;
+
+  // ---- Positron data: cross sections on the grid of each electron section
+  // (the electron values where no positron data replace them: partial-wave
+  // elastic in row 0, DWBA ionization in rows 3..), and the partial-wave
+  // elastic angular distributions of positrons.
+  double sectionCsPositron[kMaxSections][kMaxSectionPoints];     // barn
+  double sectionSlopePositron[kMaxSections][kMaxSectionPoints];  // lin-lin slope, last 0
+  int16_t elasticNPositron[kMaxElasticEnergies];
+  int16_t elasticMedianPositron[kMaxElasticEnergies];
+  double elasticCosPositron[kMaxElasticEnergies][kMaxElasticPoints];
+  double elasticPdfPositron[kMaxElasticEnergies][kMaxElasticPoints];
+  double elasticCumPositron[kMaxElasticEnergies][kMaxElasticPoints];
+  double elasticSlopePositron[kMaxElasticEnergies][kMaxElasticPoints];
 
   // ---- Fast indexes of the element's grids.
   INDEXDATA excLossIndex;                                       // excLossEnergy

@@ -9,6 +9,7 @@
 #include "core/text.h"
 #include "driver/option_parsers.h"
 #include "driver/options.h"
+#include "driver/run_directives.h"
 #include "driver/value_forms.h"
 #include "language/compiler.h"
 #include "platform/paths.h"
@@ -237,6 +238,7 @@ int ReadKeywordValue([[maybe_unused]] SCAN& scan, int keyword, const char* value
     case kE:
       if (ReadExactNumber(value, &runOptions.sourceEnergy) && runOptions.sourceEnergy >= 0.0) {
         runOptions.sourceEnergyGiven = given.E = true;
+        SetCommandLineEnergy(runOptions.sourceEnergy);
         return 0;
       }
       printf("Error: Invalid energy value \"%s\".\n", value);

@@ -4,7 +4,9 @@
 #include <new>
 
 #include "driver/command_line.h"
+#include "driver/input_passes.h"
 #include "driver/options.h"
+#include "driver/problem_reset.h"
 #include "language/compiler.h"
 
 int CreateCompiler() {
@@ -24,6 +26,7 @@ namespace {
 int StartUp(int argc, const char* const* argv) {
   FindProgramFolders(argc > 0 ? argv[0] : nullptr);
   SetDefaultOptions();
+  ResetProblemDirectives();
   if (int code = CreateCompiler()) return code;
   return ParseCommandLine(argc, argv);
 }
@@ -32,6 +35,7 @@ int StartUp(int argc, const char* const* argv) {
 
 int RunMain(int argc, const char* const* argv) {
   int code = StartUp(argc, argv);
+  if (code == 0) code = RunInputPasses(argc, argv);
   fflush(stdout);
   return code;
 }

@@ -41,3 +41,12 @@ int32_t PlainInteger(const char* text) {
   if (v < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(v);
 }
+
+double LenientNumber(const char* text) { return std::strtod(text, nullptr); }
+
+bool ReadKeywordNumber(const char* text, int32_t* number) {
+  double v = 0.0;
+  if (!ReadExactNumber(text, &v) || !(v > 0.5 && v < 2147483647.5)) return false;
+  *number = static_cast<int32_t>(RoundCount(v));
+  return true;
+}

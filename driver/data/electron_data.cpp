@@ -97,7 +97,7 @@ int ExtendElasticToForward(Elem* elem, int e, bool* negativeWarned) {
   if (yForward < 0.0 && !*negativeWarned) {
     std::printf("Warning: The probability density function of the cosine of the elastic "
                 "scattering angle for %s (Z = %d) at E = %g eV is negative at small angles.\n",
-                ElementSymbol(elem->Z), elem->Z, elem->elasticEnergy[e]);
+                elementSymbol[elem->Z], elem->Z, elem->elasticEnergy[e]);
     *negativeWarned = true;
   }
   return 0;
@@ -141,7 +141,7 @@ int ReadElasticDistributions(ENDFREADER* reader, const ELEMENTLOADOPTIONS& optio
       if (std::fabs(x[count - 1] / kLastElasticCosine - 1.0) > 1e-12) {
         std::printf("\nError: The last value of the scattering angle cosine for %s (Z = %d) at "
                     "E = %g eV is not equal to 0.999999.\n",
-                    ElementSymbol(elem->Z), elem->Z, elem->elasticEnergy[e]);
+                    elementSymbol[elem->Z], elem->Z, elem->elasticEnergy[e]);
         return 1;
       }
       if (options.elasticSmallAngle == 0 && ExtendElasticToForward(elem, e, &negativeWarned) != 0)
@@ -149,6 +149,8 @@ int ReadElasticDistributions(ENDFREADER* reader, const ELEMENTLOADOPTIONS& optio
     }
     elem->elasticMedian[e] = MedianInterval(elem->elasticCum[e], elem->elasticN[e]);
   }
+  if (checkLastCosine && options.elasticSmallAngle >= 1 && options.elasticSmallAngle <= 3)
+    return CompleteSmallAngleElastic(options, viii ? 23525 : 23526, elem);
   return 0;
 }
 
@@ -195,6 +197,8 @@ int ReadExcitationLoss(ENDFREADER* reader, Elem* elem) {
   return 0;
 }
 
+}  // namespace
+
 int ReadIonizationSpectra(ENDFREADER* reader, Elem* elem) {
   if (FindEndfSection(reader, 26534, false) != 0) return EndfFormatError(reader->sectionCode);
   int s = 0;
@@ -225,8 +229,6 @@ int ReadIonizationSpectra(ENDFREADER* reader, Elem* elem) {
   return 0;
 }
 
-}  // namespace
-
 int CheckOneRangeLine(const ENDFREADER& reader, int law, int maxPoints, const char* lawMessage,
                       int* np) {
   if (EndfIntField(reader.line, 2) != law) {
@@ -250,16 +252,27 @@ int EndfFileMissing(const std::string& name) {
   return 1;
 }
 
-int ReadElectroAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const Elem& elem,
+                          ENDFREADER* reader) {
   char name[1024];
   std::snprintf(name, sizeof name, "%selectrons/e-%03d_%s_000.endf", options.endfFolder.c_str(),
-                elem->Z, ElementSymbol(elem->Z));
+                elem.Z, elementSymbol[elem.Z]);
+  if (!OpenEndfFile(name, reader)) return EndfFileMissing(name);
+  return 0;
+}
+
+int ReadElectroAtomicSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, Elem* elem) {
+  int code = ReadCrossSections(reader, elem);
+  if (code == 0) code = ReadElasticDistributions(reader, options, elem);
+  if (code == 0) code = ReadBremsstrahlung(reader, elem);
+  if (code == 0) code = ReadExcitationLoss(reader, elem);
+  return code;
+}
+
+int ReadElectroAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   ENDFREADER reader;
-  if (!OpenEndfFile(name, &reader)) return EndfFileMissing(name);
-  int code = ReadCrossSections(&reader, elem);
-  if (code == 0) code = ReadElasticDistributions(&reader, options, elem);
-  if (code == 0) code = ReadBremsstrahlung(&reader, elem);
-  if (code == 0) code = ReadExcitationLoss(&reader, elem);
+  if (OpenElectroAtomicFile(options, *elem, &reader) != 0) return 1;
+  int code = ReadElectroAtomicSections(&reader, options, elem);
   if (code == 0) code = ReadIonizationSpectra(&reader, elem);
   CloseEndfFile(&reader);
   return code;

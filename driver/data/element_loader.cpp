@@ -5,23 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "driver/data/aux_electron_data.h"
 #include "driver/data/fast_index.h"
 #include "driver/data/load_steps.h"
 #include "platform/clock.h"
 
 namespace {
-
-const char* const kSymbols[101] = {
-    "",   "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si",
-    "P",  "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu",
-    "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru",
-    "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr",
-    "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",
-    "Re", "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac",
-    "Th", "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm"};
-
-constexpr double kFineStructure = 1.0 / 137.03599976;
-constexpr double kRestEnergy = 0.000548579911 * 931494013.0;  // eV
 
 void BuildIndex(const double* grid, int n, int type, int exponent, double low, double high,
                 bool excludeFirst, INDEXDATA* index) {
@@ -37,9 +26,27 @@ void DeleteRows(T** rows, int count) {
   delete[] rows;
 }
 
-}  // namespace
+void FreeBremsAngular(Elem* elem) {
+  if (!elem->bremsAngN) return;
+  for (int e = 0; e < elem->bremsSpecNE; ++e) {
+    const int nk = elem->bremsSpecN[e];
+    DeleteRows(elem->bremsAngCos[e], nk);
+    DeleteRows(elem->bremsAngPdf[e], nk);
+    DeleteRows(elem->bremsAngCum[e], nk);
+    DeleteRows(elem->bremsAngSlope[e], nk);
+  }
+  DeleteRows(elem->bremsAngCos, 0);
+  DeleteRows(elem->bremsAngPdf, 0);
+  DeleteRows(elem->bremsAngCum, 0);
+  DeleteRows(elem->bremsAngSlope, 0);
+  DeleteRows(elem->bremsAngN, elem->bremsSpecNE);
+  DeleteRows(elem->bremsAngMedian, elem->bremsSpecNE);
+  elem->bremsAngCos = elem->bremsAngPdf = elem->bremsAngCum = elem->bremsAngSlope = nullptr;
+  elem->bremsAngN = nullptr;
+  elem->bremsAngMedian = nullptr;
+}
 
-const char* ElementSymbol(int z) { return z >= 1 && z <= 100 ? kSymbols[z] : "?"; }
+}  // namespace
 
 void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   const double emin = options.minEnergy, emax = options.maxEnergy;
@@ -63,13 +70,32 @@ void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, Elem* elem) {
 }
 
 int LoadElement(int z, const ELEMENTLOADOPTIONS& options, Elem* elem) {
+  return LoadElement(z, options, nullptr, -1, elem);
+}
+
+int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
+                Elem* elem) {
   elem->Z = z;
   // Element constants of the screened Rutherford small-angle elastic model.
-  elem->screeningEta0 = 0.5 * std::pow(kFineStructure * kRestEnergy / 0.885, 2) *
+  const PHYSICALCONSTANTS& k = options.constants;
+  elem->screeningEta0 = 0.5 * std::pow(k.fineStr * k.restEn / 0.885, 2) *
                         std::pow(static_cast<double>(z), 2.0 / 3.0);
-  elem->screeningCoulomb = 3.76 * std::pow(kFineStructure * z, 2);
-  if (ReadElectroAtomicFile(options, elem) != 0) return 1;
+  elem->screeningCoulomb = 3.76 * std::pow(k.fineStr * z, 2);
+  // Electro-atomic file with the auxiliary data between its sections.
+  ENDFREADER reader;
+  if (OpenElectroAtomicFile(options, *elem, &reader) != 0) return 1;
+  int code = ReadElectroAtomicSections(&reader, options, elem);
+  if (code == 0 && aux) code = LoadAuxiliaryElectronData(options, aux, elementIndex, elem);
+  if (code == 0 && !aux) CopyPositronRows(elem);
+  if (code == 0 && options.outputCs != 0) code = WriteElementCrossSectionFiles(options, *elem);
+  if (code == 0) code = ReadIonizationSpectra(&reader, elem);
+  CloseEndfFile(&reader);
+  if (code != 0) return 1;
   BuildElementIndexes(options, elem);
+  if (aux && options.bremsAngularDistr > 0 &&
+      ReadBremsAngularDistributions(options, &aux->files, elem) != 0)
+    return 1;
+  // Relaxation, Compton profiles and photo-atomic data.
   if (ReadRelaxationFile(options, elem) != 0) return 1;
   if (options.incohDoppler != 0 && ReadComptonProfiles(options, elem) != 0) return 1;
   if (options.peAngularDistr != 0) ComputePhotoelectronParameters(elem);
@@ -78,6 +104,11 @@ int LoadElement(int z, const ELEMENTLOADOPTIONS& options, Elem* elem) {
 
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
                  Elem* elems) {
+  return LoadElements(atomicNumbers, count, options, nullptr, elems);
+}
+
+int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
+                 AUXELECTRONDATA* aux, Elem* elems) {
   double lastProgress = MillisecondsSinceStart() * 0.001;
   size_t progressLength = 0;
   for (int i = 0; i < count; ++i) {
@@ -86,7 +117,7 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
     if (now - lastProgress > 1.0) {
       char text[128];
       std::snprintf(text, sizeof text, "Reading the cross section data for %s (Z = %d)...",
-                    ElementSymbol(z), z);
+                    elementSymbol[z], z);
       std::string line = text;
       if (line.size() < progressLength) line.append(progressLength - line.size(), ' ');
       progressLength = line.size();
@@ -94,13 +125,14 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
       std::fflush(stdout);
       lastProgress = now;
     }
-    if (LoadElement(z, options, &elems[i]) != 0) return 1;
+    if (LoadElement(z, options, aux, i, &elems[i]) != 0) return 1;
   }
   if (progressLength > 0) std::printf("%s\r", std::string(progressLength, ' ').c_str());
   return 0;
 }
 
 void FreeElementTables(Elem* elem) {
+  FreeBremsAngular(elem);
   FreeFastIndex(&elem->excLossIndex);
   FreeFastIndex(&elem->elasticEnergyIndex);
   for (INDEXDATA& index : elem->ionSpecEnergyIndex) FreeFastIndex(&index);

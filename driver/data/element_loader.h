@@ -6,6 +6,8 @@
 #include <string>
 
 #include "core/elem.h"
+#include "core/elements.h"
+#include "core/physical_constants.h"
 
 // The run options that the element loader reads. Defaults are those of a run
 // whose input sets none of them (after the consistency checks settled them).
@@ -14,6 +16,8 @@ struct ELEMENTLOADOPTIONS {
   std::string dataFolder;            // program data folder ("ComptonProfiles.dat")
   double minEnergy = 1000.0;         // eV: lowest cutoff energy of the problem (Emin)
   double maxEnergy = 1.0e7;          // eV: highest particle energy of the problem (Emax)
+  // Physical constants of the run (fine-structure constant, rest energies).
+  PHYSICALCONSTANTS constants = ComputePhysicalConstants();
   // Elastic scattering.
   int elastic = 1;               // ELASTIC: elastic scattering simulated
   int elasticDpw = 1;            // ELASTIC_DPW: partial-wave data replace the ENDF data
@@ -27,6 +31,13 @@ struct ELEMENTLOADOPTIONS {
   int peAngularDistrN = 21;          // PE_ANGULAR_DISTR_N (pe_angularDistr_nPoints)
   double peAngularDistrThr = 50000;  // PE_ANGULAR_DISTR_THR, eV (pe_angularDistrThr)
   int ppEnergyDistr = 1;             // PP_ENERGY_DISTR (nonUniformPPenergy)
+  // Auxiliary electron data.
+  int bremsAngularDistr = 1;  // BREMS_ANGULAR_DISTR (nonIsotropicBrems)
+  int bremsBinaryData = 1;    // BREMS_BINARY_DATA: binary file instead of text tables
+  std::string bremsTableFolder = "Brems_angular_prob_dens/";  // BREMS_ANGULAR_DISTR_DIR, with '/'
+  int ionDwba = 1;            // ION_DWBA: DWBA ionization cross sections
+  int outputCs = 0;           // output_cs: write the per-element cross-section files
+  std::string crossSectionFolder = "Cross sections/";  // folder of those files, with '/'
   // Requested fast indexes (type, largest exponent, first point excluded).
   int elasticEIndexType = -2, elasticEIndexExponent = 17;
   int elasticCdfIndexType = -2, elasticCdfIndexExponent = 18;
@@ -42,15 +53,22 @@ extern const double pp_Eprim[kPairEnergies];
 // Leading entries of pp_Eprim that have tables (set while elements load).
 extern int16_t n_pp_Eprim;
 
-// Chemical symbol of element Z (1..100).
-const char* ElementSymbol(int z);
+struct AUXELECTRONDATA;
 
 // Loads element Z into *elem (which must be zero-initialised). Prints the
 // exact message on the console and returns 1 on a data error; 0 on success.
+// aux holds the open auxiliary files and the alternative cross-section
+// settings (elementIndex: the element's place in the problem's list); with
+// aux null only the ENDF files and the Compton profiles are read, whatever
+// the auxiliary options say.
+int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
+                Elem* elem);
 int LoadElement(int z, const ELEMENTLOADOPTIONS& options, Elem* elem);
 
 // Loads the elements of a problem, one record per atomic number, with the
 // once-a-second progress line. Returns 0 or the failing element's code.
+int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
+                 AUXELECTRONDATA* aux, Elem* elems);
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
                  Elem* elems);
 

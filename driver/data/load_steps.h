@@ -20,6 +20,17 @@ int EndfFileMissing(const std::string& name);
 // secondary-electron spectra of subshell ionization.
 int ReadElectroAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem);
 
+// The same in the steps between which the auxiliary data come in: opening,
+// the sections up to the excitation energy loss, the ionization spectra.
+int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const Elem& elem,
+                          ENDFREADER* reader);
+int ReadElectroAtomicSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, Elem* elem);
+int ReadIonizationSpectra(ENDFREADER* reader, Elem* elem);
+
+// Small-angle elastic modes 1-3: completes the elastic cross section
+// (section 0) and its small-angle share. code: the MF 23 elastic section.
+int CompleteSmallAngleElastic(const ELEMENTLOADOPTIONS& options, int code, Elem* elem);
+
 // The atomic relaxation file: subshells, binding energies, occupancies and
 // transitions.
 int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, Elem* elem);

@@ -280,7 +280,7 @@ int ReadPhotonSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, El
 int ReadPhotoAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   char name[1024];
   std::snprintf(name, sizeof name, "%sphotoat/photoat-%03d_%s_000.endf",
-                options.endfFolder.c_str(), elem->Z, ElementSymbol(elem->Z));
+                options.endfFolder.c_str(), elem->Z, elementSymbol[elem->Z]);
   ENDFREADER reader;
   if (!OpenEndfFile(name, &reader)) return EndfFileMissing(name);
   // Host tables of the photoelectron distributions, one entry per subshell.

@@ -8,10 +8,6 @@
 
 namespace {
 
-// Atom rest energy per unit of AWR: the neutron mass, 1.00866491578 u, at
-// 931494013 eV per atomic mass unit.
-constexpr double kNeutronMassEv = 1.00866491578 * 931494013.0;
-
 // Relative agreement demanded between a tabulated transition energy and the
 // binding-energy difference (ENDF/B-VII files).
 constexpr double kTransitionEnergyTolerance = 1e-5;
@@ -92,9 +88,12 @@ int ReadSubshell(ENDFREADER* reader, int s, double* electrons, Elem* elem) {
 int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   char name[1024];
   std::snprintf(name, sizeof name, "%satomic_relax/atom-%03d_%s_000.endf",
-                options.endfFolder.c_str(), elem->Z, ElementSymbol(elem->Z));
+                options.endfFolder.c_str(), elem->Z, elementSymbol[elem->Z]);
   ENDFREADER reader;
   if (!OpenEndfFile(name, &reader)) return EndfFileMissing(name);
+  // AWR is the atom's mass in neutron masses; the rest energy in eV follows.
+  const PHYSICALCONSTANTS& k = options.constants;
+  const double neutronRestEnergy = k.neutronMass * k.c * k.c / k.elch;
 
   // Head line (AWR) and the control line of the first subshell.
   int inRow = 0;
@@ -107,7 +106,7 @@ int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
     const int code = EndfLineCode(reader.line);
     if (code != 0) reader.sectionCode = code;
     inRow = code == 28533 ? inRow + 1 : 0;
-    if (inRow == 1) elem->atomicMass = EndfField(reader.line, 2) * kNeutronMassEv;
+    if (inRow == 1) elem->atomicMass = EndfField(reader.line, 2) * neutronRestEnergy;
   }
 
   int s = 0;

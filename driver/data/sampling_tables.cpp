@@ -10,17 +10,6 @@
 
 namespace {
 
-// Physical constants (CODATA values of the program's constant set).
-constexpr double kElementaryCharge = 1.602176462e-19;  // C
-constexpr double kSpeedOfLight = 299792458.0;          // m/s
-constexpr double kAtomicMassUnitEv = 931494013.0;      // eV
-constexpr double kElectronMassU = 0.000548579911;      // u
-constexpr double kPlanckEvS = 4.13566727e-15;          // eV s
-constexpr double kRestEnergy = kElectronMassU * kAtomicMassUnitEv;  // eV
-constexpr double kRestEnergy2 = 2.0 * kRestEnergy;
-// (1e-10 m / (h c))^2: converts (energy in eV)^2 to wave number squared in 1/angstrom^2.
-const double kWaveNumberFactor = std::pow(1e-10 / (kPlanckEvS * kSpeedOfLight), 2);
-
 constexpr int kPairSamplePoints = 1001;  // x = 0, 0.0005, ..., 0.5
 
 // Screening radius (units of the Compton wavelength) of the Bethe-Heitler
@@ -37,12 +26,13 @@ double ScreeningRadius(int z) {
 
 // Bethe-Heitler differential cross section in the electron's share x of the
 // kinetic energy, with screening functions phi1 and phi2.
-double PairDensity(double x, double k, double zf, double radius) {
-  const double t = k - kRestEnergy2;
-  const double e1 = kRestEnergy + x * t;
+// restEn is the electron rest energy (eV).
+double PairDensity(double x, double k, double zf, double radius, double restEn) {
+  const double t = k - 2.0 * restEn;
+  const double e1 = restEn + x * t;
   const double eps = e1 / k;
   const double e2 = k - e1;
-  const double b = (kRestEnergy * kRestEnergy * k / (2.0 * e1 * e2)) * (zf * radius / kRestEnergy);
+  const double b = (restEn * restEn * k / (2.0 * e1 * e2)) * (zf * radius / restEn);
   const double l2 = std::log(radius * radius);
   const double lnB = std::log(1.0 + b * b);
   const double atanB = std::atan(1.0 / b);
@@ -52,11 +42,11 @@ double PairDensity(double x, double k, double zf, double radius) {
   return (eps * eps + (1.0 - eps) * (1.0 - eps)) * phi1 + (2.0 / 3.0) * eps * (1.0 - eps) * phi2;
 }
 
-void BuildPairTable(int j, double zf, double radius, Elem* elem) {
+void BuildPairTable(int j, double zf, double radius, double restEn, Elem* elem) {
   const double k = pp_Eprim[j];
   std::vector<double> f(kPairSamplePoints);
   for (int i = 0; i < kPairSamplePoints; ++i)
-    f[i] = PairDensity(i * 0.5 / 1000.0, k, zf, radius);
+    f[i] = PairDensity(i * 0.5 / 1000.0, k, zf, radius, restEn);
   int iMin = 0, iMax = 0;
   for (int i = 1; i < kPairSamplePoints; ++i) {
     if (f[i] < f[iMin]) iMin = i;
@@ -132,7 +122,7 @@ void BuildPairProductionTables(const ELEMENTLOADOPTIONS& options, Elem* elem) {
     elem->ppSpecPdf[j] = new double[kPairTablePoints]();
     elem->ppSpecCum[j] = new double[kPairTablePoints]();
     elem->ppSpecSlope[j] = new double[kPairTablePoints]();
-    BuildPairTable(j, zf, radius, elem);
+    BuildPairTable(j, zf, radius, options.constants.restEn, elem);
     // Tables reach the first photon energy at or above the problem's highest.
     if (j >= 1 && emax < pp_Eprim[j] && emax <= pp_Eprim[j - 1]) {
       n_pp_Eprim = static_cast<int16_t>(j);
@@ -150,6 +140,9 @@ void BuildPhotoelectronTables(const ELEMENTLOADOPTIONS& options, int s, Elem* el
   const int group = SlaterGroupOf(d);
   const int n = options.peAngularDistrN;
   const double emax = options.maxEnergy;
+  const double restEn = options.constants.restEn;
+  // (1e-10 m / (h c))^2: (energy in eV)^2 to wave number squared in 1/angstrom^2.
+  const double waveNumberFactor = options.constants.fact_waveNumber;
   elem->peAngCos[s] = new double*[np]();
   elem->peAngPdf[s] = new double*[np]();
   elem->peAngCum[s] = new double*[np]();
@@ -188,13 +181,13 @@ void BuildPhotoelectronTables(const ELEMENTLOADOPTIONS& options, int s, Elem* el
       }
       const double sin2 = 1.0 - c * c;
       if (i <= l) {
-        const double p = std::sqrt(t * (t + kRestEnergy2));
-        const double bigA = kWaveNumberFactor * (p * p + energy[i] * energy[i]);
-        const double bigB = 2.0 * kWaveNumberFactor * energy[i] * p;
+        const double p = std::sqrt(t * (t + 2.0 * restEn));
+        const double bigA = waveNumberFactor * (p * p + energy[i] * energy[i]);
+        const double bigB = 2.0 * waveNumberFactor * energy[i] * p;
         pdf[j] = sin2 * HydrogenLikeFactor(group, bigA - bigB * c, a);
       } else {
         // Sauter's distribution for the K shell, Sauter (1931).
-        const double tau = t / kRestEnergy;
+        const double tau = t / restEn;
         const double beta = std::sqrt(1.0 - 1.0 / ((1.0 + tau) * (1.0 + tau)));
         const double g = 1.0 - beta * c;
         pdf[j] = sin2 / (g * g * g * g) * (1.0 + 0.5 * tau * (tau * tau - 1.0) * g);

@@ -1,0 +1,3 @@
+#include "core/constants.h"
+
+Constants hostConstants;

@@ -1,0 +1,3 @@
+#include "core/stream_control.h"
+
+RUNSTREAMS runStreams;

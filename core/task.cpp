@@ -1,0 +1,4 @@
+#include "core/task.h"
+
+CTask* tasks = nullptr;
+int32_t nThreads = 0;

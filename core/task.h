@@ -1,0 +1,207 @@
+// CTask: the complete transport state of one worker (a CPU thread, or one task
+// of a device): the particle being followed and where it is, the particle bank
+// of secondaries still to be followed, the worker's random-number streams, its
+// statistics and the flags through which the driver and the worker talk.
+//
+// The record is declared here because every subsystem uses it; its methods are
+// defined where they belong: the bank, the history loop, the source and the
+// physics steps in transport/, tracking in geometry/, device stages in gpu/.
+// Each worker writes only its own record.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "core/interaction_stats.h"
+#include "core/randgen.h"
+#include "core/vector.h"
+
+struct CELL;
+struct MATERIAL;
+
+// Particle kinds. Every test for a photon accepts kPhoton and kPhotonNoPosition.
+enum ParticleKind : uint8_t {
+  kElectron = 0,
+  kPhoton = 1,
+  kPositron = 2,
+  kPhotonNoPosition = 255,  // a photon whose position is not followed (TRACKPOS 0)
+};
+
+TQ_CPU_GPU inline bool IsPhoton(uint8_t kind) { return kind == kPhoton || kind == kPhotonNoPosition; }
+
+// Origin codes: how a particle came to exist.
+enum ParticleOrigin : uint8_t {
+  kOriginSource = 0,
+  kOriginBrems = 1,
+  kOriginAnnihilation = 2,
+  kOriginFluorElectronVacancy = 3,
+  kOriginFluorPhotonVacancy = 4,
+  kOriginPairElectron = 5,
+  kOriginPairPositron = 6,
+  kOriginCompton = 7,
+  kOriginPhotoelectron = 8,
+  kOriginAugerPhotonVacancy = 9,
+  kOriginAugerElectronVacancy = 10,
+  kOriginKnockOn = 11,
+};
+
+// History-loop states (CTask::state); values 1..4 resume an interrupted photon
+// rejection loop or relaxation cascade.
+constexpr int32_t kStateHistoryEnded = -1;
+constexpr int32_t kStateSourceRejected = -2;
+constexpr int32_t kStateFollow = 0;
+constexpr int32_t kStateCoherentLoop = 1;
+constexpr int32_t kStateIncoherentLoop = 2;
+constexpr int32_t kStateDopplerLoop = 3;
+constexpr int32_t kStateRelaxation = 4;
+
+constexpr int32_t kBankGrowth = 100;          // entries added per growth; also the initial capacity
+constexpr int32_t kMaxBankedParticles = 1000000;
+constexpr int32_t kReadBankedStage = 27;      // device stage that reads a banked particle
+
+// How a step hands control back to the history loop.
+enum StepResult : int32_t {
+  kStepGoesOn = 0,        // follow the particle further (or a Part has already popped the next one)
+  kStepInteraction = 1,   // an interaction or a cascade ended: the common tail follows
+  kStepSuspended = 2,     // a stop request was seen inside a rejection loop or cascade
+  kStepFatal = 3,         // fatalError is set
+};
+
+// Consecutive source particles that may miss the geometry (or fall outside the
+// source cell) before the worker gives up: far beyond any usable acceptance,
+// and reached within seconds by a source that never enters.
+constexpr int64_t kMaxConsecutiveSourceRejections = 100000000;
+
+class CTask;
+// A replacement of the physics step, used by tests and benchmarks only.
+using StepFunction = int32_t (*)(CTask& task);
+
+// The bank: a stack held as parallel arrays of bankCapacity entries; a null
+// array is absent (the options do not call for it).
+struct PARTICLEBANK {
+  double* en = nullptr;          // energy, eV
+  uint8_t* p = nullptr;          // kind
+  uint8_t* org = nullptr;        // origin
+  PARTICLECOORD* pc = nullptr;   // position and momentum; one entry when positions are not followed
+  double* wt = nullptr;          // weight (interaction forcing only)
+  int16_t* iForced = nullptr;    // forcing state (with wt)
+  int32_t* voxelIndex = nullptr; // complex geometry only
+  int16_t* cellIndex = nullptr;  // complex geometry only
+  double* maxRadius = nullptr;   // stored free-motion radius, cm
+  VECTOR* centerFree = nullptr;  // with maxRadius
+  uint8_t positionsStored = 0;   // pc grows with the bank
+};
+
+class CTask {
+ public:
+  // With allocate true: the statistics record and the bank arrays for
+  // kBankGrowth particles (those that the options call for). With allocate
+  // false only the plain fields are set.
+  explicit CTask(bool allocate);
+  CTask() : CTask(true) {}  // the construction of the array `tasks`
+  ~CTask();
+  CTask(const CTask&) = delete;
+  CTask& operator=(const CTask&) = delete;
+
+  // Bank (transport/bank.cpp).
+  int32_t Check_nBanked(int32_t n);
+  int32_t ReadBankedParticle();
+  void DropFinishedStreams();
+  // Gives the record its streams (copied); false when the list cannot be allocated.
+  bool SetStreamList(const int32_t* streams, int32_t n);
+
+  // History loop and source (transport/history.cpp).
+  void RunHistories();
+  int32_t HistoryStart();
+  int32_t SourcePosition();
+  void SourceDirection();
+  int32_t LocateSource();
+  void SourceEnergy();
+  int32_t EndOfHistory();
+  int32_t Step();
+  int32_t RejectSource();
+
+  // Physics steps (the photon and electron Parts).
+  int32_t PhotonStep();
+  int32_t ElectronStep();
+  int32_t ResumeInterruptedStep();
+
+  // --- Sharing of histories (GPU build) and counts ---
+  int64_t historyLimit = -1;        // further histories after which the record stops; -1 none
+  uint64_t nLimitedHistories = 0;   // histories ended since the limit was set
+  uint64_t nHistories = 0;          // histories started
+  // --- Statistics ---
+  INTERACTIONSTATS* stats = nullptr;      // the record's overall statistics
+  INTERACTIONSTATS* cellStats = nullptr;  // per-cell statistics (set by the driver)
+  INTERACTIONSTATS* curStats = nullptr;   // the record that scoring uses now
+  // --- Where the particle is ---
+  int16_t cellIndex = 0;            // position of the cell in the voxel's cell list
+  int16_t iCell = 0;                // index of the current cell
+  CELL* cell = nullptr;             // current cell record
+  MATERIAL* material = nullptr;     // current material
+  int32_t voxelIndex = -1;          // current voxel; negative = not located
+  double maxRadius = -1.0;          // free-motion radius about centerFree, cm; negative = not computed
+  VECTOR centerFree{};              // centre of the free-motion sphere, cm
+  VECTOR dir{};                     // working unit direction
+  // --- Bank and streams ---
+  int32_t nBanked = -1;             // particles in the bank; -1 = no particle is followed
+  int32_t nStreams = 0;             // streams in streamList
+  int32_t iStream = 0;              // current stream (index into the run's stream tables)
+  int32_t maxBanked = -1;           // high-water mark of the bank
+  std::atomic<int32_t> fatalError{0};  // non-zero after a fatal condition; the run ends with exit code 1
+  int32_t lastTrackStream = -1;     // stream of the last history seen by the track bookkeeping
+  int32_t* streamList = nullptr;    // the record's streams, nStreams entries (owned)
+  int32_t streamCursor = 0;         // position of iStream in streamList
+  int32_t state = kStateHistoryEnded;  // history-loop state
+  int32_t nextStage = kReadBankedStage;  // device scheduler's next stage
+  int32_t spectrumBin = 0;          // scratch: last spectrum bin
+  int32_t annihilationBankResult = 0;  // scratch: last bank request of the positron annihilation
+  int32_t scratch = 0;
+  int32_t threadNo = 0;             // worker number, 0-based; messages print it plus 1
+  PARTICLEBANK bank;
+  int32_t deviceBankIndex[3] = {-1, -1, -1};  // device banking only
+  uint8_t deviceBankFlag = 0;
+  PARTICLECOORD* pcCursor = nullptr;  // bank coordinate entry written last
+  int32_t bankCapacity = 0;         // current capacity of the bank arrays
+  // --- The particle ---
+  double E = 0.0;                   // energy, eV
+  PARTICLECOORD pc{};               // position (cm), then momentum vector (length p c, eV)
+  uint8_t kind = kElectron;
+  uint8_t org = kOriginSource;
+  double weight = 1.0;              // statistical weight (interaction forcing)
+  int16_t iForced = 0;              // forcing state
+  int16_t energyHint = 0;           // start index of the energy-grid searches
+  VECTOR sourceMin{1.0, 1.0, 1.0};  // extent of the volume-source points of this worker, cm
+  VECTOR sourceMax{0.0, 0.0, 0.0};  // (empty while min > max)
+  int16_t entrySurface = -1;        // surface of entry into the cell; -2 started inside
+  // --- Step data ---
+  uint8_t stepKind = 0;             // kind at the start of the step
+  uint8_t subStep = 0;              // track sub-step flag
+  int8_t sourceFlag = 0;            // 1 source photon, -1 source electron or positron, 0 neither
+  int32_t photonSurvival = 0;       // > 0 while the photon of the step goes on
+  double E_stepStart = 0.0;         // energy at the start of the step, eV
+  double E_secondary = 0.0;         // secondary energy of the current interaction, eV
+  double invMomentum = 0.0;         // 1 / |momentum|, 1/eV
+  double momentumSource = 0.0;      // momentum of the source particle, eV
+  double E_history = 0.0;           // energy the history brought in, eV
+  uint8_t escaped = 0;              // the particle left the geometry in this step
+  double flightDistance = 0.0;      // cm
+  double boundaryDistance = 0.0;    // cm
+  double lastRandom = 0.0;          // the last random number drawn
+  CRandGen* rng = nullptr;          // generator of the current stream
+  std::atomic<uint8_t> running{0};      // the worker thread runs; cleared by ThreadFunc
+  std::atomic<uint8_t> stopRequest{0};  // the worker shall stop as soon as possible
+  uint8_t collisionWarned = 0;
+  // --- Source rejections and test seam ---
+  int64_t sourceRejections = 0;     // consecutive source particles that did not enter the geometry
+  int64_t sourceRejectionLimit = kMaxConsecutiveSourceRejections;  // more than this ends the run (a source that never enters)
+  StepFunction stepOverride = nullptr;  // tests only: replaces the physics step
+};
+
+// The CPU workers' records (built by the driver) and their number.
+extern CTask* tasks;
+extern int32_t nThreads;
+
+// Thread entry handed to StartThread: arg points to the worker's number.
+void ThreadFunc(void* arg);

@@ -1,0 +1,27 @@
+// The frame into which the directive handlers plug. A directive module is
+// entered with the first word of a directive line; it returns true when the
+// word is one of its keywords, and has then handled the line: read its values
+// with NextWord()/RestOfLine(), set lastKeyword to the keyword's index (or -1
+// for a repeatable directive), and set lineDone on success. On an error it
+// prints the message and leaves lineDone clear; the directive loop then ends
+// the run with exit code 1 (in the second pass). Most handlers act only in
+// the second pass (inputPass == 1) and skip their line in the first.
+#pragma once
+
+using DirectiveModule = bool (*)(const char* word);
+
+// Keyword-index ranges of the directive modules (each < kKeywordIndexCount).
+enum KeywordIndexBase {
+  kRunKeywordBase = 100,           // run, GPU and file-name options
+  kMaterialKeywordBase = 200,      // MAT, M<n>, COMPLEX_GEOMETRY
+  kSourceKeywordBase = 400,        // source, layer and physics models
+  kTransportKeywordBase = 700,     // transport, index, forcing and track options
+  kPulseHeightKeywordBase = 1000,  // pulse-height tallies
+  kTallyKeywordBase = 1100,        // binning ranges, plane tallies, tally switches
+  kGeometryKeywordBase = 1500,     // surfaces, macrobodies, cells, unions, transformations
+  kPrecisionKeywordBase = 2500,    // precision, plane sets, geometry set-up
+};
+
+// Handles one directive line whose first word is `word`: the binning lines of
+// plane tallies, then every directive module in order, then the spectrum line.
+void DispatchDirective(const char* word);

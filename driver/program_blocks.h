@@ -1,0 +1,76 @@
+// Program blocks of the embedded language in the input file (ARRAYS,
+// PARAMETERS, PROGRAM, SUBROUTINE, each closed by an END line): gathered and
+// compiled in the first pass, where PROGRAM and PARAMETERS code runs on a
+// thread of its own and hands the directive lines it writes to the input
+// reader one at a time; replayed and echoed with their diagnostics in the
+// second pass.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "platform/threads.h"
+
+struct PROGRAMINFO;
+class CProgramCode;
+
+// The language operations the input reader calls on program blocks.
+struct LANGUAGESERVICES {
+  // Defines the user arrays of an ARRAYS block; -1 on success, else the index
+  // of the faulty line with its message in `message`.
+  int (*parseArrays)(const char* text, char* message);
+  // Parses a SUBROUTINE's header and formal parameters; returns the number of
+  // header lines.
+  int (*parseProgram)(int program);
+  // Compiles a block into its CProgramCode and fills the diagnostic.
+  void (*compileProgram)(const char* text, int headerLines, PROGRAMINFO* info, CProgramCode* code,
+                         int program);
+  // The thread entry that runs the program named by the run-control record
+  // and clears its running flag at the end.
+  ThreadEntry programThread;
+};
+
+// The services in use; they start as the embedded language's own.
+extern LANGUAGESERVICES languageServices;
+LANGUAGESERVICES DefaultLanguageServices();
+
+// True for PROGRAM, PARAMETERS, SUBROUTINE and ARRAYS (any case).
+bool IsProgramBlockKeyword(const char* word);
+
+// Where the reader's next physical line comes from.
+enum PROGRAMLINE {
+  kNoProgramCurrent,  // from the input file
+  kFromProgram,       // a program line was copied into the line
+  kProgramLineNone,   // no line: the result of the reader is null
+};
+
+// The program side of the reader: while a program runs, waits for its next
+// line (keys, time warning); at the end of a run reports it; in the replay
+// hands out the stored lines.
+PROGRAMLINE TakeProgramLine(FILE* input, std::string* line);
+
+enum BLOCKRESULT {
+  kBlockContinue,  // the pass goes on
+  kBlockEndPass,   // the first pass ends; the second pass reports the error
+  kBlockFatal,     // the program thread could not be started: exit code 1
+};
+
+// A program-block line of the first pass (the block keyword is `word`).
+BLOCKRESULT ReadProgramBlockFirstPass(const char* word);
+
+// A program-block line of the second pass. Returns the exit code (0 go on).
+int ReadProgramBlockSecondPass(const char* word);
+
+// The echo of the current block in the second pass, once its stored lines are
+// consumed or a replayed directive failed. Returns the exit code (0 go on).
+int EchoProgramBlock(bool directiveFailed);
+
+// True while a program is current (being run or replayed).
+bool ProgramCurrent();
+// True when the first pass's program output is still pending.
+bool ProgramOutputPending();
+// True when all stored lines of the current block have been consumed.
+bool ProgramLinesConsumed();
+
+// Clears the program state at the start of a pass.
+void ResetProgramState(int pass);

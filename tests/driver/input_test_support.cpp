@@ -1,0 +1,100 @@
+#include "tests/driver/input_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "driver/command_line.h"
+#include "driver/input_passes.h"
+#include "driver/input_reader.h"
+#include "driver/options.h"
+#include "driver/problem_reset.h"
+#include "driver/program_blocks.h"
+#include "driver/run_directives.h"
+#include "driver/run_main.h"
+#include "language/compiler.h"
+#include "platform/threads.h"
+#include "tests/support/test_paths.h"
+
+void (*testHooks)() = nullptr;
+
+namespace {
+
+void CloseFile(FILE*& file) {
+  if (file != nullptr) fclose(file);
+  file = nullptr;
+}
+
+// A run that ended with an error may leave the user-program thread waiting
+// for the reader: let it run to its end before its Compiler goes away.
+void StopProgramThread() {
+  if (compiler == nullptr || compiler->runControl == nullptr) return;
+  RUNCONTROL& run = *compiler->runControl;
+  run.interruptRequest.store(1);
+  for (int i = 0; i < 5000000 && run.running.load(); ++i) {
+    compiler->acknowledged.store(1);
+    YieldThread();
+  }
+}
+
+std::string Substitute(const std::string& text, const std::string& folder) {
+  std::string result = text;
+  for (size_t at = result.find("$DIR"); at != std::string::npos; at = result.find("$DIR", at + folder.size())) {
+    result.replace(at, 4, folder);
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return "";
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+INPUTRUN RunInput(const std::string& inputText, const std::vector<std::string>& extraArgs) {
+  INPUTRUN run{};
+  run.folder = MakeScratchFolder("input");
+  std::string inputPath = run.folder + "input.txt";
+  WriteTextFile(inputPath, Substitute(inputText, run.folder));
+
+  CloseFile(inputFile);
+  CloseFile(outputFile);
+  CloseFile(logFile);
+  SetDefaultOptions();
+  ResetRunDirectives();
+  ResetProblemDirectives();
+  languageServices = DefaultLanguageServices();
+  StopProgramThread();
+  delete compiler;
+  compiler = nullptr;
+  EXPECT_EQ(CreateCompiler(), 0);
+  if (testHooks != nullptr) testHooks();
+
+  std::vector<std::string> tokens = {"Trenqual", "in", inputPath};
+  for (const std::string& arg : extraArgs) tokens.push_back(Substitute(arg, run.folder));
+  std::vector<const char*> argv;
+  for (const std::string& token : tokens) argv.push_back(token.c_str());
+
+  testing::internal::CaptureStdout();
+  run.code = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+  if (run.code == 0) run.code = RunInputPasses(static_cast<int>(argv.size()), argv.data());
+  fflush(stdout);
+  run.console = testing::internal::GetCapturedStdout();
+
+  CloseFile(outputFile);
+  CloseFile(logFile);
+  CloseFile(inputFile);
+  if (!outputFileName.empty()) run.outputText = ReadWholeFile(outputFileName);
+  return run;
+}
+
+CONSOLERUN RunInputConsole(const std::string& inputText, const std::vector<std::string>& extraArgs) {
+  INPUTRUN run = RunInput(inputText, extraArgs);
+  return {run.code, run.console};
+}

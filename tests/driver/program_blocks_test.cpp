@@ -1,0 +1,141 @@
+// The hand-shake between a running user program and the input reader, and the
+// replay of its lines in the second pass. The program thread here is a test
+// double that writes scripted directive lines through the language's output
+// routine; it is not the embedded language.
+#include "driver/program_blocks.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "core/programinfo.h"
+#include "driver/options.h"
+#include "language/compiler.h"
+#include "platform/keys.h"
+#include "platform/threads.h"
+#include "tests/driver/input_test_support.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+// What the scripted program writes in directive mode.
+std::vector<std::string> script;
+std::atomic<bool> loopUntilInterrupted{false};
+
+void CompileAccepted(const char*, int, PROGRAMINFO* info, CProgramCode* code, int) {
+  info->diagnosticKind = kDiagnosticPlain;
+  code->instructionLines = {1, 2, 3};
+}
+
+int ArraysAccepted(const char*, char*) { return -1; }
+
+void ScriptedProgram(void*) {
+  for (const std::string& piece : script) compiler->WriteDirectiveOutput(piece.c_str(), 1);
+  RUNCONTROL& run = *compiler->runControl;
+  // The reader takes the last of the waiting keys: Q is typed once Esc was seen.
+  bool typedQ = false;
+  while (loopUntilInterrupted && !run.interruptRequest.load()) {
+    if (!typedQ && compiler->escPressed.load()) {
+      InjectKeys("q");
+      typedQ = true;
+    }
+    YieldThread();
+  }
+  if (loopUntilInterrupted) run.code->interruptedAt = 0;  // stopped mid-run
+  run.running.store(0, std::memory_order_release);
+}
+
+}  // namespace
+
+class ProgramBlocks : public testing::Test {
+ protected:
+  static INPUTRUN Run(const std::string& input, std::vector<std::string> lines,
+                      const std::vector<std::string>& args = {}) {
+    script = std::move(lines);
+    testHooks = [] {
+      languageServices.compileProgram = CompileAccepted;
+      languageServices.parseArrays = ArraysAccepted;
+      languageServices.programThread = ScriptedProgram;
+    };
+    INPUTRUN run = RunInput(input, args);
+    testHooks = nullptr;
+    return run;
+  }
+};
+
+TEST_F(ProgramBlocks, GeneratedLinesAreTakenStoredAndReplayed) {
+  INPUTRUN run = Run("PROGRAM gen\n  Dir(\"TASKS 4\")\n  Dir(\"SEED 7\")\nEND PROGRAM\nN 10\n",
+                     {"TASKS 4\n", "SE", "ED 7"});
+  ASSERT_EQ(run.code, 0) << run.console;
+  EXPECT_EQ(runOptions.nThreads, 4);
+  EXPECT_EQ(runOptions.seed, 7);  // the last line, written without a newline, is completed
+  EXPECT_EQ(runOptions.nParticles, 10);
+  ASSERT_EQ(compiler->ProgramCount(), 1);
+  const PROGRAMRECORD& record = *compiler->programs[0];
+  ASSERT_EQ(record.outputLines.GetCount(), 2);
+  EXPECT_STREQ(record.outputLines.GetAt(1), "SEED 7\n");
+  // The block is echoed whole, then the input goes on.
+  EXPECT_NE(run.outputText.find("PROGRAM gen\n  Dir(\"TASKS 4\")\n  Dir(\"SEED 7\")\nEND PROGRAM\nN 10\n"),
+            std::string::npos)
+      << run.outputText;
+}
+
+TEST_F(ProgramBlocks, FailedGeneratedDirectiveIsShownInTheEcho) {
+  INPUTRUN run = Run("PROGRAM gen\n  Dir(\"TASKS x\")\nEND PROGRAM\n", {"TASKS x\n"});
+  EXPECT_EQ(run.code, 1);
+#if TQ_GPU_BUILD
+  EXPECT_EQ(run.console, "Error: Invalid number of CPU threads \"x\".\n");
+#else
+  EXPECT_EQ(run.console, "Error: Invalid number of threads \"x\".\n");
+#endif
+  EXPECT_NE(run.outputText.find("  Dir(\"TASKS x\")\n******** Invalid Trenqual input directive:\n******** TASKS x\nEND PROGRAM\n"),
+            std::string::npos)
+      << run.outputText;
+}
+
+TEST_F(ProgramBlocks, FirstGeneratedLogLineOpensTheLog) {
+  std::string log = MakeScratchFolder("program-log") + "run.log";
+  INPUTRUN run = Run("PROGRAM gen\nEND PROGRAM\n", {"LOG " + log + "\n", "N 3\n"}, {"writeLog", "1"});
+  ASSERT_EQ(run.code, 0) << run.console;
+  EXPECT_EQ(ReadWholeFile(log).rfind("LOG " + log + "\nN 3\n", 0), 0u) << ReadWholeFile(log);
+}
+
+TEST_F(ProgramBlocks, BlockOrderErrors) {
+  struct Case {
+    std::string input;
+    std::string console;
+  } cases[] = {
+      {"ARRAYS\nEND ARRAYS\nARRAYS\nEND ARRAYS\n",
+       "\n******** Error: only one \"ARRAYS\" directive is allowed. ********\n"},
+      {"SUBROUTINE s\nEND SUBROUTINE\nARRAYS\nEND ARRAYS\n",
+       "\n******** Error: the \"ARRAYS\" directive must precede the definitions of global parameters, programs and subroutines. ********\n"},
+      {"SUBROUTINE s\nEND SUBROUTINE\nPARAMETERS\nEND PARAMETERS\n",
+       "Error: the \"PARAMETERS\" directive must precede the definitions of all other programs and subroutines.\n"},
+      {"PROGRAM\nEND PROGRAM\n", "Error: User program name has not been specified.\n"},
+  };
+  for (const Case& c : cases) {
+    INPUTRUN run = Run(c.input, {});
+    EXPECT_EQ(run.code, 1) << c.input;
+    EXPECT_EQ(run.console, c.console) << c.input;
+  }
+}
+
+TEST_F(ProgramBlocks, EscThenQInterruptsARunningProgram) {
+  loopUntilInterrupted = true;
+  InjectKeys("\x1b");
+  INPUTRUN run = Run("PROGRAM spin\n  loop\nEND PROGRAM\n", {});
+  loopUntilInterrupted = false;
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.console.find("\nThe escape key has been pressed."), std::string::npos) << run.console;
+  EXPECT_NE(run.console.find("\nThe 'Esc' and 'Q' keys have been pressed. Interrupting execution of the user program.\n"),
+            std::string::npos);
+  EXPECT_NE(run.console.find("Execution of the program was interrupted by the user"), std::string::npos);
+}
+
+TEST_F(ProgramBlocks, WithoutTheLanguageABlockIsRefusedClearly) {
+  INPUTRUN run = RunInput("PROGRAM gen\n  x = 1\nEND PROGRAM\nN 1\n");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.console.find("the embedded program language is not available"), std::string::npos) << run.console;
+}

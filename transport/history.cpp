@@ -1,0 +1,399 @@
+// CTask::RunHistories: whole particle histories on one worker's record. The
+// loop is a state machine on CTask::state so that a stop request can leave a
+// history in the middle and a later call can continue it.
+#include "transport/history.h"
+
+#include <atomic>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+
+#include "core/constants.h"
+#include "core/stream_control.h"
+#include "geometry/simple_layer.h"
+#include "geometry/source_services.h"
+#include "geometry/transform.h"
+#include "transport/bank.h"
+#include "transport/directions.h"
+#include "transport/source_sampling.h"
+
+namespace {
+
+RunMonitorFunction runMonitor = nullptr;
+
+// Outcomes of the source stages.
+constexpr int32_t kSourceAccepted = 0;
+constexpr int32_t kSourceRejected = 1;
+constexpr int32_t kSourceFatal = 2;
+
+// What the history loop does after a history or a step.
+enum class LoopExit { kNextHistory, kReturn };
+
+void TickMonitor(const CTask& task) {
+  if (task.threadNo == 0 && runMonitor != nullptr) runMonitor(false, true);
+}
+
+void SetFatal(CTask& task) { task.fatalError.store(1, std::memory_order_release); }
+
+void ReportComplexGeometryUnavailable(CTask& task, const char* what) {
+  printf("\nFatal error in thread No. %d: %s (complex geometry is not available).\n", task.threadNo + 1, what);
+  SetFatal(task);
+}
+
+LAYER LayerOf(const Constants& k) {
+  return LAYER{Init(k.surface_A, k.surface_B, k.surface_C), k.surface_D, k.w};
+}
+
+VECTOR VectorOf(const double* v) { return Init(v[0], v[1], v[2]); }
+
+const char* PositionKindName(int32_t type) {
+  switch (type) {
+    case kSourcePoint: return "point";
+    case kSourceBeam: return "beam";
+    case kSourceVolume: return "volume";
+    default: return "unknown";
+  }
+}
+
+const char* DirectionKindName(int32_t type) {
+  switch (type) {
+    case kDirectionFixed: return "a fixed direction";
+    case kDirectionCone: return "a cone of directions";
+    case kDirectionIsotropic: return "isotropic directions";
+    default: return "unknown directions";
+  }
+}
+
+bool FixedPointSource(const Constants& k) {
+  return k.sourcePositionType == kSourcePoint && k.sourceDirectionType == kDirectionFixed;
+}
+
+// With TRACKPOS 0 an electron or positron source does not move: it starts at
+// the origin along +z.
+bool PositionlessCharged(const Constants& k) { return k.trackPos == 0 && k.part != kPhoton; }
+
+void WidenExtent(CTask& t, VECTOR r) {
+  if (t.sourceMin.x > t.sourceMax.x) {
+    t.sourceMin = r;
+    t.sourceMax = r;
+    return;
+  }
+  t.sourceMin = Init(fmin(t.sourceMin.x, r.x), fmin(t.sourceMin.y, r.y), fmin(t.sourceMin.z, r.z));
+  t.sourceMax = Init(fmax(t.sourceMax.x, r.x), fmax(t.sourceMax.y, r.y), fmax(t.sourceMax.z, r.z));
+}
+
+}  // namespace
+
+void SetRunMonitor(RunMonitorFunction tick) { runMonitor = tick; }
+
+// ---------------------------------------------------------------------------
+// Entry and dispatch
+// ---------------------------------------------------------------------------
+
+void CTask::RunHistories() {
+  lastRandom = 0.0;
+  for (;;) {
+    if (stopRequest.load(std::memory_order_acquire) != 0) return;
+    if (state < 0) {
+      if (nStreams <= 0) return;  // every stream of the record is finished
+      if (HistoryStart() == kStepFatal) return;
+      continue;  // started, or rejected and to be drawn again
+    }
+    // A photon rejection loop or a relaxation cascade left by a stop request.
+    if (state > kStateFollow) {
+      const int32_t resumed = ResumeInterruptedStep();
+      if (resumed == kStepSuspended || resumed == kStepFatal) return;
+      if (resumed == kStepInteraction) {
+        TickMonitor(*this);
+        if (IsPhoton(kind) && photonSurvival <= 0 && ReadBankedParticle() != 0) return;
+      }
+    }
+
+    // The steps of the history's particles, until the bank is empty.
+    LoopExit exit = LoopExit::kReturn;
+    for (;;) {
+      if (nBanked < 0) {
+        exit = EndOfHistory() == 0 ? LoopExit::kNextHistory : LoopExit::kReturn;
+        break;
+      }
+      if (stopRequest.load(std::memory_order_acquire) != 0) break;
+      E_stepStart = E;
+      subStep = 0;
+      const int32_t result = Step();
+      if (result == kStepSuspended || result == kStepFatal) break;
+      if (fatalError.load(std::memory_order_relaxed) != 0) break;
+      if (result == kStepInteraction) {
+        // The common tail of an interaction. A photon that did not survive it
+        // gives way to the next banked particle; the electron cutoff test of
+        // this tail arrives with the electron step.
+        TickMonitor(*this);
+        if (IsPhoton(kind) && photonSurvival <= 0 && ReadBankedParticle() != 0) break;
+      }
+    }
+    if (exit == LoopExit::kReturn) return;
+  }
+}
+
+int32_t CTask::Step() {
+  stepKind = IsPhoton(kind) ? static_cast<uint8_t>(kPhoton) : kind;
+  if (stepOverride != nullptr) return stepOverride(*this);
+  switch (kind) {
+    case kPhoton:
+    case kPhotonNoPosition:
+      return PhotonStep();
+    case kElectron:
+    case kPositron:
+      return ElectronStep();
+    default:
+      printf("\nFatal error in thread No. %d: unknown particle kind %d.\n", threadNo + 1, kind);
+      SetFatal(*this);
+      return kStepFatal;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// History start
+// ---------------------------------------------------------------------------
+
+// Returns kStepGoesOn when the history has started (state 0), kStepSuspended
+// when the source particle was rejected (state -2), kStepFatal on a fatal error.
+int32_t CTask::HistoryStart() {
+  const Constants& k = GetConstants();
+  if (state == kStateHistoryEnded) ++nHistories;
+  photonSurvival = 0;
+  state = kStateFollow;
+  rng = &runStreams.randGens[iStream];
+  nBanked = -1;
+  kind = k.part;
+  org = kOriginSource;
+
+  // Position, direction and location, in this order (the order of the draws).
+  int32_t placed = SourcePosition();
+  if (placed == kSourceAccepted) {
+    SourceDirection();
+    placed = LocateSource();
+  }
+  if (placed == kSourceFatal) return kStepFatal;
+  if (placed == kSourceRejected) return RejectSource();
+  sourceRejections = 0;
+
+  // Energy and momentum.
+  SourceEnergy();
+  const double restEn2 = RestEnergyTwice(k);
+  const bool photon = IsPhoton(kind);
+  E_history = kind == kPositron ? E + restEn2 : E;
+  momentumSource = photon ? E : sqrt(E * (E + restEn2));
+  pc.dir = dir * momentumSource;
+
+  // Cell and material.
+  if (k.complexGeometry != 0) {
+    if (EnterCellOfVoxelSlot(*this) != kGeometryServiceOk) {
+      ReportComplexGeometryUnavailable(*this, "the source cell cannot be entered");
+      return kStepFatal;
+    }
+  } else {
+    cell = k.cell;
+    material = k.material;
+    curStats = stats;
+    // The forcing entry of the layer's material joins here with interaction forcing.
+  }
+
+  // Source counts.
+  sourceFlag = photon ? 1 : -1;
+  nBanked = 0;
+  if (maxBanked < 0) maxBanked = 0;
+  STATSLOT* s = stats->slot;
+  if (photon) {
+    ++s[statslot::nSourcePhotons].n;
+    s[statslot::eSourcePhotons].e += E;
+  } else {
+    ++s[statslot::nSourceElectrons].n;
+    s[statslot::eSourceElectrons].e += E;
+  }
+  if (curStats != stats) {
+    STATSLOT* c = curStats->slot;
+    const int entrySlot = photon ? statslot::nPhotonEntries : statslot::nElectronEntries;
+    if (photon) {
+      ++c[statslot::nSourcePhotons].n;
+      c[statslot::eSourcePhotons].e += E;
+    } else {
+      ++c[statslot::nSourceElectrons].n;
+      c[statslot::eSourceElectrons].e += E;
+    }
+    if (bank.wt != nullptr) {
+      c[entrySlot + statslot::kWeightSlotOffset].e += 1.0;
+    } else {
+      ++c[entrySlot].n;
+    }
+    c[photon ? statslot::ePhotonEntries : statslot::eElectronEntries].e += E;
+  }
+  if (!photon) {
+    // A charged source particle brings its energy into the history's deposit.
+    s[statslot::eHistoryDeposit].e += E_history;
+    // The deposit of a pulse-height cell joins here with the pulse-height tallies.
+    if (curStats != stats) curStats->slot[statslot::eAbsorbed].e += E_history;
+  }
+  weight = 1.0;
+  iForced = 0;
+  if (k.complexGeometry != 0) centerFree = pc.pos;
+  // Cell-entry tallies of the start cell and the track bookkeeping of a new
+  // history join here with the tallies and the tracks.
+  return kStepGoesOn;
+}
+
+// A source particle that did not enter the geometry (or its source cell): the
+// next try starts without counting a history. A source that never enters ends
+// the run instead of spinning.
+int32_t CTask::RejectSource() {
+  state = kStateSourceRejected;
+  TickMonitor(*this);
+  if (++sourceRejections <= sourceRejectionLimit) return kStepSuspended;
+  const Constants& k = GetConstants();
+  printf("\nFatal error in thread No. %d: %" PRId64 " consecutive particles of the %s source with %s missed the "
+         "geometry or the source cell.\n",
+         threadNo + 1, sourceRejections, PositionKindName(k.sourcePositionType), DirectionKindName(k.sourceDirectionType));
+  SetFatal(*this);
+  return kStepFatal;
+}
+
+int32_t CTask::SourcePosition() {
+  const Constants& k = GetConstants();
+  switch (k.sourcePositionType) {
+    case kSourceBeam: {
+      const VECTOR offset = BeamOffset(*rng, k.sourceConstantDensityRadius, k.sourceRMSwidth);
+      ApplyTransform(&pc.pos, VectorOf(k.sourceCenter), k.Q_source_position, offset);
+      return kSourceAccepted;
+    }
+    case kSourceVolume: {
+      bool accepted = false;
+      VECTOR point{};
+      if (SampleVolumeSourcePoint(*this, &point, &accepted) != kGeometryServiceOk) {
+        ReportComplexGeometryUnavailable(*this, "the volume source cannot be sampled");
+        return kSourceFatal;
+      }
+      if (!accepted) return kSourceRejected;
+      pc.pos = point;
+      WidenExtent(*this, point);
+      return kSourceAccepted;
+    }
+    default:  // point
+      if (k.sourceDirectionType != kDirectionFixed) {
+        pc.pos = VectorOf(k.sourceCenter);
+      } else {
+        pc.pos = PositionlessCharged(k) ? Init(0.0, 0.0, 0.0) : Init(k.entry_X, k.entry_Y, k.entry_Z);
+        if (k.useFreeMotionRadius != 0) maxRadius = k.entryRadius;
+      }
+      return kSourceAccepted;
+  }
+}
+
+void CTask::SourceDirection() {
+  const Constants& k = GetConstants();
+  switch (k.sourceDirectionType) {
+    case kDirectionCone:
+      dir = ConeDirection(*rng, k.sourceConeCos, k.Q_source_direction);
+      return;
+    case kDirectionIsotropic:
+      dir = Isotropic(*rng, 1.0);
+      return;
+    default:  // fixed
+      dir = PositionlessCharged(k) ? Init(0.0, 0.0, 1.0) : Init(k.beam_A, k.beam_B, k.beam_C);
+      if (k.sourcePositionType == kSourcePoint) {
+        // The entry found at set-up (the plane-tally distances of the entry
+        // point are copied here with the plane tallies).
+        voxelIndex = k.entryVoxel;
+        cellIndex = k.entryCell;
+        entrySurface = k.entrySurface;
+      }
+      return;
+  }
+}
+
+// Finds where the source particle starts in the geometry: in its cell, or at
+// the point where its ray enters one. A ray that meets nothing is a miss.
+int32_t CTask::LocateSource() {
+  const Constants& k = GetConstants();
+  if (FixedPointSource(k)) return kSourceAccepted;  // located at set-up
+  if (k.complexGeometry != 0) {
+    voxelIndex = -1;
+    cellIndex = -1;
+    entrySurface = -1;
+    double distance = 0.0;
+    VECTOR entry{};
+    if (LocateSourceRay(*this, pc.pos, dir, &distance, &entry) != kGeometryServiceOk) {
+      ReportComplexGeometryUnavailable(*this, "the source particle cannot be located");
+      return kSourceFatal;
+    }
+    if (cellIndex < 0) {
+      ++stats->slot[statslot::nSourceMissed].n;
+      return kSourceRejected;
+    }
+    if (distance == 0.0) {
+      entrySurface = -2;
+    } else {
+      pc.pos = entry;
+    }
+    return kSourceAccepted;
+  }
+  const double distance = LayerEntryDistance(LayerOf(k), pc.pos, dir);
+  if (distance < 0.0) {
+    ++stats->slot[statslot::nSourceMissed].n;
+    return kSourceRejected;
+  }
+  entrySurface = distance == 0.0 ? -2 : -1;
+  pc.pos += distance * dir;
+  // The plane-tally distances of the start point are computed here with the
+  // plane tallies.
+  return kSourceAccepted;
+}
+
+void CTask::SourceEnergy() {
+  const Constants& k = GetConstants();
+  if (k.nEnerg == 1) {
+    E = k.E_source[0];
+    return;
+  }
+  const double xi = rng->random();
+  lastRandom = xi;
+  E = SpectrumEnergy(xi, k.nEnerg, k.E_source, k.cumulativeWeight, spectrumBin);
+}
+
+// ---------------------------------------------------------------------------
+// End of history
+// ---------------------------------------------------------------------------
+
+// Closes the history and moves to the next stream. Returns 0 when the record
+// has work left, 1 when its streams are finished or its history limit is
+// reached.
+int32_t CTask::EndOfHistory() {
+  state = kStateHistoryEnded;
+  // The pulse-height tallies of the history and the track bookkeeping of a
+  // finished history join here with the tallies and the tracks.
+  STREAMCONTROL* control = runStreams.streamControl;
+
+  // Advance the stream; rotate round the record's streams history by history.
+  STREAMCONTROL& current = control[iStream];
+  current.nextParticle += StreamStride(current);
+  if (current.nextParticle < StreamLimit(current) && nStreams > 1) {
+    streamCursor = streamCursor + 1 < nStreams ? streamCursor + 1 : 0;
+    iStream = streamList[streamCursor];
+  }
+
+  // Drop the streams whose source particles are all done.
+  while (control[iStream].nextParticle >= StreamLimit(control[iStream])) {
+    control[iStream].task = kStreamFinished;
+    for (int32_t j = streamCursor + 1; j < nStreams; ++j) streamList[j - 1] = streamList[j];
+    --nStreams;
+    if (nStreams == 0) return 1;
+    if (streamCursor >= nStreams) streamCursor = 0;
+    iStream = streamList[streamCursor];
+  }
+
+  // The history limit of the GPU build's sharing of histories.
+  if (historyLimit >= 0 && ++nLimitedHistories >= static_cast<uint64_t>(historyLimit)) {
+    for (int32_t j = 0; j < nStreams; ++j) control[streamList[j]].task = kStreamFinished;
+    nStreams = 0;
+    return 1;
+  }
+  return 0;
+}

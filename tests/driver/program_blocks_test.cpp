@@ -23,15 +23,19 @@ namespace {
 // What the scripted program writes in directive mode.
 std::vector<std::string> script;
 std::atomic<bool> loopUntilInterrupted{false};
+std::atomic<int> delayBeforeWritingMs{0};
+double compiledTimeLimit = 2.0;
 
 void CompileAccepted(const char*, int, PROGRAMINFO* info, CProgramCode* code, int) {
   info->diagnosticKind = kDiagnosticPlain;
   code->instructionLines = {1, 2, 3};
+  code->timeLimit = compiledTimeLimit;
 }
 
 int ArraysAccepted(const char*, char*) { return -1; }
 
 void ScriptedProgram(void*) {
+  if (delayBeforeWritingMs > 0) SleepMilliseconds(delayBeforeWritingMs);
   for (const std::string& piece : script) compiler->WriteDirectiveOutput(piece.c_str(), 1);
   RUNCONTROL& run = *compiler->runControl;
   // The reader takes the last of the waiting keys: Q is typed once Esc was seen.
@@ -138,4 +142,16 @@ TEST_F(ProgramBlocks, WithoutTheLanguageABlockIsRefusedClearly) {
   INPUTRUN run = RunInput("PROGRAM gen\n  x = 1\nEND PROGRAM\nN 1\n");
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.console.find("the embedded program language is not available"), std::string::npos) << run.console;
+}
+
+TEST_F(ProgramBlocks, LongRunningProgramGetsTheTimeWarningOnce) {
+  compiledTimeLimit = 0.01;
+  delayBeforeWritingMs = 100;
+  INPUTRUN run = Run("PROGRAM slow\nEND PROGRAM\n", {"N 2\n"});
+  compiledTimeLimit = 2.0;
+  delayBeforeWritingMs = 0;
+  ASSERT_EQ(run.code, 0) << run.console;
+  EXPECT_EQ(run.console,
+            "\nExecution time of the user program exceeds 0.01 seconds. Press the escape key and then 'Q' to attempt to interrupt execution of the user program.\n");
+  EXPECT_EQ(runOptions.nParticles, 2);
 }

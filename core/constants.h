@@ -17,7 +17,7 @@
 struct CELL;
 struct MATERIAL;
 
-constexpr int kMaxSpectrumEnergies = 10000;
+constexpr int kMaxSourceSpectrumEnergies = 10000;  // points of the source energy spectrum
 
 struct Constants {
   // Physical constants (SI unless said; energies in eV).
@@ -47,6 +47,24 @@ struct Constants {
   double coh_thr;
   double energyFactor;  // eV to the output energy unit
   int32_t nStreams_tot; // random-number streams of the run
+  // Electron and positron physics options.
+  int32_t nonIsotropicBrems;                     // bremsstrahlung photon angles: 0 isotropic, else dipole or tabulated
+  int32_t useDifferentCSforPositrons;            // the material tables hold positron rows
+  int32_t useDPWelasticScatteringCrossSections;  // partial-wave elastic angular distributions
+  int32_t elastic_smallAngle;                    // small-angle elastic model (mode 0..3)
+  double brems_lowEnThr;   // eV: at or below, dipole-like bremsstrahlung angles
+  double brems_highEnThr;  // eV: at or above, dipole-like bremsstrahlung angles
+  // Photon physics options and the photon energies of the pair-sharing tables.
+  int32_t nonIsotropicPE;               // PE_ANGULAR_DISTR: tabulated photoelectron directions
+  double pe_angularDistrThr;            // PE_ANGULAR_DISTR_THR, eV
+  int32_t pe_angularDistr_nPoints;      // cosines of one photoelectron angular table
+  int32_t nonUniformPPenergy;           // PP_ENERGY_DISTR: tabulated pair energy sharing
+  int32_t usePPangularDistr;            // PP_ANGULAR_DISTR
+  int32_t dopplerBroadening;            // INCOH_DOPPLER
+  int32_t incoh_SubtractBindingEnergy;  // INCOH_SUBTRACT_BINDING_E
+  int32_t nElem_tot;                    // elements of the problem (records of elementArray)
+  double pp_Eprim[12];                  // photon energies of the pair-sharing tables, eV
+  int16_t n_pp_Eprim;                   // leading entries of pp_Eprim that have tables
   // Source particle and spectrum.
   uint8_t part;         // source particle kind: 0 electron, 1 photon, 2 positron
   int32_t nEnerg;       // spectrum energies
@@ -56,7 +74,12 @@ struct Constants {
   double w;             // thickness, cm
   double concentration; // atoms per cm^3 of the layer's material
   double density;       // g/cm^3
-  double cumulativeWeight[kMaxSpectrumEnergies];  // first 0, last exactly 1
+  double cumulativeWeight[kMaxSourceSpectrumEnergies];  // first 0, last exactly 1
+  double minBindingEnergy;  // smallest subshell binding energy of all elements, eV
+  // Electron flight: logarithmic energy index and the diffusion thresholds.
+  uint8_t use_electron_logE;                   // some electron energy index maps ln E
+  double diffusion_totalToInelasticRatio_thr;  // sigma_tot / sigma_inel at which the Gaussian walk replaces elastic collisions
+  double diffusion_distToRMSpathRatio_thr;     // free distance / RMS displacement below which the walk is cut into sub-steps
   double surface_A;     // front face A x + B y + C z + D = 0, (A, B, C) a unit normal into the layer
   double surface_B;
   double surface_C;
@@ -89,6 +112,8 @@ struct Constants {
   int32_t source_startVoxel;           // start of the halving search in that table
   double anglePrecision;               // tolerance on unit vectors and cosines
   double distancePrecision;            // tolerance on lengths, cm
+  int32_t smoothCDF_elastic;           // elastic angles: invert the linear density exactly (else constant density)
+  int32_t smoothCDF_inelastic;         // bremsstrahlung and knock-on energies and bremsstrahlung angles: the same
   int32_t entryVoxel;                  // voxel of the precomputed entry
   int16_t entryCell;                   // position of the entry cell in the voxel's cell list
   int16_t entrySurface;                // surface of the entry, -1 none
@@ -113,52 +138,74 @@ static_assert(offsetof(Constants, trackXrayPhotons) == 136);
 static_assert(offsetof(Constants, coh_thr) == 144);
 static_assert(offsetof(Constants, energyFactor) == 152);
 static_assert(offsetof(Constants, nStreams_tot) == 160);
-static_assert(offsetof(Constants, part) == 164);
-static_assert(offsetof(Constants, nEnerg) == 168);
-static_assert(offsetof(Constants, E_source) == 176);
-static_assert(offsetof(Constants, weight) == 184);
-static_assert(offsetof(Constants, w) == 192);
-static_assert(offsetof(Constants, concentration) == 200);
-static_assert(offsetof(Constants, density) == 208);
-static_assert(offsetof(Constants, cumulativeWeight) == 216);
-static_assert(offsetof(Constants, surface_A) == 80216);
-static_assert(offsetof(Constants, surface_Z) == 80248);
-static_assert(offsetof(Constants, beam_A) == 80256);
-static_assert(offsetof(Constants, incidentDotProduct) == 80280);
-static_assert(offsetof(Constants, entry_X) == 80288);
-static_assert(offsetof(Constants, complexGeometry) == 80312);
-static_assert(offsetof(Constants, sourcePositionType) == 80316);
-static_assert(offsetof(Constants, sourceDirectionType) == 80320);
-static_assert(offsetof(Constants, Q_source_direction) == 80328);
-static_assert(offsetof(Constants, Q_source_position) == 80400);
-static_assert(offsetof(Constants, sourceConeCos) == 80472);
-static_assert(offsetof(Constants, sourceCenter) == 80480);
-static_assert(offsetof(Constants, sourceNormal) == 80504);
-static_assert(offsetof(Constants, sourceConstantDensityRadius) == 80528);
-static_assert(offsetof(Constants, sourceRMSwidth) == 80536);
-static_assert(offsetof(Constants, sourceCell) == 80544);
-static_assert(offsetof(Constants, source_partialVoxels) == 80552);
-static_assert(offsetof(Constants, source_nPartialVoxels) == 80560);
-static_assert(offsetof(Constants, source_completeVoxels) == 80568);
-static_assert(offsetof(Constants, source_nCompleteVoxels) == 80576);
-static_assert(offsetof(Constants, source_voxelVolumeSum) == 80584);
-static_assert(offsetof(Constants, source_startVoxel) == 80592);
-static_assert(offsetof(Constants, anglePrecision) == 80600);
-static_assert(offsetof(Constants, distancePrecision) == 80608);
-static_assert(offsetof(Constants, entryVoxel) == 80616);
-static_assert(offsetof(Constants, entryCell) == 80620);
-static_assert(offsetof(Constants, entrySurface) == 80622);
-static_assert(offsetof(Constants, entryRadius) == 80624);
-static_assert(offsetof(Constants, nCells) == 80632);
-static_assert(offsetof(Constants, nMaterials) == 80634);
-static_assert(offsetof(Constants, cell) == 80640);
-static_assert(offsetof(Constants, material) == 80648);
-static_assert(offsetof(Constants, useFreeMotionRadius) == 80656);
-static_assert(offsetof(Constants, storeFreeMotionRadius) == 80657);
-static_assert(offsetof(Constants, outputCellInteractionStats) == 80658);
-static_assert(offsetof(Constants, interactionForcing) == 80660);
-static_assert(offsetof(Constants, device) == 80664);
-static_assert(sizeof(Constants) == 80672);
+static_assert(offsetof(Constants, nonIsotropicBrems) == 164);
+static_assert(offsetof(Constants, useDifferentCSforPositrons) == 168);
+static_assert(offsetof(Constants, useDPWelasticScatteringCrossSections) == 172);
+static_assert(offsetof(Constants, elastic_smallAngle) == 176);
+static_assert(offsetof(Constants, brems_lowEnThr) == 184);
+static_assert(offsetof(Constants, brems_highEnThr) == 192);
+static_assert(offsetof(Constants, nonIsotropicPE) == 200);
+static_assert(offsetof(Constants, pe_angularDistrThr) == 208);
+static_assert(offsetof(Constants, pe_angularDistr_nPoints) == 216);
+static_assert(offsetof(Constants, nonUniformPPenergy) == 220);
+static_assert(offsetof(Constants, usePPangularDistr) == 224);
+static_assert(offsetof(Constants, dopplerBroadening) == 228);
+static_assert(offsetof(Constants, incoh_SubtractBindingEnergy) == 232);
+static_assert(offsetof(Constants, nElem_tot) == 236);
+static_assert(offsetof(Constants, pp_Eprim) == 240);
+static_assert(offsetof(Constants, n_pp_Eprim) == 336);
+static_assert(offsetof(Constants, part) == 338);
+static_assert(offsetof(Constants, nEnerg) == 340);
+static_assert(offsetof(Constants, E_source) == 344);
+static_assert(offsetof(Constants, weight) == 352);
+static_assert(offsetof(Constants, w) == 360);
+static_assert(offsetof(Constants, concentration) == 368);
+static_assert(offsetof(Constants, density) == 376);
+static_assert(offsetof(Constants, cumulativeWeight) == 384);
+static_assert(offsetof(Constants, minBindingEnergy) == 80384);
+static_assert(offsetof(Constants, use_electron_logE) == 80392);
+static_assert(offsetof(Constants, diffusion_totalToInelasticRatio_thr) == 80400);
+static_assert(offsetof(Constants, diffusion_distToRMSpathRatio_thr) == 80408);
+static_assert(offsetof(Constants, surface_A) == 80416);
+static_assert(offsetof(Constants, surface_Z) == 80448);
+static_assert(offsetof(Constants, beam_A) == 80456);
+static_assert(offsetof(Constants, incidentDotProduct) == 80480);
+static_assert(offsetof(Constants, entry_X) == 80488);
+static_assert(offsetof(Constants, complexGeometry) == 80512);
+static_assert(offsetof(Constants, sourcePositionType) == 80516);
+static_assert(offsetof(Constants, sourceDirectionType) == 80520);
+static_assert(offsetof(Constants, Q_source_direction) == 80528);
+static_assert(offsetof(Constants, Q_source_position) == 80600);
+static_assert(offsetof(Constants, sourceConeCos) == 80672);
+static_assert(offsetof(Constants, sourceCenter) == 80680);
+static_assert(offsetof(Constants, sourceNormal) == 80704);
+static_assert(offsetof(Constants, sourceConstantDensityRadius) == 80728);
+static_assert(offsetof(Constants, sourceRMSwidth) == 80736);
+static_assert(offsetof(Constants, sourceCell) == 80744);
+static_assert(offsetof(Constants, source_partialVoxels) == 80752);
+static_assert(offsetof(Constants, source_nPartialVoxels) == 80760);
+static_assert(offsetof(Constants, source_completeVoxels) == 80768);
+static_assert(offsetof(Constants, source_nCompleteVoxels) == 80776);
+static_assert(offsetof(Constants, source_voxelVolumeSum) == 80784);
+static_assert(offsetof(Constants, source_startVoxel) == 80792);
+static_assert(offsetof(Constants, anglePrecision) == 80800);
+static_assert(offsetof(Constants, distancePrecision) == 80808);
+static_assert(offsetof(Constants, smoothCDF_elastic) == 80816);
+static_assert(offsetof(Constants, smoothCDF_inelastic) == 80820);
+static_assert(offsetof(Constants, entryVoxel) == 80824);
+static_assert(offsetof(Constants, entryCell) == 80828);
+static_assert(offsetof(Constants, entrySurface) == 80830);
+static_assert(offsetof(Constants, entryRadius) == 80832);
+static_assert(offsetof(Constants, nCells) == 80840);
+static_assert(offsetof(Constants, nMaterials) == 80842);
+static_assert(offsetof(Constants, cell) == 80848);
+static_assert(offsetof(Constants, material) == 80856);
+static_assert(offsetof(Constants, useFreeMotionRadius) == 80864);
+static_assert(offsetof(Constants, storeFreeMotionRadius) == 80865);
+static_assert(offsetof(Constants, outputCellInteractionStats) == 80866);
+static_assert(offsetof(Constants, interactionForcing) == 80868);
+static_assert(offsetof(Constants, device) == 80872);
+static_assert(sizeof(Constants) == 80880);
 
 // The host copy, filled by the driver before the workers start.
 extern Constants hostConstants;

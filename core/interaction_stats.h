@@ -25,6 +25,41 @@ constexpr int nHistoriesDone = 6;
 constexpr int nSourceEscapeElectrons = 7;
 constexpr int nSourceEscapePhotons = 8;
 constexpr int nSourceMissed = 9;
+// Created particles, all / above the cutoff of their kind (weights at +41).
+constexpr int nKnockOn = 10, nKnockOnAbove = 19, eKnockOn = 92, eKnockOnAbove = 99;
+constexpr int nAuger = 11, nAugerAbove = 20, eAuger = 93, eAugerAbove = 100;
+constexpr int nPhotonAuger = 12, nPhotonAugerAbove = 21, ePhotonAuger = 94, ePhotonAugerAbove = 101;
+constexpr int nElectronAuger = 13, nElectronAugerAbove = 22, eElectronAuger = 95, eElectronAugerAbove = 102;
+constexpr int nCapture = 14, nCaptureAbove = 23, eCapture = 96, eCaptureAbove = 103;
+constexpr int nCompton = 15, nComptonAbove = 24, eCompton = 97, eComptonAbove = 104;
+constexpr int nPairParticles = 16, nPairParticlesAbove = 25, ePairParticles = 98, ePairParticlesAbove = 105;
+constexpr int nBremsPhotons = 26, nBremsPhotonsAbove = 34, eBremsPhotons = 106, eBremsPhotonsAbove = 113;
+constexpr int nRelaxPhotons = 27, nRelaxPhotonsAbove = 35, eRelaxPhotons = 107, eRelaxPhotonsAbove = 114;
+constexpr int nXrayPhotons = 28, nXrayPhotonsAbove = 36, eXrayPhotons = 108, eXrayPhotonsAbove = 115;
+constexpr int nPhotonFluorPhotons = 29, nPhotonFluorPhotonsAbove = 37, ePhotonFluorPhotons = 109,
+              ePhotonFluorPhotonsAbove = 116;  // fluorescence after photon interactions (not printed)
+constexpr int nFluor1Photons = 30, nFluor1PhotonsAbove = 38, eFluor1Photons = 110, eFluor1PhotonsAbove = 117;
+constexpr int nFluor2Photons = 31, nFluor2PhotonsAbove = 39, eFluor2Photons = 111, eFluor2PhotonsAbove = 118;
+constexpr int nComptonFluorPhotons = 32, nComptonFluorPhotonsAbove = 40, eComptonFluorPhotons = 112,
+              eComptonFluorPhotonsAbove = 119;
+constexpr int nAnnihilationPhotonsAbove = 41, eAnnihilationPhotonsAbove = 120;
+// Events (weights at +41) and their energies.
+constexpr int nElectronCutoff = 17, eElectronCutoff = 127;
+constexpr int nAnnihilation = 18, eAnnihilation = 128;
+constexpr int nPhotonCutoff = 33, ePhotonCutoff = 122;
+constexpr int nCoherent = 42;
+constexpr int nElastic = 43;
+constexpr int nExcitation = 44, eExcitation = 130;
+constexpr int nElectroionization = 45, eElectroionization = 131;
+constexpr int nInelastic = 46;
+constexpr int nPhotonEscapes = 48, ePhotonEscapes = 133;
+constexpr int nElectronEscapes = 50, eElectronEscapes = 135;
+constexpr int eSourceEscapePhotons = 121;    // energy of nSourceEscapePhotons
+constexpr int eSourceEscapeElectrons = 126;  // energy of nSourceEscapeElectrons
+constexpr int eComptonLoss = 123;            // photon energy lost in incoherent scattering
+constexpr int eCaptureLoss = 124;            // photon energy absorbed by the photoelectric effect
+constexpr int ePairLoss = 125;               // photon energy absorbed by pair production
+constexpr int eBremsLoss = 129;              // electron energy lost to bremsstrahlung
 constexpr int nPhotonEntries = 47;
 constexpr int nElectronEntries = 49;
 constexpr int wPhotonEntries = 88;

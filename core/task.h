@@ -14,7 +14,10 @@
 #include <cstdint>
 
 #include "core/interaction_stats.h"
+#include "core/photon_state.h"
 #include "core/randgen.h"
+#include "core/tally.h"
+#include "core/track_records.h"
 #include "core/vector.h"
 
 struct CELL;
@@ -59,6 +62,8 @@ constexpr int32_t kStateRelaxation = 4;
 constexpr int32_t kBankGrowth = 100;          // entries added per growth; also the initial capacity
 constexpr int32_t kMaxBankedParticles = 1000000;
 constexpr int32_t kReadBankedStage = 27;      // device stage that reads a banked particle
+constexpr int32_t kMaxForcedColumns = 4000;   // columns of a material's electron table (forcing flags)
+constexpr int32_t kMaxElementsInTask = 100;   // elements of a problem (per-element caches)
 
 // How a step hands control back to the history loop.
 enum StepResult : int32_t {
@@ -126,6 +131,24 @@ class CTask {
   int32_t PhotonStep();
   int32_t ElectronStep();
   int32_t ResumeInterruptedStep();
+
+  // Electron and positron transport (transport/electron_flight.cpp,
+  // electron_interactions.cpp, cutoffs.cpp).
+  int32_t Sigma_el();
+  void ElectronForcingSetUp();
+  int32_t SampleCollisionType_el(double sigmaColl, int32_t nColumns);
+  int32_t ElectronInteraction();
+  void DetermineElasticScatteringModel();
+  void ElasticScattering();
+  int32_t Bremsstrahlung();
+  void Excitation();
+  int32_t Electroionization();
+  int32_t ElectronEnergyBelowCutoff(char positron);
+  int32_t PositronEnergyCutoff();
+  int32_t PositronAnnihilation();
+  void ElectronEscape();
+  void UpdateAbsorbedEnergy(double energy);
+  int32_t EndChargedParticleAtCutoff();
 
   // --- Sharing of histories (GPU build) and counts ---
   int64_t historyLimit = -1;        // further histories after which the record stops; -1 none
@@ -197,6 +220,78 @@ class CTask {
   int64_t sourceRejections = 0;     // consecutive source particles that did not enter the geometry
   int64_t sourceRejectionLimit = kMaxConsecutiveSourceRejections;  // more than this ends the run (a source that never enters)
   StepFunction stepOverride = nullptr;  // tests only: replaces the physics step
+  // --- Tallies and tracks of the worker (transport/tally_scoring.h,
+  //     cell_tally_scoring.h, tally_storage.cpp, tracks.cpp); sized at set-up
+  //     by AllocateTaskTallies, summed into the totals record at the end ---
+  double planeTallyDistance[2][kMaxPlaneTalliesPerClass] = {};  // signed distance at the last scoring, cm: [0] own class, [1] TALLY
+  int16_t* rangeBin[kQuantityCount] = {};      // scratch: bin of the crossing per range of each quantity, -1 none
+  int64_t** oneDimTallies[kTallyClassCount] = {};   // per class and table slot: counts, two halves
+  int64_t** twoDimTallies[kTallyClassCount] = {};
+  double** oneDimTallies_wt[kTallyClassCount] = {}; // weighted mode: weight sums, squared weights
+  double** twoDimTallies_wt[kTallyClassCount] = {};
+  double** oneDimTallies_E[kTallyClassCount] = {};  // energy sums, eV (with eFlux)
+  double** twoDimTallies_E[kTallyClassCount] = {};
+  int64_t*** cellEntryHist[kTallyClassCount] = {};   // [tally][range]: 2 x bins counts
+  double*** cellEntryHist_wt[kTallyClassCount] = {}; // weight sums, squared weights
+  double*** cellEntryHist_E[kTallyClassCount] = {};  // energy sums, eV
+  int64_t** pulseHeightHist = nullptr;       // [tally][bin] histories
+  double** pulseHeightEnergy = nullptr;      // [tally][bin] deposits, eV
+  double* cellDeposit = nullptr;             // [pulse-height cell slot] deposit of the current history, eV
+  uint64_t unresolvedCellEntries = 0;        // cell crossings whose neighbour slot could not be resolved
+  TASKTRACKS* trackData = nullptr;           // tracks of this worker (NTRACKS > 0)
+  // --- Electron and positron step (transport/electron_flight.cpp,
+  //     electron_interactions.cpp, cutoffs.cpp) ---
+  // Macroscopic cross sections per unit concentration (cm^2 per atom of the
+  // material) at the step's energy, and their cache key.
+  double sigma_tot = 0.0;
+  double sigma_el = 0.0;
+  double sigma_inel = 0.0;
+  int32_t elSigmaMaterial = -2;     // cache key: material index, -2 = not yet computed
+  double elSigmaE = -2.0;           // cache key: energy, eV
+  int32_t elSigmaKind = -2;         // cache key: kind (with positron rows)
+  int16_t elInterval = 0;           // interval of E on the material's electron grid
+  int32_t elRowOffset = 0;          // first row of the column set in use (positron rows follow the electron rows)
+  double elIntervalOffset = 0.0;    // E - grid[elInterval], eV
+  double momentum = 0.0;            // p c of the particle at the step, eV
+  double freeDistance = 0.0;        // distance within which no boundary can be met, cm
+  double meanFreePaths = 0.0;       // remaining mean free paths of the flight
+  int32_t collisionColumn = 0;      // column of the material table that collides
+  int32_t collisionElement = 0;     // its global element index
+  int32_t collisionType = 0;        // 0 elastic, 1 bremsstrahlung, 2 excitation, 3 + s ionization of subshell s
+  // Interaction forcing of the current material (weights in use).
+  double forcedFraction = 0.0;      // F: forced share of sigma_tot
+  double forcedProbability = 0.0;   // weight F / sigma_tot before the exclusions
+  double forcedSigma[kMaxForcedColumns] = {};   // per forced-list entry: its share of sigma_tot
+  uint8_t forcedEnabled[kMaxForcedColumns] = {}; // per column: the column is forced now
+  uint8_t forcedWarned[kMaxForcedColumns] = {};  // per forced-list entry: its exclusion was reported
+  // Small-angle elastic model per element: the energy of the cached values,
+  // and the screening parameter eta and kappa = eta (10^6 eta + 1).
+  double screeningE[kMaxElementsInTask] = {};
+  double screeningEta[kMaxElementsInTask] = {};
+  double screeningKappa[kMaxElementsInTask] = {};
+  double elasticMu = 1.0;           // cosine of the last elastic deflection
+
+  // --- Photon transport (transport/photon_flight.cpp, photon_interactions.cpp,
+  //     relaxation.cpp): flight and collision sampling, the interactions with
+  //     their resumable rejection loops (states 1..3) and the relaxation
+  //     cascade (state 4). The data live in `phot` (core/photon_state.h). ---
+  void Sigma_phot();
+  int32_t CheckTotalSigma_phot();
+  int32_t Distance_phot();
+  void PhotonEscape();
+  void PhotonEnergyBelowCutoff();
+  void SampleCollisionType_phot();
+  int32_t PhotonInteraction();
+  int32_t CoherentScattering0();
+  int32_t CohRejectionLoop();
+  int32_t IncoherentScattering0();
+  int32_t IncohRejectionLoop();
+  int32_t DopplerRejectionLoop();
+  int32_t PostDoppler_NoDoppler(int32_t shell);
+  int32_t PhotoelectricAbsorption();
+  int32_t PairProduction();
+  int32_t AtomicTransition();
+  PHOTONSTATE phot;
 };
 
 // The CPU workers' records (built by the driver) and their number.

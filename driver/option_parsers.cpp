@@ -164,6 +164,23 @@ bool ReadIntegerInRange(const char* value, int64_t low, int64_t high, int64_t* n
   return ReadWholeInteger(value, n) && *n >= low && *n <= high;
 }
 
+// An integer option with one message for a missing value and one for a bad
+// form or range; stores n + storedOffset.
+int ParseIntegerOption(const char* value, const char* missing, const char* badValue, int64_t low, int64_t high,
+                       int32_t* option, int64_t storedOffset = 0) {
+  if (value == nullptr) {
+    printf("%s", missing);
+    return 1;
+  }
+  int64_t n = 0;
+  if (!ReadIntegerInRange(value, low, high, &n)) {
+    printf(badValue, value);
+    return 1;
+  }
+  *option = static_cast<int32_t>(n + storedOffset);
+  return 0;
+}
+
 bool ReadNumberInRange(const char* value, double low, double high, double* v) {
   return ReadWholeNumber(value, v) && *v >= low && *v <= high;
 }
@@ -311,46 +328,23 @@ int ParseRatioCuda(const char* value) {
 }
 
 int ParseFirstCuda(const char* value) {
-  int64_t n = 0;
-  if (value == nullptr) {
-    printf("Error: Sequence number of the first used CUDA device is missing.\n");
-    return 1;
-  }
-  // The device range is tested against the present devices after the input.
-  if (!ReadIntegerInRange(value, INT32_MIN + 1, kMaxCudaDevices, &n)) {
-    printf("Error: Invalid number of the first used CUDA device \"%s\".\n", value);
-    return 1;
-  }
-  runOptions.first_CUDA = static_cast<int32_t>(n - 1);
-  return 0;
+  // Device numbers count from 1; the range is tested against the present
+  // devices after the input.
+  return ParseIntegerOption(value, "Error: Sequence number of the first used CUDA device is missing.\n",
+                            "Error: Invalid number of the first used CUDA device \"%s\".\n", INT32_MIN + 1,
+                            kMaxCudaDevices, &runOptions.first_CUDA, -1);
 }
 
 int ParseLastCuda(const char* value) {
-  int64_t n = 0;
-  if (value == nullptr) {
-    printf("Error: Error: Sequence number of the last used CUDA device is missing.\n");
-    return 1;
-  }
-  if (!ReadIntegerInRange(value, INT32_MIN + 1, kMaxCudaDevices, &n)) {
-    printf("Error: Invalid number of the last used CUDA device \"%s\".\n", value);
-    return 1;
-  }
-  runOptions.last_CUDA = static_cast<int32_t>(n - 1);
-  return 0;
+  return ParseIntegerOption(value, "Error: Error: Sequence number of the last used CUDA device is missing.\n",
+                            "Error: Invalid number of the last used CUDA device \"%s\".\n", INT32_MIN + 1,
+                            kMaxCudaDevices, &runOptions.last_CUDA, -1);
 }
 
 int ParseStreamsCuda(const char* value) {
-  int64_t n = 0;
-  if (value == nullptr) {
-    printf("Error: Number of random number streams per one CUDA task is missing.\n");
-    return 1;
-  }
-  if (!ReadIntegerInRange(value, 1, INT32_MAX, &n)) {
-    printf("Error: Invalid number of streams of random numbers per one task \"%s\".\n", value);
-    return 1;
-  }
-  runOptions.streams_CUDA = static_cast<int32_t>(n);
-  return 0;
+  return ParseIntegerOption(value, "Error: Number of random number streams per one CUDA task is missing.\n",
+                            "Error: Invalid number of streams of random numbers per one task \"%s\".\n", 1,
+                            INT32_MAX, &runOptions.streams_CUDA);
 }
 
 int ParseAvgBankedCuda(const char* value) {
@@ -385,46 +379,23 @@ int ParseMaxBankedRatioCuda(const char* value) {
 }
 
 int ParseStatsCuda(const char* value) {
-  int64_t n = 0;
-  if (value == nullptr) {
-    printf("Error: Value of the CUDA statistics output option is missing.\n");
-    return 1;
-  }
-  if (!ReadIntegerInRange(value, 0, 3, &n)) {
-    printf("Error: Invalid CUDA statistice option value \"%s\" (should be from 0 to 3).\n", value);
-    return 1;
-  }
-  runOptions.stats_CUDA = static_cast<int32_t>(n);
-  if (n >= 2) runOptions.deviceStatsMonitor = true;
-  return 0;
+  int code = ParseIntegerOption(value, "Error: Value of the CUDA statistics output option is missing.\n",
+                                "Error: Invalid CUDA statistice option value \"%s\" (should be from 0 to 3).\n", 0, 3,
+                                &runOptions.stats_CUDA);
+  if (code == 0 && runOptions.stats_CUDA >= 2) runOptions.deviceStatsMonitor = true;
+  return code;
 }
 
 int ParseHeapCuda(const char* value) {
-  int64_t n = 0;
-  if (value == nullptr) {
-    printf("Error: Error: Value of the CUDA heap option is missing.\n");
-    return 1;
-  }
-  if (!ReadIntegerInRange(value, 0, 2, &n)) {
-    printf("Error: Invalid CUDA heap option value \"%s\" (should be 0, 1 or 2).\n", value);
-    return 1;
-  }
-  runOptions.heap_CUDA = static_cast<int32_t>(n);
-  return 0;
+  return ParseIntegerOption(value, "Error: Error: Value of the CUDA heap option is missing.\n",
+                            "Error: Invalid CUDA heap option value \"%s\" (should be 0, 1 or 2).\n", 0, 2,
+                            &runOptions.heap_CUDA);
 }
 
 int ParseBalanceCuda(const char* value) {
-  int64_t n = 0;
-  if (value == nullptr) {
-    printf("Error: Value of the CUDA workload balancing option is missing.\n");
-    return 1;
-  }
-  if (!ReadIntegerInRange(value, 0, 1, &n)) {
-    printf("Error: Invalid CUDA workload balancing option value \"%s\" (should be 0 or 1).\n", value);
-    return 1;
-  }
-  runOptions.balance_CUDA = n != 0;
-  return 0;
+  return ParseIntegerOption(value, "Error: Value of the CUDA workload balancing option is missing.\n",
+                            "Error: Invalid CUDA workload balancing option value \"%s\" (should be 0 or 1).\n", 0, 1,
+                            &runOptions.balance_CUDA);
 }
 
 double ParseBankModeThrCuda(const char* value) {

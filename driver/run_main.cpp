@@ -7,6 +7,8 @@
 #include "driver/input_passes.h"
 #include "driver/options.h"
 #include "driver/problem_reset.h"
+#include "driver/run_simulation.h"
+#include "driver/setup.h"
 #include "language/compiler.h"
 
 int CreateCompiler() {
@@ -36,6 +38,14 @@ int StartUp(int argc, const char* const* argv) {
 int RunMain(int argc, const char* const* argv) {
   int code = StartUp(argc, argv);
   if (code == 0) code = RunInputPasses(argc, argv);
+  if (code == 0 && runOptions.check != 0) code = RunSetUp();
+  // check 0 ends after the input, check -1 after the whole set-up (the work
+  // division included): both with exit code 0, before any history.
+  if (code != 0 || runOptions.check <= 0) {
+    fflush(stdout);
+    return code;
+  }
+  code = RunSimulation();
   fflush(stdout);
   return code;
 }

@@ -11,6 +11,8 @@
 #include "core/constants.h"
 #include "core/stream_control.h"
 #include "geometry/source_services.h"
+#include "transport/tally_scoring.h"
+#include "transport/tracks.h"
 
 namespace {
 
@@ -132,7 +134,7 @@ int32_t CTask::Check_nBanked(int32_t n) {
 // counts as finished. Returns 0, or 1 when the particle cannot be placed in
 // the geometry (fatal).
 int32_t CTask::ReadBankedParticle() {
-  // The track bookkeeping of the popped particle joins here with the tracks.
+  TrackBeforePop(*this);
   --nBanked;
   if (nBanked < 0) {
     ++stats->slot[statslot::nHistoriesDone].n;
@@ -141,6 +143,7 @@ int32_t CTask::ReadBankedParticle() {
   E = bank.en[nBanked];
   kind = bank.p[nBanked];
   org = bank.org[nBanked];
+  TrackAfterPop(*this, nBanked);
   if (bank.wt != nullptr) {
     weight = bank.wt[nBanked];
     iForced = bank.iForced[nBanked];
@@ -148,8 +151,7 @@ int32_t CTask::ReadBankedParticle() {
   // Without positions the particle keeps the coordinates that the record holds.
   if (bank.positionsStored == 0) return 0;
   pc = bank.pc[nBanked];
-  // The plane-tally distances of the restored position are recomputed here
-  // once plane tallies are scored.
+  ResetPlaneTallyDistances(*this, TallyKindOf(kind));
   if (bank.voxelIndex != nullptr) {
     voxelIndex = bank.voxelIndex[nBanked];
     cellIndex = bank.cellIndex[nBanked];

@@ -14,8 +14,11 @@
 #include "geometry/source_services.h"
 #include "geometry/transform.h"
 #include "transport/bank.h"
+#include "transport/cell_tally_scoring.h"
 #include "transport/directions.h"
 #include "transport/source_sampling.h"
+#include "transport/tally_scoring.h"
+#include "transport/tracks.h"
 
 namespace {
 
@@ -86,6 +89,8 @@ void WidenExtent(CTask& t, VECTOR r) {
 
 void SetRunMonitor(RunMonitorFunction tick) { runMonitor = tick; }
 
+void RunMonitorTick(const CTask& task) { TickMonitor(task); }
+
 // ---------------------------------------------------------------------------
 // Entry and dispatch
 // ---------------------------------------------------------------------------
@@ -124,10 +129,11 @@ void CTask::RunHistories() {
       if (fatalError.load(std::memory_order_relaxed) != 0) break;
       if (result == kStepInteraction) {
         // The common tail of an interaction. A photon that did not survive it
-        // gives way to the next banked particle; the electron cutoff test of
-        // this tail arrives with the electron step.
+        // gives way to the next banked particle.
         TickMonitor(*this);
         if (IsPhoton(kind) && photonSurvival <= 0 && ReadBankedParticle() != 0) break;
+        // An electron or positron at or below the cell's cutoff ends here.
+        if (EndChargedParticleAtCutoff() != 0) break;
       }
     }
     if (exit == LoopExit::kReturn) return;
@@ -230,14 +236,21 @@ int32_t CTask::HistoryStart() {
   if (!photon) {
     // A charged source particle brings its energy into the history's deposit.
     s[statslot::eHistoryDeposit].e += E_history;
-    // The deposit of a pulse-height cell joins here with the pulse-height tallies.
-    if (curStats != stats) curStats->slot[statslot::eAbsorbed].e += E_history;
+    if (k.complexGeometry != 0) DepositInCell(*this, E_history);
   }
   weight = 1.0;
   iForced = 0;
   if (k.complexGeometry != 0) centerFree = pc.pos;
-  // Cell-entry tallies of the start cell and the track bookkeeping of a new
-  // history join here with the tallies and the tracks.
+  // Tallies and tracks of the new history: the plane distances of the start
+  // point, the entry of a source particle that came in from outside into its
+  // cell, the source point of a tracked history.
+  const int32_t tallyKind = TallyKindOf(kind);
+  ResetPlaneTallyDistances(*this, tallyKind);
+  if (k.complexGeometry != 0 && k.sourcePositionType != kSourceVolume && entrySurface >= 0 &&
+      CellHasEntryTallies(iCell, tallyKind)) {
+    UpdateCellEntryTallies(*this, -1, tallyKind, 0, +1);
+  }
+  TrackHistoryStart(*this);
   return kStepGoesOn;
 }
 
@@ -300,7 +313,7 @@ void CTask::SourceDirection() {
       dir = PositionlessCharged(k) ? Init(0.0, 0.0, 1.0) : Init(k.beam_A, k.beam_B, k.beam_C);
       if (k.sourcePositionType == kSourcePoint) {
         // The entry found at set-up (the plane-tally distances of the entry
-        // point are copied here with the plane tallies).
+        // point follow from the position at the end of HistoryStart).
         voxelIndex = k.entryVoxel;
         cellIndex = k.entryCell;
         entrySurface = k.entrySurface;
@@ -342,8 +355,6 @@ int32_t CTask::LocateSource() {
   }
   entrySurface = distance == 0.0 ? -2 : -1;
   pc.pos += distance * dir;
-  // The plane-tally distances of the start point are computed here with the
-  // plane tallies.
   return kSourceAccepted;
 }
 
@@ -367,8 +378,10 @@ void CTask::SourceEnergy() {
 // reached.
 int32_t CTask::EndOfHistory() {
   state = kStateHistoryEnded;
-  // The pulse-height tallies of the history and the track bookkeeping of a
-  // finished history join here with the tallies and the tracks.
+  // The history's pulse-height tallies (also moving its deposit into the
+  // absorbed energy) and its track.
+  UpdatePulseHeightTallies(*this);
+  TrackHistoryEnd(*this);
   STREAMCONTROL* control = runStreams.streamControl;
 
   // Advance the stream; rotate round the record's streams history by history.

@@ -13,6 +13,9 @@ using RunMonitorFunction = void (*)(bool deviceRound, bool printLine);
 // Installs the run monitor (null: none). Set before the workers start.
 void SetRunMonitor(RunMonitorFunction tick);
 
+// One tick of the run monitor from worker 0 (other workers do nothing).
+void RunMonitorTick(const CTask& task);
+
 // Source position and direction kinds of the Constants record.
 constexpr int32_t kSourcePoint = 1;
 constexpr int32_t kSourceBeam = 2;

@@ -35,6 +35,12 @@ void BM_LoadLead(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadLead)->Unit(benchmark::kMillisecond);
 
+void BM_LoadFiveElements(benchmark::State& state) {
+  const int zs[] = {1, 6, 8, 26, 82};
+  LoadSet(state, zs, 5);
+}
+BENCHMARK(BM_LoadFiveElements)->Unit(benchmark::kMillisecond);
+
 void BM_LoadTenElements(benchmark::State& state) {
   const int zs[] = {1, 6, 7, 8, 11, 14, 20, 26, 29, 82};
   LoadSet(state, zs, 10);

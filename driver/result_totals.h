@@ -1,0 +1,48 @@
+// The totals after the run: the tally scores of every CPU record summed into
+// the target record, the interaction statistics summed overall and per cell
+// with their derived slots, the history counts, the largest bank and the
+// extent of the sampled volume-source points.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/interaction_stats.h"
+#include "core/vector.h"
+
+class CTask;
+
+struct RESULTTOTALS {
+  CTask* target = nullptr;                 // the record that holds the summed tally scores
+  INTERACTIONSTATS stats{};                // the run's statistics
+  std::vector<INTERACTIONSTATS> cellStats; // per cell index (with per-cell statistics)
+  int32_t nStatsObjects = 0;               // cells outside unions plus unions, with per-cell statistics
+  uint64_t cpuHistories = 0;               // histories run on the CPU
+  uint64_t allHistories = 0;               // histories run by every record
+  int32_t maxBankedCpu = -1;               // largest bank of the CPU records, -1 none
+  int32_t maxBanked = -1;                  // largest bank overall
+  double invHistories = 0.0;               // 1 / (slot 3 + slot 4 of the statistics)
+  VECTOR sourceMin{1.0, 1.0, 1.0};         // extent of the volume-source points, cm
+  VECTOR sourceMax{0.0, 0.0, 0.0};         // (empty while sourceMin.x > sourceMax.x)
+  uint64_t unresolvedCellEntries = 0;      // cell crossings whose neighbour could not be resolved
+  uint64_t lostParticles = 0;              // source particles lost by the tracking (joins with the geometry)
+};
+extern RESULTTOTALS resultTotals;
+
+// Walks the CPU records and fills resultTotals.
+void ComputeResultTotals();
+
+// The statistics sums: field by field, integers modulo 2^64. The partial form
+// leaves out slots 0-4, 48, 50, 89, 91, 133 and 135 of the record added.
+void AccumulateStats(INTERACTIONSTATS& total, const INTERACTIONSTATS& record);
+void AccumulateStatsPartial(INTERACTIONSTATS& total, const INTERACTIONSTATS& record);
+
+// True for the slots that hold 64-bit counts.
+bool IsCountSlot(int slot);
+
+// Adds the derived totals (slots 137 to 160) of a record; perCell selects the
+// per-cell terms. restEn2 is twice the electron rest energy, eV.
+void CompleteDerivedSlots(INTERACTIONSTATS& s, bool perCell, double restEn2);
+
+// Merges a record's extent of volume-source points into the run's extent.
+void MergeExtent(VECTOR& runMin, VECTOR& runMax, const VECTOR& min, const VECTOR& max);

@@ -1,0 +1,47 @@
+#include "tests/run/run_fixture.h"
+
+#include "core/stream_control.h"
+#include "driver/monitored_tallies.h"
+#include "driver/options.h"
+#include "driver/run_main.h"
+#include "driver/run_monitor.h"
+#include "driver/transport_directives.h"
+#include "driver/work_division.h"
+#include "language/compiler.h"
+#include "tests/transport/transport_fixture.h"
+#include "transport/history.h"
+
+int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t seed) {
+  if (compiler == nullptr && CreateCompiler() != 0) return 1;  // it holds the Esc state
+  SetSimpleProblem();
+  runOptions = RUNOPTIONS{};
+  runOptions.nThreads = nWorkers;
+  runOptions.nStreams = nStreams;
+  runOptions.nParticles = N;
+  runOptions.seed = seed;
+  transportOptions.nTracks = 0;
+  controlEntries.clear();
+  const int code = DivideWork();
+  if (code != 0) return code;
+  for (int32_t r = 0; r < nThreads; ++r) tasks[r].stepOverride = step;
+  SetRunMonitor(ShowProgress);
+  return 0;
+}
+
+void FinishRun() {
+  SetRunMonitor(nullptr);
+  controlEntries.clear();
+  controlRefresh = CollectDeviceTallies;
+  ReleaseWorkDivision();
+}
+
+uint64_t FinishedHistories() {
+  uint64_t n = 0;
+  for (int32_t r = 0; r < nThreads; ++r) n += tasks[r].stats->slot[statslot::nHistoriesDone].n;
+  return n;
+}
+
+// The run monitor reads the workers' history counters and banked counts
+// while they run, without locks, for the progress line only (a value one
+// history old is fine); ThreadSanitizer is told so.
+extern "C" const char* __tsan_default_suppressions() { return "race:*ReadWorkerProgress*\n"; }

@@ -1,0 +1,19 @@
+// A run of the stand-in problem of the history tests (a photon point source
+// aimed at one layer) divided among CPU workers as the driver divides it,
+// with a stand-in step in place of the physics.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/task.h"
+
+// Sets the options and the problem, divides the work (DivideWork must
+// succeed) and gives every record the step. Returns DivideWork's result.
+int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t seed = 1);
+
+// Frees the records and clears the run state.
+void FinishRun();
+
+// Histories finished by all records.
+uint64_t FinishedHistories();

@@ -1,0 +1,151 @@
+#include "tests/transport/electron_fixture.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/constants.h"
+#include "core/element_table.h"
+#include "core/task.h"
+#include "driver/data/element_loader.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+double sourceEnergy[1] = {1e6};
+
+// Section s of an element at E: linear in its grid, 0 outside it.
+double SectionAt(const Elem& el, int s, double E) {
+  const int n = el.sectionN[s];
+  if (n < 2 || E < el.sectionEnergy[s][0] || E > el.sectionEnergy[s][n - 1]) return 0.0;
+  const double* g = el.sectionEnergy[s];
+  const int i = static_cast<int>(std::upper_bound(g, g + n, E) - g) - 1;
+  const int j = std::min(i, n - 2);
+  return el.sectionCs[s][j] + (E - g[j]) * el.sectionSlope[s][j];
+}
+
+void BuildTable(ELECTRONPROBLEM& p, const double* fractions, double eMin, double eMax) {
+  // Entries: the inelastic sections element after element, then the elastic ones.
+  std::vector<std::pair<int, int>> entries;
+  for (int e = 0; e < p.nElements; ++e)
+    for (int s = 1; s < p.elements[e].nSections; ++s) entries.push_back({e, s});
+  for (int e = 0; e < p.nElements; ++e) entries.push_back({e, 0});
+  // Grid: every section point in [eMin, eMax], with both ends.
+  std::vector<double> grid{eMin, eMax};
+  for (auto [e, s] : entries)
+    for (int i = 0; i < p.elements[e].sectionN[s]; ++i) {
+      const double x = p.elements[e].sectionEnergy[s][i];
+      if (x > eMin && x < eMax) grid.push_back(x);
+    }
+  std::sort(grid.begin(), grid.end());
+  grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
+  p.grid = grid;
+  const int m = static_cast<int>(grid.size());
+  const int nEntries = static_cast<int>(entries.size());
+  p.rows.assign(nEntries, std::vector<double>(m));
+  p.slopes.assign(nEntries, std::vector<double>(m, 0.0));
+  for (int i = 0; i < m; ++i) {
+    double sum = 0.0;
+    for (int k = 0; k < nEntries; ++k) {
+      const auto [e, s] = entries[k];
+      sum += fractions[e] * 1e-24 * SectionAt(p.elements[e], s, grid[i]);
+      p.rows[k][i] = sum;
+    }
+  }
+  for (int k = 0; k < nEntries; ++k)
+    for (int i = 0; i + 1 < m; ++i) p.slopes[k][i] = (p.rows[k][i + 1] - p.rows[k][i]) / (grid[i + 1] - grid[i]);
+  p.rowPointers.clear();
+  p.slopePointers.clear();
+  for (int k = 0; k < nEntries; ++k) {
+    p.rowPointers.push_back(p.rows[k].data());
+    p.slopePointers.push_back(p.slopes[k].data());
+    p.entryElement.push_back(static_cast<uint8_t>(entries[k].first));
+    p.entrySection.push_back(static_cast<uint8_t>(entries[k].second));
+  }
+  MATERIAL& mat = p.material;
+  mat.nElements = p.nElements;
+  for (int e = 0; e < p.nElements; ++e) {
+    mat.element[e] = e;
+    mat.fraction[e] = fractions[e];
+  }
+  mat.nElectronEntries = nEntries;
+  mat.nElectronEnergies = m;
+  mat.entryElement = p.entryElement.data();
+  mat.entrySection = p.entrySection.data();
+  mat.electronEnergy = p.grid.data();
+  mat.electronSigma = p.rowPointers.data();
+  mat.electronSigmaSlope = p.slopePointers.data();
+  mat.electronIndex.indexType = 0;
+}
+
+}  // namespace
+
+ELECTRONPROBLEM::~ELECTRONPROBLEM() {
+  for (int e = 0; e < nElements; ++e) FreeElementTables(&elements[e]);
+  if (elementArray == elements.get()) elementArray = nullptr;
+}
+
+bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fractions, int n, double atomsPerCm3, double w,
+                        double E0, double cutE, double cutP, double zStart) {
+  ELEMENTLOADOPTIONS options;
+  options.endfFolder = EndfFolder();
+  options.elasticDpw = 0;
+  options.incohDoppler = 0;
+  options.minEnergy = cutE;
+  options.maxEnergy = 2.0 * E0;
+  p.elements.reset(new Elem[n]());
+  p.nElements = n;
+  for (int e = 0; e < n; ++e)
+    if (LoadElement(z[e], options, &p.elements[e]) != 0) return false;
+  elementArray = p.elements.get();
+  BuildTable(p, fractions, std::min(cutE, 100.0), 2.0 * E0);
+  p.cell.concentration = atomsPerCm3;
+  p.cell.CUT_E = cutE;
+  p.cell.CUT_P = cutP;
+  p.cell.unionIndex = -1;
+
+  std::memset(&hostConstants, 0, sizeof(hostConstants));
+  Constants& k = hostConstants;
+  k.pi = 3.141592653589793;
+  k.restEn = 510998.95;
+  k.fineStr = 1.0 / 137.03599976;
+  k.trackPos = 1;
+  k.trackSecondaryPhotons = 1;
+  k.trackSecondaryElectrons = 1;
+  k.elastic = 1;
+  k.trackPhotonProducedElectrons = 1;
+  k.trackKnockOnElectrons = 1;
+  k.trackBremsPhotons = 1;
+  k.trackXrayPhotons = 1;
+  k.nonIsotropicBrems = 1;
+  k.brems_lowEnThr = 1e12;  // dipole-like angles (no tabulated angular data loaded)
+  k.brems_highEnThr = 1e12;
+  k.smoothCDF_elastic = 1;
+  k.smoothCDF_inelastic = 1;
+  k.diffusion_totalToInelasticRatio_thr = 1e18;
+  k.diffusion_distToRMSpathRatio_thr = 2.0;
+  k.part = kElectron;
+  sourceEnergy[0] = E0;
+  k.nEnerg = 1;
+  k.E_source = sourceEnergy;
+  k.cumulativeWeight[1] = 1.0;
+  k.w = w;
+  k.concentration = atomsPerCm3;
+  k.surface_C = 1.0;
+  k.beam_C = 1.0;
+  k.entry_Z = zStart;
+  k.sourcePositionType = 1;
+  k.sourceDirectionType = 1;
+  k.sourceConeCos = 1.0;
+  for (int i = 0; i < 3; ++i) {
+    k.Q_source_direction[4 * i] = 1.0;
+    k.Q_source_position[4 * i] = 1.0;
+  }
+  k.anglePrecision = 1e-12;
+  k.distancePrecision = 1e-12;
+  k.entrySurface = -1;
+  k.nCells = 1;
+  k.nMaterials = 1;
+  k.cell = &p.cell;
+  k.material = &p.material;
+  return true;
+}

@@ -1,0 +1,337 @@
+// Electron and positron transport with the real ENDF/B data of aluminium and
+// water: sampled distributions against their densities and tables, the
+// binary-collision kinematics, energy conservation per history, annihilation,
+// the continuous-slowing-down range and the unbiasedness of forcing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "core/constants.h"
+#include "core/element_table.h"
+#include "core/task.h"
+#include "tests/support/chisquare.h"
+#include "tests/transport/electron_fixture.h"
+#include "tests/transport/transport_fixture.h"
+#include "transport/bank.h"
+#include "transport/cutoffs.h"
+#include "transport/electron_flight.h"
+#include "transport/electron_interactions.h"
+
+namespace {
+
+constexpr double kRestEn = 510998.95;
+constexpr double kAlAtomsPerCm3 = 2.699 * 6.02214076e23 / 26.9815385;
+const int kAl[1] = {13};
+const double kOne[1] = {1.0};
+
+// ---- Samplers --------------------------------------------------------------
+
+TEST(ElectronSamplers, SmallAngleAndDipoleCosinesFollowTheirDensities) {
+  CRandGen rng;
+  for (double eta : {1e-7, 1e-6, 1e-5}) {
+    const double kappa = eta * (1e6 * eta + 1.0);
+    std::vector<double> mu;
+    for (int i = 0; i < 200000; ++i) mu.push_back(SmallAngleCosine(rng.RandomUniform(), eta, kappa));
+    const auto r = ChiSquareAgainstDensity(mu, [&](double m) { return SmallAngleCosineDensity(m, eta); },
+                                           1.0 - kSmallAngleWidth, 1.0, 100);
+    EXPECT_TRUE(ChiSquarePasses(r, 6)) << "eta " << eta << ": " << Describe(r);
+  }
+  for (double E : {1e3, 1e5, 1e6}) {
+    const double beta = ElectronBeta(E, kRestEn);
+    std::vector<double> mu;
+    for (int i = 0; i < 200000; ++i) mu.push_back(DipoleBremsCosine(rng.random(), beta));
+    const auto r = ChiSquareAgainstDensity(mu, [&](double m) { return DipoleBremsCosineDensity(m, beta); }, -1.0, 1.0,
+                                           100);
+    EXPECT_TRUE(ChiSquarePasses(r, 6)) << "E " << E << ": " << Describe(r);
+  }
+}
+
+TEST(ElectronSamplers, IonizationKinematicsStayPhysical) {
+  const double restEn2 = 2.0 * kRestEn;
+  CRandGen rng;
+  for (int i = 0; i < 100000; ++i) {
+    const double E0 = 1e3 + 1e7 * rng.random();
+    const double B = (i % 2 == 0 ? 0.0 : 1e3 * rng.random());
+    const double T = (E0 - B) * rng.random();
+    const double E1 = std::fmax(E0 - T - B, 0.0);
+    const double mu1 = IonizationPrimaryCosine(E0, E1, restEn2);
+    const double p1 = ElectronMomentum(E1, restEn2);
+    const double pT = ElectronMomentum(T, restEn2);
+    const double px = ElectronMomentum(E0 - B, restEn2);
+    const double mu2 = KnockOnCosine(px, pT, p1);
+    ASSERT_TRUE(mu1 >= 0.0 && mu1 <= 1.0) << E0 << " " << T;
+    ASSERT_TRUE(mu2 >= -1.0 && mu2 <= 1.0) << E0 << " " << T;
+    if (B == 0.0) {
+      // A free electron: momentum along the flight and across it balance.
+      EXPECT_NEAR(p1 * mu1 + pT * mu2, px, 1e-9 * px);
+      EXPECT_NEAR(p1 * std::sqrt(1.0 - mu1 * mu1), pT * std::sqrt(std::fmax(0.0, 1.0 - mu2 * mu2)), 1e-6 * px);
+    }
+  }
+  // A primary that stops goes nowhere; no NaN.
+  EXPECT_EQ(IonizationPrimaryCosine(1e4, 0.0, restEn2), 0.0);
+}
+
+// ---- Real tables --------------------------------------------------------------
+
+class AluminiumTables : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 1.0, 1e6, 1e4, 1e3, 0.0));
+  }
+  const Elem& al() const { return problem.elements[0]; }
+  ELECTRONPROBLEM problem;
+};
+
+// Cumulative probability of a tabulated density (linear between points) at x.
+double TableCdf(const double* x, const double* pdf, const double* cum, int n, double at) {
+  if (at <= x[0]) return 0.0;
+  if (at >= x[n - 1]) return 1.0;
+  int i = 0;
+  while (at >= x[i + 1]) ++i;
+  const double slope = (pdf[i + 1] - pdf[i]) / (x[i + 1] - x[i]);
+  const double t = at - x[i];
+  return cum[i] + pdf[i] * t + 0.5 * slope * t * t;
+}
+
+// Cumulative probability of the quantile mix (1 - f) Q0(r) + f Q1(r) at x: the
+// r at which the mixed quantile reaches x, by halving.
+double MixedCdf(const std::function<double(double)>& quantile, double at) {
+  double lo = 0.0, hi = 1.0;
+  for (int it = 0; it < 60; ++it) {
+    const double mid = 0.5 * (lo + hi);
+    (quantile(mid) < at ? lo : hi) = mid;
+  }
+  return 0.5 * (lo + hi);
+}
+
+TEST_F(AluminiumTables, ElasticCosinesMatchTheTablesAtAndBetweenGridEnergies) {
+  const Elem& el = al();
+  const ELASTICSET set = ElectronElasticSet(el);
+  CRandGen rng;
+  int tests = 0;
+  for (int e : {5, 10}) {
+    ASSERT_LT(e + 1, el.elasticNE);
+    for (double f : {0.0, 0.5}) {
+      const double E = el.elasticEnergy[e] + f * (el.elasticEnergy[e + 1] - el.elasticEnergy[e]);
+      std::vector<double> mu;
+      for (int i = 0; i < 200000; ++i) mu.push_back(SampleElasticCosine(rng.random(), el, set, E, 1));
+      std::function<double(double)> cdf;
+      if (f == 0.0) {
+        cdf = [&](double x) { return TableCdf(el.elasticCos[e], el.elasticPdf[e], el.elasticCum[e], el.elasticN[e], x); };
+      } else {
+        const auto quantile = [&](double r) { return SampleElasticCosine(r, el, set, E, 1); };
+        cdf = [=](double x) { return MixedCdf(quantile, x); };
+      }
+      const auto r = ChiSquareAgainstCdf(mu, cdf, -1.0, 1.0, 200);
+      EXPECT_TRUE(ChiSquarePasses(r, 4)) << "grid " << e << " f " << f << ": " << Describe(r);
+      ++tests;
+    }
+  }
+  EXPECT_EQ(tests, 4);
+}
+
+TEST_F(AluminiumTables, BremsstrahlungPhotonEnergiesMatchTheSpectra) {
+  const Elem& el = al();
+  CRandGen rng;
+  for (int e : {3, 5}) {
+    ASSERT_LT(e + 1, el.bremsSpecNE);
+    const double E = el.bremsSpecEnergy[e];
+    std::vector<double> lnK;
+    for (int i = 0; i < 200000; ++i) lnK.push_back(std::log(SampleBremsPhotonEnergy(rng.random(), el, E, 1).k));
+    const int n = el.bremsSpecN[e];
+    const auto cdf = [&](double lk) {
+      return TableCdf(el.bremsSpecX[e], el.bremsSpecPdf[e], el.bremsSpecCum[e], n, std::exp(lk));
+    };
+    const auto r = ChiSquareAgainstCdf(lnK, cdf, std::log(el.bremsSpecX[e][0]), std::log(el.bremsSpecX[e][n - 1]), 100);
+    EXPECT_TRUE(ChiSquarePasses(r, 2)) << "E " << E << ": " << Describe(r);
+  }
+}
+
+// ---- Whole histories ---------------------------------------------------------------
+
+// What the stand-in step sees of the particles that leave the layer and of
+// the annihilation photons.
+struct LEDGER {
+  double escaped = 0.0;         // energy carried out of the layer, eV (rest energy of escaping positrons included)
+  double path = 0.0;            // path length of the source electron, cm
+  int annihilationPhotons = 0;
+  int backToBackPairs = 0;
+  VECTOR lastAnnihilationDir{};
+  int forcedSteps = 0;
+} ledger;
+
+// Electrons and positrons take their real step; a photon leaves the layer at
+// once (its energy is counted as escaped).
+int32_t LedgerStep(CTask& t) {
+  if (IsPhoton(t.kind)) {
+    if (t.org == kOriginAnnihilation) {
+      EXPECT_DOUBLE_EQ(t.E, kRestEn);
+      if (++ledger.annihilationPhotons % 2 == 0) {
+        const VECTOR sum = t.pc.dir + ledger.lastAnnihilationDir;
+        if (std::sqrt(sum * sum) < 1e-9 * kRestEn) ++ledger.backToBackPairs;
+      }
+      ledger.lastAnnihilationDir = t.pc.dir;
+    }
+    ledger.escaped += t.E * t.weight;
+    t.ReadBankedParticle();
+    return kStepGoesOn;
+  }
+  const uint8_t kind = t.kind;
+  const uint8_t org = t.org;
+  const double E = t.E;
+  const double w = t.weight;
+  const VECTOR start = t.pc.pos;
+  if (t.iForced > 0) ++ledger.forcedSteps;
+  const int32_t result = t.ElectronStep();
+  if (org == kOriginSource) ledger.path += std::sqrt((t.pc.pos - start) * (t.pc.pos - start));
+  if (t.escaped != 0) ledger.escaped += (kind == kPositron ? E + 2.0 * kRestEn : E) * w;
+  return result;
+}
+
+class LayerHistories : public ::testing::Test {
+ protected:
+  void Run(uint64_t histories, int32_t seed) {
+    ledger = LEDGER{};
+    DealStreams(tables, 1, histories, seed);
+    task.reset(new CTask());
+    GiveStreams(*task, 0, 1, 1);
+    task->stepOverride = LedgerStep;
+    task->RunHistories();
+    ASSERT_EQ(task->fatalError.load(), 0);
+  }
+  double Stat(int slot) const { return task->stats->slot[slot].e; }
+  // Everything deposited: the finished histories' sum and the open history's.
+  double Deposit() const { return Stat(statslot::eAbsorbed) + Stat(statslot::eHistoryDeposit); }
+  uint64_t Count(int slot) const { return task->stats->slot[slot].n; }
+  ELECTRONPROBLEM problem;
+  STREAMTABLES tables;
+  std::unique_ptr<CTask> task;
+};
+
+TEST_F(LayerHistories, EnergyIsConservedForElectronAndPositronSources) {
+  for (uint8_t part : {kElectron, kPositron}) {
+    ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 0.05, 1e6, 1e4, 1e3, 0.0));
+    hostConstants.part = part;
+    const uint64_t n = 300;
+    Run(n, 17);
+    const double perParticle = part == kPositron ? 1e6 + 2.0 * kRestEn : 1e6;
+    const double source = perParticle * static_cast<double>(n);
+    const double deposit = Deposit();
+    EXPECT_NEAR(deposit + ledger.escaped, source, 1e-9 * source) << "kind " << int(part);
+    EXPECT_EQ(Count(statslot::nHistoriesDone), n);
+    // Every process happened.
+    for (int slot : {43, 44, 45, 26, 10}) EXPECT_GT(Count(slot), 0u) << "slot " << slot;
+    if (part == kPositron) {
+      EXPECT_GT(Count(18), 0u);
+      EXPECT_EQ(ledger.annihilationPhotons, 2 * static_cast<int>(Count(18)));
+      EXPECT_EQ(ledger.backToBackPairs, static_cast<int>(Count(18)));
+    }
+  }
+}
+
+TEST_F(LayerHistories, PositronStoppingBelowAPhotonCutoffOfRestEnergyKeepsItsRestEnergy) {
+  ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 1.0, 1e5, 1e4, kRestEn, 0.5));
+  hostConstants.part = kPositron;
+  hostConstants.trackBremsPhotons = 0;
+  Run(50, 3);
+  EXPECT_EQ(ledger.annihilationPhotons, 0);
+  EXPECT_EQ(Count(18), 50u);
+  EXPECT_NEAR(Deposit(), 50 * (1e5 + 2.0 * kRestEn), 1e-3);
+}
+
+// Stopping power of the material at E (eV per cm per atom/cm^3), from the same
+// tables that the transport samples: each inelastic section times its mean
+// energy loss (mean photon energy, mean excitation loss, mean knock-on energy
+// plus the binding energy).
+double SpectrumMean(const double* x, const double* pdf, int n) {
+  double mean = 0.0;
+  for (int i = 0; i + 1 < n; ++i) {
+    const double h = x[i + 1] - x[i];
+    mean += h / 6.0 * (pdf[i] * (2 * x[i] + x[i + 1]) + pdf[i + 1] * (x[i] + 2 * x[i + 1]));
+  }
+  return mean;
+}
+
+double MeanBetweenGrid(const double* grid, int ne, double E, const std::function<double(int)>& meanAt) {
+  int i = 0;
+  while (i + 2 < ne && E >= grid[i + 1]) ++i;
+  const double f = GridFraction(E, grid[i], grid[i + 1]);
+  return (1 - f) * meanAt(i) + f * meanAt(i + 1);
+}
+
+double StoppingPowerPerAtom(const Elem& el, double E) {
+  const auto section = [&](int s) {
+    const int n = el.sectionN[s];
+    if (E < el.sectionEnergy[s][0] || E > el.sectionEnergy[s][n - 1]) return 0.0;
+    int i = 0;
+    while (i + 2 < n && E >= el.sectionEnergy[s][i + 1]) ++i;
+    return 1e-24 * (el.sectionCs[s][i] + (E - el.sectionEnergy[s][i]) * el.sectionSlope[s][i]);
+  };
+  double s = 0.0;
+  const double kMean = std::fmin(E, MeanBetweenGrid(el.bremsSpecEnergy, el.bremsSpecNE, E, [&](int e) {
+    return SpectrumMean(el.bremsSpecX[e], el.bremsSpecPdf[e], el.bremsSpecN[e]);
+  }));
+  s += section(1) * kMean;
+  int16_t hint = 0;
+  s += section(2) * Interp(E, el.excLossEnergy, el.excLoss, el.excLossSlope, el.excLossN, hint);
+  for (int sub = 0; sub < el.nSubshells; ++sub) {
+    const double B = IonizationBindingEnergy(el, sub);
+    if (E <= B) continue;
+    const double tMean = MeanBetweenGrid(el.ionSpecEnergy[sub], el.ionSpecNE[sub], E, [&](int e) {
+      return SpectrumMean(el.ionSpecX[sub][e], el.ionSpecPdf[sub][e], el.ionSpecN[sub][e]);
+    });
+    s += section(3 + sub) * std::fmin(tMean + B, E);
+  }
+  return s;
+}
+
+TEST_F(LayerHistories, MeanPathOfOneMeVElectronsInAluminiumIsTheCsdaRange) {
+  const double cut = 1e4;
+  ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 10.0, 1e6, cut, 1e3, 5.0));
+  hostConstants.trackKnockOnElectrons = 0;
+  hostConstants.trackBremsPhotons = 0;
+  // CSDA range from E0 down to the cutoff, trapezoid rule in ln E.
+  double range = 0.0;
+  const int steps = 4000;
+  const double a = std::log(cut), b = std::log(1e6);
+  for (int i = 0; i <= steps; ++i) {
+    const double E = std::exp(a + (b - a) * i / steps);
+    const double integrand = E / (kAlAtomsPerCm3 * StoppingPowerPerAtom(problem.elements[0], E));
+    range += (i == 0 || i == steps ? 0.5 : 1.0) * integrand * (b - a) / steps;
+  }
+  const uint64_t n = 200;
+  Run(n, 29);
+  const double meanPath = ledger.path / static_cast<double>(n);
+  printf("CSDA range of 1 MeV electrons in Al down to 10 keV: %.5f cm; mean simulated path: %.5f cm (ratio %.4f)\n",
+         range, meanPath, meanPath / range);
+  EXPECT_NEAR(meanPath / range, 1.0, 0.03);
+}
+
+TEST_F(LayerHistories, ForcedBremsstrahlungIsUnbiased) {
+  // Analogue: bremsstrahlung events per source electron in a thin layer.
+  ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 0.01, 1e6, 1e5, 1e3, 0.0));
+  hostConstants.trackKnockOnElectrons = 0;
+  hostConstants.trackBremsPhotons = 0;
+  const uint64_t n = 4000;
+  Run(n, 5);
+  const double analogue = static_cast<double>(Count(26)) / n;
+
+  // Forced: the same problem with bremsstrahlung forced; weights in use.
+  hostConstants.interactionForcing = 1;
+  hostConstants.force_wt = 0.1;
+  problem.cell.FORCE = 1;
+  problem.material.nForcedEntries = 1;
+  problem.material.forcedEntry[0] = 0;  // the bremsstrahlung column of aluminium
+  ASSERT_EQ(problem.material.entrySection[0], 1);
+  Run(n, 6);
+  const double forced = task->stats->slot[26 + statslot::kWeightSlotOffset].e / n;
+  EXPECT_GT(ledger.forcedSteps, 100);
+  // Analogue events are Poisson; 4 standard deviations of the analogue mean.
+  const double sd = std::sqrt(analogue / n);
+  printf("bremsstrahlung events per electron: analogue %.5f, forced %.5f (sd %.5f)\n", analogue, forced, sd);
+  EXPECT_NEAR(forced, analogue, 4.0 * sd);
+}
+
+}  // namespace

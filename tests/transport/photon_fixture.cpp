@@ -1,0 +1,127 @@
+#include "tests/transport/photon_fixture.h"
+
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "core/constants.h"
+#include "core/element_table.h"
+#include "core/physical_constants.h"
+#include "driver/data/element_loader.h"
+#include "tests/support/test_paths.h"
+#include "transport/photon_flight.h"
+
+namespace {
+
+std::string DataFolderWithProfiles() {
+  static const std::string folder = [] {
+    const std::string f = MakeScratchFolder("photon_data");
+    std::ifstream in(SharedDataFolder() + "aux/ComptonProfiles.dat", std::ios::binary);
+    std::ofstream out(f + "ComptonProfiles.dat", std::ios::binary);
+    out << in.rdbuf();
+    return f;
+  }();
+  return folder;
+}
+
+void SetMaterial(PHOTONPROBLEM& p, const std::vector<double>& fractions) {
+  p.material = MATERIAL{};
+  p.material.nElements = p.nElements;
+  double sum = 0.0;
+  for (double f : fractions) sum += f;
+  for (int32_t j = 0; j < p.nElements; ++j) {
+    p.material.element[j] = j;
+    p.material.fraction[j] = fractions[j] / sum;
+  }
+  elementArray = p.elements;
+}
+
+}  // namespace
+
+PHOTONPROBLEM::~PHOTONPROBLEM() {
+  task.reset();
+  if (elements != nullptr) {
+    for (int32_t i = 0; i < nElements; ++i) FreeElementTables(&elements[i]);
+    delete[] elements;
+  }
+  if (elementArray == elements) elementArray = nullptr;
+}
+
+bool LoadPhotonElements(PHOTONPROBLEM& p, const std::vector<int>& z, const std::vector<double>& fractions) {
+  ELEMENTLOADOPTIONS options;
+  options.endfFolder = EndfFolder();
+  options.dataFolder = DataFolderWithProfiles();
+  options.elasticDpw = 0;
+  options.maxEnergy = 2e7;
+  p.nElements = static_cast<int32_t>(z.size());
+  p.elements = new Elem[z.size()]();
+  for (size_t i = 0; i < z.size(); ++i)
+    if (LoadElement(z[i], options, &p.elements[i]) != 0) return false;
+  SetMaterial(p, fractions);
+  return true;
+}
+
+void UseSyntheticElements(PHOTONPROBLEM& p, Elem* elements, const std::vector<double>& fractions) {
+  p.elements = elements;
+  p.nElements = static_cast<int32_t>(fractions.size());
+  SetMaterial(p, fractions);
+}
+
+void SetPhotonRun(PHOTONPROBLEM& p, double E, double w, double concentration, uint64_t N) {
+  SetSimpleProblem();
+  Constants& k = hostConstants;
+  const PHYSICALCONSTANTS pc = ComputePhysicalConstants();
+  k.pi = pc.pi;
+  k.restEn = pc.restEn;
+  k.fineStr = pc.fineStr;
+  k.fineStr_inv = pc.fineStr_inv;
+  k.constFact_coh = pc.constFact_coh;
+  k.constFact_incoh = pc.constFact_incoh;
+  k.coh = 1;
+  k.coh_thr = 1e-4;
+  k.trackPos = 1;
+  k.trackSecondaryPhotons = 1;
+  k.trackXrayPhotons = 1;
+  k.trackPhotonProducedElectrons = 0;
+  k.dopplerBroadening = 1;
+  k.incoh_SubtractBindingEnergy = 1;
+  k.nonIsotropicPE = 1;
+  k.pe_angularDistr_nPoints = 21;
+  k.nonUniformPPenergy = 1;
+  k.usePPangularDistr = 1;
+  k.smoothCDF_inelastic = 1;
+  k.nElem_tot = p.nElements;
+  std::memcpy(k.pp_Eprim, pp_Eprim, sizeof k.pp_Eprim);
+  k.n_pp_Eprim = n_pp_Eprim;
+  double lowest = 1e300;
+  for (int32_t i = 0; i < p.nElements; ++i)
+    if (p.elements[i].nSubshells > 0) lowest = std::min(lowest, LowestBindingEnergy(p.elements[i]));
+  k.minBindingEnergy = lowest;
+  p.sourceEnergy[0] = E;
+  k.E_source = p.sourceEnergy;
+  k.w = w;
+  k.concentration = concentration;
+  p.cell = CELL{};
+  p.cell.material = 0;
+  p.cell.concentration = concentration;
+  p.cell.CUT_E = 1000.0;
+  p.cell.CUT_P = 1000.0;
+  p.cell.unionIndex = -1;
+  k.cell = &p.cell;
+  k.material = &p.material;
+  DealStreams(p.streams, 1, N, 1);
+  p.task = std::make_unique<CTask>(true);
+  GiveStreams(*p.task, 0, 1, 1);
+}
+
+bool RunOneHistory(CTask& task) {
+  if (task.HistoryStart() != kStepGoesOn) return false;
+  while (task.nBanked >= 0) {
+    task.E_stepStart = task.E;
+    const int32_t r = task.Step();
+    if (r == kStepFatal || r == kStepSuspended) return false;
+    if (r == kStepInteraction && IsPhoton(task.kind) && task.photonSurvival <= 0) task.ReadBankedParticle();
+  }
+  task.state = kStateHistoryEnded;
+  return true;
+}

@@ -1,0 +1,43 @@
+// Photon transport problems for the tests and benchmarks: elements loaded from
+// the ENDF/B library through the element loader (or synthetic records), one
+// material in the simple geometry's layer, the photon options of a run and a
+// worker record with its streams.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/cell.h"
+#include "core/elem.h"
+#include "core/material.h"
+#include "core/task.h"
+#include "tests/transport/transport_fixture.h"
+
+struct PHOTONPROBLEM {
+  Elem* elements = nullptr;  // the element array (owned)
+  int32_t nElements = 0;
+  MATERIAL material{};
+  CELL cell{};
+  STREAMTABLES streams;
+  std::unique_ptr<CTask> task;
+  double sourceEnergy[1] = {0.0};
+  ~PHOTONPROBLEM();
+};
+
+// Loads the elements Z (atom fractions `fractions`) from the ENDF/B library
+// with the Compton profiles; false when loading fails.
+bool LoadPhotonElements(PHOTONPROBLEM& problem, const std::vector<int>& z, const std::vector<double>& fractions);
+
+// Takes over synthetic element records (zero-filled Elem records filled by the
+// caller) as the element array, each with the given atom fraction.
+void UseSyntheticElements(PHOTONPROBLEM& problem, Elem* elements, const std::vector<double>& fractions);
+
+// The photon options of a run with every model on, a photon source of energy
+// E (eV) entering a layer of thickness w (cm) with `concentration` atoms per
+// cm^3 along +z, cutoffs of 1 keV, N histories on one stream; builds the task.
+void SetPhotonRun(PHOTONPROBLEM& problem, double E, double w, double concentration, uint64_t N);
+
+// Runs one whole history on the task as the history loop does. Returns false
+// on a fatal error or a stop.
+bool RunOneHistory(CTask& task);

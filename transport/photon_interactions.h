@@ -1,0 +1,236 @@
+// Samplers of the photon interactions, shared by the CPU workers and the
+// device code. Each closed-form sampler has its density beside it.
+//
+//  - Coherent (Rayleigh) scattering: Thomson cross section times the squared
+//    atomic form factor with the anomalous scattering factors,
+//    (1 + mu^2) [(F(x) + f')^2 + f''^2], sampled by rejection from the
+//    proposal (1 + |mu|) / 3.
+//  - Incoherent (Compton) scattering: the Klein-Nishina cross section times
+//    the incoherent scattering function S(x), sampled by rejection from a
+//    proposal uniform in ln(k / k') (Kahn's method with S(x) as rejection).
+//  - Doppler broadening in the impulse approximation (Ribberfors 1975): the
+//    momentum projection p_z of the struck electron is drawn from the Compton
+//    profile J(p_z) of its subshell (Biggs, Mendelsohn and Mann 1975).
+//  - Pair production: the electron's share of the kinetic energy from the
+//    Bethe-Heitler tables, the emission angles from (1 - beta mu)^-2.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "core/elem.h"
+#include "core/hostdevice.h"
+#include "core/photon_state.h"
+#include "core/randgen.h"
+#include "transport/lookup.h"
+#include "transport/photon_flight.h"
+
+// Coherent rejections in a row with a form-factor ratio at or below coh_thr
+// after which the photon is left undeflected.
+constexpr int32_t kCoherentGiveUp = 10;
+// Tries of the incoherent and Doppler loops after which a collision takes
+// the free-electron energy of its last angle: acceptances are far above
+// 1 / kRejectionTryLimit for any physical table, so only a degenerate table
+// (an S(x) that is zero everywhere, a forward scatter that no bound electron
+// can follow) reaches it.
+constexpr int32_t kRejectionTryLimit = 100000;
+
+// ---------------------------------------------------------------------------
+// Coherent scattering
+// ---------------------------------------------------------------------------
+
+// Proposal of the polar cosine: density (1 + |mu|) / 3 on [-1, 1].
+TQ_CPU_GPU inline double CoherentProposalCosine(double r) {
+  if (r < 0.5) return sqrt(4.0 - 6.0 * r) - 1.0;
+  if (r == 0.5) return 0.0;
+  return 1.0 - sqrt(6.0 * r - 2.0);
+}
+inline double CoherentProposalDensity(double mu) { return fabs(mu) <= 1.0 ? (1.0 + fabs(mu)) / 3.0 : 0.0; }
+
+// Atomic form factor F(x), x = sin(theta/2) / lambda in 1/angstrom.
+TQ_CPU_GPU inline double FormFactor(const Elem& el, double x, int16_t& hint) {
+  return LinearThenLogLog(x, el.ffX, el.ff, el.ffLnX, el.ffLnY, el.ffSlope, el.ffN, hint);
+}
+
+// Incoherent scattering function S(x).
+TQ_CPU_GPU inline double ScatteringFunction(const Elem& el, double x, int16_t& hint) {
+  return LinearThenLogLog(x, el.sfX, el.sf, el.sfLnX, el.sfLnY, el.sfSlope, el.sfN, hint);
+}
+
+// Linear interpolation that is 0 on a table of fewer than two points.
+TQ_CPU_GPU inline double LinearOrZero(double x, const double* g, const double* a, const double* b, int16_t n, int16_t& hint) {
+  return n >= 2 ? Interp(x, g, a, b, n, hint) : 0.0;
+}
+
+// Largest value of a table over the points up to the first one beyond xMax.
+TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, double xMax, double* lowest, double* highest) {
+  *lowest = *highest = y[0];
+  for (int16_t i = 1; i < n && xMax >= x[i - 1]; ++i) {
+    *lowest = fmin(*lowest, y[i]);
+    *highest = fmax(*highest, y[i]);
+  }
+}
+
+// Energy-dependent set-up of coherent scattering at E: the anomalous factors
+// and the majorant of (F + f')^2 + f''^2 over the reachable momentum transfers.
+TQ_CPU_GPU inline void CoherentSetUp(const Elem& el, double E, double restEn, double constFact_coh, PHOTONELEMENTCACHE& c) {
+  const double xMax = E / restEn * constFact_coh;
+  c.halfXmax = 0.5 * xMax;
+  double fMin = 0.0, fMax = 0.0;
+  if (el.ffN > 0) TableRange(el.ffX, el.ff, el.ffN, xMax, &fMin, &fMax);
+  c.anomReal = LinearOrZero(E, el.anomRealX, el.anomReal, el.anomRealSlope, el.anomRealN, c.hintAnomReal);
+  const double imag = LinearOrZero(E, el.anomImagX, el.anomImag, el.anomImagSlope, el.anomImagN, c.hintAnomImag);
+  c.anomImag2 = imag * imag;
+  const double a = c.anomReal + fMin;
+  const double b = c.anomReal + fMax;
+  const double m = fabs(a) > fabs(b) ? a : b;
+  const double majorant = m * m + c.anomImag2;
+  c.invFmax2 = majorant > 0.0 ? 1.0 / majorant : 0.0;
+  c.cohE = E;
+}
+
+// [(F(x) + f')^2 + f''^2] relative to its majorant at the cosine mu.
+TQ_CPU_GPU inline double CoherentFactorRatio(const Elem& el, PHOTONELEMENTCACHE& c, double mu) {
+  const double x = c.halfXmax * sqrt(2.0 * (1.0 - mu));
+  const double f = FormFactor(el, x, c.hintFormFactor) + c.anomReal;
+  return (f * f + c.anomImag2) * c.invFmax2;
+}
+
+// One try of the coherent rejection: proposes *mu and returns true when it is
+// accepted; *ratio is the form-factor ratio of the try.
+TQ_CPU_GPU inline bool CoherentTry(const Elem& el, PHOTONELEMENTCACHE& c, CRandGen& rng, double* mu, double* ratio) {
+  *mu = CoherentProposalCosine(rng.random());
+  *ratio = CoherentFactorRatio(el, c, *mu);
+  return (1.0 + *mu * *mu) * *ratio / (1.0 + fabs(*mu)) >= rng.random();
+}
+
+// Unnormalised density of the coherent cosine that CoherentTry samples.
+inline double CoherentCosineDensity(const Elem& el, PHOTONELEMENTCACHE& c, double mu) {
+  return (1.0 + mu * mu) * CoherentFactorRatio(el, c, mu);
+}
+
+// ---------------------------------------------------------------------------
+// Incoherent scattering
+// ---------------------------------------------------------------------------
+
+TQ_CPU_GPU inline void IncoherentSetUp(const Elem& el, double E, double restEn, double constFact_coh, PHOTONELEMENTCACHE& c) {
+  c.k = E / restEn;
+  c.twoK = 2.0 * c.k;
+  c.invK = 1.0 / c.k;
+  c.kSquared = c.k * c.k;
+  double sMin = 0.0, sMax = 0.0;
+  if (el.sfN > 0) TableRange(el.sfX, el.sf, el.sfN, c.k * constFact_coh, &sMin, &sMax);
+  c.halfInvSmax = sMax > 0.0 ? 0.5 / sMax : 0.0;
+  c.incohE = E;
+}
+
+// Momentum-transfer variable of S(x) for a scatter from k to k' = eps k at mu.
+TQ_CPU_GPU inline double IncoherentX(const PHOTONELEMENTCACHE& c, double eps, double mu, double constFact_incoh) {
+  const double kPrime = c.k * eps;
+  const double q2 = c.kSquared + kPrime * kPrime - 2.0 * c.k * kPrime * mu;
+  return sqrt(q2 > 0.0 ? q2 : 0.0) * constFact_incoh;
+}
+
+// One try of the incoherent rejection: eps = k'/k with density 1/eps on
+// [1/(1+2k), 1], mu from the Compton relation, accepted with probability
+// (1 + eps^2 - eps sin^2) S(x) / (2 Smax).
+TQ_CPU_GPU inline bool IncoherentTry(const Elem& el, PHOTONELEMENTCACHE& c, double constFact_incoh, CRandGen& rng, double* mu,
+                                     double* eps) {
+  const double t = pow(1.0 + c.twoK, rng.random());
+  *eps = 1.0 / t;
+  *mu = 1.0 - (t - 1.0) * c.invK;
+  const double s = ScatteringFunction(el, IncoherentX(c, *eps, *mu, constFact_incoh), c.hintScattering);
+  return rng.random() <= *eps * (*eps + t - 1.0 + *mu * *mu) * s * c.halfInvSmax;
+}
+
+// Unnormalised density of the incoherent cosine: Klein-Nishina times S(x).
+inline double IncoherentCosineDensity(const Elem& el, PHOTONELEMENTCACHE& c, double constFact_incoh, double mu) {
+  const double eps = 1.0 / (1.0 + c.k * (1.0 - mu));
+  const double kleinNishina = eps * eps * (eps + 1.0 / eps - (1.0 - mu * mu));
+  return kleinNishina * ScatteringFunction(el, IncoherentX(c, eps, mu, constFact_incoh), c.hintScattering);
+}
+
+// ---------------------------------------------------------------------------
+// Doppler broadening
+// ---------------------------------------------------------------------------
+
+TQ_CPU_GPU inline double BindingEnergyOfShell(const Elem& el, int32_t shell) {
+  return el.bindingEnergy[el.subshellDesignator[shell]];
+}
+
+// First subshell (in the element's order of falling binding energy) bound
+// below E; -1 when none.
+TQ_CPU_GPU inline int32_t FirstShellBoundBelow(const Elem& el, double E) {
+  for (int32_t i = 0; i < el.nSubshells; ++i)
+    if (BindingEnergyOfShell(el, i) < E) return i;
+  return -1;
+}
+
+// Electron share of the subshells 0..i-1 (cumulative occupation C[i]).
+TQ_CPU_GPU inline double OccupationBelow(const Elem& el, int32_t i) { return i > 0 ? el.cumOccupancy[i - 1] : 0.0; }
+
+// Subshell i >= first whose cumulative occupation first reaches r rescaled
+// onto the subshells from `first` on.
+TQ_CPU_GPU inline int32_t ShellFromOccupation(const Elem& el, int32_t first, double r) {
+  const int32_t last = el.nSubshells - 1;
+  if (first >= last) return first;
+  const double c0 = OccupationBelow(el, first);
+  const double u = first > 0 ? c0 + r * (1.0 - c0) : r;
+  int32_t i = first;
+  while (i < last && u > el.cumOccupancy[i]) ++i;
+  return i;
+}
+
+// Largest momentum projection (atomic units) with which an electron bound by
+// U = E - d m c^2 can leave after a scatter by mu.
+TQ_CPU_GPU inline double DopplerPzMax(double k, double d, double mu, double fineStr_inv) {
+  const double q = sqrt(k * k + d * d - 2.0 * k * d * mu);
+  return -fineStr_inv * (k - d - k * d * (1.0 - mu)) / q;
+}
+
+// Momentum projection (atomic units) that turns E into E' at mu; the inverse
+// of DopplerScatteredEnergy.
+inline double DopplerMomentum(double E, double Eprime, double mu, double restEn, double fineStr_inv) {
+  const double k = E / restEn, kp = Eprime / restEn;
+  return fineStr_inv * (k * kp * (1.0 - mu) - (k - kp)) / sqrt(k * k + kp * kp - 2.0 * k * kp * mu);
+}
+
+// Energy of the photon scattered by mu off an electron of momentum projection
+// pz (atomic units), eV.
+TQ_CPU_GPU inline double DopplerScatteredEnergy(double k, double mu, double pz, double fineStr, double restEn) {
+  const double tau = (fineStr * pz) * (fineStr * pz);
+  const double a = 1.0 + k * (1.0 - mu);
+  const double den = a * a - tau;
+  const double b = k * (tau * mu - a) / den;
+  double d = b * b - (1.0 - tau) * k * k / den;
+  if (d <= 0.0) d = 0.0;
+  return pz > 0.0 ? restEn * (-b + sqrt(d)) : restEn * (-b - sqrt(d));
+}
+
+// p_z from the Compton profile of a subshell (symmetric in p_z): the
+// magnitude from the tabulated half-profile, the sign from the same draw.
+TQ_CPU_GPU inline double ProfileMomentum(const Elem& el, int32_t profile, double r, int smooth) {
+  const double u = 2.0 * fabs(r - 0.5);
+  int16_t interval = 0;
+  const double pz = ValueFromProb(u, el.profileQ, el.profileJ[profile], el.profileCum[profile], el.profileSlope[profile],
+                                  kComptonMomenta, el.profileMedian[profile], smooth, interval);
+  return r < 0.5 ? -pz : pz;
+}
+
+// ---------------------------------------------------------------------------
+// Pair production
+// ---------------------------------------------------------------------------
+
+// Polar cosine of a pair particle of kinetic energy T: density proportional
+// to (1 - beta mu)^-2 on [-1, 1].
+TQ_CPU_GPU inline double PairEmissionCosine(double r, double T, double restEn_inv) {
+  const double g = 1.0 + T * restEn_inv;
+  const double beta = sqrt(1.0 - 1.0 / (g * g));
+  const double s = 2.0 * r - 1.0;
+  return (s + beta) / (1.0 + beta * s);
+}
+inline double PairEmissionCosineDensity(double mu, double T, double restEn_inv) {
+  const double g = 1.0 + T * restEn_inv;
+  const double beta = sqrt(1.0 - 1.0 / (g * g));
+  return (1.0 - beta * beta) / (2.0 * (1.0 - beta * mu) * (1.0 - beta * mu));
+}

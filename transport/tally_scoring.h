@@ -1,0 +1,271 @@
+// Plane-crossing tallies: the crossings of a tally plane, or of each plane of
+// a stack of equidistant parallel planes, sorted into 1-D and 2-D tables over
+// energy, angle and crossing position. Scored into the worker's own record
+// after every move of the current particle.
+//
+// A point lying on plane j counts as above it: a step crosses plane j upwards
+// when d_old < j s <= d_new and downwards when d_new < j s <= d_old, so a step
+// that ends on a plane and the next one that starts there count it once.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "core/hostdevice.h"
+#include "core/tally.h"
+#include "core/tally_tables.h"
+#include "core/task.h"
+#include "core/vector.h"
+
+namespace plane_tally {
+
+constexpr double kTwoPi = 6.283185307179586476925287;
+constexpr double kPi = 3.141592653589793238462643;
+
+// Signed distance of r from the base plane of a tally, cm.
+TQ_CPU_GPU inline double PlaneDistance(const PLANETALLY& t, VECTOR r) { return r * t.normal + t.offset; }
+
+// Smallest plane index whose distance j s lies strictly above d (0 when d is
+// below plane 0). The comparisons use the same products j s as the tests.
+TQ_CPU_GPU inline int32_t FirstPlaneAbove(double d, double s) {
+  if (d < 0.0) return 0;
+  double q = floor(d / s);
+  if (q > 2.0e9) q = 2.0e9;
+  int32_t j = static_cast<int32_t>(q);
+  while (j > 0 && (j - 1) * s > d) --j;
+  while (j * s <= d) ++j;
+  return j;
+}
+
+// Largest plane index whose distance j s is at most d (-1 when d is below plane 0).
+TQ_CPU_GPU inline int32_t LastPlaneAtOrBelow(double d, double s) { return FirstPlaneAbove(d, s) - 1; }
+
+// The planes crossed by a move from d_old to d_new (or to infinity when the
+// particle escapes), as j_lo..j_hi; false when none.
+TQ_CPU_GPU inline bool CrossedPlanes(const PLANETALLY& t, double dOld, double dNew, bool up, bool escaped,
+                                     int32_t* jLo, int32_t* jHi) {
+  const int32_t last = t.nParallel - 1;
+  if (t.nParallel <= 1) {
+    // One plane at distance 0.
+    bool crossed;
+    if (up) {
+      crossed = dOld < 0.0 && (escaped || 0.0 <= dNew);
+    } else {
+      crossed = 0.0 <= dOld && (escaped || dNew < 0.0);
+    }
+    *jLo = 0;
+    *jHi = 0;
+    return crossed;
+  }
+  const double s = t.spacing;
+  int32_t lo, hi;
+  if (up) {  // d_old < j s <= d_new
+    lo = FirstPlaneAbove(dOld, s);
+    hi = escaped || dNew > t.extent ? last : LastPlaneAtOrBelow(dNew, s);
+  } else {   // d_new < j s <= d_old
+    lo = escaped ? 0 : FirstPlaneAbove(dNew, s);
+    hi = dOld > t.extent ? last : LastPlaneAtOrBelow(dOld, s);
+  }
+  if (lo < 0) lo = 0;
+  if (hi > last) hi = last;
+  *jLo = lo;
+  *jHi = hi;
+  return lo <= hi;
+}
+
+// LIM test: the value must lie in [low, high]; like the bins of a range, a
+// value at the lower bound is accepted so that THETA = 0 or R = 0 is kept.
+TQ_CPU_GPU inline bool WithinLimits(const PLANETALLY& t, int q, double v) {
+  if (t.limOn[q] == 0) return true;
+  return v >= t.limLow[q] && v <= t.limHigh[q];
+}
+
+// PHI in the convention of a range or bound that starts below 0: (-pi, pi].
+TQ_CPU_GPU inline double PhiFor(double phi, double lower) { return lower < 0.0 && phi >= kPi ? phi - kTwoPi : phi; }
+
+// Bins of value v in every range of quantity q that the tally uses; true when
+// one of them holds it.
+TQ_CPU_GPU inline bool BinRanges(const PLANETALLY& t, const TALLYTABLES& tt, CTask& task, int q, double v) {
+  bool any = false;
+  int16_t* bins = task.rangeBin[q];
+  for (int i = 0; i < t.nRangesOf[q]; ++i) {
+    const int r = t.rangeIndex[q][i];
+    const TALLYRANGE& range = tt.rangeData[q][r];
+    const double value = q == kQuantityPhi ? PhiFor(v, range.lower) : v;
+    const int k = PlaneTallyBin(value, range);
+    bins[r] = static_cast<int16_t>(k);
+    any = any || k >= 0;
+  }
+  return any;
+}
+
+// Position quantities of a crossing point q (relative to the reference point,
+// in the plane): R, PHI, X, Y.
+struct CROSSINGPOSITION {
+  double R, PHI, X, Y;
+};
+
+TQ_CPU_GPU inline CROSSINGPOSITION PositionOf(const PLANETALLY& t, VECTOR q) {
+  CROSSINGPOSITION p{0.0, 0.0, 0.0, 0.0};
+  const double rho = Norm(q);
+  p.R = rho;
+  if (rho == 0.0) return p;
+  const double x = q * t.axisX;
+  const bool negativeSide = ((t.axisX & q) * t.normal) < 0.0;
+  double c = x / rho;
+  c = c > 1.0 ? 1.0 : (c < -1.0 ? -1.0 : c);
+  const double phi = acos(c);
+  const double y = sqrt(fmax(0.0, rho * rho - x * x));
+  p.X = x;
+  p.PHI = negativeSide ? kTwoPi - phi : phi;
+  p.Y = negativeSide ? -y : y;
+  return p;
+}
+
+TQ_CPU_GPU inline double PositionValue(const CROSSINGPOSITION& p, int q) {
+  switch (q) {
+    case kQuantityR: return p.R;
+    case kQuantityPhi: return p.PHI;
+    case kQuantityX: return p.X;
+    default: return p.Y;
+  }
+}
+
+// The tables of one plane of a tally for one crossing.
+TQ_CPU_GPU inline void ScoreTables(const PLANETALLY& t, const TALLYTABLES& tt, CTask& task, int row, int32_t plane,
+                                   double sign, double E, double w, double w2, bool weighted) {
+  for (int i = 0; i < t.n1D; ++i) {
+    const int q = t.oneDimDef[i].quantity;
+    const int k = task.rangeBin[q][t.oneDimDef[i].range];
+    if (k < 0) continue;
+    const int32_t slot = t.oneDimSlot[i] + plane * t.n1D;
+    const int32_t half = tt.oneDimHalf[row][t.oneDimSlot[i]];
+    const bool unsignedTable = q == kQuantityTheta || q == kQuantityMu;
+    const double f = unsignedTable ? 1.0 : sign;
+    if (weighted) {
+      double* a = task.oneDimTallies_wt[row][slot];
+      a[k] += f * w;
+      a[half + k] += w2;
+      if (t.eFlux != 0) task.oneDimTallies_E[row][slot][k] += f * w * E;
+    } else {
+      const int32_t at = f < 0.0 ? half + k : k;
+      task.oneDimTallies[row][slot][at] += f < 0.0 ? -1 : 1;
+      if (t.eFlux != 0) task.oneDimTallies_E[row][slot][at] += f * E;
+    }
+  }
+  for (int i = 0; i < t.n2D; ++i) {
+    const TALLYTABLE2D& def = t.twoDimDef[i];
+    const int k1 = task.rangeBin[def.quantity1][def.range1];
+    const int k2 = task.rangeBin[def.quantity2][def.range2];
+    if (k1 < 0 || k2 < 0) continue;
+    const int k = k1 + tt.rangeData[def.quantity1][def.range1].bins * k2;
+    const int32_t slot = t.twoDimSlot[i] + plane * t.n2D;
+    const int32_t half = tt.twoDimHalf[row][t.twoDimSlot[i]];
+    const bool unsignedTable = def.quantity1 == kQuantityTheta || def.quantity1 == kQuantityMu ||
+                               def.quantity2 == kQuantityTheta || def.quantity2 == kQuantityMu;
+    const double f = unsignedTable ? 1.0 : sign;
+    if (weighted) {
+      double* a = task.twoDimTallies_wt[row][slot];
+      a[k] += f * w;
+      a[half + k] += w2;
+      if (t.eFlux != 0) task.twoDimTallies_E[row][slot][k] += f * w * E;
+    } else {
+      const int32_t at = f < 0.0 ? half + k : k;
+      task.twoDimTallies[row][slot][at] += f < 0.0 ? -1 : 1;
+      if (t.eFlux != 0) task.twoDimTallies_E[row][slot][at] += f * E;
+    }
+  }
+}
+
+// One tally of class `row` against the move that ended at the particle's
+// current position; dOld is the stored distance, updated here.
+TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, CTask& task, int row, double* dOld,
+                                  double w2, bool weighted) {
+  if (t.orgEnabled[task.org] == 0) return;
+  const VECTOR& dirVec = task.pc.dir;  // momentum vector, length p
+  const double c = dirVec * t.normal;
+  // Parallel to the planes, or beyond the stack and moving away.
+  if (c == 0.0 || (*dOld < 0.0 && c < 0.0) || (*dOld > t.extent && c > 0.0)) return;
+  const double dPrev = *dOld;
+  const double dNew = PlaneDistance(t, task.pc.pos);
+  *dOld = dNew;
+  const bool up = c > 0.0;
+  int32_t jLo = 0, jHi = -1;
+  if (!CrossedPlanes(t, dPrev, dNew, up, task.escaped != 0, &jLo, &jHi)) return;
+
+  // Direction quantities, once per tally.
+  const double sign = up ? 1.0 : -1.0;
+  const double E = task.E;
+  const double w = weighted ? task.weight : 1.0;
+  bool anyDirectionBin = false;
+  double mu = 0.0;
+  if (t.nDirQuantities > 0 && (t.quantity[0] != kQuantityE || t.nDirQuantities > 1)) mu = c / Norm(dirVec);
+  for (int i = 0; i < t.nDirQuantities; ++i) {
+    const int q = t.quantity[i];
+    const double v = q == kQuantityE ? E : (q == kQuantityTheta ? acos(mu > 1.0 ? 1.0 : (mu < -1.0 ? -1.0 : mu)) : mu);
+    if (!WithinLimits(t, q, v)) return;
+    if (BinRanges(t, tt, task, q, v)) anyDirectionBin = true;
+  }
+  const bool hasPosition = t.nDirQuantities < t.nQuantities;
+  if (!hasPosition) {
+    if (!anyDirectionBin) return;
+    for (int32_t j = jLo; j <= jHi; ++j) ScoreTables(t, tt, task, row, j, sign, E, w, w2, weighted);
+    return;
+  }
+
+  // The straight path meets plane 0 at r0 (relative to the reference point);
+  // each further plane shifts the crossing by D.
+  const VECTOR r0 = task.pc.pos - (dNew / c) * dirVec - t.refPoint;
+  const VECTOR shift = t.spacing * ((1.0 / c) * dirVec - t.normal);
+  for (int32_t j = jLo; j <= jHi; ++j) {
+    const CROSSINGPOSITION p = PositionOf(t, r0 + static_cast<double>(j) * shift);
+    bool passed = true;
+    bool anyBin = anyDirectionBin;
+    for (int i = t.nDirQuantities; i < t.nQuantities && passed; ++i) {
+      const int q = t.quantity[i];
+      const double v = PositionValue(p, q);
+      passed = WithinLimits(t, q, q == kQuantityPhi ? PhiFor(v, t.limLow[q]) : v);
+      if (passed && BinRanges(t, tt, task, q, v)) anyBin = true;
+    }
+    if (!passed || !anyBin) continue;
+    ScoreTables(t, tt, task, row, j, sign, E, w, w2, weighted);
+  }
+}
+
+}  // namespace plane_tally
+
+// Row of a particle kind among the plane-tally classes: 0 electrons and
+// positrons, 1 photons.
+TQ_CPU_GPU inline int32_t TallyKindOf(uint8_t particleKind) { return IsPhoton(particleKind) ? 1 : 0; }
+
+// Stores the signed distances of the particle's position from every tally
+// plane of its class (row kind) and of the TALLY class. Called when a particle
+// starts (source, popped from the bank) or changes kind in place, before its
+// first move.
+TQ_CPU_GPU inline void ResetPlaneTallyDistances(CTask& task, int32_t kind) {
+  const TALLYTABLES& tt = GetTallyTables();
+  if (!tt.planeTalliesPresent) return;
+  const int rows[2] = {kind, kAllParticleTallies};
+  for (int p = 0; p < 2; ++p) {
+    for (int32_t i = 0; i < tt.nPlaneTalliesTot[rows[p]]; ++i) {
+      task.planeTallyDistance[p][i] = plane_tally::PlaneDistance(tt.tallyData[rows[p]][i], task.pc.pos);
+    }
+  }
+}
+
+// Scores the plane crossings of the move that has just brought the particle
+// to task.pc.pos (with task.escaped set, its flight to infinity). kind is 0
+// for electrons and positrons, 1 for photons. Call after every move, only when
+// GetTallyTables().planeTalliesPresent.
+TQ_CPU_GPU inline void UpdatePlaneTallies(CTask& task, int32_t kind) {
+  const TALLYTABLES& tt = GetTallyTables();
+  const bool weighted = task.bank.wt != nullptr;
+  const double w2 = weighted ? task.weight * task.weight : 1.0;
+  const int rows[2] = {kind, kAllParticleTallies};
+  for (int p = 0; p < 2; ++p) {
+    const int row = rows[p];
+    for (int32_t i = 0; i < tt.nPlaneTalliesTot[row]; ++i) {
+      plane_tally::ScoreTally(tt.tallyData[row][i], tt, task, row, &task.planeTallyDistance[p][i], w2, weighted);
+    }
+  }
+}

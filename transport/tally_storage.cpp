@@ -1,0 +1,168 @@
+// Allocation, release and summing of a worker's tally arrays.
+#include "transport/tally_storage.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+template <typename T>
+bool Zeroed(T*& array, int64_t n) {
+  array = static_cast<T*>(std::calloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(T)));
+  return array != nullptr;
+}
+
+template <typename T>
+void FreeList(T**& list, int32_t n) {
+  if (list == nullptr) return;
+  for (int32_t i = 0; i < n; ++i) std::free(list[i]);
+  std::free(list);
+  list = nullptr;
+}
+
+template <typename T>
+void AddArray(T* to, const T* from, int64_t n) {
+  if (to == nullptr || from == nullptr) return;
+  for (int64_t i = 0; i < n; ++i) to[i] += from[i];
+}
+
+// Energy-flux flag of every table slot of a class, from its tally sets.
+void MarkEnergySlots(const TALLYTABLES& tt, int row, bool twoDim, uint8_t* flags) {
+  for (int32_t i = 0; i < tt.nPlaneTalliesTot[row]; ++i) {
+    const PLANETALLY& t = tt.tallyData[row][i];
+    if (t.eFlux == 0) continue;
+    const int32_t n = twoDim ? t.n2D : t.n1D;
+    for (int32_t j = 0; j < t.nParallel; ++j) {
+      for (int32_t k = 0; k < n; ++k) flags[(twoDim ? t.twoDimSlot[k] : t.oneDimSlot[k]) + j * n] = 1;
+    }
+  }
+}
+
+// The table arrays of one kind (1-D or 2-D) of one class.
+bool AllocateTables(const TALLYTABLES& tt, int row, bool twoDim, bool weighted, int64_t**& counts, double**& weights,
+                    double**& energies) {
+  const int32_t nSlots = twoDim ? tt.nTwoDimSlots[row] : tt.nOneDimSlots[row];
+  const int32_t* half = twoDim ? tt.twoDimHalf[row] : tt.oneDimHalf[row];
+  if (nSlots == 0) return true;
+  uint8_t* eFlux = nullptr;
+  if (!Zeroed(eFlux, nSlots)) return false;
+  MarkEnergySlots(tt, row, twoDim, eFlux);
+  bool ok = weighted ? Zeroed(weights, nSlots) : Zeroed(counts, nSlots);
+  ok = ok && Zeroed(energies, nSlots);
+  for (int32_t s = 0; ok && s < nSlots; ++s) {
+    const int64_t n = 2 * static_cast<int64_t>(half[s]);
+    ok = weighted ? Zeroed(weights[s], n) : Zeroed(counts[s], n);
+    if (ok && eFlux[s] != 0) ok = Zeroed(energies[s], n);
+  }
+  std::free(eFlux);
+  return ok;
+}
+
+bool AllocateCellEntry(CTask& task, const TALLYTABLES& tt, int row, bool weighted) {
+  const int32_t n = tt.nCellEntryTallies[row];
+  if (n == 0) return true;
+  bool ok = weighted ? Zeroed(task.cellEntryHist_wt[row], n) : Zeroed(task.cellEntryHist[row], n);
+  ok = ok && Zeroed(task.cellEntryHist_E[row], n);
+  for (int32_t t = 0; ok && t < n; ++t) {
+    const CELLENTRYTALLY& tally = tt.cellEntryTally[row][t];
+    const int32_t nr = tally.nEnergyRanges;
+    ok = weighted ? Zeroed(task.cellEntryHist_wt[row][t], nr) : Zeroed(task.cellEntryHist[row][t], nr);
+    ok = ok && Zeroed(task.cellEntryHist_E[row][t], nr);
+    for (int32_t r = 0; ok && r < nr; ++r) {
+      const int64_t bins2 = 2 * static_cast<int64_t>(tt.rangeData[kQuantityE][tally.energyRange[r]].bins);
+      ok = weighted ? Zeroed(task.cellEntryHist_wt[row][t][r], bins2) : Zeroed(task.cellEntryHist[row][t][r], bins2);
+      if (ok && tally.eFlux != 0) ok = Zeroed(task.cellEntryHist_E[row][t][r], bins2);
+    }
+  }
+  return ok;
+}
+
+template <typename T>
+void FreeCellEntryList(T***& hist, const TALLYTABLES& tt, int row) {
+  if (hist == nullptr) return;
+  for (int32_t t = 0; t < tt.nCellEntryTallies[row]; ++t) FreeList(hist[t], tt.cellEntryTally[row][t].nEnergyRanges);
+  std::free(hist);
+  hist = nullptr;
+}
+
+}  // namespace
+
+bool AllocateTaskTallies(CTask& task, const TALLYTABLES& tt, bool weighted) {
+  for (int q = 0; q < kQuantityCount; ++q) {
+    if (!Zeroed(task.rangeBin[q], tt.nRanges[q])) return false;
+  }
+  for (int row = 0; row < kTallyClassCount; ++row) {
+    if (!AllocateTables(tt, row, false, weighted, task.oneDimTallies[row], task.oneDimTallies_wt[row],
+                        task.oneDimTallies_E[row]) ||
+        !AllocateTables(tt, row, true, weighted, task.twoDimTallies[row], task.twoDimTallies_wt[row],
+                        task.twoDimTallies_E[row]) ||
+        !AllocateCellEntry(task, tt, row, weighted)) {
+      return false;
+    }
+  }
+  if (tt.nPulseHeight_tot > 0) {
+    if (!Zeroed(task.pulseHeightHist, tt.nPulseHeight_tot) || !Zeroed(task.pulseHeightEnergy, tt.nPulseHeight_tot)) {
+      return false;
+    }
+    for (int32_t t = 0; t < tt.nPulseHeight_tot; ++t) {
+      const PULSEHEIGHTTALLY& ph = tt.pulseHeightTally[t];
+      if (!Zeroed(task.pulseHeightHist[t], ph.bins)) return false;
+      if (ph.eDeposition != 0 && !Zeroed(task.pulseHeightEnergy[t], ph.bins)) return false;
+    }
+  }
+  return tt.nCellsPulseHeight == 0 || Zeroed(task.cellDeposit, tt.nCellsPulseHeight);
+}
+
+void FreeTaskTallies(CTask& task, const TALLYTABLES& tt) {
+  for (int q = 0; q < kQuantityCount; ++q) {
+    std::free(task.rangeBin[q]);
+    task.rangeBin[q] = nullptr;
+  }
+  for (int row = 0; row < kTallyClassCount; ++row) {
+    FreeList(task.oneDimTallies[row], tt.nOneDimSlots[row]);
+    FreeList(task.oneDimTallies_wt[row], tt.nOneDimSlots[row]);
+    FreeList(task.oneDimTallies_E[row], tt.nOneDimSlots[row]);
+    FreeList(task.twoDimTallies[row], tt.nTwoDimSlots[row]);
+    FreeList(task.twoDimTallies_wt[row], tt.nTwoDimSlots[row]);
+    FreeList(task.twoDimTallies_E[row], tt.nTwoDimSlots[row]);
+    FreeCellEntryList(task.cellEntryHist[row], tt, row);
+    FreeCellEntryList(task.cellEntryHist_wt[row], tt, row);
+    FreeCellEntryList(task.cellEntryHist_E[row], tt, row);
+  }
+  FreeList(task.pulseHeightHist, tt.nPulseHeight_tot);
+  FreeList(task.pulseHeightEnergy, tt.nPulseHeight_tot);
+  std::free(task.cellDeposit);
+  task.cellDeposit = nullptr;
+}
+
+void AddTaskTallies(CTask& totals, const CTask& worker, const TALLYTABLES& tt, bool weighted) {
+  for (int row = 0; row < kTallyClassCount; ++row) {
+    for (int32_t s = 0; s < tt.nOneDimSlots[row]; ++s) {
+      const int64_t n = 2 * static_cast<int64_t>(tt.oneDimHalf[row][s]);
+      if (weighted) AddArray(totals.oneDimTallies_wt[row][s], worker.oneDimTallies_wt[row][s], n);
+      else AddArray(totals.oneDimTallies[row][s], worker.oneDimTallies[row][s], n);
+      AddArray(totals.oneDimTallies_E[row][s], worker.oneDimTallies_E[row][s], n);
+    }
+    for (int32_t s = 0; s < tt.nTwoDimSlots[row]; ++s) {
+      const int64_t n = 2 * static_cast<int64_t>(tt.twoDimHalf[row][s]);
+      if (weighted) AddArray(totals.twoDimTallies_wt[row][s], worker.twoDimTallies_wt[row][s], n);
+      else AddArray(totals.twoDimTallies[row][s], worker.twoDimTallies[row][s], n);
+      AddArray(totals.twoDimTallies_E[row][s], worker.twoDimTallies_E[row][s], n);
+    }
+    for (int32_t t = 0; t < tt.nCellEntryTallies[row]; ++t) {
+      const CELLENTRYTALLY& tally = tt.cellEntryTally[row][t];
+      for (int32_t r = 0; r < tally.nEnergyRanges; ++r) {
+        const int64_t n = 2 * static_cast<int64_t>(tt.rangeData[kQuantityE][tally.energyRange[r]].bins);
+        if (weighted) AddArray(totals.cellEntryHist_wt[row][t][r], worker.cellEntryHist_wt[row][t][r], n);
+        else AddArray(totals.cellEntryHist[row][t][r], worker.cellEntryHist[row][t][r], n);
+        AddArray(totals.cellEntryHist_E[row][t][r], worker.cellEntryHist_E[row][t][r], n);
+      }
+    }
+  }
+  for (int32_t t = 0; t < tt.nPulseHeight_tot; ++t) {
+    const int32_t bins = tt.pulseHeightTally[t].bins;
+    AddArray(totals.pulseHeightHist[t], worker.pulseHeightHist[t], bins);
+    AddArray(totals.pulseHeightEnergy[t], worker.pulseHeightEnergy[t], bins);
+  }
+  totals.unresolvedCellEntries += worker.unresolvedCellEntries;
+}

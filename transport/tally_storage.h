@@ -1,0 +1,22 @@
+// The tally arrays of a worker record: allocated at set-up to the sizes the
+// tally definitions call for, freed with the record, and summed into the
+// totals record after the run.
+#pragma once
+
+#include "core/tally_tables.h"
+#include "core/task.h"
+
+// Allocates the worker's tally arrays (zeroed) and its binning scratch for
+// the tallies of tt: count arrays in counting mode, weight arrays when the
+// record carries particle weights (task.bank.wt), energy arrays for tallies
+// with the energy flux or deposition. Returns false when memory runs out
+// (the arrays allocated so far stay with the record for FreeTaskTallies).
+bool AllocateTaskTallies(CTask& task, const TALLYTABLES& tt, bool weighted);
+
+// Frees what AllocateTaskTallies allocated and clears the pointers.
+void FreeTaskTallies(CTask& task, const TALLYTABLES& tt);
+
+// Adds the tally arrays, the per-history deposits' leftovers excluded, and the
+// unresolved-entry count of worker into totals (both allocated for tt with
+// the same mode).
+void AddTaskTallies(CTask& totals, const CTask& worker, const TALLYTABLES& tt, bool weighted);

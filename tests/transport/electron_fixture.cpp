@@ -92,6 +92,7 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
   options.incohDoppler = 0;
   options.minEnergy = cutE;
   options.maxEnergy = 2.0 * E0;
+  for (int e = 0; e < p.nElements; ++e) FreeElementTables(&p.elements[e]);  // a problem set up again
   p.elements.reset(new Elem[n]());
   p.nElements = n;
   for (int e = 0; e < n; ++e)

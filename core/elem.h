@@ -87,6 +87,9 @@ struct Elem {
   int16_t bremsLossN;
   int32_t nSections;   // electro-atomic sections read
   int32_t nSubshells;  // nSections - 3
+  // ENDF subshell designator (MT - 533) of each ionization subshell, in file
+  // order: the vacancy it leaves for the relaxation tables below.
+  int16_t ionDesignator[kMaxIonSubshells];
 
   // ---- Bremsstrahlung photon angular distributions (host tables, allocated
   // when the angular distribution is in use): per electron energy e of the

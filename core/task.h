@@ -138,6 +138,7 @@ class CTask {
   void ElectronForcingSetUp();
   int32_t SampleCollisionType_el(double sigmaColl, int32_t nColumns);
   int32_t ElectronInteraction();
+  int32_t TrackedInteraction();  // ElectronInteraction with its track point
   void DetermineElasticScatteringModel();
   void ElasticScattering();
   int32_t Bremsstrahlung();

@@ -40,9 +40,5 @@ void AccumulateStatsPartial(INTERACTIONSTATS& total, const INTERACTIONSTATS& rec
 // True for the slots that hold 64-bit counts.
 bool IsCountSlot(int slot);
 
-// Adds the derived totals (slots 137 to 160) of a record; perCell selects the
-// per-cell terms. restEn2 is twice the electron rest energy, eV.
-void CompleteDerivedSlots(INTERACTIONSTATS& s, bool perCell, double restEn2);
-
 // Merges a record's extent of volume-source points into the run's extent.
 void MergeExtent(VECTOR& runMin, VECTOR& runMax, const VECTOR& min, const VECTOR& max);

@@ -39,9 +39,9 @@ int RunMain(int argc, const char* const* argv) {
   int code = StartUp(argc, argv);
   if (code == 0) code = RunInputPasses(argc, argv);
   if (code == 0 && runOptions.check != 0) code = RunSetUp();
-  // check 0 ends after the input, check -1 after the whole set-up (the work
-  // division included): both with exit code 0, before any history.
-  if (code != 0 || runOptions.check <= 0) {
+  // check 0 ends after the input; check -1 ends in RunSimulation after the
+  // work division, before the first history.
+  if (code != 0 || runOptions.check == 0) {
     fflush(stdout);
     return code;
   }

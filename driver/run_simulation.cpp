@@ -1,5 +1,6 @@
 #include "driver/run_simulation.h"
 
+#include "driver/options.h"
 #include "driver/result_totals.h"
 #include "driver/run_loop.h"
 #include "driver/run_monitor.h"
@@ -10,6 +11,9 @@
 
 int RunSimulation() {
   if (int code = DivideWork()) return code;
+  // check -1: the set-up and the work division are complete; no history runs.
+  if (runOptions.check < 0) return 0;
+  HandOverToRun();
   BuildControlEntries();
   SetRunMonitor(ShowProgress);
   const int code = RunLoop();

@@ -51,6 +51,20 @@ void WriteSummaryLine() {
   if (outputFile != nullptr) fprintf(outputFile, "\n%s", line);
 }
 
+// Cell crossings whose neighbour slot could not be resolved were not scored
+// in the cell-entry tallies; the run says how many.
+void WriteUnresolvedEntries() {
+  const uint64_t n = resultTotals.unresolvedCellEntries;
+  if (n == 0) return;
+  char line[256];
+  snprintf(line, sizeof(line),
+           "Warning: %" PRIu64 " cell boundary crossings could not be assigned to a neighbouring cell and were not "
+           "scored in the cell-entry tallies.",
+           n);
+  printf("%s\n\n", line);
+  if (outputFile != nullptr) fprintf(outputFile, "\n%s", line);
+}
+
 void WriteSourceExtent() {
   const Constants& k = hostConstants;
   const RESULTTOTALS& r = resultTotals;
@@ -279,6 +293,7 @@ int WriteRunSummary() {
   RESULTTOTALS& r = resultTotals;
   BlankProgressLine();
   WriteSummaryLine();
+  WriteUnresolvedEntries();
   WriteSourceExtent();
   bool perCell = k.outputCellInteractionStats != 0 && !r.cellStats.empty();
   if (perCell && outputFile != nullptr) WriteCellActivity(outputFile);

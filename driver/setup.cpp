@@ -16,6 +16,7 @@
 #include "driver/run_directives.h"
 #include "driver/setup_reports.h"
 #include "driver/source_directives.h"
+#include "driver/tally_tables_fill.h"
 #include "driver/transport_directives.h"
 
 namespace {
@@ -127,6 +128,7 @@ int RunSetUp() {
   }
   if (int code = BuildMaterialTables(layerCells.data(), static_cast<int32_t>(layerCells.size()))) return code;
   FillHostConstants();
+  FillTallyTables();
   if (outputFile != nullptr) std::fflush(outputFile);
   std::fflush(stdout);
   return 0;

@@ -183,7 +183,9 @@ void DiscardPendingKeys() {
   while (KeyPressed()) ReadKey();
 }
 
-void HandOver() {
+}  // namespace
+
+void HandOverToRun() {
   threadIndex.resize(static_cast<size_t>(nThreads));
   for (int32_t r = 0; r < nThreads; ++r) threadIndex[static_cast<size_t>(r)] = r;
   severalStreamsPerThread = nCpuTasks > 1 && nStreamsHost != nCpuTasks;
@@ -197,8 +199,6 @@ void HandOver() {
   balanceStop.store(0, std::memory_order_release);
   endSimulation.store(0, std::memory_order_release);
 }
-
-}  // namespace
 
 std::vector<int32_t> CpuStreamsOfWorker(int32_t t, int32_t nWorkers, int32_t nStreams) {
   std::vector<int32_t> list;
@@ -234,9 +234,7 @@ int DivideWork() {
   if (int code = SettleCounts()) return code;
   NumberStreams();
   SettleTracks();
-  if (int code = BuildRecords()) return code;
-  HandOver();
-  return 0;
+  return BuildRecords();
 }
 
 void ReleaseWorkDivision() {

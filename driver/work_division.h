@@ -27,9 +27,12 @@ extern std::atomic<uint8_t> endSimulation;  // no new source history is started
 
 // The division of Trenqual and the CPU part of Trenqual_CUDA: settles the
 // counts, numbers and seeds the streams, builds the CPU records and their
-// stream lists and prepares the hand-over to the run loop. Returns 0, or the
-// exit code after the message.
+// stream lists. Returns 0, or the exit code after the message.
 int DivideWork();
+
+// The hand-over to the run loop after the division: the thread-index table,
+// the run's start time, the monitor and key state, the stop flags cleared.
+void HandOverToRun();
 
 // Gives CPU record r its stream list; every listed stream is owned by r.
 // False when the list cannot be allocated.

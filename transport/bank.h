@@ -7,6 +7,7 @@
 
 #include "core/task.h"
 #include "core/vector.h"
+#include "transport/tracks.h"
 
 // Results of CTask::Check_nBanked.
 constexpr int32_t kBankRoomAvailable = 0;
@@ -47,5 +48,6 @@ inline int32_t PushParticle(CTask& task, double E, uint8_t kind, uint8_t org, VE
     }
   }
   ++task.nBanked;
+  if (task.trackData != nullptr) TrackSecondary(task, org, E);
   return kBankRoomAvailable;
 }

@@ -16,18 +16,13 @@
 #include "core/task.h"
 #include "transport/bank.h"
 #include "transport/electron_scoring.h"
+#include "transport/interaction_stats.h"
+#include "transport/tally_scoring.h"
+#include "transport/tracks.h"
 
 // Removes `energy` (eV, already multiplied by the weight) from the history's
-// deposit and from the deposit place of the current cell: its pulse-height
-// slot, or, with per-cell statistics, its absorbed energy.
-void CTask::UpdateAbsorbedEnergy(double energy) {
-  stats->slot[statslot::eHistoryDeposit].e -= energy;
-  if (cell != nullptr && cell->pulseHeight > 0 && cellDeposit != nullptr) {
-    cellDeposit[cell->pulseHeightSlot] -= energy;
-  } else if (GetConstants().outputCellInteractionStats != 0 && curStats != stats) {
-    curStats->slot[statslot::eAbsorbed].e -= energy;
-  }
-}
+// deposit and from the deposit place of the current cell.
+void CTask::UpdateAbsorbedEnergy(double energy) { DepositWeightedEnergy(*this, -energy); }
 
 // An electron or positron at or below the cell's cutoff. Returns kBankFull
 // when the annihilation photons found the bank full (fatal), else 0.
@@ -38,30 +33,32 @@ int32_t CTask::ElectronEnergyBelowCutoff(char positron) {
   return 0;
 }
 
-// A positron at rest annihilates with an atomic electron into two photons of
-// m c^2; below the photon cutoff none is created and 2 m c^2 stays deposited.
-int32_t CTask::PositronEnergyCutoff() {
+// A positron at the cutoff comes to rest and annihilates.
+int32_t CTask::PositronEnergyCutoff() { return AnnihilateAtRest(*this, E, true); }
+
+int32_t AnnihilateAtRest(CTask& task, double T, bool countPositron) {
   const Constants& k = GetConstants();
-  ScoreElectronEvent(*this, electronslot::nAnnihilation, electronslot::eAnnihilation, E);
-  if (!(cell->CUT_P < k.restEn)) return 0;
+  if (countPositron) ScoreElectronEvent(task, electronslot::nAnnihilation, electronslot::eAnnihilation, T);
+  if (!(PhotonCutoff(task) < k.restEn)) return 0;
   const double restEn2 = RestEnergyTwice(k);
   if (k.trackSecondaryPhotons != 0) {
-    if (PositronAnnihilation() > 0) return kBankFull;
-    UpdateAbsorbedEnergy(bank.wt != nullptr ? restEn2 * weight : restEn2);
+    if (task.PositronAnnihilation() > 0) return kBankFull;
+    DepositEnergy(task, -restEn2);
   }
-  ScoreElectronEvent(*this, electronslot::nAnnihilationPhotonsAbove, electronslot::eAnnihilationPhotonsAbove, restEn2,
+  ScoreElectronEvent(task, electronslot::nAnnihilationPhotonsAbove, electronslot::eAnnihilationPhotonsAbove, restEn2,
                      2.0);
   return 0;
 }
 
-// Banks the two annihilation photons at the particle's position. Returns
-// kBankFull (nothing banked, fatal) or 0.
+// Banks the two annihilation photons at the particle's position, back to
+// back in an isotropic direction (drawn only when positions are followed).
+// Returns kBankFull (nothing banked, fatal) or 0.
 int32_t CTask::PositronAnnihilation() {
   const Constants& k = GetConstants();
   annihilationBankResult = Check_nBanked(2);
   if (annihilationBankResult > 0) return annihilationBankResult;
   const uint8_t photonKind = k.trackPos != 0 ? kPhoton : kPhotonNoPosition;
-  const ANNIHILATIONPAIR pair = AnnihilationDirections(*rng, k.restEn);
+  const ANNIHILATIONPAIR pair = k.trackPos != 0 ? AnnihilationDirections(*rng, k.restEn) : ANNIHILATIONPAIR{};
   PushParticle(*this, k.restEn, photonKind, kOriginAnnihilation, pair.first, weight, 0);
   PushParticle(*this, k.restEn, photonKind, kOriginAnnihilation, pair.second, weight, 0);
   return 0;
@@ -80,8 +77,9 @@ void CTask::ElectronEscape() {
     ++curStats->slot[electronslot::nSourceEscapeElectrons].n;
     curStats->slot[electronslot::eSourceEscapeElectrons].e += E;
   }
-  // The plane and cell-entry tallies of the exit and its track point join
-  // here with the tallies and the tracks.
+  // The simple geometry has no cell-entry tallies: its one cell is the layer.
+  ScorePlaneCrossings(*this);
+  RecordTrackExit(*this);
   ReadBankedParticle();
 }
 

@@ -19,6 +19,8 @@
 #include "transport/electron_interactions.h"
 #include "transport/electron_scoring.h"
 #include "transport/lookup.h"
+#include "transport/tally_scoring.h"
+#include "transport/tracks.h"
 
 namespace {
 
@@ -295,14 +297,14 @@ int32_t CTask::ElectronStep() {
     collisionElement = material->entryElement[collisionColumn];
     collisionType = material->entrySection[collisionColumn];
     iForced = 0;
-    return ElectronInteraction();
+    return TrackedInteraction();
   }
 
   // Without positions the particle does not move: an inelastic collision.
   if (k.trackPos == 0) {
     const int32_t sampled = SampleCollisionType_el(sigma_tot, nInelastic);
     if (sampled == kStepFatal) return kStepFatal;
-    return sampled == 0 ? ElectronInteraction() : kStepGoesOn;
+    return sampled == 0 ? TrackedInteraction() : kStepGoesOn;
   }
 
   if (!(sigma_tot > 0.0)) {
@@ -325,6 +327,7 @@ int32_t CTask::ElectronStep() {
       ElectronEscape();
       return kStepGoesOn;
     }
+    ScorePlaneCrossings(*this);
     pc.dir = Isotropic(*rng, momentum);
     sigmaColl = sigma_inel;
     nTaking = nInelastic;
@@ -340,10 +343,17 @@ int32_t CTask::ElectronStep() {
       return kStepGoesOn;
     }
     pc.pos += (s * invMomentum) * pc.dir;
-    // The plane tallies of the move join here with the tallies.
+    ScorePlaneCrossings(*this);
     CountSourceInteraction(*this);
   }
   const int32_t sampled = SampleCollisionType_el(sigmaColl, nTaking);
   if (sampled == kStepFatal) return kStepFatal;
-  return sampled == 0 ? ElectronInteraction() : kStepGoesOn;
+  return sampled == 0 ? TrackedInteraction() : kStepGoesOn;
+}
+
+// The interaction at the current point, recorded for the track (the history
+// loop finishes the point once the interaction is over).
+int32_t CTask::TrackedInteraction() {
+  RecordTrackPoint(*this);
+  return ElectronInteraction();
 }

@@ -13,6 +13,9 @@
 #include "transport/bank.h"
 #include "transport/directions.h"
 #include "transport/electron_scoring.h"
+#include "transport/interaction_stats.h"
+#include "transport/relaxation.h"
+#include "transport/tracks.h"
 
 namespace {
 
@@ -32,8 +35,9 @@ VECTOR TurnedDirection(CTask& t, double length, double mu) {
 
 }  // namespace
 
-// The collision of the selected column. Returns kStepInteraction, or
-// kStepFatal when the bank overflowed.
+// The collision of the selected column. Returns kStepInteraction, kStepFatal
+// when the bank overflowed, or kStepSuspended when a stop request interrupted
+// the relaxation cascade of an ionization.
 int32_t CTask::ElectronInteraction() {
   switch (collisionType) {
     case 0:
@@ -50,7 +54,7 @@ int32_t CTask::ElectronInteraction() {
       Excitation();
       return kStepInteraction;
     default:
-      return Electroionization() > 0 ? kStepFatal : kStepInteraction;
+      return Electroionization();
   }
 }
 
@@ -139,7 +143,7 @@ int32_t CTask::Bremsstrahlung() {
       }
       const uint8_t photonKind = k.trackPos != 0 ? kPhoton : kPhotonNoPosition;
       if (PushParticle(*this, photonE, photonKind, kOriginBrems, photonDir, weight, 0) > 0) return kBankFull;
-      UpdateAbsorbedEnergy(bank.wt != nullptr ? photonE * weight : photonE);
+      DepositEnergy(*this, -photonE);
     }
     ScoreElectronEvent(*this, electronslot::nBremsPhotonsAbove, electronslot::eBremsPhotonsAbove, photonE);
   }
@@ -175,7 +179,9 @@ void CTask::Excitation() {
 // T and a vacancy of binding energy B; the primary keeps E0 - T - B and both
 // directions follow from the binary-collision kinematics. A knock-on above
 // the cutoff is followed (TRACK_K) and the primary banked; a primary left at
-// or below the cutoff ends there at once. Returns kBankFull (fatal) or 0.
+// or below the cutoff ends there at once. The vacancy then relaxes (fluorescence
+// and Auger cascade). Returns kStepFatal on a full bank, else the cascade's
+// result (kStepInteraction, or kStepSuspended on a stop request).
 int32_t CTask::Electroionization() {
   const Constants& k = GetConstants();
   const double restEn2 = RestEnergyTwice(k);
@@ -187,8 +193,11 @@ int32_t CTask::Electroionization() {
   // Energies: the loss W = T + B never exceeds what the primary has.
   const double E0 = E;
   double T = SampleKnockOnEnergy(rng->random(), el, s, E0, k.smoothCDF_inelastic);
-  double B = IonizationBindingEnergy(el, s);
-  if (B > E0) B = E0;
+  const double bindingEnergy = IonizationBindingEnergy(el, s);
+  // Below the threshold (never with the file's cross sections) the loss is
+  // held to E0 and no vacancy is left.
+  const bool vacancy = bindingEnergy <= E0;
+  const double B = vacancy ? bindingEnergy : E0;
   if (T > E0 - B) T = E0 - B;
   const double W = T + B;
   ScoreElectronEvent(*this, electronslot::nKnockOn, electronslot::eKnockOn, T);
@@ -206,11 +215,11 @@ int32_t CTask::Electroionization() {
       if (E1 > cell->CUT_E) {
         // The primary waits in the bank with its new energy and direction.
         const VECTOR primaryDir = k.trackPos != 0 ? TurnedDirection(*this, p1, mu1) : VECTOR{};
-        if (PushParticle(*this, E1, kind, org, primaryDir, weight, 0) > 0) return kBankFull;
+        if (PushParticle(*this, E1, kind, org, primaryDir, weight, 0) > 0) return kStepFatal;
       } else {
         // A primary at or below the cutoff ends here (a positron annihilates).
         E = E1;
-        if (ElectronEnergyBelowCutoff(kind == kPositron ? 1 : 0) > 0) return kBankFull;
+        if (ElectronEnergyBelowCutoff(kind == kPositron ? 1 : 0) > 0) return kStepFatal;
       }
       // The particle followed now is the knock-on.
       E = T;
@@ -222,6 +231,7 @@ int32_t CTask::Electroionization() {
         pc.dir = TurnedDirection(*this, pT, KnockOnCosine(px, pT, p1));
       }
       knockOnFollowed = true;
+      TrackReplacement(*this, kOriginKnockOn, T);
     }
     ScoreElectronEvent(*this, electronslot::nKnockOnAbove, electronslot::eKnockOnAbove, T);
   }
@@ -231,7 +241,8 @@ int32_t CTask::Electroionization() {
     E = E1;
     if (k.trackPos != 0) pc.dir = TurnedDirection(*this, p1, mu1);
   }
-  // The vacancy of binding energy B: until the relaxation cascade takes it
-  // over, its energy stays deposited at the collision.
-  return 0;
+  // The vacancy of binding energy B: the cascade banks what it emits and
+  // takes escaping fluorescence out of the deposit; the rest of B stays here.
+  if (!vacancy) return kStepInteraction;
+  return StartRelaxation(*this, collisionElement, IonizationVacancy(el, s));
 }

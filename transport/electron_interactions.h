@@ -187,9 +187,15 @@ TQ_CPU_GPU inline double SampleKnockOnEnergy(double r, const Elem& el, int s, do
   return t > 0.0 ? t : 0.0;
 }
 
-// Binding energy of ionization subshell s (eV): the first energy of its
-// incident-energy grid, the threshold of the process.
-TQ_CPU_GPU inline double IonizationBindingEnergy(const Elem& el, int s) { return el.ionSpecEnergy[s][0]; }
+// Relaxation designator of the vacancy that ionization subshell s leaves.
+TQ_CPU_GPU inline int32_t IonizationVacancy(const Elem& el, int s) { return el.ionDesignator[s]; }
+
+// Binding energy of ionization subshell s (eV), from the relaxation data, so
+// that the cascade that fills the vacancy never emits more than the primary
+// lost to it.
+TQ_CPU_GPU inline double IonizationBindingEnergy(const Elem& el, int s) {
+  return el.bindingEnergy[IonizationVacancy(el, s)];
+}
 
 // Polar cosine of the primary after a binary collision that leaves it E1 of
 // its E0 (energies in eV, restEn2 = 2 m c^2); 0 when it stops.

@@ -109,8 +109,11 @@ void CTask::RunHistories() {
       const int32_t resumed = ResumeInterruptedStep();
       if (resumed == kStepSuspended || resumed == kStepFatal) return;
       if (resumed == kStepInteraction) {
+        FinishTrackPoint(*this);
         TickMonitor(*this);
         if (IsPhoton(kind) && photonSurvival <= 0 && ReadBankedParticle() != 0) return;
+        // An ionizing electron's cascade resumed: it may have ended at the cutoff.
+        if (EndChargedParticleAtCutoff() != 0) return;
       }
     }
 
@@ -130,6 +133,7 @@ void CTask::RunHistories() {
       if (result == kStepInteraction) {
         // The common tail of an interaction. A photon that did not survive it
         // gives way to the next banked particle.
+        FinishTrackPoint(*this);
         TickMonitor(*this);
         if (IsPhoton(kind) && photonSurvival <= 0 && ReadBankedParticle() != 0) break;
         // An electron or positron at or below the cell's cutoff ends here.

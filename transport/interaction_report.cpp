@@ -183,37 +183,40 @@ bool LaterUnionMember(int32_t cell, const STATSREPORTCONTEXT& ctx) {
 
 void CompleteInteractionTotals(INTERACTIONSTATS& record, bool perCell, const STATSREPORTCONTEXT& ctx) {
   STATSLOT* s = record.slot;
-  // Source terms: source particles overall, entering particles in a cell.
-  const uint64_t eN = perCell ? s[49].n : s[3].n;
-  const double eW = perCell ? s[90].e : static_cast<double>(s[3].n);
-  const double eE = perCell ? s[134].e : s[0].e;
-  const uint64_t pN = perCell ? s[47].n : s[4].n;
-  const double pW = perCell ? s[88].e : static_cast<double>(s[4].n);
-  const double pE = perCell ? s[132].e : s[1].e;
-  s[137].n = eN + s[10].n + s[11].n + s[14].n + s[15].n + s[16].n;
-  s[141].e = eW + s[51].e + s[52].e + s[55].e + s[56].e + s[57].e;
-  s[145].e = eE + s[92].e + s[93].e + s[96].e + s[97].e + s[98].e;
-  s[138].n = eN + s[19].n + s[20].n + s[23].n + s[24].n + s[25].n;
-  s[142].e = eW + s[60].e + s[61].e + s[64].e + s[65].e + s[66].e;
-  s[146].e = eE + s[99].e + s[100].e + s[103].e + s[104].e + s[105].e;
-  s[139].n = pN + 2 * s[18].n + s[26].n + s[27].n;
-  s[143].e = pW + s[67].e + s[68].e + 2.0 * s[59].e;
-  s[147].e = pE + s[106].e + s[107].e + static_cast<double>(s[18].n) * 2.0 * ctx.restEnergy;
-  s[140].n = pN + s[34].n + s[35].n + s[41].n;
-  s[144].e = pW + s[75].e + s[76].e + s[82].e;
-  s[148].e = pE + s[113].e + s[114].e + s[120].e;
-  s[149].n = s[48].n + s[33].n + s[16].n / 2 + s[14].n;
-  s[150].e = s[89].e + s[74].e + s[55].e + s[57].e / 2.0;
-  s[151].e = s[133].e + s[122].e + s[123].e + s[124].e + s[125].e;
-  s[152].n = s[16].n / 2 + s[42].n + s[15].n + s[14].n;
-  s[153].e = s[83].e + s[56].e + s[55].e + s[57].e / 2.0;
-  s[154].e = s[123].e + s[124].e + s[125].e;
-  s[155].n = s[50].n + s[17].n + s[18].n;
-  s[156].e = s[91].e + s[58].e + s[59].e;
-  s[157].e = s[135].e + s[127].e + s[128].e + s[129].e + s[130].e + s[131].e;
-  s[158].n = s[45].n + s[44].n + s[43].n + s[26].n;
-  s[159].e = s[86].e + s[67].e + s[84].e + s[85].e;
-  s[160].e = s[130].e + s[129].e + s[131].e;
+  // Source terms: the source particles overall, the entering particles in a
+  // cell (source weights are their counts). The sums add their terms in this
+  // order, so that the doubles come out the same on every build.
+  const uint64_t A = perCell ? s[49].n : s[3].n;
+  const uint64_t B = perCell ? s[47].n : s[4].n;
+  const double C = perCell ? s[90].e : static_cast<double>(s[3].n);
+  const double D = perCell ? s[88].e : static_cast<double>(s[4].n);
+  const double E = perCell ? s[134].e : s[0].e;
+  const double F = perCell ? s[132].e : s[1].e;
+  const double restEn2 = 2.0 * ctx.restEnergy;
+  s[137].n += s[11].n + s[10].n + s[15].n + s[14].n + A + s[16].n;
+  s[138].n += s[25].n + s[24].n + s[23].n + s[20].n + s[19].n + A;
+  s[139].n += 2 * s[18].n + s[27].n + s[26].n + B;
+  s[140].n += s[41].n + s[35].n + s[34].n + B;
+  s[141].e += C + s[51].e + s[52].e + s[55].e + s[56].e + s[57].e;
+  s[142].e += C + s[60].e + s[61].e + s[64].e + s[65].e + s[66].e;
+  s[143].e += D + s[67].e + s[68].e + 2.0 * s[59].e;
+  s[144].e += D + s[75].e + s[76].e + s[82].e;
+  s[145].e += E + s[92].e + s[93].e + s[96].e + s[97].e + s[98].e;
+  s[146].e += E + s[99].e + s[100].e + s[103].e + s[104].e + s[105].e;
+  s[147].e += F + s[106].e + s[107].e + static_cast<double>(s[18].n) * restEn2;
+  s[148].e += F + s[113].e + s[114].e + s[120].e;
+  s[149].n += s[48].n + s[33].n + s[16].n / 2 + s[14].n;
+  s[150].e += s[89].e + s[74].e + s[55].e + 0.5 * s[57].e;
+  s[151].e += s[133].e + s[122].e + s[123].e + s[124].e + s[125].e;
+  s[152].n += s[16].n / 2 + s[42].n + s[15].n + s[14].n;
+  s[153].e += s[83].e + s[56].e + s[55].e + 0.5 * s[57].e;
+  s[154].e += s[123].e + s[124].e + s[125].e;
+  s[155].n += s[50].n + s[17].n + s[18].n;
+  s[156].e += s[91].e + s[58].e + s[59].e;
+  s[157].e += s[135].e + s[127].e + s[128].e + s[129].e + s[130].e + s[131].e;
+  s[158].n += s[45].n + s[44].n + s[43].n + s[26].n;
+  s[159].e += s[84].e + s[67].e + s[85].e + s[86].e;
+  s[160].e += s[130].e + s[129].e + s[131].e;
 }
 
 void PrintInteractionStats(FILE* out, const INTERACTIONSTATS& overall, const INTERACTIONSTATS* perCell, double factor,

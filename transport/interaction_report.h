@@ -24,8 +24,9 @@ struct STATSREPORTCONTEXT {
   const int32_t* unionId = nullptr;       // [union] the n of UNION<n>
 };
 
-// Fills the total slots 137..160 of a summed record. perCell: the "source"
-// terms are the cell's entries rather than the source particles.
+// Adds the derived totals to slots 137..160 of a summed record (the transport
+// leaves them at 0; run once per record). perCell: the "source" terms are the
+// cell's entries rather than the source particles.
 void CompleteInteractionTotals(INTERACTIONSTATS& s, bool perCell, const STATSREPORTCONTEXT& ctx);
 
 // Prints one block per cell index from first to last (-1 = the overall

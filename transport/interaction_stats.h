@@ -36,12 +36,12 @@ TQ_CPU_GPU inline void AddStatsEnergy(const CTask& task, INTERACTIONSTATS* recor
   record->slot[energySlot].e += energy * StatsWeight(task);
 }
 
-// Energy deposited at the particle's position (negative: taken back, as for a
-// banked fluorescence photon): the history's deposit, and the cell's
-// pulse-height slot when the cell is in a pulse-height tally, or else the
-// cell's absorbed energy with per-cell statistics.
-TQ_CPU_GPU inline void DepositEnergy(CTask& task, double energy) {
-  const double e = energy * StatsWeight(task);
+// Energy e (eV, already times the weight) deposited at the particle's
+// position (negative: taken back, as for a banked secondary photon): the
+// history's deposit, and the cell's pulse-height slot when the cell is in a
+// pulse-height tally, or else the cell's absorbed energy with per-cell
+// statistics. Every deposit of every particle goes through here.
+TQ_CPU_GPU inline void DepositWeightedEnergy(CTask& task, double e) {
   task.stats->slot[statslot::eHistoryDeposit].e += e;
   const CELL* c = task.cell;
   if (c != nullptr && c->pulseHeight > 0 && task.cellDeposit != nullptr) {
@@ -49,6 +49,12 @@ TQ_CPU_GPU inline void DepositEnergy(CTask& task, double energy) {
   } else if (GetConstants().outputCellInteractionStats != 0 && task.curStats != nullptr && task.curStats != task.stats) {
     task.curStats->slot[statslot::eAbsorbed].e += e;
   }
+}
+
+// The deposit of `energy` (eV) carried by the task's particle, times its
+// weight when weights are in use.
+TQ_CPU_GPU inline void DepositEnergy(CTask& task, double energy) {
+  DepositWeightedEnergy(task, energy * StatsWeight(task));
 }
 
 // The cutoff energies of the particle's cell, eV.

@@ -16,6 +16,8 @@
 #include "geometry/simple_layer.h"
 #include "transport/history.h"
 #include "transport/interaction_stats.h"
+#include "transport/tally_scoring.h"
+#include "transport/tracks.h"
 
 namespace {
 
@@ -102,8 +104,12 @@ int32_t CTask::Distance_phot() {
   if (c > 0.0) exit = (k.w - depth) / c;
   if (c < 0.0) exit = -depth / c;
   if (!(sigma > 0.0) || (c != 0.0 && exit < s)) {
-    // The moves onto the face for a recorded track and the plane-tally
-    // scoring of a flight to infinity join here with the tracks and tallies.
+    // A recorded track ends on the face; the escape scores the rest of the
+    // flight, to infinity.
+    if (TrackRecording(*this) && sigma > 0.0 && c != 0.0) {
+      pc.pos += (exit * invE) * pc.dir;
+      ScorePlaneCrossings(*this);
+    }
     PhotonEscape();
     return kPhotonGone;
   }
@@ -112,7 +118,7 @@ int32_t CTask::Distance_phot() {
   // positions a followed photon stays where it is from now on.
   if (k.trackPos != 0) {
     pc.pos += (s * invE) * pc.dir;
-    // Plane tallies of the move are scored here with the tallies.
+    ScorePlaneCrossings(*this);
   } else if (k.trackSecondaryPhotons != 0) {
     kind = kPhotonNoPosition;
   }
@@ -135,8 +141,9 @@ void CTask::PhotonEscape() {
       curStats->slot[statslot::eSourceEscapePhotons].e += E;
     }
   }
-  // The plane-tally and cell-entry scoring of the escape and the closing of
-  // the track record join here with the tallies and the tracks.
+  // The simple geometry has no cell-entry tallies: its one cell is the layer.
+  ScorePlaneCrossings(*this);
+  RecordTrackExit(*this);
   ReadBankedParticle();
   RunMonitorTick(*this);
 }
@@ -185,5 +192,6 @@ int32_t CTask::PhotonStep() {
   }
   if (kind != kPhotonNoPosition && Distance_phot() == kPhotonGone) return kStepGoesOn;
   SampleCollisionType_phot();
+  RecordTrackPoint(*this);  // finished by the history loop after the interaction
   return PhotonInteraction();
 }

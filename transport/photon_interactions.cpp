@@ -12,10 +12,13 @@
 #include "core/element_table.h"
 #include "core/task.h"
 #include "transport/bank.h"
+#include "transport/cutoffs.h"
 #include "transport/directions.h"
 #include "transport/history.h"
 #include "transport/interaction_stats.h"
 #include "transport/relaxation.h"
+#include "transport/tally_scoring.h"
+#include "transport/tracks.h"
 
 namespace {
 
@@ -29,37 +32,9 @@ void TakeRecord(CTask& task, double E, uint8_t kind, uint8_t org) {
   task.E = E;
   task.kind = kind;
   task.org = org;
-  // The plane-tally distances of the new particle's kind are recomputed here
-  // with the plane tallies.
-}
-
-// The two 511 keV photons of a positron annihilating at rest, back to back in
-// an isotropic direction. Returns kBankFull (fatal) when the bank is full.
-int32_t BankAnnihilationPhotons(CTask& task) {
-  const Constants& k = GetConstants();
-  if (task.Check_nBanked(2) > 0) return kBankFull;
-  const uint8_t kind = k.trackPos != 0 ? kPhoton : kPhotonNoPosition;
-  const VECTOR d = k.trackPos != 0 ? Isotropic(*task.rng, k.restEn) : VECTOR{};
-  PushParticle(task, k.restEn, kind, kOriginAnnihilation, d, task.weight, 0);
-  PushParticle(task, k.restEn, kind, kOriginAnnihilation, -1.0 * d, task.weight, 0);
-  return kBankRoomAvailable;
-}
-
-// A positron of kinetic energy T that comes to rest at once: counted as an
-// annihilation; below the photon cutoff's reach (CUT_P < m c^2) the two
-// photons are created, banked when secondary photons are followed, and their
-// energy leaves the deposit. Returns kStepFatal on a full bank.
-int32_t AnnihilateAtRest(CTask& task, double T, bool countPositron) {
-  const Constants& k = GetConstants();
-  if (countPositron) AddStats(task, task.curStats, statslot::nAnnihilation, statslot::eAnnihilation, T);
-  if (!(PhotonCutoff(task) < k.restEn)) return kStepGoesOn;
-  if (k.trackSecondaryPhotons != 0) {
-    if (BankAnnihilationPhotons(task) == kBankFull) return kStepFatal;
-    DepositEnergy(task, -RestEnergyTwice(k));
-  }
-  AddStats(task, task.curStats, statslot::nAnnihilationPhotonsAbove, statslot::eAnnihilationPhotonsAbove,
-           RestEnergyTwice(k), 2.0);
-  return kStepGoesOn;
+  // The distances to the plane tallies of the new particle's kind.
+  if (GetConstants().trackPos != 0) ResetPlaneTallyDistances(task, TallyKindOf(kind));
+  TrackReplacement(task, org, E);
 }
 
 // The end of an interaction that leaves no vacancy: the photon goes on when
@@ -403,9 +378,9 @@ int32_t CTask::PairProduction() {
   // A positron that is not followed, or that starts at or below the electron
   // cutoff, annihilates at once where it was made.
   if (!followed) {
-    if (AnnihilateAtRest(*this, T2, false) == kStepFatal) return kStepFatal;
+    if (AnnihilateAtRest(*this, T2, false) > 0) return kStepFatal;
   } else if (!(T2 > cutE)) {
-    if (AnnihilateAtRest(*this, T2, true) == kStepFatal) return kStepFatal;
+    if (AnnihilateAtRest(*this, T2, true) > 0) return kStepFatal;
   }
   return InteractionDone(*this, false);
 }

@@ -269,3 +269,9 @@ TQ_CPU_GPU inline void UpdatePlaneTallies(CTask& task, int32_t kind) {
     }
   }
 }
+
+// The plane crossings of the move that has just ended (the caller's hook
+// after every move and in every escape).
+TQ_CPU_GPU inline void ScorePlaneCrossings(CTask& task) {
+  if (GetTallyTables().planeTalliesPresent) UpdatePlaneTallies(task, TallyKindOf(task.kind));
+}

@@ -16,7 +16,7 @@ bool AllocateTaskTallies(CTask& task, const TALLYTABLES& tt, bool weighted);
 // Frees what AllocateTaskTallies allocated and clears the pointers.
 void FreeTaskTallies(CTask& task, const TALLYTABLES& tt);
 
-// Adds the tally arrays, the per-history deposits' leftovers excluded, and the
-// unresolved-entry count of worker into totals (both allocated for tt with
-// the same mode).
+// Adds the tally arrays and the unresolved cell-entry count of worker into
+// totals (both allocated for tt with the same mode). The per-history
+// deposits are not summed: they are empty after every history.
 void AddTaskTallies(CTask& totals, const CTask& worker, const TALLYTABLES& tt, bool weighted);

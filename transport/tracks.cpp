@@ -18,6 +18,10 @@ bool Grow(T*& array, int64_t n) {
   return true;
 }
 
+bool Recording(const CTask& task) {
+  return task.trackData != nullptr && task.trackData->tracked != 0 && task.trackData->slots[task.trackData->iSlot].nPoints >= 1;
+}
+
 int32_t ChunkSize() { return trackOptions.CHUNKSIZE_TRACKS; }
 
 int32_t FirstPointChunkSize() {
@@ -25,9 +29,6 @@ int32_t FirstPointChunkSize() {
   return o.NCOLLISIONS_TRACK < o.CHUNKSIZE_TRACKS ? o.NCOLLISIONS_TRACK : o.CHUNKSIZE_TRACKS;
 }
 
-bool Recording(const CTask& task) {
-  return task.trackData != nullptr && task.trackData->tracked != 0 && task.trackData->slots[task.trackData->iSlot].nPoints >= 1;
-}
 
 // Generation within MAXGEN_TRACKS (compared as unsigned, so -1 is no limit).
 bool GenerationRecorded(int64_t generation) {
@@ -103,6 +104,8 @@ bool OpenSlot(CTask& task) {
 }
 
 }  // namespace
+
+bool TrackRecording(const CTask& task) { return Recording(task); }
 
 COLLISIONRECORD* CollisionRecordAt(const TRACKSLOT& slot, int32_t i) {
   return slot.recordChunks[i / ChunkSize()] + i % ChunkSize();

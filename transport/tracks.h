@@ -14,6 +14,9 @@
 bool AllocateTaskTracks(CTask& task);
 void FreeTaskTracks(CTask& task);
 
+// True while the current history's track is being recorded.
+bool TrackRecording(const CTask& task);
+
 // History start, after the source particle's position and energy are known:
 // closes the previous slot, decides whether this history is tracked, and
 // records the source point and the source record.

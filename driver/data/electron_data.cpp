@@ -15,6 +15,9 @@ const char* const kOneRangeMessage =
     "\nWrong number of interpolation ranges (only one interpolation range is implemented for all "
     "tables except scattering form factors and pair production cross sections).\n";
 
+// MT of the first subshell section (K shell, designator 1).
+constexpr int kFirstSubshellMt = 534;
+
 // Largest cosine of the large-angle elastic distributions.
 constexpr double kLastElasticCosine = 0.999999;
 
@@ -42,6 +45,8 @@ int ReadCrossSections(ENDFREADER* reader, Elem* elem) {
                      elem->sectionSlope[taken], &n, nullptr, -1, nullptr) != 0 || n < 2)
       return EndfFormatError(code);
     elem->sectionN[taken] = static_cast<int16_t>(n);
+    // Subshell ionization MT 534.. names the subshell: designator MT - 533.
+    if (taken >= 3) elem->ionDesignator[taken - 3] = static_cast<int16_t>(code % 1000 - kFirstSubshellMt + 1);
     ++taken;
   }
   if (reader->sectionCode / 1000 != 26 || taken < 4) return EndfFormatError(reader->sectionCode);

@@ -12,6 +12,9 @@ namespace {
 // binding-energy difference (ENDF/B-VII files).
 constexpr double kTransitionEnergyTolerance = 1e-5;
 
+// Section code of the relaxation data (MF 28, MT 533).
+constexpr int kRelaxationCode = 28533;
+
 // Binding-energy difference of a transition, 0 when negative.
 double TransitionEnergyFromBinding(const Elem& elem, int vacancy, int t) {
   double d = elem.bindingEnergy[vacancy] - elem.bindingEnergy[elem.transFill[vacancy][t]];
@@ -46,6 +49,18 @@ int SettleTransitionEnergies(bool fromBinding, Elem* elem) {
 }
 
 int ValidDesignator(int d) { return d >= 0 && d < kMaxDesignator; }
+
+// Every ionization subshell of the electro-atomic file must be a subshell of
+// the relaxation file, so that its vacancy has a binding energy and its
+// transitions.
+bool IonizationSubshellsRelax(const Elem& elem) {
+  for (int s = 0; s < elem.nSubshells; ++s) {
+    bool found = false;
+    for (int r = 0; r < elem.nSubshells && !found; ++r) found = elem.subshellDesignator[r] == elem.ionDesignator[s];
+    if (!found) return false;
+  }
+  return true;
+}
 
 // One subshell block: the control line is in reader->line.
 int ReadSubshell(ENDFREADER* reader, int s, double* electrons, Elem* elem) {
@@ -105,13 +120,13 @@ int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
     }
     const int code = EndfLineCode(reader.line);
     if (code != 0) reader.sectionCode = code;
-    inRow = code == 28533 ? inRow + 1 : 0;
+    inRow = code == kRelaxationCode ? inRow + 1 : 0;
     if (inRow == 1) elem->atomicMass = EndfField(reader.line, 2) * neutronRestEnergy;
   }
 
   int s = 0;
   double electrons = 0.0;
-  while (reader.sectionCode == 28533) {
+  while (reader.sectionCode == kRelaxationCode) {
     if (ReadSubshell(&reader, s, &electrons, elem) != 0) break;
     ++s;
     reader.sectionCode = ReadEndfLine(&reader) ? EndfLineCode(reader.line) : 0;
@@ -119,6 +134,7 @@ int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   const int generation = reader.generation;
   CloseEndfFile(&reader);
   if (reader.sectionCode != 0 || s != elem->nSubshells) return EndfFormatError(reader.sectionCode);
+  if (!IonizationSubshellsRelax(*elem)) return EndfFormatError(kRelaxationCode);
   elem->cumOccupancy[s - 1] = 1.0;
   return SettleTransitionEnergies(generation >= 8, elem);
 }

@@ -89,6 +89,8 @@ void CheckElement(const Elem& e, const ELEMENTLOADOPTIONS& options) {
     EXPECT_GT(e.photoionCs[s][0], 0.0) << "Z=" << z << " subshell " << s;
     EXPECT_NEAR(e.photoionEnergy[s][0] / e.bindingEnergy[d], 1.0, 1e-6) << "Z=" << z << " s=" << s;
     EXPECT_GE(e.sectionEnergy[3 + s][0], e.bindingEnergy[d] * (1.0 - 1e-6)) << "Z=" << z << " s=" << s;
+    // The electro-atomic subshell s leaves its vacancy in the same subshell.
+    EXPECT_EQ(e.ionDesignator[s], d) << "Z=" << z << " s=" << s;
     if (e.nTransitions[d] > 0) {
       EXPECT_EQ(e.transCum[d][e.nTransitions[d] - 1], 1.0);
     }

@@ -23,6 +23,7 @@ int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step,
   controlEntries.clear();
   const int code = DivideWork();
   if (code != 0) return code;
+  HandOverToRun();
   for (int32_t r = 0; r < nThreads; ++r) tasks[r].stepOverride = step;
   SetRunMonitor(ShowProgress);
   return 0;

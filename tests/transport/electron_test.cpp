@@ -4,6 +4,7 @@
 // the continuous-slowing-down range and the unbiasedness of forcing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "transport/cutoffs.h"
 #include "transport/electron_flight.h"
 #include "transport/electron_interactions.h"
+#include "transport/electron_scoring.h"
 
 namespace {
 
@@ -160,6 +162,8 @@ struct LEDGER {
   int backToBackPairs = 0;
   VECTOR lastAnnihilationDir{};
   int forcedSteps = 0;
+  std::vector<double> fluorescence;  // energies of the x-rays of electron-made vacancies, eV
+  int augerSteps = 0;                // steps of Auger electrons of electron-made vacancies
 } ledger;
 
 // Electrons and positrons take their real step; a photon leaves the layer at
@@ -174,6 +178,7 @@ int32_t LedgerStep(CTask& t) {
       }
       ledger.lastAnnihilationDir = t.pc.dir;
     }
+    if (t.org == kOriginFluorElectronVacancy) ledger.fluorescence.push_back(t.E);
     ledger.escaped += t.E * t.weight;
     t.ReadBankedParticle();
     return kStepGoesOn;
@@ -184,6 +189,7 @@ int32_t LedgerStep(CTask& t) {
   const double w = t.weight;
   const VECTOR start = t.pc.pos;
   if (t.iForced > 0) ++ledger.forcedSteps;
+  if (org == kOriginAugerElectronVacancy) ++ledger.augerSteps;
   const int32_t result = t.ElectronStep();
   if (org == kOriginSource) ledger.path += std::sqrt((t.pc.pos - start) * (t.pc.pos - start));
   if (t.escaped != 0) ledger.escaped += (kind == kPositron ? E + 2.0 * kRestEn : E) * w;
@@ -229,6 +235,37 @@ TEST_F(LayerHistories, EnergyIsConservedForElectronAndPositronSources) {
       EXPECT_EQ(ledger.backToBackPairs, static_cast<int>(Count(18)));
     }
   }
+}
+
+TEST_F(LayerHistories, IonizationVacanciesRelaxAndEnergyIsConserved) {
+  // Copper with cutoffs of 1 keV: K, L and M vacancies of the primaries and
+  // of the followed knock-ons emit x-rays and Auger electrons above them.
+  const int cu[1] = {29};
+  const double cuAtomsPerCm3 = 8.96 * 6.02214076e23 / 63.546;
+  const double E0 = 1e5;
+  ASSERT_TRUE(SetElectronProblem(problem, cu, kOne, 1, cuAtomsPerCm3, 2e-3, E0, 1e3, 1e3, 0.0));
+  const uint64_t n = 100;
+  Run(n, 41);
+  const double source = E0 * static_cast<double>(n);
+  EXPECT_NEAR(Deposit() + ledger.escaped, source, 1e-9 * source);
+  EXPECT_GT(Count(electronslot::nKnockOnAbove), 0u);
+  EXPECT_GT(Count(statslot::nElectronAugerAbove), 0u);
+  EXPECT_GT(ledger.augerSteps, 0);
+  // Every x-ray above the cutoff was banked and has the energy of a radiative
+  // transition of copper.
+  EXPECT_GT(ledger.fluorescence.size(), 0u);
+  EXPECT_EQ(ledger.fluorescence.size(), Count(statslot::nXrayPhotonsAbove));
+  const Elem& el = problem.elements[0];
+  std::vector<double> lines;
+  for (int d = 0; d < kMaxDesignator; ++d)
+    for (int j = 0; j < el.nTransitions[d]; ++j)
+      if (el.transEmit[d][j] == 0) lines.push_back(el.transEnergy[d][j]);
+  for (double e : ledger.fluorescence)
+    EXPECT_NE(std::find(lines.begin(), lines.end(), e), lines.end()) << "x-ray of " << e << " eV";
+  // The electro-atomic energy loss of ionization holds the relaxation data's
+  // binding energy of the vacancy.
+  for (int s = 0; s < el.nSubshells; ++s)
+    EXPECT_EQ(IonizationBindingEnergy(el, s), el.bindingEnergy[el.subshellDesignator[s]]);
 }
 
 TEST_F(LayerHistories, PositronStoppingBelowAPhotonCutoffOfRestEnergyKeepsItsRestEnergy) {

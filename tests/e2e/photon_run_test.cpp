@@ -1,0 +1,101 @@
+// Complete runs of the built Trenqual: 662 keV photons through 1 cm of lead
+// with plane tallies in 1-D and 2-D, stacked planes, a pulse-height tally and
+// tracks. The console, the output file and every file of the result folder
+// are compared with golden files; the same seed, workers and streams give
+// byte-identical result files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "tests/e2e/e2e_support.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A copy of the program with "Data/ComptonProfiles.dat" beside it.
+std::string InstallProgram(const std::string& folder) {
+  fs::create_directories(folder + "Data");
+  fs::copy_file(SharedDataFolder() + "aux/ComptonProfiles.dat", folder + "Data/ComptonProfiles.dat");
+  fs::copy_file(TRENQUAL_PATH, folder + "Trenqual");
+  fs::permissions(folder + "Trenqual", fs::perms::owner_exec, fs::perm_options::add);
+  return folder + "Trenqual";
+}
+
+// The progress lines (ended by carriage returns, then blanked at the end of
+// the run) depend on the speed of the machine: the line that holds them
+// becomes empty, as it is when no progress line was shown.
+std::string WithoutProgressLines(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line, kept;
+  while (std::getline(lines, line)) kept += (line.find('\r') == std::string::npos ? line : std::string()) + "\n";
+  return kept;
+}
+
+std::string MaskEndfFolder(std::string text) {
+  const std::string endf = EndfFolder();
+  for (size_t at = text.find(endf); at != std::string::npos; at = text.find(endf, at)) {
+    text.replace(at, endf.size(), "<endf>/");
+  }
+  return MaskVolatileLines(text);
+}
+
+// Every file of the result folder, by name; the copy of the output file masked.
+std::map<std::string, std::string> ResultFiles(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    const std::string text = ReadText(e.path().string());
+    files[name] = name == "lead_photons_out.txt" ? MaskEndfFolder(text) : text;
+  }
+  return files;
+}
+
+PROGRAMRUN RunLead(const std::string& scratch, const std::string& tasks) {
+  const std::string program = InstallProgram(MakeScratchFolder(scratch));
+  return RunProgram(program, "lead_photons.txt",
+                    {"in", "lead_photons.txt", "dir", EndfFolder(), "tasks", tasks, "nStreams", "4", "seed", "5"});
+}
+
+TEST(EndToEndRun, PhotonTalliesPulseHeightAndTracksMatchTheGoldenFiles) {
+  const PROGRAMRUN run = RunLead("e2e-lead", "2");
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  EXPECT_EQ(CompareWithGolden(MaskVolatileLines(WithoutProgressLines(run.console)), "lead_photons_console.txt"), "");
+  EXPECT_EQ(CompareWithGolden(MaskEndfFolder(ReadText(run.folder + "lead_photons_out.txt")), "lead_photons_out.txt"),
+            "");
+  const std::map<std::string, std::string> files = ResultFiles(run.folder + "Files_lead_photons_out.txt");
+  const char* const expected[] = {"PTALLY1_E.txt",           "PTALLY1_THETA.txt",       "PTALLY2_1(0)_E_X.txt",
+                                  "PTALLY2_2(0.25)_E_X.txt", "PTALLY2_3(0.5)_E_X.txt",  "PTALLY2_4(0.75)_E_X.txt",
+                                  "PTALLY2_5(1)_E_X.txt",    "PulseHeight.txt",         "lead_photons_out.txt",
+                                  "lead_photons_out_tracks.txt"};
+  EXPECT_EQ(files.size(), std::size(expected));
+  for (const char* name : expected) {
+    ASSERT_TRUE(files.count(name) != 0) << name;
+    EXPECT_EQ(CompareWithGolden(files.at(name), std::string("lead_photons_files/") + name), "") << name;
+  }
+}
+
+TEST(EndToEndRun, SameSeedWorkersAndStreamsGiveIdenticalResultFiles) {
+  const PROGRAMRUN a = RunLead("e2e-lead-a", "2");
+  const PROGRAMRUN b = RunLead("e2e-lead-b", "2");
+  ASSERT_EQ(a.exitCode, 0) << a.console;
+  ASSERT_EQ(b.exitCode, 0) << b.console;
+  const std::map<std::string, std::string> first = ResultFiles(a.folder + "Files_lead_photons_out.txt");
+  const std::map<std::string, std::string> second = ResultFiles(b.folder + "Files_lead_photons_out.txt");
+  ASSERT_EQ(first.size(), second.size());
+  for (const auto& [name, text] : first) EXPECT_EQ(text, second.at(name)) << name;
+}
+
+}  // namespace

@@ -11,6 +11,7 @@
 
 #include "core/cell.h"
 #include "core/constants.h"
+#include "core/relaxed_access.h"
 #include "core/stream_control.h"
 #include "core/task.h"
 #include "core/tally.h"
@@ -46,7 +47,8 @@ void Append(std::string& line, const char* format, ...) {
 
 // --- Reading the workers ----------------------------------------------------------
 // The counters below are written by their workers while the monitor reads
-// them; a value one history old is good enough for the line.
+// them, both through relaxed atomic accesses: a value one history old is good
+// enough for the line.
 
 struct WORKERVIEW {
   int32_t nStreams;
@@ -60,14 +62,14 @@ struct WORKERVIEW {
 
 WORKERVIEW ReadWorkerProgress(const CTask& t) {
   WORKERVIEW v{};
-  v.nStreams = t.nStreams;
+  v.nStreams = LoadRelaxed(t.nStreams);
   v.threadNo = t.threadNo;
-  v.iStream = t.iStream;
-  v.nBanked = t.nBanked;
-  v.finished = t.stats != nullptr ? t.stats->slot[statslot::nHistoriesDone].n : 0;
-  v.started = t.nHistories;
+  v.iStream = LoadRelaxed(t.iStream);
+  v.nBanked = LoadRelaxed(t.nBanked);
+  v.finished = t.stats != nullptr ? LoadRelaxed(t.stats->slot[statslot::nHistoriesDone].n) : 0;
+  v.started = LoadRelaxed(t.nHistories);
   const bool streamKnown = runStreams.streamControl != nullptr && v.iStream >= 0 && v.iStream < runStreams.nStreams_tot;
-  v.historyNumber = streamKnown ? runStreams.streamControl[v.iStream].nextParticle : 0;
+  v.historyNumber = streamKnown ? LoadRelaxed(runStreams.streamControl[v.iStream].nextParticle) : 0;
   return v;
 }
 
@@ -187,7 +189,7 @@ void RequestRedealWhenIdle() {
   bool idle = false;
   for (int32_t r = firstCpuTask; r < nThreads && !idle; ++r) {
     const CTask& t = tasks[r];
-    const bool stopped = t.nStreams <= 0 || t.running.load(std::memory_order_acquire) == 0;
+    const bool stopped = LoadRelaxed(t.nStreams) <= 0 || t.running.load(std::memory_order_acquire) == 0;
     idle = stopped && t.stopRequest.load(std::memory_order_acquire) == 0;
   }
   if (!idle) return;

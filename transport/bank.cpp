@@ -9,6 +9,7 @@
 
 #include "core/allocation.h"
 #include "core/constants.h"
+#include "core/relaxed_access.h"
 #include "core/stream_control.h"
 #include "geometry/source_services.h"
 #include "transport/tally_scoring.h"
@@ -135,9 +136,9 @@ int32_t CTask::Check_nBanked(int32_t n) {
 // the geometry (fatal).
 int32_t CTask::ReadBankedParticle() {
   TrackBeforePop(*this);
-  --nBanked;
+  DecrementRelaxed(nBanked);
   if (nBanked < 0) {
-    ++stats->slot[statslot::nHistoriesDone].n;
+    IncrementRelaxed(stats->slot[statslot::nHistoriesDone].n);
     return 0;
   }
   E = bank.en[nBanked];
@@ -175,9 +176,9 @@ bool CTask::SetStreamList(const int32_t* streams, int32_t n) {
   if (list == nullptr) return false;
   streamList = list;
   for (int32_t i = 0; i < n; ++i) streamList[i] = streams[i];
-  nStreams = n;
+  StoreRelaxed(nStreams, n);
   streamCursor = 0;
-  if (n > 0) iStream = streamList[0];
+  if (n > 0) StoreRelaxed(iStream, streamList[0]);
   return true;
 }
 
@@ -195,12 +196,12 @@ void CTask::DropFinishedStreams() {
     }
     runStreams.streamControl[s].task = kStreamFinished;
     for (int32_t j = i + 1; j < nStreams; ++j) streamList[j - 1] = streamList[j];
-    --nStreams;
+    DecrementRelaxed(nStreams);
     if (i < streamCursor) {
       --streamCursor;
     } else if (i == streamCursor) {
       streamCursor = 0;
-      if (nStreams > 0) iStream = streamList[0];
+      if (nStreams > 0) StoreRelaxed(iStream, streamList[0]);
     }
   }
 }

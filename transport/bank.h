@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/relaxed_access.h"
 #include "core/task.h"
 #include "core/vector.h"
 #include "transport/tracks.h"
@@ -47,7 +48,7 @@ inline int32_t PushParticle(CTask& task, double E, uint8_t kind, uint8_t org, VE
       b.centerFree[i] = task.centerFree;
     }
   }
-  ++task.nBanked;
+  IncrementRelaxed(task.nBanked);
   if (task.trackData != nullptr) TrackSecondary(task, org, E);
   return kBankRoomAvailable;
 }

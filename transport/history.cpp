@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "core/constants.h"
+#include "core/relaxed_access.h"
 #include "core/stream_control.h"
 #include "geometry/simple_layer.h"
 #include "geometry/source_services.h"
@@ -169,11 +170,11 @@ int32_t CTask::Step() {
 // when the source particle was rejected (state -2), kStepFatal on a fatal error.
 int32_t CTask::HistoryStart() {
   const Constants& k = GetConstants();
-  if (state == kStateHistoryEnded) ++nHistories;
+  if (state == kStateHistoryEnded) IncrementRelaxed(nHistories);
   photonSurvival = 0;
   state = kStateFollow;
   rng = &runStreams.randGens[iStream];
-  nBanked = -1;
+  StoreRelaxed(nBanked, -1);
   kind = k.part;
   org = kOriginSource;
 
@@ -210,7 +211,7 @@ int32_t CTask::HistoryStart() {
 
   // Source counts.
   sourceFlag = photon ? 1 : -1;
-  nBanked = 0;
+  StoreRelaxed(nBanked, 0);
   if (maxBanked < 0) maxBanked = 0;
   STATSLOT* s = stats->slot;
   if (photon) {
@@ -390,26 +391,26 @@ int32_t CTask::EndOfHistory() {
 
   // Advance the stream; rotate round the record's streams history by history.
   STREAMCONTROL& current = control[iStream];
-  current.nextParticle += StreamStride(current);
+  StoreRelaxed(current.nextParticle, current.nextParticle + StreamStride(current));
   if (current.nextParticle < StreamLimit(current) && nStreams > 1) {
     streamCursor = streamCursor + 1 < nStreams ? streamCursor + 1 : 0;
-    iStream = streamList[streamCursor];
+    StoreRelaxed(iStream, streamList[streamCursor]);
   }
 
   // Drop the streams whose source particles are all done.
   while (control[iStream].nextParticle >= StreamLimit(control[iStream])) {
     control[iStream].task = kStreamFinished;
     for (int32_t j = streamCursor + 1; j < nStreams; ++j) streamList[j - 1] = streamList[j];
-    --nStreams;
+    DecrementRelaxed(nStreams);
     if (nStreams == 0) return 1;
     if (streamCursor >= nStreams) streamCursor = 0;
-    iStream = streamList[streamCursor];
+    StoreRelaxed(iStream, streamList[streamCursor]);
   }
 
   // The history limit of the GPU build's sharing of histories.
   if (historyLimit >= 0 && ++nLimitedHistories >= static_cast<uint64_t>(historyLimit)) {
     for (int32_t j = 0; j < nStreams; ++j) control[streamList[j]].task = kStreamFinished;
-    nStreams = 0;
+    StoreRelaxed(nStreams, 0);
     return 1;
   }
   return 0;

@@ -107,12 +107,13 @@ TEST(InputPasses, OutDirectiveNamesTheOutputOfTheSameRun) {
 
 TEST(InputPasses, BinningLinesAreToldApartFromKeywords) {
   // Binning lines go to the tally parser; words that only begin like them
-  // reach the keyword tests.
+  // reach the keyword tests; a number after the name must be positive, so
+  // THETA0 is no range name and no keyword.
   for (const char* word : {"E", "E2", "THETA", "mu3", "R", "X10"}) {
     INPUTRUN run = RunInput(std::string(word) + " 0 1 10\n");
     EXPECT_EQ(run.console.find("Invalid number or input directive"), std::string::npos) << word << run.console;
   }
-  for (const char* word : {"EXC_FN", "E_UNIT_X", "EX"}) {
+  for (const char* word : {"EXC_FN", "E_UNIT_X", "EX", "THETA0", "E-1"}) {
     INPUTRUN run = RunInput(std::string(word) + "\n");
     EXPECT_NE(run.console.find("Invalid number or input directive"), std::string::npos) << word;
   }

@@ -1,6 +1,7 @@
 #include "tests/e2e/e2e_support.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -22,6 +23,17 @@ std::string Quoted(const std::string& text) {
 }
 
 }  // namespace
+
+std::string ReadText(const std::string& path) { return ReadFile(path); }
+
+std::string InstallProgram(const std::string& folder) {
+  namespace fs = std::filesystem;
+  fs::create_directories(folder + "Data");
+  fs::copy_file(SharedDataFolder() + "aux/ComptonProfiles.dat", folder + "Data/ComptonProfiles.dat");
+  fs::copy_file(TRENQUAL_PATH, folder + "Trenqual");
+  fs::permissions(folder + "Trenqual", fs::perms::owner_exec, fs::perm_options::add);
+  return folder + "Trenqual";
+}
 
 PROGRAMRUN RunProgram(const std::string& program, const std::string& inputName,
                       const std::vector<std::string>& args) {
@@ -53,6 +65,23 @@ std::string MaskVolatileLines(const std::string& text) {
     masked += (volatileLine ? std::string("<masked>") : line) + "\n";
   }
   return masked;
+}
+
+// A line that held progress lines becomes empty, as it is when no progress
+// line was shown.
+std::string WithoutProgressLines(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line, kept;
+  while (std::getline(lines, line)) kept += (line.find('\r') == std::string::npos ? line : std::string()) + "\n";
+  return kept;
+}
+
+std::string MaskEndfFolder(std::string text) {
+  const std::string endf = EndfFolder();
+  for (size_t at = text.find(endf); at != std::string::npos; at = text.find(endf, at)) {
+    text.replace(at, endf.size(), "<endf>/");
+  }
+  return MaskVolatileLines(text);
 }
 
 std::string CompareWithGolden(const std::string& text, const std::string& goldenName) {

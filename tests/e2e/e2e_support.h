@@ -16,9 +16,24 @@ struct PROGRAMRUN {
 PROGRAMRUN RunProgram(const std::string& program, const std::string& inputName,
                       const std::vector<std::string>& args);
 
+// The whole file at path ("" when it cannot be read).
+std::string ReadText(const std::string& path);
+
+// Installs a copy of the built Trenqual in folder with "Data/ComptonProfiles.dat"
+// beside it; returns the program's path.
+std::string InstallProgram(const std::string& folder);
+
 // The text with lines that change from run to run masked: the program path in
 // the echoed command line, times and dates.
 std::string MaskVolatileLines(const std::string& text);
+
+// The text without the progress lines (ended by carriage returns), which
+// depend on the speed of the machine.
+std::string WithoutProgressLines(const std::string& text);
+
+// The text with the ENDF folder replaced by "<endf>/" and its volatile lines
+// masked.
+std::string MaskEndfFolder(std::string text);
 
 // Compares text with golden file tests/e2e/golden/<name> (writes it instead
 // when TQ_REGENERATE_GOLDEN is set); returns an empty string when equal, else

@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include "tests/e2e/e2e_support.h"
@@ -17,40 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// A copy of the program with "Data/ComptonProfiles.dat" beside it.
-std::string InstallProgram(const std::string& folder) {
-  fs::create_directories(folder + "Data");
-  fs::copy_file(SharedDataFolder() + "aux/ComptonProfiles.dat", folder + "Data/ComptonProfiles.dat");
-  fs::copy_file(TRENQUAL_PATH, folder + "Trenqual");
-  fs::permissions(folder + "Trenqual", fs::perms::owner_exec, fs::perm_options::add);
-  return folder + "Trenqual";
-}
-
-// The progress lines (ended by carriage returns, then blanked at the end of
-// the run) depend on the speed of the machine: the line that holds them
-// becomes empty, as it is when no progress line was shown.
-std::string WithoutProgressLines(const std::string& text) {
-  std::istringstream lines(text);
-  std::string line, kept;
-  while (std::getline(lines, line)) kept += (line.find('\r') == std::string::npos ? line : std::string()) + "\n";
-  return kept;
-}
-
-std::string MaskEndfFolder(std::string text) {
-  const std::string endf = EndfFolder();
-  for (size_t at = text.find(endf); at != std::string::npos; at = text.find(endf, at)) {
-    text.replace(at, endf.size(), "<endf>/");
-  }
-  return MaskVolatileLines(text);
-}
 
 // Every file of the result folder, by name; the copy of the output file masked.
 std::map<std::string, std::string> ResultFiles(const std::string& folder) {

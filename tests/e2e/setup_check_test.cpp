@@ -3,33 +3,12 @@
 // electron tables on the console, exit code 0 before any history.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_paths.h"
 
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// A copy of the program with its data folder "Data/" beside it holding the
-// real Compton profiles, so the program finds them where a user installs them.
-std::string InstallProgram(const std::string& folder) {
-  namespace fs = std::filesystem;
-  fs::create_directories(folder + "Data");
-  fs::copy_file(SharedDataFolder() + "aux/ComptonProfiles.dat", folder + "Data/ComptonProfiles.dat");
-  fs::copy_file(TRENQUAL_PATH, folder + "Trenqual");
-  fs::permissions(folder + "Trenqual", fs::perms::owner_exec, fs::perm_options::add);
-  return folder + "Trenqual";
-}
 
 TEST(EndToEnd, CheckMinusOneSetsTheLayerProblemUp) {
   const std::string folder = MakeScratchFolder("e2e-setup");

@@ -41,8 +41,3 @@ uint64_t FinishedHistories() {
   for (int32_t r = 0; r < nThreads; ++r) n += tasks[r].stats->slot[statslot::nHistoriesDone].n;
   return n;
 }
-
-// The run monitor reads the workers' history counters and banked counts
-// while they run, without locks, for the progress line only (a value one
-// history old is fine); ThreadSanitizer is told so.
-extern "C" const char* __tsan_default_suppressions() { return "race:*ReadWorkerProgress*\n"; }

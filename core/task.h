@@ -270,6 +270,12 @@ class CTask {
   double screeningE[kMaxElementsInTask] = {};
   double screeningEta[kMaxElementsInTask] = {};
   double screeningKappa[kMaxElementsInTask] = {};
+  // Tabulated elastic distributions per element: the energy of the cached
+  // grid interval and its interpolation weight (an electron keeps its energy
+  // through elastic collisions, so runs of them reuse the lookup).
+  double elasticGridE[kMaxElementsInTask] = {};
+  int16_t elasticGridInterval[kMaxElementsInTask] = {};
+  double elasticGridFraction[kMaxElementsInTask] = {};
   double elasticMu = 1.0;           // cosine of the last elastic deflection
 
   // --- Photon transport (transport/photon_flight.cpp, photon_interactions.cpp,

@@ -100,7 +100,14 @@ void CTask::DetermineElasticScatteringModel() {
   }
   const bool positronSet = k.useDPWelasticScatteringCrossSections != 0 && kind == kPositron;
   const ELASTICSET set = positronSet ? PositronElasticSet(el) : ElectronElasticSet(el);
-  elasticMu = SampleElasticCosine(r, el, set, E, quadratic);
+  const int e = collisionElement;
+  if (elasticGridE[e] != E) {
+    const int16_t i = ElasticEnergyInterval(el, E);
+    elasticGridE[e] = E;
+    elasticGridInterval[e] = i;
+    elasticGridFraction[e] = GridFraction(E, el.elasticEnergy[i], el.elasticEnergy[i + 1]);
+  }
+  elasticMu = SampleElasticCosineBetween(r, set, elasticGridInterval[e], elasticGridFraction[e], quadratic);
 }
 
 // Turns the momentum by elasticMu and a uniform azimuth; the energy is kept.

@@ -86,14 +86,24 @@ TQ_CPU_GPU inline double ElasticCosineAt(double r, const ELASTICSET& set, int e,
                        interval);
 }
 
-TQ_CPU_GPU inline double SampleElasticCosine(double r, const Elem& el, const ELASTICSET& set, double E, int quadratic) {
-  const int16_t ne = el.elasticNE;
-  const int16_t i = EnergyInterval(E, el.elasticEnergy, ne, el.elasticEnergyIndex);
-  const double f = GridFraction(E, el.elasticEnergy[i], el.elasticEnergy[i + 1]);
+// The cosine between grid energies i and i + 1 with interpolation weight f.
+TQ_CPU_GPU inline double SampleElasticCosineBetween(double r, const ELASTICSET& set, int16_t i, double f,
+                                                    int quadratic) {
   const double mu0 = ElasticCosineAt(r, set, i, quadratic);
   const double mu1 = ElasticCosineAt(r, set, i + 1, quadratic);
   const double mu = mu0 + f * (mu1 - mu0);
   return mu < -1.0 ? -1.0 : (mu > 1.0 ? 1.0 : mu);
+}
+
+// Grid interval of E among the element's elastic energies.
+TQ_CPU_GPU inline int16_t ElasticEnergyInterval(const Elem& el, double E) {
+  return EnergyInterval(E, el.elasticEnergy, el.elasticNE, el.elasticEnergyIndex);
+}
+
+TQ_CPU_GPU inline double SampleElasticCosine(double r, const Elem& el, const ELASTICSET& set, double E, int quadratic) {
+  const int16_t i = ElasticEnergyInterval(el, E);
+  const double f = GridFraction(E, el.elasticEnergy[i], el.elasticEnergy[i + 1]);
+  return SampleElasticCosineBetween(r, set, i, f, quadratic);
 }
 
 // ---- Bremsstrahlung -------------------------------------------------------

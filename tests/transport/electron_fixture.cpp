@@ -89,7 +89,8 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
   ELEMENTLOADOPTIONS options;
   options.endfFolder = EndfFolder();
   options.elasticDpw = 0;
-  options.incohDoppler = 0;
+  options.incohDoppler = p.comptonProfiles ? 1 : 0;
+  options.dataFolder = SharedDataFolder() + "aux/";
   options.minEnergy = cutE;
   options.maxEnergy = 2.0 * E0;
   for (int e = 0; e < p.nElements; ++e) FreeElementTables(&p.elements[e]);  // a problem set up again

@@ -21,6 +21,7 @@ struct ELECTRONPROBLEM {
   std::vector<double*> rowPointers, slopePointers;
   std::vector<double> grid;
   std::vector<uint8_t> entryElement, entrySection;
+  bool comptonProfiles = false;  // also read the Compton profiles (Doppler broadening of photons)
   ~ELECTRONPROBLEM();
 };
 

@@ -372,3 +372,28 @@ TEST_F(LayerHistories, ForcedBremsstrahlungIsUnbiased) {
 }
 
 }  // namespace
+
+namespace {
+
+// A fixed-seed run of real electron steps (photons leave at once): the
+// statistics it leaves, recorded from the transport as it stood before the
+// per-collision lookups were cached. Any change of the random-number sequence
+// or of the physics changes these figures.
+TEST_F(LayerHistories, FixedSeedRunKeepsItsStatistics) {
+  ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 1.0, 1e6, 1e4, 1e3, 0.0));
+  Run(20, 12345);
+  const uint64_t counts[] = {Count(statslot::nElastic), Count(statslot::nExcitation),
+                             Count(statslot::nElectroionization), Count(statslot::nBremsPhotons),
+                             Count(statslot::nKnockOnAbove), Count(statslot::nElectronEscapes)};
+  const double energies[] = {Stat(statslot::eAbsorbed), Stat(statslot::eBremsLoss), Stat(statslot::eKnockOn),
+                             ledger.escaped, ledger.path};
+  const uint64_t expectedCounts[] = {221225, 147856, 90015, 10, 72, 11};
+  const double expectedEnergies[] = {0x1.991e3a7598b5p+23, 0x1.ba641cfde114dp+13, 0x1.1ebcb81118368p+23,
+                                     0x1.92778b14ce962p+22, 0x1.8ff5d29ca4104p+1};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(counts[i], expectedCounts[i]) << "count " << i;
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(energies[i], expectedEnergies[i]) << "energy " << i;
+  // The stream stands where it stood: the same number of draws was taken.
+  EXPECT_EQ(tables.generators[0].random(), 0x1.6f351p-1);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include "tests/transport/photon_fixture.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -67,8 +68,7 @@ void UseSyntheticElements(PHOTONPROBLEM& p, Elem* elements, const std::vector<do
   SetMaterial(p, fractions);
 }
 
-void SetPhotonRun(PHOTONPROBLEM& p, double E, double w, double concentration, uint64_t N) {
-  SetSimpleProblem();
+void SetPhotonOptions(const Elem* elements, int32_t nElements) {
   Constants& k = hostConstants;
   const PHYSICALCONSTANTS pc = ComputePhysicalConstants();
   k.pi = pc.pi;
@@ -82,7 +82,6 @@ void SetPhotonRun(PHOTONPROBLEM& p, double E, double w, double concentration, ui
   k.trackPos = 1;
   k.trackSecondaryPhotons = 1;
   k.trackXrayPhotons = 1;
-  k.trackPhotonProducedElectrons = 0;
   k.dopplerBroadening = 1;
   k.incoh_SubtractBindingEnergy = 1;
   k.nonIsotropicPE = 1;
@@ -90,13 +89,20 @@ void SetPhotonRun(PHOTONPROBLEM& p, double E, double w, double concentration, ui
   k.nonUniformPPenergy = 1;
   k.usePPangularDistr = 1;
   k.smoothCDF_inelastic = 1;
-  k.nElem_tot = p.nElements;
+  k.nElem_tot = nElements;
   std::memcpy(k.pp_Eprim, pp_Eprim, sizeof k.pp_Eprim);
   k.n_pp_Eprim = n_pp_Eprim;
   double lowest = 1e300;
-  for (int32_t i = 0; i < p.nElements; ++i)
-    if (p.elements[i].nSubshells > 0) lowest = std::min(lowest, LowestBindingEnergy(p.elements[i]));
+  for (int32_t i = 0; i < nElements; ++i)
+    if (elements[i].nSubshells > 0) lowest = std::min(lowest, LowestBindingEnergy(elements[i]));
   k.minBindingEnergy = lowest;
+}
+
+void SetPhotonRun(PHOTONPROBLEM& p, double E, double w, double concentration, uint64_t N) {
+  SetSimpleProblem();
+  SetPhotonOptions(p.elements, p.nElements);
+  Constants& k = hostConstants;
+  k.trackPhotonProducedElectrons = 0;
   p.sourceEnergy[0] = E;
   k.E_source = p.sourceEnergy;
   k.w = w;

@@ -33,6 +33,12 @@ bool LoadPhotonElements(PHOTONPROBLEM& problem, const std::vector<int>& z, const
 // caller) as the element array, each with the given atom fraction.
 void UseSyntheticElements(PHOTONPROBLEM& problem, Elem* elements, const std::vector<double>& fractions);
 
+// The photon options of a run with every model on (coherent scattering,
+// Doppler broadening, photoelectron angles, pair-production sharing and
+// angles, x-rays followed) for the given elements, without touching the rest
+// of the host Constants.
+void SetPhotonOptions(const Elem* elements, int32_t nElements);
+
 // The photon options of a run with every model on, a photon source of energy
 // E (eV) entering a layer of thickness w (cm) with `concentration` atoms per
 // cm^3 along +z, cutoffs of 1 keV, N histories on one stream; builds the task.

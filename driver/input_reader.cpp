@@ -53,21 +53,6 @@ bool AtEndOfInput(FILE* input) {
   return false;
 }
 
-// Reads one physical line of any length without its line end (and without a
-// '\r' before it). False at the end of the file.
-bool ReadFileLine(FILE* input, std::string* line) {
-  line->clear();
-  int ch;
-  bool any = false;
-  while ((ch = fgetc(input)) != EOF) {
-    any = true;
-    if (ch == '\n') break;
-    line->push_back(static_cast<char>(ch));
-  }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return any;
-}
-
 bool IsProgramBlockLine(const std::string& line) {
   const char* word = SkipBlanks(line.c_str());
   size_t length = std::strcspn(word, " \t");
@@ -97,7 +82,7 @@ bool ReadPhysicalLine(FILE* input, FILE* output, const char* separators) {
     PROGRAMLINE source = TakeProgramLine(input, &lineText);
     if (source == kProgramLineNone) return false;
     if (source == kNoProgramCurrent) {
-      if (!ReadFileLine(input, &lineText)) return false;
+      if (!ReadWholeLine(input, &lineText)) return false;
       EchoOrLogFileLine(lineText, output);
     }
     ++physicalLineCount;
@@ -110,6 +95,19 @@ bool ReadPhysicalLine(FILE* input, FILE* output, const char* separators) {
 }
 
 }  // namespace
+
+bool ReadWholeLine(FILE* input, std::string* line) {
+  line->clear();
+  int ch;
+  bool any = false;
+  while ((ch = fgetc(input)) != EOF) {
+    any = true;
+    if (ch == '\n') break;
+    line->push_back(static_cast<char>(ch));
+  }
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+  return any;
+}
 
 char* InputLineBuffer() { return startToken; }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // Separators of ReadInputLine: words, or the rest of the line as one word.
 inline constexpr const char* kWordSeparators = " \t\n";
@@ -30,6 +31,10 @@ extern char keywordCopy[];        // the first word of the current directive lin
 // input. `output` is the output file in the second pass and null in the
 // first; `text` non-null starts a new line, null continues the current one.
 char* ReadInputLine(FILE* input, FILE* output, char* text, const char* separators);
+
+// Reads one physical line of any length without its line end (and without a
+// '\r' before it); false at the end of the file.
+bool ReadWholeLine(FILE* input, std::string* line);
 
 // The reader's line buffer, to pass as `text` when a new line must be started.
 char* InputLineBuffer();

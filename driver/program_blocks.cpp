@@ -203,18 +203,7 @@ std::string FirstWordOf(const std::string& line, size_t* end = nullptr) {
   return std::string(start, length);
 }
 
-bool ReadRawLine(std::string* line) {
-  line->clear();
-  int ch;
-  bool any = false;
-  while ((ch = fgetc(inputFile)) != EOF) {
-    any = true;
-    if (ch == '\n') break;
-    line->push_back(static_cast<char>(ch));
-  }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return any;
-}
+bool ReadRawLine(std::string* line) { return ReadWholeLine(inputFile, line); }
 
 // "END <keyword>" (any case) closes a block.
 bool IsEndLine(const std::string& line, BlockKind kind) {

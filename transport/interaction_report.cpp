@@ -61,20 +61,29 @@ void SourceRow(TEXT& out, const char* label, TRIPLE a, TRIPLE b, TRIPLE c, doubl
   out.Add(kSourceRow, label, a.n, a.w * F, a.e * U * F, b.n, b.w * F, b.e * U * F, c.n, c.w * F, c.e * U * F);
 }
 
+// The first rows of a creation table: the source row (with the escapes) for the
+// whole problem, or for a cell the source entry row (with the source escapes)
+// and the entry row (with all escapes).
+void SourceAndEntryRows(TEXT& out, bool perCell, TRIPLE source, TRIPLE sourceEscape, TRIPLE entry, TRIPLE escape,
+                        double F, const STATSREPORTCONTEXT& ctx) {
+  const double U = ctx.energyFactor;
+  if (!perCell) {
+    SourceRow(out, ctx.complexGeometry ? "source entry" : "source      ", source, source, escape, F, U);
+  } else {
+    Row(out, " source entry      %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       source escape   %16lld  %-11.4e  %-11.4e\n",
+        source, source, sourceEscape, F, U);
+    Row(out, " entry             %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       escape          %16lld  %-11.4e  %-11.4e\n",
+        entry, entry, escape, F, U);
+  }
+}
+
 void PhotonTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const STATSREPORTCONTEXT& ctx) {
   const double U = ctx.energyFactor;
   out.Add("\n photon creation                    Above cutoff energy                            All photons\n");
   out.Add("                                  N    weight       energy                   N    weight       energy          photon events                  N    weight     energy loss\n");
   out.Add("                                      (per source particle)                      (per source particle)                                             (per source particle)\n\n");
-  if (!perCell) {
-    SourceRow(out, ctx.complexGeometry ? "source entry" : "source      ", Source(s, 4, 1), Source(s, 4, 1),
-              Slots(s, 48, 89, 133, ctx), F, U);
-  } else {
-    Row(out, " source entry      %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       source escape   %16lld  %-11.4e  %-11.4e\n",
-        Source(s, 4, 1), Source(s, 4, 1), Source(s, 8, 121), F, U);
-    Row(out, " entry             %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       escape          %16lld  %-11.4e  %-11.4e\n",
-        Slots(s, 47, 88, 132, ctx), Slots(s, 47, 88, 132, ctx), Slots(s, 48, 89, 133, ctx), F, U);
-  }
+  SourceAndEntryRows(out, perCell, Source(s, 4, 1), Source(s, 8, 121), Slots(s, 47, 88, 132, ctx),
+                     Slots(s, 48, 89, 133, ctx), F, ctx);
   Row(out, " bremsstrahlung    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       energy cutoff   %16lld  %-11.4e  %-11.4e\n",
       Slots(s, 34, 75, 113, ctx), Slots(s, 26, 67, 106, ctx), Slots(s, 33, 74, 122, ctx), F, U);
   TRIPLE annihilation = Scaled(Slots(s, 18, 59, -1, ctx), 2.0, ctx);
@@ -99,15 +108,8 @@ void ElectronTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const S
   out.Add("\n\n electron creation                  Above cutoff energy                           All electrons\n");
   out.Add("                                  N    weight       energy                   N    weight       energy          electron events                N    weight     energy loss\n");
   out.Add("                                      (per source particle)                      (per source particle)                                             (per source particle)\n\n");
-  if (!perCell) {
-    SourceRow(out, ctx.complexGeometry ? "source entry" : "source      ", Source(s, 3, 0), Source(s, 3, 0),
-              Slots(s, 50, 91, 135, ctx), F, U);
-  } else {
-    Row(out, " source entry      %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       source escape   %16lld  %-11.4e  %-11.4e\n",
-        Source(s, 3, 0), Source(s, 3, 0), Source(s, 7, 126), F, U);
-    Row(out, " entry             %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       escape          %16lld  %-11.4e  %-11.4e\n",
-        Slots(s, 49, 90, 134, ctx), Slots(s, 49, 90, 134, ctx), Slots(s, 50, 91, 135, ctx), F, U);
-  }
+  SourceAndEntryRows(out, perCell, Source(s, 3, 0), Source(s, 7, 126), Slots(s, 49, 90, 134, ctx),
+                     Slots(s, 50, 91, 135, ctx), F, ctx);
   Row(out, " pair production   %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       energy cutoff   %16lld  %-11.4e  %-11.4e\n",
       Slots(s, 25, 66, 105, ctx), Slots(s, 16, 57, 98, ctx), Slots(s, 17, 58, 127, ctx), F, U);
   Row(out, " compton recoil    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       elastic scatter %16lld  %-11.4e  %-11.4e\n",

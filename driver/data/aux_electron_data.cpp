@@ -47,19 +47,6 @@ bool CompleteInteger(const char* token, int32_t* value) {
   return true;
 }
 
-// Reads one text line whole (any length), without its line end; false at the end.
-bool ReadTextLine(FILE* file, std::string* line) {
-  line->clear();
-  char buffer[1000];
-  while (std::fgets(buffer, sizeof buffer, file)) {
-    *line += buffer;
-    if (line->back() == '\n') break;
-  }
-  if (line->empty()) return false;
-  while (!line->empty() && (line->back() == '\n' || line->back() == '\r')) line->pop_back();
-  return true;
-}
-
 std::vector<std::string> Tokens(const std::string& line) {
   std::vector<std::string> tokens;
   size_t i = 0;

@@ -11,23 +11,11 @@
 #include <vector>
 
 #include "driver/data/load_steps.h"
+#include "driver/data/raw_readers.h"
 
 namespace {
 
 constexpr int kLinesPerElement = 36;
-
-// Reads one text line whole into *line (without its line end); false at the end.
-bool ReadTextLine(FILE* file, std::string* line) {
-  line->clear();
-  char buffer[1000];
-  while (std::fgets(buffer, sizeof buffer, file)) {
-    *line += buffer;
-    if (!line->empty() && line->back() == '\n') break;
-  }
-  if (line->empty()) return false;
-  while (!line->empty() && (line->back() == '\n' || line->back() == '\r')) line->pop_back();
-  return true;
-}
 
 std::vector<std::string> Tokens(const std::string& line) {
   std::vector<std::string> tokens;

@@ -257,13 +257,18 @@ int EndfFileMissing(const std::string& name) {
   return 1;
 }
 
-int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const Elem& elem,
-                          ENDFREADER* reader) {
+int OpenElementEndfFile(const ELEMENTLOADOPTIONS& options, const char* sublibrary,
+                        const char* prefix, int z, ENDFREADER* reader) {
   char name[1024];
-  std::snprintf(name, sizeof name, "%selectrons/e-%03d_%s_000.endf", options.endfFolder.c_str(),
-                elem.Z, elementSymbol[elem.Z]);
+  std::snprintf(name, sizeof name, "%s%s/%s-%03d_%s_000.endf", options.endfFolder.c_str(),
+                sublibrary, prefix, z, elementSymbol[z]);
   if (!OpenEndfFile(name, reader)) return EndfFileMissing(name);
   return 0;
+}
+
+int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const Elem& elem,
+                          ENDFREADER* reader) {
+  return OpenElementEndfFile(options, "electrons", "e", elem.Z, reader);
 }
 
 int ReadElectroAtomicSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, Elem* elem) {

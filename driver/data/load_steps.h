@@ -15,6 +15,11 @@ int CheckOneRangeLine(const ENDFREADER& reader, int law, int maxPoints, const ch
 // Prints "\nFile %s could not be opened for reading (see ...).\n".
 int EndfFileMissing(const std::string& name);
 
+// Opens the ENDF file "<endfFolder><sublibrary>/<prefix>-<ZZZ>_<symbol>_000.endf"
+// of element z. Returns 0, or 1 after EndfFileMissing when it cannot be opened.
+int OpenElementEndfFile(const ELEMENTLOADOPTIONS& options, const char* sublibrary,
+                        const char* prefix, int z, ENDFREADER* reader);
+
 // The electro-atomic file: cross sections, elastic angular distributions,
 // bremsstrahlung spectra and energy transfer, excitation energy loss and the
 // secondary-electron spectra of subshell ionization.

@@ -278,11 +278,8 @@ int ReadPhotonSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, El
 }  // namespace
 
 int ReadPhotoAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
-  char name[1024];
-  std::snprintf(name, sizeof name, "%sphotoat/photoat-%03d_%s_000.endf",
-                options.endfFolder.c_str(), elem->Z, elementSymbol[elem->Z]);
   ENDFREADER reader;
-  if (!OpenEndfFile(name, &reader)) return EndfFileMissing(name);
+  if (OpenElementEndfFile(options, "photoat", "photoat", elem->Z, &reader) != 0) return 1;
   // Host tables of the photoelectron distributions, one entry per subshell.
   const int subshells = elem->nSubshells;
   elem->peAngCos = new double**[subshells]();

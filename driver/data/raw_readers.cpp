@@ -34,3 +34,15 @@ char* ReadNonBlankLine(FILE* stream, char* buffer) {
     return buffer;
   }
 }
+
+bool ReadTextLine(FILE* file, std::string* line) {
+  line->clear();
+  char buffer[1000];
+  while (std::fgets(buffer, sizeof buffer, file)) {
+    *line += buffer;
+    if (!line->empty() && line->back() == '\n') break;
+  }
+  if (line->empty()) return false;
+  while (!line->empty() && (line->back() == '\n' || line->back() == '\r')) line->pop_back();
+  return true;
+}

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // Size of the line buffer that ReadNonBlankLine fills (99 characters and the
 // terminating zero).
@@ -22,3 +23,7 @@ int ReadShort(FILE* stream, int16_t* out);
 // line longer than 99 characters is returned in pieces. A last line without a
 // line end is returned like any other.
 char* ReadNonBlankLine(FILE* stream, char* buffer);
+
+// Reads the next text line whole, whatever its length, into *line without its
+// line end ('\n', and any '\r' before it). False at the end of the file.
+bool ReadTextLine(FILE* file, std::string* line);

@@ -101,11 +101,8 @@ int ReadSubshell(ENDFREADER* reader, int s, double* electrons, Elem* elem) {
 }  // namespace
 
 int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
-  char name[1024];
-  std::snprintf(name, sizeof name, "%satomic_relax/atom-%03d_%s_000.endf",
-                options.endfFolder.c_str(), elem->Z, elementSymbol[elem->Z]);
   ENDFREADER reader;
-  if (!OpenEndfFile(name, &reader)) return EndfFileMissing(name);
+  if (OpenElementEndfFile(options, "atomic_relax", "atom", elem->Z, &reader) != 0) return 1;
   // AWR is the atom's mass in neutron masses; the rest energy in eV follows.
   const PHYSICALCONSTANTS& k = options.constants;
   const double neutronRestEnergy = k.neutronMass * k.c * k.c / k.elch;

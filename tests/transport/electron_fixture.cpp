@@ -8,6 +8,7 @@
 #include "core/task.h"
 #include "driver/data/element_loader.h"
 #include "tests/support/test_paths.h"
+#include "tests/transport/transport_fixture.h"
 
 namespace {
 
@@ -137,14 +138,7 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
   k.entry_Z = zStart;
   k.sourcePositionType = 1;
   k.sourceDirectionType = 1;
-  k.sourceConeCos = 1.0;
-  for (int i = 0; i < 3; ++i) {
-    k.Q_source_direction[4 * i] = 1.0;
-    k.Q_source_position[4 * i] = 1.0;
-  }
-  k.anglePrecision = 1e-12;
-  k.distancePrecision = 1e-12;
-  k.entrySurface = -1;
+  SetPencilBeamFrames(k);
   k.nCells = 1;
   k.nMaterials = 1;
   k.cell = &p.cell;

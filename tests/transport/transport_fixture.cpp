@@ -24,6 +24,10 @@ void SetSimpleProblem() {
   k.sourcePositionType = 1;
   k.sourceDirectionType = 1;
   k.sourceCenter[2] = -1.0;
+  SetPencilBeamFrames(k);
+}
+
+void SetPencilBeamFrames(Constants& k) {
   k.sourceConeCos = 1.0;
   for (int i = 0; i < 3; ++i) {
     k.Q_source_direction[4 * i] = 1.0;

@@ -15,6 +15,11 @@
 // aimed along +z at a layer 1 cm thick whose front face is z = 0.
 void SetSimpleProblem();
 
+// Gives k the source frames of a pencil beam along +z: identity direction and
+// position frames, a cone of zero opening, geometry precisions of 1e-12 and no
+// entry surface.
+void SetPencilBeamFrames(Constants& k);
+
 // The run's streams: nStreams generators seeded with `seed`, stream s starting
 // at source particle s and advancing by nStreams, N histories in all.
 struct STREAMTABLES {

@@ -113,38 +113,39 @@ void HandleValueDirective(int index) {
 
 // ---------------------------------------------------------------- tally output
 
+// Both tally-output options are read in both passes, stored in the first and
+// checked again in the second, which alone prints the message.
+bool TallyOutputValueAccepted(const char* value, bool valid, const char* badValueMessage) {
+  if (value != nullptr && valid) {
+    SkipRestOfLine();
+    lineDone = true;
+    return true;
+  }
+  if (inputPass == 1) {
+    printf("%s", value == nullptr
+                     ? "Error: The value of the option to update the tally data files during the simulation is missing.\n"
+                     : badValueMessage);
+  }
+  return false;
+}
+
 void HandleTalliesOutput() {
   lastKeyword = kTalliesOutputKeyword;
   const char* value = NextWord();
   int mode = value ? std::atoi(value) : -1;
-  if (value == nullptr || mode < 0 || mode > 2) {
-    if (inputPass == 1) {
-      printf(value == nullptr
-                 ? "Error: The value of the option to update the tally data files during the simulation is missing.\n"
-                 : "Error: Incorrect value of the option to update the tally data files during the simulation (it must be 0 - no output, 1 - output the control tallies only, or 2 - output all tallies).\n");
-    }
-    return;
-  }
-  if (inputPass == 0) tallyOutputOptions.mode = mode;
-  SkipRestOfLine();
-  lineDone = true;
+  bool accepted = TallyOutputValueAccepted(
+      value, mode >= 0 && mode <= 2,
+      "Error: Incorrect value of the option to update the tally data files during the simulation (it must be 0 - no output, 1 - output the control tallies only, or 2 - output all tallies).\n");
+  if (accepted && inputPass == 0) tallyOutputOptions.mode = mode;
 }
 
 void HandleTalliesOutputInterval() {
   lastKeyword = kTalliesOutputIntervalKeyword;
   const char* value = NextWord();
   double interval = value ? std::atof(value) : 0.0;
-  if (value == nullptr || !(interval >= 1.0)) {
-    if (inputPass == 1) {
-      printf(value == nullptr
-                 ? "Error: The value of the option to update the tally data files during the simulation is missing.\n"
-                 : "Error: Incorrect value of the tally data update interval (it cannot be less than 1 s).\n");
-    }
-    return;
-  }
-  if (inputPass == 0) tallyOutputOptions.interval = interval;
-  SkipRestOfLine();
-  lineDone = true;
+  bool accepted = TallyOutputValueAccepted(
+      value, interval >= 1.0, "Error: Incorrect value of the tally data update interval (it cannot be less than 1 s).\n");
+  if (accepted && inputPass == 0) tallyOutputOptions.interval = interval;
 }
 
 // ---------------------------------------------------------------- file names

@@ -17,6 +17,12 @@ SPECTRUM sourceSpectrum;
 
 namespace {
 
+// A line that is accepted without reading the rest of its values.
+void AcceptSkippingRest() {
+  SkipRestOfLine();
+  lineDone = true;
+}
+
 // ---------------------------------------------------------------- value directives
 
 using ValueParser = int (*)(const char*);
@@ -89,14 +95,12 @@ void HandleValueDirective(int index) {
   const VALUEDIRECTIVE& directive = kValueDirectives[index];
   lastKeyword = kRunKeywordBase + index;
   if (inputPass == 0) {
-    SkipRestOfLine();
-    lineDone = true;
+    AcceptSkippingRest();
     return;
   }
   if (commandLineGiven.*directive.given) {
     PrintOverrideNotice(directive.keyword);
-    SkipRestOfLine();
-    lineDone = true;
+    AcceptSkippingRest();
     return;
   }
   const char* value = directive.restOfLine ? RestOfLine() : NextWord();
@@ -117,8 +121,7 @@ void HandleValueDirective(int index) {
 // checked again in the second, which alone prints the message.
 bool TallyOutputValueAccepted(const char* value, bool valid, const char* badValueMessage) {
   if (value != nullptr && valid) {
-    SkipRestOfLine();
-    lineDone = true;
+    AcceptSkippingRest();
     return true;
   }
   if (inputPass == 1) {
@@ -156,8 +159,7 @@ void HandleOut() {
   lastKeyword = kOutKeyword;
   if (commandLineGiven.out) {
     if (inputPass == 1) PrintOverrideNotice("OUT");
-    SkipRestOfLine();
-    lineDone = true;
+    AcceptSkippingRest();
     return;
   }
   const char* rest = RestOfLine();
@@ -194,8 +196,7 @@ void HandleLog() {
   }
   if (commandLineGiven.log) {
     PrintOverrideNotice("LOG");
-    SkipRestOfLine();
-    lineDone = true;
+    AcceptSkippingRest();
     return;
   }
   const char* rest = RestOfLine();
@@ -210,14 +211,12 @@ void HandleLog() {
 void HandleAlt() {
   lastKeyword = kAltKeyword;
   if (inputPass == 0) {
-    SkipRestOfLine();
-    lineDone = true;
+    AcceptSkippingRest();
     return;
   }
   if (commandLineGiven.alt) {
     PrintOverrideNotice("ALT");
-    SkipRestOfLine();
-    lineDone = true;
+    AcceptSkippingRest();
     return;
   }
   const char* rest = RestOfLine();

@@ -18,6 +18,7 @@
 #include "core/stream_control.h"
 #include "core/task.h"
 #include "driver/data/element_loader.h"
+#include "tests/transport/photon_fixture.h"
 #include "transport/photon_flight.h"
 
 namespace {
@@ -50,30 +51,10 @@ bool SetUp(PROBLEM& p, const std::vector<int>& z, const std::vector<double>& ato
   elementArray = p.elements.data();
 
   std::memset(&hostConstants, 0, sizeof(hostConstants));
+  // The photon models and constants the tests use, with the default
+  // coherent sampling threshold.
+  SetPhotonOptions(p.elements.data(), p.material.nElements);
   Constants& k = hostConstants;
-  const PHYSICALCONSTANTS pc = ComputePhysicalConstants();
-  k.pi = pc.pi;
-  k.restEn = pc.restEn;
-  k.fineStr = pc.fineStr;
-  k.fineStr_inv = pc.fineStr_inv;
-  k.constFact_coh = pc.constFact_coh;
-  k.constFact_incoh = pc.constFact_incoh;
-  k.coh = 1;
-  k.trackPos = 1;
-  k.trackSecondaryPhotons = 1;
-  k.trackXrayPhotons = 1;
-  k.dopplerBroadening = 1;
-  k.incoh_SubtractBindingEnergy = 1;
-  k.nonIsotropicPE = 1;
-  k.pe_angularDistr_nPoints = 21;
-  k.nonUniformPPenergy = 1;
-  k.usePPangularDistr = 1;
-  k.smoothCDF_inelastic = 1;
-  k.nElem_tot = p.material.nElements;
-  std::memcpy(k.pp_Eprim, pp_Eprim, sizeof k.pp_Eprim);
-  k.n_pp_Eprim = n_pp_Eprim;
-  k.minBindingEnergy = 1e300;
-  for (const Elem& el : p.elements) k.minBindingEnergy = std::min(k.minBindingEnergy, LowestBindingEnergy(el));
   k.part = kPhoton;
   k.nEnerg = 1;
   p.energy[0] = E;

@@ -32,6 +32,7 @@ constexpr int kComptonMomenta = 31;           // momentum values of the Compton 
 constexpr int kPairEnergies = 12;             // photon energies of the pair-production tables
 constexpr int kPairTablePoints = 21;          // room of one pair-production table
 constexpr int kMaxBremsAngularPoints = 256;   // cosines of one bremsstrahlung angular table
+constexpr int kElasticModelPoints = 17;       // screening parameters across one wide elastic interval
 
 struct Elem {
   int32_t Z;  // atomic number, 1..100
@@ -73,6 +74,21 @@ struct Elem {
   double elasticPdf[kMaxElasticEnergies][kMaxElasticPoints];
   double elasticCum[kMaxElasticEnergies][kMaxElasticPoints];
   double elasticSlope[kMaxElasticEnergies][kMaxElasticPoints];
+
+  // Mean reduced photon energy <k/E> of each bremsstrahlung spectrum, and its
+  // ratio to the mean energy-transfer table (bremsLoss / E) at that energy.
+  double bremsSpecMeanK[kMaxSpectrumEnergies];
+  double bremsSpecMeanRatio[kMaxSpectrumEnergies];
+
+  // ---- Elastic angles between table energies too far apart for the tables
+  // alone, per distribution set (0 electrons, 1 partial-wave positrons) and
+  // elastic grid interval: the screening parameter of the Wentzel law fitted
+  // to the interval's lower table (0 where the interval is dense and the two
+  // tables are interpolated), and ln eta of the Wentzel law that the lower
+  // table is mapped onto, at kElasticModelPoints energies evenly spaced in
+  // ln E from the lower to the upper table energy.
+  double elasticModelEta0[2][kMaxElasticEnergies];
+  double elasticModelLnEta[2][kMaxElasticEnergies][kElasticModelPoints];
 
   // ---- Counts of the electro-atomic tables.
   int16_t sectionN[kMaxSections];
@@ -198,4 +214,15 @@ struct Elem {
   INDEXDATA ionSpecCumIndex[kMaxIonSubshells][kMaxSpectrumEnergies];  // ionSpecCum[s][e]
   INDEXDATA elasticEnergyIndex;                                 // elasticEnergy
   INDEXDATA elasticCumIndex[kMaxElasticEnergies];               // elasticCum[e]
+};
+
+// Where an energy lies on an element's elastic grid, for one distribution set:
+// the interval i, the weight w of its upper table in ln E, and for a wide
+// interval the screening parameters of the lower table's Wentzel law (eta0,
+// 0 for a dense interval) and of the law at the energy (eta).
+struct ELASTICPOINT {
+  int16_t i;
+  double w;
+  double eta0;
+  double eta;
 };

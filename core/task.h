@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/elem.h"
 #include "core/interaction_stats.h"
 #include "core/photon_state.h"
 #include "core/randgen.h"
@@ -270,12 +271,13 @@ class CTask {
   double screeningE[kMaxElementsInTask] = {};
   double screeningEta[kMaxElementsInTask] = {};
   double screeningKappa[kMaxElementsInTask] = {};
-  // Tabulated elastic distributions per element: the energy of the cached
-  // grid interval and its interpolation weight (an electron keeps its energy
-  // through elastic collisions, so runs of them reuse the lookup).
+  // Tabulated elastic distributions per element: the energy and distribution
+  // set (0 electrons, 1 positrons) of the cached place on the grid (an
+  // electron keeps its energy through elastic collisions, so runs of them
+  // reuse the lookup).
   double elasticGridE[kMaxElementsInTask] = {};
-  int16_t elasticGridInterval[kMaxElementsInTask] = {};
-  double elasticGridFraction[kMaxElementsInTask] = {};
+  int8_t elasticGridSet[kMaxElementsInTask] = {};
+  ELASTICPOINT elasticGridPoint[kMaxElementsInTask] = {};
   double elasticMu = 1.0;           // cosine of the last elastic deflection
 
   // --- Photon transport (transport/photon_flight.cpp, photon_interactions.cpp,

@@ -27,10 +27,13 @@ void RescaleMomentum(CTask& t, const Constants& k) {
 }
 
 // Direction of length `length` turned from the particle's by the polar cosine
-// mu and a uniform azimuth.
-VECTOR TurnedDirection(CTask& t, double length, double mu) {
-  const double phi = kTwoPi * t.rng->random();
+// mu and the azimuth phi (a uniform one unless given).
+VECTOR TurnedDirection(CTask& t, double length, double mu, double phi) {
   return NonIsotropic(t.pc.dir, length, t.invMomentum, mu, phi);
+}
+
+VECTOR TurnedDirection(CTask& t, double length, double mu) {
+  return TurnedDirection(t, length, mu, kTwoPi * t.rng->random());
 }
 
 }  // namespace
@@ -98,16 +101,15 @@ void CTask::DetermineElasticScatteringModel() {
   } else {
     r = rng->random();
   }
-  const bool positronSet = k.useDPWelasticScatteringCrossSections != 0 && kind == kPositron;
-  const ELASTICSET set = positronSet ? PositronElasticSet(el) : ElectronElasticSet(el);
+  const int8_t setIndex = k.useDPWelasticScatteringCrossSections != 0 && kind == kPositron ? 1 : 0;
+  const ELASTICSET set = setIndex == 1 ? PositronElasticSet(el) : ElectronElasticSet(el);
   const int e = collisionElement;
-  if (elasticGridE[e] != E) {
-    const int16_t i = ElasticEnergyInterval(el, E);
+  if (elasticGridE[e] != E || elasticGridSet[e] != setIndex) {
     elasticGridE[e] = E;
-    elasticGridInterval[e] = i;
-    elasticGridFraction[e] = GridFraction(E, el.elasticEnergy[i], el.elasticEnergy[i + 1]);
+    elasticGridSet[e] = setIndex;
+    elasticGridPoint[e] = ElasticPointAt(el, set, E);
   }
-  elasticMu = SampleElasticCosineBetween(r, set, elasticGridInterval[e], elasticGridFraction[e], quadratic);
+  elasticMu = SampleElasticCosineAt(r, set, elasticGridPoint[e], quadratic);
 }
 
 // Turns the momentum by elasticMu and a uniform azimuth; the energy is kept.
@@ -219,9 +221,12 @@ int32_t CTask::Electroionization() {
       const double pT = ElectronMomentum(T, restEn2);
       const double px = ElectronMomentum(E0 - B, restEn2);
       const VECTOR oldDir = pc.dir;
+      // Momentum balance: the two electrons leave on opposite sides of the
+      // primary's old direction.
+      const double phi1 = k.trackPos != 0 ? kTwoPi * rng->random() : 0.0;
       if (E1 > cell->CUT_E) {
         // The primary waits in the bank with its new energy and direction.
-        const VECTOR primaryDir = k.trackPos != 0 ? TurnedDirection(*this, p1, mu1) : VECTOR{};
+        const VECTOR primaryDir = k.trackPos != 0 ? TurnedDirection(*this, p1, mu1, phi1) : VECTOR{};
         if (PushParticle(*this, E1, kind, org, primaryDir, weight, 0) > 0) return kStepFatal;
       } else {
         // A primary at or below the cutoff ends here (a positron annihilates).
@@ -235,7 +240,7 @@ int32_t CTask::Electroionization() {
       iForced = 0;
       if (k.trackPos != 0) {
         pc.dir = oldDir;
-        pc.dir = TurnedDirection(*this, pT, KnockOnCosine(px, pT, p1));
+        pc.dir = TurnedDirection(*this, pT, KnockOnCosine(px, pT, p1), phi1 + 0.5 * kTwoPi);
       }
       knockOnFollowed = true;
       TrackReplacement(*this, kOriginKnockOn, T);

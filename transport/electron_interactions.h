@@ -1,10 +1,11 @@
 // Samplers of the electron and positron interactions, shared by the CPU
-// workers and the device: elastic deflection (tabulated distributions and the
-// screened Rutherford small-angle law), bremsstrahlung photon energy and
-// angle, knock-on energy of electroionization and the binary-collision
-// kinematics. Tabulated quantities are sampled at the two grid energies
-// around E with one random number and interpolated linearly in E. Closed-form
-// samplers have their densities beside them.
+// workers and the device: elastic deflection (tabulated distributions, the
+// Wentzel law that carries a table across a wide energy gap, and the screened
+// Rutherford small-angle law), bremsstrahlung photon energy and angle,
+// knock-on energy of electroionization and the binary-collision kinematics.
+// Tabulated quantities are sampled at the two grid energies around E with one
+// random number and interpolated in a variable that scales with energy.
+// Closed-form samplers have their densities beside them.
 #pragma once
 
 #include <cmath>
@@ -53,10 +54,35 @@ inline double SmallAngleCosineDensity(double mu, double eta) {
   return (1e6 * eta + 1.0) * eta / ((t + eta) * (t + eta));
 }
 
-// Cosine of a tabulated elastic distribution set (per grid energy: cosines,
-// densities, cumulative probabilities, inverse slopes, counts, median
-// intervals and, when not null, the cumulative indexes) at E between grid
-// energies i and i + 1, with one probability r.
+// ---- Wentzel (screened Rutherford) law over t = 1 - mu in [0, 2]:
+// p(t) = eta (eta + 2) / (2 (t + eta)^2), eta the screening parameter.
+
+TQ_CPU_GPU inline double WentzelCdf(double t, double eta) { return (eta + 2.0) * t / (2.0 * (t + eta)); }
+
+TQ_CPU_GPU inline double WentzelQuantile(double F, double eta) { return 2.0 * eta * F / (eta + 2.0 - 2.0 * F); }
+
+// Carries t from the law of eta0 onto the law of eta at the same cumulative
+// probability: an exact Wentzel distribution becomes the other exactly, and a
+// measured one keeps its departures from the law (Mott factor, structure).
+TQ_CPU_GPU inline double WentzelMap(double t, double eta0, double eta) {
+  return WentzelQuantile(WentzelCdf(t, eta0), eta);
+}
+
+// Mean of t under the law: eta (eta + 2)/2 ln(1 + 2/eta) - eta.
+inline double WentzelMeanT(double eta) { return 0.5 * eta * (eta + 2.0) * std::log1p(2.0 / eta) - eta; }
+
+// Weight of E in [e0, e1] in ln E, held to [0, 1].
+TQ_CPU_GPU inline double LogGridFraction(double E, double e0, double e1) {
+  if (!(e1 > e0) || !(E > e0) || !(e0 > 0.0)) return 0.0;
+  if (E >= e1) return 1.0;
+  return log(E / e0) / log(e1 / e0);
+}
+
+// ---- Tabulated elastic distributions --------------------------------------
+
+// One distribution set of an element (per grid energy: cosines, densities,
+// cumulative probabilities, inverse slopes, counts, median intervals and,
+// when not null, the cumulative indexes), with its wide-interval model.
 struct ELASTICSET {
   const double (*cos)[kMaxElasticPoints];
   const double (*pdf)[kMaxElasticPoints];
@@ -65,18 +91,23 @@ struct ELASTICSET {
   const int16_t* n;
   const int16_t* median;
   const INDEXDATA* cumIndex;  // null: halving search from the median
+  const double* modelEta0;
+  const double (*modelLnEta)[kElasticModelPoints];
 };
 
 TQ_CPU_GPU inline ELASTICSET ElectronElasticSet(const Elem& el) {
-  return ELASTICSET{el.elasticCos, el.elasticPdf, el.elasticCum, el.elasticSlope, el.elasticN, el.elasticMedian,
-                    el.elasticCumIndex};
+  return ELASTICSET{el.elasticCos,      el.elasticPdf,         el.elasticCum,
+                    el.elasticSlope,    el.elasticN,           el.elasticMedian,
+                    el.elasticCumIndex, el.elasticModelEta0[0], el.elasticModelLnEta[0]};
 }
 
 TQ_CPU_GPU inline ELASTICSET PositronElasticSet(const Elem& el) {
-  return ELASTICSET{el.elasticCosPositron, el.elasticPdfPositron, el.elasticCumPositron, el.elasticSlopePositron,
-                    el.elasticNPositron, el.elasticMedianPositron, nullptr};
+  return ELASTICSET{el.elasticCosPositron,   el.elasticPdfPositron,    el.elasticCumPositron,
+                    el.elasticSlopePositron, el.elasticNPositron,      el.elasticMedianPositron,
+                    nullptr,                 el.elasticModelEta0[1], el.elasticModelLnEta[1]};
 }
 
+// Cosine of table e of the set at probability r.
 TQ_CPU_GPU inline double ElasticCosineAt(double r, const ELASTICSET& set, int e, int quadratic) {
   int16_t interval = 0;
   if (set.cumIndex != nullptr)
@@ -86,24 +117,54 @@ TQ_CPU_GPU inline double ElasticCosineAt(double r, const ELASTICSET& set, int e,
                        interval);
 }
 
-// The cosine between grid energies i and i + 1 with interpolation weight f.
-TQ_CPU_GPU inline double SampleElasticCosineBetween(double r, const ELASTICSET& set, int16_t i, double f,
-                                                    int quadratic) {
-  const double mu0 = ElasticCosineAt(r, set, i, quadratic);
-  const double mu1 = ElasticCosineAt(r, set, i + 1, quadratic);
-  const double mu = mu0 + f * (mu1 - mu0);
-  return mu < -1.0 ? -1.0 : (mu > 1.0 ? 1.0 : mu);
-}
-
 // Grid interval of E among the element's elastic energies.
 TQ_CPU_GPU inline int16_t ElasticEnergyInterval(const Elem& el, double E) {
   return EnergyInterval(E, el.elasticEnergy, el.elasticNE, el.elasticEnergyIndex);
 }
 
+// The place of E on the elastic grid of a set. In a wide interval the
+// screening parameter at E is interpolated in ln E between the model points.
+TQ_CPU_GPU inline ELASTICPOINT ElasticPointAt(const Elem& el, const ELASTICSET& set, double E) {
+  ELASTICPOINT p{};
+  p.i = ElasticEnergyInterval(el, E);
+  p.w = LogGridFraction(E, el.elasticEnergy[p.i], el.elasticEnergy[p.i + 1]);
+  p.eta0 = set.modelEta0[p.i];
+  if (p.eta0 > 0.0) {
+    const double x = p.w * (kElasticModelPoints - 1);
+    int k = static_cast<int>(x);
+    if (k > kElasticModelPoints - 2) k = kElasticModelPoints - 2;
+    const double* lnEta = set.modelLnEta[p.i];
+    p.eta = exp(lnEta[k] + (x - k) * (lnEta[k + 1] - lnEta[k]));
+  }
+  return p;
+}
+
+// The cosine at E with one probability r. In a dense interval both tables are
+// sampled with r and ln(1 - mu) is interpolated linearly in ln E, which
+// follows the narrowing of the distribution with energy (its width goes
+// roughly as 1/E^2). In a wide interval the lower table is sampled and carried
+// onto the Wentzel law whose width the set-up fitted at E.
+TQ_CPU_GPU inline double SampleElasticCosineAt(double r, const ELASTICSET& set, const ELASTICPOINT& p, int quadratic) {
+  double t;
+  if (p.w <= 0.0) {
+    t = 1.0 - ElasticCosineAt(r, set, p.i, quadratic);
+  } else if (p.w >= 1.0) {
+    t = 1.0 - ElasticCosineAt(r, set, p.i + 1, quadratic);
+  } else if (p.eta0 > 0.0) {
+    const double t0 = 1.0 - ElasticCosineAt(r, set, p.i, quadratic);
+    t = WentzelMap(t0 < 0.0 ? 0.0 : (t0 > 2.0 ? 2.0 : t0), p.eta0, p.eta);
+  } else {
+    // One cosine is 1 only at the very end of a table; the floor keeps the
+    // logarithms finite there.
+    const double t0 = fmax(1.0 - ElasticCosineAt(r, set, p.i, quadratic), 1e-300);
+    const double t1 = fmax(1.0 - ElasticCosineAt(r, set, p.i + 1, quadratic), 1e-300);
+    t = t0 * exp(p.w * log(t1 / t0));
+  }
+  return t < 0.0 ? 1.0 : (t > 2.0 ? -1.0 : 1.0 - t);
+}
+
 TQ_CPU_GPU inline double SampleElasticCosine(double r, const Elem& el, const ELASTICSET& set, double E, int quadratic) {
-  const int16_t i = ElasticEnergyInterval(el, E);
-  const double f = GridFraction(E, el.elasticEnergy[i], el.elasticEnergy[i + 1]);
-  return SampleElasticCosineBetween(r, set, i, f, quadratic);
+  return SampleElasticCosineAt(r, set, ElasticPointAt(el, set, E), quadratic);
 }
 
 // ---- Bremsstrahlung -------------------------------------------------------
@@ -114,22 +175,47 @@ struct BREMSSAMPLE {
   double k;
   double k0, k1;      // the energies sampled at the two grid energies
   int16_t i;          // incident-energy interval
-  double f;           // interpolation weight in incident energy
+  double f;           // weight of the upper grid energy in the mix
   int16_t j0, j1;     // photon-energy intervals at grid energies i and i + 1
 };
 
+// Weight v of the upper spectrum in the mix of reduced photon energies
+// K = (1 - v) k0/E0 + v k1/E1 at E. The spectra are tabulated at a few
+// energies only, while the mean energy transfer is tabulated densely: v is
+// chosen so that the mean of K follows that table (the spectra's own means,
+// which differ from it by a per cent or so, carried along by their ratio to
+// it, interpolated in ln E). Where the two means are too close to tell v, the
+// ln E weight is used.
+TQ_CPU_GPU inline double BremsMixWeight(const Elem& el, int i, double E) {
+  const double w = LogGridFraction(E, el.bremsSpecEnergy[i], el.bremsSpecEnergy[i + 1]);
+  if (w <= 0.0 || w >= 1.0 || el.bremsLossN < 2) return w;
+  const double K0 = el.bremsSpecMeanK[i], K1 = el.bremsSpecMeanK[i + 1];
+  if (!(fabs(K1 - K0) > 1e-3 * (K0 + K1))) return w;
+  int16_t hint = static_cast<int16_t>(el.bremsLossN / 2);
+  const double loss = Interp(E, el.bremsLossEnergy, el.bremsLoss, el.bremsLossSlope, el.bremsLossN, hint);
+  const double ratio0 = el.bremsSpecMeanRatio[i], ratio1 = el.bremsSpecMeanRatio[i + 1];
+  if (!(loss > 0.0) || !(ratio0 > 0.0) || !(ratio1 > 0.0)) return w;
+  const double meanK = loss / E * ratio0 * pow(ratio1 / ratio0, w);
+  const double v = (meanK - K0) / (K1 - K0);
+  return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
+}
+
+// Bremsstrahlung photon energy at E: both spectra sampled with one r, mixed in
+// the reduced photon energy k/E, which keeps the shape of the spectrum as it
+// scales with the electron's energy.
 TQ_CPU_GPU inline BREMSSAMPLE SampleBremsPhotonEnergy(double r, const Elem& el, double E, int quadratic) {
   BREMSSAMPLE b{};
   const int16_t ne = el.bremsSpecNE;
   b.i = Find(E, el.bremsSpecEnergy, ne, static_cast<int16_t>(ne / 2));
-  b.f = GridFraction(E, el.bremsSpecEnergy[b.i], el.bremsSpecEnergy[b.i + 1]);
   const int i = b.i;
+  b.f = BremsMixWeight(el, i, E);
   b.k0 = ValueFromProb(r, el.bremsSpecX[i], el.bremsSpecPdf[i], el.bremsSpecCum[i], el.bremsSpecSlope[i],
                        el.bremsSpecN[i], el.bremsSpecMedian[i], quadratic, b.j0);
   b.k1 = ValueFromProb(r, el.bremsSpecX[i + 1], el.bremsSpecPdf[i + 1], el.bremsSpecCum[i + 1],
                        el.bremsSpecSlope[i + 1], el.bremsSpecN[i + 1], el.bremsSpecMedian[i + 1], quadratic, b.j1);
-  b.k = b.k0 + b.f * (b.k1 - b.k0);
-  if (b.k > E) b.k = E;  // never more than the electron has (below the lowest grid energy)
+  const double K = (1.0 - b.f) * b.k0 / el.bremsSpecEnergy[i] + b.f * b.k1 / el.bremsSpecEnergy[i + 1];
+  b.k = K * E;
+  if (b.k > E) b.k = E;  // never more than the electron has
   if (b.k < 0.0) b.k = 0.0;
   return b;
 }
@@ -180,20 +266,36 @@ TQ_CPU_GPU inline double SampleBremsTableCosine(double r, const Elem& el, const 
 
 // ---- Electroionization ----------------------------------------------------
 
-// Knock-on kinetic energy T (eV) of subshell s at E, between the spectra of
-// the subshell's grid energies.
+// Knock-on kinetic energy T (eV) of subshell s at E. Both spectra of the
+// grid energies around E are sampled with one r and the energy transfer
+// W = T + B is interpolated as W/E linearly in ln E (a geometric mean of the
+// two W's): the bulk of soft collisions stays at its binding-set energies
+// while the hard tail follows E, and the mean loss grows as ln E in between,
+// as the stopping power does.
 TQ_CPU_GPU inline double SampleKnockOnEnergy(double r, const Elem& el, int s, double E, int quadratic) {
   const int16_t ne = el.ionSpecNE[s];
   const int16_t i = EnergyInterval(E, el.ionSpecEnergy[s], ne, el.ionSpecEnergyIndex[s]);
-  const double f = GridFraction(E, el.ionSpecEnergy[s][i], el.ionSpecEnergy[s][i + 1]);
+  const double w = LogGridFraction(E, el.ionSpecEnergy[s][i], el.ionSpecEnergy[s][i + 1]);
   int16_t interval = 0;
-  const double t0 = ValueFromProbIndexed(r, el.ionSpecX[s][i], el.ionSpecPdf[s][i], el.ionSpecCum[s][i],
-                                         el.ionSpecSlope[s][i], &el.ionSpecCumIndex[s][i], el.ionSpecN[s][i],
-                                         el.ionSpecMedian[s][i], quadratic, interval);
-  const double t1 = ValueFromProbIndexed(r, el.ionSpecX[s][i + 1], el.ionSpecPdf[s][i + 1], el.ionSpecCum[s][i + 1],
-                                         el.ionSpecSlope[s][i + 1], &el.ionSpecCumIndex[s][i + 1],
-                                         el.ionSpecN[s][i + 1], el.ionSpecMedian[s][i + 1], quadratic, interval);
-  const double t = t0 + f * (t1 - t0);
+  double t0 = 0.0, t1 = 0.0;
+  if (w < 1.0)
+    t0 = ValueFromProbIndexed(r, el.ionSpecX[s][i], el.ionSpecPdf[s][i], el.ionSpecCum[s][i], el.ionSpecSlope[s][i],
+                              &el.ionSpecCumIndex[s][i], el.ionSpecN[s][i], el.ionSpecMedian[s][i], quadratic,
+                              interval);
+  if (w > 0.0)
+    t1 = ValueFromProbIndexed(r, el.ionSpecX[s][i + 1], el.ionSpecPdf[s][i + 1], el.ionSpecCum[s][i + 1],
+                              el.ionSpecSlope[s][i + 1], &el.ionSpecCumIndex[s][i + 1], el.ionSpecN[s][i + 1],
+                              el.ionSpecMedian[s][i + 1], quadratic, interval);
+  double t;
+  if (w <= 0.0) {
+    t = t0;
+  } else if (w >= 1.0) {
+    t = t1;
+  } else {
+    const double B = el.bindingEnergy[el.ionDesignator[s]];
+    const double W0 = fmax(t0 + B, 1e-300), W1 = fmax(t1 + B, 1e-300);
+    t = W0 * exp(w * log(W1 / W0)) - B;
+  }
   return t > 0.0 ? t : 0.0;
 }
 

@@ -10,6 +10,7 @@
 #include "core/elements.h"
 #include "driver/data/endf_reader.h"
 #include "driver/data/fast_index.h"
+#include "driver/data/load_steps.h"
 #include "driver/data/raw_readers.h"
 #include "platform/paths.h"
 
@@ -705,7 +706,11 @@ int LoadAuxiliaryElectronData(const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA
   }
   CopyPositronRows(elem);
   if (options.ionDwba != 0 && ReadDwbaIonization(&aux->files, elem) != 0) return 1;
-  if (options.elasticDpw != 0 && ReadDpwElastic(options, &aux->files, elem) != 0) return 1;
+  if (options.elasticDpw != 0) {
+    if (ReadDpwElastic(options, &aux->files, elem) != 0) return 1;
+    BuildElasticInterpolation(options, 0, false, true, elem);
+    BuildElasticInterpolation(options, 1, false, false, elem);
+  }
   return 0;
 }
 

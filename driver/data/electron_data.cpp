@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "driver/data/fast_index.h"
 #include "driver/data/load_steps.h"
 
 namespace {
@@ -154,9 +155,36 @@ int ReadElasticDistributions(ENDFREADER* reader, const ELEMENTLOADOPTIONS& optio
     }
     elem->elasticMedian[e] = MedianInterval(elem->elasticCum[e], elem->elasticN[e]);
   }
+  // The wide intervals are fitted to the ENDF cross section before the
+  // small-angle modes turn section 0 into the total elastic cross section.
+  if (checkLastCosine) BuildElasticInterpolation(options, 0, true, true, elem);
   if (checkLastCosine && options.elasticSmallAngle >= 1 && options.elasticSmallAngle <= 3)
     return CompleteSmallAngleElastic(options, viii ? 23525 : 23526, elem);
   return 0;
+}
+
+// Mean reduced photon energy of each spectrum (lin-lin density, exactly) and
+// its ratio to the mean energy-transfer table at the spectrum's energy.
+void StoreBremsSpectrumMeans(Elem* elem) {
+  for (int e = 0; e < elem->bremsSpecNE; ++e) {
+    const double* x = elem->bremsSpecX[e];
+    const double* p = elem->bremsSpecPdf[e];
+    double sum = 0.0, norm = 0.0;
+    for (int i = 0; i + 1 < elem->bremsSpecN[e]; ++i) {
+      const double h = x[i + 1] - x[i];
+      sum += h / 6.0 * (p[i] * (2.0 * x[i] + x[i + 1]) + p[i + 1] * (x[i] + 2.0 * x[i + 1]));
+      norm += 0.5 * h * (p[i] + p[i + 1]);
+    }
+    const double E = elem->bremsSpecEnergy[e];
+    const double meanK = norm > 0.0 && E > 0.0 ? sum / norm / E : 0.0;
+    elem->bremsSpecMeanK[e] = meanK;
+    uint16_t hint = 0;
+    const double loss = elem->bremsLossN >= 2 && E >= elem->bremsLossEnergy[0] &&
+                                E <= elem->bremsLossEnergy[elem->bremsLossN - 1]
+                            ? InterpolateFromHint(E, elem->bremsLossEnergy, elem->bremsLoss, elem->bremsLossN, &hint)
+                            : 0.0;
+    elem->bremsSpecMeanRatio[e] = loss > 0.0 && meanK > 0.0 ? meanK * E / loss : 1.0;
+  }
 }
 
 int ReadBremsstrahlung(ENDFREADER* reader, Elem* elem) {
@@ -184,6 +212,7 @@ int ReadBremsstrahlung(ENDFREADER* reader, Elem* elem) {
                    nullptr, -1, nullptr) != 0)
     return EndfFormatError(reader->sectionCode);
   elem->bremsLossN = static_cast<int16_t>(n);
+  StoreBremsSpectrumMeans(elem);
   return 0;
 }
 

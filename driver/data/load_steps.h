@@ -36,6 +36,16 @@ int ReadIonizationSpectra(ENDFREADER* reader, Elem* elem);
 // (section 0) and its small-angle share. code: the MF 23 elastic section.
 int CompleteSmallAngleElastic(const ELEMENTLOADOPTIONS& options, int code, Elem* elem);
 
+// Elastic angles between table energies more than a factor 2 apart: fits the
+// Wentzel law onto which distribution set setIndex (0 electrons, 1 partial-
+// wave positrons) carries its lower table there (Elem::elasticModelEta0 and
+// elasticModelLnEta), from the set's elastic cross section (section 0).
+// largeAngleTables: the tables and the cross section cover the cosines up to
+// 0.999999 only (ENDF/B-VIII). With warn, each such interval inside the run's
+// energy range is reported. Returns 0.
+int BuildElasticInterpolation(const ELEMENTLOADOPTIONS& options, int setIndex, bool largeAngleTables,
+                              bool warn, Elem* elem);
+
 // The atomic relaxation file: subshells, binding energies, occupancies and
 // transitions.
 int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, Elem* elem);

@@ -314,7 +314,7 @@ int main(int argc, char** argv) {
   std::error_code ignored;
   std::filesystem::create_directories(o.folder, ignored);
 
-  // The parts of the validation, each with its progress line and time.
+  // The stages of the validation, each with its progress line and time.
   struct STAGE {
     const char* what;
     bool (*run)(const OPTIONS&, std::vector<VALIDATIONROW>&);

@@ -78,6 +78,32 @@ void BuildTable(ELECTRONPROBLEM& p, const double* fractions, double eMin, double
   mat.electronIndex.indexType = 0;
 }
 
+// The small-angle share of each element's elastic scattering on the material
+// grid, lin-lin on the grid of the element's section 0 (its first or last
+// interval outside it), as the material tables of a run hold it.
+void BuildSmallAngleShares(ELECTRONPROBLEM& p) {
+  const int m = static_cast<int>(p.grid.size());
+  p.smallAngleShare.assign(p.nElements, std::vector<double>(m));
+  p.smallAngleShareSlope.assign(p.nElements, std::vector<double>(m, 0.0));
+  p.shareRows.clear();
+  p.shareSlopeRows.clear();
+  for (int e = 0; e < p.nElements; ++e) {
+    const Elem& el = p.elements[e];
+    const double* g = el.sectionEnergy[0];
+    const int n = el.sectionN[0];
+    for (int k = 0; k < m; ++k) {
+      const int i = std::clamp(static_cast<int>(std::upper_bound(g, g + n, p.grid[k]) - g) - 1, 0, n - 1);
+      p.smallAngleShare[e][k] = el.smallAngleShare[i] + (p.grid[k] - g[i]) * el.smallAngleShareSlope[i];
+    }
+    for (int k = 0; k + 1 < m; ++k)
+      p.smallAngleShareSlope[e][k] = (p.smallAngleShare[e][k + 1] - p.smallAngleShare[e][k]) / (p.grid[k + 1] - p.grid[k]);
+    p.shareRows.push_back(p.smallAngleShare[e].data());
+    p.shareSlopeRows.push_back(p.smallAngleShareSlope[e].data());
+  }
+  p.material.elasticSmallAngleShare = p.shareRows.data();
+  p.material.elasticSmallAngleShareSlope = p.shareSlopeRows.data();
+}
+
 }  // namespace
 
 ELECTRONPROBLEM::~ELECTRONPROBLEM() {
@@ -90,6 +116,7 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
   ELEMENTLOADOPTIONS options;
   options.endfFolder = EndfFolder();
   options.elasticDpw = 0;
+  options.elasticSmallAngle = p.elasticSmallAngle;
   options.incohDoppler = p.comptonProfiles ? 1 : 0;
   options.dataFolder = SharedDataFolder() + "aux/";
   options.minEnergy = cutE;
@@ -101,6 +128,8 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
     if (LoadElement(z[e], options, &p.elements[e]) != 0) return false;
   elementArray = p.elements.get();
   BuildTable(p, fractions, std::min(cutE, 100.0), 2.0 * E0);
+  p.material.elasticSmallAngleShare = p.material.elasticSmallAngleShareSlope = nullptr;
+  if (p.elasticSmallAngle != 0) BuildSmallAngleShares(p);
   p.cell.concentration = atomsPerCm3;
   p.cell.CUT_E = cutE;
   p.cell.CUT_P = cutP;
@@ -123,6 +152,7 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
   k.brems_lowEnThr = 1e12;  // dipole-like angles (no tabulated angular data loaded)
   k.brems_highEnThr = 1e12;
   k.smoothCDF_elastic = 1;
+  k.elastic_smallAngle = p.elasticSmallAngle;
   k.smoothCDF_inelastic = 1;
   k.diffusion_totalToInelasticRatio_thr = 1e18;
   k.diffusion_distToRMSpathRatio_thr = 2.0;

@@ -22,6 +22,9 @@ struct ELECTRONPROBLEM {
   std::vector<double> grid;
   std::vector<uint8_t> entryElement, entrySection;
   bool comptonProfiles = false;  // also read the Compton profiles (Doppler broadening of photons)
+  int elasticSmallAngle = 0;     // ELASTIC_SMALL_ANGLE mode of the loaded data and of the run
+  std::vector<std::vector<double>> smallAngleShare, smallAngleShareSlope;  // per element, on the grid
+  std::vector<double*> shareRows, shareSlopeRows;
   ~ELECTRONPROBLEM();
 };
 

@@ -70,6 +70,7 @@ ELEMENTLOADOPTIONS ElementLoadOptionsOfRun() {
   o.elasticPdfError = t.elasticPDFError;
   o.elasticCdfStep = t.elasticCDFStep;
   o.elasticCdfCutoff = t.elasticCDFCutoff;
+  o.smoothCdfElastic = t.smoothCDF_elastic > 0 ? 1 : 0;
   o.incohDoppler = m.dopplerBroadening;
   o.peAngularDistr = m.nonIsotropicPE;
   o.peAngularDistrN = m.pe_angularDistr_nPoints;

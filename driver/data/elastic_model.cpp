@@ -33,13 +33,14 @@ constexpr double kGaussW[kGaussPoints] = {0.1012285362903763, 0.2223810344533745
                                           0.3626837833783620, 0.3626837833783620, 0.3137066458778873,
                                           0.2223810344533745, 0.1012285362903763};
 
-// A distribution as the sampler draws it: t = 1 - mu at the Gauss points of
-// each cumulative interval, with the probability each point stands for.
+// A distribution as the sampler draws it (quadratic: the sampler's smoothing
+// of the density within an interval): t = 1 - mu at the Gauss points of each
+// cumulative interval, with the probability each point stands for.
 struct NODES {
   std::vector<double> t, weight;
 };
 
-NODES SampledNodes(const ELASTICSET& set, int e) {
+NODES SampledNodes(const ELASTICSET& set, int e, int quadratic) {
   NODES nodes;
   const double* x = set.cos[e];
   const double* p = set.pdf[e];
@@ -50,7 +51,7 @@ NODES SampledNodes(const ELASTICSET& set, int e) {
     if (!(width > 0.0)) continue;
     for (int g = 0; g < kGaussPoints; ++g) {
       const double u = C[j] + 0.5 * width * (1.0 + kGaussX[g]);
-      const double t = 1.0 - ValueOnInterval(u, x, p, C, s, j, 1);
+      const double t = 1.0 - ValueOnInterval(u, x, p, C, s, j, quadratic);
       nodes.t.push_back(t < 0.0 ? 0.0 : (t > 2.0 ? 2.0 : t));
       nodes.weight.push_back(0.5 * width * kGaussW[g]);
     }
@@ -150,7 +151,7 @@ int BuildElasticInterpolation(const ELEMENTLOADOPTIONS& options, int setIndex, b
     const double mean0 = MeanTUpTo(set, i, lastCosine), mean1 = MeanTUpTo(set, i + 1, lastCosine);
     const double ratio0 = SectionAt(sigmaE, sigma, nSigma, e0) * mean0 / ScreenedRutherfordTransport(*elem, e0, restEn);
     const double ratio1 = SectionAt(sigmaE, sigma, nSigma, e1) * mean1 / ScreenedRutherfordTransport(*elem, e1, restEn);
-    const NODES lower = SampledNodes(set, i);
+    const NODES lower = SampledNodes(set, i, options.smoothCdfElastic);
     const double sampledMean0 = MeanT(lower);
     if (!(ratio0 > 0.0) || !(ratio1 > 0.0) || !(sampledMean0 > 0.0)) continue;
     // The lower table as drawn, fitted by its own Wentzel law, is carried at

@@ -25,6 +25,7 @@ struct ELEMENTLOADOPTIONS {
   double elasticPdfError = 0.1;  // ELASTIC_PDF_ERROR (thinning when positive)
   double elasticCdfStep = 0.01;  // ELASTIC_CDF_STEP
   double elasticCdfCutoff = 1e-12;  // ELASTIC_CDF_CUTOFF
+  int smoothCdfElastic = 1;         // SMOOTH_CDF_ELASTIC as settled: how the tables are sampled
   // Photons.
   int incohDoppler = 1;              // INCOH_DOPPLER: read the Compton profiles
   int peAngularDistr = 1;            // PE_ANGULAR_DISTR (nonIsotropicPE)

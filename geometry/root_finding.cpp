@@ -12,6 +12,8 @@ constexpr double kFineFactor1 = 0.0689, kFineFactor2 = 1.071;
 constexpr double kProbeValueFactor = 10.0;
 // A candidate this many smallest steps from an end of a mapped range is that end.
 constexpr double kEndSnapSteps = 10.0;
+// ... or this fraction of the range width from it when the end is no worse.
+constexpr double kEndSnapRelative = 1e-6;
 // The first minimiser run aims below every value it can meet.
 constexpr double kUnreachableTargetFactor = -1e10;
 
@@ -249,7 +251,12 @@ int FindRoots(RootFunction g, const void* gContext, double* roots, double step, 
       double lastLeft, lastRight;
       const bool signChange = SignChangesAround(c, t, f.extremum, step, fTol, bounds, &lastLeft, &lastRight);
       const double end = side == 0 ? endB : endA;
-      if (c.mapped && fabs(t - end) <= kEndSnapSteps * step) {
+      // The atan mapping approaches an end only slowly, so a minimum found just
+      // short of it is the end when the end is no worse.
+      const bool nearEnd = fabs(t - end) <= kEndSnapSteps * step ||
+                           (fabs(t - end) <= kEndSnapRelative * width &&
+                            fabs(g(end, gContext)) <= fabs(g(t, gContext)) + fTol);
+      if (c.mapped && nearEnd) {
         t = end;
         f.done = true;
       }

@@ -266,6 +266,8 @@ int FindRoots(RootFunction g, const void* gContext, double* roots, double step, 
         endRootStored = true;
       }
       if (count == kMaxRoots) return kTooManyRoots;
+      if (stopAtEnds && t < lo) t += width;  // a closed curve's parameter back into [lo, hi)
+      if (stopAtEnds && t >= hi) t -= width;
       roots[count++] = t;
     }
   }

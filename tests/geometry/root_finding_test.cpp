@@ -167,3 +167,17 @@ TEST(Search2D, StopsBelowTheTargetOnStallAndAtTheMinimum) {
 }
 
 }  // namespace
+
+#include "tests/geometry/geometry_analysis_fuzz.h"
+
+namespace {
+
+// A short run of the fuzz cases (the 10^5-case run is the benchmark
+// tq_bench_geometry_analysis_fuzz): every case ends with finite results.
+TEST(GeometryFuzz, RandomSurfacesCurvesAndRegionsEndWithFiniteResults) {
+  geometry_fuzz::FuzzTally tally;
+  for (int64_t i = 0; i < 1500; ++i) EXPECT_TRUE(geometry_fuzz::RunCase(20240607, i, tally)) << "case " << i;
+  EXPECT_EQ(tally.failures, 0);
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 // The built Trenqual sets a layer problem up on the ENDF/B library with
 // check -1: the set-up tables in the output file and the summary of the
-// electron tables on the console, exit code 0 before any history.
+// electron tables on the console, exit code 0 before any history; with the
+// auxiliary data files of the build, a material of all 100 elements with the
+// default physics.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,6 +34,19 @@ TEST(EndToEnd, CheckMinusOneStopsAtAMissingAuxiliaryFile) {
                                   {"in", "aluminium_layer_default_physics.txt", "dir", EndfFolder(), "check", "-1"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.console, "File " + folder + "Data/Brems_angular_prob_dens.dat could not be opened for reading.\n");
+}
+
+TEST(EndToEnd, CheckMinusOneSetsEveryElementUpWithTheDefaultPhysics) {
+  const std::string folder = MakeScratchFolder("e2e-setup-every-element");
+  const std::string program = InstallProgramWithAuxData(folder);
+  if (program.empty()) GTEST_SKIP() << "auxiliary data files not built (their sources were not found)";
+  PROGRAMRUN run = RunProgram(program, "every_element_default_physics.txt",
+                              {"in", "every_element_default_physics.txt", "dir", EndfFolder(), "check", "-1"});
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  const std::string console = WithoutProgressLines(run.console);
+  EXPECT_EQ(console.find("Error"), std::string::npos) << console;
+  EXPECT_EQ(console.find("Warning"), std::string::npos) << console;
+  EXPECT_NE(console.find("Electron cross section table contains data for"), std::string::npos) << console;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // Complete runs of the built Trenqual checked against physics and against
 // each other: the uncollided fraction of 662 keV photons behind 1 cm of lead
 // against exp(-n sigma x) from the program's own photon cross sections, runs
-// with 1 and 8 workers that agree within statistics, and 1 MeV electrons on a
-// thin aluminium layer compared with golden files.
+// with 1 and 8 workers that agree within statistics, the backscatter
+// coefficient of 1 MeV electrons on thick aluminium with the default physics,
+// and 1 MeV electrons on a thin aluminium layer compared with golden files.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -146,6 +147,25 @@ TEST(TransportRun, OneAndEightWorkersAgreeWithinStatistics) {
   EXPECT_GT(sumA, 0.0);
   // One stream against eight: different histories, not copies.
   EXPECT_NE(sumA, sumB);
+}
+
+// Measured backscatter coefficients of 1 MeV electrons on aluminium lie near
+// 0.1; the partial-wave elastic cross sections of the default physics must
+// give 0.07 to 0.12 (the run is seeded: its result is fixed).
+TEST(TransportRun, BackscatterCoefficientOfAluminiumAtOneMeVWithTheDefaultPhysics) {
+  const std::string program = InstallProgramWithAuxData(MakeScratchFolder("e2e-backscatter"));
+  if (program.empty()) GTEST_SKIP() << "auxiliary data files not built (their sources were not found)";
+  const PROGRAMRUN run = RunProgram(program, "aluminium_backscatter.txt",
+                                    {"in", "aluminium_backscatter.txt", "dir", EndfFolder(), "tasks", "2",
+                                     "nStreams", "2", "seed", "5"});
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  const std::vector<TALLYBIN> back =
+      ReadTallyBins(run.folder + "Files_aluminium_backscatter_out.txt/ETALLY1_THETA.txt");
+  ASSERT_EQ(back.size(), 1u);
+  const double eta = back[0].count / 10000.0;  // N of the input
+  RecordProperty("backscatter_coefficient", std::to_string(eta));
+  EXPECT_GE(eta, 0.07);
+  EXPECT_LE(eta, 0.12);
 }
 
 TEST(TransportRun, ElectronsOnAluminiumMatchTheGoldenFiles) {

@@ -28,6 +28,10 @@ std::string InstallProgram(const std::string& folder);
 // "Data/Brems_angular_prob_dens/"); "" when they were not built.
 std::string InstallProgramWithAuxData(const std::string& folder);
 
+// Why a run with the default physics is skipped.
+inline constexpr const char* kAuxDataMissing =
+    "auxiliary data files not built (their sources were not found): the default physics cannot run";
+
 // The text with lines that change from run to run masked: the program path in
 // the echoed command line, times and dates.
 std::string MaskVolatileLines(const std::string& text);

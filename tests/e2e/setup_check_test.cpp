@@ -1,8 +1,8 @@
-// The built Trenqual sets a layer problem up on the ENDF/B library with
-// check -1: the set-up tables in the output file and the summary of the
-// electron tables on the console, exit code 0 before any history; with the
-// auxiliary data files of the build, a material of all 100 elements with the
-// default physics.
+// The built Trenqual sets problems up on the ENDF/B library and the auxiliary
+// data files of the build with check -1 and the default physics: the set-up
+// tables in the output file and the summary of the electron tables on the
+// console, exit code 0 before any history, for a layer of aluminium and for a
+// material of all 100 elements; without the auxiliary files the set-up stops.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,7 +14,8 @@ namespace {
 
 TEST(EndToEnd, CheckMinusOneSetsTheLayerProblemUp) {
   const std::string folder = MakeScratchFolder("e2e-setup");
-  const std::string program = InstallProgram(folder);
+  const std::string program = InstallProgramWithAuxData(folder);
+  if (program.empty()) GTEST_SKIP() << kAuxDataMissing;
   PROGRAMRUN run = RunProgram(program, "aluminium_layer.txt",
                               {"in", "aluminium_layer.txt", "dir", EndfFolder(), "check", "-1"});
   ASSERT_EQ(run.exitCode, 0) << run.console;
@@ -29,9 +30,10 @@ TEST(EndToEnd, CheckMinusOneSetsTheLayerProblemUp) {
 TEST(EndToEnd, CheckMinusOneStopsAtAMissingAuxiliaryFile) {
   const std::string folder = MakeScratchFolder("e2e-setup-missing");
   const std::string program = InstallProgram(folder);
-  // The default physics needs the bremsstrahlung angular distributions.
-  PROGRAMRUN missing = RunProgram(program, "aluminium_layer_default_physics.txt",
-                                  {"in", "aluminium_layer_default_physics.txt", "dir", EndfFolder(), "check", "-1"});
+  // Without the auxiliary data files the default physics stops at the first
+  // it needs, the bremsstrahlung angular distributions.
+  PROGRAMRUN missing = RunProgram(program, "aluminium_layer.txt",
+                                  {"in", "aluminium_layer.txt", "dir", EndfFolder(), "check", "-1"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.console, "File " + folder + "Data/Brems_angular_prob_dens.dat could not be opened for reading.\n");
 }
@@ -39,7 +41,7 @@ TEST(EndToEnd, CheckMinusOneStopsAtAMissingAuxiliaryFile) {
 TEST(EndToEnd, CheckMinusOneSetsEveryElementUpWithTheDefaultPhysics) {
   const std::string folder = MakeScratchFolder("e2e-setup-every-element");
   const std::string program = InstallProgramWithAuxData(folder);
-  if (program.empty()) GTEST_SKIP() << "auxiliary data files not built (their sources were not found)";
+  if (program.empty()) GTEST_SKIP() << kAuxDataMissing;
   PROGRAMRUN run = RunProgram(program, "every_element_default_physics.txt",
                               {"in", "every_element_default_physics.txt", "dir", EndfFolder(), "check", "-1"});
   ASSERT_EQ(run.exitCode, 0) << run.console;

@@ -59,7 +59,7 @@ double ReportedConcentration(const std::string& outputText) {
 
 // A run of the input (without ".txt") with one stream per worker.
 PROGRAMRUN RunLead(const std::string& input, const std::string& scratch, const std::string& tasks) {
-  const std::string program = InstallProgram(MakeScratchFolder(scratch));
+  const std::string program = InstallProgramWithAuxData(MakeScratchFolder(scratch));
   return RunProgram(program, input + ".txt",
                     {"in", input + ".txt", "dir", EndfFolder(), "tasks", tasks, "nStreams", tasks, "seed", "7"});
 }
@@ -97,6 +97,7 @@ double BinomialSDev(double p) { return std::sqrt(p * (1.0 - p) / kHistories); }
 // Without coherent scattering the first THETA bin of a pencil beam holds the
 // uncollided photons only.
 TEST(TransportRun, UncollidedFractionBehindLeadIsExponential) {
+  if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
   const PROGRAMRUN run = RunLead("lead_uncollided", "e2e-uncollided", "8");
   ASSERT_EQ(run.exitCode, 0) << run.console;
   const double n = ReportedConcentration(ReadText(run.folder + "lead_uncollided_out.txt"));
@@ -118,6 +119,7 @@ TEST(TransportRun, UncollidedFractionBehindLeadIsExponential) {
 // With coherent scattering the transport's collided share follows the total
 // cross section, coherent included.
 TEST(TransportRun, CollidedShareInLeadFollowsTheTotalCrossSection) {
+  if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
   const PROGRAMRUN run = RunLead("lead_coherent", "e2e-coherent", "8");
   ASSERT_EQ(run.exitCode, 0) << run.console;
   const std::string output = ReadText(run.folder + "lead_coherent_out.txt");
@@ -129,6 +131,7 @@ TEST(TransportRun, CollidedShareInLeadFollowsTheTotalCrossSection) {
 }
 
 TEST(TransportRun, OneAndEightWorkersAgreeWithinStatistics) {
+  if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
   const PROGRAMRUN one = RunLead("lead_coherent", "e2e-coherent-1", "1");
   const PROGRAMRUN eight = RunLead("lead_coherent", "e2e-coherent-8", "8");
   ASSERT_EQ(one.exitCode, 0) << one.console;
@@ -154,7 +157,7 @@ TEST(TransportRun, OneAndEightWorkersAgreeWithinStatistics) {
 // give 0.07 to 0.12 (the run is seeded: its result is fixed).
 TEST(TransportRun, BackscatterCoefficientOfAluminiumAtOneMeVWithTheDefaultPhysics) {
   const std::string program = InstallProgramWithAuxData(MakeScratchFolder("e2e-backscatter"));
-  if (program.empty()) GTEST_SKIP() << "auxiliary data files not built (their sources were not found)";
+  if (program.empty()) GTEST_SKIP() << kAuxDataMissing;
   const PROGRAMRUN run = RunProgram(program, "aluminium_backscatter.txt",
                                     {"in", "aluminium_backscatter.txt", "dir", EndfFolder(), "tasks", "2",
                                      "nStreams", "2", "seed", "5"});
@@ -169,7 +172,8 @@ TEST(TransportRun, BackscatterCoefficientOfAluminiumAtOneMeVWithTheDefaultPhysic
 }
 
 TEST(TransportRun, ElectronsOnAluminiumMatchTheGoldenFiles) {
-  const std::string program = InstallProgram(MakeScratchFolder("e2e-aluminium-electrons"));
+  const std::string program = InstallProgramWithAuxData(MakeScratchFolder("e2e-aluminium-electrons"));
+  if (program.empty()) GTEST_SKIP() << kAuxDataMissing;
   const PROGRAMRUN run = RunProgram(program, "aluminium_electrons.txt",
                                     {"in", "aluminium_electrons.txt", "dir", EndfFolder(), "tasks", "2", "nStreams",
                                      "2", "seed", "3"});

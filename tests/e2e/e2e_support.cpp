@@ -35,6 +35,17 @@ std::string InstallProgram(const std::string& folder) {
   return folder + "Trenqual";
 }
 
+std::string InstallProgramWithAuxData(const std::string& folder) {
+  namespace fs = std::filesystem;
+  const std::string data = BuiltAuxDataFolder();
+  if (data.empty()) return "";
+  const std::string program = InstallProgram(folder);
+  for (const char* name : {"ElasticDPW_totalCS.dat", "ElasticDPW_angularDistr.dat", "IonDWBA.dat",
+                           "Brems_angular_prob_dens.dat", "EEDL_elastic.dat", "Brems_angular_prob_dens"})
+    fs::create_symlink(data + name, folder + "Data/" + name);
+  return program;
+}
+
 PROGRAMRUN RunProgram(const std::string& program, const std::string& inputName,
                       const std::vector<std::string>& args) {
   PROGRAMRUN run{};

@@ -23,6 +23,15 @@ std::string ReadText(const std::string& path);
 // beside it; returns the program's path.
 std::string InstallProgram(const std::string& folder);
 
+// InstallProgram with the auxiliary data files that the build made linked
+// into "Data/" (the bremsstrahlung text tables in
+// "Data/Brems_angular_prob_dens/"); "" when they were not built.
+std::string InstallProgramWithAuxData(const std::string& folder);
+
+// Why a run with the default physics is skipped.
+inline constexpr const char* kAuxDataMissing =
+    "auxiliary data files not built (their sources were not found): the default physics cannot run";
+
 // The text with lines that change from run to run masked: the program path in
 // the echoed command line, times and dates.
 std::string MaskVolatileLines(const std::string& text);

@@ -1,6 +1,8 @@
-// The built Trenqual sets a layer problem up on the ENDF/B library with
-// check -1: the set-up tables in the output file and the summary of the
-// electron tables on the console, exit code 0 before any history.
+// The built Trenqual sets problems up on the ENDF/B library and the auxiliary
+// data files of the build with check -1 and the default physics: the set-up
+// tables in the output file and the summary of the electron tables on the
+// console, exit code 0 before any history, for a layer of aluminium and for a
+// material of all 100 elements; without the auxiliary files the set-up stops.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,7 +14,8 @@ namespace {
 
 TEST(EndToEnd, CheckMinusOneSetsTheLayerProblemUp) {
   const std::string folder = MakeScratchFolder("e2e-setup");
-  const std::string program = InstallProgram(folder);
+  const std::string program = InstallProgramWithAuxData(folder);
+  if (program.empty()) GTEST_SKIP() << kAuxDataMissing;
   PROGRAMRUN run = RunProgram(program, "aluminium_layer.txt",
                               {"in", "aluminium_layer.txt", "dir", EndfFolder(), "check", "-1"});
   ASSERT_EQ(run.exitCode, 0) << run.console;
@@ -27,11 +30,25 @@ TEST(EndToEnd, CheckMinusOneSetsTheLayerProblemUp) {
 TEST(EndToEnd, CheckMinusOneStopsAtAMissingAuxiliaryFile) {
   const std::string folder = MakeScratchFolder("e2e-setup-missing");
   const std::string program = InstallProgram(folder);
-  // The default physics needs the bremsstrahlung angular distributions.
-  PROGRAMRUN missing = RunProgram(program, "aluminium_layer_default_physics.txt",
-                                  {"in", "aluminium_layer_default_physics.txt", "dir", EndfFolder(), "check", "-1"});
+  // Without the auxiliary data files the default physics stops at the first
+  // it needs, the bremsstrahlung angular distributions.
+  PROGRAMRUN missing = RunProgram(program, "aluminium_layer.txt",
+                                  {"in", "aluminium_layer.txt", "dir", EndfFolder(), "check", "-1"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.console, "File " + folder + "Data/Brems_angular_prob_dens.dat could not be opened for reading.\n");
+}
+
+TEST(EndToEnd, CheckMinusOneSetsEveryElementUpWithTheDefaultPhysics) {
+  const std::string folder = MakeScratchFolder("e2e-setup-every-element");
+  const std::string program = InstallProgramWithAuxData(folder);
+  if (program.empty()) GTEST_SKIP() << kAuxDataMissing;
+  PROGRAMRUN run = RunProgram(program, "every_element_default_physics.txt",
+                              {"in", "every_element_default_physics.txt", "dir", EndfFolder(), "check", "-1"});
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  const std::string console = WithoutProgressLines(run.console);
+  EXPECT_EQ(console.find("Error"), std::string::npos) << console;
+  EXPECT_EQ(console.find("Warning"), std::string::npos) << console;
+  EXPECT_NE(console.find("Electron cross section table contains data for"), std::string::npos) << console;
 }
 
 }  // namespace

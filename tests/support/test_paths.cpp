@@ -14,6 +14,19 @@ std::string SharedDataFolder() {
 
 std::string EndfFolder() { return SharedDataFolder() + "endf/"; }
 
+std::string BuiltAuxDataFolder() {
+  const std::string folder = TQ_BUILT_DATA_FOLDER;
+  for (const char* name : {"ElasticDPW_totalCS.dat", "ElasticDPW_angularDistr.dat", "IonDWBA.dat",
+                           "Brems_angular_prob_dens.dat", "EEDL_elastic.dat"})
+    if (!std::filesystem::exists(folder + name)) return "";
+  return folder;
+}
+
+std::string PenelopeSourceFolder() {
+  const std::string folder = TQ_PENELOPE_FOLDER;
+  return std::filesystem::exists(folder + "pdbrang.p18") ? folder : "";
+}
+
 std::string MakeScratchFolder(const std::string& testName) {
   // Test processes run in parallel: each call gets a folder of its own.
   static std::random_device entropy;

@@ -10,6 +10,14 @@ std::string SharedDataFolder();
 // The ENDF/B-VIII.1 library folder (SharedDataFolder() + "endf/").
 std::string EndfFolder();
 
+// The build's data folder (bin/Data/) when the auxiliary data files were
+// built there, else "" (their sources were absent at configure time).
+std::string BuiltAuxDataFolder();
+
+// The PENELOPE-2018 tables the auxiliary data files are built from, with a
+// trailing '/', or "" when they are absent.
+std::string PenelopeSourceFolder();
+
 // A fresh, empty scratch folder of its own for one test (unique per call),
 // with a trailing '/'.
 std::string MakeScratchFolder(const std::string& testName);

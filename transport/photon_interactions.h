@@ -71,6 +71,46 @@ TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, d
   }
 }
 
+// ---- Form factor over the squared momentum transfer u = x^2 (1/angstrom^2).
+// The scattering cosine is linear in u (mu = 1 - 2 u / umax), so the coherent
+// density in u is (1 + mu^2) rho(u) with rho = (F + f')^2 + f''^2
+// = F^2 + 2 f' F + (f'^2 + f''^2). Its cumulative is built from the integrals
+// of F^2 and F over u, which the table's interpolation gives in closed form:
+// on the first interval F = F_0 + b (x - x_0) is a polynomial in x with
+// du = 2 x dx; beyond it F = F_j (u / u_j)^(s_j / 2) is a power of u.
+
+// (r^q - 1) / q with r = e^L, and its limit L at q = 0: the integral of
+// t^(q - 1) over t in [1, r].
+TQ_CPU_GPU inline double PowerLawIntegral(double q, double L) {
+  const double qL = q * L;
+  if (fabs(qL) < 1e-8) return L * (1.0 + 0.5 * qL);  // the next term is below 1e-17 relative
+  return expm1(qL) / q;
+}
+
+// F on interval j of the form-factor table at the local coordinate v, and
+// the integrals over u of F^2 and F from the start of the interval to v. The
+// coordinate is x - x_0 on the linear first interval and ln(u / u_j) on the
+// log-log intervals after it.
+TQ_CPU_GPU inline void FormFactorOnInterval(const Elem& el, int32_t j, double v, double* F, double* intF2, double* intF) {
+  if (j == 0) {
+    const double a = el.ff[0], b = el.ffSlope[0], x0 = el.ffX[0];
+    const double v2 = v * v, v3 = v2 * v;
+    *F = a + b * v;
+    *intF = 2.0 * (a * x0 * v + 0.5 * (a + b * x0) * v2 + b * v3 / 3.0);
+    *intF2 = 2.0 * (x0 * (a * a * v + a * b * v2 + b * b * v3 / 3.0) + 0.5 * a * a * v2 + 2.0 * a * b * v3 / 3.0 +
+                    0.25 * b * b * v2 * v2);
+    return;
+  }
+  const double Fj = el.ff[j], s = el.ffSlope[j], uj = el.ffX[j] * el.ffX[j];
+  if (!(Fj > 0.0)) {
+    *F = *intF2 = *intF = 0.0;
+    return;
+  }
+  *F = Fj * exp(0.5 * s * v);
+  *intF2 = Fj * Fj * uj * PowerLawIntegral(s + 1.0, v);
+  *intF = Fj * uj * PowerLawIntegral(0.5 * s + 1.0, v);
+}
+
 // Energy-dependent set-up of coherent scattering at E: the anomalous factors
 // and the majorant of (F + f')^2 + f''^2 over the reachable momentum transfers.
 TQ_CPU_GPU inline void CoherentSetUp(const Elem& el, double E, double restEn, double constFact_coh, PHOTONELEMENTCACHE& c) {

@@ -156,6 +156,11 @@ struct Elem {
   double ffX[kMaxFormFactorPoints], ff[kMaxFormFactorPoints];
   double ffLnX[kMaxFormFactorPoints], ffLnY[kMaxFormFactorPoints];
   double ffSlope[kMaxFormFactorPoints];
+  // Integrals of F^2 and F over u = x^2 (1/angstrom^2) from 0 to each point
+  // of the form-factor grid, with the table's own interpolation (F = 0 below
+  // its first point): the cumulative distributions of coherent sampling.
+  double ffIntF2[kMaxFormFactorPoints];
+  double ffIntF[kMaxFormFactorPoints];
   double sfX[kMaxPhotonPoints], sf[kMaxPhotonPoints];
   double sfLnX[kMaxPhotonPoints], sfLnY[kMaxPhotonPoints];
   double sfSlope[kMaxPhotonPoints];

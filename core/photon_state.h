@@ -46,6 +46,9 @@ struct PHOTONELEMENTCACHE {
   double anomImag2 = 0.0;     // f''(E)^2
   double invFmax2 = 0.0;      // 1 / majorant of (F + f')^2 + f''^2
   double halfXmax = 0.0;      // 0.5 k constFact_coh, 1/angstrom
+  double cohUmax = 0.0;       // largest u = x^2 reachable at cohE, (k constFact_coh)^2, 1/angstrom^2
+  double cohCumMax = 0.0;     // integral of (F + f')^2 + f''^2 over u in [0, cohUmax], 1/angstrom^2
+  int16_t cohLastInterval = -1;  // form-factor interval holding cohUmax; ffN - 1 beyond the grid, -1 below it
   // Incoherent scattering set-up.
   double incohE = -1.0;       // eV
   double k = 0.0;             // E / m c^2
@@ -81,7 +84,7 @@ struct PHOTONSTATE {
   double mu = 0.0;              // cosine of the scattering angle being tried
   double eps = 1.0;             // k' / k of the incoherent try
   int32_t cohRejections = 0;    // coherent rejections in a row with a negligible form factor
-  int32_t tries = 0;            // tries of the incoherent or Doppler loop
+  int32_t tries = 0;            // rejected tries of the current coherent, incoherent or Doppler loop
   int32_t dopplerFirst = 0;     // first subshell bound below E
   double T = 0.0;               // energy transfer of the incoherent scattering, eV
   uint8_t pzMaxKnown[kMaxDesignator] = {};

@@ -84,20 +84,26 @@ int32_t CTask::CoherentScattering0() {
   PHOTONELEMENTCACHE& c = phot.elements[phot.element];
   if (c.cohE != E) CoherentSetUp(elementArray[phot.element], E, k.restEn, k.constFact_coh, c);
   phot.cohRejections = 0;
+  phot.tries = 0;
   state = kStateCoherentLoop;
   return CohRejectionLoop();
 }
 
+// Tries of the momentum transfer drawn from the squared form factor with the
+// Thomson factor as rejection. A form factor that vanishes at every reachable
+// momentum transfer (ratio at or below coh_thr for kCoherentGiveUp tries in a
+// row) leaves the photon undeflected.
 int32_t CTask::CohRejectionLoop() {
   const Constants& k = GetConstants();
   const Elem& el = elementArray[phot.element];
-  PHOTONELEMENTCACHE& c = phot.elements[phot.element];
+  const PHOTONELEMENTCACHE& c = phot.elements[phot.element];
   bool accepted = false;
   for (;;) {
     double ratio = 0.0;
     accepted = CoherentTry(el, c, *rng, &phot.mu, &ratio);
     RunMonitorTick(*this);
     if (accepted) break;
+    ++phot.tries;
     phot.cohRejections = ratio <= k.coh_thr ? phot.cohRejections + 1 : 0;
     if (phot.cohRejections >= kCoherentGiveUp) break;  // left undeflected
     if (StopRequested(*this)) return kStepSuspended;

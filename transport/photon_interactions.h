@@ -3,8 +3,9 @@
 //
 //  - Coherent (Rayleigh) scattering: Thomson cross section times the squared
 //    atomic form factor with the anomalous scattering factors,
-//    (1 + mu^2) [(F(x) + f')^2 + f''^2], sampled by rejection from the
-//    proposal (1 + |mu|) / 3.
+//    (1 + mu^2) [(F(x) + f')^2 + f''^2]: the squared momentum transfer drawn
+//    exactly from [(F + f')^2 + f''^2] by inversion of its cumulative, the
+//    Thomson factor (1 + mu^2) / 2 as rejection (acceptance at least 1/2).
 //  - Incoherent (Compton) scattering: the Klein-Nishina cross section times
 //    the incoherent scattering function S(x), sampled by rejection from a
 //    proposal uniform in ln(k / k') (Kahn's method with S(x) as rejection).
@@ -39,14 +40,6 @@ constexpr int32_t kRejectionTryLimit = 100000;
 // Coherent scattering
 // ---------------------------------------------------------------------------
 
-// Proposal of the polar cosine: density (1 + |mu|) / 3 on [-1, 1].
-TQ_CPU_GPU inline double CoherentProposalCosine(double r) {
-  if (r < 0.5) return sqrt(4.0 - 6.0 * r) - 1.0;
-  if (r == 0.5) return 0.0;
-  return 1.0 - sqrt(6.0 * r - 2.0);
-}
-inline double CoherentProposalDensity(double mu) { return fabs(mu) <= 1.0 ? (1.0 + fabs(mu)) / 3.0 : 0.0; }
-
 // Atomic form factor F(x), x = sin(theta/2) / lambda in 1/angstrom.
 TQ_CPU_GPU inline double FormFactor(const Elem& el, double x, int16_t& hint) {
   return LinearThenLogLog(x, el.ffX, el.ff, el.ffLnX, el.ffLnY, el.ffSlope, el.ffN, hint);
@@ -71,8 +64,61 @@ TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, d
   }
 }
 
-// Energy-dependent set-up of coherent scattering at E: the anomalous factors
-// and the majorant of (F + f')^2 + f''^2 over the reachable momentum transfers.
+// ---- Form factor over the squared momentum transfer u = x^2 (1/angstrom^2).
+// The scattering cosine is linear in u (mu = 1 - 2 u / umax), so the coherent
+// density in u is (1 + mu^2) rho(u) with rho = (F + f')^2 + f''^2
+// = F^2 + 2 f' F + (f'^2 + f''^2). Its cumulative is built from the integrals
+// of F^2 and F over u, which the table's interpolation gives in closed form:
+// on the first interval F = F_0 + b (x - x_0) is a polynomial in x with
+// du = 2 x dx; beyond it F = F_j (u / u_j)^(s_j / 2) is a power of u.
+
+// (r^q - 1) / q with r = e^L, and its limit L at q = 0: the integral of
+// t^(q - 1) over t in [1, r].
+TQ_CPU_GPU inline double PowerLawIntegral(double q, double L) {
+  const double qL = q * L;
+  if (fabs(qL) < 1e-8) return L * (1.0 + 0.5 * qL);  // the next term is below 1e-17 relative
+  return expm1(qL) / q;
+}
+
+// F on interval j of the form-factor table at the local coordinate v, and
+// the integrals over u of F^2 and F from the start of the interval to v. The
+// coordinate is x - x_0 on the linear first interval and ln(u / u_j) on the
+// log-log intervals after it.
+TQ_CPU_GPU inline void FormFactorOnInterval(const Elem& el, int32_t j, double v, double* F, double* intF2, double* intF) {
+  if (j == 0) {
+    const double a = el.ff[0], b = el.ffSlope[0], x0 = el.ffX[0];
+    const double v2 = v * v, v3 = v2 * v;
+    *F = a + b * v;
+    *intF = 2.0 * (a * x0 * v + 0.5 * (a + b * x0) * v2 + b * v3 / 3.0);
+    *intF2 = 2.0 * (x0 * (a * a * v + a * b * v2 + b * b * v3 / 3.0) + 0.5 * a * a * v2 + 2.0 * a * b * v3 / 3.0 +
+                    0.25 * b * b * v2 * v2);
+    return;
+  }
+  const double Fj = el.ff[j], s = el.ffSlope[j], uj = el.ffX[j] * el.ffX[j];
+  if (!(Fj > 0.0)) {
+    *F = *intF2 = *intF = 0.0;
+    return;
+  }
+  *F = Fj * exp(0.5 * s * v);
+  *intF2 = Fj * Fj * uj * PowerLawIntegral(s + 1.0, v);
+  *intF = Fj * uj * PowerLawIntegral(0.5 * s + 1.0, v);
+}
+
+// Local coordinate of interval j at the squared momentum transfer u.
+TQ_CPU_GPU inline double FormFactorCoordinate(const Elem& el, int32_t j, double u) {
+  return j == 0 ? sqrt(u) - el.ffX[0] : log(u / (el.ffX[j] * el.ffX[j]));
+}
+
+// Cumulative of rho over u from 0 to the form-factor grid point j at the
+// anomalous factors f' and K = f'^2 + f''^2 (F = 0 below the grid).
+TQ_CPU_GPU inline double CoherentCumulativeAtPoint(const Elem& el, int32_t j, double anomReal, double K) {
+  return el.ffIntF2[j] + 2.0 * anomReal * el.ffIntF[j] + K * el.ffX[j] * el.ffX[j];
+}
+
+// Energy-dependent set-up of coherent scattering at E: the anomalous factors,
+// the majorant of (F + f')^2 + f''^2 over the reachable momentum transfers
+// (the reference of the form-factor ratio that coh_thr is compared with) and
+// the total of rho over u in [0, umax], umax = (k constFact_coh)^2.
 TQ_CPU_GPU inline void CoherentSetUp(const Elem& el, double E, double restEn, double constFact_coh, PHOTONELEMENTCACHE& c) {
   const double xMax = E / restEn * constFact_coh;
   c.halfXmax = 0.5 * xMax;
@@ -86,7 +132,114 @@ TQ_CPU_GPU inline void CoherentSetUp(const Elem& el, double E, double restEn, do
   const double m = fabs(a) > fabs(b) ? a : b;
   const double majorant = m * m + c.anomImag2;
   c.invFmax2 = majorant > 0.0 ? 1.0 / majorant : 0.0;
+
+  // The cumulative of rho up to umax: below the grid F = 0, on the grid the
+  // tabulated integrals and the part of the interval holding umax, beyond
+  // the grid F = 0 again.
+  const double uMax = xMax * xMax;
+  const double K = c.anomReal * c.anomReal + c.anomImag2;
+  const int16_t n = el.ffN;
+  c.cohUmax = uMax;
+  if (n < 2 || !(xMax > el.ffX[0])) {
+    c.cohLastInterval = -1;
+    c.cohCumMax = K * uMax;
+  } else if (xMax > el.ffX[n - 1]) {
+    c.cohLastInterval = static_cast<int16_t>(n - 1);
+    c.cohCumMax = CoherentCumulativeAtPoint(el, n - 1, c.anomReal, K) + K * (uMax - el.ffX[n - 1] * el.ffX[n - 1]);
+  } else {
+    const int16_t j = SearchFrom(xMax, el.ffX, n, c.hintFormFactor);
+    double F = 0.0, intF2 = 0.0, intF = 0.0;
+    FormFactorOnInterval(el, j, FormFactorCoordinate(el, j, uMax), &F, &intF2, &intF);
+    c.cohLastInterval = j;
+    c.cohCumMax = CoherentCumulativeAtPoint(el, j, c.anomReal, K) + intF2 + 2.0 * c.anomReal * intF +
+                  K * (uMax - el.ffX[j] * el.ffX[j]);
+  }
   c.cohE = E;
+}
+
+// Largest number of iterations of the solve inside one form-factor interval:
+// a Newton step that would leave the bracket is replaced by halving, so 60
+// reach any tolerance.
+constexpr int32_t kCoherentSolveIterations = 60;
+// Convergence of that solve in the local coordinate, relative to the
+// interval's extent: well below the resolution of any sampled histogram, and
+// above the rounding of the cumulative where f' nearly cancels F.
+constexpr double kCoherentSolveTolerance = 1e-11;
+
+// Squared momentum transfer u in [0, umax] (1/angstrom^2) with density
+// rho(u) = (F + f')^2 + f''^2, by inversion of its cumulative at r C(umax):
+// the grid point below by halving on the cumulative at the grid points, then
+// a Newton solve with a bisection safeguard inside the interval. *rho is the
+// density at the u returned.
+TQ_CPU_GPU inline double CoherentMomentumTransfer(const Elem& el, const PHOTONELEMENTCACHE& c, double r, double* rho) {
+  const double uMax = c.cohUmax;
+  const double f1 = c.anomReal;
+  const double K = f1 * f1 + c.anomImag2;
+  const double target = r * c.cohCumMax;
+  const int32_t last = c.cohLastInterval;
+  // Below the grid (or without one) rho is the constant K.
+  const double cumFirst = last < 0 ? 0.0 : CoherentCumulativeAtPoint(el, 0, f1, K);
+  if (last < 0 || target < cumFirst) {
+    *rho = K;
+    const double u = K > 0.0 ? target / K : 0.0;
+    return u < uMax ? u : uMax;
+  }
+  // The grid point j in [0, last] with C_j <= target < C_(j+1); the point
+  // after `last` stands for umax.
+  int32_t lo = 0, hi = last + 1;
+  double cumLo = cumFirst, cumHi = c.cohCumMax;
+  while (hi - lo > 1) {
+    const int32_t mid = (lo + hi) / 2;
+    const double cumMid = CoherentCumulativeAtPoint(el, mid, f1, K);
+    if (cumMid <= target) {
+      lo = mid;
+      cumLo = cumMid;
+    } else {
+      hi = mid;
+      cumHi = cumMid;
+    }
+  }
+  const int32_t j = lo;
+  const double uj = el.ffX[j] * el.ffX[j];
+  const double rest = target - cumLo;
+  // Beyond the grid rho is the constant K again.
+  if (j == el.ffN - 1) {
+    *rho = K;
+    const double u = K > 0.0 ? uj + rest / K : uj;
+    return u < uMax ? u : uMax;
+  }
+  const double uNext = el.ffX[j + 1] * el.ffX[j + 1];
+  const double uHi = uNext < uMax ? uNext : uMax;
+
+  // Solve G(v) = rest, G the integral of rho from the interval's start, in
+  // the interval's coordinate v; the start value assumes rho constant.
+  const double share = cumHi > cumLo ? rest / (cumHi - cumLo) : 0.5;
+  const double uGuess = uj + (uHi - uj) * (share < 0.0 ? 0.0 : (share > 1.0 ? 1.0 : share));
+  double vLo = 0.0, vHi = FormFactorCoordinate(el, j, uHi);
+  double v = FormFactorCoordinate(el, j, uGuess);
+  if (!(v > vLo && v < vHi)) v = 0.5 * (vLo + vHi);
+  const double tolerance = kCoherentSolveTolerance * (j == 0 ? el.ffX[0] + vHi : (vHi > 1.0 ? vHi : 1.0));
+  double F = 0.0;
+  for (int32_t i = 1;; ++i) {
+    double intF2 = 0.0, intF = 0.0;
+    FormFactorOnInterval(el, j, v, &F, &intF2, &intF);
+    const double u = j == 0 ? (el.ffX[0] + v) * (el.ffX[0] + v) : uj * exp(v);
+    const double excess = intF2 + 2.0 * f1 * intF + K * (u - uj) - rest;
+    if (excess > 0.0)
+      vHi = v;
+    else
+      vLo = v;
+    // dG/dv = rho du/dv, du/dv = 2 x on the first interval and u beyond.
+    const double slope = ((F + f1) * (F + f1) + c.anomImag2) * (j == 0 ? 2.0 * (el.ffX[0] + v) : u);
+    double next = slope > 0.0 ? v - excess / slope : 0.5 * (vLo + vHi);
+    if (!(next > vLo && next < vHi)) next = 0.5 * (vLo + vHi);
+    // F stays the one at the v returned.
+    if (fabs(next - v) <= tolerance || i == kCoherentSolveIterations) break;
+    v = next;
+  }
+  *rho = (F + f1) * (F + f1) + c.anomImag2;
+  const double u = j == 0 ? (el.ffX[0] + v) * (el.ffX[0] + v) : uj * exp(v);
+  return u < uMax ? u : uMax;
 }
 
 // [(F(x) + f')^2 + f''^2] relative to its majorant at the cosine mu.
@@ -96,15 +249,27 @@ TQ_CPU_GPU inline double CoherentFactorRatio(const Elem& el, PHOTONELEMENTCACHE&
   return (f * f + c.anomImag2) * c.invFmax2;
 }
 
-// One try of the coherent rejection: proposes *mu and returns true when it is
-// accepted; *ratio is the form-factor ratio of the try.
-TQ_CPU_GPU inline bool CoherentTry(const Elem& el, PHOTONELEMENTCACHE& c, CRandGen& rng, double* mu, double* ratio) {
-  *mu = CoherentProposalCosine(rng.random());
-  *ratio = CoherentFactorRatio(el, c, *mu);
-  return (1.0 + *mu * *mu) * *ratio / (1.0 + fabs(*mu)) >= rng.random();
+// One try of coherent scattering: u from rho(u) exactly, accepted with
+// probability (1 + mu^2) / 2 (at least 1/2). Returns true when accepted;
+// *mu is the cosine of the try and *ratio its form-factor ratio
+// rho / majorant. Without anything to scatter from (rho = 0 at every u) no
+// try is accepted and every ratio is 0.
+TQ_CPU_GPU inline bool CoherentTry(const Elem& el, const PHOTONELEMENTCACHE& c, CRandGen& rng, double* mu, double* ratio) {
+  if (!(c.cohCumMax > 0.0)) {
+    *mu = 1.0 - 2.0 * rng.random();
+    *ratio = 0.0;
+    return false;
+  }
+  double rho = 0.0;
+  const double u = CoherentMomentumTransfer(el, c, rng.random(), &rho);
+  const double cosine = 1.0 - 2.0 * u / c.cohUmax;
+  *mu = cosine < -1.0 ? -1.0 : cosine;
+  *ratio = rho * c.invFmax2;
+  return rng.random() <= 0.5 * (1.0 + *mu * *mu);
 }
 
-// Unnormalised density of the coherent cosine that CoherentTry samples.
+// Unnormalised density of the coherent cosine that CoherentTry samples:
+// Thomson times the squared form factor with the anomalous factors.
 inline double CoherentCosineDensity(const Elem& el, PHOTONELEMENTCACHE& c, double mu) {
   return (1.0 + mu * mu) * CoherentFactorRatio(el, c, mu);
 }

@@ -73,6 +73,12 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
                  Elem* elems);
 
+// The integrals of F^2 and F over u = x^2 up to each point of the element's
+// form-factor table (ffIntF2, ffIntF), which coherent sampling inverts. The
+// loader calls it after reading the table; a record filled by hand needs it
+// too.
+void BuildFormFactorIntegrals(Elem* elem);
+
 // Releases the host tables and indexes that loading allocated.
 void FreeElementTables(Elem* elem);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/data/load_steps.h"
+#include "transport/photon_interactions.h"
 
 namespace {
 
@@ -262,6 +263,7 @@ int ReadPhotonSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, El
                         {elem->ffX, elem->ff, elem->ffLnX, elem->ffLnY, elem->ffSlope, &elem->ffN,
                          kMaxFormFactorPoints}) != 0)
     return 1;
+  BuildFormFactorIntegrals(elem);
   if (ReadTwoRangeTable(reader, 27504, kScatteringFunctionMessages,
                         {elem->sfX, elem->sf, elem->sfLnX, elem->sfLnY, elem->sfSlope, &elem->sfN,
                          kMaxPhotonPoints}) != 0)
@@ -276,6 +278,22 @@ int ReadPhotonSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, El
 }
 
 }  // namespace
+
+void BuildFormFactorIntegrals(Elem* elem) {
+  const int n = elem->ffN;
+  if (n < 1) return;
+  elem->ffIntF2[0] = elem->ffIntF[0] = 0.0;
+  for (int j = 0; j + 1 < n; ++j) {
+    // The whole interval in its own coordinate: x_(j+1) - x_0 on the linear
+    // first one, ln(u_(j+1) / u_j) = 2 ln(x_(j+1) / x_j) beyond.
+    const double end = j == 0 ? elem->ffX[1] - elem->ffX[0]
+                              : 2.0 * std::log(elem->ffX[j + 1] / elem->ffX[j]);
+    double F = 0.0, intF2 = 0.0, intF = 0.0;
+    FormFactorOnInterval(*elem, j, end, &F, &intF2, &intF);
+    elem->ffIntF2[j + 1] = elem->ffIntF2[j] + intF2;
+    elem->ffIntF[j + 1] = elem->ffIntF[j] + intF;
+  }
+}
 
 int ReadPhotoAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   ENDFREADER reader;

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 constexpr double kSourceEnergyEv = 662e3;
 constexpr double kLeadThicknessCm = 1.0;
-constexpr double kHistories = 20000.0;  // N of lead_uncollided.txt
+constexpr double kHistories = 20000.0;  // N of lead_uncollided.txt and lead_coherent.txt
 
 // One bin of a 1-D plane-tally file: the particle count and the energy flux
 // per source particle with its relative standard deviation.
@@ -95,7 +95,8 @@ double CollidedShare(const std::string& outputText) {
 double BinomialSDev(double p) { return std::sqrt(p * (1.0 - p) / kHistories); }
 
 // Without coherent scattering the first THETA bin of a pencil beam holds the
-// uncollided photons only.
+// uncollided photons, attenuated as the published total without coherent
+// scattering.
 TEST(TransportRun, UncollidedFractionBehindLeadIsExponential) {
   if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
   const PROGRAMRUN run = RunLead("lead_uncollided", "e2e-uncollided", "8");
@@ -117,7 +118,8 @@ TEST(TransportRun, UncollidedFractionBehindLeadIsExponential) {
 }
 
 // With coherent scattering the transport's collided share follows the total
-// cross section, coherent included.
+// cross section, coherent included, and so does the narrow beam behind the
+// layer: every coherent event deflects its photon out of the first THETA bin.
 TEST(TransportRun, CollidedShareInLeadFollowsTheTotalCrossSection) {
   if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
   const PROGRAMRUN run = RunLead("lead_coherent", "e2e-coherent", "8");
@@ -128,6 +130,9 @@ TEST(TransportRun, CollidedShareInLeadFollowsTheTotalCrossSection) {
   EXPECT_NEAR(n * sigma / 11.35, 0.110, 0.003);  // published mu/rho, coherent included
   const double uncollided = std::exp(-n * sigma * kLeadThicknessCm);
   EXPECT_NEAR(1.0 - CollidedShare(output), uncollided, 3.0 * BinomialSDev(uncollided));
+  const std::vector<TALLYBIN> theta = ReadTallyBins(LeadTally(run, "lead_coherent", "THETA"));
+  ASSERT_EQ(theta.size(), 1u);
+  EXPECT_NEAR(theta[0].count / kHistories, uncollided, 3.0 * BinomialSDev(uncollided));
 }
 
 TEST(TransportRun, OneAndEightWorkersAgreeWithinStatistics) {

@@ -111,6 +111,12 @@ void CheckElement(const Elem& e, const ELEMENTLOADOPTIONS& options) {
   }
 
   // Sampling tables.
+  EXPECT_EQ(e.ffIntF2[0], 0.0);
+  EXPECT_EQ(e.ffIntF[0], 0.0);
+  for (int i = 1; i < e.ffN; ++i) {
+    ASSERT_GE(e.ffIntF2[i], e.ffIntF2[i - 1]) << "form-factor integral Z=" << z << " i=" << i;
+    ASSERT_GE(e.ffIntF[i], e.ffIntF[i - 1]) << "form-factor integral Z=" << z << " i=" << i;
+  }
   for (int p = 0; p < e.nProfiles; ++p)
     ExpectDensity(e.profileQ, e.profileCum[p], kComptonMomenta, kComptonMomenta, "profile", z);
   for (int j = 0; j < n_pp_Eprim; ++j) {
@@ -155,6 +161,8 @@ void CheckElement(const Elem& e, const ELEMENTLOADOPTIONS& options) {
   EXPECT_FIELD_FINITE(e, ffLnX);
   EXPECT_FIELD_FINITE(e, ffLnY);
   EXPECT_FIELD_FINITE(e, ffSlope);
+  EXPECT_FIELD_FINITE(e, ffIntF2);
+  EXPECT_FIELD_FINITE(e, ffIntF);
   EXPECT_FIELD_FINITE(e, sfLnX);
   EXPECT_FIELD_FINITE(e, sfLnY);
   EXPECT_FIELD_FINITE(e, sfSlope);

@@ -1,6 +1,7 @@
 #include "tests/transport/photon_fixture.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -118,6 +119,24 @@ void SetPhotonRun(PHOTONPROBLEM& p, double E, double w, double concentration, ui
   DealStreams(p.streams, 1, N, 1);
   p.task = std::make_unique<CTask>(true);
   GiveStreams(*p.task, 0, 1, 1);
+}
+
+PHOTONSIGMAS MaterialSigmas(const PHOTONPROBLEM& p, double E) {
+  PHOTONSIGMAS s;
+  const Constants& k = GetConstants();
+  for (int32_t j = 0; j < p.nElements; ++j) {
+    PHOTONELEMENTCACHE c;
+    const Elem& el = p.elements[j];
+    const double total = PhotonElementCrossSections(el, E, std::log(E), true, 2.0 * k.restEn, c);
+    const double f = p.material.fraction[j] * kBarn;
+    const double photo = el.nSubshells > 0 ? c.shellCumulative[el.nSubshells - 1] - c.sigma_coh - c.sigma_incoh : 0.0;
+    s.part[kPhotonCoherent] += f * c.sigma_coh;
+    s.part[kPhotonIncoherent] += f * c.sigma_incoh;
+    s.part[kPhotonPhotoelectric] += f * photo;
+    s.part[kPhotonPair] += f * (total - c.sigma_coh - c.sigma_incoh - photo);
+    s.total += f * total;
+  }
+  return s;
 }
 
 bool RunOneHistory(CTask& task) {

@@ -44,6 +44,15 @@ void SetPhotonOptions(const Elem* elements, int32_t nElements);
 // cm^3 along +z, cutoffs of 1 keV, N histories on one stream; builds the task.
 void SetPhotonRun(PHOTONPROBLEM& problem, double E, double w, double concentration, uint64_t N);
 
+// Cross sections per atom of the problem's material at E from the photon
+// transport's own tables, cm^2: the total and one part per interaction
+// (indexed by PhotonInteraction), coherent scattering included.
+struct PHOTONSIGMAS {
+  double total = 0.0;
+  double part[4] = {};
+};
+PHOTONSIGMAS MaterialSigmas(const PHOTONPROBLEM& problem, double E);
+
 // Runs one whole history on the task as the history loop does. Returns false
 // on a fatal error or a stop.
 bool RunOneHistory(CTask& task);

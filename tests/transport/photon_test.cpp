@@ -10,6 +10,7 @@
 
 #include "core/constants.h"
 #include "core/element_table.h"
+#include "driver/data/element_loader.h"
 #include "tests/support/chisquare.h"
 #include "tests/transport/photon_fixture.h"
 #include "transport/interaction_stats.h"
@@ -20,30 +21,6 @@
 namespace {
 
 constexpr double kLnZero = -745.0;
-
-// Macroscopic-per-atom cross sections of the problem's material at E, cm^2:
-// total and per interaction.
-struct SIGMAS {
-  double total = 0.0;
-  double part[4] = {};
-};
-SIGMAS MaterialSigmas(PHOTONPROBLEM& p, double E) {
-  SIGMAS s;
-  const Constants& k = GetConstants();
-  for (int32_t j = 0; j < p.nElements; ++j) {
-    PHOTONELEMENTCACHE c;
-    const Elem& el = p.elements[j];
-    const double total = PhotonElementCrossSections(el, E, std::log(E), true, 2.0 * k.restEn, c);
-    const double f = p.material.fraction[j] * kBarn;
-    const double photo = el.nSubshells > 0 ? c.shellCumulative[el.nSubshells - 1] - c.sigma_coh - c.sigma_incoh : 0.0;
-    s.part[kPhotonCoherent] += f * c.sigma_coh;
-    s.part[kPhotonIncoherent] += f * c.sigma_incoh;
-    s.part[kPhotonPhotoelectric] += f * photo;
-    s.part[kPhotonPair] += f * (total - c.sigma_coh - c.sigma_incoh - photo);
-    s.total += f * total;
-  }
-  return s;
-}
 
 // A density normalised over [-1, 1] by Simpson's rule on a fine grid.
 std::function<double(double)> Normalised(std::function<double(double)> f) {
@@ -68,6 +45,7 @@ Elem* FlatFactorElement(int z) {
     el->ffLnY[i] = el->sfLnY[i] = std::log(static_cast<double>(z));
   }
   el->ffN = el->sfN = 3;
+  BuildFormFactorIntegrals(el);
   el->nSubshells = 1;
   el->subshellDesignator[0] = 1;
   el->cumOccupancy[0] = 1.0;
@@ -159,7 +137,7 @@ TEST(PhotonFlight, InteractionFractionsFollowTheCrossSections) {
       task.SampleCollisionType_phot();
       observed[task.phot.interaction] += 1.0;
     }
-    const SIGMAS s = MaterialSigmas(p, t.E);
+    const PHOTONSIGMAS s = MaterialSigmas(p, t.E);
     EXPECT_NEAR(task.phot.sigma_tot, s.total, 1e-12 * s.total);
     for (int i = 0; i < 4; ++i) expected[i] = n * s.part[i] / s.total;
     const CHISQUARERESULT r = ChiSquareTest(observed, expected);

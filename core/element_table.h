@@ -3,6 +3,13 @@
 // set-up and only read by the transport afterwards.
 #pragma once
 
+#include <cstdint>
+
 #include "core/elem.h"
+#include "core/hostdevice.h"
 
 inline Elem* elementArray = nullptr;  // [nElem_tot]
+
+// Element i of the run's element array; the transport reads the element data
+// only through this accessor.
+TQ_CPU_GPU inline const Elem& GetElem(int32_t i) { return elementArray[i]; }

@@ -157,7 +157,7 @@ void CTask::ElectronForcingSetUp() {
       const int size = ForcedGroupSize(m.entrySection[col]);
       for (int32_t e = best; e < best + size && e < nForced; ++e) forcedWarned[e] = 1;
       const char* name = forcedGroupName[ForcedGroup(m.entrySection[col])];
-      const int z = elementArray[m.entryElement[col]].Z;
+      const int z = GetElem(m.entryElement[col]).Z;
       if (k.nMaterials < 2) {
         printf("\nWarning: %s was excluded at least once from the set of forced interactions for Z = %d in thread No. "
                "%d.\n",

@@ -72,7 +72,7 @@ int32_t CTask::ElectronInteraction() {
 // positron).
 void CTask::DetermineElasticScatteringModel() {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[collisionElement];
+  const Elem& el = GetElem(collisionElement);
   const int quadratic = k.smoothCDF_elastic > 0 ? 1 : 0;
   double r;
   const bool smallAngle = k.useDPWelasticScatteringCrossSections == 0 && k.elastic_smallAngle != 0 &&
@@ -128,7 +128,7 @@ void CTask::ElasticScattering() {
 // kBankFull (fatal) or 0.
 int32_t CTask::Bremsstrahlung() {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[collisionElement];
+  const Elem& el = GetElem(collisionElement);
   const int quadratic = k.smoothCDF_inelastic;
   const BREMSSAMPLE b = SampleBremsPhotonEnergy(rng->random(), el, E, quadratic);
   const double photonE = b.k;
@@ -170,7 +170,7 @@ int32_t CTask::Bremsstrahlung() {
 // the direction is kept.
 void CTask::Excitation() {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[collisionElement];
+  const Elem& el = GetElem(collisionElement);
   ScoreElectronEvent(*this, electronslot::nInelastic);
   const int16_t i = EnergyInterval(E, el.excLossEnergy, el.excLossN, el.excLossIndex);
   double loss = el.excLoss[i] + (E - el.excLossEnergy[i]) * el.excLossSlope[i];
@@ -194,7 +194,7 @@ void CTask::Excitation() {
 int32_t CTask::Electroionization() {
   const Constants& k = GetConstants();
   const double restEn2 = RestEnergyTwice(k);
-  const Elem& el = elementArray[collisionElement];
+  const Elem& el = GetElem(collisionElement);
   const int s = collisionType - 3;
   ScoreElectronEvent(*this, electronslot::nElectroionization);
   ScoreElectronEvent(*this, electronslot::nInelastic);

@@ -60,7 +60,7 @@ void CTask::Sigma_phot() {
   for (int32_t j = 0; j < m->nElements; ++j) {
     const int32_t e = m->element[j];
     PHOTONELEMENTCACHE& c = phot.elements[e];
-    const double total = PhotonElementCrossSections(elementArray[e], E, phot.lnE, coherentOn, restEn2, c);
+    const double total = PhotonElementCrossSections(GetElem(e), E, phot.lnE, coherentOn, restEn2, c);
     const double fraction = m->fraction[e];
     sigmaScat += fraction * (c.sigma_coh + c.sigma_incoh) * kBarn;
     sigmaTot += fraction * total * kBarn;
@@ -169,7 +169,7 @@ void CTask::SampleCollisionType_phot() {
   const PHOTONELEMENTCACHE& c = phot.elements[e];
   phot.xDraw = rng->random2() * c.total;
   phot.notFollowed = k.trackSecondaryPhotons == 0 ? 1 : 0;
-  phot.interaction = SelectPhotonInteraction(c, elementArray[e].nSubshells, phot.xDraw, &phot.shell);
+  phot.interaction = SelectPhotonInteraction(c, GetElem(e).nSubshells, phot.xDraw, &phot.shell);
 }
 
 int32_t CTask::PhotonStep() {

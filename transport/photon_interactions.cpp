@@ -82,7 +82,7 @@ int32_t CTask::CoherentScattering0() {
   const Constants& k = GetConstants();
   phot.shell = -1;
   PHOTONELEMENTCACHE& c = phot.elements[phot.element];
-  if (c.cohE != E) CoherentSetUp(elementArray[phot.element], E, k.restEn, k.constFact_coh, c);
+  if (c.cohE != E) CoherentSetUp(GetElem(phot.element), E, k.restEn, k.constFact_coh, c);
   phot.cohRejections = 0;
   phot.tries = 0;
   state = kStateCoherentLoop;
@@ -95,7 +95,7 @@ int32_t CTask::CoherentScattering0() {
 // row) leaves the photon undeflected.
 int32_t CTask::CohRejectionLoop() {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[phot.element];
+  const Elem& el = GetElem(phot.element);
   const PHOTONELEMENTCACHE& c = phot.elements[phot.element];
   bool accepted = false;
   for (;;) {
@@ -121,7 +121,7 @@ int32_t CTask::CohRejectionLoop() {
 int32_t CTask::IncoherentScattering0() {
   const Constants& k = GetConstants();
   PHOTONELEMENTCACHE& c = phot.elements[phot.element];
-  if (c.incohE != E) IncoherentSetUp(elementArray[phot.element], E, k.restEn, k.constFact_coh, c);
+  if (c.incohE != E) IncoherentSetUp(GetElem(phot.element), E, k.restEn, k.constFact_coh, c);
   phot.tries = 0;
   state = kStateIncoherentLoop;
   return IncohRejectionLoop();
@@ -129,7 +129,7 @@ int32_t CTask::IncoherentScattering0() {
 
 int32_t CTask::IncohRejectionLoop() {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[phot.element];
+  const Elem& el = GetElem(phot.element);
   PHOTONELEMENTCACHE& c = phot.elements[phot.element];
   for (;;) {
     const bool accepted = IncoherentTry(el, c, k.constFact_incoh, *rng, &phot.mu, &phot.eps);
@@ -158,7 +158,7 @@ int32_t CTask::IncohRejectionLoop() {
 // profiles, accepted when the electron can leave its subshell.
 int32_t CTask::DopplerRejectionLoop() {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[phot.element];
+  const Elem& el = GetElem(phot.element);
   const PHOTONELEMENTCACHE& c = phot.elements[phot.element];
   const double mu = phot.mu;
   int32_t shell = phot.dopplerFirst;
@@ -189,7 +189,7 @@ int32_t CTask::DopplerRejectionLoop() {
 // scattering whose energy transfer phot.T and subshell are known.
 int32_t CTask::PostDoppler_NoDoppler(int32_t shell) {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[phot.element];
+  const Elem& el = GetElem(phot.element);
   phot.shell = shell;
   const double T = phot.T;
   double Te = T;
@@ -260,7 +260,7 @@ int32_t CTask::PostDoppler_NoDoppler(int32_t shell) {
 
 int32_t CTask::PhotoelectricAbsorption() {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[phot.element];
+  const Elem& el = GetElem(phot.element);
   const int32_t s = phot.shell;
   const double E0 = E;
   const double Te = E - BindingEnergyOfShell(el, s);
@@ -344,7 +344,7 @@ VECTOR PairParticleDirection(CTask& task, VECTOR d0, double E0, double T) {
 
 int32_t CTask::PairProduction() {
   const Constants& k = GetConstants();
-  const Elem& el = elementArray[phot.element];
+  const Elem& el = GetElem(phot.element);
   const double E0 = E;
   const VECTOR d0 = pc.dir;
   DepositEnergy(*this, E);

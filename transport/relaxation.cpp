@@ -90,7 +90,7 @@ int32_t StartRelaxation(CTask& task, int32_t element, int32_t designator) {
 
 // One transition per pass until the vacancy to fill has no transition data.
 int32_t CTask::AtomicTransition() {
-  const Elem& el = elementArray[phot.relaxElement];
+  const Elem& el = GetElem(phot.relaxElement);
   const bool photonStep = stepKind == kPhoton;
   while (stopRequest.load(std::memory_order_acquire) == 0) {
     const int32_t v = InnermostVacancy(phot);

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "transport/tally_files.h"
+#include "driver/results/tally_files.h"
 
 // The writers' context over records[0 .. nRecords-1]: the live CPU records
 // during the run, the totals record at its end.

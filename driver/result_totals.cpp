@@ -7,8 +7,8 @@
 #include "core/tally_tables.h"
 #include "core/task.h"
 #include "driver/work_division.h"
-#include "transport/interaction_report.h"
-#include "transport/tally_storage.h"
+#include "driver/results/interaction_report.h"
+#include "driver/results/tally_storage.h"
 
 RESULTTOTALS resultTotals;
 

@@ -21,9 +21,9 @@
 #include "driver/tally_directives.h"
 #include "driver/work_division.h"
 #include "platform/paths.h"
-#include "transport/interaction_report.h"
-#include "transport/tally_files.h"
-#include "transport/tracks_file.h"
+#include "driver/results/interaction_report.h"
+#include "driver/results/tally_files.h"
+#include "driver/results/tracks_file.h"
 
 namespace {
 

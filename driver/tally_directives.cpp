@@ -12,7 +12,7 @@
 #include "driver/value_directives.h"
 #include "driver/value_forms.h"
 #include "driver/word_list.h"
-#include "transport/tally_limits.h"
+#include "driver/results/tally_limits.h"
 
 TALLYRANGE rangeData[kQuantityCount][kMaxRangesPerQuantity];
 int32_t nRanges[kQuantityCount];

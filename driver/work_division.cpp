@@ -18,7 +18,7 @@
 #include "language/compiler.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
-#include "transport/tally_storage.h"
+#include "driver/results/tally_storage.h"
 #include "transport/tracks.h"
 
 int32_t nCpuTasks = 0;

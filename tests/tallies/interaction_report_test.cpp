@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/support/test_paths.h"
-#include "transport/interaction_report.h"
+#include "driver/results/interaction_report.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "platform/paths.h"
 #include "tests/support/test_paths.h"
 #include "tests/tallies/tally_fixture.h"
-#include "transport/tally_files.h"
+#include "driver/results/tally_files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "core/tally_tables.h"
 #include "core/task.h"
-#include "transport/tally_storage.h"
+#include "driver/results/tally_storage.h"
 
 struct TallyFixture {
   TALLYRANGE ranges[kQuantityCount][kMaxRangesPerQuantity] = {};

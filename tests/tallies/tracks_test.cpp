@@ -10,9 +10,9 @@
 
 #include "core/stream_control.h"
 #include "tests/support/test_paths.h"
-#include "transport/track_sort.h"
+#include "driver/results/track_sort.h"
 #include "transport/tracks.h"
-#include "transport/tracks_file.h"
+#include "driver/results/tracks_file.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Interaction-statistics report: totals, photon and electron tables, the
 // energy loss per secondary electron.
-#include "transport/interaction_report.h"
+#include "driver/results/interaction_report.h"
 
 #include <cstdarg>
 #include <string>

@@ -1,5 +1,5 @@
 // Allocation, release and summing of a worker's tally arrays.
-#include "transport/tally_storage.h"
+#include "driver/results/tally_storage.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Index sorts for the tracks file. A stable merge sort of the index array by
 // key (bounded stack, O(n log n) for every input, also the sorted and the
 // all-equal ones), then one gather pass that moves the keys or records.
-#include "transport/track_sort.h"
+#include "driver/results/track_sort.h"
 
 #include <algorithm>
 #include <cstdlib>

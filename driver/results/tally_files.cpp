@@ -1,6 +1,6 @@
 // Tally result files: file machinery shared by the three writers, the sums
 // over the records, the error figure and the three file layouts.
-#include "transport/tally_files.h"
+#include "driver/results/tally_files.h"
 
 #include <cmath>
 #include <cstdarg>

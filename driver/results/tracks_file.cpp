@@ -1,6 +1,6 @@
 // Tracks file: histories sorted by source-particle number, each history's
 // particles sorted by generation and creation point, one segment per particle.
-#include "transport/tracks_file.h"
+#include "driver/results/tracks_file.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "transport/track_sort.h"
+#include "driver/results/track_sort.h"
 #include "transport/tracks.h"
 
 namespace {

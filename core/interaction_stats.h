@@ -13,7 +13,9 @@ union STATSLOT {
   double e;    // a weight or energy sum (eV)
 };
 
-// Named slots; the report and the physics steps own the others.
+// The named slots: the one set of names that the physics steps score into
+// and the report reads. A count slot c of 10..50 keeps its weight sum in
+// slot c + kWeightSlotOffset (WeightOf(c)).
 namespace statslot {
 constexpr int eSourceElectrons = 0;
 constexpr int eSourcePhotons = 1;
@@ -67,8 +69,23 @@ constexpr int wElectronEntries = 90;
 constexpr int ePhotonEntries = 132;
 constexpr int eElectronEntries = 134;
 constexpr int eHistoryDeposit = 136;
+// Derived totals, added by the report after the run (the transport leaves
+// them at 0): created particles of each kind, all and above the cutoff,
+// as counts (n), weights (w) and energies (e); and the events of each kind
+// that end a particle (loss) or are collisions.
+constexpr int nElectronsAll = 137, wElectronsAll = 141, eElectronsAll = 145;
+constexpr int nElectronsAbove = 138, wElectronsAbove = 142, eElectronsAbove = 146;
+constexpr int nPhotonsAll = 139, wPhotonsAll = 143, ePhotonsAll = 147;
+constexpr int nPhotonsAbove = 140, wPhotonsAbove = 144, ePhotonsAbove = 148;
+constexpr int nPhotonLoss = 149, wPhotonLoss = 150, ePhotonLoss = 151;
+constexpr int nPhotonCollisions = 152, wPhotonCollisions = 153, ePhotonCollisions = 154;
+constexpr int nElectronLoss = 155, wElectronLoss = 156, eElectronLoss = 157;
+constexpr int nElectronCollisions = 158, wElectronCollisions = 159, eElectronCollisions = 160;
+constexpr int kNoEnergy = -1;  // an event without an energy slot
 constexpr int kWeightSlotOffset = 41;
 constexpr int kSlotCount = 161;
+// The weight slot of count slot c (10..50).
+constexpr int WeightOf(int c) { return c + kWeightSlotOffset; }
 }  // namespace statslot
 
 struct INTERACTIONSTATS {

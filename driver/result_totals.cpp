@@ -85,9 +85,12 @@ void CompleteTotals(RESULTTOTALS& r, const Constants& k, bool perCell) {
 }  // namespace
 
 bool IsCountSlot(int slot) {
-  if (slot >= 3 && slot <= 50) return true;
-  if (slot >= 137 && slot <= 140) return true;
-  return slot == 149 || slot == 152 || slot == 155 || slot == 158;
+  using namespace statslot;
+  // The source counts up to the last creation or event count, the counts of
+  // created particles and the event counts of the derived totals.
+  if (slot >= nSourceElectrons && slot <= nElectronEscapes) return true;
+  if (slot >= nElectronsAll && slot <= nPhotonsAbove) return true;
+  return slot == nPhotonLoss || slot == nPhotonCollisions || slot == nElectronLoss || slot == nElectronCollisions;
 }
 
 void AccumulateStats(INTERACTIONSTATS& total, const INTERACTIONSTATS& record) {
@@ -102,7 +105,13 @@ void AccumulateStats(INTERACTIONSTATS& total, const INTERACTIONSTATS& record) {
 
 void AccumulateStatsPartial(INTERACTIONSTATS& total, const INTERACTIONSTATS& record) {
   INTERACTIONSTATS copy = record;
-  static const int kLeftOut[] = {0, 1, 2, 3, 4, 48, 50, 89, 91, 133, 135};
+  using namespace statslot;
+  // The slots that the overall record keeps for itself: the source terms,
+  // the absorbed energy and the escapes.
+  static const int kLeftOut[] = {eSourceElectrons, eSourcePhotons,          eAbsorbed,
+                                 nSourceElectrons, nSourcePhotons,          nPhotonEscapes,
+                                 nElectronEscapes, WeightOf(nPhotonEscapes), WeightOf(nElectronEscapes),
+                                 ePhotonEscapes,   eElectronEscapes};
   for (int i : kLeftOut) copy.slot[i].n = 0;  // all-zero bits: 0 as a count and as a double
   AccumulateStats(total, copy);
 }
@@ -131,7 +140,7 @@ void ComputeResultTotals() {
   if (perCell) r.cellStats.assign(static_cast<size_t>(k.nCells), INTERACTIONSTATS{});
   WalkCpuRecords(r, k, perCell);
   r.maxBanked = r.maxBankedCpu;
-  const uint64_t histories = r.stats.slot[3].n + r.stats.slot[4].n;
+  const uint64_t histories = r.stats.slot[statslot::nSourceElectrons].n + r.stats.slot[statslot::nSourcePhotons].n;
   r.invHistories = histories > 0 ? 1.0 / static_cast<double>(histories) : 0.0;
   CompleteTotals(r, k, perCell);
 }

@@ -21,7 +21,7 @@ struct RESULTTOTALS {
   uint64_t allHistories = 0;               // histories run by every record
   int32_t maxBankedCpu = -1;               // largest bank of the CPU records, -1 none
   int32_t maxBanked = -1;                  // largest bank overall
-  double invHistories = 0.0;               // 1 / (slot 3 + slot 4 of the statistics)
+  double invHistories = 0.0;               // 1 / (nSourceElectrons + nSourcePhotons of the statistics)
   VECTOR sourceMin{1.0, 1.0, 1.0};         // extent of the volume-source points, cm
   VECTOR sourceMax{0.0, 0.0, 0.0};         // (empty while sourceMin.x > sourceMax.x)
   uint64_t unresolvedCellEntries = 0;      // cell crossings whose neighbour could not be resolved
@@ -33,7 +33,8 @@ extern RESULTTOTALS resultTotals;
 void ComputeResultTotals();
 
 // The statistics sums: field by field, integers modulo 2^64. The partial form
-// leaves out slots 0-4, 48, 50, 89, 91, 133 and 135 of the record added.
+// leaves out the source slots (eSourceElectrons .. nSourcePhotons, eAbsorbed)
+// and the escape slots (counts, weights, energies) of the record added.
 void AccumulateStats(INTERACTIONSTATS& total, const INTERACTIONSTATS& record);
 void AccumulateStatsPartial(INTERACTIONSTATS& total, const INTERACTIONSTATS& record);
 

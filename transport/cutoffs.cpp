@@ -29,7 +29,7 @@ void CTask::UpdateAbsorbedEnergy(double energy) { DepositWeightedEnergy(*this, -
 int32_t CTask::ElectronEnergyBelowCutoff(char positron) {
   if (positron != 0) return PositronEnergyCutoff();
   // The kinetic energy stays where the electron stopped.
-  ScoreElectronEvent(*this, electronslot::nElectronCutoff, electronslot::eElectronCutoff, E);
+  ScoreElectronEvent(*this, statslot::nElectronCutoff, statslot::eElectronCutoff, E);
   return 0;
 }
 
@@ -38,14 +38,14 @@ int32_t CTask::PositronEnergyCutoff() { return AnnihilateAtRest(*this, E, true);
 
 int32_t AnnihilateAtRest(CTask& task, double T, bool countPositron) {
   const Constants& k = GetConstants();
-  if (countPositron) ScoreElectronEvent(task, electronslot::nAnnihilation, electronslot::eAnnihilation, T);
+  if (countPositron) ScoreElectronEvent(task, statslot::nAnnihilation, statslot::eAnnihilation, T);
   if (!(PhotonCutoff(task) < k.restEn)) return 0;
   const double restEn2 = RestEnergyTwice(k);
   if (k.trackSecondaryPhotons != 0) {
     if (task.PositronAnnihilation() > 0) return kBankFull;
     DepositEnergy(task, -restEn2);
   }
-  ScoreElectronEvent(task, electronslot::nAnnihilationPhotonsAbove, electronslot::eAnnihilationPhotonsAbove, restEn2,
+  ScoreElectronEvent(task, statslot::nAnnihilationPhotonsAbove, statslot::eAnnihilationPhotonsAbove, restEn2,
                      2.0);
   return 0;
 }
@@ -70,12 +70,12 @@ int32_t CTask::PositronAnnihilation() {
 void CTask::ElectronEscape() {
   const Constants& k = GetConstants();
   escaped = 1;
-  ScoreElectronEvent(*this, electronslot::nElectronEscapes, electronslot::eElectronEscapes, E);
+  ScoreElectronEvent(*this, statslot::nElectronEscapes, statslot::eElectronEscapes, E);
   const double carried = kind == kPositron ? E + RestEnergyTwice(k) : E;
   UpdateAbsorbedEnergy(bank.wt != nullptr ? carried * weight : carried);
   if (sourceFlag != 0 && k.outputCellInteractionStats != 0 && curStats != stats) {
-    ++curStats->slot[electronslot::nSourceEscapeElectrons].n;
-    curStats->slot[electronslot::eSourceEscapeElectrons].e += E;
+    ++curStats->slot[statslot::nSourceEscapeElectrons].n;
+    curStats->slot[statslot::eSourceEscapeElectrons].e += E;
   }
   // The simple geometry has no cell-entry tallies: its one cell is the layer.
   ScorePlaneCrossings(*this);

@@ -267,9 +267,9 @@ void DiffuseInLayer(CTask& t, const Constants& k, const LAYER& layer, double con
   t.pc.dir = last * (t.momentum / sqrt(last * last));
   const double events = walked / static_cast<double>(plan.n) * sIn * t.sigma_el;
   if (t.bank.wt != nullptr) {
-    t.stats->slot[electronslot::nElastic + statslot::kWeightSlotOffset].e += events * t.weight;
+    t.stats->slot[statslot::nElastic + statslot::kWeightSlotOffset].e += events * t.weight;
   } else {
-    t.stats->slot[electronslot::nElastic].n += static_cast<uint64_t>(events + 0.5);
+    t.stats->slot[statslot::nElastic].n += static_cast<uint64_t>(events + 0.5);
   }
   CountSourceInteraction(t);
 }

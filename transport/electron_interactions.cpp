@@ -115,7 +115,7 @@ void CTask::DetermineElasticScatteringModel() {
 // Turns the momentum by elasticMu and a uniform azimuth; the energy is kept.
 void CTask::ElasticScattering() {
   if (GetConstants().trackPos != 0) pc.dir = TurnedDirection(*this, momentum, elasticMu);
-  ScoreElectronEvent(*this, electronslot::nElastic);
+  ScoreElectronEvent(*this, statslot::nElastic);
 }
 
 // ---------------------------------------------------------------------------
@@ -133,7 +133,7 @@ int32_t CTask::Bremsstrahlung() {
   const BREMSSAMPLE b = SampleBremsPhotonEnergy(rng->random(), el, E, quadratic);
   const double photonE = b.k;
   const double E0 = E;
-  ScoreElectronEnergy(*this, electronslot::eBremsLoss, photonE);
+  ScoreElectronEnergy(*this, statslot::eBremsLoss, photonE);
   E = k.trackSecondaryElectrons == 0 ? -1.0 : fmax(E - photonE, 0.0);
 
   if (photonE > cell->CUT_P) {
@@ -154,11 +154,11 @@ int32_t CTask::Bremsstrahlung() {
       if (PushParticle(*this, photonE, photonKind, kOriginBrems, photonDir, weight, 0) > 0) return kBankFull;
       DepositEnergy(*this, -photonE);
     }
-    ScoreElectronEvent(*this, electronslot::nBremsPhotonsAbove, electronslot::eBremsPhotonsAbove, photonE);
+    ScoreElectronEvent(*this, statslot::nBremsPhotonsAbove, statslot::eBremsPhotonsAbove, photonE);
   }
   RescaleMomentum(*this, k);
-  ScoreElectronEvent(*this, electronslot::nBremsPhotons, electronslot::eBremsPhotons, photonE);
-  ScoreElectronEvent(*this, electronslot::nInelastic);
+  ScoreElectronEvent(*this, statslot::nBremsPhotons, statslot::eBremsPhotons, photonE);
+  ScoreElectronEvent(*this, statslot::nInelastic);
   return 0;
 }
 
@@ -171,11 +171,11 @@ int32_t CTask::Bremsstrahlung() {
 void CTask::Excitation() {
   const Constants& k = GetConstants();
   const Elem& el = GetElem(collisionElement);
-  ScoreElectronEvent(*this, electronslot::nInelastic);
+  ScoreElectronEvent(*this, statslot::nInelastic);
   const int16_t i = EnergyInterval(E, el.excLossEnergy, el.excLossN, el.excLossIndex);
   double loss = el.excLoss[i] + (E - el.excLossEnergy[i]) * el.excLossSlope[i];
   if (loss < 0.0) loss = 0.0;
-  ScoreElectronEvent(*this, electronslot::nExcitation, electronslot::eExcitationLoss, loss);
+  ScoreElectronEvent(*this, statslot::nExcitation, statslot::eExcitation, loss);
   E = k.trackSecondaryElectrons == 0 ? -1.0 : fmax(E - loss, 0.0);
   RescaleMomentum(*this, k);
 }
@@ -196,8 +196,8 @@ int32_t CTask::Electroionization() {
   const double restEn2 = RestEnergyTwice(k);
   const Elem& el = GetElem(collisionElement);
   const int s = collisionType - 3;
-  ScoreElectronEvent(*this, electronslot::nElectroionization);
-  ScoreElectronEvent(*this, electronslot::nInelastic);
+  ScoreElectronEvent(*this, statslot::nElectroionization);
+  ScoreElectronEvent(*this, statslot::nInelastic);
 
   // Energies: the loss W = T + B never exceeds what the primary has.
   const double E0 = E;
@@ -209,8 +209,8 @@ int32_t CTask::Electroionization() {
   const double B = vacancy ? bindingEnergy : E0;
   if (T > E0 - B) T = E0 - B;
   const double W = T + B;
-  ScoreElectronEvent(*this, electronslot::nKnockOn, electronslot::eKnockOn, T);
-  ScoreElectronEnergy(*this, electronslot::eElectroionizationLoss, W);
+  ScoreElectronEvent(*this, statslot::nKnockOn, statslot::eKnockOn, T);
+  ScoreElectronEnergy(*this, statslot::eElectroionization, W);
   const double E1 = fmax(E0 - W, 0.0);
   const double p1 = ElectronMomentum(E1, restEn2);
   const double mu1 = IonizationPrimaryCosine(E0, E1, restEn2);
@@ -245,7 +245,7 @@ int32_t CTask::Electroionization() {
       knockOnFollowed = true;
       TrackReplacement(*this, kOriginKnockOn, T);
     }
-    ScoreElectronEvent(*this, electronslot::nKnockOnAbove, electronslot::eKnockOnAbove, T);
+    ScoreElectronEvent(*this, statslot::nKnockOnAbove, statslot::eKnockOnAbove, T);
   }
   if (k.trackSecondaryElectrons == 0) {
     E = -1.0;

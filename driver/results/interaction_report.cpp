@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <string>
 
+using namespace statslot;
+
 namespace {
 
 // A block of text built first, then written to the console and the file.
@@ -35,6 +37,9 @@ TRIPLE Slots(const STATSLOT* s, int c, int w, int e, const STATSREPORTCONTEXT& c
   const long long n = static_cast<long long>(s[c].n);
   return TRIPLE{n, static_cast<double>(n), energy};
 }
+
+// A creation or event count c with its weight slot and energy slot e.
+TRIPLE Counted(const STATSLOT* s, int c, int e, const STATSREPORTCONTEXT& ctx) { return Slots(s, c, WeightOf(c), e, ctx); }
 
 // Source rows print the source counts, also with weights.
 TRIPLE Source(const STATSLOT* s, int c, int e) {
@@ -82,25 +87,34 @@ void PhotonTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const STA
   out.Add("\n photon creation                    Above cutoff energy                            All photons\n");
   out.Add("                                  N    weight       energy                   N    weight       energy          photon events                  N    weight     energy loss\n");
   out.Add("                                      (per source particle)                      (per source particle)                                             (per source particle)\n\n");
-  SourceAndEntryRows(out, perCell, Source(s, 4, 1), Source(s, 8, 121), Slots(s, 47, 88, 132, ctx),
-                     Slots(s, 48, 89, 133, ctx), F, ctx);
+  SourceAndEntryRows(out, perCell, Source(s, nSourcePhotons, eSourcePhotons),
+                     Source(s, nSourceEscapePhotons, eSourceEscapePhotons),
+                     Counted(s, nPhotonEntries, ePhotonEntries, ctx), Counted(s, nPhotonEscapes, ePhotonEscapes, ctx),
+                     F, ctx);
   Row(out, " bremsstrahlung    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       energy cutoff   %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 34, 75, 113, ctx), Slots(s, 26, 67, 106, ctx), Slots(s, 33, 74, 122, ctx), F, U);
-  TRIPLE annihilation = Scaled(Slots(s, 18, 59, -1, ctx), 2.0, ctx);
-  annihilation.e = static_cast<double>(s[18].n) * 2.0 * ctx.restEnergy;
+      Counted(s, nBremsPhotonsAbove, eBremsPhotonsAbove, ctx), Counted(s, nBremsPhotons, eBremsPhotons, ctx),
+      Counted(s, nPhotonCutoff, ePhotonCutoff, ctx), F, U);
+  TRIPLE annihilation = Scaled(Counted(s, nAnnihilation, kNoEnergy, ctx), 2.0, ctx);
+  annihilation.e = static_cast<double>(s[nAnnihilation].n) * 2.0 * ctx.restEnergy;
   Row(out, " p-annihilation    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       coherent scatter%16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 41, 82, 120, ctx), annihilation, Slots(s, 42, 83, -1, ctx), F, U);
+      Counted(s, nAnnihilationPhotonsAbove, eAnnihilationPhotonsAbove, ctx), annihilation,
+      Counted(s, nCoherent, kNoEnergy, ctx), F, U);
   Row(out, " electron x-rays   %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       compton scatter %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 36, 77, 115, ctx), Slots(s, 28, 69, 108, ctx), Slots(s, 15, 56, 123, ctx), F, U);
+      Counted(s, nXrayPhotonsAbove, eXrayPhotonsAbove, ctx), Counted(s, nXrayPhotons, eXrayPhotons, ctx),
+      Counted(s, nCompton, eComptonLoss, ctx), F, U);
   Row(out, " compton fluores   %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       capture         %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 40, 81, 119, ctx), Slots(s, 32, 73, 112, ctx), Slots(s, 14, 55, 124, ctx), F, U);
-  const TRIPLE pairs = Scaled(Slots(s, 16, 57, 125, ctx), 0.5, ctx);
+      Counted(s, nComptonFluorPhotonsAbove, eComptonFluorPhotonsAbove, ctx),
+      Counted(s, nComptonFluorPhotons, eComptonFluorPhotons, ctx), Counted(s, nCapture, eCaptureLoss, ctx), F, U);
+  const TRIPLE pairs = Scaled(Counted(s, nPairParticles, ePairLoss, ctx), 0.5, ctx);
   Row(out, " 1st fluorescence  %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       pair production %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 38, 79, 117, ctx), Slots(s, 30, 71, 110, ctx), pairs, F, U);
+      Counted(s, nFluor1PhotonsAbove, eFluor1PhotonsAbove, ctx), Counted(s, nFluor1Photons, eFluor1Photons, ctx),
+      pairs, F, U);
   Row(out, " 2nd fluorescence  %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       total collisions%16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 39, 80, 118, ctx), Slots(s, 31, 72, 111, ctx), Slots(s, 152, 153, 154, ctx), F, U);
+      Counted(s, nFluor2PhotonsAbove, eFluor2PhotonsAbove, ctx), Counted(s, nFluor2Photons, eFluor2Photons, ctx),
+      Slots(s, nPhotonCollisions, wPhotonCollisions, ePhotonCollisions, ctx), F, U);
   Row(out, "     total         %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       total loss      %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 140, 144, 148, ctx), Slots(s, 139, 143, 147, ctx), Slots(s, 149, 150, 151, ctx), F, U);
+      Slots(s, nPhotonsAbove, wPhotonsAbove, ePhotonsAbove, ctx), Slots(s, nPhotonsAll, wPhotonsAll, ePhotonsAll, ctx),
+      Slots(s, nPhotonLoss, wPhotonLoss, ePhotonLoss, ctx), F, U);
 }
 
 void ElectronTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const STATSREPORTCONTEXT& ctx) {
@@ -108,23 +122,33 @@ void ElectronTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const S
   out.Add("\n\n electron creation                  Above cutoff energy                           All electrons\n");
   out.Add("                                  N    weight       energy                   N    weight       energy          electron events                N    weight     energy loss\n");
   out.Add("                                      (per source particle)                      (per source particle)                                             (per source particle)\n\n");
-  SourceAndEntryRows(out, perCell, Source(s, 3, 0), Source(s, 7, 126), Slots(s, 49, 90, 134, ctx),
-                     Slots(s, 50, 91, 135, ctx), F, ctx);
+  SourceAndEntryRows(out, perCell, Source(s, nSourceElectrons, eSourceElectrons),
+                     Source(s, nSourceEscapeElectrons, eSourceEscapeElectrons),
+                     Counted(s, nElectronEntries, eElectronEntries, ctx),
+                     Counted(s, nElectronEscapes, eElectronEscapes, ctx), F, ctx);
   Row(out, " pair production   %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       energy cutoff   %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 25, 66, 105, ctx), Slots(s, 16, 57, 98, ctx), Slots(s, 17, 58, 127, ctx), F, U);
+      Counted(s, nPairParticlesAbove, ePairParticlesAbove, ctx), Counted(s, nPairParticles, ePairParticles, ctx),
+      Counted(s, nElectronCutoff, eElectronCutoff, ctx), F, U);
   Row(out, " compton recoil    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       elastic scatter %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 24, 65, 104, ctx), Slots(s, 15, 56, 97, ctx), Slots(s, 43, 84, -1, ctx), F, U);
+      Counted(s, nComptonAbove, eComptonAbove, ctx), Counted(s, nCompton, eCompton, ctx),
+      Counted(s, nElastic, kNoEnergy, ctx), F, U);
   Row(out, " photo-electric    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       bremsstrahlung  %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 23, 64, 103, ctx), Slots(s, 14, 55, 96, ctx), Slots(s, 26, 67, 129, ctx), F, U);
+      Counted(s, nCaptureAbove, eCaptureAbove, ctx), Counted(s, nCapture, eCapture, ctx),
+      Counted(s, nBremsPhotons, eBremsLoss, ctx), F, U);
   Row(out, " photon auger      %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       p-annihilation  %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 21, 62, 101, ctx), Slots(s, 12, 53, 94, ctx), Slots(s, 18, 59, 128, ctx), F, U);
+      Counted(s, nPhotonAugerAbove, ePhotonAugerAbove, ctx), Counted(s, nPhotonAuger, ePhotonAuger, ctx),
+      Counted(s, nAnnihilation, eAnnihilation, ctx), F, U);
   Row(out, " electron auger    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       atomic exc.     %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 22, 63, 102, ctx), Slots(s, 13, 54, 95, ctx), Slots(s, 44, 85, 130, ctx), F, U);
+      Counted(s, nElectronAugerAbove, eElectronAugerAbove, ctx), Counted(s, nElectronAuger, eElectronAuger, ctx),
+      Counted(s, nExcitation, eExcitation, ctx), F, U);
   Row(out, " knock-on          %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       electroion.     %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 19, 60, 99, ctx), Slots(s, 10, 51, 92, ctx), Slots(s, 45, 86, 131, ctx), F, U);
+      Counted(s, nKnockOnAbove, eKnockOnAbove, ctx), Counted(s, nKnockOn, eKnockOn, ctx),
+      Counted(s, nElectroionization, eElectroionization, ctx), F, U);
   Row(out, "     total         %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       total collisions%16lld  %-11.4e  %-11.4e\n",
-      Slots(s, 138, 142, 146, ctx), Slots(s, 137, 141, 145, ctx), Slots(s, 158, 159, 160, ctx), F, U);
-  const TRIPLE loss = Slots(s, 155, 156, 157, ctx);
+      Slots(s, nElectronsAbove, wElectronsAbove, eElectronsAbove, ctx),
+      Slots(s, nElectronsAll, wElectronsAll, eElectronsAll, ctx),
+      Slots(s, nElectronCollisions, wElectronCollisions, eElectronCollisions, ctx), F, U);
+  const TRIPLE loss = Slots(s, nElectronLoss, wElectronLoss, eElectronLoss, ctx);
   out.Add("                                                                                                               total loss      %16lld  %-11.4e  %-11.4e\n",
           loss.n, loss.w * F, loss.e * U * F);
 }
@@ -133,10 +157,10 @@ void ElectronTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const S
 // created (above cutoff, all) beyond the source or entering ones. The weight
 // of a creation column is its count when no weights are in use.
 void EnergyLossLine(TEXT& out, const STATSLOT* s, bool perCell, int32_t cell, const STATSREPORTCONTEXT& ctx) {
-  const double n = perCell ? Slots(s, 49, 90, -1, ctx).w : static_cast<double>(s[3].n);
-  const double above = Slots(s, 138, 142, -1, ctx).w;
-  const double all = Slots(s, 137, 141, -1, ctx).w;
-  const double absorbed = s[2].e * ctx.energyFactor;
+  const double n = perCell ? Counted(s, nElectronEntries, kNoEnergy, ctx).w : static_cast<double>(s[nSourceElectrons].n);
+  const double above = Slots(s, nElectronsAbove, wElectronsAbove, kNoEnergy, ctx).w;
+  const double all = Slots(s, nElectronsAll, wElectronsAll, kNoEnergy, ctx).w;
+  const double absorbed = s[eAbsorbed].e * ctx.energyFactor;
   const double a = above > n ? absorbed / (above - n) : 0.0;
   const double b = all > n ? absorbed / (all - n) : 0.0;
   if (!perCell) {
@@ -166,14 +190,14 @@ void Heading(TEXT& out, const STATSLOT* s, int32_t cell, int32_t blockNo, const 
     out.Add("\n");
     return;
   }
-  const int nSlot = ctx.photonSource ? 4 : 3;
-  const int eSlot = ctx.photonSource ? 1 : 0;
+  const int nSlot = ctx.photonSource ? nSourcePhotons : nSourceElectrons;
+  const int eSlot = ctx.photonSource ? eSourcePhotons : eSourceElectrons;
   const double nSource = static_cast<double>(s[nSlot].n);
-  const double interacted = static_cast<double>(s[5].n);
-  out.Add("%sNumber of source particles absorbed or scattered = %lld (%-.10g %%)\n", lead, static_cast<long long>(s[5].n),
-          nSource != 0.0 ? 100.0 * interacted / nSource : 0.0);
-  out.Add("Absorbed energy = %-.10g %s (%-.10g %%)\n", s[2].e * ctx.energyFactor, ctx.energyUnit,
-          s[eSlot].e != 0.0 ? 100.0 * s[2].e / s[eSlot].e : 0.0);
+  const double interacted = static_cast<double>(s[nSourceInteracted].n);
+  out.Add("%sNumber of source particles absorbed or scattered = %lld (%-.10g %%)\n", lead,
+          static_cast<long long>(s[nSourceInteracted].n), nSource != 0.0 ? 100.0 * interacted / nSource : 0.0);
+  out.Add("Absorbed energy = %-.10g %s (%-.10g %%)\n", s[eAbsorbed].e * ctx.energyFactor, ctx.energyUnit,
+          s[eSlot].e != 0.0 ? 100.0 * s[eAbsorbed].e / s[eSlot].e : 0.0);
 }
 
 bool LaterUnionMember(int32_t cell, const STATSREPORTCONTEXT& ctx) {
@@ -188,37 +212,45 @@ void CompleteInteractionTotals(INTERACTIONSTATS& record, bool perCell, const STA
   // Source terms: the source particles overall, the entering particles in a
   // cell (source weights are their counts). The sums add their terms in this
   // order, so that the doubles come out the same on every build.
-  const uint64_t A = perCell ? s[49].n : s[3].n;
-  const uint64_t B = perCell ? s[47].n : s[4].n;
-  const double C = perCell ? s[90].e : static_cast<double>(s[3].n);
-  const double D = perCell ? s[88].e : static_cast<double>(s[4].n);
-  const double E = perCell ? s[134].e : s[0].e;
-  const double F = perCell ? s[132].e : s[1].e;
+  const uint64_t A = perCell ? s[nElectronEntries].n : s[nSourceElectrons].n;
+  const uint64_t B = perCell ? s[nPhotonEntries].n : s[nSourcePhotons].n;
+  const double C = perCell ? s[wElectronEntries].e : static_cast<double>(s[nSourceElectrons].n);
+  const double D = perCell ? s[wPhotonEntries].e : static_cast<double>(s[nSourcePhotons].n);
+  const double E = perCell ? s[eElectronEntries].e : s[eSourceElectrons].e;
+  const double F = perCell ? s[ePhotonEntries].e : s[eSourcePhotons].e;
   const double restEn2 = 2.0 * ctx.restEnergy;
-  s[137].n += s[11].n + s[10].n + s[15].n + s[14].n + A + s[16].n;
-  s[138].n += s[25].n + s[24].n + s[23].n + s[20].n + s[19].n + A;
-  s[139].n += 2 * s[18].n + s[27].n + s[26].n + B;
-  s[140].n += s[41].n + s[35].n + s[34].n + B;
-  s[141].e += C + s[51].e + s[52].e + s[55].e + s[56].e + s[57].e;
-  s[142].e += C + s[60].e + s[61].e + s[64].e + s[65].e + s[66].e;
-  s[143].e += D + s[67].e + s[68].e + 2.0 * s[59].e;
-  s[144].e += D + s[75].e + s[76].e + s[82].e;
-  s[145].e += E + s[92].e + s[93].e + s[96].e + s[97].e + s[98].e;
-  s[146].e += E + s[99].e + s[100].e + s[103].e + s[104].e + s[105].e;
-  s[147].e += F + s[106].e + s[107].e + static_cast<double>(s[18].n) * restEn2;
-  s[148].e += F + s[113].e + s[114].e + s[120].e;
-  s[149].n += s[48].n + s[33].n + s[16].n / 2 + s[14].n;
-  s[150].e += s[89].e + s[74].e + s[55].e + 0.5 * s[57].e;
-  s[151].e += s[133].e + s[122].e + s[123].e + s[124].e + s[125].e;
-  s[152].n += s[16].n / 2 + s[42].n + s[15].n + s[14].n;
-  s[153].e += s[83].e + s[56].e + s[55].e + 0.5 * s[57].e;
-  s[154].e += s[123].e + s[124].e + s[125].e;
-  s[155].n += s[50].n + s[17].n + s[18].n;
-  s[156].e += s[91].e + s[58].e + s[59].e;
-  s[157].e += s[135].e + s[127].e + s[128].e + s[129].e + s[130].e + s[131].e;
-  s[158].n += s[45].n + s[44].n + s[43].n + s[26].n;
-  s[159].e += s[84].e + s[67].e + s[85].e + s[86].e;
-  s[160].e += s[130].e + s[129].e + s[131].e;
+  auto w = [s](int countSlot) { return s[WeightOf(countSlot)].e; };
+  // Created electrons and photons: all, and above the cutoff of their kind.
+  s[nElectronsAll].n += s[nAuger].n + s[nKnockOn].n + s[nCompton].n + s[nCapture].n + A + s[nPairParticles].n;
+  s[nElectronsAbove].n += s[nPairParticlesAbove].n + s[nComptonAbove].n + s[nCaptureAbove].n + s[nAugerAbove].n +
+                          s[nKnockOnAbove].n + A;
+  s[nPhotonsAll].n += 2 * s[nAnnihilation].n + s[nRelaxPhotons].n + s[nBremsPhotons].n + B;
+  s[nPhotonsAbove].n += s[nAnnihilationPhotonsAbove].n + s[nRelaxPhotonsAbove].n + s[nBremsPhotonsAbove].n + B;
+  s[wElectronsAll].e += C + w(nKnockOn) + w(nAuger) + w(nCapture) + w(nCompton) + w(nPairParticles);
+  s[wElectronsAbove].e += C + w(nKnockOnAbove) + w(nAugerAbove) + w(nCaptureAbove) + w(nComptonAbove) +
+                          w(nPairParticlesAbove);
+  s[wPhotonsAll].e += D + w(nBremsPhotons) + w(nRelaxPhotons) + 2.0 * w(nAnnihilation);
+  s[wPhotonsAbove].e += D + w(nBremsPhotonsAbove) + w(nRelaxPhotonsAbove) + w(nAnnihilationPhotonsAbove);
+  s[eElectronsAll].e += E + s[eKnockOn].e + s[eAuger].e + s[eCapture].e + s[eCompton].e + s[ePairParticles].e;
+  s[eElectronsAbove].e += E + s[eKnockOnAbove].e + s[eAugerAbove].e + s[eCaptureAbove].e + s[eComptonAbove].e +
+                          s[ePairParticlesAbove].e;
+  s[ePhotonsAll].e += F + s[eBremsPhotons].e + s[eRelaxPhotons].e + static_cast<double>(s[nAnnihilation].n) * restEn2;
+  s[ePhotonsAbove].e += F + s[eBremsPhotonsAbove].e + s[eRelaxPhotonsAbove].e + s[eAnnihilationPhotonsAbove].e;
+  // Photon events: losses (escape, cutoff, pair production, capture) and collisions.
+  s[nPhotonLoss].n += s[nPhotonEscapes].n + s[nPhotonCutoff].n + s[nPairParticles].n / 2 + s[nCapture].n;
+  s[wPhotonLoss].e += w(nPhotonEscapes) + w(nPhotonCutoff) + w(nCapture) + 0.5 * w(nPairParticles);
+  s[ePhotonLoss].e += s[ePhotonEscapes].e + s[ePhotonCutoff].e + s[eComptonLoss].e + s[eCaptureLoss].e + s[ePairLoss].e;
+  s[nPhotonCollisions].n += s[nPairParticles].n / 2 + s[nCoherent].n + s[nCompton].n + s[nCapture].n;
+  s[wPhotonCollisions].e += w(nCoherent) + w(nCompton) + w(nCapture) + 0.5 * w(nPairParticles);
+  s[ePhotonCollisions].e += s[eComptonLoss].e + s[eCaptureLoss].e + s[ePairLoss].e;
+  // Electron events: losses (escape, cutoff, annihilation) and collisions.
+  s[nElectronLoss].n += s[nElectronEscapes].n + s[nElectronCutoff].n + s[nAnnihilation].n;
+  s[wElectronLoss].e += w(nElectronEscapes) + w(nElectronCutoff) + w(nAnnihilation);
+  s[eElectronLoss].e += s[eElectronEscapes].e + s[eElectronCutoff].e + s[eAnnihilation].e + s[eBremsLoss].e +
+                        s[eExcitation].e + s[eElectroionization].e;
+  s[nElectronCollisions].n += s[nElectroionization].n + s[nExcitation].n + s[nElastic].n + s[nBremsPhotons].n;
+  s[wElectronCollisions].e += w(nElastic) + w(nBremsPhotons) + w(nExcitation) + w(nElectroionization);
+  s[eElectronCollisions].e += s[eExcitation].e + s[eBremsLoss].e + s[eElectroionization].e;
 }
 
 void PrintInteractionStats(FILE* out, const INTERACTIONSTATS& overall, const INTERACTIONSTATS* perCell, double factor,

@@ -252,7 +252,7 @@ TEST_F(LayerHistories, IonizationVacanciesRelaxAndEnergyIsConserved) {
   Run(n, 41);
   const double source = E0 * static_cast<double>(n);
   EXPECT_NEAR(Deposit() + ledger.escaped, source, 1e-9 * source);
-  EXPECT_GT(Count(electronslot::nKnockOnAbove), 0u);
+  EXPECT_GT(Count(statslot::nKnockOnAbove), 0u);
   EXPECT_GT(Count(statslot::nElectronAugerAbove), 0u);
   EXPECT_GT(ledger.augerSteps, 0);
   // Every x-ray above the cutoff was banked and has the energy of a radiative

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <new>
 
-#include "driver/command_line.h"
-#include "driver/input_passes.h"
-#include "driver/options.h"
-#include "driver/problem_reset.h"
-#include "driver/run_simulation.h"
-#include "driver/setup.h"
+#include "driver/input/command_line.h"
+#include "driver/input/input_passes.h"
+#include "driver/input/options.h"
+#include "driver/setup/problem_reset.h"
+#include "driver/run/run_simulation.h"
+#include "driver/setup/setup.h"
 #include "language/compiler.h"
 
 int CreateCompiler() {

@@ -2,7 +2,7 @@
 // number (trailing text ignored) and keyword numbers (rounded half up).
 #include <gtest/gtest.h>
 
-#include "driver/value_forms.h"
+#include "driver/input/value_forms.h"
 
 TEST(KeywordNumber, ReadsPositiveNumbersRoundedHalfUp) {
   struct CASE {

@@ -3,11 +3,11 @@
 // without devices.
 #include <gtest/gtest.h>
 
-#include "driver/input_checks.h"
-#include "driver/run_directives.h"
-#include "driver/source_directives.h"
-#include "driver/tally_directives.h"
-#include "driver/transport_directives.h"
+#include "driver/setup/input_checks.h"
+#include "driver/directives/run_directives.h"
+#include "driver/directives/source_directives.h"
+#include "driver/directives/tally_directives.h"
+#include "driver/directives/transport_directives.h"
 #include "tests/directives/directive_test_support.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // normalisation, the identical-composition link, and every refusal.
 #include <gtest/gtest.h>
 
-#include "driver/material_directives.h"
+#include "driver/directives/material_directives.h"
 #include "tests/directives/directive_test_support.h"
 
 TEST(MaterialDirectives, LayerMaterialStoresNormalisedAtomFractions) {

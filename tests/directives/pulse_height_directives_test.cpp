@@ -1,8 +1,8 @@
 // Pulse-height tallies: ranges, options, the control list and the refusals.
 #include <gtest/gtest.h>
 
-#include "driver/pulse_height_directives.h"
-#include "driver/tally_directives.h"
+#include "driver/directives/pulse_height_directives.h"
+#include "driver/directives/tally_directives.h"
 #include "tests/directives/directive_test_support.h"
 
 TEST(PulseHeightDirectives, WholeGeometryTallies) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/tally.h"
-#include "driver/tally_directives.h"
+#include "driver/directives/tally_directives.h"
 #include "tests/directives/directive_test_support.h"
 #include "driver/results/tally_limits.h"
 

@@ -1,7 +1,7 @@
 // Transport, table-index, forcing and track directives.
 #include <gtest/gtest.h>
 
-#include "driver/transport_directives.h"
+#include "driver/directives/transport_directives.h"
 #include "tests/directives/directive_test_support.h"
 
 TEST(TransportDirectives, AcceptedValuesAtTheLimits) {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/command_line.h"
-#include "driver/options.h"
+#include "driver/input/command_line.h"
+#include "driver/input/options.h"
 #include "language/compiler.h"
 #include "platform/paths.h"
 #include "tests/driver/driver_test_support.h"

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "driver/command_line.h"
-#include "driver/options.h"
+#include "driver/input/command_line.h"
+#include "driver/input/options.h"
 #include "driver/run_main.h"
 #include "language/compiler.h"
 #include "tests/support/test_paths.h"

@@ -1,10 +1,10 @@
-#include "driver/input_passes.h"
+#include "driver/input/input_passes.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "driver/options.h"
+#include "driver/input/options.h"
 #include "tests/driver/input_test_support.h"
 #include "tests/support/test_paths.h"
 

@@ -1,12 +1,12 @@
-#include "driver/input_reader.h"
+#include "driver/input/input_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "driver/options.h"
-#include "driver/program_blocks.h"
+#include "driver/input/options.h"
+#include "driver/input/program_blocks.h"
 #include "driver/run_main.h"
 #include "language/compiler.h"
 #include "tests/driver/input_test_support.h"

@@ -6,13 +6,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/command_line.h"
-#include "driver/input_passes.h"
-#include "driver/input_reader.h"
-#include "driver/options.h"
-#include "driver/problem_reset.h"
-#include "driver/program_blocks.h"
-#include "driver/run_directives.h"
+#include "driver/input/command_line.h"
+#include "driver/input/input_passes.h"
+#include "driver/input/input_reader.h"
+#include "driver/input/options.h"
+#include "driver/setup/problem_reset.h"
+#include "driver/input/program_blocks.h"
+#include "driver/directives/run_directives.h"
 #include "driver/run_main.h"
 #include "language/compiler.h"
 #include "platform/threads.h"

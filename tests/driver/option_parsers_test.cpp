@@ -1,10 +1,10 @@
-#include "driver/option_parsers.h"
+#include "driver/input/option_parsers.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "driver/options.h"
+#include "driver/input/options.h"
 #include "tests/driver/driver_test_support.h"
 #include "tests/support/test_paths.h"
 

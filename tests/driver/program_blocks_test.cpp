@@ -2,7 +2,7 @@
 // replay of its lines in the second pass. The program thread here is a test
 // double that writes scripted directive lines through the language's output
 // routine; it is not the embedded language.
-#include "driver/program_blocks.h"
+#include "driver/input/program_blocks.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/programinfo.h"
-#include "driver/options.h"
+#include "driver/input/options.h"
 #include "language/compiler.h"
 #include "platform/keys.h"
 #include "platform/threads.h"

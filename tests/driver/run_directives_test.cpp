@@ -1,10 +1,10 @@
-#include "driver/run_directives.h"
+#include "driver/directives/run_directives.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "driver/options.h"
+#include "driver/input/options.h"
 #include "tests/driver/input_test_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The totals after the run: statistics summed overall and per cell (a
 // union's cells into its first cell), derived slots, history counts, the
 // largest bank, the extent of the volume-source points and the tally sums.
-#include "driver/result_totals.h"
+#include "driver/run/result_totals.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "core/pulse_height.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
-#include "driver/work_division.h"
+#include "driver/run/work_division.h"
 #include "tests/run/run_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The run loop with stand-in steps: every history runs once, streams are
 // dealt out afresh when a worker runs dry, a worker's fatal error ends the
 // run with exit code 1, and Esc then Q or met error targets end it early.
-#include "driver/run_loop.h"
+#include "driver/run/run_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 
 #include "core/stream_control.h"
 #include "core/task.h"
-#include "driver/run_monitor.h"
-#include "driver/work_division.h"
+#include "driver/run/run_monitor.h"
+#include "driver/run/work_division.h"
 #include "platform/keys.h"
 #include "tests/run/run_fixture.h"
 #include "transport/bank.h"

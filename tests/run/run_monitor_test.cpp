@@ -1,6 +1,6 @@
 // The run monitor outside a run: the tick rule, the keys, the error targets
 // and the padding of the progress line.
-#include "driver/run_monitor.h"
+#include "driver/run/run_monitor.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/task.h"
-#include "driver/work_division.h"
+#include "driver/run/work_division.h"
 #include "platform/keys.h"
 #include "tests/run/run_fixture.h"
 

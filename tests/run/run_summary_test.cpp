@@ -1,5 +1,5 @@
 // The copies of the output and log files into the result folder.
-#include "driver/run_summary.h"
+#include "driver/run/run_summary.h"
 
 #include <gtest/gtest.h>
 

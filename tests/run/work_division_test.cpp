@@ -1,5 +1,5 @@
 // The division of histories and streams among the CPU workers.
-#include "driver/work_division.h"
+#include "driver/run/work_division.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include "core/stream_control.h"
 #include "core/task.h"
 #include "core/track_records.h"
-#include "driver/transport_directives.h"
-#include "driver/options.h"
+#include "driver/directives/transport_directives.h"
+#include "driver/input/options.h"
 #include "tests/run/run_fixture.h"
 #include "tests/transport/transport_fixture.h"
 

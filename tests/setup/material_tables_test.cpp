@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/material_tables.h"
-#include "driver/material_tables.h"
+#include "driver/setup/material_tables.h"
 
 namespace {
 

@@ -1,0 +1,66 @@
+#include "driver/directives/directive_dispatch.h"
+
+#include <cstring>
+
+#include "core/text.h"
+#include "driver/directives/directive_modules.h"
+#include "driver/input/input_reader.h"
+#include "driver/input/option_parsers.h"
+#include "driver/input/options.h"
+#include "driver/directives/run_directives.h"
+#include "driver/input/value_forms.h"
+
+namespace {
+
+// The binning quantities of plane tallies, in the order they are tested.
+const char* const kBinningNames[] = {"E", "THETA", "MU", "R", "PHI", "X", "Y"};
+constexpr int kBinningNameCount = 7;
+
+// A binning line: the name alone, or followed by a positive integer (E2).
+int BinningNameIndex(const char* word) {
+  for (int i = 0; i < kBinningNameCount; ++i) {
+    size_t length = std::strlen(kBinningNames[i]);
+    if (!EqualNoCaseN(word, kBinningNames[i], length)) continue;
+    if (word[length] == '\0' || PlainInteger(word + length) > 0) return i;
+  }
+  return -1;
+}
+
+// The log opens at the first directive of a pass when writeLog is on, unless
+// that directive is LOG itself (which names the log).
+bool OpenLogAtFirstDirective(const char* word) {
+  if (logFile != nullptr || !runOptions.writeLog || directiveCount != 1) return true;
+  if (runOptions.check != 0 && EqualNoCase(word, "LOG")) return true;
+  return OpenLogFile() != 0;
+}
+
+}  // namespace
+
+void DispatchDirective(const char* word) {
+  ++directiveCount;
+  if (!OpenLogAtFirstDirective(word)) {
+    inputExitCode = 1;
+    return;
+  }
+  if (runOptions.check == 0) {
+    lineDone = true;
+    return;
+  }
+  std::snprintf(keywordCopy, kKeywordCopyLength + 1, "%s", word);
+
+  int binning = BinningNameIndex(word);
+  if (binning >= 0) {
+    if (inputPass == 0) {
+      SkipRestOfLine();
+      lineDone = true;
+      return;
+    }
+    lineDone = ParseBinningLine(word, binning) == 0;
+    if (!lineDone) inputExitCode = 1;
+    return;
+  }
+  for (int i = 0; i < directiveModuleCount; ++i) {
+    if (directiveModules[i](word)) return;
+  }
+  HandleSpectrumLine(word);
+}

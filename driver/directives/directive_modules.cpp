@@ -1,0 +1,16 @@
+#include "driver/directives/directive_modules.h"
+
+#include "driver/directives/material_directives.h"
+#include "driver/directives/pulse_height_directives.h"
+#include "driver/directives/run_directives.h"
+#include "driver/directives/source_directives.h"
+#include "driver/directives/tally_directives.h"
+#include "driver/directives/transport_directives.h"
+
+const DirectiveModule directiveModules[] = {
+    HandleMaterialDirective, HandleSourceDirective, HandleTransportDirective,
+    HandlePulseHeightDirective, HandleRunDirective, HandleTallyDirective,
+};
+const int directiveModuleCount = static_cast<int>(sizeof directiveModules / sizeof directiveModules[0]);
+
+int ParseBinningLine(const char* word, int nameIndex) { return ParseBinningKeyword(word, nameIndex); }

@@ -1,0 +1,396 @@
+#include "driver/directives/run_directives.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/text.h"
+#include "driver/directives/directive_dispatch.h"
+#include "driver/input/input_reader.h"
+#include "driver/input/option_parsers.h"
+#include "driver/input/options.h"
+
+TALLYOUTPUTOPTIONS tallyOutputOptions;
+SPECTRUM sourceSpectrum;
+
+namespace {
+
+// A line that is accepted without reading the rest of its values.
+void AcceptSkippingRest() {
+  SkipRestOfLine();
+  lineDone = true;
+}
+
+// ---------------------------------------------------------------- value directives
+
+using ValueParser = int (*)(const char*);
+
+struct VALUEDIRECTIVE {
+  const char* keyword;
+  ValueParser parser;
+  bool COMMANDLINEGIVEN::*given;
+  bool restOfLine;  // the value is the rest of the line (device lists)
+};
+
+#if TQ_GPU_BUILD
+int ParseUseCuda(const char* value) {
+  runOptions.nUse_CUDA = ParseDeviceList(value, runOptions.use_CUDA, "the used CUDA devices in the input file");
+  return runOptions.nUse_CUDA > 0 ? 0 : 1;
+}
+int ParseSkipCuda(const char* value) {
+  runOptions.nSkip_CUDA =
+      ParseDeviceList(value, runOptions.skip_CUDA, "the skipped CUDA devices in the input file");
+  return runOptions.nSkip_CUDA > 0 ? 0 : 1;
+}
+int ParseRCuda(const char* value) {
+  runOptions.nR_CUDA = ParseRatioList(value, runOptions.r_CUDA, "CUDA device ratios in the input file");
+  return runOptions.nR_CUDA > 0 ? 0 : 1;
+}
+int ParseBankModeThr(const char* value) { return ParseBankModeThrCuda(value) < 0.0 ? 1 : 0; }
+#endif
+
+const VALUEDIRECTIVE kValueDirectives[] = {
+    {"TASKS", ParseTasks, &COMMANDLINEGIVEN::tasks, false},
+    {"N", ParseN, &COMMANDLINEGIVEN::N, false},
+    {"SEED", ParseSeed, &COMMANDLINEGIVEN::seed, false},
+    {"NSTREAMS", ParseNStreams, &COMMANDLINEGIVEN::nStreams, false},
+#if TQ_GPU_BUILD
+    {"RAND_CUDA", ParseRandCuda, &COMMANDLINEGIVEN::rand_CUDA, false},
+    {"SEED_CUDA", ParseSeedCuda, &COMMANDLINEGIVEN::seed_CUDA, false},
+    {"TASKS_CUDA", ParseTasksCuda, &COMMANDLINEGIVEN::tasks_CUDA, false},
+    {"THREADS_CUDA", ParseThreadsCuda, &COMMANDLINEGIVEN::threads_CUDA, false},
+    {"TIME_CUDA", ParseTimeCuda, &COMMANDLINEGIVEN::time_CUDA, false},
+    {"BLOCKSIZE_CUDA", ParseBlockSizeCuda, &COMMANDLINEGIVEN::blockSize_CUDA, false},
+    {"RATIO_CUDA", ParseRatioCuda, &COMMANDLINEGIVEN::ratio_CUDA, false},
+    {"FIRST_CUDA", ParseFirstCuda, &COMMANDLINEGIVEN::first_CUDA, false},
+    {"LAST_CUDA", ParseLastCuda, &COMMANDLINEGIVEN::last_CUDA, false},
+    {"USE_CUDA", ParseUseCuda, &COMMANDLINEGIVEN::use_CUDA, true},
+    {"SKIP_CUDA", ParseSkipCuda, &COMMANDLINEGIVEN::skip_CUDA, true},
+    {"R_CUDA", ParseRCuda, &COMMANDLINEGIVEN::r_CUDA, true},
+    {"STREAMS_CUDA", ParseStreamsCuda, &COMMANDLINEGIVEN::streams_CUDA, false},
+    {"AVGBANKED_CUDA", ParseAvgBankedCuda, &COMMANDLINEGIVEN::avgBanked_CUDA, false},
+    {"MAXBANKEDRATIO_CUDA", ParseMaxBankedRatioCuda, &COMMANDLINEGIVEN::maxBankedRatio_CUDA, false},
+    {"STATS_CUDA", ParseStatsCuda, &COMMANDLINEGIVEN::stats_CUDA, false},
+    {"HEAP_CUDA", ParseHeapCuda, &COMMANDLINEGIVEN::heap_CUDA, false},
+    {"BALANCE_CUDA", ParseBalanceCuda, &COMMANDLINEGIVEN::balance_CUDA, false},
+    {"BANKMODETHR_CUDA", ParseBankModeThr, &COMMANDLINEGIVEN::bankModeThr_CUDA, false},
+#endif
+};
+constexpr int kValueDirectiveCount = static_cast<int>(sizeof kValueDirectives / sizeof kValueDirectives[0]);
+
+// Keyword indices of this module.
+enum RunKeyword {
+  kTalliesOutputKeyword = kRunKeywordBase + kValueDirectiveCount,
+  kTalliesOutputIntervalKeyword,
+  kOutKeyword,
+  kLogKeyword,
+  kAltKeyword,
+};
+
+// Skipped in the first pass; in the second the command line wins, else the
+// value goes to the option's parser.
+void HandleValueDirective(int index) {
+  const VALUEDIRECTIVE& directive = kValueDirectives[index];
+  lastKeyword = kRunKeywordBase + index;
+  if (inputPass == 0) {
+    AcceptSkippingRest();
+    return;
+  }
+  if (commandLineGiven.*directive.given) {
+    PrintOverrideNotice(directive.keyword);
+    AcceptSkippingRest();
+    return;
+  }
+  const char* value = directive.restOfLine ? RestOfLine() : NextWord();
+  lineDone = directive.parser(value) == 0;
+  if (!lineDone) return;
+#if TQ_GPU_BUILD
+  // The device range options keep the mark that tells the checks they were set.
+  if (directive.given == &COMMANDLINEGIVEN::first_CUDA || directive.given == &COMMANDLINEGIVEN::last_CUDA) {
+    commandLineGiven.*directive.given = true;
+  }
+#endif
+  SkipRestOfLine();
+}
+
+// ---------------------------------------------------------------- tally output
+
+// Both tally-output options are read in both passes, stored in the first and
+// checked again in the second, which alone prints the message.
+bool TallyOutputValueAccepted(const char* value, bool valid, const char* badValueMessage) {
+  if (value != nullptr && valid) {
+    AcceptSkippingRest();
+    return true;
+  }
+  if (inputPass == 1) {
+    printf("%s", value == nullptr
+                     ? "Error: The value of the option to update the tally data files during the simulation is missing.\n"
+                     : badValueMessage);
+  }
+  return false;
+}
+
+void HandleTalliesOutput() {
+  lastKeyword = kTalliesOutputKeyword;
+  const char* value = NextWord();
+  int mode = value ? std::atoi(value) : -1;
+  bool accepted = TallyOutputValueAccepted(
+      value, mode >= 0 && mode <= 2,
+      "Error: Incorrect value of the option to update the tally data files during the simulation (it must be 0 - no output, 1 - output the control tallies only, or 2 - output all tallies).\n");
+  if (accepted && inputPass == 0) tallyOutputOptions.mode = mode;
+}
+
+void HandleTalliesOutputInterval() {
+  lastKeyword = kTalliesOutputIntervalKeyword;
+  const char* value = NextWord();
+  double interval = value ? std::atof(value) : 0.0;
+  bool accepted = TallyOutputValueAccepted(
+      value, interval >= 1.0, "Error: Incorrect value of the tally data update interval (it cannot be less than 1 s).\n");
+  if (accepted && inputPass == 0) tallyOutputOptions.interval = interval;
+}
+
+// ---------------------------------------------------------------- file names
+
+std::string TrimmedName(const char* text) { return TrimmedRight(SkipBlanks(text)); }
+
+void HandleOut() {
+  lastKeyword = kOutKeyword;
+  if (commandLineGiven.out) {
+    if (inputPass == 1) PrintOverrideNotice("OUT");
+    AcceptSkippingRest();
+    return;
+  }
+  const char* rest = RestOfLine();
+  std::string name = rest ? TrimmedName(rest) : "";
+  if (name.empty()) {
+    printf("Error: Output file name is missing.\n");
+    inputExitCode = 1;
+    return;
+  }
+  outputFileName = name;
+  lineDone = true;
+}
+
+void HandleLog() {
+  lastKeyword = kLogKeyword;
+  bool first = directiveCount == 1;
+  if (inputPass == 0) {
+    if (runOptions.writeLog && first) {
+      const char* rest = RestOfLine();
+      if (ParseLogFile(rest ? rest : "", nullptr) != 0) {
+        inputExitCode = 1;
+        return;
+      }
+    } else {
+      SkipRestOfLine();
+    }
+    lineDone = true;
+    return;
+  }
+  if (!first) {
+    printf("Error: If the input file contains the log file name, then the \"LOG\" keyword must be the first keyword in the input file.\n");
+    inputExitCode = 1;
+    return;
+  }
+  if (commandLineGiven.log) {
+    PrintOverrideNotice("LOG");
+    AcceptSkippingRest();
+    return;
+  }
+  const char* rest = RestOfLine();
+  if (rest == nullptr || TrimmedName(rest).empty()) {
+    printf("Error: Log file name is missing.\n");
+    inputExitCode = 1;
+    return;
+  }
+  lineDone = true;
+}
+
+void HandleAlt() {
+  lastKeyword = kAltKeyword;
+  if (inputPass == 0) {
+    AcceptSkippingRest();
+    return;
+  }
+  if (commandLineGiven.alt) {
+    PrintOverrideNotice("ALT");
+    AcceptSkippingRest();
+    return;
+  }
+  const char* rest = RestOfLine();
+  std::string name = rest ? TrimmedName(rest) : "";
+  if (name.empty()) {
+    printf("Error: Alternative cross sections information file name is missing.\n");
+    return;
+  }
+  altFileName = name;
+  lineDone = true;
+}
+
+}  // namespace
+
+bool HandleRunDirective(const char* word) {
+  for (int i = 0; i < kValueDirectiveCount; ++i) {
+    if (EqualNoCase(word, kValueDirectives[i].keyword)) {
+      HandleValueDirective(i);
+      return true;
+    }
+  }
+  struct {
+    const char* keyword;
+    void (*handler)();
+  } const others[] = {{"TALLIES_OUTPUT", HandleTalliesOutput},
+                      {"TALLIES_OUTPUT_INTERVAL", HandleTalliesOutputInterval},
+                      {"OUT", HandleOut},
+                      {"LOG", HandleLog},
+                      {"ALT", HandleAlt}};
+  for (const auto& other : others) {
+    if (EqualNoCase(word, other.keyword)) {
+      other.handler();
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------- spectrum
+
+namespace {
+
+constexpr const char* kSpectrumSeparators = " &\t\n";
+
+// A spectrum number: consumed whole (a trailing '&' allowed), not negative.
+bool ReadSpectrumNumber(const char* token, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(token, &end);
+  if (end == token || !std::isfinite(*value) || *value < 0.0) return false;
+  return *end == '\0' || (*end == '&' && end[1] == '\0');
+}
+
+std::string WithoutContinuation(const char* token) {
+  std::string text = token;
+  if (!text.empty() && text.back() == '&') text.pop_back();
+  return text;
+}
+
+// Stores one number of the spectrum (second pass); false after an error.
+bool StoreSpectrumNumber(double value) {
+  SPECTRUM& spectrum = sourceSpectrum;
+  if (spectrum.fromCommandLine) {
+    if (!spectrum.overrideNoticePrinted) {
+      printf("Definition of the source energy spectrum in the input file overridden by the corresponding command-line argument.\n");
+      spectrum.overrideNoticePrinted = true;
+    }
+    return true;
+  }
+  if (spectrum.count >= kMaxSpectrumNumbers) {
+    printf("Error: Number of energy values exceeds %d.\n", kMaxEnergies);
+    return false;
+  }
+  spectrum.numbers[spectrum.count++] = value;
+  return true;
+}
+
+}  // namespace
+
+void HandleSpectrumLine(const char* word) {
+  lastKeyword = -1;
+  const char* token = word;
+  while (token != nullptr) {
+    double value = 0.0;
+    if (!ReadSpectrumNumber(token, &value)) {
+      if (inputPass == 1) printf("Error: Invalid number or input directive \"%s\".\n", WithoutContinuation(token).c_str());
+      return;
+    }
+    if (inputPass == 1 && !StoreSpectrumNumber(value)) {
+      inputExitCode = 1;
+      return;
+    }
+    token = ReadInputLine(inputFile, outputFile, nullptr, kSpectrumSeparators);
+  }
+  lineDone = true;
+}
+
+void SetCommandLineEnergy(double energy) {
+  sourceSpectrum.numbers[0] = energy;
+  sourceSpectrum.count = 1;
+  sourceSpectrum.fromCommandLine = true;
+}
+
+void ResetRunDirectives() {
+  tallyOutputOptions = TALLYOUTPUTOPTIONS{};
+  sourceSpectrum.count = 0;
+  sourceSpectrum.fromCommandLine = false;
+  sourceSpectrum.overrideNoticePrinted = false;
+  sourceSpectrum.nEnerg = 0;
+  sourceSpectrum.energy = sourceSpectrum.weight = nullptr;
+}
+
+int FinishSpectrum(int eContiguous) {
+  SPECTRUM& spectrum = sourceSpectrum;
+  double* numbers = spectrum.numbers;
+  if (spectrum.count == 0) {
+    printf("Error: The source energy spectrum is not defined.\n");
+    return 1;
+  }
+  if (spectrum.count == 1) {
+    spectrum.nEnerg = 1;
+    spectrum.energy = numbers;
+    spectrum.weight = numbers + 1;
+    spectrum.weight[0] = 1.0;
+    spectrum.cumulativeWeight[0] = 1.0;
+    spectrum.highestSourceEnergy = spectrum.lowestSourceEnergy = numbers[0];
+    return 0;
+  }
+  if (spectrum.count % 2 != 0) {
+    printf("Error: Energy spectrum weight value corresponding to the last energy bin is missing.\n");
+    return 1;
+  }
+  int n = spectrum.count / 2;
+  if (!eContiguous) {
+    // Pairs of energy and weight become the energies followed by the weights.
+    std::vector<double> pairs(numbers, numbers + spectrum.count);
+    for (int i = 0; i < n; ++i) {
+      numbers[i] = pairs[2 * i];
+      numbers[n + i] = pairs[2 * i + 1];
+    }
+  }
+  double* energy = numbers;
+  double* weight = numbers + n;
+  double* cumulative = spectrum.cumulativeWeight;
+  double sum = 0.0;
+  cumulative[0] = 0.0;
+  for (int i = 1; i < n; ++i) {
+    if (!(energy[i] > energy[i - 1])) {
+      printf("Error: Energy values are not strictly increasing (%-.14g <= %-.14g).\n", energy[i], energy[i - 1]);
+      return 1;
+    }
+    sum += weight[i];
+    cumulative[i] = sum;
+  }
+  if (weight[0] != 0.0) {
+    printf("Error: The weight value corresponding to the first energy value is non-zero.\n");
+    return 1;
+  }
+  if (sum == 0.0) {
+    printf("Error: Energy spectrum is zero.\n");
+    return 1;
+  }
+  bool lowestFound = false;
+  for (int i = 0; i < n; ++i) {
+    if (weight[i] > 0.0) {
+      spectrum.highestSourceEnergy = energy[i];
+      if (!lowestFound) spectrum.lowestSourceEnergy = energy[i - 1];
+      lowestFound = true;
+    }
+    weight[i] /= sum;
+    cumulative[i] /= sum;
+  }
+  cumulative[n - 1] = 1.0;
+  spectrum.nEnerg = n;
+  spectrum.energy = energy;
+  spectrum.weight = weight;
+  return 0;
+}

@@ -1,0 +1,169 @@
+#include "driver/run/run_loop.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "core/stream_control.h"
+#include "core/task.h"
+#include "core/track_records.h"
+#include "driver/run/run_monitor.h"
+#include "driver/run/work_division.h"
+#include "platform/clock.h"
+#include "platform/threads.h"
+
+double runElapsedTime = 0.0;
+
+namespace {
+
+bool RunsHistory(const CTask& t) { return t.nStreams > 0 && t.state >= 0; }
+
+void MarkStarted(CTask& t) {
+  t.running.store(1, std::memory_order_release);
+  t.stopRequest.store(0, std::memory_order_release);
+}
+
+// Starts a thread for every record after the first that holds streams, then
+// runs record 0 on this thread (its history loop ticks the monitor).
+int StartWorkers() {
+  redealStreams.store(0, std::memory_order_release);
+  balanceStop.store(0, std::memory_order_release);
+  for (int32_t r = 1; r < nThreads; ++r) {
+    if (tasks[r].nStreams <= 0) continue;
+    MarkStarted(tasks[r]);
+    if (!StartThread(ThreadFunc, &threadIndex[static_cast<size_t>(r)], r + 1)) {
+      tasks[r].running.store(0, std::memory_order_release);
+      return 1;
+    }
+  }
+  if (nThreads > 0 && tasks[0].nStreams > 0) {
+    MarkStarted(tasks[0]);
+    tasks[0].RunHistories();
+    tasks[0].running.store(0, std::memory_order_release);
+  }
+  return 0;
+}
+
+bool AnyWorkerRunning() {
+  for (int32_t r = 1; r < nThreads; ++r) {
+    if (tasks[r].running.load(std::memory_order_acquire) != 0) return true;
+  }
+  return false;
+}
+
+// The main thread keeps the monitor ticking until every worker has stopped.
+void WaitForWorkers() {
+  while (AnyWorkerRunning()) {
+    ShowProgress(false, true);
+    YieldThread();
+  }
+}
+
+bool AnyFatalError() {
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    if (tasks[r].fatalError.load(std::memory_order_acquire) != 0) return true;
+  }
+  return false;
+}
+
+int32_t RoundHalfUp(double x) { return static_cast<int32_t>(x + 0.5); }
+
+// The tracks not yet recorded, spread again over the streams still held.
+void RespreadTracks(const std::vector<int32_t>& held) {
+  TRACKOPTIONS& o = trackOptions;
+  if (o.NTRACKS <= 0 || o.streamQuota == nullptr || held.empty()) return;
+  int64_t done = 0;
+  for (int32_t s = 0; s < runStreams.nStreams_tot; ++s) {
+    done += o.streamDone[s];
+    o.streamQuota[s] = o.streamDone[s];
+  }
+  const int64_t left = o.NTRACKS > done ? o.NTRACKS - done : 0;
+  const int64_t n = static_cast<int64_t>(held.size());
+  for (int64_t i = 0; i < n; ++i) {
+    const int32_t s = held[static_cast<size_t>(i)];
+    o.streamQuota[s] += static_cast<int32_t>(left / n + (i < left % n ? 1 : 0));
+  }
+}
+
+}  // namespace
+
+STREAMPOOL GatherStreamPool() {
+  STREAMPOOL p;
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    const CTask& t = tasks[r];
+    if (t.nStreams <= 0) continue;
+    const bool running = RunsHistory(t);
+    for (int32_t i = 0; i < t.nStreams; ++i) {
+      if (!(running && t.streamList[i] == t.iStream)) p.pool.push_back(t.streamList[i]);
+    }
+    p.held += t.nStreams;
+  }
+  return p;
+}
+
+void RedealStreams(const STREAMPOOL& p) {
+  const int32_t held = p.held;
+  const int32_t k = held < nCpuTasks ? held : nCpuTasks;
+  severalStreamsPerThread = held != k;
+  const double share = k > 0 ? static_cast<double>(held) / k : 0.0;
+  std::vector<uint8_t> running(static_cast<size_t>(nThreads), 0);
+  int32_t nRunning = 0;
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    running[static_cast<size_t>(r)] = RunsHistory(tasks[r]) ? 1 : 0;
+    nRunning += running[static_cast<size_t>(r)];
+  }
+  double T = nRunning;
+  int32_t A = nRunning;  // streams dealt so far, the running records' current ones counted first
+  size_t next = 0;       // next stream of the pool
+  int32_t dealt = 0;
+  std::vector<int32_t> list;
+  std::vector<int32_t> order;  // the held streams as dealt
+  auto takeFromPool = [&](int32_t count) {
+    for (int32_t i = 0; i < count && next < p.pool.size(); ++i) list.push_back(p.pool[next++]);
+  };
+  auto give = [&](int32_t r, int32_t added) {
+    if (A + added > held) added = held - A;
+    takeFromPool(added);
+    A += added;
+    AssignStreams(r, list.data(), static_cast<int32_t>(list.size()));
+    order.insert(order.end(), list.begin(), list.end());
+    ++dealt;
+  };
+
+  // The records that run a history keep its stream in front.
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    if (running[static_cast<size_t>(r)] == 0) continue;
+    T += share - 1.0;
+    list.assign(1, tasks[r].iStream);
+    give(r, RoundHalfUp(T) - A);
+  }
+  // Then the idle records, while streams are left.
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    if (running[static_cast<size_t>(r)] != 0) continue;
+    list.clear();
+    if (dealt < k && A < held) {
+      T += share;
+      give(r, RoundHalfUp(T) - A);
+    } else {
+      tasks[r].SetStreamList(nullptr, 0);
+    }
+  }
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    tasks[r].stopRequest.store(tasks[r].nStreams == 0 ? 1 : 0, std::memory_order_release);
+  }
+  RespreadTracks(order);
+}
+
+int RunLoop() {
+  for (;;) {
+    if (int code = StartWorkers()) return code;
+    WaitForWorkers();
+    if (AnyFatalError()) return 1;  // the worker has printed its message
+    const STREAMPOOL p = GatherStreamPool();
+    if (p.held == 0) break;
+    RedealStreams(p);
+  }
+  lastTick = -2.0;
+  ShowProgress(true, true);
+  runElapsedTime = SecondsSinceStart() - runStartTime;
+  return 0;
+}

@@ -1,0 +1,299 @@
+// ShowProgress: the run monitor. It runs on the main thread, or inside worker
+// 0's history loop (which the main thread runs in Trenqual), and does its work
+// at most once a second. It reads the other workers' records without locks
+// and talks to them only through their stop bytes and the run's flags.
+#include "driver/run/run_monitor.h"
+
+#include <atomic>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+
+#include "core/cell.h"
+#include "core/constants.h"
+#include "core/relaxed_access.h"
+#include "core/stream_control.h"
+#include "core/task.h"
+#include "core/tally.h"
+#include "driver/run/monitored_tallies.h"
+#include "driver/directives/pulse_height_directives.h"
+#include "driver/directives/tally_directives.h"
+#include "driver/run/work_division.h"
+#include "language/compiler.h"
+#include "platform/clock.h"
+#include "platform/keys.h"
+
+std::vector<CONTROLENTRY> controlEntries;
+ControlRefreshFunction controlRefresh = CollectDeviceTallies;
+double lastTick = 0.0;
+int32_t lastLineLength = 0;
+bool terminateRequested = false;
+uint64_t nFinishedCpu = 0;
+
+namespace {
+
+constexpr double kTickSeconds = 1.0;
+constexpr int kListedWorkers = 5;             // workers named in the progress line
+constexpr int kListedWorkersWithTargets = 3;  // ... when the line also carries an error
+
+void Append(std::string& line, const char* format, ...) {
+  char buffer[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buffer, sizeof(buffer), format, args);
+  va_end(args);
+  line += buffer;
+}
+
+// --- Reading the workers ----------------------------------------------------------
+// The counters below are written by their workers while the monitor reads
+// them, both through relaxed atomic accesses: a value one history old is good
+// enough for the line.
+
+struct WORKERVIEW {
+  int32_t nStreams;
+  int32_t threadNo;
+  int32_t iStream;
+  int32_t nBanked;
+  uint64_t finished;
+  uint64_t started;
+  uint64_t historyNumber;  // source-particle number of the current stream's history
+};
+
+WORKERVIEW ReadWorkerProgress(const CTask& t) {
+  WORKERVIEW v{};
+  v.nStreams = LoadRelaxed(t.nStreams);
+  v.threadNo = t.threadNo;
+  v.iStream = LoadRelaxed(t.iStream);
+  v.nBanked = LoadRelaxed(t.nBanked);
+  v.finished = t.stats != nullptr ? LoadRelaxed(t.stats->slot[statslot::nHistoriesDone].n) : 0;
+  v.started = LoadRelaxed(t.nHistories);
+  const bool streamKnown = runStreams.streamControl != nullptr && v.iStream >= 0 && v.iStream < runStreams.nStreams_tot;
+  v.historyNumber = streamKnown ? LoadRelaxed(runStreams.streamControl[v.iStream].nextParticle) : 0;
+  return v;
+}
+
+void GatherCounts() {
+  uint64_t finished = 0;
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) finished += ReadWorkerProgress(tasks[r]).finished;
+  nFinishedCpu = finished;
+}
+
+// A worker that has met a fatal error ends the run: every worker is asked to
+// stop, so that the run loop sees the flag without waiting for the others.
+void StopAllOnFatalError() {
+  bool fatal = false;
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) fatal |= tasks[r].fatalError.load(std::memory_order_acquire) != 0;
+  if (!fatal) return;
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) tasks[r].stopRequest.store(1, std::memory_order_release);
+}
+
+// --- Keys -------------------------------------------------------------------------
+
+int LastPendingKey() {
+  int key = -1;
+  while (KeyPressed()) {
+    const int k = ReadKey();
+    if (k >= 0) key = k;
+  }
+  return key;
+}
+
+std::atomic<uint8_t>* EscState() { return compiler != nullptr ? &compiler->escPressed : nullptr; }
+
+void HandleEscapeKey(int key) {
+  std::atomic<uint8_t>* esc = EscState();
+  if (key < 0 || esc == nullptr) return;
+  if (esc->load(std::memory_order_acquire) == 0) {
+    if (key != kEscapeKey) return;
+    printf("\nThe escape key has been pressed. Press Q to terminate the simulation, or any other key except 'Esc' to "
+           "cancel the escape key.\n");
+    esc->store(1, std::memory_order_release);
+  } else if (key == 'q' || key == 'Q') {
+    printf("\nThe 'Esc' and 'Q' keys have been pressed. Terminating the simulation.\n");
+    terminateRequested = true;
+  } else if (key != kEscapeKey) {
+    printf("\nThe escape key has been cancelled. Press 'Esc' again to attempt to terminate the simulation.\n");
+    esc->store(0, std::memory_order_release);
+  }
+}
+
+// --- Error targets ----------------------------------------------------------------
+
+bool HasTarget(const CONTROLENTRY& e) { return e.targetKind >= 0; }
+
+bool AnyTarget() {
+  for (const CONTROLENTRY& e : controlEntries) {
+    if (HasTarget(e)) return true;
+  }
+  return false;
+}
+
+// Sets terminateRequested when every entry with a target has 0 < e < target
+// (a request made earlier stays). Returns the entry to quote in the line: the
+// first without an estimate, else the largest ratio of error to target (the
+// earliest of equal ones); -1 when none has a target.
+int CheckErrorTargets(double now) {
+  const uint64_t started = StartedCpuHistories();
+  controlRefresh(now, started > 0 ? 1.0 / static_cast<double>(started) : 0.0);
+  const bool requestedBefore = terminateRequested;
+  terminateRequested = true;
+  double largest = -1.0;
+  int quoted = -1;
+  for (size_t i = 0; i < controlEntries.size(); ++i) {
+    const CONTROLENTRY& e = controlEntries[i];
+    if (!HasTarget(e)) continue;
+    if (!(0.0 < e.error && e.error < e.target)) terminateRequested = false;
+    const double ratio = e.error / e.target;
+    if (largest != 0.0 && (ratio <= 0.0 || ratio > largest)) {
+      quoted = static_cast<int>(i);
+      largest = ratio;
+    }
+  }
+  if (requestedBefore) {
+    terminateRequested = true;
+  } else if (quoted < 0) {
+    terminateRequested = false;
+  }
+  return quoted;
+}
+
+void AppendErrorTail(std::string& line, int quoted) {
+  static const char* const kKindName[] = {"Avg", "Min", "Max"};
+  if (quoted < 0) return;
+  const CONTROLENTRY& e = controlEntries[static_cast<size_t>(quoted)];
+  Append(line, " %sErr (%s) = %g%% / %g%%", kKindName[e.targetKind], e.label.c_str(), 100.0 * e.error,
+         100.0 * e.target);
+}
+
+// --- Termination ------------------------------------------------------------------
+
+// No new source history is started: the CPU's share shrinks to the histories
+// already started, so every stream stops once its histories in flight end.
+void TerminateIfRequested() {
+  if (!terminateRequested || endSimulation.load(std::memory_order_acquire) != 0 ||
+      redealStreams.load(std::memory_order_acquire) != 0 || balanceStop.load(std::memory_order_acquire) != 0) {
+    return;
+  }
+  endSimulation.store(1, std::memory_order_release);
+  hostParticleShare = StartedCpuHistories();
+  runStreams.cpuParticleShare.store(hostParticleShare, std::memory_order_release);
+}
+
+// --- Re-deal ----------------------------------------------------------------------
+
+// A worker that has run out of streams while others still hold several:
+// every worker is stopped so that the run loop deals the streams out afresh.
+void RequestRedealWhenIdle() {
+  if (!severalStreamsPerThread || redealStreams.load(std::memory_order_acquire) != 0) return;
+  bool idle = false;
+  for (int32_t r = firstCpuTask; r < nThreads && !idle; ++r) {
+    const CTask& t = tasks[r];
+    const bool stopped = LoadRelaxed(t.nStreams) <= 0 || t.running.load(std::memory_order_acquire) == 0;
+    idle = stopped && t.stopRequest.load(std::memory_order_acquire) == 0;
+  }
+  if (!idle) return;
+  redealStreams.store(1, std::memory_order_release);
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) tasks[r].stopRequest.store(1, std::memory_order_release);
+}
+
+// --- The line ---------------------------------------------------------------------
+
+void AppendWorkers(std::string& line) {
+  const double percent =
+      hostParticleShare > 0 ? 100.0 * static_cast<double>(nFinishedCpu) / static_cast<double>(hostParticleShare) : 0.0;
+  Append(line, " %" PRIu64 " / %" PRIu64 " (%-.3f %%), active threads - ", nFinishedCpu, hostParticleShare, percent);
+  const int listed = AnyTarget() ? kListedWorkersWithTargets : kListedWorkers;
+  int shown = 0;
+  bool more = false;
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    const WORKERVIEW v = ReadWorkerProgress(tasks[r]);
+    if (v.nStreams <= 0) continue;
+    if (shown == listed) {
+      more = true;
+      break;
+    }
+    Append(line, "%s%d:%" PRIu64 " (%d)", shown > 0 ? ", " : "", v.threadNo + 1, v.historyNumber + 1, v.nBanked);
+    ++shown;
+  }
+  line += more ? ", ..." : ".";
+}
+
+void PrintLine(std::string line, bool print) {
+  const size_t length = line.size();
+  if (line.size() < static_cast<size_t>(lastLineLength)) line.append(static_cast<size_t>(lastLineLength) - length, ' ');
+  if (!print || length == 0) return;
+  printf("%s\r", line.c_str());
+  fflush(stdout);
+  lastLineLength = static_cast<int32_t>(length);
+}
+
+std::string PulseHeightLabel(const PULSEHEIGHTTALLY& t) {
+  std::string label = "PH";
+  const CELL* cells = hostConstants.cell;
+  if (t.cell >= 0 && cells != nullptr) {
+    const CELL& c = cells[t.cell];
+    Append(label, c.pulseHeight > 1 ? "C%d_%d" : "C%d", c.number, t.ordinal);
+  } else if (nWholeGeometryPulseHeight > 1) {
+    Append(label, "%d", t.ordinal);
+  }
+  return label;
+}
+
+std::string NumberedLabel(const char* name, int32_t number) {
+  std::string label = name;
+  if (number != 0) Append(label, "%d", number);
+  return label;
+}
+
+}  // namespace
+
+uint64_t StartedCpuHistories() {
+  uint64_t started = 0;
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) started += ReadWorkerProgress(tasks[r]).started;
+  return started;
+}
+
+void BuildControlEntries() {
+  static const char* const kPlaneName[kTallyClassCount] = {"ET", "PT", "T"};
+  controlEntries.clear();
+  for (const CONTROLTALLY& c : pulseHeightControlTallies) {
+    const PULSEHEIGHTTALLY& t = pulseHeightTally[static_cast<size_t>(c.index)];
+    controlEntries.push_back(CONTROLENTRY{kPulseHeightFamily, 0, c.index, c.targetKind, c.target, 0.0, PulseHeightLabel(t)});
+  }
+  for (int k = 0; k < kTallyClassCount; ++k) {
+    for (int i = 0; i < nPlaneControlTallies[k]; ++i) {
+      const CONTROLTALLY& c = planeControlTallies[k][i];
+      controlEntries.push_back(CONTROLENTRY{kPlaneFamily, k, c.index, c.targetKind, c.target, 0.0,
+                                            NumberedLabel(kPlaneName[k], tallyData[k][c.index].number)});
+    }
+  }
+  // The cell-entry control tallies ("ECE", "PCE", "CE") join here with their directives.
+  ResetMonitoredTallies();
+}
+
+void ResetRunMonitor() {
+  lastTick = 0.0;
+  lastLineLength = 0;
+  terminateRequested = false;
+  nFinishedCpu = 0;
+}
+
+void ShowProgress(bool final, bool print) {
+  const double now = SecondsSinceStart() - runStartTime;
+  if (!(now - lastTick > kTickSeconds)) return;
+  if (final) return;  // the end-of-run call has device statistics only
+  StopAllOnFatalError();
+  GatherCounts();
+  const int key = LastPendingKey();
+  std::string line;
+  Append(line, "%-.3f s:", now);
+  const int quoted = controlEntries.empty() ? -1 : CheckErrorTargets(now);
+  TerminateIfRequested();
+  HandleEscapeKey(key);
+  AppendWorkers(line);
+  AppendErrorTail(line, quoted);
+  RequestRedealWhenIdle();
+  PrintLine(line, print);
+  lastTick = now;
+}

@@ -1,0 +1,309 @@
+#include "driver/run/run_summary.h"
+
+#include <cinttypes>
+#include <string>
+#include <vector>
+
+#include "core/cell.h"
+#include "core/constants.h"
+#include "core/tally_tables.h"
+#include "core/task.h"
+#include "core/track_records.h"
+#include "driver/input/input_passes.h"
+#include "driver/input/input_reader.h"
+#include "driver/run/monitored_tallies.h"
+#include "driver/input/options.h"
+#include "driver/directives/pulse_height_directives.h"
+#include "driver/run/result_totals.h"
+#include "driver/run/run_loop.h"
+#include "driver/run/run_monitor.h"
+#include "driver/directives/source_directives.h"
+#include "driver/directives/tally_directives.h"
+#include "driver/run/work_division.h"
+#include "platform/paths.h"
+#include "driver/results/interaction_report.h"
+#include "driver/results/tally_files.h"
+#include "driver/results/tracks_file.h"
+
+namespace {
+
+constexpr double kJoulePerEV = 1.602176462e-19;
+constexpr int kSourceVolume = 3;
+
+// --- Summary ----------------------------------------------------------------------
+
+void BlankProgressLine() { printf("%s\n", std::string(static_cast<size_t>(lastLineLength), ' ').c_str()); }
+
+void WriteSummaryLine() {
+  const RESULTTOTALS& r = resultTotals;
+  char line[512];
+  if (r.lostParticles == 0) {
+    snprintf(line, sizeof(line),
+             "Elapsed time = %-.3f s, number of source particles = %" PRIu64 ", maximum number of banked particles = %d",
+             runElapsedTime, r.allHistories, r.maxBanked);
+  } else {
+    snprintf(line, sizeof(line),
+             "Elapsed time = %-.3f s, number of source particles: %" PRIu64 " entered, %" PRIu64
+             " lost. Maximum number of banked particles = %d",
+             runElapsedTime, r.allHistories, r.lostParticles, r.maxBanked);
+  }
+  printf("%s\n\n", line);
+  if (outputFile != nullptr) fprintf(outputFile, "\n%s", line);
+}
+
+// Cell crossings whose neighbour slot could not be resolved were not scored
+// in the cell-entry tallies; the run says how many.
+void WriteUnresolvedEntries() {
+  const uint64_t n = resultTotals.unresolvedCellEntries;
+  if (n == 0) return;
+  char line[256];
+  snprintf(line, sizeof(line),
+           "Warning: %" PRIu64 " cell boundary crossings could not be assigned to a neighbouring cell and were not "
+           "scored in the cell-entry tallies.",
+           n);
+  printf("%s\n\n", line);
+  if (outputFile != nullptr) fprintf(outputFile, "\n%s", line);
+}
+
+void WriteSourceExtent() {
+  const Constants& k = hostConstants;
+  const RESULTTOTALS& r = resultTotals;
+  if (outputFile == nullptr || k.sourcePositionType != kSourceVolume) return;
+  const int32_t id = k.cell != nullptr && k.sourceCell >= 0 ? k.cell[k.sourceCell].number : 0;
+  fprintf(outputFile, "\n\nMinimum and maximum coordinates of randomly generated source points inside %s No. %d:\n",
+          "cell", id);
+  fprintf(outputFile, "%15s %15s   %15s %15s   %15s %15s\n", "source_xMin  ", "source_xMax  ", "source_yMin  ",
+          "source_yMax  ", "source_zMin  ", "source_zMax  ");
+  fprintf(outputFile, "%15.7e %15.7e   %15.7e %15.7e   %15.7e %15.7e\n", r.sourceMin.x, r.sourceMax.x, r.sourceMin.y,
+          r.sourceMax.y, r.sourceMin.z, r.sourceMax.z);
+}
+
+// --- Cell activity ------------------------------------------------------------------
+
+// A count, or with weights the weight sum rounded; and the mean of an energy
+// sum over it (0 without events).
+struct ACTIVITY {
+  long long count;
+  double mean;
+};
+
+ACTIVITY ActivityOf(const INTERACTIONSTATS& s, int countSlot, int weightSlot, int energySlot, bool weighted,
+                    double energyFactor) {
+  const double energy = s.slot[energySlot].e * energyFactor;
+  if (weighted) {
+    const double w = s.slot[weightSlot].e;
+    return ACTIVITY{static_cast<long long>(w + 0.5), w > 0.0 ? energy / w : 0.0};
+  }
+  const uint64_t n = s.slot[countSlot].n;
+  return ACTIVITY{static_cast<long long>(n), n > 0 ? energy / static_cast<double>(n) : 0.0};
+}
+
+void WriteActivityRow(FILE* out, const INTERACTIONSTATS& s, const int (&slots)[9], bool weighted, double f) {
+  for (int i = 0; i < 3; ++i) {
+    const ACTIVITY a = ActivityOf(s, slots[3 * i], slots[3 * i + 1], slots[3 * i + 2], weighted, f);
+    fprintf(out, "      %16lld   %-16.9e", a.count, a.mean);
+  }
+}
+
+void WriteCellLabel(FILE* out, int row, int32_t c) {
+  const Constants& k = hostConstants;
+  fprintf(out, "%5d ", row);
+  const int32_t u = k.cell[c].unionIndex;
+  if (u >= 0) {
+    fprintf(out, "%15s", ("Union" + std::to_string(u + 1)).c_str());
+  } else {
+    fprintf(out, "%15d", k.cell[c].number);
+  }
+}
+
+bool StandsForItself(int32_t c) {
+  const Constants& k = hostConstants;
+  const int32_t u = k.cell[c].unionIndex;
+  if (u < 0) return true;
+  for (int32_t d = 0; d < c; ++d) {
+    if (k.cell[d].unionIndex == u) return false;
+  }
+  return true;
+}
+
+// Volume of a cell, cm^3; 0 while not known (the Monte Carlo cell volumes
+// join here with the geometry set-up).
+double CellVolume(int32_t) { return 0.0; }
+
+double AbsorbedDose(double absorbedEV, int32_t c, double volume) {
+  const double density = hostConstants.cell[c].density;
+  return absorbedEV * kJoulePerEV * 1000.0 / (volume * density);
+}
+
+// --- Result files ---------------------------------------------------------------------
+
+STATSREPORTCONTEXT MakeReportContext(std::vector<int32_t>& ids, std::vector<int32_t>& unions) {
+  const Constants& k = hostConstants;
+  STATSREPORTCONTEXT ctx;
+  ctx.complexGeometry = k.complexGeometry != 0;
+  ctx.trackPos = k.trackPos != 0;
+  ctx.photonSource = k.part == kPhoton;
+  ctx.weights = k.interactionForcing != 0;
+  ctx.gpuBuild = TQ_GPU_BUILD != 0;
+  ctx.energyFactor = k.energyFactor;
+  ctx.energyUnit = physicsModels.energyUnit == kUnitMeV ? "MeV" : physicsModels.energyUnit == kUnitKeV ? "keV" : "eV";
+  ctx.restEnergy = k.restEn;
+  const int32_t n = k.cell != nullptr ? k.nCells : 0;
+  ids.resize(static_cast<size_t>(n));
+  unions.resize(static_cast<size_t>(n));
+  for (int32_t c = 0; c < n; ++c) {
+    ids[static_cast<size_t>(c)] = k.cell[c].number;
+    unions[static_cast<size_t>(c)] = k.cell[c].unionIndex;
+  }
+  ctx.nCells = n;
+  ctx.cellId = ids.data();
+  ctx.cellUnion = unions.data();
+  // The union records (first cell, identifier) join here with the unions.
+  return ctx;
+}
+
+bool AnyTallies() {
+  const TALLYTABLES& tt = GetTallyTables();
+  int32_t n = tt.nPulseHeight_tot;
+  for (int k = 0; k < kTallyClassCount; ++k) n += tt.nPlaneTalliesTot[k] + tt.nCellEntryTallies[k];
+  return n > 0;
+}
+
+void WriteFinalTallies() {
+  const TALLYTABLES& tt = GetTallyTables();
+  const RESULTTOTALS& r = resultTotals;
+  if (r.target == nullptr) return;
+  const TALLYFILECONTEXT ctx = MakeTallyFileContext(r.target, 1);
+  for (int32_t i = 0; i < tt.nPulseHeight_tot; ++i) WritePulseHeightTallies(ctx, i, false, nullptr, r.invHistories);
+  for (int k = 0; k < kTallyClassCount; ++k) {
+    for (int32_t i = 0; i < tt.nPlaneTalliesTot[k]; ++i) WritePlaneTallies(ctx, i, k, false, nullptr, r.invHistories);
+    for (int32_t i = 0; i < tt.nCellEntryTallies[k]; ++i) {
+      WriteCellEntryTallies(ctx, i, k, false, nullptr, r.invHistories);
+    }
+  }
+  CloseTallyFiles();
+}
+
+std::string ResultFilePath(const char* suffix) {
+  std::string folder, name, extension;
+  SplitPath(outputFileName, &folder, &name, &extension);
+  return filesFolder + "/" + name + suffix;
+}
+
+void CloseOutputAndLog() {
+  if (outputFile != nullptr) fclose(outputFile);
+  outputFile = nullptr;
+  if (logFile != nullptr) fclose(logFile);
+  logFile = nullptr;
+}
+
+int FillResultFolder(bool perCell, const STATSREPORTCONTEXT& report) {
+  const RESULTTOTALS& r = resultTotals;
+  const bool tracks = trackOptions.NTRACKS > 0;
+  const bool log = runOptions.writeLog != 0 && FileExists(logFileName);
+  if (!AnyTallies() && !perCell && !tracks && !log) return 0;
+  MakeFolder(filesFolder);
+  int code = CopyIntoResultFolder(outputFileName, filesFolder, "Output");
+  if (log && CopyIntoResultFolder(logFileName, filesFolder, "Log") != 0) code = 1;
+  if (perCell) {
+    const std::string path = ResultFilePath("_cellInteractionStats.txt");
+    if (WriteCellInteractionStats(path.c_str(), r.stats, r.cellStats.data(), r.invHistories, report) != 0) code = 1;
+  }
+  WriteFinalTallies();
+  if (tracks) {
+    const std::string path = ResultFilePath("_tracks.txt");
+    if (WriteTracksFile(path.c_str(), tasks + firstCpuTask, nThreads - firstCpuTask, trackOptions.NTRACKS) != 0) {
+      code = 1;
+    }
+  }
+  return code;
+}
+
+}  // namespace
+
+void WriteCellActivity(FILE* out) {
+  const Constants& k = hostConstants;
+  const RESULTTOTALS& r = resultTotals;
+  const bool weighted = k.interactionForcing != 0;
+  const double f = k.energyFactor;
+  static const int kPhotonSlots[9] = {47, 88, 132, 48, 89, 133, 152, 153, 154};
+  static const int kElectronSlots[9] = {49, 90, 134, 50, 91, 135, 158, 159, 160};
+  fprintf(out, "\n\n\nPhoton activity in each cell\n\n");
+  fprintf(out, "%5s %15s      %16s   %16s      %16s   %16s      %16s   %16s\n", " ", "Cell ID", "entry",
+          "average energy ", "escape", "average energy ", "collisions", "avg. energy loss");
+  int row = 0;
+  for (int32_t c = 0; c < k.nCells; ++c) {
+    if (!StandsForItself(c)) continue;
+    WriteCellLabel(out, ++row, c);
+    WriteActivityRow(out, r.cellStats[static_cast<size_t>(c)], kPhotonSlots, weighted, f);
+    fprintf(out, "\n");
+  }
+  fprintf(out, "\n\nElectron activity in each cell\n\n");
+  fprintf(out, "%5s %15s      %16s   %16s      %16s   %16s      %16s   %16s     %16s   %18s\n", " ", "Cell ID", "entry",
+          "average energy ", "escape", "average energy ", "collisions", "avg. energy loss", "absorbed energy",
+          "absorbed dose (Gy)");
+  row = 0;
+  for (int32_t c = 0; c < k.nCells; ++c) {
+    if (!StandsForItself(c)) continue;
+    const INTERACTIONSTATS& s = r.cellStats[static_cast<size_t>(c)];
+    WriteCellLabel(out, ++row, c);
+    WriteActivityRow(out, s, kElectronSlots, weighted, f);
+    const double absorbed = s.slot[statslot::eAbsorbed].e;
+    fprintf(out, "      %-16.9e", absorbed * f);
+    const double volume = CellVolume(c);
+    if (volume > 0.0 && k.cell[c].density > 0.0) {
+      fprintf(out, "   %-18.9e\n", AbsorbedDose(absorbed, c, volume));
+    } else {
+      fprintf(out, "   %-18s\n", "       --");
+    }
+  }
+}
+
+int CopyIntoResultFolder(const std::string& name, const std::string& folder, const char* kind) {
+  FILE* in = fopen(name.c_str(), "rb");
+  if (in == nullptr) {
+    printf("%s file \"%s\" could not be opened for reading and will not be copied to folder \"%s\"\n", kind,
+           name.c_str(), folder.c_str());
+    return 1;
+  }
+  std::vector<char> content;
+  char block[65536];
+  size_t n = 0;
+  while ((n = fread(block, 1, sizeof(block), in)) > 0) content.insert(content.end(), block, block + n);
+  fclose(in);
+  if (content.empty()) return 0;
+  std::string sourceFolder, base, extension;
+  SplitPath(name, &sourceFolder, &base, &extension);
+  const std::string copy = folder + "/" + base + extension;
+  FILE* out = fopen(copy.c_str(), "wb");
+  if (out == nullptr) {
+    printf("File \"%s\" could not be opened for writing.\n", copy.c_str());
+    return 1;
+  }
+  const bool written = fwrite(content.data(), 1, content.size(), out) == content.size();
+  if (fclose(out) != 0 || !written) {
+    printf("Error: File \"%s\" could not be written.\n", copy.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int WriteRunSummary() {
+  const Constants& k = hostConstants;
+  RESULTTOTALS& r = resultTotals;
+  BlankProgressLine();
+  WriteSummaryLine();
+  WriteUnresolvedEntries();
+  WriteSourceExtent();
+  bool perCell = k.outputCellInteractionStats != 0 && !r.cellStats.empty();
+  if (perCell && outputFile != nullptr) WriteCellActivity(outputFile);
+  if (r.nStatsObjects < 2) perCell = false;
+  std::vector<int32_t> ids, unions;
+  const STATSREPORTCONTEXT report = MakeReportContext(ids, unions);
+  if (outputFile != nullptr) {
+    PrintInteractionStats(outputFile, r.stats, perCell ? r.cellStats.data() : nullptr, r.invHistories, -1, -1, true,
+                          report);
+  }
+  CloseOutputAndLog();
+  return FillResultFolder(perCell, report);
+}

@@ -1,0 +1,158 @@
+#include "driver/setup/constants_fill.h"
+
+#include <cstring>
+
+#include "core/constants.h"
+#include "core/element_table.h"
+#include "driver/data/element_loader.h"
+#include "driver/setup/input_checks.h"
+#include "driver/directives/material_directives.h"
+#include "driver/setup/material_tables.h"
+#include "driver/input/options.h"
+#include "driver/directives/run_directives.h"
+#include "driver/setup/setup_reports.h"
+#include "driver/directives/source_directives.h"
+#include "driver/directives/transport_directives.h"
+
+namespace {
+
+// Tolerances of the geometry (DISTANCE_PRECISION, ANGLE_PRECISION defaults).
+constexpr double kDefaultDistancePrecision = 1e-12;  // cm
+constexpr double kDefaultAnglePrecision = 1e-12;
+
+void FillPhysicalConstants(Constants& k) {
+  const PHYSICALCONSTANTS& p = physicalConstants;
+  k.pi = p.pi;
+  k.c = p.c;
+  k.elch = p.elch;
+  k.fineStr_inv = p.fineStr_inv;
+  k.h = p.h;
+  k.elmass = p.elmass;
+  k.restEn = p.restEn;
+  k.elch_c = p.elch_c;
+  k.constFact_coh = p.constFact_coh;
+  k.constFact_incoh = p.constFact_incoh;
+  k.fact_waveNumber = p.fact_waveNumber;
+  k.fineStr = p.fineStr;
+}
+
+void FillTransportOptions(Constants& k) {
+  const TRANSPORTOPTIONS& t = transportOptions;
+  const PHYSICSMODELOPTIONS& m = physicsModels;
+  k.force_wt = t.force_wt;
+  k.trackSecondaryPhotons = t.trackSecondaryPhotons;
+  k.trackSecondaryElectrons = t.trackSecondaryElectrons;
+  k.trackPos = t.trackPos;
+  k.elastic = t.elastic;
+  k.coh = t.coh;
+  k.trackPhotonProducedElectrons = t.trackPhotonProducedElectrons;
+  k.trackKnockOnElectrons = t.trackKnockOnElectrons;
+  k.trackBremsPhotons = t.trackBremsPhotons;
+  k.trackXrayPhotons = t.trackXrayPhotons;
+  k.coh_thr = t.coh_thr;
+  k.energyFactor = m.energyFactor;
+  k.nStreams_tot = runOptions.nStreams;
+  k.nonIsotropicBrems = m.nonIsotropicBrems;
+  k.useDifferentCSforPositrons = useDifferentCSforPositrons;
+  k.useDPWelasticScatteringCrossSections = m.useDPWelasticScatteringCrossSections;
+  k.elastic_smallAngle = m.elasticSmallAngle;
+  k.brems_lowEnThr = m.brems_lowEnThr;
+  k.brems_highEnThr = m.brems_highEnThr;
+  k.nonIsotropicPE = m.nonIsotropicPE;
+  k.pe_angularDistrThr = m.pe_angularDistrThr;
+  k.pe_angularDistr_nPoints = m.pe_angularDistr_nPoints;
+  k.nonUniformPPenergy = m.nonUniformPPenergy;
+  k.usePPangularDistr = m.usePPangularDistr;
+  k.dopplerBroadening = m.dopplerBroadening;
+  k.incoh_SubtractBindingEnergy = m.incoh_SubtractBindingEnergy;
+  k.use_electron_logE = use_electron_logE;
+  k.diffusion_totalToInelasticRatio_thr = t.diffusion_totalToInelasticRatio_thr;
+  k.diffusion_distToRMSpathRatio_thr = t.diffusion_distToRMSpathRatio_thr;
+  k.smoothCDF_elastic = t.smoothCDF_elastic;
+  k.smoothCDF_inelastic = t.smoothCDF_inelastic;
+  k.interactionForcing = interactionForcing ? 1 : 0;
+}
+
+// The smallest of the elements' lowest subshell binding energies, eV.
+double MinBindingEnergy() {
+  double lowest = 0.0;
+  for (int g = 0; g < nElem_tot; ++g) {
+    for (double binding : elementArray[g].bindingEnergy) {
+      if (binding > 0.0 && (lowest == 0.0 || binding < lowest)) lowest = binding;
+    }
+  }
+  return lowest;
+}
+
+void FillElementsAndSpectrum(Constants& k) {
+  k.nElem_tot = nElem_tot;
+  for (int i = 0; i < kPairEnergies; ++i) k.pp_Eprim[i] = pp_Eprim[i];
+  k.n_pp_Eprim = n_pp_Eprim;
+  k.minBindingEnergy = MinBindingEnergy();
+  k.part = source.part;
+  k.nEnerg = sourceSpectrum.nEnerg;
+  k.E_source = sourceSpectrum.energy;
+  k.weight = sourceSpectrum.weight;
+  std::memcpy(k.cumulativeWeight, sourceSpectrum.cumulativeWeight,
+              static_cast<size_t>(sourceSpectrum.nEnerg) * sizeof(double));
+}
+
+void FillGeometryAndSource(Constants& k) {
+  k.w = layer.w;
+  k.concentration = layer.concentration;
+  k.density = layerDensity;
+  k.surface_A = layer.surface_A;
+  k.surface_B = layer.surface_B;
+  k.surface_C = layer.surface_C;
+  k.surface_D = layer.surface_D;
+  k.surface_Z = layer.surface_Z;
+  k.beam_A = source.beam_A;
+  k.beam_B = source.beam_B;
+  k.beam_C = source.beam_C;
+  k.incidentDotProduct = sourceEntry.incidentDotProduct;
+  k.entry_X = sourceEntry.entry_X;
+  k.entry_Y = sourceEntry.entry_Y;
+  k.entry_Z = sourceEntry.entry_Z;
+  k.complexGeometry = complexGeometry > 0 ? 1 : 0;
+  k.sourcePositionType = source.sourcePositionType;
+  k.sourceDirectionType = source.sourceDirectionType;
+  std::memcpy(k.Q_source_direction, source.Q_source_direction, sizeof k.Q_source_direction);
+  std::memcpy(k.Q_source_position, source.Q_source_position, sizeof k.Q_source_position);
+  k.sourceConeCos = source.sourceConeCos;
+  const VECTOR center = source.sourceCenter, normal = source.sourceNormal;
+  k.sourceCenter[0] = center.x, k.sourceCenter[1] = center.y, k.sourceCenter[2] = center.z;
+  k.sourceNormal[0] = normal.x, k.sourceNormal[1] = normal.y, k.sourceNormal[2] = normal.z;
+  k.sourceConstantDensityRadius = source.sourceConstantDensityRadius;
+  k.sourceRMSwidth = source.sourceRMSwidth;
+  k.sourceCell = source.sourceCell;
+  k.source_partialVoxels = nullptr;
+  k.source_nPartialVoxels = 0;
+  k.source_completeVoxels = nullptr;
+  k.source_nCompleteVoxels = 0;
+  k.source_voxelVolumeSum = nullptr;
+  k.source_startVoxel = 0;
+  k.anglePrecision = kDefaultAnglePrecision;
+  k.distancePrecision = kDefaultDistancePrecision;
+  k.entryVoxel = sourceEntry.entryVoxel;
+  k.entryCell = sourceEntry.entryCell;
+  k.entrySurface = sourceEntry.entrySurface;
+  k.entryRadius = sourceEntry.entryRadius;
+  k.nCells = static_cast<int16_t>(layerCells.size());
+  k.nMaterials = static_cast<int16_t>(nMaterials);
+  k.cell = layerCells.empty() ? nullptr : layerCells.data();
+  k.material = materials.empty() ? nullptr : materials.data();
+  k.useFreeMotionRadius = 0;
+  k.storeFreeMotionRadius = 0;
+  k.outputCellInteractionStats = 0;
+  k.device = 0;
+}
+
+}  // namespace
+
+void FillHostConstants() {
+  Constants& k = hostConstants;
+  FillPhysicalConstants(k);
+  FillTransportOptions(k);
+  FillElementsAndSpectrum(k);
+  FillGeometryAndSource(k);
+}

@@ -8,20 +8,6 @@
 // the second pass (inputPass == 1) and skip their line in the first.
 #pragma once
 
-using DirectiveModule = bool (*)(const char* word);
-
-// Keyword-index ranges of the directive modules (each < kKeywordIndexCount).
-enum KeywordIndexBase {
-  kRunKeywordBase = 100,           // run, GPU and file-name options
-  kMaterialKeywordBase = 200,      // MAT, M<n>, COMPLEX_GEOMETRY
-  kSourceKeywordBase = 400,        // source, layer and physics models
-  kTransportKeywordBase = 700,     // transport, index, forcing and track options
-  kPulseHeightKeywordBase = 1000,  // pulse-height tallies
-  kTallyKeywordBase = 1100,        // binning ranges, plane tallies, tally switches
-  kGeometryKeywordBase = 1500,     // surfaces, macrobodies, cells, unions, transformations
-  kPrecisionKeywordBase = 2500,    // precision, plane sets, geometry set-up
-};
-
 // Handles one directive line whose first word is `word`: the binning lines of
 // plane tallies, then every directive module in order, then the spectrum line.
 void DispatchDirective(const char* word);

@@ -2,7 +2,9 @@
 // against their keywords, and the parser of the binning lines of plane tallies.
 #pragma once
 
-#include "driver/directives/directive_dispatch.h"
+// A directive module: entered with the first word of a directive line, it
+// returns true when the word is one of its keywords (directive_dispatch.h).
+using DirectiveModule = bool (*)(const char* word);
 
 extern const DirectiveModule directiveModules[];
 extern const int directiveModuleCount;

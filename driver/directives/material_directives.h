@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/material.h"
-#include "driver/directives/directive_dispatch.h"
+#include "driver/directives/directive_keywords.h"
 
 // -1 until the first directive that implies a mode, then 0 (simple geometry,
 // one layer) or positive (complex geometry).

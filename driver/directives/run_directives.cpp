@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/text.h"
-#include "driver/directives/directive_dispatch.h"
+#include "driver/directives/directive_keywords.h"
 #include "driver/input/input_reader.h"
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"

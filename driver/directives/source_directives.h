@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/source.h"
-#include "driver/directives/directive_dispatch.h"
+#include "driver/directives/directive_keywords.h"
 
 extern SOURCEDESCRIPTION source;   // PART, BEAM, SOURCE_POSITION, SOURCE_DIRECTION
 extern LAYERGEOMETRY layer;        // THICK, CONC, Surface

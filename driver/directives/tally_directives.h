@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/tally.h"
-#include "driver/directives/directive_dispatch.h"
+#include "driver/directives/directive_keywords.h"
 
 extern TALLYRANGE rangeData[kQuantityCount][kMaxRangesPerQuantity];
 extern int32_t nRanges[kQuantityCount];

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/elements.h"
-#include "driver/directives/directive_dispatch.h"
+#include "driver/directives/directive_keywords.h"
 
 // Processes that can be forced: elastic, bremsstrahlung, excitation, and
 // ionisation of the K, L and M shells.

@@ -11,7 +11,6 @@
 #include "language/compiler.h"
 #include "platform/paths.h"
 
-int64_t directiveLinePosition = 0;
 int keywordUseCount[kKeywordIndexCount];
 std::string filesFolder;
 

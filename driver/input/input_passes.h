@@ -10,7 +10,6 @@
 
 #include "driver/input/input_reader.h"
 
-extern int64_t directiveLinePosition;           // input position of the current directive line
 extern int keywordUseCount[kKeywordIndexCount];  // uses of each keyword in this pass
 extern std::string filesFolder;                  // result folder, "Files_" + the output file's name
 

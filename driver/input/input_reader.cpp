@@ -6,7 +6,7 @@
 #include "core/text.h"
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
-#include "driver/input/program_blocks.h"
+#include "driver/input/program_lines.h"
 #include "language/compiler.h"
 
 FILE* outputFile = nullptr;
@@ -17,6 +17,7 @@ int physicalLineCount = 0;
 int inputExitCode = 0;
 int directiveCount = 0;
 char keywordCopy[kKeywordCopyLength + 1] = "";
+int64_t directiveLinePosition = 0;
 
 namespace {
 

@@ -6,6 +6,7 @@
 // whole, and a '\r' before the line end is dropped.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -26,6 +27,7 @@ extern int inputExitCode;         // set by a directive that ends the run at onc
 extern int directiveCount;        // directive lines met in this pass
 constexpr int kKeywordCopyLength = 999;
 extern char keywordCopy[];        // the first word of the current directive line
+extern int64_t directiveLinePosition;  // input position of the current directive line
 
 // Returns the next word, or null at the end of the logical line or of the
 // input. `output` is the output file in the second pass and null in the

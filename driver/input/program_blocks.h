@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "driver/input/program_lines.h"
 #include "platform/threads.h"
 
 struct PROGRAMINFO;
@@ -34,21 +35,6 @@ struct LANGUAGESERVICES {
 extern LANGUAGESERVICES languageServices;
 LANGUAGESERVICES DefaultLanguageServices();
 
-// True for PROGRAM, PARAMETERS, SUBROUTINE and ARRAYS (any case).
-bool IsProgramBlockKeyword(const char* word);
-
-// Where the reader's next physical line comes from.
-enum PROGRAMLINE {
-  kNoProgramCurrent,  // from the input file
-  kFromProgram,       // a program line was copied into the line
-  kProgramLineNone,   // no line: the result of the reader is null
-};
-
-// The program side of the reader: while a program runs, waits for its next
-// line (keys, time warning); at the end of a run reports it; in the replay
-// hands out the stored lines.
-PROGRAMLINE TakeProgramLine(FILE* input, std::string* line);
-
 enum BLOCKRESULT {
   kBlockContinue,  // the pass goes on
   kBlockEndPass,   // the first pass ends; the second pass reports the error
@@ -64,13 +50,6 @@ int ReadProgramBlockSecondPass(const char* word);
 // The echo of the current block in the second pass, once its stored lines are
 // consumed or a replayed directive failed. Returns the exit code (0 go on).
 int EchoProgramBlock(bool directiveFailed);
-
-// True while a program is current (being run or replayed).
-bool ProgramCurrent();
-// True when the first pass's program output is still pending.
-bool ProgramOutputPending();
-// True when all stored lines of the current block have been consumed.
-bool ProgramLinesConsumed();
 
 // Clears the program state at the start of a pass.
 void ResetProgramState(int pass);

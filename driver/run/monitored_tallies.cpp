@@ -9,10 +9,11 @@
 #include "core/task.h"
 #include "driver/input/input_passes.h"
 #include "driver/directives/pulse_height_directives.h"
-#include "driver/run/run_monitor.h"
 #include "driver/directives/tally_directives.h"
-#include "driver/run/work_division.h"
+#include "driver/run/run_state.h"
 #include "platform/clock.h"
+
+std::vector<CONTROLENTRY> controlEntries;
 
 namespace {
 

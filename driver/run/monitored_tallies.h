@@ -1,11 +1,30 @@
-// The tally files of the run: the context that the tally writers read, and
-// the monitor's step that writes the files due during the run and refreshes
-// the error figures of the tallies with target errors.
+// The tallies that the run monitor watches and their files: the watched
+// entries, the context that the tally writers read, and the monitor's step
+// that writes the files due during the run and refreshes the error figures
+// of the tallies with target errors.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "driver/results/tally_files.h"
+
+// A tally that the monitor watches (written during the run or with a target
+// error), in the order the monitor visits them: pulse-height tallies, plane
+// tallies of classes 0, 1, 2, cell-entry tallies of classes 0, 1, 2.
+enum ControlFamily : int32_t { kPulseHeightFamily = 0, kPlaneFamily = 1, kCellEntryFamily = 2 };
+
+struct CONTROLENTRY {
+  int32_t family;       // ControlFamily
+  int32_t tallyClass;   // 0 electrons, 1 photons, 2 all (plane and cell-entry tallies)
+  int32_t index;        // index of the tally in its table
+  int32_t targetKind;   // TargetErrorKind; kNoTarget: only written during the run
+  double target;        // target relative standard deviation
+  double error;         // current relative error, refreshed at every tick (0: no estimate yet)
+  std::string label;    // name in the progress line: "T3", "PT", "PHC5_2", ...
+};
+extern std::vector<CONTROLENTRY> controlEntries;
 
 // The writers' context over records[0 .. nRecords-1]: the live CPU records
 // during the run, the totals record at its end.

@@ -18,12 +18,11 @@
 #include "driver/run/monitored_tallies.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
-#include "driver/run/work_division.h"
+#include "driver/run/run_state.h"
 #include "language/compiler.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
 
-std::vector<CONTROLENTRY> controlEntries;
 ControlRefreshFunction controlRefresh = CollectDeviceTallies;
 double lastTick = 0.0;
 int32_t lastLineLength = 0;

@@ -4,24 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
-// A tally that the monitor watches (written during the run or with a target
-// error), in the order the monitor visits them: pulse-height tallies, plane
-// tallies of classes 0, 1, 2, cell-entry tallies of classes 0, 1, 2.
-enum ControlFamily : int32_t { kPulseHeightFamily = 0, kPlaneFamily = 1, kCellEntryFamily = 2 };
-
-struct CONTROLENTRY {
-  int32_t family;       // ControlFamily
-  int32_t tallyClass;   // 0 electrons, 1 photons, 2 all (plane and cell-entry tallies)
-  int32_t index;        // index of the tally in its table
-  int32_t targetKind;   // TargetErrorKind; kNoTarget: only written during the run
-  double target;        // target relative standard deviation
-  double error;         // current relative error, refreshed at every tick (0: no estimate yet)
-  std::string label;    // name in the progress line: "T3", "PT", "PHC5_2", ...
-};
-extern std::vector<CONTROLENTRY> controlEntries;
+#include "driver/run/monitored_tallies.h"
 
 // Refreshes the current errors of controlEntries and writes the tally files
 // that are due; now is the run time (s), invHistories 1 / started histories.

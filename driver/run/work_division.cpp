@@ -21,20 +21,6 @@
 #include "driver/results/tally_storage.h"
 #include "transport/tracks.h"
 
-int32_t nCpuTasks = 0;
-int32_t firstCpuTask = 0;
-int32_t nStreamsCpu = 0;
-int32_t nStreamsHost = 0;
-int32_t nTasksTotal = 0;
-uint64_t hostParticleShare = 0;
-bool severalStreamsPerThread = false;
-std::vector<int> threadIndex;
-double runStartTime = 0.0;
-std::atomic<uint8_t> redealStreams{0};
-std::atomic<uint8_t> balanceStop{0};
-std::atomic<uint8_t> endSimulation{0};
-
-
 namespace {
 
 constexpr int kMaxTasks = 65536;

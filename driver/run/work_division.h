@@ -1,29 +1,13 @@
 // The division of the work before the first history: how many transport
 // records the CPU workers get, which random-number streams each record owns,
-// the generator of every stream, the track quotas of the streams, and the
-// run state that the run loop and the run monitor share.
+// the generator of every stream and the track quotas of the streams; it sets
+// the run state (run_state.h) that the run loop and the run monitor share.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
-// --- Run-division state (written here, read by the run loop and monitor) ---
-extern int32_t nCpuTasks;            // CPU workers (TASKS / tasks)
-extern int32_t firstCpuTask;         // first CPU record that runs histories (0 without device work)
-extern int32_t nStreamsCpu;          // streams of the CPU records
-extern int32_t nStreamsHost;         // streams served by CPU threads
-extern int32_t nTasksTotal;          // CPU workers plus device tasks
-extern uint64_t hostParticleShare;   // histories not run on real devices (N of the progress line)
-extern bool severalStreamsPerThread; // a worker that runs dry asks for a re-deal
-extern std::vector<int> threadIndex; // 0..nThreads-1: the argument of each worker's thread
-extern double runStartTime;          // clock at the start of the run, s
-
-// Stop requests of the run loop and the monitor: polled by the main thread
-// and by worker 0 (which runs on the main thread in Trenqual).
-extern std::atomic<uint8_t> redealStreams;  // the CPU streams are to be dealt out afresh
-extern std::atomic<uint8_t> balanceStop;    // the work is being divided afresh (devices)
-extern std::atomic<uint8_t> endSimulation;  // no new source history is started
+#include "driver/run/run_state.h"
 
 // The division of Trenqual and the CPU part of Trenqual_CUDA: settles the
 // counts, numbers and seeds the streams, builds the CPU records and their

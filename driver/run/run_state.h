@@ -1,0 +1,24 @@
+// The run state that the work division sets and the run loop and the run
+// monitor share: the counts of workers and streams, the start of the run and
+// the stop requests that the main thread and worker 0 poll.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+extern int32_t nCpuTasks;            // CPU workers (TASKS / tasks)
+extern int32_t firstCpuTask;         // first CPU record that runs histories (0 without device work)
+extern int32_t nStreamsCpu;          // streams of the CPU records
+extern int32_t nStreamsHost;         // streams served by CPU threads
+extern int32_t nTasksTotal;          // CPU workers plus device tasks
+extern uint64_t hostParticleShare;   // histories not run on real devices (N of the progress line)
+extern bool severalStreamsPerThread; // a worker that runs dry asks for a re-deal
+extern std::vector<int> threadIndex; // 0..nThreads-1: the argument of each worker's thread
+extern double runStartTime;          // clock at the start of the run, s
+
+// Stop requests of the run loop and the monitor: polled by the main thread
+// and by worker 0 (which runs on the main thread in Trenqual).
+extern std::atomic<uint8_t> redealStreams;  // the CPU streams are to be dealt out afresh
+extern std::atomic<uint8_t> balanceStop;    // the work is being divided afresh (devices)
+extern std::atomic<uint8_t> endSimulation;  // no new source history is started

@@ -9,7 +9,7 @@
 
 #include "core/elem.h"
 #include "driver/data/aux_files.h"
-#include "driver/data/element_loader.h"
+#include "driver/data/load_options.h"
 
 // The auxiliary steps between the electro-atomic sections and the fast
 // indexes, in order: alternative excitation and ionization cross sections,

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/data/element_loader.h"
+#include "driver/data/load_options.h"
 
 constexpr int kDwbaElements = 99;              // IonDWBA.dat holds Z = 1..99
 constexpr int kMaxDpwCosines = 1000;           // common cosine grid of the partial-wave file

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/elements.h"
 #include "driver/data/fast_index.h"
 #include "driver/data/load_steps.h"
 

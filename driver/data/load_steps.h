@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/elem.h"
-#include "driver/data/element_loader.h"
+#include "driver/data/load_options.h"
 #include "driver/data/endf_reader.h"
 
 // Checks a one-range interpolation line (INT(1) = law, NBT(2) = 0) and takes

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/data/element_loader.h"
 #include "driver/data/load_steps.h"
 #include "transport/photon_interactions.h"
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "driver/data/element_loader.h"
 #include "driver/data/load_steps.h"
 
 namespace {

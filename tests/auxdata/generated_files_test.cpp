@@ -17,6 +17,7 @@
 
 #include "driver/data/aux_electron_data.h"
 #include "driver/data/aux_files.h"
+#include "driver/data/element_loader.h"
 #include "driver/data/endf_reader.h"
 #include "driver/data/load_steps.h"
 #include "tests/support/test_paths.h"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver/data/aux_electron_data.h"
+#include "driver/data/element_loader.h"
 #include "driver/data/load_steps.h"
 #include "tests/support/aux_fixture.h"
 #include "tests/support/brems_fixture.h"

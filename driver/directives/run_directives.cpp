@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "driver/build_variant.h"
 #include "driver/directives/directive_keywords.h"
 #include "driver/input/input_reader.h"
 #include "driver/input/option_parsers.h"
@@ -34,7 +35,6 @@ struct VALUEDIRECTIVE {
   bool restOfLine;  // the value is the rest of the line (device lists)
 };
 
-#if TQ_GPU_BUILD
 int ParseUseCuda(const char* value) {
   runOptions.nUse_CUDA = ParseDeviceList(value, runOptions.use_CUDA, "the used CUDA devices in the input file");
   return runOptions.nUse_CUDA > 0 ? 0 : 1;
@@ -49,14 +49,15 @@ int ParseRCuda(const char* value) {
   return runOptions.nR_CUDA > 0 ? 0 : 1;
 }
 int ParseBankModeThr(const char* value) { return ParseBankModeThrCuda(value) < 0.0 ? 1 : 0; }
-#endif
+
+// The directives of both programs first, then those of Trenqual_CUDA only
+// (from kFirstGpuValueDirective on).
 
 const VALUEDIRECTIVE kValueDirectives[] = {
     {"TASKS", ParseTasks, &COMMANDLINEGIVEN::tasks, false},
     {"N", ParseN, &COMMANDLINEGIVEN::N, false},
     {"SEED", ParseSeed, &COMMANDLINEGIVEN::seed, false},
     {"NSTREAMS", ParseNStreams, &COMMANDLINEGIVEN::nStreams, false},
-#if TQ_GPU_BUILD
     {"RAND_CUDA", ParseRandCuda, &COMMANDLINEGIVEN::rand_CUDA, false},
     {"SEED_CUDA", ParseSeedCuda, &COMMANDLINEGIVEN::seed_CUDA, false},
     {"TASKS_CUDA", ParseTasksCuda, &COMMANDLINEGIVEN::tasks_CUDA, false},
@@ -76,9 +77,12 @@ const VALUEDIRECTIVE kValueDirectives[] = {
     {"HEAP_CUDA", ParseHeapCuda, &COMMANDLINEGIVEN::heap_CUDA, false},
     {"BALANCE_CUDA", ParseBalanceCuda, &COMMANDLINEGIVEN::balance_CUDA, false},
     {"BANKMODETHR_CUDA", ParseBankModeThr, &COMMANDLINEGIVEN::bankModeThr_CUDA, false},
-#endif
 };
 constexpr int kValueDirectiveCount = static_cast<int>(sizeof kValueDirectives / sizeof kValueDirectives[0]);
+constexpr int kFirstGpuValueDirective = 4;
+
+// The value directives this program accepts.
+int ValueDirectiveCountOfBuild() { return gpuBuild ? kValueDirectiveCount : kFirstGpuValueDirective; }
 
 // Keyword indices of this module.
 enum RunKeyword {
@@ -106,12 +110,10 @@ void HandleValueDirective(int index) {
   const char* value = directive.restOfLine ? RestOfLine() : NextWord();
   lineDone = directive.parser(value) == 0;
   if (!lineDone) return;
-#if TQ_GPU_BUILD
   // The device range options keep the mark that tells the checks they were set.
   if (directive.given == &COMMANDLINEGIVEN::first_CUDA || directive.given == &COMMANDLINEGIVEN::last_CUDA) {
     commandLineGiven.*directive.given = true;
   }
-#endif
   SkipRestOfLine();
 }
 
@@ -232,7 +234,7 @@ void HandleAlt() {
 }  // namespace
 
 bool HandleRunDirective(const char* word) {
-  for (int i = 0; i < kValueDirectiveCount; ++i) {
+  for (int i = 0; i < ValueDirectiveCountOfBuild(); ++i) {
     if (EqualNoCase(word, kValueDirectives[i].keyword)) {
       HandleValueDirective(i);
       return true;

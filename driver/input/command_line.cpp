@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "driver/build_variant.h"
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
 #include "driver/directives/run_directives.h"
@@ -62,27 +63,27 @@ constexpr int kMinArguments = 3;    // program name, in, file
 constexpr int kMaxArguments = 91;
 constexpr int kMaxRecordedName = 50;
 
-// Command-line keywords, in the order in which a token is tested against them.
+// Command-line keywords, in the order in which a token is tested against them;
+// the _CUDA keywords (from kRandCuda on) are those of Trenqual_CUDA only.
 enum Keyword {
   kIn, kInEq, kOut, kOutEq, kAlt, kLog, kTasks, kDir, kN, kSeed, kNStreams, kOutputCs, kWriteLog,
   kCheck, kE,
-#if TQ_GPU_BUILD
   kRandCuda, kSeedCuda, kThreadsCuda, kTasksCuda, kTimeCuda, kBlockSizeCuda, kRatioCuda, kFirstCuda,
   kLastCuda, kUseCuda, kSkipCuda, kRCuda, kEmCuda, kEmfirstCuda, kEmlastCuda, kEmulateCuda, kStreamsCuda,
   kAvgBankedCuda, kMaxBankedRatioCuda, kStatsCuda, kHeapCuda, kBalanceCuda, kBankModeThrCuda,
-#endif
   kKeywordCount
 };
+
+// The keywords this program accepts.
+int KeywordCountOfBuild() { return gpuBuild ? kKeywordCount : kRandCuda; }
 
 const char* const kKeywordNames[kKeywordCount] = {
     "in", "in=", "out", "out=", "alt", "log", "tasks", "dir", "N", "seed", "nStreams", "output_cs",
     "writeLog", "check", "E",
-#if TQ_GPU_BUILD
     "rand_CUDA", "seed_CUDA", "threads_CUDA", "tasks_CUDA", "time_CUDA", "blockSize_CUDA", "ratio_CUDA",
     "first_CUDA", "last_CUDA", "use_CUDA", "skip_CUDA", "r_CUDA", "em_CUDA", "emfirst_CUDA", "emlast_CUDA",
     "emulate_CUDA", "streams_CUDA", "avgBanked_CUDA", "maxBankedRatio_CUDA", "stats_CUDA", "heap_CUDA",
     "balance_CUDA", "bankModeThr_CUDA",
-#endif
 };
 
 // in= and out= share the given-state of in and out.
@@ -137,7 +138,6 @@ int OpenInputFile(const char* name) {
   return 0;
 }
 
-#if TQ_GPU_BUILD
 // The emulation keywords exclude one another.
 int CheckEmulationGroup(const SCAN& scan, int keyword) {
   bool emulateOn = scan.given[kEmulateCuda] != 0 && runOptions.emulate_CUDA != 0;
@@ -190,10 +190,9 @@ int ReadEmulatedDevice(const char* value, const char* message, int32_t* option) 
   *option = static_cast<int32_t>(n - 1);
   return 0;
 }
-#endif
 
 // Hands the value token to its keyword's handling; 0 when accepted.
-int ReadKeywordValue([[maybe_unused]] SCAN& scan, int keyword, const char* value) {
+int ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
   COMMANDLINEGIVEN& given = commandLineGiven;
   switch (keyword) {
     case kIn:
@@ -243,7 +242,6 @@ int ReadKeywordValue([[maybe_unused]] SCAN& scan, int keyword, const char* value
       }
       printf("Error: Invalid energy value \"%s\".\n", value);
       return 1;
-#if TQ_GPU_BUILD
     case kRandCuda:
       return (given.rand_CUDA = ParseRandCuda(value) == 0) ? 0 : 1;
     case kSeedCuda:
@@ -301,7 +299,6 @@ int ReadKeywordValue([[maybe_unused]] SCAN& scan, int keyword, const char* value
       return (given.balance_CUDA = ParseBalanceCuda(value) == 0) ? 0 : 1;
     case kBankModeThrCuda:
       return (given.bankModeThr_CUDA = ParseBankModeThrCuda(value) >= 0.0) ? 0 : 1;
-#endif
     default:
       return 1;
   }
@@ -315,12 +312,10 @@ int ReadKeywordToken(SCAN& scan, const char* token) {
     scan.waitingVariable = variable;
     return 0;
   }
-  for (int keyword = 0; keyword < kKeywordCount; ++keyword) {
+  for (int keyword = 0; keyword < KeywordCountOfBuild(); ++keyword) {
     int slot = StateSlot(keyword);
     if (scan.given[slot] != 0 || !MatchesKeyword(token, kKeywordNames[keyword])) continue;
-#if TQ_GPU_BUILD
     if (CheckEmulationGroup(scan, keyword) != 0) return 1;
-#endif
     RecordName(scan, token);
     scan.given[slot] = -1;
     scan.waitingKeyword = keyword;

@@ -6,51 +6,36 @@
 #include <string>
 
 #include "core/text.h"
+#include "driver/build_variant.h"
 #include "driver/input/options.h"
 #include "driver/input/value_forms.h"
 #include "platform/paths.h"
 
 // ------------------------------------------------------------ CPU options
 
-#if TQ_GPU_BUILD
+// Trenqual_CUDA may run on the devices alone (0 CPU threads) and takes more.
 int ParseTasks(const char* value) {
   if (value == nullptr) {
-    printf("Error: Number of CPU threads is missing.\n");
+    printf(gpuBuild ? "Error: Number of CPU threads is missing.\n" : "Error: Number of threads is missing.\n");
     return 1;
   }
   int64_t n = 0;
   if (!ReadWholeInteger(value, &n)) {
-    printf("Error: Invalid number of CPU threads \"%s\".\n", value);
+    printf(gpuBuild ? "Error: Invalid number of CPU threads \"%s\".\n" : "Error: Invalid number of threads \"%s\".\n",
+           value);
     return 1;
   }
-  if (n < 0 || n > kMaxCpuThreadsGpuBuild) {
-    printf("Error: Invalid number of CPU threads %lld (should be non-negative and less than %d).\n",
-           static_cast<long long>(n), kMaxCpuThreadsGpuBuild + 1);
+  const int64_t low = gpuBuild ? 0 : 1;
+  const int high = gpuBuild ? kMaxCpuThreadsGpuBuild : kMaxCpuThreads;
+  if (n < low || n > high) {
+    printf(gpuBuild ? "Error: Invalid number of CPU threads %lld (should be non-negative and less than %d).\n"
+                    : "Error: Invalid number of threads %lld (should be greater than 0 and less than %d).\n",
+           static_cast<long long>(n), high + 1);
     return 1;
   }
   runOptions.nThreads = static_cast<int32_t>(n);
   return 0;
 }
-#else
-int ParseTasks(const char* value) {
-  if (value == nullptr) {
-    printf("Error: Number of threads is missing.\n");
-    return 1;
-  }
-  int64_t n = 0;
-  if (!ReadWholeInteger(value, &n)) {
-    printf("Error: Invalid number of threads \"%s\".\n", value);
-    return 1;
-  }
-  if (n < 1 || n > kMaxCpuThreads) {
-    printf("Error: Invalid number of threads %lld (should be greater than 0 and less than %d).\n",
-           static_cast<long long>(n), kMaxCpuThreads + 1);
-    return 1;
-  }
-  runOptions.nThreads = static_cast<int32_t>(n);
-  return 0;
-}
-#endif
 
 int ParseEndfDir(const char* value) {
   if (value == nullptr || OnlyBlanks(value)) {
@@ -154,8 +139,6 @@ int ParseLogFile(const char* value, const char* line) {
 }
 
 // ------------------------------------------------------------ GPU options
-
-#if TQ_GPU_BUILD
 
 namespace {
 
@@ -474,4 +457,3 @@ int ParseRatioList(const char* value, double* ratios, const char* description) {
   return n;
 }
 
-#endif  // TQ_GPU_BUILD

@@ -20,7 +20,7 @@ int OpenLogFile();
 // directive", 1 failure.
 int ParseLogFile(const char* value, const char* line);
 
-#if TQ_GPU_BUILD
+// The _CUDA options of Trenqual_CUDA.
 int ParseRandCuda(const char* value);
 int ParseSeedCuda(const char* value);
 int ParseTasksCuda(const char* value);
@@ -43,4 +43,3 @@ double ParseBankModeThrCuda(const char* value);
 int ParseDeviceList(const char* value, int32_t* devices, const char* description);
 // Non-negative ratios; returns the count, 0 on failure.
 int ParseRatioList(const char* value, double* ratios, const char* description);
-#endif

@@ -8,10 +8,6 @@
 
 #include "core/physical_constants.h"
 
-#if !defined(TQ_GPU_BUILD)
-#error "TQ_GPU_BUILD must be defined to 0 (Trenqual) or 1 (Trenqual_CUDA)"
-#endif
-
 constexpr int kMaxCudaDevices = 32;
 constexpr int kMaxCpuThreads = 2048;        // Trenqual
 constexpr int kMaxCpuThreadsGpuBuild = 65536;  // Trenqual_CUDA (0 allowed: devices only)

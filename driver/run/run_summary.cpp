@@ -9,6 +9,7 @@
 #include "core/tally_tables.h"
 #include "core/task.h"
 #include "core/track_records.h"
+#include "driver/build_variant.h"
 #include "driver/input/input_passes.h"
 #include "driver/input/input_reader.h"
 #include "driver/run/monitored_tallies.h"
@@ -144,7 +145,7 @@ STATSREPORTCONTEXT MakeReportContext(std::vector<int32_t>& ids, std::vector<int3
   ctx.trackPos = k.trackPos != 0;
   ctx.photonSource = k.part == kPhoton;
   ctx.weights = k.interactionForcing != 0;
-  ctx.gpuBuild = TQ_GPU_BUILD != 0;
+  ctx.gpuBuild = gpuBuild;
   ctx.energyFactor = k.energyFactor;
   ctx.energyUnit = physicsModels.energyUnit == kUnitMeV ? "MeV" : physicsModels.energyUnit == kUnitKeV ? "keV" : "eV";
   ctx.restEnergy = k.restEn;

@@ -12,6 +12,7 @@
 #include "core/tally_tables.h"
 #include "core/task.h"
 #include "core/track_records.h"
+#include "driver/build_variant.h"
 #include "driver/input/options.h"
 #include "driver/run/run_monitor.h"
 #include "driver/directives/transport_directives.h"
@@ -27,7 +28,6 @@ constexpr int kMaxTasks = 65536;
 
 // --- Counts -----------------------------------------------------------------
 
-#if TQ_GPU_BUILD
 // Trenqual_CUDA without device work: the counts that Trenqual settles after
 // the input are settled here, with this build's messages and exit codes.
 int SettleCpuCounts(int64_t N) {
@@ -54,7 +54,6 @@ int SettleCpuCounts(int64_t N) {
   }
   return 0;
 }
-#endif
 
 int SettleCounts() {
   const int64_t N = runOptions.nParticles;
@@ -65,15 +64,15 @@ int SettleCounts() {
   nStreamsCpu = nStreamsHost = runStreams.nStreams_tot;
   hostParticleShare = static_cast<uint64_t>(N);
   runStreams.cpuParticleShare.store(hostParticleShare, std::memory_order_release);
-#if TQ_GPU_BUILD
-  if (runOptions.tasks_CUDA != 0) {
-    // The division between the CPU workers and the devices joins here with
-    // the device path; until then device work is refused.
-    printf("Error: Simulation on CUDA devices is not available in this build.\n");
-    return 2;
+  if (gpuBuild) {
+    if (runOptions.tasks_CUDA != 0) {
+      // The division between the CPU workers and the devices joins here with
+      // the device path; until then device work is refused.
+      printf("Error: Simulation on CUDA devices is not available in this build.\n");
+      return 2;
+    }
+    return SettleCpuCounts(N);
   }
-  return SettleCpuCounts(N);
-#else
   nTasksTotal = nCpuTasks;
   if (nThreads > nStreamsCpu) {
     printf("Error: The number of threads exceeds the number of streams of random numbers (%d > %d).\n", nThreads,
@@ -81,7 +80,6 @@ int SettleCounts() {
     return 1;
   }
   return 0;
-#endif
 }
 
 // --- Streams and generators ---------------------------------------------------

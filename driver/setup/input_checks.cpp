@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/text.h"
+#include "driver/build_variant.h"
 #include "driver/input/input_reader.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/pulse_height_directives.h"
@@ -11,12 +12,6 @@
 #include "driver/directives/source_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
-
-#if TQ_GPU_BUILD
-#include <cuda_runtime.h>
-
-#include "gpu/cuda_runtime_wrappers.h"
-#endif
 
 DEVICESELECTION deviceSelection;
 FILE* altFile = nullptr;
@@ -58,7 +53,7 @@ int CheckAltFile() {
   return 0;
 }
 
-#if TQ_GPU_BUILD
+// The device options of Trenqual_CUDA against one another.
 int CheckDeviceOptions() {
   RUNOPTIONS& o = runOptions;
   if (o.rand_CUDA == 2) {
@@ -86,7 +81,6 @@ int CheckDeviceOptions() {
   o.maxBankedRatio_CUDA = static_cast<int>(std::ceil(4.0 * o.maxBankedRatio_CUDA) + 1e-10) * 0.25;
   return 0;
 }
-#endif
 
 int CheckLayer() {
   if (layer.concentration == 0.0) {
@@ -178,8 +172,8 @@ int SettleTracking() {
   return 0;
 }
 
-#if !TQ_GPU_BUILD
-// The CPU workers each need a stream of their own; more than N of either is idle.
+// Trenqual: the CPU workers each need a stream of their own; more than N of
+// either is idle.
 int CheckStreamsCpu() {
   RUNOPTIONS& o = runOptions;
   if (o.nThreads > o.nParticles) o.nThreads = static_cast<int32_t>(o.nParticles);
@@ -190,7 +184,6 @@ int CheckStreamsCpu() {
   }
   return 0;
 }
-#endif
 
 void SettleBremsAngularDistribution() {
   if (physicsModels.nonIsotropicBrems != 0) {
@@ -225,21 +218,12 @@ void SettleTracks() {
   if (transport.trackPos == 0 || interactionForcing || runOptions.nThreads == 0) transport.nTracks = 0;
 }
 
-#if TQ_GPU_BUILD
-// ---- Devices ------------------------------------------------------------------------
+// ---- Devices (Trenqual_CUDA) --------------------------------------------------------
 
 void PrintDeviceReport(const char* text) {
   printf("%s", text);
   const bool toOutput = !deviceSelection.allEmulated && (runOptions.stats_CUDA == 1 || runOptions.stats_CUDA == 3);
   if (toOutput && outputFile != nullptr) std::fprintf(outputFile, "\n%s", text);
-}
-
-// The runtime may fail to answer (no driver, no device) and then leaves the
-// count unset: that is a machine with no device.
-int CountDevices() {
-  int count = 0;
-  if (cudaGetDeviceCount(&count) != cudaSuccess || count < 0) count = 0;
-  return count;
 }
 
 void ReportDeviceCount(int count) {
@@ -256,27 +240,19 @@ void ReportDeviceCount(int count) {
 
 void SetUpDevices(int count) {
   for (int i = 0; i < count && i < kMaxCudaDevices; ++i) {
-    cudaDeviceProp props{};
-    CheckCudaError(cudaGetDeviceProperties(&props, i));
-    deviceMemoryLimit[i] = props.totalGlobalMem;
-    int clockKHz = 0, memoryClockKHz = 0;
-    cudaDeviceGetAttribute(&clockKHz, cudaDevAttrClockRate, i);
-    cudaDeviceGetAttribute(&memoryClockKHz, cudaDevAttrMemoryClockRate, i);
-    deviceSelection.clockRateHz[i] = clockKHz * 1000.0;
+    const CUDADEVICEINFO device = CudaDeviceInfo(i);
+    deviceSelection.clockRateHz[i] = device.clockKHz * 1000.0;
     char line[256];
     std::snprintf(line, sizeof line,
                   "Device No. %d: compute capability %d.%d, clock rate %g MHz, memory clock rate %g MHz, global memory %g MB, shared memory %g kB.\n",
-                  i + 1, props.major, props.minor, clockKHz / 1000.0, memoryClockKHz / 1000.0,
-                  static_cast<double>(props.totalGlobalMem) / 1048576.0, static_cast<double>(props.sharedMemPerBlock) / 1024.0);
+                  i + 1, device.major, device.minor, device.clockKHz / 1000.0, device.memoryClockKHz / 1000.0,
+                  static_cast<double>(device.globalMemory) / 1048576.0,
+                  static_cast<double>(device.sharedMemoryPerBlock) / 1024.0);
     PrintDeviceReport(line);
-    CheckCudaError(cudaSetDevice(i));
-    currentDevice = i;
-    CheckCudaError(cudaDeviceReset());
-    deviceAllocated[i] = 0;
+    ResetCudaDevice(i);
   }
   if (runOptions.last_CUDA < runOptions.first_CUDA) runOptions.last_CUDA = count - 1;
-  CheckCudaError(cudaSetDevice(runOptions.first_CUDA));
-  currentDevice = runOptions.first_CUDA;
+  SelectCudaDevice(runOptions.first_CUDA);
 }
 
 bool IsUsed(int device) {
@@ -434,7 +410,7 @@ int EnumerateDevices() {
   deviceSelection = DEVICESELECTION{};
   deviceSelection.allEmulated = o.emulate_CUDA != 0;
   if (o.tasks_CUDA != 0) {
-    const int count = CountDevices();
+    const int count = CudaDeviceCount();
     deviceSelection.nFound = count;
     ReportDeviceCount(count);
     const bool firstAndLastGiven = commandLineGiven.first_CUDA && commandLineGiven.last_CUDA;
@@ -444,15 +420,14 @@ int EnumerateDevices() {
   if (int code = ApplyDeviceRatios()) return code;
   return SettleDeviceHeapAndBalance();
 }
-#endif
 
 }  // namespace
 
 int CheckInputConsistency() {
   if (int code = CheckAltFile()) return code;
-#if TQ_GPU_BUILD
-  if (int code = CheckDeviceOptions()) return code;
-#endif
+  if (gpuBuild) {
+    if (int code = CheckDeviceOptions()) return code;
+  }
   if (nMaterials == 0) {
     printf("Error: Specification of the material is missing.\n");
     return 1;
@@ -507,18 +482,17 @@ int CheckAfterGeometrySetup() {
   diffusionRatioSqrt = std::sqrt(transport.diffusion_totalToInelasticRatio_thr);
   diffusionRatioSqrtInv = 1.0 / diffusionRatioSqrt;
   if (runOptions.nStreams < 0) runOptions.nStreams = kDefaultStreams;
-#if !TQ_GPU_BUILD
-  if (int code = CheckStreamsCpu()) return code;
-#endif
+  if (!gpuBuild) {
+    if (int code = CheckStreamsCpu()) return code;
+  }
   SettleBremsAngularDistribution();
-#if !TQ_GPU_BUILD
-  if (runOptions.nStreams > kMaxStreams) {
+  if (!gpuBuild && runOptions.nStreams > kMaxStreams) {
     printf("Error: The number of streams of random numbers cannot be greater than %d.\n", kMaxStreams);
     return 1;
   }
-#else
-  if (int code = EnumerateDevices()) return code;
-#endif
+  if (gpuBuild) {
+    if (int code = EnumerateDevices()) return code;
+  }
   if (int code = SettleForcing()) return code;
   SettleTracks();
   return 0;

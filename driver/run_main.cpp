@@ -11,14 +11,14 @@
 #include "driver/setup/setup.h"
 #include "language/compiler.h"
 
-int CreateCompiler() {
+Status CreateCompiler() {
   compiler = new (std::nothrow) Compiler;
   if (compiler == nullptr || compiler->runControl == nullptr) {
     printf("Error: Memory allocation failed (compiler of the embedded program language, %zu bytes).\n",
            sizeof(Compiler));
-    return 1;
+    return kInputError;
   }
-  return 0;
+  return kOk;
 }
 
 namespace {
@@ -35,7 +35,7 @@ int StartUp(int argc, const char* const* argv) {
 
 }  // namespace
 
-int RunMain(int argc, const char* const* argv) {
+Status RunMain(int argc, const char* const* argv) {
   int code = StartUp(argc, argv);
   if (code == 0) code = RunInputPasses(argc, argv);
   if (code == 0 && runOptions.check != 0) code = RunSetUp();

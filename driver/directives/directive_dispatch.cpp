@@ -31,7 +31,7 @@ int BinningNameIndex(const char* word) {
 bool OpenLogAtFirstDirective(const char* word) {
   if (logFile != nullptr || !runOptions.writeLog || directiveCount != 1) return true;
   if (runOptions.check != 0 && EqualNoCase(word, "LOG")) return true;
-  return OpenLogFile() != 0;
+  return OpenLogFile() == kOk;
 }
 
 }  // namespace

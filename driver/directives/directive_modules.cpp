@@ -13,4 +13,4 @@ const DirectiveModule directiveModules[] = {
 };
 const int directiveModuleCount = static_cast<int>(sizeof directiveModules / sizeof directiveModules[0]);
 
-int ParseBinningLine(const char* word, int nameIndex) { return ParseBinningKeyword(word, nameIndex); }
+Status ParseBinningLine(const char* word, int nameIndex) { return ParseBinningKeyword(word, nameIndex); }

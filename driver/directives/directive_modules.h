@@ -2,6 +2,8 @@
 // against their keywords, and the parser of the binning lines of plane tallies.
 #pragma once
 
+#include "driver/status.h"
+
 // A directive module: entered with the first word of a directive line, it
 // returns true when the word is one of its keywords (directive_dispatch.h).
 using DirectiveModule = bool (*)(const char* word);
@@ -11,4 +13,4 @@ extern const int directiveModuleCount;
 
 // A binning line (E, THETA, MU, R, PHI, X, Y with an optional number) of the
 // plane tally being defined, second pass only; 0 on success.
-int ParseBinningLine(const char* word, int nameIndex);
+Status ParseBinningLine(const char* word, int nameIndex);

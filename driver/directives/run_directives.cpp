@@ -26,7 +26,7 @@ void AcceptSkippingRest() {
 
 // ---------------------------------------------------------------- value directives
 
-using ValueParser = int (*)(const char*);
+using ValueParser = Status (*)(const char*);
 
 struct VALUEDIRECTIVE {
   const char* keyword;
@@ -35,20 +35,16 @@ struct VALUEDIRECTIVE {
   bool restOfLine;  // the value is the rest of the line (device lists)
 };
 
-int ParseUseCuda(const char* value) {
-  runOptions.nUse_CUDA = ParseDeviceList(value, runOptions.use_CUDA, "the used CUDA devices in the input file");
-  return runOptions.nUse_CUDA > 0 ? 0 : 1;
+Status ParseUseCuda(const char* value) {
+  return ParseDeviceList(value, runOptions.use_CUDA, &runOptions.nUse_CUDA, "the used CUDA devices in the input file");
 }
-int ParseSkipCuda(const char* value) {
-  runOptions.nSkip_CUDA =
-      ParseDeviceList(value, runOptions.skip_CUDA, "the skipped CUDA devices in the input file");
-  return runOptions.nSkip_CUDA > 0 ? 0 : 1;
+Status ParseSkipCuda(const char* value) {
+  return ParseDeviceList(value, runOptions.skip_CUDA, &runOptions.nSkip_CUDA,
+                         "the skipped CUDA devices in the input file");
 }
-int ParseRCuda(const char* value) {
-  runOptions.nR_CUDA = ParseRatioList(value, runOptions.r_CUDA, "CUDA device ratios in the input file");
-  return runOptions.nR_CUDA > 0 ? 0 : 1;
+Status ParseRCuda(const char* value) {
+  return ParseRatioList(value, runOptions.r_CUDA, &runOptions.nR_CUDA, "CUDA device ratios in the input file");
 }
-int ParseBankModeThr(const char* value) { return ParseBankModeThrCuda(value) < 0.0 ? 1 : 0; }
 
 // The directives of both programs first, then those of Trenqual_CUDA only
 // (from kFirstGpuValueDirective on).
@@ -76,7 +72,7 @@ const VALUEDIRECTIVE kValueDirectives[] = {
     {"STATS_CUDA", ParseStatsCuda, &COMMANDLINEGIVEN::stats_CUDA, false},
     {"HEAP_CUDA", ParseHeapCuda, &COMMANDLINEGIVEN::heap_CUDA, false},
     {"BALANCE_CUDA", ParseBalanceCuda, &COMMANDLINEGIVEN::balance_CUDA, false},
-    {"BANKMODETHR_CUDA", ParseBankModeThr, &COMMANDLINEGIVEN::bankModeThr_CUDA, false},
+    {"BANKMODETHR_CUDA", ParseBankModeThrCuda, &COMMANDLINEGIVEN::bankModeThr_CUDA, false},
 };
 constexpr int kValueDirectiveCount = static_cast<int>(sizeof kValueDirectives / sizeof kValueDirectives[0]);
 constexpr int kFirstGpuValueDirective = 4;
@@ -330,12 +326,12 @@ void ResetRunDirectives() {
   sourceSpectrum.energy = sourceSpectrum.weight = nullptr;
 }
 
-int FinishSpectrum(int eContiguous) {
+Status FinishSpectrum(int eContiguous) {
   SPECTRUM& spectrum = sourceSpectrum;
   double* numbers = spectrum.numbers;
   if (spectrum.count == 0) {
     printf("Error: The source energy spectrum is not defined.\n");
-    return 1;
+    return kInputError;
   }
   if (spectrum.count == 1) {
     spectrum.nEnerg = 1;
@@ -344,11 +340,11 @@ int FinishSpectrum(int eContiguous) {
     spectrum.weight[0] = 1.0;
     spectrum.cumulativeWeight[0] = 1.0;
     spectrum.highestSourceEnergy = spectrum.lowestSourceEnergy = numbers[0];
-    return 0;
+    return kOk;
   }
   if (spectrum.count % 2 != 0) {
     printf("Error: Energy spectrum weight value corresponding to the last energy bin is missing.\n");
-    return 1;
+    return kInputError;
   }
   int n = spectrum.count / 2;
   if (!eContiguous) {
@@ -367,18 +363,18 @@ int FinishSpectrum(int eContiguous) {
   for (int i = 1; i < n; ++i) {
     if (!(energy[i] > energy[i - 1])) {
       printf("Error: Energy values are not strictly increasing (%-.14g <= %-.14g).\n", energy[i], energy[i - 1]);
-      return 1;
+      return kInputError;
     }
     sum += weight[i];
     cumulative[i] = sum;
   }
   if (weight[0] != 0.0) {
     printf("Error: The weight value corresponding to the first energy value is non-zero.\n");
-    return 1;
+    return kInputError;
   }
   if (sum == 0.0) {
     printf("Error: Energy spectrum is zero.\n");
-    return 1;
+    return kInputError;
   }
   bool lowestFound = false;
   for (int i = 0; i < n; ++i) {
@@ -394,5 +390,5 @@ int FinishSpectrum(int eContiguous) {
   spectrum.nEnerg = n;
   spectrum.energy = energy;
   spectrum.weight = weight;
-  return 0;
+  return kOk;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include "driver/status.h"
 
 constexpr int kMaxSpectrumNumbers = 20000;  // energies and weights as read
 constexpr int kMaxEnergies = 10000;
@@ -44,7 +45,7 @@ void SetCommandLineEnergy(double energy);
 // Turns the spectrum numbers into the energy grid, the normalised weights and
 // their cumulative sums. eContiguous: energies first, then weights (else
 // pairs of energy and weight). Returns 0, or 1 after printing the error.
-int FinishSpectrum(int eContiguous);
+Status FinishSpectrum(int eContiguous);
 
 // Clears the spectrum and the tally-output defaults.
 void ResetRunDirectives();

@@ -70,33 +70,33 @@ bool ReadRangeValues(const std::string& description, double* lower, double* uppe
 
 }  // namespace
 
-int ParseBinningKeyword(const char* word, int q) {
+Status ParseBinningKeyword(const char* word, int q) {
   ForgetLookAhead();
   std::string name;
   if (!RangeName(word, q, &name) || name.size() >= kRangeNameSize) {
     printf("Error in specification of the %s \"%s\" (the first keyword format must be either \"%s\" or \"%s<n>\", where \"<n>\" is a positive integer number less than 2^31 = 2147483648.\n",
            kQuantityWord[q], word, kQuantityKeyword[q], kQuantityKeyword[q]);
-    return 1;
+    return kInputError;
   }
   const std::string description = std::string("the ") + kQuantityWord[q] + " \"" + name + "\"";
   for (int i = 0; i < nRanges[q]; ++i) {
     if (SameRangeName(rangeData[q][i].name, name.c_str())) {
       printf("Error: Duplicate specification of %s.\n", description.c_str());
-      return 1;
+      return kInputError;
     }
   }
   double lower = 0.0, upper = 0.0;
   int64_t bins = 0;
-  if (!ReadRangeValues(description, &lower, &upper, &bins)) return 1;
-  if (CheckTallyLimits(q, lower, upper, description.c_str()) != 0) return 1;
+  if (!ReadRangeValues(description, &lower, &upper, &bins)) return kInputError;
+  if (CheckTallyLimits(q, lower, upper, description.c_str()) != 0) return kInputError;
   if (bins < 1 || bins > kMaxRangeBins) {
     printf("Error: Invalid number of %s bins (that number must be greater than 0 and less than %d).\n", description.c_str(),
            kMaxRangeBins + 1);
-    return 1;
+    return kInputError;
   }
   if (nRanges[q] >= kMaxRangesPerQuantity) {
     printf("Error: The number of %ss is greater than %d.\n", kQuantityWord[q], kMaxRangesPerQuantity);
-    return 1;
+    return kInputError;
   }
   TALLYRANGE& range = rangeData[q][nRanges[q]++];
   range = TALLYRANGE{};
@@ -105,7 +105,7 @@ int ParseBinningKeyword(const char* word, int q) {
   range.lower = lower;
   range.upper = upper;
   range.invWidth = static_cast<double>(bins) / (upper - lower);
-  return 0;
+  return kOk;
 }
 
 const TALLYRANGE* FindRange(const char* name, int* quantity, int* index) {

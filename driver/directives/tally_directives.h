@@ -7,6 +7,7 @@
 
 #include "core/tally.h"
 #include "driver/directives/directive_keywords.h"
+#include "driver/status.h"
 
 extern TALLYRANGE rangeData[kQuantityCount][kMaxRangesPerQuantity];
 extern int32_t nRanges[kQuantityCount];
@@ -56,7 +57,7 @@ bool HandleTallyDirective(const char* word);
 
 // A binning-range line (second pass): word begins with the quantity keyword
 // nameIndex. Returns 0 on success, 1 after printing the error.
-int ParseBinningKeyword(const char* word, int nameIndex);
+Status ParseBinningKeyword(const char* word, int nameIndex);
 
 // The range named name (any quantity, without regard to case), or null;
 // *quantity and *index receive its place.

@@ -15,17 +15,17 @@
 #include "language/compiler.h"
 #include "platform/paths.h"
 
-int FindFileOnPath(const std::string& name, std::string* path) {
+bool FindFileOnPath(const std::string& name, std::string* path) {
   *path = name;
-  if (IsAbsolutePath(name)) return 1;
+  if (IsAbsolutePath(name)) return true;
   if (name.find(kPathSeparator) != std::string::npos) {
     std::string full = CurrentFolder() + name;
-    if (!FileExists(full)) return 0;
+    if (!FileExists(full)) return false;
     *path = full;
-    return 1;
+    return true;
   }
   const char* searchPath = std::getenv("PATH");
-  if (searchPath == nullptr) return 0;
+  if (searchPath == nullptr) return false;
   std::string folders = searchPath;
   size_t start = 0;
   while (start <= folders.size() && !folders.empty()) {
@@ -36,11 +36,11 @@ int FindFileOnPath(const std::string& name, std::string* path) {
     std::string candidate = JoinPath(folder.empty() ? CurrentFolder() : folder, name);
     if (FileExists(candidate)) {
       *path = candidate;
-      return 1;
+      return true;
     }
     start = end + 1;
   }
-  return 0;
+  return false;
 }
 
 void FindProgramFolders(const char* programName) {
@@ -127,19 +127,19 @@ bool ReadSwitch(const char* value, int low, int high, int32_t* option) {
   return true;
 }
 
-int OpenInputFile(const char* name) {
+Status OpenInputFile(const char* name) {
   inputFileName = name;
   if (inputFile != nullptr) fclose(inputFile);
   inputFile = fopen(name, "r");
   if (inputFile == nullptr) {
     printf("Input file \"%s\" could not be opened for reading.\n", name);
-    return 1;
+    return kInputError;
   }
-  return 0;
+  return kOk;
 }
 
 // The emulation keywords exclude one another.
-int CheckEmulationGroup(const SCAN& scan, int keyword) {
+Status CheckEmulationGroup(const SCAN& scan, int keyword) {
   bool emulateOn = scan.given[kEmulateCuda] != 0 && runOptions.emulate_CUDA != 0;
   bool rangeGiven = scan.given[kEmfirstCuda] != 0 || scan.given[kEmlastCuda] != 0;
   bool listRead = scan.given[kEmCuda] > 0;
@@ -147,52 +147,52 @@ int CheckEmulationGroup(const SCAN& scan, int keyword) {
     case kEmCuda:
       if (emulateOn || rangeGiven) {
         printf("The command-line keyword \"em_CUDA\" cannot be used together with \"emulate_CUDA\", \"emfirst_CUDA\" or \"emlast_CUDA\".\n");
-        return 1;
+        return kInputError;
       }
-      return 0;
+      return kOk;
     case kEmfirstCuda:
       if (listRead || scan.given[kEmulateCuda] != 0) {
         printf("The command-line keyword \"emfirst_CUDA\" cannot be used together with \"em_CUDA\" or \"emulate_CUDA\".\n");
-        return 1;
+        return kInputError;
       }
-      return 0;
+      return kOk;
     case kEmlastCuda:
       if (listRead || scan.given[kEmulateCuda] != 0) {
         printf("The command-line keyword \"emlast_CUDA\" cannot be used together with \"em_CUDA\" or \"emulate_CUDA\".\n");
-        return 1;
+        return kInputError;
       }
-      return 0;
+      return kOk;
     case kEmulateCuda:
       if (listRead || rangeGiven) {
         printf("The command-line keyword \"emulate_CUDA\" cannot be used together with \"em_CUDA\", \"emfirst_CUDA\" or \"emlast_CUDA\".\n");
-        return 1;
+        return kInputError;
       }
-      return 0;
+      return kOk;
     default:
-      return 0;
+      return kOk;
   }
 }
 
 // A device list keyword; its given-state becomes the number of devices read.
-int ReadDeviceListValue(SCAN& scan, int keyword, const char* value, int32_t* devices, int32_t* count,
+Status ReadDeviceListValue(SCAN& scan, int keyword, const char* value, int32_t* devices, int32_t* count,
                         const char* description) {
-  *count = ParseDeviceList(value, devices, description);
+  Status status = ParseDeviceList(value, devices, count, description);
   scan.given[keyword] = *count;
-  return *count > 0 ? 0 : 1;
+  return status;
 }
 
-int ReadEmulatedDevice(const char* value, const char* message, int32_t* option) {
+Status ReadEmulatedDevice(const char* value, const char* message, int32_t* option) {
   int64_t n = 0;
   if (!ReadWholeInteger(value, &n) || n > kMaxCudaDevices || n < INT32_MIN + 1) {
     printf(message, value);
-    return 1;
+    return kInputError;
   }
   *option = static_cast<int32_t>(n - 1);
-  return 0;
+  return kOk;
 }
 
 // Hands the value token to its keyword's handling; 0 when accepted.
-int ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
+Status ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
   COMMANDLINEGIVEN& given = commandLineGiven;
   switch (keyword) {
     case kIn:
@@ -202,64 +202,64 @@ int ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
     case kOutEq:
       outputFileName = value;
       given.out = true;
-      return 0;
+      return kOk;
     case kAlt:
       altFileName = value;
       given.alt = true;
-      return 0;
+      return kOk;
     case kLog:
       logFileName = value;
       given.log = true;
-      return 0;
+      return kOk;
     case kTasks:
-      return (given.tasks = ParseTasks(value) == 0) ? 0 : 1;
+      return (given.tasks = ParseTasks(value) == 0) ? kOk : kInputError;
     case kDir:
-      return (given.dir = ParseEndfDir(value) == 0) ? 0 : 1;
+      return (given.dir = ParseEndfDir(value) == 0) ? kOk : kInputError;
     case kN:
-      return (given.N = ParseN(value) == 0) ? 0 : 1;
+      return (given.N = ParseN(value) == 0) ? kOk : kInputError;
     case kSeed:
-      return (given.seed = ParseSeed(value) == 0) ? 0 : 1;
+      return (given.seed = ParseSeed(value) == 0) ? kOk : kInputError;
     case kNStreams:
-      return (given.nStreams = ParseNStreams(value) == 0) ? 0 : 1;
+      return (given.nStreams = ParseNStreams(value) == 0) ? kOk : kInputError;
     case kOutputCs:
-      if (ReadSwitch(value, 0, 1, &runOptions.output_cs)) return 0;
+      if (ReadSwitch(value, 0, 1, &runOptions.output_cs)) return kOk;
       printf("Invalid value of the option for cross section output \"%s\" (should be 0 or 1).\n", value);
-      return 1;
+      return kInputError;
     case kWriteLog:
-      if (ReadSwitch(value, 0, 1, &runOptions.writeLog)) return 0;
+      if (ReadSwitch(value, 0, 1, &runOptions.writeLog)) return kOk;
       printf("Invalid value of the option for logging the programmatically generated input directives (should be 1 or 0).\n");
-      return 1;
+      return kInputError;
     case kCheck:
-      if (ReadSwitch(value, -1, 1, &runOptions.check)) return 0;
+      if (ReadSwitch(value, -1, 1, &runOptions.check)) return kOk;
       printf("Invalid value of the option for checking of file with input directives \"%s\" (should be 1, 0 or -1).\n",
              value);
-      return 1;
+      return kInputError;
     case kE:
       if (ReadExactNumber(value, &runOptions.sourceEnergy) && runOptions.sourceEnergy >= 0.0) {
         runOptions.sourceEnergyGiven = given.E = true;
         SetCommandLineEnergy(runOptions.sourceEnergy);
-        return 0;
+        return kOk;
       }
       printf("Error: Invalid energy value \"%s\".\n", value);
-      return 1;
+      return kInputError;
     case kRandCuda:
-      return (given.rand_CUDA = ParseRandCuda(value) == 0) ? 0 : 1;
+      return (given.rand_CUDA = ParseRandCuda(value) == 0) ? kOk : kInputError;
     case kSeedCuda:
-      return (given.seed_CUDA = ParseSeedCuda(value) == 0) ? 0 : 1;
+      return (given.seed_CUDA = ParseSeedCuda(value) == 0) ? kOk : kInputError;
     case kThreadsCuda:
-      return (given.threads_CUDA = ParseThreadsCuda(value) == 0) ? 0 : 1;
+      return (given.threads_CUDA = ParseThreadsCuda(value) == 0) ? kOk : kInputError;
     case kTasksCuda:
-      return (given.tasks_CUDA = ParseTasksCuda(value) == 0) ? 0 : 1;
+      return (given.tasks_CUDA = ParseTasksCuda(value) == 0) ? kOk : kInputError;
     case kTimeCuda:
-      return (given.time_CUDA = ParseTimeCuda(value) == 0) ? 0 : 1;
+      return (given.time_CUDA = ParseTimeCuda(value) == 0) ? kOk : kInputError;
     case kBlockSizeCuda:
-      return (given.blockSize_CUDA = ParseBlockSizeCuda(value) == 0) ? 0 : 1;
+      return (given.blockSize_CUDA = ParseBlockSizeCuda(value) == 0) ? kOk : kInputError;
     case kRatioCuda:
-      return (given.ratio_CUDA = ParseRatioCuda(value) == 0) ? 0 : 1;
+      return (given.ratio_CUDA = ParseRatioCuda(value) == 0) ? kOk : kInputError;
     case kFirstCuda:
-      return (given.first_CUDA = ParseFirstCuda(value) == 0) ? 0 : 1;
+      return (given.first_CUDA = ParseFirstCuda(value) == 0) ? kOk : kInputError;
     case kLastCuda:
-      return (given.last_CUDA = ParseLastCuda(value) == 0) ? 0 : 1;
+      return (given.last_CUDA = ParseLastCuda(value) == 0) ? kOk : kInputError;
     case kUseCuda:
       given.use_CUDA = true;
       return ReadDeviceListValue(scan, keyword, value, runOptions.use_CUDA, &runOptions.nUse_CUDA,
@@ -272,9 +272,8 @@ int ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
       return ReadDeviceListValue(scan, keyword, value, runOptions.em_CUDA, &runOptions.nEm_CUDA,
                                  "the emulated CUDA devices on the command line");
     case kRCuda:
-      runOptions.nR_CUDA = ParseRatioList(value, runOptions.r_CUDA, "CUDA device ratios on the command line");
       given.r_CUDA = true;
-      return runOptions.nR_CUDA > 0 ? 0 : 1;
+      return ParseRatioList(value, runOptions.r_CUDA, &runOptions.nR_CUDA, "CUDA device ratios on the command line");
     case kEmfirstCuda:
       return ReadEmulatedDevice(value, "Invalid number of the first emulated CUDA device \"%s\".\n",
                                 &runOptions.emfirst_CUDA);
@@ -282,67 +281,67 @@ int ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
       return ReadEmulatedDevice(value, "Invalid number of the last emulated CUDA device \"%s\".\n",
                                 &runOptions.emlast_CUDA);
     case kEmulateCuda:
-      if (ReadSwitch(value, 0, 1, &runOptions.emulate_CUDA)) return 0;
+      if (ReadSwitch(value, 0, 1, &runOptions.emulate_CUDA)) return kOk;
       printf("Invalid value of the option for emulation of all CUDA devices \"%s\" (should be 0 or 1).\n", value);
-      return 1;
+      return kInputError;
     case kStreamsCuda:
-      return (given.streams_CUDA = ParseStreamsCuda(value) == 0) ? 0 : 1;
+      return (given.streams_CUDA = ParseStreamsCuda(value) == 0) ? kOk : kInputError;
     case kAvgBankedCuda:
-      return (given.avgBanked_CUDA = ParseAvgBankedCuda(value) == 0) ? 0 : 1;
+      return (given.avgBanked_CUDA = ParseAvgBankedCuda(value) == 0) ? kOk : kInputError;
     case kMaxBankedRatioCuda:
-      return (given.maxBankedRatio_CUDA = ParseMaxBankedRatioCuda(value) == 0) ? 0 : 1;
+      return (given.maxBankedRatio_CUDA = ParseMaxBankedRatioCuda(value) == 0) ? kOk : kInputError;
     case kStatsCuda:
-      return (given.stats_CUDA = ParseStatsCuda(value) == 0) ? 0 : 1;
+      return (given.stats_CUDA = ParseStatsCuda(value) == 0) ? kOk : kInputError;
     case kHeapCuda:
-      return (given.heap_CUDA = ParseHeapCuda(value) == 0) ? 0 : 1;
+      return (given.heap_CUDA = ParseHeapCuda(value) == 0) ? kOk : kInputError;
     case kBalanceCuda:
-      return (given.balance_CUDA = ParseBalanceCuda(value) == 0) ? 0 : 1;
+      return (given.balance_CUDA = ParseBalanceCuda(value) == 0) ? kOk : kInputError;
     case kBankModeThrCuda:
-      return (given.bankModeThr_CUDA = ParseBankModeThrCuda(value) >= 0.0) ? 0 : 1;
+      return (given.bankModeThr_CUDA = ParseBankModeThrCuda(value) == kOk) ? kOk : kInputError;
     default:
-      return 1;
+      return kInputError;
   }
 }
 
 // A token in the keyword state: a system variable, a keyword, or an error.
-int ReadKeywordToken(SCAN& scan, const char* token) {
+Status ReadKeywordToken(SCAN& scan, const char* token) {
   int variable = SystemVariableIndex(scan, token);
   if (variable >= 0) {
     RecordName(scan, token);
     scan.waitingVariable = variable;
-    return 0;
+    return kOk;
   }
   for (int keyword = 0; keyword < KeywordCountOfBuild(); ++keyword) {
     int slot = StateSlot(keyword);
     if (scan.given[slot] != 0 || !MatchesKeyword(token, kKeywordNames[keyword])) continue;
-    if (CheckEmulationGroup(scan, keyword) != 0) return 1;
+    if (CheckEmulationGroup(scan, keyword) != 0) return kInputError;
     RecordName(scan, token);
     scan.given[slot] = -1;
     scan.waitingKeyword = keyword;
-    return 0;
+    return kOk;
   }
   std::string trimmed = TrimmedRight(token);
   for (const std::string& name : scan.names) {
     if (EqualNoCase(TrimmedRight(name), trimmed)) {
       printf("Duplicate command-line keyword \"%s\".\n", token);
-      return 1;
+      return kInputError;
     }
   }
   printf("Invalid command-line keyword \"%s\".\n", token);
-  return 1;
+  return kInputError;
 }
 
-int ReadValueToken(SCAN& scan, const char* token) {
+Status ReadValueToken(SCAN& scan, const char* token) {
   if (scan.waitingVariable >= 0) {
     double value = 0.0;
     if (!ReadWholeNumber(token, &value)) {
       printf("Invalid value of a system variable \"%s\" (should be a number).\n", token);
-      return 1;
+      return kInputError;
     }
     compiler->SystemVariable(scan.waitingVariable) = value;
     scan.systemVariableGiven[scan.waitingVariable] = true;
     scan.waitingVariable = -1;
-    return 0;
+    return kOk;
   }
   int keyword = scan.waitingKeyword;
   int slot = StateSlot(keyword);
@@ -353,29 +352,29 @@ int ReadValueToken(SCAN& scan, const char* token) {
 
 }  // namespace
 
-int ParseCommandLine(int argc, const char* const* argv) {
+Status ParseCommandLine(int argc, const char* const* argv) {
   if (argc < kMinArguments) {
     printf("Some command-line arguments are missing.\n");
-    return 1;
+    return kInputError;
   }
   if (argc > kMaxArguments) {
     printf("The number of command-line arguments is too large.\n");
-    return 1;
+    return kInputError;
   }
   SCAN scan;
   for (int i = 1; i < argc; ++i) {
     const char* token = SkipBlanks(argv[i]);
     bool expectingValue = scan.waitingKeyword >= 0 || scan.waitingVariable >= 0;
     int result = expectingValue ? ReadValueToken(scan, token) : ReadKeywordToken(scan, token);
-    if (result != 0) return 1;
+    if (result != 0) return kInputError;
   }
   if (scan.waitingKeyword >= 0 || scan.waitingVariable >= 0) {
     printf("Some command-line arguments are missing.\n");
-    return 1;
+    return kInputError;
   }
   if (scan.given[kIn] == 0) {
     printf("Input file name is missing.\n");
-    return 1;
+    return kInputError;
   }
-  return 0;
+  return kOk;
 }

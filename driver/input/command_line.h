@@ -3,17 +3,19 @@
 
 #include <string>
 
+#include "driver/status.h"
+
 // Finds the file under which a program name exists: an absolute name is taken
 // as it is; a name with a folder part is joined to the current folder; a bare
-// name is searched in the folders of PATH. Returns 1 with the full path, or 0
+// name is searched in the folders of PATH. True with the full path; false
 // with the name unchanged.
-int FindFileOnPath(const std::string& name, std::string* path);
+bool FindFileOnPath(const std::string& name, std::string* path);
 
 // Sets exeFolder (from the running executable, else from the program name),
 // dataFolder and the default library folders.
 void FindProgramFolders(const char* programName);
 
 // Reads the whole command line (argv[0] is the program). The input file is
-// opened as soon as its name is read. Prints the message of the first error
-// and returns 1; returns 0 when the command line is complete.
-int ParseCommandLine(int argc, const char* const* argv);
+// opened as soon as its name is read. kOk when the command line is complete;
+// kInputError after the message of the first error.
+Status ParseCommandLine(int argc, const char* const* argv);

@@ -185,7 +185,7 @@ std::string DerivedLogName(const std::string& inputName) { return JoinNameParts(
 
 std::string ResultFolderName(const std::string& outputName) { return JoinNameParts(outputName, "Files_", ""); }
 
-int RunInputPasses(int argc, const char* const* argv) {
+Status RunInputPasses(int argc, const char* const* argv) {
   if (runOptions.output_cs) MakeFolder(kCrossSectionFolder);
   if (runOptions.writeLog && !commandLineGiven.log) logFileName = DerivedLogName(inputFileName);
 
@@ -199,5 +199,5 @@ int RunInputPasses(int argc, const char* const* argv) {
   WriteDashLine(outputFile);
   fflush(outputFile);
   if (logFile != nullptr) fflush(logFile);
-  return 0;
+  return kOk;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "driver/input/input_reader.h"
+#include "driver/status.h"
 
 extern int keywordUseCount[kKeywordIndexCount];  // uses of each keyword in this pass
 extern std::string filesFolder;                  // result folder, "Files_" + the output file's name
@@ -20,4 +21,4 @@ std::string ResultFolderName(const std::string& outputName);   // "%s%sFiles_%s%
 
 // Runs both passes; returns 0 to go on, or the exit code. With check 0 the
 // caller ends the run with 0 afterwards.
-int RunInputPasses(int argc, const char* const* argv);
+Status RunInputPasses(int argc, const char* const* argv);

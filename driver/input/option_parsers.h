@@ -1,45 +1,46 @@
 // One parser per run option: it turns the value text into the option's
 // setting, tests the range and prints the error message. The same parser
 // serves the command-line keyword and the input directive of the option.
-// A null value text means the value is missing. Results: 0 success, non-zero
-// failure (the caller ends the run with exit code 1).
+// A null value text means the value is missing. Each returns a Status
+// (driver/status.h): kOk, or kInputError after the message.
 #pragma once
 
 #include <cstdint>
 
-int ParseTasks(const char* value);
-int ParseEndfDir(const char* value);
-int ParseN(const char* value);
-int ParseSeed(const char* value);
-int ParseNStreams(const char* value);
+#include "driver/status.h"
 
-// Opens the log file named by logFileName; 1 on success, 0 on failure.
-int OpenLogFile();
+Status ParseTasks(const char* value);
+Status ParseEndfDir(const char* value);
+Status ParseN(const char* value);
+Status ParseSeed(const char* value);
+Status ParseNStreams(const char* value);
+
+// Opens the log file named by logFileName.
+Status OpenLogFile();
 // The LOG directive (value null: the name comes from the line that begins
-// with LOG) and the first output line of a user program. 0 success or "no LOG
-// directive", 1 failure.
-int ParseLogFile(const char* value, const char* line);
+// with LOG) and the first output line of a user program. kOk also when the
+// line is no LOG directive.
+Status ParseLogFile(const char* value, const char* line);
 
 // The _CUDA options of Trenqual_CUDA.
-int ParseRandCuda(const char* value);
-int ParseSeedCuda(const char* value);
-int ParseTasksCuda(const char* value);
-int ParseThreadsCuda(const char* value);
-int ParseTimeCuda(const char* value);
-int ParseBlockSizeCuda(const char* value);  // 1 bad form or not a power of 2, 2 above 1024
-int ParseRatioCuda(const char* value);
-int ParseFirstCuda(const char* value);
-int ParseLastCuda(const char* value);
-int ParseStreamsCuda(const char* value);
-int ParseAvgBankedCuda(const char* value);
-int ParseMaxBankedRatioCuda(const char* value);
-int ParseStatsCuda(const char* value);
-int ParseHeapCuda(const char* value);
-int ParseBalanceCuda(const char* value);
-// Returns the accepted ratio, or -1.0 on failure.
-double ParseBankModeThrCuda(const char* value);
+Status ParseRandCuda(const char* value);
+Status ParseSeedCuda(const char* value);
+Status ParseTasksCuda(const char* value);
+Status ParseThreadsCuda(const char* value);
+Status ParseTimeCuda(const char* value);
+Status ParseBlockSizeCuda(const char* value);  // a power of 2 up to 1024
+Status ParseRatioCuda(const char* value);
+Status ParseFirstCuda(const char* value);
+Status ParseLastCuda(const char* value);
+Status ParseStreamsCuda(const char* value);
+Status ParseAvgBankedCuda(const char* value);
+Status ParseMaxBankedRatioCuda(const char* value);
+Status ParseStatsCuda(const char* value);
+Status ParseHeapCuda(const char* value);
+Status ParseBalanceCuda(const char* value);
+Status ParseBankModeThrCuda(const char* value);
 // Device numbers 1..32, all different, split at commas, blanks and tabs; at
-// most 32 are read. Returns the count, 0 on failure.
-int ParseDeviceList(const char* value, int32_t* devices, const char* description);
-// Non-negative ratios; returns the count, 0 on failure.
-int ParseRatioList(const char* value, double* ratios, const char* description);
+// most 32 are read. *count: the devices read (0 on failure).
+Status ParseDeviceList(const char* value, int32_t* devices, int32_t* count, const char* description);
+// Non-negative ratios; *count: the ratios read (0 on failure).
+Status ParseRatioList(const char* value, double* ratios, int32_t* count, const char* description);

@@ -320,7 +320,7 @@ int EchoArraysBlock() {
 
 }  // namespace
 
-int ReadProgramBlockSecondPass(const char* word) {
+Status ReadProgramBlockSecondPass(const char* word) {
   Compiler& language = Language();
   BlockKind kind = BlockKindOf(word);
   if (kind == kArraysBlock) return EchoArraysBlock();
@@ -330,31 +330,31 @@ int ReadProgramBlockSecondPass(const char* word) {
     } else {
       printf("Error: the \"PARAMETERS\" directive must precede the definitions of all other programs and subroutines.\n");
     }
-    return 1;
+    return kInputError;
   }
   int k = blocks.nextBlock;
   if (kind != kParametersBlock) {
     std::string name = ProgramNameFrom(NextWord());
     if (name.empty()) {
       printf("Error: User program name has not been specified.\n");
-      return 1;
+      return kInputError;
     }
     if (CheckProgramName(&name, k, nullptr) != kBlockContinue) {
       printf("******** %s ********\n", language.message);
       fprintf(outputFile, "******** %s ********\n", language.message);
-      return 1;
+      return kInputError;
     }
   }
-  if (k >= language.ProgramCount()) return 1;  // the first pass ended before this block
+  if (k >= language.ProgramCount()) return kInputError;  // the first pass ended before this block
   blocks.nextBlock = k + 1;
   blocks.anyBlockBefore = true;
   blocks.lastBlockKind = kind;
   language.outputLinesConsumed.store(-1);
   language.programInProgress.store(k, std::memory_order_release);
-  return 0;
+  return kOk;
 }
 
-int EchoProgramBlock(bool directiveFailed) {
+Status EchoProgramBlock(bool directiveFailed) {
   Compiler& language = Language();
   int k = language.programInProgress.load();
   PROGRAMRECORD& record = Record(k);
@@ -377,7 +377,7 @@ int EchoProgramBlock(bool directiveFailed) {
   for (size_t i = 0; ftell(inputFile) < record.endPosition; ++i) {
     if (i >= record.linePositions.size() || ftell(inputFile) != record.linePositions[i]) {
       printf("%s", kIllegalAccess);
-      return 1;
+      return kInputError;
     }
     ReadRawLine(&line);
     if (i > 0) fprintf(outputFile, "%s\n", line.c_str());
@@ -395,11 +395,11 @@ int EchoProgramBlock(bool directiveFailed) {
   if (!stopped) {
     if (ftell(inputFile) != record.endPosition) {
       printf("%s", kIllegalAccess);
-      return 1;
+      return kInputError;
     }
     if (ReadRawLine(&line)) fprintf(outputFile, "%s\n", line.c_str());
   }
-  if (directiveFailed || record.info.diagnosticKind > kDiagnosticSyntaxWarning) return 1;
+  if (directiveFailed || record.info.diagnosticKind > kDiagnosticSyntaxWarning) return kInputError;
   language.programInProgress.store(-(k + 2), std::memory_order_release);
-  return 0;
+  return kOk;
 }

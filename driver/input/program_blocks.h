@@ -11,6 +11,7 @@
 
 #include "driver/input/program_lines.h"
 #include "platform/threads.h"
+#include "driver/status.h"
 
 struct PROGRAMINFO;
 class CProgramCode;
@@ -45,11 +46,11 @@ enum BLOCKRESULT {
 BLOCKRESULT ReadProgramBlockFirstPass(const char* word);
 
 // A program-block line of the second pass. Returns the exit code (0 go on).
-int ReadProgramBlockSecondPass(const char* word);
+Status ReadProgramBlockSecondPass(const char* word);
 
 // The echo of the current block in the second pass, once its stored lines are
 // consumed or a replayed directive failed. Returns the exit code (0 go on).
-int EchoProgramBlock(bool directiveFailed);
+Status EchoProgramBlock(bool directiveFailed);
 
 // Clears the program state at the start of a pass.
 void ResetProgramState(int pass);

@@ -273,18 +273,18 @@ void PrintInteractionStats(FILE* out, const INTERACTIONSTATS& overall, const INT
   }
 }
 
-int WriteCellInteractionStats(const char* path, const INTERACTIONSTATS& overall, const INTERACTIONSTATS* perCell,
+Status WriteCellInteractionStats(const char* path, const INTERACTIONSTATS& overall, const INTERACTIONSTATS* perCell,
                               double factor, const STATSREPORTCONTEXT& ctx) {
   FILE* f = fopen(path, "w");
   if (f == nullptr) {
     printf("File \"%s\" could not be opened for writing.\n", path);
-    return 1;
+    return kInputError;
   }
   PrintInteractionStats(f, overall, perCell, factor, 0, ctx.nCells - 1, false, ctx);
   const bool failed = ferror(f) != 0;
   if (fclose(f) != 0 || failed) {
     printf("Error: File \"%s\" could not be written.\n", path);
-    return 1;
+    return kInputError;
   }
-  return 0;
+  return kOk;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/interaction_stats.h"
+#include "driver/status.h"
 
 // What the report needs to know about the run besides the records.
 struct STATSREPORTCONTEXT {
@@ -38,5 +39,5 @@ void PrintInteractionStats(FILE* out, const INTERACTIONSTATS& overall, const INT
 // Writes the per-cell blocks of every cell to path ("..._cellInteractionStats.txt").
 // Returns 0, or 1 after printing "File \"%s\" could not be opened for writing.\n"
 // (or an error naming the file when it could not be written).
-int WriteCellInteractionStats(const char* path, const INTERACTIONSTATS& overall, const INTERACTIONSTATS* perCell,
+Status WriteCellInteractionStats(const char* path, const INTERACTIONSTATS& overall, const INTERACTIONSTATS* perCell,
                               double factor, const STATSREPORTCONTEXT& ctx);

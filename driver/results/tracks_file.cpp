@@ -81,7 +81,7 @@ void WriteHistory(FILE* f, const TRACKSLOT& slot, int32_t ordinal, long long* se
 
 }  // namespace
 
-int WriteTracksFile(const char* path, CTask* workers, int32_t nWorkers, int32_t nTracks) {
+Status WriteTracksFile(const char* path, CTask* workers, int32_t nWorkers, int32_t nTracks) {
   // Every kept track of every worker (a history still in progress counts too).
   std::vector<const TRACKSLOT*> slots;
   std::vector<int64_t> keys;
@@ -103,7 +103,7 @@ int WriteTracksFile(const char* path, CTask* workers, int32_t nWorkers, int32_t 
   FILE* f = fopen(path, "w");
   if (f == nullptr) {
     printf("File \"%s\" could not be opened for writing.\n", path);
-    return 1;
+    return kInputError;
   }
   WRITEPROGRESS progress;
   progress.lastShown = SecondsSinceStart();
@@ -116,7 +116,7 @@ int WriteTracksFile(const char* path, CTask* workers, int32_t nWorkers, int32_t 
   const bool failed = ferror(f) != 0;
   if (fclose(f) != 0 || failed) {
     printf("Error: File \"%s\" could not be written.\n", path);
-    return 1;
+    return kInputError;
   }
-  return 0;
+  return kOk;
 }

@@ -153,11 +153,11 @@ void RedealStreams(const STREAMPOOL& p) {
   RespreadTracks(order);
 }
 
-int RunLoop() {
+Status RunLoop() {
   for (;;) {
     if (int code = StartWorkers()) return code;
     WaitForWorkers();
-    if (AnyFatalError()) return 1;  // the worker has printed its message
+    if (AnyFatalError()) return kInputError;  // the worker has printed its message
     const STREAMPOOL p = GatherStreamPool();
     if (p.held == 0) break;
     RedealStreams(p);
@@ -165,5 +165,5 @@ int RunLoop() {
   lastTick = -2.0;
   ShowProgress(true, true);
   runElapsedTime = SecondsSinceStart() - runStartTime;
-  return 0;
+  return kOk;
 }

@@ -5,10 +5,11 @@
 
 #include <cstdint>
 #include <vector>
+#include "driver/status.h"
 
 // Runs the whole simulation after the work division. Returns 0, or 1 when a
 // thread cannot be started or a worker has set its fatal-error flag.
-int RunLoop();
+Status RunLoop();
 
 // Elapsed time of the run (s), taken when the loop ends.
 extern double runElapsedTime;

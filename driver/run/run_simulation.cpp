@@ -9,10 +9,10 @@
 #include "platform/keys.h"
 #include "transport/history.h"
 
-int RunSimulation() {
+Status RunSimulation() {
   if (int code = DivideWork()) return code;
   // check -1: the set-up and the work division are complete; no history runs.
-  if (runOptions.check < 0) return 0;
+  if (runOptions.check < 0) return kOk;
   HandOverToRun();
   BuildControlEntries();
   SetRunMonitor(ShowProgress);

@@ -260,36 +260,36 @@ void WriteCellActivity(FILE* out) {
   }
 }
 
-int CopyIntoResultFolder(const std::string& name, const std::string& folder, const char* kind) {
+Status CopyIntoResultFolder(const std::string& name, const std::string& folder, const char* kind) {
   FILE* in = fopen(name.c_str(), "rb");
   if (in == nullptr) {
     printf("%s file \"%s\" could not be opened for reading and will not be copied to folder \"%s\"\n", kind,
            name.c_str(), folder.c_str());
-    return 1;
+    return kInputError;
   }
   std::vector<char> content;
   char block[65536];
   size_t n = 0;
   while ((n = fread(block, 1, sizeof(block), in)) > 0) content.insert(content.end(), block, block + n);
   fclose(in);
-  if (content.empty()) return 0;
+  if (content.empty()) return kOk;
   std::string sourceFolder, base, extension;
   SplitPath(name, &sourceFolder, &base, &extension);
   const std::string copy = folder + "/" + base + extension;
   FILE* out = fopen(copy.c_str(), "wb");
   if (out == nullptr) {
     printf("File \"%s\" could not be opened for writing.\n", copy.c_str());
-    return 1;
+    return kInputError;
   }
   const bool written = fwrite(content.data(), 1, content.size(), out) == content.size();
   if (fclose(out) != 0 || !written) {
     printf("Error: File \"%s\" could not be written.\n", copy.c_str());
-    return 1;
+    return kInputError;
   }
-  return 0;
+  return kOk;
 }
 
-int WriteRunSummary() {
+Status WriteRunSummary() {
   const Constants& k = hostConstants;
   RESULTTOTALS& r = resultTotals;
   BlankProgressLine();

@@ -214,7 +214,7 @@ void SpreadTrackQuota(int32_t tracks, int32_t firstStream, int32_t nStreams) {
   }
 }
 
-int DivideWork() {
+Status DivideWork() {
   if (int code = SettleCounts()) return code;
   NumberStreams();
   SettleTracks();

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "driver/run/run_state.h"
+#include "driver/status.h"
 
 // The division of Trenqual and the CPU part of Trenqual_CUDA: settles the
 // counts, numbers and seeds the streams, builds the CPU records and their
 // stream lists. Returns 0, or the exit code after the message.
-int DivideWork();
+Status DivideWork();
 
 // The hand-over to the run loop after the division: the thread-index table,
 // the run's start time, the monitor and key state, the stop flags cleared.

@@ -423,29 +423,29 @@ int EnumerateDevices() {
 
 }  // namespace
 
-int CheckInputConsistency() {
+Status CheckInputConsistency() {
   if (int code = CheckAltFile()) return code;
   if (gpuBuild) {
     if (int code = CheckDeviceOptions()) return code;
   }
   if (nMaterials == 0) {
     printf("Error: Specification of the material is missing.\n");
-    return 1;
+    return kInputError;
   }
   if (runOptions.nParticles == 0) {
     printf("Error: The number of particles is zero.\n");
-    return 1;
+    return kInputError;
   }
   if (complexGeometry <= 0) {
     if (int code = CheckLayer()) return code;
   } else if (transport.trackPos == 0) {
     printf("Error: Option \"TRACKPOS 0\" is not allowed in complex geometry mode.\n");
-    return 1;
+    return kInputError;
   }
   SettleElasticOptions();
   if (sourceSpectrum.count == 0) {
     printf("Error: The source energy spectrum is not defined.\n");
-    return 1;
+    return kInputError;
   }
   return FinishSpectrum(physicsModels.eContiguous);
 }
@@ -473,7 +473,7 @@ void ConvertInputUnits() {
   ConvertTallyQuantityUnit(kQuantityPhi, kRadian);
 }
 
-int CheckAfterGeometrySetup() {
+Status CheckAfterGeometrySetup() {
   ConvertInputUnits();
   const bool elasticGiven = transport.elastic >= 0;
   if (int code = CheckEnergyLimits(elasticGiven)) return code;
@@ -488,14 +488,14 @@ int CheckAfterGeometrySetup() {
   SettleBremsAngularDistribution();
   if (!gpuBuild && runOptions.nStreams > kMaxStreams) {
     printf("Error: The number of streams of random numbers cannot be greater than %d.\n", kMaxStreams);
-    return 1;
+    return kInputError;
   }
   if (gpuBuild) {
     if (int code = EnumerateDevices()) return code;
   }
   if (int code = SettleForcing()) return code;
   SettleTracks();
-  return 0;
+  return kOk;
 }
 
 void ResetInputChecks() {

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "driver/input/options.h"
+#include "driver/status.h"
 
 // The devices of the run (Trenqual_CUDA).
 struct DEVICESELECTION {
@@ -27,11 +28,11 @@ extern double diffusionRatioSqrt;      // sqrt(DIFFUSION_TOTAL_TO_INELASTIC_RATI
 extern double diffusionRatioSqrtInv;   // its inverse
 
 // Directly after the second pass. Returns 0, or the exit code after the message.
-int CheckInputConsistency();
+Status CheckInputConsistency();
 
 // After the geometry set-up: energies to eV, then the second block of checks
 // and the device enumeration. Returns 0, or the exit code after the message.
-int CheckAfterGeometrySetup();
+Status CheckAfterGeometrySetup();
 
 // Energies of the input (unit of E_UNIT) and angles (degrees) to eV and radians.
 void ConvertInputUnits();

@@ -533,7 +533,7 @@ double PositronBremsRatio(double t) {
   return 0.606133 + x * (0.140534 + x * (-0.0163087 + x * 0.000609304));
 }
 
-int BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems, MATERIAL* m) {
+Status BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems, MATERIAL* m) {
   std::vector<ENTRY> entries = MakeEntries(options, elems, *m);
   const size_t count = entries.size();
   std::vector<double> grid;
@@ -541,7 +541,7 @@ int BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems, M
   MergeEntries(options, entries, &grid, &rows);
   TrimAboveMaxEnergy(options.maxEnergy, &grid, &rows);
   Thin(options.sigmaErr, count, &grid, &rows);
-  if (grid.size() > static_cast<size_t>(kMaxElectronEnergies)) return kMaterialTableTooLarge;
+  if (grid.size() > static_cast<size_t>(kMaxElectronEnergies)) return kInputError;
 
   StoreEntries(options, entries, m);
   StoreRows(grid, rows, m);
@@ -551,7 +551,7 @@ int BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems, M
   if (!grid.empty()) BuildFastIndex(m->electronEnergy, m->nElectronEnergies, &m->electronIndex, grid.front(), grid.back(), false);
   if (m->electronIndex.indexType < 0) use_electron_logE = 1;
   if (options.smallAngleShares != 0) StoreSmallAngleShares(options, elems, m);
-  return 0;
+  return kOk;
 }
 
 void FreeMaterialTable(MATERIAL* m) {
@@ -600,7 +600,7 @@ MATERIALTABLEOPTIONS MaterialTableOptionsOfRun() {
   return options;
 }
 
-int BuildMaterialTables(CELL* cells, int32_t nCells) {
+Status BuildMaterialTables(CELL* cells, int32_t nCells) {
   const MATERIALTABLEOPTIONS options = MaterialTableOptionsOfRun();
   PROGRESSLINE progress;
   maxElectronEntries = maxElectronEnergies = 0;
@@ -612,7 +612,7 @@ int BuildMaterialTables(CELL* cells, int32_t nCells) {
       progress.Clear();
       std::printf("Error: The electron cross section table of material No. %d needs more than %d energy values.\n", m.number,
                   kMaxElectronEnergies);
-      return 1;
+      return kInputError;
     }
     if (m.nElectronEntries > maxElectronEntries) maxElectronEntries = m.nElectronEntries;
     if (m.nElectronEnergies > maxElectronEnergies) maxElectronEnergies = m.nElectronEnergies;
@@ -621,7 +621,7 @@ int BuildMaterialTables(CELL* cells, int32_t nCells) {
   ResolveCellForcing(cells, nCells);
   if (runOptions.output_cs == 1) {
     for (int g = 0; g < nElem_tot; ++g) {
-      if (WriteSigmaFile(options, g) != 0) return 1;
+      if (WriteSigmaFile(options, g) != 0) return kInputError;
     }
   }
   std::printf("\nElectron cross section table contains data for %d energy values.", maxElectronEnergies);
@@ -631,5 +631,5 @@ int BuildMaterialTables(CELL* cells, int32_t nCells) {
   }
   std::printf("\n");
   std::fflush(stdout);
-  return 0;
+  return kOk;
 }

@@ -11,6 +11,7 @@
 #include "core/elem.h"
 #include "core/material.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/status.h"
 
 struct CELL;
 
@@ -29,7 +30,6 @@ struct MATERIALTABLEOPTIONS {
   bool forced[kMaxElements][kForcedProcessCount] = {};
 };
 
-constexpr int kMaterialTableTooLarge = 2;  // BuildMaterialTable: the grid exceeds kMaxElectronEnergies
 
 extern uint8_t use_electron_logE;            // some electron energy index maps ln E
 extern int32_t useDifferentCSforPositrons;   // positrons have their own rows
@@ -43,10 +43,11 @@ extern int32_t maxElectronEnergies;          // largest grid M over the material
 double PositronBremsRatio(double t);
 
 // Builds the table of one material that holds its own composition. elems is
-// the element array by global element index. Returns 0, or
-// kMaterialTableTooLarge (nothing is kept then). Sets use_electron_logE when
+// the element array by global element index. Returns kOk, or kInputError
+// when the grid exceeds kMaxElectronEnergies (nothing is kept then; the
+// caller prints the message). Sets use_electron_logE when
 // the built index is logarithmic.
-int BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems, MATERIAL* material);
+Status BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems, MATERIAL* material);
 
 // Releases the tables of a material and zeroes its table fields.
 void FreeMaterialTable(MATERIAL* material);
@@ -57,7 +58,7 @@ void FreeMaterialTable(MATERIAL* material);
 // when output_cs is 1 and prints the table summary and, with
 // OUTPUT_INDEX_ARRAY_INFO, the index report. Returns 0 or the exit code
 // after the message.
-int BuildMaterialTables(CELL* cells, int32_t nCells);
+Status BuildMaterialTables(CELL* cells, int32_t nCells);
 
 // The options of BuildMaterialTable taken from the run's settings.
 MATERIALTABLEOPTIONS MaterialTableOptionsOfRun();

@@ -111,7 +111,7 @@ void ReleaseSetUp() {
   ResetSetupReports();
 }
 
-int RunSetUp() {
+Status RunSetUp() {
   // The tables live to the end of the process; released at its exit, before
   // the material records that point at them go.
   static const bool releaseAtExit = std::atexit([] { ReleaseSetUp(); }) == 0;
@@ -132,5 +132,5 @@ int RunSetUp() {
   FillTallyTables();
   if (outputFile != nullptr) std::fflush(outputFile);
   std::fflush(stdout);
-  return 0;
+  return kOk;
 }

@@ -6,9 +6,10 @@
 #pragma once
 
 #include "driver/data/element_loader.h"
+#include "driver/status.h"
 
 // Returns 0 to go on, or the exit code after the message.
-int RunSetUp();
+Status RunSetUp();
 
 // The element-loading options of the run, from its option variables.
 ELEMENTLOADOPTIONS ElementLoadOptionsOfRun();

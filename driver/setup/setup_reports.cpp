@@ -154,7 +154,7 @@ void SetUpLayerCell(Elem* elems) {
   }
 }
 
-int CutSpectrumAtCutoff(double cutoff) {
+Status CutSpectrumAtCutoff(double cutoff) {
   SPECTRUM& s = sourceSpectrum;
   const int n = s.nEnerg;
   int i = 0;
@@ -189,7 +189,7 @@ int CutSpectrumAtCutoff(double cutoff) {
   const int64_t histories = static_cast<int64_t>(static_cast<double>(runOptions.nParticles) * f + 0.5);
   if (histories < 1) {
     printf("Error: source energy is below cutoff energy.\n");
-    return 1;
+    return kInputError;
   }
   printf("A part of the source energy spectrum is below the cutoff energy.\n\tThe number of source particles has been adjusted accordingly. The new number of particles is %lld.\n",
          static_cast<long long>(histories));
@@ -200,7 +200,7 @@ int CutSpectrumAtCutoff(double cutoff) {
   }
   s.cumulativeWeight[count - 1] = 1.0;
   s.lowestSourceEnergy = cutoff;
-  return 0;
+  return kOk;
 }
 
 void SettlePositronRows() {
@@ -211,10 +211,10 @@ void SettlePositronRows() {
   useDifferentCSforPositrons = models && positrons ? 1 : 0;
 }
 
-int CheckSourceAgainstLayer() {
+Status CheckSourceAgainstLayer() {
   const TRANSPORTOPTIONS& t = transportOptions;
   const bool traced = t.trackPos != 0 || source.part == kSourcePhoton;
-  if (traced && FindLayerEntry() != 0) return 1;
+  if (traced && FindLayerEntry() != 0) return kInputError;
   if (t.trackPos == 0) {
     DropPositionTallies();
   } else if (traced && FixedBeam()) {
@@ -223,13 +223,13 @@ int CheckSourceAgainstLayer() {
   const double cutoff = source.part == kSourcePhoton ? t.cutP : t.cutE;
   if (cutoff >= sourceSpectrum.highestSourceEnergy) {
     printf("Error: source energy is below cutoff energy.\n");
-    return 1;
+    return kInputError;
   }
   if (sourceSpectrum.nEnerg > 1 && cutoff > sourceSpectrum.lowestSourceEnergy) {
-    if (CutSpectrumAtCutoff(cutoff) != 0) return 1;
+    if (CutSpectrumAtCutoff(cutoff) != 0) return kInputError;
   }
   SettlePositronRows();
-  return 0;
+  return kOk;
 }
 
 void ResetSetupReports() {

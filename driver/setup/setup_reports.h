@@ -11,6 +11,7 @@
 
 #include "core/cell.h"
 #include "core/elem.h"
+#include "driver/status.h"
 
 // Where a point source with a fixed direction enters the geometry.
 struct SOURCEENTRY {
@@ -44,12 +45,12 @@ void SetUpLayerCell(Elem* elems);
 // The source checks of the simple geometry, in order: beam entry, tallies
 // without coordinate tracking, source energy against the cutoff and the cut
 // of the spectrum, the positron flag. Returns 0 or 1 after the message.
-int CheckSourceAgainstLayer();
+Status CheckSourceAgainstLayer();
 
 // Cuts the source spectrum at the cutoff energy and adjusts N; returns 1
 // after "Error: source energy is below cutoff energy.\n" when fewer than half
 // a history would be left.
-int CutSpectrumAtCutoff(double cutoff);
+Status CutSpectrumAtCutoff(double cutoff);
 
 // useDifferentCSforPositrons from the positron models and the source.
 void SettlePositronRows();

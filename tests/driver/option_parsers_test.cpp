@@ -100,14 +100,14 @@ TEST(OptionParsers, LogFile) {
 
   logFileName = folder + "INPUT.TXT";
   testing::internal::CaptureStdout();
-  EXPECT_EQ(OpenLogFile(), 0);
+  EXPECT_EQ(OpenLogFile(), kInputError);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Error: Log file name is the same as input file name (\"" + inputFileName + "\").\n");
   EXPECT_TRUE(logFailed);
 
   logFileName = folder + "no-such-folder/log.txt";
   testing::internal::CaptureStdout();
-  EXPECT_EQ(OpenLogFile(), 0);
+  EXPECT_EQ(OpenLogFile(), kInputError);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Log file \"" + logFileName + "\" could not be opened for writing.\n");
 
@@ -142,7 +142,7 @@ TEST(OptionParsers, LogFile) {
 
 #if TQ_GPU_BUILD
 namespace {
-int BankModeThr(const char* value) { return ParseBankModeThrCuda(value) < 0.0 ? 1 : 0; }
+int BankModeThr(const char* value) { return ParseBankModeThrCuda(value); }
 }  // namespace
 
 TEST(OptionParsers, GpuOptions) {
@@ -175,7 +175,7 @@ TEST(OptionParsers, GpuOptions) {
       {ParseBlockSizeCuda, "8x", 1, "Error: Invalid block size for CUDA kernel execution \"8x\".\n"},
       {ParseBlockSizeCuda, "0", 1, "Error: The block size for CUDA kernel execution (0) is not a power of 2.\n"},
       {ParseBlockSizeCuda, "6", 1, "Error: The block size for CUDA kernel execution (6) is not a power of 2.\n"},
-      {ParseBlockSizeCuda, "2048", 2, "Error: Number of threads per block is greater than 1024.\n"},
+      {ParseBlockSizeCuda, "2048", 1, "Error: Number of threads per block is greater than 1024.\n"},
       {ParseBlockSizeCuda, "1", 0, ""},
       {ParseBlockSizeCuda, "2", 0, ""},
       {ParseBlockSizeCuda, "512", 0, ""},
@@ -234,19 +234,25 @@ TEST(OptionParsers, GpuStoredValues) {
 TEST(OptionParsers, DeviceAndRatioLists) {
   int32_t devices[kMaxCudaDevices];
   double ratios[kMaxCudaDevices];
+  int32_t count = -1;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(ParseDeviceList("1 2\t3", devices, "d"), 3);
+  EXPECT_EQ(ParseDeviceList("1 2\t3", devices, &count, "d"), kOk);
+  EXPECT_EQ(count, 3);
   EXPECT_EQ(devices[2], 3);
-  EXPECT_EQ(ParseDeviceList("1,2,2", devices, "d"), 0);
-  EXPECT_EQ(ParseDeviceList("33", devices, "d"), 0);
-  EXPECT_EQ(ParseDeviceList(", ,", devices, "d"), 0);
-  EXPECT_EQ(ParseDeviceList(nullptr, devices, "d"), 0);
+  EXPECT_EQ(ParseDeviceList("1,2,2", devices, &count, "d"), kInputError);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(ParseDeviceList("33", devices, &count, "d"), kInputError);
+  EXPECT_EQ(ParseDeviceList(", ,", devices, &count, "d"), kInputError);
+  EXPECT_EQ(ParseDeviceList(nullptr, devices, &count, "d"), kInputError);
   std::string forty;
   for (int i = 1; i <= 40; ++i) forty += std::to_string(i <= 32 ? i : 99) + ",";
-  EXPECT_EQ(ParseDeviceList(forty.c_str(), devices, "d"), 32);  // items past 32 are ignored
-  EXPECT_EQ(ParseRatioList("0.5, 1.5,0", ratios, "r"), 3);
+  EXPECT_EQ(ParseDeviceList(forty.c_str(), devices, &count, "d"), kOk);
+  EXPECT_EQ(count, 32);  // items past 32 are ignored
+  EXPECT_EQ(ParseRatioList("0.5, 1.5,0", ratios, &count, "r"), kOk);
+  EXPECT_EQ(count, 3);
   EXPECT_EQ(ratios[1], 1.5);
-  EXPECT_EQ(ParseRatioList("0.5x", ratios, "r"), 0);
+  EXPECT_EQ(ParseRatioList("0.5x", ratios, &count, "r"), kInputError);
+  EXPECT_EQ(count, 0);
   std::string output = testing::internal::GetCapturedStdout();
   EXPECT_NE(output.find("Error: List of d is missing.\n"), std::string::npos);
 }

@@ -6,8 +6,8 @@
 #include "driver/input/command_line.h"
 #include "driver/input/input_passes.h"
 #include "driver/input/options.h"
-#include "driver/setup/problem_reset.h"
 #include "driver/run/run_simulation.h"
+#include "driver/setup/problem_reset.h"
 #include "driver/setup/setup.h"
 #include "language/compiler.h"
 

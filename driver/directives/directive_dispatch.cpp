@@ -4,10 +4,10 @@
 
 #include "core/text.h"
 #include "driver/directives/directive_modules.h"
+#include "driver/directives/run_directives.h"
 #include "driver/input/input_reader.h"
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
-#include "driver/directives/run_directives.h"
 #include "driver/input/value_forms.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "core/text.h"
+#include "driver/directives/word_list.h"
 #include "driver/input/input_reader.h"
 #include "driver/input/value_forms.h"
-#include "driver/directives/word_list.h"
 
 int32_t complexGeometry = -1;
 std::vector<MATERIAL> materials(kMaterialGrowth);

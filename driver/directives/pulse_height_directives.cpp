@@ -4,11 +4,11 @@
 #include <string>
 
 #include "core/text.h"
-#include "driver/input/input_reader.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/tally_directives.h"
-#include "driver/input/value_forms.h"
 #include "driver/directives/word_list.h"
+#include "driver/input/input_reader.h"
+#include "driver/input/value_forms.h"
 
 std::vector<PULSEHEIGHTTALLY> pulseHeightTally;
 int32_t nPulseHeight_tot = 0;

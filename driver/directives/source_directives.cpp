@@ -6,11 +6,11 @@
 #include <string>
 
 #include "core/text.h"
-#include "driver/input/input_reader.h"
 #include "driver/directives/material_directives.h"
+#include "driver/directives/value_directives.h"
+#include "driver/input/input_reader.h"
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
-#include "driver/directives/value_directives.h"
 #include "driver/input/value_forms.h"
 #include "geometry/transform.h"
 

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "core/text.h"
-#include "driver/input/input_reader.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/value_directives.h"
-#include "driver/input/value_forms.h"
 #include "driver/directives/word_list.h"
+#include "driver/input/input_reader.h"
+#include "driver/input/value_forms.h"
 #include "driver/results/tally_limits.h"
 
 TALLYRANGE rangeData[kQuantityCount][kMaxRangesPerQuantity];

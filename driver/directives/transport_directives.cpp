@@ -7,8 +7,8 @@
 #include <string>
 
 #include "core/text.h"
-#include "driver/input/input_reader.h"
 #include "driver/directives/value_directives.h"
+#include "driver/input/input_reader.h"
 #include "driver/input/value_forms.h"
 
 TRANSPORTOPTIONS::TRANSPORTOPTIONS() {

@@ -8,9 +8,9 @@
 
 #include "core/text.h"
 #include "driver/build_variant.h"
+#include "driver/directives/run_directives.h"
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
-#include "driver/directives/run_directives.h"
 #include "driver/input/value_forms.h"
 #include "language/compiler.h"
 #include "platform/paths.h"

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "driver/input/program_lines.h"
-#include "platform/threads.h"
 #include "driver/status.h"
+#include "platform/threads.h"
 
 struct PROGRAMINFO;
 class CProgramCode;

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/clock.h"
 #include "driver/results/track_sort.h"
+#include "platform/clock.h"
 #include "transport/tracks.h"
 
 namespace {

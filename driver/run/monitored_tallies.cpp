@@ -7,9 +7,9 @@
 #include "core/pulse_height.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
-#include "driver/input/input_passes.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
+#include "driver/input/input_passes.h"
 #include "driver/run/run_state.h"
 #include "platform/clock.h"
 

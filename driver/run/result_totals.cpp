@@ -6,9 +6,9 @@
 #include "core/constants.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
-#include "driver/run/work_division.h"
 #include "driver/results/interaction_report.h"
 #include "driver/results/tally_storage.h"
+#include "driver/run/work_division.h"
 
 RESULTTOTALS resultTotals;
 

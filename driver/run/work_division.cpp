@@ -13,13 +13,13 @@
 #include "core/task.h"
 #include "core/track_records.h"
 #include "driver/build_variant.h"
-#include "driver/input/options.h"
-#include "driver/run/run_monitor.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/input/options.h"
+#include "driver/results/tally_storage.h"
+#include "driver/run/run_monitor.h"
 #include "language/compiler.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
-#include "driver/results/tally_storage.h"
 #include "transport/tracks.h"
 
 namespace {

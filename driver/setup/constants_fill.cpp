@@ -5,14 +5,14 @@
 #include "core/constants.h"
 #include "core/element_table.h"
 #include "driver/data/element_loader.h"
-#include "driver/setup/input_checks.h"
 #include "driver/directives/material_directives.h"
-#include "driver/setup/material_tables.h"
-#include "driver/input/options.h"
 #include "driver/directives/run_directives.h"
-#include "driver/setup/setup_reports.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/input/options.h"
+#include "driver/setup/input_checks.h"
+#include "driver/setup/material_tables.h"
+#include "driver/setup/setup_reports.h"
 
 namespace {
 

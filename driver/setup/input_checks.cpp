@@ -5,13 +5,13 @@
 
 #include "core/text.h"
 #include "driver/build_variant.h"
-#include "driver/input/input_reader.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/input/input_reader.h"
 
 DEVICESELECTION deviceSelection;
 FILE* altFile = nullptr;

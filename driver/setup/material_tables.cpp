@@ -13,9 +13,9 @@
 #include "core/material_tables.h"
 #include "driver/data/fast_index.h"
 #include "driver/directives/material_directives.h"
-#include "driver/input/options.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
+#include "driver/input/options.h"
 #include "platform/clock.h"
 
 uint8_t use_electron_logE = 0;

@@ -1,12 +1,12 @@
 #include "driver/setup/problem_reset.h"
 
-#include "driver/setup/input_checks.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/setup/input_checks.h"
 
 void ResetProblemDirectives() {
   ResetRunDirectives();

@@ -5,19 +5,19 @@
 #include <new>
 
 #include "core/element_table.h"
-#include "driver/setup/constants_fill.h"
 #include "driver/data/aux_electron_data.h"
 #include "driver/data/aux_files.h"
-#include "driver/setup/input_checks.h"
-#include "driver/input/input_reader.h"
 #include "driver/directives/material_directives.h"
-#include "driver/setup/material_tables.h"
-#include "driver/input/options.h"
 #include "driver/directives/run_directives.h"
-#include "driver/setup/setup_reports.h"
 #include "driver/directives/source_directives.h"
-#include "driver/setup/tally_tables_fill.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/input/input_reader.h"
+#include "driver/input/options.h"
+#include "driver/setup/constants_fill.h"
+#include "driver/setup/input_checks.h"
+#include "driver/setup/material_tables.h"
+#include "driver/setup/setup_reports.h"
+#include "driver/setup/tally_tables_fill.h"
 
 namespace {
 

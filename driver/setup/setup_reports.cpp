@@ -5,15 +5,15 @@
 #include <vector>
 
 #include "core/source.h"
-#include "driver/input/input_reader.h"
 #include "driver/directives/material_directives.h"
-#include "driver/setup/material_tables.h"
-#include "driver/input/options.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/input/input_reader.h"
+#include "driver/input/options.h"
+#include "driver/setup/material_tables.h"
 
 SOURCEENTRY sourceEntry;
 std::vector<CELL> layerCells;

@@ -17,25 +17,10 @@
 namespace {
 
 // Trenqual_CUDA may run on the devices alone (0 CPU threads) and takes more.
-const OPTIONRULE kTasksRule = {
-    .inRange = [](double n) { return n >= 1 && n <= kMaxCpuThreads; },
-    .missing = "Error: Number of threads is missing.\n",
-    .badForm = "Error: Invalid number of threads \"%s\".\n",
-    .badRange = "Error: Invalid number of threads %lld (should be greater than 0 and less than %d).\n",
-    .rangeArguments = kRangeLongAndLimit,
-    .limit = kMaxCpuThreads + 1};
-const OPTIONRULE kTasksRuleGpuBuild = {
-    .inRange = [](double n) { return n >= 0 && n <= kMaxCpuThreadsGpuBuild; },
-    .missing = "Error: Number of CPU threads is missing.\n",
-    .badForm = "Error: Invalid number of CPU threads \"%s\".\n",
-    .badRange = "Error: Invalid number of CPU threads %lld (should be non-negative and less than %d).\n",
-    .rangeArguments = kRangeLongAndLimit,
-    .limit = kMaxCpuThreadsGpuBuild + 1};
+const OPTIONRULE kTasksRule = {[](double n) { return n >= 1 && n <= kMaxCpuThreads; }, "Error: Number of threads is missing.\n", "Error: Invalid number of threads \"%s\".\n", "Error: Invalid number of threads %lld (should be greater than 0 and less than %d).\n", kRangeLongAndLimit, kMaxCpuThreads + 1};
+const OPTIONRULE kTasksRuleGpuBuild = {[](double n) { return n >= 0 && n <= kMaxCpuThreadsGpuBuild; }, "Error: Number of CPU threads is missing.\n", "Error: Invalid number of CPU threads \"%s\".\n", "Error: Invalid number of CPU threads %lld (should be non-negative and less than %d).\n", kRangeLongAndLimit, kMaxCpuThreadsGpuBuild + 1};
 
-const OPTIONRULE kNStreamsRule = {
-    .inRange = [](double n) { return n >= 1 && n <= INT32_MAX; },
-    .missing = "Error: The number of streams of random numbers is missing.\n",
-    .badForm = "Error: Invalid number of streams of random numbers \"%s\".\n"};
+const OPTIONRULE kNStreamsRule = {[](double n) { return n >= 1 && n <= INT32_MAX; }, "Error: The number of streams of random numbers is missing.\n", "Error: Invalid number of streams of random numbers \"%s\".\n"};
 
 }  // namespace
 
@@ -140,91 +125,31 @@ bool AnyValue(double) { return true; }
 
 constexpr double kTwoTo64 = 18446744073709551616.0;
 
-const OPTIONRULE kRandCudaRule = {
-    .inRange = [](double n) { return n >= 1 && n <= 2; },
-    .missing = "Error: Specification of the random number generator type for CUDA devices is missing.\n",
-    .badForm = "Error: Invalid CUDA random number generator type \"%s\" (should be 1 or 2).\n",
-    .badRange = "Error: Illegal random number generator type for CUDA devices (should be 1 or 2).\n"};
+const OPTIONRULE kRandCudaRule = {[](double n) { return n >= 1 && n <= 2; }, "Error: Specification of the random number generator type for CUDA devices is missing.\n", "Error: Invalid CUDA random number generator type \"%s\" (should be 1 or 2).\n", "Error: Illegal random number generator type for CUDA devices (should be 1 or 2).\n"};
 // The rounded seed must stay below 2^64 as well as the value.
-const OPTIONRULE kSeedCudaRule = {
-    .inRange = [](double v) { return !(v < 0.5 || v >= kTwoTo64 || v + 0.5 >= kTwoTo64); },
-    .missing = "Error: Value of the seed of the CUDA random number generator is missing.\n",
-    .badForm = "Error: Invalid value of the seed of the CUDA random number generator \"%s\".\n",
-    .badRange = "Error: Illegal value of the seed of the CUDA random number generator (should be positive and less than 18446744073709551616).\n"};
+const OPTIONRULE kSeedCudaRule = {[](double v) { return !(v < 0.5 || v >= kTwoTo64 || v + 0.5 >= kTwoTo64); }, "Error: Value of the seed of the CUDA random number generator is missing.\n", "Error: Invalid value of the seed of the CUDA random number generator \"%s\".\n", "Error: Illegal value of the seed of the CUDA random number generator (should be positive and less than 18446744073709551616).\n"};
 // GPU task and thread counts per device share their form and range rules.
 constexpr int kMaxPerDevice = 65536;
 bool IsCountPerDevice(double n) { return n >= 0 && n <= kMaxPerDevice; }
-const OPTIONRULE kTasksCudaRule = {
-    .inRange = IsCountPerDevice,
-    .missing = "Error: Number of GPU tasks per device is missing.\n",
-    .badForm = "Error: Invalid number of GPU tasks \"%s\".\n",
-    .badRange = "Error: Invalid number of GPU tasks %d (should be non-negative and less than %d).\n",
-    .rangeArguments = kRangeIntAndLimit,
-    .limit = kMaxPerDevice + 1};
-const OPTIONRULE kThreadsCudaRule = {
-    .inRange = IsCountPerDevice,
-    .missing = "Error: Number of GPU threads per device is missing.\n",
-    .badForm = "Error: Invalid number of GPU threads \"%s\".\n",
-    .badRange = "Error: Invalid number of GPU threads %d (should be non-negative and less than %d).\n",
-    .rangeArguments = kRangeIntAndLimit,
-    .limit = kMaxPerDevice + 1};
-const OPTIONRULE kTimeCudaRule = {
-    .inRange = [](double v) { return v > 0.0; },
-    .missing = "Error: CUDA kernel execution time (in milliseconds) is missing.\n",
-    .badForm = "Error: Invalid CUDA kernel duration \"%s\".\n",
-    .badRange = "Error: Invalid CUDA kernel duration (in milliseconds) %g (should be greater than 0).\n",
-    .rangeArguments = kRangeNumber};
+const OPTIONRULE kTasksCudaRule = {IsCountPerDevice, "Error: Number of GPU tasks per device is missing.\n", "Error: Invalid number of GPU tasks \"%s\".\n", "Error: Invalid number of GPU tasks %d (should be non-negative and less than %d).\n", kRangeIntAndLimit, kMaxPerDevice + 1};
+const OPTIONRULE kThreadsCudaRule = {IsCountPerDevice, "Error: Number of GPU threads per device is missing.\n", "Error: Invalid number of GPU threads \"%s\".\n", "Error: Invalid number of GPU threads %d (should be non-negative and less than %d).\n", kRangeIntAndLimit, kMaxPerDevice + 1};
+const OPTIONRULE kTimeCudaRule = {[](double v) { return v > 0.0; }, "Error: CUDA kernel execution time (in milliseconds) is missing.\n", "Error: Invalid CUDA kernel duration \"%s\".\n", "Error: Invalid CUDA kernel duration (in milliseconds) %g (should be greater than 0).\n", kRangeNumber};
 // The block size has two range rules of its own (ParseBlockSizeCuda).
-const OPTIONRULE kBlockSizeCudaRule = {
-    .inRange = AnyValue,
-    .missing = "Error: number of CUDA threads in one block is missing.\n",
-    .badForm = "Error: Invalid block size for CUDA kernel execution \"%s\".\n"};
-const OPTIONRULE kRatioCudaRule = {
-    .inRange = [](double v) { return v > 0.0 && v < 1.0; },
-    .missing = "Error: Fraction of particle histories assigned to CUDA devices is missing.\n",
-    .badForm = "Error: Invalid GPU/total workload ratio \"%s\".\n",
-    .badRange = "Error: Invalid GPU/total workload ratio %g (should be greater than 0 and less than 1).\n",
-    .rangeArguments = kRangeNumber};
+const OPTIONRULE kBlockSizeCudaRule = {AnyValue, "Error: number of CUDA threads in one block is missing.\n", "Error: Invalid block size for CUDA kernel execution \"%s\".\n"};
+const OPTIONRULE kRatioCudaRule = {[](double v) { return v > 0.0 && v < 1.0; }, "Error: Fraction of particle histories assigned to CUDA devices is missing.\n", "Error: Invalid GPU/total workload ratio \"%s\".\n", "Error: Invalid GPU/total workload ratio %g (should be greater than 0 and less than 1).\n", kRangeNumber};
 // Device numbers count from 1; the range is tested against the present
 // devices after the input.
 bool IsDeviceNumber(double n) { return n >= INT32_MIN + 1 && n <= kMaxCudaDevices; }
-const OPTIONRULE kFirstCudaRule = {
-    .inRange = IsDeviceNumber,
-    .missing = "Error: Sequence number of the first used CUDA device is missing.\n",
-    .badForm = "Error: Invalid number of the first used CUDA device \"%s\".\n"};
-const OPTIONRULE kLastCudaRule = {
-    .inRange = IsDeviceNumber,
-    .missing = "Error: Error: Sequence number of the last used CUDA device is missing.\n",
-    .badForm = "Error: Invalid number of the last used CUDA device \"%s\".\n"};
-const OPTIONRULE kStreamsCudaRule = {
-    .inRange = [](double n) { return n >= 1 && n <= INT32_MAX; },
-    .missing = "Error: Number of random number streams per one CUDA task is missing.\n",
-    .badForm = "Error: Invalid number of streams of random numbers per one task \"%s\".\n"};
+const OPTIONRULE kFirstCudaRule = {IsDeviceNumber, "Error: Sequence number of the first used CUDA device is missing.\n", "Error: Invalid number of the first used CUDA device \"%s\".\n"};
+const OPTIONRULE kLastCudaRule = {IsDeviceNumber, "Error: Error: Sequence number of the last used CUDA device is missing.\n", "Error: Invalid number of the last used CUDA device \"%s\".\n"};
+const OPTIONRULE kStreamsCudaRule = {[](double n) { return n >= 1 && n <= INT32_MAX; }, "Error: Number of random number streams per one CUDA task is missing.\n", "Error: Invalid number of streams of random numbers per one task \"%s\".\n"};
 // A count of at least 1, or a fraction of device memory strictly between -1 and 0.
-const OPTIONRULE kAvgBankedCudaRule = {
-    .inRange = [](double v) { return v >= 1.0 || (v > -1.0 && v < 0.0); },
-    .missing = "Error: Average number of banked particles per one CUDA task is missing\n   (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n",
-    .badForm = "Error: Invalid value of the average number of banked particles per one CUDA task \"%s\"\n  (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n"};
-const OPTIONRULE kMaxBankedRatioCudaRule = {
-    .inRange = [](double v) { return !(v < 1.0); },
-    .missing = "Error: Value of the ratio of the maximum and average numbers of banked particles per one CUDA task is missing.\n",
-    .badForm = "Error: Invalid value of the ratio of the maximum and average numbers of banked particles per one CUDA task \"%s\".\n"};
-const OPTIONRULE kStatsCudaRule = {
-    .inRange = [](double n) { return n >= 0 && n <= 3; },
-    .missing = "Error: Value of the CUDA statistics output option is missing.\n",
-    .badForm = "Error: Invalid CUDA statistice option value \"%s\" (should be from 0 to 3).\n"};
-const OPTIONRULE kHeapCudaRule = {
-    .inRange = [](double n) { return n >= 0 && n <= 2; },
-    .missing = "Error: Error: Value of the CUDA heap option is missing.\n",
-    .badForm = "Error: Invalid CUDA heap option value \"%s\" (should be 0, 1 or 2).\n"};
-const OPTIONRULE kBalanceCudaRule = {
-    .inRange = [](double n) { return n >= 0 && n <= 1; },
-    .missing = "Error: Value of the CUDA workload balancing option is missing.\n",
-    .badForm = "Error: Invalid CUDA workload balancing option value \"%s\" (should be 0 or 1).\n"};
-const OPTIONRULE kBankModeThrCudaRule = {
-    .inRange = [](double v) { return v >= 0.0 && v <= 1.0; },
-    .missing = "Error: Value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron banking mode is missing.\n",
-    .badForm = "Error: Invalid value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron banking mode \"%s\" (should be between 0 and 1).\n"};
+const OPTIONRULE kAvgBankedCudaRule = {[](double v) { return v >= 1.0 || (v > -1.0 && v < 0.0); }, "Error: Average number of banked particles per one CUDA task is missing\n   (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n", "Error: Invalid value of the average number of banked particles per one CUDA task \"%s\"\n  (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n"};
+const OPTIONRULE kMaxBankedRatioCudaRule = {[](double v) { return !(v < 1.0); }, "Error: Value of the ratio of the maximum and average numbers of banked particles per one CUDA task is missing.\n", "Error: Invalid value of the ratio of the maximum and average numbers of banked particles per one CUDA task \"%s\".\n"};
+const OPTIONRULE kStatsCudaRule = {[](double n) { return n >= 0 && n <= 3; }, "Error: Value of the CUDA statistics output option is missing.\n", "Error: Invalid CUDA statistice option value \"%s\" (should be from 0 to 3).\n"};
+const OPTIONRULE kHeapCudaRule = {[](double n) { return n >= 0 && n <= 2; }, "Error: Error: Value of the CUDA heap option is missing.\n", "Error: Invalid CUDA heap option value \"%s\" (should be 0, 1 or 2).\n"};
+const OPTIONRULE kBalanceCudaRule = {[](double n) { return n >= 0 && n <= 1; }, "Error: Value of the CUDA workload balancing option is missing.\n", "Error: Invalid CUDA workload balancing option value \"%s\" (should be 0 or 1).\n"};
+const OPTIONRULE kBankModeThrCudaRule = {[](double v) { return v >= 0.0 && v <= 1.0; }, "Error: Value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron banking mode is missing.\n", "Error: Invalid value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron banking mode \"%s\" (should be between 0 and 1).\n"};
 
 bool IsPowerOfTwo(int64_t n) {
   return n >= 1 && std::fabs(std::log2(static_cast<double>(n)) - std::nearbyint(std::log2(static_cast<double>(n)))) <= 1e-6;
@@ -327,51 +252,46 @@ int SplitListItems(const char* value, std::string items[kMaxCudaDevices]) {
   return n;
 }
 
+// A list option: the missing message, then every item read by
+// readItem(index, item); badList (one %s the description, one %s the value,
+// an optional %d the largest device number) when an item fails or there is
+// none. *count: the items read, 0 on failure.
+template <typename ReadItem>
+Status ReadList(const char* value, const char* description, const char* badList, int32_t* count, ReadItem readItem) {
+  *count = 0;
+  if (value == nullptr) {
+    printf("Error: List of %s is missing.\n", description);
+    return kInputError;
+  }
+  std::string items[kMaxCudaDevices];
+  const int n = SplitListItems(value, items);
+  bool valid = n > 0;
+  for (int i = 0; valid && i < n; ++i) valid = readItem(i, items[i].c_str());
+  if (!valid) {
+    printf(badList, description, value, kMaxCudaDevices);
+    return kInputError;
+  }
+  *count = n;
+  return kOk;
+}
+
 }  // namespace
 
 Status ParseDeviceList(const char* value, int32_t* devices, int32_t* count, const char* description) {
-  *count = 0;
-  if (value == nullptr) {
-    printf("Error: List of %s is missing.\n", description);
-    return kInputError;
-  }
-  std::string items[kMaxCudaDevices];
-  int n = SplitListItems(value, items);
-  bool valid = n > 0;
-  for (int i = 0; valid && i < n; ++i) {
-    int64_t device = 0;
-    // Items hold no blanks, so a whole integer here has nothing after it.
-    valid = ReadWholeInteger(items[i].c_str(), &device) && device >= 1 && device <= kMaxCudaDevices;
-    for (int j = 0; valid && j < i; ++j) valid = devices[j] != device;
-    if (valid) devices[i] = static_cast<int32_t>(device);
-  }
-  if (!valid) {
-    printf("Error: Invalid list of %s \"%s\" (device numbers must all be different, comma-delimited and from 1 to %d).\n",
-           description, value, kMaxCudaDevices);
-    return kInputError;
-  }
-  *count = n;
-  return kOk;
+  return ReadList(value, description,
+                  "Error: Invalid list of %s \"%s\" (device numbers must all be different, comma-delimited and from 1 to %d).\n",
+                  count, [devices](int i, const char* item) {
+                    int64_t device = 0;
+                    // Items hold no blanks, so a whole integer here has nothing after it.
+                    bool valid = ReadWholeInteger(item, &device) && device >= 1 && device <= kMaxCudaDevices;
+                    for (int j = 0; valid && j < i; ++j) valid = devices[j] != device;
+                    if (valid) devices[i] = static_cast<int32_t>(device);
+                    return valid;
+                  });
 }
 
 Status ParseRatioList(const char* value, double* ratios, int32_t* count, const char* description) {
-  *count = 0;
-  if (value == nullptr) {
-    printf("Error: List of %s is missing.\n", description);
-    return kInputError;
-  }
-  std::string items[kMaxCudaDevices];
-  int n = SplitListItems(value, items);
-  bool valid = n > 0;
-  for (int i = 0; valid && i < n; ++i) {
-    valid = ReadExactNumber(items[i].c_str(), &ratios[i]) && ratios[i] >= 0.0;
-  }
-  if (!valid) {
-    printf("Error: Invalid list of %s \"%s\" (ratios must be comma-delimited and non-negative).\n", description,
-           value);
-    return kInputError;
-  }
-  *count = n;
-  return kOk;
+  return ReadList(value, description,
+                  "Error: Invalid list of %s \"%s\" (ratios must be comma-delimited and non-negative).\n", count,
+                  [ratios](int i, const char* item) { return ReadExactNumber(item, &ratios[i]) && ratios[i] >= 0.0; });
 }
-

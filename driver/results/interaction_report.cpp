@@ -38,9 +38,6 @@ TRIPLE Slots(const STATSLOT* s, int c, int w, int e, const STATSREPORTCONTEXT& c
   return TRIPLE{n, static_cast<double>(n), energy};
 }
 
-// A creation or event count c with its weight slot and energy slot e.
-TRIPLE Counted(const STATSLOT* s, int c, int e, const STATSREPORTCONTEXT& ctx) { return Slots(s, c, WeightOf(c), e, ctx); }
-
 // Source rows print the source counts, also with weights.
 TRIPLE Source(const STATSLOT* s, int c, int e) {
   const long long n = static_cast<long long>(s[c].n);
@@ -82,39 +79,96 @@ void SourceAndEntryRows(TEXT& out, bool perCell, TRIPLE source, TRIPLE sourceEsc
   }
 }
 
+// One column of a table row: a count slot, its weight slot and an energy
+// slot (kNoEnergy: none; kAnnihilationEnergy: two rest energies per event),
+// the count scaled by `scale` (2 photons per annihilation, 1/2 pair event per
+// pair particle).
+constexpr int kAnnihilationEnergy = -2;
+struct COLUMN {
+  int count;
+  int weight;
+  int energy;
+  double scale = 1.0;
+};
+
+// A created-particle or event column (weight in WeightOf(count)).
+constexpr COLUMN Counted(int count, int energy, double scale = 1.0) {
+  return COLUMN{count, WeightOf(count), energy, scale};
+}
+
+// A derived total (its own weight slot).
+constexpr COLUMN Total(int count, int weight, int energy) { return COLUMN{count, weight, energy}; }
+
+// A row of a creation table: the particles created above the cutoff and in
+// all, and beside them one kind of event.
+struct TABLEROW {
+  const char* label;       // created particles
+  COLUMN above;
+  COLUMN all;
+  const char* eventLabel;  // the event
+  COLUMN event;
+};
+
+const TABLEROW kPhotonRows[] = {
+    {"bremsstrahlung", Counted(nBremsPhotonsAbove, eBremsPhotonsAbove), Counted(nBremsPhotons, eBremsPhotons),
+     "energy cutoff", Counted(nPhotonCutoff, ePhotonCutoff)},
+    {"p-annihilation", Counted(nAnnihilationPhotonsAbove, eAnnihilationPhotonsAbove),
+     Counted(nAnnihilation, kAnnihilationEnergy, 2.0), "coherent scatter", Counted(nCoherent, kNoEnergy)},
+    {"electron x-rays", Counted(nXrayPhotonsAbove, eXrayPhotonsAbove), Counted(nXrayPhotons, eXrayPhotons),
+     "compton scatter", Counted(nCompton, eComptonLoss)},
+    {"compton fluores", Counted(nComptonFluorPhotonsAbove, eComptonFluorPhotonsAbove),
+     Counted(nComptonFluorPhotons, eComptonFluorPhotons), "capture", Counted(nCapture, eCaptureLoss)},
+    {"1st fluorescence", Counted(nFluor1PhotonsAbove, eFluor1PhotonsAbove), Counted(nFluor1Photons, eFluor1Photons),
+     "pair production", Counted(nPairParticles, ePairLoss, 0.5)},
+    {"2nd fluorescence", Counted(nFluor2PhotonsAbove, eFluor2PhotonsAbove), Counted(nFluor2Photons, eFluor2Photons),
+     "total collisions", Total(nPhotonCollisions, wPhotonCollisions, ePhotonCollisions)},
+    {"    total", Total(nPhotonsAbove, wPhotonsAbove, ePhotonsAbove), Total(nPhotonsAll, wPhotonsAll, ePhotonsAll),
+     "total loss", Total(nPhotonLoss, wPhotonLoss, ePhotonLoss)},
+};
+
+const TABLEROW kElectronRows[] = {
+    {"pair production", Counted(nPairParticlesAbove, ePairParticlesAbove), Counted(nPairParticles, ePairParticles),
+     "energy cutoff", Counted(nElectronCutoff, eElectronCutoff)},
+    {"compton recoil", Counted(nComptonAbove, eComptonAbove), Counted(nCompton, eCompton), "elastic scatter",
+     Counted(nElastic, kNoEnergy)},
+    {"photo-electric", Counted(nCaptureAbove, eCaptureAbove), Counted(nCapture, eCapture), "bremsstrahlung",
+     Counted(nBremsPhotons, eBremsLoss)},
+    {"photon auger", Counted(nPhotonAugerAbove, ePhotonAugerAbove), Counted(nPhotonAuger, ePhotonAuger),
+     "p-annihilation", Counted(nAnnihilation, eAnnihilation)},
+    {"electron auger", Counted(nElectronAugerAbove, eElectronAugerAbove), Counted(nElectronAuger, eElectronAuger),
+     "atomic exc.", Counted(nExcitation, eExcitation)},
+    {"knock-on", Counted(nKnockOnAbove, eKnockOnAbove), Counted(nKnockOn, eKnockOn), "electroion.",
+     Counted(nElectroionization, eElectroionization)},
+    {"    total", Total(nElectronsAbove, wElectronsAbove, eElectronsAbove), Total(nElectronsAll, wElectronsAll, eElectronsAll),
+     "total collisions", Total(nElectronCollisions, wElectronCollisions, eElectronCollisions)},
+};
+
+TRIPLE Read(const STATSLOT* s, const COLUMN& c, const STATSREPORTCONTEXT& ctx) {
+  TRIPLE t = Slots(s, c.count, c.weight, c.energy >= 0 ? c.energy : kNoEnergy, ctx);
+  if (c.scale != 1.0) t = Scaled(t, c.scale, ctx);
+  if (c.energy == kAnnihilationEnergy) t.e = static_cast<double>(s[c.count].n) * 2.0 * ctx.restEnergy;
+  return t;
+}
+
+template <size_t kRows>
+void Rows(TEXT& out, const STATSLOT* s, const TABLEROW (&rows)[kRows], double F, const STATSREPORTCONTEXT& ctx) {
+  for (const TABLEROW& row : rows) {
+    const TRIPLE a = Read(s, row.above, ctx), b = Read(s, row.all, ctx), c = Read(s, row.event, ctx);
+    const double U = ctx.energyFactor;
+    out.Add(" %-18s%16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       %-16s%16lld  %-11.4e  %-11.4e\n", row.label,
+            a.n, a.w * F, a.e * U * F, b.n, b.w * F, b.e * U * F, row.eventLabel, c.n, c.w * F, c.e * U * F);
+  }
+}
+
 void PhotonTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const STATSREPORTCONTEXT& ctx) {
-  const double U = ctx.energyFactor;
   out.Add("\n photon creation                    Above cutoff energy                            All photons\n");
   out.Add("                                  N    weight       energy                   N    weight       energy          photon events                  N    weight     energy loss\n");
   out.Add("                                      (per source particle)                      (per source particle)                                             (per source particle)\n\n");
   SourceAndEntryRows(out, perCell, Source(s, nSourcePhotons, eSourcePhotons),
                      Source(s, nSourceEscapePhotons, eSourceEscapePhotons),
-                     Counted(s, nPhotonEntries, ePhotonEntries, ctx), Counted(s, nPhotonEscapes, ePhotonEscapes, ctx),
-                     F, ctx);
-  Row(out, " bremsstrahlung    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       energy cutoff   %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nBremsPhotonsAbove, eBremsPhotonsAbove, ctx), Counted(s, nBremsPhotons, eBremsPhotons, ctx),
-      Counted(s, nPhotonCutoff, ePhotonCutoff, ctx), F, U);
-  TRIPLE annihilation = Scaled(Counted(s, nAnnihilation, kNoEnergy, ctx), 2.0, ctx);
-  annihilation.e = static_cast<double>(s[nAnnihilation].n) * 2.0 * ctx.restEnergy;
-  Row(out, " p-annihilation    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       coherent scatter%16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nAnnihilationPhotonsAbove, eAnnihilationPhotonsAbove, ctx), annihilation,
-      Counted(s, nCoherent, kNoEnergy, ctx), F, U);
-  Row(out, " electron x-rays   %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       compton scatter %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nXrayPhotonsAbove, eXrayPhotonsAbove, ctx), Counted(s, nXrayPhotons, eXrayPhotons, ctx),
-      Counted(s, nCompton, eComptonLoss, ctx), F, U);
-  Row(out, " compton fluores   %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       capture         %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nComptonFluorPhotonsAbove, eComptonFluorPhotonsAbove, ctx),
-      Counted(s, nComptonFluorPhotons, eComptonFluorPhotons, ctx), Counted(s, nCapture, eCaptureLoss, ctx), F, U);
-  const TRIPLE pairs = Scaled(Counted(s, nPairParticles, ePairLoss, ctx), 0.5, ctx);
-  Row(out, " 1st fluorescence  %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       pair production %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nFluor1PhotonsAbove, eFluor1PhotonsAbove, ctx), Counted(s, nFluor1Photons, eFluor1Photons, ctx),
-      pairs, F, U);
-  Row(out, " 2nd fluorescence  %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       total collisions%16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nFluor2PhotonsAbove, eFluor2PhotonsAbove, ctx), Counted(s, nFluor2Photons, eFluor2Photons, ctx),
-      Slots(s, nPhotonCollisions, wPhotonCollisions, ePhotonCollisions, ctx), F, U);
-  Row(out, "     total         %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       total loss      %16lld  %-11.4e  %-11.4e\n",
-      Slots(s, nPhotonsAbove, wPhotonsAbove, ePhotonsAbove, ctx), Slots(s, nPhotonsAll, wPhotonsAll, ePhotonsAll, ctx),
-      Slots(s, nPhotonLoss, wPhotonLoss, ePhotonLoss, ctx), F, U);
+                     Read(s, Counted(nPhotonEntries, ePhotonEntries), ctx),
+                     Read(s, Counted(nPhotonEscapes, ePhotonEscapes), ctx), F, ctx);
+  Rows(out, s, kPhotonRows, F, ctx);
 }
 
 void ElectronTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const STATSREPORTCONTEXT& ctx) {
@@ -124,31 +178,10 @@ void ElectronTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const S
   out.Add("                                      (per source particle)                      (per source particle)                                             (per source particle)\n\n");
   SourceAndEntryRows(out, perCell, Source(s, nSourceElectrons, eSourceElectrons),
                      Source(s, nSourceEscapeElectrons, eSourceEscapeElectrons),
-                     Counted(s, nElectronEntries, eElectronEntries, ctx),
-                     Counted(s, nElectronEscapes, eElectronEscapes, ctx), F, ctx);
-  Row(out, " pair production   %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       energy cutoff   %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nPairParticlesAbove, ePairParticlesAbove, ctx), Counted(s, nPairParticles, ePairParticles, ctx),
-      Counted(s, nElectronCutoff, eElectronCutoff, ctx), F, U);
-  Row(out, " compton recoil    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       elastic scatter %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nComptonAbove, eComptonAbove, ctx), Counted(s, nCompton, eCompton, ctx),
-      Counted(s, nElastic, kNoEnergy, ctx), F, U);
-  Row(out, " photo-electric    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       bremsstrahlung  %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nCaptureAbove, eCaptureAbove, ctx), Counted(s, nCapture, eCapture, ctx),
-      Counted(s, nBremsPhotons, eBremsLoss, ctx), F, U);
-  Row(out, " photon auger      %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       p-annihilation  %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nPhotonAugerAbove, ePhotonAugerAbove, ctx), Counted(s, nPhotonAuger, ePhotonAuger, ctx),
-      Counted(s, nAnnihilation, eAnnihilation, ctx), F, U);
-  Row(out, " electron auger    %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       atomic exc.     %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nElectronAugerAbove, eElectronAugerAbove, ctx), Counted(s, nElectronAuger, eElectronAuger, ctx),
-      Counted(s, nExcitation, eExcitation, ctx), F, U);
-  Row(out, " knock-on          %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       electroion.     %16lld  %-11.4e  %-11.4e\n",
-      Counted(s, nKnockOnAbove, eKnockOnAbove, ctx), Counted(s, nKnockOn, eKnockOn, ctx),
-      Counted(s, nElectroionization, eElectroionization, ctx), F, U);
-  Row(out, "     total         %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       total collisions%16lld  %-11.4e  %-11.4e\n",
-      Slots(s, nElectronsAbove, wElectronsAbove, eElectronsAbove, ctx),
-      Slots(s, nElectronsAll, wElectronsAll, eElectronsAll, ctx),
-      Slots(s, nElectronCollisions, wElectronCollisions, eElectronCollisions, ctx), F, U);
-  const TRIPLE loss = Slots(s, nElectronLoss, wElectronLoss, eElectronLoss, ctx);
+                     Read(s, Counted(nElectronEntries, eElectronEntries), ctx),
+                     Read(s, Counted(nElectronEscapes, eElectronEscapes), ctx), F, ctx);
+  Rows(out, s, kElectronRows, F, ctx);
+  const TRIPLE loss = Read(s, Total(nElectronLoss, wElectronLoss, eElectronLoss), ctx);
   out.Add("                                                                                                               total loss      %16lld  %-11.4e  %-11.4e\n",
           loss.n, loss.w * F, loss.e * U * F);
 }
@@ -157,7 +190,7 @@ void ElectronTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const S
 // created (above cutoff, all) beyond the source or entering ones. The weight
 // of a creation column is its count when no weights are in use.
 void EnergyLossLine(TEXT& out, const STATSLOT* s, bool perCell, int32_t cell, const STATSREPORTCONTEXT& ctx) {
-  const double n = perCell ? Counted(s, nElectronEntries, kNoEnergy, ctx).w : static_cast<double>(s[nSourceElectrons].n);
+  const double n = perCell ? Read(s, Counted(nElectronEntries, kNoEnergy), ctx).w : static_cast<double>(s[nSourceElectrons].n);
   const double above = Slots(s, nElectronsAbove, wElectronsAbove, kNoEnergy, ctx).w;
   const double all = Slots(s, nElectronsAll, wElectronsAll, kNoEnergy, ctx).w;
   const double absorbed = s[eAbsorbed].e * ctx.energyFactor;

@@ -12,7 +12,7 @@ extern const bool gpuBuild;
 
 // One CUDA device as the set-up reports it.
 struct CUDADEVICEINFO {
-  int major = 0;                      // compute capability
+  int major = 0;  // compute capability
   int minor = 0;
   int clockKHz = 0;                   // clock rate, kHz
   int memoryClockKHz = 0;             // memory clock rate, kHz

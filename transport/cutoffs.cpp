@@ -45,8 +45,7 @@ int32_t AnnihilateAtRest(CTask& task, double T, bool countPositron) {
     if (task.PositronAnnihilation() > 0) return kBankFull;
     DepositEnergy(task, -restEn2);
   }
-  ScoreElectronEvent(task, statslot::nAnnihilationPhotonsAbove, statslot::eAnnihilationPhotonsAbove, restEn2,
-                     2.0);
+  ScoreElectronEvent(task, statslot::nAnnihilationPhotonsAbove, statslot::eAnnihilationPhotonsAbove, restEn2, 2.0);
   return 0;
 }
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "core/elem.h"
-#include "driver/data/load_options.h"
 #include "driver/data/endf_reader.h"
+#include "driver/data/load_options.h"
 
 // Checks a one-range interpolation line (INT(1) = law, NBT(2) = 0) and takes
 // its NP = NBT(1), which must not exceed maxPoints. On failure prints the law

@@ -8,8 +8,8 @@
 #include "driver/directives/transport_directives.h"
 
 const DirectiveModule directiveModules[] = {
-    HandleMaterialDirective, HandleSourceDirective, HandleTransportDirective,
-    HandlePulseHeightDirective, HandleRunDirective, HandleTallyDirective,
+    HandleMaterialDirective,    HandleSourceDirective, HandleTransportDirective,
+    HandlePulseHeightDirective, HandleRunDirective,    HandleTallyDirective,
 };
 const int directiveModuleCount = static_cast<int>(sizeof directiveModules / sizeof directiveModules[0]);
 

@@ -28,7 +28,7 @@ constexpr double kSameFractionTolerance = 1e-12;
 struct MATERIALINPUT {
   int32_t nElements = 0;
   int32_t z[kMaxElements] = {};
-  double fraction[kMaxElements] = {};   // by position in the line
+  double fraction[kMaxElements] = {};  // by position in the line
   int32_t forcing = -1;
 };
 
@@ -109,8 +109,10 @@ bool ReadMaterialItems(const WORDLIST& words, bool complex, MATERIALINPUT* m) {
     if (forceValueExpected) {
       int64_t v = 0;
       if (!ReadWholeInteger(word, &v) || (v != 0 && v != 1)) {
-        printf("Error: Illegal value \"%s\" of the option to apply interaction forcing in %s material (it must be 0 or 1).\n",
-               word, Article(complex));
+        printf(
+            "Error: Illegal value \"%s\" of the option to apply interaction forcing in %s material (it must be 0 or "
+            "1).\n",
+            word, Article(complex));
         return false;
       }
       m->forcing = static_cast<int32_t>(v);
@@ -168,8 +170,7 @@ int FindSameComposition(const MATERIALINPUT& m, const int32_t* elementIndex) {
     bool same = true;
     for (int i = 0; i < m.nElements && same; ++i) {
       const int32_t g = elementIndex[i];
-      same = MaterialHasElement(rec, g) &&
-             std::fabs(m.fraction[i] / rec.fraction[g] - 1.0) <= kSameFractionTolerance;
+      same = MaterialHasElement(rec, g) && std::fabs(m.fraction[i] / rec.fraction[g] - 1.0) <= kSameFractionTolerance;
     }
     if (same) return k;
   }
@@ -241,11 +242,15 @@ bool HandleComplexGeometry() {
   }
   const int32_t v = PlainInteger(value);
   if (v != 0 && complexGeometry == 0) {
-    printf("Error: Setting the complex geometry option is not allowed here, because the previous directives imply simple geometry.\n");
+    printf(
+        "Error: Setting the complex geometry option is not allowed here, because the previous directives imply simple "
+        "geometry.\n");
     return false;
   }
   if (v == 0 && complexGeometry > 0) {
-    printf("Error: Setting the simple geometry option is not allowed here, because the previous directives imply complex geometry.\n");
+    printf(
+        "Error: Setting the simple geometry option is not allowed here, because the previous directives imply complex "
+        "geometry.\n");
     return false;
   }
   const int64_t magnitude = v < 0 ? -static_cast<int64_t>(v) : v;
@@ -256,8 +261,10 @@ bool HandleComplexGeometry() {
 bool HandleNumberedMaterial(const char* word) {
   int32_t number = 0;
   if (!ReadKeywordNumber(word + 1, &number)) {
-    printf("Error in specification of the material \"%s\" (the first keyword format must be \"M<n>\", where \"<n>\" is a positive integer number less than 2^31 = 2147483648.\n",
-           word);
+    printf(
+        "Error in specification of the material \"%s\" (the first keyword format must be \"M<n>\", where \"<n>\" is a "
+        "positive integer number less than 2^31 = 2147483648.\n",
+        word);
     return false;
   }
   if (!RequireComplexGeometry("M<n>")) return false;
@@ -283,8 +290,10 @@ bool HandleLayerMaterial() {
 
 bool RequireSimpleGeometry(const char* keyword) {
   if (complexGeometry > 0) {
-    printf("Error: Keyword \"%s\" can be used only in simple geometry mode, but the previous directives imply complex geometry.\n",
-           keyword);
+    printf(
+        "Error: Keyword \"%s\" can be used only in simple geometry mode, but the previous directives imply complex "
+        "geometry.\n",
+        keyword);
     return false;
   }
   complexGeometry = 0;
@@ -293,8 +302,10 @@ bool RequireSimpleGeometry(const char* keyword) {
 
 bool RequireComplexGeometry(const char* keyword) {
   if (complexGeometry == 0) {
-    printf("Error: Keyword \"%s\" can be used only in complex geometry mode, but the previous directives imply simple geometry.\n",
-           keyword);
+    printf(
+        "Error: Keyword \"%s\" can be used only in complex geometry mode, but the previous directives imply simple "
+        "geometry.\n",
+        keyword);
     return false;
   }
   if (complexGeometry < 0) complexGeometry = 1;

@@ -13,10 +13,10 @@
 // one layer) or positive (complex geometry).
 extern int32_t complexGeometry;
 
-extern std::vector<MATERIAL> materials;   // grows by 20 zero-filled records
-extern int32_t nMaterials;                // records in use
-extern int32_t elementZ[kMaxElements];    // atomic number of each global element index
-extern int32_t nElem_tot;                 // distinct elements over all materials
+extern std::vector<MATERIAL> materials;  // grows by 20 zero-filled records
+extern int32_t nMaterials;               // records in use
+extern int32_t elementZ[kMaxElements];   // atomic number of each global element index
+extern int32_t nElem_tot;                // distinct elements over all materials
 
 // Keyword indices (duplicate-keyword check); M<n> repeats and checks its number.
 enum MaterialKeyword { kComplexGeometryKeyword = kMaterialKeywordBase, kMatKeyword };

@@ -60,8 +60,10 @@ bool ReadNamedRange(const char* name, PULSEHEIGHTINPUT* t) {
       return true;
     }
   }
-  printf("Error: \"%s\" is not a valid specification of an energyy value or an energy range in the definition of a pulse-height tally.\n",
-         name);
+  printf(
+      "Error: \"%s\" is not a valid specification of an energyy value or an energy range in the definition of a "
+      "pulse-height tally.\n",
+      name);
   return false;
 }
 
@@ -81,12 +83,15 @@ bool ReadExplicitRange(PULSEHEIGHTINPUT* t) {
     }
   }
   if (!(limits[1] > limits[0] && limits[1] > 0.0)) {
-    printf("Error in values of energy limits of the pulse-height tally (the first limit must be less than the second one, and the second limit must be positive).\n");
+    printf(
+        "Error in values of energy limits of the pulse-height tally (the first limit must be less than the second one, "
+        "and the second limit must be positive).\n");
     return false;
   }
   if (bins < 1 || bins > kMaxPulseHeightBins) {
-    printf("Error: Invalid number of the pulse-height tally bins (that number must be greater than 0 and less than %d).\n",
-           kMaxPulseHeightBins + 1);
+    printf(
+        "Error: Invalid number of the pulse-height tally bins (that number must be greater than 0 and less than %d).\n",
+        kMaxPulseHeightBins + 1);
     return false;
   }
   t->rec.lower = limits[0];
@@ -122,8 +127,10 @@ bool ReadOptionValue(PULSEHEIGHTINPUT* t, int option, int errorKind, const char*
   switch (option) {
     case kOptionError:
       if (!ReadWholeNumber(value, &x) || !(x > 0.0 && x < 1.0)) {
-        printf("Error: Illegal value of the relative standard deviation \"%s\" in specification of a pulse-height tally (it must be greater than 0 and less than 1).\n",
-               value);
+        printf(
+            "Error: Illegal value of the relative standard deviation \"%s\" in specification of a pulse-height tally "
+            "(it must be greater than 0 and less than 1).\n",
+            value);
         return false;
       }
       t->targetKind = errorKind;
@@ -131,24 +138,30 @@ bool ReadOptionValue(PULSEHEIGHTINPUT* t, int option, int errorKind, const char*
       return true;
     case kOptionOutput:
       if (!ReadZeroOrOne(value, &v)) {
-        printf("Error: Illegal value \"%s\" of the option to write the pulse-height tally data to a file during the simulation (it must be 0 or 1).\n",
-               value);
+        printf(
+            "Error: Illegal value \"%s\" of the option to write the pulse-height tally data to a file during the "
+            "simulation (it must be 0 or 1).\n",
+            value);
         return false;
       }
       t->outputValue = v;
       return true;
     case kOptionInterval:
       if (!ReadWholeNumber(value, &x) || !(x >= 1.0)) {
-        printf("Error: Illegal value \"%s\" of the time interval of writing the pulse-height tally data to a file during the simulation (it cannot be less than 1 s).\n",
-               value);
+        printf(
+            "Error: Illegal value \"%s\" of the time interval of writing the pulse-height tally data to a file during "
+            "the simulation (it cannot be less than 1 s).\n",
+            value);
         return false;
       }
       t->rec.interval = x;
       return true;
     case kOptionEDeposition:
       if (!ReadZeroOrOne(value, &v)) {
-        printf("Error: Illegal value \"%s\" of the option to calculate the energy-deposition tally in specification of a pulse-height tally (it must be 0 or 1).\n",
-               value);
+        printf(
+            "Error: Illegal value \"%s\" of the option to calculate the energy-deposition tally in specification of a "
+            "pulse-height tally (it must be 0 or 1).\n",
+            value);
         return false;
       }
       t->rec.eDeposition = static_cast<uint8_t>(v);
@@ -160,9 +173,12 @@ bool ReadOptionValue(PULSEHEIGHTINPUT* t, int option, int errorKind, const char*
 bool ReportDuplicateOption(int option) {
   static const char* const kDuplicate[kOptionCount] = {
       "Error: Duplicate specification of the relative standard deviation in specification of a pulse-height tally.\n",
-      "Error: Duplicate specification of the option to write the pulse-height tally data to a file during the simulation.\n",
-      "Error: Duplicate specification of the time interval of writing the pulse-height tally data to a file during the simulation.\n",
-      "Error: Duplicate specification of the option to calculate the energy-deposition tally in specification of a pulse-height tally.\n"};
+      "Error: Duplicate specification of the option to write the pulse-height tally data to a file during the "
+      "simulation.\n",
+      "Error: Duplicate specification of the time interval of writing the pulse-height tally data to a file during the "
+      "simulation.\n",
+      "Error: Duplicate specification of the option to calculate the energy-deposition tally in specification of a "
+      "pulse-height tally.\n"};
   printf("%s", kDuplicate[option]);
   return false;
 }
@@ -170,9 +186,12 @@ bool ReportDuplicateOption(int option) {
 bool ReportMissingValue(int option) {
   static const char* const kMissing[kOptionCount] = {
       "Error: Value of the relative standard deviation is missing in specification of a pulse-height tally.\n",
-      "Error: Value of the option to write the tally data to a file during the simulation is missing in specification of a pulse-height tally.\n",
-      "Error: Value of the time interval of writing the tally data to a file during the simulation is missing in specification of a pulse-height tally.\n",
-      "Error: Value of the option to calculate the energy-deposition tally is missing in specification of a pulse-height tally.\n"};
+      "Error: Value of the option to write the tally data to a file during the simulation is missing in specification "
+      "of a pulse-height tally.\n",
+      "Error: Value of the time interval of writing the tally data to a file during the simulation is missing in "
+      "specification of a pulse-height tally.\n",
+      "Error: Value of the option to calculate the energy-deposition tally is missing in specification of a "
+      "pulse-height tally.\n"};
   printf("%s", kMissing[option]);
   return false;
 }
@@ -184,7 +203,8 @@ bool ReadOptions(PULSEHEIGHTINPUT* t) {
     int errorKind = 0;
     const int option = OptionOf(word, &errorKind);
     if (option < 0) {
-      printf("Error: Invalid entry No. %d (\"%s\") in specification of a pulse-height tally.\n", static_cast<int>(entry), word);
+      printf("Error: Invalid entry No. %d (\"%s\") in specification of a pulse-height tally.\n",
+             static_cast<int>(entry), word);
       return false;
     }
     if (t->given[option]) return ReportDuplicateOption(option);

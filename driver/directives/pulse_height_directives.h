@@ -10,8 +10,8 @@
 
 extern std::vector<PULSEHEIGHTTALLY> pulseHeightTally;
 extern int32_t nPulseHeight_tot;
-extern int32_t nWholeGeometryPulseHeight;          // whole-geometry tallies so far (their ordinals)
-extern std::vector<int16_t> cellsPulseHeight;      // cell index of each pulse-height slot
+extern int32_t nWholeGeometryPulseHeight;      // whole-geometry tallies so far (their ordinals)
+extern std::vector<int16_t> cellsPulseHeight;  // cell index of each pulse-height slot
 extern int16_t nCellsPulseHeight;
 extern std::vector<CONTROLTALLY> pulseHeightControlTallies;
 extern bool pulseHeightTalliesPresent;

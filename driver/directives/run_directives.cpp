@@ -123,9 +123,10 @@ bool TallyOutputValueAccepted(const char* value, bool valid, const char* badValu
     return true;
   }
   if (inputPass == 1) {
-    printf("%s", value == nullptr
-                     ? "Error: The value of the option to update the tally data files during the simulation is missing.\n"
-                     : badValueMessage);
+    printf("%s",
+           value == nullptr
+               ? "Error: The value of the option to update the tally data files during the simulation is missing.\n"
+               : badValueMessage);
   }
   return false;
 }
@@ -136,7 +137,8 @@ void HandleTalliesOutput() {
   int mode = value ? std::atoi(value) : -1;
   bool accepted = TallyOutputValueAccepted(
       value, mode >= 0 && mode <= 2,
-      "Error: Incorrect value of the option to update the tally data files during the simulation (it must be 0 - no output, 1 - output the control tallies only, or 2 - output all tallies).\n");
+      "Error: Incorrect value of the option to update the tally data files during the simulation (it must be 0 - no "
+      "output, 1 - output the control tallies only, or 2 - output all tallies).\n");
   if (accepted && inputPass == 0) tallyOutputOptions.mode = mode;
 }
 
@@ -145,7 +147,8 @@ void HandleTalliesOutputInterval() {
   const char* value = NextWord();
   double interval = value ? std::atof(value) : 0.0;
   bool accepted = TallyOutputValueAccepted(
-      value, interval >= 1.0, "Error: Incorrect value of the tally data update interval (it cannot be less than 1 s).\n");
+      value, interval >= 1.0,
+      "Error: Incorrect value of the tally data update interval (it cannot be less than 1 s).\n");
   if (accepted && inputPass == 0) tallyOutputOptions.interval = interval;
 }
 
@@ -188,7 +191,9 @@ void HandleLog() {
     return;
   }
   if (!first) {
-    printf("Error: If the input file contains the log file name, then the \"LOG\" keyword must be the first keyword in the input file.\n");
+    printf(
+        "Error: If the input file contains the log file name, then the \"LOG\" keyword must be the first keyword in "
+        "the input file.\n");
     inputExitCode = 1;
     return;
   }
@@ -278,7 +283,9 @@ bool StoreSpectrumNumber(double value) {
   SPECTRUM& spectrum = sourceSpectrum;
   if (spectrum.fromCommandLine) {
     if (!spectrum.overrideNoticePrinted) {
-      printf("Definition of the source energy spectrum in the input file overridden by the corresponding command-line argument.\n");
+      printf(
+          "Definition of the source energy spectrum in the input file overridden by the corresponding command-line "
+          "argument.\n");
       spectrum.overrideNoticePrinted = true;
     }
     return true;
@@ -299,7 +306,8 @@ void HandleSpectrumLine(const char* word) {
   while (token != nullptr) {
     double value = 0.0;
     if (!ReadSpectrumNumber(token, &value)) {
-      if (inputPass == 1) printf("Error: Invalid number or input directive \"%s\".\n", WithoutContinuation(token).c_str());
+      if (inputPass == 1)
+        printf("Error: Invalid number or input directive \"%s\".\n", WithoutContinuation(token).c_str());
       return;
     }
     if (inputPass == 1 && !StoreSpectrumNumber(value)) {

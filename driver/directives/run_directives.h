@@ -12,8 +12,8 @@ constexpr int kMaxEnergies = 10000;
 
 // Defaults that the tally directives inherit.
 struct TALLYOUTPUTOPTIONS {
-  int32_t mode = 2;         // 0 no files during the run, 1 control tallies only, 2 all tallies
-  double interval = 60.0;   // seconds between updates, at least 1
+  int32_t mode = 2;        // 0 no files during the run, 1 control tallies only, 2 all tallies
+  double interval = 60.0;  // seconds between updates, at least 1
 };
 extern TALLYOUTPUTOPTIONS tallyOutputOptions;
 
@@ -22,11 +22,11 @@ extern TALLYOUTPUTOPTIONS tallyOutputOptions;
 struct SPECTRUM {
   double numbers[kMaxSpectrumNumbers];
   int32_t count = 0;
-  bool fromCommandLine = false;   // E on the command line replaces the input's spectrum
+  bool fromCommandLine = false;  // E on the command line replaces the input's spectrum
   bool overrideNoticePrinted = false;
   int32_t nEnerg = 0;
-  double* energy = nullptr;       // E[i], input energy unit
-  double* weight = nullptr;       // W[i]: weight of the bin E[i-1]..E[i]; W[0] = 0
+  double* energy = nullptr;  // E[i], input energy unit
+  double* weight = nullptr;  // W[i]: weight of the bin E[i-1]..E[i]; W[0] = 0
   double cumulativeWeight[kMaxEnergies];
   double highestSourceEnergy = 0.0;
   double lowestSourceEnergy = 0.0;

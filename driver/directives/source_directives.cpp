@@ -26,50 +26,66 @@ constexpr double kNoUpperLimit = std::numeric_limits<double>::infinity();
 
 // ---- Switches and thresholds: one value each --------------------------------
 
-#define TQ_SWITCH(keyword, target, missing) \
-  {keyword, kPlainIntegerForm, &physicsModels.target, nullptr, 0, 0, false, false, false, nullptr, missing, nullptr, kTokenArgument}
-#define TQ_THRESHOLD(keyword, target, missing, illegal)                                                       \
-  {keyword, kLenientNumberForm, nullptr, &physicsModels.target, 0.0, kNoUpperLimit, false, false, false, \
-   &physicsModels.target##Given, missing, illegal, kTokenArgument}
+#define TQ_SWITCH(keyword, target, missing)                                                                           \
+  {                                                                                                                   \
+    keyword, kPlainIntegerForm, &physicsModels.target, nullptr, 0, 0, false, false, false, nullptr, missing, nullptr, \
+        kTokenArgument                                                                                                \
+  }
+#define TQ_THRESHOLD(keyword, target, missing, illegal)                                                   \
+  {                                                                                                       \
+    keyword, kLenientNumberForm, nullptr, &physicsModels.target, 0.0, kNoUpperLimit, false, false, false, \
+        &physicsModels.target##Given, missing, illegal, kTokenArgument                                    \
+  }
 
 const VALUEDIRECTIVE physicsSwitches[] = {
     TQ_SWITCH("INCOH_SUBTRACT_BINDING_E", incoh_SubtractBindingEnergy,
-              "Error: The value of the option for applying the binding energy correction to the Compton recoil electron energy is missing.\n"),
-    TQ_SWITCH("BREMS_ANGULAR_DISTR", nonIsotropicBrems, "Error: Non-isotropic bremsstrahlung option value is missing.\n"),
+              "Error: The value of the option for applying the binding energy correction to the Compton recoil "
+              "electron energy is missing.\n"),
+    TQ_SWITCH("BREMS_ANGULAR_DISTR", nonIsotropicBrems,
+              "Error: Non-isotropic bremsstrahlung option value is missing.\n"),
     TQ_SWITCH("BREMS_BINARY_DATA", bremsBinaryData,
               "Error: Binary data for bremsstrahlung angular distribution option value is missing.\n"),
     TQ_SWITCH("ION_DWBA", ionDWBA,
-              "Error: Distorted-wave Born approximation (DWBA) electron-impact ionization cross sections option value is missing.\n"),
+              "Error: Distorted-wave Born approximation (DWBA) electron-impact ionization cross sections option value "
+              "is missing.\n"),
     TQ_SWITCH("ELASTIC_DPW", useDPWelasticScatteringCrossSections,
               "Error: Dirac partial-wave (DPW) elastic scattering cross sections option value is missing.\n"),
     TQ_SWITCH("BREMS_POSITRON_CORRECTION", positronBremsCorrection,
               "Error: Positron bremsstrahlung correction option value is missing.\n"),
-    TQ_SWITCH("PE_ANGULAR_DISTR", nonIsotropicPE, "Error: Non-isotropic photoelectron emission option value is missing.\n"),
+    TQ_SWITCH("PE_ANGULAR_DISTR", nonIsotropicPE,
+              "Error: Non-isotropic photoelectron emission option value is missing.\n"),
     // A table of fewer than 3 points has no interior point to normalise.
     {"PE_ANGULAR_DISTR_N", kPlainIntegerForm, &physicsModels.pe_angularDistr_nPoints, nullptr, 3.0, 2147483647.0, false,
      false, false, nullptr, "Error: The number of points in photoelectron angular distribution tables is missing.\n",
-     "Error: Illegal value \"%s\" of the number of points in photoelectron angular distribution tables (it must be at least 3).\n",
+     "Error: Illegal value \"%s\" of the number of points in photoelectron angular distribution tables (it must be at "
+     "least 3).\n",
      kTokenArgument},
-    TQ_SWITCH("PP_ANGULAR_DISTR", usePPangularDistr, "Error: Pair production angular distribution option value is missing.\n"),
+    TQ_SWITCH("PP_ANGULAR_DISTR", usePPangularDistr,
+              "Error: Pair production angular distribution option value is missing.\n"),
     TQ_SWITCH("PP_ENERGY_DISTR", nonUniformPPenergy,
-              "Error: The value of the option for non-uniform positron energy distribution during pair production is missing.\n"),
+              "Error: The value of the option for non-uniform positron energy distribution during pair production is "
+              "missing.\n"),
     TQ_SWITCH("INCOH_DOPPLER", dopplerBroadening,
-              "Error: The value of the option for Doppler broadening of incoherently scattered photon energy distribution is missing.\n"),
+              "Error: The value of the option for Doppler broadening of incoherently scattered photon energy "
+              "distribution is missing.\n"),
     TQ_SWITCH("E_CONTIGUOUS", eContiguous, "Error: Contiguous energy values option is missing.\n"),
     TQ_THRESHOLD("BREMS_ANGULAR_DISTR_LOW_EN", brems_lowEnThr,
                  "Error: The low-energy threshold value of the bremsstrahlung angular distribution table is missing.\n",
-                 "Error: Illegal low-energy threshold value of the bremsstrahlung angular distribution table (should be non-negative).\n"),
-    TQ_THRESHOLD("BREMS_ANGULAR_DISTR_HIGH_EN", brems_highEnThr,
-                 "Error: The high-energy threshold value of the bremsstrahlung angular distribution table is missing.\n",
-                 "Error: Illegal high-energy threshold value of the bremsstrahlung angular distribution table (should be non-negative).\n"),
-    TQ_THRESHOLD("PE_ANGULAR_DISTR_THR", pe_angularDistrThr,
-                 "Error: The threshold energy value of the photoelectron angular distribution is missing.\n",
-                 "Error: Illegal threshold energy value of the photoelectron angular distribution (should be non-negative).\n"),
+                 "Error: Illegal low-energy threshold value of the bremsstrahlung angular distribution table (should "
+                 "be non-negative).\n"),
+    TQ_THRESHOLD(
+        "BREMS_ANGULAR_DISTR_HIGH_EN", brems_highEnThr,
+        "Error: The high-energy threshold value of the bremsstrahlung angular distribution table is missing.\n",
+        "Error: Illegal high-energy threshold value of the bremsstrahlung angular distribution table (should be "
+        "non-negative).\n"),
+    TQ_THRESHOLD(
+        "PE_ANGULAR_DISTR_THR", pe_angularDistrThr,
+        "Error: The threshold energy value of the photoelectron angular distribution is missing.\n",
+        "Error: Illegal threshold energy value of the photoelectron angular distribution (should be non-negative).\n"),
 };
 #undef TQ_SWITCH
 #undef TQ_THRESHOLD
 constexpr int kSwitchCount = static_cast<int>(sizeof(physicsSwitches) / sizeof(physicsSwitches[0]));
-
 
 // ---- Reading vectors ----------------------------------------------------------
 
@@ -161,14 +177,17 @@ bool HandleConc(const char*) {
 bool HandleSurface(const char*) {
   if (!RequireSimpleGeometry("Surface")) return false;
   double v[6];
-  if (!ReadNumbersOrReport(v, 6, "Error: Number of entries in specification of the front surface of the layer is less than 6.\n",
-                           "Error: Invalid number \"%s\" in specification of the front surface of the layer.\n")) {
+  if (!ReadNumbersOrReport(
+          v, 6, "Error: Number of entries in specification of the front surface of the layer is less than 6.\n",
+          "Error: Invalid number \"%s\" in specification of the front surface of the layer.\n")) {
     return false;
   }
   double a = v[3], b = v[4], c = v[5];
   if (a == 0.0 && b == 0.0) {
     if (c == 0.0) {
-      printf("Error in values of components of the normal vector of the front surface of the layer (at least one of them must be non-zero).\n");
+      printf(
+          "Error in values of components of the normal vector of the front surface of the layer (at least one of them "
+          "must be non-zero).\n");
       return false;
     }
     c = c > 0.0 ? 1.0 : -1.0;
@@ -188,7 +207,9 @@ bool HandleSurface(const char*) {
 
 bool HandleBeam(const char*) {
   if (source.positionGiven || source.directionGiven) {
-    printf("Error: Keyword \"BEAM\" cannot be used after specifying the initial position or the direction of the source particles.\n");
+    printf(
+        "Error: Keyword \"BEAM\" cannot be used after specifying the initial position or the direction of the source "
+        "particles.\n");
     return false;
   }
   double v[6];
@@ -198,7 +219,9 @@ bool HandleBeam(const char*) {
   }
   VECTOR direction;
   if (!UnitVector(v + 3, &direction)) {
-    printf("Error in values of components of the direction vector of the incident beam (at least one of them must be non-zero).\n");
+    printf(
+        "Error in values of components of the direction vector of the incident beam (at least one of them must be "
+        "non-zero).\n");
     return false;
   }
   source.beamOrigin = Init(v[0], v[1], v[2]);
@@ -216,7 +239,8 @@ bool HandleBeam(const char*) {
 // ---- SOURCE_POSITION -------------------------------------------------------------
 
 constexpr const char* kPositionTypeText =
-    "(it should be 1 for a point source, 2 for a rotationally symmetric distribution on a plane, or 3 for a uniform distribution inside an arbitrary cell with finite dimensions).\n";
+    "(it should be 1 for a point source, 2 for a rotationally symmetric distribution on a plane, or 3 for a uniform "
+    "distribution inside an arbitrary cell with finite dimensions).\n";
 
 // A non-negative length of the plane source (whole number).
 bool ReadPlaneSourceLength(const char* missing, const char* invalid, double* value) {
@@ -238,23 +262,27 @@ bool ReadPlaneSource() {
     return false;
   }
   double n[3];
-  if (!ReadNumbersOrReport(n, 3, "Error: At least one of the three components of the source surface normal has not been specified.\n",
-                           "Error: \"%s\" is not a valid value of a component of a source surface normal.\n")) {
+  if (!ReadNumbersOrReport(
+          n, 3, "Error: At least one of the three components of the source surface normal has not been specified.\n",
+          "Error: \"%s\" is not a valid value of a component of a source surface normal.\n")) {
     return false;
   }
   if (!UnitVector(n, &source.sourceNormal)) {
-    printf("Error in values of components of the source surface normal vector (at least one of them must be non-zero).\n");
+    printf(
+        "Error in values of components of the source surface normal vector (at least one of them must be non-zero).\n");
     return false;
   }
-  if (!ReadPlaneSourceLength("Error: Missing value of the radius of the area with constant surface density of the source.\n",
-                             "Error: \"%s\" is not a valid value of the radius of the area with constant surface density of the source.\n",
-                             &source.sourceConstantDensityRadius) ||
+  if (!ReadPlaneSourceLength(
+          "Error: Missing value of the radius of the area with constant surface density of the source.\n",
+          "Error: \"%s\" is not a valid value of the radius of the area with constant surface density of the source.\n",
+          &source.sourceConstantDensityRadius) ||
       !ReadPlaneSourceLength("Error: Missing value of the source Gaussian RMS width.\n",
-                             "Error: \"%s\" is not a valid value of the source Gaussian RMS width.\n", &source.sourceRMSwidth)) {
+                             "Error: \"%s\" is not a valid value of the source Gaussian RMS width.\n",
+                             &source.sourceRMSwidth)) {
     return false;
   }
   if (source.sourceConstantDensityRadius == 0.0 && source.sourceRMSwidth == 0.0) {
-    source.sourcePositionType = kPointSource;   // a plane source of no extent is a point
+    source.sourcePositionType = kPointSource;  // a plane source of no extent is a point
   } else {
     MakeFrame(source.Q_source_position, source.sourceNormal, kSourceFramePrecision);
   }
@@ -303,7 +331,8 @@ bool HandleSourcePosition(const char*) {
     if (!ReadCellSource()) return false;
   } else {
     double c[3];
-    if (!ReadNumbersOrReport(c, 3, "Error: At least one of the three source center coordinates has not been specified.\n",
+    if (!ReadNumbersOrReport(c, 3,
+                             "Error: At least one of the three source center coordinates has not been specified.\n",
                              "Error: \"%s\" is not a valid value of a source coordinate.\n")) {
       return false;
     }
@@ -318,7 +347,8 @@ bool HandleSourcePosition(const char*) {
 // ---- SOURCE_DIRECTION ------------------------------------------------------------
 
 constexpr const char* kDirectionTypeText =
-    "(it should be 1 for a parallel beam, 2 for a uniform distribution inside a cone, or 3 for the isotropic distribution).\n";
+    "(it should be 1 for a parallel beam, 2 for a uniform distribution inside a cone, or 3 for the isotropic "
+    "distribution).\n";
 
 bool ReadConeAngle() {
   const char* token = TakeWord();
@@ -330,7 +360,8 @@ bool ReadConeAngle() {
   const bool formed = ReadWholeNumber(token, &degrees);
   const double angle = degrees * kDegree;
   if (!formed || !(angle > 0.0 && angle < kPi)) {
-    printf("Error: \"%s\" is not a valid value of the source cone angle (it must be between 0 and 180 degrees).\n", token);
+    printf("Error: \"%s\" is not a valid value of the source cone angle (it must be between 0 and 180 degrees).\n",
+           token);
     return false;
   }
   source.sourceConeCos = std::cos(angle);
@@ -341,7 +372,8 @@ bool ReadConeAngle() {
 bool HandleSourceDirection(const char*) {
   if (!RequireComplexGeometry("SOURCE_DIRECTION")) return false;
   if (source.directionGiven) {
-    printf("Error: Keyword \"SOURCE_DIRECTION\" cannot be used after specifying the direction of the source particles.\n");
+    printf(
+        "Error: Keyword \"SOURCE_DIRECTION\" cannot be used after specifying the direction of the source particles.\n");
     return false;
   }
   const char* token = TakeWord();
@@ -361,13 +393,16 @@ bool HandleSourceDirection(const char*) {
       return false;
     }
     double d[3];
-    if (!ReadNumbersOrReport(d, 3, "Error: At least one of three components of the source direction vector has not been specified.\n",
-                             "Error: \"%s\" is not a valid value of a component of the source direction vector.\n")) {
+    if (!ReadNumbersOrReport(
+            d, 3, "Error: At least one of three components of the source direction vector has not been specified.\n",
+            "Error: \"%s\" is not a valid value of a component of the source direction vector.\n")) {
       return false;
     }
     VECTOR axis;
     if (!UnitVector(d, &axis)) {
-      printf("Error in values of components of the direction vector of the incident beam (at least one of them must be non-zero).\n");
+      printf(
+          "Error in values of components of the direction vector of the incident beam (at least one of them must be "
+          "non-zero).\n");
       return false;
     }
     source.beam_A = axis.x;
@@ -398,29 +433,45 @@ bool HandleBremsDir(const char*) {
     return false;
   }
   if (folder.back() != '/') folder.push_back('/');
-  if (folder.front() != '/') folder = exeFolder + folder;   // relative to the executable's folder
+  if (folder.front() != '/') folder = exeFolder + folder;  // relative to the executable's folder
   bremsTableFolder = folder;
   return true;
 }
 
 void PrintSmallAngleMethods() {
-  printf("     0 - the ENDF/B elastic scattering cross sections are assumed to correspond to the entire range of the cosine (from -1 to 1), and the small-angle PDF (corresponding to cos > 0.999999) is linearly extrapolated from larger angles;\n\n");
-  printf("     1 - the same interpretation of the ENDF/B cross sections as in the case \"0\", but small-angle scattering (cos > 0.999999) is simulated using the analytical PDF derived from multiple-scattering theories and normalized on the basis of the continuity of the angular PDF;\n\n");
-  printf("     2 - the ENDF/B cross sections are assumed to correspond to the cosine values from -1 to 0.999999, and the probability of small-angle scattering is calculated by the same method as in \"1\";\n\n");
-  printf("     3 - the large-angle cross sections are taken from the ENDF/B library (as in \"2\"), and the small-angle cross sections are calculated as the difference of the original EEDL cross sections and the ENDF/B cross sections. In this case, the small-angle (analytical) PDF is normalized using the known small-angle cross sections (instead of the continuity condition used in \"1\" and \"2\").\n");
+  printf(
+      "     0 - the ENDF/B elastic scattering cross sections are assumed to correspond to the entire range of the "
+      "cosine (from -1 to 1), and the small-angle PDF (corresponding to cos > 0.999999) is linearly extrapolated from "
+      "larger angles;\n\n");
+  printf(
+      "     1 - the same interpretation of the ENDF/B cross sections as in the case \"0\", but small-angle scattering "
+      "(cos > 0.999999) is simulated using the analytical PDF derived from multiple-scattering theories and normalized "
+      "on the basis of the continuity of the angular PDF;\n\n");
+  printf(
+      "     2 - the ENDF/B cross sections are assumed to correspond to the cosine values from -1 to 0.999999, and the "
+      "probability of small-angle scattering is calculated by the same method as in \"1\";\n\n");
+  printf(
+      "     3 - the large-angle cross sections are taken from the ENDF/B library (as in \"2\"), and the small-angle "
+      "cross sections are calculated as the difference of the original EEDL cross sections and the ENDF/B cross "
+      "sections. In this case, the small-angle (analytical) PDF is normalized using the known small-angle cross "
+      "sections (instead of the continuity condition used in \"1\" and \"2\").\n");
 }
 
 bool HandleElasticSmallAngle(const char*) {
   const char* token = TakeWord();
   if (token == nullptr) {
-    printf("Error: The method of calculating the small-angle elastic scattering cross section (corresponding to the scattering cosine from 0.999999 to 1) is not specified. It must be 0, 1, 2 or 3:\n\n");
+    printf(
+        "Error: The method of calculating the small-angle elastic scattering cross section (corresponding to the "
+        "scattering cosine from 0.999999 to 1) is not specified. It must be 0, 1, 2 or 3:\n\n");
     PrintSmallAngleMethods();
     return false;
   }
   int64_t method = 0;
   if (!ReadWholeInteger(token, &method) || method < 0 || method > 3) {
-    printf("Error: Invalid specification \"%s\" of the method of calculating the small-angle elastic scattering cross sections (corresponding to the scattering cosine from 0.999999 to 1). It must be 0, 1, 2 or 3:\n\n",
-           token);
+    printf(
+        "Error: Invalid specification \"%s\" of the method of calculating the small-angle elastic scattering cross "
+        "sections (corresponding to the scattering cosine from 0.999999 to 1). It must be 0, 1, 2 or 3:\n\n",
+        token);
     PrintSmallAngleMethods();
     return false;
   }
@@ -443,8 +494,8 @@ bool HandleEnergyUnit(const char*) {
       return true;
     }
   }
-  printf("Error: Incorrect specification of the unit of energy (should be \"%s\", \"%s\" or \"%s\").\n", kUnits[0], kUnits[1],
-         kUnits[2]);
+  printf("Error: Incorrect specification of the unit of energy (should be \"%s\", \"%s\" or \"%s\").\n", kUnits[0],
+         kUnits[1], kUnits[2]);
   return false;
 }
 
@@ -470,7 +521,7 @@ const SOURCEKEYWORD sourceKeywords[] = {
 };
 constexpr int kSourceKeywordCount = static_cast<int>(sizeof(sourceKeywords) / sizeof(sourceKeywords[0]));
 
-int switchIndex = -1;   // the physics switch of the current line
+int switchIndex = -1;  // the physics switch of the current line
 bool HandleSwitch(const char*) { return ReadValueDirective(physicsSwitches[switchIndex]); }
 
 }  // namespace

@@ -26,8 +26,8 @@ bool targetErrorGiven = false;
 TALLYOPTIONS tallyOptions;
 
 const char* const kQuantityKeyword[kQuantityCount] = {"E", "THETA", "MU", "R", "PHI", "X", "Y"};
-const char* const kQuantityWord[kQuantityCount] = {"energy range", "theta range", "cos(theta) range", "radial range",
-                                                   "azimuthal range", "X range", "Y range"};
+const char* const kQuantityWord[kQuantityCount] = {"energy range",    "theta range", "cos(theta) range", "radial range",
+                                                   "azimuthal range", "X range",     "Y range"};
 
 namespace {
 
@@ -74,8 +74,10 @@ Status ParseBinningKeyword(const char* word, int q) {
   ForgetLookAhead();
   std::string name;
   if (!RangeName(word, q, &name) || name.size() >= kRangeNameSize) {
-    printf("Error in specification of the %s \"%s\" (the first keyword format must be either \"%s\" or \"%s<n>\", where \"<n>\" is a positive integer number less than 2^31 = 2147483648.\n",
-           kQuantityWord[q], word, kQuantityKeyword[q], kQuantityKeyword[q]);
+    printf(
+        "Error in specification of the %s \"%s\" (the first keyword format must be either \"%s\" or \"%s<n>\", where "
+        "\"<n>\" is a positive integer number less than 2^31 = 2147483648.\n",
+        kQuantityWord[q], word, kQuantityKeyword[q], kQuantityKeyword[q]);
     return kInputError;
   }
   const std::string description = std::string("the ") + kQuantityWord[q] + " \"" + name + "\"";
@@ -90,8 +92,8 @@ Status ParseBinningKeyword(const char* word, int q) {
   if (!ReadRangeValues(description, &lower, &upper, &bins)) return kInputError;
   if (CheckTallyLimits(q, lower, upper, description.c_str()) != 0) return kInputError;
   if (bins < 1 || bins > kMaxRangeBins) {
-    printf("Error: Invalid number of %s bins (that number must be greater than 0 and less than %d).\n", description.c_str(),
-           kMaxRangeBins + 1);
+    printf("Error: Invalid number of %s bins (that number must be greater than 0 and less than %d).\n",
+           description.c_str(), kMaxRangeBins + 1);
     return kInputError;
   }
   if (nRanges[q] >= kMaxRangesPerQuantity) {
@@ -132,14 +134,14 @@ enum PlaneItem { kItemLim, kItemError, kItemOutput, kItemInterval, kItemOrg, kIt
 // One plane-tally line being read.
 struct PLANETALLYINPUT {
   int tallyClass = 0;
-  std::string name;            // ETALLY5, TALLY ...
+  std::string name;  // ETALLY5, TALLY ...
   PLANETALLY rec{};
   WORDLIST words;
-  size_t pos = 0;              // next word
+  size_t pos = 0;  // next word
   bool given[kItemCount] = {};
   int targetKind = kNoTarget;
   double target = 0.0;
-  int outputValue = -1;        // OUTPUT value, -1 not given
+  int outputValue = -1;  // OUTPUT value, -1 not given
   bool usesQuantity[kQuantityCount] = {};
 };
 
@@ -154,8 +156,11 @@ bool PrintTooSmall(const PLANETALLYINPUT& t) {
 bool ReadTallyNumber(const char* word, int prefixLength, PLANETALLYINPUT* t) {
   int32_t number = 0;
   if (word[prefixLength] != '\0' && !ReadKeywordNumber(word + prefixLength, &number)) {
-    printf("Error in specification of the tallies \"%s\" (the first keyword format must be one of the following: \"TALLY\", \"TALLY<n>\", \"ETALLY\", \"ETALLY<n>\", \"PTALLY\" or \"PTALLY<n>\", where \"<n>\" is a positive integer number less than 2^31 = 2147483648.\n",
-           word);
+    printf(
+        "Error in specification of the tallies \"%s\" (the first keyword format must be one of the following: "
+        "\"TALLY\", \"TALLY<n>\", \"ETALLY\", \"ETALLY<n>\", \"PTALLY\" or \"PTALLY<n>\", where \"<n>\" is a positive "
+        "integer number less than 2^31 = 2147483648.\n",
+        word);
     return false;
   }
   t->rec.number = number;
@@ -169,7 +174,8 @@ bool ReadTallyNumber(const char* word, int prefixLength, PLANETALLYINPUT* t) {
   }
   if (nPlaneTalliesTot[t->tallyClass] >= kMaxPlaneTalliesPerClass) {
     static const char* const kClassWords[kTallyClassCount] = {"electron", "photon", "mixed (electron-photon)"};
-    printf("Error: The number of %s plane tallies is greater than %d.\n", kClassWords[t->tallyClass], kMaxPlaneTalliesPerClass);
+    printf("Error: The number of %s plane tallies is greater than %d.\n", kClassWords[t->tallyClass],
+           kMaxPlaneTalliesPerClass);
     return false;
   }
   return true;
@@ -178,8 +184,8 @@ bool ReadTallyNumber(const char* word, int prefixLength, PLANETALLYINPUT* t) {
 // Planes named by a surface identifier belong to the complex geometry; until
 // its surface table exists, no identifier names a surface.
 bool CopyPlaneSurface(const char* idText, char letter, PLANETALLYINPUT* t) {
-  printf("Error: Undefined surface identifier \"%s\" appended to '%c' in specification of the tallies \"%s\".\n", idText, letter,
-         t->name.c_str());
+  printf("Error: Undefined surface identifier \"%s\" appended to '%c' in specification of the tallies \"%s\".\n",
+         idText, letter, t->name.c_str());
   return false;
 }
 
@@ -188,13 +194,14 @@ bool ReadSurfacePlane(const char* token, PLANETALLYINPUT* t) {
   const char letter = token[reversed ? 1 : 0];
   const char* idText = token + (reversed ? 2 : 1);
   if (*idText == '\0') {
-    printf("Error: A plane identifier is not appended to '%c' in specification of the tallies \"%s\".\n", letter, t->name.c_str());
+    printf("Error: A plane identifier is not appended to '%c' in specification of the tallies \"%s\".\n", letter,
+           t->name.c_str());
     return false;
   }
   int64_t id = 0;
   if (!ReadWholeInteger(idText, &id) || id < 1 || id > INT32_MAX) {
-    printf("Error: Invalid surface identifier \"%s\" appended to '%c' in specification of the tallies \"%s\".\n", idText, letter,
-           t->name.c_str());
+    printf("Error: Invalid surface identifier \"%s\" appended to '%c' in specification of the tallies \"%s\".\n",
+           idText, letter, t->name.c_str());
     return false;
   }
   if (!CopyPlaneSurface(idText, letter, t)) return false;
@@ -211,7 +218,8 @@ bool ReadNumericPlane(const char* first, PLANETALLYINPUT* t) {
       return false;
     }
     if (!ReadExactNumber(token, &v[i])) {
-      printf("Error: Invalid number \"%s\" in specification of the plane used for tallies \"%s\".\n", token, t->name.c_str());
+      printf("Error: Invalid number \"%s\" in specification of the plane used for tallies \"%s\".\n", token,
+             t->name.c_str());
       return false;
     }
     if (i < 5) token = Next(t);
@@ -231,8 +239,10 @@ bool SetNormalAndAxis(PLANETALLYINPUT* t) {
   VECTOR& n = t->rec.normal;
   if (n.y == 0.0 && n.z == 0.0) {
     if (n.x == 0.0) {
-      printf("Error in values of components of the normal vector of the plane used for tallies \"%s\" (at least one of them must be non-zero).\n",
-             t->name.c_str());
+      printf(
+          "Error in values of components of the normal vector of the plane used for tallies \"%s\" (at least one of "
+          "them must be non-zero).\n",
+          t->name.c_str());
       return false;
     }
     const double sign = n.x > 0.0 ? 1.0 : -1.0;
@@ -274,8 +284,10 @@ bool ReadStack(PLANETALLYINPUT* t) {
   ++t->pos;
   if (count < 1 || count > kMaxStackedPlanes) {
     const long long shown = count < INT_MIN ? INT_MIN : count > INT_MAX ? INT_MAX : count;
-    printf("Error: Illegal value %d of the number of stacked planes in specification of tallies \"%s\" (it must be from 1 to %d).\n",
-           static_cast<int>(shown), t->name.c_str(), kMaxStackedPlanes);
+    printf(
+        "Error: Illegal value %d of the number of stacked planes in specification of tallies \"%s\" (it must be from 1 "
+        "to %d).\n",
+        static_cast<int>(shown), t->name.c_str(), kMaxStackedPlanes);
     return false;
   }
   const char* token = Next(t);
@@ -289,8 +301,10 @@ bool ReadStack(PLANETALLYINPUT* t) {
     return false;
   }
   if (!(spacing > 0.0)) {
-    printf("Error: Illegal value %g of the distance between stacked planes in specification of tallies \"%s\" (it must be positive).\n",
-           spacing, t->name.c_str());
+    printf(
+        "Error: Illegal value %g of the distance between stacked planes in specification of tallies \"%s\" (it must be "
+        "positive).\n",
+        spacing, t->name.c_str());
     return false;
   }
   if (AtEnd(*t)) {
@@ -313,10 +327,12 @@ int QuantityOfKeyword(const char* word) {
 bool ReadLim(PLANETALLYINPUT* t, const char** values) {
   const int q = QuantityOfKeyword(values[0]);
   if (q < 0) {
-    printf("Error: Incorrect symbol of the limited quantity \"%s\" in specification of tallies \"%s\".\n", values[0], t->name.c_str());
+    printf("Error: Incorrect symbol of the limited quantity \"%s\" in specification of tallies \"%s\".\n", values[0],
+           t->name.c_str());
     return false;
   }
-  const bool thetaWithMu = (q == kQuantityTheta && t->rec.limOn[kQuantityMu]) || (q == kQuantityMu && t->rec.limOn[kQuantityTheta]);
+  const bool thetaWithMu =
+      (q == kQuantityTheta && t->rec.limOn[kQuantityMu]) || (q == kQuantityMu && t->rec.limOn[kQuantityTheta]);
   if (t->rec.limOn[q] || thetaWithMu) {
     printf("Error: Duplicate bounds of %s in specification of tallies \"%s\".\n", kQuantityKeyword[q], t->name.c_str());
     return false;
@@ -324,8 +340,8 @@ bool ReadLim(PLANETALLYINPUT* t, const char** values) {
   double bound[2];
   for (int i = 0; i < 2; ++i) {
     if (!ReadExactNumber(values[1 + i], &bound[i])) {
-      printf("Error: Illegal %s bound \"%s\" of %s in specification of tallies \"%s\".\n", i == 0 ? "lower" : "upper", values[1 + i],
-             kQuantityKeyword[q], t->name.c_str());
+      printf("Error: Illegal %s bound \"%s\" of %s in specification of tallies \"%s\".\n", i == 0 ? "lower" : "upper",
+             values[1 + i], kQuantityKeyword[q], t->name.c_str());
       return false;
     }
   }
@@ -340,8 +356,10 @@ bool ReadLim(PLANETALLYINPUT* t, const char** values) {
 bool ReadTargetError(PLANETALLYINPUT* t, int kind, const char* value) {
   double v = 0.0;
   if (!ReadExactNumber(value, &v) || !(v > 0.0 && v < 1.0)) {
-    printf("Error: Illegal value of the relative standard deviation \"%s\" in specification of tallies \"%s\" (it must be greater than 0 and less than 1).\n",
-           value, t->name.c_str());
+    printf(
+        "Error: Illegal value of the relative standard deviation \"%s\" in specification of tallies \"%s\" (it must be "
+        "greater than 0 and less than 1).\n",
+        value, t->name.c_str());
     return false;
   }
   t->targetKind = kind;
@@ -382,8 +400,11 @@ bool ReadOriginList(PLANETALLYINPUT* t, const char* value) {
     if (*p++ != ',') ok = false;
   }
   if (!ok) {
-    printf("Error: Illegal definition of the set of particle origin types \"%s\" in specification of tallies \"%s\" (the values of origin types must be comma-delimited integer numbers from 0 to %d, optionally with the minus sign before the first number).\n",
-           value, t->name.c_str(), kOriginTypeCount - 1);
+    printf(
+        "Error: Illegal definition of the set of particle origin types \"%s\" in specification of tallies \"%s\" (the "
+        "values of origin types must be comma-delimited integer numbers from 0 to %d, optionally with the minus sign "
+        "before the first number).\n",
+        value, t->name.c_str(), kOriginTypeCount - 1);
     return false;
   }
   for (int i = 0; i < kOriginTypeCount; ++i) t->rec.orgEnabled[i] = static_cast<uint8_t>(listed[i] != exclude);
@@ -401,8 +422,10 @@ bool ReadValueItem(PLANETALLYINPUT* t, int item, int errorKind, const char** val
       return ReadTargetError(t, errorKind, value);
     case kItemOutput:
       if (!ReadZeroOrOne(value, &v)) {
-        printf("Error: Illegal value \"%s\" of the option to write the tally data to a file during the simulation in specification of tallies \"%s\" (it must be 0 or 1).\n",
-               value, t->name.c_str());
+        printf(
+            "Error: Illegal value \"%s\" of the option to write the tally data to a file during the simulation in "
+            "specification of tallies \"%s\" (it must be 0 or 1).\n",
+            value, t->name.c_str());
         return false;
       }
       t->outputValue = v;
@@ -410,8 +433,10 @@ bool ReadValueItem(PLANETALLYINPUT* t, int item, int errorKind, const char** val
     case kItemInterval: {
       double seconds = 0.0;
       if (!ReadExactNumber(value, &seconds) || !(seconds >= 1.0)) {
-        printf("Error: Illegal value \"%s\" of the time interval of writing the tally data to a file during the simulation in specification of tallies \"%s\" (it cannot be less than 1 s).\n",
-               value, t->name.c_str());
+        printf(
+            "Error: Illegal value \"%s\" of the time interval of writing the tally data to a file during the "
+            "simulation in specification of tallies \"%s\" (it cannot be less than 1 s).\n",
+            value, t->name.c_str());
         return false;
       }
       t->rec.outputInterval = seconds;
@@ -421,8 +446,10 @@ bool ReadValueItem(PLANETALLYINPUT* t, int item, int errorKind, const char** val
       return ReadOriginList(t, value);
     case kItemEFlux:
       if (!ReadZeroOrOne(value, &v)) {
-        printf("Error: Illegal value of the option to calculate the energy flux tally \"%s\" in specification of tallies \"%s\" (it must be 0 or 1).\n",
-               value, t->name.c_str());
+        printf(
+            "Error: Illegal value of the option to calculate the energy flux tally \"%s\" in specification of tallies "
+            "\"%s\" (it must be 0 or 1).\n",
+            value, t->name.c_str());
         return false;
       }
       t->rec.eFlux = static_cast<uint8_t>(v);
@@ -436,7 +463,8 @@ bool PrintIncomplete(const PLANETALLYINPUT& t, int item) {
       "Error: Specification of the limits in \"%s\" is incomplete.\n",
       "Error: Specification of the relative standard deviation in \"%s\" is incomplete.\n",
       "Error: Value of the option to write the tally data to a file during the simulation is missing in \"%s\".\n",
-      "Error: Value of the time interval of writing the tally data to a file during the simulation is missing in \"%s\".\n",
+      "Error: Value of the time interval of writing the tally data to a file during the simulation is missing in "
+      "\"%s\".\n",
       "Error: Specification of the particle types to be included in the set of plane tallies \"%s\" is incomplete.\n",
       "Error: Specification of the option to calculate the energy flux tally in \"%s\" is incomplete.\n"};
   printf(kIncomplete[item], t.name.c_str());
@@ -447,8 +475,10 @@ bool PrintDuplicateItem(const PLANETALLYINPUT& t, int item) {
   static const char* const kDuplicate[kItemCount] = {
       nullptr,
       "Error: Duplicate specification of the relative standard deviation in \"%s\".\n",
-      "Error: Duplicate specification of the option to write the tally data to a file during the simulation in \"%s\".\n",
-      "Error: Duplicate specification of the time interval of writing the tally data to a file during the simulation in \"%s\".\n",
+      "Error: Duplicate specification of the option to write the tally data to a file during the simulation in "
+      "\"%s\".\n",
+      "Error: Duplicate specification of the time interval of writing the tally data to a file during the simulation "
+      "in \"%s\".\n",
       "Error: Duplicate specification of the particle origin type in \"%s\".\n",
       "Error: Duplicate specification of the option to calculate the energy flux tally in \"%s\".\n"};
   printf(kDuplicate[item], t.name.c_str());
@@ -492,8 +522,9 @@ bool AddBinsToClassTotal(const PLANETALLYINPUT& t, int64_t bins) {
   TALLYLAYOUT& layout = tallyLayout[t.tallyClass];
   layout.binTotal += bins * t.rec.nParallel;
   if (layout.binTotal <= kMaxBinsPerClass) return true;
-  printf(t.tallyClass == kElectronTallies ? "Error: The number of bins summed over all electron tallies is greater than %d.\n"
-                                          : "Error: The number of bins summed over all photon tallies is greater than %d.\n",
+  printf(t.tallyClass == kElectronTallies
+             ? "Error: The number of bins summed over all electron tallies is greater than %d.\n"
+             : "Error: The number of bins summed over all photon tallies is greater than %d.\n",
          static_cast<int>(kMaxBinsPerClass));
   return false;
 }
@@ -533,8 +564,8 @@ bool AddTwoDimTable(PLANETALLYINPUT* t, const char* name1, const char* name2) {
   const int32_t bins = rangeData[q1][r1].bins * rangeData[q2][r2].bins;
   if (!AddBinsToClassTotal(*t, bins)) return false;
   TALLYLAYOUT& layout = tallyLayout[t->tallyClass];
-  t->rec.twoDimDef[t->rec.n2D] =
-      TALLYTABLE2D{static_cast<int16_t>(q1), static_cast<int16_t>(r1), static_cast<int16_t>(q2), static_cast<int16_t>(r2)};
+  t->rec.twoDimDef[t->rec.n2D] = TALLYTABLE2D{static_cast<int16_t>(q1), static_cast<int16_t>(r1),
+                                              static_cast<int16_t>(q2), static_cast<int16_t>(r2)};
   t->rec.twoDimSlot[t->rec.n2D] = static_cast<int32_t>(layout.twoDimHalf.size());
   layout.twoDimHalf.push_back(bins);
   ++t->rec.n2D;
@@ -542,7 +573,8 @@ bool AddTwoDimTable(PLANETALLYINPUT* t, const char* name1, const char* name2) {
 }
 
 bool PrintParenthesesError(const PLANETALLYINPUT& t) {
-  printf("Error: Incorrect usage of parentheses in specification of a two-dimensional tally in \"%s\".\n", t.name.c_str());
+  printf("Error: Incorrect usage of parentheses in specification of a two-dimensional tally in \"%s\".\n",
+         t.name.c_str());
   return false;
 }
 
@@ -622,8 +654,10 @@ void FinishPlaneTally(PLANETALLYINPUT* t) {
 
   TALLYLAYOUT& layout = tallyLayout[t->tallyClass];
   for (int j = 1; j < rec.nParallel; ++j) {
-    for (int i = 0; i < rec.n1D; ++i) layout.oneDimHalf.push_back(layout.oneDimHalf[static_cast<size_t>(rec.oneDimSlot[i])]);
-    for (int i = 0; i < rec.n2D; ++i) layout.twoDimHalf.push_back(layout.twoDimHalf[static_cast<size_t>(rec.twoDimSlot[i])]);
+    for (int i = 0; i < rec.n1D; ++i)
+      layout.oneDimHalf.push_back(layout.oneDimHalf[static_cast<size_t>(rec.oneDimSlot[i])]);
+    for (int i = 0; i < rec.n2D; ++i)
+      layout.twoDimHalf.push_back(layout.twoDimHalf[static_cast<size_t>(rec.twoDimSlot[i])]);
   }
   layout.oneDimEFlux.resize(layout.oneDimHalf.size(), rec.eFlux);
   layout.twoDimEFlux.resize(layout.twoDimHalf.size(), rec.eFlux);
@@ -635,7 +669,8 @@ void FinishPlaneTally(PLANETALLYINPUT* t) {
   }
   const int index = nPlaneTalliesTot[t->tallyClass];
   if (t->targetKind != kNoTarget || rec.writeDuringRun) {
-    planeControlTallies[t->tallyClass][nPlaneControlTallies[t->tallyClass]++] = CONTROLTALLY{index, t->targetKind, t->target};
+    planeControlTallies[t->tallyClass][nPlaneControlTallies[t->tallyClass]++] =
+        CONTROLTALLY{index, t->targetKind, t->target};
     ++nControlTallies;
   }
   tallyData[t->tallyClass][index] = rec;
@@ -708,11 +743,13 @@ bool HandleTallyDirective(const char* word) {
   if (EqualNoCase(word, "TALLIES_PER_SOURCE")) return RunDirectiveLine(kTalliesPerSourceKeyword, HandlePerSource, word);
   if (EqualNoCase(word, "TALLIES_E_FLUX")) {
     return HandleDefaultSwitch(kTalliesEFluxKeyword, &tallyOptions.eFlux,
-                               "Error: Value of the switch specifying whether the files with the surface-crossing tally data should include the energy flux tally data is missing.\n");
+                               "Error: Value of the switch specifying whether the files with the surface-crossing "
+                               "tally data should include the energy flux tally data is missing.\n");
   }
   if (EqualNoCase(word, "TALLIES_E_DEPOSITION")) {
     return HandleDefaultSwitch(kTalliesEDepositionKeyword, &tallyOptions.eDeposition,
-                               "Error: Value of the switch specifying whether the files with the pulse-height tally data should include the energy-deposition tally data is missing.\n");
+                               "Error: Value of the switch specifying whether the files with the pulse-height tally "
+                               "data should include the energy-deposition tally data is missing.\n");
   }
   int tallyClass = 0, prefixLength = 0;
   if (!IsPlaneTallyKeyword(word, &tallyClass, &prefixLength)) return false;

@@ -22,23 +22,23 @@ struct TALLYLAYOUT {
   std::vector<int32_t> twoDimHalf;   // bins (product) of each 2-D table
   std::vector<uint8_t> oneDimEFlux;  // energy-flux flag of each 1-D table
   std::vector<uint8_t> twoDimEFlux;
-  int64_t binTotal = 0;              // bins over all tables and planes of the class
+  int64_t binTotal = 0;  // bins over all tables and planes of the class
 };
 extern TALLYLAYOUT tallyLayout[kTallyClassCount];
 
 // Tallies watched by the run monitor: written during the run or with a target error.
 extern CONTROLTALLY planeControlTallies[kTallyClassCount][kMaxPlaneTalliesPerClass];
 extern int32_t nPlaneControlTallies[kTallyClassCount];
-extern int32_t nControlTallies;   // over all classes, pulse-height and cell-entry tallies included
-extern bool targetErrorGiven;     // some tally has AVGERR, MINERR or MAXERR
+extern int32_t nControlTallies;  // over all classes, pulse-height and cell-entry tallies included
+extern bool targetErrorGiven;    // some tally has AVGERR, MINERR or MAXERR
 
 // Defaults that the tally directives take when a tally is defined (with the
 // tally-output mode and interval of tallyOutputOptions). The energy switches
 // are read in the first pass, so they hold wherever they stand.
 struct TALLYOPTIONS {
-  int32_t perSource = 0;          // TALLIES_PER_SOURCE
-  int32_t eFlux = 1;              // TALLIES_E_FLUX: energy flux of plane and cell-entry tallies
-  int32_t eDeposition = 1;        // TALLIES_E_DEPOSITION: energy deposition of pulse-height tallies
+  int32_t perSource = 0;    // TALLIES_PER_SOURCE
+  int32_t eFlux = 1;        // TALLIES_E_FLUX: energy flux of plane and cell-entry tallies
+  int32_t eDeposition = 1;  // TALLIES_E_DEPOSITION: energy deposition of pulse-height tallies
 };
 extern TALLYOPTIONS tallyOptions;
 

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kIndexExponentLimit = 21;
 
-std::string lookAheadWord;      // the word that LineHasMoreWords() has read
+std::string lookAheadWord;  // the word that LineHasMoreWords() has read
 bool haveLookAhead = false;
 constexpr int kMinTrackChunk = 10;
 constexpr int kMaxTrackChunk = 1000000;

@@ -6,31 +6,31 @@
 #include <cstdint>
 
 enum ValueForm : int8_t {
-  kPlainIntegerForm,    // the C library's atoi: no check of trailing text
-  kWholeIntegerForm,    // base-10 integer, whole token
-  kWholeNumberForm,     // number, whole token
-  kLenientNumberForm,   // the C library's atof: trailing text ignored
+  kPlainIntegerForm,   // the C library's atoi: no check of trailing text
+  kWholeIntegerForm,   // base-10 integer, whole token
+  kWholeNumberForm,    // number, whole token
+  kLenientNumberForm,  // the C library's atof: trailing text ignored
 };
 
 // What the illegal-value message prints after its format.
 enum IllegalArgument : int8_t {
-  kTokenArgument,             // the value token ("%s")
-  kValueArgument,             // the value as read ("%-.14g")
-  kTokenAndIndexLimit,        // the token and the index-exponent limit 21
-  kTokenAndChunkLimits,       // the token and the track-chunk limits 10 and 1000000
+  kTokenArgument,        // the value token ("%s")
+  kValueArgument,        // the value as read ("%-.14g")
+  kTokenAndIndexLimit,   // the token and the index-exponent limit 21
+  kTokenAndChunkLimits,  // the token and the track-chunk limits 10 and 1000000
 };
 
 struct VALUEDIRECTIVE {
   const char* keyword;
   ValueForm form;
-  int32_t* intTarget;           // exactly one target is set
+  int32_t* intTarget;  // exactly one target is set
   double* doubleTarget;
-  double low, high;             // accepted range (when illegalMessage is set)
-  bool lowOpen, highOpen;       // true: the limit itself is not accepted
-  bool storeAsSwitch;           // store (v != 0) rather than v
-  bool* givenFlag;              // set when the directive is met (may be null)
+  double low, high;        // accepted range (when illegalMessage is set)
+  bool lowOpen, highOpen;  // true: the limit itself is not accepted
+  bool storeAsSwitch;      // store (v != 0) rather than v
+  bool* givenFlag;         // set when the directive is met (may be null)
   const char* missingMessage;
-  const char* illegalMessage;   // null: every value is accepted
+  const char* illegalMessage;  // null: every value is accepted
   IllegalArgument illegalArgument;
 };
 

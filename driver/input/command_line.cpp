@@ -59,18 +59,51 @@ void FindProgramFolders(const char* programName) {
 
 namespace {
 
-constexpr int kMinArguments = 3;    // program name, in, file
+constexpr int kMinArguments = 3;  // program name, in, file
 constexpr int kMaxArguments = 91;
 constexpr int kMaxRecordedName = 50;
 
 // Command-line keywords, in the order in which a token is tested against them;
 // the _CUDA keywords (from kRandCuda on) are those of Trenqual_CUDA only.
 enum Keyword {
-  kIn, kInEq, kOut, kOutEq, kAlt, kLog, kTasks, kDir, kN, kSeed, kNStreams, kOutputCs, kWriteLog,
-  kCheck, kE,
-  kRandCuda, kSeedCuda, kThreadsCuda, kTasksCuda, kTimeCuda, kBlockSizeCuda, kRatioCuda, kFirstCuda,
-  kLastCuda, kUseCuda, kSkipCuda, kRCuda, kEmCuda, kEmfirstCuda, kEmlastCuda, kEmulateCuda, kStreamsCuda,
-  kAvgBankedCuda, kMaxBankedRatioCuda, kStatsCuda, kHeapCuda, kBalanceCuda, kBankModeThrCuda,
+  kIn,
+  kInEq,
+  kOut,
+  kOutEq,
+  kAlt,
+  kLog,
+  kTasks,
+  kDir,
+  kN,
+  kSeed,
+  kNStreams,
+  kOutputCs,
+  kWriteLog,
+  kCheck,
+  kE,
+  kRandCuda,
+  kSeedCuda,
+  kThreadsCuda,
+  kTasksCuda,
+  kTimeCuda,
+  kBlockSizeCuda,
+  kRatioCuda,
+  kFirstCuda,
+  kLastCuda,
+  kUseCuda,
+  kSkipCuda,
+  kRCuda,
+  kEmCuda,
+  kEmfirstCuda,
+  kEmlastCuda,
+  kEmulateCuda,
+  kStreamsCuda,
+  kAvgBankedCuda,
+  kMaxBankedRatioCuda,
+  kStatsCuda,
+  kHeapCuda,
+  kBalanceCuda,
+  kBankModeThrCuda,
   kKeywordCount
 };
 
@@ -78,12 +111,44 @@ enum Keyword {
 int KeywordCountOfBuild() { return gpuBuild ? kKeywordCount : kRandCuda; }
 
 const char* const kKeywordNames[kKeywordCount] = {
-    "in", "in=", "out", "out=", "alt", "log", "tasks", "dir", "N", "seed", "nStreams", "output_cs",
-    "writeLog", "check", "E",
-    "rand_CUDA", "seed_CUDA", "threads_CUDA", "tasks_CUDA", "time_CUDA", "blockSize_CUDA", "ratio_CUDA",
-    "first_CUDA", "last_CUDA", "use_CUDA", "skip_CUDA", "r_CUDA", "em_CUDA", "emfirst_CUDA", "emlast_CUDA",
-    "emulate_CUDA", "streams_CUDA", "avgBanked_CUDA", "maxBankedRatio_CUDA", "stats_CUDA", "heap_CUDA",
-    "balance_CUDA", "bankModeThr_CUDA",
+    "in",
+    "in=",
+    "out",
+    "out=",
+    "alt",
+    "log",
+    "tasks",
+    "dir",
+    "N",
+    "seed",
+    "nStreams",
+    "output_cs",
+    "writeLog",
+    "check",
+    "E",
+    "rand_CUDA",
+    "seed_CUDA",
+    "threads_CUDA",
+    "tasks_CUDA",
+    "time_CUDA",
+    "blockSize_CUDA",
+    "ratio_CUDA",
+    "first_CUDA",
+    "last_CUDA",
+    "use_CUDA",
+    "skip_CUDA",
+    "r_CUDA",
+    "em_CUDA",
+    "emfirst_CUDA",
+    "emlast_CUDA",
+    "emulate_CUDA",
+    "streams_CUDA",
+    "avgBanked_CUDA",
+    "maxBankedRatio_CUDA",
+    "stats_CUDA",
+    "heap_CUDA",
+    "balance_CUDA",
+    "bankModeThr_CUDA",
 };
 
 // in= and out= share the given-state of in and out.
@@ -108,9 +173,7 @@ bool MatchesKeyword(const char* token, const char* keyword) {
   return EqualNoCaseN(token, keyword, length) && OnlyBlanks(token + length);
 }
 
-void RecordName(SCAN& scan, const char* token) {
-  scan.names.push_back(std::string(token).substr(0, kMaxRecordedName));
-}
+void RecordName(SCAN& scan, const char* token) { scan.names.push_back(std::string(token).substr(0, kMaxRecordedName)); }
 
 // A token "@d" (d = 0..9) that was not given before names a system variable.
 int SystemVariableIndex(const SCAN& scan, const char* token) {
@@ -146,25 +209,32 @@ Status CheckEmulationGroup(const SCAN& scan, int keyword) {
   switch (keyword) {
     case kEmCuda:
       if (emulateOn || rangeGiven) {
-        printf("The command-line keyword \"em_CUDA\" cannot be used together with \"emulate_CUDA\", \"emfirst_CUDA\" or \"emlast_CUDA\".\n");
+        printf(
+            "The command-line keyword \"em_CUDA\" cannot be used together with \"emulate_CUDA\", \"emfirst_CUDA\" or "
+            "\"emlast_CUDA\".\n");
         return kInputError;
       }
       return kOk;
     case kEmfirstCuda:
       if (listRead || scan.given[kEmulateCuda] != 0) {
-        printf("The command-line keyword \"emfirst_CUDA\" cannot be used together with \"em_CUDA\" or \"emulate_CUDA\".\n");
+        printf(
+            "The command-line keyword \"emfirst_CUDA\" cannot be used together with \"em_CUDA\" or "
+            "\"emulate_CUDA\".\n");
         return kInputError;
       }
       return kOk;
     case kEmlastCuda:
       if (listRead || scan.given[kEmulateCuda] != 0) {
-        printf("The command-line keyword \"emlast_CUDA\" cannot be used together with \"em_CUDA\" or \"emulate_CUDA\".\n");
+        printf(
+            "The command-line keyword \"emlast_CUDA\" cannot be used together with \"em_CUDA\" or \"emulate_CUDA\".\n");
         return kInputError;
       }
       return kOk;
     case kEmulateCuda:
       if (listRead || rangeGiven) {
-        printf("The command-line keyword \"emulate_CUDA\" cannot be used together with \"em_CUDA\", \"emfirst_CUDA\" or \"emlast_CUDA\".\n");
+        printf(
+            "The command-line keyword \"emulate_CUDA\" cannot be used together with \"em_CUDA\", \"emfirst_CUDA\" or "
+            "\"emlast_CUDA\".\n");
         return kInputError;
       }
       return kOk;
@@ -175,7 +245,7 @@ Status CheckEmulationGroup(const SCAN& scan, int keyword) {
 
 // A device list keyword; its given-state becomes the number of devices read.
 Status ReadDeviceListValue(SCAN& scan, int keyword, const char* value, int32_t* devices, int32_t* count,
-                        const char* description) {
+                           const char* description) {
   Status status = ParseDeviceList(value, devices, count, description);
   scan.given[keyword] = *count;
   return status;
@@ -227,7 +297,9 @@ Status ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
       return kInputError;
     case kWriteLog:
       if (ReadSwitch(value, 0, 1, &runOptions.writeLog)) return kOk;
-      printf("Invalid value of the option for logging the programmatically generated input directives (should be 1 or 0).\n");
+      printf(
+          "Invalid value of the option for logging the programmatically generated input directives (should be 1 or "
+          "0).\n");
       return kInputError;
     case kCheck:
       if (ReadSwitch(value, -1, 1, &runOptions.check)) return kOk;

@@ -166,7 +166,7 @@ int RunPass(int pass, int argc, const char* const* argv) {
     }
     DispatchDirective(word);
     if (inputExitCode != 0) return inputExitCode;  // a directive that ends the run at once
-    if (pass == 0 && !lineDone) break;  // the second pass reports the error at this line
+    if (pass == 0 && !lineDone) break;             // the second pass reports the error at this line
   }
 
   if (pass == 1 && runOptions.check != 0 && lastKeyword >= 0 && lastKeyword < kKeywordIndexCount &&

@@ -15,9 +15,9 @@ extern int keywordUseCount[kKeywordIndexCount];  // uses of each keyword in this
 extern std::string filesFolder;                  // result folder, "Files_" + the output file's name
 
 // Derived names: drive/folder, name, suffix, extension of a path.
-std::string DerivedOutputName(const std::string& inputName);   // "%s%s%s_out%s"
-std::string DerivedLogName(const std::string& inputName);      // "%s%s%s_log%s"
-std::string ResultFolderName(const std::string& outputName);   // "%s%sFiles_%s%s"
+std::string DerivedOutputName(const std::string& inputName);  // "%s%s%s_out%s"
+std::string DerivedLogName(const std::string& inputName);     // "%s%s%s_log%s"
+std::string ResultFolderName(const std::string& outputName);  // "%s%sFiles_%s%s"
 
 // Runs both passes; returns 0 to go on, or the exit code. With check 0 the
 // caller ends the run with 0 afterwards.

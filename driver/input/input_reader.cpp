@@ -129,8 +129,10 @@ char* ReadInputLine(FILE* input, FILE* output, char* text, const char* separator
           // A continuation: the logical line goes on on the next physical line.
           bool moreFollows = ampersand[1] != '\0' || !OnlySeparatorsFrom(cursor, separators);
           if (moreFollows && output != nullptr) {
-            printf("Warning: The line-continuation character '&' in line No. %d is not the last character of the line. The remainder of the line will be ignored.\n",
-                   physicalLineCount);
+            printf(
+                "Warning: The line-continuation character '&' in line No. %d is not the last character of the line. "
+                "The remainder of the line will be ignored.\n",
+                physicalLineCount);
           }
           *ampersand = '\0';
           cursor = lineText.size();

@@ -18,15 +18,15 @@ inline constexpr const char* kLineSeparators = "\n";
 // may appear once; repeatable directives use -1).
 constexpr int kKeywordIndexCount = 3000;
 
-extern FILE* outputFile;          // the output file; null during the first pass
-extern int inputPass;             // 0 first (silent) pass, 1 second pass
-extern int lastKeyword;           // keyword index of the line just handled, -1 none
-extern bool lineDone;             // set by a handler that finished its line successfully
-extern int physicalLineCount;     // lines read in this pass (file or program)
-extern int inputExitCode;         // set by a directive that ends the run at once (exit code)
-extern int directiveCount;        // directive lines met in this pass
+extern FILE* outputFile;       // the output file; null during the first pass
+extern int inputPass;          // 0 first (silent) pass, 1 second pass
+extern int lastKeyword;        // keyword index of the line just handled, -1 none
+extern bool lineDone;          // set by a handler that finished its line successfully
+extern int physicalLineCount;  // lines read in this pass (file or program)
+extern int inputExitCode;      // set by a directive that ends the run at once (exit code)
+extern int directiveCount;     // directive lines met in this pass
 constexpr int kKeywordCopyLength = 999;
-extern char keywordCopy[];        // the first word of the current directive line
+extern char keywordCopy[];             // the first word of the current directive line
 extern int64_t directiveLinePosition;  // input position of the current directive line
 
 // Returns the next word, or null at the end of the logical line or of the
@@ -42,9 +42,9 @@ bool ReadWholeLine(FILE* input, std::string* line);
 char* InputLineBuffer();
 
 // Services for directive handlers, on the current line of the current pass.
-char* NextWord();                 // the next word (separators " \t\n")
-char* RestOfLine();               // the rest of the line as one word (separator "\n")
-void SkipRestOfLine();            // reads and discards the rest of the line
+char* NextWord();       // the next word (separators " \t\n")
+char* RestOfLine();     // the rest of the line as one word (separator "\n")
+void SkipRestOfLine();  // reads and discards the rest of the line
 
 // "Keyword \"%s\" in the input file overridden by the corresponding command-line argument.\n"
 void PrintOverrideNotice(const char* keyword);

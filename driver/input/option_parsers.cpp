@@ -17,10 +17,23 @@
 namespace {
 
 // Trenqual_CUDA may run on the devices alone (0 CPU threads) and takes more.
-const OPTIONRULE kTasksRule = {[](double n) { return n >= 1 && n <= kMaxCpuThreads; }, "Error: Number of threads is missing.\n", "Error: Invalid number of threads \"%s\".\n", "Error: Invalid number of threads %lld (should be greater than 0 and less than %d).\n", kRangeLongAndLimit, kMaxCpuThreads + 1};
-const OPTIONRULE kTasksRuleGpuBuild = {[](double n) { return n >= 0 && n <= kMaxCpuThreadsGpuBuild; }, "Error: Number of CPU threads is missing.\n", "Error: Invalid number of CPU threads \"%s\".\n", "Error: Invalid number of CPU threads %lld (should be non-negative and less than %d).\n", kRangeLongAndLimit, kMaxCpuThreadsGpuBuild + 1};
+const OPTIONRULE kTasksRule = {[](double n) { return n >= 1 && n <= kMaxCpuThreads; },
+                               "Error: Number of threads is missing.\n",
+                               "Error: Invalid number of threads \"%s\".\n",
+                               "Error: Invalid number of threads %lld (should be greater than 0 and less than %d).\n",
+                               kRangeLongAndLimit,
+                               kMaxCpuThreads + 1};
+const OPTIONRULE kTasksRuleGpuBuild = {
+    [](double n) { return n >= 0 && n <= kMaxCpuThreadsGpuBuild; },
+    "Error: Number of CPU threads is missing.\n",
+    "Error: Invalid number of CPU threads \"%s\".\n",
+    "Error: Invalid number of CPU threads %lld (should be non-negative and less than %d).\n",
+    kRangeLongAndLimit,
+    kMaxCpuThreadsGpuBuild + 1};
 
-const OPTIONRULE kNStreamsRule = {[](double n) { return n >= 1 && n <= INT32_MAX; }, "Error: The number of streams of random numbers is missing.\n", "Error: Invalid number of streams of random numbers \"%s\".\n"};
+const OPTIONRULE kNStreamsRule = {[](double n) { return n >= 1 && n <= INT32_MAX; },
+                                  "Error: The number of streams of random numbers is missing.\n",
+                                  "Error: Invalid number of streams of random numbers \"%s\".\n"};
 
 }  // namespace
 
@@ -66,8 +79,9 @@ Status ParseSeed(const char* value) {
   }
   int32_t seed = PlainInteger(value);
   if (seed < 0 || seed > kMaxSeed) {
-    printf("Error: Illegal value of the seed of the random number generator \"%s\" (should be from 0 to %d inclusive).\n",
-           value, kMaxSeed);
+    printf(
+        "Error: Illegal value of the seed of the random number generator \"%s\" (should be from 0 to %d inclusive).\n",
+        value, kMaxSeed);
     return kInputError;
   }
   runOptions.seed = seed;
@@ -125,34 +139,87 @@ bool AnyValue(double) { return true; }
 
 constexpr double kTwoTo64 = 18446744073709551616.0;
 
-const OPTIONRULE kRandCudaRule = {[](double n) { return n >= 1 && n <= 2; }, "Error: Specification of the random number generator type for CUDA devices is missing.\n", "Error: Invalid CUDA random number generator type \"%s\" (should be 1 or 2).\n", "Error: Illegal random number generator type for CUDA devices (should be 1 or 2).\n"};
+const OPTIONRULE kRandCudaRule = {
+    [](double n) { return n >= 1 && n <= 2; },
+    "Error: Specification of the random number generator type for CUDA devices is missing.\n",
+    "Error: Invalid CUDA random number generator type \"%s\" (should be 1 or 2).\n",
+    "Error: Illegal random number generator type for CUDA devices (should be 1 or 2).\n"};
 // The rounded seed must stay below 2^64 as well as the value.
-const OPTIONRULE kSeedCudaRule = {[](double v) { return !(v < 0.5 || v >= kTwoTo64 || v + 0.5 >= kTwoTo64); }, "Error: Value of the seed of the CUDA random number generator is missing.\n", "Error: Invalid value of the seed of the CUDA random number generator \"%s\".\n", "Error: Illegal value of the seed of the CUDA random number generator (should be positive and less than 18446744073709551616).\n"};
+const OPTIONRULE kSeedCudaRule = {[](double v) { return !(v < 0.5 || v >= kTwoTo64 || v + 0.5 >= kTwoTo64); },
+                                  "Error: Value of the seed of the CUDA random number generator is missing.\n",
+                                  "Error: Invalid value of the seed of the CUDA random number generator \"%s\".\n",
+                                  "Error: Illegal value of the seed of the CUDA random number generator (should be "
+                                  "positive and less than 18446744073709551616).\n"};
 // GPU task and thread counts per device share their form and range rules.
 constexpr int kMaxPerDevice = 65536;
 bool IsCountPerDevice(double n) { return n >= 0 && n <= kMaxPerDevice; }
-const OPTIONRULE kTasksCudaRule = {IsCountPerDevice, "Error: Number of GPU tasks per device is missing.\n", "Error: Invalid number of GPU tasks \"%s\".\n", "Error: Invalid number of GPU tasks %d (should be non-negative and less than %d).\n", kRangeIntAndLimit, kMaxPerDevice + 1};
-const OPTIONRULE kThreadsCudaRule = {IsCountPerDevice, "Error: Number of GPU threads per device is missing.\n", "Error: Invalid number of GPU threads \"%s\".\n", "Error: Invalid number of GPU threads %d (should be non-negative and less than %d).\n", kRangeIntAndLimit, kMaxPerDevice + 1};
-const OPTIONRULE kTimeCudaRule = {[](double v) { return v > 0.0; }, "Error: CUDA kernel execution time (in milliseconds) is missing.\n", "Error: Invalid CUDA kernel duration \"%s\".\n", "Error: Invalid CUDA kernel duration (in milliseconds) %g (should be greater than 0).\n", kRangeNumber};
+const OPTIONRULE kTasksCudaRule = {IsCountPerDevice,
+                                   "Error: Number of GPU tasks per device is missing.\n",
+                                   "Error: Invalid number of GPU tasks \"%s\".\n",
+                                   "Error: Invalid number of GPU tasks %d (should be non-negative and less than %d).\n",
+                                   kRangeIntAndLimit,
+                                   kMaxPerDevice + 1};
+const OPTIONRULE kThreadsCudaRule = {
+    IsCountPerDevice,
+    "Error: Number of GPU threads per device is missing.\n",
+    "Error: Invalid number of GPU threads \"%s\".\n",
+    "Error: Invalid number of GPU threads %d (should be non-negative and less than %d).\n",
+    kRangeIntAndLimit,
+    kMaxPerDevice + 1};
+const OPTIONRULE kTimeCudaRule = {
+    [](double v) { return v > 0.0; }, "Error: CUDA kernel execution time (in milliseconds) is missing.\n",
+    "Error: Invalid CUDA kernel duration \"%s\".\n",
+    "Error: Invalid CUDA kernel duration (in milliseconds) %g (should be greater than 0).\n", kRangeNumber};
 // The block size has two range rules of its own (ParseBlockSizeCuda).
-const OPTIONRULE kBlockSizeCudaRule = {AnyValue, "Error: number of CUDA threads in one block is missing.\n", "Error: Invalid block size for CUDA kernel execution \"%s\".\n"};
-const OPTIONRULE kRatioCudaRule = {[](double v) { return v > 0.0 && v < 1.0; }, "Error: Fraction of particle histories assigned to CUDA devices is missing.\n", "Error: Invalid GPU/total workload ratio \"%s\".\n", "Error: Invalid GPU/total workload ratio %g (should be greater than 0 and less than 1).\n", kRangeNumber};
+const OPTIONRULE kBlockSizeCudaRule = {AnyValue, "Error: number of CUDA threads in one block is missing.\n",
+                                       "Error: Invalid block size for CUDA kernel execution \"%s\".\n"};
+const OPTIONRULE kRatioCudaRule = {
+    [](double v) { return v > 0.0 && v < 1.0; },
+    "Error: Fraction of particle histories assigned to CUDA devices is missing.\n",
+    "Error: Invalid GPU/total workload ratio \"%s\".\n",
+    "Error: Invalid GPU/total workload ratio %g (should be greater than 0 and less than 1).\n", kRangeNumber};
 // Device numbers count from 1; the range is tested against the present
 // devices after the input.
 bool IsDeviceNumber(double n) { return n >= INT32_MIN + 1 && n <= kMaxCudaDevices; }
-const OPTIONRULE kFirstCudaRule = {IsDeviceNumber, "Error: Sequence number of the first used CUDA device is missing.\n", "Error: Invalid number of the first used CUDA device \"%s\".\n"};
-const OPTIONRULE kLastCudaRule = {IsDeviceNumber, "Error: Error: Sequence number of the last used CUDA device is missing.\n", "Error: Invalid number of the last used CUDA device \"%s\".\n"};
-const OPTIONRULE kStreamsCudaRule = {[](double n) { return n >= 1 && n <= INT32_MAX; }, "Error: Number of random number streams per one CUDA task is missing.\n", "Error: Invalid number of streams of random numbers per one task \"%s\".\n"};
+const OPTIONRULE kFirstCudaRule = {IsDeviceNumber, "Error: Sequence number of the first used CUDA device is missing.\n",
+                                   "Error: Invalid number of the first used CUDA device \"%s\".\n"};
+const OPTIONRULE kLastCudaRule = {IsDeviceNumber,
+                                  "Error: Error: Sequence number of the last used CUDA device is missing.\n",
+                                  "Error: Invalid number of the last used CUDA device \"%s\".\n"};
+const OPTIONRULE kStreamsCudaRule = {[](double n) { return n >= 1 && n <= INT32_MAX; },
+                                     "Error: Number of random number streams per one CUDA task is missing.\n",
+                                     "Error: Invalid number of streams of random numbers per one task \"%s\".\n"};
 // A count of at least 1, or a fraction of device memory strictly between -1 and 0.
-const OPTIONRULE kAvgBankedCudaRule = {[](double v) { return v >= 1.0 || (v > -1.0 && v < 0.0); }, "Error: Average number of banked particles per one CUDA task is missing\n   (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n", "Error: Invalid value of the average number of banked particles per one CUDA task \"%s\"\n  (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n"};
-const OPTIONRULE kMaxBankedRatioCudaRule = {[](double v) { return !(v < 1.0); }, "Error: Value of the ratio of the maximum and average numbers of banked particles per one CUDA task is missing.\n", "Error: Invalid value of the ratio of the maximum and average numbers of banked particles per one CUDA task \"%s\".\n"};
-const OPTIONRULE kStatsCudaRule = {[](double n) { return n >= 0 && n <= 3; }, "Error: Value of the CUDA statistics output option is missing.\n", "Error: Invalid CUDA statistice option value \"%s\" (should be from 0 to 3).\n"};
-const OPTIONRULE kHeapCudaRule = {[](double n) { return n >= 0 && n <= 2; }, "Error: Error: Value of the CUDA heap option is missing.\n", "Error: Invalid CUDA heap option value \"%s\" (should be 0, 1 or 2).\n"};
-const OPTIONRULE kBalanceCudaRule = {[](double n) { return n >= 0 && n <= 1; }, "Error: Value of the CUDA workload balancing option is missing.\n", "Error: Invalid CUDA workload balancing option value \"%s\" (should be 0 or 1).\n"};
-const OPTIONRULE kBankModeThrCudaRule = {[](double v) { return v >= 0.0 && v <= 1.0; }, "Error: Value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron banking mode is missing.\n", "Error: Invalid value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron banking mode \"%s\" (should be between 0 and 1).\n"};
+const OPTIONRULE kAvgBankedCudaRule = {
+    [](double v) { return v >= 1.0 || (v > -1.0 && v < 0.0); },
+    "Error: Average number of banked particles per one CUDA task is missing\n   (note: a negative number would mean "
+    "the fraction of the global memory allocated for all banked particles on each CUDA device).\n",
+    "Error: Invalid value of the average number of banked particles per one CUDA task \"%s\"\n  (note: a negative "
+    "number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n"};
+const OPTIONRULE kMaxBankedRatioCudaRule = {
+    [](double v) { return !(v < 1.0); },
+    "Error: Value of the ratio of the maximum and average numbers of banked particles per one CUDA task is missing.\n",
+    "Error: Invalid value of the ratio of the maximum and average numbers of banked particles per one CUDA task "
+    "\"%s\".\n"};
+const OPTIONRULE kStatsCudaRule = {[](double n) { return n >= 0 && n <= 3; },
+                                   "Error: Value of the CUDA statistics output option is missing.\n",
+                                   "Error: Invalid CUDA statistice option value \"%s\" (should be from 0 to 3).\n"};
+const OPTIONRULE kHeapCudaRule = {[](double n) { return n >= 0 && n <= 2; },
+                                  "Error: Error: Value of the CUDA heap option is missing.\n",
+                                  "Error: Invalid CUDA heap option value \"%s\" (should be 0, 1 or 2).\n"};
+const OPTIONRULE kBalanceCudaRule = {
+    [](double n) { return n >= 0 && n <= 1; }, "Error: Value of the CUDA workload balancing option is missing.\n",
+    "Error: Invalid CUDA workload balancing option value \"%s\" (should be 0 or 1).\n"};
+const OPTIONRULE kBankModeThrCudaRule = {
+    [](double v) { return v >= 0.0 && v <= 1.0; },
+    "Error: Value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron banking "
+    "mode is missing.\n",
+    "Error: Invalid value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron "
+    "banking mode \"%s\" (should be between 0 and 1).\n"};
 
 bool IsPowerOfTwo(int64_t n) {
-  return n >= 1 && std::fabs(std::log2(static_cast<double>(n)) - std::nearbyint(std::log2(static_cast<double>(n)))) <= 1e-6;
+  return n >= 1 &&
+         std::fabs(std::log2(static_cast<double>(n)) - std::nearbyint(std::log2(static_cast<double>(n)))) <= 1e-6;
 }
 
 }  // namespace
@@ -161,7 +228,9 @@ Status ParseRandCuda(const char* value) {
   int64_t n = 0;
   if (Status status = ReadIntegerOption(value, kRandCudaRule, &n)) return status;
   if (n == 2) {
-    printf("Warning: CUDA random number generator type 2 cannot be used with the 32-bit version of Trenqual_CUDA. CUDA random number generator type set to 1.\n");
+    printf(
+        "Warning: CUDA random number generator type 2 cannot be used with the 32-bit version of Trenqual_CUDA. CUDA "
+        "random number generator type set to 1.\n");
     n = 1;
   }
   runOptions.rand_CUDA = static_cast<int32_t>(n);
@@ -278,16 +347,17 @@ Status ReadList(const char* value, const char* description, const char* badList,
 }  // namespace
 
 Status ParseDeviceList(const char* value, int32_t* devices, int32_t* count, const char* description) {
-  return ReadList(value, description,
-                  "Error: Invalid list of %s \"%s\" (device numbers must all be different, comma-delimited and from 1 to %d).\n",
-                  count, [devices](int i, const char* item) {
-                    int64_t device = 0;
-                    // Items hold no blanks, so a whole integer here has nothing after it.
-                    bool valid = ReadWholeInteger(item, &device) && device >= 1 && device <= kMaxCudaDevices;
-                    for (int j = 0; valid && j < i; ++j) valid = devices[j] != device;
-                    if (valid) devices[i] = static_cast<int32_t>(device);
-                    return valid;
-                  });
+  return ReadList(
+      value, description,
+      "Error: Invalid list of %s \"%s\" (device numbers must all be different, comma-delimited and from 1 to %d).\n",
+      count, [devices](int i, const char* item) {
+        int64_t device = 0;
+        // Items hold no blanks, so a whole integer here has nothing after it.
+        bool valid = ReadWholeInteger(item, &device) && device >= 1 && device <= kMaxCudaDevices;
+        for (int j = 0; valid && j < i; ++j) valid = devices[j] != device;
+        if (valid) devices[i] = static_cast<int32_t>(device);
+        return valid;
+      });
 }
 
 Status ParseRatioList(const char* value, double* ratios, int32_t* count, const char* description) {

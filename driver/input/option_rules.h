@@ -24,7 +24,7 @@ struct OPTIONRULE {
   const char* badForm = "";                 // not a number of the form: one %s, the value text
   const char* badRange = nullptr;           // outside the range; null: badForm covers it too
   RangeArguments rangeArguments = kRangeNoArguments;
-  int limit = 0;                            // printed by the ...AndLimit range messages
+  int limit = 0;  // printed by the ...AndLimit range messages
 };
 
 // Reads value (null: missing) by the rule. On success stores it (an integer

@@ -21,13 +21,13 @@ namespace {
 
 // State of the program blocks across the passes.
 struct BLOCKSTATE {
-  bool arraysSeen = false;           // an ARRAYS block was read (first pass)
-  int arraysFaultyLine = -1;         // faulty line of the ARRAYS block, -1 none
-  std::string arraysError;           // the message of the faulty ARRAYS line
-  bool arraysEchoed = false;         // second pass: the ARRAYS block was echoed
-  int nextBlock = 0;                 // second pass: record index of the next PROGRAM/SUBROUTINE/PARAMETERS
-  int lastBlockKind = kNotABlock;    // second pass: kind of the latest PROGRAM/SUBROUTINE/PARAMETERS block
-  bool anyBlockBefore = false;       // second pass: a program block came before
+  bool arraysSeen = false;         // an ARRAYS block was read (first pass)
+  int arraysFaultyLine = -1;       // faulty line of the ARRAYS block, -1 none
+  std::string arraysError;         // the message of the faulty ARRAYS line
+  bool arraysEchoed = false;       // second pass: the ARRAYS block was echoed
+  int nextBlock = 0;               // second pass: record index of the next PROGRAM/SUBROUTINE/PARAMETERS
+  int lastBlockKind = kNotABlock;  // second pass: kind of the latest PROGRAM/SUBROUTINE/PARAMETERS block
+  bool anyBlockBefore = false;     // second pass: a program block came before
 };
 BLOCKSTATE blocks;
 
@@ -209,8 +209,8 @@ BLOCKRESULT CheckProgramName(std::string* name, int ownIndex, PROGRAMINFO* info)
   *name = buffer.data();
   if (clashKind != 0 && info != nullptr) {
     std::snprintf(info->diagnostic, sizeof info->diagnostic,
-                  "Error: the program name \"%s\" coincides with the name of a previously-defined %s.",
-                  name->c_str(), language.kindNames[clashKind - 1]);
+                  "Error: the program name \"%s\" coincides with the name of a previously-defined %s.", name->c_str(),
+                  language.kindNames[clashKind - 1]);
   }
   return kBlockContinue;
 }
@@ -289,7 +289,8 @@ void PrintBlockError(const std::string& text) {
 int EchoArraysBlock() {
   if (blocks.anyBlockBefore) {
     PrintBlockError(
-        "******** Error: the \"ARRAYS\" directive must precede the definitions of global parameters, programs and subroutines. ********");
+        "******** Error: the \"ARRAYS\" directive must precede the definitions of global parameters, programs and "
+        "subroutines. ********");
     return 1;
   }
   if (blocks.arraysEchoed) {
@@ -328,7 +329,8 @@ Status ReadProgramBlockSecondPass(const char* word) {
     if (blocks.lastBlockKind == kParametersBlock) {
       printf("Error: only one \"PARAMETERS\" directive is allowed.\n");
     } else {
-      printf("Error: the \"PARAMETERS\" directive must precede the definitions of all other programs and subroutines.\n");
+      printf(
+          "Error: the \"PARAMETERS\" directive must precede the definitions of all other programs and subroutines.\n");
     }
     return kInputError;
   }
@@ -362,7 +364,8 @@ Status EchoProgramBlock(bool directiveFailed) {
   if (blocks.lastBlockKind == kSubroutineBlock) language.PrintProgramDiagnostic(inputFile, k);
 
   const char* kIllegalAccess =
-      "\n******** An illegal memory access has been detected (such errors can be caused, for example, by incorrect usage of the built-in function MEMCPY). ********\n";
+      "\n******** An illegal memory access has been detected (such errors can be caused, for example, by incorrect "
+      "usage of the built-in function MEMCPY). ********\n";
   int failedLine = -1;
   std::string failedDirective;
   int consumed = language.outputLinesConsumed.load();

@@ -25,8 +25,7 @@ struct LANGUAGESERVICES {
   // header lines.
   int (*parseProgram)(int program);
   // Compiles a block into its CProgramCode and fills the diagnostic.
-  void (*compileProgram)(const char* text, int headerLines, PROGRAMINFO* info, CProgramCode* code,
-                         int program);
+  void (*compileProgram)(const char* text, int headerLines, PROGRAMINFO* info, CProgramCode* code, int program);
   // The thread entry that runs the program named by the run-control record
   // and clears its running flag at the end.
   ThreadEntry programThread;

@@ -48,14 +48,18 @@ void PollInterruptKeys() {
   if (!language.escPressed.load()) {
     if (key != kEscapeKey) return;
     FlushProgramWriteFile();
-    printf("\nThe escape key has been pressed. Press Q to attempt to interrupt execution of the user program, or any other key except 'Esc' to cancel the escape key.\n");
+    printf(
+        "\nThe escape key has been pressed. Press Q to attempt to interrupt execution of the user program, or any "
+        "other key except 'Esc' to cancel the escape key.\n");
     language.escPressed.store(1);
     language.timeWarningPrinted.store(1);
   } else if (key == 'q' || key == 'Q') {
     printf("\nThe 'Esc' and 'Q' keys have been pressed. Interrupting execution of the user program.\n");
     language.runControl->interruptRequest.store(1, std::memory_order_release);
   } else if (key != kEscapeKey) {
-    printf("\nThe escape key has been cancelled. Press 'Esc' again to attempt to interrupt execution of the user program.\n");
+    printf(
+        "\nThe escape key has been cancelled. Press 'Esc' again to attempt to interrupt execution of the user "
+        "program.\n");
     language.escPressed.store(0);
   }
   fflush(stdout);
@@ -66,8 +70,10 @@ void WarnAboutRunningTime(const PROGRAMRECORD& record) {
   if (language.timeWarningPrinted.load()) return;
   if (SecondsSinceStart() - language.runControl->startSeconds <= record.code.timeLimit) return;
   FlushProgramWriteFile();
-  printf("\nExecution time of the user program exceeds %g seconds. Press the escape key and then 'Q' to attempt to interrupt execution of the user program.\n",
-         record.code.timeLimit);
+  printf(
+      "\nExecution time of the user program exceeds %g seconds. Press the escape key and then 'Q' to attempt to "
+      "interrupt execution of the user program.\n",
+      record.code.timeLimit);
   fflush(stdout);
   language.timeWarningPrinted.store(1);
 }

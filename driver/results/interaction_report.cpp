@@ -3,6 +3,7 @@
 #include "driver/results/interaction_report.h"
 
 #include <cstdarg>
+#include <iterator>
 #include <string>
 
 using namespace statslot;
@@ -72,9 +73,13 @@ void SourceAndEntryRows(TEXT& out, bool perCell, TRIPLE source, TRIPLE sourceEsc
   if (!perCell) {
     SourceRow(out, ctx.complexGeometry ? "source entry" : "source      ", source, source, escape, F, U);
   } else {
-    Row(out, " source entry      %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       source escape   %16lld  %-11.4e  %-11.4e\n",
+    Row(out,
+        " source entry      %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       source escape   %16lld  %-11.4e  "
+        "%-11.4e\n",
         source, source, sourceEscape, F, U);
-    Row(out, " entry             %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       escape          %16lld  %-11.4e  %-11.4e\n",
+    Row(out,
+        " entry             %16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       escape          %16lld  %-11.4e  "
+        "%-11.4e\n",
         entry, entry, escape, F, U);
   }
 }
@@ -102,7 +107,7 @@ constexpr COLUMN Total(int count, int weight, int energy) { return COLUMN{count,
 // A row of a creation table: the particles created above the cutoff and in
 // all, and beside them one kind of event.
 struct TABLEROW {
-  const char* label;       // created particles
+  const char* label;  // created particles
   COLUMN above;
   COLUMN all;
   const char* eventLabel;  // the event
@@ -139,8 +144,9 @@ const TABLEROW kElectronRows[] = {
      "atomic exc.", Counted(nExcitation, eExcitation)},
     {"knock-on", Counted(nKnockOnAbove, eKnockOnAbove), Counted(nKnockOn, eKnockOn), "electroion.",
      Counted(nElectroionization, eElectroionization)},
-    {"    total", Total(nElectronsAbove, wElectronsAbove, eElectronsAbove), Total(nElectronsAll, wElectronsAll, eElectronsAll),
-     "total collisions", Total(nElectronCollisions, wElectronCollisions, eElectronCollisions)},
+    {"    total", Total(nElectronsAbove, wElectronsAbove, eElectronsAbove),
+     Total(nElectronsAll, wElectronsAll, eElectronsAll), "total collisions",
+     Total(nElectronCollisions, wElectronCollisions, eElectronCollisions)},
 };
 
 TRIPLE Read(const STATSLOT* s, const COLUMN& c, const STATSREPORTCONTEXT& ctx) {
@@ -150,61 +156,98 @@ TRIPLE Read(const STATSLOT* s, const COLUMN& c, const STATSREPORTCONTEXT& ctx) {
   return t;
 }
 
-template <size_t kRows>
-void Rows(TEXT& out, const STATSLOT* s, const TABLEROW (&rows)[kRows], double F, const STATSREPORTCONTEXT& ctx) {
-  for (const TABLEROW& row : rows) {
+// A creation table: its headings, its source and entry rows and its rows.
+struct CREATIONTABLE {
+  const char* title;    // the first heading line
+  const char* columns;  // the column heading line
+  int nSource, eSource, nSourceEscape, eSourceEscape;
+  COLUMN entries, escapes;
+  const TABLEROW* rows;
+  int nRows;
+};
+
+const CREATIONTABLE kPhotonTable = {
+    "\n photon creation                    Above cutoff energy                            All photons\n",
+    "                                  N    weight       energy                   N    weight       energy          "
+    "photon events                  N    weight     energy loss\n",
+    nSourcePhotons,
+    eSourcePhotons,
+    nSourceEscapePhotons,
+    eSourceEscapePhotons,
+    Counted(nPhotonEntries, ePhotonEntries),
+    Counted(nPhotonEscapes, ePhotonEscapes),
+    kPhotonRows,
+    static_cast<int>(std::size(kPhotonRows))};
+
+const CREATIONTABLE kElectronTable = {
+    "\n\n electron creation                  Above cutoff energy                           All electrons\n",
+    "                                  N    weight       energy                   N    weight       energy          "
+    "electron events                N    weight     energy loss\n",
+    nSourceElectrons,
+    eSourceElectrons,
+    nSourceEscapeElectrons,
+    eSourceEscapeElectrons,
+    Counted(nElectronEntries, eElectronEntries),
+    Counted(nElectronEscapes, eElectronEscapes),
+    kElectronRows,
+    static_cast<int>(std::size(kElectronRows))};
+
+void CreationTable(TEXT& out, const CREATIONTABLE& table, const STATSLOT* s, bool perCell, double F,
+                   const STATSREPORTCONTEXT& ctx) {
+  const double U = ctx.energyFactor;
+  out.Add("%s", table.title);
+  out.Add("%s", table.columns);
+  out.Add(
+      "                                      (per source particle)                      (per source particle)          "
+      "                                   (per source particle)\n\n");
+  SourceAndEntryRows(out, perCell, Source(s, table.nSource, table.eSource),
+                     Source(s, table.nSourceEscape, table.eSourceEscape), Read(s, table.entries, ctx),
+                     Read(s, table.escapes, ctx), F, ctx);
+  for (int i = 0; i < table.nRows; ++i) {
+    const TABLEROW& row = table.rows[i];
     const TRIPLE a = Read(s, row.above, ctx), b = Read(s, row.all, ctx), c = Read(s, row.event, ctx);
-    const double U = ctx.energyFactor;
     out.Add(" %-18s%16lld  %-11.4e  %-11.4e %16lld  %-11.4e  %-11.4e       %-16s%16lld  %-11.4e  %-11.4e\n", row.label,
             a.n, a.w * F, a.e * U * F, b.n, b.w * F, b.e * U * F, row.eventLabel, c.n, c.w * F, c.e * U * F);
   }
 }
 
 void PhotonTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const STATSREPORTCONTEXT& ctx) {
-  out.Add("\n photon creation                    Above cutoff energy                            All photons\n");
-  out.Add("                                  N    weight       energy                   N    weight       energy          photon events                  N    weight     energy loss\n");
-  out.Add("                                      (per source particle)                      (per source particle)                                             (per source particle)\n\n");
-  SourceAndEntryRows(out, perCell, Source(s, nSourcePhotons, eSourcePhotons),
-                     Source(s, nSourceEscapePhotons, eSourceEscapePhotons),
-                     Read(s, Counted(nPhotonEntries, ePhotonEntries), ctx),
-                     Read(s, Counted(nPhotonEscapes, ePhotonEscapes), ctx), F, ctx);
-  Rows(out, s, kPhotonRows, F, ctx);
+  CreationTable(out, kPhotonTable, s, perCell, F, ctx);
 }
 
 void ElectronTable(TEXT& out, const STATSLOT* s, bool perCell, double F, const STATSREPORTCONTEXT& ctx) {
-  const double U = ctx.energyFactor;
-  out.Add("\n\n electron creation                  Above cutoff energy                           All electrons\n");
-  out.Add("                                  N    weight       energy                   N    weight       energy          electron events                N    weight     energy loss\n");
-  out.Add("                                      (per source particle)                      (per source particle)                                             (per source particle)\n\n");
-  SourceAndEntryRows(out, perCell, Source(s, nSourceElectrons, eSourceElectrons),
-                     Source(s, nSourceEscapeElectrons, eSourceEscapeElectrons),
-                     Read(s, Counted(nElectronEntries, eElectronEntries), ctx),
-                     Read(s, Counted(nElectronEscapes, eElectronEscapes), ctx), F, ctx);
-  Rows(out, s, kElectronRows, F, ctx);
+  CreationTable(out, kElectronTable, s, perCell, F, ctx);
   const TRIPLE loss = Read(s, Total(nElectronLoss, wElectronLoss, eElectronLoss), ctx);
-  out.Add("                                                                                                               total loss      %16lld  %-11.4e  %-11.4e\n",
-          loss.n, loss.w * F, loss.e * U * F);
+  out.Add(
+      "                                                                                                               "
+      "total loss      %16lld  %-11.4e  %-11.4e\n",
+      loss.n, loss.w * F, loss.e * ctx.energyFactor * F);
 }
 
 // Mean energy lost per secondary electron: absorbed energy over the electrons
 // created (above cutoff, all) beyond the source or entering ones. The weight
 // of a creation column is its count when no weights are in use.
 void EnergyLossLine(TEXT& out, const STATSLOT* s, bool perCell, int32_t cell, const STATSREPORTCONTEXT& ctx) {
-  const double n = perCell ? Read(s, Counted(nElectronEntries, kNoEnergy), ctx).w : static_cast<double>(s[nSourceElectrons].n);
+  const double n =
+      perCell ? Read(s, Counted(nElectronEntries, kNoEnergy), ctx).w : static_cast<double>(s[nSourceElectrons].n);
   const double above = Slots(s, nElectronsAbove, wElectronsAbove, kNoEnergy, ctx).w;
   const double all = Slots(s, nElectronsAll, wElectronsAll, kNoEnergy, ctx).w;
   const double absorbed = s[eAbsorbed].e * ctx.energyFactor;
   const double a = above > n ? absorbed / (above - n) : 0.0;
   const double b = all > n ? absorbed / (all - n) : 0.0;
   if (!perCell) {
-    out.Add("\n           Energy loss per one secondary electron:  1) above cutoff: %-11.4e  2) all electrons: %-11.4e\n", a, b);
+    out.Add(
+        "\n           Energy loss per one secondary electron:  1) above cutoff: %-11.4e  2) all electrons: %-11.4e\n",
+        a, b);
     return;
   }
   const int32_t u = ctx.cellUnion != nullptr ? ctx.cellUnion[cell] : -1;
   const char* what = u >= 0 ? "union of cells" : "cell";
   const int32_t id = u >= 0 ? ctx.unionId[u] : ctx.cellId[cell];
-  out.Add("\n           Energy loss per one secondary electron in %s No. %d:  1) above cutoff: %-11.4e  2) all electrons: %-11.4e\n",
-          what, id, a, b);
+  out.Add(
+      "\n           Energy loss per one secondary electron in %s No. %d:  1) above cutoff: %-11.4e  2) all electrons: "
+      "%-11.4e\n",
+      what, id, a, b);
 }
 
 void Heading(TEXT& out, const STATSLOT* s, int32_t cell, int32_t blockNo, const STATSREPORTCONTEXT& ctx) {
@@ -215,8 +258,10 @@ void Heading(TEXT& out, const STATSLOT* s, int32_t cell, int32_t blockNo, const 
       return;
     }
     const int32_t u = ctx.cellUnion != nullptr ? ctx.cellUnion[cell] : -1;
-    if (u >= 0) out.Add("%s(%d) Interaction statistics for union of cells No. %d\n", lead, blockNo, ctx.unionId[u]);
-    else out.Add("%s(%d) Interaction statistics for cell No. %d\n", lead, blockNo, ctx.cellId[cell]);
+    if (u >= 0)
+      out.Add("%s(%d) Interaction statistics for union of cells No. %d\n", lead, blockNo, ctx.unionId[u]);
+    else
+      out.Add("%s(%d) Interaction statistics for cell No. %d\n", lead, blockNo, ctx.cellId[cell]);
     return;
   }
   if (!ctx.photonSource && !ctx.trackPos) {
@@ -255,18 +300,18 @@ void CompleteInteractionTotals(INTERACTIONSTATS& record, bool perCell, const STA
   auto w = [s](int countSlot) { return s[WeightOf(countSlot)].e; };
   // Created electrons and photons: all, and above the cutoff of their kind.
   s[nElectronsAll].n += s[nAuger].n + s[nKnockOn].n + s[nCompton].n + s[nCapture].n + A + s[nPairParticles].n;
-  s[nElectronsAbove].n += s[nPairParticlesAbove].n + s[nComptonAbove].n + s[nCaptureAbove].n + s[nAugerAbove].n +
-                          s[nKnockOnAbove].n + A;
+  s[nElectronsAbove].n +=
+      s[nPairParticlesAbove].n + s[nComptonAbove].n + s[nCaptureAbove].n + s[nAugerAbove].n + s[nKnockOnAbove].n + A;
   s[nPhotonsAll].n += 2 * s[nAnnihilation].n + s[nRelaxPhotons].n + s[nBremsPhotons].n + B;
   s[nPhotonsAbove].n += s[nAnnihilationPhotonsAbove].n + s[nRelaxPhotonsAbove].n + s[nBremsPhotonsAbove].n + B;
   s[wElectronsAll].e += C + w(nKnockOn) + w(nAuger) + w(nCapture) + w(nCompton) + w(nPairParticles);
-  s[wElectronsAbove].e += C + w(nKnockOnAbove) + w(nAugerAbove) + w(nCaptureAbove) + w(nComptonAbove) +
-                          w(nPairParticlesAbove);
+  s[wElectronsAbove].e +=
+      C + w(nKnockOnAbove) + w(nAugerAbove) + w(nCaptureAbove) + w(nComptonAbove) + w(nPairParticlesAbove);
   s[wPhotonsAll].e += D + w(nBremsPhotons) + w(nRelaxPhotons) + 2.0 * w(nAnnihilation);
   s[wPhotonsAbove].e += D + w(nBremsPhotonsAbove) + w(nRelaxPhotonsAbove) + w(nAnnihilationPhotonsAbove);
   s[eElectronsAll].e += E + s[eKnockOn].e + s[eAuger].e + s[eCapture].e + s[eCompton].e + s[ePairParticles].e;
-  s[eElectronsAbove].e += E + s[eKnockOnAbove].e + s[eAugerAbove].e + s[eCaptureAbove].e + s[eComptonAbove].e +
-                          s[ePairParticlesAbove].e;
+  s[eElectronsAbove].e +=
+      E + s[eKnockOnAbove].e + s[eAugerAbove].e + s[eCaptureAbove].e + s[eComptonAbove].e + s[ePairParticlesAbove].e;
   s[ePhotonsAll].e += F + s[eBremsPhotons].e + s[eRelaxPhotons].e + static_cast<double>(s[nAnnihilation].n) * restEn2;
   s[ePhotonsAbove].e += F + s[eBremsPhotonsAbove].e + s[eRelaxPhotonsAbove].e + s[eAnnihilationPhotonsAbove].e;
   // Photon events: losses (escape, cutoff, pair production, capture) and collisions.
@@ -307,7 +352,7 @@ void PrintInteractionStats(FILE* out, const INTERACTIONSTATS& overall, const INT
 }
 
 Status WriteCellInteractionStats(const char* path, const INTERACTIONSTATS& overall, const INTERACTIONSTATS* perCell,
-                              double factor, const STATSREPORTCONTEXT& ctx) {
+                                 double factor, const STATSREPORTCONTEXT& ctx) {
   FILE* f = fopen(path, "w");
   if (f == nullptr) {
     printf("File \"%s\" could not be opened for writing.\n", path);

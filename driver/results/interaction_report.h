@@ -11,18 +11,18 @@
 // What the report needs to know about the run besides the records.
 struct STATSREPORTCONTEXT {
   bool complexGeometry = false;
-  bool trackPos = true;               // particle positions are followed
-  bool photonSource = false;          // the source particles are photons
-  bool weights = false;               // interaction forcing: weight slots instead of counts
-  bool gpuBuild = false;              // the GPU build starts four headings with a line break
-  double energyFactor = 1.0;          // eV to the output energy unit
-  const char* energyUnit = "eV";      // "eV", "keV" or "MeV"
-  double restEnergy = 510998.95;      // electron rest energy, eV
+  bool trackPos = true;           // particle positions are followed
+  bool photonSource = false;      // the source particles are photons
+  bool weights = false;           // interaction forcing: weight slots instead of counts
+  bool gpuBuild = false;          // the GPU build starts four headings with a line break
+  double energyFactor = 1.0;      // eV to the output energy unit
+  const char* energyUnit = "eV";  // "eV", "keV" or "MeV"
+  double restEnergy = 510998.95;  // electron rest energy, eV
   int32_t nCells = 0;
-  const int32_t* cellId = nullptr;        // [cell] the n of C<n>
-  const int32_t* cellUnion = nullptr;     // [cell] union index, -1 none
+  const int32_t* cellId = nullptr;          // [cell] the n of C<n>
+  const int32_t* cellUnion = nullptr;       // [cell] union index, -1 none
   const int32_t* unionFirstCell = nullptr;  // [union] index of its first cell
-  const int32_t* unionId = nullptr;       // [union] the n of UNION<n>
+  const int32_t* unionId = nullptr;         // [union] the n of UNION<n>
 };
 
 // Adds the derived totals to slots 137..160 of a summed record (the transport
@@ -40,4 +40,4 @@ void PrintInteractionStats(FILE* out, const INTERACTIONSTATS& overall, const INT
 // Returns 0, or 1 after printing "File \"%s\" could not be opened for writing.\n"
 // (or an error naming the file when it could not be written).
 Status WriteCellInteractionStats(const char* path, const INTERACTIONSTATS& overall, const INTERACTIONSTATS* perCell,
-                              double factor, const STATSREPORTCONTEXT& ctx);
+                                 double factor, const STATSREPORTCONTEXT& ctx);

@@ -22,8 +22,8 @@ constexpr double kBinPositionZero = 1e-12;  // a bin edge this close to 0 (in bi
 
 // Writer kinds of the kept-file identity.
 constexpr int kPulseHeightWriter = 0;
-constexpr int kPlaneWriter = 1;       // + row
-constexpr int kCellEntryWriter = 4;   // + row
+constexpr int kPlaneWriter = 1;      // + row
+constexpr int kCellEntryWriter = 4;  // + row
 
 // --- Writer state for the whole run ---
 struct KEPTFILE {
@@ -266,23 +266,31 @@ void WriteHeader1D(FILE* f, const char* quantity, bool eFlux) {
 void WriteLine1D(FILE* f, const TALLYFILECONTEXT& ctx, double position, const BINSUM& b, bool eFlux, double invN) {
   if (IntegerCounts(ctx)) {
     const long long n = static_cast<long long>(b.n);
-    if (eFlux) fprintf(f, "%-.14g\t%lld\t%-.14e\t%-.4g\n", position, n, b.F * ctx.energyFactor, b.rsd);
-    else fprintf(f, "%-.14g\t%lld\t%-.4g\n", position, n, b.rsd);
+    if (eFlux)
+      fprintf(f, "%-.14g\t%lld\t%-.14e\t%-.4g\n", position, n, b.F * ctx.energyFactor, b.rsd);
+    else
+      fprintf(f, "%-.14g\t%lld\t%-.4g\n", position, n, b.rsd);
     return;
   }
-  if (eFlux) fprintf(f, "%-.14g\t%-.14e\t%-.14e\t%-.4g\n", position, Scaled(ctx, b, invN), ScaledEnergy(ctx, b, invN), b.rsd);
-  else fprintf(f, "%-.14g\t%-.14e\t%-.4g\n", position, Scaled(ctx, b, invN), b.rsd);
+  if (eFlux)
+    fprintf(f, "%-.14g\t%-.14e\t%-.14e\t%-.4g\n", position, Scaled(ctx, b, invN), ScaledEnergy(ctx, b, invN), b.rsd);
+  else
+    fprintf(f, "%-.14g\t%-.14e\t%-.4g\n", position, Scaled(ctx, b, invN), b.rsd);
 }
 
 void WriteCell2D(FILE* f, const TALLYFILECONTEXT& ctx, const BINSUM& b, bool eFlux, double invN) {
   if (IntegerCounts(ctx)) {
     const long long n = static_cast<long long>(b.n);
-    if (eFlux) fprintf(f, "\t%lld\t%-.14e\t%-.4g", n, b.F * ctx.energyFactor, b.rsd);
-    else fprintf(f, "\t%lld\t%-.4g", n, b.rsd);
+    if (eFlux)
+      fprintf(f, "\t%lld\t%-.14e\t%-.4g", n, b.F * ctx.energyFactor, b.rsd);
+    else
+      fprintf(f, "\t%lld\t%-.4g", n, b.rsd);
     return;
   }
-  if (eFlux) fprintf(f, "\t%-.14e\t%-.14e\t%-.4g", Scaled(ctx, b, invN), ScaledEnergy(ctx, b, invN), b.rsd);
-  else fprintf(f, "\t%-.14e\t%-.4g", Scaled(ctx, b, invN), b.rsd);
+  if (eFlux)
+    fprintf(f, "\t%-.14e\t%-.14e\t%-.4g", Scaled(ctx, b, invN), ScaledEnergy(ctx, b, invN), b.rsd);
+  else
+    fprintf(f, "\t%-.14e\t%-.4g", Scaled(ctx, b, invN), b.rsd);
 }
 
 // --- Plane tallies ---
@@ -294,8 +302,8 @@ std::string PlaneBaseName(const TALLYFILECONTEXT& ctx, const PLANETALLY& t, int3
 }
 
 // One 1-D table of one plane; f null evaluates only.
-void PlaneTable1D(FILE* f, const TALLYFILECONTEXT& ctx, const TALLYTABLES& tt, const PLANETALLY& t, int row,
-                  int table, int32_t plane, ERRORSUM& err, double invN) {
+void PlaneTable1D(FILE* f, const TALLYFILECONTEXT& ctx, const TALLYTABLES& tt, const PLANETALLY& t, int row, int table,
+                  int32_t plane, ERRORSUM& err, double invN) {
   const int q = t.oneDimDef[table].quantity;
   const TALLYRANGE& range = tt.rangeData[q][t.oneDimDef[table].range];
   const int32_t slot = t.oneDimSlot[table] + plane * t.n1D;
@@ -305,12 +313,13 @@ void PlaneTable1D(FILE* f, const TALLYFILECONTEXT& ctx, const TALLYTABLES& tt, c
   for (int32_t i = 0; i < range.bins; ++i) {
     const BINSUM b = TwoHalfBin(ctx, PLANEARRAYS{row, slot, false}, i, half);
     TakeBin(err, b.rsd);
-    if (f != nullptr) WriteLine1D(f, ctx, BinPosition(i, range.lower, range.invWidth, ctx.displayFactor[q]), b, eFlux, invN);
+    if (f != nullptr)
+      WriteLine1D(f, ctx, BinPosition(i, range.lower, range.invWidth, ctx.displayFactor[q]), b, eFlux, invN);
   }
 }
 
-void PlaneTable2D(FILE* f, const TALLYFILECONTEXT& ctx, const TALLYTABLES& tt, const PLANETALLY& t, int row,
-                  int table, int32_t plane, ERRORSUM& err, double invN) {
+void PlaneTable2D(FILE* f, const TALLYFILECONTEXT& ctx, const TALLYTABLES& tt, const PLANETALLY& t, int row, int table,
+                  int32_t plane, ERRORSUM& err, double invN) {
   const TALLYTABLE2D& def = t.twoDimDef[table];
   const TALLYRANGE& r1 = tt.rangeData[def.quantity1][def.range1];
   const TALLYRANGE& r2 = tt.rangeData[def.quantity2][def.range2];
@@ -321,8 +330,10 @@ void PlaneTable2D(FILE* f, const TALLYFILECONTEXT& ctx, const TALLYTABLES& tt, c
     fprintf(f, "%s", kQuantityName[def.quantity1]);
     for (int32_t i2 = 0; i2 < r2.bins; ++i2) {
       const double p = BinPosition(i2, r2.lower, r2.invWidth, ctx.displayFactor[def.quantity2]);
-      if (eFlux) fprintf(f, "\tN_%-.14g\tF_%-.14g\tD_%-.14g", p, p, p);
-      else fprintf(f, "\tN_%-.14g\tD_%-.14g", p, p);
+      if (eFlux)
+        fprintf(f, "\tN_%-.14g\tF_%-.14g\tD_%-.14g", p, p, p);
+      else
+        fprintf(f, "\tN_%-.14g\tD_%-.14g", p, p);
     }
     fprintf(f, "\n");
   }
@@ -356,14 +367,17 @@ void WritePlaneTallies(const TALLYFILECONTEXT& ctx, int32_t tally, int32_t row, 
       RESULTFILE file;
       if (touchFiles) {
         const std::string name =
-            twoDim ? base + Format("_%s_%s.txt", tt.rangeData[t.twoDimDef[table].quantity1][t.twoDimDef[table].range1].name,
+            twoDim ? base + Format("_%s_%s.txt",
+                                   tt.rangeData[t.twoDimDef[table].quantity1][t.twoDimDef[table].range1].name,
                                    tt.rangeData[t.twoDimDef[table].quantity2][t.twoDimDef[table].range2].name)
                    : base + Format("_%s.txt", tt.rangeData[t.oneDimDef[table].quantity][t.oneDimDef[table].range].name);
         file = OpenResultFile(name, kPlaneWriter + row, tally, fileNo, duringRun, &planeOpenFailed[row][tally]);
         if (file.file == nullptr && !duringRun) continue;
       }
-      if (twoDim) PlaneTable2D(file.file, ctx, tt, t, row, table, j, err, invN);
-      else PlaneTable1D(file.file, ctx, tt, t, row, table, j, err, invN);
+      if (twoDim)
+        PlaneTable2D(file.file, ctx, tt, t, row, table, j, err, invN);
+      else
+        PlaneTable1D(file.file, ctx, tt, t, row, table, j, err, invN);
       CloseResultFile(file, duringRun);
     }
   }
@@ -394,8 +408,8 @@ void WriteCellEntryTallies(const TALLYFILECONTEXT& ctx, int32_t tally, int32_t r
       const BINSUM b = CellEntryBin(ctx, CELLENTRYARRAYS{row, tally, r}, t.entryType, i, range.bins);
       TakeBin(err, b.rsd);
       if (file.file != nullptr) {
-        WriteLine1D(file.file, ctx, BinPosition(i, range.lower, range.invWidth, ctx.displayFactor[kQuantityE]), b, eFlux,
-                    invN);
+        WriteLine1D(file.file, ctx, BinPosition(i, range.lower, range.invWidth, ctx.displayFactor[kQuantityE]), b,
+                    eFlux, invN);
       }
     }
     CloseResultFile(file, duringRun);
@@ -431,15 +445,21 @@ void WritePulseHeightLine(FILE* f, const TALLYFILECONTEXT& ctx, bool eDeposition
   const double deposit = D * scale * ctx.energyFactor;
   if (!perSource) {
     const long long count = static_cast<long long>(n);
-    if (eDeposition && mass > 0.0) fprintf(f, "%-.14g\t%lld\t%-.14e\t%-.14e\t%-.4g\n", E, count, deposit, dose, rsd);
-    else if (eDeposition) fprintf(f, "%-.14g\t%lld\t%-.14e\t%-.4g\n", E, count, deposit, rsd);
-    else fprintf(f, "%-.14g\t%lld\t%-.4g\n", E, count, rsd);
+    if (eDeposition && mass > 0.0)
+      fprintf(f, "%-.14g\t%lld\t%-.14e\t%-.14e\t%-.4g\n", E, count, deposit, dose, rsd);
+    else if (eDeposition)
+      fprintf(f, "%-.14g\t%lld\t%-.14e\t%-.4g\n", E, count, deposit, rsd);
+    else
+      fprintf(f, "%-.14g\t%lld\t%-.4g\n", E, count, rsd);
     return;
   }
   const double share = static_cast<double>(n) * invN;
-  if (eDeposition && mass > 0.0) fprintf(f, "%-.14g\t%-.14e\t%-.14e\t%-.14e\t%-.4g\n", E, share, deposit, dose, rsd);
-  else if (eDeposition) fprintf(f, "%-.14g\t%-.14e\t%-.14e\t%-.4g\n", E, share, deposit, rsd);
-  else fprintf(f, "%-.14g\t%-.14e\t%-.4g\n", E, share, rsd);
+  if (eDeposition && mass > 0.0)
+    fprintf(f, "%-.14g\t%-.14e\t%-.14e\t%-.14e\t%-.4g\n", E, share, deposit, dose, rsd);
+  else if (eDeposition)
+    fprintf(f, "%-.14g\t%-.14e\t%-.14e\t%-.4g\n", E, share, deposit, rsd);
+  else
+    fprintf(f, "%-.14g\t%-.14e\t%-.4g\n", E, share, rsd);
 }
 
 }  // namespace
@@ -458,9 +478,12 @@ void WritePulseHeightTallies(const TALLYFILECONTEXT& ctx, int32_t tally, bool wr
     if (file.file == nullptr && !duringRun) return;
   }
   if (file.file != nullptr) {
-    if (eDeposition && mass > 0.0) fprintf(file.file, "E\tN\tE_absorbed\tdose\tRelSDev\n");
-    else if (eDeposition) fprintf(file.file, "E\tN\tE_absorbed\tRelSDev\n");
-    else fprintf(file.file, "E\tN\tRelSDev\n");
+    if (eDeposition && mass > 0.0)
+      fprintf(file.file, "E\tN\tE_absorbed\tdose\tRelSDev\n");
+    else if (eDeposition)
+      fprintf(file.file, "E\tN\tE_absorbed\tRelSDev\n");
+    else
+      fprintf(file.file, "E\tN\tRelSDev\n");
   }
   ERRORSUM err;
   err.mode = error != nullptr ? error->mode : kErrorAverage;
@@ -470,7 +493,8 @@ void WritePulseHeightTallies(const TALLYFILECONTEXT& ctx, int32_t tally, bool wr
     for (int32_t r = 0; r < ctx.nRecords; ++r) {
       const CTask& rec = ctx.records[r];
       if (rec.pulseHeightHist != nullptr) n += rec.pulseHeightHist[tally][i];
-      if (rec.pulseHeightEnergy != nullptr && rec.pulseHeightEnergy[tally] != nullptr) D += rec.pulseHeightEnergy[tally][i];
+      if (rec.pulseHeightEnergy != nullptr && rec.pulseHeightEnergy[tally] != nullptr)
+        D += rec.pulseHeightEnergy[tally][i];
     }
     const double rsd = n > 0 ? sqrt(fmax(0.0, 1.0 / static_cast<double>(n) - invN)) : 0.0;
     TakeBin(err, rsd);

@@ -14,18 +14,18 @@
 
 // What the writers read besides the tally definitions (GetTallyTables()).
 struct TALLYFILECONTEXT {
-  const char* folder = "";               // result folder ("...Files_..."), with or without a trailing '/'
+  const char* folder = "";  // result folder ("...Files_..."), with or without a trailing '/'
   double displayFactor[kQuantityCount] = {1, 1, 1, 1, 1, 1, 1};  // per quantity, into printed bin positions
-  double energyFactor = 1.0;             // eV to the output energy unit, into printed energies
-  int32_t perSource = 0;                 // TALLIES_PER_SOURCE: values per source history (times invN)
-  bool weighted = false;                 // the records hold weight sums (interaction forcing)
-  const CTask* records = nullptr;        // the totals record (end of run) or the live worker records
+  double energyFactor = 1.0;                                     // eV to the output energy unit, into printed energies
+  int32_t perSource = 0;           // TALLIES_PER_SOURCE: values per source history (times invN)
+  bool weighted = false;           // the records hold weight sums (interaction forcing)
+  const CTask* records = nullptr;  // the totals record (end of run) or the live worker records
   int32_t nRecords = 0;
   // Pulse-height file names and dose.
-  const int32_t* cellId = nullptr;       // [cell] the n of C<n>
-  const double* cellDensity = nullptr;   // [cell] g/cm^3
-  const double* cellVolume = nullptr;    // [cell] cm^3, negative when not known
-  double totalMass = 0.0;                // g, of the whole geometry
+  const int32_t* cellId = nullptr;                  // [cell] the n of C<n>
+  const double* cellDensity = nullptr;              // [cell] g/cm^3
+  const double* cellVolume = nullptr;               // [cell] cm^3, negative when not known
+  double totalMass = 0.0;                           // g, of the whole geometry
   const int32_t* pulseHeightCountOfCell = nullptr;  // [cell] pulse-height tallies on the cell
   int32_t nWholeGeometryPulseHeight = 0;            // pulse-height tallies of the whole geometry
 };
@@ -36,9 +36,9 @@ enum TallyErrorMode : int32_t { kErrorAverage = 0, kErrorMinimum = 1, kErrorMaxi
 // The error figure of one tally: over the bins with a non-zero relative
 // standard deviation, their average, minimum or maximum (0 when none).
 struct TALLYERRORFIGURE {
-  int32_t mode = kErrorAverage;   // in: TallyErrorMode
-  double value = 0.0;             // out: the figure
-  double lastBin = 0.0;           // out: relative standard deviation of the last bin evaluated
+  int32_t mode = kErrorAverage;  // in: TallyErrorMode
+  double value = 0.0;            // out: the figure
+  double lastBin = 0.0;          // out: relative standard deviation of the last bin evaluated
 };
 
 // Calling modes: at the end of the run write = false and error = null (files
@@ -46,10 +46,10 @@ struct TALLYERRORFIGURE {
 // write = true and error given (the kept file is flushed and left open); an
 // evaluation only with write = false and error given (no file touched).
 // invN is 1 / N, N the number of source histories the sums refer to.
-void WritePlaneTallies(const TALLYFILECONTEXT& ctx, int32_t tally, int32_t row, bool write,
-                       TALLYERRORFIGURE* error, double invN);
-void WriteCellEntryTallies(const TALLYFILECONTEXT& ctx, int32_t tally, int32_t row, bool write,
-                           TALLYERRORFIGURE* error, double invN);
+void WritePlaneTallies(const TALLYFILECONTEXT& ctx, int32_t tally, int32_t row, bool write, TALLYERRORFIGURE* error,
+                       double invN);
+void WriteCellEntryTallies(const TALLYFILECONTEXT& ctx, int32_t tally, int32_t row, bool write, TALLYERRORFIGURE* error,
+                           double invN);
 void WritePulseHeightTallies(const TALLYFILECONTEXT& ctx, int32_t tally, bool write, TALLYERRORFIGURE* error,
                              double invN);
 

@@ -139,22 +139,28 @@ void AddTaskTallies(CTask& totals, const CTask& worker, const TALLYTABLES& tt, b
   for (int row = 0; row < kTallyClassCount; ++row) {
     for (int32_t s = 0; s < tt.nOneDimSlots[row]; ++s) {
       const int64_t n = 2 * static_cast<int64_t>(tt.oneDimHalf[row][s]);
-      if (weighted) AddArray(totals.oneDimTallies_wt[row][s], worker.oneDimTallies_wt[row][s], n);
-      else AddArray(totals.oneDimTallies[row][s], worker.oneDimTallies[row][s], n);
+      if (weighted)
+        AddArray(totals.oneDimTallies_wt[row][s], worker.oneDimTallies_wt[row][s], n);
+      else
+        AddArray(totals.oneDimTallies[row][s], worker.oneDimTallies[row][s], n);
       AddArray(totals.oneDimTallies_E[row][s], worker.oneDimTallies_E[row][s], n);
     }
     for (int32_t s = 0; s < tt.nTwoDimSlots[row]; ++s) {
       const int64_t n = 2 * static_cast<int64_t>(tt.twoDimHalf[row][s]);
-      if (weighted) AddArray(totals.twoDimTallies_wt[row][s], worker.twoDimTallies_wt[row][s], n);
-      else AddArray(totals.twoDimTallies[row][s], worker.twoDimTallies[row][s], n);
+      if (weighted)
+        AddArray(totals.twoDimTallies_wt[row][s], worker.twoDimTallies_wt[row][s], n);
+      else
+        AddArray(totals.twoDimTallies[row][s], worker.twoDimTallies[row][s], n);
       AddArray(totals.twoDimTallies_E[row][s], worker.twoDimTallies_E[row][s], n);
     }
     for (int32_t t = 0; t < tt.nCellEntryTallies[row]; ++t) {
       const CELLENTRYTALLY& tally = tt.cellEntryTally[row][t];
       for (int32_t r = 0; r < tally.nEnergyRanges; ++r) {
         const int64_t n = 2 * static_cast<int64_t>(tt.rangeData[kQuantityE][tally.energyRange[r]].bins);
-        if (weighted) AddArray(totals.cellEntryHist_wt[row][t][r], worker.cellEntryHist_wt[row][t][r], n);
-        else AddArray(totals.cellEntryHist[row][t][r], worker.cellEntryHist[row][t][r], n);
+        if (weighted)
+          AddArray(totals.cellEntryHist_wt[row][t][r], worker.cellEntryHist_wt[row][t][r], n);
+        else
+          AddArray(totals.cellEntryHist[row][t][r], worker.cellEntryHist[row][t][r], n);
         AddArray(totals.cellEntryHist_E[row][t][r], worker.cellEntryHist_E[row][t][r], n);
       }
     }

@@ -19,7 +19,7 @@ int32_t PointCount(const TRACKSLOT& slot) { return slot.nPoints < 0 ? -slot.nPoi
 struct WRITEPROGRESS {
   int64_t total = 0;
   int64_t done = 0;
-  double lastShown = 0.0;   // s, when the line was last shown (or the writing began)
+  double lastShown = 0.0;  // s, when the line was last shown (or the writing began)
   bool shown = false;
 };
 
@@ -97,8 +97,8 @@ Status WriteTracksFile(const char* path, CTask* workers, int32_t nWorkers, int32
   }
   std::vector<int32_t> order(slots.size());
   SortKeys(static_cast<int32_t>(slots.size()), keys.data(), order.data());
-  const size_t n = slots.size() < static_cast<size_t>(nTracks > 0 ? nTracks : 0) ? slots.size()
-                                                                                   : static_cast<size_t>(nTracks);
+  const size_t n =
+      slots.size() < static_cast<size_t>(nTracks > 0 ? nTracks : 0) ? slots.size() : static_cast<size_t>(nTracks);
 
   FILE* f = fopen(path, "w");
   if (f == nullptr) {

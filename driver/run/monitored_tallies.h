@@ -16,13 +16,13 @@
 enum ControlFamily : int32_t { kPulseHeightFamily = 0, kPlaneFamily = 1, kCellEntryFamily = 2 };
 
 struct CONTROLENTRY {
-  int32_t family;       // ControlFamily
-  int32_t tallyClass;   // 0 electrons, 1 photons, 2 all (plane and cell-entry tallies)
-  int32_t index;        // index of the tally in its table
-  int32_t targetKind;   // TargetErrorKind; kNoTarget: only written during the run
-  double target;        // target relative standard deviation
-  double error;         // current relative error, refreshed at every tick (0: no estimate yet)
-  std::string label;    // name in the progress line: "T3", "PT", "PHC5_2", ...
+  int32_t family;      // ControlFamily
+  int32_t tallyClass;  // 0 electrons, 1 photons, 2 all (plane and cell-entry tallies)
+  int32_t index;       // index of the tally in its table
+  int32_t targetKind;  // TargetErrorKind; kNoTarget: only written during the run
+  double target;       // target relative standard deviation
+  double error;        // current relative error, refreshed at every tick (0: no estimate yet)
+  std::string label;   // name in the progress line: "T3", "PT", "PHC5_2", ...
 };
 extern std::vector<CONTROLENTRY> controlEntries;
 

@@ -108,8 +108,8 @@ void AccumulateStatsPartial(INTERACTIONSTATS& total, const INTERACTIONSTATS& rec
   using namespace statslot;
   // The slots that the overall record keeps for itself: the source terms,
   // the absorbed energy and the escapes.
-  static const int kLeftOut[] = {eSourceElectrons, eSourcePhotons,          eAbsorbed,
-                                 nSourceElectrons, nSourcePhotons,          nPhotonEscapes,
+  static const int kLeftOut[] = {eSourceElectrons, eSourcePhotons,           eAbsorbed,
+                                 nSourceElectrons, nSourcePhotons,           nPhotonEscapes,
                                  nElectronEscapes, WeightOf(nPhotonEscapes), WeightOf(nElectronEscapes),
                                  ePhotonEscapes,   eElectronEscapes};
   for (int i : kLeftOut) copy.slot[i].n = 0;  // all-zero bits: 0 as a count and as a double

@@ -13,19 +13,19 @@
 class CTask;
 
 struct RESULTTOTALS {
-  CTask* target = nullptr;                 // the record that holds the summed tally scores
-  INTERACTIONSTATS stats{};                // the run's statistics
-  std::vector<INTERACTIONSTATS> cellStats; // per cell index (with per-cell statistics)
-  int32_t nStatsObjects = 0;               // cells outside unions plus unions, with per-cell statistics
-  uint64_t cpuHistories = 0;               // histories run on the CPU
-  uint64_t allHistories = 0;               // histories run by every record
-  int32_t maxBankedCpu = -1;               // largest bank of the CPU records, -1 none
-  int32_t maxBanked = -1;                  // largest bank overall
-  double invHistories = 0.0;               // 1 / (nSourceElectrons + nSourcePhotons of the statistics)
-  VECTOR sourceMin{1.0, 1.0, 1.0};         // extent of the volume-source points, cm
-  VECTOR sourceMax{0.0, 0.0, 0.0};         // (empty while sourceMin.x > sourceMax.x)
-  uint64_t unresolvedCellEntries = 0;      // cell crossings whose neighbour could not be resolved
-  uint64_t lostParticles = 0;              // source particles lost by the tracking (joins with the geometry)
+  CTask* target = nullptr;                  // the record that holds the summed tally scores
+  INTERACTIONSTATS stats{};                 // the run's statistics
+  std::vector<INTERACTIONSTATS> cellStats;  // per cell index (with per-cell statistics)
+  int32_t nStatsObjects = 0;                // cells outside unions plus unions, with per-cell statistics
+  uint64_t cpuHistories = 0;                // histories run on the CPU
+  uint64_t allHistories = 0;                // histories run by every record
+  int32_t maxBankedCpu = -1;                // largest bank of the CPU records, -1 none
+  int32_t maxBanked = -1;                   // largest bank overall
+  double invHistories = 0.0;                // 1 / (nSourceElectrons + nSourcePhotons of the statistics)
+  VECTOR sourceMin{1.0, 1.0, 1.0};          // extent of the volume-source points, cm
+  VECTOR sourceMax{0.0, 0.0, 0.0};          // (empty while sourceMin.x > sourceMax.x)
+  uint64_t unresolvedCellEntries = 0;       // cell crossings whose neighbour could not be resolved
+  uint64_t lostParticles = 0;               // source particles lost by the tracking (joins with the geometry)
 };
 extern RESULTTOTALS resultTotals;
 

@@ -105,8 +105,9 @@ void HandleEscapeKey(int key) {
   if (key < 0 || esc == nullptr) return;
   if (esc->load(std::memory_order_acquire) == 0) {
     if (key != kEscapeKey) return;
-    printf("\nThe escape key has been pressed. Press Q to terminate the simulation, or any other key except 'Esc' to "
-           "cancel the escape key.\n");
+    printf(
+        "\nThe escape key has been pressed. Press Q to terminate the simulation, or any other key except 'Esc' to "
+        "cancel the escape key.\n");
     esc->store(1, std::memory_order_release);
   } else if (key == 'q' || key == 'Q') {
     printf("\nThe 'Esc' and 'Q' keys have been pressed. Terminating the simulation.\n");
@@ -258,7 +259,8 @@ void BuildControlEntries() {
   controlEntries.clear();
   for (const CONTROLTALLY& c : pulseHeightControlTallies) {
     const PULSEHEIGHTTALLY& t = pulseHeightTally[static_cast<size_t>(c.index)];
-    controlEntries.push_back(CONTROLENTRY{kPulseHeightFamily, 0, c.index, c.targetKind, c.target, 0.0, PulseHeightLabel(t)});
+    controlEntries.push_back(
+        CONTROLENTRY{kPulseHeightFamily, 0, c.index, c.targetKind, c.target, 0.0, PulseHeightLabel(t)});
   }
   for (int k = 0; k < kTallyClassCount; ++k) {
     for (int i = 0; i < nPlaneControlTallies[k]; ++i) {

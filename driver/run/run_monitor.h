@@ -14,10 +14,10 @@ using ControlRefreshFunction = void (*)(double now, double invHistories);
 extern ControlRefreshFunction controlRefresh;
 
 // --- Monitor state ---
-extern double lastTick;              // run time of the last tick, s; -2.0 forces the next tick
-extern int32_t lastLineLength;       // length of the last printed line
-extern bool terminateRequested;      // the run is to end as soon as possible
-extern uint64_t nFinishedCpu;        // finished histories of the CPU records at the last tick
+extern double lastTick;          // run time of the last tick, s; -2.0 forces the next tick
+extern int32_t lastLineLength;   // length of the last printed line
+extern bool terminateRequested;  // the run is to end as soon as possible
+extern uint64_t nFinishedCpu;    // finished histories of the CPU records at the last tick
 
 // The tick; returns at once unless more than 1.0 s has passed since the last
 // one. final: the end-of-run call; print: show the line.

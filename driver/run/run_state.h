@@ -7,15 +7,15 @@
 #include <cstdint>
 #include <vector>
 
-extern int32_t nCpuTasks;            // CPU workers (TASKS / tasks)
-extern int32_t firstCpuTask;         // first CPU record that runs histories (0 without device work)
-extern int32_t nStreamsCpu;          // streams of the CPU records
-extern int32_t nStreamsHost;         // streams served by CPU threads
-extern int32_t nTasksTotal;          // CPU workers plus device tasks
-extern uint64_t hostParticleShare;   // histories not run on real devices (N of the progress line)
-extern bool severalStreamsPerThread; // a worker that runs dry asks for a re-deal
-extern std::vector<int> threadIndex; // 0..nThreads-1: the argument of each worker's thread
-extern double runStartTime;          // clock at the start of the run, s
+extern int32_t nCpuTasks;             // CPU workers (TASKS / tasks)
+extern int32_t firstCpuTask;          // first CPU record that runs histories (0 without device work)
+extern int32_t nStreamsCpu;           // streams of the CPU records
+extern int32_t nStreamsHost;          // streams served by CPU threads
+extern int32_t nTasksTotal;           // CPU workers plus device tasks
+extern uint64_t hostParticleShare;    // histories not run on real devices (N of the progress line)
+extern bool severalStreamsPerThread;  // a worker that runs dry asks for a re-deal
+extern std::vector<int> threadIndex;  // 0..nThreads-1: the argument of each worker's thread
+extern double runStartTime;           // clock at the start of the run, s
 
 // Stop requests of the run loop and the monitor: polled by the main thread
 // and by worker 0 (which runs on the main thread in Trenqual).

@@ -40,7 +40,8 @@ void WriteSummaryLine() {
   char line[512];
   if (r.lostParticles == 0) {
     snprintf(line, sizeof(line),
-             "Elapsed time = %-.3f s, number of source particles = %" PRIu64 ", maximum number of banked particles = %d",
+             "Elapsed time = %-.3f s, number of source particles = %" PRIu64
+             ", maximum number of banked particles = %d",
              runElapsedTime, r.allHistories, r.maxBanked);
   } else {
     snprintf(line, sizeof(line),
@@ -59,7 +60,8 @@ void WriteUnresolvedEntries() {
   if (n == 0) return;
   char line[256];
   snprintf(line, sizeof(line),
-           "Warning: %" PRIu64 " cell boundary crossings could not be assigned to a neighbouring cell and were not "
+           "Warning: %" PRIu64
+           " cell boundary crossings could not be assigned to a neighbouring cell and were not "
            "scored in the cell-entry tallies.",
            n);
   printf("%s\n\n", line);

@@ -32,8 +32,8 @@ constexpr int kMaxTasks = 65536;
 // the input are settled here, with this build's messages and exit codes.
 int SettleCpuCounts(int64_t N) {
   if (nStreamsHost < nCpuTasks) {
-    printf("Error: The number of random number streams (%d) is less than the number of threads (%d).\n",
-           nStreamsHost, nCpuTasks);
+    printf("Error: The number of random number streams (%d) is less than the number of threads (%d).\n", nStreamsHost,
+           nCpuTasks);
     return 2;
   }
   nTasksTotal = nCpuTasks;

@@ -21,11 +21,11 @@ double diffusionRatioSqrtInv = 0.0;
 
 namespace {
 
-constexpr double kDpwEnergyLimit = 1e9;       // eV: the Dirac partial-wave tables end at 1 GeV
-constexpr double kMaxSourceEnergy = 1e11;     // eV: 100 GeV
+constexpr double kDpwEnergyLimit = 1e9;    // eV: the Dirac partial-wave tables end at 1 GeV
+constexpr double kMaxSourceEnergy = 1e11;  // eV: 100 GeV
 constexpr int32_t kDefaultStreams = 64;
 constexpr int32_t kMaxStreams = 65536;
-constexpr double kRadian = 180.0 / 3.141592653589793;   // degrees per radian
+constexpr double kRadian = 180.0 / 3.141592653589793;  // degrees per radian
 
 TRANSPORTOPTIONS& transport = transportOptions;
 
@@ -34,18 +34,21 @@ TRANSPORTOPTIONS& transport = transportOptions;
 int CheckAltFile() {
   if (altFileName.empty()) return 0;
   if (EqualNoCase(altFileName, inputFileName)) {
-    printf("Error: Alternative cross sections info file name is the same as input file name (\"%s\").\n", inputFileName.c_str());
+    printf("Error: Alternative cross sections info file name is the same as input file name (\"%s\").\n",
+           inputFileName.c_str());
     return 1;
   }
   if (EqualNoCase(altFileName, outputFileName)) {
-    printf("Error: Alternative cross sections info file name is the same as output file name (\"%s\").\n", outputFileName.c_str());
+    printf("Error: Alternative cross sections info file name is the same as output file name (\"%s\").\n",
+           outputFileName.c_str());
     return 1;
   }
   if (runOptions.writeLog && EqualNoCase(altFileName, logFileName)) {
-    printf("Error: Alternative cross sections info file name is the same as log file name (\"%s\").\n", logFileName.c_str());
+    printf("Error: Alternative cross sections info file name is the same as log file name (\"%s\").\n",
+           logFileName.c_str());
     return 1;
   }
-  altFile = std::fopen(altFileName.c_str(), "r");   // read only
+  altFile = std::fopen(altFileName.c_str(), "r");  // read only
   if (altFile == nullptr) {
     printf("Alternative cross sections info file \"%s\" could not be opened for reading.\n", altFileName.c_str());
     return 1;
@@ -57,7 +60,9 @@ int CheckAltFile() {
 int CheckDeviceOptions() {
   RUNOPTIONS& o = runOptions;
   if (o.rand_CUDA == 2) {
-    printf("Warning: CUDA random number generator type 2 cannot be used with the 32-bit version of Trenqual_CUDA. CUDA random number generator type set to 1.\n");
+    printf(
+        "Warning: CUDA random number generator type 2 cannot be used with the 32-bit version of Trenqual_CUDA. CUDA "
+        "random number generator type set to 1.\n");
     o.rand_CUDA = 1;
   }
   if (o.nUse_CUDA > 0 && o.nSkip_CUDA > 0) {
@@ -73,8 +78,9 @@ int CheckDeviceOptions() {
     return 1;
   }
   if (o.blockSize_CUDA > 0 && o.threads_CUDA % o.blockSize_CUDA != 0) {
-    printf("Error: The number of GPU threads (%d) is not a multiple of the block size for CUDA kernel execution (%d).\n",
-           o.threads_CUDA, o.blockSize_CUDA);
+    printf(
+        "Error: The number of GPU threads (%d) is not a multiple of the block size for CUDA kernel execution (%d).\n",
+        o.threads_CUDA, o.blockSize_CUDA);
     return 1;
   }
   if (o.threads_CUDA == 0) o.tasks_CUDA = 0;
@@ -108,7 +114,9 @@ int CheckEnergyLimits(bool elasticGiven) {
   if (source.part == kSourcePositron && highest < physicalConstants.restEn) highest = physicalConstants.restEn;
   if (transport.elastic < 0) transport.elastic = transport.trackPos;
   if (transport.elastic != 0 && physicsModels.useDPWelasticScatteringCrossSections != 0 && highest > kDpwEnergyLimit) {
-    printf("When Dirac partial-wave elastic scattering cross sections are used, the maximum particle energy cannot exceed 1 GeV.\n");
+    printf(
+        "When Dirac partial-wave elastic scattering cross sections are used, the maximum particle energy cannot exceed "
+        "1 GeV.\n");
     return 1;
   }
   if (elasticGiven && transport.elastic != 0 && transport.trackPos == 0) {
@@ -127,7 +135,9 @@ int SettleCoherentScattering() {
   if (transport.coh < 0) {
     transport.coh = transport.trackSecondaryPhotons != 0 && transport.trackPos != 0 ? 1 : 0;
   } else if (transport.coh != 0 && transport.trackPos == 0) {
-    printf("When particle coordinate tracking is off and source particles are not photons, coherent scattering of photons must also be off.\n");
+    printf(
+        "When particle coordinate tracking is off and source particles are not photons, coherent scattering of photons "
+        "must also be off.\n");
     return 1;
   }
   return 0;
@@ -179,7 +189,8 @@ int CheckStreamsCpu() {
   if (o.nThreads > o.nParticles) o.nThreads = static_cast<int32_t>(o.nParticles);
   if (o.nStreams > o.nParticles) o.nStreams = static_cast<int32_t>(o.nParticles);
   if (o.nThreads > o.nStreams) {
-    printf("Error: Number of threads exceeds the number of streams of random numbers (%d > %d).\n", o.nThreads, o.nStreams);
+    printf("Error: Number of threads exceeds the number of streams of random numbers (%d > %d).\n", o.nThreads,
+           o.nStreams);
     return 1;
   }
   return 0;
@@ -213,7 +224,9 @@ void SettleTracks() {
   } else if (interactionForcing) {
     printf("Warning: Particle tracks cannot be calculated when interaction forcing is used.\n");
   } else if (runOptions.nThreads == 0) {
-    printf("Warning: Particle tracks cannot be calculated on CUDA devices. No particle tracks will be output, because the number of CPU threads is zero.\n");
+    printf(
+        "Warning: Particle tracks cannot be calculated on CUDA devices. No particle tracks will be output, because the "
+        "number of CPU threads is zero.\n");
   }
   if (transport.trackPos == 0 || interactionForcing || runOptions.nThreads == 0) transport.nTracks = 0;
 }
@@ -244,7 +257,8 @@ void SetUpDevices(int count) {
     deviceSelection.clockRateHz[i] = device.clockKHz * 1000.0;
     char line[256];
     std::snprintf(line, sizeof line,
-                  "Device No. %d: compute capability %d.%d, clock rate %g MHz, memory clock rate %g MHz, global memory %g MB, shared memory %g kB.\n",
+                  "Device No. %d: compute capability %d.%d, clock rate %g MHz, memory clock rate %g MHz, global memory "
+                  "%g MB, shared memory %g kB.\n",
                   i + 1, device.major, device.minor, device.clockKHz / 1000.0, device.memoryClockKHz / 1000.0,
                   static_cast<double>(device.globalMemory) / 1048576.0,
                   static_cast<double>(device.sharedMemoryPerBlock) / 1024.0);
@@ -270,7 +284,9 @@ int SelectEmulatedRange(int count) {
     return 0;
   }
   if (count == 0) {
-    printf("Since no CUDA devices were found, the range of emulated CUDA devices must coincide with the range of all used CUDA devices.\n");
+    printf(
+        "Since no CUDA devices were found, the range of emulated CUDA devices must coincide with the range of all used "
+        "CUDA devices.\n");
     return 1;
   }
   if (o.emfirst_CUDA < 0 && o.emlast_CUDA < 0) return 0;
@@ -297,11 +313,14 @@ int ChooseDevices(int count) {
   RUNOPTIONS& o = runOptions;
   DEVICESELECTION& s = deviceSelection;
   if (o.first_CUDA > o.last_CUDA || o.first_CUDA < 0 || o.last_CUDA < 0) {
-    printf("Error: The sequence number of the first CUDA device exceeds the sequence number of the last CUDA device.\n");
+    printf(
+        "Error: The sequence number of the first CUDA device exceeds the sequence number of the last CUDA device.\n");
     return 1;
   }
   if (o.emfirst_CUDA >= 0 && o.emlast_CUDA >= 0 && o.emfirst_CUDA > o.emlast_CUDA) {
-    printf("Error: The sequence number of the first emulated CUDA device exceeds the sequence number of the last emulated device.\n");
+    printf(
+        "Error: The sequence number of the first emulated CUDA device exceeds the sequence number of the last emulated "
+        "device.\n");
     return 1;
   }
   s.nUsed = 0;
@@ -376,9 +395,10 @@ int SettleDeviceHeapAndBalance() {
   if (realGpuWork) {
     if (o.heap_CUDA < 0) {
       o.heap_CUDA = pulseHeightTalliesPresent ? 1 : 2;
-      printf(pulseHeightTalliesPresent
-                 ? "Parameter \"heap_CUDA\" has not been specified. Defaulting to heap_CUDA = 1 (because pulse-height tallies are used).\n"
-                 : "Parameter \"heap_CUDA\" has not been specified. Defaulting to heap_CUDA = 2 (because pulse-height tallies are not used).\n");
+      printf(pulseHeightTalliesPresent ? "Parameter \"heap_CUDA\" has not been specified. Defaulting to heap_CUDA = 1 "
+                                         "(because pulse-height tallies are used).\n"
+                                       : "Parameter \"heap_CUDA\" has not been specified. Defaulting to heap_CUDA = 2 "
+                                         "(because pulse-height tallies are not used).\n");
     } else if (o.heap_CUDA == 2 && pulseHeightTalliesPresent) {
       printf("Error: The pulse-height tallies cannot be calculated with command-line option \"heap_CUDA 2\".\n");
       return 1;
@@ -390,7 +410,9 @@ int SettleDeviceHeapAndBalance() {
   }
   if (o.balance_CUDA != 0) {
     if (EmulationRequested()) {
-      printf("The option \"balance_CUDA 1\" cannot be used together with command-line keywords \"em_CUDA\", \"emulate_CUDA\", \"emfirst_CUDA\" or \"emlast_CUDA\".\n");
+      printf(
+          "The option \"balance_CUDA 1\" cannot be used together with command-line keywords \"em_CUDA\", "
+          "\"emulate_CUDA\", \"emfirst_CUDA\" or \"emlast_CUDA\".\n");
       return 1;
     }
     if (o.heap_CUDA == 0) {
@@ -399,7 +421,9 @@ int SettleDeviceHeapAndBalance() {
     }
   }
   if (o.tasks_CUDA != 0 && targetErrorGiven && EmulationRequested()) {
-    printf("Command-line keywords \"em_CUDA\", \"emulate_CUDA\", \"emfirst_CUDA\" and \"emlast_CUDA\" are not allowed when \"target errors\" are assigned to tallies.\n");
+    printf(
+        "Command-line keywords \"em_CUDA\", \"emulate_CUDA\", \"emfirst_CUDA\" and \"emlast_CUDA\" are not allowed "
+        "when \"target errors\" are assigned to tallies.\n");
     return 1;
   }
   return 0;

@@ -11,21 +11,21 @@
 
 // The devices of the run (Trenqual_CUDA).
 struct DEVICESELECTION {
-  int32_t nFound = 0;                            // devices the runtime reports
-  int32_t used[kMaxCudaDevices] = {};            // 0-based numbers of the used devices
+  int32_t nFound = 0;                  // devices the runtime reports
+  int32_t used[kMaxCudaDevices] = {};  // 0-based numbers of the used devices
   int32_t nUsed = 0;
-  double ratio[kMaxCudaDevices] = {};            // r_CUDA ratio of each used device
+  double ratio[kMaxCudaDevices] = {};  // r_CUDA ratio of each used device
   double ratioSum = 0.0;
-  bool emulated[kMaxCudaDevices] = {};           // by device number
+  bool emulated[kMaxCudaDevices] = {};  // by device number
   bool allEmulated = false;
-  double clockRateHz[kMaxCudaDevices] = {};      // by device number
+  double clockRateHz[kMaxCudaDevices] = {};  // by device number
 };
 extern DEVICESELECTION deviceSelection;
 
-extern FILE* altFile;             // the alternative cross-sections file, open for reading
-extern bool interactionForcing;   // some element has some process forced
-extern double diffusionRatioSqrt;      // sqrt(DIFFUSION_TOTAL_TO_INELASTIC_RATIO_THR)
-extern double diffusionRatioSqrtInv;   // its inverse
+extern FILE* altFile;                 // the alternative cross-sections file, open for reading
+extern bool interactionForcing;       // some element has some process forced
+extern double diffusionRatioSqrt;     // sqrt(DIFFUSION_TOTAL_TO_INELASTIC_RATIO_THR)
+extern double diffusionRatioSqrtInv;  // its inverse
 
 // Directly after the second pass. Returns 0, or the exit code after the message.
 Status CheckInputConsistency();

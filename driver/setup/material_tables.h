@@ -17,24 +17,23 @@ struct CELL;
 
 // What the builder of one material's table reads besides the element records.
 struct MATERIALTABLEOPTIONS {
-  double minEnergy = 1000.0;     // Emin: lowest electron cutoff of the problem, eV
-  double maxEnergy = 1e7;        // Emax: highest particle energy of the problem, eV
-  int32_t elastic = 1;           // ELASTIC: elastic entries carry cross sections
-  int32_t smallAngleShares = 0;  // build elasticSmallAngleShare (DPW off, elastic and small-angle on)
-  int32_t positronRows = 0;      // useDifferentCSforPositrons: rows E..2E-1
+  double minEnergy = 1000.0;            // Emin: lowest electron cutoff of the problem, eV
+  double maxEnergy = 1e7;               // Emax: highest particle energy of the problem, eV
+  int32_t elastic = 1;                  // ELASTIC: elastic entries carry cross sections
+  int32_t smallAngleShares = 0;         // build elasticSmallAngleShare (DPW off, elastic and small-angle on)
+  int32_t positronRows = 0;             // useDifferentCSforPositrons: rows E..2E-1
   int32_t positronBremsCorrection = 1;  // BREMS_POSITRON_CORRECTION
-  double sigmaErr = 0.001;       // SIGMA_ERR: relative error allowed by the thinning; 0 keeps every point
-  INDEXOPTION index = {-2, 17};  // SIGMA_E_INDEXTYPE, SIGMA_E_INDEXEXPONENT
-  int32_t nElements = 0;         // nElem_tot: size of the small-angle share arrays
+  double sigmaErr = 0.001;              // SIGMA_ERR: relative error allowed by the thinning; 0 keeps every point
+  INDEXOPTION index = {-2, 17};         // SIGMA_E_INDEXTYPE, SIGMA_E_INDEXEXPONENT
+  int32_t nElements = 0;                // nElem_tot: size of the small-angle share arrays
   // Forcing switch of each process (ForcedProcess order) by global element index.
   bool forced[kMaxElements][kForcedProcessCount] = {};
 };
 
-
-extern uint8_t use_electron_logE;            // some electron energy index maps ln E
-extern int32_t useDifferentCSforPositrons;   // positrons have their own rows
-extern int32_t maxElectronEntries;           // largest entry count E over the materials
-extern int32_t maxElectronEnergies;          // largest grid M over the materials
+extern uint8_t use_electron_logE;           // some electron energy index maps ln E
+extern int32_t useDifferentCSforPositrons;  // positrons have their own rows
+extern int32_t maxElectronEntries;          // largest entry count E over the materials
+extern int32_t maxElectronEnergies;         // largest grid M over the materials
 
 // Ratio of the positron to the electron bremsstrahlung cross section at
 // t = E / Z^2 (eV): 0.02 below 0.1 eV, 1 above 500 keV, a cubic in

@@ -40,7 +40,8 @@ void ToAtomFractions(const Elem* elems, MATERIAL* m) {
 
 double MeanMass(const Elem* elems, const MATERIAL& m) {
   double mean = 0.0;
-  for (int i = 0; i < m.nElements; ++i) mean += m.fraction[m.element[i]] * AtomMassGrams(elems[m.element[i]].atomicMass);
+  for (int i = 0; i < m.nElements; ++i)
+    mean += m.fraction[m.element[i]] * AtomMassGrams(elems[m.element[i]].atomicMass);
   return mean;
 }
 
@@ -104,9 +105,7 @@ void SetTallyEntryValues() {
   }
 }
 
-bool FixedBeam() {
-  return source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam;
-}
+bool FixedBeam() { return source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam; }
 
 }  // namespace
 
@@ -133,7 +132,8 @@ void SetUpLayerCell(Elem* elems) {
   } else {
     layerDensity = layer.concentration * meanMass;
   }
-  for (int i = 0; i < m.nElements; ++i) elems[m.element[i]].partialConc = m.fraction[m.element[i]] * layer.concentration;
+  for (int i = 0; i < m.nElements; ++i)
+    elems[m.element[i]].partialConc = m.fraction[m.element[i]] * layer.concentration;
   // A negative thickness is a mass thickness, g/cm^2.
   if (layer.w < 0.0 && layerDensity > 0.0) layer.w = -layer.w / layerDensity;
 
@@ -191,8 +191,10 @@ Status CutSpectrumAtCutoff(double cutoff) {
     printf("Error: source energy is below cutoff energy.\n");
     return kInputError;
   }
-  printf("A part of the source energy spectrum is below the cutoff energy.\n\tThe number of source particles has been adjusted accordingly. The new number of particles is %lld.\n",
-         static_cast<long long>(histories));
+  printf(
+      "A part of the source energy spectrum is below the cutoff energy.\n\tThe number of source particles has been "
+      "adjusted accordingly. The new number of particles is %lld.\n",
+      static_cast<long long>(histories));
   runOptions.nParticles = histories;
   for (int j = 0; j < count; ++j) {
     s.weight[j] /= f;

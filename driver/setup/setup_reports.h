@@ -15,12 +15,12 @@
 
 // Where a point source with a fixed direction enters the geometry.
 struct SOURCEENTRY {
-  double incidentDotProduct = 0.0;  // cosine between the beam and the layer's normal
+  double incidentDotProduct = 0.0;                     // cosine between the beam and the layer's normal
   double entry_X = 0.0, entry_Y = 0.0, entry_Z = 0.0;  // entry point, cm
-  int32_t entryVoxel = -1;          // complex geometry: voxel of the entry
-  int16_t entryCell = -1;           // complex geometry: slot of the entered cell in the voxel
-  int16_t entrySurface = -1;        // -1 before the trace, -2 when the source lies in a cell
-  double entryRadius = 0.0;         // free-motion radius at the entry, cm
+  int32_t entryVoxel = -1;                             // complex geometry: voxel of the entry
+  int16_t entryCell = -1;                              // complex geometry: slot of the entered cell in the voxel
+  int16_t entrySurface = -1;                           // -1 before the trace, -2 when the source lies in a cell
+  double entryRadius = 0.0;                            // free-motion radius at the entry, cm
 };
 extern SOURCEENTRY sourceEntry;
 

@@ -3,11 +3,11 @@
 // without devices.
 #include <gtest/gtest.h>
 
-#include "driver/setup/input_checks.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/setup/input_checks.h"
 #include "tests/directives/directive_test_support.h"
 
 namespace {

@@ -2,13 +2,13 @@
 // beam, with an energy spectrum, two plane tallies and a pulse-height tally.
 #include <gtest/gtest.h>
 
-#include "driver/setup/input_checks.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/setup/input_checks.h"
 #include "tests/directives/directive_test_support.h"
 
 TEST(RealisticInput, AluminiumLayerUnderAnElectronBeam) {

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "driver/input/options.h"
 #include "driver/directives/source_directives.h"
+#include "driver/input/options.h"
 #include "tests/directives/directive_test_support.h"
 
 TEST(SourceDirectives, ParticleKindsWithoutRegardToCase) {

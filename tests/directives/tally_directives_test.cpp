@@ -4,8 +4,8 @@
 
 #include "core/tally.h"
 #include "driver/directives/tally_directives.h"
-#include "tests/directives/directive_test_support.h"
 #include "driver/results/tally_limits.h"
+#include "tests/directives/directive_test_support.h"
 
 TEST(TallyDirectives, RangesAndOneDimTable) {
   INPUTRUN run = RunLines({"E 0 1e6 100", "theta15 0 90 9", "ETALLY 0 0 0 0 0 2 E THETA15"});

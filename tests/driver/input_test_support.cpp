@@ -6,14 +6,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "driver/directives/run_directives.h"
 #include "driver/input/command_line.h"
 #include "driver/input/input_passes.h"
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
-#include "driver/setup/problem_reset.h"
 #include "driver/input/program_blocks.h"
-#include "driver/directives/run_directives.h"
 #include "driver/run_main.h"
+#include "driver/setup/problem_reset.h"
 #include "language/compiler.h"
 #include "platform/threads.h"
 #include "tests/support/test_paths.h"

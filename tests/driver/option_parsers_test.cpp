@@ -147,26 +147,32 @@ int BankModeThr(const char* value) { return ParseBankModeThrCuda(value); }
 
 TEST(OptionParsers, GpuOptions) {
   const ParserCase cases[] = {
-      {ParseRandCuda, nullptr, 1, "Error: Specification of the random number generator type for CUDA devices is missing.\n"},
+      {ParseRandCuda, nullptr, 1,
+       "Error: Specification of the random number generator type for CUDA devices is missing.\n"},
       {ParseRandCuda, "a", 1, "Error: Invalid CUDA random number generator type \"a\" (should be 1 or 2).\n"},
       {ParseRandCuda, "3", 1, "Error: Illegal random number generator type for CUDA devices (should be 1 or 2).\n"},
       {ParseRandCuda, "1", 0, ""},
       {ParseRandCuda, "2", 0,
-       "Warning: CUDA random number generator type 2 cannot be used with the 32-bit version of Trenqual_CUDA. CUDA random number generator type set to 1.\n"},
+       "Warning: CUDA random number generator type 2 cannot be used with the 32-bit version of Trenqual_CUDA. CUDA "
+       "random number generator type set to 1.\n"},
       {ParseSeedCuda, nullptr, 1, "Error: Value of the seed of the CUDA random number generator is missing.\n"},
       {ParseSeedCuda, "1z", 1, "Error: Invalid value of the seed of the CUDA random number generator \"1z\".\n"},
       {ParseSeedCuda, "0.4", 1,
-       "Error: Illegal value of the seed of the CUDA random number generator (should be positive and less than 18446744073709551616).\n"},
+       "Error: Illegal value of the seed of the CUDA random number generator (should be positive and less than "
+       "18446744073709551616).\n"},
       {ParseSeedCuda, "1e20", 1,
-       "Error: Illegal value of the seed of the CUDA random number generator (should be positive and less than 18446744073709551616).\n"},
+       "Error: Illegal value of the seed of the CUDA random number generator (should be positive and less than "
+       "18446744073709551616).\n"},
       {ParseSeedCuda, "0.5", 0, ""},
       {ParseTasksCuda, nullptr, 1, "Error: Number of GPU tasks per device is missing.\n"},
       {ParseTasksCuda, "q", 1, "Error: Invalid number of GPU tasks \"q\".\n"},
-      {ParseTasksCuda, "-1", 1, "Error: Invalid number of GPU tasks -1 (should be non-negative and less than 65537).\n"},
+      {ParseTasksCuda, "-1", 1,
+       "Error: Invalid number of GPU tasks -1 (should be non-negative and less than 65537).\n"},
       {ParseTasksCuda, "65536", 0, ""},
       {ParseThreadsCuda, nullptr, 1, "Error: Number of GPU threads per device is missing.\n"},
       {ParseThreadsCuda, "1.5", 1, "Error: Invalid number of GPU threads \"1.5\".\n"},
-      {ParseThreadsCuda, "70000", 1, "Error: Invalid number of GPU threads 70000 (should be non-negative and less than 65537).\n"},
+      {ParseThreadsCuda, "70000", 1,
+       "Error: Invalid number of GPU threads 70000 (should be non-negative and less than 65537).\n"},
       {ParseTimeCuda, nullptr, 1, "Error: CUDA kernel execution time (in milliseconds) is missing.\n"},
       {ParseTimeCuda, "t", 1, "Error: Invalid CUDA kernel duration \"t\".\n"},
       {ParseTimeCuda, "0", 1, "Error: Invalid CUDA kernel duration (in milliseconds) 0 (should be greater than 0).\n"},
@@ -182,8 +188,10 @@ TEST(OptionParsers, GpuOptions) {
       {ParseBlockSizeCuda, "1024", 0, ""},
       {ParseRatioCuda, nullptr, 1, "Error: Fraction of particle histories assigned to CUDA devices is missing.\n"},
       {ParseRatioCuda, "r", 1, "Error: Invalid GPU/total workload ratio \"r\".\n"},
-      {ParseRatioCuda, "0", 1, "Error: Invalid GPU/total workload ratio 0 (should be greater than 0 and less than 1).\n"},
-      {ParseRatioCuda, "1", 1, "Error: Invalid GPU/total workload ratio 1 (should be greater than 0 and less than 1).\n"},
+      {ParseRatioCuda, "0", 1,
+       "Error: Invalid GPU/total workload ratio 0 (should be greater than 0 and less than 1).\n"},
+      {ParseRatioCuda, "1", 1,
+       "Error: Invalid GPU/total workload ratio 1 (should be greater than 0 and less than 1).\n"},
       {ParseRatioCuda, "0.999", 0, ""},
       {ParseFirstCuda, nullptr, 1, "Error: Sequence number of the first used CUDA device is missing.\n"},
       {ParseFirstCuda, "33", 1, "Error: Invalid number of the first used CUDA device \"33\".\n"},
@@ -194,15 +202,21 @@ TEST(OptionParsers, GpuOptions) {
       {ParseStreamsCuda, nullptr, 1, "Error: Number of random number streams per one CUDA task is missing.\n"},
       {ParseStreamsCuda, "0", 1, "Error: Invalid number of streams of random numbers per one task \"0\".\n"},
       {ParseAvgBankedCuda, "0.5", 1,
-       "Error: Invalid value of the average number of banked particles per one CUDA task \"0.5\"\n  (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n"},
+       "Error: Invalid value of the average number of banked particles per one CUDA task \"0.5\"\n  (note: a negative "
+       "number would mean the fraction of the global memory allocated for all banked particles on each CUDA "
+       "device).\n"},
       {ParseAvgBankedCuda, "-1", 1,
-       "Error: Invalid value of the average number of banked particles per one CUDA task \"-1\"\n  (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n"},
+       "Error: Invalid value of the average number of banked particles per one CUDA task \"-1\"\n  (note: a negative "
+       "number would mean the fraction of the global memory allocated for all banked particles on each CUDA "
+       "device).\n"},
       {ParseAvgBankedCuda, "1", 0, ""},
       {ParseAvgBankedCuda, "-0.5", 0, ""},
       {ParseAvgBankedCuda, nullptr, 1,
-       "Error: Average number of banked particles per one CUDA task is missing\n   (note: a negative number would mean the fraction of the global memory allocated for all banked particles on each CUDA device).\n"},
+       "Error: Average number of banked particles per one CUDA task is missing\n   (note: a negative number would mean "
+       "the fraction of the global memory allocated for all banked particles on each CUDA device).\n"},
       {ParseMaxBankedRatioCuda, "0.9", 1,
-       "Error: Invalid value of the ratio of the maximum and average numbers of banked particles per one CUDA task \"0.9\".\n"},
+       "Error: Invalid value of the ratio of the maximum and average numbers of banked particles per one CUDA task "
+       "\"0.9\".\n"},
       {ParseMaxBankedRatioCuda, "1", 0, ""},
       {ParseStatsCuda, "4", 1, "Error: Invalid CUDA statistice option value \"4\" (should be from 0 to 3).\n"},
       {ParseStatsCuda, nullptr, 1, "Error: Value of the CUDA statistics output option is missing.\n"},
@@ -215,7 +229,8 @@ TEST(OptionParsers, GpuOptions) {
       {BankModeThr, "0", 0, ""},
       {BankModeThr, "1", 0, ""},
       {BankModeThr, nullptr, 1,
-       "Error: Value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron banking mode is missing.\n"},
+       "Error: Value of the CUDA banked particles buffer fill ratio corresponding to the change of the electron "
+       "banking mode is missing.\n"},
   };
   for (const ParserCase& c : cases) ExpectParser(c);
 }

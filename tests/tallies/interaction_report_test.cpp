@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "tests/support/test_paths.h"
 #include "driver/results/interaction_report.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 

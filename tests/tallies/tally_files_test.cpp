@@ -9,10 +9,10 @@
 #include <sstream>
 #include <string>
 
+#include "driver/results/tally_files.h"
 #include "platform/paths.h"
 #include "tests/support/test_paths.h"
 #include "tests/tallies/tally_fixture.h"
-#include "driver/results/tally_files.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "core/stream_control.h"
-#include "tests/support/test_paths.h"
 #include "driver/results/track_sort.h"
-#include "transport/tracks.h"
 #include "driver/results/tracks_file.h"
+#include "tests/support/test_paths.h"
+#include "transport/tracks.h"
 
 namespace {
 

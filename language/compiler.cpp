@@ -129,8 +129,10 @@ Compiler::Compiler() {
 }
 
 Compiler::~Compiler() {
+  programs.clear();  // each record frees its instruction lists and value buffer
   delete runControl;
   delete[] newGlobalParameters;
+  FreeCompilerWorkArrays();
   if (activeCompiler == this) activeCompiler = nullptr;
 }
 

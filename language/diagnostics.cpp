@@ -38,14 +38,9 @@ void Compiler::ComposeRuntimeError(PROGRAMINFO* info, CProgramCode* code, int ru
     return;
   }
   info->diagnosticKind = kDiagnosticRuntimeError;
-  auto sourceLine = [code](int instruction) {
-    return instruction >= 0 && instruction < static_cast<int>(code->instructionLines.size())
-               ? code->instructionLines[instruction]
-               : -1;
-  };
   info->diagnosticLine = code->errorKind != 0        ? code->errorLine
-                         : code->interruptedAt >= 0 ? sourceLine(code->interruptedAt)
-                                                    : sourceLine(code->currentInstruction);
+                         : code->interruptedAt >= 0 ? code->SourceLineOf(code->interruptedAt)
+                                                    : code->SourceLineOf(code->currentInstruction);
   const char* programName = nullptr;
   bool inOtherProgram = code->errorProgram >= 0 && code->errorProgram != runningProgram &&
                         code->errorProgram < ProgramCount();

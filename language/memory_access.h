@@ -11,8 +11,8 @@
 class Compiler;
 
 // True when the bytes [begin, begin + length) lie wholly inside one region
-// of the language's memory. The descriptor half of a value buffer is not
-// part of it: references are made by the interpreter, not written by hand.
+// of the language's memory. The descriptor half of a value buffer does not
+// belong to it: references are made by the interpreter, not written by hand.
 bool LanguageMemoryContains(const Compiler& language, uintptr_t begin, size_t length);
 
 // The address that a value of the language denotes: the integer part of the

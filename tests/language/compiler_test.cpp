@@ -85,6 +85,8 @@ TEST(Compiler, RoutineTables) {
     EXPECT_STREQ(language.builtinNames[code], kBuiltins[code].name);
   }
   for (int code = kOrdinaryBuiltinCount; code < kBuiltinCount; ++code) {
+    EXPECT_EQ(kBuiltins[code].ordinary, nullptr) << code;
+    EXPECT_EQ(language.specialBuiltins[code], kBuiltins[code].special) << code;
     EXPECT_EQ(language.specialBuiltins[code] == nullptr, code == 85) << code;
     EXPECT_EQ(language.argumentDescriptors[code].count, kBuiltins[code].argumentCount) << code;
   }

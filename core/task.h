@@ -7,6 +7,12 @@
 // defined where they belong: the bank, the history loop, the source and the
 // physics steps in transport/, tracking in geometry/, device stages in gpu/.
 // Each worker writes only its own record.
+//
+// Its plain part, TASKSTATE (the particle, the bank, the tallies and
+// statistics, the electron step cache and the photon state), is what the
+// host/device step functions of transport/ work on; CTask adds the flags that
+// other threads read, the stream list and the test seam, and its step methods
+// are wrappers of those functions.
 #pragma once
 
 #include <atomic>

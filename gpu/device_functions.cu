@@ -16,6 +16,7 @@
 #include "core/tally.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
+#include "core/transform.h"
 #include "core/vector.h"
 #include "gpu/device_work.h"
 #include "geometry/curve_functions.h"
@@ -197,6 +198,8 @@ __global__ void TrackingKernel(GeometryTables g, TrackerWork work, TrackerState*
   RotateVectorTransposed(&r, frame, r);
   TransformPoint(&r, frame, start, r);
   ApplyTransform(&r, start, frame, r);
+  const TRANSFORM shift{};
+  ApplyTransform(&r, shift, r);
   const LAYER layer{u, 0.0, 1.0};
   sum += lo + hi + r.x + LayerDepth(layer, start) + LayerEntryDistance(layer, start, u);
   CURVE* c = &curves[i];

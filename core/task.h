@@ -145,9 +145,9 @@ struct PARTICLESTATE {
 // The particle bank and its bookkeeping.
 struct TASKBANK {
   PARTICLEBANK bank;
-  int32_t nBanked = -1;             // particles in the bank; -1 = no particle is followed
-  int32_t maxBanked = -1;           // high-water mark of the bank
-  int32_t bankCapacity = 0;         // current capacity of the bank arrays
+  int32_t nBanked = -1;               // particles in the bank; -1 = no particle is followed
+  int32_t maxBanked = -1;             // high-water mark of the bank
+  int32_t bankCapacity = 0;           // current capacity of the bank arrays
   PARTICLECOORD* pcCursor = nullptr;  // bank coordinate entry written last
 };
 
@@ -195,7 +195,7 @@ struct ELECTRONSTEPCACHE {
   int32_t collisionElement = 0;     // global element index of the colliding column
   int32_t collisionType = 0;        // 0 elastic, 1 bremsstrahlung, 2 excitation, 3 + s ionization of subshell s
   // Interaction forcing of the current material (weights in use).
-  double forcedFraction = 0.0;      // F: forced share of sigma_tot
+  double forcedFraction = 0.0;                  // F: forced share of sigma_tot
   double forcedSigma[kMaxForcedColumns] = {};   // per forced-list entry: its share of sigma_tot
   uint8_t forcedEnabled[kMaxForcedColumns] = {}; // per column: the column is forced now
   uint8_t forcedWarned[kMaxForcedColumns] = {};  // per forced-list entry: its exclusion was reported
@@ -217,13 +217,13 @@ struct ELECTRONSTEPCACHE {
 // Everything a transport step reads and writes: plain data without atomics
 // or host-only members, so the same record can live on a device.
 struct TASKSTATE : PARTICLESTATE, TASKBANK, TASKTALLIES, ELECTRONSTEPCACHE {
-  PHOTONSTATE phot;                 // photon cross sections, rejection loops, relaxation cascade
-  CRandGen* rng = nullptr;          // generator of the current stream
+  PHOTONSTATE phot;                    // photon cross sections, rejection loops, relaxation cascade
+  CRandGen* rng = nullptr;             // generator of the current stream
   int32_t state = kStateHistoryEnded;  // history-loop state
-  int32_t threadNo = 0;             // worker number, 0-based; messages print it plus 1
-  int32_t iStream = 0;              // current stream (index into the run's stream tables)
-  TASKTRACKS* trackData = nullptr;  // tracks of this worker (NTRACKS > 0; host only)
-  uint8_t collisionWarned = 0;      // the track collision-limit warning was printed
+  int32_t threadNo = 0;                // worker number, 0-based; messages print it plus 1
+  int32_t iStream = 0;                 // current stream (index into the run's stream tables)
+  TASKTRACKS* trackData = nullptr;     // tracks of this worker (NTRACKS > 0; host only)
+  uint8_t collisionWarned = 0;         // the track collision-limit warning was printed
 };
 
 class CTask : public TASKSTATE {
@@ -282,21 +282,22 @@ class CTask : public TASKSTATE {
   int32_t EndChargedParticleAtCutoff();
 
   // --- Sharing of histories (GPU build) and counts ---
-  int64_t historyLimit = -1;        // further histories after which the record stops; -1 none
-  uint64_t nLimitedHistories = 0;   // histories ended since the limit was set
-  uint64_t nHistories = 0;          // histories started
+  int64_t historyLimit = -1;       // further histories after which the record stops; -1 none
+  uint64_t nLimitedHistories = 0;  // histories ended since the limit was set
+  uint64_t nHistories = 0;         // histories started
   // --- Streams and the flags that other threads read ---
-  int32_t nStreams = 0;             // streams in streamList
-  std::atomic<int32_t> fatalError{0};  // non-zero after a fatal condition; the run ends with exit code 1
-  int32_t* streamList = nullptr;    // the record's streams, nStreams entries (owned)
-  int32_t streamCursor = 0;         // position of iStream in streamList
-  VECTOR sourceMin{1.0, 1.0, 1.0};  // extent of the volume-source points of this worker, cm
-  VECTOR sourceMax{0.0, 0.0, 0.0};  // (empty while min > max)
+  int32_t nStreams = 0;                 // streams in streamList
+  std::atomic<int32_t> fatalError{0};   // non-zero after a fatal condition; the run ends with exit code 1
+  int32_t* streamList = nullptr;        // the record's streams, nStreams entries (owned)
+  int32_t streamCursor = 0;             // position of iStream in streamList
+  VECTOR sourceMin{1.0, 1.0, 1.0};      // extent of the volume-source points of this worker, cm
+  VECTOR sourceMax{0.0, 0.0, 0.0};      // (empty while min > max)
   std::atomic<uint8_t> running{0};      // the worker thread runs; cleared by ThreadFunc
   std::atomic<uint8_t> stopRequest{0};  // the worker shall stop as soon as possible
   // --- Source rejections and test seam ---
-  int64_t sourceRejections = 0;     // consecutive source particles that did not enter the geometry
-  int64_t sourceRejectionLimit = kMaxConsecutiveSourceRejections;  // more than this ends the run (a source that never enters)
+  int64_t sourceRejections = 0;  // consecutive source particles that did not enter the geometry
+  int64_t sourceRejectionLimit =
+      kMaxConsecutiveSourceRejections;  // more than this ends the run (a source that never enters)
   StepFunction stepOverride = nullptr;  // tests only: replaces the physics step
 
   // --- Photon transport (transport/photon_flight.cpp, photon_interactions.cpp,

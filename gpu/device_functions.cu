@@ -18,7 +18,6 @@
 #include "core/task.h"
 #include "core/transform.h"
 #include "core/vector.h"
-#include "gpu/device_work.h"
 #include "geometry/curve_functions.h"
 #include "geometry/free_motion_radius.h"
 #include "geometry/ray_tracking.h"
@@ -26,6 +25,7 @@
 #include "geometry/surface_functions.h"
 #include "geometry/transform.h"
 #include "geometry/voxel_lookup.h"
+#include "gpu/device_work.h"
 #include "transport/bank.h"
 #include "transport/cell_tally_scoring.h"
 #include "transport/cutoffs.h"
@@ -86,7 +86,8 @@ __global__ void LookupKernel(DEVICEWORK w) {
   sum += ValueFromProb(0.5, w.grid, w.table, w.cumulative, w.slope, w.n, 0, 1, interval);
   sum += ValueFromProb2(0.5, w.grid, w.table, w.cumulative, w.slope, w.n, 0, 0, interval);
   sum += ValueFromProbIndexed(0.5, w.grid, w.table, w.cumulative, w.slope, &w.index, w.n, 0, 1, interval);
-  sum += LogLogOrZero(log(x), w.grid, w.table, w.slope, w.n, hint) + LinearOrZero(x, w.grid, w.table, w.slope, w.n, hint);
+  sum +=
+      LogLogOrZero(log(x), w.grid, w.table, w.slope, w.n, hint) + LinearOrZero(x, w.grid, w.table, w.slope, w.n, hint);
   sum += LinearThenLogLog(x, w.grid, w.table, w.grid, w.table, w.slope, w.n, hint);
   double lowest = 0.0, highest = 0.0;
   TableRange(w.grid, w.table, w.n, x, &lowest, &highest);
@@ -177,7 +178,8 @@ __global__ void TrackingKernel(GeometryTables g, TrackerWork work, TrackerState*
   double sum = EntryExitPoint(g, work, state, &out, &start, &u, &distance, &surface, -1.0) + distance;
   const int voxel = VoxelAt(g.grid, start, u, g.distancePrecision);
   sum += DistanceToNearestFace(g.grid, &start, voxel) + FindXplane(g.grid, start.x, true, g.distancePrecision);
-  sum += FindYplane(g.grid, start.y, false, g.distancePrecision) + FindZplane(g.grid, start.z, true, g.distancePrecision);
+  sum +=
+      FindYplane(g.grid, start.y, false, g.distancePrecision) + FindZplane(g.grid, start.z, true, g.distancePrecision);
   sum += FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[0], start, 0, g.distancePrecision);
   double t[4];
   VECTOR crossings[4];

@@ -49,10 +49,12 @@ __global__ void StageKernel(DEVICEWORK w, bool stop) {
       result = CoherentScattering(t, stop) + CoherentLoop(t, stop);
       break;
     case 2:
-      result = IncoherentScattering(t, stop) + IncoherentLoop(t, stop) + DopplerLoop(t, stop) + IncoherentOutcome(t, 0, stop);
+      result = IncoherentScattering(t, stop) + IncoherentLoop(t, stop) + DopplerLoop(t, stop) +
+               IncoherentOutcome(t, 0, stop);
       break;
     case 3:
-      result = PhotoelectricEffect(t, stop) + PairCreation(t) + BeginRelaxation(t, 0, 1, stop) + RelaxationCascade(t, stop);
+      result =
+          PhotoelectricEffect(t, stop) + PairCreation(t) + BeginRelaxation(t, 0, 1, stop) + RelaxationCascade(t, stop);
       PhotonBelowCutoff(t);
       ScorePhotonEscape(t);
       EndPhotonThatCannotLoseEnergy(t);

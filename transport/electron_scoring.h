@@ -39,7 +39,8 @@ constexpr int kNoEnergy = -1;
 
 // Adds `n` events (1, or 2 for an annihilation pair) to countSlot, or n times
 // the weight to its weight slot; and energy times the weight to energySlot.
-TQ_CPU_GPU inline void ScoreEventIn(const TASKSTATE& task, STATSLOT* s, int countSlot, int energySlot, double energy, double n) {
+TQ_CPU_GPU inline void ScoreEventIn(const TASKSTATE& task, STATSLOT* s, int countSlot, int energySlot, double energy,
+                                    double n) {
   if (task.bank.wt != nullptr) {
     s[countSlot + statslot::kWeightSlotOffset].e += n * task.weight;
     if (energySlot >= 0) s[energySlot].e += energy * task.weight;
@@ -51,8 +52,9 @@ TQ_CPU_GPU inline void ScoreEventIn(const TASKSTATE& task, STATSLOT* s, int coun
 
 // The same in the overall record and, with per-cell statistics, in the
 // current cell's record.
-TQ_CPU_GPU inline void ScoreElectronEvent(const TASKSTATE& task, int countSlot, int energySlot = electronslot::kNoEnergy,
-                               double energy = 0.0, double n = 1.0) {
+TQ_CPU_GPU inline void ScoreElectronEvent(const TASKSTATE& task, int countSlot,
+                                          int energySlot = electronslot::kNoEnergy, double energy = 0.0,
+                                          double n = 1.0) {
   ScoreEventIn(task, task.stats->slot, countSlot, energySlot, energy, n);
   if (task.curStats != task.stats) ScoreEventIn(task, task.curStats->slot, countSlot, energySlot, energy, n);
 }

@@ -33,8 +33,8 @@
 #include "transport/tally_scoring.h"
 
 // Outcomes of the flight stage.
-constexpr int32_t kElectronCollides = 0;  // a column is chosen: the collision follows
-constexpr int32_t kElectronEscapes = 1;   // left the layer, scored: the next banked particle follows
+constexpr int32_t kElectronCollides = 0;     // a column is chosen: the collision follows
+constexpr int32_t kElectronEscapes = 1;      // left the layer, scored: the next banked particle follows
 constexpr int32_t kElectronNoCollision = 2;  // no analogue column was left: the step ends
 
 namespace electron_step {
@@ -53,12 +53,18 @@ TQ_CPU_GPU inline int ForcedGroupSize(int type) {
 }
 TQ_CPU_GPU inline const char* ForcedGroupName(int group) {
   switch (group) {
-    case 0: return "Elastic scattering";
-    case 1: return "Bremsstrahlung";
-    case 2: return "Excitation";
-    case 3: return "K-shell impact ionization";
-    case 4: return "L-shell impact ionization";
-    default: return "M-shell impact ionization";
+    case 0:
+      return "Elastic scattering";
+    case 1:
+      return "Bremsstrahlung";
+    case 2:
+      return "Excitation";
+    case 3:
+      return "K-shell impact ionization";
+    case 4:
+      return "L-shell impact ionization";
+    default:
+      return "M-shell impact ionization";
   }
 }
 
@@ -146,13 +152,15 @@ TQ_CPU_GPU inline void SetUpElectronForcing(TASKSTATE& t) {
       const char* name = ForcedGroupName(ForcedGroup(m.entrySection[col]));
       const int z = GetElem(m.entryElement[col]).Z;
       if (k.nMaterials < 2) {
-        printf("\nWarning: %s was excluded at least once from the set of forced interactions for Z = %d in thread No. "
-               "%d.\n",
-               name, z, t.threadNo + 1);
+        printf(
+            "\nWarning: %s was excluded at least once from the set of forced interactions for Z = %d in thread No. "
+            "%d.\n",
+            name, z, t.threadNo + 1);
       } else {
-        printf("\nWarning: %s was excluded at least once from the set of forced interactions for Z = %d (material No. "
-               "%d) in thread No. %d.\n",
-               name, z, m.number, t.threadNo + 1);
+        printf(
+            "\nWarning: %s was excluded at least once from the set of forced interactions for Z = %d (material No. "
+            "%d) in thread No. %d.\n",
+            name, z, m.number, t.threadNo + 1);
       }
     }
     forcedProbability = t.weight * F / t.sigma_tot;
@@ -239,7 +247,8 @@ TQ_CPU_GPU inline int32_t SampleElectronCollision(TASKSTATE& t, double sigmaColl
       for (int32_t e = 0; e < m.nForcedEntries; ++e) {
         if (!(t.forcedSigma[e] > 0.0) || t.forcedEnabled[m.forcedEntry[e]] == 0) continue;
         const double copyWeight = t.forcedSigma[e] * k.force_wt / t.forcedFraction;
-        if (PushParticle(t, t.E, t.kind, t.org, t.pc.dir, copyWeight, static_cast<int16_t>(e + 1)) > 0) return kStepFatal;
+        if (PushParticle(t, t.E, t.kind, t.org, t.pc.dir, copyWeight, static_cast<int16_t>(e + 1)) > 0)
+          return kStepFatal;
       }
     }
     t.weight *= 1.0 - t.forcedFraction;
@@ -270,7 +279,8 @@ TQ_CPU_GPU inline void CountSourceInteraction(TASKSTATE& t) {
 TQ_CPU_GPU inline void DiffuseInLayer(TASKSTATE& t, const Constants& k, const LAYER& layer, double concentration,
                                       double d) {
   const double thr = k.diffusion_totalToInelasticRatio_thr;
-  const double sIn = t.sigma_inel > 0.0 ? -log(t.rng->random()) / t.sigma_inel : -log(t.rng->random()) / t.sigma_el * thr;
+  const double sIn =
+      t.sigma_inel > 0.0 ? -log(t.rng->random()) / t.sigma_inel : -log(t.rng->random()) / t.sigma_el * thr;
   const double r = sqrt(2.0 * sIn / (3.0 * t.sigma_el)) / concentration;
   const DIFFUSIONPLAN plan = PlanDiffusion(r, d, thr, k.diffusion_distToRMSpathRatio_thr);
   double depth = LayerDepth(layer, t.pc.pos);
@@ -314,9 +324,10 @@ TQ_CPU_GPU inline int32_t ElectronFlightStage(TASKSTATE& t) {
   using namespace electron_step;
   const Constants& k = GetConstants();
   if (k.complexGeometry != 0) {
-    printf("\nFatal error in thread No. %d: the electron flight through cells is not available (complex geometry is "
-           "not available).\n",
-           t.threadNo + 1);
+    printf(
+        "\nFatal error in thread No. %d: the electron flight through cells is not available (complex geometry is "
+        "not available).\n",
+        t.threadNo + 1);
     return kStepFatal;
   }
   if (ElectronCrossSections(t) != 0) return kStepFatal;
@@ -488,8 +499,8 @@ TQ_CPU_GPU inline int32_t BremsstrahlungEmission(TASKSTATE& t) {
         } else {
           const double r = t.rng->random();
           const bool dipole = E0 <= k.brems_lowEnThr || E0 >= k.brems_highEnThr || el.bremsAngCos == nullptr;
-          const double mu = dipole ? DipoleBremsCosine(r, ElectronBeta(E0, k.restEn))
-                                   : SampleBremsTableCosine(r, el, b, quadratic);
+          const double mu =
+              dipole ? DipoleBremsCosine(r, ElectronBeta(E0, k.restEn)) : SampleBremsTableCosine(r, el, b, quadratic);
           photonDir = electron_step::TurnedDirection(t, photonE, mu);
         }
       }

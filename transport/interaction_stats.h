@@ -19,8 +19,8 @@ TQ_CPU_GPU inline double StatsWeight(const TASKSTATE& task) { return WeightsInUs
 
 // `multiplicity` particles or events of one kind: count (or weight) slot
 // countSlot, energy slot energySlot (negative: none) gets energy.
-TQ_CPU_GPU inline void AddStats(const TASKSTATE& task, INTERACTIONSTATS* record, int countSlot, int energySlot, double energy,
-                                double multiplicity = 1.0) {
+TQ_CPU_GPU inline void AddStats(const TASKSTATE& task, INTERACTIONSTATS* record, int countSlot, int energySlot,
+                                double energy, double multiplicity = 1.0) {
   STATSLOT* s = record->slot;
   if (WeightsInUse(task)) {
     s[countSlot + statslot::kWeightSlotOffset].e += multiplicity * task.weight;

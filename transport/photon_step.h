@@ -34,9 +34,9 @@
 #include "transport/tally_scoring.h"
 
 // Outcomes of the flight stage.
-constexpr int32_t kPhotonCollides = 0;   // a collision is chosen: the interaction follows
-constexpr int32_t kPhotonEscapes = 1;    // escaped and scored: the next banked particle follows
-constexpr int32_t kPhotonEndsHere = 2;   // ended in place and scored: the next banked particle follows
+constexpr int32_t kPhotonCollides = 0;  // a collision is chosen: the interaction follows
+constexpr int32_t kPhotonEscapes = 1;   // escaped and scored: the next banked particle follows
+constexpr int32_t kPhotonEndsHere = 2;  // ended in place and scored: the next banked particle follows
 
 // ---------------------------------------------------------------------------
 // Flight and collision sampling
@@ -214,9 +214,10 @@ TQ_CPU_GPU inline int32_t PhotonFlightStage(TASKSTATE& t) {
   const Constants& k = GetConstants();
   t.phot.electronFlag = 0;
   if (k.complexGeometry != 0) {
-    printf("\nFatal error in thread No. %d: photon flight in cells is not available (complex geometry is not "
-           "available).\n",
-           t.threadNo + 1);
+    printf(
+        "\nFatal error in thread No. %d: photon flight in cells is not available (complex geometry is not "
+        "available).\n",
+        t.threadNo + 1);
     return kStepFatal;
   }
   PhotonCrossSections(t);
@@ -486,7 +487,7 @@ TQ_CPU_GPU inline int32_t DopplerLoop(TASKSTATE& t, bool stop) {
     }
     const int32_t profile = el.profileIndex[el.subshellDesignator[shell]] - 1;
     pz = profile >= 0 && profile < el.nProfiles ? ProfileMomentum(el, profile, t.rng->random(), k.smoothCDF_inelastic)
-                                                 : 0.0;
+                                                : 0.0;
     accepted = pz <= phot.pzMax[shell];
     if (accepted || ++phot.tries >= kRejectionTryLimit) break;
     if (stop) return kStepSuspended;
@@ -555,18 +556,20 @@ TQ_CPU_GPU inline int32_t PhotoelectricEffect(TASKSTATE& t, bool stop) {
         const double p = photon_step::ChargedMomentum(Te, RestEnergyTwice(k));
         const int16_t j = phot.elements[phot.element].hintShell[s];
         const bool tabulated = k.nonIsotropicPE != 0 && el.peAngCos != nullptr && el.peAngCos[s] != nullptr &&
-                               j + 1 < el.photoionN[s] && el.peAngCos[s][j] != nullptr && el.peAngCos[s][j + 1] != nullptr;
+                               j + 1 < el.photoionN[s] && el.peAngCos[s][j] != nullptr &&
+                               el.peAngCos[s][j + 1] != nullptr;
         if (tabulated) {
           // Photoelectron cosine interpolated between the tables of the two
           // photon energies around E0.
           const double r = t.rng->random();
           const int16_t n = static_cast<int16_t>(k.pe_angularDistr_nPoints);
           int16_t interval = 0;
-          const double mu1 = ValueFromProb(r, el.peAngCos[s][j], el.peAngPdf[s][j], el.peAngCum[s][j], el.peAngSlope[s][j], n,
-                                           el.peAngMedian[s][j], k.smoothCDF_inelastic, interval);
-          const double mu2 = ValueFromProb(r, el.peAngCos[s][j + 1], el.peAngPdf[s][j + 1], el.peAngCum[s][j + 1],
-                                           el.peAngSlope[s][j + 1], n, el.peAngMedian[s][j + 1], k.smoothCDF_inelastic,
-                                           interval);
+          const double mu1 =
+              ValueFromProb(r, el.peAngCos[s][j], el.peAngPdf[s][j], el.peAngCum[s][j], el.peAngSlope[s][j], n,
+                            el.peAngMedian[s][j], k.smoothCDF_inelastic, interval);
+          const double mu2 =
+              ValueFromProb(r, el.peAngCos[s][j + 1], el.peAngPdf[s][j + 1], el.peAngCum[s][j + 1],
+                            el.peAngSlope[s][j + 1], n, el.peAngMedian[s][j + 1], k.smoothCDF_inelastic, interval);
           const double* grid = el.photoionEnergy[s];
           const double f = (E0 - grid[j]) / (grid[j + 1] - grid[j]);
           t.pc.dir = NonIsotropic(t.pc.dir, p, 1.0 / E0, mu1 + (mu2 - mu1) * f, kTwoPi * t.rng->random());

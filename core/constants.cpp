@@ -1,3 +1,4 @@
 #include "core/constants.h"
 
 Constants hostConstants;
+double hostCumulativeWeight[kMaxSourceSpectrumEnergies];

@@ -19,6 +19,26 @@ struct MATERIAL;
 
 constexpr int kMaxSourceSpectrumEnergies = 10000;  // points of the source energy spectrum
 
+// Host storage of the spectrum's cumulative weights (constants.cpp).
+extern double hostCumulativeWeight[kMaxSourceSpectrumEnergies];
+
+// The spectrum's cumulative weights, kept outside the record as its other
+// large tables are, so that the device copy fits in constant memory: the
+// device copy points at device global memory; in the host copy a null pointer
+// (the record as the driver clears it) stands for hostCumulativeWeight.
+struct CUMULATIVEWEIGHTS {
+  double* values;
+
+  TQ_CPU_GPU double* Table() const {
+#if defined(__CUDA_ARCH__)
+    return values;
+#else
+    return values != nullptr ? values : hostCumulativeWeight;
+#endif
+  }
+  TQ_CPU_GPU double& operator[](int32_t i) const { return Table()[i]; }
+};
+
 struct Constants {
   // Physical constants (SI unless said; energies in eV).
   double pi;
@@ -74,7 +94,7 @@ struct Constants {
   double w;             // thickness, cm
   double concentration; // atoms per cm^3 of the layer's material
   double density;       // g/cm^3
-  double cumulativeWeight[kMaxSourceSpectrumEnergies];  // first 0, last exactly 1
+  CUMULATIVEWEIGHTS cumulativeWeight;  // [nEnerg] cumulative spectrum weights, first 0, last exactly 1
   double minBindingEnergy;  // smallest subshell binding energy of all elements, eV
   // Electron flight: logarithmic energy index and the diffusion thresholds.
   uint8_t use_electron_logE;                   // some electron energy index maps ln E
@@ -162,50 +182,50 @@ static_assert(offsetof(Constants, w) == 360);
 static_assert(offsetof(Constants, concentration) == 368);
 static_assert(offsetof(Constants, density) == 376);
 static_assert(offsetof(Constants, cumulativeWeight) == 384);
-static_assert(offsetof(Constants, minBindingEnergy) == 80384);
-static_assert(offsetof(Constants, use_electron_logE) == 80392);
-static_assert(offsetof(Constants, diffusion_totalToInelasticRatio_thr) == 80400);
-static_assert(offsetof(Constants, diffusion_distToRMSpathRatio_thr) == 80408);
-static_assert(offsetof(Constants, surface_A) == 80416);
-static_assert(offsetof(Constants, surface_Z) == 80448);
-static_assert(offsetof(Constants, beam_A) == 80456);
-static_assert(offsetof(Constants, incidentDotProduct) == 80480);
-static_assert(offsetof(Constants, entry_X) == 80488);
-static_assert(offsetof(Constants, complexGeometry) == 80512);
-static_assert(offsetof(Constants, sourcePositionType) == 80516);
-static_assert(offsetof(Constants, sourceDirectionType) == 80520);
-static_assert(offsetof(Constants, Q_source_direction) == 80528);
-static_assert(offsetof(Constants, Q_source_position) == 80600);
-static_assert(offsetof(Constants, sourceConeCos) == 80672);
-static_assert(offsetof(Constants, sourceCenter) == 80680);
-static_assert(offsetof(Constants, sourceNormal) == 80704);
-static_assert(offsetof(Constants, sourceConstantDensityRadius) == 80728);
-static_assert(offsetof(Constants, sourceRMSwidth) == 80736);
-static_assert(offsetof(Constants, sourceCell) == 80744);
-static_assert(offsetof(Constants, source_partialVoxels) == 80752);
-static_assert(offsetof(Constants, source_nPartialVoxels) == 80760);
-static_assert(offsetof(Constants, source_completeVoxels) == 80768);
-static_assert(offsetof(Constants, source_nCompleteVoxels) == 80776);
-static_assert(offsetof(Constants, source_voxelVolumeSum) == 80784);
-static_assert(offsetof(Constants, source_startVoxel) == 80792);
-static_assert(offsetof(Constants, anglePrecision) == 80800);
-static_assert(offsetof(Constants, distancePrecision) == 80808);
-static_assert(offsetof(Constants, smoothCDF_elastic) == 80816);
-static_assert(offsetof(Constants, smoothCDF_inelastic) == 80820);
-static_assert(offsetof(Constants, entryVoxel) == 80824);
-static_assert(offsetof(Constants, entryCell) == 80828);
-static_assert(offsetof(Constants, entrySurface) == 80830);
-static_assert(offsetof(Constants, entryRadius) == 80832);
-static_assert(offsetof(Constants, nCells) == 80840);
-static_assert(offsetof(Constants, nMaterials) == 80842);
-static_assert(offsetof(Constants, cell) == 80848);
-static_assert(offsetof(Constants, material) == 80856);
-static_assert(offsetof(Constants, useFreeMotionRadius) == 80864);
-static_assert(offsetof(Constants, storeFreeMotionRadius) == 80865);
-static_assert(offsetof(Constants, outputCellInteractionStats) == 80866);
-static_assert(offsetof(Constants, interactionForcing) == 80868);
-static_assert(offsetof(Constants, device) == 80872);
-static_assert(sizeof(Constants) == 80880);
+static_assert(offsetof(Constants, minBindingEnergy) == 392);
+static_assert(offsetof(Constants, use_electron_logE) == 400);
+static_assert(offsetof(Constants, diffusion_totalToInelasticRatio_thr) == 408);
+static_assert(offsetof(Constants, diffusion_distToRMSpathRatio_thr) == 416);
+static_assert(offsetof(Constants, surface_A) == 424);
+static_assert(offsetof(Constants, surface_Z) == 456);
+static_assert(offsetof(Constants, beam_A) == 464);
+static_assert(offsetof(Constants, incidentDotProduct) == 488);
+static_assert(offsetof(Constants, entry_X) == 496);
+static_assert(offsetof(Constants, complexGeometry) == 520);
+static_assert(offsetof(Constants, sourcePositionType) == 524);
+static_assert(offsetof(Constants, sourceDirectionType) == 528);
+static_assert(offsetof(Constants, Q_source_direction) == 536);
+static_assert(offsetof(Constants, Q_source_position) == 608);
+static_assert(offsetof(Constants, sourceConeCos) == 680);
+static_assert(offsetof(Constants, sourceCenter) == 688);
+static_assert(offsetof(Constants, sourceNormal) == 712);
+static_assert(offsetof(Constants, sourceConstantDensityRadius) == 736);
+static_assert(offsetof(Constants, sourceRMSwidth) == 744);
+static_assert(offsetof(Constants, sourceCell) == 752);
+static_assert(offsetof(Constants, source_partialVoxels) == 760);
+static_assert(offsetof(Constants, source_nPartialVoxels) == 768);
+static_assert(offsetof(Constants, source_completeVoxels) == 776);
+static_assert(offsetof(Constants, source_nCompleteVoxels) == 784);
+static_assert(offsetof(Constants, source_voxelVolumeSum) == 792);
+static_assert(offsetof(Constants, source_startVoxel) == 800);
+static_assert(offsetof(Constants, anglePrecision) == 808);
+static_assert(offsetof(Constants, distancePrecision) == 816);
+static_assert(offsetof(Constants, smoothCDF_elastic) == 824);
+static_assert(offsetof(Constants, smoothCDF_inelastic) == 828);
+static_assert(offsetof(Constants, entryVoxel) == 832);
+static_assert(offsetof(Constants, entryCell) == 836);
+static_assert(offsetof(Constants, entrySurface) == 838);
+static_assert(offsetof(Constants, entryRadius) == 840);
+static_assert(offsetof(Constants, nCells) == 848);
+static_assert(offsetof(Constants, nMaterials) == 850);
+static_assert(offsetof(Constants, cell) == 856);
+static_assert(offsetof(Constants, material) == 864);
+static_assert(offsetof(Constants, useFreeMotionRadius) == 872);
+static_assert(offsetof(Constants, storeFreeMotionRadius) == 873);
+static_assert(offsetof(Constants, outputCellInteractionStats) == 874);
+static_assert(offsetof(Constants, interactionForcing) == 876);
+static_assert(offsetof(Constants, device) == 880);
+static_assert(sizeof(Constants) == 888);  // well inside the 64 KiB of constant memory
 
 // The host copy, filled by the driver before the workers start.
 extern Constants hostConstants;

@@ -1,6 +1,7 @@
 // The element array of the run: one Elem record per distinct element of the
 // problem (global element index 0 .. nElem_tot - 1), filled by the driver at
-// set-up and only read by the transport afterwards.
+// set-up and only read by the transport afterwards. A device holds its copy
+// in global memory; deviceElementArray points at it.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,16 @@
 
 inline Elem* elementArray = nullptr;  // [nElem_tot]
 
-// Element i of the run's element array; the transport reads the element data
-// only through this accessor.
-TQ_CPU_GPU inline const Elem& GetElem(int32_t i) { return elementArray[i]; }
+#if defined(__CUDACC__)
+extern __constant__ const Elem* deviceElementArray;  // [nElem_tot] in device global memory
+#endif
+
+// Element i of the run's element array on the side the caller runs on; the
+// transport reads the element data only through this accessor.
+TQ_CPU_GPU inline const Elem& GetElem(int32_t i) {
+#if defined(__CUDA_ARCH__)
+  return deviceElementArray[i];
+#else
+  return elementArray[i];
+#endif
+}

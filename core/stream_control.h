@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/hostdevice.h"
 #include "core/randgen.h"
 
 struct STREAMCONTROL {
@@ -38,6 +39,34 @@ struct RUNSTREAMS {
 };
 
 extern RUNSTREAMS runStreams;
+
+// The stream tables as a device reads them: the same records in device global
+// memory.
+struct DEVICESTREAMS {
+  STREAMCONTROL* streamControl;  // nStreams_tot records
+  CRandGen* randGens;            // one generator per stream
+  int32_t nStreams_tot;
+};
+
+#if defined(__CUDACC__)
+extern __constant__ DEVICESTREAMS deviceStreams;
+#endif
+
+// Stream s's record and generator on the side the caller runs on.
+TQ_CPU_GPU inline STREAMCONTROL& StreamControlOf(int32_t s) {
+#if defined(__CUDA_ARCH__)
+  return deviceStreams.streamControl[s];
+#else
+  return runStreams.streamControl[s];
+#endif
+}
+TQ_CPU_GPU inline CRandGen& RandGenOf(int32_t s) {
+#if defined(__CUDA_ARCH__)
+  return deviceStreams.randGens[s];
+#else
+  return runStreams.randGens[s];
+#endif
+}
 
 inline uint64_t CpuParticleShare() { return runStreams.cpuParticleShare.load(std::memory_order_acquire); }
 

@@ -41,6 +41,16 @@ struct TALLYTABLES {
 // The host record, filled by the driver before the workers start.
 inline TALLYTABLES hostTallyTables;
 
-// The record of the side the caller runs on (the device copy arrives with the
-// GPU build's tallies).
-TQ_CPU_GPU inline const TALLYTABLES& GetTallyTables() { return hostTallyTables; }
+#if defined(__CUDACC__)
+// The device copy: the same definitions with device addresses.
+extern __constant__ TALLYTABLES deviceTallyTables;
+#endif
+
+// The record of the side the caller runs on.
+TQ_CPU_GPU inline const TALLYTABLES& GetTallyTables() {
+#if defined(__CUDA_ARCH__)
+  return deviceTallyTables;
+#else
+  return hostTallyTables;
+#endif
+}

@@ -7,6 +7,12 @@
 // defined where they belong: the bank, the history loop, the source and the
 // physics steps in transport/, tracking in geometry/, device stages in gpu/.
 // Each worker writes only its own record.
+//
+// Its plain part, TASKSTATE (the particle, the bank, the tallies and
+// statistics, the electron step cache and the photon state), is what the
+// host/device step functions of transport/ work on; CTask adds the flags that
+// other threads read, the stream list and the test seam, and its step methods
+// are wrappers of those functions.
 #pragma once
 
 #include <atomic>
@@ -99,7 +105,128 @@ struct PARTICLEBANK {
   uint8_t positionsStored = 0;   // pc grows with the bank
 };
 
-class CTask {
+// ---------------------------------------------------------------------------
+// The plain parts of a worker's record. The transport's host/device functions
+// work on these (through TASKSTATE); the CTask record adds what only a CPU
+// worker has: the flags that other threads read, its stream list and the
+// test seam.
+// ---------------------------------------------------------------------------
+
+// The particle being followed, where it is, and the data of the current step.
+struct PARTICLESTATE {
+  // --- Where the particle is ---
+  int16_t cellIndex = 0;            // position of the cell in the voxel's cell list
+  int16_t iCell = 0;                // index of the current cell
+  CELL* cell = nullptr;             // current cell record
+  MATERIAL* material = nullptr;     // current material
+  int32_t voxelIndex = -1;          // current voxel; negative = not located
+  double maxRadius = -1.0;          // free-motion radius about centerFree, cm; negative = not computed
+  VECTOR centerFree{};              // centre of the free-motion sphere, cm
+  VECTOR dir{};                     // working unit direction
+  int16_t entrySurface = -1;        // surface of entry into the cell; -2 started inside
+  // --- The particle ---
+  double E = 0.0;                   // energy, eV
+  PARTICLECOORD pc{};               // position (cm), then momentum vector (length p c, eV)
+  uint8_t kind = kElectron;
+  uint8_t org = kOriginSource;
+  double weight = 1.0;              // statistical weight (interaction forcing)
+  int16_t iForced = 0;              // forcing state
+  // --- Step data ---
+  uint8_t stepKind = 0;             // kind at the start of the step
+  uint8_t subStep = 0;              // track sub-step flag
+  int8_t sourceFlag = 0;            // 1 source photon, -1 source electron or positron, 0 neither
+  uint8_t escaped = 0;              // the particle left the geometry in this step
+  int32_t photonSurvival = 0;       // > 0 while the photon of the step goes on
+  double E_stepStart = 0.0;         // energy at the start of the step, eV
+  double invMomentum = 0.0;         // 1 / |momentum|, 1/eV
+  double E_history = 0.0;           // energy the history brought in, eV
+};
+
+// The particle bank and its bookkeeping.
+struct TASKBANK {
+  PARTICLEBANK bank;
+  int32_t nBanked = -1;               // particles in the bank; -1 = no particle is followed
+  int32_t maxBanked = -1;             // high-water mark of the bank
+  int32_t bankCapacity = 0;           // current capacity of the bank arrays
+  PARTICLECOORD* pcCursor = nullptr;  // bank coordinate entry written last
+};
+
+// The worker's interaction statistics and tallies, and the scratch of the
+// scoring (transport/tally_scoring.h, cell_tally_scoring.h,
+// tally_storage.cpp); sized at set-up by AllocateTaskTallies, summed into the
+// totals record at the end.
+struct TASKTALLIES {
+  // --- Statistics ---
+  INTERACTIONSTATS* stats = nullptr;      // the record's overall statistics
+  INTERACTIONSTATS* cellStats = nullptr;  // per-cell statistics (set by the driver)
+  INTERACTIONSTATS* curStats = nullptr;   // the record that scoring uses now
+  // --- Tallies ---
+  double planeTallyDistance[2][kMaxPlaneTalliesPerClass] = {};  // signed distance at the last scoring, cm: [0] own class, [1] TALLY
+  int16_t* rangeBin[kQuantityCount] = {};      // scratch: bin of the crossing per range of each quantity, -1 none
+  int64_t** oneDimTallies[kTallyClassCount] = {};   // per class and table slot: counts, two halves
+  int64_t** twoDimTallies[kTallyClassCount] = {};
+  double** oneDimTallies_wt[kTallyClassCount] = {}; // weighted mode: weight sums, squared weights
+  double** twoDimTallies_wt[kTallyClassCount] = {};
+  double** oneDimTallies_E[kTallyClassCount] = {};  // energy sums, eV (with eFlux)
+  double** twoDimTallies_E[kTallyClassCount] = {};
+  int64_t*** cellEntryHist[kTallyClassCount] = {};   // [tally][range]: 2 x bins counts
+  double*** cellEntryHist_wt[kTallyClassCount] = {}; // weight sums, squared weights
+  double*** cellEntryHist_E[kTallyClassCount] = {};  // energy sums, eV
+  int64_t** pulseHeightHist = nullptr;       // [tally][bin] histories
+  double** pulseHeightEnergy = nullptr;      // [tally][bin] deposits, eV
+  double* cellDeposit = nullptr;             // [pulse-height cell slot] deposit of the current history, eV
+  uint64_t unresolvedCellEntries = 0;        // cell crossings whose neighbour slot could not be resolved
+};
+
+// The electron and positron step's cache (transport/electron_step.h).
+struct ELECTRONSTEPCACHE {
+  // Macroscopic cross sections per unit concentration (cm^2 per atom of the
+  // material) at the step's energy, and their cache key.
+  double sigma_tot = 0.0;
+  double sigma_el = 0.0;
+  double sigma_inel = 0.0;
+  int32_t elSigmaMaterial = -2;     // cache key: material index, -2 = not yet computed
+  double elSigmaE = -2.0;           // cache key: energy, eV
+  int32_t elSigmaKind = -2;         // cache key: kind (with positron rows)
+  int16_t elInterval = 0;           // interval of E on the material's electron grid
+  int32_t elRowOffset = 0;          // first row of the column set in use (positron rows follow the electron rows)
+  double elIntervalOffset = 0.0;    // E - grid[elInterval], eV
+  double momentum = 0.0;            // p c of the particle at the step, eV
+  int32_t collisionElement = 0;     // global element index of the colliding column
+  int32_t collisionType = 0;        // 0 elastic, 1 bremsstrahlung, 2 excitation, 3 + s ionization of subshell s
+  // Interaction forcing of the current material (weights in use).
+  double forcedFraction = 0.0;                  // F: forced share of sigma_tot
+  double forcedSigma[kMaxForcedColumns] = {};   // per forced-list entry: its share of sigma_tot
+  uint8_t forcedEnabled[kMaxForcedColumns] = {}; // per column: the column is forced now
+  uint8_t forcedWarned[kMaxForcedColumns] = {};  // per forced-list entry: its exclusion was reported
+  // Small-angle elastic model per element: the energy of the cached values,
+  // and the screening parameter eta and kappa = eta (10^6 eta + 1).
+  double screeningE[kMaxElementsInTask] = {};
+  double screeningEta[kMaxElementsInTask] = {};
+  double screeningKappa[kMaxElementsInTask] = {};
+  // Tabulated elastic distributions per element: the energy and distribution
+  // set (0 electrons, 1 positrons) of the cached place on the grid (an
+  // electron keeps its energy through elastic collisions, so runs of them
+  // reuse the lookup).
+  double elasticGridE[kMaxElementsInTask] = {};
+  int8_t elasticGridSet[kMaxElementsInTask] = {};
+  ELASTICPOINT elasticGridPoint[kMaxElementsInTask] = {};
+  double elasticMu = 1.0;           // cosine of the last elastic deflection
+};
+
+// Everything a transport step reads and writes: plain data without atomics
+// or host-only members, so the same record can live on a device.
+struct TASKSTATE : PARTICLESTATE, TASKBANK, TASKTALLIES, ELECTRONSTEPCACHE {
+  PHOTONSTATE phot;                    // photon cross sections, rejection loops, relaxation cascade
+  CRandGen* rng = nullptr;             // generator of the current stream
+  int32_t state = kStateHistoryEnded;  // history-loop state
+  int32_t threadNo = 0;                // worker number, 0-based; messages print it plus 1
+  int32_t iStream = 0;                 // current stream (index into the run's stream tables)
+  TASKTRACKS* trackData = nullptr;     // tracks of this worker (NTRACKS > 0; host only)
+  uint8_t collisionWarned = 0;         // the track collision-limit warning was printed
+};
+
+class CTask : public TASKSTATE {
  public:
   // With allocate true: the statistics record and the bank arrays for
   // kBankGrowth particles (those that the options call for). With allocate
@@ -128,7 +255,9 @@ class CTask {
   int32_t Step();
   int32_t RejectSource();
 
-  // Physics steps (the photon and electron Parts).
+  // Physics steps: one-line wrappers of the free functions of
+  // transport/photon_step.h and electron_step.h, plus the host's part of a
+  // step (tracks, the run monitor, the next banked particle, the fatal flag).
   int32_t PhotonStep();
   int32_t ElectronStep();
   int32_t ResumeInterruptedStep();
@@ -153,132 +282,23 @@ class CTask {
   int32_t EndChargedParticleAtCutoff();
 
   // --- Sharing of histories (GPU build) and counts ---
-  int64_t historyLimit = -1;        // further histories after which the record stops; -1 none
-  uint64_t nLimitedHistories = 0;   // histories ended since the limit was set
-  uint64_t nHistories = 0;          // histories started
-  // --- Statistics ---
-  INTERACTIONSTATS* stats = nullptr;      // the record's overall statistics
-  INTERACTIONSTATS* cellStats = nullptr;  // per-cell statistics (set by the driver)
-  INTERACTIONSTATS* curStats = nullptr;   // the record that scoring uses now
-  // --- Where the particle is ---
-  int16_t cellIndex = 0;            // position of the cell in the voxel's cell list
-  int16_t iCell = 0;                // index of the current cell
-  CELL* cell = nullptr;             // current cell record
-  MATERIAL* material = nullptr;     // current material
-  int32_t voxelIndex = -1;          // current voxel; negative = not located
-  double maxRadius = -1.0;          // free-motion radius about centerFree, cm; negative = not computed
-  VECTOR centerFree{};              // centre of the free-motion sphere, cm
-  VECTOR dir{};                     // working unit direction
-  // --- Bank and streams ---
-  int32_t nBanked = -1;             // particles in the bank; -1 = no particle is followed
-  int32_t nStreams = 0;             // streams in streamList
-  int32_t iStream = 0;              // current stream (index into the run's stream tables)
-  int32_t maxBanked = -1;           // high-water mark of the bank
-  std::atomic<int32_t> fatalError{0};  // non-zero after a fatal condition; the run ends with exit code 1
-  int32_t lastTrackStream = -1;     // stream of the last history seen by the track bookkeeping
-  int32_t* streamList = nullptr;    // the record's streams, nStreams entries (owned)
-  int32_t streamCursor = 0;         // position of iStream in streamList
-  int32_t state = kStateHistoryEnded;  // history-loop state
-  int32_t nextStage = kReadBankedStage;  // device scheduler's next stage
-  int32_t spectrumBin = 0;          // scratch: last spectrum bin
-  int32_t annihilationBankResult = 0;  // scratch: last bank request of the positron annihilation
-  int32_t scratch = 0;
-  int32_t threadNo = 0;             // worker number, 0-based; messages print it plus 1
-  PARTICLEBANK bank;
-  int32_t deviceBankIndex[3] = {-1, -1, -1};  // device banking only
-  uint8_t deviceBankFlag = 0;
-  PARTICLECOORD* pcCursor = nullptr;  // bank coordinate entry written last
-  int32_t bankCapacity = 0;         // current capacity of the bank arrays
-  // --- The particle ---
-  double E = 0.0;                   // energy, eV
-  PARTICLECOORD pc{};               // position (cm), then momentum vector (length p c, eV)
-  uint8_t kind = kElectron;
-  uint8_t org = kOriginSource;
-  double weight = 1.0;              // statistical weight (interaction forcing)
-  int16_t iForced = 0;              // forcing state
-  int16_t energyHint = 0;           // start index of the energy-grid searches
-  VECTOR sourceMin{1.0, 1.0, 1.0};  // extent of the volume-source points of this worker, cm
-  VECTOR sourceMax{0.0, 0.0, 0.0};  // (empty while min > max)
-  int16_t entrySurface = -1;        // surface of entry into the cell; -2 started inside
-  // --- Step data ---
-  uint8_t stepKind = 0;             // kind at the start of the step
-  uint8_t subStep = 0;              // track sub-step flag
-  int8_t sourceFlag = 0;            // 1 source photon, -1 source electron or positron, 0 neither
-  int32_t photonSurvival = 0;       // > 0 while the photon of the step goes on
-  double E_stepStart = 0.0;         // energy at the start of the step, eV
-  double E_secondary = 0.0;         // secondary energy of the current interaction, eV
-  double invMomentum = 0.0;         // 1 / |momentum|, 1/eV
-  double momentumSource = 0.0;      // momentum of the source particle, eV
-  double E_history = 0.0;           // energy the history brought in, eV
-  uint8_t escaped = 0;              // the particle left the geometry in this step
-  double flightDistance = 0.0;      // cm
-  double boundaryDistance = 0.0;    // cm
-  double lastRandom = 0.0;          // the last random number drawn
-  CRandGen* rng = nullptr;          // generator of the current stream
+  int64_t historyLimit = -1;       // further histories after which the record stops; -1 none
+  uint64_t nLimitedHistories = 0;  // histories ended since the limit was set
+  uint64_t nHistories = 0;         // histories started
+  // --- Streams and the flags that other threads read ---
+  int32_t nStreams = 0;                 // streams in streamList
+  std::atomic<int32_t> fatalError{0};   // non-zero after a fatal condition; the run ends with exit code 1
+  int32_t* streamList = nullptr;        // the record's streams, nStreams entries (owned)
+  int32_t streamCursor = 0;             // position of iStream in streamList
+  VECTOR sourceMin{1.0, 1.0, 1.0};      // extent of the volume-source points of this worker, cm
+  VECTOR sourceMax{0.0, 0.0, 0.0};      // (empty while min > max)
   std::atomic<uint8_t> running{0};      // the worker thread runs; cleared by ThreadFunc
   std::atomic<uint8_t> stopRequest{0};  // the worker shall stop as soon as possible
-  uint8_t collisionWarned = 0;
   // --- Source rejections and test seam ---
-  int64_t sourceRejections = 0;     // consecutive source particles that did not enter the geometry
-  int64_t sourceRejectionLimit = kMaxConsecutiveSourceRejections;  // more than this ends the run (a source that never enters)
+  int64_t sourceRejections = 0;  // consecutive source particles that did not enter the geometry
+  int64_t sourceRejectionLimit =
+      kMaxConsecutiveSourceRejections;  // more than this ends the run (a source that never enters)
   StepFunction stepOverride = nullptr;  // tests only: replaces the physics step
-  // --- Tallies and tracks of the worker (transport/tally_scoring.h,
-  //     cell_tally_scoring.h, tally_storage.cpp, tracks.cpp); sized at set-up
-  //     by AllocateTaskTallies, summed into the totals record at the end ---
-  double planeTallyDistance[2][kMaxPlaneTalliesPerClass] = {};  // signed distance at the last scoring, cm: [0] own class, [1] TALLY
-  int16_t* rangeBin[kQuantityCount] = {};      // scratch: bin of the crossing per range of each quantity, -1 none
-  int64_t** oneDimTallies[kTallyClassCount] = {};   // per class and table slot: counts, two halves
-  int64_t** twoDimTallies[kTallyClassCount] = {};
-  double** oneDimTallies_wt[kTallyClassCount] = {}; // weighted mode: weight sums, squared weights
-  double** twoDimTallies_wt[kTallyClassCount] = {};
-  double** oneDimTallies_E[kTallyClassCount] = {};  // energy sums, eV (with eFlux)
-  double** twoDimTallies_E[kTallyClassCount] = {};
-  int64_t*** cellEntryHist[kTallyClassCount] = {};   // [tally][range]: 2 x bins counts
-  double*** cellEntryHist_wt[kTallyClassCount] = {}; // weight sums, squared weights
-  double*** cellEntryHist_E[kTallyClassCount] = {};  // energy sums, eV
-  int64_t** pulseHeightHist = nullptr;       // [tally][bin] histories
-  double** pulseHeightEnergy = nullptr;      // [tally][bin] deposits, eV
-  double* cellDeposit = nullptr;             // [pulse-height cell slot] deposit of the current history, eV
-  uint64_t unresolvedCellEntries = 0;        // cell crossings whose neighbour slot could not be resolved
-  TASKTRACKS* trackData = nullptr;           // tracks of this worker (NTRACKS > 0)
-  // --- Electron and positron step (transport/electron_flight.cpp,
-  //     electron_interactions.cpp, cutoffs.cpp) ---
-  // Macroscopic cross sections per unit concentration (cm^2 per atom of the
-  // material) at the step's energy, and their cache key.
-  double sigma_tot = 0.0;
-  double sigma_el = 0.0;
-  double sigma_inel = 0.0;
-  int32_t elSigmaMaterial = -2;     // cache key: material index, -2 = not yet computed
-  double elSigmaE = -2.0;           // cache key: energy, eV
-  int32_t elSigmaKind = -2;         // cache key: kind (with positron rows)
-  int16_t elInterval = 0;           // interval of E on the material's electron grid
-  int32_t elRowOffset = 0;          // first row of the column set in use (positron rows follow the electron rows)
-  double elIntervalOffset = 0.0;    // E - grid[elInterval], eV
-  double momentum = 0.0;            // p c of the particle at the step, eV
-  double freeDistance = 0.0;        // distance within which no boundary can be met, cm
-  double meanFreePaths = 0.0;       // remaining mean free paths of the flight
-  int32_t collisionColumn = 0;      // column of the material table that collides
-  int32_t collisionElement = 0;     // its global element index
-  int32_t collisionType = 0;        // 0 elastic, 1 bremsstrahlung, 2 excitation, 3 + s ionization of subshell s
-  // Interaction forcing of the current material (weights in use).
-  double forcedFraction = 0.0;      // F: forced share of sigma_tot
-  double forcedProbability = 0.0;   // weight F / sigma_tot before the exclusions
-  double forcedSigma[kMaxForcedColumns] = {};   // per forced-list entry: its share of sigma_tot
-  uint8_t forcedEnabled[kMaxForcedColumns] = {}; // per column: the column is forced now
-  uint8_t forcedWarned[kMaxForcedColumns] = {};  // per forced-list entry: its exclusion was reported
-  // Small-angle elastic model per element: the energy of the cached values,
-  // and the screening parameter eta and kappa = eta (10^6 eta + 1).
-  double screeningE[kMaxElementsInTask] = {};
-  double screeningEta[kMaxElementsInTask] = {};
-  double screeningKappa[kMaxElementsInTask] = {};
-  // Tabulated elastic distributions per element: the energy and distribution
-  // set (0 electrons, 1 positrons) of the cached place on the grid (an
-  // electron keeps its energy through elastic collisions, so runs of them
-  // reuse the lookup).
-  double elasticGridE[kMaxElementsInTask] = {};
-  int8_t elasticGridSet[kMaxElementsInTask] = {};
-  ELASTICPOINT elasticGridPoint[kMaxElementsInTask] = {};
-  double elasticMu = 1.0;           // cosine of the last elastic deflection
 
   // --- Photon transport (transport/photon_flight.cpp, photon_interactions.cpp,
   //     relaxation.cpp): flight and collision sampling, the interactions with
@@ -300,7 +320,6 @@ class CTask {
   int32_t PhotoelectricAbsorption();
   int32_t PairProduction();
   int32_t AtomicTransition();
-  PHOTONSTATE phot;
 };
 
 // The CPU workers' records (built by the driver) and their number.

@@ -83,6 +83,356 @@ void PrintMissingBrackets(int depth) { printf("Error: Missing closing %s.\n", de
 
 }  // namespace
 
+namespace {
+
+// What one piece of an item decides: the item is finished (with the parser's
+// result), or the scan goes on with the rest of the token or the next one.
+enum PieceResult : int {
+  kPieceError = 0,    // message printed
+  kPieceItem = 1,     // an item was parsed
+  kPieceClosed = -1,  // the token held closing brackets only
+  kPieceGoesOn = 2,   // scan the rest: after "<c>/" or an opened bracket
+};
+
+// The scan of one item: the parser's inputs and results, the token being read
+// and the context of a cell named before '/' in it.
+struct ItemScan {
+  CellParserState* st;
+  const DefinitionReader* reader;
+  const GeometryTablesView* tables;
+  char** cursor;
+  bool region;
+  int8_t* sign;
+  uint16_t* cellContext;
+  int32_t* surface;
+  int32_t* facet;
+  char* token = nullptr;
+  const char* wholeToken = nullptr;  // the token being read, for messages
+  char objectSeparator = 0;          // '/' once "<c>/" has been read
+  int32_t objectId = 0;              // its identifier, for messages
+  const char* afterObject = nullptr;
+  int8_t carriedSign = 1;  // sign of "<c>/", carried to the item after it
+};
+
+// The leading part of an item: its sign (with the signs in force) and its
+// digits, and what encloses it.
+struct ItemHead {
+  const char* start;  // the item as written, for messages
+  int8_t sign;
+  Digits id;
+  const char* rest;  // after the digits
+  bool inFacetBracket;
+  int32_t bracketBody;  // MACROBODY index of the facet bracket, or -1
+};
+
+ItemHead ReadItemHead(const ItemScan& scan) {
+  const CellParserState* st = scan.st;
+  ItemHead h{};
+  const char* p = scan.token;
+  h.start = p;
+  int8_t sign = 1;
+  if (*p == '-') {
+    sign = -1;
+    ++p;
+  }
+  h.sign = scan.objectSeparator != 0 ? scan.carriedSign : static_cast<int8_t>(sign * st->levelSign[st->depth]);
+  h.id = ReadDigits(p);
+  h.rest = h.id.end;
+  h.inFacetBracket = st->depth > 0 && st->levelKind[st->depth] == kBracketMacrobody;
+  h.bracketBody = h.inFacetBracket ? st->levelObject[st->depth] : -1;
+  return h;
+}
+
+// Finishes an item: its results, the closing brackets after it and the next token.
+int FinishItem(ItemScan& scan, int8_t sign, uint16_t cellContext, int32_t surface, int32_t facet, int closers) {
+  if (closers > 0 && !ApplyClosers(scan.st, closers, scan.wholeToken)) return kPieceError;
+  *scan.sign = sign;
+  *scan.cellContext = cellContext;
+  *scan.surface = surface;
+  *scan.facet = facet;
+  *scan.cursor = NextToken(*scan.reader);
+  return kPieceItem;
+}
+
+// ---- A token of closing brackets only.
+
+int ParseClosingToken(ItemScan& scan) {
+  const char* p = scan.token;
+  const int closers = CountClosers(&p);
+  if (*p != '\0') {
+    printf("Error: Invalid surface identifier \"%s\".\n", scan.token);
+    return kPieceError;
+  }
+  if (!ApplyClosers(scan.st, closers, scan.token)) return kPieceError;
+  *scan.cursor = NextToken(*scan.reader);
+  return kPieceClosed;
+}
+
+// ---- "<c>*" or "<c>/*": a whole cell (regions, outside brackets).
+
+int ParseWholeCell(ItemScan& scan, const ItemHead& h) {
+  const char sep = *h.rest;
+  if (!InRange(h.id, false)) {
+    printf(
+        "Error: Invalid object identifier \"%.*s\" (it must be a positive integer number less than "
+        "2^31 = 2147483648.\n",
+        h.id.length(), h.id.begin);
+    return kPieceError;
+  }
+  const int32_t c = FindCell(*scan.tables, h.id.integer());
+  if (c < 0) {
+    printf("Error: There is no cell with ID %d.\n", h.id.integer());
+    return kPieceError;
+  }
+  const char* rest = sep == '*' ? h.rest + 1 : h.rest + 2;
+  if (*rest != '\0') {
+    printf("Error: Invalid surface identifier \"%d%c%s\".\n", h.id.integer(), sep, h.rest + 1);
+    return kPieceError;
+  }
+  return FinishItem(scan, h.sign, WholeCellContext(c), -1, -1, 0);
+}
+
+// ---- Where a separator '.', '/' or '*' may stand.
+
+bool SeparatorAdmitted(const ItemScan& scan, const ItemHead& h) {
+  const char sep = *h.rest;
+  if (h.id.empty()) {
+    printf("Error: Invalid surface identifier \"%s\".\n", h.start);
+    return false;
+  }
+  if (scan.objectSeparator != 0 && sep != '.') {
+    printf("Error: String \"%d%c%s\" contains an invalid combination of two separators.\n", scan.objectId,
+           scan.objectSeparator, scan.afterObject);
+    return false;
+  }
+  if (!scan.region && (sep == '/' || sep == '*')) {
+    printf("Error: Separator '%c' found in the definition of a cell or a general macrobody.\n", sep);
+    return false;
+  }
+  return true;
+}
+
+bool SeparatorLevelAllowed(const ItemScan& scan, const ItemHead& h) {
+  const char sep = *h.rest;
+  if (scan.st->depth == 2) {
+    printf("Error: Separator '%c' found at bracket depth 2.\n", sep);
+    return false;
+  }
+  if (h.inFacetBracket) {
+    printf("Error: Separator '%c' found in the sequence number of a macrobody facet.\n", sep);
+    return false;
+  }
+  if (sep != '.' && scan.st->depth == 1) {
+    printf("Error: Separator '%c' found at bracket depth 1.\n", sep);
+    return false;
+  }
+  return true;
+}
+
+// ---- The object before a separator: a macrobody before '.', a cell before
+// '/' (-1 for cell identifier 0). Returns false after a message.
+
+bool FindSeparatorObject(const ItemScan& scan, const ItemHead& h, int32_t* object) {
+  const bool isCellRef = *h.rest == '/';
+  if (!InRange(h.id, isCellRef)) {
+    printf(
+        "Error: Invalid object identifier \"%.*s\" (it must be a %s integer number less than 2^31 = "
+        "2147483648.\n",
+        h.id.length(), h.id.begin, isCellRef ? "non-negative" : "positive");
+    return false;
+  }
+  const int32_t identifier = h.id.integer();
+  *object = -1;
+  if (isCellRef) {
+    if (identifier == 0) return true;
+    *object = FindCell(*scan.tables, identifier);
+    if (*object < 0) printf("Error: There is no cell with ID %d.\n", identifier);
+    return *object >= 0;
+  }
+  if (FindPlainSurface(*scan.tables, identifier) >= 0) {
+    printf("Error: Surface %d is not a macrobody.\n", identifier);
+    return false;
+  }
+  *object = FindMacrobody(*scan.tables, identifier);
+  if (*object < 0) printf("Error: There is no macrobody with ID %d.\n", identifier);
+  return *object >= 0;
+}
+
+// ---- "<m>.[" or "<c>/[": a bracket level of the object; its first item follows.
+
+int OpenObjectBracket(ItemScan& scan, const ItemHead& h, int32_t object, const char* afterBracket) {
+  CellParserState* st = scan.st;
+  ++st->depth;
+  st->levelKind[st->depth] = *h.rest == '/' ? kBracketCell : kBracketMacrobody;
+  st->levelObject[st->depth] = object;
+  st->levelSign[st->depth] = h.sign;
+  scan.objectSeparator = 0;
+  scan.token = const_cast<char*>(afterBracket);
+  if (*scan.token == '\0') {
+    scan.token = NextToken(*scan.reader);
+    scan.wholeToken = scan.token;
+    if (scan.token == nullptr) {
+      PrintMissingBrackets(st->depth);
+      return kPieceError;
+    }
+  }
+  return kPieceGoesOn;
+}
+
+// ---- "<m>.<k>": facet k of macrobody m.
+
+int ParseMacrobodyFacet(ItemScan& scan, const ItemHead& h, int32_t object, const char* after) {
+  const int32_t identifier = h.id.integer();
+  const MACROBODY& body = scan.tables->macrobodies[object];
+  const Digits k = ReadDigits(after);
+  const char* q = k.end;
+  if (!k.empty() && (*q == '.' || *q == '/' || *q == '*')) {
+    printf("Error: String \"%d%c%s\" contains an invalid combination of two separators.\n", identifier, *h.rest, after);
+    return kPieceError;
+  }
+  const int closers = CountClosers(&q);
+  if (k.empty() || *q != '\0') {
+    printf("Error: Invalid macrobody facet identifier \"%d.%s\".\n", identifier, after);
+    return kPieceError;
+  }
+  if (k.value == 0.0) {
+    printf("Error: Zero surface identifier found after a separator.\n");
+    return kPieceError;
+  }
+  if (!InRange(k, false)) {
+    printf(
+        "Error: Invalid macrobody facet identifier \"%d.%.*s\" (it must be a positive integer number less "
+        "than 2^31 = 2147483648.\n",
+        identifier, k.length(), k.begin);
+    return kPieceError;
+  }
+  if (k.value > body.nFacets) {
+    printf("Error: Macrobody %d has less than %d facets.\n", identifier, k.integer());
+    return kPieceError;
+  }
+  return FinishItem(scan, h.sign, scan.st->cellContext, -(object + 1), k.integer() - 1, closers);
+}
+
+// ---- An item with a separator after its digits.
+
+int ParseSeparatedItem(ItemScan& scan, const ItemHead& h) {
+  const char sep = *h.rest;
+  if (!SeparatorAdmitted(scan, h)) return kPieceError;
+  if (scan.region && scan.st->depth == 0 && scan.objectSeparator == 0 &&
+      (sep == '*' || (sep == '/' && h.rest[1] == '*')))
+    return ParseWholeCell(scan, h);
+  if (!SeparatorLevelAllowed(scan, h)) return kPieceError;
+  int32_t object = -1;
+  if (!FindSeparatorObject(scan, h, &object)) return kPieceError;
+
+  // What follows the separator.
+  const bool isCellRef = sep == '/';
+  const char* after = h.rest + 1;
+  if (*after == '\0') {
+    if (scan.objectSeparator != 0)
+      printf("Error: Separator '%c' is not followed by an identifier.\n", sep);
+    else
+      printf("Error: Separator '%c' is not followed either by an identifier or the left bracket.\n", sep);
+    return kPieceError;
+  }
+  if (isCellRef && scan.st->depth == 0) scan.st->cellContext = static_cast<uint16_t>(object + 1);
+  if (*after == '[') return OpenObjectBracket(scan, h, object, after + 1);
+  if (*after == '-' || *after == '+') {
+    printf("Error: Separator '%c' is followed by the sign '%c'.\n", sep, *after);
+    return kPieceError;
+  }
+  if (!isCellRef) return ParseMacrobodyFacet(scan, h, object, after);
+  // "<c>/<item>": the item follows in the same token.
+  scan.objectSeparator = sep;
+  scan.objectId = h.id.integer();
+  scan.afterObject = after;
+  scan.carriedSign = h.sign;
+  scan.token = const_cast<char*>(after);
+  return kPieceGoesOn;
+}
+
+// ---- The identifier 0: the inner-surface specifier of a cell-entry region.
+
+int ParseZeroIdentifier(ItemScan& scan, const ItemHead& h, bool regionZero, int closers) {
+  if (scan.st->depth > 0) {
+    printf("Error: Zero surface identifier found between brackets.\n");
+    return kPieceError;
+  }
+  if (scan.objectSeparator != 0) {
+    printf("Error: Zero surface identifier found after a separator.\n");
+    return kPieceError;
+  }
+  if (!regionZero) {
+    printf("Error: Zero surface identifier found.\n");
+    return kPieceError;
+  }
+  if (!ApplyClosers(scan.st, closers, scan.wholeToken)) return kPieceError;
+  *scan.sign = h.sign;
+  *scan.surface = 0;
+  *scan.facet = 0;
+  *scan.cursor = NextToken(*scan.reader);
+  return kPieceItem;
+}
+
+void PrintInvalidPlainItem(const ItemScan& scan, const ItemHead& h) {
+  if (scan.objectSeparator != 0)
+    printf("Error: Invalid surface identifier \"%d%c%s\".\n", scan.objectId, scan.objectSeparator, scan.afterObject);
+  else if (h.inFacetBracket)
+    printf("Error: Invalid macrobody facet identifier \"%d.%s\".\n", scan.tables->macrobodies[h.bracketBody].identifier,
+           h.start);
+  else
+    printf("Error: Invalid surface identifier \"%s\".\n", h.start);
+}
+
+void PrintOutOfRangePlainItem(const ItemScan& scan, const ItemHead& h, bool regionZero) {
+  if (h.inFacetBracket)
+    printf(
+        "Error: Invalid macrobody facet identifier \"%d.%.*s\" (it must be a positive integer number less "
+        "than 2^31 = 2147483648.\n",
+        scan.tables->macrobodies[h.bracketBody].identifier, h.id.length(), h.id.begin);
+  else
+    printf(
+        "Error: Invalid surface identifier \"%.*s\" (it must be a %s integer number less than 2^31 = "
+        "2147483648.\n",
+        h.id.length(), h.id.begin, regionZero ? "non-negative" : "positive");
+}
+
+// ---- A plain item: a surface, a macrobody, or a facet number inside "<m>.[".
+
+int ParsePlainItem(ItemScan& scan, const ItemHead& h) {
+  const char* q = h.rest;
+  const int closers = CountClosers(&q);
+  if (h.id.empty() || *q != '\0') {
+    PrintInvalidPlainItem(scan, h);
+    return kPieceError;
+  }
+  const bool regionZero = scan.region && scan.st->depth == 0 && scan.objectSeparator == 0;
+  if (h.id.value == 0.0) return ParseZeroIdentifier(scan, h, regionZero, closers);
+  if (!InRange(h.id, regionZero)) {
+    PrintOutOfRangePlainItem(scan, h, regionZero);
+    return kPieceError;
+  }
+  const int32_t identifier = h.id.integer();
+  if (h.inFacetBracket) {
+    const MACROBODY& body = scan.tables->macrobodies[h.bracketBody];
+    if (h.id.value > body.nFacets) {
+      printf("Error: Macrobody %d has less than %d facets.\n", body.identifier, identifier);
+      return kPieceError;
+    }
+    return FinishItem(scan, h.sign, scan.st->cellContext, -(h.bracketBody + 1), identifier - 1, closers);
+  }
+  const int32_t s = FindPlainSurface(*scan.tables, identifier);
+  if (s >= 0) return FinishItem(scan, h.sign, scan.st->cellContext, s, -1, closers);
+  const int32_t m = FindMacrobody(*scan.tables, identifier);
+  if (m < 0) {
+    printf("Error: Undefined surface identifier \"%d\".\n", identifier);
+    return kPieceError;
+  }
+  return FinishItem(scan, h.sign, scan.st->cellContext, -(m + 1), -1, closers);
+}
+
+}  // namespace
+
 int ParseCellDefinition(CellParserState* st, const DefinitionReader& reader, const GeometryTablesView& tables,
                         char** cursor, int8_t* sign, uint16_t* cellContext, int32_t* surface, int32_t* facet,
                         bool region) {
@@ -105,275 +455,17 @@ int ParseCellDefinition(CellParserState* st, const DefinitionReader& reader, con
     st->levelSign[0] = 1;
   }
 
-  // Context of the item: the cell named before '/' in this token, if any.
-  char objectSeparator = 0;   // '/' once "<c>/" has been read
-  int32_t objectId = 0;       // its identifier, for messages
-  const char* afterObject = nullptr;
-  int8_t carriedSign = 1;     // sign of "<c>/", carried to the item after it
-  const char* wholeToken = token;  // the token being read, for messages
-
+  // The item's pieces, one after the other, until one of them ends it.
+  ItemScan scan{st, &reader, &tables, cursor, region, sign, cellContext, surface, facet};
+  scan.token = token;
+  scan.wholeToken = token;
   for (;;) {
-    const char* p = token;
-
-    // A token of closing brackets only.
-    if (*p == ']' && objectSeparator == 0) {
-      const int closers = CountClosers(&p);
-      if (*p != '\0') {
-        printf("Error: Invalid surface identifier \"%s\".\n", token);
-        return 0;
-      }
-      if (!ApplyClosers(st, closers, token)) return 0;
-      *cursor = NextToken(reader);
-      return -1;
-    }
-
-    // Sign and leading identifier.
-    const char* itemStart = p;
-    int8_t itemSign = 1;
-    if (*p == '-') {
-      itemSign = -1;
-      ++p;
-    }
-    itemSign = objectSeparator != 0 ? carriedSign : static_cast<int8_t>(itemSign * st->levelSign[st->depth]);
-    const Digits id = ReadDigits(p);
-    p = id.end;
-    const bool inFacetBracket = st->depth > 0 && st->levelKind[st->depth] == kBracketMacrobody;
-    const int32_t bracketBody = inFacetBracket ? st->levelObject[st->depth] : -1;
-    const char sep = *p;
-
-    if (sep == '.' || sep == '/' || sep == '*') {
-      // Separators: where they are admitted.
-      if (id.empty()) {
-        printf("Error: Invalid surface identifier \"%s\".\n", itemStart);
-        return 0;
-      }
-      if (objectSeparator != 0 && sep != '.') {
-        printf("Error: String \"%d%c%s\" contains an invalid combination of two separators.\n", objectId,
-               objectSeparator, afterObject);
-        return 0;
-      }
-      if (!region && (sep == '/' || sep == '*')) {
-        printf("Error: Separator '%c' found in the definition of a cell or a general macrobody.\n", sep);
-        return 0;
-      }
-      if (region && st->depth == 0 && objectSeparator == 0 && (sep == '*' || (sep == '/' && p[1] == '*'))) {
-        // Whole-cell reference "<c>*" or "<c>/*".
-        if (!InRange(id, false)) {
-          printf("Error: Invalid object identifier \"%.*s\" (it must be a positive integer number less than "
-                 "2^31 = 2147483648.\n",
-                 id.length(), id.begin);
-          return 0;
-        }
-        const int32_t c = FindCell(tables, id.integer());
-        if (c < 0) {
-          printf("Error: There is no cell with ID %d.\n", id.integer());
-          return 0;
-        }
-        const char* rest = sep == '*' ? p + 1 : p + 2;
-        if (*rest != '\0') {
-          printf("Error: Invalid surface identifier \"%d%c%s\".\n", id.integer(), sep, p + 1);
-          return 0;
-        }
-        *sign = itemSign;
-        *cellContext = WholeCellContext(c);
-        *cursor = NextToken(reader);
-        return 1;
-      }
-      if (st->depth == 2) {
-        printf("Error: Separator '%c' found at bracket depth 2.\n", sep);
-        return 0;
-      }
-      if (inFacetBracket) {
-        printf("Error: Separator '%c' found in the sequence number of a macrobody facet.\n", sep);
-        return 0;
-      }
-      if (sep != '.' && st->depth == 1) {
-        printf("Error: Separator '%c' found at bracket depth 1.\n", sep);
-        return 0;
-      }
-      // The object: a macrobody before '.', a cell before '/'.
-      const bool isCellRef = sep == '/';
-      if (!InRange(id, isCellRef)) {
-        printf("Error: Invalid object identifier \"%.*s\" (it must be a %s integer number less than 2^31 = "
-               "2147483648.\n",
-               id.length(), id.begin, isCellRef ? "non-negative" : "positive");
-        return 0;
-      }
-      const int32_t identifier = id.integer();
-      int32_t object = -1;
-      if (isCellRef) {
-        if (identifier != 0) {
-          object = FindCell(tables, identifier);
-          if (object < 0) {
-            printf("Error: There is no cell with ID %d.\n", identifier);
-            return 0;
-          }
-        }
-      } else {
-        if (FindPlainSurface(tables, identifier) >= 0) {
-          printf("Error: Surface %d is not a macrobody.\n", identifier);
-          return 0;
-        }
-        object = FindMacrobody(tables, identifier);
-        if (object < 0) {
-          printf("Error: There is no macrobody with ID %d.\n", identifier);
-          return 0;
-        }
-      }
-
-      // What follows the separator.
-      const char* after = p + 1;
-      if (*after == '\0') {
-        if (objectSeparator != 0)
-          printf("Error: Separator '%c' is not followed by an identifier.\n", sep);
-        else
-          printf("Error: Separator '%c' is not followed either by an identifier or the left bracket.\n", sep);
-        return 0;
-      }
-      if (isCellRef && st->depth == 0) st->cellContext = static_cast<uint16_t>(object + 1);
-      if (*after == '[') {
-        // Open a bracket level of the object; its first item follows.
-        ++st->depth;
-        st->levelKind[st->depth] = isCellRef ? kBracketCell : kBracketMacrobody;
-        st->levelObject[st->depth] = object;
-        st->levelSign[st->depth] = itemSign;
-        objectSeparator = 0;
-        token = const_cast<char*>(after + 1);
-        if (*token == '\0') {
-          token = NextToken(reader);
-          wholeToken = token;
-          if (token == nullptr) {
-            PrintMissingBrackets(st->depth);
-            return 0;
-          }
-        }
-        continue;
-      }
-      if (*after == '-' || *after == '+') {
-        printf("Error: Separator '%c' is followed by the sign '%c'.\n", sep, *after);
-        return 0;
-      }
-      if (isCellRef) {
-        // "<c>/<item>": the item follows in the same token.
-        objectSeparator = sep;
-        objectId = identifier;
-        afterObject = after;
-        carriedSign = itemSign;
-        token = const_cast<char*>(after);
-        continue;
-      }
-
-      // "<m>.<k>": one facet of macrobody m.
-      const MACROBODY& body = tables.macrobodies[object];
-      const Digits k = ReadDigits(after);
-      const char* q = k.end;
-      if (!k.empty() && (*q == '.' || *q == '/' || *q == '*')) {
-        printf("Error: String \"%d%c%s\" contains an invalid combination of two separators.\n", identifier, sep,
-               after);
-        return 0;
-      }
-      const int closers = CountClosers(&q);
-      if (k.empty() || *q != '\0') {
-        printf("Error: Invalid macrobody facet identifier \"%d.%s\".\n", identifier, after);
-        return 0;
-      }
-      if (k.value == 0.0) {
-        printf("Error: Zero surface identifier found after a separator.\n");
-        return 0;
-      }
-      if (!InRange(k, false)) {
-        printf("Error: Invalid macrobody facet identifier \"%d.%.*s\" (it must be a positive integer number less "
-               "than 2^31 = 2147483648.\n",
-               identifier, k.length(), k.begin);
-        return 0;
-      }
-      if (k.value > body.nFacets) {
-        printf("Error: Macrobody %d has less than %d facets.\n", identifier, k.integer());
-        return 0;
-      }
-      *sign = itemSign;
-      *cellContext = st->cellContext;
-      *surface = -(object + 1);
-      *facet = k.integer() - 1;
-      if (!ApplyClosers(st, closers, wholeToken)) return 0;
-      *cursor = NextToken(reader);
-      return 1;
-    }
-
-    // A plain item: surface, macrobody, or a facet number inside "<m>.[".
-    const char* q = p;
-    const int closers = CountClosers(&q);
-    if (id.empty() || *q != '\0') {
-      if (objectSeparator != 0)
-        printf("Error: Invalid surface identifier \"%d%c%s\".\n", objectId, objectSeparator, afterObject);
-      else if (inFacetBracket)
-        printf("Error: Invalid macrobody facet identifier \"%d.%s\".\n", tables.macrobodies[bracketBody].identifier,
-               itemStart);
-      else
-        printf("Error: Invalid surface identifier \"%s\".\n", itemStart);
-      return 0;
-    }
-    const bool regionZero = region && st->depth == 0 && objectSeparator == 0;
-    if (id.value == 0.0) {
-      if (st->depth > 0) {
-        printf("Error: Zero surface identifier found between brackets.\n");
-        return 0;
-      }
-      if (objectSeparator != 0) {
-        printf("Error: Zero surface identifier found after a separator.\n");
-        return 0;
-      }
-      if (!regionZero) {
-        printf("Error: Zero surface identifier found.\n");
-        return 0;
-      }
-      // The inner-surface specifier of a cell-entry tally region.
-      if (!ApplyClosers(st, closers, wholeToken)) return 0;
-      *sign = itemSign;
-      *surface = 0;
-      *facet = 0;
-      *cursor = NextToken(reader);
-      return 1;
-    }
-    if (!InRange(id, regionZero)) {
-      if (inFacetBracket)
-        printf("Error: Invalid macrobody facet identifier \"%d.%.*s\" (it must be a positive integer number less "
-               "than 2^31 = 2147483648.\n",
-               tables.macrobodies[bracketBody].identifier, id.length(), id.begin);
-      else
-        printf("Error: Invalid surface identifier \"%.*s\" (it must be a %s integer number less than 2^31 = "
-               "2147483648.\n",
-               id.length(), id.begin, regionZero ? "non-negative" : "positive");
-      return 0;
-    }
-    const int32_t identifier = id.integer();
-    if (inFacetBracket) {
-      const MACROBODY& body = tables.macrobodies[bracketBody];
-      if (id.value > body.nFacets) {
-        printf("Error: Macrobody %d has less than %d facets.\n", body.identifier, identifier);
-        return 0;
-      }
-      *surface = -(bracketBody + 1);
-      *facet = identifier - 1;
-    } else {
-      const int32_t s = FindPlainSurface(tables, identifier);
-      if (s >= 0) {
-        *surface = s;
-      } else {
-        const int32_t m = FindMacrobody(tables, identifier);
-        if (m < 0) {
-          printf("Error: Undefined surface identifier \"%d\".\n", identifier);
-          return 0;
-        }
-        *surface = -(m + 1);
-      }
-      *facet = -1;
-    }
-    *sign = itemSign;
-    *cellContext = st->cellContext;
-    if (!ApplyClosers(st, closers, wholeToken)) return 0;
-    *cursor = NextToken(reader);
-    return 1;
+    if (*scan.token == ']' && scan.objectSeparator == 0) return ParseClosingToken(scan);
+    const ItemHead head = ReadItemHead(scan);
+    const char sep = *head.rest;
+    const int result =
+        sep == '.' || sep == '/' || sep == '*' ? ParseSeparatedItem(scan, head) : ParsePlainItem(scan, head);
+    if (result != kPieceGoesOn) return result;
   }
 }
 

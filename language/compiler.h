@@ -14,20 +14,19 @@
 #include <vector>
 
 #include "core/containers.h"
+#include "core/randgen.h"
+#include "language/arrays.h"
+#include "language/builtin_table.h"
+#include "language/math_builtins.h"
 #include "language/program_code.h"
+#include "language/root_finder.h"
 
 constexpr int kSystemVariableCount = 13;   // "@0".."@9", "IER", "AbsErr", "nEval"
 constexpr int kCommandLineVariables = 10;  // "@0".."@9"
-constexpr int kBuiltinCount = 94;
-constexpr int kOrdinaryBuiltinCount = 70;  // codes 0..69 take numbers only
 constexpr int kMaxGlobalParameters = 10000;
-constexpr int kMaxBuiltinArguments = 20;
 constexpr int kElementTypeCodes = 200;
 constexpr int kKindNameCount = 5;
 constexpr int kNameLength = 200;
-
-// Argument kinds of a special built-in (codes 70..93).
-enum ArgumentKind : uint8_t { kArgNumber = 0, kArgOutputVariable = 1, kArgArray = 2, kArgMatrix = 3 };
 
 struct ARGDESC {
   int32_t count;                        // number of arguments
@@ -37,6 +36,23 @@ struct ARGDESC {
 struct GLOBALPARAM {
   char name[64];
 };
+
+// Kinds of named objects, the codes of identifier clashes and of their names.
+enum NamedObjectKind : int32_t {
+  kGlobalParameterObject = 1,
+  kLocalParameterObject = 2,
+  kProgramObject = 3,
+  kExternalFunctionObject = 4,  // no object ever has this kind
+  kArrayObject = 5,
+};
+
+// A named object that already bears a name being checked.
+struct IDENTIFIERCLASH {
+  int32_t kind;      // NamedObjectKind
+  int32_t index;     // the object's index in its table
+  std::string name;  // the object's name as it was declared
+};
+using IDENTIFIERCLASHES = std::vector<IDENTIFIERCLASH>;
 
 // Control record of the running user program, set up by main before a run.
 struct RUNCONTROL {
@@ -59,18 +75,30 @@ class Compiler {
   Compiler& operator=(const Compiler&) = delete;
   virtual ~Compiler();
 
-  // Checks a new name (mode 3: a program's name, with `*index` the program
-  // to leave out of the search) and reports a clash with an earlier global
-  // parameter, program or array through clashKind (0 none, else the kind
-  // 1..5). Returns 1 when the name may be used; else 0 with the reason in
-  // messageOut.
-  int CheckIdentifier(char* name, int mode, int* index, const char* label, char* messageOut, int* clashKind);
+  // Checks a new name and trims it in place. Returns 1 when it may be used,
+  // after appending the global parameter, program and array that already
+  // bear it (at most one of each, in that order) to `clashes` (may be null);
+  // else 0 with the reason in messageOut (2000 characters) and, for a system
+  // variable, a built-in, a program (mode 3) or an array (mode 5), -1, -3 or
+  // the clashing index in *index. Modes (their absolute value counts): 1
+  // leaves global parameters out; 3 is a program's name, leaving program
+  // *index out; 5 an array's name, leaving array *index out (6 leaves it out
+  // too but takes an array of the name as a clash). A label ("Program name")
+  // names the thing in the messages about the spelling.
+  int CheckIdentifier(char* name, int mode, int* index, const char* label, char* messageOut,
+                      IDENTIFIERCLASHES* clashes);
   // Prints the diagnostic of a program (negative: the running program named
   // by runControl) to standard output with its source line re-read from the
   // input file; sets severeDiagnostic.
   void PrintProgramDiagnostic(FILE* input, int program);
   // Sets the diagnostic kind, line and text of a program from its error record.
   void ComposeRuntimeError(PROGRAMINFO* info, CProgramCode* code, int runningProgram);
+  // The runtime-error text of a failed array reference: the header naming
+  // the array (and the program when the error happened in another one than
+  // the running program), one blank, and the detail of the sub-code.
+  void ArrayErrorText(int errorProgram, int runningProgram, int arrayNumber, int subCode, char* destination);
+  // The same for a failed built-in; builtinNumber is the built-in's code + 1.
+  void BuiltinErrorText(int builtinNumber, char* destination, int errorProgram, int runningProgram, int subCode);
   // The source line that a diagnostic concerns, re-read from the input file
   // through its recorded position (the input position is restored).
   std::string SourceLineText(FILE* input, const PROGRAMINFO* info, int program);
@@ -81,6 +109,14 @@ class Compiler {
   // input reader and waits for its acknowledgement.
   void WriteDirectiveOutput(const char* text, int sourceLine);
 
+  // Fills the special built-in table (codes 70..93; Return has no routine).
+  void InstallSpecialBuiltins();
+
+  // Appends a zero-filled array of the given element type and dimensions to
+  // the array table, counting it as declared.
+  ArrayAddResult AddArray(const char* name, int elementType, int dimensionCount, const int32_t* dimensions);
+  int32_t ArrayCount() const { return static_cast<int32_t>(arrays.size()); }
+
   // Value of system variable "@d" (d = 0..9) or of "IER", "AbsErr", "nEval" (10..12).
   double& SystemVariable(int index) { return systemValues[index]; }
   // The signature byte of built-in code (or of user program code - 94).
@@ -90,6 +126,8 @@ class Compiler {
   char composition[4000];                               // run-time error composition buffer
   char systemVariableNames[kSystemVariableCount][kNameLength];
   char builtinNames[kBuiltinCount][kNameLength];
+  OrdinaryBuiltin ordinaryBuiltins[kOrdinaryBuiltinCount];  // the routine of built-ins 0..69
+  SpecialBuiltin specialBuiltins[kBuiltinCount];        // entries 70..93 only
   ARGDESC argumentDescriptors[kBuiltinCount];           // codes 70..93 only
   int32_t repeatedEvaluation[kBuiltinCount];            // 1 for codes 74..84
   char defaultNumberFormat[100];
@@ -102,15 +140,16 @@ class Compiler {
   double globalValues[kMaxGlobalParameters];
   double systemValues[kSystemVariableCount];            // "@0".."@9", IER, AbsErr, nEval
   std::atomic<int32_t> outputPending{0};
-  int32_t nArrays = 0;                                  // user arrays
   int32_t ProgramCount() const { return static_cast<int32_t>(programs.size()); }
-  int32_t nDeclaredArrays = 0;
+  int32_t nDeclaredArrays = 0;                          // arrays added by the ARRAYS block
   int32_t nExternalFunctions = 0;
   int32_t index_base = 1;
+  std::vector<ARRAYINFO> arrays;                        // the user arrays; their data blocks are owned here
   CStrArray programTexts;
   double undefined;                                     // quiet NaN 0xFFF8000000000000
   RUNCONTROL* runControl = nullptr;
   int32_t callDepth = 0;
+  ZEROFINDERSTATE zeroFinderTemplate;                   // the start of every root search
   CStrArray stringConstants;
   FILE* printFile = nullptr;
   FILE* writeFile = nullptr;
@@ -132,12 +171,14 @@ class Compiler {
   std::vector<std::unique_ptr<PROGRAMRECORD>> programs;
 
   int32_t elementSizes[kElementTypeCodes];              // bytes per array element type code
+  CRandGen randomGenerator;                             // srand2 and rand2; seeded 1802, 9373
   char kindNames[kKindNameCount][2000];                 // global parameter, local parameter, ...
+  SortComparator sortComparators[kElementTypeCount];    // by array element type
 
  private:
-  void StoreNames();
-  void StoreArgumentDescriptors();
+  void StoreBuiltinTables();
   void StoreSignatureBytes();
+  void FreeArrays();
 };
 
 // Signature byte of a callable with n arguments of the given kinds: 0 for none,

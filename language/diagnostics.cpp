@@ -12,11 +12,7 @@ namespace {
 constexpr int kCallDepthLimit = 1000;
 constexpr int kRepeatedEvaluationNestingLimit = 20;
 
-void FormatNumbered(char* out, int number, const char* a = nullptr, const char* b = nullptr) {
-  char format[2000];
-  GetMessageText(number, format, sizeof format);
-  std::snprintf(out, kDiagnosticLength + 1, format, a, b);
-}
+void FormatNumbered(char* out, int number) { GetMessageText(number, out, kDiagnosticLength + 1); }
 
 void FormatNumberedInt(char* out, int number, int value) {
   char format[2000];
@@ -38,33 +34,16 @@ void Compiler::ComposeRuntimeError(PROGRAMINFO* info, CProgramCode* code, int ru
     return;
   }
   info->diagnosticKind = kDiagnosticRuntimeError;
-  auto sourceLine = [code](int instruction) {
-    return instruction >= 0 && instruction < static_cast<int>(code->instructionLines.size())
-               ? code->instructionLines[instruction]
-               : -1;
-  };
   info->diagnosticLine = code->errorKind != 0        ? code->errorLine
-                         : code->interruptedAt >= 0 ? sourceLine(code->interruptedAt)
-                                                    : sourceLine(code->currentInstruction);
-  const char* programName = nullptr;
-  bool inOtherProgram = code->errorProgram >= 0 && code->errorProgram != runningProgram &&
-                        code->errorProgram < ProgramCount();
-  if (inOtherProgram) programName = programs[code->errorProgram]->info.name;
-  if (code->errorBuiltin != 0 && code->errorBuiltin <= kBuiltinCount) {
-    const char* builtin = builtinNames[code->errorBuiltin - 1];
-    char header[kDiagnosticLength + 1];
-    if (inOtherProgram) {
-      FormatNumbered(header, 2743, programName, builtin);
-    } else {
-      FormatNumbered(header, 2742, builtin);
-    }
-    size_t length = std::strlen(header);
-    if (length > kDiagnosticLength - 1) length = kDiagnosticLength - 1;
-    std::memcpy(info->diagnostic, header, length);
-    std::memcpy(info->diagnostic + length, " ", 2);
-  } else if (code->errorKind == 4) {
+                         : code->interruptedAt >= 0 ? code->SourceLineOf(code->interruptedAt)
+                                                    : code->SourceLineOf(code->currentInstruction);
+  if (code->errorArray != 0) {
+    ArrayErrorText(code->errorProgram, runningProgram, code->errorArray, code->errorCode, info->diagnostic);
+  } else if (code->errorBuiltin != 0) {
+    BuiltinErrorText(code->errorBuiltin, info->diagnostic, code->errorProgram, runningProgram, code->errorCode);
+  } else if (code->errorKind == kCallDepthError) {
     FormatNumberedInt(info->diagnostic, 2404, kCallDepthLimit);
-  } else if (code->errorKind == 6) {
+  } else if (code->errorKind == kEvaluationNestingError) {
     FormatNumberedInt(info->diagnostic, 2902, kRepeatedEvaluationNestingLimit);
   } else if (code->interruptedAt >= 0 || code->currentInstruction >= 0) {
     FormatNumbered(info->diagnostic, 2672);

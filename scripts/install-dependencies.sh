@@ -2,7 +2,7 @@
 # Installs what a fresh Debian/Ubuntu machine lacks to build and test Trenqual.
 # The CUDA toolkit is optional: without nvcc only Trenqual and Sarvetto are built.
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev python3)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-format python3)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -101,33 +101,27 @@ CTask::~CTask() {
   FreeBank(bank);
 }
 
-// Room for n more entries. The bank grows in steps of kBankGrowth up to
-// kMaxBankedParticles; a request beyond that, or a growth the heap refuses, is
-// fatal for the worker.
-int32_t CTask::Check_nBanked(int32_t n) {
-  const int32_t need = nBanked + n;
-  if (need > kMaxBankedParticles) {
-    printf("\nFatal error in thread No. %d: number of banked particles exceeds %d.\n", threadNo + 1,
-           kMaxBankedParticles);
-    fatalError.store(1, std::memory_order_release);
-    return kBankFull;
-  }
-  if (need > maxBanked) maxBanked = need;
-  if (need <= bankCapacity) return kBankRoomAvailable;
-  int32_t capacity = bankCapacity;
+int32_t GrowBank(TASKSTATE& t, int32_t need) {
+  int32_t capacity = t.bankCapacity;
   while (capacity < need) capacity += kBankGrowth;
   if (capacity > kMaxBankedParticles) capacity = kMaxBankedParticles;
-  const ptrdiff_t cursor = pcCursor - bank.pc;
-  const bool grown = ResizeBank(bank, capacity);
-  pcCursor = bank.pc + cursor;
+  const ptrdiff_t cursor = t.pcCursor - t.bank.pc;
+  const bool grown = ResizeBank(t.bank, capacity);
+  t.pcCursor = t.bank.pc + cursor;
   if (!grown) {
-    printf("\nFatal error in thread No. %d: memory for %d banked particles could not be allocated.\n", threadNo + 1,
+    printf("\nFatal error in thread No. %d: memory for %d banked particles could not be allocated.\n", t.threadNo + 1,
            capacity);
-    fatalError.store(1, std::memory_order_release);
     return kBankFull;
   }
-  bankCapacity = capacity;
+  t.bankCapacity = capacity;
   return kBankGrown;
+}
+
+// Room for n more entries (BankRoom); a full bank is fatal for the worker.
+int32_t CTask::Check_nBanked(int32_t n) {
+  const int32_t result = BankRoom(*this, n);
+  if (result == kBankFull) fatalError.store(1, std::memory_order_release);
+  return result;
 }
 
 // Takes the top entry of the bank into the particle. With an empty bank the
@@ -190,11 +184,11 @@ void CTask::DropFinishedStreams() {
   while (i < nStreams) {
     const int32_t s = streamList[i];
     const bool historyRunning = state >= 0 && s == iStream;
-    if (historyRunning || static_cast<int64_t>(runStreams.streamControl[s].nextParticle) < share) {
+    if (historyRunning || static_cast<int64_t>(StreamControlOf(s).nextParticle) < share) {
       ++i;
       continue;
     }
-    runStreams.streamControl[s].task = kStreamFinished;
+    StreamControlOf(s).task = kStreamFinished;
     for (int32_t j = i + 1; j < nStreams; ++j) streamList[j - 1] = streamList[j];
     DecrementRelaxed(nStreams);
     if (i < streamCursor) {

@@ -37,7 +37,7 @@ TQ_CPU_GPU inline int32_t ResolveInnerSlot(const TALLYTABLES& tt, int32_t listCe
 }
 
 // One tally for one crossing (sign +1 entry, -1 exit).
-TQ_CPU_GPU inline void ScoreEntryTally(const CELLENTRYTALLY& t, const TALLYTABLES& tt, CTask& task, int row,
+TQ_CPU_GPU inline void ScoreEntryTally(const CELLENTRYTALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row,
                                        int32_t index, int32_t sign) {
   if (t.entryType * sign == -1 || t.orgEnabled[task.org] == 0) return;
   const double E = task.E;
@@ -72,7 +72,7 @@ TQ_CPU_GPU inline void ScoreEntryTally(const CELLENTRYTALLY& t, const TALLYTABLE
 // for photons; slot is 1 + the index of the cell on the other side (0 the
 // outside), or -1 when the caller cannot name it. A slot that cannot be
 // resolved is not scored and is counted in task.unresolvedCellEntries.
-TQ_CPU_GPU inline void UpdateCellEntryTallies(CTask& task, int32_t cell, int32_t kind, int32_t slot, int32_t sign) {
+TQ_CPU_GPU inline void UpdateCellEntryTallies(TASKSTATE& task, int32_t cell, int32_t kind, int32_t slot, int32_t sign) {
   const TALLYTABLES& tt = GetTallyTables();
   const int32_t listCell = sign < 0 && cell >= 0 ? cell : task.iCell;
   const int32_t otherCell = sign < 0 && cell >= 0 ? task.iCell : cell;
@@ -107,7 +107,7 @@ TQ_CPU_GPU inline int32_t PulseHeightSlotOfCell(int32_t iCell) {
 // End of a history: bins the history's deposits into the pulse-height tallies
 // (each history counts 1, without weights), moves the history deposit into
 // the worker's absorbed energy and empties the per-history deposits.
-TQ_CPU_GPU inline void UpdatePulseHeightTallies(CTask& task) {
+TQ_CPU_GPU inline void UpdatePulseHeightTallies(TASKSTATE& task) {
   const TALLYTABLES& tt = GetTallyTables();
   STATSLOT* s = task.stats->slot;
   for (int32_t t = 0; t < tt.nPulseHeight_tot; ++t) {
@@ -131,7 +131,7 @@ TQ_CPU_GPU inline void UpdatePulseHeightTallies(CTask& task) {
 // the history's pulse-height tally when the cell has one, otherwise added to
 // the cell's absorbed energy at once (per-cell statistics). The history's
 // overall deposit (eHistoryDeposit) is the caller's.
-TQ_CPU_GPU inline void DepositInCell(CTask& task, double energy) {
+TQ_CPU_GPU inline void DepositInCell(TASKSTATE& task, double energy) {
   const int32_t slot = PulseHeightSlotOfCell(task.iCell);
   if (slot >= 0) {
     task.cellDeposit[slot] += energy;

@@ -12,10 +12,9 @@
 
 #include "core/elem.h"
 #include "core/hostdevice.h"
+#include "core/material_tables.h"
 #include "transport/lookup.h"
 
-// Cosines above this are the small-angle range of elastic scattering.
-constexpr double kSmallAngleCosine = 0.999999;
 constexpr double kSmallAngleWidth = 1e-6;  // 1 - kSmallAngleCosine
 
 // Interpolation weight of E in [e0, e1], held to [0, 1] outside the grid.

@@ -4,12 +4,14 @@
 // count's weight slot by the weight; an energy grows by E times the weight.
 #pragma once
 
+#include "core/hostdevice.h"
 #include "core/interaction_stats.h"
 #include "core/task.h"
 
 // Adds `n` events (1, or 2 for an annihilation pair) to countSlot, or n times
 // the weight to its weight slot; and energy times the weight to energySlot.
-inline void ScoreEventIn(const CTask& task, STATSLOT* s, int countSlot, int energySlot, double energy, double n) {
+TQ_CPU_GPU inline void ScoreEventIn(const TASKSTATE& task, STATSLOT* s, int countSlot, int energySlot, double energy,
+                                    double n) {
   if (task.bank.wt != nullptr) {
     s[countSlot + statslot::kWeightSlotOffset].e += n * task.weight;
     if (energySlot >= 0) s[energySlot].e += energy * task.weight;
@@ -21,14 +23,14 @@ inline void ScoreEventIn(const CTask& task, STATSLOT* s, int countSlot, int ener
 
 // The same in the overall record and, with per-cell statistics, in the
 // current cell's record.
-inline void ScoreElectronEvent(const CTask& task, int countSlot, int energySlot = statslot::kNoEnergy,
-                               double energy = 0.0, double n = 1.0) {
+TQ_CPU_GPU inline void ScoreElectronEvent(const TASKSTATE& task, int countSlot, int energySlot = statslot::kNoEnergy,
+                                          double energy = 0.0, double n = 1.0) {
   ScoreEventIn(task, task.stats->slot, countSlot, energySlot, energy, n);
   if (task.curStats != task.stats) ScoreEventIn(task, task.curStats->slot, countSlot, energySlot, energy, n);
 }
 
 // An energy alone (a loss sum), times the weight when weights are in use.
-inline void ScoreElectronEnergy(const CTask& task, int energySlot, double energy) {
+TQ_CPU_GPU inline void ScoreElectronEnergy(const TASKSTATE& task, int energySlot, double energy) {
   const double e = task.bank.wt != nullptr ? energy * task.weight : energy;
   task.stats->slot[energySlot].e += e;
   if (task.curStats != task.stats) task.curStats->slot[energySlot].e += e;

@@ -97,7 +97,6 @@ void RunMonitorTick(const CTask& task) { TickMonitor(task); }
 // ---------------------------------------------------------------------------
 
 void CTask::RunHistories() {
-  lastRandom = 0.0;
   for (;;) {
     if (stopRequest.load(std::memory_order_acquire) != 0) return;
     if (state < 0) {
@@ -173,7 +172,7 @@ int32_t CTask::HistoryStart() {
   if (state == kStateHistoryEnded) IncrementRelaxed(nHistories);
   photonSurvival = 0;
   state = kStateFollow;
-  rng = &runStreams.randGens[iStream];
+  rng = &RandGenOf(iStream);
   StoreRelaxed(nBanked, -1);
   kind = k.part;
   org = kOriginSource;
@@ -193,7 +192,7 @@ int32_t CTask::HistoryStart() {
   const double restEn2 = RestEnergyTwice(k);
   const bool photon = IsPhoton(kind);
   E_history = kind == kPositron ? E + restEn2 : E;
-  momentumSource = photon ? E : sqrt(E * (E + restEn2));
+  const double momentumSource = photon ? E : sqrt(E * (E + restEn2));
   pc.dir = dir * momentumSource;
 
   // Cell and material.
@@ -369,9 +368,8 @@ void CTask::SourceEnergy() {
     E = k.E_source[0];
     return;
   }
-  const double xi = rng->random();
-  lastRandom = xi;
-  E = SpectrumEnergy(xi, k.nEnerg, k.E_source, k.cumulativeWeight, spectrumBin);
+  int32_t bin = 0;
+  E = SpectrumEnergy(rng->random(), k.nEnerg, k.E_source, k.cumulativeWeight.Table(), bin);
 }
 
 // ---------------------------------------------------------------------------
@@ -387,10 +385,8 @@ int32_t CTask::EndOfHistory() {
   // absorbed energy) and its track.
   UpdatePulseHeightTallies(*this);
   TrackHistoryEnd(*this);
-  STREAMCONTROL* control = runStreams.streamControl;
-
   // Advance the stream; rotate round the record's streams history by history.
-  STREAMCONTROL& current = control[iStream];
+  STREAMCONTROL& current = StreamControlOf(iStream);
   StoreRelaxed(current.nextParticle, current.nextParticle + StreamStride(current));
   if (current.nextParticle < StreamLimit(current) && nStreams > 1) {
     streamCursor = streamCursor + 1 < nStreams ? streamCursor + 1 : 0;
@@ -398,8 +394,8 @@ int32_t CTask::EndOfHistory() {
   }
 
   // Drop the streams whose source particles are all done.
-  while (control[iStream].nextParticle >= StreamLimit(control[iStream])) {
-    control[iStream].task = kStreamFinished;
+  while (StreamControlOf(iStream).nextParticle >= StreamLimit(StreamControlOf(iStream))) {
+    StreamControlOf(iStream).task = kStreamFinished;
     for (int32_t j = streamCursor + 1; j < nStreams; ++j) streamList[j - 1] = streamList[j];
     DecrementRelaxed(nStreams);
     if (nStreams == 0) return 1;
@@ -409,7 +405,7 @@ int32_t CTask::EndOfHistory() {
 
   // The history limit of the GPU build's sharing of histories.
   if (historyLimit >= 0 && ++nLimitedHistories >= static_cast<uint64_t>(historyLimit)) {
-    for (int32_t j = 0; j < nStreams; ++j) control[streamList[j]].task = kStreamFinished;
+    for (int32_t j = 0; j < nStreams; ++j) StreamControlOf(streamList[j]).task = kStreamFinished;
     StoreRelaxed(nStreams, 0);
     return 1;
   }

@@ -3,6 +3,9 @@
 // end of each history with the rotation of the worker's streams.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "core/task.h"
 
 // The driver's run monitor: called by worker 0 after interactions and rejected
@@ -15,6 +18,17 @@ void SetRunMonitor(RunMonitorFunction tick);
 
 // One tick of the run monitor from worker 0 (other workers do nothing).
 void RunMonitorTick(const CTask& task);
+
+// The worker's stop request as the host/device step functions take it: read
+// once when a step function is entered.
+inline bool StopRequested(const CTask& task) { return task.stopRequest.load(std::memory_order_acquire) != 0; }
+
+// Passes a step function's result on; kStepFatal also raises the worker's
+// fatal-error flag (the step function has printed the message).
+inline int32_t RaiseFatal(CTask& task, int32_t result) {
+  if (result == kStepFatal) task.fatalError.store(1, std::memory_order_release);
+  return result;
+}
 
 // Source position and direction kinds of the Constants record.
 constexpr int32_t kSourcePoint = 1;

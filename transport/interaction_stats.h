@@ -11,16 +11,16 @@
 #include "core/interaction_stats.h"
 #include "core/task.h"
 
-TQ_CPU_GPU inline bool WeightsInUse(const CTask& task) { return task.bank.wt != nullptr; }
+TQ_CPU_GPU inline bool WeightsInUse(const TASKSTATE& task) { return task.bank.wt != nullptr; }
 
 // The statistical weight that a statistics update adds: the particle's weight
 // with weights in use, else 1.
-TQ_CPU_GPU inline double StatsWeight(const CTask& task) { return WeightsInUse(task) ? task.weight : 1.0; }
+TQ_CPU_GPU inline double StatsWeight(const TASKSTATE& task) { return WeightsInUse(task) ? task.weight : 1.0; }
 
 // `multiplicity` particles or events of one kind: count (or weight) slot
 // countSlot, energy slot energySlot (negative: none) gets energy.
-TQ_CPU_GPU inline void AddStats(const CTask& task, INTERACTIONSTATS* record, int countSlot, int energySlot, double energy,
-                                double multiplicity = 1.0) {
+TQ_CPU_GPU inline void AddStats(const TASKSTATE& task, INTERACTIONSTATS* record, int countSlot, int energySlot,
+                                double energy, double multiplicity = 1.0) {
   STATSLOT* s = record->slot;
   if (WeightsInUse(task)) {
     s[countSlot + statslot::kWeightSlotOffset].e += multiplicity * task.weight;
@@ -32,7 +32,7 @@ TQ_CPU_GPU inline void AddStats(const CTask& task, INTERACTIONSTATS* record, int
 }
 
 // An energy without a count (an energy loss of an event), times the weight.
-TQ_CPU_GPU inline void AddStatsEnergy(const CTask& task, INTERACTIONSTATS* record, int energySlot, double energy) {
+TQ_CPU_GPU inline void AddStatsEnergy(const TASKSTATE& task, INTERACTIONSTATS* record, int energySlot, double energy) {
   record->slot[energySlot].e += energy * StatsWeight(task);
 }
 
@@ -41,7 +41,7 @@ TQ_CPU_GPU inline void AddStatsEnergy(const CTask& task, INTERACTIONSTATS* recor
 // history's deposit, and the cell's pulse-height slot when the cell is in a
 // pulse-height tally, or else the cell's absorbed energy with per-cell
 // statistics. Every deposit of every particle goes through here.
-TQ_CPU_GPU inline void DepositWeightedEnergy(CTask& task, double e) {
+TQ_CPU_GPU inline void DepositWeightedEnergy(TASKSTATE& task, double e) {
   task.stats->slot[statslot::eHistoryDeposit].e += e;
   const CELL* c = task.cell;
   if (c != nullptr && c->pulseHeight > 0 && task.cellDeposit != nullptr) {
@@ -53,10 +53,10 @@ TQ_CPU_GPU inline void DepositWeightedEnergy(CTask& task, double e) {
 
 // The deposit of `energy` (eV) carried by the task's particle, times its
 // weight when weights are in use.
-TQ_CPU_GPU inline void DepositEnergy(CTask& task, double energy) {
+TQ_CPU_GPU inline void DepositEnergy(TASKSTATE& task, double energy) {
   DepositWeightedEnergy(task, energy * StatsWeight(task));
 }
 
 // The cutoff energies of the particle's cell, eV.
-TQ_CPU_GPU inline double PhotonCutoff(const CTask& task) { return task.cell != nullptr ? task.cell->CUT_P : 0.0; }
-TQ_CPU_GPU inline double ElectronCutoff(const CTask& task) { return task.cell != nullptr ? task.cell->CUT_E : 0.0; }
+TQ_CPU_GPU inline double PhotonCutoff(const TASKSTATE& task) { return task.cell != nullptr ? task.cell->CUT_P : 0.0; }
+TQ_CPU_GPU inline double ElectronCutoff(const TASKSTATE& task) { return task.cell != nullptr ? task.cell->CUT_E : 0.0; }

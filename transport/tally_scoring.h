@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "core/hostdevice.h"
+#include "core/math_constants.h"
 #include "core/tally.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
@@ -19,7 +20,6 @@
 
 namespace plane_tally {
 
-constexpr double kTwoPi = 6.283185307179586476925287;
 constexpr double kPi = 3.141592653589793238462643;
 
 // Signed distance of r from the base plane of a tally, cm.
@@ -85,7 +85,7 @@ TQ_CPU_GPU inline double PhiFor(double phi, double lower) { return lower < 0.0 &
 
 // Bins of value v in every range of quantity q that the tally uses; true when
 // one of them holds it.
-TQ_CPU_GPU inline bool BinRanges(const PLANETALLY& t, const TALLYTABLES& tt, CTask& task, int q, double v) {
+TQ_CPU_GPU inline bool BinRanges(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int q, double v) {
   bool any = false;
   int16_t* bins = task.rangeBin[q];
   for (int i = 0; i < t.nRangesOf[q]; ++i) {
@@ -132,7 +132,7 @@ TQ_CPU_GPU inline double PositionValue(const CROSSINGPOSITION& p, int q) {
 }
 
 // The tables of one plane of a tally for one crossing.
-TQ_CPU_GPU inline void ScoreTables(const PLANETALLY& t, const TALLYTABLES& tt, CTask& task, int row, int32_t plane,
+TQ_CPU_GPU inline void ScoreTables(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row, int32_t plane,
                                    double sign, double E, double w, double w2, bool weighted) {
   for (int i = 0; i < t.n1D; ++i) {
     const int q = t.oneDimDef[i].quantity;
@@ -179,7 +179,7 @@ TQ_CPU_GPU inline void ScoreTables(const PLANETALLY& t, const TALLYTABLES& tt, C
 
 // One tally of class `row` against the move that ended at the particle's
 // current position; dOld is the stored distance, updated here.
-TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, CTask& task, int row, double* dOld,
+TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row, double* dOld,
                                   double w2, bool weighted) {
   if (t.orgEnabled[task.org] == 0) return;
   const VECTOR& dirVec = task.pc.dir;  // momentum vector, length p
@@ -242,7 +242,7 @@ TQ_CPU_GPU inline int32_t TallyKindOf(uint8_t particleKind) { return IsPhoton(pa
 // plane of its class (row kind) and of the TALLY class. Called when a particle
 // starts (source, popped from the bank) or changes kind in place, before its
 // first move.
-TQ_CPU_GPU inline void ResetPlaneTallyDistances(CTask& task, int32_t kind) {
+TQ_CPU_GPU inline void ResetPlaneTallyDistances(TASKSTATE& task, int32_t kind) {
   const TALLYTABLES& tt = GetTallyTables();
   if (!tt.planeTalliesPresent) return;
   const int rows[2] = {kind, kAllParticleTallies};
@@ -257,7 +257,7 @@ TQ_CPU_GPU inline void ResetPlaneTallyDistances(CTask& task, int32_t kind) {
 // to task.pc.pos (with task.escaped set, its flight to infinity). kind is 0
 // for electrons and positrons, 1 for photons. Call after every move, only when
 // GetTallyTables().planeTalliesPresent.
-TQ_CPU_GPU inline void UpdatePlaneTallies(CTask& task, int32_t kind) {
+TQ_CPU_GPU inline void UpdatePlaneTallies(TASKSTATE& task, int32_t kind) {
   const TALLYTABLES& tt = GetTallyTables();
   const bool weighted = task.bank.wt != nullptr;
   const double w2 = weighted ? task.weight * task.weight : 1.0;
@@ -272,6 +272,6 @@ TQ_CPU_GPU inline void UpdatePlaneTallies(CTask& task, int32_t kind) {
 
 // The plane crossings of the move that has just ended (the caller's hook
 // after every move and in every escape).
-TQ_CPU_GPU inline void ScorePlaneCrossings(CTask& task) {
+TQ_CPU_GPU inline void ScorePlaneCrossings(TASKSTATE& task) {
   if (GetTallyTables().planeTalliesPresent) UpdatePlaneTallies(task, TallyKindOf(task.kind));
 }

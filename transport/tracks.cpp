@@ -161,7 +161,7 @@ void TrackHistoryStart(CTask& task) {
   COLLISIONRECORD* source = CollisionRecordAt(slot, 0);
   *source = COLLISIONRECORD{0, 0, task.E, 0, 1};
   *Record40At(slot, 0) = TRACKPOINT{0, task.pc.pos.x, task.pc.pos.y, task.pc.pos.z, task.E};
-  slot.sourceParticle = runStreams.streamControl[task.iStream].nextParticle;
+  slot.sourceParticle = StreamControlOf(task.iStream).nextParticle;
 }
 
 void TrackHistoryEnd(CTask& task) {
@@ -171,7 +171,6 @@ void TrackHistoryEnd(CTask& task) {
   if (tr->tracked != 0 && tr->slots[tr->iSlot].nPoints != 1) ++trackOptions.streamDone[s];
   tr->carried += trackOptions.streamQuota[s] - trackOptions.streamDone[s];
   trackOptions.streamQuota[s] = trackOptions.streamDone[s];
-  task.lastTrackStream = s;
 }
 
 void RecordTrackPoint(CTask& task) {

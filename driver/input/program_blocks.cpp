@@ -202,15 +202,15 @@ BLOCKRESULT CheckProgramName(std::string* name, int ownIndex, PROGRAMINFO* info)
   std::vector<char> buffer(name->begin(), name->end());
   buffer.push_back('\0');
   int index = ownIndex;
-  int clashKind = 0;
-  if (!language.CheckIdentifier(buffer.data(), 3, &index, "Program name", language.message, &clashKind)) {
+  IDENTIFIERCLASHES clashes;
+  if (!language.CheckIdentifier(buffer.data(), 3, &index, "Program name", language.message, &clashes)) {
     return kBlockEndPass;
   }
   *name = buffer.data();
-  if (clashKind != 0 && info != nullptr) {
+  if (!clashes.empty() && info != nullptr) {
     std::snprintf(info->diagnostic, sizeof info->diagnostic,
                   "Error: the program name \"%s\" coincides with the name of a previously-defined %s.", name->c_str(),
-                  language.kindNames[clashKind - 1]);
+                  language.kindNames[clashes.front().kind - 1]);
   }
   return kBlockContinue;
 }

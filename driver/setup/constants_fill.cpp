@@ -93,7 +93,7 @@ void FillElementsAndSpectrum(Constants& k) {
   k.nEnerg = sourceSpectrum.nEnerg;
   k.E_source = sourceSpectrum.energy;
   k.weight = sourceSpectrum.weight;
-  std::memcpy(k.cumulativeWeight, sourceSpectrum.cumulativeWeight,
+  std::memcpy(k.cumulativeWeight.Table(), sourceSpectrum.cumulativeWeight,
               static_cast<size_t>(sourceSpectrum.nEnerg) * sizeof(double));
 }
 

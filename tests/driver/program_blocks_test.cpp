@@ -28,7 +28,7 @@ double compiledTimeLimit = 2.0;
 
 void CompileAccepted(const char*, int, PROGRAMINFO* info, CProgramCode* code, int) {
   info->diagnosticKind = kDiagnosticPlain;
-  code->instructionLines = {1, 2, 3};
+  for (int line : {1, 2, 3}) code->AppendInstruction(0, 0, line, 0, nullptr, nullptr);
   code->timeLimit = compiledTimeLimit;
 }
 

@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "platform/paths.h"
 
@@ -27,6 +30,18 @@ std::string PenelopeSourceFolder() {
   return std::filesystem::exists(folder + "pdbrang.p18") ? folder : "";
 }
 
+namespace {
+
+std::mutex scratchMutex;
+std::vector<std::string> scratchFolders;  // made and not yet handed to TakeScratchFolders
+
+}  // namespace
+
+std::vector<std::string> TakeScratchFolders() {
+  std::lock_guard<std::mutex> lock(scratchMutex);
+  return std::exchange(scratchFolders, {});
+}
+
 std::string MakeScratchFolder(const std::string& testName) {
   // Test processes run in parallel: each call gets a folder of its own.
   static std::random_device entropy;
@@ -35,6 +50,10 @@ std::string MakeScratchFolder(const std::string& testName) {
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   std::filesystem::create_directories(folder, ignored);
+  {
+    std::lock_guard<std::mutex> lock(scratchMutex);
+    scratchFolders.push_back(folder.string());
+  }
   return WithTrailingSeparator(folder.string());
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The folder holding endf/ and aux/ (environment TQ_SHARED_DATA), with a
 // trailing '/'.
@@ -21,6 +22,10 @@ std::string PenelopeSourceFolder();
 // A fresh, empty scratch folder of its own for one test (unique per call),
 // with a trailing '/'.
 std::string MakeScratchFolder(const std::string& testName);
+
+// The scratch folders made since the last call (the test runner removes
+// those of the tests that pass).
+std::vector<std::string> TakeScratchFolders();
 
 // Writes text to a file; false on failure.
 bool WriteTextFile(const std::string& path, const std::string& text);

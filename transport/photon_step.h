@@ -1,0 +1,710 @@
+// One transport step of a photon as host/device functions over the worker's
+// plain record (TASKSTATE): the cross sections of its material, the flight to
+// the next collision or out of the layer, the choice of the element,
+// interaction and subshell, the interactions with their resumable rejection
+// loops (states 1..3) and the relaxation cascade (state 4). What only a CPU
+// worker does between these stages (tracks, the run monitor, taking the next
+// banked particle, the fatal-error flag) is done by the CTask wrappers in
+// photon_flight.cpp, photon_interactions.cpp and relaxation.cpp.
+//
+// A stop request is passed in as `stop`: a loop or cascade that sees it leaves
+// with its state kept and returns kStepSuspended; ResumeInterruptedStep
+// continues it later.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "core/cell.h"
+#include "core/constants.h"
+#include "core/element_table.h"
+#include "core/hostdevice.h"
+#include "core/material.h"
+#include "core/task.h"
+#include "transport/bank.h"
+#include "transport/cutoffs.h"
+#include "transport/directions.h"
+#include "transport/electron_scoring.h"
+#include "transport/host_hooks.h"
+#include "transport/interaction_stats.h"
+#include "transport/photon_flight.h"
+#include "transport/photon_interactions.h"
+#include "transport/relaxation.h"
+#include "transport/tally_scoring.h"
+
+// Outcomes of the flight stage.
+constexpr int32_t kPhotonCollides = 0;  // a collision is chosen: the interaction follows
+constexpr int32_t kPhotonEscapes = 1;   // escaped and scored: the next banked particle follows
+constexpr int32_t kPhotonEndsHere = 2;  // ended in place and scored: the next banked particle follows
+
+// ---------------------------------------------------------------------------
+// Flight and collision sampling
+// ---------------------------------------------------------------------------
+
+namespace photon_step {
+
+TQ_CPU_GPU inline bool CoherentFollowed(const Constants& k, uint8_t kind) {
+  return k.coh != 0 && (k.trackPos != 0 || kind == kPhoton);
+}
+
+// Momentum p c of an electron or positron of kinetic energy T, eV.
+TQ_CPU_GPU inline double ChargedMomentum(double T, double restEn2) { return sqrt(T * (T + restEn2)); }
+
+// A secondary takes the photon's record (the photon ends).
+TQ_CPU_GPU inline void TakeRecord(TASKSTATE& t, double E, uint8_t kind, uint8_t org) {
+  t.E = E;
+  t.kind = kind;
+  t.org = org;
+  // The distances to the plane tallies of the new particle's kind.
+  if (GetConstants().trackPos != 0) ResetPlaneTallyDistances(t, TallyKindOf(kind));
+  HookTrackReplacement(t, org, E);
+}
+
+// The end of an interaction that leaves no vacancy: the photon goes on when
+// it still holds the record and survived.
+TQ_CPU_GPU inline int32_t InteractionDone(TASKSTATE& t, bool photonGoesOn) {
+  t.photonSurvival = photonGoesOn ? 1 : 0;
+  return kStepInteraction;
+}
+
+}  // namespace photon_step
+
+// Cross sections of the current material at E, cached by material, energy
+// and (with coherent scattering) kind.
+TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  const MATERIAL* m = t.material;
+  if (m == nullptr || (t.cell != nullptr && t.cell->material < 0)) return;  // void: sigma_tot keeps its value
+  PHOTONSTATE& phot = t.phot;
+  const int32_t kindKey = k.coh != 0 ? t.kind : -2;
+  if (m == phot.keyMaterial && t.E == phot.keyEnergy && kindKey == phot.keyKind) return;
+  const bool coherentOn = photon_step::CoherentFollowed(k, t.kind);
+  const double restEn2 = RestEnergyTwice(k);
+  phot.lnE = log(t.E);
+  double sigmaTot = 0.0;
+  double sigmaScat = 0.0;
+  for (int32_t j = 0; j < m->nElements; ++j) {
+    const int32_t e = m->element[j];
+    PHOTONELEMENTCACHE& c = phot.elements[e];
+    const double total = PhotonElementCrossSections(GetElem(e), t.E, phot.lnE, coherentOn, restEn2, c);
+    const double fraction = m->fraction[e];
+    sigmaScat += fraction * (c.sigma_coh + c.sigma_incoh) * kBarn;
+    sigmaTot += fraction * total * kBarn;
+    c.cumulative = sigmaTot;
+  }
+  phot.sigma_tot = sigmaTot;
+  phot.sigma_scat = sigmaScat;
+  phot.keyMaterial = m;
+  phot.keyEnergy = t.E;
+  phot.keyKind = kindKey;
+}
+
+// 0, or 1 with the message printed when the total cross section is zero.
+TQ_CPU_GPU inline int32_t CheckPhotonCrossSection(const TASKSTATE& t) {
+  if (t.phot.sigma_tot > 0.0) return 0;
+  printf("\nFatal error in thread No. %d: total photon collision cross section is zero.\n", t.threadNo + 1);
+  return 1;
+}
+
+// The photon has reached the layer's face (simple geometry): it leaves,
+// scored in the statistics and the plane tallies.
+TQ_CPU_GPU inline void ScorePhotonEscape(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  // Complex geometry: the locating call that finds the next cell joins here
+  // with the ray tracker.
+  t.escaped = 1;
+  AddStats(t, t.stats, statslot::nPhotonEscapes, statslot::ePhotonEscapes, t.E);
+  if (k.outputCellInteractionStats != 0 && t.curStats != nullptr && t.curStats != t.stats) {
+    AddStats(t, t.curStats, statslot::nPhotonEscapes, statslot::ePhotonEscapes, t.E);
+    if (t.sourceFlag != 0) {
+      ++t.curStats->slot[statslot::nSourceEscapePhotons].n;
+      t.curStats->slot[statslot::eSourceEscapePhotons].e += t.E;
+    }
+  }
+  // The simple geometry has no cell-entry tallies: its one cell is the layer.
+  ScorePlaneCrossings(t);
+}
+
+// Flight in the simple geometry: to a collision inside the layer, or out of
+// it (escape scored). Returns kPhotonCollides or kPhotonEscapes.
+TQ_CPU_GPU inline int32_t PhotonFlight(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  t.escaped = 0;
+  const double sigma = t.phot.sigma_tot;
+  double s = 0.0;
+  if (sigma > 0.0) s = -log(t.rng->random2()) / (k.concentration * sigma);
+  // Depth below the front face and direction cosine to its normal.
+  const double invE = 1.0 / t.E;
+  double depth, c;
+  if (k.surface_C == 1.0) {
+    depth = t.pc.pos.z - k.surface_Z;
+    c = t.pc.dir.z * invE;
+  } else {
+    depth = k.surface_A * t.pc.pos.x + k.surface_B * t.pc.pos.y + k.surface_C * t.pc.pos.z + k.surface_D;
+    c = (k.surface_A * t.pc.dir.x + k.surface_B * t.pc.dir.y + k.surface_C * t.pc.dir.z) * invE;
+  }
+  double exit = 0.0;
+  if (c > 0.0) exit = (k.w - depth) / c;
+  if (c < 0.0) exit = -depth / c;
+  if (!(sigma > 0.0) || (c != 0.0 && exit < s)) {
+    // A recorded track ends on the face; the escape scores the rest of the
+    // flight, to infinity.
+    if (HookTrackRecording(t) && sigma > 0.0 && c != 0.0) {
+      t.pc.pos += (exit * invE) * t.pc.dir;
+      ScorePlaneCrossings(t);
+    }
+    ScorePhotonEscape(t);
+    return kPhotonEscapes;
+  }
+  // A photon moves to its collision whenever positions are followed, so that
+  // the secondaries of the collision start where it happens; without
+  // positions a followed photon stays where it is from now on.
+  if (k.trackPos != 0) {
+    t.pc.pos += (s * invE) * t.pc.dir;
+    ScorePlaneCrossings(t);
+  } else if (k.trackSecondaryPhotons != 0) {
+    t.kind = kPhotonNoPosition;
+  }
+  if (t.sourceFlag != 0) ++t.stats->slot[statslot::nSourceInteracted].n;
+  return kPhotonCollides;
+}
+
+// A photon below its cell's cutoff: counted with its energy, not deposited.
+TQ_CPU_GPU inline void PhotonBelowCutoff(TASKSTATE& t) {
+  AddStats(t, t.curStats, statslot::nPhotonCutoff, statslot::ePhotonCutoff, t.E);
+}
+
+// Position-less photon that can no longer lose energy to any electron: it
+// ends as a cutoff event, its energy above the cutoff counted as Compton loss.
+// Only the part above the cutoff is deposited, as a photon below the cutoff
+// deposits nothing.
+TQ_CPU_GPU inline void EndPhotonThatCannotLoseEnergy(TASKSTATE& t) {
+  const double cutP = PhotonCutoff(t);
+  AddStats(t, t.curStats, statslot::nPhotonCutoff, statslot::ePhotonCutoff, cutP);
+  AddStatsEnergy(t, t.curStats, statslot::eComptonLoss, t.E - cutP);
+  AddStatsEnergy(t, t.curStats, statslot::eCompton, t.E - cutP);
+  DepositEnergy(t, t.E - cutP);
+}
+
+// The element, the interaction and (photoelectric) the subshell.
+TQ_CPU_GPU inline void SamplePhotonCollision(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  t.sourceFlag = 0;
+  const MATERIAL& m = *t.material;
+  int32_t e = m.element[0];
+  if (m.nElements > 1) {
+    const double x = t.rng->random2() * phot.sigma_tot;
+    int32_t j = 0;
+    while (j < m.nElements - 1 && phot.elements[m.element[j]].cumulative < x) ++j;
+    e = m.element[j];
+  }
+  phot.element = e;
+  const PHOTONELEMENTCACHE& c = phot.elements[e];
+  phot.xDraw = t.rng->random2() * c.total;
+  phot.notFollowed = k.trackSecondaryPhotons == 0 ? 1 : 0;
+  phot.interaction = SelectPhotonInteraction(c, GetElem(e).nSubshells, phot.xDraw, &phot.shell);
+}
+
+// The step up to the collision: cross sections, flight and the choice of the
+// collision. Returns kPhotonCollides, kPhotonEscapes, kPhotonEndsHere or
+// kStepFatal (message printed).
+TQ_CPU_GPU inline int32_t PhotonFlightStage(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  t.phot.electronFlag = 0;
+  if (k.complexGeometry != 0) {
+    printf(
+        "\nFatal error in thread No. %d: photon flight in cells is not available (complex geometry is not "
+        "available).\n",
+        t.threadNo + 1);
+    return kStepFatal;
+  }
+  PhotonCrossSections(t);
+  if (k.trackPos == 0 && k.trackSecondaryPhotons != 0) {
+    if (CheckPhotonCrossSection(t) != 0) return kStepFatal;
+    if (t.phot.sigma_tot == t.phot.sigma_scat && MaxComptonTransfer(t.E, k.restEn) <= k.minBindingEnergy) {
+      EndPhotonThatCannotLoseEnergy(t);
+      return kPhotonEndsHere;
+    }
+  }
+  if (t.kind != kPhotonNoPosition && PhotonFlight(t) == kPhotonEscapes) return kPhotonEscapes;
+  SamplePhotonCollision(t);
+  return kPhotonCollides;
+}
+
+// ---------------------------------------------------------------------------
+// Relaxation cascade
+// ---------------------------------------------------------------------------
+
+namespace photon_step {
+
+// The Auger electron of a non-radiative transition: banked when followed and
+// above the cutoff; its energy stays in the deposit (the electron's transport
+// moves it). Returns kStepFatal on a full bank.
+TQ_CPU_GPU inline int32_t EmitAugerElectron(TASKSTATE& t, double Et, bool photonStep) {
+  const Constants& k = GetConstants();
+  INTERACTIONSTATS* rec = t.curStats;
+  const int kindSlot = photonStep ? statslot::nPhotonAuger : statslot::nElectronAuger;
+  const int kindEnergy = photonStep ? statslot::ePhotonAuger : statslot::eElectronAuger;
+  if (Et > ElectronCutoff(t)) {
+    if (k.trackPhotonProducedElectrons != 0) {
+      const VECTOR d = k.trackPos != 0 ? Isotropic(*t.rng, sqrt(Et * (Et + RestEnergyTwice(k)))) : VECTOR{};
+      const uint8_t org = photonStep ? kOriginAugerPhotonVacancy : kOriginAugerElectronVacancy;
+      if (PushParticle(t, Et, kElectron, org, d, t.weight, 0) == kBankFull) return kStepFatal;
+    }
+    AddStats(t, rec, statslot::nAugerAbove, statslot::eAugerAbove, Et);
+    AddStats(t, rec, kindSlot + (statslot::nPhotonAugerAbove - statslot::nPhotonAuger),
+             kindEnergy + (statslot::ePhotonAugerAbove - statslot::ePhotonAuger), Et);
+  }
+  AddStats(t, rec, statslot::nAuger, statslot::eAuger, Et);
+  AddStats(t, rec, kindSlot, kindEnergy, Et);
+  return kStepGoesOn;
+}
+
+// Adds one fluorescence photon to the rows of its kind, all (above false) or
+// above the cutoff.
+TQ_CPU_GPU inline void CountFluorescence(TASKSTATE& t, double Et, bool photonStep, bool above) {
+  INTERACTIONSTATS* rec = t.curStats;
+  const PHOTONSTATE& p = t.phot;
+  const int shift = above ? statslot::nRelaxPhotonsAbove - statslot::nRelaxPhotons : 0;
+  const int eShift = above ? statslot::eRelaxPhotonsAbove - statslot::eRelaxPhotons : 0;
+  AddStats(t, rec, statslot::nRelaxPhotons + shift, statslot::eRelaxPhotons + eShift, Et);
+  if (!photonStep) {
+    AddStats(t, rec, statslot::nXrayPhotons + shift, statslot::eXrayPhotons + eShift, Et);
+    return;
+  }
+  AddStats(t, rec, statslot::nPhotonFluorPhotons + shift, statslot::ePhotonFluorPhotons + eShift, Et);
+  if (p.electronFlag != 0) {
+    AddStats(t, rec, statslot::nComptonFluorPhotons + shift, statslot::eComptonFluorPhotons + eShift, Et);
+  } else if (p.nTransitionsDone == 1) {
+    AddStats(t, rec, statslot::nFluor1Photons + shift, statslot::eFluor1Photons + eShift, Et);
+  } else {
+    AddStats(t, rec, statslot::nFluor2Photons + shift, statslot::eFluor2Photons + eShift, Et);
+  }
+}
+
+// The fluorescence photon of a radiative transition: banked and taken out of
+// the deposit when followed and above the photon cutoff.
+TQ_CPU_GPU inline int32_t EmitFluorescencePhoton(TASKSTATE& t, double Et, bool photonStep) {
+  const Constants& k = GetConstants();
+  if (Et > PhotonCutoff(t)) {
+    if (k.trackXrayPhotons != 0) {
+      const uint8_t kind = k.trackPos != 0 ? kPhoton : kPhotonNoPosition;
+      const uint8_t org = photonStep ? kOriginFluorPhotonVacancy : kOriginFluorElectronVacancy;
+      const VECTOR d = k.trackPos != 0 ? Isotropic(*t.rng, Et) : VECTOR{};
+      if (PushParticle(t, Et, kind, org, d, t.weight, 0) == kBankFull) return kStepFatal;
+      DepositEnergy(t, -Et);
+    }
+    CountFluorescence(t, Et, photonStep, true);
+  }
+  CountFluorescence(t, Et, photonStep, false);
+  return kStepGoesOn;
+}
+
+}  // namespace photon_step
+
+// One transition per pass until the vacancy to fill has no transition data
+// (state 4). Returns kStepInteraction at the end of the cascade, kStepFatal on
+// a full bank, kStepSuspended on a stop request.
+TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
+  PHOTONSTATE& phot = t.phot;
+  const Elem& el = GetElem(phot.relaxElement);
+  const bool photonStep = t.stepKind == kPhoton;
+  while (!stop) {
+    const int32_t v = InnermostVacancy(phot);
+    const int32_t s = phot.nVacancies > 0 ? phot.vacancy[v] : 0;
+    if (phot.nVacancies == 0 || s <= 0 || s >= kMaxDesignator || el.nTransitions[s] <= 0) {
+      // End of the cascade; the remaining vacancies are dropped.
+      phot.nVacancies = 0;
+      t.state = kStateFollow;
+      if (photonStep) t.photonSurvival = phot.electronFlag > 0 ? 1 : 0;
+      return kStepInteraction;
+    }
+    ++phot.nTransitionsDone;
+    const int32_t j = SelectTransition(el, s, t.rng->random());
+    phot.vacancy[v] = el.transFill[s][j];
+    const double Et = el.transEnergy[s][j];
+    const int32_t emitter = el.transEmit[s][j];
+    int32_t result;
+    if (emitter != 0) {
+      PushVacancy(phot, emitter);
+      result = photon_step::EmitAugerElectron(t, Et, photonStep);
+    } else {
+      result = photon_step::EmitFluorescencePhoton(t, Et, photonStep);
+    }
+    // The track record of a banked particle joins here with the tracks.
+    if (result == kStepFatal) return kStepFatal;
+  }
+  return kStepSuspended;
+}
+
+// Starts the cascade of a vacancy in subshell `designator` of element
+// `element` (global index) and runs it (state 4). The step kind of the task
+// (photon step or not) decides the origins and statistics rows.
+TQ_CPU_GPU inline int32_t BeginRelaxation(TASKSTATE& t, int32_t element, int32_t designator, bool stop) {
+  PHOTONSTATE& p = t.phot;
+  p.relaxElement = element;
+  p.nVacancies = 0;
+  PushVacancy(p, designator);
+  p.nTransitionsDone = 0;
+  t.state = kStateRelaxation;
+  return RelaxationCascade(t, stop);
+}
+
+// ---------------------------------------------------------------------------
+// Coherent scattering
+// ---------------------------------------------------------------------------
+
+// Tries of the momentum transfer drawn from the squared form factor with the
+// Thomson factor as rejection. A form factor that vanishes at every reachable
+// momentum transfer (ratio at or below coh_thr for kCoherentGiveUp tries in a
+// row) leaves the photon undeflected.
+TQ_CPU_GPU inline int32_t CoherentLoop(TASKSTATE& t, bool stop) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  const Elem& el = GetElem(phot.element);
+  const PHOTONELEMENTCACHE& c = phot.elements[phot.element];
+  bool accepted = false;
+  for (;;) {
+    double ratio = 0.0;
+    accepted = CoherentTry(el, c, *t.rng, &phot.mu, &ratio);
+    if (accepted) break;
+    ++phot.tries;
+    phot.cohRejections = ratio <= k.coh_thr ? phot.cohRejections + 1 : 0;
+    if (phot.cohRejections >= kCoherentGiveUp) break;  // left undeflected
+    if (stop) return kStepSuspended;
+  }
+  if (accepted) t.pc.dir = NonIsotropic(t.pc.dir, t.E, 1.0 / t.E, phot.mu, kTwoPi * t.rng->random());
+  t.state = kStateFollow;
+  AddStats(t, t.curStats, statslot::nCoherent, -1, 0.0);
+  return photon_step::InteractionDone(t, true);
+}
+
+TQ_CPU_GPU inline int32_t CoherentScattering(TASKSTATE& t, bool stop) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  phot.shell = -1;
+  PHOTONELEMENTCACHE& c = phot.elements[phot.element];
+  if (c.cohE != t.E) CoherentSetUp(GetElem(phot.element), t.E, k.restEn, k.constFact_coh, c);
+  phot.cohRejections = 0;
+  phot.tries = 0;
+  t.state = kStateCoherentLoop;
+  return CoherentLoop(t, stop);
+}
+
+// ---------------------------------------------------------------------------
+// Incoherent scattering
+// ---------------------------------------------------------------------------
+
+// The recoil electron, the scattered photon and the vacancy of an incoherent
+// scattering whose energy transfer phot.T and subshell are known.
+TQ_CPU_GPU inline int32_t IncoherentOutcome(TASKSTATE& t, int32_t shell, bool stop) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  const Elem& el = GetElem(phot.element);
+  phot.shell = shell;
+  const double T = phot.T;
+  double Te = T;
+  if (k.incoh_SubtractBindingEnergy != 0 && el.nSubshells > 0) Te -= BindingEnergyOfShell(el, shell);
+  phot.bankEntry = -1;
+  const double cutE = ElectronCutoff(t);
+  if (Te > 0.0) {
+    if (Te > cutE && k.trackPhotonProducedElectrons != 0) {
+      if (k.trackSecondaryPhotons != 0) {
+        if (PushParticle(t, Te, kElectron, kOriginCompton, t.pc.dir, t.weight, 0) == kBankFull) return kStepFatal;
+        phot.bankEntry = 1;
+      } else {
+        phot.bankEntry = 0;
+      }
+    }
+    if (Te > cutE) AddStats(t, t.curStats, statslot::nComptonAbove, statslot::eComptonAbove, Te);
+    AddStats(t, t.curStats, statslot::nCompton, statslot::eCompton, Te);
+    phot.electronFlag = 1;
+  }
+  AddStatsEnergy(t, t.curStats, statslot::eComptonLoss, T);
+
+  // The scattered photon.
+  bool photonEnded = true;
+  const double E0 = phot.E0;
+  if (phot.bankEntry != 0) {
+    t.E -= T;
+    if (k.trackSecondaryPhotons != 0) {
+      if (t.E <= PhotonCutoff(t)) {
+        if (t.E < 0.0) t.E = 0.0;
+        PhotonBelowCutoff(t);
+      } else {
+        photonEnded = false;
+      }
+    }
+  }
+  if (photonEnded) {
+    phot.electronFlag = -phot.electronFlag;
+    phot.notFollowed = 1;
+  }
+
+  // Directions: the photon turned by (mu, phi), the electron along the
+  // momentum transfer p0 - p1.
+  if (k.trackPos != 0 && (!photonEnded || phot.bankEntry >= 0)) {
+    const VECTOR p0 = t.pc.dir;
+    const double Eprime = E0 - T > 0.0 ? E0 - T : 0.0;
+    const VECTOR p1 = NonIsotropic(p0, Eprime, 1.0 / E0, phot.mu, kTwoPi * t.rng->random());
+    t.pc.dir = p1;
+    if (phot.bankEntry >= 0) {
+      VECTOR q = p0 - p1;
+      const double length = sqrt(q * q);
+      q = length > 0.0 ? (photon_step::ChargedMomentum(Te, RestEnergyTwice(k)) / length) * q : p0 * (1.0 / E0);
+      if (phot.bankEntry == 1) {
+        t.pcCursor->dir = q;
+      } else {
+        t.pc.dir = q;
+      }
+    }
+  }
+  if (phot.bankEntry == 0) photon_step::TakeRecord(t, Te, kElectron, kOriginCompton);
+  DepositEnergy(t, T);
+  if (phot.electronFlag != 0) return BeginRelaxation(t, phot.element, el.subshellDesignator[shell], stop);
+  return photon_step::InteractionDone(t, !photonEnded);
+}
+
+// The struck electron's subshell and momentum projection from the Compton
+// profiles, accepted when the electron can leave its subshell.
+TQ_CPU_GPU inline int32_t DopplerLoop(TASKSTATE& t, bool stop) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  const Elem& el = GetElem(phot.element);
+  const PHOTONELEMENTCACHE& c = phot.elements[phot.element];
+  const double mu = phot.mu;
+  int32_t shell = phot.dopplerFirst;
+  double pz = 0.0;
+  bool accepted = false;
+  for (;;) {
+    shell = ShellFromOccupation(el, phot.dopplerFirst, t.rng->random());
+    if (phot.pzMaxKnown[shell] == 0) {
+      const double d = (t.E - BindingEnergyOfShell(el, shell)) / k.restEn;
+      phot.pzMax[shell] = DopplerPzMax(c.k, d, mu, k.fineStr_inv);
+      phot.pzMaxKnown[shell] = 1;
+    }
+    const int32_t profile = el.profileIndex[el.subshellDesignator[shell]] - 1;
+    pz = profile >= 0 && profile < el.nProfiles ? ProfileMomentum(el, profile, t.rng->random(), k.smoothCDF_inelastic)
+                                                : 0.0;
+    accepted = pz <= phot.pzMax[shell];
+    if (accepted || ++phot.tries >= kRejectionTryLimit) break;
+    if (stop) return kStepSuspended;
+  }
+  t.state = kStateFollow;
+  // Given up: the free-electron energy of the scatter, without a Doppler shift.
+  const double Eprime = accepted ? DopplerScatteredEnergy(c.k, mu, pz, k.fineStr, k.restEn) : t.E * phot.eps;
+  phot.T = t.E - Eprime;
+  return IncoherentOutcome(t, shell, stop);
+}
+
+TQ_CPU_GPU inline int32_t IncoherentLoop(TASKSTATE& t, bool stop) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  const Elem& el = GetElem(phot.element);
+  PHOTONELEMENTCACHE& c = phot.elements[phot.element];
+  for (;;) {
+    const bool accepted = IncoherentTry(el, c, k.constFact_incoh, *t.rng, &phot.mu, &phot.eps);
+    // A loop that cannot accept (an S(x) that vanishes everywhere) keeps the
+    // free-electron scatter of its last try.
+    if (accepted || ++phot.tries >= kRejectionTryLimit) break;
+    if (stop) return kStepSuspended;
+  }
+  t.state = kStateFollow;
+  const int32_t first = k.dopplerBroadening != 0 ? FirstShellBoundBelow(el, t.E) : -1;
+  if (first < 0) {
+    // Free electron at rest: T = (k - k') m c^2, the subshell by occupation.
+    phot.T = (c.k - c.k * phot.eps) * k.restEn;
+    const int32_t shell = el.nSubshells <= 1 ? 0 : ShellFromOccupation(el, 0, t.rng->random());
+    return IncoherentOutcome(t, shell, stop);
+  }
+  phot.dopplerFirst = first;
+  for (int32_t i = first; i < el.nSubshells; ++i) phot.pzMaxKnown[i] = 0;
+  phot.tries = 0;
+  t.state = kStateDopplerLoop;
+  return DopplerLoop(t, stop);
+}
+
+TQ_CPU_GPU inline int32_t IncoherentScattering(TASKSTATE& t, bool stop) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  PHOTONELEMENTCACHE& c = phot.elements[phot.element];
+  if (c.incohE != t.E) IncoherentSetUp(GetElem(phot.element), t.E, k.restEn, k.constFact_coh, c);
+  phot.tries = 0;
+  t.state = kStateIncoherentLoop;
+  return IncoherentLoop(t, stop);
+}
+
+// ---------------------------------------------------------------------------
+// Photoelectric absorption
+// ---------------------------------------------------------------------------
+
+TQ_CPU_GPU inline int32_t PhotoelectricEffect(TASKSTATE& t, bool stop) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  const Elem& el = GetElem(phot.element);
+  const int32_t s = phot.shell;
+  const double E0 = t.E;
+  const double Te = t.E - BindingEnergyOfShell(el, s);
+  DepositEnergy(t, t.E);
+  AddStatsEnergy(t, t.curStats, statslot::eCaptureLoss, t.E);
+  if (Te > ElectronCutoff(t)) {
+    if (k.trackPhotonProducedElectrons != 0) {
+      photon_step::TakeRecord(t, Te, kElectron, kOriginPhotoelectron);
+      if (k.trackPos != 0) {
+        const double p = photon_step::ChargedMomentum(Te, RestEnergyTwice(k));
+        const int16_t j = phot.elements[phot.element].hintShell[s];
+        const bool tabulated = k.nonIsotropicPE != 0 && el.peAngCos != nullptr && el.peAngCos[s] != nullptr &&
+                               j + 1 < el.photoionN[s] && el.peAngCos[s][j] != nullptr &&
+                               el.peAngCos[s][j + 1] != nullptr;
+        if (tabulated) {
+          // Photoelectron cosine interpolated between the tables of the two
+          // photon energies around E0.
+          const double r = t.rng->random();
+          const int16_t n = static_cast<int16_t>(k.pe_angularDistr_nPoints);
+          int16_t interval = 0;
+          const double mu1 =
+              ValueFromProb(r, el.peAngCos[s][j], el.peAngPdf[s][j], el.peAngCum[s][j], el.peAngSlope[s][j], n,
+                            el.peAngMedian[s][j], k.smoothCDF_inelastic, interval);
+          const double mu2 =
+              ValueFromProb(r, el.peAngCos[s][j + 1], el.peAngPdf[s][j + 1], el.peAngCum[s][j + 1],
+                            el.peAngSlope[s][j + 1], n, el.peAngMedian[s][j + 1], k.smoothCDF_inelastic, interval);
+          const double* grid = el.photoionEnergy[s];
+          const double f = (E0 - grid[j]) / (grid[j + 1] - grid[j]);
+          t.pc.dir = NonIsotropic(t.pc.dir, p, 1.0 / E0, mu1 + (mu2 - mu1) * f, kTwoPi * t.rng->random());
+        } else {
+          t.pc.dir = Isotropic(*t.rng, p);
+        }
+      }
+    }
+    AddStats(t, t.curStats, statslot::nCaptureAbove, statslot::eCaptureAbove, Te);
+  }
+  AddStats(t, t.curStats, statslot::nCapture, statslot::eCapture, Te);
+  return BeginRelaxation(t, phot.element, el.subshellDesignator[s], stop);
+}
+
+// ---------------------------------------------------------------------------
+// Pair production
+// ---------------------------------------------------------------------------
+
+namespace photon_step {
+
+// Share of the kinetic energy given to the electron: from the Bethe-Heitler
+// tables of the two photon energies around E, or uniform.
+TQ_CPU_GPU inline double PairElectronShare(TASKSTATE& t, const Elem& el, PHOTONELEMENTCACHE& c) {
+  const Constants& k = GetConstants();
+  const double r = t.rng->random();
+  if (k.nonUniformPPenergy == 0 || el.ppSpecX == nullptr) return r;
+  const int16_t nEnergies = k.n_pp_Eprim >= 2 ? k.n_pp_Eprim : 2;
+  if (c.pairE != t.E) {
+    c.pairInterval = Find(t.E, k.pp_Eprim, nEnergies, c.hintPairShare);
+    c.hintPairShare = c.pairInterval;
+    const int16_t i = c.pairInterval;
+    c.pairFraction = (t.E - k.pp_Eprim[i]) / (k.pp_Eprim[i + 1] - k.pp_Eprim[i]);
+    c.pairE = t.E;
+  }
+  const int16_t i = c.pairInterval;
+  const double u = r < 0.5 ? 2.0 * r : 2.0 * (1.0 - r);
+  int16_t interval = 0;
+  const double a = ValueFromProb(u, el.ppSpecX[i], el.ppSpecPdf[i], el.ppSpecCum[i], el.ppSpecSlope[i], el.ppSpecN[i],
+                                 el.ppSpecMedian[i], k.smoothCDF_inelastic, interval);
+  const double b = ValueFromProb(u, el.ppSpecX[i + 1], el.ppSpecPdf[i + 1], el.ppSpecCum[i + 1], el.ppSpecSlope[i + 1],
+                                 el.ppSpecN[i + 1], el.ppSpecMedian[i + 1], k.smoothCDF_inelastic, interval);
+  const double q = a + (b - a) * c.pairFraction;
+  return r < 0.5 ? q : 1.0 - q;
+}
+
+// Direction of a pair particle of kinetic energy T from the photon's
+// direction d0 (length E0).
+TQ_CPU_GPU inline VECTOR PairParticleDirection(TASKSTATE& t, VECTOR d0, double E0, double T) {
+  const Constants& k = GetConstants();
+  const double p = ChargedMomentum(T, RestEnergyTwice(k));
+  if (k.usePPangularDistr == 0) return (p / E0) * d0;
+  const double mu = PairEmissionCosine(t.rng->random(), T, 1.0 / k.restEn);
+  return NonIsotropic(d0, p, 1.0 / E0, mu, kTwoPi * t.rng->random());
+}
+
+}  // namespace photon_step
+
+TQ_CPU_GPU inline int32_t PairCreation(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  const Elem& el = GetElem(phot.element);
+  const double E0 = t.E;
+  const VECTOR d0 = t.pc.dir;
+  DepositEnergy(t, t.E);
+  AddStatsEnergy(t, t.curStats, statslot::ePairLoss, t.E);
+  const double K = t.E - RestEnergyTwice(k);
+  const double T1 = K * photon_step::PairElectronShare(t, el, phot.elements[phot.element]);
+  const double T2 = K - T1;
+  const double cutE = ElectronCutoff(t);
+  const bool followed = k.trackPhotonProducedElectrons != 0;
+
+  // The electron and the positron: the first followed one takes the record,
+  // a followed positron behind the electron is banked.
+  bool electronInRecord = false, positronInRecord = false, positronBanked = false;
+  if (T1 > cutE) {
+    if (followed) electronInRecord = true;
+    AddStats(t, t.curStats, statslot::nPairParticlesAbove, statslot::ePairParticlesAbove, T1);
+  }
+  if (T2 > cutE) {
+    if (followed && !electronInRecord) {
+      positronInRecord = true;
+    } else if (followed) {
+      if (PushParticle(t, T2, kPositron, kOriginPairPositron, d0, t.weight, 0) == kBankFull) return kStepFatal;
+      positronBanked = true;
+    }
+    AddStats(t, t.curStats, statslot::nPairParticlesAbove, statslot::ePairParticlesAbove, T2);
+  }
+  AddStats(t, t.curStats, statslot::nPairParticles, statslot::ePairParticles, K, 2.0);
+
+  if (k.trackPos != 0 && followed) {
+    if (positronBanked) t.pcCursor->dir = photon_step::PairParticleDirection(t, d0, E0, T2);
+    if (electronInRecord) t.pc.dir = photon_step::PairParticleDirection(t, d0, E0, T1);
+    if (positronInRecord) t.pc.dir = photon_step::PairParticleDirection(t, d0, E0, T2);
+  }
+  if (electronInRecord) photon_step::TakeRecord(t, T1, kElectron, kOriginPairElectron);
+  if (positronInRecord) photon_step::TakeRecord(t, T2, kPositron, kOriginPairPositron);
+
+  // A positron that is not followed, or that starts at or below the electron
+  // cutoff, annihilates at once where it was made.
+  if (!followed) {
+    if (AnnihilateAtRest(t, T2, false) > 0) return kStepFatal;
+  } else if (!(T2 > cutE)) {
+    if (AnnihilateAtRest(t, T2, true) > 0) return kStepFatal;
+  }
+  return photon_step::InteractionDone(t, false);
+}
+
+// ---------------------------------------------------------------------------
+// The interaction and the resumption of an interrupted one
+// ---------------------------------------------------------------------------
+
+TQ_CPU_GPU inline int32_t PhotonCollision(TASKSTATE& t, bool stop) {
+  t.phot.E0 = t.E;
+  switch (t.phot.interaction) {
+    case kPhotonCoherent:
+      return CoherentScattering(t, stop);
+    case kPhotonIncoherent:
+      return IncoherentScattering(t, stop);
+    case kPhotonPhotoelectric:
+      return PhotoelectricEffect(t, stop);
+    default:
+      return PairCreation(t);
+  }
+}
+
+// A rejection loop or a relaxation cascade left on a stop request.
+TQ_CPU_GPU inline int32_t ResumeStep(TASKSTATE& t, bool stop) {
+  switch (t.state) {
+    case kStateCoherentLoop:
+      return CoherentLoop(t, stop);
+    case kStateIncoherentLoop:
+      return IncoherentLoop(t, stop);
+    case kStateDopplerLoop:
+      return DopplerLoop(t, stop);
+    default:
+      return RelaxationCascade(t, stop);
+  }
+}

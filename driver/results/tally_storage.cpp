@@ -26,6 +26,22 @@ void AddArray(T* to, const T* from, int64_t n) {
   for (int64_t i = 0; i < n; ++i) to[i] += from[i];
 }
 
+// The table slots of one class: counts or weight sums (weighted) and the
+// energy sums of every slot, each of two halves of half[s] entries.
+void AddTableSlots(int64_t** counts, double** weights, double** energies, int64_t* const* workerCounts,
+                   double* const* workerWeights, double* const* workerEnergies, const int32_t* half, int32_t nSlots,
+                   bool weighted) {
+  for (int32_t s = 0; s < nSlots; ++s) {
+    const int64_t n = 2 * static_cast<int64_t>(half[s]);
+    if (weighted) {
+      AddArray(weights[s], workerWeights[s], n);
+    } else {
+      AddArray(counts[s], workerCounts[s], n);
+    }
+    AddArray(energies[s], workerEnergies[s], n);
+  }
+}
+
 // Energy-flux flag of every table slot of a class, from its tally sets.
 void MarkEnergySlots(const TALLYTABLES& tt, int row, bool twoDim, uint8_t* flags) {
   for (int32_t i = 0; i < tt.nPlaneTalliesTot[row]; ++i) {
@@ -137,22 +153,12 @@ void FreeTaskTallies(CTask& task, const TALLYTABLES& tt) {
 
 void AddTaskTallies(CTask& totals, const CTask& worker, const TALLYTABLES& tt, bool weighted) {
   for (int row = 0; row < kTallyClassCount; ++row) {
-    for (int32_t s = 0; s < tt.nOneDimSlots[row]; ++s) {
-      const int64_t n = 2 * static_cast<int64_t>(tt.oneDimHalf[row][s]);
-      if (weighted)
-        AddArray(totals.oneDimTallies_wt[row][s], worker.oneDimTallies_wt[row][s], n);
-      else
-        AddArray(totals.oneDimTallies[row][s], worker.oneDimTallies[row][s], n);
-      AddArray(totals.oneDimTallies_E[row][s], worker.oneDimTallies_E[row][s], n);
-    }
-    for (int32_t s = 0; s < tt.nTwoDimSlots[row]; ++s) {
-      const int64_t n = 2 * static_cast<int64_t>(tt.twoDimHalf[row][s]);
-      if (weighted)
-        AddArray(totals.twoDimTallies_wt[row][s], worker.twoDimTallies_wt[row][s], n);
-      else
-        AddArray(totals.twoDimTallies[row][s], worker.twoDimTallies[row][s], n);
-      AddArray(totals.twoDimTallies_E[row][s], worker.twoDimTallies_E[row][s], n);
-    }
+    AddTableSlots(totals.oneDimTallies[row], totals.oneDimTallies_wt[row], totals.oneDimTallies_E[row],
+                  worker.oneDimTallies[row], worker.oneDimTallies_wt[row], worker.oneDimTallies_E[row],
+                  tt.oneDimHalf[row], tt.nOneDimSlots[row], weighted);
+    AddTableSlots(totals.twoDimTallies[row], totals.twoDimTallies_wt[row], totals.twoDimTallies_E[row],
+                  worker.twoDimTallies[row], worker.twoDimTallies_wt[row], worker.twoDimTallies_E[row],
+                  tt.twoDimHalf[row], tt.nTwoDimSlots[row], weighted);
     for (int32_t t = 0; t < tt.nCellEntryTallies[row]; ++t) {
       const CELLENTRYTALLY& tally = tt.cellEntryTally[row][t];
       for (int32_t r = 0; r < tally.nEnergyRanges; ++r) {

@@ -4,9 +4,8 @@
 // device addresses in the pointer fields); transport code reaches the record
 // through GetConstants(), which returns the copy of the side it runs on.
 //
-// The record holds what the transport uses so far; fields join in the order of
-// the full record as their users arrive, and the offsets below pin the layout
-// that the host and the device compilers must share.
+// The offsets below pin the layout that the host and the device compilers
+// must share.
 #pragma once
 
 #include <cstddef>

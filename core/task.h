@@ -74,7 +74,7 @@ constexpr int32_t kMaxElementsInTask = 100;   // elements of a problem (per-elem
 
 // How a step hands control back to the history loop.
 enum StepResult : int32_t {
-  kStepGoesOn = 0,        // follow the particle further (or a Part has already popped the next one)
+  kStepGoesOn = 0,        // follow the particle further (or the next banked one, already read)
   kStepInteraction = 1,   // an interaction or a cascade ended: the common tail follows
   kStepSuspended = 2,     // a stop request was seen inside a rejection loop or cascade
   kStepFatal = 3,         // fatalError is set

@@ -1,7 +1,7 @@
 // Geometry services that the source sampling and the particle bank call in
 // the complex geometry: locating a point or a ray in the voxel grid, setting
 // the current cell from a voxel's cell list, and sampling a point of a volume
-// source. They arrive with the voxel grid and the ray tracker; until then each
+// source. Until the transport follows particles through the cells, each
 // answers kGeometryServiceUnavailable and the caller ends the run with a fatal
 // error instead of following a particle it cannot place.
 #pragma once

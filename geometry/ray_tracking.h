@@ -119,17 +119,17 @@ TQ_CPU_GPU inline int MatchCellBySides(const GeometryTables& g, const VOXEL& v, 
 // State of one EntryExitPoint call: the ray, how far it has come, the slabs
 // of the current box and the results written so far.
 struct RayWalk {
-  VECTOR start;        // the start point, cm
-  const VECTOR* u;     // unit direction
-  VECTOR q;            // the current point, cm
-  double D;            // distance from the start, cm
-  int lastSurface;     // SURFACE index the current point lies on, -1 or -2 for none
-  int status;          // TrackStatus flags
-  double dir[3];       // direction components
-  bool moves[3];       // the ray can meet the planes of this axis
-  double inverse[3];   // 1 / dir where it moves
-  int slab[3];         // slab of the current box per axis
-  int cellId;          // CELL index of the current cell, -1 outside every cell
+  VECTOR start;       // the start point, cm
+  const VECTOR* u;    // unit direction
+  VECTOR q;           // the current point, cm
+  double D;           // distance from the start, cm
+  int lastSurface;    // SURFACE index the current point lies on, -1 or -2 for none
+  int status;         // TrackStatus flags
+  double dir[3];      // direction components
+  bool moves[3];      // the ray can meet the planes of this axis
+  double inverse[3];  // 1 / dir where it moves
+  int slab[3];        // slab of the current box per axis
+  int cellId;         // CELL index of the current cell, -1 outside every cell
 };
 
 // The box faces ahead of the current point: per axis whether there is one and

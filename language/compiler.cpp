@@ -120,3 +120,4 @@ void Compiler::StoreSignatureBytes() {
     signatureBytes.SetAtGrow(code, &signature);
   }
 }
+

@@ -103,6 +103,12 @@ class Compiler {
   // through its recorded position (the input position is restored).
   std::string SourceLineText(FILE* input, const PROGRAMINFO* info, int program);
 
+  // The ARRAYS block (lines ended by a carriage return and a line feed):
+  // defines the user arrays and the index base. Returns -1 when the block was
+  // accepted, else the index of the faulty line (counted from 0) with its
+  // message in messageOut (2001 characters). Arrays declared before the
+  // fault stay declared.
+  int ParseArrays(const char* text, char* messageOut);
   // Output of the running program in directive mode: appends text to the
   // program's last output line (a new line when the last one is complete,
   // recording sourceLine); each newline completes the line, hands it to the

@@ -1,5 +1,6 @@
 #include "language/compiler.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -119,5 +120,11 @@ void Compiler::StoreSignatureBytes() {
                             : SignatureByteOf(argumentDescriptors[code].count, argumentDescriptors[code].kind);
     signatureBytes.SetAtGrow(code, &signature);
   }
+}
+
+void Compiler::StoreProgramSignature(int program) {
+  const PARAMLIST& parameters = programs[program]->parameters;
+  uint8_t signature = SignatureByteOf(parameters.count, parameters.kind);
+  signatureBytes.SetAtGrow(kBuiltinCount + program, &signature);
 }
 

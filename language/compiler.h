@@ -109,6 +109,15 @@ class Compiler {
   // message in messageOut (2001 characters). Arrays declared before the
   // fault stay declared.
   int ParseArrays(const char* text, char* messageOut);
+  // The formal-parameter list at the start of program `program`'s text (the
+  // text behind "SUBROUTINE name("). On success fills the program's
+  // PARAMLIST and signature byte, cuts the list off its text and returns the
+  // index of the line that closes the list; on a fault sets the program's
+  // diagnostic (kind 2) and returns the line where it was found.
+  int ParseProgram(int program);
+  // Stores the signature byte of program `program` (code 94 + program) from
+  // its formal-parameter list.
+  void StoreProgramSignature(int program);
   // Output of the running program in directive mode: appends text to the
   // program's last output line (a new line when the last one is complete,
   // recording sourceLine); each newline completes the line, hands it to the

@@ -128,3 +128,17 @@ void Compiler::StoreProgramSignature(int program) {
   signatureBytes.SetAtGrow(kBuiltinCount + program, &signature);
 }
 
+void Compiler::AddNewGlobalParameter(const char* name) {
+  GLOBALPARAM* grown = new GLOBALPARAM[static_cast<size_t>(nNewGlobalParameters) + 1]();
+  for (int i = 0; i < nNewGlobalParameters; ++i) grown[i] = newGlobalParameters[i];
+  std::snprintf(grown[nNewGlobalParameters].name, sizeof grown[nNewGlobalParameters].name, "%s", name);
+  delete[] newGlobalParameters;
+  newGlobalParameters = grown;
+  ++nNewGlobalParameters;
+}
+
+void Compiler::ClearNewGlobalParameters() {
+  delete[] newGlobalParameters;
+  newGlobalParameters = nullptr;
+  nNewGlobalParameters = 0;
+}

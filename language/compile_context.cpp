@@ -21,7 +21,7 @@ NameClass FormalClass(uint8_t kind) {
 
 // Role of argument kind k of a function signature digit (0 number, 1 output
 // variable, 2 and 3 arrays of one and two dimensions).
-ARGUMENTSPEC SignatureArgument(int digit) {
+ARGUMENTDEMAND SignatureArgument(int digit) {
   switch (digit - 1) {
     case 1: return {ArgumentRole::kOutputVariable, 0, 0};
     case 2: return {ArgumentRole::kArray, 1, 0};
@@ -30,7 +30,7 @@ ARGUMENTSPEC SignatureArgument(int digit) {
   }
 }
 
-ARGUMENTSPEC FormalListArgument(uint8_t kind) {
+ARGUMENTDEMAND FormalListArgument(uint8_t kind) {
   if (kind == 1) return {ArgumentRole::kOutputVariable, 0, 0};
   if (kind >= kFirstFormalArrayKind && kind < kFirstFunctionKind) return {ArgumentRole::kArray, kind - 1, 0};
   if (kind >= kFirstFunctionKind) return {ArgumentRole::kFunction, 0, kind - kFirstFunctionKind};
@@ -64,7 +64,7 @@ std::vector<FORMALPARAMETER> FormalParametersOf(const char* list, const uint8_t*
     const char* start = address ? p + 4 : p;
     size_t length = std::strcspn(start, address ? ")[(" : ",");
     formals.push_back({TrimmedRight(std::string(start, length)), kinds[j]});
-    // The next parameter follows the ", " behind this one's specification.
+    // The next parameter follows the ", " behind this one.
     int depth = 0;
     const char* q = p;
     for (; *q != '\0'; ++q) {
@@ -184,7 +184,7 @@ int CompileContext::Arity(const CALLEE& callee) const {
   return language.argumentDescriptors[callee.index].count;
 }
 
-ARGUMENTSPEC CompileContext::ArgumentAt(const CALLEE& callee, int k) const {
+ARGUMENTDEMAND CompileContext::ArgumentAt(const CALLEE& callee, int k) const {
   if (k < 0 || k >= Arity(callee)) return {};
   switch (callee.kind) {
     case CalleeKind::kProgram: return FormalListArgument(language.programs[callee.index]->parameters.kind[k]);

@@ -57,7 +57,7 @@ enum class ArgumentRole {
   kEvaluationVariable,   // the variable that a repeated evaluation sets
 };
 
-struct ARGUMENTSPEC {
+struct ARGUMENTDEMAND {
   ArgumentRole role = ArgumentRole::kNumber;
   int dimensions = 0;  // kArray: the dimensions demanded, 0 any
   int signature = 0;   // kFunction: the signature byte demanded
@@ -94,7 +94,7 @@ class CompileContext {
   // Callees.
   CALLEE CalleeOf(const RESOLVEDNAME& name) const;
   int Arity(const CALLEE& callee) const;
-  ARGUMENTSPEC ArgumentAt(const CALLEE& callee, int k) const;
+  ARGUMENTDEMAND ArgumentAt(const CALLEE& callee, int k) const;
   // The signature byte of a function that loc names (-1: none that may be passed).
   int PassableSignature(const RESOLVEDNAME& name) const;
   // Dimensions of an array or formal array.

@@ -1,11 +1,11 @@
 // The one reader of decimal numbers in the language's texts: numbers in
 // program statements, ARRAYS initialisers and dimensions, INDEX_BASE values
-// and the parameter part of number formats.
+// and the parameters of the conversion in number formats.
 //
 // A number is digits with an optional decimal point and fraction (".5" and
 // "5." both count), then an optional exponent: 'e' or 'E', an optional sign
-// and at least one digit. An exponent without digits is not part of the
-// number ("2e" is the number 2 followed by 'e'). Nothing else is a number:
+// and at least one digit. An exponent without digits does not belong to
+// the number ("2e" is the number 2 followed by 'e'). Nothing else is a number:
 // "inf", "nan", "infinity" and hexadecimal floats, which the C library's
 // strtod reads, are not; so a name such as "nan" stays a name and "%nang"
 // is no number format.

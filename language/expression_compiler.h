@@ -20,7 +20,7 @@ COMPILEFAULT CompileStatementText(CompileContext& context, const std::string& te
                                   bool* assigns);
 
 // Positions of the assignment operators of a text: each "=" outside double
-// quotes that is not part of "==", ">=", "<=" or "!=".
+// quotes that does not belong to "==", ">=", "<=" or "!=".
 std::vector<size_t> AssignmentOperators(const std::string& text);
 
 // Message of a program that has more blocks than its record can count.

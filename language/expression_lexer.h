@@ -31,7 +31,7 @@ bool IsBinaryOperator(int code);
 // Cuts the text into tokens. A name runs up to the next character of
 // "+-/*^=><&|!,()[]" and is trimmed; a number is what the decimal scanner
 // reads, followed (behind blanks) by the end or one of "+-/*^=<>&|,()[]!".
-// The first lexical fault ends the cut: a '!' that is not part of "!=", an
+// The first lexical fault ends the cut: a '!' that does not begin "!=", an
 // open literal, a misplaced separator or an unknown one, a digit run into a
 // name.
 COMPILEFAULT Tokenize(const std::string& text, std::vector<TOKEN>* tokens);

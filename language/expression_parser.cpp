@@ -545,13 +545,13 @@ COMPILEFAULT ExpressionParser::WrongArgumentType(const OPENCALL& call) const {
 
 COMPILEFAULT ExpressionParser::SpecialArgument(bool* handled) {
   const OPENCALL& call = calls_.back();
-  ARGUMENTSPEC spec = context_.ArgumentAt(call.callee, call.arguments);
+  ARGUMENTDEMAND demand = context_.ArgumentAt(call.callee, call.arguments);
   size_t end = ArgumentEnd(i_);
-  switch (spec.role) {
+  switch (demand.role) {
     case ArgumentRole::kOutputVariable:
-    case ArgumentRole::kEvaluationVariable: return VariableArgument(call, spec, end, handled);
-    case ArgumentRole::kArray: return ArrayArgument(call, spec, end, handled);
-    case ArgumentRole::kFunction: return FunctionArgument(call, spec, end, handled);
+    case ArgumentRole::kEvaluationVariable: return VariableArgument(call, demand, end, handled);
+    case ArgumentRole::kArray: return ArrayArgument(call, demand, end, handled);
+    case ArgumentRole::kFunction: return FunctionArgument(call, demand, end, handled);
     default: break;
   }
   // A number: an array name alone is of the wrong type.
@@ -562,7 +562,7 @@ COMPILEFAULT ExpressionParser::SpecialArgument(bool* handled) {
   return {};
 }
 
-COMPILEFAULT ExpressionParser::VariableArgument(const OPENCALL& call, const ARGUMENTSPEC& spec, size_t end,
+COMPILEFAULT ExpressionParser::VariableArgument(const OPENCALL& call, const ARGUMENTDEMAND& demand, size_t end,
                                                 bool* handled) {
   if (end == i_) return {};  // an empty argument: reported by the comma
   const TOKEN& token = (*tokens_)[i_];
@@ -582,7 +582,7 @@ COMPILEFAULT ExpressionParser::VariableArgument(const OPENCALL& call, const ARGU
     default: return WrongArgumentType(call);
   }
   context_.NoteAssigned(name);
-  if (spec.role == ArgumentRole::kEvaluationVariable) {
+  if (demand.role == ArgumentRole::kEvaluationVariable) {
     PushVariable(name, kItemVariable);
   } else if (name.what == NameClass::kFormalOutput) {
     PushLoc(kLocFormalMode, name.index);
@@ -597,7 +597,7 @@ COMPILEFAULT ExpressionParser::VariableArgument(const OPENCALL& call, const ARGU
   return {};
 }
 
-COMPILEFAULT ExpressionParser::ArrayArgument(const OPENCALL& call, const ARGUMENTSPEC& spec, size_t end,
+COMPILEFAULT ExpressionParser::ArrayArgument(const OPENCALL& call, const ARGUMENTDEMAND& demand, size_t end,
                                              bool* handled) {
   if (end == i_) return {};
   const TOKEN& token = (*tokens_)[i_];
@@ -607,7 +607,7 @@ COMPILEFAULT ExpressionParser::ArrayArgument(const OPENCALL& call, const ARGUMEN
     if (name.what == NameClass::kUnknown) return Fault(NumberedMessage(2402, CutName(token.text).c_str()));
     return WrongArgumentType(call);
   }
-  if (spec.dimensions != 0 && context_.Dimensions(name) != spec.dimensions) return WrongArgumentType(call);
+  if (demand.dimensions != 0 && context_.Dimensions(name) != demand.dimensions) return WrongArgumentType(call);
   if (name.what == NameClass::kArray) {
     context_.code.arrayFlags.Items<uint8_t>()[name.index] = 1;
     PushLoc(kLocArrayMode, name.index);
@@ -621,7 +621,7 @@ COMPILEFAULT ExpressionParser::ArrayArgument(const OPENCALL& call, const ARGUMEN
   return {};
 }
 
-COMPILEFAULT ExpressionParser::FunctionArgument(const OPENCALL& call, const ARGUMENTSPEC& spec, size_t end,
+COMPILEFAULT ExpressionParser::FunctionArgument(const OPENCALL& call, const ARGUMENTDEMAND& demand, size_t end,
                                                 bool* handled) {
   if (end == i_) return {};
   const std::vector<TOKEN>& tokens = *tokens_;
@@ -630,7 +630,7 @@ COMPILEFAULT ExpressionParser::FunctionArgument(const OPENCALL& call, const ARGU
                  tokens[i_ + 3].type == TokenType::kCloseParen;
   if (!locForm) return WrongArgumentType(call);
   RESOLVEDNAME name = context_.Resolve(tokens[i_ + 2].text);
-  if (context_.PassableSignature(name) != spec.signature) return WrongArgumentType(call);
+  if (context_.PassableSignature(name) != demand.signature) return WrongArgumentType(call);
   if (name.what == NameClass::kFormalFunction) {
     context_.NoteFormalUsed(name.index);
     PushLoc(kLocFormalMode, name.index);

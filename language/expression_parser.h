@@ -101,9 +101,9 @@ class ExpressionParser {
   // A whole argument that a call asks for by name (an array, an output
   // variable, a function); *handled when it was taken here.
   COMPILEFAULT SpecialArgument(bool* handled);
-  COMPILEFAULT VariableArgument(const OPENCALL& call, const ARGUMENTSPEC& spec, size_t end, bool* handled);
-  COMPILEFAULT ArrayArgument(const OPENCALL& call, const ARGUMENTSPEC& spec, size_t end, bool* handled);
-  COMPILEFAULT FunctionArgument(const OPENCALL& call, const ARGUMENTSPEC& spec, size_t end, bool* handled);
+  COMPILEFAULT VariableArgument(const OPENCALL& call, const ARGUMENTDEMAND& demand, size_t end, bool* handled);
+  COMPILEFAULT ArrayArgument(const OPENCALL& call, const ARGUMENTDEMAND& demand, size_t end, bool* handled);
+  COMPILEFAULT FunctionArgument(const OPENCALL& call, const ARGUMENTDEMAND& demand, size_t end, bool* handled);
   COMPILEFAULT WrongArgumentType(const OPENCALL& call) const;
   bool AtArgumentStart() const;
   size_t ArgumentEnd(size_t from) const;

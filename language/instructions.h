@@ -87,7 +87,7 @@ enum LocMode : int32_t {
 };
 
 // The last operand of an array access: -1 reads the element; n >= 0 gives
-// the address of the element (or part) that n indices reach, with a
+// the address of the element (or sub-array) that n indices reach, with a
 // reference descriptor in the result slot.
 constexpr double kReadElement = -1.0;
 

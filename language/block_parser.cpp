@@ -73,6 +73,7 @@ class FormalListParser {
   bool ParseFunctionArgument(const std::string& content, size_t* p, std::string* form, int* argumentKind,
                              bool* listClosed);
   bool CheckName(std::string* name);
+  bool ParseArgumentArray(const std::string& content, size_t* i, int* kind);
   bool CheckArgumentName(const std::string& name);
   bool Fail(const std::string& text);
 
@@ -299,22 +300,7 @@ bool FormalListParser::ParseFunctionArgument(const std::string& content, size_t*
     *kind = 1;
     *form = "loc(" + name + ")";
   } else {
-    i = SkipBlanksAt(content, i + 1);
-    if (i >= content.size()) return Fail(NumberedMessage(2725));
-    if (content[i] == ',') {
-      i = SkipBlanksAt(content, i + 1);
-      if (i >= content.size()) return Fail(NumberedMessage(2725));
-      if (content[i] == ',') return Fail(NumberedMessage(2727));
-      if (content[i] != ']') return Fail(NumberedMessage(2705));
-      *kind = 3;
-    } else if (content[i] == ']') {
-      *kind = 2;
-    } else {
-      return Fail(NumberedMessage(2705));
-    }
-    i = SkipBlanksAt(content, i + 1);
-    if (i >= content.size()) return Fail(NumberedMessage(2725));
-    if (content[i] != ')') return Fail(NumberedMessage(2728));
+    if (!ParseArgumentArray(content, &i, kind)) return false;
     *form = "loc(" + name + (*kind == 2 ? "[])" : "[,])");
   }
   size_t next = content.find_first_of("(),", i + 1);
@@ -325,6 +311,30 @@ bool FormalListParser::ParseFunctionArgument(const std::string& content, size_t*
   } else {
     *p = i + 1;  // text behind the loc argument: the next pass reads it
   }
+  return true;
+}
+
+// The brackets of an array argument from the '[' at *i: one dimension
+// ("[]", kind 2) or two ("[,]", kind 3), then the ')' of its loc, at which
+// *i ends.
+bool FormalListParser::ParseArgumentArray(const std::string& content, size_t* i, int* kind) {
+  size_t at = SkipBlanksAt(content, *i + 1);
+  if (at >= content.size()) return Fail(NumberedMessage(2725));
+  if (content[at] == ',') {
+    at = SkipBlanksAt(content, at + 1);
+    if (at >= content.size()) return Fail(NumberedMessage(2725));
+    if (content[at] == ',') return Fail(NumberedMessage(2727));
+    if (content[at] != ']') return Fail(NumberedMessage(2705));
+    *kind = 3;
+  } else if (content[at] == ']') {
+    *kind = 2;
+  } else {
+    return Fail(NumberedMessage(2705));
+  }
+  at = SkipBlanksAt(content, at + 1);
+  if (at >= content.size()) return Fail(NumberedMessage(2725));
+  if (content[at] != ')') return Fail(NumberedMessage(2728));
+  *i = at;
   return true;
 }
 

@@ -104,6 +104,25 @@ COMPILEFAULT NameFault(const std::string& name) {
   return {};
 }
 
+// A number, or else a name, at *p.
+COMPILEFAULT ReadOperand(const std::string& text, size_t* p, std::vector<TOKEN>* tokens) {
+  double value = 0;
+  char ch = text[*p];
+  if ((IsDigit(ch) || ch == '.') && ReadNumber(text, p, &value)) {
+    tokens->push_back(NumberToken(value));
+    return {};
+  }
+  size_t end = text.find_first_of(kNameEnds, *p);
+  if (end == std::string::npos) end = text.size();
+  TOKEN name = SimpleToken(TokenType::kName);
+  name.text = TrimmedRight(text.substr(*p, end - *p));
+  COMPILEFAULT fault = NameFault(name.text);
+  if (fault) return fault;
+  tokens->push_back(name);
+  *p = end;
+  return {};
+}
+
 }  // namespace
 
 int OperatorPriority(int code) {
@@ -133,19 +152,8 @@ COMPILEFAULT Tokenize(const std::string& text, std::vector<TOKEN>* tokens) {
       tokens->push_back(SimpleToken(kTypes[std::strchr("()[],", ch) - "()[],"]));
       ++p;
     } else {
-      double value = 0;
-      if ((IsDigit(ch) || ch == '.') && ReadNumber(text, &p, &value)) {
-        tokens->push_back(NumberToken(value));
-        continue;
-      }
-      size_t end = text.find_first_of(kNameEnds, p);
-      if (end == std::string::npos) end = text.size();
-      TOKEN name = SimpleToken(TokenType::kName);
-      name.text = TrimmedRight(text.substr(p, end - p));
-      COMPILEFAULT fault = NameFault(name.text);
+      COMPILEFAULT fault = ReadOperand(text, &p, tokens);
       if (fault) return fault;
-      tokens->push_back(name);
-      p = end;
     }
   }
   return {};

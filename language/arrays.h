@@ -45,3 +45,22 @@ enum ArrayAddResult {
   kArrayBadShape,         // a dimension count or extent out of range, or an unknown type
   kArrayNoMemory,         // the block could not be allocated
 };
+
+// Size of an array, formed in double precision (each dimension taken as an
+// unsigned 32-bit number), so that no product can overflow before the 2 GB
+// limit is checked.
+struct ARRAYSIZE {
+  double elements;  // product of the dimensions
+  double bytes;     // elements times the element size
+};
+ARRAYSIZE ArrayMemorySize(int elementSize, int dimensionCount, const int32_t* dimensions);
+
+// Stores a value into one array element of the given type, converted as the
+// language stores every array value: double unchanged; float rounded to
+// single precision (beyond its range: an infinity); int, int2, int1 through
+// a 32-bit integer truncated toward zero, keeping the low 32, 16 or 8 bits;
+// uint through a 64-bit integer, keeping the low 32 bits; uint2, uint1
+// through a 32-bit integer, keeping the low 16 or 8 bits. Integers saturate
+// at the ends of their intermediate type and a NaN stores 0. Any other type
+// stores nothing.
+void StoreElement(int elementType, void* element, double value);

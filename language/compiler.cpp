@@ -1,5 +1,6 @@
 #include "language/compiler.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -119,4 +120,25 @@ void Compiler::StoreSignatureBytes() {
                             : SignatureByteOf(argumentDescriptors[code].count, argumentDescriptors[code].kind);
     signatureBytes.SetAtGrow(code, &signature);
   }
+}
+
+void Compiler::StoreProgramSignature(int program) {
+  const PARAMLIST& parameters = programs[program]->parameters;
+  uint8_t signature = SignatureByteOf(parameters.count, parameters.kind);
+  signatureBytes.SetAtGrow(kBuiltinCount + program, &signature);
+}
+
+void Compiler::AddNewGlobalParameter(const char* name) {
+  GLOBALPARAM* grown = new GLOBALPARAM[static_cast<size_t>(nNewGlobalParameters) + 1]();
+  for (int i = 0; i < nNewGlobalParameters; ++i) grown[i] = newGlobalParameters[i];
+  std::snprintf(grown[nNewGlobalParameters].name, sizeof grown[nNewGlobalParameters].name, "%s", name);
+  delete[] newGlobalParameters;
+  newGlobalParameters = grown;
+  ++nNewGlobalParameters;
+}
+
+void Compiler::ClearNewGlobalParameters() {
+  delete[] newGlobalParameters;
+  newGlobalParameters = nullptr;
+  nNewGlobalParameters = 0;
 }

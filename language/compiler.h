@@ -103,6 +103,34 @@ class Compiler {
   // through its recorded position (the input position is restored).
   std::string SourceLineText(FILE* input, const PROGRAMINFO* info, int program);
 
+  // The ARRAYS block (lines ended by a carriage return and a line feed):
+  // defines the user arrays and the index base. Returns -1 when the block was
+  // accepted, else the index of the faulty line (counted from 0) with its
+  // message in messageOut (2001 characters). Arrays declared before the
+  // fault stay declared.
+  int ParseArrays(const char* text, char* messageOut);
+  // The formal-parameter list at the start of program `program`'s text (the
+  // text behind "SUBROUTINE name("). On success fills the program's
+  // PARAMLIST and signature byte, cuts the list off its text and returns the
+  // index of the line that closes the list; on a fault sets the program's
+  // diagnostic (kind 2) and returns the line where it was found.
+  int ParseProgram(int program);
+  // Compiles a block's text into `code`: headerLines is the source line of
+  // the text's first line; `last` 0 reports a call of a program that failed
+  // to compile. Fills the diagnostic of `info` (kind 2 syntax error with the
+  // first fault, or kind 1 with the block's first warning). For the
+  // PARAMETERS block the names of its new global parameters are gathered in
+  // newGlobalParameters.
+  void CompileProgram(const char* text, int headerLines, PROGRAMINFO* info, CProgramCode* code, int program,
+                      int last);
+  // Stores the signature byte of program `program` (code 94 + program) from
+  // its formal-parameter list.
+  void StoreProgramSignature(int program);
+  // The new global parameters that a compilation of the PARAMETERS block
+  // declares, before the run driver merges them into the table.
+  void AddNewGlobalParameter(const char* name);
+  void ClearNewGlobalParameters();
+
   // Output of the running program in directive mode: appends text to the
   // program's last output line (a new line when the last one is complete,
   // recording sourceLine); each newline completes the line, hands it to the

@@ -21,6 +21,7 @@
 
 #include "core/containers.h"
 #include "core/programinfo.h"
+#include "language/instructions.h"
 
 constexpr int kSystemSlotCount = 13;       // slots 0..12: "@0".."@9", IER, AbsErr, nEval
 constexpr int kValueGrowthStep = 100;      // slots added at a time
@@ -42,6 +43,7 @@ enum ProgramErrorKind : int32_t {
   kBuiltinError = 2,
   kCallDepthError = 4,          // nesting of program calls exceeded
   kEvaluationNestingError = 6,  // nesting of repeated evaluations exceeded
+  kRunUnavailableError = 8,     // this build cannot run programs; the diagnostic text says so
 };
 
 // The scalar members of a compiled program, copied as they stand.
@@ -72,6 +74,8 @@ struct PROGRAMCODEHEADER {
   int32_t growthStep = kValueGrowthStep;
   int32_t slotCountCopy = 0;       // the slot count, kept beside the buffer
   int32_t bufferCounters[2] = {};  // 0 after Reset
+  int32_t compiledFormalCount = 0; // formal parameters, as compiled (the first program code follows them)
+  int32_t compiledProgramCount = 0;// programs counted in the identifier codes when the program was compiled
 };
 
 class CProgramCode : public PROGRAMCODEHEADER {
@@ -106,6 +110,9 @@ class CProgramCode : public PROGRAMCODEHEADER {
   int32_t* OperandKinds(int instruction) const { return operandKindLists.Items<int32_t*>()[instruction]; }
   // Source line of an instruction; -1 outside the list.
   int SourceLineOf(int instruction) const;
+
+  // The identifier codes of the compiled program (instructions.h).
+  CODELAYOUT Layout() const { return {compiledFormalCount, compiledProgramCount}; }
 
   // The descriptor of a value slot; false when the buffer holds none for it.
   bool ReadDescriptor(int slot, VALUEDESCRIPTOR* descriptor) const;

@@ -1,5 +1,6 @@
 #include "language/program_listing.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 
@@ -16,9 +17,17 @@ long IndexIn(const double* p, const double* base, long n) {
   return static_cast<long>((address - first) / sizeof(double));
 }
 
-std::string OperandText(const double* p, const CProgramCode& code, const Compiler& language) {
+std::string ConstantText(double value) {
+  char text[64];
+  std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string OperandText(const double* p, int32_t kind, const CProgramCode& code, const Compiler& language) {
   char text[32];
   long k;
+  if (kind == kOperandConstant) return ConstantText(*p);
+  if (kind == kOperandExpression) return "i" + ConstantText(*p);
   if ((k = IndexIn(p, code.values, code.slotCount < code.valueCapacity ? code.slotCount : code.valueCapacity)) >= 0) {
     std::snprintf(text, sizeof text, "s%ld", k);
   } else if ((k = IndexIn(p, language.globalValues, language.nGlobalParameters)) >= 0) {
@@ -31,21 +40,32 @@ std::string OperandText(const double* p, const CProgramCode& code, const Compile
   return text;
 }
 
-std::string OpcodeText(int opcode, const Compiler& language) {
+std::string OpcodeText(int opcode, const CProgramCode& code, const Compiler& language) {
   if (opcode >= 0 && opcode < kBuiltinCount) return language.builtinNames[opcode];
+  CODELAYOUT layout = code.Layout();
+  if (layout.IsFormal(opcode)) return "param" + std::to_string(opcode - kFirstIdentifierCode);
+  if (layout.IsProgram(opcode) && opcode - layout.ProgramCode(0) < language.ProgramCount()) {
+    return language.programs[opcode - layout.ProgramCode(0)]->info.name;
+  }
+  if (layout.IsArray(opcode) && opcode - layout.ArrayCode(0) < language.ArrayCount()) {
+    return language.arrays[opcode - layout.ArrayCode(0)].name;
+  }
   return "#" + std::to_string(opcode);
 }
 
 std::string InstructionLine(int i, const CProgramCode& code, const Compiler& language) {
+  int opcode = code.opcodes.Items<int32_t>()[i];
+  bool array = opcode >= kBuiltinCount && code.Layout().IsArray(opcode) && opcode - code.Layout().ArrayCode(0) < language.ArrayCount();
   std::string line = std::to_string(i) + "  line " + std::to_string(code.SourceLineOf(i)) + "  s" +
                      std::to_string(code.resultSlots.Items<int32_t>()[i]) + " = " +
-                     OpcodeText(code.opcodes.Items<int32_t>()[i], language) + "(";
+                     OpcodeText(opcode, code, language) + (array ? "[" : "(");
   double** operands = i < code.operandLists.GetCount() ? code.Operands(i) : nullptr;
+  int32_t* kinds = i < code.operandKindLists.GetCount() ? code.OperandKinds(i) : nullptr;
   for (int k = 0; operands != nullptr && k < code.OperandCount(i); ++k) {
     if (k > 0) line += ", ";
-    line += OperandText(operands[k], code, language);
+    line += OperandText(operands[k], kinds != nullptr ? kinds[k] : kOperandValue, code, language);
   }
-  line += ")";
+  line += array ? "]" : ")";
   if (code.targetFlags.Items<uint8_t>()[i]) line += " target";
   if (code.storeFlags.Items<uint8_t>()[i]) line += " store";
   return line + "\n";

@@ -61,6 +61,7 @@ struct BLOCKTEXT {
   std::vector<int64_t> linePositions;  // input position of each line (0: the header line)
   int64_t startPosition = 0;
   int64_t endPosition = 0;
+  bool parameterList = false;          // a SUBROUTINE whose name is followed by '('
 };
 
 std::string FirstWordOf(const std::string& line, size_t* end = nullptr) {
@@ -84,14 +85,15 @@ bool IsEndLine(const std::string& line, BlockKind kind) {
 
 // The text of the header line after the keyword (and after the name and the
 // blanks behind it, and for a SUBROUTINE after the '(' of its parameter list).
-std::string HeaderRest(const std::string& header, BlockKind kind) {
+std::string HeaderRest(const std::string& header, BlockKind kind, bool* parameterList) {
   size_t position = 0;
   FirstWordOf(header, &position);
   if (kind == kProgramBlock || kind == kSubroutineBlock) {
     position = static_cast<size_t>(SkipBlanks(header.c_str() + position) - header.c_str());
     while (position < header.size() && !IsBlank(header[position]) && header[position] != '(') ++position;
     while (position < header.size() && IsBlank(header[position])) ++position;
-    if (kind == kSubroutineBlock && position < header.size() && header[position] == '(') ++position;
+    *parameterList = kind == kSubroutineBlock && position < header.size() && header[position] == '(';
+    if (*parameterList) ++position;
   }
   return header.substr(position);
 }
@@ -107,7 +109,7 @@ bool GatherBlock(BlockKind kind, BLOCKTEXT* block) {
     if (EqualNoCase(FirstWordOf(line), kBlockKeywords[kind])) {
       block->startPosition = position;
       block->linePositions.push_back(position);
-      block->text = HeaderRest(line, kind) + "\r\n";
+      block->text = HeaderRest(line, kind, &block->parameterList) + "\r\n";
       break;
     }
   }
@@ -142,18 +144,18 @@ void MergeNewGlobalParameters() {
   }
 }
 
-void CompileBlock(BlockKind kind, int k, const std::string& blockText) {
+void CompileBlock(BlockKind kind, int k, const std::string& blockText, bool hasParameterList) {
   PROGRAMRECORD& record = Record(k);
   int headerLines = 0;
   std::string text = blockText;
-  bool hasParameterList = kind == kSubroutineBlock;
   if (hasParameterList) {
     headerLines = languageServices.parseProgram(k);
     if (record.info.diagnosticKind < kDiagnosticSyntaxError) text = Language().programTexts.GetAt(k);
   }
   if (record.info.diagnosticKind >= kDiagnosticSyntaxError) return;
   languageServices.compileProgram(text.c_str(), headerLines, &record.info, &record.code, k);
-  if (kind != kParametersBlock || record.info.diagnosticKind != kDiagnosticPlain) return;
+  // A warning does not keep the PARAMETERS code from declaring its globals.
+  if (kind != kParametersBlock || record.info.diagnosticKind >= kDiagnosticSyntaxError) return;
   Compiler& language = Language();
   if (language.nNewGlobalParameters > 0) {
     MergeNewGlobalParameters();
@@ -259,7 +261,7 @@ BLOCKRESULT ReadProgramBlockFirstPass(const char* word) {
   std::memcpy(record.info.diagnostic, clash.diagnostic, sizeof clash.diagnostic);
   language.nNewGlobalParameters = 0;
 
-  CompileBlock(kind, k, block.text);
+  CompileBlock(kind, k, block.text, block.parameterList);
 
   language.runControl->info = &record.info;
   language.runControl->code = &record.code;

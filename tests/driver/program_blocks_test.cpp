@@ -155,3 +155,52 @@ TEST_F(ProgramBlocks, LongRunningProgramGetsTheTimeWarningOnce) {
             "\nExecution time of the user program exceeds 0.01 seconds. Press the escape key and then 'Q' to attempt to interrupt execution of the user program.\n");
   EXPECT_EQ(runOptions.nParticles, 2);
 }
+
+// The language's own block parser and compiler behind the reader: compile-time
+// messages are printed with their line, a warning lets the input go on, and a
+// compiled PROGRAM stops the run with the message that this build does not
+// run programs.
+TEST(ProgramBlocksCompiled, DiagnosticsOfCompiledBlocks) {
+  struct Case {
+    std::string input;
+    int code;
+    std::string console;
+  } cases[] = {
+      {"SUBROUTINE s(a, b)\n  y = a\nEND SUBROUTINE\nN 3\n", 0,
+       "\n******** Warning: formal parameter \"b\" is not used. ********\n"
+       "Line No. 2 of user program \"s\" with the syntax warning:\n  y = a\n\n"},
+      {"SUBROUTINE s\n  y = 1\nEND SUBROUTINE\nN 3\n", 0, ""},
+      {"PROGRAM gen\n  x = (1 + 2\nEND PROGRAM\nN 3\n", 1,
+       "\n******** Error: mismatched parentheses. ********\n"
+       "Line No. 2 of user program \"gen\" with the syntax error:\n  x = (1 + 2\n\n"},
+      {"SUBROUTINE s(a,\n  a)\n  y = a\nEND SUBROUTINE\n", 1,
+       "\n******** Error: duplicate name \"a\" found in the list of formal parameters. ********\n"
+       "Line No. 2 of user program \"s\" with the syntax error:\n  a)\n\n"},
+      {"ARRAYS\n  double a[0]\nEND ARRAYS\nN 3\n", 1,
+       "\n******** Invalid value of a dimension of array \"a\". ********\n"},
+  };
+  for (const Case& c : cases) {
+    INPUTRUN run = RunInput(c.input);
+    EXPECT_EQ(run.code, c.code) << c.input;
+    EXPECT_EQ(run.console, c.console) << c.input;
+  }
+}
+
+TEST(ProgramBlocksCompiled, AProgramIsCompiledButNotRun) {
+  INPUTRUN run = RunInput("ARRAYS\n  double a[3]\nEND ARRAYS\nPROGRAM gen\n  a[1] = 2\n  Dir(\"N \", a[1])\nEND PROGRAM\nN 3\n");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.console,
+            "\n******** Error: the embedded program language is not available in this build of Trenqual to run programs (program blocks are compiled and checked only). ********\n\n");
+  ASSERT_EQ(compiler->ProgramCount(), 1);
+  EXPECT_EQ(compiler->programs[0]->code.instructionCount, 4);
+}
+
+// A warning in the PARAMETERS code does not keep it from declaring its
+// global parameters.
+TEST(ProgramBlocksCompiled, ParametersWithAWarningDeclareTheirGlobals) {
+  INPUTRUN run = RunInput("PARAMETERS\n  a = 1\n  if (a > 0) b = 2\nEND PARAMETERS\n");
+  EXPECT_NE(run.console.find("Warning: the result may be undefined"), std::string::npos) << run.console;
+  ASSERT_EQ(compiler->nGlobalParameters, 2);
+  EXPECT_STREQ(compiler->globalParameterNames[0].name, "a");
+  EXPECT_STREQ(compiler->globalParameterNames[1].name, "b");
+}

@@ -60,15 +60,32 @@ void StoreElement(int elementType, void* element, double value) {
   IntegerPart(value, &wide);
   uint32_t bits = static_cast<uint32_t>(narrow);
   switch (elementType) {
-    case kElementDouble: StoreAs(element, value); break;
-    case kElementFloat: StoreAs(element, ToSinglePrecision(value)); break;
-    case kElementInt: StoreAs(element, narrow); break;
-    case kElementUInt: StoreAs(element, static_cast<uint32_t>(static_cast<uint64_t>(wide))); break;
-    case kElementInt2: StoreAs(element, static_cast<int16_t>(static_cast<uint16_t>(bits))); break;
-    case kElementUInt2: StoreAs(element, static_cast<uint16_t>(bits)); break;
-    case kElementInt1: StoreAs(element, static_cast<int8_t>(static_cast<uint8_t>(bits))); break;
-    case kElementUInt1: StoreAs(element, static_cast<uint8_t>(bits)); break;
-    default: break;
+    case kElementDouble:
+      StoreAs(element, value);
+      break;
+    case kElementFloat:
+      StoreAs(element, ToSinglePrecision(value));
+      break;
+    case kElementInt:
+      StoreAs(element, narrow);
+      break;
+    case kElementUInt:
+      StoreAs(element, static_cast<uint32_t>(static_cast<uint64_t>(wide)));
+      break;
+    case kElementInt2:
+      StoreAs(element, static_cast<int16_t>(static_cast<uint16_t>(bits)));
+      break;
+    case kElementUInt2:
+      StoreAs(element, static_cast<uint16_t>(bits));
+      break;
+    case kElementInt1:
+      StoreAs(element, static_cast<int8_t>(static_cast<uint8_t>(bits)));
+      break;
+    case kElementUInt1:
+      StoreAs(element, static_cast<uint8_t>(bits));
+      break;
+    default:
+      break;
   }
 }
 

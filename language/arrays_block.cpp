@@ -21,17 +21,17 @@ struct TYPEKEYWORD {
   ArrayElementType type;
 };
 constexpr TYPEKEYWORD kTypeKeywords[] = {
-    {"double", kElementDouble}, {"float", kElementFloat}, {"int", kElementInt},     {"uint", kElementUInt},
-    {"int2", kElementInt2},     {"uint2", kElementUInt2}, {"int1", kElementInt1},   {"uint1", kElementUInt1},
+    {"double", kElementDouble}, {"float", kElementFloat}, {"int", kElementInt},   {"uint", kElementUInt},
+    {"int2", kElementInt2},     {"uint2", kElementUInt2}, {"int1", kElementInt1}, {"uint1", kElementUInt1},
 };
 
 // What the block has done so far, carried from line to line.
 struct ARRAYSSTATE {
-  int declared = 0;             // arrays this block has added
-  bool listOpen = false;        // an initialiser list runs on to the next line
-  int listArray = -1;           // the array that the open list fills
-  int listType = kElementDouble;// the type of the line that opened it
-  int64_t nextElement = 0;      // the element the next value goes to
+  int declared = 0;               // arrays this block has added
+  bool listOpen = false;          // an initialiser list runs on to the next line
+  int listArray = -1;             // the array that the open list fills
+  int listType = kElementDouble;  // the type of the line that opened it
+  int64_t nextElement = 0;        // the element the next value goes to
 };
 
 // The message framed as the block's errors are: "******** text ********".
@@ -139,7 +139,8 @@ std::string ParseDimensions(const char** p, const char* name, int32_t* dimension
 // The name in front of the '[' that ends it, trimmed and checked.
 std::string ParseArrayName(Compiler& language, const char* p, const char** bracket, std::string* name) {
   const char* open = std::strchr(p, '[');
-  if (open == nullptr || open == p || IsBlank(open[-1])) return Framed("Incorrect format of the definition of an array.");
+  if (open == nullptr || open == p || IsBlank(open[-1]))
+    return Framed("Incorrect format of the definition of an array.");
   std::vector<char> text(p, open);
   text.push_back('\0');
   int index = -1;
@@ -179,7 +180,8 @@ std::string ParseInitializers(Compiler& language, const char** p, ARRAYSSTATE* s
     if (ReadDecimal(at, kSignedDecimal, &value, &length)) {
       if (state->nextElement >= array.elementCount) return Framed("Too many initializers of array \"%s\".", array.name);
       int elementSize = language.elementSizes[array.elementType];
-      StoreElement(array.elementType, static_cast<unsigned char*>(array.data) + state->nextElement * elementSize, value);
+      StoreElement(array.elementType, static_cast<unsigned char*>(array.data) + state->nextElement * elementSize,
+                   value);
       ++state->nextElement;
       at += length;
     }
@@ -260,7 +262,9 @@ std::string ParseArraysLine(Compiler& language, const std::string& line, ARRAYSS
   if (KeywordAt(p, "INDEX_BASE", true)) return ParseIndexBase(p, *state, &language.index_base);
   int type = DeclarationType(p);
   if (type < 0) {
-    return Framed("Incorrect format of the definition of an array: a new line must start with a keyword, unless it is inside the list of array initializers.");
+    return Framed(
+        "Incorrect format of the definition of an array: a new line must start with a keyword, unless it is inside the "
+        "list of array initializers.");
   }
   return ParseArraysOfLine(language, p + std::strlen(kTypeKeywords[type].word) + 1, type, state);
 }

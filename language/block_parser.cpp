@@ -23,7 +23,8 @@ constexpr int kMaxArrayParameterDimensions = 20;
 constexpr int kMaxFunctionArguments = 3;
 constexpr int kFirstFunctionKind = 22;
 constexpr const char* kSeparators = "+-/*^=,().!?<>;:[]{}|\\'%\"";
-constexpr const char* kListNotClosed = "The right parenthesis indicating the end of the list of formal parameters is absent.";
+constexpr const char* kListNotClosed =
+    "The right parenthesis indicating the end of the list of formal parameters is absent.";
 
 std::string Trim(const std::string& text) { return TrimmedRight(SkipBlanks(text.c_str())); }
 
@@ -146,7 +147,8 @@ bool FormalListParser::ParseLine(const std::string& content) {
 bool FormalListParser::ParseParameter(const std::string& content, size_t* p) {
   if (names_.size() >= static_cast<size_t>(kMaxFormalParameters)) {
     char text[200];
-    std::snprintf(text, sizeof text, "Error: the number of formal parameters is greater than %d.", kMaxFormalParameters);
+    std::snprintf(text, sizeof text, "Error: the number of formal parameters is greater than %d.",
+                  kMaxFormalParameters);
     return Fail(text);
   }
   std::string form;

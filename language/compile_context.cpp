@@ -9,8 +9,8 @@ namespace {
 
 bool SameName(const std::string& a, const char* b) { return EqualNoCase(a, b); }
 
-constexpr int kFirstFunctionKind = 22;     // kind bytes from here on are functions
-constexpr int kFirstFormalArrayKind = 2;   // kind bytes 2..21 are arrays of kind - 1 dimensions
+constexpr int kFirstFunctionKind = 22;    // kind bytes from here on are functions
+constexpr int kFirstFormalArrayKind = 2;  // kind bytes 2..21 are arrays of kind - 1 dimensions
 
 NameClass FormalClass(uint8_t kind) {
   if (kind == 0) return NameClass::kFormalValue;
@@ -23,10 +23,14 @@ NameClass FormalClass(uint8_t kind) {
 // variable, 2 and 3 arrays of one and two dimensions).
 ARGUMENTDEMAND SignatureArgument(int digit) {
   switch (digit - 1) {
-    case 1: return {ArgumentRole::kOutputVariable, 0, 0};
-    case 2: return {ArgumentRole::kArray, 1, 0};
-    case 3: return {ArgumentRole::kArray, 2, 0};
-    default: return {};
+    case 1:
+      return {ArgumentRole::kOutputVariable, 0, 0};
+    case 2:
+      return {ArgumentRole::kArray, 1, 0};
+    case 3:
+      return {ArgumentRole::kArray, 2, 0};
+    default:
+      return {};
   }
 }
 
@@ -88,13 +92,16 @@ CompileContext::CompileContext(Compiler& languageIn, PROGRAMINFO& infoIn, CProgr
 
 RESOLVEDNAME CompileContext::Resolve(const std::string& name) const {
   for (int v = 0; v < kSystemVariableCount; ++v) {
-    if (SameName(name, language.systemVariableNames[v])) return {NameClass::kSystem, v, language.systemVariableNames[v]};
+    if (SameName(name, language.systemVariableNames[v]))
+      return {NameClass::kSystem, v, language.systemVariableNames[v]};
   }
   for (size_t j = 0; j < formals.size(); ++j) {
-    if (SameName(name, formals[j].name.c_str())) return {FormalClass(formals[j].kind), static_cast<int>(j), formals[j].name};
+    if (SameName(name, formals[j].name.c_str()))
+      return {FormalClass(formals[j].kind), static_cast<int>(j), formals[j].name};
   }
   for (int g = 0; g < language.nGlobalParameters; ++g) {
-    if (SameName(name, language.globalParameterNames[g].name)) return {NameClass::kGlobal, g, language.globalParameterNames[g].name};
+    if (SameName(name, language.globalParameterNames[g].name))
+      return {NameClass::kGlobal, g, language.globalParameterNames[g].name};
   }
   for (size_t l = 0; l < locals.size(); ++l) {
     if (SameName(name, locals[l].name.c_str())) return {NameClass::kLocal, static_cast<int>(l), locals[l].name};
@@ -103,7 +110,8 @@ RESOLVEDNAME CompileContext::Resolve(const std::string& name) const {
     if (SameName(name, language.builtinNames[c])) return {NameClass::kBuiltin, c, language.builtinNames[c]};
   }
   for (int p = 0; p < layout.programCodeCount; ++p) {
-    if (SameName(name, language.programs[p]->info.name)) return {NameClass::kProgram, p, language.programs[p]->info.name};
+    if (SameName(name, language.programs[p]->info.name))
+      return {NameClass::kProgram, p, language.programs[p]->info.name};
   }
   for (int a = 0; a < language.ArrayCount(); ++a) {
     if (SameName(name, language.arrays[a].name)) return {NameClass::kArray, a, language.arrays[a].name};
@@ -113,10 +121,14 @@ RESOLVEDNAME CompileContext::Resolve(const std::string& name) const {
 
 int CompileContext::SlotOf(const RESOLVEDNAME& name) const {
   switch (name.what) {
-    case NameClass::kSystem: return name.index;
-    case NameClass::kGlobal: return kSystemSlotCount + layout.formalCount + name.index;
-    case NameClass::kLocal: return locals[name.index].slot;
-    default: return kSystemSlotCount + name.index;  // a formal parameter
+    case NameClass::kSystem:
+      return name.index;
+    case NameClass::kGlobal:
+      return kSystemSlotCount + layout.formalCount + name.index;
+    case NameClass::kLocal:
+      return locals[name.index].slot;
+    default:
+      return kSystemSlotCount + name.index;  // a formal parameter
   }
 }
 
@@ -164,21 +176,31 @@ void CompileContext::NoteFormalUsed(int j) {
 
 CALLEE CompileContext::CalleeOf(const RESOLVEDNAME& name) const {
   switch (name.what) {
-    case NameClass::kProgram: return {CalleeKind::kProgram, name.index, layout.ProgramCode(name.index), name.name};
-    case NameClass::kFormalFunction: return {CalleeKind::kFormalFunction, name.index, layout.FormalCode(name.index), name.name};
-    case NameClass::kArray: return {CalleeKind::kArray, name.index, layout.ArrayCode(name.index), name.name};
-    case NameClass::kFormalArray: return {CalleeKind::kFormalArray, name.index, layout.FormalCode(name.index), name.name};
-    default: return {CalleeKind::kBuiltin, name.index, name.index, name.name};
+    case NameClass::kProgram:
+      return {CalleeKind::kProgram, name.index, layout.ProgramCode(name.index), name.name};
+    case NameClass::kFormalFunction:
+      return {CalleeKind::kFormalFunction, name.index, layout.FormalCode(name.index), name.name};
+    case NameClass::kArray:
+      return {CalleeKind::kArray, name.index, layout.ArrayCode(name.index), name.name};
+    case NameClass::kFormalArray:
+      return {CalleeKind::kFormalArray, name.index, layout.FormalCode(name.index), name.name};
+    default:
+      return {CalleeKind::kBuiltin, name.index, name.index, name.name};
   }
 }
 
 int CompileContext::Arity(const CALLEE& callee) const {
   switch (callee.kind) {
-    case CalleeKind::kProgram: return language.programs[callee.index]->parameters.count;
-    case CalleeKind::kFormalFunction: return FormalFunctionArity(formals[callee.index].kind);
-    case CalleeKind::kArray: return language.arrays[callee.index].dimensionCount;
-    case CalleeKind::kFormalArray: return formals[callee.index].kind - 1;
-    case CalleeKind::kBuiltin: break;
+    case CalleeKind::kProgram:
+      return language.programs[callee.index]->parameters.count;
+    case CalleeKind::kFormalFunction:
+      return FormalFunctionArity(formals[callee.index].kind);
+    case CalleeKind::kArray:
+      return language.arrays[callee.index].dimensionCount;
+    case CalleeKind::kFormalArray:
+      return formals[callee.index].kind - 1;
+    case CalleeKind::kBuiltin:
+      break;
   }
   if (callee.index < kOrdinaryBuiltinCount) return kBuiltins[callee.index].argumentCount;
   return language.argumentDescriptors[callee.index].count;
@@ -187,11 +209,14 @@ int CompileContext::Arity(const CALLEE& callee) const {
 ARGUMENTDEMAND CompileContext::ArgumentAt(const CALLEE& callee, int k) const {
   if (k < 0 || k >= Arity(callee)) return {};
   switch (callee.kind) {
-    case CalleeKind::kProgram: return FormalListArgument(language.programs[callee.index]->parameters.kind[k]);
+    case CalleeKind::kProgram:
+      return FormalListArgument(language.programs[callee.index]->parameters.kind[k]);
     case CalleeKind::kFormalFunction:
       return SignatureArgument((formals[callee.index].kind - kFirstFunctionKind) / Power5(k) % 5);
-    case CalleeKind::kBuiltin: break;
-    default: return {};
+    case CalleeKind::kBuiltin:
+      break;
+    default:
+      return {};
   }
   int builtin = callee.index;
   if (builtin < kOrdinaryBuiltinCount) return {};
@@ -200,16 +225,21 @@ ARGUMENTDEMAND CompileContext::ArgumentAt(const CALLEE& callee, int k) const {
     if (k == 1) return {ArgumentRole::kEvaluationVariable, 0, 0};
   }
   switch (language.argumentDescriptors[builtin].kind[k]) {
-    case kArgOutputVariable: return {ArgumentRole::kOutputVariable, 0, 0};
-    case kArgArray: return {ArgumentRole::kArray, 0, 0};
-    case kArgMatrix: return {ArgumentRole::kArray, 2, 0};
-    default: return {};
+    case kArgOutputVariable:
+      return {ArgumentRole::kOutputVariable, 0, 0};
+    case kArgArray:
+      return {ArgumentRole::kArray, 0, 0};
+    case kArgMatrix:
+      return {ArgumentRole::kArray, 2, 0};
+    default:
+      return {};
   }
 }
 
 int CompileContext::PassableSignature(const RESOLVEDNAME& name) const {
   switch (name.what) {
-    case NameClass::kFormalFunction: return formals[name.index].kind - kFirstFunctionKind;
+    case NameClass::kFormalFunction:
+      return formals[name.index].kind - kFirstFunctionKind;
     case NameClass::kProgram: {
       const PARAMLIST& parameters = language.programs[name.index]->parameters;
       return SignatureByteOf(parameters.count, parameters.kind);
@@ -219,7 +249,8 @@ int CompileContext::PassableSignature(const RESOLVEDNAME& name) const {
       // ends the caller: none of them can stand behind a formal function.
       if (IsTextBuiltin(name.index) || name.index == kLocBuiltin || name.index == kReturnBuiltin) return -1;
       return language.SignatureByte(name.index);
-    default: return -1;
+    default:
+      return -1;
   }
 }
 

@@ -26,7 +26,7 @@ enum class NameClass {
   kLocal,           // a variable of the block
   kBuiltin,         // built-ins 14..93
   kProgram,
-  kArray,           // a user array
+  kArray,  // a user array
 };
 
 struct RESOLVEDNAME {
@@ -50,11 +50,11 @@ struct LOCALVARIABLE {
 // What a call asks of one argument.
 enum class ArgumentRole {
   kNumber,
-  kOutputVariable,       // a variable of the caller that receives a value
-  kArray,                // an array name (dimensions: 0 any)
-  kFunction,             // loc(name) of a function with the given signature byte
-  kInlineExpression,     // the expression that a repeated evaluation evaluates
-  kEvaluationVariable,   // the variable that a repeated evaluation sets
+  kOutputVariable,      // a variable of the caller that receives a value
+  kArray,               // an array name (dimensions: 0 any)
+  kFunction,            // loc(name) of a function with the given signature byte
+  kInlineExpression,    // the expression that a repeated evaluation evaluates
+  kEvaluationVariable,  // the variable that a repeated evaluation sets
 };
 
 struct ARGUMENTDEMAND {
@@ -68,7 +68,7 @@ enum class CalleeKind { kBuiltin, kProgram, kFormalFunction, kArray, kFormalArra
 
 struct CALLEE {
   CalleeKind kind = CalleeKind::kBuiltin;
-  int index = 0;     // built-in code, program, formal parameter or array index
+  int index = 0;  // built-in code, program, formal parameter or array index
   int opcode = 0;
   std::string name;  // for messages
 };
@@ -105,19 +105,19 @@ class CompileContext {
   Compiler& language;
   PROGRAMINFO& info;
   CProgramCode& code;
-  int program;                       // the block's index among the programs
+  int program;  // the block's index among the programs
   CODELAYOUT layout;
   std::vector<FORMALPARAMETER> formals;
   std::vector<LOCALVARIABLE> locals;
   ProgramEmitter emitter;
-  bool parametersCode;               // the PARAMETERS block: new variables are global parameters
-  int line = 0;                      // source line of the statement being compiled
-  std::vector<int> openSerials;      // serials of the open blocks, innermost last
-  int failedCallee = -1;             // the first called program whose compilation failed
+  bool parametersCode;           // the PARAMETERS block: new variables are global parameters
+  int line = 0;                  // source line of the statement being compiled
+  std::vector<int> openSerials;  // serials of the open blocks, innermost last
+  int failedCallee = -1;         // the first called program whose compilation failed
   int failedCalleeLine = -1;
-  std::string maybeUnsetName;        // the first variable read while maybe unset
+  std::string maybeUnsetName;  // the first variable read while maybe unset
   int maybeUnsetLine = -1;
-  bool textBuiltinSeen = false;      // the statement calls one of the text built-ins
+  bool textBuiltinSeen = false;  // the statement calls one of the text built-ins
 };
 
 // Formal parameters read back from the normal form of a formal-parameter list.

@@ -121,8 +121,7 @@ class Compiler {
   // first fault, or kind 1 with the block's first warning). For the
   // PARAMETERS block the names of its new global parameters are gathered in
   // newGlobalParameters.
-  void CompileProgram(const char* text, int headerLines, PROGRAMINFO* info, CProgramCode* code, int program,
-                      int last);
+  void CompileProgram(const char* text, int headerLines, PROGRAMINFO* info, CProgramCode* code, int program, int last);
   // Stores the signature byte of program `program` (code 94 + program) from
   // its formal-parameter list.
   void StoreProgramSignature(int program);

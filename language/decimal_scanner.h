@@ -20,8 +20,8 @@ struct DECIMALFORM {
   bool sign;           // one '+' or '-' may precede the digits
 };
 
-constexpr DECIMALFORM kBareDecimal{false, false};     // program text: signs are operators
-constexpr DECIMALFORM kSignedDecimal{true, true};     // initialisers, format parameters
+constexpr DECIMALFORM kBareDecimal{false, false};  // program text: signs are operators
+constexpr DECIMALFORM kSignedDecimal{true, true};  // initialisers, format parameters
 
 // Length of the number at the start of text (0: no number there).
 size_t ScanDecimal(const char* text, DECIMALFORM form);

@@ -22,9 +22,12 @@ int ProgramEmitter::NewVariable() {
 
 double* ProgramEmitter::Address(const OPERAND& operand) const {
   switch (operand.place) {
-    case OPERAND::kGlobal: return &language_.globalValues[operand.index];
-    case OPERAND::kSystem: return &language_.systemValues[operand.index];
-    case OPERAND::kSlot: break;
+    case OPERAND::kGlobal:
+      return &language_.globalValues[operand.index];
+    case OPERAND::kSystem:
+      return &language_.systemValues[operand.index];
+    case OPERAND::kSlot:
+      break;
   }
   return &code_.values[operand.index];
 }

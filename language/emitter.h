@@ -19,9 +19,9 @@ class CProgramCode;
 struct OPERAND {
   enum Place : uint8_t { kSlot, kGlobal, kSystem };
   Place place = kSlot;
-  int32_t index = 0;               // slot of the program, global parameter or system variable
-  int32_t kind = kOperandValue;    // OperandKind
-  bool designated = false;         // the result of an array access that designates a store target
+  int32_t index = 0;             // slot of the program, global parameter or system variable
+  int32_t kind = kOperandValue;  // OperandKind
+  bool designated = false;       // the result of an array access that designates a store target
 };
 
 constexpr int kMaxBlocks = INT16_MAX;  // the record counts its blocks in 16 bits

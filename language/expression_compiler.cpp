@@ -32,7 +32,8 @@ COMPILEFAULT EdgeFault(const std::string& text, bool assignment) {
   if (std::strchr("*/^=><&|!", first) != nullptr || (assignment && (first == '+' || first == '-'))) {
     return Fault(NumberedMessage(2376));
   }
-  if (first == ')' || first == ']' || (assignment && (first == '(' || first == '['))) return Fault(NumberedMessage(2377));
+  if (first == ')' || first == ']' || (assignment && (first == '(' || first == '[')))
+    return Fault(NumberedMessage(2377));
   if (first == ',') return Fault(NumberedMessage(2378));
   if (std::strchr("+-*/^=><&|!", last) != nullptr) return Fault(NumberedMessage(2379));
   if (last == ',') return Fault(NumberedMessage(2380));
@@ -72,10 +73,10 @@ size_t ClosingBracket(const std::string& text, size_t open) {
 // ---------------------------------------------------------------- the assignment's target
 
 struct ASSIGNMENTTARGET {
-  bool element = false;         // an array element (its tokens in elementTokens)
-  RESOLVEDNAME name;            // the variable or the array
+  bool element = false;  // an array element (its tokens in elementTokens)
+  RESOLVEDNAME name;     // the variable or the array
   std::vector<TOKEN> elementTokens;
-  int declared = -1;            // a local that this statement declares
+  int declared = -1;  // a local that this statement declares
 };
 
 // A new variable: the spelling rules, the identifier check, and in the
@@ -101,7 +102,8 @@ COMPILEFAULT DeclareVariable(CompileContext& context, const std::string& name, A
     }
     if (language.nGlobalParameters + language.nNewGlobalParameters >= kMaxGlobalParameters) {
       char text[kDiagnosticLength + 1];
-      std::snprintf(text, sizeof text, "Error: the number of global parameters is greater than %d.\n", kMaxGlobalParameters);
+      std::snprintf(text, sizeof text, "Error: the number of global parameters is greater than %d.\n",
+                    kMaxGlobalParameters);
       return Fault(text);
     }
     language.AddNewGlobalParameter(checked.data());
@@ -118,16 +120,21 @@ COMPILEFAULT VariableTarget(CompileContext& context, const std::string& name, AS
   RESOLVEDNAME resolved = context.Resolve(name);
   std::string shown = CutName(resolved.name);
   switch (resolved.what) {
-    case NameClass::kSystem: return Fault(NumberedMessage(2416, shown.c_str()));
-    case NameClass::kFormalValue: return Fault(NumberedMessage(2417, shown.c_str()));
-    case NameClass::kFormalArray: return Fault(NumberedMessage(2783, shown.c_str()));
-    case NameClass::kFormalFunction: return Fault(NumberedMessage(2785, shown.c_str()));
+    case NameClass::kSystem:
+      return Fault(NumberedMessage(2416, shown.c_str()));
+    case NameClass::kFormalValue:
+      return Fault(NumberedMessage(2417, shown.c_str()));
+    case NameClass::kFormalArray:
+      return Fault(NumberedMessage(2783, shown.c_str()));
+    case NameClass::kFormalFunction:
+      return Fault(NumberedMessage(2785, shown.c_str()));
     case NameClass::kFormalOutput:
     case NameClass::kGlobal:
     case NameClass::kLocal:
       target->name = resolved;
       return {};
-    default: return DeclareVariable(context, name, target);
+    default:
+      return DeclareVariable(context, name, target);
   }
 }
 
@@ -136,12 +143,17 @@ COMPILEFAULT CallTargetFault(CompileContext& context, const std::string& name) {
   RESOLVEDNAME resolved = context.Resolve(name);
   std::string shown = CutName(resolved.name);
   switch (resolved.what) {
-    case NameClass::kBuiltin: return Fault(NumberedMessage(2784, shown.c_str()));
-    case NameClass::kProgram: return Fault(NumberedMessage(2786, shown.c_str()));
-    case NameClass::kFormalFunction: return Fault(NumberedMessage(2785, shown.c_str()));
+    case NameClass::kBuiltin:
+      return Fault(NumberedMessage(2784, shown.c_str()));
+    case NameClass::kProgram:
+      return Fault(NumberedMessage(2786, shown.c_str()));
+    case NameClass::kFormalFunction:
+      return Fault(NumberedMessage(2785, shown.c_str()));
     case NameClass::kArray:
-    case NameClass::kFormalArray: return Fault(NumberedMessage(2783, shown.c_str()));
-    default: return Fault(NumberedMessage(2386, shown.c_str()));
+    case NameClass::kFormalArray:
+      return Fault(NumberedMessage(2783, shown.c_str()));
+    default:
+      return Fault(NumberedMessage(2386, shown.c_str()));
   }
 }
 
@@ -210,16 +222,33 @@ COMPILEFAULT PostfixEmitter::Run() {
     OPERAND::Place place = static_cast<OPERAND::Place>(static_cast<int>(item.value));
     COMPILEFAULT fault;
     switch (item.kind) {
-      case kItemConstant: stack_.push_back(context_.emitter.Constant(item.value)); break;
-      case kItemValue: stack_.push_back({place, item.code, kOperandValue, false}); break;
-      case kItemVariable: stack_.push_back({place, item.code, kOperandVariable, false}); break;
-      case kItemOperator: fault = item.code == kAssign ? Assignment() : Operator(item.code); break;
-      case kItemCall: fault = Call(item); break;
+      case kItemConstant:
+        stack_.push_back(context_.emitter.Constant(item.value));
+        break;
+      case kItemValue:
+        stack_.push_back({place, item.code, kOperandValue, false});
+        break;
+      case kItemVariable:
+        stack_.push_back({place, item.code, kOperandVariable, false});
+        break;
+      case kItemOperator:
+        fault = item.code == kAssign ? Assignment() : Operator(item.code);
+        break;
+      case kItemCall:
+        fault = Call(item);
+        break;
       case kItemArrayRead:
-      case kItemArrayTarget: fault = ArrayAccess(item); break;
-      case kItemExpressionStart: fault = ExpressionStart(); break;
-      case kItemRepeatedCall: fault = RepeatedCall(item); break;
-      default: break;
+      case kItemArrayTarget:
+        fault = ArrayAccess(item);
+        break;
+      case kItemExpressionStart:
+        fault = ExpressionStart();
+        break;
+      case kItemRepeatedCall:
+        fault = RepeatedCall(item);
+        break;
+      default:
+        break;
     }
     if (fault) return fault;
   }
@@ -354,8 +383,7 @@ std::vector<size_t> AssignmentOperators(const std::string& text) {
   return found;
 }
 
-COMPILEFAULT CompileStatementText(CompileContext& context, const std::string& text, StatementRole role,
-                                  bool* assigns) {
+COMPILEFAULT CompileStatementText(CompileContext& context, const std::string& text, StatementRole role, bool* assigns) {
   *assigns = false;
   std::vector<size_t> equals = AssignmentOperators(text);
   if (equals.size() > 1) return Fault(NumberedMessage(2388));

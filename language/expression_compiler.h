@@ -16,8 +16,7 @@ enum class StatementRole {
 
 // Compiles the statement on context.line. *assigns tells whether it assigned
 // a variable.
-COMPILEFAULT CompileStatementText(CompileContext& context, const std::string& text, StatementRole role,
-                                  bool* assigns);
+COMPILEFAULT CompileStatementText(CompileContext& context, const std::string& text, StatementRole role, bool* assigns);
 
 // Positions of the assignment operators of a text: each "=" outside double
 // quotes that does not belong to "==", ">=", "<=" or "!=".

@@ -40,18 +40,41 @@ int ReadOperator(const std::string& text, size_t* p) {
   int code = -1;
   size_t length = 1;
   switch (ch) {
-    case '+': code = kAdd; break;
-    case '-': code = kSubtract; break;
-    case '/': code = kDivide; break;
-    case '*': code = kMultiply; break;
-    case '^': code = kPower; break;
-    case '&': code = kAnd; break;
-    case '|': code = kOr; break;
-    case '=': code = next == '=' ? kEqual : kAssign; break;
-    case '>': code = next == '=' ? kGreaterEqual : kGreater; break;
-    case '<': code = next == '=' ? kLessEqual : next == '>' ? kNotEqual : kLess; break;
-    case '!': code = next == '=' ? kNotEqual : -1; break;
-    default: break;
+    case '+':
+      code = kAdd;
+      break;
+    case '-':
+      code = kSubtract;
+      break;
+    case '/':
+      code = kDivide;
+      break;
+    case '*':
+      code = kMultiply;
+      break;
+    case '^':
+      code = kPower;
+      break;
+    case '&':
+      code = kAnd;
+      break;
+    case '|':
+      code = kOr;
+      break;
+    case '=':
+      code = next == '=' ? kEqual : kAssign;
+      break;
+    case '>':
+      code = next == '=' ? kGreaterEqual : kGreater;
+      break;
+    case '<':
+      code = next == '=' ? kLessEqual : next == '>' ? kNotEqual : kLess;
+      break;
+    case '!':
+      code = next == '=' ? kNotEqual : -1;
+      break;
+    default:
+      break;
   }
   if (code >= kGreaterEqual && code <= kNotEqual) length = 2;
   *p += length;
@@ -180,12 +203,15 @@ size_t GroupEnd(const std::vector<TOKEN>& tokens, size_t open) {
 size_t OperandEnd(const std::vector<TOKEN>& tokens, size_t i) {
   if (i >= tokens.size()) return std::string::npos;
   switch (tokens[i].type) {
-    case TokenType::kNumber: return i;
-    case TokenType::kOpenParen: return GroupEnd(tokens, i);
+    case TokenType::kNumber:
+      return i;
+    case TokenType::kOpenParen:
+      return GroupEnd(tokens, i);
     case TokenType::kName:
       if (i + 1 < tokens.size() && IsOpening(tokens[i + 1].type)) return GroupEnd(tokens, i + 1);
       return i;
-    default: return std::string::npos;
+    default:
+      return std::string::npos;
   }
 }
 
@@ -199,7 +225,8 @@ bool OpensExpression(const TOKEN* previous) {
     case TokenType::kOpenBracket:
     case TokenType::kString:
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 

@@ -8,19 +8,41 @@
 
 #include "language/compile_messages.h"
 
-enum class TokenType { kNumber, kName, kString, kOperator, kOpenParen, kCloseParen, kOpenBracket, kCloseBracket, kComma };
+enum class TokenType {
+  kNumber,
+  kName,
+  kString,
+  kOperator,
+  kOpenParen,
+  kCloseParen,
+  kOpenBracket,
+  kCloseBracket,
+  kComma
+};
 
 struct TOKEN {
   TokenType type = TokenType::kNumber;
-  int op = -1;        // kOperator: the operator code (the built-in code of its routine)
-  double value = 0;   // kNumber
-  std::string text;   // kName: the name; kString: the literal, "" inside made "
+  int op = -1;       // kOperator: the operator code (the built-in code of its routine)
+  double value = 0;  // kNumber
+  std::string text;  // kName: the name; kString: the literal, "" inside made "
 };
 
 // Operator codes.
 enum OperatorCode : int {
-  kAdd = 0, kSubtract = 1, kDivide = 2, kMultiply = 3, kPower = 4, kAssign = 5,
-  kGreater = 6, kLess = 7, kGreaterEqual = 8, kLessEqual = 9, kEqual = 10, kNotEqual = 11, kAnd = 12, kOr = 13,
+  kAdd = 0,
+  kSubtract = 1,
+  kDivide = 2,
+  kMultiply = 3,
+  kPower = 4,
+  kAssign = 5,
+  kGreater = 6,
+  kLess = 7,
+  kGreaterEqual = 8,
+  kLessEqual = 9,
+  kEqual = 10,
+  kNotEqual = 11,
+  kAnd = 12,
+  kOr = 13,
 };
 
 // Priority of an operator: "=" 1, "|" 2, "&" 3, comparisons 4, "+" "-" 5,

@@ -38,7 +38,9 @@ void Truncate(CDynArray& codes, CDynArray& kinds, CDynArray& values, int n) {
   }
 }
 
-void QueuePush(const POSTFIXITEM& item) { Push(postfixCodes, postfixKinds, postfixValues, item.code, item.kind, item.value); }
+void QueuePush(const POSTFIXITEM& item) {
+  Push(postfixCodes, postfixKinds, postfixValues, item.code, item.kind, item.value);
+}
 void QueueTruncate(int n) { Truncate(postfixCodes, postfixKinds, postfixValues, n); }
 void QueueSetValue(int i, double value) { postfixValues.Items<double>()[i] = value; }
 
@@ -73,7 +75,8 @@ std::string TextBuiltinsOnceMessage(const Compiler& language) {
   for (int k = 0; k < 10; ++k) n[k] = language.builtinNames[14 + k];
   char text[2001];
   std::snprintf(text, sizeof text,
-                "Error: Functions %s, %s, %s, %s, %s, %s, %s, %s, %s and %s cannot be specified more than once in a single statement.",
+                "Error: Functions %s, %s, %s, %s, %s, %s, %s, %s, %s and %s cannot be specified more than once in a "
+                "single statement.",
                 n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8], n[9]);
   return text;
 }
@@ -82,7 +85,9 @@ std::string TextBuiltinsOnceMessage(const Compiler& language) {
 
 int PostfixLength() { return postfixCodes.GetCount(); }
 
-POSTFIXITEM PostfixAt(int i) { return {At<int32_t>(postfixCodes, i), At<int32_t>(postfixKinds, i), At<double>(postfixValues, i)}; }
+POSTFIXITEM PostfixAt(int i) {
+  return {At<int32_t>(postfixCodes, i), At<int32_t>(postfixKinds, i), At<double>(postfixValues, i)};
+}
 
 void ExpressionParser::Begin() {
   QueueTruncate(0);
@@ -117,15 +122,24 @@ COMPILEFAULT ExpressionParser::Parse(const std::vector<TOKEN>& tokens, bool targ
 
 COMPILEFAULT ExpressionParser::Step() {
   switch ((*tokens_)[i_].type) {
-    case TokenType::kNumber: return OnNumber();
-    case TokenType::kName: return OnName();
-    case TokenType::kString: return OnString();
-    case TokenType::kOperator: return OnOperator();
-    case TokenType::kOpenParen: return OnOpenParen();
-    case TokenType::kCloseParen: return OnCloseParen();
-    case TokenType::kOpenBracket: return Fault(NumberedMessage(2395));
-    case TokenType::kCloseBracket: return OnCloseBracket();
-    case TokenType::kComma: return OnComma();
+    case TokenType::kNumber:
+      return OnNumber();
+    case TokenType::kName:
+      return OnName();
+    case TokenType::kString:
+      return OnString();
+    case TokenType::kOperator:
+      return OnOperator();
+    case TokenType::kOpenParen:
+      return OnOpenParen();
+    case TokenType::kCloseParen:
+      return OnCloseParen();
+    case TokenType::kOpenBracket:
+      return Fault(NumberedMessage(2395));
+    case TokenType::kCloseBracket:
+      return OnCloseBracket();
+    case TokenType::kComma:
+      return OnComma();
   }
   return {};
 }
@@ -215,9 +229,12 @@ COMPILEFAULT ExpressionParser::OnOperator() {
   switch (previous_) {
     case Previous::kOperand:
     case Previous::kNumber:
-    case Previous::kClose: break;
-    case Previous::kStart: return Fault(NumberedMessage(2376));
-    default: return Fault(NumberedMessage(2396));
+    case Previous::kClose:
+      break;
+    case Previous::kStart:
+      return Fault(NumberedMessage(2376));
+    default:
+      return Fault(NumberedMessage(2396));
   }
   int op = (*tokens_)[i_].op;
   if (op == kAssign) return Fault(NumberedMessage(2388));
@@ -469,9 +486,12 @@ COMPILEFAULT ExpressionParser::OnLoc() {
 
 COMPILEFAULT ExpressionParser::OnLocName(const RESOLVEDNAME& name) {
   switch (name.what) {
-    case NameClass::kUnknown: return Fault(NumberedMessage(2402, CutName(name.name).c_str()));
-    case NameClass::kSystem: return Fault(NumberedMessage(2789, CutName(name.name).c_str()));
-    case NameClass::kFormalValue: return Fault(NumberedMessage(2731, CutName(name.name).c_str()));
+    case NameClass::kUnknown:
+      return Fault(NumberedMessage(2402, CutName(name.name).c_str()));
+    case NameClass::kSystem:
+      return Fault(NumberedMessage(2789, CutName(name.name).c_str()));
+    case NameClass::kFormalValue:
+      return Fault(NumberedMessage(2731, CutName(name.name).c_str()));
     case NameClass::kGlobal:
     case NameClass::kLocal:
       QueuePush(Constant(kLocVariableMode));
@@ -488,7 +508,9 @@ COMPILEFAULT ExpressionParser::OnLocName(const RESOLVEDNAME& name) {
       context_.code.arrayFlags.Items<uint8_t>()[name.index] = 1;
       PushLoc(kLocArrayMode, name.index);
       return {};
-    case NameClass::kProgram: PushLoc(kLocProgramMode, name.index); return {};
+    case NameClass::kProgram:
+      PushLoc(kLocProgramMode, name.index);
+      return {};
     case NameClass::kBuiltin:
       if (name.index == kLocBuiltin) return Fault(NumberedMessage(2750));
       PushLoc(kLocBuiltinMode, name.index);
@@ -537,9 +559,12 @@ COMPILEFAULT ExpressionParser::WrongArgumentType(const OPENCALL& call) const {
   std::string name = CutName(call.callee.name);
   int number = call.arguments + 1;
   switch (call.callee.kind) {
-    case CalleeKind::kProgram: return Fault(NumberedMessage(2736, name.c_str(), number));
-    case CalleeKind::kFormalFunction: return Fault(NumberedMessage(2905, name.c_str(), number));
-    default: return Fault(NumberedMessage(2746, name.c_str(), number));
+    case CalleeKind::kProgram:
+      return Fault(NumberedMessage(2736, name.c_str(), number));
+    case CalleeKind::kFormalFunction:
+      return Fault(NumberedMessage(2905, name.c_str(), number));
+    default:
+      return Fault(NumberedMessage(2746, name.c_str(), number));
   }
 }
 
@@ -549,10 +574,14 @@ COMPILEFAULT ExpressionParser::SpecialArgument(bool* handled) {
   size_t end = ArgumentEnd(i_);
   switch (demand.role) {
     case ArgumentRole::kOutputVariable:
-    case ArgumentRole::kEvaluationVariable: return VariableArgument(call, demand, end, handled);
-    case ArgumentRole::kArray: return ArrayArgument(call, demand, end, handled);
-    case ArgumentRole::kFunction: return FunctionArgument(call, demand, end, handled);
-    default: break;
+    case ArgumentRole::kEvaluationVariable:
+      return VariableArgument(call, demand, end, handled);
+    case ArgumentRole::kArray:
+      return ArrayArgument(call, demand, end, handled);
+    case ArgumentRole::kFunction:
+      return FunctionArgument(call, demand, end, handled);
+    default:
+      break;
   }
   // A number: an array name alone is of the wrong type.
   const TOKEN& token = (*tokens_)[i_];
@@ -573,13 +602,18 @@ COMPILEFAULT ExpressionParser::VariableArgument(const OPENCALL& call, const ARGU
   if (token.type != TokenType::kName) return Fault(NumberedMessage(2796, number, callee.c_str()));
   RESOLVEDNAME name = context_.Resolve(token.text);
   switch (name.what) {
-    case NameClass::kUnknown: return Fault(NumberedMessage(2402, CutName(token.text).c_str()));
-    case NameClass::kSystem: return Fault(NumberedMessage(2793, CutName(name.name).c_str(), number, callee.c_str()));
-    case NameClass::kFormalValue: return Fault(NumberedMessage(2794, number, callee.c_str()));
+    case NameClass::kUnknown:
+      return Fault(NumberedMessage(2402, CutName(token.text).c_str()));
+    case NameClass::kSystem:
+      return Fault(NumberedMessage(2793, CutName(name.name).c_str(), number, callee.c_str()));
+    case NameClass::kFormalValue:
+      return Fault(NumberedMessage(2794, number, callee.c_str()));
     case NameClass::kGlobal:
     case NameClass::kLocal:
-    case NameClass::kFormalOutput: break;
-    default: return WrongArgumentType(call);
+    case NameClass::kFormalOutput:
+      break;
+    default:
+      return WrongArgumentType(call);
   }
   context_.NoteAssigned(name);
   if (demand.role == ArgumentRole::kEvaluationVariable) {

@@ -60,20 +60,20 @@ class ExpressionParser {
   // A call or an index list that is open on the operator stack.
   struct OPENCALL {
     CALLEE callee;
-    bool index = false;        // an index list, not an argument list
-    int arity = 0;             // arguments or indices demanded
-    int arguments = 0;         // arguments or indices completed
-    bool text = false;         // a text built-in's list of literals and numbers
+    bool index = false;  // an index list, not an argument list
+    int arity = 0;       // arguments or indices demanded
+    int arguments = 0;   // arguments or indices completed
+    bool text = false;   // a text built-in's list of literals and numbers
     std::vector<std::string> literals{""};
     bool literalSeen = false;
     int numbers = 0;
-    int firstItem = 0;         // text: the queue item of the first string constant's index
-    bool repeated = false;     // a repeated evaluation
-    int listStart = 0;         // the queue length when the list opened
-    int expressionEnd = -1;    // repeated: the queue length when the inline expression ended
-    bool locElement = false;   // loc of an array element
-    bool address = false;      // index list: yields the element's address
-    bool target = false;       // index list: designates the assignment's element
+    int firstItem = 0;        // text: the queue item of the first string constant's index
+    bool repeated = false;    // a repeated evaluation
+    int listStart = 0;        // the queue length when the list opened
+    int expressionEnd = -1;   // repeated: the queue length when the inline expression ended
+    bool locElement = false;  // loc of an array element
+    bool address = false;     // index list: yields the element's address
+    bool target = false;      // index list: designates the assignment's element
   };
 
   COMPILEFAULT Step();

@@ -74,8 +74,8 @@ struct PROGRAMCODEHEADER {
   int32_t growthStep = kValueGrowthStep;
   int32_t slotCountCopy = 0;       // the slot count, kept beside the buffer
   int32_t bufferCounters[2] = {};  // 0 after Reset
-  int32_t compiledFormalCount = 0; // formal parameters, as compiled (the first program code follows them)
-  int32_t compiledProgramCount = 0;// programs counted in the identifier codes when the program was compiled
+  int32_t compiledFormalCount = 0;   // formal parameters, as compiled (the first program code follows them)
+  int32_t compiledProgramCount = 0;  // programs counted in the identifier codes when the program was compiled
 };
 
 class CProgramCode : public PROGRAMCODEHEADER {

@@ -55,10 +55,11 @@ std::string OpcodeText(int opcode, const CProgramCode& code, const Compiler& lan
 
 std::string InstructionLine(int i, const CProgramCode& code, const Compiler& language) {
   int opcode = code.opcodes.Items<int32_t>()[i];
-  bool array = opcode >= kBuiltinCount && code.Layout().IsArray(opcode) && opcode - code.Layout().ArrayCode(0) < language.ArrayCount();
+  bool array = opcode >= kBuiltinCount && code.Layout().IsArray(opcode) &&
+               opcode - code.Layout().ArrayCode(0) < language.ArrayCount();
   std::string line = std::to_string(i) + "  line " + std::to_string(code.SourceLineOf(i)) + "  s" +
-                     std::to_string(code.resultSlots.Items<int32_t>()[i]) + " = " +
-                     OpcodeText(opcode, code, language) + (array ? "[" : "(");
+                     std::to_string(code.resultSlots.Items<int32_t>()[i]) + " = " + OpcodeText(opcode, code, language) +
+                     (array ? "[" : "(");
   double** operands = i < code.operandLists.GetCount() ? code.Operands(i) : nullptr;
   int32_t* kinds = i < code.operandKindLists.GetCount() ? code.OperandKinds(i) : nullptr;
   for (int k = 0; operands != nullptr && k < code.OperandCount(i); ++k) {

@@ -11,7 +11,8 @@
 
 namespace {
 constexpr const char* kRunningUnavailable =
-    "Error: the embedded program language is not available in this build of Trenqual to run programs (program blocks are compiled and checked only).";
+    "Error: the embedded program language is not available in this build of Trenqual to run programs (program blocks "
+    "are compiled and checked only).";
 }  // namespace
 
 int ParseArraysBlock(const char* text, char* message) { return activeCompiler->ParseArrays(text, message); }

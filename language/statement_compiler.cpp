@@ -18,7 +18,8 @@
 namespace {
 
 constexpr const char* kForBodyKeyword =
-    "If the first keyword inside the body of a \"for\" loop is \"if\", \"while\" or \"for\", then the entire body of the loop must be enclosed by braces.";
+    "If the first keyword inside the body of a \"for\" loop is \"if\", \"while\" or \"for\", then the entire body of "
+    "the loop must be enclosed by braces.";
 constexpr const char* kBraceAfterStatement = "The left brace cannot be placed after a statement.";
 
 class StatementCompiler {
@@ -35,19 +36,19 @@ class StatementCompiler {
   struct OPENBLOCK {
     BlockKind kind = BlockKind::kIf;
     Body body = Body::kAwaited;
-    int serial = 0;           // for the checks of unset variables
-    int headerBlock = -1;     // if, while, for: the block that ends with the condition
-    int conditionStart = 0;   // while, for: the condition's first instruction ...
-    int conditionBlock = 0;   // ... and the block it lies in
-    int ifBodyEnd = -1;       // else: the last block of the if's body
-    int bodyStart = 0;        // the body's first instruction
-    bool assigns = false;     // if: a statement of its body assigns a variable
-    std::string step;         // for: the step statement ...
-    int stepLine = 0;         // ... on the header's line
+    int serial = 0;          // for the checks of unset variables
+    int headerBlock = -1;    // if, while, for: the block that ends with the condition
+    int conditionStart = 0;  // while, for: the condition's first instruction ...
+    int conditionBlock = 0;  // ... and the block it lies in
+    int ifBodyEnd = -1;      // else: the last block of the if's body
+    int bodyStart = 0;       // the body's first instruction
+    bool assigns = false;    // if: a statement of its body assigns a variable
+    std::string step;        // for: the step statement ...
+    int stepLine = 0;        // ... on the header's line
   };
 
   struct CLOSEDIF {
-    int bodyEnd;   // the last block of its body
+    int bodyEnd;  // the last block of its body
     bool assigns;
   };
 
@@ -108,7 +109,9 @@ COMPILEFAULT StatementCompiler::Text(const std::string& text, char terminator, c
   if (OpensWithHeader(text, &open, &keyword)) {
     size_t close = ClosingParenthesis(text, open);
     if (close == std::string::npos) return Fault(NumberedMessage(2381));
-    BlockKind kind = EqualNoCase(keyword, "if") ? BlockKind::kIf : EqualNoCase(keyword, "while") ? BlockKind::kWhile : BlockKind::kFor;
+    BlockKind kind = EqualNoCase(keyword, "if")      ? BlockKind::kIf
+                     : EqualNoCase(keyword, "while") ? BlockKind::kWhile
+                                                     : BlockKind::kFor;
     COMPILEFAULT fault = Header(kind, text.substr(open + 1, close - open - 1));
     if (fault) return fault;
     return Body(text.substr(close + 1), terminator, piece);
@@ -234,8 +237,12 @@ COMPILEFAULT StatementCompiler::CloseTop(std::optional<CLOSEDIF>* closedIf) {
   if (fault) return fault;
   int after = emitter.InstructionCount();
   switch (block.kind) {
-    case BlockKind::kIf: emitter.SetJump(block.headerBlock, after, end + 1); break;
-    case BlockKind::kElse: emitter.SetJump(block.ifBodyEnd, after, end + 1); break;
+    case BlockKind::kIf:
+      emitter.SetJump(block.headerBlock, after, end + 1);
+      break;
+    case BlockKind::kElse:
+      emitter.SetJump(block.ifBodyEnd, after, end + 1);
+      break;
     case BlockKind::kWhile:
     case BlockKind::kFor:
       emitter.SetJump(end, block.conditionStart, block.conditionBlock);

@@ -11,9 +11,11 @@ constexpr const char* kForBraces = "Error: braces are not allowed inside the \"f
 constexpr const char* kForSemicolons =
     "Incorrect format of the \"for\" loop header: the number of semicolons is not equal to 2.";
 constexpr const char* kForParentheses = "Incorrect format of the \"for\" loop header: mismatched parentheses.";
-constexpr const char* kForEmptyCondition = "Incorrect format of the \"for\" loop header: the condition statement is empty.";
+constexpr const char* kForEmptyCondition =
+    "Incorrect format of the \"for\" loop header: the condition statement is empty.";
 constexpr const char* kForBodyKeyword =
-    "If the first keyword inside the body of a \"for\" loop is \"if\", \"while\" or \"for\", then the entire body of the loop must be enclosed by braces.";
+    "If the first keyword inside the body of a \"for\" loop is \"if\", \"while\" or \"for\", then the entire body of "
+    "the loop must be enclosed by braces.";
 constexpr const char* kForThenBrace = "The header of a \"for\" loop cannot be followed by the right brace.";
 constexpr const char* kBraceAfterStatement = "The left brace cannot be placed after a statement.";
 

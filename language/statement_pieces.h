@@ -12,13 +12,13 @@
 #include "language/compile_messages.h"
 
 struct STATEMENTPIECE {
-  std::string text;              // the piece without its terminator
-  char terminator = '\0';        // '\0', ';', '{' or '}'
-  int line = 0;                  // source-line index
-  bool forHeader = false;        // "for(condition)": text holds the condition only
-  std::string forStep;           // the step statement of a "for" header
-  bool braceNotLast = false;     // a '}' behind which its line goes on
-  bool braceBeforeBrace = false; // ... with a second '}'
+  std::string text;               // the piece without its terminator
+  char terminator = '\0';         // '\0', ';', '{' or '}'
+  int line = 0;                   // source-line index
+  bool forHeader = false;         // "for(condition)": text holds the condition only
+  std::string forStep;            // the step statement of a "for" header
+  bool braceNotLast = false;      // a '}' behind which its line goes on
+  bool braceBeforeBrace = false;  // ... with a second '}'
 };
 
 // Cuts the text; lines are numbered from firstLine. On a fault *faultLine

@@ -61,7 +61,7 @@ struct BLOCKTEXT {
   std::vector<int64_t> linePositions;  // input position of each line (0: the header line)
   int64_t startPosition = 0;
   int64_t endPosition = 0;
-  bool parameterList = false;          // a SUBROUTINE whose name is followed by '('
+  bool parameterList = false;  // a SUBROUTINE whose name is followed by '('
 };
 
 std::string FirstWordOf(const std::string& line, size_t* end = nullptr) {

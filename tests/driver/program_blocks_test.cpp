@@ -187,10 +187,12 @@ TEST(ProgramBlocksCompiled, DiagnosticsOfCompiledBlocks) {
 }
 
 TEST(ProgramBlocksCompiled, AProgramIsCompiledButNotRun) {
-  INPUTRUN run = RunInput("ARRAYS\n  double a[3]\nEND ARRAYS\nPROGRAM gen\n  a[1] = 2\n  Dir(\"N \", a[1])\nEND PROGRAM\nN 3\n");
+  INPUTRUN run =
+      RunInput("ARRAYS\n  double a[3]\nEND ARRAYS\nPROGRAM gen\n  a[1] = 2\n  Dir(\"N \", a[1])\nEND PROGRAM\nN 3\n");
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.console,
-            "\n******** Error: the embedded program language is not available in this build of Trenqual to run programs (program blocks are compiled and checked only). ********\n\n");
+            "\n******** Error: the embedded program language is not available in this build of Trenqual to run "
+            "programs (program blocks are compiled and checked only). ********\n\n");
   ASSERT_EQ(compiler->ProgramCount(), 1);
   EXPECT_EQ(compiler->programs[0]->code.instructionCount, 4);
 }

@@ -131,14 +131,17 @@ TEST(ArraysBlock, Messages) {
       {"INDEX_BASE 2", 0, "******** The keyword \"INDEX_BASE\" must be followed by 0 or 1. ********"},
       {"INDEX_BASE 0x", 0, "******** The keyword \"INDEX_BASE\" must be followed by 0 or 1. ********"},
       {"INDEX_BASE", 0, "******** The keyword \"INDEX_BASE\" must be followed by 0 or 1. ********"},
-      {"INDEX_BASE 1 x", 0, "******** Error: the remainder of the line after the directive \"INDEX_BASE 1\" is not empty. ********"},
+      {"INDEX_BASE 1 x", 0,
+       "******** Error: the remainder of the line after the directive \"INDEX_BASE 1\" is not empty. ********"},
       {"\nmatrix a[3]", 1,
-       "******** Incorrect format of the definition of an array: a new line must start with a keyword, unless it is inside the list of array initializers. ********"},
+       "******** Incorrect format of the definition of an array: a new line must start with a keyword, unless it is "
+       "inside the list of array initializers. ********"},
       {"double a [3]", 0, "******** Incorrect format of the definition of an array. ********"},
       {"double a", 0, "******** Incorrect format of the definition of an array. ********"},
       {"double 3a[2]", 0, "******** Array name cannot begin with a number. ********"},
       {"double a.b[2]", 0, "******** Array name cannot contain separators or special symbols. ********"},
-      {"double sin[2]", 0, "******** Error: the name \"sin\" is already used to identify a built-in function. ********"},
+      {"double sin[2]", 0,
+       "******** Error: the name \"sin\" is already used to identify a built-in function. ********"},
       {"double IER[2]", 0, "******** Error: the name \"IER\" is already used to identify a system variable. ********"},
       {"double a[2]\nfloat A[3]", 1, "******** Error: the name \"A\" is already used to identify an array. ********"},
       {"double a[3", 0, "******** Missing right bracket in the definition of array \"a\". ********"},
@@ -148,7 +151,8 @@ TEST(ArraysBlock, Messages) {
       {"double a[3000000000]", 0, "******** Invalid value of a dimension of array \"a\". ********"},
       {"double a[3x]", 0, "******** Invalid value of a dimension of array \"a\". ********"},
       {"double a[2,]", 0, "******** Invalid value of a dimension of array \"a\". ********"},
-      {"uint1 d[1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1]", 0, "******** Array \"d\" has too many dimensions. ********"},
+      {"uint1 d[1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1]", 0,
+       "******** Array \"d\" has too many dimensions. ********"},
       {"double big[50000, 50000]", 0,
        "******** Array \"big\" would require 18.626 GB of memory. Array size cannot exceed 2 GB. ********"},
       {"double a[2] = 1", 0,
@@ -174,7 +178,8 @@ TEST(ArraysBlock, ANameLongerThanTheFieldIsRefused) {
   std::string message;
   std::string name(kArrayNameLength + 1, 'n');
   EXPECT_EQ(session.DeclareArrays("double " + name + "[1]", &message), 0);
-  EXPECT_EQ(message, "******** Error: the name of array \"" + name.substr(0, 50) + "\" is longer than 1000 characters. ********");
+  EXPECT_EQ(message, "******** Error: the name of array \"" + name.substr(0, 50) +
+                         "\" is longer than 1000 characters. ********");
   EXPECT_EQ(session.language->ArrayCount(), 0);
 }
 

@@ -129,25 +129,33 @@ TEST_F(FormalParameters, Messages) {
       {"1a)", 0, "Parameter name cannot begin with a number."},
       {"loc(y\n)", 0, "Syntax error in specification of an address of a variable, array or function."},
       {"loc(a[x]))", 0,
-       "Syntax error in specification of the number of array dimensions: only commas, spaces and tabs are allowed between brackets '[' and ']'."},
+       "Syntax error in specification of the number of array dimensions: only commas, spaces and tabs are allowed "
+       "between brackets '[' and ']'."},
       {"loc(m[,,,,,,,,,,,,,,,,,,,,]))", 0, "Error: number of array dimensions is greater than 20."},
       {"loc(a[] x))", 0,
-       "Syntax error in specification of an address of an array: missing right parenthesis after the right bracket ']'."},
+       "Syntax error in specification of an address of an array: missing right parenthesis after the right bracket "
+       "']'."},
       {"loc(a[,\n)", 0, "Syntax error in specification of the number of array dimensions: missing right bracket ']'."},
       {"loc(f(x) y))", 0, "Syntax error in specification of a function in the list of formal parameters."},
       {"loc(f(x\n))", 0, "Syntax error in specification of a function in the list of formal parameters."},
       {"loc(f(a.b)))", 0,
-       "Syntax error in specification of a function in the list of formal parameters. Identifier cannot contain separators or special symbols."},
+       "Syntax error in specification of a function in the list of formal parameters. Identifier cannot contain "
+       "separators or special symbols."},
       {"loc(f(1a)))", 0,
-       "Syntax error in specification of a function in the list of formal parameters. Identifier cannot begin with a number."},
+       "Syntax error in specification of a function in the list of formal parameters. Identifier cannot begin with a "
+       "number."},
       {"loc(f(SIN)))", 0,
-       "Syntax error in specification of a function in the list of formal parameters. Error: the name \"sin\" is already used to identify a built-in function."},
+       "Syntax error in specification of a function in the list of formal parameters. Error: the name \"sin\" is "
+       "already used to identify a built-in function."},
       {"loc(f(a, g(b))))", 0,
-       "In specification of arguments of a function, which is a formal parameter of another function, each left parenthesis '(' must be preceded by the identifier \"loc\"."},
+       "In specification of arguments of a function, which is a formal parameter of another function, each left "
+       "parenthesis '(' must be preceded by the identifier \"loc\"."},
       {"loc(f(loc(m[,,]))))", 0,
-       "Arrays that are arguments of a function, which is itself a formal parameter, can have only one or two dimensions."},
+       "Arrays that are arguments of a function, which is itself a formal parameter, can have only one or two "
+       "dimensions."},
       {"loc(f(loc(v[] x))))", 0,
-       "The right bracket ']' used in specification of an array that is a formal parameter of a function must be followed by the right parenthesis ')'."},
+       "The right bracket ']' used in specification of an array that is a formal parameter of a function must be "
+       "followed by the right parenthesis ')'."},
       {"loc(f(a, b, c, d)))", 0,
        "A function that is used as a formal parameter of another function cannot have more than 3 arguments."},
       {"loc(f(x)\n)", 0, "Error: mismatched parentheses."},

@@ -13,9 +13,9 @@
 namespace {
 
 struct MessageCase {
-  const char* lines;    // the block; with a list, the text behind "SUBROUTINE p("
+  const char* lines;  // the block; with a list, the text behind "SUBROUTINE p("
   bool parameterList;
-  int kind;             // 2 syntax error, 1 syntax warning
+  int kind;  // 2 syntax error, 1 syntax warning
   int line;
   const char* message;
 };
@@ -56,14 +56,17 @@ TEST(CompileMessages, Statements) {
        "Incorrect format of the \"for\" loop header: mismatched parentheses."},
       {"for (;;) x = 1", false, 2, 0, "Incorrect format of the \"for\" loop header: the condition statement is empty."},
       {"x = 0\nfor (i = 1; i < 3; i = i + 1) if (i > 1) x = i", false, 2, 1,
-       "If the first keyword inside the body of a \"for\" loop is \"if\", \"while\" or \"for\", then the entire body of the loop must be enclosed by braces."},
+       "If the first keyword inside the body of a \"for\" loop is \"if\", \"while\" or \"for\", then the entire body "
+       "of the loop must be enclosed by braces."},
       {"x = 0\nfor (i = 1; i < 3; i = i + 1)\n  while (x < 1) x = 1", false, 2, 2,
-       "If the first keyword inside the body of a \"for\" loop is \"if\", \"while\" or \"for\", then the entire body of the loop must be enclosed by braces."},
+       "If the first keyword inside the body of a \"for\" loop is \"if\", \"while\" or \"for\", then the entire body "
+       "of the loop must be enclosed by braces."},
       {"x = 0\nif (x < 1) {\nfor (i = 1; i < 3; i = i + 1) }", false, 2, 2,
        "The header of a \"for\" loop cannot be followed by the right brace."},
       {"x = 1 {", false, 2, 0, "The left brace cannot be placed after a statement."},
       {"x = 1\n{", false, 2, 1, "The left brace cannot be placed after a statement."},
-      {"x = 1\nif ( ) x = 2", false, 2, 1, "Error: \"if\", \"while\" or \"for\" operator condition statement is empty."},
+      {"x = 1\nif ( ) x = 2", false, 2, 1,
+       "Error: \"if\", \"while\" or \"for\" operator condition statement is empty."},
       {"x = 1\nif (x > 0) {\n  x = 2\n} x = 3", false, 2, 3,
        "Error: each right brace must be the last character of a line."},
       {"x = 1\nwhile (x = 1) x = 2", false, 2, 1,
@@ -73,7 +76,8 @@ TEST(CompileMessages, Statements) {
       {"else x = 1", false, 2, 0, "Error: incorrect usage of keywords \"while\", \"for\" or \"if\" and \"else\"."},
       {"x = 1\nif (x > 0)\n}", false, 2, 2, "Error: mismatched braces."},
       {"x = 1\nif (x > 0) {\nif (x > 1) {\nx = 2\n}}", false, 2, 4,
-       "Error: the right brace belonging to a higher-level \"if\", \"while\" or \"for\" operator must be on the next line."},
+       "Error: the right brace belonging to a higher-level \"if\", \"while\" or \"for\" operator must be on the next "
+       "line."},
       {"x = ", false, 2, 0, "Error: empty string after the assignment operator."},
       {"x.y = 1", false, 2, 0, "Error: identifier \"x.y\" contains separators or special symbols."},
       {"x = 1\nx = bad()", false, 2, 1, "There are errors in program \"bad\"."},
@@ -129,7 +133,8 @@ TEST(CompileMessages, ExpressionsAndOperators) {
       {"Print(\"abc)", false, 2, 0, "Error: Missing closing double quote"},
       {"Print(\"a // b\")", false, 2, 0, "Error: Missing closing double quote"},
       {"x = Print(\"a\") + Dir(\"b\")", false, 2, 0,
-       "Error: Functions Dir, Dir2, Write, Write2, Print, Print2, System, FopenW, FopenR and SetNumberFormat cannot be specified more than once in a single statement."},
+       "Error: Functions Dir, Dir2, Write, Write2, Print, Print2, System, FopenW, FopenR and SetNumberFormat cannot be "
+       "specified more than once in a single statement."},
   });
 }
 
@@ -149,7 +154,8 @@ TEST(CompileMessages, ArraysCallsAndArguments) {
        "Error: location of the built-in function \"loc\" cannot be used as an argument of another function."},
       {"x = loc(IER)", false, 2, 0, "Error: the system variable \"IER\" is used as an argument of function \"loc\"."},
       {"x = loc(sin(1))", false, 2, 0,
-       "Error: the first character after function name \"sin\", which is used as argument of \"loc\", is not the right parenthesis."},
+       "Error: the first character after function name \"sin\", which is used as argument of \"loc\", is not the right "
+       "parenthesis."},
       {"x = loc(zz)", false, 2, 0, "Unknown identifier \"zz\"."},
       {"y = 1\nsub(y, 1)", false, 2, 1, "Error: wrong argument type (subroutine \"sub\", argument No. 2)."},
       {"y = 1\nsub(y, m)", false, 2, 1, "Error: wrong argument type (subroutine \"sub\", argument No. 2)."},
@@ -167,15 +173,18 @@ TEST(CompileMessages, ArraysCallsAndArguments) {
       {"sin(1) = 2", false, 2, 0,
        "Error: the identifier \"sin\" of a built-in function cannot appear before the assignment operator."},
       {"loc(f(u))) f = 1", true, 2, 0,
-       "Error: \"f\" is a function identifier (a formal parameter) and it cannot appear before the assignment operator."},
-      {"sub(1) = 2", false, 2, 0, "Error: the identifier \"sub\" of a program cannot appear before the assignment operator."},
+       "Error: \"f\" is a function identifier (a formal parameter) and it cannot appear before the assignment "
+       "operator."},
+      {"sub(1) = 2", false, 2, 0,
+       "Error: the identifier \"sub\" of a program cannot appear before the assignment operator."},
       {"sub(IER, a)", false, 2, 0, "Error: the system variable \"IER\" is used as argument No. 1 of function \"sub\"."},
       {"q) sub(q, a)", true, 2, 0, "Error: a read-only variable is used as argument No. 1 of function \"sub\"."},
       {"sub(3, a)", false, 2, 0, "Error: a constant is used as argument No. 1 of function \"sub\"."},
       {"y = 1\nsub(y + 1, a)", false, 2, 1, "Error: an expression is used as argument No. 1 of function \"sub\"."},
       {"k = 1\ns = Sum(k, k + 1, 1, 3)", false, 2, 1,
        "Error: an expression is used as argument No. 2 of function \"Sum\"."},
-      {"k = 1\ns = Sum(k ^ 2, 3, 1, 3)", false, 2, 1, "Error: a constant is used as argument No. 2 of function \"Sum\"."},
+      {"k = 1\ns = Sum(k ^ 2, 3, 1, 3)", false, 2, 1,
+       "Error: a constant is used as argument No. 2 of function \"Sum\"."},
   });
 }
 
@@ -207,11 +216,14 @@ TEST(CompileMessages, Warnings) {
   ExpectMessages({
       {"q, r) y = q", true, 1, 0, "Warning: formal parameter \"r\" is not used."},
       {"x = 1\nif (x > 0) y = 2", false, 1, 1,
-       "Warning: the result may be undefined (some \"if\", \"else\", \"while\" or \"for\" blocks are empty, or some \"else\" blocks are missing)."},
+       "Warning: the result may be undefined (some \"if\", \"else\", \"while\" or \"for\" blocks are empty, or some "
+       "\"else\" blocks are missing)."},
       {"x = 1\nwhile (x > 2) {\n}", false, 1, 2,
-       "Warning: the result may be undefined (some \"if\", \"else\", \"while\" or \"for\" blocks are empty, or some \"else\" blocks are missing)."},
+       "Warning: the result may be undefined (some \"if\", \"else\", \"while\" or \"for\" blocks are empty, or some "
+       "\"else\" blocks are missing)."},
       {"x = 1\nif (x > 0) {\n  y = 2\n}\nelse {\n  y = 3\n}\nz = y", false, 1, 7,
-       "Warning: variable \"y\" may be used before its value is set (see previous \"if\", \"while\" or \"for\" operators)."},
+       "Warning: variable \"y\" may be used before its value is set (see previous \"if\", \"while\" or \"for\" "
+       "operators)."},
   });
 }
 

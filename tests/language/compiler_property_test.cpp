@@ -15,9 +15,10 @@
 namespace {
 
 const char* const kWords[] = {
-    "x", "y", "k", "a", "m", "sub", "sin", "max", "loc", "Sum", "Print", "IER", "Return", "1", "2.5", "0",
-    "+", "-", "*", "/", "^", "=", "==", "<", ">=", "!=", "&", "|", "(", ")", "[", "]", ",", ";", "{", "}",
-    "if", "else", "while", "for", "\"t\"", " ", " ", "\n", "\n", "x = ", "y = ", "k = ", "a[1] = ", "//",
+    "x",   "y",     "k", "a", "m",  "sub", "sin",  "max",  "loc",  "Sum",     "Print", "IER",  "Return",
+    "1",   "2.5",   "0", "+", "-",  "*",   "/",    "^",    "=",    "==",      "<",     ">=",   "!=",
+    "&",   "|",     "(", ")", "[",  "]",   ",",    ";",    "{",    "}",       "if",    "else", "while",
+    "for", "\"t\"", " ", " ", "\n", "\n",  "x = ", "y = ", "k = ", "a[1] = ", "//",
 };
 
 std::string RandomBlock(std::mt19937& random) {
@@ -49,13 +50,20 @@ class ProgramGenerator {
       return leaves[Pick(0, 7)];
     }
     switch (Pick(0, 8)) {
-      case 0: return "sin(" + Expression(depth - 1) + ")";
-      case 1: return "max(" + Expression(depth - 1) + ", " + Expression(depth - 1) + ")";
-      case 2: return "Sum(k * (" + Expression(depth - 1) + "), k, 1, " + Expression(depth - 1) + ")";
-      case 3: return "loc(x) + loc(a[" + Expression(depth - 1) + "])";
-      case 4: return "(" + Expression(depth - 1) + ")";
-      case 5: return "-" + Expression(depth - 1);
-      case 6: return Expression(depth - 1) + " * -(" + Expression(depth - 1) + ")";
+      case 0:
+        return "sin(" + Expression(depth - 1) + ")";
+      case 1:
+        return "max(" + Expression(depth - 1) + ", " + Expression(depth - 1) + ")";
+      case 2:
+        return "Sum(k * (" + Expression(depth - 1) + "), k, 1, " + Expression(depth - 1) + ")";
+      case 3:
+        return "loc(x) + loc(a[" + Expression(depth - 1) + "])";
+      case 4:
+        return "(" + Expression(depth - 1) + ")";
+      case 5:
+        return "-" + Expression(depth - 1);
+      case 6:
+        return Expression(depth - 1) + " * -(" + Expression(depth - 1) + ")";
       default: {
         const char* operators[] = {" + ", " - ", " * ", " / ", " ^ ", " < ", " >= ", " <> ", " & ", " | "};
         return Expression(depth - 1) + operators[Pick(0, 9)] + Expression(depth - 1);
@@ -72,10 +80,14 @@ class ProgramGenerator {
 
   std::string Simple() {
     switch (Pick(0, 4)) {
-      case 0: return "a[" + Expression(1) + "] = " + Expression(2) + "\n";
-      case 1: return "Print(\"t \", " + Expression(2) + ")\n";
-      case 2: return "sub(x, a)\n";
-      default: return (Pick(0, 1) ? "x = " : "y = ") + Expression(3) + "\n";
+      case 0:
+        return "a[" + Expression(1) + "] = " + Expression(2) + "\n";
+      case 1:
+        return "Print(\"t \", " + Expression(2) + ")\n";
+      case 2:
+        return "sub(x, a)\n";
+      default:
+        return (Pick(0, 1) ? "x = " : "y = ") + Expression(3) + "\n";
     }
   }
 
@@ -87,9 +99,12 @@ class ProgramGenerator {
         if (Pick(0, 1) == 0) text += "else" + Body(depth);
         return text;
       }
-      case 1: return "while (k < 3)" + Body(depth);
-      case 2: return "for (k = 0; k < 2; k = k + 1)" + Body(depth);
-      default: return Simple();
+      case 1:
+        return "while (k < 3)" + Body(depth);
+      case 2:
+        return "for (k = 0; k < 2; k = k + 1)" + Body(depth);
+      default:
+        return Simple();
     }
   }
 
@@ -136,7 +151,8 @@ TEST(CompilerProperties, ProgramsOfTheGrammarCompileWellFormed) {
     std::string program = generator.Program();
     int k = session.AddProgram("p", program);
     ASSERT_LT(session.Program(k).info.diagnosticKind, kDiagnosticSyntaxError)
-        << "seed " << seed << " round " << round << "\n" << program << session.Diagnostic(k);
+        << "seed " << seed << " round " << round << "\n"
+        << program << session.Diagnostic(k);
     ExpectWellFormed(session.Program(k).code, program);
   }
 }

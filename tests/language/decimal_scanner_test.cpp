@@ -14,9 +14,9 @@ TEST(DecimalScanner, LengthsOfNumbersInProgramText) {
     const char* text;
     size_t length;
   } cases[] = {
-      {"12", 2},     {"1.5", 3},    {"5.", 2},      {".5", 2},       {"1e5", 3},   {"1E-5", 4}, {"2.5e+3x", 6},
-      {"2e", 1},     {"2e+", 1},    {"2ex", 1},     {".", 0},        {"e5", 0},    {"inf", 0},  {"nan", 0},
-      {"infinity", 0}, {"0x1p3", 1}, {"-1", 0},     {" 1", 0},       {"1.2.3", 3},
+      {"12", 2},       {"1.5", 3},   {"5.", 2},  {".5", 2}, {"1e5", 3},   {"1E-5", 4}, {"2.5e+3x", 6},
+      {"2e", 1},       {"2e+", 1},   {"2ex", 1}, {".", 0},  {"e5", 0},    {"inf", 0},  {"nan", 0},
+      {"infinity", 0}, {"0x1p3", 1}, {"-1", 0},  {" 1", 0}, {"1.2.3", 3},
   };
   for (const Case& c : cases) EXPECT_EQ(ScanDecimal(c.text, kBareDecimal), c.length) << c.text;
 }
@@ -62,10 +62,16 @@ TEST(NumberFormat, AcceptedAndRefusedFormats) {
     const char* format;
     bool accepted;
   } cases[] = {
-      {"%10.3f", true},  {"x = %-12.5e units", true}, {"%%%5.2g", true}, {"%5.g", true}, {"%g", true},
-      {"%1e5g", true},   {"%+g", false},  {"% g", false},  {"%#g", false},  {"%d", false},  {"%5.2lf", false},
-      {"%g %g", false},  {"%g%", false},  {"", false},     {"text", false}, {"%nang", false}, {"%infg", false},
-      {"%0x1p3g", false}, {"%-nan", false},
+      {"%10.3f", true},  {"x = %-12.5e units", true},
+      {"%%%5.2g", true}, {"%5.g", true},
+      {"%g", true},      {"%1e5g", true},
+      {"%+g", false},    {"% g", false},
+      {"%#g", false},    {"%d", false},
+      {"%5.2lf", false}, {"%g %g", false},
+      {"%g%", false},    {"", false},
+      {"text", false},   {"%nang", false},
+      {"%infg", false},  {"%0x1p3g", false},
+      {"%-nan", false},
   };
   for (const Case& c : cases) EXPECT_EQ(CheckNumberFormat(c.format, nullptr), c.accepted) << c.format;
 }

@@ -168,10 +168,11 @@ TEST_F(ProgramListings, ArraysWithEitherIndexBase) {
 // argument is passed as loc of the array.
 TEST_F(ProgramListings, LocAndArrayArguments) {
   ASSERT_EQ(session.DeclareArrays("double m[2, 3]\ndouble v[4]"), -1);
-  std::string listing = Compile("x = 1\n"
-                                "p = loc(m[1, 2])\n"
-                                "q = loc(x) + loc(m) + loc(sin)\n"
-                                "n = Size(v)");
+  std::string listing = Compile(
+      "x = 1\n"
+      "p = loc(m[1, 2])\n"
+      "q = loc(x) + loc(m) + loc(sin)\n"
+      "n = Size(v)");
   EXPECT_EQ(listing,
             "0  line 0  s13 = Equality(s13, 1)\n"
             "1  line 1  s20 = m[1, 2, 2]\n"
@@ -237,9 +238,10 @@ TEST_F(ProgramListings, SubroutineCallsWithEveryParameterKind) {
 // operands in reverse order; a nested one likewise. A bare variable as the
 // expression becomes 0 + j.
 TEST_F(ProgramListings, RepeatedEvaluationsWithInlineExpressions) {
-  std::string listing = Compile("k = 0\n"
-                                "j = 0\n"
-                                "t = 1 + Sum(k * Sum(j, j, 1, k), k, 1, 3)");
+  std::string listing = Compile(
+      "k = 0\n"
+      "j = 0\n"
+      "t = 1 + Sum(k * Sum(j, j, 1, k), k, 1, 3)");
   EXPECT_EQ(listing,
             "0  line 0  s13 = Equality(s13, 0)\n"
             "1  line 1  s15 = Equality(s15, 0)\n"

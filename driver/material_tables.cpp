@@ -427,7 +427,8 @@ struct INDEXCENSUS {
   int total = 0;
   int count[6] = {};
   int maxExponent[6] = {};
-  void Add(const INDEXDATA& index) {
+  template <typename Index>
+  void Add(const Index& index) {
     ++total;
     for (int t = 0; t < 6; ++t) {
       if (index.indexType != kReportTypes[t]) continue;

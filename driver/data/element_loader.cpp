@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "driver/data/aux_electron_data.h"
@@ -26,7 +27,7 @@ void DeleteRows(T** rows, int count) {
   delete[] rows;
 }
 
-void FreeBremsAngular(Elem* elem) {
+void FreeBremsAngular(ElemStaging* elem) {
   if (!elem->bremsAngN) return;
   for (int e = 0; e < elem->bremsSpecNE; ++e) {
     const int nk = elem->bremsSpecN[e];
@@ -48,7 +49,7 @@ void FreeBremsAngular(Elem* elem) {
 
 }  // namespace
 
-void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   const double emin = options.minEnergy, emax = options.maxEnergy;
   BuildIndex(elem->excLossEnergy, elem->excLossN, options.excEIndexType, options.excEIndexExponent,
              emin, emax, false, &elem->excLossIndex);
@@ -69,12 +70,12 @@ void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, Elem* elem) {
                &elem->elasticCumIndex[e]);
 }
 
-int LoadElement(int z, const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int LoadElement(int z, const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   return LoadElement(z, options, nullptr, -1, elem);
 }
 
 int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
-                Elem* elem) {
+                ElemStaging* elem) {
   elem->Z = z;
   // Element constants of the screened Rutherford small-angle elastic model.
   const PHYSICALCONSTANTS& k = options.constants;
@@ -103,15 +104,18 @@ int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, 
 }
 
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
-                 Elem* elems) {
-  return LoadElements(atomicNumbers, count, options, nullptr, elems);
+                 ELEMENTPOOL* pool) {
+  return LoadElements(atomicNumbers, count, options, nullptr, pool);
 }
 
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
-                 AUXELECTRONDATA* aux, Elem* elems) {
+                 AUXELECTRONDATA* aux, ELEMENTPOOL* pool) {
+  StartElementPool(count, pool);
+  const std::unique_ptr<ElemStaging> staging(new ElemStaging());
   double lastProgress = MillisecondsSinceStart() * 0.001;
   size_t progressLength = 0;
-  for (int i = 0; i < count; ++i) {
+  int code = 0;
+  for (int i = 0; i < count && code == 0; ++i) {
     const int z = atomicNumbers[i];
     const double now = MillisecondsSinceStart() * 0.001;
     if (now - lastProgress > 1.0) {
@@ -125,13 +129,18 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
       std::fflush(stdout);
       lastProgress = now;
     }
-    if (LoadElement(z, options, aux, i, &elems[i]) != 0) return 1;
+    if (i > 0) ClearElementStaging(staging.get());
+    code = LoadElement(z, options, aux, i, staging.get());
+    if (code == 0) AddElementToPool(*staging, i, pool);
   }
+  FreeElementTables(staging.get());
+  if (code != 0) return 1;
+  TrimElementPool(pool);
   if (progressLength > 0) std::printf("%s\r", std::string(progressLength, ' ').c_str());
   return 0;
 }
 
-void FreeElementTables(Elem* elem) {
+void FreeElementTables(ElemStaging* elem) {
   FreeBremsAngular(elem);
   FreeFastIndex(&elem->excLossIndex);
   FreeFastIndex(&elem->elasticEnergyIndex);
@@ -171,6 +180,11 @@ void FreeElementTables(Elem* elem) {
   elem->profileQ = nullptr;
   elem->profileJ = elem->profileCum = elem->profileSlope = nullptr;
   elem->profileMedian = nullptr;
+}
+
+void ClearElementStaging(ElemStaging* elem) {
+  FreeElementTables(elem);
+  std::memset(static_cast<void*>(elem), 0, sizeof(ElemStaging));
 }
 
 double MeanAtomicMass(double* fractions, const double* atomicMasses, int count) {

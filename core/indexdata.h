@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/hostdevice.h"
 #include "core/relative.h"
 
 // Index sizes 2^k + 1 for k = 0..20.
@@ -15,31 +16,20 @@ constexpr int indexSize[kIndexExponentMax + 1] = {
     2,    3,    5,     9,     17,    33,     65,     129,    257,     513,    1025,
     2049, 4097, 8193, 16385, 32769, 65537, 131073, 262145, 524289, 1048577};
 
-// The fields of an index. Its two tables are referenced through Table<T>:
-// host pointers in INDEXDATA (the per-material indexes, the element loaders'
-// staging record), block-relative references in ELEMINDEX (the indexes inside
-// an element's pooled block, core/elem.h). Both have the same layout.
-template <template <typename> class Table>
-struct INDEXRECORD {
+struct INDEXDATA {
   // 0: none (binary search); 1, 2: linear mapping with 1 or 2 breakpoints;
   // -1, -2: logarithmic mapping; -3, -4: reverse logarithmic mapping
   // (x -> ln(xMax - x)). Requested type before the build, built type after.
   int32_t indexType;
-  int32_t exponent;               // k: the index has 2^k + 1 entries
-  Table<int16_t> intervalIndex;   // the 2^k + 1 interval indices (INDEXDATA: owned)
-  double xStart;                  // first covered value of the mapped variable
-  double tStart;                  // xStart, or ln xStart for logarithmic mappings
-  double invStep;                 // bins per unit of the transformed variable
-  double xMax;                    // last value of the whole grid
-  int32_t indexOffset;            // added to every entry at the build
-  Table<uint8_t> doubleStep;      // 2-breakpoint indexes: 1 where an entry skips a point
+  int32_t exponent;           // k: the index has 2^k + 1 entries
+  int16_t* intervalIndex;     // the 2^k + 1 interval indices (owned)
+  double xStart;              // first covered value of the mapped variable
+  double tStart;              // xStart, or ln xStart for logarithmic mappings
+  double invStep;             // bins per unit of the transformed variable
+  double xMax;                // last value of the whole grid
+  int32_t indexOffset;        // added to every entry at the build
+  uint8_t* doubleStep;        // 2-breakpoint indexes: 1 where an entry skips a point
 };
-
-template <typename T>
-using HOSTTABLE = T*;
-
-using INDEXDATA = INDEXRECORD<HOSTTABLE>;
-using ELEMINDEX = INDEXRECORD<REL>;
 
 // The host and the device compilers must agree on this layout.
 static_assert(offsetof(INDEXDATA, indexType) == 0);
@@ -52,6 +42,33 @@ static_assert(offsetof(INDEXDATA, xMax) == 40);
 static_assert(offsetof(INDEXDATA, indexOffset) == 48);
 static_assert(offsetof(INDEXDATA, doubleStep) == 56);
 static_assert(sizeof(INDEXDATA) == 64);
+
+// The index of a grid inside an element's pooled block (core/elem.h): the
+// fields of INDEXDATA, with the entries in the block. Entries that all lie in
+// 0..255 (grids of up to 256 points) take one byte each (narrowIndex), others
+// two (intervalIndex); one of the two references is null. The doubleStep
+// flags are not kept: no lookup reads them, and flag j is 1 exactly where
+// entry j exceeds entry j - 1 by two.
+struct ELEMINDEX {
+  int32_t indexType;           // as INDEXDATA
+  int32_t exponent;            // k: the index has 2^k + 1 entries
+  REL<int16_t> intervalIndex;  // the entries, two bytes each (null: narrow)
+  double xStart;
+  double tStart;
+  double invStep;
+  double xMax;
+  int32_t indexOffset;
+  REL<uint8_t> narrowIndex;    // the entries, one byte each (null: wide)
+};
+
 static_assert(offsetof(ELEMINDEX, intervalIndex) == 8);
-static_assert(offsetof(ELEMINDEX, doubleStep) == 56);
+static_assert(offsetof(ELEMINDEX, xStart) == 16);
+static_assert(offsetof(ELEMINDEX, indexOffset) == 48);
+static_assert(offsetof(ELEMINDEX, narrowIndex) == 56);
 static_assert(sizeof(ELEMINDEX) == 64);
+
+// Entry `bin` of an index.
+TQ_CPU_GPU inline int32_t IndexEntry(const INDEXDATA& index, int32_t bin) { return index.intervalIndex[bin]; }
+TQ_CPU_GPU inline int32_t IndexEntry(const ELEMINDEX& index, int32_t bin) {
+  return index.narrowIndex.offset != 0 ? index.narrowIndex[bin] : index.intervalIndex[bin];
+}

@@ -63,7 +63,7 @@ TQ_CPU_GPU inline double InterpLog(double x, const double* g, const double* a, c
 
 // Bin of the index that holds the transformed value t, kept inside the table
 // (a value beyond the covered range or not a number reads the end entries).
-// Index is INDEXDATA or ELEMINDEX (core/indexdata.h): the same fields.
+// Index is INDEXDATA or ELEMINDEX (core/indexdata.h).
 template <typename Index>
 TQ_CPU_GPU inline int32_t IndexBin(const Index& index, double t) {
   const double bin = (t - index.tStart) * index.invStep;
@@ -89,7 +89,7 @@ TQ_CPU_GPU inline int16_t FindIndexed(double x, const double* g, int16_t n, cons
   if (index.indexType > -3) {
     if (x < index.xStart) return ClampInterval(index.indexOffset, n);
     const double t = index.indexType > 0 ? x : log(x);
-    int i = ClampToRange(index.intervalIndex[IndexBin(index, t)], 0, LastInterval(n));
+    int i = ClampToRange(IndexEntry(index, IndexBin(index, t)), 0, LastInterval(n));
     if (x < g[i] && i > 0) {
       --i;
       if (x < g[i] && i > 0) --i;
@@ -98,7 +98,7 @@ TQ_CPU_GPU inline int16_t FindIndexed(double x, const double* g, int16_t n, cons
   }
   const double distance = index.xMax - x;
   if (distance < index.xStart) return ClampInterval(n - index.indexOffset - 2, n);
-  int j = ClampToRange(n - 1 - index.intervalIndex[IndexBin(index, log(distance))], 1, n - 1);
+  int j = ClampToRange(n - 1 - IndexEntry(index, IndexBin(index, log(distance))), 1, n - 1);
   if (j < n - 1 && x > g[j]) {
     ++j;
     if (j < n - 1 && x > g[j]) ++j;

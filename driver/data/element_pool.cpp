@@ -114,7 +114,8 @@ void RowsWithTwins(PACKER& p, REL<REL<double>>* ref, int nRows, Row row, Length 
   }
 }
 
-// One fast index: its scalars into the record, its tables to the block.
+// One fast index: its scalars into the record, its entries to the block, in
+// one byte each when they all fit (the doubleStep flags stay behind).
 void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from) {
   if (to != nullptr) {
     to->indexType = from.indexType;
@@ -126,8 +127,18 @@ void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from) {
     to->indexOffset = from.indexOffset;
   }
   const int64_t n = from.indexType != 0 && from.intervalIndex != nullptr ? indexSize[from.exponent] : 0;
-  p.Link(to != nullptr ? &to->intervalIndex : nullptr, p.Copy(from.intervalIndex, n));
-  p.Link(to != nullptr ? &to->doubleStep : nullptr, p.Copy(from.doubleStep, from.doubleStep != nullptr ? n : 0));
+  bool narrow = n > 0;
+  for (int64_t j = 0; j < n && narrow; ++j) narrow = from.intervalIndex[j] >= 0 && from.intervalIndex[j] <= UINT8_MAX;
+  if (narrow) {
+    const int64_t at = p.Take<uint8_t>(n);
+    for (int64_t j = 0; j < n; ++j) {
+      uint8_t* entry = p.Entry<uint8_t>(at, j);
+      if (entry != nullptr) *entry = static_cast<uint8_t>(from.intervalIndex[j]);
+    }
+    p.Link(to != nullptr ? &to->narrowIndex : nullptr, at);
+  } else {
+    p.Link(to != nullptr ? &to->intervalIndex : nullptr, p.Copy(from.intervalIndex, n));
+  }
 }
 
 template <typename A>

@@ -5,6 +5,7 @@
 // still stop a pooled load.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -73,9 +74,21 @@ void SameIndex(TABLECHECK& check, const std::string& what, const INDEXDATA& stag
   check.SameValue(what + ".invStep", staged.invStep, packed.invStep);
   check.SameValue(what + ".xMax", staged.xMax, packed.xMax);
   check.SameValue(what + ".indexOffset", staged.indexOffset, packed.indexOffset);
-  const int64_t n = staged.indexType != 0 ? indexSize[staged.exponent] : 0;
-  check.Same(what + ".intervalIndex", staged.intervalIndex, packed.intervalIndex.get(), n);
-  check.Same(what + ".doubleStep", staged.doubleStep, packed.doubleStep.get(), staged.doubleStep != nullptr ? n : 0);
+  const int32_t n = staged.indexType != 0 ? indexSize[staged.exponent] : 0;
+  std::vector<int16_t> entries(n);
+  for (int32_t j = 0; j < n; ++j) entries[j] = static_cast<int16_t>(IndexEntry(packed, j));
+  check.Same(what + " entries", staged.intervalIndex, entries.data(), n);
+  // One table of entries, of one or two bytes as their values need.
+  const bool narrow = n > 0 && *std::min_element(entries.begin(), entries.end()) >= 0 &&
+                      *std::max_element(entries.begin(), entries.end()) <= 255;
+  check.SameValue(what + " narrow", narrow, packed.narrowIndex.get() != nullptr);
+  check.SameValue(what + " wide", n > 0 && !narrow, packed.intervalIndex.get() != nullptr);
+  // The flags that stay behind follow from the entries.
+  if (staged.doubleStep != nullptr) {
+    std::vector<uint8_t> flags(n, 0);
+    for (int32_t j = 1; j < n; ++j) flags[j] = entries[j] - entries[j - 1] == 2 ? 1 : 0;
+    check.Same(what + " doubleStep", staged.doubleStep + 1, flags.data() + 1, n - 1);
+  }
 }
 
 // Every field and table of the element, walked by the record's own counts.
@@ -467,15 +480,20 @@ TEST(ElementPool, TablesAtTheirCapacitiesPackWhole) {
   for (auto& row : s.ionSpecCumIndex)
     for (INDEXDATA& index : row) index = INDEXDATA{};
   for (INDEXDATA& index : s.elasticCumIndex) index = INDEXDATA{};
-  // One index of the largest exponent with both of its tables.
+  // Two indexes of the largest exponent: entries up to 999 with the flags of
+  // a 2-breakpoint index, and entries that fit one byte.
   INDEXDATA& big = s.elasticCumIndex[kMaxElasticEnergies - 1];
+  INDEXDATA& narrow = s.elasticCumIndex[0];
   big.indexType = 2;
-  big.exponent = kIndexExponentMax;
+  narrow.indexType = 1;
+  big.exponent = narrow.exponent = kIndexExponentMax;
   big.intervalIndex = new int16_t[indexSize[kIndexExponentMax]];
   big.doubleStep = new uint8_t[indexSize[kIndexExponentMax]];
+  narrow.intervalIndex = new int16_t[indexSize[kIndexExponentMax]];
   for (int j = 0; j < indexSize[kIndexExponentMax]; ++j) {
-    big.intervalIndex[j] = static_cast<int16_t>(j % 1000);
-    big.doubleStep[j] = static_cast<uint8_t>(j % 2);
+    big.intervalIndex[j] = static_cast<int16_t>(j * 3 / 2 % 1000);
+    big.doubleStep[j] = j > 0 && big.intervalIndex[j] - big.intervalIndex[j - 1] == 2 ? 1 : 0;
+    narrow.intervalIndex[j] = static_cast<int16_t>(j % 256);
   }
   // Host tables at their capacities.
   s.bremsAngCos = s.bremsAngPdf = s.bremsAngCum = s.bremsAngSlope = nullptr;
@@ -564,7 +582,7 @@ TEST(ElementPool, TablesAtTheirCapacitiesPackWhole) {
   const Elem& r = set.pool.elements[0];
   EXPECT_EQ(r.sectionEnergy[kMaxSections - 1][kMaxSectionPoints - 1], s.sectionEnergy[kMaxSections - 1][kMaxSectionPoints - 1]);
   EXPECT_EQ(r.elasticCum[kMaxElasticEnergies - 1][kMaxElasticPoints - 1], s.elasticCum[kMaxElasticEnergies - 1][kMaxElasticPoints - 1]);
-  EXPECT_EQ(r.elasticCumIndex[kMaxElasticEnergies - 1].intervalIndex[indexSize[kIndexExponentMax] - 1],
+  EXPECT_EQ(IndexEntry(r.elasticCumIndex[kMaxElasticEnergies - 1], indexSize[kIndexExponentMax] - 1),
             big.intervalIndex[indexSize[kIndexExponentMax] - 1]);
 }
 

@@ -20,6 +20,17 @@ void BuildIndex(const double* grid, int n, int type, int exponent, double low, d
   BuildFastIndex(grid, n, index, low, high, excludeFirst);
 }
 
+// The tables of a family whose grid energies lie in the problem's energy
+// range [emin, emax]: from the last grid energy at or below emin through the
+// first above emax (last < first for an empty grid). The transport samples
+// no other table of the family; the index report counts the same tables.
+void ProblemEnergyRange(const double* grid, int n, double emin, double emax, int* first, int* last) {
+  *first = 0;
+  while (*first + 1 < n && grid[*first + 1] <= emin) ++*first;
+  *last = n > 0 ? *first : -1;
+  while (*last + 1 < n && grid[*last] <= emax) ++*last;
+}
+
 template <typename T>
 void DeleteRows(T** rows, int count) {
   if (!rows) return;
@@ -53,10 +64,12 @@ void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   const double emin = options.minEnergy, emax = options.maxEnergy;
   BuildIndex(elem->excLossEnergy, elem->excLossN, options.excEIndexType, options.excEIndexExponent,
              emin, emax, false, &elem->excLossIndex);
+  int first = 0, last = -1;
   for (int s = 0; s < elem->nSubshells; ++s) {
     BuildIndex(elem->ionSpecEnergy[s], elem->ionSpecNE[s], options.ionEIndexType,
                options.ionEIndexExponent, emin, emax, false, &elem->ionSpecEnergyIndex[s]);
-    for (int e = 0; e < elem->ionSpecNE[s]; ++e)
+    ProblemEnergyRange(elem->ionSpecEnergy[s], elem->ionSpecNE[s], emin, emax, &first, &last);
+    for (int e = first; e <= last; ++e)
       BuildIndex(elem->ionSpecCum[s][e], elem->ionSpecN[s][e], options.ionSecECdfIndexType,
                  options.ionSecECdfIndexExponent, 0.0, 1.0, options.ionSecECdfExcludeFirst,
                  &elem->ionSpecCumIndex[s][e]);
@@ -64,7 +77,8 @@ void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   if (options.elastic == 0) return;
   BuildIndex(elem->elasticEnergy, elem->elasticNE, options.elasticEIndexType,
              options.elasticEIndexExponent, emin, emax, false, &elem->elasticEnergyIndex);
-  for (int e = 0; e < elem->elasticNE; ++e)
+  ProblemEnergyRange(elem->elasticEnergy, elem->elasticNE, emin, emax, &first, &last);
+  for (int e = first; e <= last; ++e)
     BuildIndex(elem->elasticCum[e], elem->elasticN[e], options.elasticCdfIndexType,
                options.elasticCdfIndexExponent, 0.0, 1.0, options.elasticCdfExcludeFirst,
                &elem->elasticCumIndex[e]);

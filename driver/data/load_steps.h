@@ -67,5 +67,7 @@ int ReadPhotoAtomicFile(const ELEMENTLOADOPTIONS& options, ElemStaging* elem);
 void BuildPairProductionTables(const ELEMENTLOADOPTIONS& options, ElemStaging* elem);
 void BuildPhotoelectronTables(const ELEMENTLOADOPTIONS& options, int subshell, ElemStaging* elem);
 
-// Fast indexes of the element's energy grids and cumulative tables.
+// Fast indexes of the element's energy grids and of the cumulative tables
+// that the problem's energies [minEnergy, maxEnergy] reach (the others are
+// searched by halving, which finds the same intervals).
 void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, ElemStaging* elem);

@@ -3,13 +3,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <new>
 #include <string>
 
+#include "core/allocation.h"
 #include "driver/data/aux_electron_data.h"
 #include "driver/data/fast_index.h"
 #include "driver/data/load_steps.h"
 #include "platform/clock.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -18,6 +20,19 @@ void BuildIndex(const double* grid, int n, int type, int exponent, double low, d
   index->indexType = type;
   index->exponent = exponent;
   BuildFastIndex(grid, n, index, low, high, excludeFirst);
+}
+
+// A staging record on fresh zero pages: of its fixed capacities only the
+// pages that its element writes take memory.
+ElemStaging* NewStaging() {
+  void* pages = AllocateZeroedPages(sizeof(ElemStaging));
+  if (pages == nullptr) AllocationFailed("element data", sizeof(ElemStaging));
+  return new (pages) ElemStaging;
+}
+
+void ReleaseStaging(ElemStaging* staging) {
+  FreeElementTables(staging);
+  ReleasePages(staging, sizeof(ElemStaging));
 }
 
 // The tables of a family whose grid energies lie in the problem's energy
@@ -125,7 +140,6 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
                  AUXELECTRONDATA* aux, ELEMENTPOOL* pool) {
   StartElementPool(count, pool);
-  const std::unique_ptr<ElemStaging> staging(new ElemStaging());
   double lastProgress = MillisecondsSinceStart() * 0.001;
   size_t progressLength = 0;
   int code = 0;
@@ -143,11 +157,11 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
       std::fflush(stdout);
       lastProgress = now;
     }
-    if (i > 0) ClearElementStaging(staging.get());
-    code = LoadElement(z, options, aux, i, staging.get());
+    ElemStaging* staging = NewStaging();
+    code = LoadElement(z, options, aux, i, staging);
     if (code == 0) AddElementToPool(*staging, i, pool);
+    ReleaseStaging(staging);
   }
-  FreeElementTables(staging.get());
   if (code != 0) return 1;
   TrimElementPool(pool);
   if (progressLength > 0) std::printf("%s\r", std::string(progressLength, ' ').c_str());

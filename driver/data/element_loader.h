@@ -69,8 +69,9 @@ int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, 
 int LoadElement(int z, const ELEMENTLOADOPTIONS& options, ElemStaging* elem);
 
 // Loads the elements of a problem into a new element pool, record i holding
-// atomicNumbers[i], through one staging record that each element reuses,
-// with the once-a-second progress line. Returns 0, or 1 when an element
+// atomicNumbers[i], each through a staging record of its own on fresh zero
+// pages (released once the element is packed), with the once-a-second
+// progress line. Returns 0, or 1 when an element
 // failed (the pool then holds the elements before it).
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
                  AUXELECTRONDATA* aux, ELEMENTPOOL* pool);

@@ -273,7 +273,9 @@ double* CopyOf(const std::vector<double>& values) {
   return copy;
 }
 
-void StoreRows(const std::vector<double>& grid, const std::vector<std::vector<double>>& rows, MATERIAL* m) {
+// The rows are released as they are stored, so that a large table is not
+// held twice.
+void StoreRows(const std::vector<double>& grid, std::vector<std::vector<double>>& rows, MATERIAL* m) {
   const int n = static_cast<int>(grid.size());
   m->nElectronEnergies = n;
   m->electronEnergy = CopyOf(grid);
@@ -284,6 +286,7 @@ void StoreRows(const std::vector<double>& grid, const std::vector<std::vector<do
   for (size_t r = 0; r < rows.size(); ++r) {
     m->electronSigma[r] = CopyOf(rows[r]);
     m->electronSigmaSlope[r] = SlopesOf(m->electronEnergy, m->electronSigma[r], n);
+    std::vector<double>().swap(rows[r]);
   }
 }
 

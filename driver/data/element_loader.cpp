@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/allocation.h"
 #include "driver/data/aux_electron_data.h"
@@ -15,12 +16,6 @@
 
 namespace {
 
-void BuildIndex(const double* grid, int n, int type, int exponent, double low, double high,
-                bool excludeFirst, INDEXDATA* index) {
-  index->indexType = type;
-  index->exponent = exponent;
-  BuildFastIndex(grid, n, index, low, high, excludeFirst);
-}
 
 // A staging record on fresh zero pages: of its fixed capacities only the
 // pages that its element writes take memory.
@@ -44,6 +39,118 @@ void ProblemEnergyRange(const double* grid, int n, double emin, double emax, int
   while (*first + 1 < n && grid[*first + 1] <= emin) ++*first;
   *last = n > 0 ? *first : -1;
   while (*last + 1 < n && grid[*last] <= emax) ++*last;
+}
+
+// One fast index of an element: where it lies and how it is requested.
+struct INDEXSPEC {
+  INDEXSLOT slot;
+  int type;        // requested type
+  int exponent;    // requested (largest) exponent
+  double low, high;  // the covered range of the grid
+  bool excludeFirst;
+};
+
+// The fast indexes of an element (staging or pooled record), in build
+// order: the energy grids, and the cumulative tables that the problem's
+// energies reach (the others are searched by halving, which finds the same
+// intervals); the elastic ones only when elastic scattering is simulated.
+template <typename Record>
+std::vector<INDEXSPEC> IndexSpecs(const ELEMENTLOADOPTIONS& options, const Record& el) {
+  const double emin = options.minEnergy, emax = options.maxEnergy;
+  std::vector<INDEXSPEC> specs;
+  specs.push_back({{INDEXFAMILY::kExcLoss, 0, 0}, options.excEIndexType, options.excEIndexExponent, emin, emax, false});
+  int first = 0, last = -1;
+  for (int s = 0; s < el.nSubshells; ++s) {
+    specs.push_back({{INDEXFAMILY::kIonEnergy, s, 0}, options.ionEIndexType, options.ionEIndexExponent, emin, emax,
+                     false});
+    ProblemEnergyRange(el.ionSpecEnergy[s], el.ionSpecNE[s], emin, emax, &first, &last);
+    for (int e = first; e <= last; ++e)
+      specs.push_back({{INDEXFAMILY::kIonCum, s, e}, options.ionSecECdfIndexType, options.ionSecECdfIndexExponent,
+                       0.0, 1.0, options.ionSecECdfExcludeFirst});
+  }
+  if (options.elastic == 0) return specs;
+  specs.push_back({{INDEXFAMILY::kElasticEnergy, 0, 0}, options.elasticEIndexType, options.elasticEIndexExponent,
+                   emin, emax, false});
+  ProblemEnergyRange(el.elasticEnergy, el.elasticNE, emin, emax, &first, &last);
+  for (int e = first; e <= last; ++e)
+    specs.push_back({{INDEXFAMILY::kElasticCum, 0, e}, options.elasticCdfIndexType, options.elasticCdfIndexExponent,
+                     0.0, 1.0, options.elasticCdfExcludeFirst});
+  return specs;
+}
+
+// The grid of the index at `slot` and its point count.
+template <typename Record>
+const double* IndexGrid(const Record& el, const INDEXSLOT& slot, int* n) {
+  switch (slot.family) {
+    case INDEXFAMILY::kExcLoss: *n = el.excLossN; return el.excLossEnergy;
+    case INDEXFAMILY::kIonEnergy: *n = el.ionSpecNE[slot.s]; return el.ionSpecEnergy[slot.s];
+    case INDEXFAMILY::kIonCum: *n = el.ionSpecN[slot.s][slot.e]; return el.ionSpecCum[slot.s][slot.e];
+    case INDEXFAMILY::kElasticEnergy: *n = el.elasticNE; return el.elasticEnergy;
+    case INDEXFAMILY::kElasticCum: break;
+  }
+  *n = el.elasticN[slot.e];
+  return el.elasticCum[slot.e];
+}
+
+// The staging record's index at `slot`.
+INDEXDATA& StagingIndex(ElemStaging* elem, const INDEXSLOT& slot) {
+  switch (slot.family) {
+    case INDEXFAMILY::kExcLoss: return elem->excLossIndex;
+    case INDEXFAMILY::kIonEnergy: return elem->ionSpecEnergyIndex[slot.s];
+    case INDEXFAMILY::kIonCum: return elem->ionSpecCumIndex[slot.s][slot.e];
+    case INDEXFAMILY::kElasticEnergy: return elem->elasticEnergyIndex;
+    case INDEXFAMILY::kElasticCum: break;
+  }
+  return elem->elasticCumIndex[slot.e];
+}
+
+void BuildIndex(const double* grid, int n, const INDEXSPEC& spec, INDEXDATA* index) {
+  index->indexType = spec.type;
+  index->exponent = spec.exponent;
+  BuildFastIndex(grid, n, index, spec.low, spec.high, spec.excludeFirst);
+}
+
+// The indexes of pooled record i, built one at a time from its pooled grids
+// and added to the pool, so that no more than one index table is held
+// outside it.
+void BuildPooledIndexes(const ELEMENTLOADOPTIONS& options, int i, ELEMENTPOOL* pool) {
+  for (const INDEXSPEC& spec : IndexSpecs(options, pool->elements[i])) {
+    INDEXDATA index{};
+    int n = 0;
+    const double* grid = IndexGrid(pool->elements[i], spec.slot, &n);
+    BuildIndex(grid, n, spec, &index);
+    AddIndexToPool(index, i, spec.slot, pool);  // the block may move: grid is not read after
+    FreeFastIndex(&index);
+  }
+}
+
+// Loading as LoadElement does, without the fast indexes.
+int LoadElementTables(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
+                      ElemStaging* elem) {
+  elem->Z = z;
+  // Element constants of the screened Rutherford small-angle elastic model.
+  const PHYSICALCONSTANTS& k = options.constants;
+  elem->screeningEta0 = 0.5 * std::pow(k.fineStr * k.restEn / 0.885, 2) *
+                        std::pow(static_cast<double>(z), 2.0 / 3.0);
+  elem->screeningCoulomb = 3.76 * std::pow(k.fineStr * z, 2);
+  // Electro-atomic file with the auxiliary data between its sections.
+  ENDFREADER reader;
+  if (OpenElectroAtomicFile(options, *elem, &reader) != 0) return 1;
+  int code = ReadElectroAtomicSections(&reader, options, elem);
+  if (code == 0 && aux) code = LoadAuxiliaryElectronData(options, aux, elementIndex, elem);
+  if (code == 0 && !aux) CopyPositronRows(elem);
+  if (code == 0 && options.outputCs != 0) code = WriteElementCrossSectionFiles(options, *elem);
+  if (code == 0) code = ReadIonizationSpectra(&reader, elem);
+  CloseEndfFile(&reader);
+  if (code != 0) return 1;
+  if (aux && options.bremsAngularDistr > 0 &&
+      ReadBremsAngularDistributions(options, &aux->files, elem) != 0)
+    return 1;
+  // Relaxation, Compton profiles and photo-atomic data.
+  if (ReadRelaxationFile(options, elem) != 0) return 1;
+  if (options.incohDoppler != 0 && ReadComptonProfiles(options, elem) != 0) return 1;
+  if (options.peAngularDistr != 0) ComputePhotoelectronParameters(elem);
+  return ReadPhotoAtomicFile(options, elem);
 }
 
 template <typename T>
@@ -76,27 +183,11 @@ void FreeBremsAngular(ElemStaging* elem) {
 }  // namespace
 
 void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
-  const double emin = options.minEnergy, emax = options.maxEnergy;
-  BuildIndex(elem->excLossEnergy, elem->excLossN, options.excEIndexType, options.excEIndexExponent,
-             emin, emax, false, &elem->excLossIndex);
-  int first = 0, last = -1;
-  for (int s = 0; s < elem->nSubshells; ++s) {
-    BuildIndex(elem->ionSpecEnergy[s], elem->ionSpecNE[s], options.ionEIndexType,
-               options.ionEIndexExponent, emin, emax, false, &elem->ionSpecEnergyIndex[s]);
-    ProblemEnergyRange(elem->ionSpecEnergy[s], elem->ionSpecNE[s], emin, emax, &first, &last);
-    for (int e = first; e <= last; ++e)
-      BuildIndex(elem->ionSpecCum[s][e], elem->ionSpecN[s][e], options.ionSecECdfIndexType,
-                 options.ionSecECdfIndexExponent, 0.0, 1.0, options.ionSecECdfExcludeFirst,
-                 &elem->ionSpecCumIndex[s][e]);
+  for (const INDEXSPEC& spec : IndexSpecs(options, *elem)) {
+    int n = 0;
+    const double* grid = IndexGrid(*elem, spec.slot, &n);
+    BuildIndex(grid, n, spec, &StagingIndex(elem, spec.slot));
   }
-  if (options.elastic == 0) return;
-  BuildIndex(elem->elasticEnergy, elem->elasticNE, options.elasticEIndexType,
-             options.elasticEIndexExponent, emin, emax, false, &elem->elasticEnergyIndex);
-  ProblemEnergyRange(elem->elasticEnergy, elem->elasticNE, emin, emax, &first, &last);
-  for (int e = first; e <= last; ++e)
-    BuildIndex(elem->elasticCum[e], elem->elasticN[e], options.elasticCdfIndexType,
-               options.elasticCdfIndexExponent, 0.0, 1.0, options.elasticCdfExcludeFirst,
-               &elem->elasticCumIndex[e]);
 }
 
 int LoadElement(int z, const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
@@ -105,31 +196,9 @@ int LoadElement(int z, const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
 
 int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
                 ElemStaging* elem) {
-  elem->Z = z;
-  // Element constants of the screened Rutherford small-angle elastic model.
-  const PHYSICALCONSTANTS& k = options.constants;
-  elem->screeningEta0 = 0.5 * std::pow(k.fineStr * k.restEn / 0.885, 2) *
-                        std::pow(static_cast<double>(z), 2.0 / 3.0);
-  elem->screeningCoulomb = 3.76 * std::pow(k.fineStr * z, 2);
-  // Electro-atomic file with the auxiliary data between its sections.
-  ENDFREADER reader;
-  if (OpenElectroAtomicFile(options, *elem, &reader) != 0) return 1;
-  int code = ReadElectroAtomicSections(&reader, options, elem);
-  if (code == 0 && aux) code = LoadAuxiliaryElectronData(options, aux, elementIndex, elem);
-  if (code == 0 && !aux) CopyPositronRows(elem);
-  if (code == 0 && options.outputCs != 0) code = WriteElementCrossSectionFiles(options, *elem);
-  if (code == 0) code = ReadIonizationSpectra(&reader, elem);
-  CloseEndfFile(&reader);
-  if (code != 0) return 1;
+  if (LoadElementTables(z, options, aux, elementIndex, elem) != 0) return 1;
   BuildElementIndexes(options, elem);
-  if (aux && options.bremsAngularDistr > 0 &&
-      ReadBremsAngularDistributions(options, &aux->files, elem) != 0)
-    return 1;
-  // Relaxation, Compton profiles and photo-atomic data.
-  if (ReadRelaxationFile(options, elem) != 0) return 1;
-  if (options.incohDoppler != 0 && ReadComptonProfiles(options, elem) != 0) return 1;
-  if (options.peAngularDistr != 0) ComputePhotoelectronParameters(elem);
-  return ReadPhotoAtomicFile(options, elem);
+  return 0;
 }
 
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
@@ -157,10 +226,13 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
       std::fflush(stdout);
       lastProgress = now;
     }
+    // The element's tables are packed and its staging record released
+    // before its indexes are built.
     ElemStaging* staging = NewStaging();
-    code = LoadElement(z, options, aux, i, staging);
+    code = LoadElementTables(z, options, aux, i, staging);
     if (code == 0) AddElementToPool(*staging, i, pool);
     ReleaseStaging(staging);
+    if (code == 0) BuildPooledIndexes(options, i, pool);
   }
   if (code != 0) return 1;
   TrimElementPool(pool);

@@ -461,6 +461,29 @@ void AddElementToPool(const ElemStaging& staging, int i, ELEMENTPOOL* pool) {
   pool->bytes = writer.End();
 }
 
+ELEMINDEX& PooledIndex(Elem& record, const INDEXSLOT& slot) {
+  switch (slot.family) {
+    case INDEXFAMILY::kExcLoss: return record.excLossIndex;
+    case INDEXFAMILY::kIonEnergy: return record.ionSpecEnergyIndex[slot.s];
+    case INDEXFAMILY::kIonCum: return record.ionSpecCumIndex[slot.s][slot.e];
+    case INDEXFAMILY::kElasticEnergy: return record.elasticEnergyIndex;
+    case INDEXFAMILY::kElasticCum: break;
+  }
+  return record.elasticCumIndex[slot.e];
+}
+
+void AddIndexToPool(const INDEXDATA& index, int i, const INDEXSLOT& slot, ELEMENTPOOL* pool) {
+  const int64_t start = AlignUp(pool->bytes);
+  PACKER counter(nullptr, 0);
+  Index(counter, nullptr, index);
+  Reserve(start + counter.End(), pool);
+  char* block = reinterpret_cast<char*>(pool->elements);
+  if (start > pool->bytes) std::memset(block + pool->bytes, 0, static_cast<size_t>(start - pool->bytes));
+  PACKER writer(block, start);
+  Index(writer, &PooledIndex(pool->elements[i], slot), index);
+  pool->bytes = writer.End();
+}
+
 void TrimElementPool(ELEMENTPOOL* pool) {
   if (pool->elements == nullptr || pool->capacity == pool->bytes) return;
   pool->elements = static_cast<Elem*>(CheckedRealloc(pool->elements, static_cast<size_t>(pool->bytes), "element data"));

@@ -32,6 +32,27 @@ int64_t PackedTableBytes(const ElemStaging& staging);
 // once.
 void AddElementToPool(const ElemStaging& staging, int i, ELEMENTPOOL* pool);
 
+// Where a fast index of an element lies in its record: the energy grids of
+// the excitation loss (family kExcLoss), of subshell s's knock-on spectra
+// (kIonEnergy) and of the elastic distributions (kElasticEnergy), and the
+// cumulative tables of spectrum e of subshell s (kIonCum) and of elastic
+// distribution e (kElasticCum).
+enum class INDEXFAMILY { kExcLoss, kIonEnergy, kIonCum, kElasticEnergy, kElasticCum };
+struct INDEXSLOT {
+  INDEXFAMILY family;
+  int s;  // subshell
+  int e;  // incident energy
+};
+
+// The index at `slot` of a record.
+ELEMINDEX& PooledIndex(Elem& record, const INDEXSLOT& slot);
+
+// Copies an index built outside the pool (with host tables) to `slot` of
+// record i, whose tables AddElementToPool packed: the block grows by its
+// entries, so that an element's indexes can be built one at a time after
+// its staging record is gone.
+void AddIndexToPool(const INDEXDATA& index, int i, const INDEXSLOT& slot, ELEMENTPOOL* pool);
+
 // Releases the block to its used size once every element is in.
 void TrimElementPool(ELEMENTPOOL* pool);
 

@@ -187,11 +187,11 @@ struct Elem {
   // ---- Sampling tables built at load time (null when not built).
   // Photoelectron angular distributions: per subshell (file order), per
   // photoionization energy, a table of peAngN points (null rows above the
-  // problem's energies).
-  REL<REL<REL<double>>> peAngCos;  // [nSubshells][photoionN[s]][peAngN]
-  REL<REL<REL<double>>> peAngPdf;
-  REL<REL<REL<double>>> peAngCum;
-  REL<REL<REL<double>>> peAngSlope;
+  // problem's energies). The cosines are the same in every table.
+  REL<RELROWS<double>> peAngCos;  // [nSubshells][photoionN[s]][peAngN]
+  REL<RELROWS<double>> peAngPdf;
+  REL<RELROWS<double>> peAngCum;
+  REL<RELROWS<double>> peAngSlope;
   REL<REL<int16_t>> peAngMedian;  // [nSubshells][photoionN[s]]
   int16_t peAngN;                 // points of each photoelectron table
   // Pair production: share x of the kinetic energy given to the electron, per

@@ -39,3 +39,19 @@ struct REL {
 
 static_assert(sizeof(REL<double>) == 8);
 static_assert(alignof(REL<double>) == 8);
+
+// Rows of one length that lie one after another in the block, referenced as
+// one table: row j is at data + j * stride (stride 0: every row is the same
+// row), and rows from `rows` on are null.
+template <typename T>
+struct RELROWS {
+  REL<T> data;     // row 0
+  int32_t rows;    // rows present
+  int32_t stride;  // values from one row to the next
+
+  TQ_CPU_GPU const T* operator[](int64_t j) const { return j >= 0 && j < rows ? data.get() + j * stride : nullptr; }
+  TQ_CPU_GPU bool operator==(std::nullptr_t) const { return rows == 0; }
+  TQ_CPU_GPU bool operator!=(std::nullptr_t) const { return rows != 0; }
+};
+
+static_assert(sizeof(RELROWS<double>) == 16);

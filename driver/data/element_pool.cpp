@@ -342,33 +342,39 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   Table(p, &r.ppLnCs, s.ppLnCs, s.ppN);
   Table(p, &r.ppSlope, s.ppSlope, s.ppN);
 
-  // Photoelectron tables: every table of the element has the same cosines,
-  // which are stored once (a row equal to the one before shares it).
+  // Photoelectron tables: the built rows of a subshell (0 up to the first
+  // null one) one after another, stored once when they are all the same (the
+  // cosines).
   if (s.peAngCos != nullptr) {
     const int64_t n = s.peAngN;
-    const auto tables = [&](REL<REL<REL<double>>>* ref, double*** table, bool shareEqualRows) {
-      const int64_t refs = p.Zeroed<REL<REL<double>>>(s.nSubshells);
+    const auto tables = [&](REL<RELROWS<double>>* ref, double*** table) {
+      const int64_t refs = p.Zeroed<RELROWS<double>>(s.nSubshells);
       p.Link(ref, refs);
-      const double* previous = nullptr;
-      int64_t previousAt = -1;
       for (int k = 0; k < s.nSubshells; ++k) {
-        const int np = table[k] != nullptr ? s.photoionN[k] : 0;
-        const int64_t rows = p.Zeroed<REL<double>>(np);
-        p.Link(p.Entry<REL<REL<double>>>(refs, k), rows);
-        for (int i = 0; i < np; ++i) {
-          const double* row = table[k][i];
-          if (row == nullptr) continue;
-          const int64_t at = shareEqualRows ? p.Copy(row, n, previous, previousAt) : p.Copy(row, n);
-          p.Link(p.Entry<REL<double>>(rows, i), at);
-          previous = row;
-          previousAt = at;
+        int32_t rows = 0;
+        while (table[k] != nullptr && rows < s.photoionN[k] && table[k][rows] != nullptr) ++rows;
+        if (rows == 0) continue;
+        bool same = true;
+        for (int32_t i = 1; i < rows && same; ++i)
+          same = std::memcmp(table[k][i], table[k][0], static_cast<size_t>(n) * sizeof(double)) == 0;
+        const int64_t stored = same ? 1 : rows;
+        const int64_t at = p.Take<double>(stored * n);
+        for (int64_t i = 0; i < stored; ++i) {
+          double* to = p.Entry<double>(at, i * n);
+          if (to != nullptr) std::memcpy(to, table[k][i], static_cast<size_t>(n) * sizeof(double));
         }
+        RELROWS<double>* rowsRef = p.Entry<RELROWS<double>>(refs, k);
+        if (rowsRef != nullptr) {
+          rowsRef->rows = rows;
+          rowsRef->stride = same ? 0 : static_cast<int32_t>(n);
+        }
+        p.Link(rowsRef != nullptr ? &rowsRef->data : nullptr, at);
       }
     };
-    tables(&r.peAngCos, s.peAngCos, true);
-    tables(&r.peAngPdf, s.peAngPdf, false);
-    tables(&r.peAngCum, s.peAngCum, false);
-    tables(&r.peAngSlope, s.peAngSlope, false);
+    tables(&r.peAngCos, s.peAngCos);
+    tables(&r.peAngPdf, s.peAngPdf);
+    tables(&r.peAngCum, s.peAngCum);
+    tables(&r.peAngSlope, s.peAngSlope);
     Rows<int16_t>(p, &r.peAngMedian, s.nSubshells, [&](int64_t k) { return s.peAngMedian[k]; },
                   [&](int64_t k) { return s.peAngMedian[k] != nullptr ? s.photoionN[k] : 0; });
   }

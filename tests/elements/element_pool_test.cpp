@@ -272,10 +272,10 @@ void ExpectSameElement(const ElemStaging& s, const Elem& r) {
       check.Same(Row("peAngMedian", k), s.peAngMedian[k], r.peAngMedian[k].get(), s.photoionN[k]);
       for (int i = 0; i < s.photoionN[k]; ++i) {
         const int n = s.peAngCos[k][i] != nullptr ? s.peAngN : 0;
-        check.Same(Row("peAngCos", k, i), s.peAngCos[k][i], r.peAngCos[k][i].get(), n);
-        check.Same(Row("peAngPdf", k, i), s.peAngPdf[k][i], r.peAngPdf[k][i].get(), n);
-        check.Same(Row("peAngCum", k, i), s.peAngCum[k][i], r.peAngCum[k][i].get(), n);
-        check.Same(Row("peAngSlope", k, i), s.peAngSlope[k][i], r.peAngSlope[k][i].get(), n);
+        check.Same(Row("peAngCos", k, i), s.peAngCos[k][i], r.peAngCos[k][i], n);
+        check.Same(Row("peAngPdf", k, i), s.peAngPdf[k][i], r.peAngPdf[k][i], n);
+        check.Same(Row("peAngCum", k, i), s.peAngCum[k][i], r.peAngCum[k][i], n);
+        check.Same(Row("peAngSlope", k, i), s.peAngSlope[k][i], r.peAngSlope[k][i], n);
       }
     }
   }

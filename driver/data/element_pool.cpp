@@ -1,8 +1,8 @@
 #include "driver/data/element_pool.h"
 
 #include <cstddef>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "core/allocation.h"
@@ -77,13 +77,7 @@ void Table(PACKER& p, REL<T>* ref, const T* source, int64_t n) {
 }
 
 // A table of rows: the row references, then every row with its own length;
-// a row of no values (or a null row) stays null. `twin(k)` may name an equal
-// row copied before (its source and offset), which the row then shares.
-struct TWIN {
-  const double* source = nullptr;
-  int64_t at = -1;
-};
-
+// a row of no values (or a null row) stays null.
 template <typename T, typename Row, typename Length>
 int64_t Rows(PACKER& p, REL<REL<T>>* ref, int64_t nRows, Row row, Length length) {
   const int64_t refs = p.Zeroed<REL<T>>(nRows);
@@ -102,6 +96,12 @@ void RowsKept(PACKER& p, REL<REL<double>>* ref, int nRows, Row row, Length lengt
     p.Link(p.Entry<REL<double>>(refs, k), at[k]);
   }
 }
+
+// An equal row copied before (its source and offset), which a row may share.
+struct TWIN {
+  const double* source = nullptr;
+  int64_t at = -1;
+};
 
 // Rows of doubles that share a row with its twin when the two are equal.
 template <typename Row, typename Length, typename Twin>

@@ -7,6 +7,11 @@ void* AllocateZeroedPages(size_t bytes) {
   return block == MAP_FAILED ? nullptr : block;
 }
 
+void* ResizePages(void* block, size_t oldBytes, size_t newBytes) {
+  void* moved = mremap(block, oldBytes, newBytes, MREMAP_MAYMOVE);
+  return moved == MAP_FAILED ? nullptr : moved;
+}
+
 void ReleasePages(void* block, size_t bytes) {
   if (block != nullptr) munmap(block, bytes);
 }

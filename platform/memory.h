@@ -8,5 +8,11 @@
 // A zero-filled block of `bytes` bytes, or null when the system refuses.
 void* AllocateZeroedPages(size_t bytes);
 
+// Resizes a block of AllocateZeroedPages from oldBytes to newBytes, moving it
+// when it cannot grow in place (its pages are moved, not copied; pages added
+// are zero). Returns the block's address, or null when the system refuses
+// (the block is then unchanged).
+void* ResizePages(void* block, size_t oldBytes, size_t newBytes);
+
 // Returns a block of AllocateZeroedPages (null is ignored) to the system.
 void ReleasePages(void* block, size_t bytes);

@@ -1,11 +1,12 @@
 #include "driver/data/element_pool.h"
 
+#include <bit>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "core/allocation.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -114,9 +115,40 @@ void RowsWithTwins(PACKER& p, REL<REL<double>>* ref, int nRows, Row row, Length 
   }
 }
 
+// The entries of an index (none when it was not built), and whether they
+// all fit one byte: a negative or wide entry sets a bit above the lowest
+// eight of its 16, which the entries are read for four at a time.
+int64_t IndexEntries(const INDEXDATA& index, bool* narrow) {
+  const int64_t n = index.indexType != 0 && index.intervalIndex != nullptr ? indexSize[index.exponent] : 0;
+  uint64_t bits = 0;
+  int64_t j = 0;
+  for (; j + 4 <= n; j += 4) {
+    uint64_t four;
+    std::memcpy(&four, index.intervalIndex + j, sizeof four);
+    bits |= four;
+  }
+  for (; j < n; ++j) bits |= static_cast<uint16_t>(index.intervalIndex[j]);
+  *narrow = (bits & 0xFF00FF00FF00FF00u) == 0;
+  return n;
+}
+
+// The low bytes of n 16-bit entries.
+void NarrowEntries(const int16_t* entries, int64_t n, uint8_t* to) {
+  static_assert(std::endian::native == std::endian::little);  // the low byte of an entry comes first
+  int64_t j = 0;
+  for (; j + 4 <= n; j += 4) {
+    uint64_t four;
+    std::memcpy(&four, entries + j, sizeof four);
+    const uint32_t bytes = static_cast<uint32_t>((four & 0xFFu) | ((four >> 8) & 0xFF00u) | ((four >> 16) & 0xFF0000u) |
+                                                 ((four >> 24) & 0xFF000000u));
+    std::memcpy(to + j, &bytes, sizeof bytes);
+  }
+  for (; j < n; ++j) to[j] = static_cast<uint8_t>(entries[j]);
+}
+
 // One fast index: its scalars into the record, its entries to the block, in
 // one byte each when they all fit (the doubleStep flags stay behind).
-void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from) {
+void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from, int64_t n, bool narrow) {
   if (to != nullptr) {
     to->indexType = from.indexType;
     to->exponent = from.exponent;
@@ -126,19 +158,20 @@ void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from) {
     to->xMax = from.xMax;
     to->indexOffset = from.indexOffset;
   }
-  const int64_t n = from.indexType != 0 && from.intervalIndex != nullptr ? indexSize[from.exponent] : 0;
-  bool narrow = n > 0;
-  for (int64_t j = 0; j < n && narrow; ++j) narrow = from.intervalIndex[j] >= 0 && from.intervalIndex[j] <= UINT8_MAX;
-  if (narrow) {
+  if (n > 0 && narrow) {
     const int64_t at = p.Take<uint8_t>(n);
-    for (int64_t j = 0; j < n; ++j) {
-      uint8_t* entry = p.Entry<uint8_t>(at, j);
-      if (entry != nullptr) *entry = static_cast<uint8_t>(from.intervalIndex[j]);
-    }
+    uint8_t* entries = p.Entry<uint8_t>(at, 0);
+    if (entries != nullptr) NarrowEntries(from.intervalIndex, n, entries);
     p.Link(to != nullptr ? &to->narrowIndex : nullptr, at);
   } else {
     p.Link(to != nullptr ? &to->intervalIndex : nullptr, p.Copy(from.intervalIndex, n));
   }
+}
+
+void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from) {
+  bool narrow = false;
+  const int64_t n = IndexEntries(from, &narrow);
+  Index(p, to, from, n, narrow);
 }
 
 template <typename A>
@@ -428,22 +461,29 @@ void PackElement(const ElemStaging& s, Elem& r, PACKER& p) {
   PackIndexes(s, r, p);
 }
 
-// Room for `bytes` in the block; it grows by half its size at least, so that
-// a problem of many elements moves it a few times only.
+// Room for `bytes` in the block. The block lies on pages of its own, which
+// grow by half their size at least; growing moves pages, it copies nothing,
+// and pages not yet written take no memory.
 void Reserve(int64_t bytes, ELEMENTPOOL* pool) {
   if (bytes <= pool->capacity) return;
   int64_t capacity = pool->capacity + pool->capacity / 2;
   if (capacity < bytes) capacity = bytes;
-  pool->elements = static_cast<Elem*>(CheckedRealloc(pool->elements, static_cast<size_t>(capacity), "element data"));
+  void* block = pool->elements == nullptr
+                    ? AllocateZeroedPages(static_cast<size_t>(capacity))
+                    : ResizePages(pool->elements, static_cast<size_t>(pool->capacity), static_cast<size_t>(capacity));
+  if (block == nullptr) AllocationFailed("element data", static_cast<size_t>(capacity));
+  pool->elements = static_cast<Elem*>(block);
   pool->capacity = capacity;
 }
 
 }  // namespace
 
 void StartElementPool(int count, ELEMENTPOOL* pool) {
-  FreeElementPool(pool);
+  if (count <= 0) {
+    FreeElementPool(pool);
+    return;
+  }
   const int64_t bytes = static_cast<int64_t>(count) * static_cast<int64_t>(sizeof(Elem));
-  if (count <= 0) return;
   Reserve(bytes, pool);
   std::memset(static_cast<void*>(pool->elements), 0, static_cast<size_t>(bytes));
   pool->count = count;
@@ -479,24 +519,26 @@ ELEMINDEX& PooledIndex(Elem& record, const INDEXSLOT& slot) {
 }
 
 void AddIndexToPool(const INDEXDATA& index, int i, const INDEXSLOT& slot, ELEMENTPOOL* pool) {
+  bool narrow = false;
+  const int64_t n = IndexEntries(index, &narrow);
   const int64_t start = AlignUp(pool->bytes);
-  PACKER counter(nullptr, 0);
-  Index(counter, nullptr, index);
-  Reserve(start + counter.End(), pool);
+  Reserve(start + n * (narrow ? 1 : 2), pool);
   char* block = reinterpret_cast<char*>(pool->elements);
   if (start > pool->bytes) std::memset(block + pool->bytes, 0, static_cast<size_t>(start - pool->bytes));
   PACKER writer(block, start);
-  Index(writer, &PooledIndex(pool->elements[i], slot), index);
+  Index(writer, &PooledIndex(pool->elements[i], slot), index, n, narrow);
   pool->bytes = writer.End();
 }
 
 void TrimElementPool(ELEMENTPOOL* pool) {
   if (pool->elements == nullptr || pool->capacity == pool->bytes) return;
-  pool->elements = static_cast<Elem*>(CheckedRealloc(pool->elements, static_cast<size_t>(pool->bytes), "element data"));
+  void* block = ResizePages(pool->elements, static_cast<size_t>(pool->capacity), static_cast<size_t>(pool->bytes));
+  if (block == nullptr) return;  // the block keeps its room
+  pool->elements = static_cast<Elem*>(block);
   pool->capacity = pool->bytes;
 }
 
 void FreeElementPool(ELEMENTPOOL* pool) {
-  std::free(pool->elements);
+  ReleasePages(pool->elements, static_cast<size_t>(pool->capacity));
   *pool = ELEMENTPOOL{};
 }

@@ -15,11 +15,12 @@ struct ELEMENTPOOL {
   Elem* elements = nullptr;  // the block: records [count], then the tables
   int32_t count = 0;         // records
   int64_t bytes = 0;         // bytes in use
-  int64_t capacity = 0;      // bytes allocated (the block grows by half when full)
+  int64_t capacity = 0;      // bytes of the block's pages (grown by half when full)
 };
 
-// A new pool of `count` zeroed records (any earlier block is released); the
-// tables of record i come with AddElementToPool.
+// A new pool of `count` zeroed records; the tables of record i come with
+// AddElementToPool. The block of an earlier pool is reused (its elements are
+// gone).
 void StartElementPool(int count, ELEMENTPOOL* pool);
 
 // Bytes that the tables of a staging record take in a pool.

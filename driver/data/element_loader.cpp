@@ -18,11 +18,25 @@ namespace {
 
 
 // A staging record on fresh zero pages: of its fixed capacities only the
-// pages that its element writes take memory.
+// pages that the elements write take memory.
 ElemStaging* NewStaging() {
   void* pages = AllocateZeroedPages(sizeof(ElemStaging));
   if (pages == nullptr) AllocationFailed("element data", sizeof(ElemStaging));
   return new (pages) ElemStaging;
+}
+
+// Readies the staging record for the next element: its host tables are
+// released and the parts of it that were written are zeroed, chunk by chunk,
+// so that the pages no element writes are never touched.
+void ClearStaging(ElemStaging* staging) {
+  constexpr size_t kChunk = 4096;  // bytes: one page on the hosts we run on
+  static const unsigned char zeros[kChunk] = {};
+  FreeElementTables(staging);
+  unsigned char* bytes = reinterpret_cast<unsigned char*>(staging);
+  for (size_t at = 0; at < sizeof(ElemStaging); at += kChunk) {
+    const size_t n = sizeof(ElemStaging) - at < kChunk ? sizeof(ElemStaging) - at : kChunk;
+    if (std::memcmp(bytes + at, zeros, n) != 0) std::memset(bytes + at, 0, n);
+  }
 }
 
 void ReleaseStaging(ElemStaging* staging) {
@@ -209,6 +223,7 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
                  AUXELECTRONDATA* aux, ELEMENTPOOL* pool) {
   StartElementPool(count, pool);
+  ElemStaging* staging = NewStaging();
   double lastProgress = MillisecondsSinceStart() * 0.001;
   size_t progressLength = 0;
   int code = 0;
@@ -226,14 +241,18 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
       std::fflush(stdout);
       lastProgress = now;
     }
-    // The element's tables are packed and its staging record released
-    // before its indexes are built.
-    ElemStaging* staging = NewStaging();
+    // The element's tables are packed and its host tables released before
+    // its indexes are built.
     code = LoadElementTables(z, options, aux, i, staging);
     if (code == 0) AddElementToPool(*staging, i, pool);
-    ReleaseStaging(staging);
+    if (code == 0 && i + 1 < count) {
+      ClearStaging(staging);
+    } else {
+      FreeElementTables(staging);
+    }
     if (code == 0) BuildPooledIndexes(options, i, pool);
   }
+  ReleaseStaging(staging);
   if (code != 0) return 1;
   TrimElementPool(pool);
   if (progressLength > 0) std::printf("%s\r", std::string(progressLength, ' ').c_str());

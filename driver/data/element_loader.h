@@ -69,10 +69,10 @@ int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, 
 int LoadElement(int z, const ELEMENTLOADOPTIONS& options, ElemStaging* elem);
 
 // Loads the elements of a problem into a new element pool, record i holding
-// atomicNumbers[i], each through a staging record of its own on fresh zero
-// pages (released once the element is packed), with the once-a-second
-// progress line. Returns 0, or 1 when an element
-// failed (the pool then holds the elements before it).
+// atomicNumbers[i], through one staging record on zero pages that each
+// element reuses (only the pages that the elements write take memory), with
+// the once-a-second progress line. Returns 0, or 1 when an element failed
+// (the pool then holds the elements before it).
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
                  AUXELECTRONDATA* aux, ELEMENTPOOL* pool);
 int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,

@@ -25,20 +25,6 @@ ElemStaging* NewStaging() {
   return new (pages) ElemStaging;
 }
 
-// Readies the staging record for the next element: its host tables are
-// released and the parts of it that were written are zeroed, chunk by chunk,
-// so that the pages no element writes are never touched.
-void ClearStaging(ElemStaging* staging) {
-  constexpr size_t kChunk = 4096;  // bytes: one page on the hosts we run on
-  static const unsigned char zeros[kChunk] = {};
-  FreeElementTables(staging);
-  unsigned char* bytes = reinterpret_cast<unsigned char*>(staging);
-  for (size_t at = 0; at < sizeof(ElemStaging); at += kChunk) {
-    const size_t n = sizeof(ElemStaging) - at < kChunk ? sizeof(ElemStaging) - at : kChunk;
-    if (std::memcmp(bytes + at, zeros, n) != 0) std::memset(bytes + at, 0, n);
-  }
-}
-
 void ReleaseStaging(ElemStaging* staging) {
   FreeElementTables(staging);
   ReleasePages(staging, sizeof(ElemStaging));
@@ -246,7 +232,7 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
     code = LoadElementTables(z, options, aux, i, staging);
     if (code == 0) AddElementToPool(*staging, i, pool);
     if (code == 0 && i + 1 < count) {
-      ClearStaging(staging);
+      ClearElementStaging(staging);
     } else {
       FreeElementTables(staging);
     }
@@ -302,8 +288,14 @@ void FreeElementTables(ElemStaging* elem) {
 }
 
 void ClearElementStaging(ElemStaging* elem) {
+  constexpr size_t kChunk = 4096;  // bytes: one page on the hosts we run on
+  static const unsigned char zeros[kChunk] = {};
   FreeElementTables(elem);
-  std::memset(static_cast<void*>(elem), 0, sizeof(ElemStaging));
+  unsigned char* bytes = reinterpret_cast<unsigned char*>(elem);
+  for (size_t at = 0; at < sizeof(ElemStaging); at += kChunk) {
+    const size_t n = sizeof(ElemStaging) - at < kChunk ? sizeof(ElemStaging) - at : kChunk;
+    if (std::memcmp(bytes + at, zeros, n) != 0) std::memset(bytes + at, 0, n);
+  }
 }
 
 double MeanAtomicMass(double* fractions, const double* atomicMasses, int count) {

@@ -87,7 +87,9 @@ void BuildFormFactorIntegrals(ElemStaging* elem);
 // Releases the host tables and indexes that loading allocated.
 void FreeElementTables(ElemStaging* elem);
 
-// Releases the host tables and zeroes the record for the next element.
+// Releases the host tables and zeroes the record for the next element,
+// chunk by chunk where it was written: pages of it that no element writes are
+// never touched.
 void ClearElementStaging(ElemStaging* elem);
 
 // Mean atomic mass of a mixture, 1000 x sum f_i A_i (A in the unit of

@@ -15,6 +15,7 @@
 // give each table's extent.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/indexdata.h"
@@ -231,6 +232,22 @@ struct Elem {
   ELEMINDEX elasticEnergyIndex;          // elasticEnergy
   REL<ELEMINDEX> elasticCumIndex;        // [elasticNE] elasticCum[e]
 };
+
+// The host and the device compilers must agree on this layout; fields spread
+// over the record pin it (any difference of padding moves the later ones).
+static_assert(offsetof(Elem, Z) == 0);
+static_assert(offsetof(Elem, sectionEnergy) == 8);
+static_assert(offsetof(Elem, ionSpecEnergy) == 104);
+static_assert(offsetof(Elem, elasticEnergy) == 3208);
+static_assert(offsetof(Elem, bremsAngCos) == 7984);
+static_assert(offsetof(Elem, bindingEnergy) == 8048);
+static_assert(offsetof(Elem, photoionEnergy) == 9064);
+static_assert(offsetof(Elem, peAngCos) == 9784);
+static_assert(offsetof(Elem, profileQ) == 9912);
+static_assert(offsetof(Elem, sectionCsPositron) == 9960);
+static_assert(offsetof(Elem, excLossIndex) == 10408);
+static_assert(offsetof(Elem, elasticCumIndex) == 10552);
+static_assert(sizeof(Elem) == 10560);
 
 // Where an energy lies on an element's elastic grid, for one distribution set:
 // the interval i, the weight w of its upper table in ln E, and for a wide

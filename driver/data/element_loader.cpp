@@ -42,7 +42,7 @@ void ProblemEnergyRange(const double* grid, int n, double emin, double emax, int
 }
 
 // One fast index of an element: where it lies and how it is requested.
-struct INDEXSPEC {
+struct INDEXREQUEST {
   INDEXSLOT slot;
   int type;        // requested type
   int exponent;    // requested (largest) exponent
@@ -55,27 +55,27 @@ struct INDEXSPEC {
 // energies reach (the others are searched by halving, which finds the same
 // intervals); the elastic ones only when elastic scattering is simulated.
 template <typename Record>
-std::vector<INDEXSPEC> IndexSpecs(const ELEMENTLOADOPTIONS& options, const Record& el) {
+std::vector<INDEXREQUEST> IndexRequests(const ELEMENTLOADOPTIONS& options, const Record& el) {
   const double emin = options.minEnergy, emax = options.maxEnergy;
-  std::vector<INDEXSPEC> specs;
-  specs.push_back({{INDEXFAMILY::kExcLoss, 0, 0}, options.excEIndexType, options.excEIndexExponent, emin, emax, false});
+  std::vector<INDEXREQUEST> requests;
+  requests.push_back({{INDEXFAMILY::kExcLoss, 0, 0}, options.excEIndexType, options.excEIndexExponent, emin, emax, false});
   int first = 0, last = -1;
   for (int s = 0; s < el.nSubshells; ++s) {
-    specs.push_back({{INDEXFAMILY::kIonEnergy, s, 0}, options.ionEIndexType, options.ionEIndexExponent, emin, emax,
+    requests.push_back({{INDEXFAMILY::kIonEnergy, s, 0}, options.ionEIndexType, options.ionEIndexExponent, emin, emax,
                      false});
     ProblemEnergyRange(el.ionSpecEnergy[s], el.ionSpecNE[s], emin, emax, &first, &last);
     for (int e = first; e <= last; ++e)
-      specs.push_back({{INDEXFAMILY::kIonCum, s, e}, options.ionSecECdfIndexType, options.ionSecECdfIndexExponent,
+      requests.push_back({{INDEXFAMILY::kIonCum, s, e}, options.ionSecECdfIndexType, options.ionSecECdfIndexExponent,
                        0.0, 1.0, options.ionSecECdfExcludeFirst});
   }
-  if (options.elastic == 0) return specs;
-  specs.push_back({{INDEXFAMILY::kElasticEnergy, 0, 0}, options.elasticEIndexType, options.elasticEIndexExponent,
+  if (options.elastic == 0) return requests;
+  requests.push_back({{INDEXFAMILY::kElasticEnergy, 0, 0}, options.elasticEIndexType, options.elasticEIndexExponent,
                    emin, emax, false});
   ProblemEnergyRange(el.elasticEnergy, el.elasticNE, emin, emax, &first, &last);
   for (int e = first; e <= last; ++e)
-    specs.push_back({{INDEXFAMILY::kElasticCum, 0, e}, options.elasticCdfIndexType, options.elasticCdfIndexExponent,
+    requests.push_back({{INDEXFAMILY::kElasticCum, 0, e}, options.elasticCdfIndexType, options.elasticCdfIndexExponent,
                      0.0, 1.0, options.elasticCdfExcludeFirst});
-  return specs;
+  return requests;
 }
 
 // The grid of the index at `slot` and its point count.
@@ -104,22 +104,22 @@ INDEXDATA& StagingIndex(ElemStaging* elem, const INDEXSLOT& slot) {
   return elem->elasticCumIndex[slot.e];
 }
 
-void BuildIndex(const double* grid, int n, const INDEXSPEC& spec, INDEXDATA* index) {
-  index->indexType = spec.type;
-  index->exponent = spec.exponent;
-  BuildFastIndex(grid, n, index, spec.low, spec.high, spec.excludeFirst);
+void BuildIndex(const double* grid, int n, const INDEXREQUEST& request, INDEXDATA* index) {
+  index->indexType = request.type;
+  index->exponent = request.exponent;
+  BuildFastIndex(grid, n, index, request.low, request.high, request.excludeFirst);
 }
 
 // The indexes of pooled record i, built one at a time from its pooled grids
 // and added to the pool, so that no more than one index table is held
 // outside it.
 void BuildPooledIndexes(const ELEMENTLOADOPTIONS& options, int i, ELEMENTPOOL* pool) {
-  for (const INDEXSPEC& spec : IndexSpecs(options, pool->elements[i])) {
+  for (const INDEXREQUEST& request : IndexRequests(options, pool->elements[i])) {
     INDEXDATA index{};
     int n = 0;
-    const double* grid = IndexGrid(pool->elements[i], spec.slot, &n);
-    BuildIndex(grid, n, spec, &index);
-    AddIndexToPool(index, i, spec.slot, pool);  // the block may move: grid is not read after
+    const double* grid = IndexGrid(pool->elements[i], request.slot, &n);
+    BuildIndex(grid, n, request, &index);
+    AddIndexToPool(index, i, request.slot, pool);  // the block may move: grid is not read after
     FreeFastIndex(&index);
   }
 }
@@ -183,10 +183,10 @@ void FreeBremsAngular(ElemStaging* elem) {
 }  // namespace
 
 void BuildElementIndexes(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
-  for (const INDEXSPEC& spec : IndexSpecs(options, *elem)) {
+  for (const INDEXREQUEST& request : IndexRequests(options, *elem)) {
     int n = 0;
-    const double* grid = IndexGrid(*elem, spec.slot, &n);
-    BuildIndex(grid, n, spec, &StagingIndex(elem, spec.slot));
+    const double* grid = IndexGrid(*elem, request.slot, &n);
+    BuildIndex(grid, n, request, &StagingIndex(elem, request.slot));
   }
 }
 

@@ -67,7 +67,7 @@ std::string DataFolderWithComptonProfiles() {
 // bremsstrahlung file matching carbon's photon spectra, a DWBA record, and
 // partial-wave files of two points and two distributions.
 void WriteCarbonAuxiliaryFiles(const std::string& folder) {
-  std::unique_ptr<Elem> spectra(new Elem());
+  std::unique_ptr<ElemStaging> spectra(new ElemStaging());
   spectra->Z = 6;
   ELEMENTLOADOPTIONS plain;
   plain.endfFolder = EndfFolder();

@@ -34,8 +34,8 @@ std::function<double(double)> Normalised(std::function<double(double)> f) {
 
 // A synthetic element whose form factor and scattering function are Z at
 // every momentum transfer (no anomalous factors, one subshell of no binding).
-Elem* FlatFactorElement(int z) {
-  Elem* el = new Elem[1]();
+ElemStaging* FlatFactorElement(int z) {
+  ElemStaging* el = new ElemStaging[1]();
   el->Z = z;
   const double x[3] = {0.0, 1.0, 1e4};
   for (int i = 0; i < 3; ++i) {
@@ -430,7 +430,7 @@ TEST(PhotonRelaxation, FullVacancyStackDropsFurtherVacancies) {
   // Every vacancy of subshells 1..8 is filled from the next subshell with an
   // Auger electron from it too: the vacancies double at each level. The
   // cumulative probability stops at 0.5, so half of the draws lie above it.
-  Elem* el = new Elem[1]();
+  ElemStaging* el = new ElemStaging[1]();
   el->Z = 50;
   for (int s = 1; s <= 8; ++s) {
     el->nTransitions[s] = 1;
@@ -456,7 +456,7 @@ TEST(PhotonRelaxation, FullVacancyStackDropsFurtherVacancies) {
 }
 
 TEST(PhotonInteractions, IncoherentLoopGivesUpOnAVanishingScatteringFunction) {
-  Elem* el = FlatFactorElement(26);
+  ElemStaging* el = FlatFactorElement(26);
   el->sf[0] = el->sf[1] = el->sf[2] = 0.0;
   el->sfLnY[0] = el->sfLnY[1] = el->sfLnY[2] = kLnZero;
   PHOTONPROBLEM p;

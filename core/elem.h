@@ -55,12 +55,12 @@ struct Elem {
   double smallAngleStart;  // eV: where small-angle data replace the elastic grid
   REL<double> smallAngleShare;       // [sectionN[0]] small-angle share on section 0's grid
   REL<double> smallAngleShareSlope;  // [sectionN[0]] its lin-lin slopes
-  REL<double> excLossEnergy;  // [excLossN] eV, the excitation cross-section grid
-  REL<double> excLoss;        // [excLossN] mean energy loss by excitation, eV
-  REL<double> excLossSlope;   // [excLossN]
-  REL<double> bremsLossEnergy;  // [bremsLossN] eV
-  REL<double> bremsLoss;        // [bremsLossN] mean photon energy, eV
-  REL<double> bremsLossSlope;   // [bremsLossN]
+  REL<double> excLossEnergy;         // [excLossN] eV, the excitation cross-section grid
+  REL<double> excLoss;               // [excLossN] mean energy loss by excitation, eV
+  REL<double> excLossSlope;          // [excLossN]
+  REL<double> bremsLossEnergy;       // [bremsLossN] eV
+  REL<double> bremsLoss;             // [bremsLossN] mean photon energy, eV
+  REL<double> bremsLossSlope;        // [bremsLossN]
 
   // ---- Secondary-electron spectra of subshell ionization and bremsstrahlung
   // photon spectra: abscissa (eV), normalised density, cumulative (last 1),
@@ -80,7 +80,7 @@ struct Elem {
   double elasticEnergy[kMaxElasticEnergies];  // eV
   int16_t elasticN[kMaxElasticEnergies];
   int16_t elasticMedian[kMaxElasticEnergies];  // interval holding cumulative 0.5
-  REL<REL<double>> elasticCos;  // [elasticNE][elasticN[e]]
+  REL<REL<double>> elasticCos;                 // [elasticNE][elasticN[e]]
   REL<REL<double>> elasticPdf;
   REL<REL<double>> elasticCum;
   REL<REL<double>> elasticSlope;
@@ -134,9 +134,9 @@ struct Elem {
 
   // ---- Atomic relaxation, by ENDF subshell designator unless said otherwise.
   double bindingEnergy[kMaxDesignator];  // eV
-  REL<REL<double>> transEnergy;  // [kMaxDesignator][nTransitions[d]] eV
-  REL<REL<double>> transProb;    // normalised per subshell
-  REL<REL<double>> transCum;     // running sum, last 1
+  REL<REL<double>> transEnergy;          // [kMaxDesignator][nTransitions[d]] eV
+  REL<REL<double>> transProb;            // normalised per subshell
+  REL<REL<double>> transCum;             // running sum, last 1
   int16_t subshellDesignator[kMaxDesignator];  // designators in file order
   int16_t occupancy[kMaxDesignator];           // electrons (rounded)
   int16_t profileIndex[kMaxDesignator];        // 1-based Compton profile used
@@ -205,11 +205,11 @@ struct Elem {
   int16_t ppSpecMedian[kPairEnergies];
   // Compton profiles J(q), q in atomic units: the momentum grid and one row
   // per profile shell (normalised J, cumulative, reciprocal slopes).
-  REL<double> profileQ;             // [kComptonMomenta]
-  REL<REL<double>> profileJ;        // [nProfiles][kComptonMomenta]
+  REL<double> profileQ;       // [kComptonMomenta]
+  REL<REL<double>> profileJ;  // [nProfiles][kComptonMomenta]
   REL<REL<double>> profileCum;
   REL<REL<double>> profileSlope;
-  REL<int16_t> profileMedian;       // [nProfiles]
+  REL<int16_t> profileMedian;  // [nProfiles]
   int16_t nProfiles;
 
   // ---- Positron data: cross sections on the grid of each electron section
@@ -226,11 +226,11 @@ struct Elem {
   REL<REL<double>> elasticSlopePositron;
 
   // ---- Fast indexes of the element's grids.
-  ELEMINDEX excLossIndex;                // excLossEnergy
-  REL<ELEMINDEX> ionSpecEnergyIndex;     // [nSubshells] ionSpecEnergy[s]
-  REL<REL<ELEMINDEX>> ionSpecCumIndex;   // [nSubshells][ionSpecNE[s]] ionSpecCum[s][e]
-  ELEMINDEX elasticEnergyIndex;          // elasticEnergy
-  REL<ELEMINDEX> elasticCumIndex;        // [elasticNE] elasticCum[e]
+  ELEMINDEX excLossIndex;               // excLossEnergy
+  REL<ELEMINDEX> ionSpecEnergyIndex;    // [nSubshells] ionSpecEnergy[s]
+  REL<REL<ELEMINDEX>> ionSpecCumIndex;  // [nSubshells][ionSpecNE[s]] ionSpecCum[s][e]
+  ELEMINDEX elasticEnergyIndex;         // elasticEnergy
+  REL<ELEMINDEX> elasticCumIndex;       // [elasticNE] elasticCum[e]
 };
 
 // The host and the device compilers must agree on this layout; fields spread

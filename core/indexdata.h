@@ -58,7 +58,7 @@ struct ELEMINDEX {
   double invStep;
   double xMax;
   int32_t indexOffset;
-  REL<uint8_t> narrowIndex;    // the entries, one byte each (null: wide)
+  REL<uint8_t> narrowIndex;  // the entries, one byte each (null: wide)
 };
 
 static_assert(offsetof(ELEMINDEX, intervalIndex) == 8);

@@ -133,9 +133,9 @@ TQ_CPU_GPU inline double ValueFromProb(double u, const double* x, const double* 
 
 // The same, with the interval of u found through the fast index over C.
 template <typename Index>
-TQ_CPU_GPU inline double ValueFromProbIndexed(double u, const double* x, const double* p, const double* C, const double* s,
-                                              const Index* index, int16_t n, int16_t start, int quadratic,
-                                              int16_t& interval) {
+TQ_CPU_GPU inline double ValueFromProbIndexed(double u, const double* x, const double* p, const double* C,
+                                              const double* s, const Index* index, int16_t n, int16_t start,
+                                              int quadratic, int16_t& interval) {
   interval = FindIndexed(u, C, n, *index, start);
   return ValueOnInterval(u, x, p, C, s, interval, quadratic);
 }

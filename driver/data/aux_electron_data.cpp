@@ -274,8 +274,7 @@ int ReadIonizationBlocks(const std::string& name, std::vector<CSTABLE>* blocks) 
 
 // Level energies below the first grid energy: prepended to the excitation
 // cross section and the energy-loss table.
-int PrependLowLevelEnergies(const std::vector<CSTABLE>& levels, const std::string& name,
-                            ElemStaging* elem) {
+int PrependLowLevelEnergies(const std::vector<CSTABLE>& levels, const std::string& name, ElemStaging* elem) {
   const double first = elem->sectionEnergy[2][0];
   std::vector<double> low;
   for (const CSTABLE& level : levels)
@@ -315,8 +314,7 @@ int PrependLowLevelEnergies(const std::vector<CSTABLE>& levels, const std::strin
 // The ratio r[k][i] of the alternative total to the ENDF total at the points
 // of subshell section k up to the last grid energy that the data reach;
 // last[k] is the index of the last point so treated (-1 when none).
-void IonizationRatios(const ElemStaging& elem, const std::vector<double>& grid,
-                      const std::vector<double>& sum, int m,
+void IonizationRatios(const ElemStaging& elem, const std::vector<double>& grid, const std::vector<double>& sum, int m,
                       std::vector<std::vector<double>>* ratios, std::vector<int>* last) {
   for (int k = 3; k < elem.nSections; ++k) {
     std::vector<double>& r = (*ratios)[k];
@@ -357,8 +355,8 @@ SUBSHELLSNAPSHOT TakeSnapshot(const ElemStaging& elem) {
 // Beyond the alternative data and below ION_INTERP_END the total follows the
 // interpolation rule, divided over the subshells as the ENDF data divide it
 // (ratios against the ENDF total, so that the subshells add up to the rule).
-int ExtendIonizationByRule(const ALTCSSETTINGS& settings, const SUBSHELLSNAPSHOT& endf, int k,
-                           int last, ElemStaging* elem) {
+int ExtendIonizationByRule(const ALTCSSETTINGS& settings, const SUBSHELLSNAPSHOT& endf, int k, int last,
+                           ElemStaging* elem) {
   if (!(elem->sectionEnergy[k][last] < settings.ionInterpEnd)) return 0;
   if (!settings.ionCoefsGiven) {
     std::printf("\nError: Interpolation coefficients for ionization cross section of %s (Z = %d) "
@@ -378,8 +376,7 @@ int ExtendIonizationByRule(const ALTCSSETTINGS& settings, const SUBSHELLSNAPSHOT
 // Inserts the additional energies into every subshell section with the
 // alternative total divided over the subshells.
 int InsertAdditionalEnergies(const std::vector<double>& energies, const std::vector<double>& grid,
-                             const std::vector<double>& sum, int m, const std::vector<int>& last,
-                             ElemStaging* elem) {
+                             const std::vector<double>& sum, int m, const std::vector<int>& last, ElemStaging* elem) {
   for (double a : energies)
     for (int k = 3; k < elem->nSections; ++k)
       if (last[k] >= 0 && a > elem->sectionEnergy[k][last[k]]) {
@@ -535,8 +532,7 @@ void LinLinSlopes(const double* x, const double* y, int n, double* slope) {
   if (n > 0) slope[n - 1] = 0.0;
 }
 
-int ReadBremsAngularDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files,
-                                  ElemStaging* elem) {
+int ReadBremsAngularDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files, ElemStaging* elem) {
   BREMSVALUES values;
   std::string name;
   if (options.bremsBinaryData != 0) {
@@ -694,8 +690,8 @@ int ReadEedlElastic(const std::string& dataFolder, int z, std::vector<double>* e
   return code;
 }
 
-int LoadAuxiliaryElectronData(const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux,
-                              int elementIndex, ElemStaging* elem) {
+int LoadAuxiliaryElectronData(const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
+                              ElemStaging* elem) {
   const ALTCSINFO& alt = aux->alt;
   if (elementIndex >= 0 && elementIndex < static_cast<int>(alt.elements.size())) {
     const ALTCSSETTINGS& settings = alt.elements[elementIndex];

@@ -7,22 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "driver/data/element_staging.h"
 #include "driver/data/aux_files.h"
+#include "driver/data/element_staging.h"
 #include "driver/data/load_options.h"
 
 // The auxiliary steps between the electro-atomic sections and the fast
 // indexes, in order: alternative excitation and ionization cross sections,
 // positron rows, DWBA ionization, partial-wave elastic data. elementIndex is
 // the element's place in the problem's element list (its ALT settings).
-int LoadAuxiliaryElectronData(const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux,
-                              int elementIndex, ElemStaging* elem);
+int LoadAuxiliaryElectronData(const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
+                              ElemStaging* elem);
 
 // Bremsstrahlung angular distributions from the binary file (files->brems,
 // options.bremsBinaryData) or the element's text table; they must match the
 // element's bremsstrahlung photon spectra. "Error in file %s.\n" on any fault.
-int ReadBremsAngularDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files,
-                                  ElemStaging* elem);
+int ReadBremsAngularDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files, ElemStaging* elem);
 
 // Replaces the excitation cross section (section 2) and extends the
 // energy-loss table with the levels of the file that the settings name.

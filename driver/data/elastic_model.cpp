@@ -45,7 +45,8 @@ struct TABLESET {
 
 // Set 0: electrons; set 1: partial-wave positrons.
 TABLESET TableSetOf(const ElemStaging& elem, int setIndex) {
-  if (setIndex == 0) return TABLESET{elem.elasticCos, elem.elasticPdf, elem.elasticCum, elem.elasticSlope, elem.elasticN};
+  if (setIndex == 0)
+    return TABLESET{elem.elasticCos, elem.elasticPdf, elem.elasticCum, elem.elasticSlope, elem.elasticN};
   return TABLESET{elem.elasticCosPositron, elem.elasticPdfPositron, elem.elasticCumPositron, elem.elasticSlopePositron,
                   elem.elasticNPositron};
 }
@@ -150,8 +151,8 @@ void WarnWideInterval(const ElemStaging& elem, double e0, double e1) {
 
 }  // namespace
 
-int BuildElasticInterpolation(const ELEMENTLOADOPTIONS& options, int setIndex, bool largeAngleTables,
-                              bool warn, ElemStaging* elem) {
+int BuildElasticInterpolation(const ELEMENTLOADOPTIONS& options, int setIndex, bool largeAngleTables, bool warn,
+                              ElemStaging* elem) {
   const TABLESET set = TableSetOf(*elem, setIndex);
   const double* sigma = setIndex == 0 ? elem->sectionCs[0] : elem->sectionCsPositron[0];
   const double* sigmaE = elem->sectionEnergy[0];

@@ -296,8 +296,7 @@ int OpenElementEndfFile(const ELEMENTLOADOPTIONS& options, const char* sublibrar
   return 0;
 }
 
-int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const ElemStaging& elem,
-                          ENDFREADER* reader) {
+int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const ElemStaging& elem, ENDFREADER* reader) {
   return OpenElementEndfFile(options, "electrons", "e", elem.Z, reader);
 }
 

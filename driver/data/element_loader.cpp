@@ -16,7 +16,6 @@
 
 namespace {
 
-
 // A staging record on fresh zero pages: of its fixed capacities only the
 // pages that the elements write take memory.
 ElemStaging* NewStaging() {
@@ -44,8 +43,8 @@ void ProblemEnergyRange(const double* grid, int n, double emin, double emax, int
 // One fast index of an element: where it lies and how it is requested.
 struct INDEXREQUEST {
   INDEXSLOT slot;
-  int type;        // requested type
-  int exponent;    // requested (largest) exponent
+  int type;          // requested type
+  int exponent;      // requested (largest) exponent
   double low, high;  // the covered range of the grid
   bool excludeFirst;
 };
@@ -58,23 +57,36 @@ template <typename Record>
 std::vector<INDEXREQUEST> IndexRequests(const ELEMENTLOADOPTIONS& options, const Record& el) {
   const double emin = options.minEnergy, emax = options.maxEnergy;
   std::vector<INDEXREQUEST> requests;
-  requests.push_back({{INDEXFAMILY::kExcLoss, 0, 0}, options.excEIndexType, options.excEIndexExponent, emin, emax, false});
+  requests.push_back(
+      {{INDEXFAMILY::kExcLoss, 0, 0}, options.excEIndexType, options.excEIndexExponent, emin, emax, false});
   int first = 0, last = -1;
   for (int s = 0; s < el.nSubshells; ++s) {
-    requests.push_back({{INDEXFAMILY::kIonEnergy, s, 0}, options.ionEIndexType, options.ionEIndexExponent, emin, emax,
-                     false});
+    requests.push_back(
+        {{INDEXFAMILY::kIonEnergy, s, 0}, options.ionEIndexType, options.ionEIndexExponent, emin, emax, false});
     ProblemEnergyRange(el.ionSpecEnergy[s], el.ionSpecNE[s], emin, emax, &first, &last);
     for (int e = first; e <= last; ++e)
-      requests.push_back({{INDEXFAMILY::kIonCum, s, e}, options.ionSecECdfIndexType, options.ionSecECdfIndexExponent,
-                       0.0, 1.0, options.ionSecECdfExcludeFirst});
+      requests.push_back({{INDEXFAMILY::kIonCum, s, e},
+                          options.ionSecECdfIndexType,
+                          options.ionSecECdfIndexExponent,
+                          0.0,
+                          1.0,
+                          options.ionSecECdfExcludeFirst});
   }
   if (options.elastic == 0) return requests;
-  requests.push_back({{INDEXFAMILY::kElasticEnergy, 0, 0}, options.elasticEIndexType, options.elasticEIndexExponent,
-                   emin, emax, false});
+  requests.push_back({{INDEXFAMILY::kElasticEnergy, 0, 0},
+                      options.elasticEIndexType,
+                      options.elasticEIndexExponent,
+                      emin,
+                      emax,
+                      false});
   ProblemEnergyRange(el.elasticEnergy, el.elasticNE, emin, emax, &first, &last);
   for (int e = first; e <= last; ++e)
-    requests.push_back({{INDEXFAMILY::kElasticCum, 0, e}, options.elasticCdfIndexType, options.elasticCdfIndexExponent,
-                     0.0, 1.0, options.elasticCdfExcludeFirst});
+    requests.push_back({{INDEXFAMILY::kElasticCum, 0, e},
+                        options.elasticCdfIndexType,
+                        options.elasticCdfIndexExponent,
+                        0.0,
+                        1.0,
+                        options.elasticCdfExcludeFirst});
   return requests;
 }
 
@@ -82,11 +94,20 @@ std::vector<INDEXREQUEST> IndexRequests(const ELEMENTLOADOPTIONS& options, const
 template <typename Record>
 const double* IndexGrid(const Record& el, const INDEXSLOT& slot, int* n) {
   switch (slot.family) {
-    case INDEXFAMILY::kExcLoss: *n = el.excLossN; return el.excLossEnergy;
-    case INDEXFAMILY::kIonEnergy: *n = el.ionSpecNE[slot.s]; return el.ionSpecEnergy[slot.s];
-    case INDEXFAMILY::kIonCum: *n = el.ionSpecN[slot.s][slot.e]; return el.ionSpecCum[slot.s][slot.e];
-    case INDEXFAMILY::kElasticEnergy: *n = el.elasticNE; return el.elasticEnergy;
-    case INDEXFAMILY::kElasticCum: break;
+    case INDEXFAMILY::kExcLoss:
+      *n = el.excLossN;
+      return el.excLossEnergy;
+    case INDEXFAMILY::kIonEnergy:
+      *n = el.ionSpecNE[slot.s];
+      return el.ionSpecEnergy[slot.s];
+    case INDEXFAMILY::kIonCum:
+      *n = el.ionSpecN[slot.s][slot.e];
+      return el.ionSpecCum[slot.s][slot.e];
+    case INDEXFAMILY::kElasticEnergy:
+      *n = el.elasticNE;
+      return el.elasticEnergy;
+    case INDEXFAMILY::kElasticCum:
+      break;
   }
   *n = el.elasticN[slot.e];
   return el.elasticCum[slot.e];
@@ -95,11 +116,16 @@ const double* IndexGrid(const Record& el, const INDEXSLOT& slot, int* n) {
 // The staging record's index at `slot`.
 INDEXDATA& StagingIndex(ElemStaging* elem, const INDEXSLOT& slot) {
   switch (slot.family) {
-    case INDEXFAMILY::kExcLoss: return elem->excLossIndex;
-    case INDEXFAMILY::kIonEnergy: return elem->ionSpecEnergyIndex[slot.s];
-    case INDEXFAMILY::kIonCum: return elem->ionSpecCumIndex[slot.s][slot.e];
-    case INDEXFAMILY::kElasticEnergy: return elem->elasticEnergyIndex;
-    case INDEXFAMILY::kElasticCum: break;
+    case INDEXFAMILY::kExcLoss:
+      return elem->excLossIndex;
+    case INDEXFAMILY::kIonEnergy:
+      return elem->ionSpecEnergyIndex[slot.s];
+    case INDEXFAMILY::kIonCum:
+      return elem->ionSpecCumIndex[slot.s][slot.e];
+    case INDEXFAMILY::kElasticEnergy:
+      return elem->elasticEnergyIndex;
+    case INDEXFAMILY::kElasticCum:
+      break;
   }
   return elem->elasticCumIndex[slot.e];
 }
@@ -130,8 +156,7 @@ int LoadElementTables(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA*
   elem->Z = z;
   // Element constants of the screened Rutherford small-angle elastic model.
   const PHYSICALCONSTANTS& k = options.constants;
-  elem->screeningEta0 = 0.5 * std::pow(k.fineStr * k.restEn / 0.885, 2) *
-                        std::pow(static_cast<double>(z), 2.0 / 3.0);
+  elem->screeningEta0 = 0.5 * std::pow(k.fineStr * k.restEn / 0.885, 2) * std::pow(static_cast<double>(z), 2.0 / 3.0);
   elem->screeningCoulomb = 3.76 * std::pow(k.fineStr * z, 2);
   // Electro-atomic file with the auxiliary data between its sections.
   ENDFREADER reader;
@@ -143,9 +168,7 @@ int LoadElementTables(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA*
   if (code == 0) code = ReadIonizationSpectra(&reader, elem);
   CloseEndfFile(&reader);
   if (code != 0) return 1;
-  if (aux && options.bremsAngularDistr > 0 &&
-      ReadBremsAngularDistributions(options, &aux->files, elem) != 0)
-    return 1;
+  if (aux && options.bremsAngularDistr > 0 && ReadBremsAngularDistributions(options, &aux->files, elem) != 0) return 1;
   // Relaxation, Compton profiles and photo-atomic data.
   if (ReadRelaxationFile(options, elem) != 0) return 1;
   if (options.incohDoppler != 0 && ReadComptonProfiles(options, elem) != 0) return 1;
@@ -194,20 +217,18 @@ int LoadElement(int z, const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   return LoadElement(z, options, nullptr, -1, elem);
 }
 
-int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
-                ElemStaging* elem) {
+int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex, ElemStaging* elem) {
   if (LoadElementTables(z, options, aux, elementIndex, elem) != 0) return 1;
   BuildElementIndexes(options, elem);
   return 0;
 }
 
-int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
-                 ELEMENTPOOL* pool) {
+int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options, ELEMENTPOOL* pool) {
   return LoadElements(atomicNumbers, count, options, nullptr, pool);
 }
 
-int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
-                 AUXELECTRONDATA* aux, ELEMENTPOOL* pool) {
+int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux,
+                 ELEMENTPOOL* pool) {
   StartElementPool(count, pool);
   ElemStaging* staging = NewStaging();
   double lastProgress = MillisecondsSinceStart() * 0.001;

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "core/elements.h"
 #include "driver/data/element_pool.h"
 #include "driver/data/element_staging.h"
-#include "core/elements.h"
 #include "driver/data/load_options.h"
 
 // Photon energies of the pair-production sharing tables (eV).
@@ -23,8 +23,7 @@ struct AUXELECTRONDATA;
 // settings (elementIndex: the element's place in the problem's list); with
 // aux null only the ENDF files and the Compton profiles are read, whatever
 // the auxiliary options say.
-int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
-                ElemStaging* elem);
+int LoadElement(int z, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex, ElemStaging* elem);
 int LoadElement(int z, const ELEMENTLOADOPTIONS& options, ElemStaging* elem);
 
 // Loads the elements of a problem into a new element pool, record i holding
@@ -32,10 +31,9 @@ int LoadElement(int z, const ELEMENTLOADOPTIONS& options, ElemStaging* elem);
 // element reuses (only the pages that the elements write take memory), with
 // the once-a-second progress line. Returns 0, or 1 when an element failed
 // (the pool then holds the elements before it).
-int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
-                 AUXELECTRONDATA* aux, ELEMENTPOOL* pool);
-int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options,
+int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux,
                  ELEMENTPOOL* pool);
+int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& options, ELEMENTPOOL* pool);
 
 // The integrals of F^2 and F over u = x^2 up to each point of the element's
 // form-factor table (ffIntF2, ffIntF), which coherent sampling inverts. The

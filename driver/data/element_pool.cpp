@@ -238,9 +238,12 @@ void CopyRecordFields(const ElemStaging& s, Elem& r) {
 void PackElectronTables(const ElemStaging& s, Elem& r, PACKER& p) {
   const auto sectionLength = [&](int64_t k) { return s.sectionN[k]; };
   int64_t csAt[kMaxSections] = {}, slopeAt[kMaxSections] = {};
-  Rows<double>(p, &r.sectionEnergy, s.nSections, [&](int64_t k) { return s.sectionEnergy[k]; }, sectionLength);
-  RowsKept(p, &r.sectionCs, s.nSections, [&](int k) { return s.sectionCs[k]; }, sectionLength, csAt);
-  RowsKept(p, &r.sectionSlope, s.nSections, [&](int k) { return s.sectionSlope[k]; }, sectionLength, slopeAt);
+  Rows<double>(
+      p, &r.sectionEnergy, s.nSections, [&](int64_t k) { return s.sectionEnergy[k]; }, sectionLength);
+  RowsKept(
+      p, &r.sectionCs, s.nSections, [&](int k) { return s.sectionCs[k]; }, sectionLength, csAt);
+  RowsKept(
+      p, &r.sectionSlope, s.nSections, [&](int k) { return s.sectionSlope[k]; }, sectionLength, slopeAt);
   const int64_t shareLength = s.sectionN[0] < kMaxSmallAnglePoints ? s.sectionN[0] : kMaxSmallAnglePoints;
   Table(p, &r.smallAngleShare, s.smallAngleShare, shareLength);
   Table(p, &r.smallAngleShareSlope, s.smallAngleShareSlope, shareLength);
@@ -252,12 +255,13 @@ void PackElectronTables(const ElemStaging& s, Elem& r, PACKER& p) {
   Table(p, &r.bremsLossSlope, s.bremsLossSlope, s.bremsLossN);
 
   // Secondary-electron spectra: per subshell, per incident energy.
-  const auto spectra = [&](REL<REL<REL<double>>>* ref, const double (*table)[kMaxSpectrumEnergies][kMaxSpectrumPoints]) {
+  const auto spectra = [&](REL<REL<REL<double>>>* ref, const double(*table)[kMaxSpectrumEnergies][kMaxSpectrumPoints]) {
     const int64_t refs = p.Zeroed<REL<REL<double>>>(s.nSubshells);
     p.Link(ref, refs);
     for (int k = 0; k < s.nSubshells; ++k) {
-      Rows<double>(p, p.Entry<REL<REL<double>>>(refs, k), s.ionSpecNE[k], [&](int64_t e) { return table[k][e]; },
-                   [&](int64_t e) { return s.ionSpecN[k][e]; });
+      Rows<double>(
+          p, p.Entry<REL<REL<double>>>(refs, k), s.ionSpecNE[k], [&](int64_t e) { return table[k][e]; },
+          [&](int64_t e) { return s.ionSpecN[k][e]; });
     }
   };
   spectra(&r.ionSpecX, s.ionSpecX);
@@ -265,18 +269,26 @@ void PackElectronTables(const ElemStaging& s, Elem& r, PACKER& p) {
   spectra(&r.ionSpecCum, s.ionSpecCum);
   spectra(&r.ionSpecSlope, s.ionSpecSlope);
   const auto bremsLength = [&](int64_t e) { return s.bremsSpecN[e]; };
-  Rows<double>(p, &r.bremsSpecX, s.bremsSpecNE, [&](int64_t e) { return s.bremsSpecX[e]; }, bremsLength);
-  Rows<double>(p, &r.bremsSpecPdf, s.bremsSpecNE, [&](int64_t e) { return s.bremsSpecPdf[e]; }, bremsLength);
-  Rows<double>(p, &r.bremsSpecCum, s.bremsSpecNE, [&](int64_t e) { return s.bremsSpecCum[e]; }, bremsLength);
-  Rows<double>(p, &r.bremsSpecSlope, s.bremsSpecNE, [&](int64_t e) { return s.bremsSpecSlope[e]; }, bremsLength);
+  Rows<double>(
+      p, &r.bremsSpecX, s.bremsSpecNE, [&](int64_t e) { return s.bremsSpecX[e]; }, bremsLength);
+  Rows<double>(
+      p, &r.bremsSpecPdf, s.bremsSpecNE, [&](int64_t e) { return s.bremsSpecPdf[e]; }, bremsLength);
+  Rows<double>(
+      p, &r.bremsSpecCum, s.bremsSpecNE, [&](int64_t e) { return s.bremsSpecCum[e]; }, bremsLength);
+  Rows<double>(
+      p, &r.bremsSpecSlope, s.bremsSpecNE, [&](int64_t e) { return s.bremsSpecSlope[e]; }, bremsLength);
 
   // Elastic angular distributions and the wide-interval model (its ln eta
   // rows only for a set that has a wide interval).
   const auto elasticLength = [&](int64_t e) { return s.elasticN[e]; };
-  Rows<double>(p, &r.elasticCos, s.elasticNE, [&](int64_t e) { return s.elasticCos[e]; }, elasticLength);
-  Rows<double>(p, &r.elasticPdf, s.elasticNE, [&](int64_t e) { return s.elasticPdf[e]; }, elasticLength);
-  Rows<double>(p, &r.elasticCum, s.elasticNE, [&](int64_t e) { return s.elasticCum[e]; }, elasticLength);
-  Rows<double>(p, &r.elasticSlope, s.elasticNE, [&](int64_t e) { return s.elasticSlope[e]; }, elasticLength);
+  Rows<double>(
+      p, &r.elasticCos, s.elasticNE, [&](int64_t e) { return s.elasticCos[e]; }, elasticLength);
+  Rows<double>(
+      p, &r.elasticPdf, s.elasticNE, [&](int64_t e) { return s.elasticPdf[e]; }, elasticLength);
+  Rows<double>(
+      p, &r.elasticCum, s.elasticNE, [&](int64_t e) { return s.elasticCum[e]; }, elasticLength);
+  Rows<double>(
+      p, &r.elasticSlope, s.elasticNE, [&](int64_t e) { return s.elasticSlope[e]; }, elasticLength);
   for (int set = 0; set < 2; ++set) {
     bool wide = false;
     for (int e = 0; e < s.elasticNE; ++e) wide = wide || s.elasticModelEta0[set][e] != 0.0;
@@ -284,19 +296,25 @@ void PackElectronTables(const ElemStaging& s, Elem& r, PACKER& p) {
   }
 
   // Positrons: a cross-section row that copies the electron row is shared.
-  RowsWithTwins(p, &r.sectionCsPositron, s.nSections, [&](int k) { return s.sectionCsPositron[k]; }, sectionLength,
-                [&](int k) { return TWIN{s.sectionCs[k], csAt[k]}; });
-  RowsWithTwins(p, &r.sectionSlopePositron, s.nSections, [&](int k) { return s.sectionSlopePositron[k]; },
-                sectionLength, [&](int k) { return TWIN{s.sectionSlope[k], slopeAt[k]}; });
+  RowsWithTwins(
+      p, &r.sectionCsPositron, s.nSections, [&](int k) { return s.sectionCsPositron[k]; }, sectionLength,
+      [&](int k) {
+        return TWIN{s.sectionCs[k], csAt[k]};
+      });
+  RowsWithTwins(
+      p, &r.sectionSlopePositron, s.nSections, [&](int k) { return s.sectionSlopePositron[k]; }, sectionLength,
+      [&](int k) {
+        return TWIN{s.sectionSlope[k], slopeAt[k]};
+      });
   const auto positronLength = [&](int64_t e) { return s.elasticNPositron[e]; };
-  Rows<double>(p, &r.elasticCosPositron, s.elasticNE, [&](int64_t e) { return s.elasticCosPositron[e]; },
-               positronLength);
-  Rows<double>(p, &r.elasticPdfPositron, s.elasticNE, [&](int64_t e) { return s.elasticPdfPositron[e]; },
-               positronLength);
-  Rows<double>(p, &r.elasticCumPositron, s.elasticNE, [&](int64_t e) { return s.elasticCumPositron[e]; },
-               positronLength);
-  Rows<double>(p, &r.elasticSlopePositron, s.elasticNE, [&](int64_t e) { return s.elasticSlopePositron[e]; },
-               positronLength);
+  Rows<double>(
+      p, &r.elasticCosPositron, s.elasticNE, [&](int64_t e) { return s.elasticCosPositron[e]; }, positronLength);
+  Rows<double>(
+      p, &r.elasticPdfPositron, s.elasticNE, [&](int64_t e) { return s.elasticPdfPositron[e]; }, positronLength);
+  Rows<double>(
+      p, &r.elasticCumPositron, s.elasticNE, [&](int64_t e) { return s.elasticCumPositron[e]; }, positronLength);
+  Rows<double>(
+      p, &r.elasticSlopePositron, s.elasticNE, [&](int64_t e) { return s.elasticSlopePositron[e]; }, positronLength);
 }
 
 // Bremsstrahlung photon angular distributions: per electron energy e, per
@@ -308,9 +326,10 @@ void PackBremsAngular(const ElemStaging& s, Elem& r, PACKER& p) {
     const int64_t refs = p.Zeroed<REL<REL<double>>>(ne);
     p.Link(ref, refs);
     for (int e = 0; e < ne; ++e) {
-      Rows<double>(p, p.Entry<REL<REL<double>>>(refs, e), s.bremsSpecN[e],
-                   [&](int64_t k) { return table[e] != nullptr ? table[e][k] : nullptr; },
-                   [&](int64_t k) { return s.bremsAngN[e] != nullptr ? s.bremsAngN[e][k] : 0; });
+      Rows<double>(
+          p, p.Entry<REL<REL<double>>>(refs, e), s.bremsSpecN[e],
+          [&](int64_t k) { return table[e] != nullptr ? table[e][k] : nullptr; },
+          [&](int64_t k) { return s.bremsAngN[e] != nullptr ? s.bremsAngN[e][k] : 0; });
     }
   };
   cosines(&r.bremsAngCos, s.bremsAngCos);
@@ -318,29 +337,40 @@ void PackBremsAngular(const ElemStaging& s, Elem& r, PACKER& p) {
   cosines(&r.bremsAngCum, s.bremsAngCum);
   cosines(&r.bremsAngSlope, s.bremsAngSlope);
   const auto photons = [&](int64_t e) { return s.bremsSpecN[e]; };
-  Rows<int32_t>(p, &r.bremsAngN, ne, [&](int64_t e) { return s.bremsAngN[e]; }, photons);
-  Rows<int16_t>(p, &r.bremsAngMedian, ne, [&](int64_t e) { return s.bremsAngMedian[e]; }, photons);
+  Rows<int32_t>(
+      p, &r.bremsAngN, ne, [&](int64_t e) { return s.bremsAngN[e]; }, photons);
+  Rows<int16_t>(
+      p, &r.bremsAngMedian, ne, [&](int64_t e) { return s.bremsAngMedian[e]; }, photons);
 }
 
 // Relaxation transitions by designator.
 void PackRelaxation(const ElemStaging& s, Elem& r, PACKER& p) {
   const auto transitions = [&](int64_t d) { return s.nTransitions[d]; };
-  Rows<double>(p, &r.transEnergy, kMaxDesignator, [&](int64_t d) { return s.transEnergy[d]; }, transitions);
-  Rows<double>(p, &r.transProb, kMaxDesignator, [&](int64_t d) { return s.transProb[d]; }, transitions);
-  Rows<double>(p, &r.transCum, kMaxDesignator, [&](int64_t d) { return s.transCum[d]; }, transitions);
-  Rows<int16_t>(p, &r.transFill, kMaxDesignator, [&](int64_t d) { return s.transFill[d]; }, transitions);
-  Rows<int16_t>(p, &r.transEmit, kMaxDesignator, [&](int64_t d) { return s.transEmit[d]; }, transitions);
+  Rows<double>(
+      p, &r.transEnergy, kMaxDesignator, [&](int64_t d) { return s.transEnergy[d]; }, transitions);
+  Rows<double>(
+      p, &r.transProb, kMaxDesignator, [&](int64_t d) { return s.transProb[d]; }, transitions);
+  Rows<double>(
+      p, &r.transCum, kMaxDesignator, [&](int64_t d) { return s.transCum[d]; }, transitions);
+  Rows<int16_t>(
+      p, &r.transFill, kMaxDesignator, [&](int64_t d) { return s.transFill[d]; }, transitions);
+  Rows<int16_t>(
+      p, &r.transEmit, kMaxDesignator, [&](int64_t d) { return s.transEmit[d]; }, transitions);
 }
 
 // Photo-atomic tables and the sampling tables built from them.
 void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   const auto photoionLength = [&](int64_t k) { return s.photoionN[k]; };
-  Rows<double>(p, &r.photoionEnergy, s.nSubshells, [&](int64_t k) { return s.photoionEnergy[k]; }, photoionLength);
-  Rows<double>(p, &r.photoionCs, s.nSubshells, [&](int64_t k) { return s.photoionCs[k]; }, photoionLength);
-  Rows<double>(p, &r.photoionLnEnergy, s.nSubshells, [&](int64_t k) { return s.photoionLnEnergy[k]; },
-               photoionLength);
-  Rows<double>(p, &r.photoionLnCs, s.nSubshells, [&](int64_t k) { return s.photoionLnCs[k]; }, photoionLength);
-  Rows<double>(p, &r.photoionSlope, s.nSubshells, [&](int64_t k) { return s.photoionSlope[k]; }, photoionLength);
+  Rows<double>(
+      p, &r.photoionEnergy, s.nSubshells, [&](int64_t k) { return s.photoionEnergy[k]; }, photoionLength);
+  Rows<double>(
+      p, &r.photoionCs, s.nSubshells, [&](int64_t k) { return s.photoionCs[k]; }, photoionLength);
+  Rows<double>(
+      p, &r.photoionLnEnergy, s.nSubshells, [&](int64_t k) { return s.photoionLnEnergy[k]; }, photoionLength);
+  Rows<double>(
+      p, &r.photoionLnCs, s.nSubshells, [&](int64_t k) { return s.photoionLnCs[k]; }, photoionLength);
+  Rows<double>(
+      p, &r.photoionSlope, s.nSubshells, [&](int64_t k) { return s.photoionSlope[k]; }, photoionLength);
   Table(p, &r.cohEnergy, s.cohEnergy, s.cohN);
   Table(p, &r.cohCs, s.cohCs, s.cohN);
   Table(p, &r.cohLnEnergy, s.cohLnEnergy, s.cohN);
@@ -408,26 +438,34 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
     tables(&r.peAngPdf, s.peAngPdf);
     tables(&r.peAngCum, s.peAngCum);
     tables(&r.peAngSlope, s.peAngSlope);
-    Rows<int16_t>(p, &r.peAngMedian, s.nSubshells, [&](int64_t k) { return s.peAngMedian[k]; },
-                  [&](int64_t k) { return s.peAngMedian[k] != nullptr ? s.photoionN[k] : 0; });
+    Rows<int16_t>(
+        p, &r.peAngMedian, s.nSubshells, [&](int64_t k) { return s.peAngMedian[k]; },
+        [&](int64_t k) { return s.peAngMedian[k] != nullptr ? s.photoionN[k] : 0; });
   }
 
   // Pair-production energy sharing.
   if (s.ppSpecX != nullptr) {
     const auto pairLength = [&](int64_t j) { return s.ppSpecN[j]; };
-    Rows<double>(p, &r.ppSpecX, kPairEnergies, [&](int64_t j) { return s.ppSpecX[j]; }, pairLength);
-    Rows<double>(p, &r.ppSpecPdf, kPairEnergies, [&](int64_t j) { return s.ppSpecPdf[j]; }, pairLength);
-    Rows<double>(p, &r.ppSpecCum, kPairEnergies, [&](int64_t j) { return s.ppSpecCum[j]; }, pairLength);
-    Rows<double>(p, &r.ppSpecSlope, kPairEnergies, [&](int64_t j) { return s.ppSpecSlope[j]; }, pairLength);
+    Rows<double>(
+        p, &r.ppSpecX, kPairEnergies, [&](int64_t j) { return s.ppSpecX[j]; }, pairLength);
+    Rows<double>(
+        p, &r.ppSpecPdf, kPairEnergies, [&](int64_t j) { return s.ppSpecPdf[j]; }, pairLength);
+    Rows<double>(
+        p, &r.ppSpecCum, kPairEnergies, [&](int64_t j) { return s.ppSpecCum[j]; }, pairLength);
+    Rows<double>(
+        p, &r.ppSpecSlope, kPairEnergies, [&](int64_t j) { return s.ppSpecSlope[j]; }, pairLength);
   }
 
   // Compton profiles.
   if (s.profileQ != nullptr) {
     const auto momenta = [](int64_t) { return kComptonMomenta; };
     Table(p, &r.profileQ, s.profileQ, kComptonMomenta);
-    Rows<double>(p, &r.profileJ, s.nProfiles, [&](int64_t k) { return s.profileJ[k]; }, momenta);
-    Rows<double>(p, &r.profileCum, s.nProfiles, [&](int64_t k) { return s.profileCum[k]; }, momenta);
-    Rows<double>(p, &r.profileSlope, s.nProfiles, [&](int64_t k) { return s.profileSlope[k]; }, momenta);
+    Rows<double>(
+        p, &r.profileJ, s.nProfiles, [&](int64_t k) { return s.profileJ[k]; }, momenta);
+    Rows<double>(
+        p, &r.profileCum, s.nProfiles, [&](int64_t k) { return s.profileCum[k]; }, momenta);
+    Rows<double>(
+        p, &r.profileSlope, s.nProfiles, [&](int64_t k) { return s.profileSlope[k]; }, momenta);
     Table(p, &r.profileMedian, s.profileMedian, s.nProfiles);
   }
 }
@@ -509,11 +547,16 @@ void AddElementToPool(const ElemStaging& staging, int i, ELEMENTPOOL* pool) {
 
 ELEMINDEX& PooledIndex(Elem& record, const INDEXSLOT& slot) {
   switch (slot.family) {
-    case INDEXFAMILY::kExcLoss: return record.excLossIndex;
-    case INDEXFAMILY::kIonEnergy: return record.ionSpecEnergyIndex[slot.s];
-    case INDEXFAMILY::kIonCum: return record.ionSpecCumIndex[slot.s][slot.e];
-    case INDEXFAMILY::kElasticEnergy: return record.elasticEnergyIndex;
-    case INDEXFAMILY::kElasticCum: break;
+    case INDEXFAMILY::kExcLoss:
+      return record.excLossIndex;
+    case INDEXFAMILY::kIonEnergy:
+      return record.ionSpecEnergyIndex[slot.s];
+    case INDEXFAMILY::kIonCum:
+      return record.ionSpecCumIndex[slot.s][slot.e];
+    case INDEXFAMILY::kElasticEnergy:
+      return record.elasticEnergyIndex;
+    case INDEXFAMILY::kElasticCum:
+      break;
   }
   return record.elasticCumIndex[slot.e];
 }

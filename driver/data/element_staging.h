@@ -21,11 +21,11 @@ struct ElemStaging {
   double sectionEnergy[kMaxSections][kMaxSectionPoints];  // eV
   double sectionCs[kMaxSections][kMaxSectionPoints];      // barn
   double sectionSlope[kMaxSections][kMaxSectionPoints];   // lin-lin slope, last 0
-  double smallAngleStart;  // eV: where small-angle data replace the elastic grid
-  double smallAngleShare[kMaxSmallAnglePoints];       // small-angle share on section 0's grid
-  double smallAngleShareSlope[kMaxSmallAnglePoints];  // its lin-lin slopes
-  double excLossEnergy[kMaxSectionPoints];  // eV, the excitation cross-section grid
-  double excLoss[kMaxSectionPoints];        // mean energy loss by excitation, eV
+  double smallAngleStart;                                 // eV: where small-angle data replace the elastic grid
+  double smallAngleShare[kMaxSmallAnglePoints];           // small-angle share on section 0's grid
+  double smallAngleShareSlope[kMaxSmallAnglePoints];      // its lin-lin slopes
+  double excLossEnergy[kMaxSectionPoints];                // eV, the excitation cross-section grid
+  double excLoss[kMaxSectionPoints];                      // mean energy loss by excitation, eV
   double excLossSlope[kMaxSectionPoints];
   double bremsLossEnergy[kMaxLossPoints];  // eV
   double bremsLoss[kMaxLossPoints];        // mean photon energy, eV
@@ -102,19 +102,19 @@ struct ElemStaging {
   double screeningCoulomb;  // dimensionless
 
   // ---- Atomic relaxation, by ENDF subshell designator unless said otherwise.
-  double bindingEnergy[kMaxDesignator];  // eV
+  double bindingEnergy[kMaxDesignator];                 // eV
   double transEnergy[kMaxDesignator][kMaxTransitions];  // eV
   double transProb[kMaxDesignator][kMaxTransitions];    // normalised per subshell
   double transCum[kMaxDesignator][kMaxTransitions];     // running sum, last 1
-  int16_t subshellDesignator[kMaxDesignator];  // designators in file order
-  int16_t occupancy[kMaxDesignator];           // electrons (rounded)
-  int16_t profileIndex[kMaxDesignator];        // 1-based Compton profile used
+  int16_t subshellDesignator[kMaxDesignator];           // designators in file order
+  int16_t occupancy[kMaxDesignator];                    // electrons (rounded)
+  int16_t profileIndex[kMaxDesignator];                 // 1-based Compton profile used
   int16_t nTransitions[kMaxDesignator];
   int16_t transFill[kMaxDesignator][kMaxTransitions];  // designator filling the vacancy
   int16_t transEmit[kMaxDesignator][kMaxTransitions];  // Auger emitter, 0 radiative
-  double atomicMass;   // eV (atom rest energy)
-  double partialConc;  // simple geometry: number density of the element in the layer
-  double cumOccupancy[kMaxDesignator];  // running electron fraction in file order, last 1
+  double atomicMass;                                   // eV (atom rest energy)
+  double partialConc;                                  // simple geometry: number density of the element in the layer
+  double cumOccupancy[kMaxDesignator];                 // running electron fraction in file order, last 1
 
   // ---- Photo-atomic cross sections and factors: abscissa, value, their
   // natural logarithms and log-log exponents (lin-lin where said).
@@ -194,9 +194,9 @@ struct ElemStaging {
   double elasticSlopePositron[kMaxElasticEnergies][kMaxElasticPoints];
 
   // ---- Fast indexes of the element's grids.
-  INDEXDATA excLossIndex;                                       // excLossEnergy
-  INDEXDATA ionSpecEnergyIndex[kMaxIonSubshells];               // ionSpecEnergy[s]
+  INDEXDATA excLossIndex;                                             // excLossEnergy
+  INDEXDATA ionSpecEnergyIndex[kMaxIonSubshells];                     // ionSpecEnergy[s]
   INDEXDATA ionSpecCumIndex[kMaxIonSubshells][kMaxSpectrumEnergies];  // ionSpecCum[s][e]
-  INDEXDATA elasticEnergyIndex;                                 // elasticEnergy
-  INDEXDATA elasticCumIndex[kMaxElasticEnergies];               // elasticCum[e]
+  INDEXDATA elasticEnergyIndex;                                       // elasticEnergy
+  INDEXDATA elasticCumIndex[kMaxElasticEnergies];                     // elasticCum[e]
 };

@@ -27,8 +27,7 @@ int ReadElectroAtomicFile(const ELEMENTLOADOPTIONS& options, ElemStaging* elem);
 
 // The same in the steps between which the auxiliary data come in: opening,
 // the sections up to the excitation energy loss, the ionization spectra.
-int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const ElemStaging& elem,
-                          ENDFREADER* reader);
+int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const ElemStaging& elem, ENDFREADER* reader);
 int ReadElectroAtomicSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, ElemStaging* elem);
 int ReadIonizationSpectra(ENDFREADER* reader, ElemStaging* elem);
 
@@ -43,8 +42,8 @@ int CompleteSmallAngleElastic(const ELEMENTLOADOPTIONS& options, int code, ElemS
 // largeAngleTables: the tables and the cross section cover the cosines up to
 // 0.999999 only (ENDF/B-VIII). With warn, each such interval inside the run's
 // energy range is reported. Returns 0.
-int BuildElasticInterpolation(const ELEMENTLOADOPTIONS& options, int setIndex, bool largeAngleTables,
-                              bool warn, ElemStaging* elem);
+int BuildElasticInterpolation(const ELEMENTLOADOPTIONS& options, int setIndex, bool largeAngleTables, bool warn,
+                              ElemStaging* elem);
 
 // The atomic relaxation file: subshells, binding energies, occupancies and
 // transitions.

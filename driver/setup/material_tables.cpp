@@ -14,9 +14,9 @@
 #include "core/material_tables.h"
 #include "driver/data/fast_index.h"
 #include "driver/directives/material_directives.h"
-#include "driver/input/options.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
+#include "driver/input/options.h"
 #include "platform/clock.h"
 
 uint8_t use_electron_logE = 0;
@@ -34,14 +34,14 @@ const char* const kCrossSectionFolderName = "Cross sections/";
 // An (element, section) entry with its range of grid points and its cursor
 // in the merge.
 struct ENTRY {
-  int element;        // global element index
+  int element;  // global element index
   int section;
   const Elem* elem;
-  double weight;      // atom fraction x 1e-24: barn to cm^2 per atom of the material
-  int lo, hi;         // the entry's points are grid[lo] .. grid[hi + 1]
-  int cursor;         // last point taken into the material grid; lo - 1 before the first
+  double weight;  // atom fraction x 1e-24: barn to cm^2 per atom of the material
+  int lo, hi;     // the entry's points are grid[lo] .. grid[hi + 1]
+  int cursor;     // last point taken into the material grid; lo - 1 before the first
   bool hasPoints;
-  bool supplied;      // the point just appended is one of the entry's own
+  bool supplied;  // the point just appended is one of the entry's own
 };
 
 // The entry's points reach from the last grid point at or below Emin to one
@@ -247,7 +247,7 @@ class THINNING {
   }
 
   MERGE& merge_;
-  size_t entries_;   // E: rows E.. are the positron table
+  size_t entries_;  // E: rows E.. are the positron table
   double sigmaErr_;
   std::deque<COLUMN> window_;  // the held points
   size_t base_ = 0;            // merged index of window_[0]
@@ -307,7 +307,8 @@ void StoreSmallAngleShares(const MATERIALTABLEOPTIONS& options, const Elem* elem
       hint = SearchFromHint(m->electronEnergy[k], el.sectionEnergy[0], points, static_cast<int16_t>(hint));
       if (hint < 0) hint = 0;
       if (hint > points - 1) hint = points - 1;
-      share[k] = el.smallAngleShare[hint] + (m->electronEnergy[k] - el.sectionEnergy[0][hint]) * el.smallAngleShareSlope[hint];
+      share[k] =
+          el.smallAngleShare[hint] + (m->electronEnergy[k] - el.sectionEnergy[0][hint]) * el.smallAngleShareSlope[hint];
     }
     m->elasticSmallAngleShare[g] = share;
     m->elasticSmallAngleShareSlope[g] = SlopesOf(m->electronEnergy, share, n);
@@ -418,7 +419,8 @@ int WriteSigmaFile(const MATERIALTABLEOPTIONS& options, int g) {
   const MATERIAL& m = materials[mi];
   const int z = elementArray[g].Z;
   char name[1024];
-  std::snprintf(name, sizeof name, "%s%02d-%s/%s_sigma.txt", kCrossSectionFolderName, z, elementSymbol[z], elementSymbol[z]);
+  std::snprintf(name, sizeof name, "%s%02d-%s/%s_sigma.txt", kCrossSectionFolderName, z, elementSymbol[z],
+                elementSymbol[z]);
   FILE* file = std::fopen(name, "w");
   if (file == nullptr) {
     std::printf("File %s could not be opened for writing.\n", name);
@@ -453,13 +455,20 @@ int WriteSigmaFile(const MATERIALTABLEOPTIONS& options, int g) {
 
 const char* MappingName(int type) {
   switch (type) {
-    case 1: return "linear mapping, 1 breakpoint";
-    case 2: return "linear mapping, 2 breakpoints";
-    case -1: return "logarithmic mapping, 1 breakpoint";
-    case -2: return "logarithmic mapping, 2 breakpoints";
-    case -3: return "reverse logarithmic mapping, 1 breakpoint";
-    case -4: return "reverse logarithmic mapping, 2 breakpoints";
-    default: return "";
+    case 1:
+      return "linear mapping, 1 breakpoint";
+    case 2:
+      return "linear mapping, 2 breakpoints";
+    case -1:
+      return "logarithmic mapping, 1 breakpoint";
+    case -2:
+      return "logarithmic mapping, 2 breakpoints";
+    case -3:
+      return "reverse logarithmic mapping, 1 breakpoint";
+    case -4:
+      return "reverse logarithmic mapping, 2 breakpoints";
+    default:
+      return "";
   }
 }
 
@@ -591,7 +600,8 @@ Status BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems
   m->electronIndex = INDEXDATA{};
   m->electronIndex.indexType = options.index.type;
   m->electronIndex.exponent = options.index.exponent;
-  if (!grid.empty()) BuildFastIndex(m->electronEnergy, m->nElectronEnergies, &m->electronIndex, grid.front(), grid.back(), false);
+  if (!grid.empty())
+    BuildFastIndex(m->electronEnergy, m->nElectronEnergies, &m->electronIndex, grid.front(), grid.back(), false);
   if (m->electronIndex.indexType < 0) use_electron_logE = 1;
   if (options.smallAngleShares != 0) StoreSmallAngleShares(options, elems, m);
   return kOk;
@@ -653,8 +663,8 @@ Status BuildMaterialTables(CELL* cells, int32_t nCells) {
     ShowMaterialProgress(&progress, m);
     if (BuildMaterialTable(options, elementArray, &m) != 0) {
       progress.Clear();
-      std::printf("Error: The electron cross section table of material No. %d needs more than %d energy values.\n", m.number,
-                  kMaxElectronEnergies);
+      std::printf("Error: The electron cross section table of material No. %d needs more than %d energy values.\n",
+                  m.number, kMaxElectronEnergies);
       return kInputError;
     }
     if (m.nElectronEntries > maxElectronEntries) maxElectronEntries = m.nElectronEntries;

@@ -124,10 +124,10 @@ void ExpectSameElement(const ElemStaging& s, const Elem& r) {
   check.SameArray("photoionN", s.photoionN, r.photoionN);
   check.SameArray("elasticNPositron", s.elasticNPositron, r.elasticNPositron);
   check.SameArray("elasticMedianPositron", s.elasticMedianPositron, r.elasticMedianPositron);
-  const int16_t staged[] = {s.excLossN, s.bremsSpecNE, s.elasticNE, s.bremsLossN, s.cohN,      s.incohN,
-                            s.ffN,      s.sfN,         s.anomImagN, s.anomRealN, s.ppN};
-  const int16_t packed[] = {r.excLossN, r.bremsSpecNE, r.elasticNE, r.bremsLossN, r.cohN,      r.incohN,
-                            r.ffN,      r.sfN,         r.anomImagN, r.anomRealN, r.ppN};
+  const int16_t staged[] = {s.excLossN, s.bremsSpecNE, s.elasticNE, s.bremsLossN, s.cohN, s.incohN,
+                            s.ffN,      s.sfN,         s.anomImagN, s.anomRealN,  s.ppN};
+  const int16_t packed[] = {r.excLossN, r.bremsSpecNE, r.elasticNE, r.bremsLossN, r.cohN, r.incohN,
+                            r.ffN,      r.sfN,         r.anomImagN, r.anomRealN,  r.ppN};
   check.SameArray("counts", staged, packed);
   const double constants[] = {s.screeningEta0, s.screeningCoulomb, s.atomicMass, s.partialConc};
   const double packedConstants[] = {r.screeningEta0, r.screeningCoulomb, r.atomicMass, r.partialConc};
@@ -591,8 +591,10 @@ TEST(ElementPool, TablesAtTheirCapacitiesPackWhole) {
   set.Pack();
   ExpectSameElement(s, set.pool.elements[0]);
   const Elem& r = set.pool.elements[0];
-  EXPECT_EQ(r.sectionEnergy[kMaxSections - 1][kMaxSectionPoints - 1], s.sectionEnergy[kMaxSections - 1][kMaxSectionPoints - 1]);
-  EXPECT_EQ(r.elasticCum[kMaxElasticEnergies - 1][kMaxElasticPoints - 1], s.elasticCum[kMaxElasticEnergies - 1][kMaxElasticPoints - 1]);
+  EXPECT_EQ(r.sectionEnergy[kMaxSections - 1][kMaxSectionPoints - 1],
+            s.sectionEnergy[kMaxSections - 1][kMaxSectionPoints - 1]);
+  EXPECT_EQ(r.elasticCum[kMaxElasticEnergies - 1][kMaxElasticPoints - 1],
+            s.elasticCum[kMaxElasticEnergies - 1][kMaxElasticPoints - 1]);
   EXPECT_EQ(IndexEntry(r.elasticCumIndex[kMaxElasticEnergies - 1], indexSize[kIndexExponentMax] - 1),
             big.intervalIndex[indexSize[kIndexExponentMax] - 1]);
 }
@@ -608,7 +610,8 @@ TEST(ElementPool, CapacityMessagesStopAPooledLoad) {
   } cases[] = {
       {"section of 1001 points", 23, 528, 3, 1, "1001", "Wrong format of the ENDF input file (code = 23528).\n"},
       {"elastic 101 energies", 26, 526, 5, 1, "101", "Wrong format of the ENDF input file (code = 26526).\n"},
-      {"knock-on spectrum of 161 points", 26, 534, 7, 6, "161", "Wrong format of the ENDF input file (code = 26534).\n"},
+      {"knock-on spectrum of 161 points", 26, 534, 7, 6, "161",
+       "Wrong format of the ENDF input file (code = 26534).\n"},
   };
   for (const auto& c : cases) {
     ENDFVIIELEMENT files = MakeEndfViiElement();

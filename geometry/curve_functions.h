@@ -8,7 +8,7 @@
 
 #include "core/curve.h"
 #include "core/hostdevice.h"
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/vector.h"
 #include "geometry/transform.h"
 

@@ -10,7 +10,7 @@
 #include "core/element_table.h"
 #include "core/hostdevice.h"
 #include "core/material_tables.h"
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/randgen.h"
 #include "core/stream_control.h"
 #include "core/tally.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "core/hostdevice.h"
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/randgen.h"
 #include "core/vector.h"
 #include "geometry/transform.h"

@@ -12,10 +12,8 @@
 
 #include "core/elem.h"
 #include "core/hostdevice.h"
-#include "core/material_tables.h"
+#include "core/physical_constants.h"
 #include "transport/lookup.h"
-
-constexpr double kSmallAngleWidth = 1e-6;  // 1 - kSmallAngleCosine
 
 // Interpolation weight of E in [e0, e1], held to [0, 1] outside the grid.
 TQ_CPU_GPU inline double GridFraction(double E, double e0, double e1) {

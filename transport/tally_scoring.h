@@ -12,15 +12,13 @@
 #include <cstdint>
 
 #include "core/hostdevice.h"
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/tally.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
 #include "core/vector.h"
 
 namespace plane_tally {
-
-constexpr double kPi = 3.141592653589793238462643;
 
 // Signed distance of r from the base plane of a tally, cm.
 TQ_CPU_GPU inline double PlaneDistance(const PLANETALLY& t, VECTOR r) { return r * t.normal + t.offset; }

@@ -12,6 +12,7 @@
 #include "core/element_table.h"
 #include "core/elements.h"
 #include "core/material_tables.h"
+#include "core/physical_constants.h"
 #include "driver/data/fast_index.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/run_directives.h"
@@ -26,7 +27,6 @@ int32_t maxElectronEnergies = 0;
 
 namespace {
 
-constexpr double kBarn = 1e-24;  // cm^2
 const char* const kCrossSectionFolderName = "Cross sections/";
 
 // ---- One material's table ---------------------------------------------------------

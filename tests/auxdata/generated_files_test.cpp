@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/physical_constants.h"
 #include "driver/data/aux_electron_data.h"
 #include "driver/data/aux_files.h"
 #include "driver/data/element_loader.h"
@@ -24,8 +25,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kBarn = 1e24;            // barn per cm^2
 constexpr double kReadBackTolerance = 1e-6;  // relative
 
 // An ElemStaging of its own, zeroed, with the tables that loading allocates freed.
@@ -123,8 +122,8 @@ TEST_F(GeneratedFiles, ElasticTotalsAreTheElsepaValuesJoinedToEndfBelowFiftyElec
     for (const auto& row : rows) {
       const int i = ExactIndex(e, n, row[0]);
       ASSERT_GE(i, 0) << "Z=" << z << " E=" << row[0];
-      ExpectRelative(elem.sectionCs[0][i], row[1] * kBarn, "electron Z=" + std::to_string(z));
-      ExpectRelative(elem.sectionCsPositron[0][i], row[4] * kBarn, "positron Z=" + std::to_string(z));
+      ExpectRelative(elem.sectionCs[0][i], row[1] / kBarn, "electron Z=" + std::to_string(z));
+      ExpectRelative(elem.sectionCsPositron[0][i], row[4] / kBarn, "positron Z=" + std::to_string(z));
     }
     // Below 50 eV: the ENDF total elastic cross section of the element (of
     // einsteinium for fermium), one scale factor per particle, continuous at
@@ -236,7 +235,7 @@ TEST_F(GeneratedFiles, DwbaCrossSectionsAreTheSourceValuesFromEachThreshold) {
           if (row[0] <= threshold) continue;
           const int i = ExactIndex(grid, n, row[0]);
           ASSERT_GE(i, 0) << "Z=" << z << " E=" << row[0];
-          ExpectRelative(cs[i], row[1 + listed] * kBarn, "Z=" + std::to_string(z) + " E=" + std::to_string(row[0]));
+          ExpectRelative(cs[i], row[1 + listed] / kBarn, "Z=" + std::to_string(z) + " E=" + std::to_string(row[0]));
         }
       }
     }

@@ -1,5 +1,6 @@
 // Isotropic, cone and turned directions against their densities.
 #include "transport/directions.h"
+#include "core/physical_constants.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kSamples = 200000;
 
 VECTOR Unit(VECTOR v) { return v / Norm(v); }

@@ -5,7 +5,7 @@
 
 #include "geometry/intersection_curves.h"
 #include "geometry/surface_functions.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "core/stream_control.h"
 #include "geometry/simple_layer.h"
 #include "geometry/source_services.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 #include "transport/bank.h"
 #include "transport/cell_tally_scoring.h"
 #include "transport/directions.h"

@@ -27,7 +27,7 @@
 #include "transport/directions.h"
 #include "transport/electron_scoring.h"
 #include "transport/host_hooks.h"
-#include "transport/interaction_stats.h"
+#include "transport/stats_scoring.h"
 #include "transport/photon_flight.h"
 #include "transport/photon_interactions.h"
 #include "transport/relaxation.h"

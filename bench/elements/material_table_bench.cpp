@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/data/element_loader.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 
 namespace {
 

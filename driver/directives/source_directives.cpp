@@ -13,7 +13,7 @@
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
 #include "driver/input/value_forms.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 SOURCEDESCRIPTION source = DefaultSource();
 LAYERGEOMETRY layer = {0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0};

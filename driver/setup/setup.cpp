@@ -14,7 +14,7 @@
 #include "driver/input/options.h"
 #include "driver/setup/constants_fill.h"
 #include "driver/setup/input_checks.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup_reports.h"
 #include "driver/setup/tally_tables_fill.h"
 

@@ -13,7 +13,7 @@
 #include "driver/directives/transport_directives.h"
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 
 SOURCEENTRY sourceEntry;
 std::vector<CELL> layerCells;

@@ -10,7 +10,7 @@
 
 #include "core/material_tables.h"
 #include "driver/data/element_pool.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 
 namespace {
 

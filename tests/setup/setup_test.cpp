@@ -25,7 +25,7 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
 #include "driver/setup/input_checks.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup.h"
 #include "driver/setup/setup_reports.h"
 #include "tests/driver/input_test_support.h"

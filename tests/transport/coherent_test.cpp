@@ -14,7 +14,7 @@
 #include "driver/data/element_loader.h"
 #include "tests/support/chisquare.h"
 #include "tests/transport/photon_fixture.h"
-#include "transport/interaction_stats.h"
+#include "transport/stats_scoring.h"
 #include "transport/photon_interactions.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "core/randgen.h"
 #include "core/vector.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 #include "tests/support/chisquare.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "core/randgen.h"
 #include "core/transform.h"
 #include "core/vector.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 namespace {
 

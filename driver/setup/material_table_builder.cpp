@@ -1,4 +1,4 @@
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 
 #include <cmath>
 #include <cstdio>

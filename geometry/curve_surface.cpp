@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/frames.h"
 #include "geometry/intersection_curves.h"
 #include "geometry/surface_functions.h"
-#include "geometry/frames.h"
 
 namespace {
 

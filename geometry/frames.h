@@ -14,6 +14,8 @@
 #include "core/transform.h"
 #include "core/vector.h"
 
+// Matrices are written row by row.
+// clang-format off
 // Stores u, a x u and a as the columns of m.
 TQ_CPU_GPU inline double* SetFrameColumns(double* m, VECTOR u, VECTOR a) {
   const VECTOR v = a & u;
@@ -95,6 +97,7 @@ TQ_CPU_GPU inline VECTOR* ApplyTransform(VECTOR* out, VECTOR t, const double* M,
               t.z + M[6] * p.x + M[7] * p.y + M[8] * p.z);
   return out;
 }
+// clang-format on
 
 TQ_CPU_GPU inline VECTOR* ApplyTransform(VECTOR* out, const TRANSFORM& tr, VECTOR p) {
   return ApplyTransform(out, tr.t, tr.M, p);

@@ -27,10 +27,10 @@
 #include "transport/directions.h"
 #include "transport/electron_scoring.h"
 #include "transport/host_hooks.h"
-#include "transport/stats_scoring.h"
 #include "transport/photon_flight.h"
 #include "transport/photon_interactions.h"
 #include "transport/relaxation.h"
+#include "transport/stats_scoring.h"
 #include "transport/tally_scoring.h"
 
 // Outcomes of the flight stage.

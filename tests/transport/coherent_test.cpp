@@ -14,8 +14,8 @@
 #include "driver/data/element_loader.h"
 #include "tests/support/chisquare.h"
 #include "tests/transport/photon_fixture.h"
-#include "transport/stats_scoring.h"
 #include "transport/photon_interactions.h"
+#include "transport/stats_scoring.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "driver/data/element_loader.h"
 #include "tests/support/chisquare.h"
 #include "tests/transport/photon_fixture.h"
-#include "transport/stats_scoring.h"
 #include "transport/photon_flight.h"
 #include "transport/photon_interactions.h"
 #include "transport/relaxation.h"
+#include "transport/stats_scoring.h"
 
 namespace {
 

@@ -64,7 +64,7 @@ __global__ void SamplingKernel(DEVICEWORK w) {
   d = (d + pair.first - pair.second) * 0.5;
   d = 2.0 * (-d) / 3.0;
   d /= 2.0;
-  sum += Norm(d & pc.dir) + d * pc.pos;
+  sum += Norm(Cross(d, pc.dir)) + Dot(d, pc.pos);
   int32_t bin = 0;
   sum += SpectrumEnergy(rng.random(), k.nEnerg, k.E_source, k.cumulativeWeight.Table(), bin);
   sum += SpectrumBin(0.5, k.nEnerg, k.cumulativeWeight.Table()) + k.cumulativeWeight[0] + RestEnergyTwice(k);

@@ -100,7 +100,7 @@ void SetTallyEntryValues() {
   for (int c = 0; c < kTallyClassCount; ++c) {
     for (int i = 0; i < nPlaneTalliesTot[c]; ++i) {
       PLANETALLY& tally = tallyData[c][i];
-      tally.auxValue = tally.normal * entry + tally.offset;
+      tally.auxValue = Dot(tally.normal, entry) + tally.offset;
     }
   }
 }

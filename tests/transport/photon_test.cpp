@@ -317,7 +317,7 @@ TEST(PhotonInteractions, PhotoelectronTakesTheEnergyAboveTheBinding) {
     EXPECT_EQ(task.kind, kElectron);
     EXPECT_EQ(task.org, kOriginPhotoelectron);
     EXPECT_DOUBLE_EQ(task.E, T);
-    EXPECT_NEAR(std::sqrt(task.pc.dir * task.pc.dir), std::sqrt(T * (T + 2.0 * GetConstants().restEn)), 1e-6 * T);
+    EXPECT_NEAR(std::sqrt(Dot(task.pc.dir, task.pc.dir)), std::sqrt(T * (T + 2.0 * GetConstants().restEn)), 1e-6 * T);
   }
 }
 
@@ -371,7 +371,7 @@ TEST(PhotonInteractions, PairPositronBelowTheCutoffAnnihilatesAtOnce) {
     EXPECT_DOUBLE_EQ(task.bank.en[i], k.restEn);
   }
   const VECTOR sum = task.bank.pc[0].dir + task.bank.pc[1].dir;
-  EXPECT_LT(std::sqrt(sum * sum), 1e-9);
+  EXPECT_LT(std::sqrt(Dot(sum, sum)), 1e-9);
   EXPECT_EQ(task.stats->slot[statslot::nAnnihilation].n, 1u);
   EXPECT_EQ(task.stats->slot[statslot::nAnnihilationPhotonsAbove].n, 2u);
   EXPECT_NEAR(task.stats->slot[statslot::eHistoryDeposit].e, 3e6 - 2.0 * k.restEn, 1e-6);
@@ -503,7 +503,7 @@ TEST(PhotonInteractions, StopRequestSuspendsAndResumesTheCoherentLoop) {
   EXPECT_EQ(result, kStepInteraction);
   EXPECT_EQ(task.state, kStateFollow);
   EXPECT_EQ(task.stats->slot[statslot::nCoherent].n, 1u);
-  EXPECT_NEAR(std::sqrt(task.pc.dir * task.pc.dir), 100e3, 1e-6);
+  EXPECT_NEAR(std::sqrt(Dot(task.pc.dir, task.pc.dir)), 100e3, 1e-6);
   (void)suspensions;
 }
 

@@ -287,9 +287,10 @@ void ResetRunMonitor() {
   callsSinceClockReading = 0;
 }
 
-void ShowProgress(bool final, bool print) {
-  // A forced tick (lastTick negative) reads the clock at once.
-  if (lastTick >= 0.0 && ++callsSinceClockReading < kCallsPerClockReading) return;
+namespace {
+
+// The tick proper: the clock, then the work when the second has passed.
+[[gnu::noinline]] void TickIfDue(bool final, bool print) {
   callsSinceClockReading = 0;
   const double now = SecondsSinceStart() - runStartTime;
   if (!(now - lastTick > kTickSeconds)) return;
@@ -307,4 +308,12 @@ void ShowProgress(bool final, bool print) {
   RequestRedealWhenIdle();
   PrintLine(line, print);
   lastTick = now;
+}
+
+}  // namespace
+
+void ShowProgress(bool final, bool print) {
+  // A forced tick (lastTick negative) reads the clock at once.
+  if (lastTick >= 0.0 && ++callsSinceClockReading < kCallsPerClockReading) return;
+  TickIfDue(final, print);
 }

@@ -226,7 +226,10 @@ struct TASKSTATE : PARTICLESTATE, TASKBANK, TASKTALLIES, ELECTRONSTEPCACHE {
   uint8_t collisionWarned = 0;         // the track collision-limit warning was printed
 };
 
-class CTask : public TASKSTATE {
+// The records of the workers stand side by side in `tasks`; each starts on a
+// cache line of its own, so that the particle a worker writes at every step
+// never shares a line with the flags its neighbour reads at every step.
+class alignas(64) CTask : public TASKSTATE {
  public:
   // With allocate true: the statistics record and the bank arrays for
   // kBankGrowth particles (those that the options call for). With allocate

@@ -214,3 +214,38 @@ TEST(ProgramBlocksCompiled, ParametersWithAWarningDeclareTheirGlobals) {
   EXPECT_STREQ(compiler->globalParameterNames[0].name, "a");
   EXPECT_STREQ(compiler->globalParameterNames[1].name, "b");
 }
+
+// The PARAMETERS code runs like a program: its globals take their values
+// (from @0 here) before the programs behind it run.
+TEST(ProgramBlocksCompiled, ParametersRunBeforeThePrograms) {
+  INPUTRUN run = RunInput("PARAMETERS\n  n = @0 * 2\nEND PARAMETERS\nPROGRAM gen\n  Dir(\"N \", n + 1)\nEND PROGRAM\n",
+                          {"@0", "5"});
+  EXPECT_EQ(run.code, 0) << run.console;
+  EXPECT_EQ(runOptions.nParticles, 11);
+  EXPECT_EQ(compiler->globalValues[0], 10);
+}
+
+// A first pass that ends at a failed directive while the program still
+// writes lines: the program is stopped before the second pass, which reports
+// the directive; nothing waits for ever.
+TEST(ProgramBlocksCompiled, AProgramStillRunningWhenThePassEndsIsStopped) {
+  INPUTRUN run = RunInput("PROGRAM gen\n  Dir(\"TASKS x\")\n  while (1) Dir(\"N 1\")\nEND PROGRAM\n");
+  EXPECT_EQ(run.code, 1);
+#if TQ_GPU_BUILD
+  EXPECT_EQ(run.console, "Error: Invalid number of CPU threads \"x\".\n");
+#else
+  EXPECT_EQ(run.console, "Error: Invalid number of threads \"x\".\n");
+#endif
+  EXPECT_EQ(compiler->runControl->running.load(), 0);
+}
+
+// A program thread that cannot be started ends the run with the platform's
+// message and exit code 1, without waiting for it.
+TEST(ProgramBlocksCompiled, AFailedThreadStartEndsTheRun) {
+  testHooks = [] { languageServices.programStackBytes = ~size_t{0} >> 1; };
+  INPUTRUN run = RunInput("PROGRAM gen\n  Dir(\"N 1\")\nEND PROGRAM\n");
+  testHooks = nullptr;
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.console, "_beginthread failed (thread No. 0).\n");
+  EXPECT_EQ(compiler->runControl->running.load(), 0);
+}

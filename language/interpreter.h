@@ -132,6 +132,8 @@ bool ResolveArrayReference(const Compiler& language, const CProgramCode& code, i
 
 // Evaluates the inline expression of the repeated evaluation at `instruction`
 // (its last operand names the expression's first instruction) once, on the
-// caller's activation, leaving the value in *value. Returns the RunStatus: a
-// special built-in returns 1 for anything but kRunFinished.
+// caller's activation, leaving the value in *value (a Return inside the
+// expression ends the evaluation with its value). Returns the RunStatus: a
+// special built-in returns 1 for anything but kRunFinished, and the
+// interpreter tells an error from the user's interrupt.
 int EvaluateInlineExpression(CALLFRAME* frame, CALLSTATE* state, int instruction, double* value);

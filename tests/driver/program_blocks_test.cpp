@@ -249,3 +249,14 @@ TEST(ProgramBlocksCompiled, AFailedThreadStartEndsTheRun) {
   EXPECT_EQ(run.console, "_beginthread failed (thread No. 0).\n");
   EXPECT_EQ(compiler->runControl->running.load(), 0);
 }
+
+// The diagnostic of a block after a program has run shows the block's own
+// source line.
+TEST(ProgramBlocksCompiled, ALaterBlockShowsItsOwnSourceLine) {
+  INPUTRUN run =
+      RunInput("PROGRAM first\n  Dir(\"N 1\")\nEND PROGRAM\nPROGRAM second\n  n = 2\n  x = (n + 1\nEND PROGRAM\n");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.console,
+            "\n******** Error: mismatched parentheses. ********\n"
+            "Line No. 3 of user program \"second\" with the syntax error:\n  x = (n + 1\n\n");
+}

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "core/physical_constants.h"
 #include "core/text.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/value_directives.h"
@@ -12,7 +13,7 @@
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
 #include "driver/input/value_forms.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 SOURCEDESCRIPTION source = DefaultSource();
 LAYERGEOMETRY layer = {0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0};
@@ -21,7 +22,6 @@ PHYSICSMODELOPTIONS physicsModels;
 namespace {
 
 constexpr double kDegree = 3.141592653589793 / 180.0;
-constexpr double kPi = 3.141592653589793;
 constexpr double kNoUpperLimit = std::numeric_limits<double>::infinity();
 
 // ---- Switches and thresholds: one value each --------------------------------

@@ -257,7 +257,7 @@ bool SetNormalAndAxis(PLANETALLYINPUT* t) {
       t->rec.axisX = axis / Norm(axis);
     }
   }
-  t->rec.offset = -(n * t->rec.refPoint);
+  t->rec.offset = -Dot(n, t->rec.refPoint);
   return true;
 }
 

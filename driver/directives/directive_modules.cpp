@@ -7,9 +7,13 @@
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
 
-const DirectiveModule directiveModules[] = {
-    HandleMaterialDirective,    HandleSourceDirective, HandleTransportDirective,
-    HandlePulseHeightDirective, HandleRunDirective,    HandleTallyDirective,
+const DIRECTIVEMODULE directiveModules[] = {
+    {HandleMaterialDirective, ListMaterialDirectives},
+    {HandleSourceDirective, ListSourceDirectives},
+    {HandleTransportDirective, ListTransportDirectives},
+    {HandlePulseHeightDirective, ListPulseHeightDirectives},
+    {HandleRunDirective, ListRunDirectives},
+    {HandleTallyDirective, ListTallyDirectives},
 };
 const int directiveModuleCount = static_cast<int>(sizeof directiveModules / sizeof directiveModules[0]);
 

@@ -20,6 +20,8 @@ bool pulseHeightTalliesPresent = false;
 
 namespace {
 
+constexpr const char* kPulseHeightKeyword = "PULSE_HEIGHT";
+
 enum PulseHeightOption { kOptionError, kOptionOutput, kOptionInterval, kOptionEDeposition, kOptionCount };
 
 struct PULSEHEIGHTINPUT {
@@ -263,7 +265,7 @@ bool DefinePulseHeightTally() {
 }  // namespace
 
 bool HandlePulseHeightDirective(const char* word) {
-  if (!EqualNoCase(word, "PULSE_HEIGHT")) return false;
+  if (!EqualNoCase(word, kPulseHeightKeyword)) return false;
   lastKeyword = -1;
   if (inputPass == 0) {
     SkipRestOfLine();
@@ -273,6 +275,8 @@ bool HandlePulseHeightDirective(const char* word) {
   lineDone = DefinePulseHeightTally();
   return true;
 }
+
+void ListPulseHeightDirectives(KEYWORDNAMES* names) { AddKeywordName(names, kPulseHeightKeyword); }
 
 void ResetPulseHeightDirectives() {
   pulseHeightTally.clear();

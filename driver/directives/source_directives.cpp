@@ -537,6 +537,11 @@ bool HandleSourceDirective(const char* word) {
   return RunDirectiveLine(kSourceKeywordBase + kSourceKeywordCount + switchIndex, HandleSwitch, word);
 }
 
+void ListSourceDirectives(KEYWORDNAMES* names) {
+  for (const SOURCEKEYWORD& k : sourceKeywords) AddKeywordName(names, k.keyword);
+  for (const VALUEDIRECTIVE& d : physicsSwitches) AddKeywordName(names, d.keyword);
+}
+
 void ResetSourceDirectives() {
   source = DefaultSource();
   layer = LAYERGEOMETRY{0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0};

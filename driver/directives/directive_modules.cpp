@@ -1,6 +1,9 @@
 #include "driver/directives/directive_modules.h"
 
+#include "driver/directives/cell_entry_directives.h"
+#include "driver/directives/geometry_directives.h"
 #include "driver/directives/material_directives.h"
+#include "driver/directives/precision_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
@@ -8,8 +11,9 @@
 #include "driver/directives/transport_directives.h"
 
 const DirectiveModule directiveModules[] = {
-    HandleMaterialDirective,    HandleSourceDirective, HandleTransportDirective,
-    HandlePulseHeightDirective, HandleRunDirective,    HandleTallyDirective,
+    HandleMaterialDirective, HandleGeometryDirective,  HandlePrecisionDirective,
+    HandleSourceDirective,   HandleTransportDirective, HandlePulseHeightDirective,
+    HandleRunDirective,      HandleTallyDirective,     HandleCellEntryDirective,
 };
 const int directiveModuleCount = static_cast<int>(sizeof directiveModules / sizeof directiveModules[0]);
 

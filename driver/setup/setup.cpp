@@ -7,6 +7,7 @@
 #include "core/element_table.h"
 #include "driver/data/aux_electron_data.h"
 #include "driver/data/aux_files.h"
+#include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
@@ -51,6 +52,15 @@ int LoadProblemElements() {
 int SetUpSimpleGeometry() {
   SetUpLayerCell(elementArray);
   return CheckSourceAgainstLayer();
+}
+
+// The complex geometry is read and checked whole, but its set-up (voxel
+// data, cell volumes, the geometry reports) is not part of this program yet.
+Status StopBeforeComplexGeometrySetUp() {
+  printf(
+      "Error: the set-up of a complex geometry (voxel data, cell volumes and the set-up reports) is not available in "
+      "this build of Trenqual (the geometry directives are read and checked only).\n");
+  return kInputError;
 }
 
 }  // namespace
@@ -118,7 +128,7 @@ Status RunSetUp() {
   (void)releaseAtExit;
   ReleaseSetUp();
   if (int code = CheckInputConsistency()) return code;
-  // The complex geometry's set-up (voxels, cell volumes) joins here.
+  if (complexGeometry > 0) return StopBeforeComplexGeometrySetUp();
   if (int code = CheckAfterGeometrySetup()) return code;
   if (int code = LoadProblemElements()) return code;
   CompleteMaterialComposition(elementArray);
@@ -127,7 +137,7 @@ Status RunSetUp() {
   } else {
     SettlePositronRows();
   }
-  if (int code = BuildMaterialTables(layerCells.data(), static_cast<int32_t>(layerCells.size()))) return code;
+  if (int code = BuildMaterialTables(geometry.cell.data(), geometry.nCells)) return code;
   FillHostConstants();
   FillTallyTables();
   if (outputFile != nullptr) std::fflush(outputFile);

@@ -1,0 +1,46 @@
+#include "driver/directives/geometry_directives.h"
+
+#include "driver/directives/cell_directives.h"
+#include "driver/directives/geometry_tables.h"
+#include "driver/directives/precision_directives.h"
+#include "driver/directives/surface_directives.h"
+#include "driver/directives/transform_directives.h"
+#include "driver/input/input_reader.h"
+
+namespace {
+
+using DefineFunction = Status (*)(const char* word);
+
+struct GEOMETRYKEYWORD {
+  bool (*matches)(const char* word);
+  DefineFunction define;
+};
+
+const GEOMETRYKEYWORD kGeometryKeywords[] = {
+    {IsSurfaceKeyword, DefineSurface},
+    {IsUnionKeyword, DefineUnion},
+    {IsCellKeyword, DefineCell},
+    {IsTransformKeyword, DefineTransform},
+};
+
+}  // namespace
+
+bool HandleGeometryDirective(const char* word) {
+  for (const GEOMETRYKEYWORD& k : kGeometryKeywords) {
+    if (!k.matches(word)) continue;
+    lastKeyword = -1;
+    if (inputPass == 0) {
+      SkipRestOfLine();
+      lineDone = true;
+      return true;
+    }
+    lineDone = k.define(word) == kOk;
+    return true;
+  }
+  return false;
+}
+
+void ResetGeometryDirectives() {
+  ResetGeometryTables();
+  ResetPrecisionDirectives();
+}

@@ -285,7 +285,7 @@ bool ReadPlaneSource() {
   if (source.sourceConstantDensityRadius == 0.0 && source.sourceRMSwidth == 0.0) {
     source.sourcePositionType = kPointSource;  // a plane source of no extent is a point
   } else {
-    MakeFrame(source.Q_source_position, source.sourceNormal, kSourceFramePrecision);
+    MakeFrame(source.Q_source_position, source.sourceNormal, geometryPrecision.anglePrecision);
   }
   return true;
 }
@@ -377,7 +377,8 @@ bool ReadConeAngle() {
     return false;
   }
   source.sourceConeCos = std::cos(angle);
-  MakeFrame(source.Q_source_direction, Init(source.beam_A, source.beam_B, source.beam_C), kSourceFramePrecision);
+  MakeFrame(source.Q_source_direction, Init(source.beam_A, source.beam_B, source.beam_C),
+            geometryPrecision.anglePrecision);
   return true;
 }
 

@@ -350,11 +350,24 @@ bool ItemNames(const REGIONLIST& region, size_t k, int32_t surface, int32_t face
   return false;
 }
 
+// The cell context of a whole-cell reference "<c>*" (WholeCellContext), as
+// opposed to k + 1 inside a reference "<c>/..." to cell index k.
+bool IsWholeCellContext(uint16_t context) {
+  return context != kNoCellContext && context >= WholeCellContext(kMaxCells - 1);
+}
+
+// The cell index that a context names, or -1 for none (no reference, or cell
+// identifier 0: any cell).
+int32_t ContextCell(uint16_t context) {
+  if (context == kNoCellContext || context == 0) return -1;
+  return IsWholeCellContext(context) ? WholeCellContext(0) - context : context - 1;
+}
+
 // The covered cells an item applies to: one cell named by its reference, or all.
 Status TargetCells(const ENTRYINPUT& t, uint16_t context, int32_t* only) {
   *only = -1;
-  if (context == kNoCellContext || context == 0) return kOk;
-  const int32_t cell = context > kNoCellContext - 1 - kMaxCells ? kNoCellContext - 1 - context : context - 1;
+  const int32_t cell = ContextCell(context);
+  if (cell < 0) return kOk;
   for (const COVEREDCELL& c : t.covered) {
     if (c.index == cell) {
       *only = cell;
@@ -399,7 +412,7 @@ Status ApplySpecification(ENTRYINPUT* t, int8_t sign, uint16_t context, int32_t 
   t->mode = mode;
   int32_t only = -1;
   if (Status s = TargetCells(*t, context, &only)) return s;
-  const bool wholeCell = only >= 0 && surface < 0 && facet < 0 && context > kNoCellContext - 1 - kMaxCells;
+  const bool wholeCell = IsWholeCellContext(context);
   int named = 0;
   for (COVEREDCELL& c : t->covered) {
     if (only >= 0 && c.index != only) continue;

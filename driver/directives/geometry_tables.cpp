@@ -195,9 +195,5 @@ void ReverseSenseEverywhere(int32_t s) {
 
 void ResetGeometryTables() {
   geometry = GEOMETRYRECORDS{};
-  geometry.cell.assign(1, CELL{});
-  geometry.cellArrays.resize(1);
-  geometry.givenCellVolume.assign(1, -1.0);
-  geometry.analysisStatus.assign(1, 0);
   geometryPrecision = GEOMETRYPRECISION{};
 }

@@ -74,16 +74,16 @@ struct GEOMETRYRECORDS {
   std::vector<MACROBODY> macrobodies;  // [nMacrobodies]
   std::vector<MACROBODYARRAYS> macrobodyArrays;
   int32_t nMacrobodies = 0;
-  std::vector<CELL> cell;  // records in use: nCells; grows by kCellTableGrowth zero-filled records
-  std::vector<CELLARRAYS> cellArrays;
+  std::vector<CELL> cell = std::vector<CELL>(1);  // in use: nCells; grows by kCellTableGrowth empty records
+  std::vector<CELLARRAYS> cellArrays = std::vector<CELLARRAYS>(1);
   int32_t nCells = 0;
   std::vector<CELLUNION> unionData;  // [nUnions]
   std::vector<std::vector<int16_t>> unionCells;
   int32_t nUnions = 0;
   std::vector<TRANSFORM> transforms;  // [nTransforms], for the time of the input
   int32_t nTransforms = 0;
-  std::vector<double> givenCellVolume;  // per cell index: the VOL volume (cm^3), -1.0 none
-  std::vector<int32_t> analysisStatus;  // per cell index: 0, or the negative result of AnalyzeCell
+  std::vector<double> givenCellVolume = std::vector<double>(1, -1.0);  // per cell: the VOL volume (cm^3), -1.0 none
+  std::vector<int32_t> analysisStatus = std::vector<int32_t>(1, 0);    // per cell: 0, or AnalyzeCell's negative result
   int32_t maxCellSurfaces = 0;          // most bounding surfaces of any cell so far
   // Work buffer of the set-up: three doubles per unordered pair of bounding
   // surfaces of the largest cell.
@@ -134,6 +134,6 @@ std::string RegionItemText(const REGIONLIST& r, size_t k, bool withSign = true);
 // been reversed, every region stays the same.
 void ReverseSenseEverywhere(int32_t s);
 
-// The tables empty, the cell table holding one zero-filled record, and the
-// precisions at their defaults.
+// The tables empty (the cell table holding one empty record, the layer's in a
+// simple geometry), and the precisions at their defaults.
 void ResetGeometryTables();

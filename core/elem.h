@@ -1,15 +1,25 @@
 // Elem: the atomic data of one element, loaded at set-up from the ENDF/B
-// electro-atomic, photo-atomic and atomic-relaxation files and from the
-// Compton-profile table, and only read afterwards. The records of all
-// elements form one array that is later copied whole to every device, so the
-// tables are fixed-size arrays; the few variable-length tables are host
-// pointers that the device copy replaces. Energies in eV, cross sections in
-// barn, cosines dimensionless.
+// electro-atomic, photo-atomic and atomic-relaxation files, the Compton-profile
+// table and the auxiliary electron data, and only read afterwards. Energies in
+// eV, cross sections in barn, cosines dimensionless.
+//
+// The loaders fill a staging record whose tables have the fixed capacities
+// below (driver/data/element_staging.h); the element's tables are then packed,
+// each with the length its data have, into one pooled block after the records
+// of all elements (driver/data/element_pool.h). An Elem record keeps the
+// counts, the per-subshell and per-energy constants and, for every table, a
+// block-relative reference (REL, core/relative.h): the records and their
+// tables form one block that stays valid when it is copied byte for byte to
+// another address, such as a CUDA device. The transport reads a table as
+// before (el.sectionEnergy[s][i], el.elasticCos[e][j]); the bracket comments
+// give each table's extent.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/indexdata.h"
+#include "core/relative.h"
 
 // Capacities of the element tables.
 constexpr int kMaxSections = 40;              // electro-atomic cross-section sections
@@ -38,42 +48,42 @@ struct Elem {
   int32_t Z;  // atomic number, 1..100
 
   // ---- Electro-atomic cross sections: 0 elastic (large angle), 1 bremsstrahlung,
-  // 2 excitation, 3.. subshell ionization in file order.
-  double sectionEnergy[kMaxSections][kMaxSectionPoints];  // eV
-  double sectionCs[kMaxSections][kMaxSectionPoints];      // barn
-  double sectionSlope[kMaxSections][kMaxSectionPoints];   // lin-lin slope, last 0
+  // 2 excitation, 3.. subshell ionization in file order. [nSections][sectionN[s]]
+  REL<REL<double>> sectionEnergy;  // eV
+  REL<REL<double>> sectionCs;      // barn
+  REL<REL<double>> sectionSlope;   // lin-lin slope, last 0
   double smallAngleStart;  // eV: where small-angle data replace the elastic grid
-  double smallAngleShare[kMaxSmallAnglePoints];       // small-angle share on section 0's grid
-  double smallAngleShareSlope[kMaxSmallAnglePoints];  // its lin-lin slopes
-  double excLossEnergy[kMaxSectionPoints];  // eV, the excitation cross-section grid
-  double excLoss[kMaxSectionPoints];        // mean energy loss by excitation, eV
-  double excLossSlope[kMaxSectionPoints];
-  double bremsLossEnergy[kMaxLossPoints];  // eV
-  double bremsLoss[kMaxLossPoints];        // mean photon energy, eV
-  double bremsLossSlope[kMaxLossPoints];
+  REL<double> smallAngleShare;       // [sectionN[0]] small-angle share on section 0's grid
+  REL<double> smallAngleShareSlope;  // [sectionN[0]] its lin-lin slopes
+  REL<double> excLossEnergy;         // [excLossN] eV, the excitation cross-section grid
+  REL<double> excLoss;               // [excLossN] mean energy loss by excitation, eV
+  REL<double> excLossSlope;          // [excLossN]
+  REL<double> bremsLossEnergy;       // [bremsLossN] eV
+  REL<double> bremsLoss;             // [bremsLossN] mean photon energy, eV
+  REL<double> bremsLossSlope;        // [bremsLossN]
 
   // ---- Secondary-electron spectra of subshell ionization and bremsstrahlung
   // photon spectra: abscissa (eV), normalised density, cumulative (last 1),
   // reciprocal normalised slope (last 0).
   double ionSpecEnergy[kMaxIonSubshells][kMaxSpectrumEnergies];
-  double ionSpecX[kMaxIonSubshells][kMaxSpectrumEnergies][kMaxSpectrumPoints];
-  double ionSpecPdf[kMaxIonSubshells][kMaxSpectrumEnergies][kMaxSpectrumPoints];
-  double ionSpecCum[kMaxIonSubshells][kMaxSpectrumEnergies][kMaxSpectrumPoints];
-  double ionSpecSlope[kMaxIonSubshells][kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  REL<REL<REL<double>>> ionSpecX;  // [nSubshells][ionSpecNE[s]][ionSpecN[s][e]]
+  REL<REL<REL<double>>> ionSpecPdf;
+  REL<REL<REL<double>>> ionSpecCum;
+  REL<REL<REL<double>>> ionSpecSlope;
   double bremsSpecEnergy[kMaxSpectrumEnergies];
-  double bremsSpecX[kMaxSpectrumEnergies][kMaxSpectrumPoints];
-  double bremsSpecPdf[kMaxSpectrumEnergies][kMaxSpectrumPoints];
-  double bremsSpecCum[kMaxSpectrumEnergies][kMaxSpectrumPoints];
-  double bremsSpecSlope[kMaxSpectrumEnergies][kMaxSpectrumPoints];
+  REL<REL<double>> bremsSpecX;  // [bremsSpecNE][bremsSpecN[e]]
+  REL<REL<double>> bremsSpecPdf;
+  REL<REL<double>> bremsSpecCum;
+  REL<REL<double>> bremsSpecSlope;
 
   // ---- Elastic angular distributions over the cosine.
   double elasticEnergy[kMaxElasticEnergies];  // eV
   int16_t elasticN[kMaxElasticEnergies];
   int16_t elasticMedian[kMaxElasticEnergies];  // interval holding cumulative 0.5
-  double elasticCos[kMaxElasticEnergies][kMaxElasticPoints];
-  double elasticPdf[kMaxElasticEnergies][kMaxElasticPoints];
-  double elasticCum[kMaxElasticEnergies][kMaxElasticPoints];
-  double elasticSlope[kMaxElasticEnergies][kMaxElasticPoints];
+  REL<REL<double>> elasticCos;                 // [elasticNE][elasticN[e]]
+  REL<REL<double>> elasticPdf;
+  REL<REL<double>> elasticCum;
+  REL<REL<double>> elasticSlope;
 
   // Mean reduced photon energy <k/E> of each bremsstrahlung spectrum, and its
   // ratio to the mean energy-transfer table (bremsLoss / E) at that energy.
@@ -88,7 +98,7 @@ struct Elem {
   // table is mapped onto, at kElasticModelPoints energies evenly spaced in
   // ln E from the lower to the upper table energy.
   double elasticModelEta0[2][kMaxElasticEnergies];
-  double elasticModelLnEta[2][kMaxElasticEnergies][kElasticModelPoints];
+  REL<double[kElasticModelPoints]> elasticModelLnEta[2];  // [elasticNE]
 
   // ---- Counts of the electro-atomic tables.
   int16_t sectionN[kMaxSections];
@@ -107,16 +117,16 @@ struct Elem {
   // order: the vacancy it leaves for the relaxation tables below.
   int16_t ionDesignator[kMaxIonSubshells];
 
-  // ---- Bremsstrahlung photon angular distributions (host tables, allocated
-  // when the angular distribution is in use): per electron energy e of the
-  // photon spectra and photon energy k of spectrum e, a density over the
-  // cosine of the emission angle in the five-part sampling form.
-  double*** bremsAngCos;     // [e][k] -> cosines, increasing
-  double*** bremsAngPdf;     // [e][k] -> normalised densities
-  double*** bremsAngCum;     // [e][k] -> cumulative integral, 0 .. exactly 1
-  double*** bremsAngSlope;   // [e][k] -> reciprocal normalised lin-lin slopes, last 0
-  int32_t** bremsAngN;       // [e][k] -> point count (2..256)
-  int16_t** bremsAngMedian;  // [e][k] -> interval holding cumulative 0.5
+  // ---- Bremsstrahlung photon angular distributions (null when the angular
+  // distribution is not in use): per electron energy e of the photon spectra
+  // and photon energy k of spectrum e, a density over the cosine of the
+  // emission angle in the five-part sampling form.
+  REL<REL<REL<double>>> bremsAngCos;    // [bremsSpecNE][bremsSpecN[e]][bremsAngN[e][k]] cosines, increasing
+  REL<REL<REL<double>>> bremsAngPdf;    // normalised densities
+  REL<REL<REL<double>>> bremsAngCum;    // cumulative integral, 0 .. exactly 1
+  REL<REL<REL<double>>> bremsAngSlope;  // reciprocal normalised lin-lin slopes, last 0
+  REL<REL<int32_t>> bremsAngN;          // [bremsSpecNE][bremsSpecN[e]] point count (2..256)
+  REL<REL<int16_t>> bremsAngMedian;     // interval holding cumulative 0.5
 
   // ---- Small-angle elastic model constants.
   double screeningEta0;     // eV^2
@@ -124,102 +134,120 @@ struct Elem {
 
   // ---- Atomic relaxation, by ENDF subshell designator unless said otherwise.
   double bindingEnergy[kMaxDesignator];  // eV
-  double transEnergy[kMaxDesignator][kMaxTransitions];  // eV
-  double transProb[kMaxDesignator][kMaxTransitions];    // normalised per subshell
-  double transCum[kMaxDesignator][kMaxTransitions];     // running sum, last 1
+  REL<REL<double>> transEnergy;          // [kMaxDesignator][nTransitions[d]] eV
+  REL<REL<double>> transProb;            // normalised per subshell
+  REL<REL<double>> transCum;             // running sum, last 1
   int16_t subshellDesignator[kMaxDesignator];  // designators in file order
   int16_t occupancy[kMaxDesignator];           // electrons (rounded)
   int16_t profileIndex[kMaxDesignator];        // 1-based Compton profile used
   int16_t nTransitions[kMaxDesignator];
-  int16_t transFill[kMaxDesignator][kMaxTransitions];  // designator filling the vacancy
-  int16_t transEmit[kMaxDesignator][kMaxTransitions];  // Auger emitter, 0 radiative
+  REL<REL<int16_t>> transFill;  // [kMaxDesignator][nTransitions[d]] designator filling the vacancy
+  REL<REL<int16_t>> transEmit;  // Auger emitter, 0 radiative
   double atomicMass;   // eV (atom rest energy)
   double partialConc;  // simple geometry: number density of the element in the layer
   double cumOccupancy[kMaxDesignator];  // running electron fraction in file order, last 1
 
   // ---- Photo-atomic cross sections and factors: abscissa, value, their
   // natural logarithms and log-log exponents (lin-lin where said).
-  double photoionEnergy[kMaxDesignator][kMaxPhotoionPoints];  // eV, file order
-  double photoionCs[kMaxDesignator][kMaxPhotoionPoints];      // barn
-  double photoionLnEnergy[kMaxDesignator][kMaxPhotoionPoints];
-  double photoionLnCs[kMaxDesignator][kMaxPhotoionPoints];
-  double photoionSlope[kMaxDesignator][kMaxPhotoionPoints];
+  REL<REL<double>> photoionEnergy;  // [nSubshells][photoionN[s]] eV, file order
+  REL<REL<double>> photoionCs;      // barn
+  REL<REL<double>> photoionLnEnergy;
+  REL<REL<double>> photoionLnCs;
+  REL<REL<double>> photoionSlope;
   double pePar[kMaxDesignator];  // photoelectron angular parameter, 1/angstrom^2
-  double cohEnergy[kMaxCoherentPoints], cohCs[kMaxCoherentPoints];
-  double cohLnEnergy[kMaxCoherentPoints], cohLnCs[kMaxCoherentPoints];
-  double cohSlope[kMaxCoherentPoints];
-  double incohEnergy[kMaxPhotonPoints], incohCs[kMaxPhotonPoints];
-  double incohLnEnergy[kMaxPhotonPoints], incohLnCs[kMaxPhotonPoints];
-  double incohSlope[kMaxPhotonPoints];
+  REL<double> cohEnergy, cohCs;  // [cohN]
+  REL<double> cohLnEnergy, cohLnCs;
+  REL<double> cohSlope;
+  REL<double> incohEnergy, incohCs;  // [incohN]
+  REL<double> incohLnEnergy, incohLnCs;
+  REL<double> incohSlope;
   // Form factor and S(x) over x = sin(theta/2)/lambda (1/angstrom): lin-lin on
   // the first interval, log-log after.
-  double ffX[kMaxFormFactorPoints], ff[kMaxFormFactorPoints];
-  double ffLnX[kMaxFormFactorPoints], ffLnY[kMaxFormFactorPoints];
-  double ffSlope[kMaxFormFactorPoints];
+  REL<double> ffX, ff;  // [ffN]
+  REL<double> ffLnX, ffLnY;
+  REL<double> ffSlope;
   // Integrals of F^2 and F over u = x^2 (1/angstrom^2) from 0 to each point
   // of the form-factor grid, with the table's own interpolation (F = 0 below
   // its first point): the cumulative distributions of coherent sampling.
-  double ffIntF2[kMaxFormFactorPoints];
-  double ffIntF[kMaxFormFactorPoints];
-  double sfX[kMaxPhotonPoints], sf[kMaxPhotonPoints];
-  double sfLnX[kMaxPhotonPoints], sfLnY[kMaxPhotonPoints];
-  double sfSlope[kMaxPhotonPoints];
-  double anomImagX[kMaxPhotonPoints], anomImag[kMaxPhotonPoints];  // lin-lin
-  double anomImagSlope[kMaxPhotonPoints];
-  double anomRealX[kMaxPhotonPoints], anomReal[kMaxPhotonPoints];  // lin-lin
-  double anomRealSlope[kMaxPhotonPoints];
+  REL<double> ffIntF2;  // [ffN]
+  REL<double> ffIntF;
+  REL<double> sfX, sf;  // [sfN]
+  REL<double> sfLnX, sfLnY;
+  REL<double> sfSlope;
+  REL<double> anomImagX, anomImag;  // [anomImagN] lin-lin
+  REL<double> anomImagSlope;
+  REL<double> anomRealX, anomReal;  // [anomRealN] lin-lin
+  REL<double> anomRealSlope;
   // Pair production: lin-lin on the first interval, log-log after.
-  double ppEnergy[kMaxPhotonPoints], ppCs[kMaxPhotonPoints];
-  double ppLnEnergy[kMaxPhotonPoints], ppLnCs[kMaxPhotonPoints];
-  double ppSlope[kMaxPhotonPoints];
+  REL<double> ppEnergy, ppCs;  // [ppN]
+  REL<double> ppLnEnergy, ppLnCs;
+  REL<double> ppSlope;
   int16_t photoionN[kMaxDesignator];
   int16_t cohN, incohN, ffN, sfN, anomImagN, anomRealN, ppN;
 
-  // ---- Host tables of variable length (owned; see FreeElementTables).
+  // ---- Sampling tables built at load time (null when not built).
   // Photoelectron angular distributions: per subshell (file order), per
-  // photoionization energy, a table of pe_angularDistr_nPoints entries.
-  double*** peAngCos;
-  double*** peAngPdf;
-  double*** peAngCum;
-  double*** peAngSlope;
-  int16_t** peAngMedian;
+  // photoionization energy, a table of peAngN points (null rows above the
+  // problem's energies). The cosines are the same in every table.
+  REL<RELROWS<double>> peAngCos;  // [nSubshells][photoionN[s]][peAngN]
+  REL<RELROWS<double>> peAngPdf;
+  REL<RELROWS<double>> peAngCum;
+  REL<RELROWS<double>> peAngSlope;
+  REL<REL<int16_t>> peAngMedian;  // [nSubshells][photoionN[s]]
+  int16_t peAngN;                 // points of each photoelectron table
   // Pair production: share x of the kinetic energy given to the electron, per
-  // photon energy of the fixed list, kPairTablePoints entries of room each.
-  double** ppSpecX;
-  double** ppSpecPdf;
-  double** ppSpecCum;
-  double** ppSpecSlope;
-  int16_t* ppSpecN;
-  int16_t* ppSpecMedian;
+  // photon energy of the fixed list (null rows past the problem's energies).
+  REL<REL<double>> ppSpecX;  // [kPairEnergies][ppSpecN[j]]
+  REL<REL<double>> ppSpecPdf;
+  REL<REL<double>> ppSpecCum;
+  REL<REL<double>> ppSpecSlope;
+  int16_t ppSpecN[kPairEnergies];
+  int16_t ppSpecMedian[kPairEnergies];
   // Compton profiles J(q), q in atomic units: the momentum grid and one row
   // per profile shell (normalised J, cumulative, reciprocal slopes).
-  double* profileQ;
-  double** profileJ;
-  double** profileCum;
-  double** profileSlope;
-  int16_t* profileMedian;
+  REL<double> profileQ;       // [kComptonMomenta]
+  REL<REL<double>> profileJ;  // [nProfiles][kComptonMomenta]
+  REL<REL<double>> profileCum;
+  REL<REL<double>> profileSlope;
+  REL<int16_t> profileMedian;  // [nProfiles]
   int16_t nProfiles;
 
   // ---- Positron data: cross sections on the grid of each electron section
   // (the electron values where no positron data replace them: partial-wave
   // elastic in row 0, DWBA ionization in rows 3..), and the partial-wave
   // elastic angular distributions of positrons.
-  double sectionCsPositron[kMaxSections][kMaxSectionPoints];     // barn
-  double sectionSlopePositron[kMaxSections][kMaxSectionPoints];  // lin-lin slope, last 0
+  REL<REL<double>> sectionCsPositron;     // [nSections][sectionN[s]] barn
+  REL<REL<double>> sectionSlopePositron;  // lin-lin slope, last 0
   int16_t elasticNPositron[kMaxElasticEnergies];
   int16_t elasticMedianPositron[kMaxElasticEnergies];
-  double elasticCosPositron[kMaxElasticEnergies][kMaxElasticPoints];
-  double elasticPdfPositron[kMaxElasticEnergies][kMaxElasticPoints];
-  double elasticCumPositron[kMaxElasticEnergies][kMaxElasticPoints];
-  double elasticSlopePositron[kMaxElasticEnergies][kMaxElasticPoints];
+  REL<REL<double>> elasticCosPositron;  // [elasticNE][elasticNPositron[e]]
+  REL<REL<double>> elasticPdfPositron;
+  REL<REL<double>> elasticCumPositron;
+  REL<REL<double>> elasticSlopePositron;
 
   // ---- Fast indexes of the element's grids.
-  INDEXDATA excLossIndex;                                       // excLossEnergy
-  INDEXDATA ionSpecEnergyIndex[kMaxIonSubshells];               // ionSpecEnergy[s]
-  INDEXDATA ionSpecCumIndex[kMaxIonSubshells][kMaxSpectrumEnergies];  // ionSpecCum[s][e]
-  INDEXDATA elasticEnergyIndex;                                 // elasticEnergy
-  INDEXDATA elasticCumIndex[kMaxElasticEnergies];               // elasticCum[e]
+  ELEMINDEX excLossIndex;               // excLossEnergy
+  REL<ELEMINDEX> ionSpecEnergyIndex;    // [nSubshells] ionSpecEnergy[s]
+  REL<REL<ELEMINDEX>> ionSpecCumIndex;  // [nSubshells][ionSpecNE[s]] ionSpecCum[s][e]
+  ELEMINDEX elasticEnergyIndex;         // elasticEnergy
+  REL<ELEMINDEX> elasticCumIndex;       // [elasticNE] elasticCum[e]
 };
+
+// The host and the device compilers must agree on this layout; fields spread
+// over the record pin it (any difference of padding moves the later ones).
+static_assert(offsetof(Elem, Z) == 0);
+static_assert(offsetof(Elem, sectionEnergy) == 8);
+static_assert(offsetof(Elem, ionSpecEnergy) == 104);
+static_assert(offsetof(Elem, elasticEnergy) == 3208);
+static_assert(offsetof(Elem, bremsAngCos) == 7984);
+static_assert(offsetof(Elem, bindingEnergy) == 8048);
+static_assert(offsetof(Elem, photoionEnergy) == 9064);
+static_assert(offsetof(Elem, peAngCos) == 9784);
+static_assert(offsetof(Elem, profileQ) == 9912);
+static_assert(offsetof(Elem, sectionCsPositron) == 9960);
+static_assert(offsetof(Elem, excLossIndex) == 10408);
+static_assert(offsetof(Elem, elasticCumIndex) == 10552);
+static_assert(sizeof(Elem) == 10560);
 
 // Where an energy lies on an element's elastic grid, for one distribution set:
 // the interval i, the weight w of its upper table in ln E, and for a wide

@@ -1,7 +1,10 @@
 // The element array of the run: one Elem record per distinct element of the
 // problem (global element index 0 .. nElem_tot - 1), filled by the driver at
-// set-up and only read by the transport afterwards. A device holds its copy
-// in global memory; deviceElementArray points at it.
+// set-up and only read by the transport afterwards. The records and all their
+// tables lie in one block of elementArrayBytes bytes that starts at
+// elementArray and holds no address (core/elem.h): a device copy is a byte
+// copy of the block, and the copy's address is the element array there
+// (deviceElementArray).
 #pragma once
 
 #include <cstdint>
@@ -10,6 +13,7 @@
 #include "core/hostdevice.h"
 
 inline Elem* elementArray = nullptr;  // [nElem_tot]
+inline int64_t elementArrayBytes = 0;  // the whole block: records and tables
 
 #if defined(__CUDACC__)
 extern __constant__ const Elem* deviceElementArray;  // [nElem_tot] in device global memory

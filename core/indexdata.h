@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/hostdevice.h"
+#include "core/relative.h"
+
 // Index sizes 2^k + 1 for k = 0..20.
 constexpr int kIndexExponentMax = 20;
 constexpr int indexSize[kIndexExponentMax + 1] = {
@@ -39,3 +42,33 @@ static_assert(offsetof(INDEXDATA, xMax) == 40);
 static_assert(offsetof(INDEXDATA, indexOffset) == 48);
 static_assert(offsetof(INDEXDATA, doubleStep) == 56);
 static_assert(sizeof(INDEXDATA) == 64);
+
+// The index of a grid inside an element's pooled block (core/elem.h): the
+// fields of INDEXDATA, with the entries in the block. Entries that all lie in
+// 0..255 (grids of up to 256 points) take one byte each (narrowIndex), others
+// two (intervalIndex); one of the two references is null. The doubleStep
+// flags are not kept: no lookup reads them, and flag j is 1 exactly where
+// entry j exceeds entry j - 1 by two.
+struct ELEMINDEX {
+  int32_t indexType;           // as INDEXDATA
+  int32_t exponent;            // k: the index has 2^k + 1 entries
+  REL<int16_t> intervalIndex;  // the entries, two bytes each (null: narrow)
+  double xStart;
+  double tStart;
+  double invStep;
+  double xMax;
+  int32_t indexOffset;
+  REL<uint8_t> narrowIndex;  // the entries, one byte each (null: wide)
+};
+
+static_assert(offsetof(ELEMINDEX, intervalIndex) == 8);
+static_assert(offsetof(ELEMINDEX, xStart) == 16);
+static_assert(offsetof(ELEMINDEX, indexOffset) == 48);
+static_assert(offsetof(ELEMINDEX, narrowIndex) == 56);
+static_assert(sizeof(ELEMINDEX) == 64);
+
+// Entry `bin` of an index.
+TQ_CPU_GPU inline int32_t IndexEntry(const INDEXDATA& index, int32_t bin) { return index.intervalIndex[bin]; }
+TQ_CPU_GPU inline int32_t IndexEntry(const ELEMINDEX& index, int32_t bin) {
+  return index.narrowIndex.offset != 0 ? index.narrowIndex[bin] : index.intervalIndex[bin];
+}

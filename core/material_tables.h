@@ -18,9 +18,7 @@
 
 #include "core/hostdevice.h"
 #include "core/material.h"
-
-// Elastic scattering into cosines above this value counts as small-angle.
-constexpr double kSmallAngleCosine = 0.999999;
+#include "core/physical_constants.h"
 
 // Largest material grid: its interval index is 16 bits wide.
 constexpr int32_t kMaxElectronEnergies = 32767;

@@ -1,6 +1,16 @@
-// Physical constants of the simulation, SI units unless said; energies in eV.
-// Computed once at start-up and copied into the Constants record.
+// Physical and numerical constants. The compile-time ones below serve every
+// subsystem; the PHYSICALCONSTANTS record holds the constants of the
+// simulation (SI units unless said; energies in eV), computed once at
+// start-up and copied into the Constants record.
 #pragma once
+
+constexpr double kPi = 3.141592653589793238462643;
+constexpr double kTwoPi = 6.283185307179586476925287;
+constexpr double kBarn = 1e-24;                  // cm^2 per barn
+constexpr double kJoulePerEV = 1.602176462e-19;  // J per eV (the elementary charge of the simulation)
+// Elastic scattering: cosines above kSmallAngleCosine are the small-angle range.
+constexpr double kSmallAngleCosine = 0.999999;
+constexpr double kSmallAngleWidth = 1e-6;  // 1 - kSmallAngleCosine
 
 struct PHYSICALCONSTANTS {
   double pi;

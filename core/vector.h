@@ -43,8 +43,10 @@ TQ_CPU_GPU inline VECTOR operator+=(VECTOR& a, VECTOR b) {
   return a;
 }
 
-// Dot product.
-TQ_CPU_GPU inline double operator*(VECTOR a, VECTOR b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+// Dot product. Products of two vectors are spelled Dot and Cross; the
+// operators that could stand for them are deleted.
+TQ_CPU_GPU inline double Dot(VECTOR a, VECTOR b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double operator*(VECTOR a, VECTOR b) = delete;
 
 TQ_CPU_GPU inline VECTOR operator*(double s, VECTOR a) { return VECTOR{s * a.x, s * a.y, s * a.z}; }
 
@@ -62,9 +64,10 @@ TQ_CPU_GPU inline VECTOR operator/=(VECTOR& a, double s) {
 }
 
 // Cross product a x b (operand order matters).
-TQ_CPU_GPU inline VECTOR operator&(VECTOR a, VECTOR b) {
+TQ_CPU_GPU inline VECTOR Cross(VECTOR a, VECTOR b) {
   return VECTOR{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
+VECTOR operator&(VECTOR a, VECTOR b) = delete;
 
 TQ_CPU_GPU inline double Norm(VECTOR a) { return sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
 

@@ -192,8 +192,8 @@ VECTOR InteriorDirection(const GeometryAnalysis& g, const Candidate& c, bool ver
     int n;
     int special;
     if (!vertex) {  // list = [i, j]
-      candidates[0] = T & NormalAt(SurfaceAt(g, surfaces, c.j), c.point, precision);
-      candidates[1] = T & NormalAt(SurfaceAt(g, surfaces, c.i), c.point, precision);
+      candidates[0] = Cross(T, NormalAt(SurfaceAt(g, surfaces, c.j), c.point, precision));
+      candidates[1] = Cross(T, NormalAt(SurfaceAt(g, surfaces, c.i), c.point, precision));
       n = 2;
       special = atApex ? 2 : kNone;
     } else {  // list = [k, j, i]
@@ -201,8 +201,8 @@ VECTOR InteriorDirection(const GeometryAnalysis& g, const Candidate& c, bool ver
       const VECTOR nj = NormalAt(SurfaceAt(g, surfaces, c.j), c.point, precision);
       const VECTOR ni = NormalAt(SurfaceAt(g, surfaces, c.i), c.point, precision);
       candidates[0] = T;
-      candidates[1] = ni & nk;
-      candidates[2] = nk & nj;
+      candidates[1] = Cross(ni, nk);
+      candidates[2] = Cross(nk, nj);
       n = 3;
       special = atApex ? 0 : kNone;
     }
@@ -222,7 +222,7 @@ VECTOR InteriorDirection(const GeometryAnalysis& g, const Candidate& c, bool ver
                                      normals.data(), precision, &status);
       if (status != kEdgeAlongRegion) continue;
       bool distinct = true;
-      for (const VECTOR& kept : edges) distinct = distinct && Norm(e & kept) > g.tol.anglePrecision;
+      for (const VECTOR& kept : edges) distinct = distinct && Norm(Cross(e, kept)) > g.tol.anglePrecision;
       if (distinct) edges.push_back(e);
     }
   if (edges.size() < 3) {
@@ -285,9 +285,9 @@ bool StrictlyInside(const GeometryAnalysis& g, VECTOR p, int n, const uint16_t* 
 int SurfaceSamples(const SURFACE* s, VECTOR* out) {
   const VECTOR a = s->type == kSurfaceSphere ? Init(0.0, 0.0, 1.0) : s->axis;
   const VECTOR helper = fabs(a.x) < 0.6 ? Init(1.0, 0.0, 0.0) : Init(0.0, 1.0, 0.0);
-  VECTOR u = a & helper;
+  VECTOR u = Cross(a, helper);
   u /= Norm(u);
-  const VECTOR v = a & u;
+  const VECTOR v = Cross(a, u);
   const VECTOR across[4] = {u, -u, v, -v};
   switch (s->type) {
     case kSurfacePlane:
@@ -424,7 +424,7 @@ int SurfacePairRelation(const GeometryAnalysis& g, const uint16_t* surfaces, int
   const SURFACE* sj = SurfaceAt(g, surfaces, j);
   const int code = IntersectSurfaces(si, sj, &curve, precision, g.tol);
   int factor = 0;
-  if (code == kPairSameSurface) factor = si->type == kSurfacePlane && si->axis * sj->axis <= 0.0 ? -1 : 1;
+  if (code == kPairSameSurface) factor = si->type == kSurfacePlane && Dot(si->axis, sj->axis) <= 0.0 ? -1 : 1;
   const int p = senses[i] * senses[j] * factor;
   if (p < 0) return 0;
   if (p > 0) return -1;
@@ -511,7 +511,7 @@ VECTOR MarchLinePair(const GeometryAnalysis& g, int k, int* a, int* b, int x1, i
     *status = kEdgeExcluded;
     return zero;
   }
-  VECTOR e = normals[*a] & normals[*b];
+  VECTOR e = Cross(normals[*a], normals[*b]);
   if (Norm(e) <= g.tol.anglePrecision) {
     *status = kEdgeParallelNormals;
     return zero;
@@ -598,7 +598,7 @@ VECTOR MarchLine(const GeometryAnalysis& g, int n, const VECTOR* start, VECTOR* 
     if (!settled) return zero;
     if (senses[w] * change < 0.0) {
       if (q == special) {
-        d = (d * curve->dir[0] < d * curve->dir[1]) ? curve->dir[0] : curve->dir[1];
+        d = (Dot(d, curve->dir[0]) < Dot(d, curve->dir[1])) ? curve->dir[0] : curve->dir[1];
       } else {
         d = -d;
       }

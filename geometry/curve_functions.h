@@ -8,9 +8,9 @@
 
 #include "core/curve.h"
 #include "core/hostdevice.h"
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/vector.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 // Tolerances of the set-up analysis beside the distance precision, which the
 // routines take as an argument because a worker may raise its own copy.

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/frames.h"
 #include "geometry/intersection_curves.h"
 #include "geometry/surface_functions.h"
-#include "geometry/transform.h"
 
 namespace {
 
@@ -64,14 +64,14 @@ int LineSide(VECTOR P, VECTOR u, bool halfLine, const SURFACE* s, double eps) {
 int LineRoots(VECTOR P, VECTOR u, const SURFACE* s, double eps, double alpha, double* t) {
   switch (s->type) {
     case kSurfacePlane: {
-      const double c = s->axis * u;
+      const double c = Dot(s->axis, u);
       if (fabs(c) <= alpha) return 0;
-      t[0] = -(s->axis * P + s->offset) / c;
+      t[0] = -(Dot(s->axis, P) + s->offset) / c;
       return 1;
     }
     case kSurfaceSphere: {
       const VECTOR w = s->point - P;
-      const double b = u * w;
+      const double b = Dot(u, w);
       const double gap = Norm(w - b * u);  // distance of the centre from the line
       if (gap >= s->radius) return 0;
       const double q = sqrt((s->radius - gap) * (s->radius + gap));
@@ -81,15 +81,15 @@ int LineRoots(VECTOR P, VECTOR u, const SURFACE* s, double eps, double alpha, do
       return 2;
     }
     case kSurfaceCylinder: {
-      const VECTOR m = u & s->axis;
+      const VECTOR m = Cross(u, s->axis);
       const double sm = Norm(m);
       if (sm < alpha) return 0;
       const VECTOR w = P - s->point;
-      const double gap = fabs(w * m) / sm;
+      const double gap = fabs(Dot(w, m)) / sm;
       if (gap >= s->radius - eps) return 0;
-      const VECTOR wAcross = w - (w * s->axis) * s->axis;
-      const VECTOR uAcross = u - (u * s->axis) * s->axis;
-      const double centre = -(wAcross * uAcross) / (sm * sm);
+      const VECTOR wAcross = w - Dot(w, s->axis) * s->axis;
+      const VECTOR uAcross = u - Dot(u, s->axis) * s->axis;
+      const double centre = -Dot(wAcross, uAcross) / (sm * sm);
       const double half = sqrt((s->radius - gap) * (s->radius + gap)) / sm;
       t[0] = centre - half;
       t[1] = centre + half;
@@ -97,11 +97,11 @@ int LineRoots(VECTOR P, VECTOR u, const SURFACE* s, double eps, double alpha, do
     }
     case kSurfaceCone: {
       const VECTOR w = P - s->point;
-      const double mu = u * s->axis, wa = w * s->axis;
+      const double mu = Dot(u, s->axis), wa = Dot(w, s->axis);
       const double k = s->tanHalfAngle * s->tanHalfAngle + 1.0;
       double A = 1.0 - k * mu * mu;
       if (fabs(A) <= alpha) A = 0.0;
-      const double B = 2.0 * (w * u - k * mu * wa);
+      const double B = 2.0 * (Dot(w, u) - k * mu * wa);
       const double rho = Norm(w - wa * s->axis);
       const double C = (rho - s->tanHalfAngle * wa) * (rho + s->tanHalfAngle * wa);
       const double disc = B * B - 4.0 * A * C;
@@ -113,7 +113,7 @@ int LineRoots(VECTOR P, VECTOR u, const SURFACE* s, double eps, double alpha, do
       for (double r : {lo, hi}) {
         if (r == INFINITY) continue;
         const VECTOR p = P + r * u;
-        if ((p - s->point) * s->axis > eps) t[n++] = r;  // on the nappe's side of the apex
+        if (Dot(p - s->point, s->axis) > eps) t[n++] = r;  // on the nappe's side of the apex
       }
       return n;
     }
@@ -170,7 +170,7 @@ void CirclesPlane(const CURVE* c, const SURFACE* s, double eps, const AnalysisTo
     circlePlane.type = kSurfacePlane;
     circlePlane.point = centre;
     circlePlane.axis = normal;
-    circlePlane.offset = -(normal * centre);
+    circlePlane.offset = -Dot(normal, centre);
     CURVE line{};
     const int code = IntersectSurfaces(s, &circlePlane, &line, eps, tol);
     if (code == 0) continue;  // the circle lies in s
@@ -180,15 +180,15 @@ void CirclesPlane(const CURVE* c, const SURFACE* s, double eps, const AnalysisTo
     }
     const VECTOR u = line.dir[0];
     const VECTOR rel = line.point[0] - centre;
-    const VECTOR w = rel - (rel * u) * u;
-    const double D = r * r - w * w;
+    const VECTOR w = rel - Dot(rel, u) * u;
+    const double D = r * r - Dot(w, w);
     if (D > eps * r) {
       const double root = sqrt(D);
       const VECTOR p0 = centre + w - root * u, p1 = centre + w + root * u;
       out.Store(k, AngleOf(c, centre, p0), p0);
       out.Store(k, AngleOf(c, centre, p1), p1);
     } else {
-      out.Side(w * s->axis >= 0.0 ? -1 : 1);
+      out.Side(Dot(w, s->axis) >= 0.0 ? -1 : 1);
     }
   }
 }
@@ -201,7 +201,7 @@ void CirclesSphere(const CURVE* c, const SURFACE* s, double eps, Collector& out)
   for (int k = 0; k < nb; ++k) {
     const VECTOR centre = c->point[k];
     const double r = k == 0 ? c->coefA : c->coefB;
-    const double height = normal * (s->point - centre);
+    const double height = Dot(normal, s->point - centre);
     if (fabs(height) >= s->radius - eps) {
       out.Side(1);  // the circle's plane misses the sphere
       continue;
@@ -225,7 +225,7 @@ void CirclesSphere(const CURVE* c, const SURFACE* s, double eps, Collector& out)
     const VECTOR unit = e / d;
     const double along = (d * d + r * r - r1 * r1) / (2.0 * d);
     const double across = sqrt(std::max(0.0, (r - along) * (r + along)));
-    const VECTOR f = normal & unit;
+    const VECTOR f = Cross(normal, unit);
     const VECTOR p0 = centre + along * unit - across * f, p1 = centre + along * unit + across * f;
     out.Store(k, AngleOf(c, centre, p0), p0);
     out.Store(k, AngleOf(c, centre, p1), p1);
@@ -243,7 +243,7 @@ VECTOR LocalNormal(const CURVE* c, const SURFACE* s) {
 // ---- Ellipses (types 6, 7) against a plane: F0 + alpha sin t + beta cos t = 0.
 void EllipsePlane(const CURVE* c, const SURFACE* s, double eps, Collector& out) {
   const VECTOR g = LocalNormal(c, s);
-  double F0 = s->axis * c->point[0] + s->offset, A, B;
+  double F0 = Dot(s->axis, c->point[0]) + s->offset, A, B;
   if (c->type == kCurveCylinderEllipse) {
     A = (g.x * c->slope + g.z) * c->lengthZ;
     B = g.y * c->semiY;
@@ -270,7 +270,7 @@ void EllipsePlane(const CURVE* c, const SURFACE* s, double eps, Collector& out) 
 // f = K0 + K2 t^2 + K1 t sqrt(A + B t^2).
 void ConicBranchPlane(const CURVE* c, const SURFACE* s, double eps, Collector& out) {
   const VECTOR g = LocalNormal(c, s);
-  const double K0 = s->axis * c->point[0] + s->offset + g.x * c->offsetX;
+  const double K0 = Dot(s->axis, c->point[0]) + s->offset + g.x * c->offsetX;
   const double K2 = g.x * c->slope + g.z;
   const double K1 = g.y;
   const double A = c->coefA, B = c->type == kCurveConeParabola ? 0.0 : c->coefB;

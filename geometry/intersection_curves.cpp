@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/frames.h"
 #include "geometry/search2d.h"
 #include "geometry/surface_functions.h"
-#include "geometry/transform.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ void SetCircle(CURVE* c, VECTOR centre, VECTOR axis, double radius, double angle
 // ---- Plane-plane: the line along n_a x n_b through the point that solves both
 // plane equations with the coordinate of the largest |c| component set to 0.
 int PlanePlane(const SURFACE* a, const SURFACE* b, CURVE* c, double alpha) {
-  const VECTOR n = a->axis & b->axis;
+  const VECTOR n = Cross(a->axis, b->axis);
   if (Norm(n) <= alpha) return kClassify;
   const VECTOR na = a->axis, nb = b->axis;
   double p, q, r, s;  // [[p q] [r s]] (u v) = (-Da -Db) over the two kept coordinates
@@ -52,7 +52,7 @@ int PlanePlane(const SURFACE* a, const SURFACE* b, CURVE* c, double alpha) {
 }
 
 int PlaneSphere(const SURFACE* plane, const SURFACE* sphere, CURVE* c, double eps, double alpha) {
-  const double s = plane->axis * sphere->point + plane->offset;
+  const double s = Dot(plane->axis, sphere->point) + plane->offset;
   if (fabs(s) >= sphere->radius - eps) return kClassify;
   SetCircle(c, sphere->point - s * plane->axis, plane->axis,
             sqrt((sphere->radius - s) * (sphere->radius + s)), alpha);
@@ -73,23 +73,23 @@ int SphereSphere(const SURFACE* a, const SURFACE* b, CURVE* c, double eps, doubl
 
 int PlaneCylinder(const SURFACE* plane, const SURFACE* cyl, CURVE* c, double eps, double alpha) {
   const VECTOR n = plane->axis, a = cyl->axis;
-  const double cosine = n * a;
+  const double cosine = Dot(n, a);
   if (fabs(cosine) <= alpha) {
     // Plane parallel to the axis: two lines at +-r across the foot Q.
-    const double s = n * cyl->point + plane->offset;
+    const double s = Dot(n, cyl->point) + plane->offset;
     if (fabs(s) >= cyl->radius - eps) return kClassify;
     const VECTOR foot = cyl->point - s * n;
     const double r = sqrt((cyl->radius - s) * (cyl->radius + s));
-    const VECTOR w = Unit(n & a);
+    const VECTOR w = Unit(Cross(n, a));
     c->type = kCurveTwoLines;
     c->point[0] = foot + r * w;
     c->point[1] = foot - r * w;
     c->dir[0] = c->dir[1] = a;
     return kCurveTwoLines;
   }
-  const double lambda = -(n * cyl->point + plane->offset) / cosine;
+  const double lambda = -(Dot(n, cyl->point) + plane->offset) / cosine;
   const VECTOR centre = cyl->point + lambda * a;
-  const double sinAngle = Norm(n & a);
+  const double sinAngle = Norm(Cross(n, a));
   if (sinAngle <= alpha) {
     SetCircle(c, centre, n, cyl->radius, alpha);
     return kCurveCircle;
@@ -112,13 +112,13 @@ int PlaneCylinder(const SURFACE* plane, const SURFACE* cyl, CURVE* c, double eps
 int PlaneCone(const SURFACE* plane, const SURFACE* cone, CURVE* c, double eps, double alpha) {
   const VECTOR n = plane->axis, a = cone->axis, apex = cone->point;
   const double T = cone->tanHalfAngle;
-  const double cosine = n * a;
-  const double s = n * apex + plane->offset;
+  const double cosine = Dot(n, a);
+  const double s = Dot(n, apex) + plane->offset;
   const bool parallel = fabs(cosine) <= alpha;
   const double lambda = parallel ? 0.0 : -s / cosine;
   if (fabs(cosine) >= cone->sinHalfAngle - alpha && (lambda <= eps || fabs(s) <= eps)) return kClassify;
   c->dir[0] = a;
-  const double sinAngle = Norm(n & a);
+  const double sinAngle = Norm(Cross(n, a));
   if (sinAngle <= alpha) {
     SetCircle(c, apex + lambda * a, a, T * lambda, alpha);
     return kCurveCircle;
@@ -184,18 +184,18 @@ int PlaneCone(const SURFACE* plane, const SURFACE* cone, CURVE* c, double eps, d
 }
 
 int CylinderCylinder(const SURFACE* a, const SURFACE* b, CURVE* c, double eps, double alpha) {
-  const VECTOR w = a->axis & b->axis;
+  const VECTOR w = Cross(a->axis, b->axis);
   const double sw = Norm(w);
   if (sw <= alpha) {
     // ---- Parallel axes: two lines through the meeting points of the sections.
-    const VECTOR across = (a->point - b->point) & a->axis;
+    const VECTOR across = Cross(a->point - b->point, a->axis);
     const double d = Norm(across);
     if (d <= fabs(a->radius - b->radius) + eps || d >= a->radius + b->radius - eps) return kClassify;
     const SURFACE* large = a->radius >= b->radius ? a : b;
     const SURFACE* small = large == a ? b : a;
     const VECTOR f = across / d;
     const VECTOR offset = small->point - large->point;
-    const VECTOR e = Unit(offset - (offset * large->axis) * large->axis);
+    const VECTOR e = Unit(offset - Dot(offset, large->axis) * large->axis);
     const double h = (d * d + large->radius * large->radius - small->radius * small->radius) / (2.0 * d);
     const double r = sqrt((large->radius - h) * (large->radius + h));
     const VECTOR foot = large->point + h * e;
@@ -207,35 +207,35 @@ int CylinderCylinder(const SURFACE* a, const SURFACE* b, CURVE* c, double eps, d
   }
   // ---- Skew axes: four branches over the common perpendicular.
   const VECTOR v = b->point - a->point;
-  const double d = fabs(v * w) / sw;
+  const double d = fabs(Dot(v, w)) / sw;
   if (d >= a->radius + b->radius - eps) return kClassify;
   // Nearest points of the two axis lines: a->point + s1 a1, b->point + s2 a2.
-  const double g = a->axis * b->axis;
-  const double va = v * a->axis, vb = v * b->axis;
+  const double g = Dot(a->axis, b->axis);
+  const double va = Dot(v, a->axis), vb = Dot(v, b->axis);
   const double s1 = (va - g * vb) / (sw * sw);
   const VECTOR near1 = a->point + s1 * a->axis;
   // The direction to axis 2 along the common perpendicular; any of its two
   // senses when the axes meet.
   VECTOR towards = w / sw;
-  if (towards * v < 0.0) towards = -towards;
+  if (Dot(towards, v) < 0.0) towards = -towards;
   // The local x axis is +-a1, chosen so that axis 2 has a positive local y
   // component; the branch formulas divide by that component.
   VECTOR xAxis = a->axis;
-  if (b->axis * (towards & xAxis) < 0.0) xAxis = -xAxis;
+  if (Dot(b->axis, Cross(towards, xAxis)) < 0.0) xAxis = -xAxis;
   c->type = kCurveCylinderCylinder;
   c->point[0] = near1;
   c->dir[0] = towards;
   c->coefA = a->radius * a->radius;
   c->coefB = b->radius * b->radius;
   c->coefC = d;
-  c->cosAxes = xAxis * b->axis;
+  c->cosAxes = Dot(xAxis, b->axis);
   MakeFrameRef(c->frame, towards, xAxis, alpha);
   return kCurveCylinderCylinder;
 }
 
 int SphereCylinder(const SURFACE* sphere, const SURFACE* cyl, CURVE* c, double eps, double alpha) {
   const VECTOR rel = sphere->point - cyl->point;
-  const VECTOR foot = cyl->point + (rel * cyl->axis) * cyl->axis;
+  const VECTOR foot = cyl->point + Dot(rel, cyl->axis) * cyl->axis;
   const double d = Norm(foot - sphere->point);
   const double rs = sphere->radius, rc = cyl->radius;
   if (d <= rc - rs + eps || d >= rc + rs - eps) return kClassify;
@@ -265,7 +265,7 @@ int SphereCone(const SURFACE* sphere, const SURFACE* cone, CURVE* c, double eps,
   const double rs = sphere->radius;
   if (fabs(DistanceToSurface(&sphere->point, cone)) >= rs - eps) return kClassify;
   const VECTOR rel = sphere->point - cone->point;
-  const double h = rel * cone->axis;
+  const double h = Dot(rel, cone->axis);
   if (Norm(rel - h * cone->axis) > eps) return kCurveSphereConeMeet;
   const double theta = cone->halfAngle;
   const double phi = asin(Clamp1(h * cone->sinHalfAngle / rs));
@@ -313,18 +313,18 @@ bool SearchFindsInside(int carrierKind, const SURFACE* carrier, const SURFACE* t
 int CylinderCone(const SURFACE* cyl, const SURFACE* cone, CURVE* c, double eps, double alpha) {
   const VECTOR aY = cyl->axis, aK = cone->axis;
   const VECTOR U = cone->point - cyl->point;
-  const double e = Norm(U & aY);
-  const double sw = Norm(aY & aK);
-  const double g = aY * aK;
+  const double e = Norm(Cross(U, aY));
+  const double sw = Norm(Cross(aY, aK));
+  const double g = Dot(aY, aK);
   const double T = cone->tanHalfAngle, R = cyl->radius;
   if (e <= eps && sw <= alpha) {
     SetCircle(c, cone->point + (R / T) * aK, aK, R, alpha);
     return kCurveCircle;
   }
   if (e < R - eps || sw < cone->sinHalfAngle - alpha) return kCurveCylinderConeMeet;
-  const double mu = (g * (aY * U) - aK * U) / (sw * sw);
-  const double xStar = aY * U + g * mu;
-  const double d = fabs(U * (aY & aK)) / sw;
+  const double mu = (g * Dot(aY, U) - Dot(aK, U)) / (sw * sw);
+  const double xStar = Dot(aY, U) + g * mu;
+  const double d = fabs(Dot(U, Cross(aY, aK))) / sw;
   if (R / sw + mu <= eps) return kClassify;
   if (mu > eps && d + eps < mu * T + R) return kCurveCylinderConeMeet;
   return SearchFindsInside(kCarrierCylinder, cyl, cone, xStar, d, eps, alpha) ? kCurveCylinderConeMeet : kClassify;
@@ -338,10 +338,10 @@ double WrapAngle(double x) { return x > M_PI ? x - kTwoPi : x <= -M_PI ? x + kTw
 // symmetry about that plane the solid cones are then disjoint.
 bool ConeSectionsDisjoint(const SURFACE* a, const SURFACE* b, VECTOR apexToApex, double alpha) {
   const VECTOR r = Unit(apexToApex);
-  const VECTOR na = r & a->axis, nb = r & b->axis;
-  const double psiA = atan2(Norm(na), r * a->axis);
-  double psiB = atan2(Norm(nb), r * b->axis);
-  if (na * nb < 0.0) psiB = -psiB;
+  const VECTOR na = Cross(r, a->axis), nb = Cross(r, b->axis);
+  const double psiA = atan2(Norm(na), Dot(r, a->axis));
+  double psiB = atan2(Norm(nb), Dot(r, b->axis));
+  if (Dot(na, nb) < 0.0) psiB = -psiB;
   const double X[2] = {WrapAngle(psiA - a->halfAngle), WrapAngle(psiA + a->halfAngle)};
   const double Y[2] = {WrapAngle(psiB - b->halfAngle), WrapAngle(psiB + b->halfAngle)};
   for (double x : X)
@@ -351,9 +351,9 @@ bool ConeSectionsDisjoint(const SURFACE* a, const SURFACE* b, VECTOR apexToApex,
 }
 
 int ConeCone(const SURFACE* a, const SURFACE* b, CURVE* c, double eps, double alpha) {
-  const double g = a->axis * b->axis;
+  const double g = Dot(a->axis, b->axis);
   const double beta = acos(Clamp1(g));
-  const VECTOR w = a->axis & b->axis;
+  const VECTOR w = Cross(a->axis, b->axis);
   const double sw = Norm(w);
   const VECTOR U = b->point - a->point;
   const double l = Norm(U);
@@ -364,16 +364,16 @@ int ConeCone(const SURFACE* a, const SURFACE* b, CURVE* c, double eps, double al
     const double q = (b->cosHalfAngle / a->cosHalfAngle - g) / sw;
     const double r = sqrt(std::max(0.0, a->tanHalfAngle * a->tanHalfAngle - q * q));
     const VECTOR e2 = w / sw;
-    const VECTOR e1 = e2 & a->axis;
+    const VECTOR e1 = Cross(e2, a->axis);
     c->type = kCurveApexLines;
     c->dir[0] = Unit(a->axis + q * e1 + r * e2);
     c->dir[1] = Unit(a->axis + q * e1 - r * e2);
     c->point[0] = c->point[1] = a->point;
     return kCurveApexLines;
   }
-  if (Norm(U & a->axis) <= eps && sw <= alpha) {
+  if (Norm(Cross(U, a->axis)) <= eps && sw <= alpha) {
     // ---- Coaxial: one circle where the radii agree.
-    double z = U * a->axis;
+    double z = Dot(U, a->axis);
     if (z <= eps && g < 0.0) return kClassify;
     const SURFACE* i = a;
     const SURFACE* j = b;
@@ -404,17 +404,17 @@ int ConeCone(const SURFACE* a, const SURFACE* b, CURVE* c, double eps, double al
   }
   if (beta < a->halfAngle + b->halfAngle) return kCurveConeConeMeet;
   // ---- Coplanar axes: the plane sections decide.
-  const bool coplanar = sw <= alpha || fabs(U * w) <= alpha * sw * l;
+  const bool coplanar = sw <= alpha || fabs(Dot(U, w)) <= alpha * sw * l;
   if (coplanar && ConeSectionsDisjoint(a, b, U, alpha)) return kClassify;
   // ---- Nearest points of the axis lines, then the search over cone b.
-  double lambda = 0.0, mu = -(U * b->axis), d;
+  double lambda = 0.0, mu = -Dot(U, b->axis), d;
   if (sw > alpha) {
-    const double ua = U * a->axis, ub = U * b->axis;
+    const double ua = Dot(U, a->axis), ub = Dot(U, b->axis);
     lambda = (ua - g * ub) / (sw * sw);
     mu = (g * ua - ub) / (sw * sw);
-    d = fabs(U * w) / sw;
+    d = fabs(Dot(U, w)) / sw;
   } else {
-    d = Norm(U & a->axis);
+    d = Norm(Cross(U, a->axis));
   }
   if (lambda > eps && mu > eps && d + eps < b->tanHalfAngle * mu + a->tanHalfAngle * lambda)
     return kCurveConeConeMeet;
@@ -472,7 +472,7 @@ int TestPoints(const SURFACE* x, double eps, const AnalysisTolerances& tol, VECT
       plane.type = kSurfacePlane;
       plane.axis = x->axis;
       plane.point = x->type == kSurfaceCylinder ? x->point : x->point + away * x->axis;
-      plane.offset = -(plane.axis * plane.point);
+      plane.offset = -Dot(plane.axis, plane.point);
       IntersectSurfaces(x, &plane, &circle, eps, tol);
       const VECTOR p0 = CurvePoint(&circle, 0, 0.0, eps);
       const VECTOR p1 = CurvePoint(&circle, 0, 0.5 * M_PI, eps);
@@ -509,14 +509,15 @@ bool Coincide(const SURFACE* a, const SURFACE* b, double eps, double alpha) {
   const VECTOR shift = b->point - a->point;
   switch (a->type) {
     case kSurfacePlane:
-      return fabs(a->axis * shift) <= eps && Norm(a->axis & b->axis) <= alpha;
+      return fabs(Dot(a->axis, shift)) <= eps && Norm(Cross(a->axis, b->axis)) <= alpha;
     case kSurfaceSphere:
       return Norm(shift) <= eps && fabs(a->radius - b->radius) <= eps;
     case kSurfaceCylinder:
-      return Norm(a->axis & b->axis) <= alpha && Norm(shift & a->axis) <= eps && fabs(a->radius - b->radius) <= eps;
+      return Norm(Cross(a->axis, b->axis)) <= alpha && Norm(Cross(shift, a->axis)) <= eps &&
+             fabs(a->radius - b->radius) <= eps;
     case kSurfaceCone:
-      return Norm(shift) <= eps && Norm(a->axis & b->axis) <= alpha &&
-             fabs(a->sinHalfAngle - b->sinHalfAngle) <= alpha && a->axis * b->axis > 0.0;
+      return Norm(shift) <= eps && Norm(Cross(a->axis, b->axis)) <= alpha &&
+             fabs(a->sinHalfAngle - b->sinHalfAngle) <= alpha && Dot(a->axis, b->axis) > 0.0;
     default:
       return false;
   }

@@ -75,12 +75,12 @@ enum TrackStatus : int {
 // does not run into the nappe's opening (u . axis <= cos), the negative when it does.
 TQ_CPU_GPU inline bool HeadsIntoSide(const SURFACE* s, VECTOR r, const VECTOR* u, int sense, double distancePrecision) {
   if (s->type == kSurfaceCone && Norm(r - s->point) <= distancePrecision) {
-    const double along = *u * s->axis;
+    const double along = Dot(*u, s->axis);
     return sense < 0 ? along >= s->cosHalfAngle : along <= s->cosHalfAngle;
   }
   VECTOR n;
   SurfaceNormal(&n, s, r, distancePrecision);
-  return sense * (n * *u) >= 0.0;
+  return sense * Dot(n, *u) >= 0.0;
 }
 
 // Side bit (1 positive, 0 negative) of r with respect to s, given f = f(r).

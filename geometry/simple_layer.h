@@ -13,7 +13,7 @@ struct LAYER {
 };
 
 // Depth of a point below the front face, cm.
-TQ_CPU_GPU inline double LayerDepth(const LAYER& layer, VECTOR r) { return layer.normal * r + layer.D; }
+TQ_CPU_GPU inline double LayerDepth(const LAYER& layer, VECTOR r) { return Dot(layer.normal, r) + layer.D; }
 
 constexpr double kLayerMissed = -1.0;  // LayerEntryDistance: the ray never meets the layer
 
@@ -24,7 +24,7 @@ constexpr double kLayerMissed = -1.0;  // LayerEntryDistance: the ray never meet
 TQ_CPU_GPU inline double LayerEntryDistance(const LAYER& layer, VECTOR r, VECTOR u) {
   const double depth = LayerDepth(layer, r);
   if (depth >= 0.0 && depth <= layer.w) return 0.0;
-  const double cosine = layer.normal * u;
+  const double cosine = Dot(layer.normal, u);
   if (depth < 0.0 && cosine > 0.0) return -depth / cosine;
   if (depth > layer.w && cosine < 0.0) return (layer.w - depth) / cosine;
   return kLayerMissed;

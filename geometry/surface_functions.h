@@ -33,13 +33,13 @@ TQ_CPU_GPU inline double DistanceToSurface(const VECTOR* r, const SURFACE* s) {
   const VECTOR d = *r - s->point;
   switch (s->type) {
     case kSurfacePlane:
-      return s->axis * d;
+      return Dot(s->axis, d);
     case kSurfaceSphere:
       return Norm(d) - s->radius;
     case kSurfaceCylinder:
-      return Norm(d - (s->axis * d) * s->axis) - s->radius;
+      return Norm(d - Dot(s->axis, d) * s->axis) - s->radius;
     case kSurfaceCone: {
-      const double h = s->axis * d;
+      const double h = Dot(s->axis, d);
       const double length = Norm(d);
       if (h < 0.0 && h <= -s->sinHalfAngle * length) return length;
       return Norm(d - h * s->axis) * s->cosHalfAngle - h * s->sinHalfAngle;
@@ -62,7 +62,7 @@ TQ_CPU_GPU inline VECTOR* SurfaceNormal(VECTOR* out, const SURFACE* s, VECTOR r,
     case kSurfaceSphere:
       break;
     case kSurfaceCylinder:
-      w = d - (s->axis * d) * s->axis;
+      w = d - Dot(s->axis, d) * s->axis;
       break;
     case kSurfaceCone: {
       const double length = Norm(d);
@@ -111,10 +111,10 @@ TQ_CPU_GPU inline int RaySurfaceIntersection(const VECTOR* p, const VECTOR* u, c
   switch (s->type) {
     // ---- Plane: one root unless the ray runs along it.
     case kSurfacePlane: {
-      const double c = a * *u;
+      const double c = Dot(a, *u);
       if (fabs(c) <= anglePrecision) return 0;
       n = 1;
-      t[0] = -(a * *p + s->offset) / c;
+      t[0] = -(Dot(a, *p) + s->offset) / c;
       break;
     }
     // ---- Sphere: t^2 + 2 (u . w) t + |w|^2 - R^2 = 0, w = p - centre. The
@@ -122,7 +122,7 @@ TQ_CPU_GPU inline int RaySurfaceIntersection(const VECTOR* p, const VECTOR* u, c
     // line, and C = (|w| - R)(|w| + R), so neither cancels.
     case kSurfaceSphere: {
       const VECTOR w = *p - s->point;
-      const double beta = *u * w;
+      const double beta = Dot(*u, w);
       const double Delta = Norm(w - beta * *u);
       if (Delta >= s->radius) return 0;
       const double halfChord = sqrt((s->radius - Delta) * (s->radius + Delta));
@@ -136,20 +136,20 @@ TQ_CPU_GPU inline int RaySurfaceIntersection(const VECTOR* p, const VECTOR* u, c
     // ---- Cylinder: the same quadratic in the plane across the axis, with
     // A = sigma^2 = |u x a|^2.
     case kSurfaceCylinder: {
-      const double sigma = Norm(*u & a);
+      const double sigma = Norm(Cross(*u, a));
       if (sigma <= anglePrecision) return 0;  // ray parallel to the axis
       const VECTOR w = *p - s->point;
-      const double Delta = fabs((*u & a) * w) / sigma;  // distance between the ray's line and the axis
+      const double Delta = fabs(Dot(Cross(*u, a), w)) / sigma;  // distance between the ray's line and the axis
       if (Delta >= s->radius - delta) return 0;
       const double halfChord = sqrt((s->radius - Delta) * (s->radius + Delta)) / sigma;
       if (halfChord <= delta) return 0;
-      const VECTOR wAcross = w - (w * a) * a;
-      const VECTOR uAcross = *u - (*u * a) * a;
+      const VECTOR wAcross = w - Dot(w, a) * a;
+      const VECTOR uAcross = *u - Dot(*u, a) * a;
       const double lengthW = Norm(wAcross);
       const double A = sigma * sigma;
       const double sqrtDisc = 2.0 * A * halfChord;
       n = 2;
-      StableQuadraticRoots(A, 2.0 * (wAcross * uAcross), (lengthW - s->radius) * (lengthW + s->radius),
+      StableQuadraticRoots(A, 2.0 * Dot(wAcross, uAcross), (lengthW - s->radius) * (lengthW + s->radius),
                            sqrtDisc * sqrtDisc, &t[0], &t[1]);
       break;
     }
@@ -157,15 +157,15 @@ TQ_CPU_GPU inline int RaySurfaceIntersection(const VECTOR* p, const VECTOR* u, c
     // k = 1 / cos^2, kept only on the nappe's side of the apex.
     case kSurfaceCone: {
       const VECTOR w = *p - s->point;
-      const double mu = *u * a;
-      const double wa = w * a;
-      const double apexGap = Norm(w - (w * *u) * *u);  // distance of the apex from the ray's line
+      const double mu = Dot(*u, a);
+      const double wa = Dot(w, a);
+      const double apexGap = Norm(w - Dot(w, *u) * *u);  // distance of the apex from the ray's line
       if (apexGap <= delta) {
         // The line passes through the apex: it meets the nappe there only, and
         // only when it runs inside the cone's opening.
         if (fabs(mu) <= s->cosHalfAngle + anglePrecision) return 0;
         n = 1;
-        t[0] = -(w * *u);
+        t[0] = -Dot(w, *u);
         break;
       }
       const double k = s->tanHalfAngle * s->tanHalfAngle + 1.0;
@@ -173,7 +173,7 @@ TQ_CPU_GPU inline int RaySurfaceIntersection(const VECTOR* p, const VECTOR* u, c
       // A ray parallel to a line of the cone within the angle tolerance meets
       // it once; the second root of the rounded A would lie at ~1/A.
       if (fabs(A) <= anglePrecision) A = 0.0;
-      const double B = 2.0 * (w * *u - k * mu * wa);
+      const double B = 2.0 * (Dot(w, *u) - k * mu * wa);
       // C = |w|^2 - k (w . a)^2 = rho^2 - tan^2 h^2, factored so that a start
       // next to the nappe keeps the digits of its small root.
       const double rho = Norm(w - wa * a);
@@ -256,15 +256,15 @@ TQ_CPU_GPU inline bool SameSurface(const SURFACE* a, const SURFACE* b, double to
   const VECTOR shift = a->point - b->point;
   switch (a->type) {
     case kSurfacePlane:
-      return fabs(shift * a->axis) <= tolerance && Norm(a->axis & b->axis) <= anglePrecision;
+      return fabs(Dot(shift, a->axis)) <= tolerance && Norm(Cross(a->axis, b->axis)) <= anglePrecision;
     case kSurfaceSphere:
       return fabs(a->radius - b->radius) <= tolerance && Norm(shift) <= tolerance;
     case kSurfaceCylinder:
-      return fabs(a->radius - b->radius) <= tolerance && Norm(a->axis & b->axis) <= anglePrecision &&
-             Norm(a->axis & shift) <= tolerance;
+      return fabs(a->radius - b->radius) <= tolerance && Norm(Cross(a->axis, b->axis)) <= anglePrecision &&
+             Norm(Cross(a->axis, shift)) <= tolerance;
     case kSurfaceCone:
       return Norm(shift) <= tolerance && fabs(a->halfAngle - b->halfAngle) <= anglePrecision &&
-             Norm(a->axis & b->axis) <= anglePrecision && a->axis * b->axis > 0.0;
+             Norm(Cross(a->axis, b->axis)) <= anglePrecision && Dot(a->axis, b->axis) > 0.0;
     default:
       return false;
   }

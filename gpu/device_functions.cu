@@ -10,7 +10,7 @@
 #include "core/element_table.h"
 #include "core/hostdevice.h"
 #include "core/material_tables.h"
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/randgen.h"
 #include "core/stream_control.h"
 #include "core/tally.h"
@@ -19,11 +19,11 @@
 #include "core/transform.h"
 #include "core/vector.h"
 #include "geometry/curve_functions.h"
+#include "geometry/frames.h"
 #include "geometry/free_motion_radius.h"
 #include "geometry/ray_tracking.h"
 #include "geometry/simple_layer.h"
 #include "geometry/surface_functions.h"
-#include "geometry/transform.h"
 #include "geometry/voxel_lookup.h"
 #include "gpu/device_work.h"
 #include "transport/bank.h"
@@ -35,13 +35,13 @@
 #include "transport/electron_scoring.h"
 #include "transport/electron_step.h"
 #include "transport/host_hooks.h"
-#include "transport/interaction_stats.h"
 #include "transport/lookup.h"
 #include "transport/photon_flight.h"
 #include "transport/photon_interactions.h"
 #include "transport/photon_step.h"
 #include "transport/relaxation.h"
 #include "transport/source_sampling.h"
+#include "transport/stats_scoring.h"
 #include "transport/tally_scoring.h"
 
 // Random numbers, directions and the source.
@@ -64,7 +64,7 @@ __global__ void SamplingKernel(DEVICEWORK w) {
   d = (d + pair.first - pair.second) * 0.5;
   d = 2.0 * (-d) / 3.0;
   d /= 2.0;
-  sum += Norm(d & pc.dir) + d * pc.pos;
+  sum += Norm(Cross(d, pc.dir)) + Dot(d, pc.pos);
   int32_t bin = 0;
   sum += SpectrumEnergy(rng.random(), k.nEnerg, k.E_source, k.cumulativeWeight.Table(), bin);
   sum += SpectrumBin(0.5, k.nEnerg, k.cumulativeWeight.Table()) + k.cumulativeWeight[0] + RestEnergyTwice(k);

@@ -4,11 +4,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/physical_constants.h"
 #include "language/undefined_value.h"
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 // ---------------------------------------------------------------- erf, erfc
 //
@@ -313,7 +312,6 @@ double LogRatioExcess(double a, double x) {
 // correction(a), t = x / a: the large terms a ln x, x and ln Gamma(a)
 // cancel analytically instead of in rounding.
 double LogPrefactor(double a, double x) {
-  constexpr double kTwoPi = 6.283185307179586477;
   if (a < kStirlingFrom) return a * std::log(x) - x - LnGamma(a);
   return -a * LogRatioExcess(a, x) + 0.5 * std::log(a / kTwoPi) - StirlingCorrection(a);
 }

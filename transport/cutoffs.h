@@ -22,7 +22,7 @@
 #include "transport/bank.h"
 #include "transport/directions.h"
 #include "transport/electron_scoring.h"
-#include "transport/interaction_stats.h"
+#include "transport/stats_scoring.h"
 #include "transport/tally_scoring.h"
 
 // Directions of the two photons of an annihilation at rest: isotropic, back

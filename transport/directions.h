@@ -7,10 +7,10 @@
 #include <cmath>
 
 #include "core/hostdevice.h"
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/randgen.h"
 #include "core/vector.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 // Isotropic direction of the given length, with the y axis as polar axis:
 // mu = 1 - 2 xi1 uniform on (-1, 1), phi = 2 pi xi2.

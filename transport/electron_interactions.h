@@ -12,10 +12,8 @@
 
 #include "core/elem.h"
 #include "core/hostdevice.h"
-#include "core/material_tables.h"
+#include "core/physical_constants.h"
 #include "transport/lookup.h"
-
-constexpr double kSmallAngleWidth = 1e-6;  // 1 - kSmallAngleCosine
 
 // Interpolation weight of E in [e0, e1], held to [0, 1] outside the grid.
 TQ_CPU_GPU inline double GridFraction(double E, double e0, double e1) {
@@ -25,7 +23,8 @@ TQ_CPU_GPU inline double GridFraction(double E, double e0, double e1) {
 }
 
 // Grid interval of E on a grid of n energies (n >= 2), through its index.
-TQ_CPU_GPU inline int16_t EnergyInterval(double E, const double* grid, int16_t n, const INDEXDATA& index) {
+template <typename Index>
+TQ_CPU_GPU inline int16_t EnergyInterval(double E, const double* grid, int16_t n, const Index& index) {
   return n < 2 ? int16_t{0} : FindIndexed(E, grid, n, index, static_cast<int16_t>(n / 2));
 }
 
@@ -83,13 +82,13 @@ TQ_CPU_GPU inline double LogGridFraction(double E, double e0, double e1) {
 // cumulative probabilities, inverse slopes, counts, median intervals and,
 // when not null, the cumulative indexes), with its wide-interval model.
 struct ELASTICSET {
-  const double (*cos)[kMaxElasticPoints];
-  const double (*pdf)[kMaxElasticPoints];
-  const double (*cum)[kMaxElasticPoints];
-  const double (*slope)[kMaxElasticPoints];
+  const REL<double>* cos;
+  const REL<double>* pdf;
+  const REL<double>* cum;
+  const REL<double>* slope;
   const int16_t* n;
   const int16_t* median;
-  const INDEXDATA* cumIndex;  // null: halving search from the median
+  const ELEMINDEX* cumIndex;  // null: halving search from the median
   const double* modelEta0;
   const double (*modelLnEta)[kElasticModelPoints];
 };

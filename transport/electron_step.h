@@ -294,7 +294,7 @@ TQ_CPU_GPU inline void DiffuseInLayer(TASKSTATE& t, const Constants& k, const LA
       g.z = t.rng->RandomGaussian(0.0, plan.sigma);
     } while (g.x == 0.0 && g.y == 0.0 && g.z == 0.0);
     last = g;
-    const double change = layer.normal * g;
+    const double change = Dot(layer.normal, g);
     const double next = depth + change;
     if (next < 0.0 || next > layer.w) {
       const double fraction = ((next < 0.0 ? 0.0 : layer.w) - depth) / change;
@@ -307,7 +307,7 @@ TQ_CPU_GPU inline void DiffuseInLayer(TASKSTATE& t, const Constants& k, const LA
     depth = next;
     walked += 1.0;
   }
-  t.pc.dir = last * (t.momentum / sqrt(last * last));
+  t.pc.dir = last * (t.momentum / sqrt(Dot(last, last)));
   const double events = walked / static_cast<double>(plan.n) * sIn * t.sigma_el;
   if (t.bank.wt != nullptr) {
     t.stats->slot[statslot::nElastic + statslot::kWeightSlotOffset].e += events * t.weight;
@@ -379,7 +379,7 @@ TQ_CPU_GPU inline int32_t ElectronFlightStage(TASKSTATE& t) {
     nTaking = nInelastic;
   } else {
     // Free flight to the next collision or out through a face.
-    const double muNormal = (layer.normal * t.pc.dir) * t.invMomentum;
+    const double muNormal = Dot(layer.normal, t.pc.dir) * t.invMomentum;
     double exitDistance = HUGE_VAL;
     if (muNormal != 0.0) exitDistance = ((muNormal > 0.0 ? k.w : 0.0) - depth) / muNormal;
     const double s = -log(t.rng->random2()) / (concentration * t.sigma_tot);

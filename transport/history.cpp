@@ -10,10 +10,11 @@
 
 #include "core/constants.h"
 #include "core/relaxed_access.h"
+#include "core/source.h"
 #include "core/stream_control.h"
+#include "geometry/frames.h"
 #include "geometry/simple_layer.h"
 #include "geometry/source_services.h"
-#include "geometry/transform.h"
 #include "transport/bank.h"
 #include "transport/cell_tally_scoring.h"
 #include "transport/directions.h"
@@ -52,24 +53,30 @@ VECTOR VectorOf(const double* v) { return Init(v[0], v[1], v[2]); }
 
 const char* PositionKindName(int32_t type) {
   switch (type) {
-    case kSourcePoint: return "point";
-    case kSourceBeam: return "beam";
-    case kSourceVolume: return "volume";
+    case kPointSource:
+      return "point";
+    case kPlaneSource:
+      return "beam";
+    case kCellSource:
+      return "volume";
     default: return "unknown";
   }
 }
 
 const char* DirectionKindName(int32_t type) {
   switch (type) {
-    case kDirectionFixed: return "a fixed direction";
-    case kDirectionCone: return "a cone of directions";
-    case kDirectionIsotropic: return "isotropic directions";
+    case kParallelBeam:
+      return "a fixed direction";
+    case kConeBeam:
+      return "a cone of directions";
+    case kIsotropic:
+      return "isotropic directions";
     default: return "unknown directions";
   }
 }
 
 bool FixedPointSource(const Constants& k) {
-  return k.sourcePositionType == kSourcePoint && k.sourceDirectionType == kDirectionFixed;
+  return k.sourcePositionType == kPointSource && k.sourceDirectionType == kParallelBeam;
 }
 
 // With TRACKPOS 0 an electron or positron source does not move: it starts at
@@ -250,7 +257,7 @@ int32_t CTask::HistoryStart() {
   // cell, the source point of a tracked history.
   const int32_t tallyKind = TallyKindOf(kind);
   ResetPlaneTallyDistances(*this, tallyKind);
-  if (k.complexGeometry != 0 && k.sourcePositionType != kSourceVolume && entrySurface >= 0 &&
+  if (k.complexGeometry != 0 && k.sourcePositionType != kCellSource && entrySurface >= 0 &&
       CellHasEntryTallies(iCell, tallyKind)) {
     UpdateCellEntryTallies(*this, -1, tallyKind, 0, +1);
   }
@@ -276,12 +283,12 @@ int32_t CTask::RejectSource() {
 int32_t CTask::SourcePosition() {
   const Constants& k = GetConstants();
   switch (k.sourcePositionType) {
-    case kSourceBeam: {
+    case kPlaneSource: {
       const VECTOR offset = BeamOffset(*rng, k.sourceConstantDensityRadius, k.sourceRMSwidth);
       ApplyTransform(&pc.pos, VectorOf(k.sourceCenter), k.Q_source_position, offset);
       return kSourceAccepted;
     }
-    case kSourceVolume: {
+    case kCellSource: {
       bool accepted = false;
       VECTOR point{};
       if (SampleVolumeSourcePoint(*this, &point, &accepted) != kGeometryServiceOk) {
@@ -294,7 +301,7 @@ int32_t CTask::SourcePosition() {
       return kSourceAccepted;
     }
     default:  // point
-      if (k.sourceDirectionType != kDirectionFixed) {
+      if (k.sourceDirectionType != kParallelBeam) {
         pc.pos = VectorOf(k.sourceCenter);
       } else {
         pc.pos = PositionlessCharged(k) ? Init(0.0, 0.0, 0.0) : Init(k.entry_X, k.entry_Y, k.entry_Z);
@@ -307,15 +314,15 @@ int32_t CTask::SourcePosition() {
 void CTask::SourceDirection() {
   const Constants& k = GetConstants();
   switch (k.sourceDirectionType) {
-    case kDirectionCone:
+    case kConeBeam:
       dir = ConeDirection(*rng, k.sourceConeCos, k.Q_source_direction);
       return;
-    case kDirectionIsotropic:
+    case kIsotropic:
       dir = Isotropic(*rng, 1.0);
       return;
     default:  // fixed
       dir = PositionlessCharged(k) ? Init(0.0, 0.0, 1.0) : Init(k.beam_A, k.beam_B, k.beam_C);
-      if (k.sourcePositionType == kSourcePoint) {
+      if (k.sourcePositionType == kPointSource) {
         // The entry found at set-up (the plane-tally distances of the entry
         // point follow from the position at the end of HistoryStart).
         voxelIndex = k.entryVoxel;

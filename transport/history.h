@@ -29,11 +29,3 @@ inline int32_t RaiseFatal(CTask& task, int32_t result) {
   if (result == kStepFatal) task.fatalError.store(1, std::memory_order_release);
   return result;
 }
-
-// Source position and direction kinds of the Constants record.
-constexpr int32_t kSourcePoint = 1;
-constexpr int32_t kSourceBeam = 2;
-constexpr int32_t kSourceVolume = 3;
-constexpr int32_t kDirectionFixed = 1;
-constexpr int32_t kDirectionCone = 2;
-constexpr int32_t kDirectionIsotropic = 3;

@@ -63,7 +63,9 @@ TQ_CPU_GPU inline double InterpLog(double x, const double* g, const double* a, c
 
 // Bin of the index that holds the transformed value t, kept inside the table
 // (a value beyond the covered range or not a number reads the end entries).
-TQ_CPU_GPU inline int32_t IndexBin(const INDEXDATA& index, double t) {
+// Index is INDEXDATA or ELEMINDEX (core/indexdata.h).
+template <typename Index>
+TQ_CPU_GPU inline int32_t IndexBin(const Index& index, double t) {
   const double bin = (t - index.tStart) * index.invStep;
   const int32_t lastBin = (int32_t{1} << index.exponent);  // 2^k + 1 entries
   if (!(bin >= 0.0)) return 0;
@@ -81,12 +83,13 @@ TQ_CPU_GPU inline int16_t ClampInterval(int i, int16_t n) { return static_cast<i
 // from the entry; reverse logarithmic ones (ln of the distance from the top of
 // the grid) step up, and give a value equal to a grid point the interval below
 // that point. Entries and results are kept on the grid whatever x is.
-TQ_CPU_GPU inline int16_t FindIndexed(double x, const double* g, int16_t n, const INDEXDATA& index, int16_t start) {
+template <typename Index>
+TQ_CPU_GPU inline int16_t FindIndexed(double x, const double* g, int16_t n, const Index& index, int16_t start) {
   if (index.indexType == 0) return SearchFrom(x, g, n, start);
   if (index.indexType > -3) {
     if (x < index.xStart) return ClampInterval(index.indexOffset, n);
     const double t = index.indexType > 0 ? x : log(x);
-    int i = ClampToRange(index.intervalIndex[IndexBin(index, t)], 0, LastInterval(n));
+    int i = ClampToRange(IndexEntry(index, IndexBin(index, t)), 0, LastInterval(n));
     if (x < g[i] && i > 0) {
       --i;
       if (x < g[i] && i > 0) --i;
@@ -95,7 +98,7 @@ TQ_CPU_GPU inline int16_t FindIndexed(double x, const double* g, int16_t n, cons
   }
   const double distance = index.xMax - x;
   if (distance < index.xStart) return ClampInterval(n - index.indexOffset - 2, n);
-  int j = ClampToRange(n - 1 - index.intervalIndex[IndexBin(index, log(distance))], 1, n - 1);
+  int j = ClampToRange(n - 1 - IndexEntry(index, IndexBin(index, log(distance))), 1, n - 1);
   if (j < n - 1 && x > g[j]) {
     ++j;
     if (j < n - 1 && x > g[j]) ++j;
@@ -129,9 +132,10 @@ TQ_CPU_GPU inline double ValueFromProb(double u, const double* x, const double* 
 }
 
 // The same, with the interval of u found through the fast index over C.
-TQ_CPU_GPU inline double ValueFromProbIndexed(double u, const double* x, const double* p, const double* C, const double* s,
-                                              const INDEXDATA* index, int16_t n, int16_t start, int quadratic,
-                                              int16_t& interval) {
+template <typename Index>
+TQ_CPU_GPU inline double ValueFromProbIndexed(double u, const double* x, const double* p, const double* C,
+                                              const double* s, const Index* index, int16_t n, int16_t start,
+                                              int quadratic, int16_t& interval) {
   interval = FindIndexed(u, C, n, *index, start);
   return ValueOnInterval(u, x, p, C, s, interval, quadratic);
 }

@@ -11,9 +11,9 @@
 #include "core/elem.h"
 #include "core/hostdevice.h"
 #include "core/photon_state.h"
+#include "core/physical_constants.h"
 #include "transport/lookup.h"
 
-constexpr double kBarn = 1e-24;  // cm^2
 // Cross section given to coherent scattering when it is switched off: below
 // zero, so that no draw selects it.
 constexpr double kCoherentOff = -1e-200;

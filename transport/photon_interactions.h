@@ -83,8 +83,11 @@ TQ_CPU_GPU inline double PowerLawIntegral(double q, double L) {
 // F on interval j of the form-factor table at the local coordinate v, and
 // the integrals over u of F^2 and F from the start of the interval to v. The
 // coordinate is x - x_0 on the linear first interval and ln(u / u_j) on the
-// log-log intervals after it.
-TQ_CPU_GPU inline void FormFactorOnInterval(const Elem& el, int32_t j, double v, double* F, double* intF2, double* intF) {
+// log-log intervals after it. ElemRecord: Elem, or the loaders' staging record
+// whose integrals this builds.
+template <typename ElemRecord>
+TQ_CPU_GPU inline void FormFactorOnInterval(const ElemRecord& el, int32_t j, double v, double* F, double* intF2,
+                                            double* intF) {
   if (j == 0) {
     const double a = el.ff[0], b = el.ffSlope[0], x0 = el.ffX[0];
     const double v2 = v * v, v3 = v2 * v;

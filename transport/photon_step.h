@@ -27,10 +27,10 @@
 #include "transport/directions.h"
 #include "transport/electron_scoring.h"
 #include "transport/host_hooks.h"
-#include "transport/interaction_stats.h"
 #include "transport/photon_flight.h"
 #include "transport/photon_interactions.h"
 #include "transport/relaxation.h"
+#include "transport/stats_scoring.h"
 #include "transport/tally_scoring.h"
 
 // Outcomes of the flight stage.
@@ -452,7 +452,7 @@ TQ_CPU_GPU inline int32_t IncoherentOutcome(TASKSTATE& t, int32_t shell, bool st
     t.pc.dir = p1;
     if (phot.bankEntry >= 0) {
       VECTOR q = p0 - p1;
-      const double length = sqrt(q * q);
+      const double length = sqrt(Dot(q, q));
       q = length > 0.0 ? (photon_step::ChargedMomentum(Te, RestEnergyTwice(k)) / length) * q : p0 * (1.0 / E0);
       if (phot.bankEntry == 1) {
         t.pcCursor->dir = q;

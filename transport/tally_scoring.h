@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "core/hostdevice.h"
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/tally.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
@@ -20,10 +20,8 @@
 
 namespace plane_tally {
 
-constexpr double kPi = 3.141592653589793238462643;
-
 // Signed distance of r from the base plane of a tally, cm.
-TQ_CPU_GPU inline double PlaneDistance(const PLANETALLY& t, VECTOR r) { return r * t.normal + t.offset; }
+TQ_CPU_GPU inline double PlaneDistance(const PLANETALLY& t, VECTOR r) { return Dot(r, t.normal) + t.offset; }
 
 // Smallest plane index whose distance j s lies strictly above d (0 when d is
 // below plane 0). The comparisons use the same products j s as the tests.
@@ -110,8 +108,8 @@ TQ_CPU_GPU inline CROSSINGPOSITION PositionOf(const PLANETALLY& t, VECTOR q) {
   const double rho = Norm(q);
   p.R = rho;
   if (rho == 0.0) return p;
-  const double x = q * t.axisX;
-  const bool negativeSide = ((t.axisX & q) * t.normal) < 0.0;
+  const double x = Dot(q, t.axisX);
+  const bool negativeSide = Dot(Cross(t.axisX, q), t.normal) < 0.0;
   double c = x / rho;
   c = c > 1.0 ? 1.0 : (c < -1.0 ? -1.0 : c);
   const double phi = acos(c);
@@ -183,7 +181,7 @@ TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TA
                                   double w2, bool weighted) {
   if (t.orgEnabled[task.org] == 0) return;
   const VECTOR& dirVec = task.pc.dir;  // momentum vector, length p
-  const double c = dirVec * t.normal;
+  const double c = Dot(dirVec, t.normal);
   // Parallel to the planes, or beyond the stack and moving away.
   if (c == 0.0 || (*dOld < 0.0 && c < 0.0) || (*dOld > t.extent && c > 0.0)) return;
   const double dPrev = *dOld;

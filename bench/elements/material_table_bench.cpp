@@ -10,23 +10,23 @@
 #include <vector>
 
 #include "driver/data/element_loader.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 
 namespace {
 
 struct LOADEDMATERIAL {
-  std::unique_ptr<Elem[]> elems;
+  ELEMENTPOOL pool;
   MATERIAL material{};
   MATERIALTABLEOPTIONS options;
   bool loaded = false;
 
-  explicit LOADEDMATERIAL(const std::vector<int>& zs) : elems(new Elem[zs.size()]()) {
+  explicit LOADEDMATERIAL(const std::vector<int>& zs) {
     ELEMENTLOADOPTIONS load;
     load.endfFolder = std::string(TQ_SHARED_DATA) + "endf/";
     load.dataFolder = std::string(TQ_SHARED_DATA) + "aux/";
     load.elasticDpw = 0;
     const int count = static_cast<int>(zs.size());
-    loaded = LoadElements(zs.data(), count, load, elems.get()) == 0;
+    loaded = LoadElements(zs.data(), count, load, &pool) == 0;
     material.nElements = count;
     for (int i = 0; i < count; ++i) {
       material.element[i] = i;
@@ -37,16 +37,14 @@ struct LOADEDMATERIAL {
     options.positronRows = 1;
     options.nElements = count;
   }
-  ~LOADEDMATERIAL() {
-    for (int i = 0; i < material.nElements; ++i) FreeElementTables(&elems[i]);
-  }
+  ~LOADEDMATERIAL() { FreeElementPool(&pool); }
 };
 
 void BuildTable(benchmark::State& state, const std::vector<int>& zs) {
   LOADEDMATERIAL setup(zs);
   if (!setup.loaded) state.SkipWithError("load failed");
   for (auto _ : state) {
-    BuildMaterialTable(setup.options, setup.elems.get(), &setup.material);
+    BuildMaterialTable(setup.options, setup.pool.elements, &setup.material);
     state.counters["points"] = setup.material.nElectronEnergies;
     state.counters["entries"] = setup.material.nElectronEntries;
     FreeMaterialTable(&setup.material);

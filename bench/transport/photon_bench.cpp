@@ -24,12 +24,16 @@
 namespace {
 
 struct PROBLEM {
-  std::vector<Elem> elements;
+  ELEMENTPOOL pool;
   MATERIAL material{};
   CELL cell{};
   double energy[1] = {0.0};
   std::vector<STREAMCONTROL> control;
   std::vector<CRandGen> generators;
+  ~PROBLEM() {
+    if (elementArray == pool.elements) elementArray = nullptr;
+    FreeElementPool(&pool);
+  }
 };
 
 bool SetUp(PROBLEM& p, const std::vector<int>& z, const std::vector<double>& atoms, double E, double w,
@@ -39,21 +43,20 @@ bool SetUp(PROBLEM& p, const std::vector<int>& z, const std::vector<double>& ato
   options.dataFolder = std::string(TQ_SHARED_DATA) + "aux/";
   options.elasticDpw = 0;
   options.maxEnergy = E;
-  p.elements.resize(z.size());
   double sum = 0.0;
   for (double a : atoms) sum += a;
   p.material.nElements = static_cast<int32_t>(z.size());
+  if (LoadElements(z.data(), p.material.nElements, options, &p.pool) != 0) return false;
   for (size_t i = 0; i < z.size(); ++i) {
-    if (LoadElement(z[i], options, &p.elements[i]) != 0) return false;
     p.material.element[i] = static_cast<int32_t>(i);
     p.material.fraction[i] = atoms[i] / sum;
   }
-  elementArray = p.elements.data();
+  elementArray = p.pool.elements;
 
   std::memset(&hostConstants, 0, sizeof(hostConstants));
   // The photon models and constants the tests use, with the default
   // coherent sampling threshold.
-  SetPhotonOptions(p.elements.data(), p.material.nElements);
+  SetPhotonOptions(p.pool.elements, p.material.nElements);
   Constants& k = hostConstants;
   k.part = kPhoton;
   k.nEnerg = 1;
@@ -107,8 +110,6 @@ void RunPhotonHistories(benchmark::State& state, const std::vector<int>& z, cons
     p.control[0].task = 0;
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kHistories));
-  for (Elem& el : p.elements) FreeElementTables(&el);
-  elementArray = nullptr;
 }
 
 // 662 keV (137Cs) photons on 1 cm of lead (11.35 g/cm^3).

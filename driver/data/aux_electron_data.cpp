@@ -66,7 +66,7 @@ double LinearAt(const std::vector<double>& x, const std::vector<double>& y, int 
   return InterpolateFromHint(at, x.data(), y.data(), static_cast<int16_t>(n), &hint);
 }
 
-double SectionAt(const Elem& elem, int k, double at) {
+double SectionAt(const ElemStaging& elem, int k, double at) {
   uint16_t hint = 0;
   return InterpolateFromHint(at, elem.sectionEnergy[k], elem.sectionCs[k], elem.sectionN[k], &hint);
 }
@@ -119,7 +119,7 @@ bool NextDouble(BREMSVALUES* values, double* value) {
   return NextToken(values, &token) && CompleteNumber(token, value);
 }
 
-void AllocateBremsAngular(Elem* elem) {
+void AllocateBremsAngular(ElemStaging* elem) {
   const int ne = elem->bremsSpecNE;
   elem->bremsAngCos = new double**[ne]();
   elem->bremsAngPdf = new double**[ne]();
@@ -140,7 +140,7 @@ void AllocateBremsAngular(Elem* elem) {
 
 // One angular table: nMu (cosine, density) points, cosines rising within
 // [-1, 1], densities positive; stored in the five-part sampling form.
-bool ReadAngularTable(BREMSVALUES* values, int e, int k, Elem* elem) {
+bool ReadAngularTable(BREMSVALUES* values, int e, int k, ElemStaging* elem) {
   int32_t nMu = 0;
   if (!NextInt(values, &nMu) || nMu < 2 || nMu > kMaxBremsAngularPoints) return false;
   double* mu = elem->bremsAngCos[e][k] = new double[nMu];
@@ -160,7 +160,7 @@ bool ReadAngularTable(BREMSVALUES* values, int e, int k, Elem* elem) {
 }
 
 // The element's record, checked against its bremsstrahlung photon spectra.
-bool ReadBremsRecord(BREMSVALUES* values, Elem* elem) {
+bool ReadBremsRecord(BREMSVALUES* values, ElemStaging* elem) {
   int32_t ne = 0;
   if (!NextInt(values, &ne) || ne != elem->bremsSpecNE) return false;
   for (int e = 0; e < ne; ++e) {
@@ -274,8 +274,7 @@ int ReadIonizationBlocks(const std::string& name, std::vector<CSTABLE>* blocks) 
 
 // Level energies below the first grid energy: prepended to the excitation
 // cross section and the energy-loss table.
-int PrependLowLevelEnergies(const std::vector<CSTABLE>& levels, const std::string& name,
-                            Elem* elem) {
+int PrependLowLevelEnergies(const std::vector<CSTABLE>& levels, const std::string& name, ElemStaging* elem) {
   const double first = elem->sectionEnergy[2][0];
   std::vector<double> low;
   for (const CSTABLE& level : levels)
@@ -315,8 +314,7 @@ int PrependLowLevelEnergies(const std::vector<CSTABLE>& levels, const std::strin
 // The ratio r[k][i] of the alternative total to the ENDF total at the points
 // of subshell section k up to the last grid energy that the data reach;
 // last[k] is the index of the last point so treated (-1 when none).
-void IonizationRatios(const Elem& elem, const std::vector<double>& grid,
-                      const std::vector<double>& sum, int m,
+void IonizationRatios(const ElemStaging& elem, const std::vector<double>& grid, const std::vector<double>& sum, int m,
                       std::vector<std::vector<double>>* ratios, std::vector<int>* last) {
   for (int k = 3; k < elem.nSections; ++k) {
     std::vector<double>& r = (*ratios)[k];
@@ -345,7 +343,7 @@ struct SUBSHELLSNAPSHOT {
   }
 };
 
-SUBSHELLSNAPSHOT TakeSnapshot(const Elem& elem) {
+SUBSHELLSNAPSHOT TakeSnapshot(const ElemStaging& elem) {
   SUBSHELLSNAPSHOT snapshot;
   for (int k = 3; k < elem.nSections; ++k) {
     snapshot.x.emplace_back(elem.sectionEnergy[k], elem.sectionEnergy[k] + elem.sectionN[k]);
@@ -357,8 +355,8 @@ SUBSHELLSNAPSHOT TakeSnapshot(const Elem& elem) {
 // Beyond the alternative data and below ION_INTERP_END the total follows the
 // interpolation rule, divided over the subshells as the ENDF data divide it
 // (ratios against the ENDF total, so that the subshells add up to the rule).
-int ExtendIonizationByRule(const ALTCSSETTINGS& settings, const SUBSHELLSNAPSHOT& endf, int k,
-                           int last, Elem* elem) {
+int ExtendIonizationByRule(const ALTCSSETTINGS& settings, const SUBSHELLSNAPSHOT& endf, int k, int last,
+                           ElemStaging* elem) {
   if (!(elem->sectionEnergy[k][last] < settings.ionInterpEnd)) return 0;
   if (!settings.ionCoefsGiven) {
     std::printf("\nError: Interpolation coefficients for ionization cross section of %s (Z = %d) "
@@ -378,8 +376,7 @@ int ExtendIonizationByRule(const ALTCSSETTINGS& settings, const SUBSHELLSNAPSHOT
 // Inserts the additional energies into every subshell section with the
 // alternative total divided over the subshells.
 int InsertAdditionalEnergies(const std::vector<double>& energies, const std::vector<double>& grid,
-                             const std::vector<double>& sum, int m, const std::vector<int>& last,
-                             Elem* elem) {
+                             const std::vector<double>& sum, int m, const std::vector<int>& last, ElemStaging* elem) {
   for (double a : energies)
     for (int k = 3; k < elem->nSections; ++k)
       if (last[k] >= 0 && a > elem->sectionEnergy[k][last[k]]) {
@@ -425,7 +422,7 @@ int InsertAdditionalEnergies(const std::vector<double>& energies, const std::vec
 bool SeekRecord(FILE* file, int32_t offset) { return std::fseek(file, offset, SEEK_SET) == 0; }
 
 // n triples (energy, electron and positron cross section) into row k.
-bool ReadCrossSectionTriples(FILE* file, int n, int k, Elem* elem) {
+bool ReadCrossSectionTriples(FILE* file, int n, int k, ElemStaging* elem) {
   for (int i = 0; i < n; ++i) {
     if (ReadDouble(file, &elem->sectionEnergy[k][i]) != 1 ||
         ReadDouble(file, &elem->sectionCs[k][i]) != 1 ||
@@ -452,7 +449,7 @@ bool FinishDistribution(const ELEMENTLOADOPTIONS& options, double* x, double* y,
   return true;
 }
 
-bool ReadDpwDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files, Elem* elem) {
+bool ReadDpwDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files, ElemStaging* elem) {
   FILE* file = files->dpwAngular;
   int32_t ne = 0;
   if (!SeekRecord(file, files->dpwAngularOffsets[elem->Z - 1]) || ReadInt(file, &ne) != 1 ||
@@ -535,8 +532,7 @@ void LinLinSlopes(const double* x, const double* y, int n, double* slope) {
   if (n > 0) slope[n - 1] = 0.0;
 }
 
-int ReadBremsAngularDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files,
-                                  Elem* elem) {
+int ReadBremsAngularDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files, ElemStaging* elem) {
   BREMSVALUES values;
   std::string name;
   if (options.bremsBinaryData != 0) {
@@ -559,7 +555,7 @@ int ReadBremsAngularDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILE
   return ok ? 0 : FileError(name.c_str());
 }
 
-int ApplyAltExcitation(const ALTCSSETTINGS& settings, Elem* elem) {
+int ApplyAltExcitation(const ALTCSSETTINGS& settings, ElemStaging* elem) {
   std::vector<CSTABLE> levels;
   if (ReadExcitationLevels(settings.excFileName, &levels) != 0) return 1;
   if (levels.empty()) return 0;
@@ -594,7 +590,7 @@ int ApplyAltExcitation(const ALTCSSETTINGS& settings, Elem* elem) {
 }
 
 int ApplyAltIonization(const ELEMENTLOADOPTIONS& options, const ALTCSSETTINGS& settings,
-                       const std::vector<double>& additionalEnergies, Elem* elem) {
+                       const std::vector<double>& additionalEnergies, ElemStaging* elem) {
   if (options.ionDwba == 1) {
     std::printf("\nError: When DWBA ionization cross sections are used (ION_DWBA = 1), usage of "
                 "files with alternative ionization cross sections is not allowed.\n");
@@ -636,7 +632,7 @@ int ApplyAltIonization(const ELEMENTLOADOPTIONS& options, const ALTCSSETTINGS& s
   return 0;
 }
 
-void CopyPositronRows(Elem* elem) {
+void CopyPositronRows(ElemStaging* elem) {
   for (int k = 0; k < elem->nSections; ++k) {
     std::memcpy(elem->sectionCsPositron[k], elem->sectionCs[k], elem->sectionN[k] * sizeof(double));
     std::memcpy(elem->sectionSlopePositron[k], elem->sectionSlope[k],
@@ -644,7 +640,7 @@ void CopyPositronRows(Elem* elem) {
   }
 }
 
-int ReadDwbaIonization(AUXDATAFILES* files, Elem* elem) {
+int ReadDwbaIonization(AUXDATAFILES* files, ElemStaging* elem) {
   if (elem->Z > kDwbaElements) return 0;
   FILE* file = files->dwba;
   const char* name = files->dwbaName.c_str();
@@ -663,7 +659,7 @@ int ReadDwbaIonization(AUXDATAFILES* files, Elem* elem) {
   return 0;
 }
 
-int ReadDpwElastic(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files, Elem* elem) {
+int ReadDpwElastic(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files, ElemStaging* elem) {
   FILE* file = files->dpwTotal;
   int32_t n = 0;
   if (!file || !SeekRecord(file, files->dpwTotalOffsets[elem->Z - 1]) || ReadInt(file, &n) != 1 ||
@@ -694,8 +690,8 @@ int ReadEedlElastic(const std::string& dataFolder, int z, std::vector<double>* e
   return code;
 }
 
-int LoadAuxiliaryElectronData(const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux,
-                              int elementIndex, Elem* elem) {
+int LoadAuxiliaryElectronData(const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA* aux, int elementIndex,
+                              ElemStaging* elem) {
   const ALTCSINFO& alt = aux->alt;
   if (elementIndex >= 0 && elementIndex < static_cast<int>(alt.elements.size())) {
     const ALTCSSETTINGS& settings = alt.elements[elementIndex];
@@ -714,7 +710,7 @@ int LoadAuxiliaryElectronData(const ELEMENTLOADOPTIONS& options, AUXELECTRONDATA
   return 0;
 }
 
-int WriteElementCrossSectionFiles(const ELEMENTLOADOPTIONS& options, const Elem& elem) {
+int WriteElementCrossSectionFiles(const ELEMENTLOADOPTIONS& options, const ElemStaging& elem) {
   char folder[2048];
   std::snprintf(folder, sizeof folder, "%s%02d-%s/", options.crossSectionFolder.c_str(), elem.Z,
                 elementSymbol[elem.Z]);

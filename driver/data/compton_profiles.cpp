@@ -45,7 +45,7 @@ bool CompleteNumber(const std::string& token, double* value) {
 
 // Assigns a profile shell to every occupied subshell; false when the shell
 // electrons cannot be matched to the subshell occupancies.
-bool MatchProfiles(const std::vector<int>& shellElectrons, Elem* elem) {
+bool MatchProfiles(const std::vector<int>& shellElectrons, ElemStaging* elem) {
   std::vector<int> occupied;  // designators of the occupied subshells, file order
   for (int s = 0; s < elem->nSubshells; ++s) {
     const int d = elem->subshellDesignator[s];
@@ -84,7 +84,7 @@ bool MatchProfiles(const std::vector<int>& shellElectrons, Elem* elem) {
   return true;
 }
 
-void AllocateProfiles(int nProfiles, Elem* elem) {
+void AllocateProfiles(int nProfiles, ElemStaging* elem) {
   elem->nProfiles = static_cast<int16_t>(nProfiles);
   elem->profileQ = new double[kComptonMomenta];
   elem->profileJ = new double*[nProfiles];
@@ -103,7 +103,7 @@ int InvalidValue(const std::string& name) {
   return 1;
 }
 
-int ReadProfilesFrom(FILE* file, const std::string& name, Elem* elem) {
+int ReadProfilesFrom(FILE* file, const std::string& name, ElemStaging* elem) {
   std::string line;
   for (int i = 0; i < kLinesPerElement * elem->Z - 6; ++i) {
     if (!ReadTextLine(file, &line)) return InvalidValue(name);
@@ -181,7 +181,7 @@ int SlaterGroupOf(int designator) {
   return 1;
 }
 
-int ReadComptonProfiles(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int ReadComptonProfiles(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   const std::string name = options.dataFolder + "ComptonProfiles.dat";
   FILE* file = std::fopen(name.c_str(), "r");
   if (!file) {
@@ -193,7 +193,7 @@ int ReadComptonProfiles(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   return code;
 }
 
-void ComputePhotoelectronParameters(Elem* elem) {
+void ComputePhotoelectronParameters(ElemStaging* elem) {
   // Electrons per group.
   double electrons[kGroups + 1] = {};
   for (int s = 0; s < elem->nSubshells; ++s) {

@@ -33,6 +33,24 @@ constexpr double kGaussW[kGaussPoints] = {0.1012285362903763, 0.2223810344533745
                                           0.3626837833783620, 0.3626837833783620, 0.3137066458778873,
                                           0.2223810344533745, 0.1012285362903763};
 
+// One distribution set of the staging record: per grid energy the cosines,
+// densities, cumulative probabilities, inverse slopes and point counts.
+struct TABLESET {
+  const double (*cos)[kMaxElasticPoints];
+  const double (*pdf)[kMaxElasticPoints];
+  const double (*cum)[kMaxElasticPoints];
+  const double (*slope)[kMaxElasticPoints];
+  const int16_t* n;
+};
+
+// Set 0: electrons; set 1: partial-wave positrons.
+TABLESET TableSetOf(const ElemStaging& elem, int setIndex) {
+  if (setIndex == 0)
+    return TABLESET{elem.elasticCos, elem.elasticPdf, elem.elasticCum, elem.elasticSlope, elem.elasticN};
+  return TABLESET{elem.elasticCosPositron, elem.elasticPdfPositron, elem.elasticCumPositron, elem.elasticSlopePositron,
+                  elem.elasticNPositron};
+}
+
 // A distribution as the sampler draws it (quadratic: the sampler's smoothing
 // of the density within an interval): t = 1 - mu at the Gauss points of each
 // cumulative interval, with the probability each point stands for.
@@ -40,7 +58,7 @@ struct NODES {
   std::vector<double> t, weight;
 };
 
-NODES SampledNodes(const ELASTICSET& set, int e, int quadratic) {
+NODES SampledNodes(const TABLESET& set, int e, int quadratic) {
   NODES nodes;
   const double* x = set.cos[e];
   const double* p = set.pdf[e];
@@ -91,7 +109,7 @@ double SolveEta(const MEAN& mean, double target) {
 
 // Mean of t = 1 - mu over the cosines of table e up to `lastCosine`, normalised
 // over them (lin-lin density, integrated exactly).
-double MeanTUpTo(const ELASTICSET& set, int e, double lastCosine) {
+double MeanTUpTo(const TABLESET& set, int e, double lastCosine) {
   const double* x = set.cos[e];
   const double* p = set.pdf[e];
   double sum = 0.0, norm = 0.0;
@@ -107,7 +125,7 @@ double MeanTUpTo(const ELASTICSET& set, int e, double lastCosine) {
 
 // Screened Rutherford transport cross section at E, up to constant factors:
 // [ln(1 + 2/eta) - 2/(2 + eta)] / (pc beta)^2 with the element's screening.
-double ScreenedRutherfordTransport(const Elem& elem, double E, double restEn) {
+double ScreenedRutherfordTransport(const ElemStaging& elem, double E, double restEn) {
   const double eta = ScreeningEta(elem.screeningEta0, elem.screeningCoulomb, E, restEn);
   const double pc2 = E * (E + 2.0 * restEn);
   const double gamma = 1.0 + E / restEn;
@@ -124,7 +142,7 @@ double SectionAt(const double* x, const double* y, int n, double E) {
   return y[i] + (E - x[i]) / (x[i + 1] - x[i]) * (y[i + 1] - y[i]);
 }
 
-void WarnWideInterval(const Elem& elem, double e0, double e1) {
+void WarnWideInterval(const ElemStaging& elem, double e0, double e1) {
   std::printf("Warning: The elastic angular distributions of %s (Z = %d) are tabulated at %g eV and %g eV, "
               "more than a factor of 2 apart; between these energies the scattering angle is sampled from the "
               "%g eV table carried onto the screened Rutherford (Wentzel) law fitted to both tables.\n",
@@ -133,9 +151,9 @@ void WarnWideInterval(const Elem& elem, double e0, double e1) {
 
 }  // namespace
 
-int BuildElasticInterpolation(const ELEMENTLOADOPTIONS& options, int setIndex, bool largeAngleTables,
-                              bool warn, Elem* elem) {
-  const ELASTICSET set = setIndex == 0 ? ElectronElasticSet(*elem) : PositronElasticSet(*elem);
+int BuildElasticInterpolation(const ELEMENTLOADOPTIONS& options, int setIndex, bool largeAngleTables, bool warn,
+                              ElemStaging* elem) {
+  const TABLESET set = TableSetOf(*elem, setIndex);
   const double* sigma = setIndex == 0 ? elem->sectionCs[0] : elem->sectionCsPositron[0];
   const double* sigmaE = elem->sectionEnergy[0];
   const int nSigma = elem->sectionN[0];

@@ -25,7 +25,7 @@ constexpr double kLastElasticCosine = 0.999999;
 
 // Cross sections (MF 23): elastic (large angle), bremsstrahlung, excitation
 // and the first subshell in this order, then every further MF 23 section.
-int ReadCrossSections(ENDFREADER* reader, Elem* elem) {
+int ReadCrossSections(ENDFREADER* reader, ElemStaging* elem) {
   // ENDF/B-VIII gives the large-angle elastic cross section in MT 525 (MT 526
   // is the total elastic one); ENDF/B-VII gives it in MT 526.
   const int elasticCode = reader->generation >= 8 ? 23525 : 23526;
@@ -78,7 +78,7 @@ int ReadDistributionHead(ENDFREADER* reader, int maxPoints, int* np, double* ene
 
 // Extends an elastic distribution from its last cosine to 1 by continuing the
 // last interval's density linearly, and renormalises.
-int ExtendElasticToForward(Elem* elem, int e, bool* negativeWarned) {
+int ExtendElasticToForward(ElemStaging* elem, int e, bool* negativeWarned) {
   int16_t& n = elem->elasticN[e];
   if (n >= kMaxElasticPoints) return 1;
   double* x = elem->elasticCos[e];
@@ -110,7 +110,7 @@ int ExtendElasticToForward(Elem* elem, int e, bool* negativeWarned) {
   return 0;
 }
 
-int ReadElasticDistributions(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int ReadElasticDistributions(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   // ENDF/B-VIII: MT 525 with the (NE, 2, 0) line as the 6th line of the
   // section; ENDF/B-VII: MT 526 with it as the 5th.
   const bool viii = reader->generation >= 8;
@@ -166,7 +166,7 @@ int ReadElasticDistributions(ENDFREADER* reader, const ELEMENTLOADOPTIONS& optio
 
 // Mean reduced photon energy of each spectrum (lin-lin density, exactly) and
 // its ratio to the mean energy-transfer table at the spectrum's energy.
-void StoreBremsSpectrumMeans(Elem* elem) {
+void StoreBremsSpectrumMeans(ElemStaging* elem) {
   for (int e = 0; e < elem->bremsSpecNE; ++e) {
     const double* x = elem->bremsSpecX[e];
     const double* p = elem->bremsSpecPdf[e];
@@ -188,7 +188,7 @@ void StoreBremsSpectrumMeans(Elem* elem) {
   }
 }
 
-int ReadBremsstrahlung(ENDFREADER* reader, Elem* elem) {
+int ReadBremsstrahlung(ENDFREADER* reader, ElemStaging* elem) {
   if (FindEndfSection(reader, 26527, false) != 0) return EndfFormatError(reader->sectionCode);
   int ne = 0;
   if (ReadEnergyCountLine(reader, 5, kMaxSpectrumEnergies, &ne) != 0) return 1;
@@ -217,7 +217,7 @@ int ReadBremsstrahlung(ENDFREADER* reader, Elem* elem) {
   return 0;
 }
 
-int ReadExcitationLoss(ENDFREADER* reader, Elem* elem) {
+int ReadExcitationLoss(ENDFREADER* reader, ElemStaging* elem) {
   if (FindEndfSection(reader, 26528, false) != 0) return EndfFormatError(reader->sectionCode);
   if (SkipEndfLines(reader, 5) != 0) return EndfFormatError(reader->sectionCode);
   int np = 0;
@@ -234,7 +234,7 @@ int ReadExcitationLoss(ENDFREADER* reader, Elem* elem) {
 
 }  // namespace
 
-int ReadIonizationSpectra(ENDFREADER* reader, Elem* elem) {
+int ReadIonizationSpectra(ENDFREADER* reader, ElemStaging* elem) {
   if (FindEndfSection(reader, 26534, false) != 0) return EndfFormatError(reader->sectionCode);
   int s = 0;
   while (reader->sectionCode != 0 && reader->sectionCode < 26600) {
@@ -296,12 +296,11 @@ int OpenElementEndfFile(const ELEMENTLOADOPTIONS& options, const char* sublibrar
   return 0;
 }
 
-int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const Elem& elem,
-                          ENDFREADER* reader) {
+int OpenElectroAtomicFile(const ELEMENTLOADOPTIONS& options, const ElemStaging& elem, ENDFREADER* reader) {
   return OpenElementEndfFile(options, "electrons", "e", elem.Z, reader);
 }
 
-int ReadElectroAtomicSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int ReadElectroAtomicSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   int code = ReadCrossSections(reader, elem);
   if (code == 0) code = ReadElasticDistributions(reader, options, elem);
   if (code == 0) code = ReadBremsstrahlung(reader, elem);
@@ -309,7 +308,7 @@ int ReadElectroAtomicSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& opti
   return code;
 }
 
-int ReadElectroAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int ReadElectroAtomicFile(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   ENDFREADER reader;
   if (OpenElectroAtomicFile(options, *elem, &reader) != 0) return 1;
   int code = ReadElectroAtomicSections(&reader, options, elem);

@@ -211,7 +211,7 @@ int ReadAnomalousTable(ENDFREADER* reader, int code, const PHOTONTABLE& table) {
   return ReadPhotonPoints(reader, np, -1, Cleanup::kNone, table);
 }
 
-int ReadPhotoionization(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int ReadPhotoionization(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   const char* const lawMessage =
       "\nWrong interpolation law (only log-log interpolation is implemented for photoionization).\n";
   if (OpenSection(reader, 23534) != 0) return 1;
@@ -239,7 +239,7 @@ int ReadPhotoionization(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, E
   return 0;
 }
 
-int ReadPhotonSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int ReadPhotonSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   if (ReadLogLogTable(reader, 23502,
                       "\nWrong interpolation law (only log-log interpolation is implemented for "
                       "coherent scattering).\n",
@@ -280,7 +280,7 @@ int ReadPhotonSections(ENDFREADER* reader, const ELEMENTLOADOPTIONS& options, El
 
 }  // namespace
 
-void BuildFormFactorIntegrals(Elem* elem) {
+void BuildFormFactorIntegrals(ElemStaging* elem) {
   const int n = elem->ffN;
   if (n < 1) return;
   elem->ffIntF2[0] = elem->ffIntF[0] = 0.0;
@@ -296,7 +296,7 @@ void BuildFormFactorIntegrals(Elem* elem) {
   }
 }
 
-int ReadPhotoAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int ReadPhotoAtomicFile(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   ENDFREADER reader;
   if (OpenElementEndfFile(options, "photoat", "photoat", elem->Z, &reader) != 0) return 1;
   // Host tables of the photoelectron distributions, one entry per subshell.
@@ -306,6 +306,7 @@ int ReadPhotoAtomicFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   elem->peAngCum = new double**[subshells]();
   elem->peAngSlope = new double**[subshells]();
   elem->peAngMedian = new int16_t*[subshells]();
+  elem->peAngN = static_cast<int16_t>(options.peAngularDistrN);
   const int code = ReadPhotonSections(&reader, options, elem);
   CloseEndfFile(&reader);
   return code;

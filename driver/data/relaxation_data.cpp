@@ -16,7 +16,7 @@ constexpr double kTransitionEnergyTolerance = 1e-5;
 constexpr int kRelaxationCode = 28533;
 
 // Binding-energy difference of a transition, 0 when negative.
-double TransitionEnergyFromBinding(const Elem& elem, int vacancy, int t) {
+double TransitionEnergyFromBinding(const ElemStaging& elem, int vacancy, int t) {
   double d = elem.bindingEnergy[vacancy] - elem.bindingEnergy[elem.transFill[vacancy][t]];
   if (elem.transEmit[vacancy][t] != 0) d -= elem.bindingEnergy[elem.transEmit[vacancy][t]];
   return d < 0.0 ? 0.0 : d;
@@ -25,7 +25,7 @@ double TransitionEnergyFromBinding(const Elem& elem, int vacancy, int t) {
 // ENDF/B-VIII tabulates transition energies that are stale against its own
 // updated binding energies: use the binding-energy differences. ENDF/B-VII
 // energies must agree with them.
-int SettleTransitionEnergies(bool fromBinding, Elem* elem) {
+int SettleTransitionEnergies(bool fromBinding, ElemStaging* elem) {
   for (int s = 0; s < elem->nSubshells; ++s) {
     const int vacancy = elem->subshellDesignator[s];
     for (int t = 0; t < elem->nTransitions[vacancy]; ++t) {
@@ -53,7 +53,7 @@ int ValidDesignator(int d) { return d >= 0 && d < kMaxDesignator; }
 // Every ionization subshell of the electro-atomic file must be a subshell of
 // the relaxation file, so that its vacancy has a binding energy and its
 // transitions.
-bool IonizationSubshellsRelax(const Elem& elem) {
+bool IonizationSubshellsRelax(const ElemStaging& elem) {
   for (int s = 0; s < elem.nSubshells; ++s) {
     bool found = false;
     for (int r = 0; r < elem.nSubshells && !found; ++r) found = elem.subshellDesignator[r] == elem.ionDesignator[s];
@@ -63,7 +63,7 @@ bool IonizationSubshellsRelax(const Elem& elem) {
 }
 
 // One subshell block: the control line is in reader->line.
-int ReadSubshell(ENDFREADER* reader, int s, double* electrons, Elem* elem) {
+int ReadSubshell(ENDFREADER* reader, int s, double* electrons, ElemStaging* elem) {
   const int d = static_cast<int>(std::lround(EndfField(reader->line, 1)));
   const int ntr = EndfIntField(reader->line, 6);
   if (!ValidDesignator(d) || d == 0 || s >= kMaxDesignator || ntr < 0 || ntr > kMaxTransitions)
@@ -100,7 +100,7 @@ int ReadSubshell(ENDFREADER* reader, int s, double* electrons, Elem* elem) {
 
 }  // namespace
 
-int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+int ReadRelaxationFile(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   ENDFREADER reader;
   if (OpenElementEndfFile(options, "atomic_relax", "atom", elem->Z, &reader) != 0) return 1;
   // AWR is the atom's mass in neutron masses; the rest energy in eV follows.

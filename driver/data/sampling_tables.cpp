@@ -43,7 +43,7 @@ double PairDensity(double x, double k, double zf, double radius, double restEn) 
   return (eps * eps + (1.0 - eps) * (1.0 - eps)) * phi1 + (2.0 / 3.0) * eps * (1.0 - eps) * phi2;
 }
 
-void BuildPairTable(int j, double zf, double radius, double restEn, Elem* elem) {
+void BuildPairTable(int j, double zf, double radius, double restEn, ElemStaging* elem) {
   const double k = pp_Eprim[j];
   std::vector<double> f(kPairSamplePoints);
   for (int i = 0; i < kPairSamplePoints; ++i)
@@ -107,7 +107,7 @@ const double pp_Eprim[kPairEnergies] = {1022000, 1500000, 3000000, 1e7,  3e7,  1
                                          3e8,     1e9,     3e9,     1e10, 3e10, 1e11};
 int16_t n_pp_Eprim = kPairEnergies;
 
-void BuildPairProductionTables(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+void BuildPairProductionTables(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   elem->ppSpecX = new double*[kPairEnergies]();
   elem->ppSpecPdf = new double*[kPairEnergies]();
   elem->ppSpecCum = new double*[kPairEnergies]();
@@ -132,7 +132,7 @@ void BuildPairProductionTables(const ELEMENTLOADOPTIONS& options, Elem* elem) {
   }
 }
 
-void BuildPhotoelectronTables(const ELEMENTLOADOPTIONS& options, int s, Elem* elem) {
+void BuildPhotoelectronTables(const ELEMENTLOADOPTIONS& options, int s, ElemStaging* elem) {
   const int np = elem->photoionN[s];
   const double* energy = elem->photoionEnergy[s];
   const int d = elem->subshellDesignator[s];

@@ -62,7 +62,7 @@ TABLE JoinInto(const TABLE& table, const std::vector<double>& other) {
 // last cosine mu_L the density continues as B / (1 - mu + eta)^2 with the
 // screening parameter eta of the element (Moliere-type screened Rutherford
 // form), meeting the tabulated density there.
-double LargeAngleShare(const ELEMENTLOADOPTIONS& options, const Elem& elem, int e) {
+double LargeAngleShare(const ELEMENTLOADOPTIONS& options, const ElemStaging& elem, int e) {
   const double restEn = options.constants.restEn;
   const double energy = elem.elasticEnergy[e];
   const double pc = std::sqrt(energy * (energy + 2.0 * restEn));
@@ -79,7 +79,7 @@ double LargeAngleShare(const ELEMENTLOADOPTIONS& options, const Elem& elem, int 
 
 // Per-energy values of modes 1 (small-angle share 1 - F) and 2 (total
 // elastic cross section sigma_el / F) on the energies of the distributions.
-int ValuesFromTail(const ELEMENTLOADOPTIONS& options, int code, const Elem& elem, TABLE* values) {
+int ValuesFromTail(const ELEMENTLOADOPTIONS& options, int code, const ElemStaging& elem, TABLE* values) {
   const int ne = elem.elasticNE;
   if (ne < 2 || !Near(elem.elasticEnergy[0], 10.0) || !Near(elem.elasticEnergy[ne - 1], 1e11))
     return EndfFormatError(code);
@@ -95,7 +95,7 @@ int ValuesFromTail(const ELEMENTLOADOPTIONS& options, int code, const Elem& elem
   return 0;
 }
 
-int StoreSection0(const TABLE& section, const std::vector<double>& share, int code, Elem* elem) {
+int StoreSection0(const TABLE& section, const std::vector<double>& share, int code, ElemStaging* elem) {
   const int n = static_cast<int>(section.x.size());
   if (n > kMaxSmallAnglePoints) return EndfFormatError(code);
   for (int i = 0; i < n; ++i) {
@@ -111,7 +111,7 @@ int StoreSection0(const TABLE& section, const std::vector<double>& share, int co
 
 // Modes 2 and 3: the large-angle cross section up to the highest energy at
 // which it is not below the total, the total above it.
-int CompleteWithTotals(const TABLE& largeAngle, const TABLE& totals, int code, Elem* elem) {
+int CompleteWithTotals(const TABLE& largeAngle, const TABLE& totals, int code, ElemStaging* elem) {
   int top = static_cast<int>(totals.x.size()) - 1;
   while (top > 0 && LinearAt(largeAngle, totals.x[top]) < totals.y[top]) --top;
   int start = 0;  // last section-0 point at or below totals.x[top]
@@ -137,7 +137,7 @@ int CompleteWithTotals(const TABLE& largeAngle, const TABLE& totals, int code, E
 
 }  // namespace
 
-int CompleteSmallAngleElastic(const ELEMENTLOADOPTIONS& options, int code, Elem* elem) {
+int CompleteSmallAngleElastic(const ELEMENTLOADOPTIONS& options, int code, ElemStaging* elem) {
   const int mode = options.elasticSmallAngle;
   TABLE values;
   if (mode == 3) {

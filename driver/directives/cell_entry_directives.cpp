@@ -573,6 +573,10 @@ bool HandleCellEntryDirective(const char* word) {
   return true;
 }
 
+void ListCellEntryDirectives(KEYWORDNAMES* names) {
+  for (const char* prefix : kEntryPrefix) AddKeywordName(names, std::string(prefix) + "<n>");
+}
+
 void ResetCellEntryDirectives() {
   for (int row = 0; row < kTallyClassCount; ++row) {
     cellEntryTally[row].clear();

@@ -10,6 +10,7 @@
 
 #include "core/cell_entry.h"
 #include "core/tally.h"
+#include "driver/input/keyword_names.h"
 
 extern std::vector<CELLENTRYTALLY> cellEntryTally[kTallyClassCount];  // per class, in the order of the directives
 extern int32_t nCellEntryTallies[kTallyClassCount];
@@ -19,6 +20,9 @@ extern std::vector<CONTROLTALLY> cellEntryControlTallies[kTallyClassCount];
 // The directive module: true when word begins with ECELL_ENTRY, PCELL_ENTRY
 // or CELL_ENTRY (repeatable; second pass only).
 bool HandleCellEntryDirective(const char* word);
+
+// Appends ECELL_ENTRY<n>, PCELL_ENTRY<n> and CELL_ENTRY<n> (the manual's names).
+void ListCellEntryDirectives(KEYWORDNAMES* names);
 
 // The state before the passes.
 void ResetCellEntryDirectives();

@@ -1,6 +1,7 @@
 #include "driver/directives/directive_dispatch.h"
 
 #include <cstring>
+#include <string>
 
 #include "core/text.h"
 #include "driver/directives/directive_modules.h"
@@ -8,6 +9,7 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
+#include "driver/input/program_lines.h"
 #include "driver/input/value_forms.h"
 
 namespace {
@@ -60,7 +62,15 @@ void DispatchDirective(const char* word) {
     return;
   }
   for (int i = 0; i < directiveModuleCount; ++i) {
-    if (directiveModules[i](word)) return;
+    if (directiveModules[i].handle(word)) return;
   }
   HandleSpectrumLine(word);
+}
+
+KEYWORDNAMES DirectiveKeywordNames() {
+  KEYWORDNAMES names;
+  for (const char* binning : kBinningNames) AddKeywordName(&names, std::string(binning) + "[<n>]");
+  for (int i = 0; i < directiveModuleCount; ++i) directiveModules[i].list(&names);
+  for (int kind = 0; kind < kNotABlock; ++kind) AddKeywordName(&names, kBlockKeywords[kind]);
+  return names;
 }

@@ -8,6 +8,14 @@
 // the second pass (inputPass == 1) and skip their line in the first.
 #pragma once
 
+#include "driver/input/keyword_names.h"
+
 // Handles one directive line whose first word is `word`: the binning lines of
 // plane tallies, then every directive module in order, then the spectrum line.
 void DispatchDirective(const char* word);
+
+// Every directive keyword of the input language, as the user manual lists it:
+// the binning lines, the keywords of every directive module and the keywords
+// that open a program block. Lines of bare numbers (the energy spectrum) have
+// no keyword.
+KEYWORDNAMES DirectiveKeywordNames();

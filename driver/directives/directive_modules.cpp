@@ -10,10 +10,16 @@
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
 
-const DirectiveModule directiveModules[] = {
-    HandleMaterialDirective, HandleGeometryDirective,  HandlePrecisionDirective,
-    HandleSourceDirective,   HandleTransportDirective, HandlePulseHeightDirective,
-    HandleRunDirective,      HandleTallyDirective,     HandleCellEntryDirective,
+const DIRECTIVEMODULE directiveModules[] = {
+    {HandleMaterialDirective, ListMaterialDirectives},
+    {HandleGeometryDirective, ListGeometryDirectives},
+    {HandlePrecisionDirective, ListPrecisionDirectives},
+    {HandleSourceDirective, ListSourceDirectives},
+    {HandleTransportDirective, ListTransportDirectives},
+    {HandlePulseHeightDirective, ListPulseHeightDirectives},
+    {HandleRunDirective, ListRunDirectives},
+    {HandleTallyDirective, ListTallyDirectives},
+    {HandleCellEntryDirective, ListCellEntryDirectives},
 };
 const int directiveModuleCount = static_cast<int>(sizeof directiveModules / sizeof directiveModules[0]);
 

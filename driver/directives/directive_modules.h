@@ -2,13 +2,18 @@
 // against their keywords, and the parser of the binning lines of plane tallies.
 #pragma once
 
+#include "driver/input/keyword_names.h"
 #include "driver/status.h"
 
-// A directive module: entered with the first word of a directive line, it
-// returns true when the word is one of its keywords (directive_dispatch.h).
-using DirectiveModule = bool (*)(const char* word);
+// A directive module: entered with the first word of a directive line, its
+// handler returns true when the word is one of its keywords
+// (directive_dispatch.h); its lister names those keywords for the manual.
+struct DIRECTIVEMODULE {
+  bool (*handle)(const char* word);
+  void (*list)(KEYWORDNAMES* names);
+};
 
-extern const DirectiveModule directiveModules[];
+extern const DIRECTIVEMODULE directiveModules[];
 extern const int directiveModuleCount;
 
 // A binning line (E, THETA, MU, R, PHI, X, Y with an optional number) of the

@@ -14,13 +14,14 @@ using DefineFunction = Status (*)(const char* word);
 struct GEOMETRYKEYWORD {
   bool (*matches)(const char* word);
   DefineFunction define;
+  const char* forms[2];  // the manual's names of the keyword
 };
 
 const GEOMETRYKEYWORD kGeometryKeywords[] = {
-    {IsSurfaceKeyword, DefineSurface},
-    {IsUnionKeyword, DefineUnion},
-    {IsCellKeyword, DefineCell},
-    {IsTransformKeyword, DefineTransform},
+    {IsSurfaceKeyword, DefineSurface, {"S<n>", nullptr}},
+    {IsUnionKeyword, DefineUnion, {"UNION<n>", nullptr}},
+    {IsCellKeyword, DefineCell, {"C<n>", nullptr}},
+    {IsTransformKeyword, DefineTransform, {"TR<n>", "*TR<n>"}},
 };
 
 }  // namespace
@@ -38,6 +39,14 @@ bool HandleGeometryDirective(const char* word) {
     return true;
   }
   return false;
+}
+
+void ListGeometryDirectives(KEYWORDNAMES* names) {
+  for (const GEOMETRYKEYWORD& k : kGeometryKeywords) {
+    for (const char* form : k.forms) {
+      if (form != nullptr) AddKeywordName(names, form);
+    }
+  }
 }
 
 void ResetGeometryDirectives() {

@@ -4,8 +4,13 @@
 // identifier) and is read in the second pass only.
 #pragma once
 
+#include "driver/input/keyword_names.h"
+
 // True when word is one of these keywords; the line is then handled.
 bool HandleGeometryDirective(const char* word);
+
+// Appends S<n>, C<n>, UNION<n>, TR<n> and *TR<n> (the manual's names of this module).
+void ListGeometryDirectives(KEYWORDNAMES* names);
 
 // The state before the passes: empty tables, default precisions and plane sets.
 void ResetGeometryDirectives();

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "driver/directives/surface_records.h"
 #include "geometry/surface_functions.h"
 
@@ -41,7 +41,7 @@ Status CheckEdgeLength(const BODYINPUT& in, VECTOR e, int number) {
 // The unit normal of the plane spanned by edges a and b (numbers na < nb for
 // the message); refuses collinear edges.
 Status SpannedNormal(const BODYINPUT& in, VECTOR a, VECTOR b, int na, int nb, VECTOR* normal) {
-  const VECTOR c = (a / Norm(a)) & (b / Norm(b));
+  const VECTOR c = Cross(a / Norm(a), b / Norm(b));
   const double length = Norm(c);
   if (length <= in.anglePrecision) {
     printf("Error in specification of the %s \"S%d\": edges No. %d and No. %d are collinear.\n", in.name, in.n, na, nb);
@@ -110,7 +110,7 @@ Status AddParallelepiped(const BODYINPUT& in, VECTOR c, const VECTOR* e, FACETLI
     const int j = (i + 1) % 3, k = (i + 2) % 3;
     VECTOR n;
     if (Status s = SpannedNormal(in, e[j], e[k], 1 + (j < k ? j : k), 1 + (j < k ? k : j), &n)) return s;
-    const double along = n * e[i];
+    const double along = Dot(n, e[i]);
     if (std::fabs(along) <= in.distancePrecision) return RefuseCoplanarEdges(in);
     if (along < 0.0) n = -n;
     Add(out, PlaneSurface(far, n));
@@ -152,14 +152,14 @@ Status BuildHexagonalPrism(const BODYINPUT& in, FACETLIST* out) {
     return kInputError;
   }
   const VECTOR axis = h / Norm(h), u = side / apothem;
-  if (std::fabs(axis * u) > in.anglePrecision) {
+  if (std::fabs(Dot(axis, u)) > in.anglePrecision) {
     printf(
         "Error: Vectors defined by the second and third triplets of entries in specification of %s \"S%d\" are not "
         "orthogonal.\n",
         in.name, in.n);
     return kInputError;
   }
-  const VECTOR w = axis & u;
+  const VECTOR w = Cross(axis, u);
   AddEndPlanes(base, h, out);
   for (int k = 1; k <= 3; ++k) {
     const double angle = k * kTwoPi / 6.0;
@@ -175,9 +175,9 @@ Status BuildHexagonalPrism(const BODYINPUT& in, FACETLIST* out) {
 // The plane through p spanned by a and b, its normal turned so that the
 // point p + away lies on its negative side.
 SURFACE FaceAwayFrom(VECTOR p, VECTOR a, VECTOR b, VECTOR away) {
-  VECTOR n = a & b;
+  VECTOR n = Cross(a, b);
   n /= Norm(n);
-  if (n * away > 0.0) n = -n;
+  if (Dot(n, away) > 0.0) n = -n;
   return PlaneSurface(p, n);
 }
 
@@ -193,7 +193,7 @@ Status BuildWedge(const BODYINPUT& in, FACETLIST* out) {
     const int a = pairs[k][0], b = pairs[k][1];
     if (Status s = SpannedNormal(in, edge[a], edge[b], a + 1, b + 1, &normal[k])) return s;
   }
-  if (std::fabs(normal[0] * h) <= in.distancePrecision) return RefuseCoplanarEdges(in);
+  if (std::fabs(Dot(normal[0], h)) <= in.distancePrecision) return RefuseCoplanarEdges(in);
   Add(out, FaceAwayFrom(v + e1, e2 - e1, h, -e1));  // the slanted face
   Add(out, FaceAwayFrom(v, e2, h, e1));
   Add(out, FaceAwayFrom(v, e1, h, e2));
@@ -211,8 +211,8 @@ Status BuildArb4(const BODYINPUT& in, FACETLIST* out) {
   for (int i = 0; i < 3; ++i) {
     if (Status s = CheckEdgeLength(in, v[i], i + 1)) return s;
   }
-  const VECTOR c = (v[0] / Norm(v[0])) & (v[1] / Norm(v[1]));
-  if (Norm(c) <= in.anglePrecision || std::fabs(c / Norm(c) * v[2]) <= in.distancePrecision) {
+  const VECTOR c = Cross(v[0] / Norm(v[0]), v[1] / Norm(v[1]));
+  if (Norm(c) <= in.anglePrecision || std::fabs(Dot(c / Norm(c), v[2])) <= in.distancePrecision) {
     printf("Error in specification of the %s \"S%d\": all vertices belong to the same plane.\n", in.name, in.n);
     return kInputError;
   }
@@ -290,7 +290,7 @@ Status MakeArbPlane(const BODYINPUT& in, const VECTOR* p, ARBFACE* f) {
   const VECTOR a = p[f->corner[0]];
   const VECTOR u1 = (p[f->corner[1]] - a) / Norm(p[f->corner[1]] - a);
   const VECTOR u2 = (p[f->corner[2]] - a) / Norm(p[f->corner[2]] - a);
-  const VECTOR n = u1 & u2;
+  const VECTOR n = Cross(u1, u2);
   if (Norm(n) <= in.anglePrecision) {
     printf("Error in specification of the %s \"S%d\": the three corners described by the entry \"%d\" are collinear.\n",
            in.name, in.n, f->code);

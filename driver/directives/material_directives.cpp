@@ -20,6 +20,14 @@ int32_t nElem_tot = 0;
 
 namespace {
 
+// The keywords of this module that are written alone, with their keyword
+// indices; M<n> is recognised by its form.
+struct MATERIALKEYWORD {
+  const char* keyword;
+  int index;
+};
+const MATERIALKEYWORD kMaterialKeywords[] = {{"COMPLEX_GEOMETRY", kComplexGeometryKeyword}, {"MAT", kMatKeyword}};
+
 // Two compositions are the same when every fraction agrees to this relative
 // tolerance (rounding of the normalisation aside).
 constexpr double kSameFractionTolerance = 1e-12;
@@ -318,13 +326,10 @@ bool IsMaterialNumberKeyword(const char* word) {
 
 bool HandleMaterialDirective(const char* word) {
   int keyword = -1;
-  if (EqualNoCase(word, "COMPLEX_GEOMETRY")) {
-    keyword = kComplexGeometryKeyword;
-  } else if (EqualNoCase(word, "MAT")) {
-    keyword = kMatKeyword;
-  } else if (!IsMaterialNumberKeyword(word)) {
-    return false;
+  for (const MATERIALKEYWORD& k : kMaterialKeywords) {
+    if (EqualNoCase(word, k.keyword)) keyword = k.index;
   }
+  if (keyword < 0 && !IsMaterialNumberKeyword(word)) return false;
   lastKeyword = keyword;
   if (inputPass == 0) {
     SkipRestOfLine();
@@ -341,6 +346,11 @@ bool HandleMaterialDirective(const char* word) {
   }
   lineDone = ok;
   return true;
+}
+
+void ListMaterialDirectives(KEYWORDNAMES* names) {
+  for (const MATERIALKEYWORD& k : kMaterialKeywords) AddKeywordName(names, k.keyword);
+  AddKeywordName(names, "M<n>");
 }
 
 void ResetMaterialDirectives() {

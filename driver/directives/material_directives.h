@@ -8,6 +8,7 @@
 
 #include "core/material.h"
 #include "driver/directives/directive_keywords.h"
+#include "driver/input/keyword_names.h"
 
 // -1 until the first directive that implies a mode, then 0 (simple geometry,
 // one layer) or positive (complex geometry).
@@ -23,6 +24,9 @@ enum MaterialKeyword { kComplexGeometryKeyword = kMaterialKeywordBase, kMatKeywo
 
 // The directive module: true when word is COMPLEX_GEOMETRY, MAT or M<n>.
 bool HandleMaterialDirective(const char* word);
+
+// Appends COMPLEX_GEOMETRY, MAT and M<n> (the manual's names of this module).
+void ListMaterialDirectives(KEYWORDNAMES* names);
 
 // True when word has the form of an M<n> keyword (M and a positive leading integer).
 bool IsMaterialNumberKeyword(const char* word);

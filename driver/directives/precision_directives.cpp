@@ -216,8 +216,9 @@ bool ReadPlaneSets(const AXISSETS& axis) {
   return true;
 }
 
+const char* const kCoordKeywords[3] = {"COORD_X", "COORD_Y", "COORD_Z"};
+
 int AxisOf(const char* word) {
-  static const char* const kCoordKeywords[3] = {"COORD_X", "COORD_Y", "COORD_Z"};
   for (int a = 0; a < 3; ++a) {
     if (EqualNoCase(word, kCoordKeywords[a])) return a;
   }
@@ -246,6 +247,11 @@ bool HandlePrecisionDirective(const char* word) {
     return true;
   }
   return false;
+}
+
+void ListPrecisionDirectives(KEYWORDNAMES* names) {
+  for (const GEOMETRYVALUERULE& r : kValueRules) AddKeywordName(names, r.keyword);
+  for (const char* keyword : kCoordKeywords) AddKeywordName(names, keyword);
 }
 
 void ResetPrecisionDirectives() {

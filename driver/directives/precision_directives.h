@@ -10,6 +10,7 @@
 
 #include "core/voxel.h"
 #include "driver/directives/directive_keywords.h"
+#include "driver/input/keyword_names.h"
 
 // What the geometry set-up reads, with its defaults.
 struct GEOMETRYSETUPOPTIONS {
@@ -39,6 +40,9 @@ constexpr double kMaxPlanesPerSet = 1e7;  // planes of one set stay below this
 
 // The directive module: true when word is one of these keywords.
 bool HandlePrecisionDirective(const char* word);
+
+// Appends the keywords of this module (the manual's names).
+void ListPrecisionDirectives(KEYWORDNAMES* names);
 
 // The state before the passes.
 void ResetPrecisionDirectives();

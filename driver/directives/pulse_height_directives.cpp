@@ -22,6 +22,8 @@ bool pulseHeightTalliesPresent = false;
 
 namespace {
 
+constexpr const char* kPulseHeightKeyword = "PULSE_HEIGHT";
+
 enum PulseHeightOption { kOptionError, kOptionOutput, kOptionInterval, kOptionEDeposition, kOptionCount };
 
 struct PULSEHEIGHTINPUT {
@@ -307,7 +309,7 @@ bool DefinePulseHeightTally() {
 }  // namespace
 
 bool HandlePulseHeightDirective(const char* word) {
-  if (!EqualNoCase(word, "PULSE_HEIGHT")) return false;
+  if (!EqualNoCase(word, kPulseHeightKeyword)) return false;
   lastKeyword = -1;
   if (inputPass == 0) {
     SkipRestOfLine();
@@ -317,6 +319,8 @@ bool HandlePulseHeightDirective(const char* word) {
   lineDone = DefinePulseHeightTally();
   return true;
 }
+
+void ListPulseHeightDirectives(KEYWORDNAMES* names) { AddKeywordName(names, kPulseHeightKeyword); }
 
 void ResetPulseHeightDirectives() {
   pulseHeightTally.clear();

@@ -7,6 +7,7 @@
 
 #include "core/pulse_height.h"
 #include "core/tally.h"
+#include "driver/input/keyword_names.h"
 
 extern std::vector<PULSEHEIGHTTALLY> pulseHeightTally;
 extern int32_t nPulseHeight_tot;
@@ -18,6 +19,9 @@ extern bool pulseHeightTalliesPresent;
 
 // The directive module: true when word is PULSE_HEIGHT (repeatable).
 bool HandlePulseHeightDirective(const char* word);
+
+// Appends PULSE_HEIGHT.
+void ListPulseHeightDirectives(KEYWORDNAMES* names);
 
 // The state before the passes.
 void ResetPulseHeightDirectives();

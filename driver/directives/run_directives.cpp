@@ -232,6 +232,17 @@ void HandleAlt() {
   lineDone = true;
 }
 
+// The directives with handlers of their own.
+struct OTHERDIRECTIVE {
+  const char* keyword;
+  void (*handler)();
+};
+const OTHERDIRECTIVE kOtherDirectives[] = {{"TALLIES_OUTPUT", HandleTalliesOutput},
+                                           {"TALLIES_OUTPUT_INTERVAL", HandleTalliesOutputInterval},
+                                           {"OUT", HandleOut},
+                                           {"LOG", HandleLog},
+                                           {"ALT", HandleAlt}};
+
 }  // namespace
 
 bool HandleRunDirective(const char* word) {
@@ -241,21 +252,20 @@ bool HandleRunDirective(const char* word) {
       return true;
     }
   }
-  struct {
-    const char* keyword;
-    void (*handler)();
-  } const others[] = {{"TALLIES_OUTPUT", HandleTalliesOutput},
-                      {"TALLIES_OUTPUT_INTERVAL", HandleTalliesOutputInterval},
-                      {"OUT", HandleOut},
-                      {"LOG", HandleLog},
-                      {"ALT", HandleAlt}};
-  for (const auto& other : others) {
+  for (const OTHERDIRECTIVE& other : kOtherDirectives) {
     if (EqualNoCase(word, other.keyword)) {
       other.handler();
       return true;
     }
   }
   return false;
+}
+
+void ListRunDirectives(KEYWORDNAMES* names) {
+  for (int i = 0; i < kValueDirectiveCount; ++i) {
+    names->push_back({kValueDirectives[i].keyword, i >= kFirstGpuValueDirective});
+  }
+  for (const OTHERDIRECTIVE& other : kOtherDirectives) AddKeywordName(names, other.keyword);
 }
 
 // ---------------------------------------------------------------- spectrum

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "driver/input/keyword_names.h"
 #include "driver/status.h"
 
 constexpr int kMaxSpectrumNumbers = 20000;  // energies and weights as read
@@ -35,6 +37,10 @@ extern SPECTRUM sourceSpectrum;
 
 // The run, GPU and file-name directives; true when `word` is one of them.
 bool HandleRunDirective(const char* word);
+
+// Appends the keywords of the run, GPU and file-name directives (the _CUDA
+// directives marked as Trenqual_CUDA's).
+void ListRunDirectives(KEYWORDNAMES* names);
 
 // A line of spectrum numbers (any line whose first word is no keyword).
 void HandleSpectrumLine(const char* word);

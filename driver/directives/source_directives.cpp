@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "core/physical_constants.h"
 #include "core/text.h"
 #include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
@@ -13,7 +14,7 @@
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
 #include "driver/input/value_forms.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 SOURCEDESCRIPTION source = DefaultSource();
 LAYERGEOMETRY layer = {0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0};
@@ -22,7 +23,6 @@ PHYSICSMODELOPTIONS physicsModels;
 namespace {
 
 constexpr double kDegree = 3.141592653589793 / 180.0;
-constexpr double kPi = 3.141592653589793;
 constexpr double kNoUpperLimit = std::numeric_limits<double>::infinity();
 
 // ---- Switches and thresholds: one value each --------------------------------
@@ -548,6 +548,11 @@ bool HandleSourceDirective(const char* word) {
   switchIndex = FindValueDirective(physicsSwitches, kSwitchCount, word);
   if (switchIndex < 0) return false;
   return RunDirectiveLine(kSourceKeywordBase + kSourceKeywordCount + switchIndex, HandleSwitch, word);
+}
+
+void ListSourceDirectives(KEYWORDNAMES* names) {
+  for (const SOURCEKEYWORD& k : sourceKeywords) AddKeywordName(names, k.keyword);
+  for (const VALUEDIRECTIVE& d : physicsSwitches) AddKeywordName(names, d.keyword);
 }
 
 void ResetSourceDirectives() {

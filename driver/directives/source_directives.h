@@ -7,6 +7,7 @@
 
 #include "core/source.h"
 #include "driver/directives/directive_keywords.h"
+#include "driver/input/keyword_names.h"
 
 extern SOURCEDESCRIPTION source;  // PART, BEAM, SOURCE_POSITION, SOURCE_DIRECTION
 extern LAYERGEOMETRY layer;       // THICK, CONC, Surface
@@ -41,6 +42,9 @@ extern PHYSICSMODELOPTIONS physicsModels;
 
 // The directive module: true when word is one of these keywords.
 bool HandleSourceDirective(const char* word);
+
+// Appends the keywords of this module.
+void ListSourceDirectives(KEYWORDNAMES* names);
 
 // The state before the passes.
 void ResetSourceDirectives();

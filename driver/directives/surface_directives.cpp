@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/text.h"
 #include "driver/directives/directive_words.h"
 #include "driver/directives/geometry_tables.h"
@@ -139,14 +139,14 @@ Status PlaneThroughPoints(const SURFACETYPE& t, int32_t n, const double* e, SURF
     }
     d[i] /= length;
   }
-  VECTOR normal = d[0] & d[1];
+  VECTOR normal = Cross(d[0], d[1]);
   const double length = Norm(normal);
   if (length <= p.anglePrecision) {
     printf("Error in specification of the %s \"S%d\": the three points are collinear.\n", t.name, n);
     return kInputError;
   }
   normal /= length;
-  const double fromOrigin = normal * point[0];
+  const double fromOrigin = Dot(normal, point[0]);
   if (std::fabs(fromOrigin) > p.distancePrecision) {
     if (fromOrigin < 0.0) normal = -normal;
   } else {

@@ -7,7 +7,7 @@
 
 #include "core/surface.h"
 #include "core/transform.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 // The plane through point with the unit normal.
 inline SURFACE PlaneSurface(VECTOR point, VECTOR normal) {
@@ -15,7 +15,7 @@ inline SURFACE PlaneSurface(VECTOR point, VECTOR normal) {
   s.type = kSurfacePlane;
   s.point = point;
   s.axis = normal;
-  s.offset = -(normal * point);
+  s.offset = -Dot(normal, point);
   return s;
 }
 
@@ -81,11 +81,11 @@ inline VECTOR MovedPoint(const TRANSFORM& tr, VECTOR p) {
 inline SURFACE MovedSurface(SURFACE s, const TRANSFORM& tr) {
   s.point = MovedPoint(tr, s.point);
   if (s.type != kSurfaceSphere) s.axis = RotatedDirection(tr, s.axis);
-  if (s.type == kSurfacePlane) s.offset = -(s.axis * s.point);
+  if (s.type == kSurfacePlane) s.offset = -Dot(s.axis, s.point);
   return s;
 }
 
 // Two planes whose normals point in opposite directions.
 inline bool OppositePlanes(const SURFACE& a, const SURFACE& b) {
-  return a.type == kSurfacePlane && b.type == kSurfacePlane && a.axis * b.axis < 0.0;
+  return a.type == kSurfacePlane && b.type == kSurfacePlane && Dot(a.axis, b.axis) < 0.0;
 }

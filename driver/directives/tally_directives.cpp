@@ -286,7 +286,7 @@ bool SetNormalAndAxis(PLANETALLYINPUT* t) {
       t->rec.axisX = axis / Norm(axis);
     }
   }
-  t->rec.offset = -(n * t->rec.refPoint);
+  t->rec.offset = -Dot(n, t->rec.refPoint);
   return true;
 }
 
@@ -741,16 +741,19 @@ bool HandleDefaultSwitch(int keyword, int32_t* target, const char* missing) {
   return true;
 }
 
+// The tally switches, in the order of their keyword indices.
+const char* const kTallySwitches[] = {"TALLIES_PER_SOURCE", "TALLIES_E_FLUX", "TALLIES_E_DEPOSITION"};
+
 }  // namespace
 
 bool HandleTallyDirective(const char* word) {
-  if (EqualNoCase(word, "TALLIES_PER_SOURCE")) return RunDirectiveLine(kTalliesPerSourceKeyword, HandlePerSource, word);
-  if (EqualNoCase(word, "TALLIES_E_FLUX")) {
+  if (EqualNoCase(word, kTallySwitches[0])) return RunDirectiveLine(kTalliesPerSourceKeyword, HandlePerSource, word);
+  if (EqualNoCase(word, kTallySwitches[1])) {
     return HandleDefaultSwitch(kTalliesEFluxKeyword, &tallyOptions.eFlux,
                                "Error: Value of the switch specifying whether the files with the surface-crossing "
                                "tally data should include the energy flux tally data is missing.\n");
   }
-  if (EqualNoCase(word, "TALLIES_E_DEPOSITION")) {
+  if (EqualNoCase(word, kTallySwitches[2])) {
     return HandleDefaultSwitch(kTalliesEDepositionKeyword, &tallyOptions.eDeposition,
                                "Error: Value of the switch specifying whether the files with the pulse-height tally "
                                "data should include the energy-deposition tally data is missing.\n");
@@ -765,6 +768,11 @@ bool HandleTallyDirective(const char* word) {
   }
   lineDone = DefinePlaneTally(word, tallyClass, prefixLength);
   return true;
+}
+
+void ListTallyDirectives(KEYWORDNAMES* names) {
+  for (const char* tallySwitch : kTallySwitches) AddKeywordName(names, tallySwitch);
+  for (const char* prefix : kClassPrefix) AddKeywordName(names, std::string(prefix) + "[<n>]");
 }
 
 void ConvertTallyQuantityUnit(int q, double factor) {

@@ -7,6 +7,7 @@
 
 #include "core/tally.h"
 #include "driver/directives/directive_keywords.h"
+#include "driver/input/keyword_names.h"
 #include "driver/status.h"
 
 extern TALLYRANGE rangeData[kQuantityCount][kMaxRangesPerQuantity];
@@ -54,6 +55,9 @@ extern const char* const kQuantityWord[kQuantityCount];
 
 // The directive module: tally switches and plane tallies (TALLY, ETALLY, PTALLY).
 bool HandleTallyDirective(const char* word);
+
+// Appends the tally switches and TALLY[<n>], ETALLY[<n>], PTALLY[<n>].
+void ListTallyDirectives(KEYWORDNAMES* names);
 
 // A binning-range line (second pass): word begins with the quantity keyword
 // nameIndex. Returns 0 on success, 1 after printing the error.

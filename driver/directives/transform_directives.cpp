@@ -3,13 +3,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/math_constants.h"
+#include "core/physical_constants.h"
 #include "core/text.h"
 #include "driver/directives/directive_words.h"
 #include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
 #include "driver/input/value_forms.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ Status DirectionFromComponents(const TRANSFORMINPUT& in, int k, int which, VECTO
   }
   const VECTOR d = Init(c[0], c[1], c[2]);
   const double ap = geometryPrecision.anglePrecision;
-  if (d * d <= ap * ap) {
+  if (Dot(d, d) <= ap * ap) {
     printf(
         "Error in specification of the coordinate transformation \"TR%d\": the norm of unit vector No. %d is less "
         "than %g.\n",
@@ -122,7 +122,7 @@ Status BuildRotation(const TRANSFORMINPUT& in, double* M) {
   VECTOR x, y;
   if (Status s = AuxiliaryAxes(in, &x, &y)) return s;
   const double ap = geometryPrecision.anglePrecision;
-  VECTOR z = x & y;
+  VECTOR z = Cross(x, y);
   if (Norm(z) <= ap) {
     printf(
         "Error in specification of the coordinate transformation \"TR%d\": the unit vectors of the auxiliary "
@@ -130,12 +130,12 @@ Status BuildRotation(const TRANSFORMINPUT& in, double* M) {
         in.n);
     return kInputError;
   }
-  if (std::fabs(x * y) > ap) {
+  if (std::fabs(Dot(x, y)) > ap) {
     printf(
         "Warning: the unit vectors of the coordinate transformation \"TR%d\" are not orthogonal. The Y' unit vector "
         "will be rotated so that it is orthogonal to the X' unit vector.\n",
         in.n);
-    y = z & x;
+    y = Cross(z, x);
     y /= Norm(y);
   }
   z /= Norm(z);

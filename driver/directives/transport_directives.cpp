@@ -358,6 +358,13 @@ bool HandleTransportDirective(const char* word) {
   return RunDirectiveLine(keywordIndex, HandleForcing, word);
 }
 
+void ListTransportDirectives(KEYWORDNAMES* names) {
+  for (const VALUEDIRECTIVE& d : transportValues) AddKeywordName(names, d.keyword);
+  for (const SPECIALKEYWORD& k : specialKeywords) AddKeywordName(names, k.keyword);
+  for (const char* forcing : kForcingKeywords) AddKeywordName(names, forcing);
+  for (const char* forcing : kForcingKeywords) AddKeywordName(names, std::string(forcing) + "<Z>");
+}
+
 void ResetTransportDirectives() { transportOptions = TRANSPORTOPTIONS{}; }
 
 int32_t ForcingSwitch(int p, int z) {

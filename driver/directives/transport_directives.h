@@ -7,6 +7,7 @@
 
 #include "core/elements.h"
 #include "driver/directives/directive_keywords.h"
+#include "driver/input/keyword_names.h"
 
 // Processes that can be forced: elastic, bremsstrahlung, excitation, and
 // ionisation of the K, L and M shells.
@@ -74,6 +75,10 @@ extern TRANSPORTOPTIONS transportOptions;
 
 // The directive module: true when word is one of these keywords.
 bool HandleTransportDirective(const char* word);
+
+// Appends the keywords of this module; the forcing keywords also in their
+// element form ("FORCE_ELASTIC<Z>").
+void ListTransportDirectives(KEYWORDNAMES* names);
 
 // The state before the passes.
 void ResetTransportDirectives();

@@ -450,3 +450,12 @@ Status ParseCommandLine(int argc, const char* const* argv) {
   }
   return kOk;
 }
+
+KEYWORDNAMES CommandLineKeywordNames() {
+  KEYWORDNAMES names;
+  for (int keyword = 0; keyword < kKeywordCount; ++keyword) {
+    names.push_back({kKeywordNames[keyword], keyword >= kRandCuda});
+  }
+  AddKeywordName(&names, "@<d>");
+  return names;
+}

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "driver/input/keyword_names.h"
 #include "driver/status.h"
 
 // Finds the file under which a program name exists: an absolute name is taken
@@ -19,3 +20,7 @@ void FindProgramFolders(const char* programName);
 // opened as soon as its name is read. kOk when the command line is complete;
 // kInputError after the message of the first error.
 Status ParseCommandLine(int argc, const char* const* argv);
+
+// The command-line keywords of both programs as the user manual lists them,
+// the _CUDA keywords marked as Trenqual_CUDA's, and the system variables "@<d>".
+KEYWORDNAMES CommandLineKeywordNames();

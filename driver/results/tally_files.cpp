@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/physical_constants.h"
 #include "core/tally_tables.h"
 #include "platform/paths.h"
 
@@ -17,7 +18,6 @@ namespace {
 const char* const kQuantityName[kQuantityCount] = {"E", "THETA", "MU", "R", "PHI", "X", "Y"};
 const char* const kPlanePrefix[kTallyClassCount] = {"ETALLY", "PTALLY", "TALLY"};
 const char* const kCellEntryPrefix[kTallyClassCount] = {"ECELL_ENTRY", "PCELL_ENTRY", "CELL_ENTRY"};
-constexpr double kJoulePerEV = 1.602176462e-19;
 constexpr double kBinPositionZero = 1e-12;  // a bin edge this close to 0 (in bin widths) is printed as 0
 
 // Writer kinds of the kept-file identity.

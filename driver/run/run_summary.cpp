@@ -6,6 +6,8 @@
 
 #include "core/cell.h"
 #include "core/constants.h"
+#include "core/physical_constants.h"
+#include "core/source.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
 #include "core/track_records.h"
@@ -27,9 +29,6 @@
 #include "platform/paths.h"
 
 namespace {
-
-constexpr double kJoulePerEV = 1.602176462e-19;
-constexpr int kSourceVolume = 3;
 
 // --- Summary ----------------------------------------------------------------------
 
@@ -71,7 +70,7 @@ void WriteUnresolvedEntries() {
 void WriteSourceExtent() {
   const Constants& k = hostConstants;
   const RESULTTOTALS& r = resultTotals;
-  if (outputFile == nullptr || k.sourcePositionType != kSourceVolume) return;
+  if (outputFile == nullptr || k.sourcePositionType != kCellSource) return;
   const int32_t id = k.cell != nullptr && k.sourceCell >= 0 ? k.cell[k.sourceCell].number : 0;
   fprintf(outputFile, "\n\nMinimum and maximum coordinates of randomly generated source points inside %s No. %d:\n",
           "cell", id);

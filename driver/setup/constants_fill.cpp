@@ -13,7 +13,7 @@
 #include "driver/directives/transport_directives.h"
 #include "driver/input/options.h"
 #include "driver/setup/input_checks.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup_reports.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/stream_control.h"
 #include "core/text.h"
 #include "driver/build_variant.h"
 #include "driver/directives/geometry_tables.h"
@@ -27,7 +28,6 @@ constexpr double kDpwEnergyLimit = 1e9;    // eV: the Dirac partial-wave tables 
 constexpr double kMaxSourceEnergy = 1e11;  // eV: 100 GeV
 constexpr uint32_t kMinSourceVolumePoints = 10000;  // the least N_RAND_SOURCE_VOLUME accepts
 constexpr int32_t kDefaultStreams = 64;
-constexpr int32_t kMaxStreams = 65536;
 constexpr double kRadian = 180.0 / 3.141592653589793;  // degrees per radian
 
 TRANSPORTOPTIONS& transport = transportOptions;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 #include "core/element_table.h"
 #include "driver/data/aux_electron_data.h"
@@ -16,14 +15,14 @@
 #include "driver/input/options.h"
 #include "driver/setup/constants_fill.h"
 #include "driver/setup/input_checks.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup_reports.h"
 #include "driver/setup/tally_tables_fill.h"
 
 namespace {
 
 const char* const kCrossSectionFolder = "Cross sections/";
-int loadedElementCount = 0;  // records of elementArray
+ELEMENTPOOL elementPool;  // the block that elementArray points into
 
 // The auxiliary files, the alternative cross sections and every element of
 // every material, into a fresh element array.
@@ -35,15 +34,9 @@ int LoadProblemElements() {
     code = ReadAltCrossSectionsInfo(altFile, altFileName, elementZ, nElem_tot, outputFile, &aux.alt);
     altFile = nullptr;  // closed by the reader
   }
-  if (code == 0) {
-    elementArray = new (std::nothrow) Elem[nElem_tot]();
-    loadedElementCount = elementArray != nullptr ? nElem_tot : 0;
-    if (elementArray == nullptr) {
-      std::printf("Error: Memory allocation failed (element data, %zu bytes).\n", sizeof(Elem) * nElem_tot);
-      code = 1;
-    }
-  }
-  if (code == 0) code = LoadElements(elementZ, nElem_tot, options, &aux, elementArray);
+  if (code == 0) code = LoadElements(elementZ, nElem_tot, options, &aux, &elementPool);
+  elementArray = elementPool.elements;
+  elementArrayBytes = elementPool.bytes;
   CloseAuxiliaryDataFiles(&aux.files);
   return code;
 }
@@ -109,12 +102,9 @@ ELEMENTLOADOPTIONS ElementLoadOptionsOfRun() {
 
 void ReleaseSetUp() {
   for (int i = 0; i < nMaterials && i < static_cast<int>(materials.size()); ++i) FreeMaterialTable(&materials[i]);
-  if (elementArray != nullptr) {
-    for (int g = 0; g < loadedElementCount; ++g) FreeElementTables(&elementArray[g]);
-    delete[] elementArray;
-    elementArray = nullptr;
-    loadedElementCount = 0;
-  }
+  FreeElementPool(&elementPool);
+  elementArray = nullptr;
+  elementArrayBytes = 0;
   use_electron_logE = 0;
   useDifferentCSforPositrons = 0;
   maxElectronEntries = maxElectronEnergies = 0;

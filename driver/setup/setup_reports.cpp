@@ -14,7 +14,7 @@
 #include "driver/directives/transport_directives.h"
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 
 SOURCEENTRY sourceEntry;
 double layerDensity = 0.0;
@@ -100,7 +100,7 @@ void SetTallyEntryValues() {
   for (int c = 0; c < kTallyClassCount; ++c) {
     for (int i = 0; i < nPlaneTalliesTot[c]; ++i) {
       PLANETALLY& tally = tallyData[c][i];
-      tally.auxValue = tally.normal * entry + tally.offset;
+      tally.auxValue = Dot(tally.normal, entry) + tally.offset;
     }
   }
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/physical_constants.h"
 #include "driver/data/aux_electron_data.h"
 #include "driver/data/aux_files.h"
 #include "driver/data/element_loader.h"
@@ -24,18 +25,16 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kBarn = 1e24;            // barn per cm^2
 constexpr double kReadBackTolerance = 1e-6;  // relative
 
-// An Elem of its own, zeroed, with the tables that loading allocates freed.
+// An ElemStaging of its own, zeroed, with the tables that loading allocates freed.
 struct ELEMENTHOLDER {
-  std::unique_ptr<Elem> elem{new Elem()};
+  std::unique_ptr<ElemStaging> elem{new ElemStaging()};
   ELEMENTHOLDER() { Reset(0); }
   ~ELEMENTHOLDER() { FreeElementTables(elem.get()); }
-  Elem& Reset(int z) {
+  ElemStaging& Reset(int z) {
     FreeElementTables(elem.get());
-    std::memset(static_cast<void*>(elem.get()), 0, sizeof(Elem));
+    std::memset(static_cast<void*>(elem.get()), 0, sizeof(ElemStaging));
     elem->Z = z;
     return *elem;
   }
@@ -60,7 +59,7 @@ class GeneratedFiles : public testing::Test {
   void TearDown() override { CloseAuxiliaryDataFiles(&files_); }
 
   // The element's electro-atomic ENDF data as the simulator reads them.
-  void ReadEndf(Elem* elem) {
+  void ReadEndf(ElemStaging* elem) {
     testing::internal::CaptureStdout();
     const int code = ReadElectroAtomicFile(options_, elem);
     const std::string printed = testing::internal::GetCapturedStdout();
@@ -112,7 +111,7 @@ void ExpectRelative(double actual, double expected, const std::string& where) {
 TEST_F(GeneratedFiles, ElasticTotalsAreTheElsepaValuesJoinedToEndfBelowFiftyElectronvolts) {
   ELEMENTHOLDER holder;
   for (int z = 1; z <= 100; ++z) {
-    Elem& elem = holder.Reset(z);
+    ElemStaging& elem = holder.Reset(z);
     ASSERT_EQ(ReadDpwElastic(options_, &files_, &elem), 0) << "Z=" << z;
     // Rows "E sigma0- sigma1- sigma2- sigma0+ sigma1+ sigma2+" after the Z line;
     // fermium takes einsteinium's.
@@ -123,8 +122,8 @@ TEST_F(GeneratedFiles, ElasticTotalsAreTheElsepaValuesJoinedToEndfBelowFiftyElec
     for (const auto& row : rows) {
       const int i = ExactIndex(e, n, row[0]);
       ASSERT_GE(i, 0) << "Z=" << z << " E=" << row[0];
-      ExpectRelative(elem.sectionCs[0][i], row[1] * kBarn, "electron Z=" + std::to_string(z));
-      ExpectRelative(elem.sectionCsPositron[0][i], row[4] * kBarn, "positron Z=" + std::to_string(z));
+      ExpectRelative(elem.sectionCs[0][i], row[1] / kBarn, "electron Z=" + std::to_string(z));
+      ExpectRelative(elem.sectionCsPositron[0][i], row[4] / kBarn, "positron Z=" + std::to_string(z));
     }
     // Below 50 eV: the ENDF total elastic cross section of the element (of
     // einsteinium for fermium), one scale factor per particle, continuous at
@@ -149,7 +148,7 @@ TEST_F(GeneratedFiles, ElasticTotalsAreTheElsepaValuesJoinedToEndfBelowFiftyElec
 TEST_F(GeneratedFiles, ElasticAngularDistributionsAreTheElsepaDensities) {
   ELEMENTHOLDER holder;
   for (int z = 1; z <= 100; ++z) {
-    Elem& elem = holder.Reset(z);
+    ElemStaging& elem = holder.Reset(z);
     ASSERT_EQ(ReadDpwElastic(options_, &files_, &elem), 0) << "Z=" << z;
     ASSERT_EQ(elem.elasticNE, 96);
     for (const bool positron : {false, true}) {
@@ -209,7 +208,7 @@ TEST_F(GeneratedFiles, DwbaCrossSectionsAreTheSourceValuesFromEachThreshold) {
   ELEMENTHOLDER holder;
   int tables = 0;
   for (int z = 1; z <= 99; ++z) {
-    Elem& elem = holder.Reset(z);
+    ElemStaging& elem = holder.Reset(z);
     ReadEndf(&elem);
     if (HasFatalFailure()) return;
     // The ENDF binding energy: the first energy of each subshell section.
@@ -236,7 +235,7 @@ TEST_F(GeneratedFiles, DwbaCrossSectionsAreTheSourceValuesFromEachThreshold) {
           if (row[0] <= threshold) continue;
           const int i = ExactIndex(grid, n, row[0]);
           ASSERT_GE(i, 0) << "Z=" << z << " E=" << row[0];
-          ExpectRelative(cs[i], row[1 + listed] * kBarn, "Z=" + std::to_string(z) + " E=" + std::to_string(row[0]));
+          ExpectRelative(cs[i], row[1 + listed] / kBarn, "Z=" + std::to_string(z) + " E=" + std::to_string(row[0]));
         }
       }
     }
@@ -253,9 +252,9 @@ TEST_F(GeneratedFiles, DwbaKShellAgreesWithEndfAtTenAndHundredTimesTheThreshold)
   } cases[] = {{29, 1.049, 0.925}, {79, 0.885, 0.910}};
   ELEMENTHOLDER endfHolder, dwbaHolder;
   for (const auto& c : cases) {
-    Elem& endf = endfHolder.Reset(c.z);
+    ElemStaging& endf = endfHolder.Reset(c.z);
     ReadEndf(&endf);
-    Elem& dwba = dwbaHolder.Reset(c.z);
+    ElemStaging& dwba = dwbaHolder.Reset(c.z);
     ReadEndf(&dwba);
     if (HasFatalFailure()) return;
     ASSERT_EQ(ReadDwbaIonization(&files_, &dwba), 0);
@@ -296,7 +295,7 @@ TEST_F(GeneratedFiles, EedlElasticIsTheEndfTotalElasticCrossSection) {
 
 // The element's angular tables read from the binary file or from the text
 // tables that Sarvetto split from it.
-void ReadBremsTables(ELEMENTLOADOPTIONS options, AUXDATAFILES* files, bool binary, Elem* elem) {
+void ReadBremsTables(ELEMENTLOADOPTIONS options, AUXDATAFILES* files, bool binary, ElemStaging* elem) {
   options.bremsBinaryData = binary ? 1 : 0;
   testing::internal::CaptureStdout();
   const int code = ReadBremsAngularDistributions(options, files, elem);
@@ -308,12 +307,12 @@ TEST_F(GeneratedFiles, BremsstrahlungTablesMatchTheEndfSpectraInBothForms) {
   options_.bremsTableFolder = data_ + "Brems_angular_prob_dens/";
   ELEMENTHOLDER binaryHolder, textHolder;
   for (int z = 1; z <= 100; ++z) {
-    Elem& binary = binaryHolder.Reset(z);
+    ElemStaging& binary = binaryHolder.Reset(z);
     ReadEndf(&binary);
     ReadBremsTables(options_, &files_, true, &binary);
     if (HasFatalFailure()) return;
     if (z % 11 != 2 && z != 100) continue;  // the text tables of every eleventh element
-    Elem& text = textHolder.Reset(z);
+    ElemStaging& text = textHolder.Reset(z);
     ReadEndf(&text);
     ReadBremsTables(options_, &files_, false, &text);
     if (HasFatalFailure()) return;
@@ -380,7 +379,7 @@ TEST_F(GeneratedFiles, BremsstrahlungDensitiesIntegrateToOne) {
 TEST_F(GeneratedFiles, BremsstrahlungMeanCosineRisesWithTheElectronEnergy) {
   ELEMENTHOLDER holder;
   for (int z : {13, 79}) {
-    Elem& elem = holder.Reset(z);
+    ElemStaging& elem = holder.Reset(z);
     ReadEndf(&elem);
     ReadBremsTables(options_, &files_, true, &elem);
     if (HasFatalFailure()) return;

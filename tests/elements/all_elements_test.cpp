@@ -38,7 +38,7 @@ ELEMENTLOADOPTIONS RealDataOptions() {
 }
 
 struct ELEMENTHOLDER {
-  std::unique_ptr<Elem> elem{new Elem()};
+  std::unique_ptr<ElemStaging> elem{new ElemStaging()};
   ~ELEMENTHOLDER() { FreeElementTables(elem.get()); }
 };
 
@@ -64,7 +64,7 @@ void ExpectFinite(const double* v, size_t count, const char* what, int z) {
   ExpectFinite(reinterpret_cast<const double*>(&(e).field), sizeof((e).field) / sizeof(double), \
                #field, (e).Z)
 
-void CheckElement(const Elem& e, const ELEMENTLOADOPTIONS& options) {
+void CheckElement(const ElemStaging& e, const ELEMENTLOADOPTIONS& options) {
   const int z = e.Z;
   // Electro-atomic tables.
   ASSERT_GE(e.nSubshells, 1);
@@ -179,7 +179,7 @@ TEST(AllElements, EveryElementOfTheLibraryLoadsWithSoundTables) {
   ELEMENTHOLDER holder;
   for (int z = 1; z <= 100; ++z) {
     FreeElementTables(holder.elem.get());
-    std::memset(static_cast<void*>(holder.elem.get()), 0, sizeof(Elem));
+    std::memset(static_cast<void*>(holder.elem.get()), 0, sizeof(ElemStaging));
     testing::internal::CaptureStdout();
     const int code = LoadElement(z, options, holder.elem.get());
     const std::string printed = testing::internal::GetCapturedStdout();
@@ -237,7 +237,7 @@ TEST(AllElements, PhotonTotalCrossSectionMatchesTheFile) {
                {6, "photoat/photoat-006_C_000.endf", 100e3}};
   for (const auto& c : cases) {
     ELEMENTHOLDER holder;
-    Elem& e = *holder.elem;
+    ElemStaging& e = *holder.elem;
     ASSERT_EQ(LoadElement(c.z, options, &e), 0);
     double loaded = LogLog(e.cohEnergy, e.cohCs, e.cohSlope, e.cohN, c.energy) +
                     LogLog(e.incohEnergy, e.incohCs, e.incohSlope, e.incohN, c.energy);

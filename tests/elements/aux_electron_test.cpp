@@ -24,9 +24,9 @@
 namespace {
 
 struct ELEMENTHOLDER {
-  std::unique_ptr<Elem> elem{new Elem()};
+  std::unique_ptr<ElemStaging> elem{new ElemStaging()};
   ~ELEMENTHOLDER() { FreeElementTables(elem.get()); }
-  Elem* operator->() { return elem.get(); }
+  ElemStaging* operator->() { return elem.get(); }
 };
 
 std::string ReadAll(const std::string& path) {
@@ -36,7 +36,7 @@ std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
-void SetSection(Elem* e, int k, const std::vector<double>& x, const std::vector<double>& y) {
+void SetSection(ElemStaging* e, int k, const std::vector<double>& x, const std::vector<double>& y) {
   for (size_t i = 0; i < x.size(); ++i) {
     e->sectionEnergy[k][i] = x[i];
     e->sectionCs[k][i] = y[i];
@@ -45,7 +45,7 @@ void SetSection(Elem* e, int k, const std::vector<double>& x, const std::vector<
   LinLinSlopes(e->sectionEnergy[k], e->sectionCs[k], e->sectionN[k], e->sectionSlope[k]);
 }
 
-double SectionAt(const Elem& e, int k, double x) {
+double SectionAt(const ElemStaging& e, int k, double x) {
   for (int i = 0; i + 1 < e.sectionN[k]; ++i)
     if (x >= e.sectionEnergy[k][i] && x <= e.sectionEnergy[k][i + 1])
       return e.sectionCs[k][i] + (x - e.sectionEnergy[k][i]) * e.sectionSlope[k][i];
@@ -55,7 +55,7 @@ double SectionAt(const Elem& e, int k, double x) {
 // ---- Bremsstrahlung angular distributions.
 
 // Iron with two electron energies and three photon energies each.
-void SetBremsSpectra(Elem* e) {
+void SetBremsSpectra(ElemStaging* e) {
   e->Z = 26;
   e->bremsSpecNE = 2;
   const double energies[2] = {1e4, 1e6};
@@ -111,8 +111,8 @@ TEST(BremsAngular, BothFormatsGiveTheSameNormalisedTables) {
   ReadBrems(record, false, &text, &name);
   ASSERT_EQ(binary.code, 0) << binary.console;
   ASSERT_EQ(text.code, 0) << text.console;
-  const Elem& b = *binary.elem.elem;
-  const Elem& t = *text.elem.elem;
+  const ElemStaging& b = *binary.elem.elem;
+  const ElemStaging& t = *text.elem.elem;
   for (int e = 0; e < 2; ++e)
     for (int k = 0; k < 3; ++k) {
       ASSERT_EQ(b.bremsAngN[e][k], 5);
@@ -198,7 +198,7 @@ TEST(BremsAngular, MissingTextTableIsNamed) {
 
 // Iron with the excitation cross section (and its energy-loss table) on
 // 10 .. 1e4 eV and two subshells.
-void SetExcitation(Elem* e) {
+void SetExcitation(ElemStaging* e) {
   e->Z = 26;
   e->nSections = 5;
   e->nSubshells = 2;
@@ -234,7 +234,7 @@ TEST(AltExcitation, LevelsReplaceTheCrossSectionAndExtendTheGridBelow) {
   ELEMENTHOLDER elem;
   SetExcitation(elem.elem.get());
   ASSERT_EQ(ApplyAltExcitation(settings, elem.elem.get()), 0);
-  const Elem& e = *elem.elem;
+  const ElemStaging& e = *elem.elem;
   // 8 and 9 eV are put in front of both grids.
   ASSERT_EQ(e.sectionN[2], 8);
   ASSERT_EQ(e.excLossN, 8);
@@ -281,14 +281,14 @@ TEST(AltExcitation, MissingCoefficientsAndTooManyLowEnergiesStop) {
 
 // ---- Alternative ionization cross sections.
 
-void SetIonization(Elem* e) {
+void SetIonization(ElemStaging* e) {
   SetExcitation(e);
   const std::vector<double> grid = {10, 100, 1000, 1e4, 1e5};
   SetSection(e, 3, grid, {1, 2, 3, 4, 5});
   SetSection(e, 4, {50, 100, 1000, 1e4, 1e5}, {0, 1, 1, 1, 1});
 }
 
-double SubshellTotal(const Elem& e, double x) { return SectionAt(e, 3, x) + SectionAt(e, 4, x); }
+double SubshellTotal(const ElemStaging& e, double x) { return SectionAt(e, 3, x) + SectionAt(e, 4, x); }
 
 TEST(AltIonization, SubshellsShareTheAlternativeTotal) {
   ALTFILE f;
@@ -306,7 +306,7 @@ TEST(AltIonization, SubshellsShareTheAlternativeTotal) {
   ELEMENTHOLDER elem;
   SetIonization(elem.elem.get());
   ASSERT_EQ(ApplyAltIonization(options, settings, {500.0}, elem.elem.get()), 0);
-  const Elem& e = *elem.elem;
+  const ElemStaging& e = *elem.elem;
   auto alt = [](double x) { return 6.0 + 2.0 * (x - 10.0) / 990.0; };
   for (double x : {10.0, 100.0, 500.0, 1000.0}) EXPECT_NEAR(SubshellTotal(e, x), alt(x), 1e-12) << x;
   EXPECT_NEAR(SubshellTotal(e, 1e4), 7.0, 1e-12);  // the rule up to ION_INTERP_END
@@ -410,7 +410,7 @@ TEST(DwbaAndPartialWave, RecordsReplaceTheirSectionsAndFillThePositronRows) {
   CopyPositronRows(elem.elem.get());
   ASSERT_EQ(ReadDwbaIonization(&aux.files, elem.elem.get()), 0);
   ASSERT_EQ(ReadDpwElastic(aux.options, &aux.files, elem.elem.get()), 0);
-  const Elem& e = *elem.elem;
+  const ElemStaging& e = *elem.elem;
   ASSERT_EQ(e.sectionN[4], 3);  // subshell 2
   EXPECT_EQ(e.sectionEnergy[4][1], 200.0);
   EXPECT_EQ(e.sectionCs[4][1], 3.0);

@@ -21,7 +21,7 @@
 namespace {
 
 struct ELEMENTHOLDER {
-  std::unique_ptr<Elem> elem{new Elem()};
+  std::unique_ptr<ElemStaging> elem{new ElemStaging()};
   ~ELEMENTHOLDER() { FreeElementTables(elem.get()); }
 };
 
@@ -35,7 +35,7 @@ ELEMENTLOADOPTIONS CarbonOptions(int smallAngle) {
 }
 
 // The large-angle elastic cross section of carbon as the file gives it.
-void ReadElastic(const ELEMENTLOADOPTIONS& options, Elem* elem) {
+void ReadElastic(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   elem->Z = 6;
   elem->screeningEta0 = 0.5 * std::pow(options.constants.fineStr * options.constants.restEn / 0.885, 2) *
                         std::pow(6.0, 2.0 / 3.0);
@@ -58,8 +58,8 @@ TEST(SmallAngleModes, CompleteTheElasticCrossSectionOfCarbon) {
     options.elastic = 0;  // no small-angle treatment: the file's section 0
     ReadElastic(options, reference.elem.get());
   }
-  const Elem& ref = *reference.elem;
-  const Elem& m1 = *plain.elem;
+  const ElemStaging& ref = *reference.elem;
+  const ElemStaging& m1 = *plain.elem;
   // Mode 1: the joined grid holds the file's grid; the values are the file's
   // at its energies; the share lies in [0, 1).
   ASSERT_GE(m1.sectionN[0], ref.sectionN[0]);
@@ -77,7 +77,7 @@ TEST(SmallAngleModes, CompleteTheElasticCrossSectionOfCarbon) {
   // Mode 2: above the start the total, and the share is 1 - large / total.
   ELEMENTHOLDER second;
   ReadElastic(CarbonOptions(2), second.elem.get());
-  const Elem& m2 = *second.elem;
+  const ElemStaging& m2 = *second.elem;
   EXPECT_GE(m2.smallAngleStart, ref.sectionEnergy[0][0]);
   int above = 0;
   for (int i = 0; i < m2.sectionN[0]; ++i) {
@@ -100,7 +100,7 @@ TEST(SmallAngleModes, EedlTotalsInModeThree) {
     options.elastic = 0;
     ReadElastic(options, reference.elem.get());
   }
-  const Elem& ref = *reference.elem;
+  const ElemStaging& ref = *reference.elem;
   // Totals 25 % above the large-angle cross section on its own grid.
   std::vector<std::pair<double, double>> totals;
   for (int i = 0; i < ref.sectionN[0]; ++i)
@@ -110,7 +110,7 @@ TEST(SmallAngleModes, EedlTotalsInModeThree) {
   ASSERT_TRUE(WriteTextFile(options.dataFolder + "EEDL_elastic.dat", EedlElasticText({{6, totals}})));
   ELEMENTHOLDER third;
   ReadElastic(options, third.elem.get());
-  const Elem& m3 = *third.elem;
+  const ElemStaging& m3 = *third.elem;
   EXPECT_EQ(m3.smallAngleStart, ref.sectionEnergy[0][0]);
   EXPECT_EQ(m3.smallAngleShare[0], 0.0);
   ASSERT_EQ(m3.sectionN[0], ref.sectionN[0]);
@@ -160,7 +160,7 @@ struct CARBONAUX {
     EXPECT_TRUE(WriteTextFile(folder + "ElasticDPW_angularDistr.dat",
                               DpwAngularFileBytes({-1.0, 0.0, 1.0}, {})));
   }
-  int Load(AUXELECTRONDATA* aux, Elem* elem, std::string* console) {
+  int Load(AUXELECTRONDATA* aux, ElemStaging* elem, std::string* console) {
     const int z = 6;
     testing::internal::CaptureStdout();
     int code = OpenAuxiliaryDataFiles(options, &aux->files);
@@ -178,7 +178,7 @@ TEST(AuxiliaryLoading, CarbonWithSyntheticFilesAndTheSplitterRoundTrip) {
   ELEMENTHOLDER binary;
   std::string console;
   ASSERT_EQ(setup.Load(&aux, binary.elem.get(), &console), 0) << console;
-  const Elem& b = *binary.elem;
+  const ElemStaging& b = *binary.elem;
   // Partial-wave data replaced the elastic data, DWBA the first subshell.
   EXPECT_EQ(b.sectionN[0], 2);
   EXPECT_EQ(b.elasticNE, 2);
@@ -202,7 +202,7 @@ TEST(AuxiliaryLoading, CarbonWithSyntheticFilesAndTheSplitterRoundTrip) {
   ELEMENTHOLDER text;
   AUXELECTRONDATA auxText;
   ASSERT_EQ(setup.Load(&auxText, text.elem.get(), &console), 0) << console;
-  const Elem& t = *text.elem;
+  const ElemStaging& t = *text.elem;
   for (int e = 0; e < b.bremsSpecNE; ++e)
     for (int k = 0; k < b.bremsSpecN[e]; ++k) {
       ASSERT_EQ(t.bremsAngN[e][k], b.bremsAngN[e][k]);

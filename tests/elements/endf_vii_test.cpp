@@ -21,7 +21,7 @@ struct LOADED {
   std::string printed;        // console output but the warnings on wide elastic grids
   std::string gridWarnings;   // those warnings
   std::string folder;
-  std::unique_ptr<Elem> elem{new Elem()};
+  std::unique_ptr<ElemStaging> elem{new ElemStaging()};
   ~LOADED() { FreeElementTables(elem.get()); }
 };
 
@@ -72,7 +72,7 @@ TEST(EndfVii, SmallElementLoadsWithTheSeventhGenerationRules) {
   ASSERT_EQ(l.code, 0) << l.printed;
   EXPECT_NE(l.gridWarnings.find("of Li (Z = 3) are tabulated at 10 eV and 1e+11 eV"), std::string::npos)
       << l.gridWarnings;
-  const Elem& e = *l.elem;
+  const ElemStaging& e = *l.elem;
   // Electro-atomic: MT 526 is the elastic section; classic numbers read.
   EXPECT_EQ(e.nSections, 5);
   EXPECT_EQ(e.nSubshells, 2);

@@ -43,7 +43,7 @@ inline SURFACE DegenerateSurface(const SURFACE* previous, Rng& rng) {
       if (s.type == kSurfaceSphere || s.type == kSurfaceCylinder) s.radius = previous->radius;
       break;
   }
-  if (s.type == kSurfacePlane) s.offset = -(s.axis * s.point);
+  if (s.type == kSurfacePlane) s.offset = -Dot(s.axis, s.point);
   return s;
 }
 

@@ -40,9 +40,9 @@ inline SURFACE RandomSurface(int type, Rng& rng) {
 // Two unit vectors completing the unit axis a to a right-handed frame.
 inline void Across(VECTOR a, VECTOR* u, VECTOR* v) {
   const VECTOR helper = std::fabs(a.x) < 0.6 ? Init(1.0, 0.0, 0.0) : Init(0.0, 1.0, 0.0);
-  *u = a & helper;
+  *u = Cross(a, helper);
   *u /= Norm(*u);
-  *v = a & *u;
+  *v = Cross(a, *u);
 }
 
 // A point of s within about `reach` cm of its reference point.

@@ -11,7 +11,7 @@ inline SURFACE MakePlane(VECTOR point, VECTOR normal) {
   s.type = kSurfacePlane;
   s.point = point;
   s.axis = normal;
-  s.offset = -(normal * point);
+  s.offset = -Dot(normal, point);
   return s;
 }
 

@@ -84,8 +84,8 @@ TEST(IntersectSurfaces, RandomPairsOfEveryTypeMeetOnBothSurfaces) {
                 if (s->type == kSurfaceCone && Norm(p - s->point) < 1e-6) continue;  // no normal at the apex
                 VECTOR n;
                 SurfaceNormal(&n, s, p, kPrecision);
-                maxCosine = std::max(maxCosine, std::fabs(T * n));
-                ASSERT_LE(std::fabs(T * n), kOrthogonality) << "case " << i << " code " << code;
+                maxCosine = std::max(maxCosine, std::fabs(Dot(T, n)));
+                ASSERT_LE(std::fabs(Dot(T, n)), kOrthogonality) << "case " << i << " code " << code;
               }
             }
         } else if (code <= 0) {

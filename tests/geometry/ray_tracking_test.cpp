@@ -72,7 +72,7 @@ bool Walk(const World& w, VECTOR start, VECTOR dir, std::vector<Segment>* segmen
 // Parameter interval [t0, t1] of the ray inside a sphere; false when it misses.
 bool SphereChord(VECTOR centre, double R, VECTOR p, VECTOR u, double* t0, double* t1) {
   const VECTOR w = p - centre;
-  const double b = w * u, c = w * w - R * R, disc = b * b - c;
+  const double b = Dot(w, u), c = Dot(w, w) - R * R, disc = b * b - c;
   if (disc <= 0.0) return false;
   *t0 = -b - std::sqrt(disc);
   *t1 = -b + std::sqrt(disc);

@@ -13,6 +13,7 @@
 #include <random>
 #include <vector>
 
+#include "core/physical_constants.h"
 #include "language/compiler.h"
 #include "language/undefined_value.h"
 
@@ -22,7 +23,6 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kPi = 3.141592653589793;
 constexpr double kUndef = kUndefined;  // a NaN that must come back with its own bit pattern
 
 enum Code {

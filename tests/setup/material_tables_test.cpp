@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "core/material_tables.h"
-#include "driver/setup/material_tables.h"
+#include "driver/data/element_pool.h"
+#include "driver/setup/material_table_builder.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ struct SECTION {
 };
 
 // Sets section s of an element with lin-lin slopes; positron rows copy it.
-void SetSection(Elem* el, int s, const SECTION& section) {
+void SetSection(ElemStaging* el, int s, const SECTION& section) {
   const int n = static_cast<int>(section.energy.size());
   el->sectionN[s] = static_cast<int16_t>(n);
   for (int i = 0; i < n; ++i) {
@@ -34,7 +35,8 @@ void SetSection(Elem* el, int s, const SECTION& section) {
 }
 
 struct PROBLEM {
-  std::unique_ptr<Elem[]> elems{new Elem[2]()};
+  std::unique_ptr<ElemStaging[]> elems{new ElemStaging[2]()};
+  ELEMENTPOOL pool;  // the elements as the set-up packs them
   MATERIAL material{};
   MATERIALTABLEOPTIONS options;
   PROBLEM() {
@@ -52,8 +54,15 @@ struct PROBLEM {
       material.fraction[parts[i].first] = parts[i].second;
     }
   }
-  void Build() { ASSERT_EQ(BuildMaterialTable(options, elems.get(), &material), 0); }
-  ~PROBLEM() { FreeMaterialTable(&material); }
+  void Build() {
+    StartElementPool(2, &pool);
+    for (int g = 0; g < 2; ++g) AddElementToPool(elems[g], g, &pool);
+    ASSERT_EQ(BuildMaterialTable(options, pool.elements, &material), 0);
+  }
+  ~PROBLEM() {
+    FreeMaterialTable(&material);
+    FreeElementPool(&pool);
+  }
   std::vector<double> Grid() const {
     return {material.electronEnergy, material.electronEnergy + material.nElectronEnergies};
   }

@@ -25,7 +25,7 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
 #include "driver/setup/input_checks.h"
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup.h"
 #include "driver/setup/setup_reports.h"
 #include "tests/driver/input_test_support.h"
@@ -67,7 +67,7 @@ std::string DataFolderWithComptonProfiles() {
 // bremsstrahlung file matching carbon's photon spectra, a DWBA record, and
 // partial-wave files of two points and two distributions.
 void WriteCarbonAuxiliaryFiles(const std::string& folder) {
-  std::unique_ptr<Elem> spectra(new Elem());
+  std::unique_ptr<ElemStaging> spectra(new ElemStaging());
   spectra->Z = 6;
   ELEMENTLOADOPTIONS plain;
   plain.endfFolder = EndfFolder();

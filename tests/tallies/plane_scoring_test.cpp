@@ -5,12 +5,11 @@
 
 #include <cmath>
 
+#include "core/physical_constants.h"
 #include "tests/tallies/tally_fixture.h"
 #include "transport/tally_scoring.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Net count (first half + second half) of bin k of a 1-D table slot.
 int64_t Net(const CTask& t, int row, int slot, int k) {

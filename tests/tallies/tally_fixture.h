@@ -38,7 +38,7 @@ struct TallyFixture {
     for (uint8_t& o : t.orgEnabled) o = 1;
     t.refPoint = point;
     t.normal = normal;
-    t.offset = -(normal * point);
+    t.offset = -Dot(normal, point);
     t.axisX = axisX;
     t.nParallel = nParallel;
     t.spacing = spacing;

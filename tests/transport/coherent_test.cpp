@@ -14,8 +14,8 @@
 #include "driver/data/element_loader.h"
 #include "tests/support/chisquare.h"
 #include "tests/transport/photon_fixture.h"
-#include "transport/interaction_stats.h"
 #include "transport/photon_interactions.h"
+#include "transport/stats_scoring.h"
 
 namespace {
 
@@ -245,7 +245,7 @@ TEST(CoherentLoop, AcceptsAtLeastHalfTheTriesAndDoesNotGiveUp) {
 // try has a form-factor ratio of 0: after kCoherentGiveUp rejections in a row
 // the photon keeps its direction and the event is still counted.
 TEST(CoherentLoop, VanishingFormFactorLeavesThePhotonUndeflected) {
-  Elem* el = new Elem[1]();
+  ElemStaging* el = new ElemStaging[1]();
   el->Z = 26;
   const double x[3] = {0.0, 1.0, 1e4};
   for (int i = 0; i < 3; ++i) {

@@ -64,7 +64,7 @@ TEST(CoupledHistories, EnergyIsConservedHistoryByHistoryWithEveryProcessOn) {
     ELECTRONPROBLEM problem;
     problem.comptonProfiles = true;
     ASSERT_TRUE(SetElectronProblem(problem, kCu, kOne, 1, kCuAtomsPerCm3, c.w, E0, cutE, c.cutP, 0.0));
-    SetPhotonOptions(problem.elements.get(), problem.nElements);
+    SetPhotonOptions(problem.elements, problem.nElements);
     Constants& k = hostConstants;
     k.part = c.part;
     const double restEn2 = 2.0 * k.restEn;

@@ -1,5 +1,6 @@
 // Isotropic, cone and turned directions against their densities.
 #include "transport/directions.h"
+#include "core/physical_constants.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +10,11 @@
 
 #include "core/randgen.h"
 #include "core/vector.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 #include "tests/support/chisquare.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kSamples = 200000;
 
 VECTOR Unit(VECTOR v) { return v / Norm(v); }
@@ -34,7 +34,7 @@ void ExpectCosinesFollow(const std::function<double(double)>& density, const std
                          double lo, int nTests, const char* what) {
   std::vector<double> cosines;
   cosines.reserve(dirs.size());
-  for (const VECTOR& d : dirs) cosines.push_back(Unit(d) * axis);
+  for (const VECTOR& d : dirs) cosines.push_back(Dot(Unit(d), axis));
   const CHISQUARERESULT r = ChiSquareAgainstDensity(cosines, density, lo, 1.0, 100);
   EXPECT_TRUE(ChiSquarePasses(r, nTests)) << what << " about (" << axis.x << ", " << axis.y << ", " << axis.z
                                           << "): " << Describe(r);
@@ -108,7 +108,7 @@ TEST(NonIsotropicTest, TurnsByTheGivenCosineAndKeepsTheLength) {
       const double length = 1e3 * (1.0 + rng.random());
       const VECTOR turned = NonIsotropic(d, length, invLength, mu, phi);
       ASSERT_NEAR(Norm(turned), length, 1e-12 * length) << unit.x << " " << unit.y << " " << unit.z;
-      ASSERT_NEAR(turned * d * invLength / length, mu, 1e-12) << unit.x << " " << unit.y << " " << unit.z;
+      ASSERT_NEAR(Dot(turned, d) * invLength / length, mu, 1e-12) << unit.x << " " << unit.y << " " << unit.z;
     }
     const VECTOR forward = NonIsotropic(d, 2.0, invLength, 1.0, 1.234);
     const VECTOR backward = NonIsotropic(d, 2.0, invLength, -1.0, 4.321);
@@ -120,7 +120,7 @@ TEST(NonIsotropicTest, TurnsByTheGivenCosineAndKeepsTheLength) {
 
   PARTICLECOORD pc{Init(4, 5, 6), Init(0, 0, 2)};
   NonIsotropic(&pc, 1.0, 0.5, 0.0, 0.0);
-  EXPECT_NEAR(pc.dir * Init(0, 0, 1), 0.0, 1e-15);
+  EXPECT_NEAR(Dot(pc.dir, Init(0, 0, 1)), 0.0, 1e-15);
   EXPECT_NEAR(Norm(pc.dir), 1.0, 1e-15);
   EXPECT_EQ(pc.pos.x, 4.0);
 }

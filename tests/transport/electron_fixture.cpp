@@ -107,8 +107,8 @@ void BuildSmallAngleShares(ELECTRONPROBLEM& p) {
 }  // namespace
 
 ELECTRONPROBLEM::~ELECTRONPROBLEM() {
-  for (int e = 0; e < nElements; ++e) FreeElementTables(&elements[e]);
-  if (elementArray == elements.get()) elementArray = nullptr;
+  if (elementArray == elements) elementArray = nullptr;
+  FreeElementPool(&pool);
 }
 
 bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fractions, int n, double atomsPerCm3, double w,
@@ -121,12 +121,11 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
   options.dataFolder = SharedDataFolder() + "aux/";
   options.minEnergy = cutE;
   options.maxEnergy = 2.0 * E0;
-  for (int e = 0; e < p.nElements; ++e) FreeElementTables(&p.elements[e]);  // a problem set up again
-  p.elements.reset(new Elem[n]());
   p.nElements = n;
-  for (int e = 0; e < n; ++e)
-    if (LoadElement(z[e], options, &p.elements[e]) != 0) return false;
-  elementArray = p.elements.get();
+  const int code = LoadElements(z, n, options, &p.pool);  // a problem set up again replaces its pool
+  p.elements = p.pool.elements;
+  if (code != 0) return false;
+  elementArray = p.elements;
   BuildTable(p, fractions, std::min(cutE, 100.0), 2.0 * E0);
   p.material.elasticSmallAngleShare = p.material.elasticSmallAngleShareSlope = nullptr;
   if (p.elasticSmallAngle != 0) BuildSmallAngleShares(p);

@@ -10,9 +10,11 @@
 #include "core/cell.h"
 #include "core/elem.h"
 #include "core/material.h"
+#include "driver/data/element_pool.h"
 
 struct ELECTRONPROBLEM {
-  std::unique_ptr<Elem[]> elements;
+  ELEMENTPOOL pool;          // the element array
+  Elem* elements = nullptr;  // pool.elements
   int nElements = 0;
   MATERIAL material{};
   CELL cell{};

@@ -178,7 +178,7 @@ int32_t LedgerStep(CTask& t) {
       EXPECT_DOUBLE_EQ(t.E, kRestEn);
       if (++ledger.annihilationPhotons % 2 == 0) {
         const VECTOR sum = t.pc.dir + ledger.lastAnnihilationDir;
-        if (std::sqrt(sum * sum) < 1e-9 * kRestEn) ++ledger.backToBackPairs;
+        if (std::sqrt(Dot(sum, sum)) < 1e-9 * kRestEn) ++ledger.backToBackPairs;
       }
       ledger.lastAnnihilationDir = t.pc.dir;
     }
@@ -195,7 +195,7 @@ int32_t LedgerStep(CTask& t) {
   if (t.iForced > 0) ++ledger.forcedSteps;
   if (org == kOriginAugerElectronVacancy) ++ledger.augerSteps;
   const int32_t result = t.ElectronStep();
-  if (org == kOriginSource) ledger.path += std::sqrt((t.pc.pos - start) * (t.pc.pos - start));
+  if (org == kOriginSource) ledger.path += std::sqrt(Dot(t.pc.pos - start, t.pc.pos - start));
   if (t.escaped != 0) ledger.escaped += (kind == kPositron ? E + 2.0 * kRestEn : E) * w;
   return result;
 }
@@ -293,10 +293,10 @@ TEST_F(LayerHistories, KnockOnAndPrimaryLeaveOnOppositeSidesOfTheOldDirection) {
     t.Electroionization();
     if (t.org != kOriginKnockOn || t.nBanked != 1) continue;  // no knock-on above the cutoff
     const VECTOR d1 = t.bank.pc[0].dir, d2 = t.pc.dir;
-    const VECTOR n1 = d0 & d1, n2 = d0 & d2;
-    const double l1 = std::sqrt(n1 * n1), l2 = std::sqrt(n2 * n2);
-    EXPECT_NEAR((n1 * d2) / (l1 * std::sqrt(d2 * d2)), 0.0, 1e-9);  // one plane
-    EXPECT_NEAR((n1 * n2) / (l1 * l2), -1.0, 1e-9);                  // opposite azimuths
+    const VECTOR n1 = Cross(d0, d1), n2 = Cross(d0, d2);
+    const double l1 = std::sqrt(Dot(n1, n1)), l2 = std::sqrt(Dot(n2, n2));
+    EXPECT_NEAR(Dot(n1, d2) / (l1 * std::sqrt(Dot(d2, d2))), 0.0, 1e-9);  // one plane
+    EXPECT_NEAR(Dot(n1, n2) / (l1 * l2), -1.0, 1e-9);                     // opposite azimuths
     ++checked;
   }
   EXPECT_EQ(checked, 50);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/constants.h"
+#include "core/source.h"
 #include "core/stream_control.h"
 #include "core/task.h"
 #include "platform/threads.h"
@@ -209,8 +210,8 @@ TEST_F(HistoryLoopTest, StopRequestBeforeTheFirstHistoryRunsNothing) {
 TEST_F(HistoryLoopTest, FixedSeedGivesIdenticalHistories) {
   static double energies[3] = {1e5, 5e5, 2e6};
   Constants& k = hostConstants;
-  k.sourcePositionType = kSourceBeam;
-  k.sourceDirectionType = kDirectionCone;
+  k.sourcePositionType = kPlaneSource;
+  k.sourceDirectionType = kConeBeam;
   k.sourceConeCos = 0.9;
   k.sourceConstantDensityRadius = 0.5;
   k.sourceRMSwidth = 0.1;
@@ -297,7 +298,7 @@ TEST_F(HistoryLoopTest, SingleEnergyDrawsNoRandomNumber) {
 // They are counted and drawn again, never followed and never counted as
 // histories.
 TEST_F(HistoryLoopTest, MissedSourceRaysAreCountedAndDrawnAgain) {
-  hostConstants.sourceDirectionType = kDirectionIsotropic;
+  hostConstants.sourceDirectionType = kIsotropic;
   DealStreams(tables, 2, 400, 13);
   CTask task;
   GiveStreams(task, 0, 1, 2);
@@ -317,7 +318,7 @@ TEST_F(HistoryLoopTest, MissedSourceRaysAreCountedAndDrawnAgain) {
 // A cone aimed away from the layer never enters: after the named number of
 // consecutive rejections the worker stops with a fatal error naming the source.
 TEST_F(HistoryLoopTest, SourceThatNeverEntersEndsWithAFatalError) {
-  hostConstants.sourceDirectionType = kDirectionCone;
+  hostConstants.sourceDirectionType = kConeBeam;
   hostConstants.sourceConeCos = 0.5;
   for (double& q : hostConstants.Q_source_direction) q = 0.0;
   hostConstants.Q_source_direction[0] = 1.0;   // a frame whose axis is -z
@@ -358,7 +359,7 @@ TEST_F(HistoryLoopTest, PhotonInAnEmptyLayerEscapesUncollided) {
 // stops with a fatal error instead of following an unplaced particle.
 TEST_F(HistoryLoopTest, ComplexGeometryWithoutItsServicesIsFatal) {
   hostConstants.complexGeometry = 1;
-  hostConstants.sourceDirectionType = kDirectionIsotropic;
+  hostConstants.sourceDirectionType = kIsotropic;
   DealStreams(tables, 1, 2, 1);
   CTask task;
   GiveStreams(task, 0, 1, 1);

@@ -42,11 +42,8 @@ void SetMaterial(PHOTONPROBLEM& p, const std::vector<double>& fractions) {
 
 PHOTONPROBLEM::~PHOTONPROBLEM() {
   task.reset();
-  if (elements != nullptr) {
-    for (int32_t i = 0; i < nElements; ++i) FreeElementTables(&elements[i]);
-    delete[] elements;
-  }
   if (elementArray == elements) elementArray = nullptr;
+  FreeElementPool(&pool);
 }
 
 bool LoadPhotonElements(PHOTONPROBLEM& p, const std::vector<int>& z, const std::vector<double>& fractions) {
@@ -56,16 +53,20 @@ bool LoadPhotonElements(PHOTONPROBLEM& p, const std::vector<int>& z, const std::
   options.elasticDpw = 0;
   options.maxEnergy = 2e7;
   p.nElements = static_cast<int32_t>(z.size());
-  p.elements = new Elem[z.size()]();
-  for (size_t i = 0; i < z.size(); ++i)
-    if (LoadElement(z[i], options, &p.elements[i]) != 0) return false;
+  const int code = LoadElements(z.data(), p.nElements, options, &p.pool);
+  p.elements = p.pool.elements;
+  if (code != 0) return false;
   SetMaterial(p, fractions);
   return true;
 }
 
-void UseSyntheticElements(PHOTONPROBLEM& p, Elem* elements, const std::vector<double>& fractions) {
-  p.elements = elements;
+void UseSyntheticElements(PHOTONPROBLEM& p, ElemStaging* elements, const std::vector<double>& fractions) {
   p.nElements = static_cast<int32_t>(fractions.size());
+  StartElementPool(p.nElements, &p.pool);
+  for (int32_t i = 0; i < p.nElements; ++i) AddElementToPool(elements[i], i, &p.pool);
+  for (int32_t i = 0; i < p.nElements; ++i) FreeElementTables(&elements[i]);
+  delete[] elements;
+  p.elements = p.pool.elements;
   SetMaterial(p, fractions);
 }
 

@@ -12,10 +12,12 @@
 #include "core/elem.h"
 #include "core/material.h"
 #include "core/task.h"
+#include "driver/data/element_pool.h"
 #include "tests/transport/transport_fixture.h"
 
 struct PHOTONPROBLEM {
-  Elem* elements = nullptr;  // the element array (owned)
+  ELEMENTPOOL pool;          // the element array
+  Elem* elements = nullptr;  // pool.elements
   int32_t nElements = 0;
   MATERIAL material{};
   CELL cell{};
@@ -29,9 +31,10 @@ struct PHOTONPROBLEM {
 // with the Compton profiles; false when loading fails.
 bool LoadPhotonElements(PHOTONPROBLEM& problem, const std::vector<int>& z, const std::vector<double>& fractions);
 
-// Takes over synthetic element records (zero-filled Elem records filled by the
-// caller) as the element array, each with the given atom fraction.
-void UseSyntheticElements(PHOTONPROBLEM& problem, Elem* elements, const std::vector<double>& fractions);
+// Takes over synthetic element records (zero-filled staging records from
+// new[], filled by the caller): packs them as the element array, each with the
+// given atom fraction, and deletes them.
+void UseSyntheticElements(PHOTONPROBLEM& problem, ElemStaging* elements, const std::vector<double>& fractions);
 
 // The photon options of a run with every model on (coherent scattering,
 // Doppler broadening, photoelectron angles, pair-production sharing and

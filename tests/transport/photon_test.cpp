@@ -13,10 +13,10 @@
 #include "driver/data/element_loader.h"
 #include "tests/support/chisquare.h"
 #include "tests/transport/photon_fixture.h"
-#include "transport/interaction_stats.h"
 #include "transport/photon_flight.h"
 #include "transport/photon_interactions.h"
 #include "transport/relaxation.h"
+#include "transport/stats_scoring.h"
 
 namespace {
 
@@ -34,8 +34,8 @@ std::function<double(double)> Normalised(std::function<double(double)> f) {
 
 // A synthetic element whose form factor and scattering function are Z at
 // every momentum transfer (no anomalous factors, one subshell of no binding).
-Elem* FlatFactorElement(int z) {
-  Elem* el = new Elem[1]();
+ElemStaging* FlatFactorElement(int z) {
+  ElemStaging* el = new ElemStaging[1]();
   el->Z = z;
   const double x[3] = {0.0, 1.0, 1e4};
   for (int i = 0; i < 3; ++i) {
@@ -317,7 +317,7 @@ TEST(PhotonInteractions, PhotoelectronTakesTheEnergyAboveTheBinding) {
     EXPECT_EQ(task.kind, kElectron);
     EXPECT_EQ(task.org, kOriginPhotoelectron);
     EXPECT_DOUBLE_EQ(task.E, T);
-    EXPECT_NEAR(std::sqrt(task.pc.dir * task.pc.dir), std::sqrt(T * (T + 2.0 * GetConstants().restEn)), 1e-6 * T);
+    EXPECT_NEAR(std::sqrt(Dot(task.pc.dir, task.pc.dir)), std::sqrt(T * (T + 2.0 * GetConstants().restEn)), 1e-6 * T);
   }
 }
 
@@ -371,7 +371,7 @@ TEST(PhotonInteractions, PairPositronBelowTheCutoffAnnihilatesAtOnce) {
     EXPECT_DOUBLE_EQ(task.bank.en[i], k.restEn);
   }
   const VECTOR sum = task.bank.pc[0].dir + task.bank.pc[1].dir;
-  EXPECT_LT(std::sqrt(sum * sum), 1e-9);
+  EXPECT_LT(std::sqrt(Dot(sum, sum)), 1e-9);
   EXPECT_EQ(task.stats->slot[statslot::nAnnihilation].n, 1u);
   EXPECT_EQ(task.stats->slot[statslot::nAnnihilationPhotonsAbove].n, 2u);
   EXPECT_NEAR(task.stats->slot[statslot::eHistoryDeposit].e, 3e6 - 2.0 * k.restEn, 1e-6);
@@ -430,7 +430,7 @@ TEST(PhotonRelaxation, FullVacancyStackDropsFurtherVacancies) {
   // Every vacancy of subshells 1..8 is filled from the next subshell with an
   // Auger electron from it too: the vacancies double at each level. The
   // cumulative probability stops at 0.5, so half of the draws lie above it.
-  Elem* el = new Elem[1]();
+  ElemStaging* el = new ElemStaging[1]();
   el->Z = 50;
   for (int s = 1; s <= 8; ++s) {
     el->nTransitions[s] = 1;
@@ -456,7 +456,7 @@ TEST(PhotonRelaxation, FullVacancyStackDropsFurtherVacancies) {
 }
 
 TEST(PhotonInteractions, IncoherentLoopGivesUpOnAVanishingScatteringFunction) {
-  Elem* el = FlatFactorElement(26);
+  ElemStaging* el = FlatFactorElement(26);
   el->sf[0] = el->sf[1] = el->sf[2] = 0.0;
   el->sfLnY[0] = el->sfLnY[1] = el->sfLnY[2] = kLnZero;
   PHOTONPROBLEM p;
@@ -503,7 +503,7 @@ TEST(PhotonInteractions, StopRequestSuspendsAndResumesTheCoherentLoop) {
   EXPECT_EQ(result, kStepInteraction);
   EXPECT_EQ(task.state, kStateFollow);
   EXPECT_EQ(task.stats->slot[statslot::nCoherent].n, 1u);
-  EXPECT_NEAR(std::sqrt(task.pc.dir * task.pc.dir), 100e3, 1e-6);
+  EXPECT_NEAR(std::sqrt(Dot(task.pc.dir, task.pc.dir)), 100e3, 1e-6);
   (void)suspensions;
 }
 

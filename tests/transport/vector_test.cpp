@@ -6,7 +6,7 @@
 #include "core/randgen.h"
 #include "core/transform.h"
 #include "core/vector.h"
-#include "geometry/transform.h"
+#include "geometry/frames.h"
 
 namespace {
 
@@ -28,10 +28,10 @@ void ExpectRightHandedFrameAbout(const double* m, VECTOR axis, double tolerance)
   ExpectVectorNear(a, axis, 0.0, "axis column");
   EXPECT_NEAR(Norm(u), 1.0, tolerance);
   EXPECT_NEAR(Norm(v), 1.0, tolerance);
-  EXPECT_NEAR(u * a, 0.0, tolerance);
-  EXPECT_NEAR(v * a, 0.0, tolerance);
-  EXPECT_NEAR(u * v, 0.0, tolerance);
-  ExpectVectorNear(u & v, a, tolerance, "u x v = a");
+  EXPECT_NEAR(Dot(u, a), 0.0, tolerance);
+  EXPECT_NEAR(Dot(v, a), 0.0, tolerance);
+  EXPECT_NEAR(Dot(u, v), 0.0, tolerance);
+  ExpectVectorNear(Cross(u, v), a, tolerance, "u x v = a");
 }
 
 }  // namespace
@@ -42,14 +42,15 @@ TEST(VectorTest, OperatorsFollowTheirAlgebra) {
   ExpectVectorNear(-a, Init(-1.0, 2.0, -3.0), 0.0, "negation");
   ExpectVectorNear(a + b, Init(-3.0, 3.0, 3.5), 0.0, "sum");
   ExpectVectorNear(a - b, Init(5.0, -7.0, 2.5), 0.0, "difference");
-  EXPECT_EQ(a * b, -4.0 - 10.0 + 1.5);
+  EXPECT_EQ(Dot(a, b), -4.0 - 10.0 + 1.5);
   ExpectVectorNear(2.0 * a, Init(2.0, -4.0, 6.0), 0.0, "scaled left");
   ExpectVectorNear(a * 2.0, Init(2.0, -4.0, 6.0), 0.0, "scaled right");
   ExpectVectorNear(a / 3.0, Init(1.0 / 3.0, -2.0 / 3.0, 1.0), 0.0, "divided");
   // Cross product keeps its operand order: x & y = z, y & x = -z.
-  ExpectVectorNear(Init(1, 0, 0) & Init(0, 1, 0), Init(0, 0, 1), 0.0, "x cross y");
-  ExpectVectorNear(Init(0, 1, 0) & Init(1, 0, 0), Init(0, 0, -1), 0.0, "y cross x");
-  ExpectVectorNear(a & b, Init(-2.0 * 0.5 - 3.0 * 5.0, 3.0 * -4.0 - 1.0 * 0.5, 1.0 * 5.0 - (-2.0) * -4.0), 0.0, "a x b");
+  ExpectVectorNear(Cross(Init(1, 0, 0), Init(0, 1, 0)), Init(0, 0, 1), 0.0, "x cross y");
+  ExpectVectorNear(Cross(Init(0, 1, 0), Init(1, 0, 0)), Init(0, 0, -1), 0.0, "y cross x");
+  ExpectVectorNear(Cross(a, b), Init(-2.0 * 0.5 - 3.0 * 5.0, 3.0 * -4.0 - 1.0 * 0.5, 1.0 * 5.0 - (-2.0) * -4.0), 0.0,
+                   "a x b");
   EXPECT_EQ(Norm(Init(3.0, 4.0, 12.0)), 13.0);
 
   VECTOR c = a;
@@ -75,8 +76,8 @@ TEST(FrameTest, MakeFrameOfCoordinateAxes) {
       {Init(-1, 0, 0), Init(0, -1, 0), Init(0, 0, 1)},
       {Init(0, 0, 1), Init(1, 0, 0), Init(0, 1, 0)},
       {Init(0, 1, 0), Init(1, 0, 0), Init(0, 0, -1)},
-      {Init(1, tiny, -tiny), Init(0, 1, 0), Init(1, tiny, -tiny) & Init(0, 1, 0)},
-      {Init(-1, -tiny, tiny), Init(0, -1, 0), Init(-1, -tiny, tiny) & Init(0, -1, 0)},
+      {Init(1, tiny, -tiny), Init(0, 1, 0), Cross(Init(1, tiny, -tiny), Init(0, 1, 0))},
+      {Init(-1, -tiny, tiny), Init(0, -1, 0), Cross(Init(-1, -tiny, tiny), Init(0, -1, 0))},
   };
   for (const Case& c : cases) {
     double m[9];
@@ -101,12 +102,12 @@ TEST(FrameTest, FramesAreRightHandedForRandomAxes) {
     r /= Norm(r);
     MakeFrameRef(m, a, r, kAnglePrecision);
     // 1 - (a . r)^2 loses digits when r nearly lies along a.
-    const double sinSquared = 1.0 - (a * r) * (a * r);
+    const double sinSquared = 1.0 - Dot(a, r) * Dot(a, r);
     ExpectRightHandedFrameAbout(m, a, 1e-14 / sinSquared);
     // u lies in the plane of a and r, turned away from r when r leans along a.
     const VECTOR u = Column(m, 0);
-    EXPECT_NEAR((a & r) * u, 0.0, 1e-13);
-    EXPECT_LE((r * a > 0 ? 1.0 : -1.0) * (u * r), 1e-13);
+    EXPECT_NEAR(Dot(Cross(a, r), u), 0.0, 1e-13);
+    EXPECT_LE((Dot(r, a) > 0 ? 1.0 : -1.0) * Dot(u, r), 1e-13);
   }
 }
 

@@ -7,13 +7,12 @@
 #include <limits>
 
 #include "core/elements.h"
+#include "core/physical_constants.h"
 #include "tools/auxdata/binary_layout.h"
 #include "tools/auxdata/licence_notice.h"
 #include "tools/auxdata/numerics.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Names of the inner shells of the PENELOPE tables, by shell number.
 const char* const kShellName[17] = {"",   "K",  "L1", "L2", "L3", "M1", "M2", "M3", "M4",

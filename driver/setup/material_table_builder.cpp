@@ -1,8 +1,9 @@
-#include "driver/setup/material_tables.h"
+#include "driver/setup/material_table_builder.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "core/element_table.h"
 #include "core/elements.h"
 #include "core/material_tables.h"
+#include "core/physical_constants.h"
 #include "driver/data/fast_index.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/run_directives.h"
@@ -25,7 +27,6 @@ int32_t maxElectronEnergies = 0;
 
 namespace {
 
-constexpr double kBarn = 1e-24;  // cm^2
 const char* const kCrossSectionFolderName = "Cross sections/";
 
 // ---- One material's table ---------------------------------------------------------
@@ -104,114 +105,153 @@ double EntryValue(const ENTRY& entry, bool positron, double E) {
 
 bool Active(const ENTRY& entry) { return entry.hasPoints && entry.cursor <= entry.hi; }
 
+// One point of the merged grid: its energy and the cumulative value of every
+// row there (the electron rows, then the positron rows).
+struct COLUMN {
+  double energy;
+  std::vector<double> sums;
+};
+
 // Merges the entries' point lists into one ascending grid (equal energies of
-// several entries become one point) and fills the cumulative rows.
-void MergeEntries(const MATERIALTABLEOPTIONS& options, std::vector<ENTRY>& entries, std::vector<double>* grid,
-                  std::vector<std::vector<double>>* rows) {
-  const size_t count = entries.size();
-  for (;;) {
+// several entries become one point), one point at a time, and ends after
+// the first point above Emax: the table keeps exactly one point above Emax.
+class MERGE {
+ public:
+  MERGE(const MATERIALTABLEOPTIONS& options, std::vector<ENTRY>& entries) : options_(options), entries_(entries) {}
+
+  // The next point with its cumulative values; false after the last one.
+  bool Next(COLUMN* column) {
+    if (ended_) return false;
     double next = std::numeric_limits<double>::infinity();
     bool any = false;
-    for (const ENTRY& entry : entries) {
+    for (const ENTRY& entry : entries_) {
       if (!Active(entry)) continue;
       const double point = entry.elem->sectionEnergy[entry.section][entry.cursor + 1];
       if (point < next) next = point;
       any = true;
     }
-    if (!any) break;
-    for (ENTRY& entry : entries) {
+    if (!any) {
+      ended_ = true;
+      return false;
+    }
+    for (ENTRY& entry : entries_) {
       entry.supplied = Active(entry) && entry.elem->sectionEnergy[entry.section][entry.cursor + 1] == next;
       if (entry.supplied) ++entry.cursor;
     }
-    grid->push_back(next);
+    const size_t count = entries_.size();
+    column->energy = next;
+    column->sums.resize(options_.positronRows ? 2 * count : count);
     double electronSum = 0.0, positronSum = 0.0;
     for (size_t k = 0; k < count; ++k) {
-      const ENTRY& entry = entries[k];
+      const ENTRY& entry = entries_[k];
       electronSum += entry.weight * EntryValue(entry, false, next);
-      (*rows)[k].push_back(electronSum);
-      if (!options.positronRows) continue;
+      column->sums[k] = electronSum;
+      if (!options_.positronRows) continue;
       double positron = EntryValue(entry, true, next);
-      if (entry.section == 1 && options.positronBremsCorrection != 0) {
+      if (entry.section == 1 && options_.positronBremsCorrection != 0) {
         const double z = entry.elem->Z;
         positron *= PositronBremsRatio(next / (z * z));
       }
       positronSum += entry.weight * positron;
-      (*rows)[count + k].push_back(positronSum);
+      column->sums[count + k] = positronSum;
     }
+    ended_ = options_.maxEnergy < next;
+    return true;
   }
-}
 
-// Keeps exactly one point above Emax.
-void TrimAboveMaxEnergy(double maxEnergy, std::vector<double>* grid, std::vector<std::vector<double>>* rows) {
-  size_t n = grid->size();
-  while (n > 0 && maxEnergy < (*grid)[n - 1]) --n;
-  if (n == grid->size()) return;
-  ++n;
-  grid->resize(n);
-  for (std::vector<double>& row : *rows) row.resize(n);
-}
+ private:
+  const MATERIALTABLEOPTIONS& options_;
+  std::vector<ENTRY>& entries_;
+  bool ended_ = false;
+};
 
 // ---- Thinning ------------------------------------------------------------------------
 
-struct THINNING {
-  const std::vector<double>& grid;
-  const std::vector<std::vector<double>>& rows;
-  size_t entries;  // E: rows E.. are the positron table
-  double sigmaErr;
+// The thinning to SIGMA_ERR, on the merged points as the merge delivers them:
+// a greedy pass from the first point, in which the chord from a kept point
+// reaches as far as it reproduces every point it spans, and the last point it
+// could reach is kept and starts the next chord. First and last points always
+// stay; SIGMA_ERR 0 keeps every point. Only the points from the start of the
+// current chord to its far end are held, never the whole merged table.
+class THINNING {
+ public:
+  THINNING(MERGE& merge, size_t entries, double sigmaErr) : merge_(merge), entries_(entries), sigmaErr_(sigmaErr) {}
+
+  // Appends the kept points to grid and rows.
+  void Run(std::vector<double>* grid, std::vector<std::vector<double>>* rows) {
+    if (!Have(0)) return;
+    Keep(0, grid, rows);
+    size_t a = 0;
+    if (sigmaErr_ == 0.0) {
+      for (; Have(a + 1); ++a) Keep(a + 1, grid, rows);
+      return;
+    }
+    while (Have(a + 2)) {
+      size_t b = a + 2;
+      while (Have(b) && ChordHolds(a, b)) ++b;
+      if (!Have(b)) break;  // the chord reaches the last point
+      Keep(b - 1, grid, rows);
+      a = b - 1;
+    }
+    // The last point.
+    size_t last = a;
+    while (Have(last + 1)) ++last;
+    if (last != a) Keep(last, grid, rows);
+  }
+
+ private:
+  // Point k of the merged grid is held: false when the grid ends before it.
+  bool Have(size_t k) {
+    while (base_ + window_.size() <= k) {
+      COLUMN column;
+      if (!merge_.Next(&column)) return false;
+      window_.push_back(std::move(column));
+    }
+    return true;
+  }
+
+  const COLUMN& At(size_t k) const { return window_[k - base_]; }
+
+  // Point k is kept; the points before it are no longer needed.
+  void Keep(size_t k, std::vector<double>* grid, std::vector<std::vector<double>>* rows) {
+    const COLUMN& column = At(k);
+    grid->push_back(column.energy);
+    for (size_t r = 0; r < rows->size(); ++r) (*rows)[r].push_back(column.sums[r]);
+    while (base_ < k) {
+      window_.pop_front();
+      ++base_;
+    }
+  }
 
   // The entry's own cross section: its cumulative value minus the one before.
-  double Own(size_t r, size_t m) const {
-    const bool first = r == 0 || r == entries;
-    return first ? rows[r][m] : rows[r][m] - rows[r - 1][m];
+  double Own(size_t r, size_t k) const {
+    const std::vector<double>& sums = At(k).sums;
+    const bool first = r == 0 || r == entries_;
+    return first ? sums[r] : sums[r] - sums[r - 1];
   }
 
   // Every point strictly between a and b is reproduced by the chord from a to b.
   bool ChordHolds(size_t a, size_t b) const {
+    const size_t rows = At(a).sums.size();
     for (size_t m = a + 1; m < b; ++m) {
-      const double t = (grid[m] - grid[a]) / (grid[b] - grid[a]);
-      for (size_t r = 0; r < rows.size(); ++r) {
+      const double t = (At(m).energy - At(a).energy) / (At(b).energy - At(a).energy);
+      for (size_t r = 0; r < rows; ++r) {
         const double v = Own(r, m);
         const double va = Own(r, a);
         const double w = va + (Own(r, b) - va) * t;
         if (w == v) continue;
-        if (v == 0.0 || std::fabs(w / v - 1.0) > sigmaErr) return false;
+        if (v == 0.0 || std::fabs(w / v - 1.0) > sigmaErr_) return false;
       }
     }
     return true;
   }
+
+  MERGE& merge_;
+  size_t entries_;  // E: rows E.. are the positron table
+  double sigmaErr_;
+  std::deque<COLUMN> window_;  // the held points
+  size_t base_ = 0;            // merged index of window_[0]
 };
-
-// Greedy pass from the first point: the chord from a kept point reaches as
-// far as it reproduces every point it spans; the last point it could reach
-// is kept and starts the next chord. First and last points always stay.
-std::vector<bool> PointsToKeep(const THINNING& thin) {
-  const size_t n = thin.grid.size();
-  std::vector<bool> keep(n, false);
-  keep[0] = keep[n - 1] = true;
-  size_t a = 0;
-  while (a + 2 <= n - 1) {
-    size_t b = a + 2;
-    while (b <= n - 1 && thin.ChordHolds(a, b)) ++b;
-    if (b > n - 1) break;  // the chord reaches the last point
-    keep[b - 1] = true;
-    a = b - 1;
-  }
-  return keep;
-}
-
-void Thin(double sigmaErr, size_t entries, std::vector<double>* grid, std::vector<std::vector<double>>* rows) {
-  if (sigmaErr == 0.0 || grid->size() <= 2) return;
-  const std::vector<bool> keep = PointsToKeep(THINNING{*grid, *rows, entries, sigmaErr});
-  size_t kept = 0;
-  for (size_t m = 0; m < grid->size(); ++m) {
-    if (!keep[m]) continue;
-    (*grid)[kept] = (*grid)[m];
-    for (std::vector<double>& row : *rows) row[kept] = row[m];
-    ++kept;
-  }
-  grid->resize(kept);
-  for (std::vector<double>& row : *rows) row.resize(kept);
-}
 
 // ---- Storing ---------------------------------------------------------------------------
 
@@ -233,7 +273,9 @@ double* CopyOf(const std::vector<double>& values) {
   return copy;
 }
 
-void StoreRows(const std::vector<double>& grid, const std::vector<std::vector<double>>& rows, MATERIAL* m) {
+// The rows are released as they are stored, so that a large table is not
+// held twice.
+void StoreRows(const std::vector<double>& grid, std::vector<std::vector<double>>& rows, MATERIAL* m) {
   const int n = static_cast<int>(grid.size());
   m->nElectronEnergies = n;
   m->electronEnergy = CopyOf(grid);
@@ -244,6 +286,7 @@ void StoreRows(const std::vector<double>& grid, const std::vector<std::vector<do
   for (size_t r = 0; r < rows.size(); ++r) {
     m->electronSigma[r] = CopyOf(rows[r]);
     m->electronSigmaSlope[r] = SlopesOf(m->electronEnergy, m->electronSigma[r], n);
+    std::vector<double>().swap(rows[r]);
   }
 }
 
@@ -436,7 +479,8 @@ struct INDEXCENSUS {
   int total = 0;
   int count[6] = {};
   int maxExponent[6] = {};
-  void Add(const INDEXDATA& index) {
+  template <typename Index>
+  void Add(const Index& index) {
     ++total;
     for (int t = 0; t < 6; ++t) {
       if (index.indexType != kReportTypes[t]) continue;
@@ -547,9 +591,8 @@ Status BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems
   const size_t count = entries.size();
   std::vector<double> grid;
   std::vector<std::vector<double>> rows(options.positronRows ? 2 * count : count);
-  MergeEntries(options, entries, &grid, &rows);
-  TrimAboveMaxEnergy(options.maxEnergy, &grid, &rows);
-  Thin(options.sigmaErr, count, &grid, &rows);
+  MERGE merge(options, entries);
+  THINNING(merge, count, options.sigmaErr).Run(&grid, &rows);
   if (grid.size() > static_cast<size_t>(kMaxElectronEnergies)) return kInputError;
 
   StoreEntries(options, entries, m);

@@ -46,7 +46,8 @@ TQ_CPU_GPU inline void DepositWeightedEnergy(TASKSTATE& task, double e) {
   const CELL* c = task.cell;
   if (c != nullptr && c->pulseHeight > 0 && task.cellDeposit != nullptr) {
     task.cellDeposit[c->pulseHeightSlot] += e;
-  } else if (GetConstants().outputCellInteractionStats != 0 && task.curStats != nullptr && task.curStats != task.stats) {
+  } else if (GetConstants().outputCellInteractionStats != 0 && task.curStats != nullptr &&
+             task.curStats != task.stats) {
     task.curStats->slot[statslot::eAbsorbed].e += e;
   }
 }

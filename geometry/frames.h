@@ -14,9 +14,11 @@
 #include "core/transform.h"
 #include "core/vector.h"
 
+// Matrices are written row by row.
+// clang-format off
 // Stores u, a x u and a as the columns of m.
 TQ_CPU_GPU inline double* SetFrameColumns(double* m, VECTOR u, VECTOR a) {
-  const VECTOR v = a & u;
+  const VECTOR v = Cross(a, u);
   m[0] = u.x; m[1] = v.x; m[2] = a.x;
   m[3] = u.y; m[4] = v.y; m[5] = a.y;
   m[6] = u.z; m[7] = v.z; m[8] = a.z;
@@ -43,7 +45,7 @@ TQ_CPU_GPU inline double* MakeFrame(double* m, VECTOR a, double anglePrecision) 
 // perpendicular to a. The reference is first turned to make an obtuse angle
 // with the axis; a reference already perpendicular is kept as given.
 TQ_CPU_GPU inline double* MakeFrameRef(double* m, VECTOR a, VECTOR r, double anglePrecision) {
-  const double d = a * r;
+  const double d = Dot(a, r);
   VECTOR u = r;
   if (fabs(d) > anglePrecision) {
     const double sinAngle = sqrt(1.0 - d * d);
@@ -95,6 +97,7 @@ TQ_CPU_GPU inline VECTOR* ApplyTransform(VECTOR* out, VECTOR t, const double* M,
               t.z + M[6] * p.x + M[7] * p.y + M[8] * p.z);
   return out;
 }
+// clang-format on
 
 TQ_CPU_GPU inline VECTOR* ApplyTransform(VECTOR* out, const TRANSFORM& tr, VECTOR p) {
   return ApplyTransform(out, tr.t, tr.M, p);

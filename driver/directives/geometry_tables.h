@@ -84,7 +84,7 @@ struct GEOMETRYRECORDS {
   int32_t nTransforms = 0;
   std::vector<double> givenCellVolume = std::vector<double>(1, -1.0);  // per cell: the VOL volume (cm^3), -1.0 none
   std::vector<int32_t> analysisStatus = std::vector<int32_t>(1, 0);    // per cell: 0, or AnalyzeCell's negative result
-  int32_t maxCellSurfaces = 0;          // most bounding surfaces of any cell so far
+  int32_t maxCellSurfaces = 0;                                         // most bounding surfaces of any cell so far
   // Work buffer of the set-up: three doubles per unordered pair of bounding
   // surfaces of the largest cell.
   std::vector<double> surfacePairBuffer;

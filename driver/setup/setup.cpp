@@ -14,6 +14,7 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
 #include "driver/setup/constants_fill.h"
+#include "driver/setup/geometry_setup.h"
 #include "driver/setup/input_checks.h"
 #include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup_reports.h"
@@ -47,12 +48,14 @@ int SetUpSimpleGeometry() {
   return CheckSourceAgainstLayer();
 }
 
-// The complex geometry is read and checked whole, but its set-up (voxel
-// data, cell volumes, the geometry reports) is not part of this program yet.
-Status StopBeforeComplexGeometrySetUp() {
+// The complex geometry is set up (voxel data, cell volumes), but its reports,
+// its tables for the workers and the transport through it are not part of
+// this program yet: check -1 ends after the geometry set-up, a run stops there.
+Status StopAfterComplexGeometrySetUp() {
+  if (runOptions.check < 0) return kOk;
   printf(
-      "Error: the set-up of a complex geometry (voxel data, cell volumes and the set-up reports) is not available in "
-      "this build of Trenqual (the geometry directives are read and checked only).\n");
+      "Error: the transport through a complex geometry is not available in this build of Trenqual (the geometry is "
+      "read, checked and set up only).\n");
   return kInputError;
 }
 
@@ -118,7 +121,10 @@ Status RunSetUp() {
   (void)releaseAtExit;
   ReleaseSetUp();
   if (int code = CheckInputConsistency()) return code;
-  if (complexGeometry > 0) return StopBeforeComplexGeometrySetUp();
+  if (complexGeometry > 0) {
+    if (Status s = SetUpComplexGeometry()) return s;
+    return StopAfterComplexGeometrySetUp();
+  }
   if (int code = CheckAfterGeometrySetup()) return code;
   if (int code = LoadProblemElements()) return code;
   CompleteMaterialComposition(elementArray);

@@ -108,16 +108,25 @@ TEST(ComplexInput, CellsWithoutACutoffTakeTheGlobalOneWhichBecomesTheSmallest) {
   EXPECT_DOUBLE_EQ(transportOptions.cutP, 1000.0);
 }
 
-TEST(ComplexInput, TheRunStopsBeforeTheGeometrySetUp) {
+TEST(ComplexInput, CheckMinusOneSetsTheGeometryUpAndARunStopsBeforeTheTransport) {
   INPUTRUN run = RunInput(ShieldedDetector(), {"check", "-1"});
   ASSERT_EQ(run.code, 0) << run.console;
   testing::internal::CaptureStdout();
-  const Status code = RunSetUp();
-  const std::string console = testing::internal::GetCapturedStdout();
+  Status code = RunSetUp();
+  std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(code, kOk) << console;
+  EXPECT_NE(console.find("Estimated source point sampling efficiency = "), std::string::npos) << console;
+
+  run = RunInput(ShieldedDetector());
+  ASSERT_EQ(run.code, 0) << run.console;
+  testing::internal::CaptureStdout();
+  code = RunSetUp();
+  console = testing::internal::GetCapturedStdout();
   EXPECT_EQ(code, kInputError);
-  EXPECT_EQ(console,
-            "Error: the set-up of a complex geometry (voxel data, cell volumes and the set-up reports) is not "
-            "available in this build of Trenqual (the geometry directives are read and checked only).\n");
+  EXPECT_NE(console.find("Error: the transport through a complex geometry is not available in this build of "
+                         "Trenqual (the geometry is read, checked and set up only).\n"),
+            std::string::npos)
+      << console;
 }
 
 TEST(ComplexInput, CheckZeroEchoesTheWholeInputAndInterpretsNothing) {

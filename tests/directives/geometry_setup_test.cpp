@@ -165,6 +165,11 @@ TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
   } cases[] = {
       {{base[0], base[1], base[2], "C1 1 1 -2", "C9 1 1 -1 #1"},
        "Geometry error: Cell 1 is not completely inside cell 9.\n"},
+      {{base[0], base[1], "S2 S 0 0 0 3", "S3 S 2 0 0 3", "C1 1 1 -2", "C2 1 1 -3", "C9 1 1 -1 #1 #2"},
+       "Geometry error: Cells 1 and 2 intersect.\n"},
+      {{base[0], base[1], "S2 S 0 0 0 3", "S3 RPP 2 5 -1 1 -1 1", "C1 1 1 -2", "C2 1 1 -3", "C9 1 1 -1 #1 #2",
+        "COORD_X -10 8 10", "COORD_Y -10 8 10", "COORD_Z -10 8 10"},
+       "Geometry error: Cells 1 and 2 intersect.\n"},
       {{base[0], base[1], "C9 1 1 -1", "COORD_X -10 8 10", "COORD_X -10 4"},
        "Error: The starting values of two sets of X coordinate planes are equal to each other (-10).\n"},
       {{base[0], base[1], "C9 1 1 -1", "DISTANCE_PRECISION 1e-6", "COORD_Y -10 8 10", "COORD_Y -10.000000001 4"},

@@ -604,6 +604,30 @@ int32_t VolumeOwner(int32_t c) {
   return u >= 0 ? geometry.unionData[static_cast<size_t>(u)].cells[0] : c;
 }
 
+// The lower (upper false) or upper corner of a bounded voxel's box.
+VECTOR VoxelCorner(const VOXEL& v, bool upper) {
+  const int32_t first[3] = {v.firstX, v.firstY, v.firstZ};
+  const int32_t extra[3] = {v.extraX, v.extraY, v.extraZ};
+  double c[3];
+  for (int32_t a = 0; a < 3; ++a)
+    c[a] = R().axis[a].coord[static_cast<size_t>(upper ? first[a] + extra[a] : first[a] - 1)];
+  return VECTOR{c[0], c[1], c[2]};
+}
+
+// Widens the box of cell c to hold lo .. hi.
+void WidenBox(int32_t c, VECTOR lo, VECTOR hi) {
+  GEOMETRYSETUPRESULT& r = R();
+  const size_t i = static_cast<size_t>(c);
+  if (!r.boxSet[i]) {
+    r.boxMin[i] = lo;
+    r.boxMax[i] = hi;
+    r.boxSet[i] = 1;
+    return;
+  }
+  r.boxMin[i] = VECTOR{std::min(r.boxMin[i].x, lo.x), std::min(r.boxMin[i].y, lo.y), std::min(r.boxMin[i].z, lo.z)};
+  r.boxMax[i] = VECTOR{std::max(r.boxMax[i].x, hi.x), std::max(r.boxMax[i].y, hi.y), std::max(r.boxMax[i].z, hi.z)};
+}
+
 struct VOLUMEPREP {
   std::vector<std::vector<int32_t>> partial;    // [nCells] partial voxels of each owner
   std::vector<std::vector<double>> cumulative;  // [nCells] cumulative volumes of those
@@ -627,6 +651,9 @@ Status PrepareVolumes(VOLUMEPREP* prep) {
   r.completeVolume.assign(nc, 0.0);
   r.partialVolume.assign(nc, 0.0);
   r.volumeComputable.assign(nc, 1);
+  r.boxSet.assign(nc, 0);
+  r.boxMin.assign(nc, VECTOR{});
+  r.boxMax.assign(nc, VECTOR{});
   r.cellVolume.assign(nc, -1.0);
   r.cellVolumeSigma.assign(nc, 0.0);
   prep->partial.assign(nc, {});
@@ -652,6 +679,7 @@ Status PrepareVolumes(VOLUMEPREP* prep) {
       }
       if (v.containerCell >= 0) {
         geometry.analysisStatus[static_cast<size_t>(v.cells[j])] = 0;
+        WidenBox(owner, VoxelCorner(v, false), VoxelCorner(v, true));
         r.completeVolume[static_cast<size_t>(owner)] += volume;
         if (owner == sourceOwner) r.sourceCompleteVoxels.push_back(i);
         continue;
@@ -772,7 +800,11 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
   }
   if (setupProgress.lastLineLength > 0) printf("%*s\r", setupProgress.lastLineLength, "");
   std::vector<uint64_t> hits(nc, 0);
-  CombineCellVolumes(p, work.data(), workers, blocks, nullptr, hits.data(), nullptr, nullptr, nullptr);
+  std::vector<VECTOR> lo(nc), hi(nc);
+  CombineCellVolumes(p, work.data(), workers, blocks, nullptr, hits.data(), lo.data(), hi.data(), nullptr);
+  for (size_t c = 0; c < nc; ++c) {
+    if (hits[c] > 0) WidenBox(static_cast<int32_t>(c), lo[c], hi[c]);
+  }
 
   // Estimates: complete volume + partial volume x fraction of points inside.
   for (size_t c = 0; c < nc; ++c) {

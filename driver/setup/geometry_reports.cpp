@@ -1,10 +1,20 @@
 #include "driver/setup/geometry_reports.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "driver/directives/cell_entry_directives.h"
 #include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
+#include "driver/directives/precision_directives.h"
+#include "driver/directives/run_directives.h"
+#include "driver/directives/source_directives.h"
+#include "driver/directives/transport_directives.h"
 #include "driver/setup/geometry_setup.h"
+#include "driver/setup/setup_reports.h"
+#include "geometry/free_motion_radius.h"
+#include "geometry/ray_tracking.h"
 
 namespace {
 
@@ -190,4 +200,116 @@ void WriteGeometryTables(FILE* out) {
   WriteCellTable(out);
   WriteBracketTable(out);
   WriteInteriorPointTable(out);
+}
+
+TRACKERSIZES TrackerSizes() {
+  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  int32_t maxSurf = 0, m = 0;
+  for (const VOXEL& v : r.voxels.voxels) {
+    maxSurf = std::max<int32_t>(maxSurf, v.nSurf);
+    int32_t inner = 0;
+    for (int j = 0; j < v.nCells; ++j) inner = std::max<int32_t>(inner, CellAt(v.cells[j]).innerCellCount);
+    m = std::max<int32_t>(m, std::min<int32_t>(inner, v.nCells));
+  }
+  TRACKERSIZES t;
+  t.nSideWords = (maxSurf + 15) / 16;
+  t.innerCellBound = m + 1;
+  t.nSmax_voxel = 2 * (m + 1) * maxSurf;
+  return t;
+}
+
+namespace {
+
+// Traces the beam of a point source with a parallel beam into the geometry.
+Status FindBeamEntry(int32_t* enteredCell) {
+  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const TRACKERSIZES sizes = TrackerSizes();
+  std::vector<uint16_t> sideBits(static_cast<size_t>(std::max(1, sizes.nSideWords)));
+  std::vector<double> surfaceValues(geometry.surf.size());
+  std::vector<CROSSING> crossings(static_cast<size_t>(std::max(1, sizes.nSmax_voxel)));
+  const VoxelGrid grid{xSet,
+                       ySet,
+                       zSet,
+                       nXsets,
+                       nYsets,
+                       nZsets,
+                       r.axis[0].coord.data(),
+                       r.axis[1].coord.data(),
+                       r.axis[2].coord.data(),
+                       r.axis[0].nPlanes(),
+                       r.axis[1].nPlanes(),
+                       r.axis[2].nPlanes(),
+                       r.voxels.voxels.data(),
+                       r.voxels.planes.data()};
+  const GeometryTables g{geometry.surf.data(), geometry.cell.data(), grid, geometryPrecision.distancePrecision,
+                         geometryPrecision.anglePrecision};
+  const TrackerWork work{sideBits.data(), static_cast<int32_t>(sideBits.size()), surfaceValues.data(), crossings.data(),
+                         static_cast<int32_t>(crossings.size())};
+  TrackerState state{-1, -1, 0};
+  const VECTOR start = source.beamOrigin;
+  const VECTOR u = Init(source.beam_A, source.beam_B, source.beam_C);
+  VECTOR entry;
+  double distance = 0.0;
+  int16_t surface = -1;
+  EntryExitPoint(g, work, &state, &entry, &start, &u, &distance, &surface, -1.0);
+  if (state.cellIndex < 0) {
+    printf("Error: The incident beam does not hit any cell.\n");
+    return kInputError;
+  }
+  SOURCEENTRY& e = sourceEntry;
+  e.entryVoxel = state.voxelIndex;
+  e.entryCell = state.cellIndex;
+  e.entrySurface = distance == 0.0 ? -2 : surface;
+  e.entry_X = entry.x;
+  e.entry_Y = entry.y;
+  e.entry_Z = entry.z;
+  const VOXEL& v = r.voxels.voxels[static_cast<size_t>(state.voxelIndex)];
+  *enteredCell = v.cells[state.cellIndex];
+  if (geometrySetup.useFreeMotionRadius) {
+    e.entryRadius = FreeMotionRadiusAt(geometry.surf.data(), geometry.cell.data(), v, entry, state.cellIndex,
+                                       geometryPrecision.distancePrecision);
+  }
+  return kOk;
+}
+
+void DropCellEntryTallies() {
+  for (int c = 0; c < kTallyClassCount; ++c) {
+    nCellEntryTallies[c] = 0;
+    cellEntryControlTallies[c].clear();
+  }
+}
+
+}  // namespace
+
+Status CheckSourceInGeometry() {
+  const TRANSPORTOPTIONS& t = transportOptions;
+  const bool photon = source.part == kSourcePhoton;
+  const bool fixedBeam = source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam;
+  int32_t cell = -1;
+  if (fixedBeam) {
+    if (Status s = FindBeamEntry(&cell)) return s;
+  }
+  if (t.trackPos == 0) {
+    DropPositionTallies();
+    DropCellEntryTallies();
+  } else if (fixedBeam) {
+    SetTallyEntryValues();
+  }
+  const char* where = ".";
+  if (source.sourcePositionType == kCellSource) {
+    cell = source.sourceCell;
+    where = " of the source cell.";
+  } else if (fixedBeam) {
+    where = " of the entry cell.";
+  }
+  const double cutoff = cell >= 0 ? (photon ? CellAt(cell).CUT_P : CellAt(cell).CUT_E) : (photon ? t.cutP : t.cutE);
+  if (cutoff >= sourceSpectrum.highestSourceEnergy) {
+    printf("Error: source energy is below cutoff energy%s\n", where);
+    return kInputError;
+  }
+  if (sourceSpectrum.nEnerg > 1 && cutoff > sourceSpectrum.lowestSourceEnergy) {
+    if (CutSpectrumAtCutoff(cutoff) != 0) return kInputError;
+  }
+  SettlePositronRows();
+  return kOk;
 }

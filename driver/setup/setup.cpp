@@ -131,7 +131,7 @@ Status RunSetUp() {
   if (complexGeometry > 0) {
     CompleteCellDensities();
     WriteGeometryTables(outputFile);
-    SettlePositronRows();
+    if (Status s = CheckSourceInGeometry()) return s;
     if (outputFile != nullptr) std::fflush(outputFile);
     return StopAfterComplexGeometrySetUp();
   }

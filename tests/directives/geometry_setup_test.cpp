@@ -9,7 +9,9 @@
 #include <random>
 
 #include "core/physical_constants.h"
+#include "driver/setup/geometry_reports.h"
 #include "driver/setup/geometry_setup.h"
+#include "driver/setup/setup_reports.h"
 #include "tests/directives/geometry_test_support.h"
 
 namespace {
@@ -17,7 +19,8 @@ namespace {
 // A sphere with a smaller sphere inside, a cylinder and a cone cut by a
 // plane, in a box of 20 cm; planes every 2.5 cm along each axis.
 const double kConeHeight = 8.0, kConeHalfAngle = 20.0;
-std::vector<std::string> World(int threads) {
+// volumePoints false: the fewest random points, for tests of the voxels.
+std::vector<std::string> World(int threads, bool volumePoints = true) {
   return {"M1 29 1",
           "S1 RPP -10 10 -10 10 -10 10",
           "S2 S 0 0 0 3",
@@ -33,7 +36,7 @@ std::vector<std::string> World(int threads) {
           "COORD_X -10 8 10",
           "COORD_Y -10 8 10",
           "COORD_Z -10 8 10",
-          "N_RAND_CELL_VOLUME 200000",
+          volumePoints ? "N_RAND_CELL_VOLUME 200000" : "N_RAND_TOTAL_VOLUME 10000",
           "NTHREADS_GEOM " + std::to_string(threads)};
 }
 
@@ -79,7 +82,7 @@ int32_t VoxelOf(VECTOR p) {
 }
 
 TEST(GeometrySetUp, EveryCellHoldingAPointIsListedInThePointsVoxel) {
-  ASSERT_EQ(SetUpGeometry(World(4)).code, 0);
+  ASSERT_EQ(SetUpGeometry(World(4, false)).code, 0);
   std::mt19937_64 rng(20261210);
   std::uniform_real_distribution<double> u(-11.0, 11.0);
   int64_t missing = 0, wrongContainer = 0;
@@ -97,7 +100,7 @@ TEST(GeometrySetUp, EveryCellHoldingAPointIsListedInThePointsVoxel) {
 }
 
 TEST(GeometrySetUp, MergedVoxelsTileTheGridOnce) {
-  ASSERT_EQ(SetUpGeometry(World(3)).code, 0);
+  ASSERT_EQ(SetUpGeometry(World(3, false)).code, 0);
   const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
   const int32_t n[3] = {r.axis[0].nPlanes(), r.axis[1].nPlanes(), r.axis[2].nPlanes()};
   std::vector<int> covered(r.voxels.index.size(), 0);
@@ -183,6 +186,38 @@ TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
     const SETUPRUN run = SetUpGeometry(c.lines);
     EXPECT_EQ(run.code, 1) << c.message;
     EXPECT_NE(run.console.find(c.message), std::string::npos) << run.console;
+  }
+}
+
+TEST(GeometrySetUp, TheBeamOfAPointSourceEntersTheFirstCellOnItsPath) {
+  const struct {
+    std::string source;
+    int cell;      // identifier of the entered cell, 0 none
+    VECTOR entry;  // entry point
+  } cases[] = {
+      {"SOURCE_POSITION 1 0 0 -20", 9, {0, 0, -10}},  // from outside into the box
+      {"SOURCE_POSITION 1 0 0 -5", 9, {0, 0, -5}},    // starts inside the box
+      {"SOURCE_POSITION 1 0 0 0", 1, {0, 0, 0}},      // starts inside the inner ball
+      {"SOURCE_POSITION 1 5 5 -20", 9, {5, 5, -10}},  // enters the box below the cylinder
+      {"SOURCE_POSITION 1 20 0 -20", 0, {}},          // passes beside the box
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines = World(2, false);
+    lines.push_back(c.source);
+    lines.push_back("SOURCE_DIRECTION 1 0 0 1");
+    ASSERT_EQ(SetUpGeometry(lines).code, 0) << c.source;
+    testing::internal::CaptureStdout();
+    const Status code = CheckSourceInGeometry();
+    const std::string console = testing::internal::GetCapturedStdout();
+    if (c.cell == 0) {
+      EXPECT_EQ(code, kInputError) << c.source;
+      EXPECT_EQ(console, "Error: The incident beam does not hit any cell.\n");
+      continue;
+    }
+    const VOXEL& v = geometrySetUpResult.voxels.voxels[static_cast<size_t>(sourceEntry.entryVoxel)];
+    ASSERT_GE(sourceEntry.entryCell, 0) << c.source;
+    EXPECT_EQ(geometry.cell[v.cells[sourceEntry.entryCell]].number, c.cell) << c.source;
+    EXPECT_TRUE(Near(Init(sourceEntry.entry_X, sourceEntry.entry_Y, sourceEntry.entry_Z), c.entry, 1e-9)) << c.source;
   }
 }
 

@@ -132,6 +132,7 @@ Status RunSetUp() {
     CompleteCellDensities();
     WriteGeometryTables(outputFile);
     if (Status s = CheckSourceInGeometry()) return s;
+    FillHostConstants();
     if (outputFile != nullptr) std::fflush(outputFile);
     return StopAfterComplexGeometrySetUp();
   }

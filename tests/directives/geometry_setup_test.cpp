@@ -9,6 +9,7 @@
 #include <random>
 
 #include "core/physical_constants.h"
+#include "driver/setup/constants_fill.h"
 #include "driver/setup/geometry_reports.h"
 #include "driver/setup/geometry_setup.h"
 #include "driver/setup/setup_reports.h"
@@ -187,6 +188,40 @@ TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
     EXPECT_EQ(run.code, 1) << c.message;
     EXPECT_NE(run.console.find(c.message), std::string::npos) << run.console;
   }
+}
+
+TEST(GeometrySetUp, TheConstantsRecordCarriesTheGeometryTables) {
+  std::vector<std::string> lines = World(2, false);
+  lines.push_back("SOURCE_POSITION 3 2");
+  ASSERT_EQ(SetUpGeometry(lines).code, 0);
+  Constants k{};
+  FillComplexGeometryConstants(k);
+  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  for (int b = 0; b < 16; ++b) EXPECT_EQ(k.bitMask[b], 1u << b);
+  EXPECT_EQ(k.nVoxels2, static_cast<int32_t>(r.voxels.voxels.size()));
+  EXPECT_EQ(k.voxels2, r.voxels.voxels.data());
+  EXPECT_EQ(k.nSmax_voxel, TrackerSizes().nSmax_voxel);
+  EXPECT_GE(k.nSmax_voxel, 2 * r.voxels.nSmax_voxel);
+  EXPECT_EQ(k.nXplanesTot, 9);
+  EXPECT_EQ(k.nXsets, 3);
+  EXPECT_DOUBLE_EQ(k.xCoord[4], 0.0);
+  EXPECT_EQ(k.nSurfaces, geometry.nSurfaces);
+  EXPECT_EQ(k.surf, geometry.surf.data());
+  // Every box's voxel through the record's voxel2index.
+  for (int x = 0; x <= 9; ++x)
+    for (int y = 0; y <= 9; ++y)
+      for (int z = 0; z <= 9; ++z) {
+        const int32_t n[3] = {9, 9, 9};
+        EXPECT_EQ(k.voxel2index[x][y][z], r.voxels.index[static_cast<size_t>(BoxIndex(n, x, y, z))]);
+      }
+  // The volume source's tables: complete then partial voxels, the cumulative volume ends at their sum.
+  EXPECT_FALSE(r.sourcePartialVoxels.empty());
+  EXPECT_EQ(r.sourceCumulative.size(), r.sourcePartialVoxels.size() + r.sourceCompleteVoxels.size() + 1);
+  EXPECT_NEAR(r.sourceCumulative.back(),
+              r.partialVolume[static_cast<size_t>(FindCell(2))] + r.completeVolume[static_cast<size_t>(FindCell(2))],
+              1e-9);
+  EXPECT_LT(r.sourceCumulative[static_cast<size_t>(r.sourceStartVoxel)], 0.5 * r.sourceCumulative.back());
+  EXPECT_GE(r.sourceCumulative[static_cast<size_t>(r.sourceStartVoxel) + 1], 0.5 * r.sourceCumulative.back());
 }
 
 TEST(GeometrySetUp, TheBeamOfAPointSourceEntersTheFirstCellOnItsPath) {

@@ -3,11 +3,13 @@
 # spheres (radius 4 cm, 20 cm apart) in a box of air, voxel planes every 5 cm,
 # cell volumes with the default point budget. Runs `Trenqual ... check -1`
 # (the set-up only) and prints the wall time and the peak resident memory.
-#   bench/geometry/lattice_setup.sh [path/to/Trenqual] [NTHREADS_GEOM]
+# The set-up ends with the element data of the two materials (ENDF folder).
+#   bench/geometry/lattice_setup.sh [path/to/Trenqual] [NTHREADS_GEOM] [ENDF folder]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 program="${1:-$root/build-test/bin/Trenqual}"
 threads="${2:-8}"
+endf="${3:-$root/../shared/data/endf/}"
 folder="$(mktemp -d)"
 trap 'rm -rf "$folder"' EXIT
 input="$folder/lattice.txt"
@@ -38,5 +40,5 @@ input="$folder/lattice.txt"
   echo "1"
 } > "$input"
 cd "$folder"
-/usr/bin/time -f "wall %e s, peak resident memory %M kB" "$program" in lattice.txt check -1 2>&1 | tr '\r' '\n' |
+/usr/bin/time -f "wall %e s, peak resident memory %M kB" "$program" in lattice.txt dir "$endf" check -1 2>&1 | tr '\r' '\n' |
   grep -v '^ *$' | tail -3

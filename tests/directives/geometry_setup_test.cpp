@@ -190,6 +190,34 @@ TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
   }
 }
 
+// A cell whose side against the planes is still open (-2) stays a candidate
+// of the boxes it may reach, and the box analysis alone decides.
+TEST(GeometrySetUp, CellsWithOpenPlaneSidesStayCandidates) {
+  ASSERT_EQ(SetUpGeometry(World(1, false)).code, 0);
+  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const int32_t ball = FindCell(1);
+  for (AXISPLANES& ax : r.axis)
+    for (int32_t p = 0; p < ax.nPlanes(); ++p) ax.cellSide[static_cast<size_t>(p) * geometry.nCells + ball] = kSideOpen;
+  VoxelDataProblem problem{};
+  problem.analysis = AnalysisTables();
+  problem.surf = geometry.surf.data();
+  problem.analysis.surf = problem.surf;
+  problem.nSurfaces = geometry.nSurfaces;
+  for (int a = 0; a < 3; ++a) problem.axis[a] = &r.axis[a];
+  problem.console = stdout;
+  const struct {
+    int32_t slab[3];
+    bool listed;
+  } cases[] = {{{4, 4, 4}, true}, {{5, 5, 5}, true}, {{4, 5, 4}, true}, {{1, 1, 1}, false}, {{7, 4, 4}, false}};
+  for (const auto& c : cases) {
+    BOXRECORD box;
+    double precision = geometryPrecision.distancePrecision;
+    ClassifyBox(problem, 0, c.slab[0], c.slab[1], c.slab[2], &precision, &box);
+    const bool listed = std::find(box.cells.begin(), box.cells.end(), ball) != box.cells.end();
+    EXPECT_EQ(listed, c.listed) << c.slab[0] << " " << c.slab[1] << " " << c.slab[2];
+  }
+}
+
 TEST(GeometrySetUp, TheConstantsRecordCarriesTheGeometryTables) {
   std::vector<std::string> lines = World(2, false);
   lines.push_back("SOURCE_POSITION 3 2");

@@ -467,8 +467,8 @@ bool PrintIncomplete(const PLANETALLYINPUT& t, int item) {
       "Error: Specification of the limits in \"%s\" is incomplete.\n",
       "Error: Specification of the relative standard deviation in \"%s\" is incomplete.\n",
       "Error: Value of the option to write the tally data to a file during the simulation is missing in \"%s\".\n",
-      "Error: Value of the time interval of writing the tally data to a file during the simulation is missing in "
-      "\"%s\".\n",
+      ("Error: Value of the time interval of writing the tally data to a file during the simulation is missing in "
+       "\"%s\".\n"),
       "Error: Specification of the particle types to be included in the set of plane tallies \"%s\" is incomplete.\n",
       "Error: Specification of the option to calculate the energy flux tally in \"%s\" is incomplete.\n"};
   printf(kIncomplete[item], t.name.c_str());

@@ -258,6 +258,7 @@ void SetUpDevices(int count) {
   for (int i = 0; i < count && i < kMaxCudaDevices; ++i) {
     const CUDADEVICEINFO device = CudaDeviceInfo(i);
     deviceSelection.clockRateHz[i] = device.clockKHz * 1000.0;
+    deviceSelection.globalMemory[i] = device.globalMemory;
     char line[256];
     std::snprintf(line, sizeof line,
                   "Device No. %d: compute capability %d.%d, clock rate %g MHz, memory clock rate %g MHz, global memory "

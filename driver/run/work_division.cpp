@@ -14,6 +14,7 @@
 #include "core/track_records.h"
 #include "driver/build_variant.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/input/input_passes.h"
 #include "driver/input/options.h"
 #include "driver/results/tally_storage.h"
 #include "driver/run/device_division.h"
@@ -330,6 +331,7 @@ Status SetUpRealDevices() {
              static_cast<int>(kMaxBankCapacity));
       return kDeviceError;
     }
+    if (runOptions.stats_CUDA > 1 && !OpenDeviceStatsFile(filesFolder, d)) return kDeviceError;
     const uint64_t allocated = SetUpCudaDevice(w);
     if (A > 0.0 && !reported) {
       printf("Allocated global memory on each used CUDA device: %" PRIu64 " kB in total, %" PRIu64

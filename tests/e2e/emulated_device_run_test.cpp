@@ -160,6 +160,7 @@ TEST(EmulatedDeviceRun, SameSeedGivesIdenticalTallyFiles) {
 // Two simulated devices, the second emulated: the set-up copies the problem to
 // the first and sets up its tasks (check -1 ends there, exit code 0); a run
 // stops before the first history, since the device scheduler is not built.
+// With stats_CUDA 2 the real device's statistics file is opened at set-up.
 TEST(EmulatedDeviceRun, PartlyEmulatedSetsUpTheRealDeviceAndRefusesItsRun) {
   struct CASE {
     const char* check;
@@ -170,9 +171,9 @@ TEST(EmulatedDeviceRun, PartlyEmulatedSetsUpTheRealDeviceAndRefusesItsRun) {
                         {"1", 2, "Error: Simulation on CUDA devices is not available in this build.\n"}};
   setenv("TQ_SIMULATED_DEVICES", "2", 1);
   for (const CASE& c : cases) {
-    const PROGRAMRUN run =
-        RunOf("lead_uncollided.txt", "e2e-partly-emulated", true, "0.5",
-              {"nStreams", "32", "em_CUDA", "2", "balance_CUDA", "0", "avgBanked_CUDA", "10", "check", c.check});
+    const PROGRAMRUN run = RunOf("lead_uncollided.txt", "e2e-partly-emulated", true, "0.5",
+                                 {"nStreams", "32", "em_CUDA", "2", "balance_CUDA", "0", "avgBanked_CUDA", "10",
+                                  "stats_CUDA", "2", "check", c.check});
     if (run.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
     EXPECT_EQ(run.exitCode, c.exitCode) << run.console;
     EXPECT_NE(run.console.find("2 CUDA devices found.\n"), std::string::npos) << run.console;
@@ -180,6 +181,11 @@ TEST(EmulatedDeviceRun, PartlyEmulatedSetsUpTheRealDeviceAndRefusesItsRun) {
     const std::string last = c.last;
     ASSERT_GE(run.console.size(), last.size());
     EXPECT_EQ(run.console.substr(run.console.size() - last.size()), last) << run.console;
+    // The real device's statistics file has its header; the emulated one has none.
+    const std::string stats = ReadText(ResultFolder(run, "lead_uncollided.txt") + "d1.txt");
+    EXPECT_EQ(stats.substr(0, 22), "         t        src ") << stats;
+    EXPECT_EQ(stats.size(), 10 + 5 * 11 + 49 * 9 + 1u);
+    EXPECT_FALSE(fs::exists(ResultFolder(run, "lead_uncollided.txt") + "d2.txt"));
   }
   unsetenv("TQ_SIMULATED_DEVICES");
 }

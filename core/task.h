@@ -245,7 +245,10 @@ static_assert(sizeof(ELECTRONSTEPCACHE) == 46600);
 static_assert(sizeof(PHOTONSTATE) == 59120);
 static_assert(sizeof(TASKSTATE) == 108008);
 
-class CTask : public TASKSTATE {
+// The records of the workers stand side by side in `tasks`; each starts on a
+// cache line of its own, so that the particle a worker writes at every step
+// never shares a line with the flags its neighbour reads at every step.
+class alignas(64) CTask : public TASKSTATE {
  public:
   // With allocate true: the statistics record and the bank arrays for
   // kBankGrowth particles (those that the options call for). With allocate

@@ -430,6 +430,34 @@ TEST(PhotonInteractions, PairPositronBelowTheCutoffAnnihilatesAtOnce) {
   EXPECT_NEAR(task.stats->slot[statslot::eHistoryDeposit].e, 3e6 - 2.0 * k.restEn, 1e-6);
 }
 
+// The transition of a vacancy is the first whose cumulative probability
+// reaches the draw (the last one above every value): every subshell of lead,
+// draws on the cumulative values, between them and beyond them, against a
+// scan of the table.
+TEST(PhotonRelaxation, TransitionIsTheFirstWhoseCumulativeValueReachesTheDraw) {
+  PHOTONPROBLEM p;
+  ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
+  const Elem& el = p.elements[0];
+  int checked = 0;
+  for (int32_t d = 0; d < kMaxDesignator; ++d) {
+    const int32_t n = el.nTransitions[d];
+    if (n <= 0) continue;
+    std::vector<double> draws = {0.0, 1e-300, 1.0, 1.5};
+    for (int32_t j = 0; j < n; ++j) {
+      draws.push_back(el.transCum[d][j]);
+      draws.push_back(std::nextafter(el.transCum[d][j], 0.0));
+      if (j > 0) draws.push_back(0.5 * (el.transCum[d][j - 1] + el.transCum[d][j]));
+    }
+    for (double r : draws) {
+      int32_t expected = 0;
+      while (expected < n - 1 && el.transCum[d][expected] < r) ++expected;
+      EXPECT_EQ(SelectTransition(el, d, r), expected) << "designator " << d << " r " << r;
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 10);
+}
+
 TEST(PhotonRelaxation, CopperKLinesAppearWithTheirBranchingRatios) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {29}, {1.0}));

@@ -50,21 +50,29 @@ struct DEVICESTREAMS {
   int32_t nStreams_tot;
 };
 
+static_assert(offsetof(DEVICESTREAMS, streamControl) == 0);
+static_assert(offsetof(DEVICESTREAMS, randGens) == 8);
+static_assert(offsetof(DEVICESTREAMS, nStreams_tot) == 16);
+static_assert(sizeof(DEVICESTREAMS) == 24);
+
 #if defined(__CUDACC__)
-extern __constant__ DEVICESTREAMS deviceStreams;
+// The device's stream tables (gpu/device_tables.cu), stored by InitTaskData.
+namespace device_globals {
+extern __device__ DEVICESTREAMS streams;
+}
 #endif
 
 // Stream s's record and generator on the side the caller runs on.
 TQ_CPU_GPU inline STREAMCONTROL& StreamControlOf(int32_t s) {
 #if defined(__CUDA_ARCH__)
-  return deviceStreams.streamControl[s];
+  return device_globals::streams.streamControl[s];
 #else
   return runStreams.streamControl[s];
 #endif
 }
 TQ_CPU_GPU inline CRandGen& RandGenOf(int32_t s) {
 #if defined(__CUDA_ARCH__)
-  return deviceStreams.randGens[s];
+  return device_globals::streams.randGens[s];
 #else
   return runStreams.randGens[s];
 #endif

@@ -15,6 +15,7 @@
 #include "core/stream_control.h"
 #include "core/tally.h"
 #include "core/task.h"
+#include "driver/directives/cell_entry_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/run/monitored_tallies.h"
@@ -275,7 +276,14 @@ void BuildControlEntries() {
                                             NumberedLabel(kPlaneName[k], tallyData[k][c.index].number)});
     }
   }
-  // The cell-entry control tallies ("ECE", "PCE", "CE") join here with their directives.
+  static const char* const kCellEntryName[kTallyClassCount] = {"ECE", "PCE", "CE"};
+  for (int k = 0; k < kTallyClassCount; ++k) {
+    for (const CONTROLTALLY& c : cellEntryControlTallies[k]) {
+      const int32_t number = cellEntryTally[k][static_cast<size_t>(c.index)].number;
+      controlEntries.push_back(CONTROLENTRY{kCellEntryFamily, k, c.index, c.targetKind, c.target, 0.0,
+                                            NumberedLabel(kCellEntryName[k], number)});
+    }
+  }
   ResetMonitoredTallies();
 }
 

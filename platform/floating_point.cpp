@@ -12,6 +12,8 @@ void ClearFloatingPointStatus() { std::feclearexcept(FE_ALL_EXCEPT); }
 
 bool InvalidOperationRaised() { return std::fetestexcept(FE_INVALID) != 0; }
 
+void RaiseInvalidOperation() { std::feraiseexcept(FE_INVALID); }
+
 int RaisedFloatingPointFlags() { return std::fetestexcept(FE_ALL_EXCEPT); }
 
 int EnabledFloatingPointTraps() { return fegetexcept(); }

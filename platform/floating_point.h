@@ -22,6 +22,9 @@ void RestoreFloatingPointEnvironment(const FLOATINGPOINTENV& saved);
 void ClearFloatingPointStatus();
 // True when an invalid operation has raised its flag since the last clear.
 bool InvalidOperationRaised();
+// Raises the invalid-operation flag (a routine that finds a value that is not
+// a number marks it as the operation that made it would have).
+void RaiseInvalidOperation();
 // The status flags that are raised (FE_* bits).
 int RaisedFloatingPointFlags();
 // The exceptions whose traps are enabled (FE_* bits).

@@ -1,5 +1,6 @@
 #include "language/builtin_table.h"
 
+#include "language/array_builtins.h"
 #include "language/math_builtins.h"
 #include "language/undefined_value.h"
 
@@ -96,10 +97,10 @@ constexpr BUILTININFO kBuiltins[kBuiltinCount] = {
     {67, "max",              2, {},                     false, BuiltinMax,              nullptr},
     {68, "min",              2, {},                     false, BuiltinMin,              nullptr},
     {69, "select",           3, {},                     false, BuiltinSelect,           nullptr},
-    {70, "loc",              1, {N},                    false, nullptr, SpecialBuiltinUnavailable},
-    {71, "Invert",           1, {M},                    false, nullptr, SpecialBuiltinUnavailable},
-    {72, "Size",             1, {A},                    false, nullptr, SpecialBuiltinUnavailable},
-    {73, "Size2",            2, {N, N},                 false, nullptr, SpecialBuiltinUnavailable},
+    {70, "loc",              1, {N},                    false, nullptr, BuiltinLoc},
+    {71, "Invert",           1, {M},                    false, nullptr, BuiltinInvert},
+    {72, "Size",             1, {A},                    false, nullptr, BuiltinSize},
+    {73, "Size2",            2, {N, N},                 false, nullptr, BuiltinSize2},
     {74, "Int",              4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
     {75, "Int2",             7, {},                     true,  nullptr, SpecialBuiltinUnavailable},
     {76, "Inti",             4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
@@ -112,14 +113,14 @@ constexpr BUILTININFO kBuiltins[kBuiltinCount] = {
     {83, "Root",             4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
     {84, "Root2",            7, {N, N, N, N, N, N, O},  true,  nullptr, SpecialBuiltinUnavailable},
     {85, "Return",           1, {N},                    false, nullptr, nullptr},
-    {86, "Find",             3, {N, A, N},              false, nullptr, SpecialBuiltinUnavailable},
-    {87, "Find2",            5, {N, A, N, N, N},        false, nullptr, SpecialBuiltinUnavailable},
-    {88, "Hist",             3, {A, A, A},              false, nullptr, SpecialBuiltinUnavailable},
-    {89, "Hist2",            5, {A, A, A, N, N},        false, nullptr, SpecialBuiltinUnavailable},
-    {90, "ReadArray",        1, {A},                    false, nullptr, SpecialBuiltinUnavailable},
-    {91, "ReadArray2",       2, {A, N},                 false, nullptr, SpecialBuiltinUnavailable},
-    {92, "Sort",             1, {A},                    false, nullptr, SpecialBuiltinUnavailable},
-    {93, "Sort2",            2, {A, A},                 false, nullptr, SpecialBuiltinUnavailable},
+    {86, "Find",             3, {N, A, N},              false, nullptr, BuiltinFind},
+    {87, "Find2",            5, {N, A, N, N, N},        false, nullptr, BuiltinFind},
+    {88, "Hist",             3, {A, A, A},              false, nullptr, BuiltinHist},
+    {89, "Hist2",            5, {A, A, A, N, N},        false, nullptr, BuiltinHist},
+    {90, "ReadArray",        1, {A},                    false, nullptr, BuiltinReadArray},
+    {91, "ReadArray2",       2, {A, N},                 false, nullptr, BuiltinReadArray},
+    {92, "Sort",             1, {A},                    false, nullptr, BuiltinSort},
+    {93, "Sort2",            2, {A, A},                 false, nullptr, BuiltinSort2},
 };
 // clang-format on
 

@@ -1,7 +1,10 @@
 #include "tests/language/language_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
+#include "language/activation_link.h"
 #include "language/program_listing.h"
 
 LanguageSession::LanguageSession() : language(std::make_unique<Compiler>()) {}
@@ -66,4 +69,28 @@ std::string LanguageSession::Listing(int k) { return ProgramListing(Program(k).c
 std::string LanguageSession::Diagnostic(int k) {
   const PROGRAMINFO& info = Program(k).info;
   return std::to_string(info.diagnosticKind) + " " + std::to_string(info.diagnosticLine) + ": " + info.diagnostic;
+}
+
+double LanguageSession::RunStraightLine(int k, bool* stopped) {
+  CProgramCode& code = Program(k).code;
+  currentProgram = &code;
+  double last = code.values[0];
+  if (stopped != nullptr) *stopped = false;
+  for (int i = 0; i < code.instructionCount; ++i) {
+    int opcode = code.opcodes.Items<int32_t>()[i];
+    double* result = code.values + code.resultSlots.Items<int32_t>()[i];
+    if (opcode < kOrdinaryBuiltinCount) {
+      *result = language->ordinaryBuiltins[opcode](code.Operands(i));
+    } else if (opcode < kBuiltinCount && opcode != kReturnBuiltin && !language->repeatedEvaluation[opcode]) {
+      if (language->specialBuiltins[opcode](opcode, nullptr, nullptr, i) != 0) {
+        if (stopped != nullptr) *stopped = true;
+        return language->runControl->lastResult;
+      }
+    } else {
+      ADD_FAILURE() << "instruction " << i << " (opcode " << opcode << ") is not run straight";
+      return last;
+    }
+    last = *result;
+  }
+  return last;
 }

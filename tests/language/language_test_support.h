@@ -30,6 +30,12 @@ class LanguageSession {
   // "<kind> <line>: <text>" of program k's diagnostic.
   std::string Diagnostic(int k);
 
+  // Runs program k's instructions one after the other, as the interpreter
+  // runs a program without blocks: ordinary built-ins and assignments, and
+  // the special built-ins that evaluate no expression (with currentProgram
+  // set). Stops when a built-in asks to. Returns the last value.
+  double RunStraightLine(int k, bool* stopped = nullptr);
+
   std::unique_ptr<Compiler> language;
   int headerLines = 0;  // of the last program added
 };

@@ -2,7 +2,8 @@
 // the interpreter's records of an activation (CALLFRAME, CALLSTATE), which
 // this build does not have: the program of an activation is the one in
 // currentProgram, an error is recorded as an error of the program started by
-// the run, and no formal parameter is bound.
+// the run, no formal parameter is bound, and no inline expression can be run
+// (its value is the undefined value).
 #include "language/activation_link.h"
 
 #include "language/compiler.h"
@@ -73,3 +74,5 @@ int FinishSpecialCall(const SPECIALCALL& call, int code, const SPECIALOUTCOME& o
 bool FormalArgument(const SPECIALCALL& /*call*/, int /*j*/, double* /*value*/, VALUEDESCRIPTOR* /*descriptor*/) {
   return false;
 }
+
+double EvaluateInlineExpression(const SPECIALCALL& /*call*/) { return kUndefined; }

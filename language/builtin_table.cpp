@@ -1,6 +1,7 @@
 #include "language/builtin_table.h"
 
 #include "language/array_builtins.h"
+#include "language/evaluation_builtins.h"
 #include "language/math_builtins.h"
 #include "language/undefined_value.h"
 
@@ -11,11 +12,6 @@ namespace {
 // The output, console and file built-ins (codes 14..26) are not carried by
 // this build: a call yields the undefined value.
 double OutputBuiltinUnavailable(double** /*args*/) { return kUndefined; }
-
-// Special built-ins whose routines this build does not carry stop the program.
-int SpecialBuiltinUnavailable(int /*code*/, CALLFRAME* /*frame*/, CALLSTATE* /*state*/, int /*instruction*/) {
-  return 1;
-}
 
 constexpr uint8_t N = kArgNumber;
 constexpr uint8_t O = kArgOutputVariable;
@@ -101,17 +97,17 @@ constexpr BUILTININFO kBuiltins[kBuiltinCount] = {
     {71, "Invert",           1, {M},                    false, nullptr, BuiltinInvert},
     {72, "Size",             1, {A},                    false, nullptr, BuiltinSize},
     {73, "Size2",            2, {N, N},                 false, nullptr, BuiltinSize2},
-    {74, "Int",              4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {75, "Int2",             7, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {76, "Inti",             4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {77, "Inti2",            7, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {78, "Intw",             6, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {79, "Intw2",           10, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {80, "Sum",              4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {81, "Sum2",             5, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {82, "Iter",             4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {83, "Root",             4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {84, "Root2",            7, {N, N, N, N, N, N, O},  true,  nullptr, SpecialBuiltinUnavailable},
+    {74, "Int",              4, {},                     true,  nullptr, BuiltinInt},
+    {75, "Int2",             7, {},                     true,  nullptr, BuiltinInt},
+    {76, "Inti",             4, {},                     true,  nullptr, BuiltinInt},
+    {77, "Inti2",            7, {},                     true,  nullptr, BuiltinInt},
+    {78, "Intw",             6, {},                     true,  nullptr, BuiltinIntw},
+    {79, "Intw2",           10, {},                     true,  nullptr, BuiltinIntw},
+    {80, "Sum",              4, {},                     true,  nullptr, BuiltinSum},
+    {81, "Sum2",             5, {},                     true,  nullptr, BuiltinSum},
+    {82, "Iter",             4, {},                     true,  nullptr, BuiltinSum},
+    {83, "Root",             4, {},                     true,  nullptr, BuiltinRoot},
+    {84, "Root2",            7, {N, N, N, N, N, N, O},  true,  nullptr, BuiltinRoot},
     {85, "Return",           1, {N},                    false, nullptr, nullptr},
     {86, "Find",             3, {N, A, N},              false, nullptr, BuiltinFind},
     {87, "Find2",            5, {N, A, N, N, N},        false, nullptr, BuiltinFind},

@@ -36,9 +36,11 @@ constexpr ERRORDETAIL kBuiltinDetails[] = {
     {74, 79, 9, 9, 2814, false, nullptr},    //              no memory
     {74, 79, 10, 10, 2818, false, nullptr},  //              floating-point exception
     {81, 81, 1, 1, 2798, false, nullptr},    // Sum2: zero step
-    {83, 84, 1, 4, 2881, false, nullptr},    // Root, Root2: the zero finder's codes 1..4
-    {86, 87, 1, 1, 2908, false, nullptr},    // Find, Find2: not floating-point
-    {88, 89, 1, 2, 2892, true, nullptr},     // Hist, Hist2: array 1 or 2 not floating-point
+    {80, 82, 2, 2, 0, false, "(the variable stops advancing: adding the step leaves it unchanged)."},
+    {80, 82, 3, 3, 0, false, "(a bound or the step is not a finite number)."},
+    {83, 84, 1, 4, 2881, false, nullptr},  // Root, Root2: the zero finder's codes 1..4
+    {86, 87, 1, 1, 2908, false, nullptr},  // Find, Find2: not floating-point
+    {88, 89, 1, 2, 2892, true, nullptr},   // Hist, Hist2: array 1 or 2 not floating-point
     {88, 89, 3, 3, 0, false,
      "(elements of array No. 3 are not 64-bit floating point numbers or 32-bit integer numbers)."},
     {88, 89, 4, 4, 2893, false, nullptr},  //             edges not ascending

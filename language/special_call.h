@@ -105,3 +105,7 @@ int FinishSpecialCall(const SPECIALCALL& call, int code, const SPECIALOUTCOME& o
 // The value passed for formal parameter j of the running activation and its
 // reference descriptor; false when the activation has no such parameter.
 bool FormalArgument(const SPECIALCALL& call, int j, double* value, VALUEDESCRIPTOR* descriptor);
+// Runs the inline expression of a repeated-evaluation call (its first
+// instruction is the last operand's value, its last the instruction before
+// the call) in the running activation and gives the value it leaves.
+double EvaluateInlineExpression(const SPECIALCALL& call);

@@ -335,11 +335,14 @@ SPECIALOUTCOME RunRoot(const SPECIALCALL& call, int code, FUNCTIONREF valueAt) {
 
   if (code == 83) {
     // The final interval and abscissa, written back where the arguments are
-    // variables; a compiled constant keeps its value for the next execution.
-    auto writeBack = [&call](int j, double value) {
+    // variables; a compiled constant keeps its value for the next execution,
+    // and a system variable is not an argument's storage.
+    auto writeBack = [&call, &language](int j, double value) {
       int k = OperandOfArgument(call, j);
-      if (call.OperandKind(k) != kOperandConstant && call.OperandKind(k) != kOperandExpression) {
-        *call.Operand(k) = value;
+      double* target = call.Operand(k);
+      bool systemVariable = target >= language.systemValues && target < language.systemValues + kSystemVariableCount;
+      if (call.OperandKind(k) != kOperandConstant && call.OperandKind(k) != kOperandExpression && !systemVariable) {
+        *target = value;
       }
     };
     writeBack(4, c);

@@ -329,6 +329,12 @@ TEST_F(EvaluationBuiltins, RootsAndTheirArguments) {
   EXPECT_EQ(*code.Operands(call)[0], 2.0);
   EXPECT_EQ(*code.Operands(call)[1], 0.0);
 
+  // A system variable as an end of the interval keeps its value.
+  session.language->SystemVariable(0) = 0.0;
+  r = Run("r = Root(x * x * x - 2, x, @0, 2)", cube);
+  EXPECT_NEAR(r, std::cbrt(2.0), 1e-8);
+  EXPECT_EQ(session.language->SystemVariable(0), 0.0);
+
   Run("r = Root(x * x + 1, x, -1, 2)\ns = 5", [](double x) { return x * x + 1; });
   EXPECT_EQ(stopped, 0);
   EXPECT_EQ(ErrorText(),

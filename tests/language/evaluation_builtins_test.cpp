@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -125,57 +126,76 @@ TEST(Summation, WithStep) {
 
 namespace {
 
-// A compiled repeated-evaluation call, run with the expression's value from
-// a callable of the abscissa: the instructions before the call run straight,
-// the built-in's body runs with the callable, the rest runs straight.
+// A compiled program with repeated-evaluation calls, run in place of the
+// interpreter for programs without blocks: instructions run one after the
+// other, an inline expression is skipped until its call evaluates it, and
+// the call's body gets a callable that sets the variable and runs the
+// expression's instructions (or, given `expression`, computes the value from
+// the abscissa in C++).
 class EvaluationBuiltins : public testing::Test {
  protected:
   LanguageSession session;
   int program = -1;
   int evaluations = 0;
   int stopped = 0;
+  std::function<double(double)> expression_;
+  std::map<int, int> skips_;           // first instruction of an inline expression -> its call
+  static constexpr int kDeclared = 4;  // "x = 0", "k = 0", "j = 0", "y = 0" before the statements
 
-  // Runs the program; returns the value of its last instruction.
-  double Run(const std::string& lines, std::function<double(double)> expression) {
-    // The variables of the expressions first: "x = 0", "k = 0" (instructions 0 and 1).
-    program = session.AddProgram("p" + std::to_string(session.language->ProgramCount()), "x = 0\nk = 0\n" + lines);
+  double Run(const std::string& lines, std::function<double(double)> expression = nullptr) {
+    program = session.AddProgram("p" + std::to_string(session.language->ProgramCount()),
+                                 "x = 0\nk = 0\nj = 0\ny = 0\n" + lines);
     EXPECT_EQ(session.Program(program).info.diagnosticKind, kDiagnosticPlain) << session.Diagnostic(program);
     CProgramCode& code = session.Program(program).code;
     currentProgram = &code;
-    Compiler& language = *session.language;
-    double last = 0.0;
     evaluations = 0;
     stopped = 0;
+    expression_ = expression;
+    skips_.clear();
     for (int i = 0; i < code.instructionCount; ++i) {
+      int opcode = code.opcodes.Items<int32_t>()[i];
+      if (opcode >= kFirstRepeatedBuiltin && opcode <= kLastRepeatedBuiltin) {
+        skips_[static_cast<int>(*code.Operands(i)[code.OperandCount(i) - 1])] = i;
+      }
+    }
+    double value = RunRange(0, code.instructionCount - 1);
+    return stopped ? session.language->runControl->lastResult : value;
+  }
+
+  // Runs instructions first..last; the value of the last one run.
+  double RunRange(int first, int last) {
+    CProgramCode& code = session.Program(program).code;
+    Compiler& language = *session.language;
+    double value = 0.0;
+    for (int i = first; i <= last && !stopped; ++i) {
+      auto skip = skips_.find(i);
+      if (skip != skips_.end() && i != first) i = skip->second;  // over an inline expression to its call
       int opcode = code.opcodes.Items<int32_t>()[i];
       double* result = code.values + code.resultSlots.Items<int32_t>()[i];
       if (opcode >= kFirstRepeatedBuiltin && opcode <= kLastRepeatedBuiltin) {
         SPECIALCALL call{&language, &code, i, nullptr, nullptr};
         double* variable = call.Operand(call.OperandCount() - 2);
-        auto valueAt = [&](double t) {
+        int expressionStart = static_cast<int>(call.Value(call.OperandCount() - 1));
+        auto valueAt = [&, variable, expressionStart, i](double t) {
           ++evaluations;
           *variable = t;
-          return expression(t);
+          return expression_ ? expression_(t) : RunRange(expressionStart, i - 1);
         };
         SPECIALOUTCOME outcome = opcode <= 77   ? RunIntegral(call, opcode, valueAt)
                                  : opcode <= 79 ? RunWeightedIntegral(call, opcode, valueAt)
                                  : opcode <= 82 ? RunSummation(call, opcode, valueAt)
                                                 : RunRoot(call, opcode, valueAt);
-        if (FinishSpecialCall(call, opcode, outcome) != 0) {
-          stopped = 1;
-          return language.runControl->lastResult;
-        }
+        if (FinishSpecialCall(call, opcode, outcome) != 0) stopped = 1;
       } else if (opcode < kOrdinaryBuiltinCount) {
         *result = language.ordinaryBuiltins[opcode](code.Operands(i));
       } else if (opcode < kBuiltinCount) {
-        if (language.specialBuiltins[opcode](opcode, nullptr, nullptr, i) != 0) {
-          stopped = 1;
-          return language.runControl->lastResult;
-        }
+        if (language.specialBuiltins[opcode](opcode, nullptr, nullptr, i) != 0) stopped = 1;
+      } else {
+        ADD_FAILURE() << "instruction " << i << " is not run here";
       }
-      last = *result;
+      value = *result;
     }
-    return last;
+    return value;
   }
   double System(int index) { return session.language->SystemVariable(index); }
   std::string ErrorText() {
@@ -186,10 +206,10 @@ class EvaluationBuiltins : public testing::Test {
     }
     return text;
   }
-  // The variable assigned by the program's statement i (counted after "x = 0" and "k = 0").
+  // The variable assigned by the program's statement i (counted after the declarations).
   double Slot(int statement) {
     CProgramCode& code = session.Program(program).code;
-    return code.values[code.resultSlots.Items<int32_t>()[statement + 2]];
+    return code.values[code.resultSlots.Items<int32_t>()[statement + kDeclared]];
   }
 };
 
@@ -352,4 +372,28 @@ TEST_F(EvaluationBuiltins, Root2ReportsThroughItsOutputVariable) {
   EXPECT_EQ(ErrorText(), "");
   Run("e = 7\nr = Root2(x * x + 1, x, -1, 2, 1e-9, 1e-100, e)", [](double x) { return x * x + 1; });
   EXPECT_EQ(Slot(0), 3.0);
+}
+
+// The compiled expressions themselves, run for each abscissa: integrals,
+// nested sums and integrals, a root; an expression that computes the square
+// root of a negative number ends its integration with code 10, and an inner
+// integration that does so hands the outer one the undefined value.
+TEST_F(EvaluationBuiltins, CompiledExpressions) {
+  EXPECT_NEAR(Run("r = Int(exp(-x * x), x, 0, 1)"), std::sqrt(std::numbers::pi) / 2.0 * std::erf(1.0), 1e-15);
+  EXPECT_EQ(System(kNEval), 21.0);
+  EXPECT_EQ(Run("r = Sum(k * Sum(j, j, 1, k), k, 1, 3)"), 25.0);
+  EXPECT_NEAR(Run("r = Int(Int(x * y, y, 0, 1), x, 0, 2)"), 1.0, 1e-14);
+  EXPECT_NEAR(Run("r = Root(cos(x) - x, x, 0, 1)"), 0.7390851332151607, 1e-9);
+  EXPECT_NEAR(Run("r = Inti(1 / (1 + x * x), x, 0, 2)"), std::numbers::pi, 1e-5);
+  EXPECT_NEAR(Run("r = Intw(exp(-x), x, 0, 10, 50, 1)"),
+              (std::exp(-10.0) * (50.0 * std::sin(500.0) - std::cos(500.0)) + 1.0) / 2501.0, 1e-9);
+
+  double v = Run("r = Int(sqrt(x - 2), x, 0, 1)\ns = r + 3");
+  EXPECT_EQ(stopped, 0);  // the program goes on with the undefined value
+  EXPECT_TRUE(std::isnan(v));
+  EXPECT_EQ(System(kIER), 10.0);
+  v = Run("r = Int(Int(sqrt(y - x), y, 0, 1), x, 0, 1)");
+  EXPECT_EQ(System(kIER), 10.0);
+  EXPECT_TRUE(std::isnan(v));
+  EXPECT_EQ(ErrorText(), "Runtime error when executing the built-in function \"Int\" (floating-point exception).");
 }

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "language/interpreter.h"
 #include "language/compiler.h"
 #include "language/evaluation_builtins.h"
+#include "language/interpreter.h"
 #include "language/undefined_value.h"
 #include "tests/language/language_test_support.h"
 
@@ -139,8 +139,8 @@ class EvaluationBuiltins : public testing::Test {
   int evaluations = 0;
   int stopped = 0;
   std::function<double(double)> expression_;
-  std::map<int, int> skips_;           // first instruction of an inline expression -> its call
-  CALLFRAME frame_{};                  // the activation that the built-ins record their errors in
+  std::map<int, int> skips_;  // first instruction of an inline expression -> its call
+  CALLFRAME frame_{};         // the activation that the built-ins record their errors in
   CALLSTATE state_{};
   static constexpr int kDeclared = 4;  // "x = 0", "k = 0", "j = 0", "y = 0" before the statements
 

@@ -224,19 +224,24 @@ static_assert(offsetof(Constants, storeFreeMotionRadius) == 873);
 static_assert(offsetof(Constants, outputCellInteractionStats) == 874);
 static_assert(offsetof(Constants, interactionForcing) == 876);
 static_assert(offsetof(Constants, device) == 880);
-static_assert(sizeof(Constants) == 888);  // well inside the 64 KiB of constant memory
+static_assert(sizeof(Constants) == 888);
 
 // The host copy, filled by the driver before the workers start.
 extern Constants hostConstants;
 
 #if defined(__CUDACC__)
-extern __constant__ Constants deviceConstants;
+// The device copy (gpu/device_tables.cu), stored by the set-up kernel
+// CopyConstantsToDevice. The device globals live in one namespace, apart from
+// the host globals of the same names.
+namespace device_globals {
+extern __device__ Constants constants;
+}
 #endif
 
 // The record of the side the caller runs on.
 TQ_CPU_GPU inline const Constants& GetConstants() {
 #if defined(__CUDA_ARCH__)
-  return deviceConstants;
+  return device_globals::constants;
 #else
   return hostConstants;
 #endif

@@ -226,7 +226,29 @@ struct TASKSTATE : PARTICLESTATE, TASKBANK, TASKTALLIES, ELECTRONSTEPCACHE {
   uint8_t collisionWarned = 0;         // the track collision-limit warning was printed
 };
 
-class CTask : public TASKSTATE {
+// A device task holds a TASKSTATE (gpu/device_records.h): the host and the
+// device compilers must agree on its layout, pinned by the sizes of its parts
+// and the offsets that the device set-up writes.
+static_assert(sizeof(PARTICLESTATE) == 208);
+static_assert(offsetof(PARTICLESTATE, cell) == 8);
+static_assert(offsetof(PARTICLESTATE, material) == 16);
+static_assert(offsetof(PARTICLESTATE, E) == 96);
+static_assert(offsetof(PARTICLESTATE, weight) == 160);
+static_assert(sizeof(TASKBANK) == 112);
+static_assert(offsetof(TASKBANK, nBanked) == 88);
+static_assert(offsetof(TASKBANK, maxBanked) == 92);
+static_assert(sizeof(TASKTALLIES) == 1928);
+static_assert(offsetof(TASKTALLIES, rangeBin) == 1624);
+static_assert(offsetof(TASKTALLIES, oneDimTallies) == 1680);
+static_assert(offsetof(TASKTALLIES, cellDeposit) == 1912);
+static_assert(sizeof(ELECTRONSTEPCACHE) == 46600);
+static_assert(sizeof(PHOTONSTATE) == 59120);
+static_assert(sizeof(TASKSTATE) == 108008);
+
+// The records of the workers stand side by side in `tasks`; each starts on a
+// cache line of its own, so that the particle a worker writes at every step
+// never shares a line with the flags its neighbour reads at every step.
+class alignas(64) CTask : public TASKSTATE {
  public:
   // With allocate true: the statistics record and the bank arrays for
   // kBankGrowth particles (those that the options call for). With allocate

@@ -1,44 +1,42 @@
 // The definitions of build_variant.h for one program: compiled once for
-// Trenqual (TQ_GPU_BUILD 0) and once for Trenqual_CUDA (TQ_GPU_BUILD 1).
+// Trenqual (TQ_GPU_BUILD 0) and once for Trenqual_CUDA (TQ_GPU_BUILD 1),
+// which is linked with a device runtime of gpu/: the CUDA runtime, or in the
+// tests the host-simulated device.
 #include "driver/build_variant.h"
 
 #if TQ_GPU_BUILD
-#include <cuda_runtime.h>
-
 #include "gpu/cuda_runtime_wrappers.h"
+#include "gpu/device_runtime.h"
 
 const bool gpuBuild = true;
 
 int CudaDeviceCount() {
   int count = 0;
-  if (cudaGetDeviceCount(&count) != cudaSuccess || count < 0) count = 0;
+  if (DeviceCount(&count) != kDeviceSuccess || count < 0) count = 0;
   return count;
 }
 
 CUDADEVICEINFO CudaDeviceInfo(int d) {
-  cudaDeviceProp props{};
-  CheckCudaError(cudaGetDeviceProperties(&props, d));
-  deviceMemoryLimit[d] = props.totalGlobalMem;
+  DEVICEPROPERTIES p;
+  CheckCudaError(DeviceProperties(d, &p));
+  deviceMemoryLimit[d] = p.globalMemory;
   CUDADEVICEINFO info;
-  info.major = props.major;
-  info.minor = props.minor;
-  cudaDeviceGetAttribute(&info.clockKHz, cudaDevAttrClockRate, d);
-  cudaDeviceGetAttribute(&info.memoryClockKHz, cudaDevAttrMemoryClockRate, d);
-  info.globalMemory = props.totalGlobalMem;
-  info.sharedMemoryPerBlock = props.sharedMemPerBlock;
+  info.major = p.major;
+  info.minor = p.minor;
+  info.clockKHz = p.clockKHz;
+  info.memoryClockKHz = p.memoryClockKHz;
+  info.globalMemory = p.globalMemory;
+  info.sharedMemoryPerBlock = p.sharedMemoryPerBlock;
   return info;
 }
 
 void ResetCudaDevice(int d) {
   SelectCudaDevice(d);
-  CheckCudaError(cudaDeviceReset());
+  CheckCudaError(ResetDevice());
   deviceAllocated[d] = 0;
 }
 
-void SelectCudaDevice(int d) {
-  CheckCudaError(cudaSetDevice(d));
-  currentDevice = d;
-}
+void SelectCudaDevice(int d) { SelectDevice(d); }
 
 #else
 

@@ -88,8 +88,12 @@ BankReallocFunction bankRealloc = ReallocBlock;
 CTask::CTask(bool allocate) {
   bankCapacity = kBankGrowth;
   if (!allocate) return;
-  stats = static_cast<INTERACTIONSTATS*>(CheckedMalloc(sizeof(INTERACTIONSTATS), "interaction statistics"));
-  std::memset(stats, 0, sizeof(INTERACTIONSTATS));
+  // Whole cache lines of its own: the statistics are written at every event.
+  constexpr size_t kLine = 64;
+  constexpr size_t kStatsBytes = (sizeof(INTERACTIONSTATS) + kLine - 1) / kLine * kLine;
+  stats = static_cast<INTERACTIONSTATS*>(std::aligned_alloc(kLine, kStatsBytes));
+  if (stats == nullptr) AllocationFailed("interaction statistics", kStatsBytes);
+  std::memset(stats, 0, kStatsBytes);
   curStats = stats;
   AllocateBank(bank, GetConstants());
   pcCursor = bank.pc;

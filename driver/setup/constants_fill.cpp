@@ -5,7 +5,9 @@
 #include "core/constants.h"
 #include "core/element_table.h"
 #include "driver/data/element_loader.h"
+#include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
+#include "driver/directives/precision_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/transport_directives.h"
@@ -15,10 +17,6 @@
 #include "driver/setup/setup_reports.h"
 
 namespace {
-
-// Tolerances of the geometry (DISTANCE_PRECISION, ANGLE_PRECISION defaults).
-constexpr double kDefaultDistancePrecision = 1e-12;  // cm
-constexpr double kDefaultAnglePrecision = 1e-12;
 
 void FillPhysicalConstants(Constants& k) {
   const PHYSICALCONSTANTS& p = physicalConstants;
@@ -131,19 +129,21 @@ void FillGeometryAndSource(Constants& k) {
   k.source_nCompleteVoxels = 0;
   k.source_voxelVolumeSum = nullptr;
   k.source_startVoxel = 0;
-  k.anglePrecision = kDefaultAnglePrecision;
-  k.distancePrecision = kDefaultDistancePrecision;
+  k.anglePrecision = geometryPrecision.anglePrecision;
+  k.distancePrecision = geometryPrecision.distancePrecision;
   k.entryVoxel = sourceEntry.entryVoxel;
   k.entryCell = sourceEntry.entryCell;
   k.entrySurface = sourceEntry.entrySurface;
   k.entryRadius = sourceEntry.entryRadius;
-  k.nCells = static_cast<int16_t>(layerCells.size());
+  k.nCells = static_cast<int16_t>(geometry.nCells);
   k.nMaterials = static_cast<int16_t>(nMaterials);
-  k.cell = layerCells.empty() ? nullptr : layerCells.data();
+  k.cell = geometry.nCells > 0 ? geometry.cell.data() : nullptr;
   k.material = materials.empty() ? nullptr : materials.data();
-  k.useFreeMotionRadius = 0;
-  k.storeFreeMotionRadius = 0;
-  k.outputCellInteractionStats = 0;
+  // The simple geometry's one layer has neither per-cell statistics nor a free-motion radius.
+  const bool complex = complexGeometry > 0;
+  k.useFreeMotionRadius = complex ? geometrySetup.useFreeMotionRadius : 0;
+  k.storeFreeMotionRadius = complex ? geometrySetup.storeFreeMotionRadius : 0;
+  k.outputCellInteractionStats = complex ? geometrySetup.outputCellInteractionStats : 0;
   k.device = 0;
 }
 

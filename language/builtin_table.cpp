@@ -1,16 +1,13 @@
 #include "language/builtin_table.h"
 
+#include "language/array_builtins.h"
+#include "language/evaluation_builtins.h"
 #include "language/math_builtins.h"
 #include "language/output_builtins.h"
 
 int returnFunctionIndex = kReturnBuiltin;
 
 namespace {
-
-// Special built-ins whose routines this build does not carry stop the program.
-int SpecialBuiltinUnavailable(int /*code*/, CALLFRAME* /*frame*/, CALLSTATE* /*state*/, int /*instruction*/) {
-  return 1;
-}
 
 constexpr uint8_t N = kArgNumber;
 constexpr uint8_t O = kArgOutputVariable;
@@ -92,30 +89,30 @@ constexpr BUILTININFO kBuiltins[kBuiltinCount] = {
     {67, "max",              2, {},                     false, BuiltinMax,              nullptr},
     {68, "min",              2, {},                     false, BuiltinMin,              nullptr},
     {69, "select",           3, {},                     false, BuiltinSelect,           nullptr},
-    {70, "loc",              1, {N},                    false, nullptr, SpecialBuiltinUnavailable},
-    {71, "Invert",           1, {M},                    false, nullptr, SpecialBuiltinUnavailable},
-    {72, "Size",             1, {A},                    false, nullptr, SpecialBuiltinUnavailable},
-    {73, "Size2",            2, {N, N},                 false, nullptr, SpecialBuiltinUnavailable},
-    {74, "Int",              4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {75, "Int2",             7, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {76, "Inti",             4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {77, "Inti2",            7, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {78, "Intw",             6, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {79, "Intw2",           10, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {80, "Sum",              4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {81, "Sum2",             5, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {82, "Iter",             4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {83, "Root",             4, {},                     true,  nullptr, SpecialBuiltinUnavailable},
-    {84, "Root2",            7, {N, N, N, N, N, N, O},  true,  nullptr, SpecialBuiltinUnavailable},
+    {70, "loc",              1, {N},                    false, nullptr, nullptr},
+    {71, "Invert",           1, {M},                    false, nullptr, BuiltinInvert},
+    {72, "Size",             1, {A},                    false, nullptr, BuiltinSize},
+    {73, "Size2",            2, {N, N},                 false, nullptr, BuiltinSize2},
+    {74, "Int",              4, {},                     true,  nullptr, BuiltinInt},
+    {75, "Int2",             7, {},                     true,  nullptr, BuiltinInt},
+    {76, "Inti",             4, {},                     true,  nullptr, BuiltinInt},
+    {77, "Inti2",            7, {},                     true,  nullptr, BuiltinInt},
+    {78, "Intw",             6, {},                     true,  nullptr, BuiltinIntw},
+    {79, "Intw2",           10, {},                     true,  nullptr, BuiltinIntw},
+    {80, "Sum",              4, {},                     true,  nullptr, BuiltinSum},
+    {81, "Sum2",             5, {},                     true,  nullptr, BuiltinSum},
+    {82, "Iter",             4, {},                     true,  nullptr, BuiltinSum},
+    {83, "Root",             4, {},                     true,  nullptr, BuiltinRoot},
+    {84, "Root2",            7, {N, N, N, N, N, N, O},  true,  nullptr, BuiltinRoot},
     {85, "Return",           1, {N},                    false, nullptr, nullptr},
-    {86, "Find",             3, {N, A, N},              false, nullptr, SpecialBuiltinUnavailable},
-    {87, "Find2",            5, {N, A, N, N, N},        false, nullptr, SpecialBuiltinUnavailable},
-    {88, "Hist",             3, {A, A, A},              false, nullptr, SpecialBuiltinUnavailable},
-    {89, "Hist2",            5, {A, A, A, N, N},        false, nullptr, SpecialBuiltinUnavailable},
-    {90, "ReadArray",        1, {A},                    false, nullptr, SpecialBuiltinUnavailable},
-    {91, "ReadArray2",       2, {A, N},                 false, nullptr, SpecialBuiltinUnavailable},
-    {92, "Sort",             1, {A},                    false, nullptr, SpecialBuiltinUnavailable},
-    {93, "Sort2",            2, {A, A},                 false, nullptr, SpecialBuiltinUnavailable},
+    {86, "Find",             3, {N, A, N},              false, nullptr, BuiltinFind},
+    {87, "Find2",            5, {N, A, N, N, N},        false, nullptr, BuiltinFind},
+    {88, "Hist",             3, {A, A, A},              false, nullptr, BuiltinHist},
+    {89, "Hist2",            5, {A, A, A, N, N},        false, nullptr, BuiltinHist},
+    {90, "ReadArray",        1, {A},                    false, nullptr, BuiltinReadArray},
+    {91, "ReadArray2",       2, {A, N},                 false, nullptr, BuiltinReadArray},
+    {92, "Sort",             1, {A},                    false, nullptr, BuiltinSort},
+    {93, "Sort2",            2, {A, A},                 false, nullptr, BuiltinSort2},
 };
 // clang-format on
 

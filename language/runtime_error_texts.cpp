@@ -27,15 +27,17 @@ struct ERRORDETAIL {
 
 // The details of the built-in errors, by built-in and sub-code.
 constexpr ERRORDETAIL kBuiltinDetails[] = {
-    {71, 71, 1, 1, 2744, false, nullptr},  // Invert: not doubles
-    {71, 71, 2, 2, 2745, false, nullptr},  //         not square
-    {71, 71, 3, 3, 2814, false, nullptr},  //         no memory
-    {73, 73, 1, 1, 2747, false, nullptr},  // Size2: not an array address
-    {74, 79, 1, 7, 2802, false, nullptr},  // integration: the driver's codes 1..6, limit too large
-    {74, 79, 8, 8, 2809, false, nullptr},  //              too many Chebyshev moments
-    {74, 79, 9, 9, 2814, false, nullptr},  //              no memory
-    {74, 79, 10, 10, 2818, false, nullptr},//              floating-point exception
-    {81, 81, 1, 1, 2798, false, nullptr},  // Sum2: zero step
+    {71, 71, 1, 1, 2744, false, nullptr},    // Invert: not doubles
+    {71, 71, 2, 2, 2745, false, nullptr},    //         not square
+    {71, 71, 3, 3, 2814, false, nullptr},    //         no memory
+    {73, 73, 1, 1, 2747, false, nullptr},    // Size2: not an array address
+    {74, 79, 1, 7, 2802, false, nullptr},    // integration: the driver's codes 1..6, limit too large
+    {74, 79, 8, 8, 2809, false, nullptr},    //              too many Chebyshev moments
+    {74, 79, 9, 9, 2814, false, nullptr},    //              no memory
+    {74, 79, 10, 10, 2818, false, nullptr},  //              floating-point exception
+    {81, 81, 1, 1, 2798, false, nullptr},    // Sum2: zero step
+    {80, 82, 2, 2, 0, false, "(the variable stops advancing: adding the step leaves it unchanged)."},
+    {80, 82, 3, 3, 0, false, "(a bound or the step is not a finite number)."},
     {83, 84, 1, 4, 2881, false, nullptr},  // Root, Root2: the zero finder's codes 1..4
     {86, 87, 1, 1, 2908, false, nullptr},  // Find, Find2: not floating-point
     {88, 89, 1, 2, 2892, true, nullptr},   // Hist, Hist2: array 1 or 2 not floating-point
@@ -43,6 +45,7 @@ constexpr ERRORDETAIL kBuiltinDetails[] = {
      "(elements of array No. 3 are not 64-bit floating point numbers or 32-bit integer numbers)."},
     {88, 89, 4, 4, 2893, false, nullptr},  //             edges not ascending
     {90, 91, 1, 1, 0, false, "(there is no file open for reading)."},
+    {90, 91, 2, 2, 0, false, "(the file holds data that are not numbers)."},
     {93, 93, 1, 1, 0, false, "(the data type of array No. 2 must be 4-byte signed integer)."},
     {93, 93, 2, 2, 0, false,
      "(the number of elements in array No. 2 is less than the number of elements in array No. 1)."},

@@ -1,14 +1,15 @@
 // Runs of the built Trenqual with programs of the embedded language: the
-// example whose program writes the source spectrum and N from @0, the
-// diagnostics of a syntax warning, a syntax error and a runtime error
-// (golden files), Esc then Q typed on the program's terminal, and the
-// execution-time warning.
+// example whose program writes the source spectrum and N from @0, a spectrum
+// computed with integrals and a root, the diagnostics of a syntax warning, a
+// syntax error and a runtime error (golden files), Esc then Q typed on the
+// program's terminal, and the execution-time warning.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_paths.h"
@@ -71,6 +72,49 @@ TEST(ProgramRun, TheExampleWritesItsSpectrumAndNumberOfHistories) {
   EXPECT_NEAR(source[2], mean, 4 * sigma) << "mean source energy, keV";
   // The tally behind the filter exists.
   EXPECT_NE(ReadText(run.folder + "Files_program_spectrum_out.txt/PTALLY1_E.txt"), "");
+}
+
+// A program that computes its source spectrum with the numerical built-ins:
+// the density exp(-E/T), T = 50 keV, from 10 keV to the energy eMax above
+// which a fraction 0.001 of it lies (a Root of an Inti), 20 bins whose
+// weights are Ints of the density. eMax is 10 + T ln 1000 keV, the weight of
+// (e1, e2] T (exp(-e1/T) - exp(-e2/T)); the run samples that spectrum (its
+// mean source energy, uniform within each bin, within 4 standard errors).
+TEST(ProgramRun, ASpectrumFromIntegralsAndARoot) {
+  if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
+  const std::string program = InstallProgramWithAuxData(MakeScratchFolder("e2e-program-integrals"));
+  const PROGRAMRUN run = RunProgram(program, "program_integral_spectrum.txt",
+                                    {"in", "program_integral_spectrum.txt", "dir", EndfFolder(), "tasks", "2"});
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  const std::string output = ReadText(run.folder + "program_integral_spectrum_out.txt");
+  std::istringstream lines(EchoedDirectives(output, "source"));
+  const double t = 50, eMin = 10, eMax = eMin + t * std::log(1000.0);
+  std::vector<double> energies, weights;
+  double e = 0, w = 0;
+  while (lines >> e >> w) {
+    energies.push_back(e);
+    weights.push_back(w);
+  }
+  ASSERT_EQ(energies.size(), 21u) << output;
+  EXPECT_EQ(energies[0], eMin);
+  EXPECT_EQ(weights[0], 0);
+  EXPECT_NEAR(energies[20], eMax, 1e-8);
+  double sum = 0, moment = 0, square = 0;
+  for (size_t i = 1; i < energies.size(); ++i) {
+    const double e1 = energies[i - 1], e2 = energies[i];
+    EXPECT_NEAR(e2 - e1, (eMax - eMin) / 20, 1e-8) << i;
+    const double exact = t * (std::exp(-e1 / t) - std::exp(-e2 / t));
+    EXPECT_NEAR(weights[i], exact, 1e-10 * exact) << "bin " << i;
+    sum += exact;
+    moment += exact * (e1 + e2) / 2;
+    square += exact * (e1 * e1 + e1 * e2 + e2 * e2) / 3;
+  }
+  const double mean = moment / sum;
+  const double sigma = std::sqrt(square / sum - mean * mean) / std::sqrt(2000.0);
+  EXPECT_NE(output.find("number of source particles = 2000,"), std::string::npos) << output;
+  const std::vector<double> source = NumbersOfLine(output, "source ");
+  ASSERT_GE(source.size(), 3u) << output;
+  EXPECT_NEAR(source[2], mean, 4 * sigma) << "mean source energy, keV";
 }
 
 // Diagnostics of program blocks, on the console and in the echo: a syntax

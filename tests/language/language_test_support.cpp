@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "language/interpreter.h"
 #include "language/program_listing.h"
 #include "language/program_services.h"
 #include "platform/threads.h"
@@ -114,4 +115,21 @@ PROGRAMRUN LanguageSession::Run(int k, const std::function<void()>& whileRunning
   l.ComposeRuntimeError(&record.info, &record.code, k);
   result.diagnostic = Diagnostic(k);
   return result;
+}
+
+CALLFRAME LanguageSession::StartedFrame(int k) {
+  PROGRAMRECORD& record = Program(k);
+  CALLFRAME frame{};
+  frame.program = -1;
+  frame.info = &record.info;
+  frame.code = &record.code;
+  frame.callerCode = &record.code;
+  return frame;
+}
+
+CALLSTATE LanguageSession::FreshState(int k) {
+  CALLSTATE state{};
+  state.currentLevel = state.deepestLevel = state.zeroFinderLevel = state.designatedArray = -1;
+  state.slotCount = Program(k).code.slotCount;
+  return state;
 }

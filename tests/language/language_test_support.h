@@ -44,6 +44,11 @@ class LanguageSession {
   // is called in every turn of the reader's loop (to interrupt it, say).
   PROGRAMRUN Run(int k, const std::function<void()>& whileRunning = nullptr);
 
+  // The frame and a fresh state of program k started by a run (no formal
+  // parameters), for built-ins called outside the interpreter.
+  CALLFRAME StartedFrame(int k);
+  CALLSTATE FreshState(int k);
+
   std::unique_ptr<Compiler> language;
   int headerLines = 0;  // of the last program added
 };

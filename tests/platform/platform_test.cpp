@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cfenv>
+#include <cmath>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/floating_point.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/threads.h"
@@ -108,4 +111,53 @@ TEST(Clock, MonotonicAndAdvancing) {
   int64_t after = MillisecondsSinceStart();
   EXPECT_GE(after - before, 19);
   EXPECT_GE(SecondsSinceStart() * 1000.0, static_cast<double>(after));
+}
+
+namespace {
+volatile double zero = 0.0;  // volatile: the operations below happen at run time
+}  // namespace
+
+// A scope clears the status and masks every trap; leaving it restores the
+// flags, the rounding mode and the traps the caller had, whatever was raised
+// inside.
+TEST(FloatingPoint, ScopeRestoresTheCallersEnvironment) {
+  FLOATINGPOINTENV original = SaveFloatingPointEnvironment();
+  ClearFloatingPointStatus();
+  std::feraiseexcept(FE_INEXACT | FE_UNDERFLOW);
+  std::fesetround(FE_DOWNWARD);
+  feenableexcept(FE_DIVBYZERO | FE_INVALID);
+  {
+    FloatingPointScope scope;
+    EXPECT_EQ(RaisedFloatingPointFlags(), 0);
+    EXPECT_EQ(EnabledFloatingPointTraps(), 0);
+    EXPECT_EQ(std::fegetround(), FE_DOWNWARD);
+    volatile double quotient = 1.0 / zero;  // would trap outside the scope
+    volatile double invalid = zero / zero;
+    EXPECT_TRUE(std::isinf(quotient));
+    EXPECT_TRUE(std::isnan(invalid));
+    EXPECT_TRUE(InvalidOperationRaised());
+    EXPECT_EQ(RaisedFloatingPointFlags() & FE_DIVBYZERO, FE_DIVBYZERO);
+  }
+  int traps = EnabledFloatingPointTraps();
+  int flags = RaisedFloatingPointFlags();
+  int rounding = std::fegetround();
+  RestoreFloatingPointEnvironment(original);
+  EXPECT_EQ(traps, FE_DIVBYZERO | FE_INVALID);
+  EXPECT_EQ(flags, FE_INEXACT | FE_UNDERFLOW);
+  EXPECT_EQ(rounding, FE_DOWNWARD);
+  EXPECT_EQ(EnabledFloatingPointTraps(), 0);
+  EXPECT_EQ(std::fegetround(), FE_TONEAREST);
+}
+
+TEST(FloatingPoint, ClearAndTest) {
+  FLOATINGPOINTENV original = SaveFloatingPointEnvironment();
+  ClearFloatingPointStatus();
+  EXPECT_FALSE(InvalidOperationRaised());
+  volatile double nan = zero / zero;
+  volatile bool ordered = nan < 1.0;
+  EXPECT_FALSE(ordered);
+  EXPECT_TRUE(InvalidOperationRaised());
+  ClearFloatingPointStatus();
+  EXPECT_EQ(RaisedFloatingPointFlags(), 0);
+  RestoreFloatingPointEnvironment(original);
 }

@@ -219,17 +219,19 @@ bool PostfixEmitter::Pop(size_t n, std::vector<OPERAND>* operands) {
 COMPILEFAULT PostfixEmitter::Run() {
   for (int k = 0; k < PostfixLength(); ++k) {
     POSTFIXITEM item = PostfixAt(k);
-    OPERAND::Place place = static_cast<OPERAND::Place>(static_cast<int>(item.value));
+    // A value's or variable's item holds its place code in `value`; a
+    // constant's holds the constant, which need not fit an int.
+    auto place = [&item] { return static_cast<OPERAND::Place>(static_cast<int>(item.value)); };
     COMPILEFAULT fault;
     switch (item.kind) {
       case kItemConstant:
         stack_.push_back(context_.emitter.Constant(item.value));
         break;
       case kItemValue:
-        stack_.push_back({place, item.code, kOperandValue, false});
+        stack_.push_back({place(), item.code, kOperandValue, false});
         break;
       case kItemVariable:
-        stack_.push_back({place, item.code, kOperandVariable, false});
+        stack_.push_back({place(), item.code, kOperandVariable, false});
         break;
       case kItemOperator:
         fault = item.code == kAssign ? Assignment() : Operator(item.code);

@@ -47,6 +47,11 @@ cmake --build "$dir" --target "fuzz_$target" -j "$jobs"
 work="$dir/corpus/$target"
 artifacts="$dir/artifacts/$target"
 mkdir -p "$work" "$artifacts"
+# The targets write the files their readers open into a scratch folder under
+# TMPDIR: a memory file system where there is one.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  export TMPDIR=/dev/shm
+fi
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 dict=()

@@ -448,6 +448,14 @@ TEST(Interpreter, AnInterruptEndsTheThread) {
   }
 }
 
+// Constants beyond the range of an int are compiled as any other (their value
+// was once converted to an operand's place code as well).
+TEST(Interpreter, ConstantsBeyondTheIntegerRange) {
+  LanguageSession session;
+  int k = session.AddProgram("big", "x = 10333333333333333333333333\ny = -1e300\nReturn(x + y * 0)");
+  EXPECT_EQ(session.Run(k).value, 1.0333333333333333e25);
+}
+
 // A step budget ends a program that would run forever as an interrupt does,
 // in every run afresh; a program within its budget runs to its end.
 TEST(Interpreter, AStepBudgetEndsARunawayProgram) {

@@ -23,6 +23,7 @@
 #include "core/material.h"
 #include "core/task.h"
 #include "transport/bank.h"
+#include "transport/cell_flight.h"
 #include "transport/cutoffs.h"
 #include "transport/directions.h"
 #include "transport/electron_scoring.h"
@@ -37,6 +38,7 @@
 constexpr int32_t kPhotonCollides = 0;  // a collision is chosen: the interaction follows
 constexpr int32_t kPhotonEscapes = 1;   // escaped and scored: the next banked particle follows
 constexpr int32_t kPhotonEndsHere = 2;  // ended in place and scored: the next banked particle follows
+constexpr int32_t kPhotonMoved = 4;     // entered a cell of another material: the next step looks it up
 
 // ---------------------------------------------------------------------------
 // Flight and collision sampling
@@ -174,12 +176,11 @@ TQ_CPU_GPU inline int32_t CheckPhotonCrossSection(const TASKSTATE& t) {
   return 1;
 }
 
-// The photon has reached the layer's face (simple geometry): it leaves,
-// scored in the statistics and the plane tallies.
+// The photon has left the geometry (the layer's face, or a boundary beyond
+// which no cell lies): scored in the statistics, the plane tallies and the
+// cell-entry tallies of the cell it left.
 TQ_CPU_GPU inline void ScorePhotonEscape(TASKSTATE& t) {
   const Constants& k = GetConstants();
-  // Complex geometry: the locating call that finds the next cell joins here
-  // with the ray tracker.
   t.escaped = 1;
   AddStats(t, t.stats, statslot::nPhotonEscapes, statslot::ePhotonEscapes, t.E);
   if (k.outputCellInteractionStats != 0 && t.curStats != nullptr && t.curStats != t.stats) {
@@ -189,8 +190,8 @@ TQ_CPU_GPU inline void ScorePhotonEscape(TASKSTATE& t) {
       t.curStats->slot[statslot::eSourceEscapePhotons].e += t.E;
     }
   }
-  // The simple geometry has no cell-entry tallies: its one cell is the layer.
   ScorePlaneCrossings(t);
+  if (k.complexGeometry != 0) ScoreDepartureToOutside(t, true);
 }
 
 // Flight in the simple geometry: to a collision inside the layer, or out of
@@ -274,20 +275,75 @@ TQ_CPU_GPU inline void SamplePhotonCollision(TASKSTATE& t) {
   phot.interaction = SelectPhotonInteraction(c, GetElem(e).nSubshells, phot.xDraw, &phot.shell);
 }
 
+// Flight through the cells (complex geometry): to a collision within the
+// free distance without tracking; otherwise from boundary to boundary, a
+// crossing into a cell of the same material (or a void) keeping the sampled
+// number of mean free paths. Returns kPhotonCollides, kPhotonMoved (a cell of
+// another material entered), kPhotonEscapes (escape or cutoff scored) or
+// kStepFatal.
+TQ_CPU_GPU inline int32_t PhotonFlightInCells(TASKSTATE& t) {
+  t.escaped = 0;
+  const double sigma = t.phot.sigma_tot;
+  const bool startVoid = t.cell->material < 0;
+  const MATERIAL* startMaterial = startVoid ? nullptr : t.material;
+  double s = -1.0, m = 0.0;
+  if (!startVoid && sigma > 0.0) {
+    const double d = FreeDistanceInCell(t);
+    m = -log(t.rng->random2());
+    s = m / (t.cell->concentration * sigma);
+    if (s <= d) {
+      t.pc.pos += (s / t.E) * t.pc.dir;
+      ScorePlaneCrossings(t);
+      if (t.sourceFlag != 0) ++t.stats->slot[statslot::nSourceInteracted].n;
+      return kPhotonCollides;
+    }
+  }
+  t.dir = t.pc.dir * (1.0 / t.E);
+  const int32_t voxelBefore = t.voxelIndex;
+  bool cellChanged = false;
+  for (;;) {
+    const double mfpInverse = t.cell->material < 0 ? 0.0 : t.cell->concentration * sigma;
+    double flown = 0.0;
+    const int32_t flight = FlyThroughCells(t, s, true, &flown);
+    if (flight == kFlightFatal) return kStepFatal;
+    if (flight == kFlightEscaped) {
+      ScorePhotonEscape(t);
+      return kPhotonEscapes;
+    }
+    if (flight == kFlightCutOff) {
+      PhotonBelowCutoff(t);
+      t.escaped = 1;
+      return kPhotonEscapes;
+    }
+    if (flight == kFlightInCell) break;
+    cellChanged = true;
+    // Through a void or into the step's material: the rest of the sampled
+    // mean free paths, at the new cell's concentration.
+    const bool nowVoid = t.cell->material < 0;
+    if (!nowVoid && t.material != startMaterial) break;
+    if (s > 0.0) m -= flown * mfpInverse;
+    s = !nowVoid && sigma > 0.0 ? m / (t.cell->concentration * sigma) : -1.0;
+  }
+  ScorePlaneCrossings(t);
+  RefreshFreeMotionSphere(t, cellChanged, voxelBefore);
+  if (t.cell->material < 0 || t.material != startMaterial) return kPhotonMoved;
+  if (t.sourceFlag != 0) ++t.stats->slot[statslot::nSourceInteracted].n;
+  return kPhotonCollides;
+}
+
 // The step up to the collision: cross sections, flight and the choice of the
-// collision. Returns kPhotonCollides, kPhotonEscapes, kPhotonEndsHere or
+// collision. Returns kPhotonCollides, kPhotonEscapes, kPhotonEndsHere,
+// kPhotonMoved (complex geometry) or
 // kStepFatal (message printed).
 TQ_CPU_GPU inline int32_t PhotonFlightStage(TASKSTATE& t) {
   const Constants& k = GetConstants();
   t.phot.electronFlag = 0;
-  if (k.complexGeometry != 0) {
-    printf(
-        "\nFatal error in thread No. %d: photon flight in cells is not available (complex geometry is not "
-        "available).\n",
-        t.threadNo + 1);
-    return kStepFatal;
-  }
   PhotonCrossSections(t);
+  if (k.complexGeometry != 0) {
+    const int32_t flight = PhotonFlightInCells(t);
+    if (flight == kPhotonCollides) SamplePhotonCollision(t);
+    return flight;
+  }
   if (k.trackPos == 0 && k.trackSecondaryPhotons != 0) {
     if (CheckPhotonCrossSection(t) != 0) return kStepFatal;
     if (t.phot.sigma_tot == t.phot.sigma_scat && MaxComptonTransfer(t.E, k.restEn) <= k.minBindingEnergy) {

@@ -283,5 +283,11 @@ TQ_CPU_GPU inline void UpdatePlaneTallies(TASKSTATE& task, int32_t kind) {
 // The plane crossings of the move that has just ended (the caller's hook
 // after every move and in every escape).
 TQ_CPU_GPU inline void ScorePlaneCrossings(TASKSTATE& task) {
-  if (GetTallyTables().planeTalliesPresent) UpdatePlaneTallies(task, TallyKindOf(task.kind));
+  const TALLYTABLES& tt = GetTallyTables();
+  if (!tt.planeTalliesPresent) return;
+  // A kind without tallies of its class (electrons in a photon problem)
+  // leaves at once.
+  const int32_t kind = TallyKindOf(task.kind);
+  if (tt.nPlaneTalliesTot[kind] == 0 && tt.nPlaneTalliesTot[kAllParticleTallies] == 0) return;
+  UpdatePlaneTallies(task, kind);
 }

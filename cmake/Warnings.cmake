@@ -20,6 +20,13 @@ if(TQ_SANITIZE)
                                               -fno-sanitize-recover=undefined)
   target_link_options(tq_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(TQ_FUZZ)
+  # Coverage instrumentation for every library; the fuzz targets link the
+  # libFuzzer driver themselves (tests/fuzz/).
+  target_compile_options(tq_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                              -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(tq_options INTERFACE -fsanitize=address,undefined)
+endif()
 if(TQ_TSAN)
   target_compile_options(tq_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
   target_link_options(tq_options INTERFACE -fsanitize=thread)

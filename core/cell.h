@@ -20,7 +20,7 @@
 constexpr int kMaxCells = 5000;             // cells of a problem
 constexpr int kMaxCellSurfaces = 5000;      // bounding surfaces of one cell
 constexpr int kMaxInnerCells = 5000;        // cells listed after '#' in one definition
-constexpr int kCellEntrySlots = 10001;      // entries of each cell-entry count list (slot 0 reserved)
+constexpr int kCellEntrySlots = 10001;      // most entry slots of a cell: the inner cells and one per surface
 constexpr int kCellEntryRows = 3;           // tally rows of the cell-entry lists
 
 struct CELL {
@@ -39,6 +39,7 @@ struct CELL {
   uint8_t interiorPointKind = 0;  // 0 none or a point on an edge, 1 strictly inside, 255 a vertex
   int16_t copiedFrom = -1;        // cell this one is a transformed copy of (the first of a chain), -1 none
   uint16_t nSurf = 0;             // bounding surfaces, at most kMaxCellSurfaces
+  uint16_t nEntrySlots = 0;       // entries of each cell-entry row: 2 + the highest SURFACE index bounding the cell
   int32_t materialWritten = 0;    // material index as the definition named it, not redirected; -1 void
   int32_t enclosingCell = -1;     // cell that lists this one after '#', -1 none
   int32_t depth = 0;              // enclosing cells above this one
@@ -47,8 +48,11 @@ struct CELL {
   uint16_t* surfaces = nullptr;   // [nSurf] SURFACE indices
   int8_t* senses = nullptr;       // [nSurf] side of each surface on which the cell lies: -1 or +1
   int32_t* innerCells = nullptr;  // [innerCellCount] CELL indices of the cells listed after '#'
-  uint16_t* cellEntryCount[kCellEntryRows] = {};   // per row, [kCellEntrySlots] cell-entry tallies per entry slot
-  uint16_t** cellEntryList[kCellEntryRows] = {};   // per row and slot, the list of those tally indices
+  // Per row, [nEntrySlots] counts of the cell-entry tallies of each entry slot
+  // (0 the cells inside this one, s + 1 bounding surface s), and their lists
+  // of tally indices; a null row has none.
+  uint16_t* cellEntryCount[kCellEntryRows] = {};
+  uint16_t** cellEntryList[kCellEntryRows] = {};
   int16_t* surfMacrobody = nullptr;  // [nSurf] 0 plain surface, else +-(macrobody index + 1); messages only
   int16_t* surfFacet = nullptr;      // [nSurf] 0 plain surface, else facet number (negative: a single facet named)
 };
@@ -67,6 +71,7 @@ static_assert(offsetof(CELL, hasCellEntry) == 53);
 static_assert(offsetof(CELL, interiorPointKind) == 56);
 static_assert(offsetof(CELL, copiedFrom) == 58);
 static_assert(offsetof(CELL, nSurf) == 60);
+static_assert(offsetof(CELL, nEntrySlots) == 62);
 static_assert(offsetof(CELL, materialWritten) == 64);
 static_assert(offsetof(CELL, enclosingCell) == 68);
 static_assert(offsetof(CELL, depth) == 72);

@@ -32,6 +32,16 @@ struct CELLENTRYTALLY {
   double outputInterval;                    // seconds between writings during the run
 };
 
+static_assert(offsetof(CELLENTRYTALLY, number) == 0);
+static_assert(offsetof(CELLENTRYTALLY, orgEnabled) == 4);
+static_assert(offsetof(CELLENTRYTALLY, entryType) == 16);
+static_assert(offsetof(CELLENTRYTALLY, nEnergyRanges) == 20);
+static_assert(offsetof(CELLENTRYTALLY, energyRange) == 24);
+static_assert(offsetof(CELLENTRYTALLY, eFlux) == 424);
+static_assert(offsetof(CELLENTRYTALLY, runValue) == 432);
+static_assert(offsetof(CELLENTRYTALLY, outputInterval) == 440);
+static_assert(sizeof(CELLENTRYTALLY) == 448);
+
 // The cell-entry registration of one cell: for each tally class (electrons,
 // photons, all) and each neighbour slot s the tallies that a crossing with
 // that neighbour concerns. Slot s = 1 + the neighbour's cell index; slot 0 is
@@ -45,3 +55,10 @@ struct CELLENTRYSITE {
   const uint16_t* cellEntryCount[kTallyClassCount];          // [nCells + 1] tallies per slot
   const uint16_t* const* cellEntryList[kTallyClassCount];    // [nCells + 1] their indices in the class
 };
+
+static_assert(offsetof(CELLENTRYSITE, hasCellEntry) == 0);
+static_assert(offsetof(CELLENTRYSITE, unionIndex) == 4);
+static_assert(offsetof(CELLENTRYSITE, enclosingCell) == 8);
+static_assert(offsetof(CELLENTRYSITE, cellEntryCount) == 16);
+static_assert(offsetof(CELLENTRYSITE, cellEntryList) == 40);
+static_assert(sizeof(CELLENTRYSITE) == 64);

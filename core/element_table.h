@@ -4,7 +4,7 @@
 // tables lie in one block of elementArrayBytes bytes that starts at
 // elementArray and holds no address (core/elem.h): a device copy is a byte
 // copy of the block, and the copy's address is the element array there
-// (deviceElementArray).
+// (device_globals::elementArray).
 #pragma once
 
 #include <cstdint>
@@ -16,14 +16,18 @@ inline Elem* elementArray = nullptr;  // [nElem_tot]
 inline int64_t elementArrayBytes = 0;  // the whole block: records and tables
 
 #if defined(__CUDACC__)
-extern __constant__ const Elem* deviceElementArray;  // [nElem_tot] in device global memory
+// The device's copy of the block (gpu/device_tables.cu), stored by
+// CopyConstantsToDevice.
+namespace device_globals {
+extern __device__ const Elem* elementArray;  // [nElem_tot] in device global memory
+}
 #endif
 
 // Element i of the run's element array on the side the caller runs on; the
 // transport reads the element data only through this accessor.
 TQ_CPU_GPU inline const Elem& GetElem(int32_t i) {
 #if defined(__CUDA_ARCH__)
-  return deviceElementArray[i];
+  return device_globals::elementArray[i];
 #else
   return elementArray[i];
 #endif

@@ -4,6 +4,7 @@
 // element index to its atomic number.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/indexdata.h"
@@ -35,6 +36,28 @@ struct MATERIAL {
   int32_t forcedEntry[kMaxForcedEntries];
   int8_t forcing;                    // interaction forcing: 0, 1, or -1 when not given
 };
+
+// The device copies of the materials (their tables with device addresses) keep
+// this layout in both compilers.
+static_assert(offsetof(MATERIAL, number) == 0);
+static_assert(offsetof(MATERIAL, nElements) == 4);
+static_assert(offsetof(MATERIAL, element) == 8);
+static_assert(offsetof(MATERIAL, fraction) == 408);
+static_assert(offsetof(MATERIAL, meanAtomicMass) == 1208);
+static_assert(offsetof(MATERIAL, nElectronEntries) == 1216);
+static_assert(offsetof(MATERIAL, nElectronEnergies) == 1220);
+static_assert(offsetof(MATERIAL, entryElement) == 1224);
+static_assert(offsetof(MATERIAL, entrySection) == 1232);
+static_assert(offsetof(MATERIAL, electronEnergy) == 1240);
+static_assert(offsetof(MATERIAL, electronSigma) == 1248);
+static_assert(offsetof(MATERIAL, electronSigmaSlope) == 1256);
+static_assert(offsetof(MATERIAL, elasticSmallAngleShare) == 1264);
+static_assert(offsetof(MATERIAL, elasticSmallAngleShareSlope) == 1272);
+static_assert(offsetof(MATERIAL, electronIndex) == 1280);
+static_assert(offsetof(MATERIAL, nForcedEntries) == 1344);
+static_assert(offsetof(MATERIAL, forcedEntry) == 1348);
+static_assert(offsetof(MATERIAL, forcing) == 17348);
+static_assert(sizeof(MATERIAL) == 17352);
 
 // The record of a material whose element count holds a link.
 inline bool IsLinkedMaterial(const MATERIAL& m) { return m.nElements < 0; }

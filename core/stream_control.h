@@ -11,7 +11,9 @@
 #include "core/hostdevice.h"
 #include "core/randgen.h"
 
-struct STREAMCONTROL {
+// One cache line per record: a worker writes its stream's nextParticle after
+// every history, and records of different workers stand side by side.
+struct alignas(64) STREAMCONTROL {
   int32_t task;           // record or device task that owns the stream; -1 once finished
   int32_t device;         // -1 for a CPU stream, else the device slot
   uint64_t nextParticle;  // number of the stream's next source history
@@ -20,7 +22,7 @@ struct STREAMCONTROL {
 static_assert(offsetof(STREAMCONTROL, task) == 0);
 static_assert(offsetof(STREAMCONTROL, device) == 4);
 static_assert(offsetof(STREAMCONTROL, nextParticle) == 8);
-static_assert(sizeof(STREAMCONTROL) == 16);
+static_assert(sizeof(STREAMCONTROL) == 64);
 
 constexpr int32_t kStreamFinished = -1;    // STREAMCONTROL::task of a finished stream
 constexpr int kMaxStreams = 65536;         // streams of one run
@@ -48,21 +50,29 @@ struct DEVICESTREAMS {
   int32_t nStreams_tot;
 };
 
+static_assert(offsetof(DEVICESTREAMS, streamControl) == 0);
+static_assert(offsetof(DEVICESTREAMS, randGens) == 8);
+static_assert(offsetof(DEVICESTREAMS, nStreams_tot) == 16);
+static_assert(sizeof(DEVICESTREAMS) == 24);
+
 #if defined(__CUDACC__)
-extern __constant__ DEVICESTREAMS deviceStreams;
+// The device's stream tables (gpu/device_tables.cu), stored by InitTaskData.
+namespace device_globals {
+extern __device__ DEVICESTREAMS streams;
+}
 #endif
 
 // Stream s's record and generator on the side the caller runs on.
 TQ_CPU_GPU inline STREAMCONTROL& StreamControlOf(int32_t s) {
 #if defined(__CUDA_ARCH__)
-  return deviceStreams.streamControl[s];
+  return device_globals::streams.streamControl[s];
 #else
   return runStreams.streamControl[s];
 #endif
 }
 TQ_CPU_GPU inline CRandGen& RandGenOf(int32_t s) {
 #if defined(__CUDA_ARCH__)
-  return deviceStreams.randGens[s];
+  return device_globals::streams.randGens[s];
 #else
   return runStreams.randGens[s];
 #endif

@@ -25,6 +25,7 @@
 #include "core/randgen.h"
 #include "core/tally.h"
 #include "core/track_records.h"
+#include "core/tracker_work.h"
 #include "core/vector.h"
 
 struct CELL;
@@ -224,9 +225,33 @@ struct TASKSTATE : PARTICLESTATE, TASKBANK, TASKTALLIES, ELECTRONSTEPCACHE {
   int32_t iStream = 0;                 // current stream (index into the run's stream tables)
   TASKTRACKS* trackData = nullptr;     // tracks of this worker (NTRACKS > 0; host only)
   uint8_t collisionWarned = 0;         // the track collision-limit warning was printed
+  uint8_t precisionWarned = 0;         // the tracker's loss-of-precision warning was printed
+  TrackerWork tracker;                 // the ray tracker's work arrays (complex geometry; set-up sizes them)
 };
 
-class CTask : public TASKSTATE {
+// A device task holds a TASKSTATE (gpu/device_records.h): the host and the
+// device compilers must agree on its layout, pinned by the sizes of its parts
+// and the offsets that the device set-up writes.
+static_assert(sizeof(PARTICLESTATE) == 208);
+static_assert(offsetof(PARTICLESTATE, cell) == 8);
+static_assert(offsetof(PARTICLESTATE, material) == 16);
+static_assert(offsetof(PARTICLESTATE, E) == 96);
+static_assert(offsetof(PARTICLESTATE, weight) == 160);
+static_assert(sizeof(TASKBANK) == 112);
+static_assert(offsetof(TASKBANK, nBanked) == 88);
+static_assert(offsetof(TASKBANK, maxBanked) == 92);
+static_assert(sizeof(TASKTALLIES) == 1928);
+static_assert(offsetof(TASKTALLIES, rangeBin) == 1624);
+static_assert(offsetof(TASKTALLIES, oneDimTallies) == 1680);
+static_assert(offsetof(TASKTALLIES, cellDeposit) == 1912);
+static_assert(sizeof(ELECTRONSTEPCACHE) == 46600);
+static_assert(sizeof(PHOTONSTATE) == 61216);
+static_assert(sizeof(TASKSTATE) == 110144);
+
+// The records of the workers stand side by side in `tasks`; each starts on a
+// cache line of its own, so that the particle a worker writes at every step
+// never shares a line with the flags its neighbour reads at every step.
+class alignas(64) CTask : public TASKSTATE {
  public:
   // With allocate true: the statistics record and the bank arrays for
   // kBankGrowth particles (those that the options call for). With allocate

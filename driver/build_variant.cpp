@@ -1,43 +1,107 @@
 // The definitions of build_variant.h for one program: compiled once for
-// Trenqual (TQ_GPU_BUILD 0) and once for Trenqual_CUDA (TQ_GPU_BUILD 1).
+// Trenqual (TQ_GPU_BUILD 0) and once for Trenqual_CUDA (TQ_GPU_BUILD 1),
+// which is linked with a device runtime of gpu/: the CUDA runtime, or in the
+// tests the host-simulated device.
 #include "driver/build_variant.h"
 
-#if TQ_GPU_BUILD
-#include <cuda_runtime.h>
+#include <cstdio>
+#include <cstdlib>
 
+#if TQ_GPU_BUILD
+#include "core/constants.h"
+#include "core/element_table.h"
+#include "core/stream_control.h"
+#include "core/tally_tables.h"
 #include "gpu/cuda_runtime_wrappers.h"
+#include "gpu/device_runtime.h"
+#include "gpu/device_tasks.h"
+#include "gpu/device_upload.h"
 
 const bool gpuBuild = true;
 
 int CudaDeviceCount() {
   int count = 0;
-  if (cudaGetDeviceCount(&count) != cudaSuccess || count < 0) count = 0;
+  if (DeviceCount(&count) != kDeviceSuccess || count < 0) count = 0;
   return count;
 }
 
 CUDADEVICEINFO CudaDeviceInfo(int d) {
-  cudaDeviceProp props{};
-  CheckCudaError(cudaGetDeviceProperties(&props, d));
-  deviceMemoryLimit[d] = props.totalGlobalMem;
+  DEVICEPROPERTIES p;
+  CheckCudaError(DeviceProperties(d, &p));
+  deviceMemoryLimit[d] = p.globalMemory;
   CUDADEVICEINFO info;
-  info.major = props.major;
-  info.minor = props.minor;
-  cudaDeviceGetAttribute(&info.clockKHz, cudaDevAttrClockRate, d);
-  cudaDeviceGetAttribute(&info.memoryClockKHz, cudaDevAttrMemoryClockRate, d);
-  info.globalMemory = props.totalGlobalMem;
-  info.sharedMemoryPerBlock = props.sharedMemPerBlock;
+  info.major = p.major;
+  info.minor = p.minor;
+  info.clockKHz = p.clockKHz;
+  info.memoryClockKHz = p.memoryClockKHz;
+  info.globalMemory = p.globalMemory;
+  info.sharedMemoryPerBlock = p.sharedMemoryPerBlock;
   return info;
 }
 
 void ResetCudaDevice(int d) {
   SelectCudaDevice(d);
-  CheckCudaError(cudaDeviceReset());
+  CheckCudaError(ResetDevice());
   deviceAllocated[d] = 0;
 }
 
-void SelectCudaDevice(int d) {
-  CheckCudaError(cudaSetDevice(d));
-  currentDevice = d;
+void SelectCudaDevice(int d) { SelectDevice(d); }
+
+namespace {
+
+// What the host keeps of each device for the run and the read-back.
+DEVICEPROBLEM deviceProblems[kMaxDevices];
+DEVICETASKDATA deviceTaskData[kMaxDevices];
+
+}  // namespace
+
+uint64_t SetUpCudaDevice(const CUDADEVICEWORK& w) {
+  SelectDevice(w.device);
+  deviceAllocated[w.device] = 0;
+  HOSTPROBLEM host;
+  host.constants = &hostConstants;
+  host.tallyTables = &hostTallyTables;
+  host.elements = elementArray;
+  host.elementBytes = elementArrayBytes;
+  host.nElements = hostConstants.nElem_tot;
+  host.weighted = hostConstants.interactionForcing != 0;
+  host.device = w.device;
+  DEVICEPROBLEM& problem = deviceProblems[w.device];
+  problem = DEVICEPROBLEM{};
+  if (const int32_t bad = UploadProblem(host, &problem); bad >= 0) {
+    printf("\nCUDA error (element %d not found in the device's copy of the element data).\n", bad + 1);
+    std::exit(2);
+  }
+  DEVICETASKSETUP s;
+  s.heapMode = w.heapMode;
+  s.randType = w.randType;
+  s.nTasks = w.nTasks;
+  s.nThreads = w.nThreads;
+  s.blockSize = w.blockSize;
+  s.avgBanked = w.avgBanked;
+  s.bankCapacity = w.bankCapacity;
+  s.maxBankedRatio = w.maxBankedRatio;
+  s.bankModeThr = w.bankModeThr;
+  s.margin = w.margin;
+  s.share = w.share;
+  s.lastParticle = w.lastParticle;
+  s.nGPUcycles = w.nGPUcycles;
+  s.firstTask = w.firstTask;
+  s.firstStream = w.firstStream;
+  s.streamsPerTask = w.streamsPerTask;
+  s.streamControl = runStreams.streamControl;
+  s.randGens = runStreams.randGens;
+  s.nStreams_tot = runStreams.nStreams_tot;
+  s.trackPos = hostConstants.trackPos != 0;
+  s.forcing = hostConstants.interactionForcing != 0;
+  s.complexGeometry = hostConstants.complexGeometry != 0;
+  s.storeFreeMotionRadius = hostConstants.storeFreeMotionRadius != 0;
+  s.perCellStats = w.perCellStats;
+  s.nCells = hostConstants.nCells;
+  s.tallyTables = &hostTallyTables;
+  s.problem = &problem;
+  InitialiseDeviceTasks(s, &deviceTaskData[w.device]);
+  return deviceAllocated[w.device];
 }
 
 #else
@@ -48,5 +112,6 @@ int CudaDeviceCount() { return 0; }
 CUDADEVICEINFO CudaDeviceInfo(int) { return CUDADEVICEINFO{}; }
 void ResetCudaDevice(int) {}
 void SelectCudaDevice(int) {}
+uint64_t SetUpCudaDevice(const CUDADEVICEWORK&) { return 0; }
 
 #endif

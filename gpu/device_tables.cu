@@ -1,13 +1,17 @@
-// The device copies of the run's read-only tables that the host/device
-// functions reach through their accessors (GetConstants, GetTallyTables,
-// GetElem, StreamControlOf and RandGenOf). The GPU build fills them before
-// its first launch; the records they point at live in device global memory.
-#include "core/constants.h"
-#include "core/element_table.h"
-#include "core/stream_control.h"
-#include "core/tally_tables.h"
+// The device globals of Trenqual_CUDA (device_globals.h): the device copies of
+// the run's records that the host/device functions reach through their
+// accessors (GetConstants, GetTallyTables, GetElem, StreamControlOf and
+// RandGenOf), and the scheduler's globals. The set-up kernels store them
+// before the first launch; the tables they point at live in device global
+// memory.
+#include "geometry/geometry_tables.h"
+#include "gpu/device_globals.h"
 
-__constant__ Constants deviceConstants;
-__constant__ TALLYTABLES deviceTallyTables;
-__constant__ const Elem* deviceElementArray;
-__constant__ DEVICESTREAMS deviceStreams;
+namespace device_globals {
+__device__ Constants constants;
+__device__ TALLYTABLES tallyTables;
+__device__ const Elem* elementArray;
+__device__ GeometryTables geometryTables;
+__device__ DEVICESTREAMS streams;
+__device__ TASKGLOBALS task;
+}  // namespace device_globals

@@ -1,15 +1,11 @@
 #include "language/builtin_table.h"
 
 #include "language/math_builtins.h"
-#include "language/undefined_value.h"
+#include "language/output_builtins.h"
 
 int returnFunctionIndex = kReturnBuiltin;
 
 namespace {
-
-// The output, console and file built-ins (codes 14..26) are not carried by
-// this build: a call yields the undefined value.
-double OutputBuiltinUnavailable(double** /*args*/) { return kUndefined; }
 
 // Special built-ins whose routines this build does not carry stop the program.
 int SpecialBuiltinUnavailable(int /*code*/, CALLFRAME* /*frame*/, CALLSTATE* /*state*/, int /*instruction*/) {
@@ -40,19 +36,19 @@ constexpr BUILTININFO kBuiltins[kBuiltinCount] = {
     {11, "NE",               2, {},                     false, BuiltinNE,               nullptr},
     {12, "AND",              2, {},                     false, BuiltinAND,              nullptr},
     {13, "OR",               2, {},                     false, BuiltinOR,               nullptr},
-    {14, "Dir",              1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {15, "Dir2",             1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {16, "Write",            1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {17, "Write2",           1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {18, "Print",            1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {19, "Print2",           1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {20, "System",           1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {21, "FopenW",           1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {22, "FopenR",           1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {23, "SetNumberFormat",  1, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {24, "FcloseW",          0, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {25, "FcloseR",          0, {},                     false, OutputBuiltinUnavailable, nullptr},
-    {26, "SkipLines",        1, {},                     false, OutputBuiltinUnavailable, nullptr},
+    {14, "Dir",              1, {},                     false, BuiltinDir,              nullptr},
+    {15, "Dir2",             1, {},                     false, BuiltinDir2,             nullptr},
+    {16, "Write",            1, {},                     false, BuiltinWrite,            nullptr},
+    {17, "Write2",           1, {},                     false, BuiltinWrite2,           nullptr},
+    {18, "Print",            1, {},                     false, BuiltinPrint,            nullptr},
+    {19, "Print2",           1, {},                     false, BuiltinPrint2,           nullptr},
+    {20, "System",           1, {},                     false, BuiltinSystem,           nullptr},
+    {21, "FopenW",           1, {},                     false, BuiltinFopenW,           nullptr},
+    {22, "FopenR",           1, {},                     false, BuiltinFopenR,           nullptr},
+    {23, "SetNumberFormat",  1, {},                     false, BuiltinSetNumberFormat,  nullptr},
+    {24, "FcloseW",          0, {},                     false, BuiltinFcloseW,          nullptr},
+    {25, "FcloseR",          0, {},                     false, BuiltinFcloseR,          nullptr},
+    {26, "SkipLines",        1, {},                     false, BuiltinSkipLines,        nullptr},
     {27, "Not",              1, {},                     false, BuiltinNot,              nullptr},
     {28, "exp",              1, {},                     false, BuiltinExp,              nullptr},
     {29, "ln",               1, {},                     false, BuiltinLn,               nullptr},

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "language/interpreter.h"
 #include "language/messages.h"
 #include "language/undefined_value.h"
 
@@ -73,7 +74,10 @@ Compiler::~Compiler() {
   delete runControl;
   delete[] newGlobalParameters;
   FreeCompilerWorkArrays();
-  if (activeCompiler == this) activeCompiler = nullptr;
+  if (activeCompiler == this) {
+    activeCompiler = nullptr;
+    currentProgram = nullptr;  // it was one of this object's programs
+  }
 }
 
 void Compiler::FreeArrays() {

@@ -28,6 +28,9 @@ constexpr int kElementTypeCodes = 200;
 constexpr int kKindNameCount = 5;
 constexpr int kNameLength = 200;
 
+struct CALLFRAME;
+struct CALLSTATE;
+
 struct ARGDESC {
   int32_t count;                        // number of arguments
   uint8_t kind[kMaxBuiltinArguments];   // ArgumentKind of each argument
@@ -54,9 +57,16 @@ struct IDENTIFIERCLASH {
 };
 using IDENTIFIERCLASHES = std::vector<IDENTIFIERCLASH>;
 
+// The values of an activation that a nested activation of the same program
+// has suspended (interpreter.h), kept aside until it goes on.
+struct SUSPENDEDSLOTS {
+  double* values;     // the program's values, then its descriptors
+  int32_t slotCount;  // value slots among them
+};
+
 // Control record of the running user program, set up by main before a run.
 struct RUNCONTROL {
-  double lastResult;
+  double lastResult;           // value of the latest finished activation or range; undefined after an error
   int32_t errorState;          // -1 before a run
   double errorValue;           // 0 before a run
   int32_t errorInstruction;    // -1 before a run
@@ -66,6 +76,13 @@ struct RUNCONTROL {
   double startSeconds;         // start time of the run
   std::atomic<uint8_t> running;           // cleared by the program thread
   std::atomic<uint8_t> interruptRequest;  // set by the reader on Esc then Q
+  // Step budget: with stepBudget > 0 a run interrupts itself, as after Esc
+  // then Q, once it has made that many interrupt checks (one before every
+  // instruction). The fuzz targets bound runaway programs with it; 0, the
+  // program's own setting, means no budget. Read and counted by the program
+  // thread only; set before the run starts.
+  int64_t stepBudget;
+  int64_t stepsLeft;  // of the budget, in the current run
 };
 
 class Compiler {
@@ -130,6 +147,14 @@ class Compiler {
   void AddNewGlobalParameter(const char* name);
   void ClearNewGlobalParameters();
 
+  // Runs a program (interpreter.h). With first = -1 one whole activation of
+  // frame's program (a null frame: the program named by runControl; a null
+  // state: a fresh state with the frame's arguments bound); with first >= 0
+  // the instructions first..last of frame's activation in range mode, the
+  // inline expression of a repeated evaluation. The value is left in
+  // runControl->lastResult; returns a RunStatus.
+  int Run(CALLFRAME* frame, CALLSTATE* state, int first, int last);
+
   // Output of the running program in directive mode: appends text to the
   // program's last output line (a new line when the last one is complete,
   // recording sourceLine); each newline completes the line, hands it to the
@@ -176,6 +201,7 @@ class Compiler {
   double undefined;                                     // quiet NaN 0xFFF8000000000000
   RUNCONTROL* runControl = nullptr;
   int32_t callDepth = 0;
+  std::vector<SUSPENDEDSLOTS> suspendedSlots;           // of the suspended activations, innermost last
   ZEROFINDERSTATE zeroFinderTemplate;                   // the start of every root search
   CStrArray stringConstants;
   FILE* printFile = nullptr;
@@ -193,6 +219,9 @@ class Compiler {
   std::atomic<uint8_t> escPressed{0};
   std::atomic<uint8_t> timeWarningPrinted{0};
   std::atomic<uint8_t> severeDiagnostic{0};
+  // Set by the reader (Esc, the time warning) to have the program thread,
+  // which alone touches the write file, flush it at its next block end.
+  std::atomic<uint8_t> writeFlushRequested{0};
 
   // One record per PROGRAM, SUBROUTINE or PARAMETERS block, in input order.
   std::vector<std::unique_ptr<PROGRAMRECORD>> programs;

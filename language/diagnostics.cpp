@@ -37,9 +37,9 @@ void Compiler::ComposeRuntimeError(PROGRAMINFO* info, CProgramCode* code, int ru
   info->diagnosticLine = code->errorKind != 0        ? code->errorLine
                          : code->interruptedAt >= 0 ? code->SourceLineOf(code->interruptedAt)
                                                     : code->SourceLineOf(code->currentInstruction);
-  if (code->errorArray != 0) {
+  if (code->errorArray != 0 || code->errorKind == kArrayReferenceError) {
     ArrayErrorText(code->errorProgram, runningProgram, code->errorArray, code->errorCode, info->diagnostic);
-  } else if (code->errorBuiltin != 0) {
+  } else if (code->errorBuiltin != 0 || code->errorKind == kBuiltinError) {
     BuiltinErrorText(code->errorBuiltin, info->diagnostic, code->errorProgram, runningProgram, code->errorCode);
   } else if (code->errorKind == kCallDepthError) {
     FormatNumberedInt(info->diagnostic, 2404, kCallDepthLimit);
@@ -51,18 +51,20 @@ void Compiler::ComposeRuntimeError(PROGRAMINFO* info, CProgramCode* code, int ru
 }
 
 void Compiler::PrintProgramDiagnostic(FILE* input, int program) {
-  int selected = program >= 0 ? program : runControl->program;
+  int inProgress = programInProgress.load(std::memory_order_acquire);
   PROGRAMINFO* info = nullptr;
   CProgramCode* code = nullptr;
   if (program < 0 && runControl->info != nullptr) {
     info = runControl->info;
     code = runControl->code;
-  } else if (selected >= 0 && selected < ProgramCount()) {
-    info = &programs[selected]->info;
-    code = &programs[selected]->code;
+  } else if (program >= 0 && program < ProgramCount()) {
+    info = &programs[program]->info;
+    code = &programs[program]->code;
   }
   if (info == nullptr) return;
-  int inProgress = programInProgress.load(std::memory_order_acquire);
+  // The source lines are those of the given program, else of the program in
+  // progress (the one that runControl names).
+  int selected = program >= 0 ? program : inProgress;
   ComposeRuntimeError(info, code, inProgress);
 
   // After compiling a block every diagnostic is shown; at the end of a run

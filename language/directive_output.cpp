@@ -26,7 +26,12 @@ void Compiler::WriteDirectiveOutput(const char* text, int sourceLine) {
     if (newline == nullptr) break;
     lastLineComplete.store(1, std::memory_order_release);
     lineReady.store(1, std::memory_order_release);
-    while (!acknowledged.load(std::memory_order_acquire)) YieldThread();
+    // Exactly one line is in flight; an interrupt request gives up the wait
+    // (the interpreter stops before its next instruction).
+    while (!acknowledged.load(std::memory_order_acquire)) {
+      if (runControl->interruptRequest.load(std::memory_order_acquire)) return;
+      YieldThread();
+    }
     acknowledged.store(0, std::memory_order_release);
   }
 }

@@ -25,6 +25,15 @@ bool InsideValueBuffers(const Compiler& language, uintptr_t begin, size_t length
   return false;
 }
 
+// The values of activations that nested ones of the same program suspend.
+bool InsideSuspendedSlots(const Compiler& language, uintptr_t begin, size_t length) {
+  for (const SUSPENDEDSLOTS& saved : language.suspendedSlots) {
+    size_t slots = static_cast<size_t>(saved.slotCount);
+    if (slots > 0 && Inside(begin, length, saved.values, slots * sizeof(double))) return true;
+  }
+  return false;
+}
+
 bool InsideArrays(const Compiler& language, uintptr_t begin, size_t length) {
   for (const ARRAYINFO& array : language.arrays) {
     if (Inside(begin, length, array.data, static_cast<size_t>(array.byteSize))) return true;
@@ -38,7 +47,8 @@ bool LanguageMemoryContains(const Compiler& language, uintptr_t begin, size_t le
   size_t globalBytes = static_cast<size_t>(language.nGlobalParameters) * sizeof(double);
   return Inside(begin, length, language.systemValues, sizeof language.systemValues) ||
          (globalBytes > 0 && Inside(begin, length, language.globalValues, globalBytes)) ||
-         InsideValueBuffers(language, begin, length) || InsideArrays(language, begin, length);
+         InsideValueBuffers(language, begin, length) || InsideSuspendedSlots(language, begin, length) ||
+         InsideArrays(language, begin, length);
 }
 
 bool AddressFromValue(double value, uintptr_t* address) {

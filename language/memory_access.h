@@ -1,6 +1,7 @@
 // The language's own memory, as far as a program may reach it through an
 // address (a number that `loc` gives): the value slots of every compiled
-// program, the global-parameter and system-variable values, and the data
+// program (and those of activations that a recursive call keeps aside while
+// it runs), the global-parameter and system-variable values, and the data
 // block of every user array. `indirect` and `memcpy` touch nothing else, so
 // an input file cannot read or write the rest of the process.
 #pragma once

@@ -43,7 +43,6 @@ enum ProgramErrorKind : int32_t {
   kBuiltinError = 2,
   kCallDepthError = 4,          // nesting of program calls exceeded
   kEvaluationNestingError = 6,  // nesting of repeated evaluations exceeded
-  kRunUnavailableError = 8,     // this build cannot run programs; the diagnostic text says so
 };
 
 // The scalar members of a compiled program, copied as they stand.

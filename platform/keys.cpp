@@ -17,7 +17,9 @@ namespace {
 std::mutex injectedMutex;
 std::string injectedKeys;
 std::atomic<bool> keyModeActive{false};
+std::atomic<bool> keyModeSuspended{false};
 termios savedTerminal;
+termios keyTerminal;
 
 void RestoreTerminal() {
   if (keyModeActive.exchange(false)) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
@@ -30,7 +32,7 @@ void RestoreOnSignal(int signalNumber) {
 }
 
 bool TerminalKeyWaiting() {
-  if (!keyModeActive.load()) return false;
+  if (!keyModeActive.load() || keyModeSuspended.load()) return false;
   pollfd input{STDIN_FILENO, POLLIN, 0};
   return poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0;
 }
@@ -45,12 +47,23 @@ void BeginKeyMode() {
   raw.c_cc[VMIN] = 0;
   raw.c_cc[VTIME] = 0;
   if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return;
+  keyTerminal = raw;
   keyModeActive.store(true);
   std::atexit(RestoreTerminal);
   for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signalNumber, RestoreOnSignal);
 }
 
 void EndKeyMode() { RestoreTerminal(); }
+
+void SuspendKeyMode() {
+  if (!keyModeActive.load() || keyModeSuspended.exchange(true)) return;
+  tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+}
+
+void ResumeKeyMode() {
+  if (!keyModeSuspended.exchange(false) || !keyModeActive.load()) return;
+  tcsetattr(STDIN_FILENO, TCSANOW, &keyTerminal);
+}
 
 bool KeyPressed() {
   {

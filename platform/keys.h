@@ -10,6 +10,11 @@ constexpr int kEscapeKey = 27;
 void BeginKeyMode();
 // Restores the terminal.
 void EndKeyMode();
+// Gives the terminal back as it was before key mode while another program
+// (a command of the user program) uses it, and takes key mode up again
+// afterwards. Nothing happens when key mode is not active.
+void SuspendKeyMode();
+void ResumeKeyMode();
 // True when a key is waiting.
 bool KeyPressed();
 // Takes the next waiting key; -1 when none.

@@ -23,14 +23,15 @@ void* RunThread(void* raw) {
 
 }  // namespace
 
-bool StartThread(ThreadEntry entry, void* argument, int threadNo) {
+bool StartThread(ThreadEntry entry, void* argument, int threadNo, size_t stackBytes) {
   auto* start = new (std::nothrow) ThreadStart{entry, argument};
   pthread_attr_t attributes;
   bool started = false;
   if (start != nullptr && pthread_attr_init(&attributes) == 0) {
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    bool sized = stackBytes == 0 || pthread_attr_setstacksize(&attributes, stackBytes) == 0;
     pthread_t thread;
-    started = pthread_create(&thread, &attributes, RunThread, start) == 0;
+    started = sized && pthread_create(&thread, &attributes, RunThread, start) == 0;
     pthread_attr_destroy(&attributes);
   }
   if (!started) {

@@ -12,6 +12,7 @@
 #include "core/relaxed_access.h"
 #include "core/stream_control.h"
 #include "geometry/source_services.h"
+#include "geometry/tracker_arrays.h"
 #include "transport/tally_scoring.h"
 #include "transport/tracks.h"
 
@@ -88,8 +89,12 @@ BankReallocFunction bankRealloc = ReallocBlock;
 CTask::CTask(bool allocate) {
   bankCapacity = kBankGrowth;
   if (!allocate) return;
-  stats = static_cast<INTERACTIONSTATS*>(CheckedMalloc(sizeof(INTERACTIONSTATS), "interaction statistics"));
-  std::memset(stats, 0, sizeof(INTERACTIONSTATS));
+  // Whole cache lines of its own: the statistics are written at every event.
+  constexpr size_t kLine = 64;
+  constexpr size_t kStatsBytes = (sizeof(INTERACTIONSTATS) + kLine - 1) / kLine * kLine;
+  stats = static_cast<INTERACTIONSTATS*>(std::aligned_alloc(kLine, kStatsBytes));
+  if (stats == nullptr) AllocationFailed("interaction statistics", kStatsBytes);
+  std::memset(stats, 0, kStatsBytes);
   curStats = stats;
   AllocateBank(bank, GetConstants());
   pcCursor = bank.pc;
@@ -99,6 +104,7 @@ CTask::~CTask() {
   std::free(stats);
   std::free(streamList);
   FreeBank(bank);
+  FreeTrackerWork(tracker);
 }
 
 int32_t GrowBank(TASKSTATE& t, int32_t need) {
@@ -154,13 +160,7 @@ int32_t CTask::ReadBankedParticle() {
       maxRadius = bank.maxRadius[nBanked];
       centerFree = bank.centerFree[nBanked];
     }
-    if (EnterCellOfVoxelSlot(*this) != kGeometryServiceOk) {
-      printf("\nFatal error in thread No. %d: the cell of a banked particle cannot be located (complex geometry is "
-             "not available).\n",
-             threadNo + 1);
-      fatalError.store(1, std::memory_order_release);
-      return 1;
-    }
+    EnterCellOfVoxelSlot(*this, bank.maxRadius == nullptr);
   }
   return 0;
 }

@@ -146,14 +146,15 @@ const char* const kInvalidCoefficient[2] = {
     "Error: Invalid interpolation coefficient \"%s\" for excitation cross section of %s (Z = %d).\n",
     "Error: Invalid interpolation coefficient \"%s\" for ionization cross section of %s (Z = %d).\n"};
 
-// Reads one line whole (any length) without its line end; false at the end.
+// Reads one line whole (any length, any bytes, NUL included) with its line
+// end when it has one; false at the end of the file.
 bool ReadWholeLine(FILE* file, std::string* line, bool* hadLineEnd) {
   line->clear();
-  char buffer[1000];
   *hadLineEnd = false;
-  while (std::fgets(buffer, sizeof buffer, file)) {
-    *line += buffer;
-    if (line->back() == '\n') {
+  int ch;
+  while ((ch = std::fgetc(file)) != EOF) {
+    line->push_back(static_cast<char>(ch));
+    if (ch == '\n') {
       *hadLineEnd = true;
       break;
     }
@@ -267,7 +268,9 @@ int ParseKeywordLine(int keyword, const std::string& line, const std::vector<std
 
 int ParseAdditionalEnergy(const std::string& token, const std::string& altName, ALTCSINFO* info) {
   double value = 0.0;
-  if (!WholeNumber(token.c_str(), &value) || value < 0.0) {
+  // A NUL byte inside the token would cut it short for the conversion.
+  const bool plainText = token.find('\0') == std::string::npos;
+  if (!plainText || !WholeNumber(token.c_str(), &value) || value < 0.0) {
     std::printf("Error in the alternative cross sections info file \"%s\": Invalid number \"%s\".\n",
                 altName.c_str(), token.c_str());
     return 1;

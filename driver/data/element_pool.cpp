@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/allocation.h"
+#include "driver/data/fast_index.h"
 #include "platform/memory.h"
 
 namespace {
@@ -157,6 +158,7 @@ void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from, int64_t n, bool narr
     to->invStep = from.invStep;
     to->xMax = from.xMax;
     to->indexOffset = from.indexOffset;
+    to->coarseShift = 0;
   }
   if (n > 0 && narrow) {
     const int64_t at = p.Take<uint8_t>(n);
@@ -168,7 +170,29 @@ void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from, int64_t n, bool narr
   }
 }
 
+// A large index in two levels (core/indexdata.h): the coarse entries, then
+// the first bins on a 4-byte boundary.
+void TwoLevelIndexTables(PACKER& p, ELEMINDEX* to, const INDEXDATA& from, const TWOLEVELINDEX& t) {
+  Index(p, to, from, 0, false);
+  const int32_t firstBinOffset = TwoLevelFirstBinOffset(from.exponent, t.shift);
+  const int64_t bytes = firstBinOffset + static_cast<int64_t>(t.firstBin.size() * sizeof(int32_t));
+  const int64_t at = p.Take<char>(bytes);
+  char* table = p.Entry<char>(at, 0);
+  if (table != nullptr) {
+    std::memset(table, 0, static_cast<size_t>(bytes));
+    std::memcpy(table, t.coarse.data(), t.coarse.size() * sizeof(int16_t));
+    std::memcpy(table + firstBinOffset, t.firstBin.data(), t.firstBin.size() * sizeof(int32_t));
+  }
+  if (to != nullptr) to->coarseShift = t.shift;
+  p.Link(to != nullptr ? &to->intervalIndex : nullptr, at);
+}
+
 void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from) {
+  const TWOLEVELINDEX twoLevel = TwoLevelIndex(from);
+  if (twoLevel.shift > 0) {
+    TwoLevelIndexTables(p, to, from, twoLevel);
+    return;
+  }
   bool narrow = false;
   const int64_t n = IndexEntries(from, &narrow);
   Index(p, to, from, n, narrow);
@@ -562,14 +586,14 @@ ELEMINDEX& PooledIndex(Elem& record, const INDEXSLOT& slot) {
 }
 
 void AddIndexToPool(const INDEXDATA& index, int i, const INDEXSLOT& slot, ELEMENTPOOL* pool) {
-  bool narrow = false;
-  const int64_t n = IndexEntries(index, &narrow);
   const int64_t start = AlignUp(pool->bytes);
-  Reserve(start + n * (narrow ? 1 : 2), pool);
+  PACKER counter(nullptr, start);
+  Index(counter, nullptr, index);
+  Reserve(counter.End(), pool);
   char* block = reinterpret_cast<char*>(pool->elements);
   if (start > pool->bytes) std::memset(block + pool->bytes, 0, static_cast<size_t>(start - pool->bytes));
   PACKER writer(block, start);
-  Index(writer, &PooledIndex(pool->elements[i], slot), index, n, narrow);
+  Index(writer, &PooledIndex(pool->elements[i], slot), index);
   pool->bytes = writer.End();
 }
 

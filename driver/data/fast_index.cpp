@@ -1,5 +1,7 @@
 #include "driver/data/fast_index.h"
 
+#include <bit>
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -255,4 +257,30 @@ void BuildFastIndex(const double* grid, int n, INDEXDATA* index, double xLow, do
       return;
   }
   index->indexType = 0;
+}
+
+TWOLEVELINDEX TwoLevelIndex(const INDEXDATA& index) {
+  TWOLEVELINDEX t;
+  if (index.indexType == 0 || index.intervalIndex == nullptr) return t;
+  const int32_t n = indexSize[index.exponent];
+  const int16_t* entry = index.intervalIndex;
+  for (int32_t j = 1; j < n; ++j) {
+    if (entry[j] < entry[j - 1]) return t;
+  }
+  const int32_t lowest = entry[0];
+  const int32_t range = entry[n - 1] - lowest;
+  const int32_t coarseExponent = static_cast<int32_t>(std::bit_width(static_cast<uint32_t>(range))) + 1;
+  const int32_t shift = index.exponent - coarseExponent;
+  if (shift < 2) return t;
+  t.shift = shift;
+  t.coarse.resize(static_cast<size_t>(TwoLevelCoarseCount(index.exponent, shift)));
+  for (size_t c = 0; c < t.coarse.size(); ++c) t.coarse[c] = entry[c << shift];
+  // firstBin[q]: the first bin whose entry is at least lowest + q; the end
+  // mark after the largest value.
+  t.firstBin.assign(static_cast<size_t>(range) + 2, INT32_MAX);
+  t.firstBin[0] = 0;
+  for (int32_t j = 1; j < n; ++j) {
+    for (int32_t q = entry[j - 1] - lowest + 1; q <= entry[j] - lowest; ++q) t.firstBin[static_cast<size_t>(q)] = j;
+  }
+  return t;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/indexdata.h"
 
@@ -30,3 +31,18 @@ void BuildFastIndex(const double* grid, int n, INDEXDATA* index, double xLow, do
 
 // Releases the tables of an index and resets it to "no index".
 void FreeFastIndex(INDEXDATA* index);
+
+// The two-level form of a built index's entries (ELEMINDEX, core/indexdata.h):
+// the shift s, the 2^(k - s) + 1 coarse entries and the first bin of every
+// entry value from the smallest to the largest, with the end mark. The shift
+// is 0 (keep the one table) when there is no index, when an entry falls from
+// one bin to the next, or when the coarse entries would not be at least four
+// times fewer than the entries. The coarse entries number about four per
+// entry value, so that a bin's entry is its coarse entry or a step or two
+// above it.
+struct TWOLEVELINDEX {
+  int32_t shift = 0;
+  std::vector<int16_t> coarse;
+  std::vector<int32_t> firstBin;
+};
+TWOLEVELINDEX TwoLevelIndex(const INDEXDATA& index);

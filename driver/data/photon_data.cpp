@@ -20,10 +20,6 @@ constexpr double kLnOfZero = -745.0;
 // coherent table and the file's lin-lin law.
 constexpr double kLogLogTolerance = 1e-3;
 
-const char* const kOneRangeMessage =
-    "\nWrong number of interpolation ranges (only one interpolation range is implemented for all "
-    "tables except scattering form factors and pair production cross sections).\n";
-
 struct TWORANGEMESSAGES {
   const char* firstRange;
   const char* secondRange;

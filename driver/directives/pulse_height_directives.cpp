@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/text.h"
+#include "driver/directives/geometry_tables.h"
+#include "driver/directives/material_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/word_list.h"
@@ -39,17 +41,55 @@ bool ReportRangeMissing() {
   return false;
 }
 
-// Cells come with the complex geometry; until its cell table exists no
-// identifier names a cell.
+// "C<n>": the tally of cell n, or of the union whose first cell it is.
 bool ReadCellForm(const char* token, PULSEHEIGHTINPUT* t) {
   int64_t id = 0;
   if (!ReadWholeInteger(token + 1, &id) || id < 1 || id > INT32_MAX) {
     printf("Error: Invalid specification of a cell \"%s\" in the definition of a pulse-height tally.\n", token);
     return false;
   }
-  (void)t;
-  printf("Error: Undefined cell identifier \"%d\" in the definition of a pulse-height tally.\n", static_cast<int>(id));
-  return false;
+  const int32_t index = FindCell(static_cast<int32_t>(id));
+  if (index < 0) {
+    printf("Error: Undefined cell identifier \"%d\" in the definition of a pulse-height tally.\n",
+           static_cast<int>(id));
+    return false;
+  }
+  if (complexGeometry == 0) {
+    printf(
+        "Error: Usage of a cell identifier in the definition of a pulse-height tally is allowed only in complex "
+        "geometry mode, but the previous directives imply simple geometry.\n");
+    return false;
+  }
+  complexGeometry = complexGeometry < 0 ? 1 : complexGeometry;
+  const int32_t u = geometry.cell[static_cast<size_t>(index)].unionIndex;
+  if (u >= 0 && geometry.unionCells[static_cast<size_t>(u)][0] != index) {
+    printf("Error: Pulse-height tallies for unions must include the identifier of the first cell of the union.\n");
+    return false;
+  }
+  t->rec.cell = index;
+  return true;
+}
+
+// The cells of the tally's cell (the members of its union, or the cell alone).
+std::vector<int32_t> TalliedCells(int32_t index) {
+  const int32_t u = geometry.cell[static_cast<size_t>(index)].unionIndex;
+  if (u < 0) return {index};
+  const std::vector<int16_t>& members = geometry.unionCells[static_cast<size_t>(u)];
+  return std::vector<int32_t>(members.begin(), members.end());
+}
+
+// A cell tally: the cell (and every cell of its union) gets the next
+// pulse-height slot with its first tally, and counts its tallies.
+void RegisterCellTally(PULSEHEIGHTTALLY* rec) {
+  const std::vector<int32_t> cells = TalliedCells(rec->cell);
+  CELL& first = geometry.cell[static_cast<size_t>(rec->cell)];
+  if (first.pulseHeight == 0) {
+    const int16_t slot = nCellsPulseHeight++;
+    cellsPulseHeight.push_back(static_cast<int16_t>(rec->cell));
+    for (int32_t c : cells) geometry.cell[static_cast<size_t>(c)].pulseHeightSlot = slot;
+  }
+  for (int32_t c : cells) ++geometry.cell[static_cast<size_t>(c)].pulseHeight;
+  rec->ordinal = first.pulseHeight;
 }
 
 bool ReadNamedRange(const char* name, PULSEHEIGHTINPUT* t) {
@@ -230,7 +270,11 @@ void StorePulseHeightTally(PULSEHEIGHTINPUT* t) {
     pulseHeightControlTallies.push_back(CONTROLTALLY{nPulseHeight_tot, t->targetKind, t->target});
     ++nControlTallies;
   }
-  if (rec.cell < 0) rec.ordinal = ++nWholeGeometryPulseHeight;
+  if (rec.cell < 0) {
+    rec.ordinal = ++nWholeGeometryPulseHeight;
+  } else {
+    RegisterCellTally(&rec);
+  }
   pulseHeightTally.push_back(rec);
   ++nPulseHeight_tot;
   pulseHeightTalliesPresent = true;

@@ -7,6 +7,7 @@
 
 #include "core/physical_constants.h"
 #include "core/text.h"
+#include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/value_directives.h"
 #include "driver/input/input_reader.h"
@@ -295,16 +296,27 @@ bool ReadPlaneSource() {
   if (source.sourceConstantDensityRadius == 0.0 && source.sourceRMSwidth == 0.0) {
     source.sourcePositionType = kPointSource;  // a plane source of no extent is a point
   } else {
-    MakeFrame(source.Q_source_position, source.sourceNormal, kSourceFramePrecision);
+    MakeFrame(source.Q_source_position, source.sourceNormal, geometryPrecision.anglePrecision);
   }
   return true;
 }
 
-// Cells come with the complex geometry; until its cell table exists no
-// identifier names a cell.
-bool FindSourceCell(const char* token, int32_t /*identifier*/) {
-  printf("Error: Undefined cell identifier \"%s\" in the definition of the source cell.\n", token);
-  return false;
+// The source cell: a defined cell, the first cell of its union when it has one.
+bool FindSourceCell(const char* token, int32_t identifier) {
+  const int32_t index = FindCell(identifier);
+  if (index < 0) {
+    printf("Error: Undefined cell identifier \"%s\" in the definition of the source cell.\n", token);
+    return false;
+  }
+  const int32_t u = geometry.cell[static_cast<size_t>(index)].unionIndex;
+  if (u >= 0 && geometry.unionCells[static_cast<size_t>(u)][0] != index) {
+    printf(
+        "Error: A cell that is a part of a union can be defined as a source cell only if it the first cell of the "
+        "union.\n");
+    return false;
+  }
+  source.sourceCell = index;
+  return true;
 }
 
 bool ReadCellSource() {
@@ -376,7 +388,8 @@ bool ReadConeAngle() {
     return false;
   }
   source.sourceConeCos = std::cos(angle);
-  MakeFrame(source.Q_source_direction, Init(source.beam_A, source.beam_B, source.beam_C), kSourceFramePrecision);
+  MakeFrame(source.Q_source_direction, Init(source.beam_A, source.beam_B, source.beam_C),
+            geometryPrecision.anglePrecision);
   return true;
 }
 

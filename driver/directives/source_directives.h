@@ -48,7 +48,3 @@ void ListSourceDirectives(KEYWORDNAMES* names);
 
 // The state before the passes.
 void ResetSourceDirectives();
-
-// Tolerance for frames built from directions of the input. The geometry's
-// ANGLE_PRECISION (default 1e-12) takes its place when it is read.
-constexpr double kSourceFramePrecision = 1e-12;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/text.h"
+#include "driver/directives/geometry_tables.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/value_directives.h"
 #include "driver/directives/word_list.h"
@@ -110,6 +111,24 @@ Status ParseBinningKeyword(const char* word, int q) {
   return kOk;
 }
 
+bool ParseOriginList(const char* value, uint8_t* orgEnabled) {
+  const char* p = value;
+  const bool exclude = *p == '-';
+  if (exclude) ++p;
+  bool listed[kOriginTypeCount] = {};
+  for (;;) {
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+    int v = 0;
+    while (std::isdigit(static_cast<unsigned char>(*p)) && v < kOriginTypeCount) v = 10 * v + (*p++ - '0');
+    if (v >= kOriginTypeCount || std::isdigit(static_cast<unsigned char>(*p))) return false;
+    listed[v] = true;
+    if (*p == '\0') break;
+    if (*p++ != ',') return false;
+  }
+  for (int i = 0; i < kOriginTypeCount; ++i) orgEnabled[i] = static_cast<uint8_t>(listed[i] != exclude);
+  return true;
+}
+
 const TALLYRANGE* FindRange(const char* name, int* quantity, int* index) {
   for (int q = 0; q < kQuantityCount; ++q) {
     for (int i = 0; i < nRanges[q]; ++i) {
@@ -181,12 +200,22 @@ bool ReadTallyNumber(const char* word, int prefixLength, PLANETALLYINPUT* t) {
   return true;
 }
 
-// Planes named by a surface identifier belong to the complex geometry; until
-// its surface table exists, no identifier names a surface.
-bool CopyPlaneSurface(const char* idText, char letter, PLANETALLYINPUT* t) {
-  printf("Error: Undefined surface identifier \"%s\" appended to '%c' in specification of the tallies \"%s\".\n",
-         idText, letter, t->name.c_str());
-  return false;
+// The point and normal of the plane S<id>: a plain surface that is a plane.
+bool CopyPlaneSurface(const char* idText, int32_t id, char letter, PLANETALLYINPUT* t) {
+  const int32_t s = FindPlainSurface(id);
+  if (s < 0 && FindMacrobody(id) < 0) {
+    printf("Error: Undefined surface identifier \"%s\" appended to '%c' in specification of the tallies \"%s\".\n",
+           idText, letter, t->name.c_str());
+    return false;
+  }
+  if (s < 0 || geometry.surf[static_cast<size_t>(s)].type != kSurfacePlane) {
+    printf("Error: Surface No. %d indicated after '%c' in specification of the tallies \"%s\" is not a plane.\n", id,
+           letter, t->name.c_str());
+    return false;
+  }
+  t->rec.refPoint = geometry.surf[static_cast<size_t>(s)].point;
+  t->rec.normal = geometry.surf[static_cast<size_t>(s)].axis;
+  return true;
 }
 
 bool ReadSurfacePlane(const char* token, PLANETALLYINPUT* t) {
@@ -204,7 +233,7 @@ bool ReadSurfacePlane(const char* token, PLANETALLYINPUT* t) {
            idText, letter, t->name.c_str());
     return false;
   }
-  if (!CopyPlaneSurface(idText, letter, t)) return false;
+  if (!CopyPlaneSurface(idText, static_cast<int32_t>(id), letter, t)) return false;
   if (reversed) t->rec.normal = -t->rec.normal;
   return true;
 }
@@ -376,39 +405,14 @@ bool ReadZeroOrOne(const char* value, int* result) {
   return true;
 }
 
-// A comma-separated list of origin codes 0..11, with an optional leading '-'
-// for "all but these".
 bool ReadOriginList(PLANETALLYINPUT* t, const char* value) {
-  const char* p = value;
-  const bool exclude = *p == '-';
-  if (exclude) ++p;
-  bool listed[kOriginTypeCount] = {};
-  bool ok = true;
-  while (ok) {
-    if (!std::isdigit(static_cast<unsigned char>(*p))) {
-      ok = false;
-      break;
-    }
-    int v = 0;
-    while (std::isdigit(static_cast<unsigned char>(*p)) && v < kOriginTypeCount) v = 10 * v + (*p++ - '0');
-    if (v >= kOriginTypeCount || std::isdigit(static_cast<unsigned char>(*p))) {
-      ok = false;
-      break;
-    }
-    listed[v] = true;
-    if (*p == '\0') break;
-    if (*p++ != ',') ok = false;
-  }
-  if (!ok) {
-    printf(
-        "Error: Illegal definition of the set of particle origin types \"%s\" in specification of tallies \"%s\" (the "
-        "values of origin types must be comma-delimited integer numbers from 0 to %d, optionally with the minus sign "
-        "before the first number).\n",
-        value, t->name.c_str(), kOriginTypeCount - 1);
-    return false;
-  }
-  for (int i = 0; i < kOriginTypeCount; ++i) t->rec.orgEnabled[i] = static_cast<uint8_t>(listed[i] != exclude);
-  return true;
+  if (ParseOriginList(value, t->rec.orgEnabled)) return true;
+  printf(
+      "Error: Illegal definition of the set of particle origin types \"%s\" in specification of tallies \"%s\" (the "
+      "values of origin types must be comma-delimited integer numbers from 0 to %d, optionally with the minus sign "
+      "before the first number).\n",
+      value, t->name.c_str(), kOriginTypeCount - 1);
+  return false;
 }
 
 // The value item waiting at keyword, read from values; false after its message.
@@ -463,8 +467,8 @@ bool PrintIncomplete(const PLANETALLYINPUT& t, int item) {
       "Error: Specification of the limits in \"%s\" is incomplete.\n",
       "Error: Specification of the relative standard deviation in \"%s\" is incomplete.\n",
       "Error: Value of the option to write the tally data to a file during the simulation is missing in \"%s\".\n",
-      "Error: Value of the time interval of writing the tally data to a file during the simulation is missing in "
-      "\"%s\".\n",
+      ("Error: Value of the time interval of writing the tally data to a file during the simulation is missing in "
+       "\"%s\".\n"),
       "Error: Specification of the particle types to be included in the set of plane tallies \"%s\" is incomplete.\n",
       "Error: Specification of the option to calculate the energy flux tally in \"%s\" is incomplete.\n"};
   printf(kIncomplete[item], t.name.c_str());

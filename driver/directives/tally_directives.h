@@ -67,6 +67,11 @@ Status ParseBinningKeyword(const char* word, int nameIndex);
 // *quantity and *index receive its place.
 const TALLYRANGE* FindRange(const char* name, int* quantity, int* index);
 
+// A comma-separated list of origin codes 0..11, with an optional leading '-'
+// for "all but these", into orgEnabled (one flag per origin code); false,
+// orgEnabled unchanged, when the list is malformed.
+bool ParseOriginList(const char* value, uint8_t* orgEnabled);
+
 // Divides the limits of every range of quantity q, and the LIM bounds of q of
 // every plane tally, by factor; recomputes the bins per unit.
 void ConvertTallyQuantityUnit(int q, double factor);

@@ -215,7 +215,11 @@ Status RunInputPasses(int argc, const char* const* argv) {
   if (runOptions.writeLog && !commandLineGiven.log) logFileName = DerivedLogName(inputFileName);
 
   for (int pass = 0; pass < 2; ++pass) {
-    if (int code = RunPass(pass, argc, argv)) {
+    int code = RunPass(pass, argc, argv);
+    // A first pass that ended early may leave a user program running: it is
+    // stopped before anything else happens.
+    StopProgramRun();
+    if (code != 0) {
       if (outputFile != nullptr) fflush(outputFile);
       return code;
     }

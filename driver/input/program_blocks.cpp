@@ -7,12 +7,12 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
 #include "language/compiler.h"
-#include "language/program_stubs.h"
+#include "language/program_services.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
 
 LANGUAGESERVICES DefaultLanguageServices() {
-  return {ParseArraysBlock, ParseProgramHeader, CompileProgramBlock, ProgramThread};
+  return {ParseArraysBlock, ParseProgramHeader, CompileProgramBlock, ProgramThread, kProgramThreadStackBytes};
 }
 
 LANGUAGESERVICES languageServices = DefaultLanguageServices();
@@ -37,11 +37,19 @@ PROGRAMRECORD& Record(int program) { return *Language().programs[program]; }
 
 }  // namespace
 
+void StopProgramRun() {
+  if (compiler == nullptr || compiler->runControl == nullptr) return;
+  RUNCONTROL& run = *compiler->runControl;
+  if (!run.running.load(std::memory_order_acquire)) return;
+  run.interruptRequest.store(1, std::memory_order_release);
+  while (run.running.load(std::memory_order_acquire)) YieldThread();
+}
+
 void ResetProgramState(int pass) {
   Compiler& language = Language();
+  StopProgramRun();
   language.programInProgress.store(-1);
   language.outputPending.store(0);
-  language.runControl->running.store(0);
   if (pass == 1) {
     blocks.nextBlock = 0;
     blocks.lastBlockKind = kNotABlock;
@@ -183,13 +191,16 @@ BLOCKRESULT StartProgramRun(int k) {
   run.startSeconds = SecondsSinceStart();
   run.interruptRequest.store(0);
   run.running.store(1, std::memory_order_release);
+  language.callDepth = 0;
   language.outputPending.store(1, std::memory_order_release);
   language.timeWarningPrinted.store(0);
   language.escPressed.store(0);
   language.acknowledged.store(0);
   language.keyboardPollingAllowed.store(1);
+  language.writeFlushRequested.store(0);
   BeginKeyMode();
-  if (!StartThread(languageServices.programThread, nullptr, k)) {
+  // The thread's start is not waited for: its end shows in the running flag.
+  if (!StartThread(languageServices.programThread, nullptr, k, languageServices.programStackBytes)) {
     run.running.store(0);
     language.outputPending.store(0);
     return kBlockFatal;
@@ -358,6 +369,23 @@ Status ReadProgramBlockSecondPass(const char* word) {
   return kOk;
 }
 
+namespace {
+
+// The directives that a program wrote, behind its block, so that the echo
+// shows the input as the run took it.
+void EchoGeneratedDirectives(const PROGRAMRECORD& record) {
+  int count = record.outputLines.GetCount();
+  if (count == 0) return;
+  bool named = record.info.name[0] != '\0';
+  const char* kind = named ? "user program" : "user code block";
+  const char* name = named ? record.info.name : "PARAMETERS";
+  fprintf(outputFile, "******** Directives written by %s \"%s\": ********\n", kind, name);
+  for (int i = 0; i < count; ++i) fprintf(outputFile, "%s\n", WithoutLineEnd(record.outputLines.GetAt(i)).c_str());
+  fprintf(outputFile, "******** End of the directives written by %s \"%s\". ********\n", kind, name);
+}
+
+}  // namespace
+
 Status EchoProgramBlock(bool directiveFailed) {
   Compiler& language = Language();
   int k = language.programInProgress.load();
@@ -405,6 +433,7 @@ Status EchoProgramBlock(bool directiveFailed) {
     if (ReadRawLine(&line)) fprintf(outputFile, "%s\n", line.c_str());
   }
   if (directiveFailed || record.info.diagnosticKind > kDiagnosticSyntaxWarning) return kInputError;
+  EchoGeneratedDirectives(record);
   language.programInProgress.store(-(k + 2), std::memory_order_release);
   return kOk;
 }

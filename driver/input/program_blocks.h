@@ -27,8 +27,9 @@ struct LANGUAGESERVICES {
   // Compiles a block into its CProgramCode and fills the diagnostic.
   void (*compileProgram)(const char* text, int headerLines, PROGRAMINFO* info, CProgramCode* code, int program);
   // The thread entry that runs the program named by the run-control record
-  // and clears its running flag at the end.
+  // and clears its running flag at the end, and the stack it gets.
   ThreadEntry programThread;
+  size_t programStackBytes;
 };
 
 // The services in use; they start as the embedded language's own.
@@ -53,3 +54,8 @@ Status EchoProgramBlock(bool directiveFailed);
 
 // Clears the program state at the start of a pass.
 void ResetProgramState(int pass);
+
+// Ends a user program that still runs (the first pass ended early): asks it
+// to stop, as Esc then Q would, and waits until its thread has given up the
+// Compiler. A program busy in a command of System is waited for.
+void StopProgramRun();

@@ -33,9 +33,8 @@ PROGRAMRECORD& Record(int program) { return *Language().programs[program]; }
 
 // ---------------------------------------------------------------- keys and time
 
-void FlushProgramWriteFile() {
-  if (Language().writeFile != nullptr) fflush(Language().writeFile);
-}
+// The program thread alone touches its write file: it is asked to flush it.
+void FlushProgramWriteFile() { Language().writeFlushRequested.store(1, std::memory_order_release); }
 
 // Esc then Q asks the running program to stop; Esc then any other key cancels.
 void PollInterruptKeys() {

@@ -93,18 +93,6 @@ void CombineTaskTallies(CTask& to, const CTask& worker, const TALLYTABLES& tt, b
   }
 }
 
-// Energy-flux flag of every table slot of a class, from its tally sets.
-void MarkEnergySlots(const TALLYTABLES& tt, int row, bool twoDim, uint8_t* flags) {
-  for (int32_t i = 0; i < tt.nPlaneTalliesTot[row]; ++i) {
-    const PLANETALLY& t = tt.tallyData[row][i];
-    if (t.eFlux == 0) continue;
-    const int32_t n = twoDim ? t.n2D : t.n1D;
-    for (int32_t j = 0; j < t.nParallel; ++j) {
-      for (int32_t k = 0; k < n; ++k) flags[(twoDim ? t.twoDimSlot[k] : t.oneDimSlot[k]) + j * n] = 1;
-    }
-  }
-}
-
 // The table arrays of one kind (1-D or 2-D) of one class.
 bool AllocateTables(const TALLYTABLES& tt, int row, bool twoDim, bool weighted, int64_t**& counts, double**& weights,
                     double**& energies) {
@@ -113,7 +101,7 @@ bool AllocateTables(const TALLYTABLES& tt, int row, bool twoDim, bool weighted, 
   if (nSlots == 0) return true;
   uint8_t* eFlux = nullptr;
   if (!Zeroed(eFlux, nSlots)) return false;
-  MarkEnergySlots(tt, row, twoDim, eFlux);
+  MarkEnergyFluxSlots(tt, row, twoDim, eFlux);
   bool ok = weighted ? Zeroed(weights, nSlots) : Zeroed(counts, nSlots);
   ok = ok && Zeroed(energies, nSlots);
   for (int32_t s = 0; ok && s < nSlots; ++s) {

@@ -20,7 +20,9 @@ extern bool terminateRequested;  // the run is to end as soon as possible
 extern uint64_t nFinishedCpu;    // finished histories of the CPU records at the last tick
 
 // The tick; returns at once unless more than 1.0 s has passed since the last
-// one. final: the end-of-run call; print: show the line.
+// one. The clock is read at every 256th call (a negative lastTick reads it
+// at once), so the tick comes within 256 calls after the second has passed.
+// final: the end-of-run call; print: show the line.
 void ShowProgress(bool final, bool print);
 
 // Clears the tick state before the run (called by the hand-over).

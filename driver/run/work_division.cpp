@@ -14,9 +14,12 @@
 #include "core/track_records.h"
 #include "driver/build_variant.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/input/input_passes.h"
 #include "driver/input/options.h"
 #include "driver/results/tally_storage.h"
+#include "driver/run/device_division.h"
 #include "driver/run/run_monitor.h"
+#include "driver/setup/input_checks.h"
 #include "language/compiler.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
@@ -55,6 +58,115 @@ int SettleCpuCounts(int64_t N) {
   return 0;
 }
 
+// --- Counts with device work (Trenqual_CUDA) -----------------------------------
+
+// The used devices as slots: their tasks numbered after the CPU records, their
+// counts checked, their streams taken from the CPU's, the banked-particle
+// memory of the real ones.
+Status SetUpDeviceSlots() {
+  const RUNOPTIONS& o = runOptions;
+  const DEVICESELECTION& sel = deviceSelection;
+  DEVICEDIVISION& v = deviceDivision;
+  const Constants& k = hostConstants;
+  const int64_t B = BankedParticleBytes(k.trackPos != 0, k.complexGeometry != 0, k.storeFreeMotionRadius != 0,
+                                        k.interactionForcing != 0, o.heap_CUDA, o.maxBankedRatio_CUDA);
+  int32_t task = nThreads;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    DEVICESLOT& slot = v.slot[d];
+    slot.device = sel.used[d];
+    slot.emulated = sel.emulated[slot.device];
+    slot.firstTask = task;
+    slot.nTasks = o.tasks_CUDA;
+    slot.nThreads = o.threads_CUDA;
+    task += o.tasks_CUDA;
+    if (Status code = CheckDeviceTaskCounts(slot.nTasks, slot.nThreads, o.blockSize_CUDA)) return code;
+    if (!slot.emulated) {
+      if (Status code = SizeDeviceBank(slot, sel.globalMemory[slot.device], o.avgBanked_CUDA, B, o.heap_CUDA)) {
+        return code;
+      }
+    }
+    slot.nStreams = slot.nTasks * o.streams_CUDA;
+    nStreamsCpu -= slot.nStreams;
+    if (!slot.emulated) nStreamsHost -= slot.nStreams;
+    if (nStreamsHost < nCpuTasks) {
+      printf(
+          "Error: The number of random number streams assigned to the CPU is less than the number of CPU threads "
+          "(%d).\n",
+          nCpuTasks);
+      return kDeviceError;
+    }
+  }
+  // The device streams follow the CPU streams, slot after slot.
+  int32_t stream = nStreamsCpu;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    v.slot[d].firstStream = stream;
+    stream += v.slot[d].nStreams;
+  }
+  return kOk;
+}
+
+// The GPU fraction of each slot: ratio_CUDA, all of it when the CPU has no
+// worker or no stream, spread evenly or by the r_CUDA ratios.
+void SetDeviceFractions() {
+  const RUNOPTIONS& o = runOptions;
+  const DEVICESELECTION& sel = deviceSelection;
+  DEVICEDIVISION& v = deviceDivision;
+  const double R = nCpuTasks == 0 || nStreamsCpu == 0 ? 1.0 : o.ratio_CUDA;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    v.slot[d].fraction = o.nR_CUDA > 0 && sel.ratioSum > 0.0 ? sel.ratio[d] / sel.ratioSum * R : R / v.nDevices;
+  }
+}
+
+// Trenqual_CUDA with device tasks: the counts, the split of the histories
+// between the CPU and the device slots.
+Status SettleDeviceCounts(int64_t N) {
+  const RUNOPTIONS& o = runOptions;
+  DEVICEDIVISION& v = deviceDivision;
+  v = DEVICEDIVISION{};
+  v.nDevices = deviceSelection.nUsed;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    if (!deviceSelection.emulated[deviceSelection.used[d]]) v.nRealTasks += o.tasks_CUDA;
+  }
+  if (v.nRealTasks > 0) {
+    firstCpuTask = 1;  // record 0 stays with the main thread, which drives the devices
+    nThreads = nCpuTasks + 1;
+  }
+  if (Status code = SetUpDeviceSlots()) return code;
+  if (nStreamsHost < nCpuTasks) {
+    printf(
+        "Error: The number of random number streams assigned to the CPU (%d) is less than the number of CPU threads "
+        "(%d).\n",
+        nStreamsHost, nCpuTasks);
+    return kDeviceError;
+  }
+  const bool ringOnDevices = o.heap_CUDA == 2 && !deviceSelection.allEmulated;
+  nTasksTotal = nCpuTasks + v.nDevices * o.tasks_CUDA;
+  if (nTasksTotal > kMaxTasks) {
+    printf("Error: The total number of tasks %d is greater than %d.\n", nTasksTotal, kMaxTasks);
+    return kInputError;
+  }
+  if (nTasksTotal > N && !ringOnDevices) {
+    printf("Error: The total number of tasks exceeds the number of particles (%d > %lld).\n", nTasksTotal,
+           static_cast<long long>(N));
+    return kInputError;
+  }
+  if (runStreams.nStreams_tot > N && !ringOnDevices) {
+    printf("Error: The total number of random number streams exceeds the number of particles (%d > %lld).\n",
+           runStreams.nStreams_tot, static_cast<long long>(N));
+    return kInputError;
+  }
+  if (nTasksTotal > runStreams.nStreams_tot) {
+    printf("Error: The number of tasks exceeds the number of streams of random numbers (%d > %d).\n", nTasksTotal,
+           runStreams.nStreams_tot);
+    return kInputError;
+  }
+  SetDeviceFractions();
+  if (Status code = SplitHistories(static_cast<uint64_t>(N), nCpuTasks, &hostParticleShare)) return code;
+  runStreams.cpuParticleShare.store(v.cpuParticleShare, std::memory_order_release);
+  if (Status code = CheckStreamShares(nStreamsCpu, o.heap_CUDA)) return code;
+  return kOk;
+}
+
 int SettleCounts() {
   const int64_t N = runOptions.nParticles;
   nCpuTasks = runOptions.nThreads;
@@ -64,13 +176,9 @@ int SettleCounts() {
   nStreamsCpu = nStreamsHost = runStreams.nStreams_tot;
   hostParticleShare = static_cast<uint64_t>(N);
   runStreams.cpuParticleShare.store(hostParticleShare, std::memory_order_release);
+  deviceDivision = DEVICEDIVISION{};
   if (gpuBuild) {
-    if (runOptions.tasks_CUDA != 0) {
-      // The division between the CPU workers and the devices joins here with
-      // the device path; until then device work is refused.
-      printf("Error: Simulation on CUDA devices is not available in this build.\n");
-      return 2;
-    }
+    if (runOptions.tasks_CUDA != 0) return SettleDeviceCounts(N);
     return SettleCpuCounts(N);
   }
   nTasksTotal = nCpuTasks;
@@ -85,6 +193,9 @@ int SettleCounts() {
 // --- Streams and generators ---------------------------------------------------
 
 // CPU stream s starts at history s and advances by the number of CPU streams.
+// CPU stream s starts at history s and advances by the number of CPU streams;
+// stream k of device slot d starts at the slot's first history + k and
+// advances by the slot's stream count.
 int NumberStreams() {
   const int32_t n = runStreams.nStreams_tot;
   runStreams.streamControl = new (std::nothrow) STREAMCONTROL[n > 0 ? n : 1];
@@ -95,6 +206,19 @@ int NumberStreams() {
   for (int32_t s = 0; s < n; ++s) {
     runStreams.streamControl[s] = STREAMCONTROL{kStreamFinished, -1, static_cast<uint64_t>(s)};
     SeedStream(runStreams.randGens[s], s, runOptions.seed);
+  }
+  const DEVICEDIVISION& v = deviceDivision;
+  uint64_t first = v.cpuParticleShare;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    const DEVICESLOT& slot = v.slot[d];
+    for (int32_t k = 0; k < slot.nStreams; ++k) {
+      // A real device's task j owns the streams first + j + i x nTasks.
+      const int32_t owner = slot.emulated ? kStreamFinished : slot.firstTask + k % slot.nTasks;
+      runStreams.streamControl[slot.firstStream + k] = STREAMCONTROL{owner, d, first + k};
+    }
+    runStreams.gpuParticleShare[d] = slot.historyLimit;
+    runStreams.gpuStride[d] = static_cast<uint64_t>(slot.nStreams);
+    first = slot.historyLimit;
   }
   runStreams.cpuStride = static_cast<uint64_t>(nStreamsCpu);
   hostConstants.nStreams_tot = n;
@@ -147,12 +271,13 @@ void GiveCellStats(CTask& t) {
 int BuildRecords() {
   tasks = new (std::nothrow) CTask[nThreads > 0 ? nThreads : 1];
   if (tasks == nullptr) AllocationFailed("thread data", static_cast<size_t>(nThreads) * sizeof(CTask));
+  const std::vector<int32_t> hostStreams = HostStreams(nStreamsCpu);
   for (int32_t r = firstCpuTask; r < nThreads; ++r) {
     CTask& t = tasks[r];
     GiveCellStats(t);
     if (!AllocateTaskTallies(t, hostTallyTables, t.bank.wt != nullptr)) AllocationFailed("tally arrays", 0);
     if (trackOptions.NTRACKS > 0 && !AllocateTaskTracks(t)) AllocationFailed("track data", 0);
-    const std::vector<int32_t> list = CpuStreamsOfWorker(r - firstCpuTask, nCpuTasks, nStreamsCpu);
+    const std::vector<int32_t> list = HostStreamsOfWorker(hostStreams, r - firstCpuTask, nCpuTasks);
     if (!AssignStreams(r, list.data(), static_cast<int32_t>(list.size()))) {
       AllocationFailed("stream list", list.size() * sizeof(int32_t));
     }
@@ -160,6 +285,79 @@ int BuildRecords() {
   }
   return 0;
 }
+
+// --- Real devices --------------------------------------------------------------------
+
+constexpr int64_t kMaxBankCapacity = 2147483647;
+
+// What the set-up kernels of slot d need.
+CUDADEVICEWORK DeviceWork(const DEVICESLOT& slot) {
+  const RUNOPTIONS& o = runOptions;
+  CUDADEVICEWORK w;
+  w.device = slot.device;
+  w.heapMode = o.heap_CUDA;
+  w.randType = o.rand_CUDA;
+  w.nTasks = slot.nTasks;
+  w.nThreads = slot.nThreads;
+  w.blockSize = o.blockSize_CUDA;
+  w.streamsPerTask = o.streams_CUDA;
+  w.firstTask = slot.firstTask;
+  w.firstStream = slot.firstStream;
+  w.avgBanked = slot.avgBanked;
+  w.bankCapacity = static_cast<int64_t>(slot.avgBanked) * slot.nTasks + (o.heap_CUDA == 2 ? 2 * slot.nThreads : 0);
+  w.margin = slot.nThreads / 2 < 256 ? slot.nThreads / 2 : 256;
+  w.maxBankedRatio = o.maxBankedRatio_CUDA;
+  w.bankModeThr = o.bankModeThr_CUDA;
+  w.share = slot.share;
+  // Heap mode 0 counts in history numbers, the others in histories.
+  w.lastParticle = o.heap_CUDA == 0 ? runStreams.streamControl[slot.firstStream].nextParticle + slot.share : slot.share;
+  w.nGPUcycles = static_cast<uint64_t>(o.time_CUDA * 0.001 * deviceSelection.clockRateHz[slot.device] + 1.0);
+  w.perCellStats = hostConstants.outputCellInteractionStats != 0;
+  return w;
+}
+
+// The problem copied to every real device and its task data set up, with the
+// memory report.
+Status SetUpRealDevices() {
+  const DEVICEDIVISION& v = deviceDivision;
+  const double A = runOptions.avgBanked_CUDA;
+  bool reported = false;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    const DEVICESLOT& slot = v.slot[d];
+    if (slot.emulated) continue;
+    const CUDADEVICEWORK w = DeviceWork(slot);
+    if (w.bankCapacity > kMaxBankCapacity) {
+      printf("\nError: The required size of the CUDA device buffer for banked particles exceeds %d.\n",
+             static_cast<int>(kMaxBankCapacity));
+      return kDeviceError;
+    }
+    if (runOptions.stats_CUDA > 1 && !OpenDeviceStatsFile(filesFolder, d)) return kDeviceError;
+    const uint64_t allocated = SetUpCudaDevice(w);
+    if (A > 0.0 && !reported) {
+      printf("Allocated global memory on each used CUDA device: %" PRIu64 " kB in total, %" PRIu64
+             " kB for banked particles.\n",
+             allocated / 1024, slot.bankMemory / 1024);
+      reported = true;
+    } else if (A <= 0.0) {
+      printf("Device No. %d allocated global memory: %" PRIu64 " kB in total, %" PRIu64
+             " kB for banked particles (average %d banked particles per task).\n",
+             slot.device + 1, allocated / 1024, slot.bankMemory / 1024, slot.avgBanked);
+    }
+  }
+  return kOk;
+}
+
+}  // namespace
+
+Status RefuseRealDeviceRun() {
+  if (deviceDivision.nRealTasks == 0) return kOk;
+  // The devices' history scheduler joins the run loop with the device
+  // transport; until then histories run on the CPU and emulated devices only.
+  printf("Error: Simulation on CUDA devices is not available in this build.\n");
+  return kDeviceError;
+}
+
+namespace {
 
 // --- Hand-over to the run ---------------------------------------------------------
 
@@ -195,10 +393,9 @@ std::vector<int32_t> CpuStreamsOfWorker(int32_t t, int32_t nWorkers, int32_t nSt
 bool AssignStreams(int32_t r, const int32_t* streams, int32_t n) {
   CTask& t = tasks[r];
   if (!t.SetStreamList(streams, n)) return false;
-  for (int32_t i = 0; i < n; ++i) {
-    runStreams.streamControl[streams[i]].task = r;
-    runStreams.streamControl[streams[i]].device = -1;
-  }
+  // A stream keeps its device slot: an emulated device's stream keeps the
+  // slot's history numbers whoever serves it.
+  for (int32_t i = 0; i < n; ++i) runStreams.streamControl[streams[i]].task = r;
   t.streamCursor = 0;
   return true;
 }
@@ -219,7 +416,8 @@ Status DivideWork() {
   if (int code = SettleCounts()) return code;
   NumberStreams();
   SettleTracks();
-  return BuildRecords();
+  if (Status code = BuildRecords()) return code;
+  return SetUpRealDevices();
 }
 
 void ReleaseWorkDivision() {

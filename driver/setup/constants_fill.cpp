@@ -1,24 +1,31 @@
 #include "driver/setup/constants_fill.h"
 
 #include <cstring>
+#include <vector>
 
 #include "core/constants.h"
 #include "core/element_table.h"
 #include "driver/data/element_loader.h"
+#include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
+#include "driver/directives/precision_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/transport_directives.h"
 #include "driver/input/options.h"
+#include "driver/setup/geometry_reports.h"
+#include "driver/setup/geometry_setup.h"
 #include "driver/setup/input_checks.h"
 #include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup_reports.h"
 
 namespace {
 
-// Tolerances of the geometry (DISTANCE_PRECISION, ANGLE_PRECISION defaults).
-constexpr double kDefaultDistancePrecision = 1e-12;  // cm
-constexpr double kDefaultAnglePrecision = 1e-12;
+// The address of a vector's first element, null when it is empty.
+template <typename T>
+T* DataOrNull(std::vector<T>& v) {
+  return v.empty() ? nullptr : v.data();
+}
 
 void FillPhysicalConstants(Constants& k) {
   const PHYSICALCONSTANTS& p = physicalConstants;
@@ -125,25 +132,29 @@ void FillGeometryAndSource(Constants& k) {
   k.sourceConstantDensityRadius = source.sourceConstantDensityRadius;
   k.sourceRMSwidth = source.sourceRMSwidth;
   k.sourceCell = source.sourceCell;
-  k.source_partialVoxels = nullptr;
-  k.source_nPartialVoxels = 0;
-  k.source_completeVoxels = nullptr;
-  k.source_nCompleteVoxels = 0;
-  k.source_voxelVolumeSum = nullptr;
-  k.source_startVoxel = 0;
-  k.anglePrecision = kDefaultAnglePrecision;
-  k.distancePrecision = kDefaultDistancePrecision;
+  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const bool volumeSource = complexGeometry > 0 && !r.sourceCumulative.empty();
+  k.source_partialVoxels = volumeSource ? DataOrNull(r.sourcePartialVoxels) : nullptr;
+  k.source_nPartialVoxels = volumeSource ? static_cast<int32_t>(r.sourcePartialVoxels.size()) : 0;
+  k.source_completeVoxels = volumeSource ? DataOrNull(r.sourceCompleteVoxels) : nullptr;
+  k.source_nCompleteVoxels = volumeSource ? static_cast<int32_t>(r.sourceCompleteVoxels.size()) : 0;
+  k.source_voxelVolumeSum = volumeSource ? r.sourceCumulative.data() : nullptr;
+  k.source_startVoxel = volumeSource ? r.sourceStartVoxel : 0;
+  k.anglePrecision = geometryPrecision.anglePrecision;
+  k.distancePrecision = geometryPrecision.distancePrecision;
   k.entryVoxel = sourceEntry.entryVoxel;
   k.entryCell = sourceEntry.entryCell;
   k.entrySurface = sourceEntry.entrySurface;
   k.entryRadius = sourceEntry.entryRadius;
-  k.nCells = static_cast<int16_t>(layerCells.size());
+  k.nCells = static_cast<int16_t>(geometry.nCells);
   k.nMaterials = static_cast<int16_t>(nMaterials);
-  k.cell = layerCells.empty() ? nullptr : layerCells.data();
+  k.cell = geometry.nCells > 0 ? geometry.cell.data() : nullptr;
   k.material = materials.empty() ? nullptr : materials.data();
-  k.useFreeMotionRadius = 0;
-  k.storeFreeMotionRadius = 0;
-  k.outputCellInteractionStats = 0;
+  // The simple geometry's one layer has neither per-cell statistics nor a free-motion radius.
+  const bool complex = complexGeometry > 0;
+  k.useFreeMotionRadius = complex ? geometrySetup.useFreeMotionRadius : 0;
+  k.storeFreeMotionRadius = complex ? geometrySetup.storeFreeMotionRadius : 0;
+  k.outputCellInteractionStats = complex ? geometrySetup.outputCellInteractionStats : 0;
   k.device = 0;
 }
 
@@ -155,4 +166,31 @@ void FillHostConstants() {
   FillTransportOptions(k);
   FillElementsAndSpectrum(k);
   FillGeometryAndSource(k);
+  FillComplexGeometryConstants(k);
+}
+
+void FillComplexGeometryConstants(Constants& k) {
+  for (int b = 0; b < 16; ++b) k.bitMask[b] = static_cast<uint16_t>(1u << b);
+  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  if (complexGeometry <= 0 || r.voxels.voxels.empty()) return;
+  k.nVoxels2 = static_cast<int32_t>(r.voxels.voxels.size());
+  k.nSmax_voxel = TrackerSizes().nSmax_voxel;
+  k.voxels2 = r.voxels.voxels.data();
+  k.voxel2index = r.voxels.planes.data();
+  k.nXsets = nXsets;
+  k.nYsets = nYsets;
+  k.nZsets = nZsets;
+  k.nXplanesTot = r.axis[0].nPlanes();
+  k.nYplanesTot = r.axis[1].nPlanes();
+  k.nZplanesTot = r.axis[2].nPlanes();
+  k.xSet = xSet;
+  k.ySet = ySet;
+  k.zSet = zSet;
+  k.xCoord = DataOrNull(r.axis[0].coord);
+  k.yCoord = DataOrNull(r.axis[1].coord);
+  k.zCoord = DataOrNull(r.axis[2].coord);
+  k.nSurfaces = static_cast<int16_t>(geometry.nSurfaces);
+  k.nUnions = static_cast<int16_t>(geometry.nUnions);
+  k.surf = DataOrNull(geometry.surf);
+  k.unionData = DataOrNull(geometry.unionData);
 }

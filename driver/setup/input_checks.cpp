@@ -6,7 +6,9 @@
 #include "core/stream_control.h"
 #include "core/text.h"
 #include "driver/build_variant.h"
+#include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
+#include "driver/directives/precision_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
@@ -24,6 +26,7 @@ namespace {
 
 constexpr double kDpwEnergyLimit = 1e9;    // eV: the Dirac partial-wave tables end at 1 GeV
 constexpr double kMaxSourceEnergy = 1e11;  // eV: 100 GeV
+constexpr uint32_t kMinSourceVolumePoints = 10000;  // the least N_RAND_SOURCE_VOLUME accepts
 constexpr int32_t kDefaultStreams = 64;
 constexpr double kRadian = 180.0 / 3.141592653589793;  // degrees per radian
 
@@ -255,6 +258,7 @@ void SetUpDevices(int count) {
   for (int i = 0; i < count && i < kMaxCudaDevices; ++i) {
     const CUDADEVICEINFO device = CudaDeviceInfo(i);
     deviceSelection.clockRateHz[i] = device.clockKHz * 1000.0;
+    deviceSelection.globalMemory[i] = device.globalMemory;
     char line[256];
     std::snprintf(line, sizeof line,
                   "Device No. %d: compute capability %d.%d, clock rate %g MHz, memory clock rate %g MHz, global memory "
@@ -445,6 +449,34 @@ int EnumerateDevices() {
   return SettleDeviceHeapAndBalance();
 }
 
+// The source volume's random points, when not given: those of a cell volume,
+// at least the smallest count that the directive accepts.
+void SettleSourceVolumePoints() {
+  GEOMETRYSETUPOPTIONS& g = geometrySetup;
+  if (g.nRandSourceVolume != 0) return;
+  g.nRandSourceVolume = g.nRandCellVolume > kMinSourceVolumePoints ? g.nRandCellVolume : kMinSourceVolumePoints;
+}
+
+// A cell cutoff: the given one in eV, or the global one (already in eV).
+double CellCutoff(double given, double global, double factor) { return given < 0.0 ? global : given / factor; }
+
+// The cells' cutoffs in eV (the global ones where none was given); the
+// global cutoffs then become the smallest of the cells'.
+void ConvertCellCutoffs(double factor) {
+  TRANSPORTOPTIONS& t = transport;
+  double lowestE = 0.0, lowestP = 0.0;
+  for (int32_t i = 0; i < geometry.nCells; ++i) {
+    CELL& c = geometry.cell[static_cast<size_t>(i)];
+    c.CUT_E = CellCutoff(c.CUT_E, t.cutE, factor);
+    c.CUT_P = CellCutoff(c.CUT_P, t.cutP, factor);
+    lowestE = i == 0 || c.CUT_E < lowestE ? c.CUT_E : lowestE;
+    lowestP = i == 0 || c.CUT_P < lowestP ? c.CUT_P : lowestP;
+  }
+  if (geometry.nCells == 0) return;
+  t.cutE = lowestE;
+  t.cutP = lowestP;
+}
+
 }  // namespace
 
 Status CheckInputConsistency() {
@@ -471,6 +503,7 @@ Status CheckInputConsistency() {
     printf("Error: The source energy spectrum is not defined.\n");
     return kInputError;
   }
+  SettleSourceVolumePoints();
   return FinishSpectrum(physicsModels.eContiguous);
 }
 
@@ -492,6 +525,7 @@ void ConvertInputUnits() {
     }
     ConvertTallyQuantityUnit(kQuantityE, f);
   }
+  if (complexGeometry > 0) ConvertCellCutoffs(f);
   // Angles of the binning ranges and LIM bounds are given in degrees.
   ConvertTallyQuantityUnit(kQuantityTheta, kRadian);
   ConvertTallyQuantityUnit(kQuantityPhi, kRadian);

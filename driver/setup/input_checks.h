@@ -19,6 +19,7 @@ struct DEVICESELECTION {
   bool emulated[kMaxCudaDevices] = {};  // by device number
   bool allEmulated = false;
   double clockRateHz[kMaxCudaDevices] = {};  // by device number
+  uint64_t globalMemory[kMaxCudaDevices] = {};  // bytes, by device number
 };
 extern DEVICESELECTION deviceSelection;
 

@@ -1,5 +1,7 @@
 #include "driver/setup/problem_reset.h"
 
+#include "driver/directives/cell_entry_directives.h"
+#include "driver/directives/geometry_directives.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/run_directives.h"
@@ -11,9 +13,11 @@
 void ResetProblemDirectives() {
   ResetRunDirectives();
   ResetMaterialDirectives();
+  ResetGeometryDirectives();
   ResetSourceDirectives();
   ResetTransportDirectives();
   ResetPulseHeightDirectives();
   ResetTallyDirectives();
+  ResetCellEntryDirectives();
   ResetInputChecks();
 }

@@ -6,6 +6,7 @@
 #include "core/element_table.h"
 #include "driver/data/aux_electron_data.h"
 #include "driver/data/aux_files.h"
+#include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
@@ -13,6 +14,8 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
 #include "driver/setup/constants_fill.h"
+#include "driver/setup/geometry_reports.h"
+#include "driver/setup/geometry_setup.h"
 #include "driver/setup/input_checks.h"
 #include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup_reports.h"
@@ -44,6 +47,17 @@ int LoadProblemElements() {
 int SetUpSimpleGeometry() {
   SetUpLayerCell(elementArray);
   return CheckSourceAgainstLayer();
+}
+
+// The complex geometry is set up (voxel data, cell volumes), but its reports,
+// its tables for the workers and the transport through it are not part of
+// this program yet: check -1 ends after the geometry set-up, a run stops there.
+Status StopAfterComplexGeometrySetUp() {
+  if (runOptions.check < 0) return kOk;
+  printf(
+      "Error: the transport through a complex geometry is not available in this build of Trenqual (the geometry is "
+      "read, checked and set up only).\n");
+  return kInputError;
 }
 
 }  // namespace
@@ -108,16 +122,22 @@ Status RunSetUp() {
   (void)releaseAtExit;
   ReleaseSetUp();
   if (int code = CheckInputConsistency()) return code;
-  // The complex geometry's set-up (voxels, cell volumes) joins here.
+  if (complexGeometry > 0) {
+    if (Status s = SetUpComplexGeometry()) return s;
+  }
   if (int code = CheckAfterGeometrySetup()) return code;
   if (int code = LoadProblemElements()) return code;
   CompleteMaterialComposition(elementArray);
-  if (complexGeometry <= 0) {
-    if (int code = SetUpSimpleGeometry()) return code;
-  } else {
-    SettlePositronRows();
+  if (complexGeometry > 0) {
+    CompleteCellDensities();
+    WriteGeometryTables(outputFile);
+    if (Status s = CheckSourceInGeometry()) return s;
+    FillHostConstants();
+    if (outputFile != nullptr) std::fflush(outputFile);
+    return StopAfterComplexGeometrySetUp();
   }
-  if (int code = BuildMaterialTables(layerCells.data(), static_cast<int32_t>(layerCells.size()))) return code;
+  if (int code = SetUpSimpleGeometry()) return code;
+  if (int code = BuildMaterialTables(geometry.cell.data(), geometry.nCells)) return code;
   FillHostConstants();
   FillTallyTables();
   if (outputFile != nullptr) std::fflush(outputFile);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/source.h"
+#include "driver/directives/geometry_tables.h"
 #include "driver/directives/material_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/run_directives.h"
@@ -16,7 +17,6 @@
 #include "driver/setup/material_table_builder.h"
 
 SOURCEENTRY sourceEntry;
-std::vector<CELL> layerCells;
 double layerDensity = 0.0;
 
 namespace {
@@ -83,6 +83,10 @@ int FindLayerEntry() {
 }
 
 // Without coordinate tracking no position-dependent tally can be scored.
+bool FixedBeam() { return source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam; }
+
+}  // namespace
+
 void DropPositionTallies() {
   for (int c = 0; c < kTallyClassCount; ++c) {
     nPlaneTalliesTot[c] = 0;
@@ -104,10 +108,6 @@ void SetTallyEntryValues() {
     }
   }
 }
-
-bool FixedBeam() { return source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam; }
-
-}  // namespace
 
 double AtomMassGrams(double restEnergyEv) {
   const PHYSICALCONSTANTS& k = physicalConstants;
@@ -137,16 +137,19 @@ void SetUpLayerCell(Elem* elems) {
   // A negative thickness is a mass thickness, g/cm^2.
   if (layer.w < 0.0 && layerDensity > 0.0) layer.w = -layer.w / layerDensity;
 
-  CELL cell{};
+  // The layer is record 0 of the cell table, its one cell.
+  CELL& cell = geometry.cell[0];
+  cell = CELL{};
   cell.number = 0;
   cell.material = 0;
   cell.concentration = layer.concentration;
   cell.density = layerDensity;
   cell.CUT_E = transportOptions.cutE;
   cell.CUT_P = transportOptions.cutP;
+  cell.pulseHeightSlot = -1;
   cell.unionIndex = -1;
   cell.FORCE = -1;
-  layerCells.assign(1, cell);
+  geometry.nCells = 1;
 
   if (outputFile != nullptr) {
     std::fprintf(outputFile, "\nAtomic concentration = %15.7e 1/cm^3\n", layer.concentration);
@@ -236,6 +239,5 @@ Status CheckSourceAgainstLayer() {
 
 void ResetSetupReports() {
   sourceEntry = SOURCEENTRY{};
-  layerCells.clear();
   layerDensity = 0.0;
 }

@@ -24,8 +24,6 @@ struct SOURCEENTRY {
 };
 extern SOURCEENTRY sourceEntry;
 
-// The cells of a simple geometry: the layer, record 0.
-extern std::vector<CELL> layerCells;
 extern double layerDensity;  // g/cm^3 of the layer's material
 
 // Mass of one atom in grams from the atom's rest energy in eV.
@@ -36,7 +34,7 @@ double AtomMassGrams(double restEnergyEv);
 // element array by global element index.
 void CompleteMaterialComposition(const Elem* elems);
 
-// The simple geometry's layer as cell 0: concentration and density from CONC
+// The simple geometry's layer as cell 0 of the cell table (geometry_tables.h): concentration and density from CONC
 // (a negative value is a density), each element's number density, a mass
 // thickness (negative THICK) turned into a length, the cutoffs; writes the
 // concentration and density lines into the output file.
@@ -51,6 +49,13 @@ Status CheckSourceAgainstLayer();
 // after "Error: source energy is below cutoff energy.\n" when fewer than half
 // a history would be left.
 Status CutSpectrumAtCutoff(double cutoff);
+
+// Without coordinate tracking: the plane and pulse-height tallies of every
+// class dropped, with their control lists.
+void DropPositionTallies();
+
+// Every plane tally's value at the source entry point: normal . entry + offset.
+void SetTallyEntryValues();
 
 // useDifferentCSforPositrons from the positron models and the source.
 void SettlePositronRows();

@@ -4,6 +4,7 @@
 
 #include "core/constants.h"
 #include "core/tally_tables.h"
+#include "driver/directives/cell_entry_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
 
@@ -41,6 +42,17 @@ void FillPulseHeightTallies(TALLYTABLES& tt, int32_t nCells) {
   tt.pulseHeightSlotOfCell = pulseHeightSlotOfCell.empty() ? nullptr : pulseHeightSlotOfCell.data();
 }
 
+// The cell-entry tally records of each class. Their registration in the
+// cells is per bounding surface (CELL::cellEntryCount); the sites that the
+// scoring reads are made from it by the complex geometry's set-up.
+void FillCellEntryTallies(TALLYTABLES& tt) {
+  for (int k = 0; k < kTallyClassCount; ++k) {
+    tt.cellEntryTally[k] = cellEntryTally[k].empty() ? nullptr : cellEntryTally[k].data();
+    tt.nCellEntryTallies[k] = nCellEntryTallies[k];
+  }
+  tt.cellEntrySites = nullptr;
+}
+
 }  // namespace
 
 void FillTallyTables() {
@@ -48,8 +60,7 @@ void FillTallyTables() {
   const int32_t nCells = k.cell != nullptr && k.nCells > 0 ? k.nCells : 0;
   TALLYTABLES tt;
   FillPlaneTallies(tt);
-  // The cell-entry tallies and their registration join here with their
-  // directives; until then no cell carries one.
+  FillCellEntryTallies(tt);
   tt.nCells = nCells;
   FillPulseHeightTallies(tt, nCells);
   hostTallyTables = tt;

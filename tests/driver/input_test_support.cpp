@@ -27,18 +27,6 @@ void CloseFile(FILE*& file) {
   file = nullptr;
 }
 
-// A run that ended with an error may leave the user-program thread waiting
-// for the reader: let it run to its end before its Compiler goes away.
-void StopProgramThread() {
-  if (compiler == nullptr || compiler->runControl == nullptr) return;
-  RUNCONTROL& run = *compiler->runControl;
-  run.interruptRequest.store(1);
-  for (int i = 0; i < 5000000 && run.running.load(); ++i) {
-    compiler->acknowledged.store(1);
-    YieldThread();
-  }
-}
-
 std::string Substitute(const std::string& text, const std::string& folder) {
   std::string result = text;
   for (size_t at = result.find("$DIR"); at != std::string::npos; at = result.find("$DIR", at + folder.size())) {
@@ -70,7 +58,7 @@ INPUTRUN RunInput(const std::string& inputText, const std::vector<std::string>& 
   ResetRunDirectives();
   ResetProblemDirectives();
   languageServices = DefaultLanguageServices();
-  StopProgramThread();
+  StopProgramRun();  // the Compiler goes only after the program thread has ended
   delete compiler;
   compiler = nullptr;
   EXPECT_EQ(CreateCompiler(), 0);

@@ -80,8 +80,10 @@ TEST_F(ProgramBlocks, GeneratedLinesAreTakenStoredAndReplayed) {
   const PROGRAMRECORD& record = *compiler->programs[0];
   ASSERT_EQ(record.outputLines.GetCount(), 2);
   EXPECT_STREQ(record.outputLines.GetAt(1), "SEED 7\n");
-  // The block is echoed whole, then the input goes on.
-  EXPECT_NE(run.outputText.find("PROGRAM gen\n  Dir(\"TASKS 4\")\n  Dir(\"SEED 7\")\nEND PROGRAM\nN 10\n"),
+  // The block is echoed whole with the directives it wrote, then the input goes on.
+  EXPECT_NE(run.outputText.find("PROGRAM gen\n  Dir(\"TASKS 4\")\n  Dir(\"SEED 7\")\nEND PROGRAM\n"
+                                "******** Directives written by user program \"gen\": ********\nTASKS 4\nSEED 7\n"
+                                "******** End of the directives written by user program \"gen\". ********\nN 10\n"),
             std::string::npos)
       << run.outputText;
 }
@@ -138,10 +140,14 @@ TEST_F(ProgramBlocks, EscThenQInterruptsARunningProgram) {
   EXPECT_NE(run.console.find("Execution of the program was interrupted by the user"), std::string::npos);
 }
 
-TEST_F(ProgramBlocks, WithoutTheLanguageABlockIsRefusedClearly) {
+// With the language's own program thread: a program that writes nothing runs
+// to its end, and the input goes on behind its block.
+TEST_F(ProgramBlocks, AProgramThatWritesNothingLetsTheInputGoOn) {
   INPUTRUN run = RunInput("PROGRAM gen\n  x = 1\nEND PROGRAM\nN 1\n");
-  EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.console.find("the embedded program language is not available"), std::string::npos) << run.console;
+  EXPECT_EQ(run.code, 0) << run.console;
+  EXPECT_EQ(run.console, "");
+  EXPECT_EQ(runOptions.nParticles, 1);
+  EXPECT_NE(run.outputText.find("PROGRAM gen\n  x = 1\nEND PROGRAM\nN 1\n"), std::string::npos) << run.outputText;
 }
 
 TEST_F(ProgramBlocks, LongRunningProgramGetsTheTimeWarningOnce) {
@@ -158,8 +164,7 @@ TEST_F(ProgramBlocks, LongRunningProgramGetsTheTimeWarningOnce) {
 
 // The language's own block parser and compiler behind the reader: compile-time
 // messages are printed with their line, a warning lets the input go on, and a
-// compiled PROGRAM stops the run with the message that this build does not
-// run programs.
+// compiled PROGRAM runs and writes its directives.
 TEST(ProgramBlocksCompiled, DiagnosticsOfCompiledBlocks) {
   struct Case {
     std::string input;
@@ -186,15 +191,18 @@ TEST(ProgramBlocksCompiled, DiagnosticsOfCompiledBlocks) {
   }
 }
 
-TEST(ProgramBlocksCompiled, AProgramIsCompiledButNotRun) {
-  INPUTRUN run =
-      RunInput("ARRAYS\n  double a[3]\nEND ARRAYS\nPROGRAM gen\n  a[1] = 2\n  Dir(\"N \", a[1])\nEND PROGRAM\nN 3\n");
-  EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.console,
-            "\n******** Error: the embedded program language is not available in this build of Trenqual to run "
-            "programs (program blocks are compiled and checked only). ********\n\n");
+TEST(ProgramBlocksCompiled, AProgramIsCompiledAndRun) {
+  INPUTRUN run = RunInput(
+      "ARRAYS\n  double a[3]\nEND ARRAYS\nPROGRAM gen\n  a[1] = 2\n  Dir(\"N \", a[1])\nEND PROGRAM\nSEED 3\n");
+  EXPECT_EQ(run.code, 0) << run.console;
+  EXPECT_EQ(run.console, "");
+  EXPECT_EQ(runOptions.nParticles, 2);
+  EXPECT_EQ(runOptions.seed, 3);
   ASSERT_EQ(compiler->ProgramCount(), 1);
   EXPECT_EQ(compiler->programs[0]->code.instructionCount, 4);
+  ASSERT_EQ(compiler->programs[0]->outputLines.GetCount(), 1);
+  EXPECT_STREQ(compiler->programs[0]->outputLines.GetAt(0), "N 2\n");
+  EXPECT_EQ(compiler->programs[0]->outputLineSources.Items<int32_t>()[0], 2);  // the line of the Dir call
 }
 
 // A warning in the PARAMETERS code does not keep it from declaring its
@@ -205,4 +213,50 @@ TEST(ProgramBlocksCompiled, ParametersWithAWarningDeclareTheirGlobals) {
   ASSERT_EQ(compiler->nGlobalParameters, 2);
   EXPECT_STREQ(compiler->globalParameterNames[0].name, "a");
   EXPECT_STREQ(compiler->globalParameterNames[1].name, "b");
+}
+
+// The PARAMETERS code runs like a program: its globals take their values
+// (from @0 here) before the programs behind it run.
+TEST(ProgramBlocksCompiled, ParametersRunBeforeThePrograms) {
+  INPUTRUN run = RunInput("PARAMETERS\n  n = @0 * 2\nEND PARAMETERS\nPROGRAM gen\n  Dir(\"N \", n + 1)\nEND PROGRAM\n",
+                          {"@0", "5"});
+  EXPECT_EQ(run.code, 0) << run.console;
+  EXPECT_EQ(runOptions.nParticles, 11);
+  EXPECT_EQ(compiler->globalValues[0], 10);
+}
+
+// A first pass that ends at a failed directive while the program still
+// writes lines: the program is stopped before the second pass, which reports
+// the directive; nothing waits for ever.
+TEST(ProgramBlocksCompiled, AProgramStillRunningWhenThePassEndsIsStopped) {
+  INPUTRUN run = RunInput("PROGRAM gen\n  Dir(\"TASKS x\")\n  while (1) Dir(\"N 1\")\nEND PROGRAM\n");
+  EXPECT_EQ(run.code, 1);
+#if TQ_GPU_BUILD
+  EXPECT_EQ(run.console, "Error: Invalid number of CPU threads \"x\".\n");
+#else
+  EXPECT_EQ(run.console, "Error: Invalid number of threads \"x\".\n");
+#endif
+  EXPECT_EQ(compiler->runControl->running.load(), 0);
+}
+
+// A program thread that cannot be started ends the run with the platform's
+// message and exit code 1, without waiting for it.
+TEST(ProgramBlocksCompiled, AFailedThreadStartEndsTheRun) {
+  testHooks = [] { languageServices.programStackBytes = ~size_t{0} >> 1; };
+  INPUTRUN run = RunInput("PROGRAM gen\n  Dir(\"N 1\")\nEND PROGRAM\n");
+  testHooks = nullptr;
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.console, "_beginthread failed (thread No. 0).\n");
+  EXPECT_EQ(compiler->runControl->running.load(), 0);
+}
+
+// The diagnostic of a block after a program has run shows the block's own
+// source line.
+TEST(ProgramBlocksCompiled, ALaterBlockShowsItsOwnSourceLine) {
+  INPUTRUN run =
+      RunInput("PROGRAM first\n  Dir(\"N 1\")\nEND PROGRAM\nPROGRAM second\n  n = 2\n  x = (n + 1\nEND PROGRAM\n");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.console,
+            "\n******** Error: mismatched parentheses. ********\n"
+            "Line No. 3 of user program \"second\" with the syntax error:\n  x = (n + 1\n\n");
 }

@@ -1,5 +1,12 @@
 #include "tests/e2e/e2e_support.h"
 
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -58,6 +65,91 @@ PROGRAMRUN RunProgram(const std::string& program, const std::string& inputName,
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.console = ReadFile(run.folder + "console.txt");
   return run;
+}
+
+PROGRAMRUN RunProgramOn(const std::string& program, const std::string& inputPath, const std::string& inputName,
+                        const std::vector<std::string>& args) {
+  PROGRAMRUN run{};
+  run.folder = MakeScratchFolder("e2e-" + inputName);
+  WriteTextFile(run.folder + inputName, ReadFile(inputPath));
+  std::string command = "cd " + Quoted(run.folder) + " && " + Quoted(program);
+  for (const std::string& arg : args) command += " " + Quoted(arg);
+  command += " > console.txt 2>&1 < /dev/null";
+  int status = std::system(command.c_str());
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.console = ReadFile(run.folder + "console.txt");
+  return run;
+}
+
+PROGRAMRUN RunProgramOnTerminal(const std::string& program, const std::string& inputName,
+                                const std::vector<std::string>& args, const std::vector<TYPEDKEYS>& typed,
+                                int timeoutSeconds) {
+  PROGRAMRUN run{};
+  run.folder = MakeScratchFolder("e2e-terminal-" + inputName);
+  WriteTextFile(run.folder + inputName, ReadFile(std::string(E2E_SOURCE_DIR) + "inputs/" + inputName));
+  std::vector<std::string> words = {program};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  int terminal = -1;
+  pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child < 0) return run;
+  if (child == 0) {
+    if (chdir(run.folder.c_str()) == 0) execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+
+  // The output is read as it comes; each entry's keys follow its cue.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  size_t next = 0;
+  int status = 0;
+  bool ended = false;
+  std::string output;
+  for (;;) {
+    pollfd ready{terminal, POLLIN, 0};
+    if (poll(&ready, 1, 100) > 0) {
+      char buffer[4096];
+      ssize_t n = read(terminal, buffer, sizeof buffer);
+      if (n > 0) output.append(buffer, static_cast<size_t>(n));
+      if (n <= 0 && ended) break;  // the terminal is closed
+    } else if (ended) {
+      break;
+    }
+    if (next < typed.size() && output.find(typed[next].cue) != std::string::npos) {
+      if (write(terminal, typed[next].keys.data(), typed[next].keys.size()) < 0) break;
+      ++next;
+    }
+    if (!ended && waitpid(child, &status, WNOHANG) == child) ended = true;
+    if (!ended && std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      ended = true;
+      status = -1;
+    }
+  }
+  close(terminal);
+  run.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  for (char ch : output) {
+    if (ch != '\r') run.console += ch;
+  }
+  return run;
+}
+
+std::string MaskProgramPath(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line, masked;
+  bool commandLineNext = false;
+  while (std::getline(lines, line)) {
+    if (commandLineNext) {
+      size_t blank = line.find(' ');
+      line = "<program>" + (blank == std::string::npos ? std::string() : line.substr(blank));
+    }
+    commandLineNext = line == "Command line:";
+    masked += line + "\n";
+  }
+  return masked;
 }
 
 std::string MaskVolatileLines(const std::string& text) {

@@ -16,6 +16,24 @@ struct PROGRAMRUN {
 PROGRAMRUN RunProgram(const std::string& program, const std::string& inputName,
                       const std::vector<std::string>& args);
 
+// RunProgram with the input file taken from any path (an example, say).
+PROGRAMRUN RunProgramOn(const std::string& program, const std::string& inputPath, const std::string& inputName,
+                        const std::vector<std::string>& args);
+
+// Keys typed on the program's terminal once a cue has appeared in its output.
+struct TYPEDKEYS {
+  std::string cue;
+  std::string keys;
+};
+
+// Runs the program as RunProgram does, but with a pseudo-terminal as its
+// standard input and output, typing each entry's keys after its cue appeared
+// (in order). The console is the terminal's output without carriage returns;
+// a program still running after timeoutSeconds is killed (exit code -1).
+PROGRAMRUN RunProgramOnTerminal(const std::string& program, const std::string& inputName,
+                                const std::vector<std::string>& args, const std::vector<TYPEDKEYS>& typed,
+                                int timeoutSeconds);
+
 // The whole file at path ("" when it cannot be read).
 std::string ReadText(const std::string& path);
 
@@ -35,6 +53,10 @@ inline constexpr const char* kAuxDataMissing =
 // The text with lines that change from run to run masked: the program path in
 // the echoed command line, times and dates.
 std::string MaskVolatileLines(const std::string& text);
+
+// The text with the program's path in the echoed command line masked (and
+// nothing else).
+std::string MaskProgramPath(const std::string& text);
 
 // The text without the progress lines (ended by carriage returns), which
 // depend on the speed of the machine.

@@ -295,6 +295,16 @@ TEST(AltInfoFile, EveryMessage) {
   }
 }
 
+TEST(AltInfoFile, LinesWithNulBytesAreNoNumbers) {
+  // A line that starts with a NUL byte once read past the string's start.
+  for (const std::string& text : {std::string("\0\n", 2), std::string("12\0junk\n", 8), std::string("\0", 1)}) {
+    const ALTRUN run = ReadAlt(text);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.console.find("Invalid number"), std::string::npos) << run.console;
+    EXPECT_TRUE(run.info.additionalEnergies.empty());
+  }
+}
+
 TEST(AltInfoFile, AtMostOneThousandAdditionalEnergies) {
   std::string text;
   for (int i = 0; i < 1000; ++i) text += std::to_string(i) + "\n";

@@ -18,6 +18,7 @@
 #include "driver/data/aux_files.h"
 #include "driver/data/element_loader.h"
 #include "driver/data/element_pool.h"
+#include "driver/data/fast_index.h"
 #include "tests/support/endf_fixture.h"
 #include "tests/support/test_paths.h"
 #include "transport/electron_interactions.h"
@@ -78,8 +79,10 @@ void SameIndex(TABLECHECK& check, const std::string& what, const INDEXDATA& stag
   std::vector<int16_t> entries(n);
   for (int32_t j = 0; j < n; ++j) entries[j] = static_cast<int16_t>(IndexEntry(packed, j));
   check.Same(what + " entries", staged.intervalIndex, entries.data(), n);
-  // One table of entries, of one or two bytes as their values need.
-  const bool narrow = n > 0 && *std::min_element(entries.begin(), entries.end()) >= 0 &&
+  // Two levels where they serve, else one table of entries, of one or two
+  // bytes as their values need.
+  check.SameValue(what + " coarseShift", TwoLevelIndex(staged).shift, packed.coarseShift);
+  const bool narrow = packed.coarseShift == 0 && n > 0 && *std::min_element(entries.begin(), entries.end()) >= 0 &&
                       *std::max_element(entries.begin(), entries.end()) <= 255;
   check.SameValue(what + " narrow", narrow, packed.narrowIndex.get() != nullptr);
   check.SameValue(what + " wide", n > 0 && !narrow, packed.intervalIndex.get() != nullptr);

@@ -219,4 +219,66 @@ TEST(BuildFastIndex, LookupEqualsBinarySearch) {
   for (int type : {1, 2, -1, -2, -3, -4}) EXPECT_GT(typesSeen[type + 4], 0) << type;
 }
 
+// Every entry of every index built over grids of a cumulative table's shapes
+// and sizes comes back from its two-level form.
+TEST(TwoLevelIndex, GivesEveryEntryOfTheOneTable) {
+  std::vector<std::vector<double>> grids;
+  {
+    // Crowds toward 1 as an elastic cumulative table does, with two points
+    // 1e-5 apart that call for fine bins.
+    std::vector<double> g(606);
+    for (int i = 0; i < 606; ++i) g[i] = 1.0 - std::pow(0.99, i);
+    g[300] = g[299] + 1e-5;
+    g.back() = 1.0;
+    grids.push_back(g);
+  }
+  {
+    std::vector<double> g = LogGrid(150, 1.0, 1e6);
+    g[75] = g[74] * (1.0 + 1e-5);
+    grids.push_back(g);
+  }
+  int twoLevel = 0;
+  for (const std::vector<double>& g : grids) {
+    const int n = static_cast<int>(g.size());
+    for (int type : {1, 2, -1, -2, -3, -4}) {
+      for (int exponent : {4, 10, 14, 18, 20}) {
+        INDEXDATA index = Requested(type, exponent);
+        BuildFastIndex(g.data(), n, &index, g[0], g[n - 1], false);
+        const TWOLEVELINDEX t = TwoLevelIndex(index);
+        if (t.shift > 0) {
+          ++twoLevel;
+          const int32_t entries = indexSize[index.exponent];
+          ASSERT_EQ(static_cast<int32_t>(t.coarse.size()), TwoLevelCoarseCount(index.exponent, t.shift));
+          EXPECT_LE(4 * (static_cast<int32_t>(t.coarse.size()) - 1), entries - 1);
+          for (int32_t b = 0; b < entries; ++b) {
+            int32_t q = t.coarse[static_cast<size_t>(b >> t.shift)] - t.coarse[0];
+            int steps = 0;
+            while (t.firstBin[static_cast<size_t>(q) + 1] <= b) ++q, ++steps;
+            ASSERT_EQ(t.coarse[0] + q, index.intervalIndex[b]) << "type " << index.indexType << " bin " << b;
+            ASSERT_LE(steps, n);
+          }
+        }
+        FreeFastIndex(&index);
+      }
+    }
+  }
+  EXPECT_GT(twoLevel, 4);
+}
+
+// Entries that fall from one bin to the next, or too few bins, keep one table.
+TEST(TwoLevelIndex, KeepsOneTableWhereTwoLevelsDoNotServe) {
+  INDEXDATA none{};
+  EXPECT_EQ(TwoLevelIndex(none).shift, 0);
+  INDEXDATA falling = Requested(1, 12);
+  falling.intervalIndex = new int16_t[indexSize[12]];
+  for (int j = 0; j < indexSize[12]; ++j) falling.intervalIndex[j] = static_cast<int16_t>(j % 256);
+  EXPECT_EQ(TwoLevelIndex(falling).shift, 0);
+  INDEXDATA small = Requested(1, 3);
+  small.intervalIndex = new int16_t[indexSize[3]];
+  for (int j = 0; j < indexSize[3]; ++j) small.intervalIndex[j] = static_cast<int16_t>(j);
+  EXPECT_EQ(TwoLevelIndex(small).shift, 0);
+  FreeFastIndex(&falling);
+  FreeFastIndex(&small);
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "language/program_listing.h"
+#include "language/program_services.h"
+#include "platform/threads.h"
 
 LanguageSession::LanguageSession() : language(std::make_unique<Compiler>()) {}
 
@@ -66,4 +68,50 @@ std::string LanguageSession::Listing(int k) { return ProgramListing(Program(k).c
 std::string LanguageSession::Diagnostic(int k) {
   const PROGRAMINFO& info = Program(k).info;
   return std::to_string(info.diagnosticKind) + " " + std::to_string(info.diagnosticLine) + ": " + info.diagnostic;
+}
+
+PROGRAMRUN LanguageSession::Run(int k, const std::function<void()>& whileRunning) {
+  Compiler& l = *language;
+  activeCompiler = &l;
+  PROGRAMRECORD& record = Program(k);
+  RUNCONTROL& run = *l.runControl;
+  record.code.ClearErrorState();
+  if (record.code.values != nullptr && record.code.valueCapacity >= 2) {
+    record.code.values[0] = record.code.values[1] = l.undefined;
+  }
+  run.info = &record.info;
+  run.code = &record.code;
+  run.program = -1;
+  run.lastResult = 0;
+  run.interruptRequest.store(0);
+  run.running.store(1, std::memory_order_release);
+  l.programInProgress.store(k);
+  l.outputPending.store(1);
+  l.callDepth = 0;
+  l.acknowledged.store(0);
+  l.lineReady.store(0);
+  l.lastLineComplete.store(1);
+
+  PROGRAMRUN result;
+  if (!StartThread(ProgramThread, &l, k, kProgramThreadStackBytes)) return result;
+  while (run.running.load(std::memory_order_acquire)) {
+    if (whileRunning) whileRunning();
+    if (l.lineReady.load(std::memory_order_acquire)) {
+      int last = record.outputLines.GetCount() - 1;
+      std::string line = record.outputLines.GetAt(last);
+      if (!line.empty() && line.back() == '\n') line.pop_back();
+      result.lines.push_back(line);
+      l.lineReady.store(0, std::memory_order_release);
+      l.acknowledged.store(1, std::memory_order_release);
+    }
+    YieldThread();
+  }
+  // A last line written without a newline.
+  int count = record.outputLines.GetCount();
+  if (!l.lastLineComplete.load() && count > 0) result.lines.push_back(record.outputLines.GetAt(count - 1));
+  l.outputPending.store(0);
+  result.value = run.lastResult;
+  l.ComposeRuntimeError(&record.info, &record.code, k);
+  result.diagnostic = Diagnostic(k);
+  return result;
 }

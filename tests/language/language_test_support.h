@@ -4,10 +4,19 @@
 // compiled a second time once its new global parameters are merged.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "language/compiler.h"
+
+// What a program run gave.
+struct PROGRAMRUN {
+  double value = 0;                // runControl's result
+  std::vector<std::string> lines;  // the directive lines, as the reader took them
+  std::string diagnostic;          // "<kind> <line>: <text>" after ComposeRuntimeError
+};
 
 class LanguageSession {
  public:
@@ -29,6 +38,11 @@ class LanguageSession {
   std::string Listing(int k);
   // "<kind> <line>: <text>" of program k's diagnostic.
   std::string Diagnostic(int k);
+
+  // Runs program k on the user-program thread as the input reader starts it,
+  // taking its directive lines through the hand-shake until it ends; `whileRunning`
+  // is called in every turn of the reader's loop (to interrupt it, say).
+  PROGRAMRUN Run(int k, const std::function<void()>& whileRunning = nullptr);
 
   std::unique_ptr<Compiler> language;
   int headerLines = 0;  // of the last program added

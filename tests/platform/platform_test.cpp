@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/threads.h"
 #include "tests/support/test_paths.h"
 
@@ -65,6 +66,40 @@ TEST(Threads, StartedThreadsRunTheirEntry) {
   int64_t start = MillisecondsSinceStart();
   while (counter.load(std::memory_order_acquire) < 8 && MillisecondsSinceStart() - start < 10000) YieldThread();
   EXPECT_EQ(counter.load(), 8);
+}
+
+namespace {
+// Touches a stack frame of 48 MiB, far beyond the default stack of a thread.
+void FillLargeStack(void* argument) {
+  constexpr size_t kBytes = 48u << 20;
+  volatile unsigned char* frame = static_cast<volatile unsigned char*>(__builtin_alloca(kBytes));
+  for (size_t i = 0; i < kBytes; i += 4096) frame[i] = 1;
+  static_cast<std::atomic<int>*>(argument)->store(1, std::memory_order_release);
+}
+}  // namespace
+
+TEST(Threads, AThreadGetsTheStackSizeItAsksFor) {
+  std::atomic<int> done{0};
+  ASSERT_TRUE(StartThread(FillLargeStack, &done, 0, size_t{64} << 20));
+  int64_t start = MillisecondsSinceStart();
+  while (done.load(std::memory_order_acquire) == 0 && MillisecondsSinceStart() - start < 10000) YieldThread();
+  EXPECT_EQ(done.load(), 1);
+}
+
+TEST(Threads, AFailedStartIsReported) {
+  std::atomic<int> counter{0};
+  testing::internal::CaptureStdout();
+  bool started = StartThread(Increment, &counter, 7, ~size_t{0} >> 1);  // no stack of that size exists
+  std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_FALSE(started);
+  EXPECT_EQ(console, "_beginthread failed (thread No. 7).\n");
+  EXPECT_EQ(counter.load(), 0);
+}
+
+TEST(Process, ShellCommandsGiveTheirExitStatus) {
+  EXPECT_EQ(RunShellCommand("exit 0"), 0);
+  EXPECT_EQ(RunShellCommand("exit 3"), 3);
+  EXPECT_EQ(RunShellCommand("kill -9 $$"), -1);  // killed by a signal: no exit status
 }
 
 TEST(Clock, MonotonicAndAdvancing) {

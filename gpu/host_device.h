@@ -1,0 +1,29 @@
+// The host-simulated device (library tq_gpu_hostdevice): CUDA devices
+// simulated in host memory, so that the GPU build's host steps and its
+// kernels run where there is no GPU. Device memory is host memory with the
+// runtime's checks (a copy must lie inside one allocation of the current
+// device; fresh memory holds a fill pattern, not zeros), each simulated
+// device keeps its own device globals, and a launch runs the kernel body on
+// the calling thread (kernel_launch.h).
+//
+// The number of devices is read from the environment variable
+// TQ_SIMULATED_DEVICES (default 0, as on a machine without a GPU) when the
+// program first asks; tests set it with SimulateDevices.
+#pragma once
+
+#include <cstdint>
+
+// Global memory of a simulated device unless SimulateDevices says otherwise:
+// above 4 GiB, as on today's devices, so that budgets and totals must be
+// 64-bit.
+constexpr uint64_t kSimulatedDeviceMemory = 6ull << 30;
+
+// Byte that fills fresh simulated device memory.
+constexpr uint8_t kSimulatedFreshByte = 0xA5;
+
+// Replaces the simulated devices by `count` fresh ones with the given global
+// memory each; everything allocated before is freed.
+void SimulateDevices(int count, uint64_t globalMemory = kSimulatedDeviceMemory);
+
+// Bytes allocated and not freed on simulated device d.
+uint64_t SimulatedBytesInUse(int d);

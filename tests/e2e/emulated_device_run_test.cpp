@@ -1,0 +1,191 @@
+// Runs of the GPU build whose devices are all emulated: their histories run on
+// the CPU workers under the devices' streams and history numbers. The program
+// is Trenqual_CUDA on the host-simulated device with no device present, as on
+// a machine without a GPU. Its results are those of Trenqual: byte for byte
+// when every stream runs as many histories in both programs, within 4 sigma
+// otherwise; the same seed gives the same files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_support.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One bin of a 1-D tally file: count, energy flux and its relative deviation.
+struct TALLYBIN {
+  double count = 0.0;
+  double flux = 0.0;
+  double relSDev = 0.0;
+};
+
+std::vector<TALLYBIN> ReadTallyBins(const std::string& path) {
+  std::istringstream lines(ReadText(path));
+  std::string line;
+  std::vector<TALLYBIN> bins;
+  std::getline(lines, line);  // header
+  while (std::getline(lines, line)) {
+    TALLYBIN b;
+    double upper = 0.0;
+    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &upper, &b.count, &b.flux, &b.relSDev) == 4) bins.push_back(b);
+  }
+  return bins;
+}
+
+std::map<std::string, std::string> TallyFiles(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    if (name.find("TALLY") != std::string::npos) files[name] = ReadText(e.path().string());
+  }
+  return files;
+}
+
+// One run of an input; gpu selects Trenqual_CUDA with every device emulated
+// and `ratio` of the histories on them.
+PROGRAMRUN RunOf(const std::string& input, const std::string& scratch, bool gpu, const std::string& ratio,
+                 const std::vector<std::string>& extra = {}) {
+  const std::string folder = MakeScratchFolder(scratch);
+  std::string program = InstallProgramWithAuxData(folder);
+  if (program.empty()) return PROGRAMRUN{-1, kAuxDataMissing, ""};
+  bool streamsGiven = false;
+  for (const std::string& e : extra) streamsGiven = streamsGiven || e == "nStreams";
+  std::vector<std::string> args = {"in", input, "dir", EndfFolder(), "tasks", "2", "seed", "5"};
+  if (!streamsGiven) args.insert(args.end(), {"nStreams", "16"});
+  if (gpu) {
+    fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
+    program = folder + "Trenqual_CUDA";
+    for (const char* a : {"tasks_CUDA", "8", "threads_CUDA", "8", "blockSize_CUDA", "8"}) args.push_back(a);
+    // Every device emulated unless the run names its emulated devices.
+    bool namesEmulated = false;
+    for (const std::string& e : extra) namesEmulated = namesEmulated || e == "em_CUDA";
+    if (!namesEmulated) args.insert(args.end(), {"emulate_CUDA", "1", "first_CUDA", "1", "last_CUDA", "1"});
+    args.insert(args.end(), {"ratio_CUDA", ratio});
+  }
+  args.insert(args.end(), extra.begin(), extra.end());
+  return RunProgram(program, input, args);
+}
+
+std::string ResultFolder(const PROGRAMRUN& run, const std::string& input) {
+  return run.folder + "Files_" + input.substr(0, input.size() - 4) + "_out.txt/";
+}
+
+// Every bin of two runs' tally file within 4 standard deviations of their
+// difference; the runs differ (different histories).
+void ExpectAgreement(const std::string& fileA, const std::string& fileB) {
+  const std::vector<TALLYBIN> a = ReadTallyBins(fileA);
+  const std::vector<TALLYBIN> b = ReadTallyBins(fileB);
+  ASSERT_EQ(a.size(), b.size()) << fileA;
+  ASSERT_FALSE(a.empty()) << fileA;
+  double countA = 0.0, countB = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    // The count's deviation: Poisson, at least one particle.
+    const double countSDev = std::sqrt(std::max(a[i].count + b[i].count, 1.0));
+    EXPECT_LE(std::fabs(a[i].count - b[i].count), 4.0 * countSDev) << fileA << " bin " << i;
+    const double fluxSDev = std::hypot(a[i].flux * a[i].relSDev, b[i].flux * b[i].relSDev);
+    if (a[i].count >= 10 && b[i].count >= 10) {
+      EXPECT_LE(std::fabs(a[i].flux - b[i].flux), 4.0 * fluxSDev) << fileA << " bin " << i;
+    }
+    countA += a[i].count;
+    countB += b[i].count;
+  }
+  EXPECT_GT(countA, 0.0);
+  EXPECT_NE(countA == countB && a[0].flux == b[0].flux, true) << "the same histories in both runs";
+}
+
+}  // namespace
+
+// With 16 streams and half of the histories on the emulated device, every
+// stream runs N / 16 histories under its own generator in both programs: the
+// tally files are the same bytes.
+TEST(EmulatedDeviceRun, EqualStreamLoadsGiveTrenqualsFilesByteForByte) {
+  const std::string input = "lead_uncollided.txt";
+  const PROGRAMRUN cpu = RunOf(input, "e2e-emulated-cpu", false, "");
+  if (cpu.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
+  const PROGRAMRUN gpu = RunOf(input, "e2e-emulated-gpu", true, "0.5");
+  ASSERT_EQ(cpu.exitCode, 0) << cpu.console;
+  ASSERT_EQ(gpu.exitCode, 0) << gpu.console;
+  const std::map<std::string, std::string> a = TallyFiles(ResultFolder(cpu, input));
+  const std::map<std::string, std::string> b = TallyFiles(ResultFolder(gpu, input));
+  ASSERT_EQ(a.size(), 2u);
+  ASSERT_EQ(b.size(), a.size());
+  for (const auto& [name, text] : a) EXPECT_EQ(text, b.at(name)) << name;
+}
+
+// Another share of the histories on the device: other histories per stream,
+// the same physics within statistics, for photons and for electrons.
+TEST(EmulatedDeviceRun, AgreesWithTrenqualWithinFourSigmaForPhotonsAndElectrons) {
+  struct CASE {
+    const char* input;
+    std::vector<std::string> extra;
+    std::vector<std::string> files;
+  };
+  const CASE cases[] = {{"lead_uncollided.txt", {}, {"PTALLY1_THETA.txt", "PTALLY1_E.txt"}},
+                        {"aluminium_electrons.txt", {"N", "600"}, {"ETALLY1_E.txt", "ETALLY1_THETA.txt"}}};
+  for (const CASE& c : cases) {
+    const PROGRAMRUN cpu = RunOf(c.input, "e2e-emulated-cpu", false, "", c.extra);
+    if (cpu.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
+    const PROGRAMRUN gpu = RunOf(c.input, "e2e-emulated-gpu", true, "0.3", c.extra);
+    ASSERT_EQ(cpu.exitCode, 0) << cpu.console;
+    ASSERT_EQ(gpu.exitCode, 0) << gpu.console;
+    for (const std::string& f : c.files)
+      ExpectAgreement(ResultFolder(cpu, c.input) + f, ResultFolder(gpu, c.input) + f);
+  }
+}
+
+TEST(EmulatedDeviceRun, SameSeedGivesIdenticalTallyFiles) {
+  const std::string input = "aluminium_electrons.txt";
+  const PROGRAMRUN a = RunOf(input, "e2e-emulated-a", true, "0.3", {"N", "300"});
+  if (a.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
+  const PROGRAMRUN b = RunOf(input, "e2e-emulated-b", true, "0.3", {"N", "300"});
+  ASSERT_EQ(a.exitCode, 0) << a.console;
+  ASSERT_EQ(b.exitCode, 0) << b.console;
+  const std::map<std::string, std::string> first = TallyFiles(ResultFolder(a, input));
+  const std::map<std::string, std::string> second = TallyFiles(ResultFolder(b, input));
+  ASSERT_EQ(first.size(), 3u);
+  ASSERT_EQ(first.size(), second.size());
+  for (const auto& [name, text] : first) EXPECT_EQ(text, second.at(name)) << name;
+}
+
+// Two simulated devices, the second emulated: the set-up copies the problem to
+// the first and sets up its tasks (check -1 ends there, exit code 0); a run
+// stops before the first history, since the device scheduler is not built.
+// With stats_CUDA 2 the real device's statistics file is opened at set-up.
+TEST(EmulatedDeviceRun, PartlyEmulatedSetsUpTheRealDeviceAndRefusesItsRun) {
+  struct CASE {
+    const char* check;
+    int exitCode;
+    const char* last;  // the console's last words
+  };
+  const CASE cases[] = {{"-1", 0, "kB for banked particles.\n"},
+                        {"1", 2, "Error: Simulation on CUDA devices is not available in this build.\n"}};
+  setenv("TQ_SIMULATED_DEVICES", "2", 1);
+  for (const CASE& c : cases) {
+    const PROGRAMRUN run = RunOf("lead_uncollided.txt", "e2e-partly-emulated", true, "0.5",
+                                 {"nStreams", "32", "em_CUDA", "2", "balance_CUDA", "0", "avgBanked_CUDA", "10",
+                                  "stats_CUDA", "2", "check", c.check});
+    if (run.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.console;
+    EXPECT_NE(run.console.find("2 CUDA devices found.\n"), std::string::npos) << run.console;
+    EXPECT_NE(run.console.find("Allocated global memory on each used CUDA device: "), std::string::npos);
+    const std::string last = c.last;
+    ASSERT_GE(run.console.size(), last.size());
+    EXPECT_EQ(run.console.substr(run.console.size() - last.size()), last) << run.console;
+    // The real device's statistics file has its header; the emulated one has none.
+    const std::string stats = ReadText(ResultFolder(run, "lead_uncollided.txt") + "d1.txt");
+    EXPECT_EQ(stats.substr(0, 22), "         t        src ") << stats;
+    EXPECT_EQ(stats.size(), 10 + 5 * 11 + 49 * 9 + 1u);
+    EXPECT_FALSE(fs::exists(ResultFolder(run, "lead_uncollided.txt") + "d2.txt"));
+  }
+  unsetenv("TQ_SIMULATED_DEVICES");
+}

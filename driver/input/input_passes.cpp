@@ -81,6 +81,10 @@ void PrintDuplicateKeyword() {
 
 enum LineStep { kNextLine, kEndPass, kEndRun };
 
+// The pass ended at a fault of a line of the input file (not of a program
+// block or of a line a program made, which the language locates itself).
+bool faultInFileLine = false;
+
 // Counts the keyword of the line just handled; a second use ends the first
 // pass silently and the run in the second pass.
 LineStep CountLastKeyword() {
@@ -131,6 +135,7 @@ int RunPass(int pass, int argc, const char* const* argv) {
   ResetProgramState(pass);
   inputExitCode = 0;
   directiveCount = 0;
+  faultInFileLine = false;
 
   for (;;) {
     // End of the pass, and the echo of a replayed program block.
@@ -143,10 +148,12 @@ int RunPass(int pass, int argc, const char* const* argv) {
         continue;
       }
     } else {
+      faultInFileLine = true;
       if (!lineDone) return 1;
       if (AtEndOfInputFile()) break;
     }
 
+    faultInFileLine = FromInputFile();
     LineStep step = CountLastKeyword();
     if (step == kEndPass) break;
     if (step == kEndRun) return 1;
@@ -161,12 +168,14 @@ int RunPass(int pass, int argc, const char* const* argv) {
       continue;
     }
     if (IsProgramBlockKeyword(word) && FromInputFile()) {
+      faultInFileLine = false;
       int code = 0;
       step = HandleProgramBlock(word, &code);
       if (step == kEndPass) break;
       if (step == kEndRun) return code;
       continue;
     }
+    faultInFileLine = FromInputFile();
     DispatchDirective(word);
     if (inputExitCode != 0) return inputExitCode;  // a directive that ends the run at once
     if (pass == 0 && !lineDone) break;             // the second pass reports the error at this line
@@ -184,7 +193,7 @@ int RunPass(int pass, int argc, const char* const* argv) {
 
 void ReportInputErrorLocation() {
   const int line = InputFileLineNumber();
-  if (line <= 0 || logFailed) return;  // a log file that failed is no fault of a line
+  if (line <= 0 || logFailed || !faultInFileLine) return;  // a log file that failed is no fault of a line
   // The line as far as it fits a message; bytes that do not print shown as '?'.
   constexpr size_t kShownLength = 120;
   const std::string& text = InputFileLineText();

@@ -45,7 +45,7 @@ std::vector<BADINPUT> Cases() {
       {"continued past the end", "MAT 13 1\nTHICK &", "Error: Thickness value is missing.\n", 2},
       {"continued surface past the end", "Surface 0 0 1 &\n",
        "Error: Number of entries in specification of the front surface of the layer is less than 6.\n", 1},
-      {"unterminated program block", "PROGRAM p\nx = 1\n", "Error: the embedded program language is not available", 1},
+      {"unterminated quote", "MAT \"lead 82 1\n", "Error: Missing closing quote in the name of the material.\n", 1},
       // Binary junk.
       {"junk bytes", "MAT 13 1\n\x01\x02\xff\xfe\x80\n",
        "Error: Invalid number or input directive \"\x01\x02\xff\xfe\x80\".\n", 2},

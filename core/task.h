@@ -319,6 +319,10 @@ class alignas(64) CTask : public TASKSTATE {
   VECTOR sourceMax{0.0, 0.0, 0.0};      // (empty while min > max)
   std::atomic<uint8_t> running{0};      // the worker thread runs; cleared by ThreadFunc
   std::atomic<uint8_t> stopRequest{0};  // the worker shall stop as soon as possible
+  // --- Tally snapshot of the run monitor: the monitor raises the request, the
+  //     worker copies its tally arrays between two histories and answers. ---
+  std::atomic<uint32_t> snapshotRequest{0};  // generation of the copy asked for
+  std::atomic<uint32_t> snapshotTaken{0};    // generation of the last copy made
   // --- Source rejections and test seam ---
   int64_t sourceRejections = 0;  // consecutive source particles that did not enter the geometry
   int64_t sourceRejectionLimit =

@@ -38,7 +38,10 @@ int StartUp(int argc, const char* const* argv) {
 
 Status RunMain(int argc, const char* const* argv) {
   int code = StartUp(argc, argv);
-  if (code == 0) code = RunInputPasses(argc, argv);
+  if (code == 0) {
+    code = RunInputPasses(argc, argv);
+    if (code != 0) ReportInputErrorLocation();
+  }
   if (code == 0 && runOptions.check != 0) code = RunSetUp();
   // check 0 ends after the input; check -1 ends in RunSimulation after the
   // work division, before the first history; a complex geometry ends after

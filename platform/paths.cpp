@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,4 +64,34 @@ bool MakeFolder(const std::string& folder) {
   if (mkdir(folder.c_str(), 0777) == 0) return true;
   struct stat status;
   return errno == EEXIST && stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool AbsentOrRegularFile(const std::string& name) {
+  struct stat status;
+  if (stat(name.c_str(), &status) != 0) return errno == ENOENT;
+  return S_ISREG(status.st_mode);
+}
+
+bool IsRegularStream(FILE* stream) {
+  struct stat status;
+  return stream != nullptr && fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool IsDeviceFolder(const std::string& folder) {
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return false;
+  bool devices = false;
+  while (const dirent* entry = readdir(dir)) {
+    unsigned char type = entry->d_type;
+    struct stat status;
+    if (type == DT_UNKNOWN && fstatat(dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+      type = S_ISCHR(status.st_mode) ? DT_CHR : S_ISBLK(status.st_mode) ? DT_BLK : DT_REG;
+    }
+    if (type == DT_CHR || type == DT_BLK) {
+      devices = true;
+      break;
+    }
+  }
+  closedir(dir);
+  return devices;
 }

@@ -3,6 +3,7 @@
 // in PATH is split at ':'.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 constexpr char kPathSeparator = '/';
@@ -34,3 +35,14 @@ bool ExecutableFolderFromSystem(std::string* folder);
 
 // Creates a folder; true when it exists afterwards.
 bool MakeFolder(const std::string& folder);
+
+// True when nothing of this name exists or it is a regular file (symbolic
+// links followed): devices, pipes and folders are no place for a result.
+bool AbsentOrRegularFile(const std::string& name);
+
+// True when the open stream writes to or reads from a regular file.
+bool IsRegularStream(FILE* stream);
+
+// True when the folder ("" is the current one) holds device nodes, as /dev
+// does: no result folder is made in such a folder.
+bool IsDeviceFolder(const std::string& folder);

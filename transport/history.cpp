@@ -25,6 +25,7 @@
 namespace {
 
 RunMonitorFunction runMonitor = nullptr;
+TallySnapshotFunction tallySnapshot = nullptr;
 
 // Outcomes of the source stages.
 constexpr int32_t kSourceAccepted = 0;
@@ -94,6 +95,15 @@ void SetRunMonitor(RunMonitorFunction tick) { runMonitor = tick; }
 
 void RunMonitorTick(const CTask& task) { TickMonitor(task); }
 
+void SetTallySnapshot(TallySnapshotFunction copy) { tallySnapshot = copy; }
+
+void ServeTallySnapshot(CTask& task) {
+  const uint32_t asked = task.snapshotRequest.load(std::memory_order_acquire);
+  if (asked == task.snapshotTaken.load(std::memory_order_relaxed)) return;
+  if (tallySnapshot != nullptr) tallySnapshot(task);
+  task.snapshotTaken.store(asked, std::memory_order_release);
+}
+
 // ---------------------------------------------------------------------------
 // Entry and dispatch
 // ---------------------------------------------------------------------------
@@ -102,6 +112,9 @@ void CTask::RunHistories() {
   for (;;) {
     if (stopRequest.load(std::memory_order_acquire) != 0) return;
     if (state < 0) {
+      // Between two histories every tally of the last one is complete: the
+      // safe point at which the monitor's snapshot is taken.
+      ServeTallySnapshot(*this);
       if (nStreams <= 0) return;  // every stream of the record is finished
       if (HistoryStart() == kStepFatal) return;
       continue;  // started, or rejected and to be drawn again

@@ -19,6 +19,16 @@ void SetRunMonitor(RunMonitorFunction tick);
 // One tick of the run monitor from worker 0 (other workers do nothing).
 void RunMonitorTick(const CTask& task);
 
+// Copies a worker's tally arrays into the run monitor's snapshot of them;
+// installed by the driver (null: none), set before the workers start.
+using TallySnapshotFunction = void (*)(CTask& worker);
+void SetTallySnapshot(TallySnapshotFunction copy);
+
+// Between two histories: when the monitor has asked for a snapshot since the
+// last one, makes it and answers (release). One acquire load per history
+// otherwise.
+void ServeTallySnapshot(CTask& task);
+
 // The worker's stop request as the host/device step functions take it: read
 // once when a step function is entered.
 inline bool StopRequested(const CTask& task) { return task.stopRequest.load(std::memory_order_acquire) != 0; }

@@ -156,7 +156,14 @@ bool HandleThick(const char*) {
     printf("Error: Thickness value is missing.\n");
     return false;
   }
-  layer.w = LenientNumber(token);
+  // Read leniently (the leading number), but a thickness that is negative or
+  // not a finite number cannot describe a layer.
+  const double w = LenientNumber(token);
+  if (!(std::isfinite(w) && w >= 0.0)) {
+    printf("Error: Invalid thickness value \"%s\" (should be a non-negative number).\n", token);
+    return false;
+  }
+  layer.w = w;
   return true;
 }
 
@@ -168,6 +175,10 @@ bool HandleConc(const char*) {
     return false;
   }
   layer.concentration = LenientNumber(token);
+  if (!std::isfinite(layer.concentration)) {
+    printf("Error: Invalid concentration value \"%s\".\n", token);
+    return false;
+  }
   if (layer.concentration == 0.0) {
     printf("Error: Concentration value is zero.\n");
     return false;

@@ -198,6 +198,14 @@ Status OpenInputFile(const char* name) {
     printf("Input file \"%s\" could not be opened for reading.\n", name);
     return kInputError;
   }
+  // The input is read twice (rewound for the second pass) and line by line
+  // to its end: a device or pipe (/dev/zero, /dev/stdin) cannot serve.
+  if (!IsRegularStream(inputFile)) {
+    fclose(inputFile);
+    inputFile = nullptr;
+    printf("Error: Input file \"%s\" is not a regular file.\n", name);
+    return kInputError;
+  }
   return kOk;
 }
 

@@ -61,11 +61,13 @@ int OpenOutputFile(int argc, const char* const* argv) {
     printf("Error: Output file name is the same as log file name (\"%s\").\n", logFileName.c_str());
     return 1;
   }
+  if (CheckWritableTarget(outputFileName, "Output") != kOk) return 1;
   outputFile = fopen(outputFileName.c_str(), "w");
   if (outputFile == nullptr) {
     printf("Output file \"%s\" could not be opened for writing.\n", outputFileName.c_str());
     return 1;
   }
+  if (CheckOpenedTarget(&outputFile, outputFileName, "Output") != kOk) return 1;
   filesFolder = ResultFolderName(outputFileName);
   WriteCommandLine(argc, argv);
   return 0;
@@ -78,6 +80,10 @@ void PrintDuplicateKeyword() {
 }
 
 enum LineStep { kNextLine, kEndPass, kEndRun };
+
+// The pass ended at a fault of a line of the input file (not of a program
+// block or of a line a program made, which the language locates itself).
+bool faultInFileLine = false;
 
 // Counts the keyword of the line just handled; a second use ends the first
 // pass silently and the run in the second pass.
@@ -119,16 +125,17 @@ int RunPass(int pass, int argc, const char* const* argv) {
   std::memset(keywordUseCount, 0, sizeof keywordUseCount);
   lastKeyword = -1;
   lineDone = true;
+  ResetInputReader();
   if (pass == 1) {
     rewind(inputFile);
     if (int code = OpenOutputFile(argc, argv)) return code;
   } else {
     outputFile = nullptr;
   }
-  ResetInputReader();
   ResetProgramState(pass);
   inputExitCode = 0;
   directiveCount = 0;
+  faultInFileLine = false;
 
   for (;;) {
     // End of the pass, and the echo of a replayed program block.
@@ -141,10 +148,12 @@ int RunPass(int pass, int argc, const char* const* argv) {
         continue;
       }
     } else {
+      faultInFileLine = true;
       if (!lineDone) return 1;
       if (AtEndOfInputFile()) break;
     }
 
+    faultInFileLine = FromInputFile();
     LineStep step = CountLastKeyword();
     if (step == kEndPass) break;
     if (step == kEndRun) return 1;
@@ -152,18 +161,21 @@ int RunPass(int pass, int argc, const char* const* argv) {
     directiveLinePosition = ftell(inputFile);
     char* word = ReadInputLine(inputFile, outputFile, InputLineBuffer(), kWordSeparators);
     if (logFailed) return 1;
+    if (inputExitCode != 0) return inputExitCode;  // a line the reader refused
     if (pass == 0 && compiler->severeDiagnostic.load()) break;
     if (word == nullptr || *word == '\0') {
       lineDone = true;
       continue;
     }
     if (IsProgramBlockKeyword(word) && FromInputFile()) {
+      faultInFileLine = false;
       int code = 0;
       step = HandleProgramBlock(word, &code);
       if (step == kEndPass) break;
       if (step == kEndRun) return code;
       continue;
     }
+    faultInFileLine = FromInputFile();
     DispatchDirective(word);
     if (inputExitCode != 0) return inputExitCode;  // a directive that ends the run at once
     if (pass == 0 && !lineDone) break;             // the second pass reports the error at this line
@@ -178,6 +190,28 @@ int RunPass(int pass, int argc, const char* const* argv) {
 }
 
 }  // namespace
+
+void ReportInputErrorLocation() {
+  const int line = InputFileLineNumber();
+  if (line <= 0 || logFailed || !faultInFileLine) return;  // a log file that failed is no fault of a line
+  // The line as far as it fits a message; bytes that do not print shown as '?'.
+  constexpr size_t kShownLength = 120;
+  const std::string& text = InputFileLineText();
+  std::string shown;
+  for (size_t i = 0; i < text.size() && i < kShownLength; ++i) {
+    const unsigned char ch = static_cast<unsigned char>(text[i]);
+    shown += ch == '\t' || (ch >= 0x20 && ch < 0x7f) ? static_cast<char>(ch) : '?';
+  }
+  if (text.size() > kShownLength) shown += "...";
+  char head[64];
+  snprintf(head, sizeof head, "Error in line %d of input file \"", line);
+  const std::string message = head + inputFileName + "\": " + shown + "\n";
+  fputs(message.c_str(), stdout);
+  if (outputFile != nullptr) {
+    fprintf(outputFile, "\n%s", message.c_str());
+    fflush(outputFile);
+  }
+}
 
 std::string DerivedOutputName(const std::string& inputName) { return JoinNameParts(inputName, "", "_out"); }
 

@@ -22,3 +22,9 @@ std::string ResultFolderName(const std::string& outputName);  // "%s%sFiles_%s%s
 // Runs both passes; returns 0 to go on, or the exit code. With check 0 the
 // caller ends the run with 0 afterwards.
 Status RunInputPasses(int argc, const char* const* argv);
+
+// After RunInputPasses has failed at a line of the input file: "Error in line
+// <n> of input file "<name>": <the line>" on the console and at the end of the
+// output file (the line cut after 120 characters, unprintable bytes as '?').
+// Nothing when the passes failed before reading a line.
+void ReportInputErrorLocation();

@@ -25,6 +25,8 @@ namespace {
 // pointers handed out stay valid until the next physical line is read.
 std::string lineText;
 size_t cursor = 0;
+int fileLineNumber = 0;    // lines of the input file read in this pass
+std::string fileLineText;  // the last of them, as read
 bool newLineFlag = true;
 char startToken[1] = {'\0'};
 
@@ -84,6 +86,15 @@ bool ReadPhysicalLine(FILE* input, FILE* output, const char* separators) {
     if (source == kProgramLineNone) return false;
     if (source == kNoProgramCurrent) {
       if (!ReadWholeLine(input, &lineText)) return false;
+      ++fileLineNumber;
+      fileLineText = lineText;
+      // A NUL byte would end the line's text unseen: the file is no text.
+      if (lineText.find('\0') != std::string::npos) {
+        printf("Error: Line No. %d of the input file holds a NUL character (the file is not a text file).\n",
+               fileLineNumber);
+        inputExitCode = 1;
+        return false;
+      }
       EchoOrLogFileLine(lineText, output);
     }
     ++physicalLineCount;
@@ -112,8 +123,14 @@ bool ReadWholeLine(FILE* input, std::string* line) {
 
 char* InputLineBuffer() { return startToken; }
 
+int InputFileLineNumber() { return fileLineNumber; }
+
+const std::string& InputFileLineText() { return fileLineText; }
+
 void ResetInputReader() {
   physicalLineCount = 0;
+  fileLineNumber = 0;
+  fileLineText.clear();
   newLineFlag = true;
   lineText.clear();
   cursor = 0;

@@ -49,5 +49,10 @@ void SkipRestOfLine();  // reads and discards the rest of the line
 // "Keyword \"%s\" in the input file overridden by the corresponding command-line argument.\n"
 void PrintOverrideNotice(const char* keyword);
 
-// Resets the reader for a new pass (line counter, new-line flag).
+// Resets the reader for a new pass (line counters, new-line flag).
 void ResetInputReader();
+
+// The line of the input file read last in this pass (1-based; 0 before the
+// first) and its text as it stands in the file: where a bad input stopped.
+int InputFileLineNumber();
+const std::string& InputFileLineText();

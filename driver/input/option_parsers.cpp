@@ -67,6 +67,11 @@ Status ParseN(const char* value) {
     printf("Error: The number of particles is less than 1.\n");
     return kInputError;
   }
+  // A fraction of a history is no count ("2.5" would silently run 3).
+  if (v != std::floor(v)) {
+    printf("Error: Invalid number of particles \"%s\".\n", value);
+    return kInputError;
+  }
   runOptions.nParticles = static_cast<int64_t>(v + 0.5);
   return kOk;
 }
@@ -92,6 +97,30 @@ Status ParseNStreams(const char* value) { return ReadIntegerOption(value, kNStre
 
 // ------------------------------------------------------------ log file
 
+Status CheckWritableTarget(const std::string& name, const char* kind) {
+  if (!AbsentOrRegularFile(name)) {
+    printf("Error: %s file \"%s\" is not a regular file (a device, pipe or folder cannot hold it).\n", kind,
+           name.c_str());
+    return kInputError;
+  }
+  std::string folder;
+  SplitPath(name, &folder, nullptr, nullptr);
+  if (IsDeviceFolder(folder)) {
+    printf("Error: %s file \"%s\" is in a folder of devices, where no result folder is made.\n", kind, name.c_str());
+    return kInputError;
+  }
+  return kOk;
+}
+
+Status CheckOpenedTarget(FILE** stream, const std::string& name, const char* kind) {
+  if (IsRegularStream(*stream)) return kOk;
+  fclose(*stream);
+  *stream = nullptr;
+  printf("Error: %s file \"%s\" is not a regular file (a device, pipe or folder cannot hold it).\n", kind,
+         name.c_str());
+  return kInputError;
+}
+
 Status OpenLogFile() {
   logFailed = true;
   if (EqualNoCase(logFileName, inputFileName)) {
@@ -99,11 +128,14 @@ Status OpenLogFile() {
     return kInputError;
   }
   if (logFile != nullptr) fclose(logFile);
+  logFile = nullptr;
+  if (CheckWritableTarget(logFileName, "Log") != kOk) return kInputError;
   logFile = fopen(logFileName.c_str(), "w");
   if (logFile == nullptr) {
     printf("Log file \"%s\" could not be opened for writing.\n", logFileName.c_str());
     return kInputError;
   }
+  if (CheckOpenedTarget(&logFile, logFileName, "Log") != kOk) return kInputError;
   logFailed = false;
   fputs(pendingLogLine.c_str(), logFile);
   return kOk;

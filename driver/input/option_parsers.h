@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "driver/status.h"
 
@@ -14,6 +16,16 @@ Status ParseEndfDir(const char* value);
 Status ParseN(const char* value);
 Status ParseSeed(const char* value);
 Status ParseNStreams(const char* value);
+
+// The output and log files are copied into the result folder made beside
+// them: a target that is no regular file (a device such as /dev/stdout or
+// /dev/full, a pipe, a folder) or that lies in a device folder is refused
+// with the message; kind is "Output" or "Log".
+Status CheckWritableTarget(const std::string& name, const char* kind);
+
+// After opening: the stream must be a regular file (the name may have
+// changed since the check); else the stream is closed, the message printed.
+Status CheckOpenedTarget(FILE** stream, const std::string& name, const char* kind);
 
 // Opens the log file named by logFileName.
 Status OpenLogFile();

@@ -62,7 +62,17 @@ std::string Format(const char* format, ...) {
 struct RESULTFILE {
   FILE* file = nullptr;
   bool isKept = false;
+  std::string name;
 };
+
+// A write or close that failed (a full disk, a file-size limit): the first
+// is reported and the run ends with it.
+bool writeFailed = false;
+
+void ReportWriteFailure(const std::string& name) {
+  if (!writeFailed) printf("Error: File \"%s\" could not be written.\n", name.c_str());
+  writeFailed = true;
+}
 
 // Opens the file for writing: the kept file is truncated and rewritten in
 // place; another file is opened "w" (the folder is made first). On failure
@@ -96,22 +106,32 @@ RESULTFILE OpenResultFile(const std::string& name, int kind, int32_t tally, int 
   if (out.file == nullptr) {
     if (*failed == 0) printf("Tally file %s could not be opened for writing.\n", name.c_str());
     *failed = 1;
+    writeFailed |= !duringRun;  // during the run the next writing tries again
     return out;
   }
   *failed = 0;
   folderMade = true;
+  out.name = name;
   return out;
 }
 
 // After a table: during the run the kept file is flushed and left open;
 // every other file, and at the end of the run every file, is closed.
+// The stream's error flag is sticky: checked here, it covers every write of
+// the table.
 void CloseResultFile(RESULTFILE& f, bool duringRun) {
   if (f.file == nullptr) return;
+  bool ok = true;
   if (f.isKept && duringRun) {
-    fflush(f.file);
+    ok = fflush(f.file) == 0 && ferror(f.file) == 0;
   } else {
-    fclose(f.file);
+    ok = ferror(f.file) == 0;
+    ok = fclose(f.file) == 0 && ok;
     if (f.isKept) kept = KEPTFILE{};
+  }
+  if (!ok) {
+    if (!f.isKept || !duringRun) remove(f.name.c_str());  // no file rather than half of one
+    ReportWriteFailure(f.name);
   }
   f.file = nullptr;
 }
@@ -507,13 +527,18 @@ void WritePulseHeightTallies(const TALLYFILECONTEXT& ctx, int32_t tally, bool wr
   StoreErrorFigure(err, error);
 }
 
-void CloseTallyFiles() {
-  if (kept.file != nullptr) fclose(kept.file);
+bool TallyFileWriteFailed() { return writeFailed; }
+
+Status CloseTallyFiles() {
+  if (kept.file != nullptr && fclose(kept.file) != 0) ReportWriteFailure(kept.name);
   kept = KEPTFILE{};
+  const bool failed = writeFailed;
+  writeFailed = false;
   folderMade = false;
   for (auto& row : planeOpenFailed) {
     for (uint8_t& f : row) f = 0;
   }
   for (auto& v : cellEntryOpenFailed) v.clear();
   pulseHeightOpenFailed.clear();
+  return failed ? kInputError : kOk;
 }

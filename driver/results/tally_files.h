@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "core/task.h"
+#include "driver/status.h"
 
 // What the writers read besides the tally definitions (GetTallyTables()).
 struct TALLYFILECONTEXT {
@@ -53,6 +54,12 @@ void WriteCellEntryTallies(const TALLYFILECONTEXT& ctx, int32_t tally, int32_t r
 void WritePulseHeightTallies(const TALLYFILECONTEXT& ctx, int32_t tally, bool write, TALLYERRORFIGURE* error,
                              double invN);
 
+// True once a write or close of a tally file has failed (the message, naming
+// the file, is printed at the first failure).
+bool TallyFileWriteFailed();
+
 // Closes the kept file, if any (a run that ends without rewriting it), and
-// forgets the writers' state (folder made, open failures reported).
-void CloseTallyFiles();
+// forgets the writers' state (folder made, open failures reported, write
+// failures). Returns kInputError when a write or close failed since the last
+// call, else kOk.
+Status CloseTallyFiles();

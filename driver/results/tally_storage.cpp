@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -26,19 +27,69 @@ void AddArray(T* to, const T* from, int64_t n) {
   for (int64_t i = 0; i < n; ++i) to[i] += from[i];
 }
 
+template <typename T>
+void CopyArray(T* to, const T* from, int64_t n) {
+  if (to == nullptr || from == nullptr) return;
+  std::memcpy(to, from, static_cast<size_t>(n) * sizeof(T));
+}
+
+// The two ways of combining a worker's arrays with another record's.
+struct ADDARRAYS {
+  template <typename T>
+  void operator()(T* to, const T* from, int64_t n) const {
+    AddArray(to, from, n);
+  }
+};
+struct COPYARRAYS {
+  template <typename T>
+  void operator()(T* to, const T* from, int64_t n) const {
+    CopyArray(to, from, n);
+  }
+};
+
 // The table slots of one class: counts or weight sums (weighted) and the
 // energy sums of every slot, each of two halves of half[s] entries.
-void AddTableSlots(int64_t** counts, double** weights, double** energies, int64_t* const* workerCounts,
-                   double* const* workerWeights, double* const* workerEnergies, const int32_t* half, int32_t nSlots,
-                   bool weighted) {
+template <typename Combine>
+void CombineTableSlots(int64_t** counts, double** weights, double** energies, int64_t* const* workerCounts,
+                       double* const* workerWeights, double* const* workerEnergies, const int32_t* half, int32_t nSlots,
+                       bool weighted, Combine combine) {
   for (int32_t s = 0; s < nSlots; ++s) {
     const int64_t n = 2 * static_cast<int64_t>(half[s]);
     if (weighted) {
-      AddArray(weights[s], workerWeights[s], n);
+      combine(weights[s], workerWeights[s], n);
     } else {
-      AddArray(counts[s], workerCounts[s], n);
+      combine(counts[s], workerCounts[s], n);
     }
-    AddArray(energies[s], workerEnergies[s], n);
+    combine(energies[s], workerEnergies[s], n);
+  }
+}
+
+// Every tally array of worker combined into to's.
+template <typename Combine>
+void CombineTaskTallies(CTask& to, const CTask& worker, const TALLYTABLES& tt, bool weighted, Combine combine) {
+  for (int row = 0; row < kTallyClassCount; ++row) {
+    CombineTableSlots(to.oneDimTallies[row], to.oneDimTallies_wt[row], to.oneDimTallies_E[row],
+                      worker.oneDimTallies[row], worker.oneDimTallies_wt[row], worker.oneDimTallies_E[row],
+                      tt.oneDimHalf[row], tt.nOneDimSlots[row], weighted, combine);
+    CombineTableSlots(to.twoDimTallies[row], to.twoDimTallies_wt[row], to.twoDimTallies_E[row],
+                      worker.twoDimTallies[row], worker.twoDimTallies_wt[row], worker.twoDimTallies_E[row],
+                      tt.twoDimHalf[row], tt.nTwoDimSlots[row], weighted, combine);
+    for (int32_t t = 0; t < tt.nCellEntryTallies[row]; ++t) {
+      const CELLENTRYTALLY& tally = tt.cellEntryTally[row][t];
+      for (int32_t r = 0; r < tally.nEnergyRanges; ++r) {
+        const int64_t n = 2 * static_cast<int64_t>(tt.rangeData[kQuantityE][tally.energyRange[r]].bins);
+        if (weighted)
+          combine(to.cellEntryHist_wt[row][t][r], worker.cellEntryHist_wt[row][t][r], n);
+        else
+          combine(to.cellEntryHist[row][t][r], worker.cellEntryHist[row][t][r], n);
+        combine(to.cellEntryHist_E[row][t][r], worker.cellEntryHist_E[row][t][r], n);
+      }
+    }
+  }
+  for (int32_t t = 0; t < tt.nPulseHeight_tot; ++t) {
+    const int32_t bins = tt.pulseHeightTally[t].bins;
+    combine(to.pulseHeightHist[t], worker.pulseHeightHist[t], bins);
+    combine(to.pulseHeightEnergy[t], worker.pulseHeightEnergy[t], bins);
   }
 }
 
@@ -140,29 +191,10 @@ void FreeTaskTallies(CTask& task, const TALLYTABLES& tt) {
 }
 
 void AddTaskTallies(CTask& totals, const CTask& worker, const TALLYTABLES& tt, bool weighted) {
-  for (int row = 0; row < kTallyClassCount; ++row) {
-    AddTableSlots(totals.oneDimTallies[row], totals.oneDimTallies_wt[row], totals.oneDimTallies_E[row],
-                  worker.oneDimTallies[row], worker.oneDimTallies_wt[row], worker.oneDimTallies_E[row],
-                  tt.oneDimHalf[row], tt.nOneDimSlots[row], weighted);
-    AddTableSlots(totals.twoDimTallies[row], totals.twoDimTallies_wt[row], totals.twoDimTallies_E[row],
-                  worker.twoDimTallies[row], worker.twoDimTallies_wt[row], worker.twoDimTallies_E[row],
-                  tt.twoDimHalf[row], tt.nTwoDimSlots[row], weighted);
-    for (int32_t t = 0; t < tt.nCellEntryTallies[row]; ++t) {
-      const CELLENTRYTALLY& tally = tt.cellEntryTally[row][t];
-      for (int32_t r = 0; r < tally.nEnergyRanges; ++r) {
-        const int64_t n = 2 * static_cast<int64_t>(tt.rangeData[kQuantityE][tally.energyRange[r]].bins);
-        if (weighted)
-          AddArray(totals.cellEntryHist_wt[row][t][r], worker.cellEntryHist_wt[row][t][r], n);
-        else
-          AddArray(totals.cellEntryHist[row][t][r], worker.cellEntryHist[row][t][r], n);
-        AddArray(totals.cellEntryHist_E[row][t][r], worker.cellEntryHist_E[row][t][r], n);
-      }
-    }
-  }
-  for (int32_t t = 0; t < tt.nPulseHeight_tot; ++t) {
-    const int32_t bins = tt.pulseHeightTally[t].bins;
-    AddArray(totals.pulseHeightHist[t], worker.pulseHeightHist[t], bins);
-    AddArray(totals.pulseHeightEnergy[t], worker.pulseHeightEnergy[t], bins);
-  }
+  CombineTaskTallies(totals, worker, tt, weighted, ADDARRAYS{});
   totals.unresolvedCellEntries += worker.unresolvedCellEntries;
+}
+
+void CopyTaskTallies(CTask& copy, const CTask& worker, const TALLYTABLES& tt, bool weighted) {
+  CombineTaskTallies(copy, worker, tt, weighted, COPYARRAYS{});
 }

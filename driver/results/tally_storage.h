@@ -20,3 +20,7 @@ void FreeTaskTallies(CTask& task, const TALLYTABLES& tt);
 // totals (both allocated for tt with the same mode). The per-history
 // deposits are not summed: they are empty after every history.
 void AddTaskTallies(CTask& totals, const CTask& worker, const TALLYTABLES& tt, bool weighted);
+
+// Copies the tally arrays of worker into copy (both allocated for tt with the
+// same mode): the run monitor's snapshot of a worker.
+void CopyTaskTallies(CTask& copy, const CTask& worker, const TALLYTABLES& tt, bool weighted);

@@ -1,7 +1,9 @@
 #include "driver/run/monitored_tallies.h"
 
+#include <new>
 #include <vector>
 
+#include "core/allocation.h"
 #include "core/cell.h"
 #include "core/constants.h"
 #include "core/pulse_height.h"
@@ -10,8 +12,11 @@
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/input/input_passes.h"
+#include "driver/results/tally_storage.h"
 #include "driver/run/run_state.h"
 #include "platform/clock.h"
+#include "platform/threads.h"
+#include "transport/history.h"
 
 std::vector<CONTROLENTRY> controlEntries;
 
@@ -87,7 +92,89 @@ void WriteEntry(const TALLYFILECONTEXT& ctx, const CONTROLENTRY& e, bool write, 
   }
 }
 
+// --- Snapshot of the workers' tallies ---------------------------------------------
+// The files written during the run are summed from a copy of every worker's
+// tally arrays, never from the arrays the workers are adding to. A worker
+// copies its own arrays between two histories when the monitor asks for it;
+// the records of the monitor's own thread (record 0, run by the main thread)
+// and of stopped workers are copied by the monitor itself.
+
+CTask* snapshots = nullptr;  // [nThreads] records holding only tally arrays
+int32_t nSnapshots = 0;
+uint32_t snapshotGeneration = 0;
+
+bool WeightedRecords() { return nThreads > 0 && tasks[0].bank.wt != nullptr; }
+
+void CopyIntoSnapshot(CTask& worker) {
+  const int32_t r = static_cast<int32_t>(&worker - tasks);
+  CopyTaskTallies(snapshots[r], worker, hostTallyTables, WeightedRecords());
+}
+
+bool RunsOnOwnThread(int32_t r) { return r != 0 && tasks[r].running.load(std::memory_order_acquire) != 0; }
+
+// Asks every worker on a thread of its own for a copy and waits for the
+// answers; a worker that stops meanwhile is copied here.
+const CTask* TakeSnapshot() {
+  const uint32_t generation = ++snapshotGeneration;
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    if (RunsOnOwnThread(r)) tasks[r].snapshotRequest.store(generation, std::memory_order_release);
+  }
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+    CTask& t = tasks[r];
+    if (r == 0) {  // the monitor's own thread runs record 0
+      CopyIntoSnapshot(t);
+      continue;
+    }
+    for (;;) {
+      if (t.snapshotTaken.load(std::memory_order_acquire) == generation) break;
+      // Stopped: its last writes happen before the flag's release.
+      if (t.running.load(std::memory_order_acquire) == 0) {
+        CopyIntoSnapshot(t);
+        break;
+      }
+      YieldThread();
+    }
+  }
+  return snapshots + firstCpuTask;
+}
+
+bool AnyEntryNeedsTallies(double now) {
+  for (size_t i = 0; i < controlEntries.size(); ++i) {
+    if (controlEntries[i].targetKind >= 0 || IntervalElapsed(controlEntries[i], now, lastOutput[i])) return true;
+  }
+  return false;
+}
+
+// A tally file that could not be written ends the run: no new history, every
+// worker asked to stop, the run loop returns the error.
+void EndRunOnWriteFailure() {
+  if (!TallyFileWriteFailed()) return;
+  resultWriteFailed.store(1, std::memory_order_release);
+  for (int32_t r = firstCpuTask; r < nThreads; ++r) tasks[r].stopRequest.store(1, std::memory_order_release);
+}
+
 }  // namespace
+
+bool PrepareTallySnapshots() {
+  ReleaseTallySnapshots();
+  if (controlEntries.empty() || nThreads <= 0) return true;
+  snapshots = new (std::nothrow) CTask[static_cast<size_t>(nThreads)];
+  if (snapshots == nullptr) return false;
+  nSnapshots = nThreads;
+  for (int32_t r = 0; r < nThreads; ++r) {
+    if (!AllocateTaskTallies(snapshots[r], hostTallyTables, WeightedRecords())) return false;
+  }
+  SetTallySnapshot(CopyIntoSnapshot);
+  return true;
+}
+
+void ReleaseTallySnapshots() {
+  SetTallySnapshot(nullptr);
+  for (int32_t r = 0; r < nSnapshots; ++r) FreeTaskTallies(snapshots[r], hostTallyTables);
+  delete[] snapshots;
+  snapshots = nullptr;
+  nSnapshots = 0;
+}
 
 TALLYFILECONTEXT MakeTallyFileContext(const CTask* records, int32_t nRecords) {
   const Constants& k = hostConstants;
@@ -113,7 +200,11 @@ TALLYFILECONTEXT MakeTallyFileContext(const CTask* records, int32_t nRecords) {
 
 void CollectDeviceTallies(double now, double invHistories) {
   if (lastOutput.size() != controlEntries.size()) lastOutput.assign(controlEntries.size(), 0.0);
-  const TALLYFILECONTEXT ctx = MakeTallyFileContext(tasks + firstCpuTask, nThreads - firstCpuTask);
+  if (!AnyEntryNeedsTallies(now)) return;
+  // Made before the run by RunSimulation; here for callers that skip it.
+  if (nSnapshots != nThreads && !PrepareTallySnapshots()) AllocationFailed("copies of the tally arrays", 0);
+  TALLYFILECONTEXT ctx = MakeTallyFileContext(TakeSnapshot(), nThreads - firstCpuTask);
+  ctx.weighted = WeightedRecords();  // the copies carry no bank
   for (size_t i = 0; i < controlEntries.size(); ++i) {
     CONTROLENTRY& e = controlEntries[i];
     TALLYERRORFIGURE figure;
@@ -128,6 +219,7 @@ void CollectDeviceTallies(double now, double invHistories) {
     }
     e.error = figure.value;
   }
+  EndRunOnWriteFailure();
 }
 
 void ResetMonitoredTallies() { lastOutput.assign(controlEntries.size(), 0.0); }

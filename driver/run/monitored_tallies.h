@@ -30,7 +30,8 @@ extern std::vector<CONTROLENTRY> controlEntries;
 // during the run, the totals record at its end.
 TALLYFILECONTEXT MakeTallyFileContext(const CTask* records, int32_t nRecords);
 
-// For every watched tally (controlEntries, in their order): writes its file
+// For every watched tally (controlEntries, in their order), from a snapshot
+// of the workers' tally arrays taken between their histories: writes its file
 // when its output interval has passed since its last writing (now: run time,
 // s), else, when it has a target error, only recomputes its error figure.
 // invHistories (1 / started histories) scales per-source values.
@@ -38,3 +39,11 @@ void CollectDeviceTallies(double now, double invHistories);
 
 // Forgets the times of the last writings (a new run).
 void ResetMonitoredTallies();
+
+// Allocates the copies of the workers' tally arrays that the files written
+// during the run are summed from (none without watched tallies), and installs
+// the workers' copy. False when memory runs out.
+bool PrepareTallySnapshots();
+
+// Frees the copies and removes the workers' copy.
+void ReleaseTallySnapshots();

@@ -158,6 +158,7 @@ Status RunLoop() {
     if (int code = StartWorkers()) return code;
     WaitForWorkers();
     if (AnyFatalError()) return kInputError;  // the worker has printed its message
+    if (resultWriteFailed.load(std::memory_order_acquire) != 0) return kInputError;  // the monitor has printed it
     const STREAMPOOL p = GatherStreamPool();
     if (p.held == 0) break;
     RedealStreams(p);

@@ -1,6 +1,8 @@
 #include "driver/run/run_simulation.h"
 
+#include "core/allocation.h"
 #include "driver/input/options.h"
+#include "driver/run/monitored_tallies.h"
 #include "driver/run/result_totals.h"
 #include "driver/run/run_loop.h"
 #include "driver/run/run_monitor.h"
@@ -16,6 +18,7 @@ Status RunSimulation() {
   if (Status code = RefuseRealDeviceRun()) return code;
   HandOverToRun();
   BuildControlEntries();
+  if (!PrepareTallySnapshots()) AllocationFailed("copies of the tally arrays", 0);
   SetRunMonitor(ShowProgress);
   const int code = RunLoop();
   SetRunMonitor(nullptr);

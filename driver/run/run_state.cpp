@@ -15,3 +15,4 @@ double runStartTime{0.0};
 std::atomic<uint8_t> redealStreams{0};
 std::atomic<uint8_t> balanceStop{0};
 std::atomic<uint8_t> endSimulation{0};
+std::atomic<uint8_t> resultWriteFailed{0};

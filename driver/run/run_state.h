@@ -22,3 +22,4 @@ extern double runStartTime;           // clock at the start of the run, s
 extern std::atomic<uint8_t> redealStreams;  // the CPU streams are to be dealt out afresh
 extern std::atomic<uint8_t> balanceStop;    // the work is being divided afresh (devices)
 extern std::atomic<uint8_t> endSimulation;  // no new source history is started
+extern std::atomic<uint8_t> resultWriteFailed;  // a tally file written during the run failed: the run ends

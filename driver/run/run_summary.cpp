@@ -171,10 +171,10 @@ bool AnyTallies() {
   return n > 0;
 }
 
-void WriteFinalTallies() {
+Status WriteFinalTallies() {
   const TALLYTABLES& tt = GetTallyTables();
   const RESULTTOTALS& r = resultTotals;
-  if (r.target == nullptr) return;
+  if (r.target == nullptr) return CloseTallyFiles();
   const TALLYFILECONTEXT ctx = MakeTallyFileContext(r.target, 1);
   for (int32_t i = 0; i < tt.nPulseHeight_tot; ++i) WritePulseHeightTallies(ctx, i, false, nullptr, r.invHistories);
   for (int k = 0; k < kTallyClassCount; ++k) {
@@ -183,7 +183,7 @@ void WriteFinalTallies() {
       WriteCellEntryTallies(ctx, i, k, false, nullptr, r.invHistories);
     }
   }
-  CloseTallyFiles();
+  return CloseTallyFiles();
 }
 
 std::string ResultFilePath(const char* suffix) {
@@ -192,11 +192,21 @@ std::string ResultFilePath(const char* suffix) {
   return filesFolder + "/" + name + suffix;
 }
 
-void CloseOutputAndLog() {
-  if (outputFile != nullptr) fclose(outputFile);
-  outputFile = nullptr;
-  if (logFile != nullptr) fclose(logFile);
-  logFile = nullptr;
+// Closes a file written through the run; its sticky error flag covers every
+// write. False after the message naming the file.
+bool CloseChecked(FILE*& file, const std::string& name) {
+  if (file == nullptr) return true;
+  bool ok = ferror(file) == 0;
+  ok = fclose(file) == 0 && ok;
+  file = nullptr;
+  if (!ok) printf("Error: File \"%s\" could not be written.\n", name.c_str());
+  return ok;
+}
+
+Status CloseOutputAndLog() {
+  const bool output = CloseChecked(outputFile, outputFileName);
+  const bool log = CloseChecked(logFile, logFileName);
+  return output && log ? kOk : kInputError;
 }
 
 int FillResultFolder(bool perCell, const STATSREPORTCONTEXT& report) {
@@ -211,7 +221,7 @@ int FillResultFolder(bool perCell, const STATSREPORTCONTEXT& report) {
     const std::string path = ResultFilePath("_cellInteractionStats.txt");
     if (WriteCellInteractionStats(path.c_str(), r.stats, r.cellStats.data(), r.invHistories, report) != 0) code = 1;
   }
-  WriteFinalTallies();
+  if (WriteFinalTallies() != kOk) code = 1;
   if (tracks) {
     const std::string path = ResultFilePath("_tracks.txt");
     if (WriteTracksFile(path.c_str(), tasks + firstCpuTask, nThreads - firstCpuTask, trackOptions.NTRACKS) != 0) {
@@ -263,27 +273,34 @@ void WriteCellActivity(FILE* out) {
 
 Status CopyIntoResultFolder(const std::string& name, const std::string& folder, const char* kind) {
   FILE* in = fopen(name.c_str(), "rb");
-  if (in == nullptr) {
+  if (in == nullptr || !IsRegularStream(in)) {
+    if (in != nullptr) fclose(in);
     printf("%s file \"%s\" could not be opened for reading and will not be copied to folder \"%s\"\n", kind,
            name.c_str(), folder.c_str());
     return kInputError;
   }
-  std::vector<char> content;
-  char block[65536];
-  size_t n = 0;
-  while ((n = fread(block, 1, sizeof(block), in)) > 0) content.insert(content.end(), block, block + n);
-  fclose(in);
-  if (content.empty()) return kOk;
+  // Copied block by block: the memory used stays one block, whatever the size.
+  static char block[65536];
+  size_t n = fread(block, 1, sizeof(block), in);
+  if (n == 0) {
+    fclose(in);
+    return kOk;  // an empty file is not copied
+  }
   std::string sourceFolder, base, extension;
   SplitPath(name, &sourceFolder, &base, &extension);
   const std::string copy = folder + "/" + base + extension;
   FILE* out = fopen(copy.c_str(), "wb");
   if (out == nullptr) {
+    fclose(in);
     printf("File \"%s\" could not be opened for writing.\n", copy.c_str());
     return kInputError;
   }
-  const bool written = fwrite(content.data(), 1, content.size(), out) == content.size();
-  if (fclose(out) != 0 || !written) {
+  bool written = true;
+  for (; n > 0 && written; n = fread(block, 1, sizeof(block), in)) written = fwrite(block, 1, n, out) == n;
+  const bool read = ferror(in) == 0;
+  fclose(in);
+  if (fclose(out) != 0 || !written || !read) {
+    remove(copy.c_str());  // no copy rather than half of one
     printf("Error: File \"%s\" could not be written.\n", copy.c_str());
     return kInputError;
   }
@@ -306,6 +323,7 @@ Status WriteRunSummary() {
     PrintInteractionStats(outputFile, r.stats, perCell ? r.cellStats.data() : nullptr, r.invHistories, -1, -1, true,
                           report);
   }
-  CloseOutputAndLog();
+  // An output file that could not be written whole ends the run here.
+  if (Status s = CloseOutputAndLog()) return s;
   return FillResultFolder(perCell, report);
 }

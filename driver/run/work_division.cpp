@@ -380,6 +380,7 @@ void HandOverToRun() {
   redealStreams.store(0, std::memory_order_release);
   balanceStop.store(0, std::memory_order_release);
   endSimulation.store(0, std::memory_order_release);
+  resultWriteFailed.store(0, std::memory_order_release);
 }
 
 std::vector<int32_t> CpuStreamsOfWorker(int32_t t, int32_t nWorkers, int32_t nStreams) {
@@ -420,6 +421,7 @@ Status DivideWork() {
 }
 
 void ReleaseWorkDivision() {
+  ReleaseTallySnapshots();
   for (int32_t r = 0; r < nThreads && tasks != nullptr; ++r) {
     FreeTaskTallies(tasks[r], hostTallyTables);
     if (tasks[r].trackData != nullptr) FreeTaskTracks(tasks[r]);

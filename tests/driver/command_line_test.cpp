@@ -84,8 +84,8 @@ TEST(CommandLine, ArgumentScan) {
 }
 
 TEST(CommandLine, ValuesReachTheirOptions) {
-  CONSOLERUN run = RunCommandLine({"in", "$IN", "out", "log", "N", "1.5", "@0", "-2.5", "@9", "1e3", "E",
-                                   "662000", "check", "0", "seed", "77", "nStreams", "12", "alt", "x.alt"});
+  CONSOLERUN run = RunCommandLine({"in", "$IN",    "out",   "log", "N",    "2",  "@0",       "-2.5", "@9",  "1e3",
+                                   "E",  "662000", "check", "0",   "seed", "77", "nStreams", "12",   "alt", "x.alt"});
   ASSERT_EQ(run.code, 0) << run.output;
   EXPECT_EQ(outputFileName, "log");  // a value may look like a keyword
   EXPECT_EQ(runOptions.nParticles, 2);

@@ -29,47 +29,51 @@ void ExpectParser(const ParserCase& c) {
 TEST(OptionParsers, CpuOptions) {
   const ParserCase cases[] = {
 #if TQ_GPU_BUILD
-      {ParseTasks, nullptr, 1, "Error: Number of CPU threads is missing.\n"},
-      {ParseTasks, "4x", 1, "Error: Invalid number of CPU threads \"4x\".\n"},
-      {ParseTasks, "-1", 1, "Error: Invalid number of CPU threads -1 (should be non-negative and less than 65537).\n"},
-      {ParseTasks, "0", 0, ""},
-      {ParseTasks, "65536", 0, ""},
-      {ParseTasks, "65537", 1, "Error: Invalid number of CPU threads 65537 (should be non-negative and less than 65537).\n"},
+    {ParseTasks, nullptr, 1, "Error: Number of CPU threads is missing.\n"},
+    {ParseTasks, "4x", 1, "Error: Invalid number of CPU threads \"4x\".\n"},
+    {ParseTasks, "-1", 1, "Error: Invalid number of CPU threads -1 (should be non-negative and less than 65537).\n"},
+    {ParseTasks, "0", 0, ""},
+    {ParseTasks, "65536", 0, ""},
+    {ParseTasks, "65537", 1,
+     "Error: Invalid number of CPU threads 65537 (should be non-negative and less than 65537).\n"},
 #else
-      {ParseTasks, nullptr, 1, "Error: Number of threads is missing.\n"},
-      {ParseTasks, "4x", 1, "Error: Invalid number of threads \"4x\".\n"},
-      {ParseTasks, "", 1, "Error: Invalid number of threads \"\".\n"},
-      {ParseTasks, "0", 1, "Error: Invalid number of threads 0 (should be greater than 0 and less than 2049).\n"},
-      {ParseTasks, "1", 0, ""},
-      {ParseTasks, "2048 \t", 0, ""},
-      {ParseTasks, "2049", 1, "Error: Invalid number of threads 2049 (should be greater than 0 and less than 2049).\n"},
+    {ParseTasks, nullptr, 1, "Error: Number of threads is missing.\n"},
+    {ParseTasks, "4x", 1, "Error: Invalid number of threads \"4x\".\n"},
+    {ParseTasks, "", 1, "Error: Invalid number of threads \"\".\n"},
+    {ParseTasks, "0", 1, "Error: Invalid number of threads 0 (should be greater than 0 and less than 2049).\n"},
+    {ParseTasks, "1", 0, ""},
+    {ParseTasks, "2048 \t", 0, ""},
+    {ParseTasks, "2049", 1, "Error: Invalid number of threads 2049 (should be greater than 0 and less than 2049).\n"},
 #endif
-      {ParseN, nullptr, 1, "Error: The number of particles is missing.\n"},
-      {ParseN, "10 x", 1, "Error: Invalid number of particles \"10 x\".\n"},
-      {ParseN, "0.4", 1, "Error: The number of particles is less than 1.\n"},
-      {ParseN, "-5", 1, "Error: The number of particles is less than 1.\n"},
-      {ParseN, "1.5", 0, ""},
-      {ParseN, "1e30", 1, "Error: Invalid number of particles \"1e30\".\n"},
-      {ParseN, "inf", 1, "Error: Invalid number of particles \"inf\".\n"},
-      {ParseSeed, nullptr, 1, "Error: Value of the seed of the random number generator is missing.\n"},
-      {ParseSeed, "x", 0, ""},
-      {ParseSeed, "30081", 0, ""},
-      {ParseSeed, "30082", 1,
-       "Error: Illegal value of the seed of the random number generator \"30082\" (should be from 0 to 30081 inclusive).\n"},
-      {ParseSeed, "-1", 1,
-       "Error: Illegal value of the seed of the random number generator \"-1\" (should be from 0 to 30081 inclusive).\n"},
-      {ParseNStreams, nullptr, 1, "Error: The number of streams of random numbers is missing.\n"},
-      {ParseNStreams, "0", 1, "Error: Invalid number of streams of random numbers \"0\".\n"},
-      {ParseNStreams, "3y", 1, "Error: Invalid number of streams of random numbers \"3y\".\n"},
-      {ParseNStreams, "3", 0, ""},
-      {ParseEndfDir, nullptr, 1, "Error: ENDF directory name is missing.\n"},
-      {ParseEndfDir, " \t", 1, "Error: ENDF directory name is missing.\n"},
+    {ParseN, nullptr, 1, "Error: The number of particles is missing.\n"},
+    {ParseN, "10 x", 1, "Error: Invalid number of particles \"10 x\".\n"},
+    {ParseN, "0.4", 1, "Error: The number of particles is less than 1.\n"},
+    {ParseN, "-5", 1, "Error: The number of particles is less than 1.\n"},
+    {ParseN, "1.5", 1, "Error: Invalid number of particles \"1.5\".\n"},
+    {ParseN, "2.5", 1, "Error: Invalid number of particles \"2.5\".\n"},
+    {ParseN, "1e6", 0, ""},
+    {ParseN, "1e30", 1, "Error: Invalid number of particles \"1e30\".\n"},
+    {ParseN, "inf", 1, "Error: Invalid number of particles \"inf\".\n"},
+    {ParseSeed, nullptr, 1, "Error: Value of the seed of the random number generator is missing.\n"},
+    {ParseSeed, "x", 0, ""},
+    {ParseSeed, "30081", 0, ""},
+    {ParseSeed, "30082", 1,
+     "Error: Illegal value of the seed of the random number generator \"30082\" (should be from 0 to 30081 "
+     "inclusive).\n"},
+    {ParseSeed, "-1", 1,
+     "Error: Illegal value of the seed of the random number generator \"-1\" (should be from 0 to 30081 inclusive).\n"},
+    {ParseNStreams, nullptr, 1, "Error: The number of streams of random numbers is missing.\n"},
+    {ParseNStreams, "0", 1, "Error: Invalid number of streams of random numbers \"0\".\n"},
+    {ParseNStreams, "3y", 1, "Error: Invalid number of streams of random numbers \"3y\".\n"},
+    {ParseNStreams, "3", 0, ""},
+    {ParseEndfDir, nullptr, 1, "Error: ENDF directory name is missing.\n"},
+    {ParseEndfDir, " \t", 1, "Error: ENDF directory name is missing.\n"},
   };
   for (const ParserCase& c : cases) ExpectParser(c);
 }
 
 TEST(OptionParsers, StoredValues) {
-  RunParser(ParseN, "1.5");
+  RunParser(ParseN, "2e0");
   EXPECT_EQ(runOptions.nParticles, 2);
   RunParser(ParseSeed, "x");
   EXPECT_EQ(runOptions.seed, 0);

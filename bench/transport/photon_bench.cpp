@@ -185,9 +185,11 @@ void RunPhotonHistories(benchmark::State& state, const std::vector<int>& z, cons
     state.SkipWithError("elements could not be loaded");
     return;
   }
+  // The cells first: the bank keeps the voxel and cell of each particle only
+  // when the record is made for a complex geometry.
+  if (geometry != kLayer) BuildCells(p, geometry, w);
   CTask task(true);
   if (geometry != kLayer) {
-    BuildCells(p, geometry, w);
     // The lattice is crossed at 60 degrees to its normal, through 8 columns.
     const bool lattice = geometry == kColumnLattice;
     const VECTOR start = lattice ? Init(0.5, 5.5, -1.0) : Init(5.5, 5.5, -1.0);

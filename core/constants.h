@@ -14,7 +14,11 @@
 #include "core/hostdevice.h"
 
 struct CELL;
+struct CELLUNION;
 struct MATERIAL;
+struct PLANESET;
+struct SURFACE;
+struct VOXEL;
 
 constexpr int kMaxSourceSpectrumEnergies = 10000;  // points of the source energy spectrum
 
@@ -146,6 +150,24 @@ struct Constants {
   uint8_t outputCellInteractionStats;  // per-cell interaction statistics
   int32_t interactionForcing;          // weights are in use
   int32_t device;                      // CUDA device that holds this copy
+  // Complex geometry: the set-up's tables (null and 0 in the simple geometry).
+  uint16_t bitMask[16];            // entry k = 1 << k
+  int32_t nVoxels2;                // voxels
+  int32_t nSmax_voxel;             // crossing records of the tracker: 2 (inner-cell bound) x most surfaces of a voxel
+  VOXEL* voxels2;                  // [nVoxels2]
+  int* const* const* voxel2index;  // [x slab][y slab][z slab] voxel index
+  int32_t nXsets, nYsets, nZsets;  // plane sets per axis, entry 0 included
+  int32_t nXplanesTot, nYplanesTot, nZplanesTot;  // planes per axis
+  PLANESET* xSet;                                 // [nXsets]
+  PLANESET* ySet;
+  PLANESET* zSet;
+  double* xCoord;  // [nXplanesTot] plane coordinates, cm
+  double* yCoord;
+  double* zCoord;
+  int16_t nSurfaces;  // regular surfaces
+  int16_t nUnions;
+  SURFACE* surf;         // [nSurfaces]
+  CELLUNION* unionData;  // [nUnions]
 };
 
 static_assert(offsetof(Constants, pi) == 0);
@@ -224,7 +246,20 @@ static_assert(offsetof(Constants, storeFreeMotionRadius) == 873);
 static_assert(offsetof(Constants, outputCellInteractionStats) == 874);
 static_assert(offsetof(Constants, interactionForcing) == 876);
 static_assert(offsetof(Constants, device) == 880);
-static_assert(sizeof(Constants) == 888);
+static_assert(offsetof(Constants, bitMask) == 884);
+static_assert(offsetof(Constants, nVoxels2) == 916);
+static_assert(offsetof(Constants, nSmax_voxel) == 920);
+static_assert(offsetof(Constants, voxels2) == 928);
+static_assert(offsetof(Constants, voxel2index) == 936);
+static_assert(offsetof(Constants, nXsets) == 944);
+static_assert(offsetof(Constants, nXplanesTot) == 956);
+static_assert(offsetof(Constants, xSet) == 968);
+static_assert(offsetof(Constants, xCoord) == 992);
+static_assert(offsetof(Constants, nSurfaces) == 1016);
+static_assert(offsetof(Constants, nUnions) == 1018);
+static_assert(offsetof(Constants, surf) == 1024);
+static_assert(offsetof(Constants, unionData) == 1032);
+static_assert(sizeof(Constants) == 1040);
 
 // The host copy, filled by the driver before the workers start.
 extern Constants hostConstants;

@@ -385,6 +385,21 @@ int32_t UploadProblem(const HOSTPROBLEM& host, DEVICEPROBLEM* device) {
   k.source_completeVoxels = c.Table(h.source_completeVoxels, h.source_nCompleteVoxels);
   const int64_t volumeSums = h.source_nPartialVoxels + h.source_nCompleteVoxels + 1;
   k.source_voxelVolumeSum = c.Table(h.source_voxelVolumeSum, h.source_voxelVolumeSum != nullptr ? volumeSums : 0);
+  // The complex geometry's flat tables. The voxels, voxel2index and the
+  // unions' member lists go to the device with the device transport through
+  // a complex geometry; until then the device copy holds none.
+  k.xSet = c.Table(h.xSet, h.nXsets);
+  k.ySet = c.Table(h.ySet, h.nYsets);
+  k.zSet = c.Table(h.zSet, h.nZsets);
+  k.xCoord = c.Table(h.xCoord, h.nXplanesTot);
+  k.yCoord = c.Table(h.yCoord, h.nYplanesTot);
+  k.zCoord = c.Table(h.zCoord, h.nZplanesTot);
+  k.surf = c.Table(h.surf, h.nSurfaces);
+  k.voxels2 = nullptr;
+  k.voxel2index = nullptr;
+  k.unionData = nullptr;
+  k.nVoxels2 = 0;
+  k.nUnions = 0;
   // Cells, materials, tallies.
   k.cell = UploadCells(h.cell, h.nCells, c);
   k.material = UploadMaterials(h.material, h.nMaterials, host.nElements, c);

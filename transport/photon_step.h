@@ -72,8 +72,57 @@ TQ_CPU_GPU inline int32_t InteractionDone(TASKSTATE& t, bool photonGoesOn) {
 
 }  // namespace photon_step
 
+namespace photon_step {
+
+// Values of material m in the spare lookup; 0 when they do not fit.
+TQ_CPU_GPU inline int32_t SpareValueCount(const MATERIAL& m) {
+  int32_t count = 0;
+  for (int32_t j = 0; j < m.nElements; ++j) count += 4 + 2 * GetElem(m.element[j]).nSubshells;
+  return count <= kSpareLookupValues ? count : 0;
+}
+
+// Exchanges the cross sections of the current lookup (material m) with those
+// of the spare (also of m), value by value: either becomes the other.
+TQ_CPU_GPU inline void SwapWithSpare(PHOTONSTATE& phot, const MATERIAL& m) {
+  PHOTONSPARELOOKUP& spare = phot.spare;
+  const auto exchange = [](double& a, double& b) {
+    const double held = a;
+    a = b;
+    b = held;
+  };
+  exchange(phot.sigma_tot, spare.sigma_tot);
+  exchange(phot.sigma_scat, spare.sigma_scat);
+  exchange(phot.keyEnergy, spare.keyEnergy);
+  const int32_t kind = phot.keyKind;
+  phot.keyKind = spare.keyKind;
+  spare.keyKind = kind;
+  const int32_t points = spare.currentPoints;
+  spare.currentPoints = spare.points;
+  spare.points = points;
+  double* v = spare.values;
+  for (int32_t j = 0; j < m.nElements; ++j) {
+    const int32_t e = m.element[j];
+    PHOTONELEMENTCACHE& c = phot.elements[e];
+    exchange(c.sigma_coh, *v++);
+    exchange(c.sigma_incoh, *v++);
+    exchange(c.total, *v++);
+    exchange(c.cumulative, *v++);
+    for (int32_t s = 0; s < GetElem(e).nSubshells; ++s) {
+      exchange(c.shellCumulative[s], *v++);
+      // The subshell's interval at E also places the photoelectron's angle.
+      const int16_t hint = c.hintShell[s];
+      c.hintShell[s] = static_cast<int16_t>(*v);
+      *v++ = hint;
+    }
+  }
+}
+
+}  // namespace photon_step
+
 // Cross sections of the current material at E, cached by material, energy
-// and (with coherent scattering) kind.
+// and (with coherent scattering) kind. An earlier lookup is kept as a spare
+// (see PHOTONSPARELOOKUP): its energy recurring exchanges the two, with the
+// very values a new lookup would give.
 TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
   const Constants& k = GetConstants();
   const MATERIAL* m = t.material;
@@ -81,6 +130,24 @@ TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
   PHOTONSTATE& phot = t.phot;
   const int32_t kindKey = k.coh != 0 ? t.kind : -2;
   if (m == phot.keyMaterial && t.E == phot.keyEnergy && kindKey == phot.keyKind) return;
+  PHOTONSPARELOOKUP& spare = phot.spare;
+  const bool keepSpare = m == phot.keyMaterial && photon_step::SpareValueCount(*m) > 0;
+  if (keepSpare && m == spare.keyMaterial && t.E == spare.keyEnergy && kindKey == spare.keyKind) {
+    photon_step::SwapWithSpare(phot, *m);
+    ++spare.currentPoints;
+    return;
+  }
+  if (!keepSpare) {
+    spare.keyMaterial = nullptr;
+    spare.points = 0;
+  } else if (spare.keyMaterial == nullptr || spare.currentPoints >= spare.points) {
+    // The current lookup becomes the spare; the new one overwrites it.
+    photon_step::SwapWithSpare(phot, *m);
+    spare.keyMaterial = m;
+  } else {
+    --spare.points;
+  }
+  spare.currentPoints = 0;
   const bool coherentOn = photon_step::CoherentFollowed(k, t.kind);
   const double restEn2 = RestEnergyTwice(k);
   phot.lnE = log(t.E);

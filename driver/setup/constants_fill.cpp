@@ -1,6 +1,7 @@
 #include "driver/setup/constants_fill.h"
 
 #include <cstring>
+#include <vector>
 
 #include "core/constants.h"
 #include "core/element_table.h"
@@ -12,11 +13,19 @@
 #include "driver/directives/source_directives.h"
 #include "driver/directives/transport_directives.h"
 #include "driver/input/options.h"
+#include "driver/setup/geometry_reports.h"
+#include "driver/setup/geometry_setup.h"
 #include "driver/setup/input_checks.h"
 #include "driver/setup/material_table_builder.h"
 #include "driver/setup/setup_reports.h"
 
 namespace {
+
+// The address of a vector's first element, null when it is empty.
+template <typename T>
+T* DataOrNull(std::vector<T>& v) {
+  return v.empty() ? nullptr : v.data();
+}
 
 void FillPhysicalConstants(Constants& k) {
   const PHYSICALCONSTANTS& p = physicalConstants;
@@ -123,12 +132,14 @@ void FillGeometryAndSource(Constants& k) {
   k.sourceConstantDensityRadius = source.sourceConstantDensityRadius;
   k.sourceRMSwidth = source.sourceRMSwidth;
   k.sourceCell = source.sourceCell;
-  k.source_partialVoxels = nullptr;
-  k.source_nPartialVoxels = 0;
-  k.source_completeVoxels = nullptr;
-  k.source_nCompleteVoxels = 0;
-  k.source_voxelVolumeSum = nullptr;
-  k.source_startVoxel = 0;
+  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const bool volumeSource = complexGeometry > 0 && !r.sourceCumulative.empty();
+  k.source_partialVoxels = volumeSource ? DataOrNull(r.sourcePartialVoxels) : nullptr;
+  k.source_nPartialVoxels = volumeSource ? static_cast<int32_t>(r.sourcePartialVoxels.size()) : 0;
+  k.source_completeVoxels = volumeSource ? DataOrNull(r.sourceCompleteVoxels) : nullptr;
+  k.source_nCompleteVoxels = volumeSource ? static_cast<int32_t>(r.sourceCompleteVoxels.size()) : 0;
+  k.source_voxelVolumeSum = volumeSource ? r.sourceCumulative.data() : nullptr;
+  k.source_startVoxel = volumeSource ? r.sourceStartVoxel : 0;
   k.anglePrecision = geometryPrecision.anglePrecision;
   k.distancePrecision = geometryPrecision.distancePrecision;
   k.entryVoxel = sourceEntry.entryVoxel;
@@ -155,4 +166,31 @@ void FillHostConstants() {
   FillTransportOptions(k);
   FillElementsAndSpectrum(k);
   FillGeometryAndSource(k);
+  FillComplexGeometryConstants(k);
+}
+
+void FillComplexGeometryConstants(Constants& k) {
+  for (int b = 0; b < 16; ++b) k.bitMask[b] = static_cast<uint16_t>(1u << b);
+  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  if (complexGeometry <= 0 || r.voxels.voxels.empty()) return;
+  k.nVoxels2 = static_cast<int32_t>(r.voxels.voxels.size());
+  k.nSmax_voxel = TrackerSizes().nSmax_voxel;
+  k.voxels2 = r.voxels.voxels.data();
+  k.voxel2index = r.voxels.planes.data();
+  k.nXsets = nXsets;
+  k.nYsets = nYsets;
+  k.nZsets = nZsets;
+  k.nXplanesTot = r.axis[0].nPlanes();
+  k.nYplanesTot = r.axis[1].nPlanes();
+  k.nZplanesTot = r.axis[2].nPlanes();
+  k.xSet = xSet;
+  k.ySet = ySet;
+  k.zSet = zSet;
+  k.xCoord = DataOrNull(r.axis[0].coord);
+  k.yCoord = DataOrNull(r.axis[1].coord);
+  k.zCoord = DataOrNull(r.axis[2].coord);
+  k.nSurfaces = static_cast<int16_t>(geometry.nSurfaces);
+  k.nUnions = static_cast<int16_t>(geometry.nUnions);
+  k.surf = DataOrNull(geometry.surf);
+  k.unionData = DataOrNull(geometry.unionData);
 }

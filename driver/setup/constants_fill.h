@@ -3,5 +3,12 @@
 // run's option variables and the tables of the set-up.
 #pragma once
 
+#include "core/constants.h"
+
 // After the per-material tables: every field but the device addresses.
 void FillHostConstants();
+
+// The complex geometry's part of a Constants record: bitMask, the voxels and
+// voxel2index, the plane sets and coordinates, the surfaces and unions (null
+// and 0 in the simple geometry, bitMask always).
+void FillComplexGeometryConstants(Constants& k);

@@ -324,15 +324,14 @@ void ShareUnionEnclosures() {
   }
 }
 
-Status CheckEnclosures() {
+Status CheckEnclosures(uint8_t* undecided) {
   const GeometryAnalysis g = Analysis();
   for (int32_t c = 0; c < Cells(); ++c) {
     const CELL& cell = CellAt(c);
     for (int32_t k = 0; k < cell.innerCellCount; ++k) {
       const int32_t inner = cell.innerCells[k];
-      uint8_t uncertain = 0;
       double precision = geometryPrecision.distancePrecision;
-      if (CellInsideCell(g, inner, c, &uncertain, &precision)) continue;
+      if (CellInsideCell(g, inner, c, undecided, &precision)) continue;
       printf("Geometry error: Cell %d is not completely inside cell %d.\n", CellAt(inner).number, cell.number);
       return kInputError;
     }
@@ -384,6 +383,187 @@ Status BuildVoxelData() {
 }
 
 // ---------------------------------------------------------------------------
+// Pair check: no two cells may share a region, unless one lies inside the
+// other, both belong to one union, or the region is a cell listed inside one.
+
+// Outcomes of the analysis of a pair.
+enum PairVerdict { kPairApart, kPairIntersect, kPairOpen };
+
+// The overlap box of two cells' brackets, per axis.
+struct OVERLAPBOX {
+  BRACKET axis[3];
+  bool anyFound = false;
+  bool empty = false;
+};
+
+OVERLAPBOX OverlapBox(int32_t i, int32_t j) {
+  OVERLAPBOX box;
+  for (int32_t a = 0; a < 3; ++a) {
+    const BRACKET& bi = R().bracket[a][static_cast<size_t>(i)];
+    const BRACKET& bj = R().bracket[a][static_cast<size_t>(j)];
+    BRACKET& b = box.axis[a];
+    b.lowerFound = bi.lowerFound || bj.lowerFound;
+    b.upperFound = bi.upperFound || bj.upperFound;
+    b.lower = std::max(bi.lowerFound ? bi.lower : -1, bj.lowerFound ? bj.lower : -1);
+    b.upper =
+        std::min(bi.upperFound ? bi.upper : R().axis[a].nPlanes(), bj.upperFound ? bj.upper : R().axis[a].nPlanes());
+    box.anyFound = box.anyFound || b.lowerFound || b.upperFound;
+    if (b.lowerFound && b.upperFound && b.lower >= b.upper) box.empty = true;
+  }
+  return box;
+}
+
+// Whether one cell lies inside the other (compared at equal depth up the
+// chain of enclosures) or both belong to one union.
+bool PairExempt(int32_t i, int32_t j) {
+  const int32_t ui = CellAt(i).unionIndex;
+  if (ui >= 0 && ui == CellAt(j).unionIndex) return true;
+  int32_t deep = CellAt(i).depth > CellAt(j).depth ? i : j;
+  const int32_t shallow = deep == i ? j : i;
+  while (deep >= 0 && CellAt(deep).depth > CellAt(shallow).depth) deep = CellAt(deep).enclosingCell;
+  return deep == shallow;
+}
+
+// One pass over a region list: redundant entries dropped, then the analysis.
+PairVerdict AnalysePass(const GeometryAnalysis& g, int32_t pass, std::vector<uint16_t> list, std::vector<int8_t> senses,
+                        double* precision) {
+  uint8_t notParameterised = 0;
+  std::vector<bool> redundant(list.size(), false);
+  for (size_t a = 0; a < list.size(); ++a) {
+    for (size_t b = a + 1; b < list.size(); ++b) {
+      const int r = SurfacePairRelation(g, list.data(), static_cast<int>(a), static_cast<int>(b), senses.data(),
+                                        *precision, &notParameterised);
+      if (r == 0) return kPairApart;
+      if (r == -1) redundant[a] = true;
+      if (r == -2) redundant[b] = true;
+    }
+  }
+  size_t kept = 0;
+  for (size_t k = 0; k < list.size(); ++k) {
+    if (redundant[k]) continue;
+    list[kept] = list[k];
+    senses[kept] = senses[k];
+    ++kept;
+  }
+  if (kept <= 1) return pass == 0 ? kPairIntersect : kPairOpen;
+  VECTOR point;
+  uint8_t kind = 0;
+  const int result = AnalyzeCell(g, static_cast<int>(kept), list.data(), senses.data(), &point, &kind, precision);
+  if (result == kRegionEmpty || (result == kRegionUndecided && notParameterised == 0)) return kPairApart;
+  if (result > 0 && pass == 0) return kPairIntersect;
+  return kPairOpen;
+}
+
+// The box planes of the overlap box, as the six set-up surfaces behind the
+// regular ones (entered with sense -1: the region above the lower and below
+// the upper bracketing plane).
+void AppendBoxPlanes(const OVERLAPBOX& box, std::vector<uint16_t>* list, std::vector<int8_t>* senses) {
+  for (int32_t a = 0; a < 3; ++a) {
+    const BRACKET& b = box.axis[a];
+    for (int32_t side = 0; side < 2; ++side) {
+      if (!(side == 0 ? b.lowerFound : b.upperFound)) continue;
+      const int32_t index = geometry.nSurfaces + 2 * a + side;
+      SURFACE& s = geometry.surf[static_cast<size_t>(index)];
+      const VECTOR axis = a == 0 ? VECTOR{1, 0, 0} : a == 1 ? VECTOR{0, 1, 0} : VECTOR{0, 0, 1};
+      const double c = R().axis[a].coord[static_cast<size_t>(side == 0 ? b.lower : b.upper)];
+      s = SURFACE{};
+      s.type = kSurfacePlane;
+      s.macrobody = -1;
+      s.axis = side == 0 ? -axis : axis;
+      s.point = c * axis;
+      s.offset = -Dot(s.axis, s.point);
+      list->push_back(static_cast<uint16_t>(index));
+      senses->push_back(-1);
+    }
+  }
+}
+
+void AppendCell(int32_t c, std::vector<uint16_t>* list, std::vector<int8_t>* senses) {
+  const CELL& cell = CellAt(c);
+  list->insert(list->end(), cell.surfaces, cell.surfaces + cell.nSurf);
+  senses->insert(senses->end(), cell.senses, cell.senses + cell.nSurf);
+}
+
+// The grid test of a pair the passes left open: the voxels of the overlap
+// box (the slab beyond the last plane included) must never hold either cell
+// alone nor both together.
+PairVerdict ScanOverlapBox(const OVERLAPBOX& box, int32_t i, int32_t j) {
+  int32_t from[3], to[3];
+  bool single = true;
+  for (int32_t a = 0; a < 3; ++a) {
+    from[a] = box.axis[a].lowerFound ? box.axis[a].lower + 1 : 0;
+    to[a] = box.axis[a].upperFound ? box.axis[a].upper : R().axis[a].nPlanes();
+    if (to[a] < from[a]) return kPairOpen;
+    single = single && to[a] == from[a];
+  }
+  if (single) return kPairOpen;
+  const int32_t n[3] = {R().axis[0].nPlanes(), R().axis[1].nPlanes(), R().axis[2].nPlanes()};
+  for (int32_t x = from[0]; x <= to[0]; ++x) {
+    for (int32_t y = from[1]; y <= to[1]; ++y) {
+      for (int32_t z = from[2]; z <= to[2]; ++z) {
+        const VOXEL& v =
+            R().voxels.voxels[static_cast<size_t>(R().voxels.index[static_cast<size_t>(BoxIndex(n, x, y, z))])];
+        if (v.containerCell == i || v.containerCell == j) return kPairOpen;
+        const bool hasI = std::find(v.cells, v.cells + v.nCells, i) != v.cells + v.nCells;
+        const bool hasJ = std::find(v.cells, v.cells + v.nCells, j) != v.cells + v.nCells;
+        if (hasI && hasJ) return kPairOpen;
+      }
+    }
+  }
+  return kPairApart;
+}
+
+// Whether the common region of i and j is one of their '#' cells.
+bool IntersectionIsAnInnerCell(const GeometryAnalysis& g, int32_t i, int32_t j, uint8_t* undecided) {
+  double precision = geometryPrecision.distancePrecision;
+  for (int32_t k = 0; k < CellAt(i).innerCellCount; ++k) {
+    if (CellsOverlap(g, j, CellAt(i).innerCells[k], undecided, &precision)) return true;
+  }
+  for (int32_t k = 0; k < CellAt(j).innerCellCount; ++k) {
+    if (CellsOverlap(g, i, CellAt(j).innerCells[k], undecided, &precision)) return true;
+  }
+  return false;
+}
+
+Status CheckPairs(uint8_t* undecided) {
+  const int32_t level = geometrySetup.checkForIntersections;
+  const GeometryAnalysis g = Analysis();
+  const int64_t pairs = static_cast<int64_t>(Cells()) * (Cells() + 1) / 2;
+  int64_t done = 0;
+  RestartSetupProgress(&setupProgress, SetupProgressClock(), true);
+  for (int32_t i = 0; i < Cells(); ++i) {
+    for (int32_t j = i + 1; j < Cells(); ++j) {
+      if (++done % 10 == 0) ShowSetupProgress(kPhaseOverlapCheck, done, pairs);
+      if (PairExempt(i, j)) continue;
+      const OVERLAPBOX box = OverlapBox(i, j);
+      if (box.empty) continue;
+      const int32_t passes = level == 1 || !box.anyFound ? 1 : 3;
+      PairVerdict verdict = kPairOpen;
+      double precision = geometryPrecision.distancePrecision;
+      for (int32_t pass = 0; pass < passes && verdict == kPairOpen; ++pass) {
+        std::vector<uint16_t> list;
+        std::vector<int8_t> senses;
+        if (pass != 2) AppendCell(i, &list, &senses);
+        if (pass != 1) AppendCell(j, &list, &senses);
+        if (pass != 0) AppendBoxPlanes(box, &list, &senses);
+        verdict = AnalysePass(g, pass, std::move(list), std::move(senses), &precision);
+      }
+      if (verdict == kPairOpen && level == 3 && box.anyFound) verdict = ScanOverlapBox(box, i, j);
+      if (verdict == kPairOpen) *undecided = 1;
+      if (verdict != kPairIntersect || IntersectionIsAnInnerCell(g, i, j, undecided)) continue;
+      printf("Geometry error: Cells %d and %d intersect.\n", CellAt(i).number, CellAt(j).number);
+      return kInputError;
+    }
+  }
+  if (*undecided) {
+    printf(
+        "Warning: Some pairs of cells could not be checked for intersection, because some edges of the possible "
+        "intersection region could not be parameterized.\n");
+  }
+  return kOk;
+}
+
+// ---------------------------------------------------------------------------
 // Cell volumes
 
 VoxelGrid Grid() {
@@ -424,6 +604,30 @@ int32_t VolumeOwner(int32_t c) {
   return u >= 0 ? geometry.unionData[static_cast<size_t>(u)].cells[0] : c;
 }
 
+// The lower (upper false) or upper corner of a bounded voxel's box.
+VECTOR VoxelCorner(const VOXEL& v, bool upper) {
+  const int32_t first[3] = {v.firstX, v.firstY, v.firstZ};
+  const int32_t extra[3] = {v.extraX, v.extraY, v.extraZ};
+  double c[3];
+  for (int32_t a = 0; a < 3; ++a)
+    c[a] = R().axis[a].coord[static_cast<size_t>(upper ? first[a] + extra[a] : first[a] - 1)];
+  return VECTOR{c[0], c[1], c[2]};
+}
+
+// Widens the box of cell c to hold lo .. hi.
+void WidenBox(int32_t c, VECTOR lo, VECTOR hi) {
+  GEOMETRYSETUPRESULT& r = R();
+  const size_t i = static_cast<size_t>(c);
+  if (!r.boxSet[i]) {
+    r.boxMin[i] = lo;
+    r.boxMax[i] = hi;
+    r.boxSet[i] = 1;
+    return;
+  }
+  r.boxMin[i] = VECTOR{std::min(r.boxMin[i].x, lo.x), std::min(r.boxMin[i].y, lo.y), std::min(r.boxMin[i].z, lo.z)};
+  r.boxMax[i] = VECTOR{std::max(r.boxMax[i].x, hi.x), std::max(r.boxMax[i].y, hi.y), std::max(r.boxMax[i].z, hi.z)};
+}
+
 struct VOLUMEPREP {
   std::vector<std::vector<int32_t>> partial;    // [nCells] partial voxels of each owner
   std::vector<std::vector<double>> cumulative;  // [nCells] cumulative volumes of those
@@ -447,6 +651,9 @@ Status PrepareVolumes(VOLUMEPREP* prep) {
   r.completeVolume.assign(nc, 0.0);
   r.partialVolume.assign(nc, 0.0);
   r.volumeComputable.assign(nc, 1);
+  r.boxSet.assign(nc, 0);
+  r.boxMin.assign(nc, VECTOR{});
+  r.boxMax.assign(nc, VECTOR{});
   r.cellVolume.assign(nc, -1.0);
   r.cellVolumeSigma.assign(nc, 0.0);
   prep->partial.assign(nc, {});
@@ -472,6 +679,7 @@ Status PrepareVolumes(VOLUMEPREP* prep) {
       }
       if (v.containerCell >= 0) {
         geometry.analysisStatus[static_cast<size_t>(v.cells[j])] = 0;
+        WidenBox(owner, VoxelCorner(v, false), VoxelCorner(v, true));
         r.completeVolume[static_cast<size_t>(owner)] += volume;
         if (owner == sourceOwner) r.sourceCompleteVoxels.push_back(i);
         continue;
@@ -592,7 +800,11 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
   }
   if (setupProgress.lastLineLength > 0) printf("%*s\r", setupProgress.lastLineLength, "");
   std::vector<uint64_t> hits(nc, 0);
-  CombineCellVolumes(p, work.data(), workers, blocks, nullptr, hits.data(), nullptr, nullptr, nullptr);
+  std::vector<VECTOR> lo(nc), hi(nc);
+  CombineCellVolumes(p, work.data(), workers, blocks, nullptr, hits.data(), lo.data(), hi.data(), nullptr);
+  for (size_t c = 0; c < nc; ++c) {
+    if (hits[c] > 0) WidenBox(static_cast<int32_t>(c), lo[c], hi[c]);
+  }
 
   // Estimates: complete volume + partial volume x fraction of points inside.
   for (size_t c = 0; c < nc; ++c) {
@@ -665,8 +877,12 @@ Status SetUpComplexGeometry() {
   if (Status s = CheckPointBudget()) return s;
   if (Status s = LayOutPlanes()) return s;
   FindPlaneSides();
-  if (Status s = CheckEnclosures()) return s;
+  uint8_t undecided = 0;  // a pair or an enclosure rests on an undecided analysis
+  if (Status s = CheckEnclosures(&undecided)) return s;
   if (Status s = BuildVoxelData()) return s;
+  if (geometrySetup.checkForIntersections != 0) {
+    if (Status s = CheckPairs(&undecided)) return s;
+  }
   VOLUMEPREP prep;
   if (Status s = PrepareVolumes(&prep)) return s;
   if (Status s = EstimateVolumes(prep)) return s;

@@ -24,6 +24,9 @@ struct GEOMETRYSETUPRESULT {
   std::vector<double> completeVolume;     // [nCells] volume of the voxels wholly inside the cell (or union), cm^3
   std::vector<double> partialVolume;      // [nCells] volume of the voxels it shares, cm^3
   std::vector<uint8_t> volumeComputable;  // [nCells] every voxel of the cell is bounded by planes
+  std::vector<uint8_t> boxSet;            // [nCells] boxMin and boxMax hold a point of the cell
+  std::vector<VECTOR> boxMin;             // [nCells] smallest coordinates of its complete voxels and inner points, cm
+  std::vector<VECTOR> boxMax;             // [nCells] largest, cm
   std::vector<int32_t> sourceCompleteVoxels;  // volume source: voxels wholly inside the source cell
   std::vector<int32_t> sourcePartialVoxels;   // ... and those it shares
   std::vector<double> sourceCumulative;       // cumulative volumes, complete then partial, first 0, cm^3

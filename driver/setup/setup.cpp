@@ -14,6 +14,7 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/options.h"
 #include "driver/setup/constants_fill.h"
+#include "driver/setup/geometry_reports.h"
 #include "driver/setup/geometry_setup.h"
 #include "driver/setup/input_checks.h"
 #include "driver/setup/material_table_builder.h"
@@ -123,16 +124,19 @@ Status RunSetUp() {
   if (int code = CheckInputConsistency()) return code;
   if (complexGeometry > 0) {
     if (Status s = SetUpComplexGeometry()) return s;
-    return StopAfterComplexGeometrySetUp();
   }
   if (int code = CheckAfterGeometrySetup()) return code;
   if (int code = LoadProblemElements()) return code;
   CompleteMaterialComposition(elementArray);
-  if (complexGeometry <= 0) {
-    if (int code = SetUpSimpleGeometry()) return code;
-  } else {
-    SettlePositronRows();
+  if (complexGeometry > 0) {
+    CompleteCellDensities();
+    WriteGeometryTables(outputFile);
+    if (Status s = CheckSourceInGeometry()) return s;
+    FillHostConstants();
+    if (outputFile != nullptr) std::fflush(outputFile);
+    return StopAfterComplexGeometrySetUp();
   }
+  if (int code = SetUpSimpleGeometry()) return code;
   if (int code = BuildMaterialTables(geometry.cell.data(), geometry.nCells)) return code;
   FillHostConstants();
   FillTallyTables();

@@ -83,6 +83,10 @@ int FindLayerEntry() {
 }
 
 // Without coordinate tracking no position-dependent tally can be scored.
+bool FixedBeam() { return source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam; }
+
+}  // namespace
+
 void DropPositionTallies() {
   for (int c = 0; c < kTallyClassCount; ++c) {
     nPlaneTalliesTot[c] = 0;
@@ -104,10 +108,6 @@ void SetTallyEntryValues() {
     }
   }
 }
-
-bool FixedBeam() { return source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam; }
-
-}  // namespace
 
 double AtomMassGrams(double restEnergyEv) {
   const PHYSICALCONSTANTS& k = physicalConstants;

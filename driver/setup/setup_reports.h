@@ -50,6 +50,13 @@ Status CheckSourceAgainstLayer();
 // a history would be left.
 Status CutSpectrumAtCutoff(double cutoff);
 
+// Without coordinate tracking: the plane and pulse-height tallies of every
+// class dropped, with their control lists.
+void DropPositionTallies();
+
+// Every plane tally's value at the source entry point: normal . entry + offset.
+void SetTallyEntryValues();
+
 // useDifferentCSforPositrons from the positron models and the source.
 void SettlePositronRows();
 

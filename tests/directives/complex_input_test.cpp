@@ -12,6 +12,7 @@
 #include "driver/directives/source_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/setup/geometry_setup.h"
 #include "driver/setup/input_checks.h"
 #include "driver/setup/setup.h"
 #include "tests/directives/geometry_test_support.h"
@@ -108,25 +109,14 @@ TEST(ComplexInput, CellsWithoutACutoffTakeTheGlobalOneWhichBecomesTheSmallest) {
   EXPECT_DOUBLE_EQ(transportOptions.cutP, 1000.0);
 }
 
-TEST(ComplexInput, CheckMinusOneSetsTheGeometryUpAndARunStopsBeforeTheTransport) {
+TEST(ComplexInput, TheGeometryOfTheInputIsSetUp) {
   INPUTRUN run = RunInput(ShieldedDetector(), {"check", "-1"});
   ASSERT_EQ(run.code, 0) << run.console;
   testing::internal::CaptureStdout();
-  Status code = RunSetUp();
-  std::string console = testing::internal::GetCapturedStdout();
+  const Status code = SetUpComplexGeometry();
+  const std::string console = testing::internal::GetCapturedStdout();
   EXPECT_EQ(code, kOk) << console;
   EXPECT_NE(console.find("Estimated source point sampling efficiency = "), std::string::npos) << console;
-
-  run = RunInput(ShieldedDetector());
-  ASSERT_EQ(run.code, 0) << run.console;
-  testing::internal::CaptureStdout();
-  code = RunSetUp();
-  console = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(code, kInputError);
-  EXPECT_NE(console.find("Error: the transport through a complex geometry is not available in this build of "
-                         "Trenqual (the geometry is read, checked and set up only).\n"),
-            std::string::npos)
-      << console;
 }
 
 TEST(ComplexInput, CheckZeroEchoesTheWholeInputAndInterpretsNothing) {

@@ -9,7 +9,10 @@
 #include <random>
 
 #include "core/physical_constants.h"
+#include "driver/setup/constants_fill.h"
+#include "driver/setup/geometry_reports.h"
 #include "driver/setup/geometry_setup.h"
+#include "driver/setup/setup_reports.h"
 #include "tests/directives/geometry_test_support.h"
 
 namespace {
@@ -17,7 +20,8 @@ namespace {
 // A sphere with a smaller sphere inside, a cylinder and a cone cut by a
 // plane, in a box of 20 cm; planes every 2.5 cm along each axis.
 const double kConeHeight = 8.0, kConeHalfAngle = 20.0;
-std::vector<std::string> World(int threads) {
+// volumePoints false: the fewest random points, for tests of the voxels.
+std::vector<std::string> World(int threads, bool volumePoints = true) {
   return {"M1 29 1",
           "S1 RPP -10 10 -10 10 -10 10",
           "S2 S 0 0 0 3",
@@ -33,7 +37,7 @@ std::vector<std::string> World(int threads) {
           "COORD_X -10 8 10",
           "COORD_Y -10 8 10",
           "COORD_Z -10 8 10",
-          "N_RAND_CELL_VOLUME 200000",
+          volumePoints ? "N_RAND_CELL_VOLUME 200000" : "N_RAND_TOTAL_VOLUME 10000",
           "NTHREADS_GEOM " + std::to_string(threads)};
 }
 
@@ -79,7 +83,7 @@ int32_t VoxelOf(VECTOR p) {
 }
 
 TEST(GeometrySetUp, EveryCellHoldingAPointIsListedInThePointsVoxel) {
-  ASSERT_EQ(SetUpGeometry(World(4)).code, 0);
+  ASSERT_EQ(SetUpGeometry(World(4, false)).code, 0);
   std::mt19937_64 rng(20261210);
   std::uniform_real_distribution<double> u(-11.0, 11.0);
   int64_t missing = 0, wrongContainer = 0;
@@ -97,7 +101,7 @@ TEST(GeometrySetUp, EveryCellHoldingAPointIsListedInThePointsVoxel) {
 }
 
 TEST(GeometrySetUp, MergedVoxelsTileTheGridOnce) {
-  ASSERT_EQ(SetUpGeometry(World(3)).code, 0);
+  ASSERT_EQ(SetUpGeometry(World(3, false)).code, 0);
   const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
   const int32_t n[3] = {r.axis[0].nPlanes(), r.axis[1].nPlanes(), r.axis[2].nPlanes()};
   std::vector<int> covered(r.voxels.index.size(), 0);
@@ -165,6 +169,11 @@ TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
   } cases[] = {
       {{base[0], base[1], base[2], "C1 1 1 -2", "C9 1 1 -1 #1"},
        "Geometry error: Cell 1 is not completely inside cell 9.\n"},
+      {{base[0], base[1], "S2 S 0 0 0 3", "S3 S 2 0 0 3", "C1 1 1 -2", "C2 1 1 -3", "C9 1 1 -1 #1 #2"},
+       "Geometry error: Cells 1 and 2 intersect.\n"},
+      {{base[0], base[1], "S2 S 0 0 0 3", "S3 RPP 2 5 -1 1 -1 1", "C1 1 1 -2", "C2 1 1 -3", "C9 1 1 -1 #1 #2",
+        "COORD_X -10 8 10", "COORD_Y -10 8 10", "COORD_Z -10 8 10"},
+       "Geometry error: Cells 1 and 2 intersect.\n"},
       {{base[0], base[1], "C9 1 1 -1", "COORD_X -10 8 10", "COORD_X -10 4"},
        "Error: The starting values of two sets of X coordinate planes are equal to each other (-10).\n"},
       {{base[0], base[1], "C9 1 1 -1", "DISTANCE_PRECISION 1e-6", "COORD_Y -10 8 10", "COORD_Y -10.000000001 4"},
@@ -178,6 +187,100 @@ TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
     const SETUPRUN run = SetUpGeometry(c.lines);
     EXPECT_EQ(run.code, 1) << c.message;
     EXPECT_NE(run.console.find(c.message), std::string::npos) << run.console;
+  }
+}
+
+// A cell whose side against the planes is still open (-2) stays a candidate
+// of the boxes it may reach, and the box analysis alone decides.
+TEST(GeometrySetUp, CellsWithOpenPlaneSidesStayCandidates) {
+  ASSERT_EQ(SetUpGeometry(World(1, false)).code, 0);
+  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const int32_t ball = FindCell(1);
+  for (AXISPLANES& ax : r.axis)
+    for (int32_t p = 0; p < ax.nPlanes(); ++p) ax.cellSide[static_cast<size_t>(p) * geometry.nCells + ball] = kSideOpen;
+  VoxelDataProblem problem{};
+  problem.analysis = AnalysisTables();
+  problem.surf = geometry.surf.data();
+  problem.analysis.surf = problem.surf;
+  problem.nSurfaces = geometry.nSurfaces;
+  for (int a = 0; a < 3; ++a) problem.axis[a] = &r.axis[a];
+  problem.console = stdout;
+  const struct {
+    int32_t slab[3];
+    bool listed;
+  } cases[] = {{{4, 4, 4}, true}, {{5, 5, 5}, true}, {{4, 5, 4}, true}, {{1, 1, 1}, false}, {{7, 4, 4}, false}};
+  for (const auto& c : cases) {
+    BOXRECORD box;
+    double precision = geometryPrecision.distancePrecision;
+    ClassifyBox(problem, 0, c.slab[0], c.slab[1], c.slab[2], &precision, &box);
+    const bool listed = std::find(box.cells.begin(), box.cells.end(), ball) != box.cells.end();
+    EXPECT_EQ(listed, c.listed) << c.slab[0] << " " << c.slab[1] << " " << c.slab[2];
+  }
+}
+
+TEST(GeometrySetUp, TheConstantsRecordCarriesTheGeometryTables) {
+  std::vector<std::string> lines = World(2, false);
+  lines.push_back("SOURCE_POSITION 3 2");
+  ASSERT_EQ(SetUpGeometry(lines).code, 0);
+  Constants k{};
+  FillComplexGeometryConstants(k);
+  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  for (int b = 0; b < 16; ++b) EXPECT_EQ(k.bitMask[b], 1u << b);
+  EXPECT_EQ(k.nVoxels2, static_cast<int32_t>(r.voxels.voxels.size()));
+  EXPECT_EQ(k.voxels2, r.voxels.voxels.data());
+  EXPECT_EQ(k.nSmax_voxel, TrackerSizes().nSmax_voxel);
+  EXPECT_GE(k.nSmax_voxel, 2 * r.voxels.nSmax_voxel);
+  EXPECT_EQ(k.nXplanesTot, 9);
+  EXPECT_EQ(k.nXsets, 3);
+  EXPECT_DOUBLE_EQ(k.xCoord[4], 0.0);
+  EXPECT_EQ(k.nSurfaces, geometry.nSurfaces);
+  EXPECT_EQ(k.surf, geometry.surf.data());
+  // Every box's voxel through the record's voxel2index.
+  for (int x = 0; x <= 9; ++x)
+    for (int y = 0; y <= 9; ++y)
+      for (int z = 0; z <= 9; ++z) {
+        const int32_t n[3] = {9, 9, 9};
+        EXPECT_EQ(k.voxel2index[x][y][z], r.voxels.index[static_cast<size_t>(BoxIndex(n, x, y, z))]);
+      }
+  // The volume source's tables: complete then partial voxels, the cumulative volume ends at their sum.
+  EXPECT_FALSE(r.sourcePartialVoxels.empty());
+  EXPECT_EQ(r.sourceCumulative.size(), r.sourcePartialVoxels.size() + r.sourceCompleteVoxels.size() + 1);
+  EXPECT_NEAR(r.sourceCumulative.back(),
+              r.partialVolume[static_cast<size_t>(FindCell(2))] + r.completeVolume[static_cast<size_t>(FindCell(2))],
+              1e-9);
+  EXPECT_LT(r.sourceCumulative[static_cast<size_t>(r.sourceStartVoxel)], 0.5 * r.sourceCumulative.back());
+  EXPECT_GE(r.sourceCumulative[static_cast<size_t>(r.sourceStartVoxel) + 1], 0.5 * r.sourceCumulative.back());
+}
+
+TEST(GeometrySetUp, TheBeamOfAPointSourceEntersTheFirstCellOnItsPath) {
+  const struct {
+    std::string source;
+    int cell;      // identifier of the entered cell, 0 none
+    VECTOR entry;  // entry point
+  } cases[] = {
+      {"SOURCE_POSITION 1 0 0 -20", 9, {0, 0, -10}},  // from outside into the box
+      {"SOURCE_POSITION 1 0 0 -5", 9, {0, 0, -5}},    // starts inside the box
+      {"SOURCE_POSITION 1 0 0 0", 1, {0, 0, 0}},      // starts inside the inner ball
+      {"SOURCE_POSITION 1 5 5 -20", 9, {5, 5, -10}},  // enters the box below the cylinder
+      {"SOURCE_POSITION 1 20 0 -20", 0, {}},          // passes beside the box
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines = World(2, false);
+    lines.push_back(c.source);
+    lines.push_back("SOURCE_DIRECTION 1 0 0 1");
+    ASSERT_EQ(SetUpGeometry(lines).code, 0) << c.source;
+    testing::internal::CaptureStdout();
+    const Status code = CheckSourceInGeometry();
+    const std::string console = testing::internal::GetCapturedStdout();
+    if (c.cell == 0) {
+      EXPECT_EQ(code, kInputError) << c.source;
+      EXPECT_EQ(console, "Error: The incident beam does not hit any cell.\n");
+      continue;
+    }
+    const VOXEL& v = geometrySetUpResult.voxels.voxels[static_cast<size_t>(sourceEntry.entryVoxel)];
+    ASSERT_GE(sourceEntry.entryCell, 0) << c.source;
+    EXPECT_EQ(geometry.cell[v.cells[sourceEntry.entryCell]].number, c.cell) << c.source;
+    EXPECT_TRUE(Near(Init(sourceEntry.entry_X, sourceEntry.entry_Y, sourceEntry.entry_Z), c.entry, 1e-9)) << c.source;
   }
 }
 

@@ -61,12 +61,17 @@ TEST(EndToEnd, AComplexInputIsSetUpAndARunStopsBeforeTheTransport) {
   PROGRAMRUN echo = RunProgram(TRENQUAL_PATH, "shielded_detector.txt", {"in", "shielded_detector.txt", "check", "0"});
   EXPECT_EQ(echo.exitCode, 0) << echo.console;
   EXPECT_EQ(echo.console, "");
-  PROGRAMRUN setUp = RunProgram(TRENQUAL_PATH, "shielded_detector.txt", {"in", "shielded_detector.txt", "check", "-1"});
+  PROGRAMRUN setUp = RunProgram(TRENQUAL_PATH, "shielded_detector.txt",
+                                {"in", "shielded_detector.txt", "dir", EndfFolder(), "check", "-1"});
   EXPECT_EQ(setUp.exitCode, 0) << setUp.console;
   EXPECT_NE(setUp.console.find("Estimated source point sampling efficiency = "), std::string::npos) << setUp.console;
   const std::string output = ReadText(setUp.folder + "shielded_detector_out.txt");
   EXPECT_NE(output.find("PCELL_ENTRY2 1 1 -3 -4 E2"), std::string::npos);
-  PROGRAMRUN run = RunProgram(TRENQUAL_PATH, "shielded_detector.txt", {"in", "shielded_detector.txt"});
+  for (const char* table : {"Cell materials, volumes and masses", "Coordinate planes bracketing the cells",
+                            "Minimum and maximum coordinates of randomly generated interior points of cells", "Union1"})
+    EXPECT_NE(output.find(table), std::string::npos) << table;
+  PROGRAMRUN run =
+      RunProgram(TRENQUAL_PATH, "shielded_detector.txt", {"in", "shielded_detector.txt", "dir", EndfFolder()});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.console.find("Error: the transport through a complex geometry is not available"), std::string::npos)
       << run.console;

@@ -125,7 +125,7 @@ TQ_CPU_GPU inline void ScoreDepartureToOutside(TASKSTATE& t, bool photon) {
 // when nothing bounds the cell ahead.
 TQ_CPU_GPU inline double FreeDistanceInCell(TASKSTATE& t) {
   const Constants& k = GetConstants();
-  const GeometryTables& g = GetGeometryTables();
+  const GeometryTables g = GetGeometryTables();
   double d = DistanceToNearestFace(g.grid, &t.pc.pos, t.voxelIndex);
   if (VoxelHasBoundaries(t)) {
     double r = 0.0;

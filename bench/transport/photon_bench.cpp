@@ -38,7 +38,6 @@ struct PROBLEM {
   std::vector<CRandGen> generators;
   test_world::World world;  // the complex geometry, when one is used
   ~PROBLEM() {
-    hostGeometryTables = GeometryTables{};
     if (elementArray == pool.elements) elementArray = nullptr;
     FreeElementPool(&pool);
   }
@@ -143,8 +142,8 @@ void BuildCells(PROBLEM& p, CellGeometry g, double w) {
     c.CUT_P = layer.CUT_P;
     c.unionIndex = -1;
   }
-  hostGeometryTables = world.tables;
   Constants& k = hostConstants;
+  StoreGeometryTables(k, world.tables);
   k.complexGeometry = 1;
   k.cell = world.cells.data();
   k.nCells = static_cast<int16_t>(world.cells.size());
@@ -171,7 +170,7 @@ bool SetBeamEntry(CTask& task, VECTOR start, VECTOR u) {
   k.entryVoxel = task.voxelIndex;
   k.entryCell = task.cellIndex;
   k.entrySurface = surface;
-  const GeometryTables& g = hostGeometryTables;
+  const GeometryTables g = GetGeometryTables();
   k.entryRadius =
       FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[task.voxelIndex], entry, task.cellIndex, g.distancePrecision);
   return true;

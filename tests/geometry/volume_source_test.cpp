@@ -46,7 +46,7 @@ TEST(VolumeSource, PointsAreUniformInTheSourceCellWithoutItsExcludedCell) {
   k.source_partialVoxels = partial.data();
   k.source_voxelVolumeSum = cumulative.data();
   k.source_startVoxel = 4;
-  hostGeometryTables = w.tables;
+  StoreGeometryTables(k, w.tables);
   auto t = std::make_unique<TASKSTATE>();
   CRandGen rng;
   t->rng = &rng;
@@ -67,7 +67,6 @@ TEST(VolumeSource, PointsAreUniformInTheSourceCellWithoutItsExcludedCell) {
     sumR3 += r * r * r;
     ++perOctant[(p.x > 0) + 2 * (p.y > 0) + 4 * (p.z > 0)];
   }
-  hostGeometryTables = GeometryTables{};
   hostConstants = saved;
   const double share = 4.0 / 3.0 * M_PI * (1.0 - 0.064) / 8.0;
   EXPECT_NEAR(accepted / double(kDraws), share, 4.0 * std::sqrt(share * (1 - share) / kDraws));

@@ -42,8 +42,8 @@ struct LAYERSPEC {
 struct CELLSLAB {
   test_world::World world;
   ~CELLSLAB() {
-    hostGeometryTables = GeometryTables{};
     hostConstants.complexGeometry = 0;
+    StoreGeometryTables(hostConstants, GeometryTables{});
   }
 };
 
@@ -68,8 +68,8 @@ void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC
     c.CUT_P = layers[i].cutP;
     c.pulseHeightSlot = -1;
   }
-  hostGeometryTables = w.tables;
   Constants& k = hostConstants;
+  StoreGeometryTables(k, w.tables);
   k.complexGeometry = 1;
   k.cell = w.cells.data();
   k.nCells = static_cast<int16_t>(layers.size());
@@ -96,7 +96,7 @@ void SetBeamEntry(CTask& task) {
   k.entryVoxel = task.voxelIndex;
   k.entryCell = task.cellIndex;
   k.entrySurface = surface;
-  const GeometryTables& g = hostGeometryTables;
+  const GeometryTables g = GetGeometryTables();
   k.entryRadius =
       FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[task.voxelIndex], entry, task.cellIndex, g.distancePrecision);
 }

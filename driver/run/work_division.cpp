@@ -19,7 +19,9 @@
 #include "driver/results/tally_storage.h"
 #include "driver/run/device_division.h"
 #include "driver/run/run_monitor.h"
+#include "driver/setup/geometry_reports.h"
 #include "driver/setup/input_checks.h"
+#include "geometry/tracker_arrays.h"
 #include "language/compiler.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
@@ -275,6 +277,10 @@ int BuildRecords() {
   for (int32_t r = firstCpuTask; r < nThreads; ++r) {
     CTask& t = tasks[r];
     GiveCellStats(t);
+    if (hostConstants.complexGeometry != 0 &&
+        !AllocateTrackerWork(t.tracker, hostConstants.nSurfaces, 16 * TrackerSizes().nSideWords,
+                             hostConstants.nSmax_voxel))
+      AllocationFailed("tracker arrays", 0);
     if (!AllocateTaskTallies(t, hostTallyTables, t.bank.wt != nullptr)) AllocationFailed("tally arrays", 0);
     if (trackOptions.NTRACKS > 0 && !AllocateTaskTracks(t)) AllocationFailed("track data", 0);
     const std::vector<int32_t> list = HostStreamsOfWorker(hostStreams, r - firstCpuTask, nCpuTasks);

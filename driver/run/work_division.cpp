@@ -274,12 +274,14 @@ int BuildRecords() {
   tasks = new (std::nothrow) CTask[nThreads > 0 ? nThreads : 1];
   if (tasks == nullptr) AllocationFailed("thread data", static_cast<size_t>(nThreads) * sizeof(CTask));
   const std::vector<int32_t> hostStreams = HostStreams(nStreamsCpu);
+  // The tracker's arrays of a complex geometry: side bits for the most
+  // surfaces of one voxel, one value per surface, nSmax_voxel crossings.
+  const bool complex = hostConstants.complexGeometry != 0;
+  const int32_t voxelSurfaces = complex ? 16 * TrackerSizes().nSideWords : 0;
   for (int32_t r = firstCpuTask; r < nThreads; ++r) {
     CTask& t = tasks[r];
     GiveCellStats(t);
-    if (hostConstants.complexGeometry != 0 &&
-        !AllocateTrackerWork(t.tracker, hostConstants.nSurfaces, 16 * TrackerSizes().nSideWords,
-                             hostConstants.nSmax_voxel))
+    if (complex && !AllocateTrackerWork(t.tracker, hostConstants.nSurfaces, voxelSurfaces, hostConstants.nSmax_voxel))
       AllocationFailed("tracker arrays", 0);
     if (!AllocateTaskTallies(t, hostTallyTables, t.bank.wt != nullptr)) AllocationFailed("tally arrays", 0);
     if (trackOptions.NTRACKS > 0 && !AllocateTaskTracks(t)) AllocationFailed("track data", 0);

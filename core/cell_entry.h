@@ -42,23 +42,26 @@ static_assert(offsetof(CELLENTRYTALLY, runValue) == 432);
 static_assert(offsetof(CELLENTRYTALLY, outputInterval) == 440);
 static_assert(sizeof(CELLENTRYTALLY) == 448);
 
-// The cell-entry registration of one cell: for each tally class (electrons,
-// photons, all) and each neighbour slot s the tallies that a crossing with
-// that neighbour concerns. Slot s = 1 + the neighbour's cell index; slot 0 is
-// the outside of the geometry or a cell enclosed by this one. The per-slot
-// arrays hold nCells + 1 entries and exist only for a class with tallies on
-// the cell (hasCellEntry), so a cell without them costs nothing.
+// The cell-entry registration of one cell (made from CELL::cellEntryCount):
+// for each tally class (electrons, photons, all) and each entry slot s the
+// tallies that a crossing through that slot concerns. Slot s = 1 + the
+// SURFACE index of a bounding surface of the cell crossed; slot 0 is a
+// crossing from or into a cell enclosed by this one. The per-slot arrays hold
+// nEntrySlots entries and exist only for a class with tallies on the cell
+// (hasCellEntry), so a cell without them costs nothing.
 struct CELLENTRYSITE {
   uint8_t hasCellEntry[kTallyClassCount];          // the cell carries tallies of that class
   int32_t unionIndex;                              // union of the cell, -1 none
   int32_t enclosingCell;                           // cell that lists this one after '#', -1 none
-  const uint16_t* cellEntryCount[kTallyClassCount];          // [nCells + 1] tallies per slot
-  const uint16_t* const* cellEntryList[kTallyClassCount];    // [nCells + 1] their indices in the class
+  uint16_t nEntrySlots;                            // entries of each slot array: 2 + the highest bounding SURFACE index
+  const uint16_t* cellEntryCount[kTallyClassCount];        // [nEntrySlots] tallies per slot
+  const uint16_t* const* cellEntryList[kTallyClassCount];  // [nEntrySlots] their indices in the class
 };
 
 static_assert(offsetof(CELLENTRYSITE, hasCellEntry) == 0);
 static_assert(offsetof(CELLENTRYSITE, unionIndex) == 4);
 static_assert(offsetof(CELLENTRYSITE, enclosingCell) == 8);
+static_assert(offsetof(CELLENTRYSITE, nEntrySlots) == 12);
 static_assert(offsetof(CELLENTRYSITE, cellEntryCount) == 16);
 static_assert(offsetof(CELLENTRYSITE, cellEntryList) == 40);
 static_assert(sizeof(CELLENTRYSITE) == 64);

@@ -44,9 +44,8 @@ Status RunMain(int argc, const char* const* argv) {
   }
   if (code == 0 && runOptions.check != 0) code = RunSetUp();
   // check 0 ends after the input; check -1 ends in RunSimulation after the
-  // work division, before the first history; a complex geometry ends after
-  // its set-up (the transport through it is not built yet).
-  if (code != 0 || runOptions.check == 0 || complexGeometry > 0) {
+  // work division, before the first history.
+  if (code != 0 || runOptions.check == 0) {
     fflush(stdout);
     return code;
   }

@@ -30,7 +30,7 @@ constexpr int32_t kTrackingFatal = 1;  // a work array too small for a voxel: me
 // the first time the record meets one (console only).
 TQ_CPU_GPU inline int32_t TrackEntryExit(TASKSTATE& t, VECTOR* out, const VECTOR* start, const VECTOR* u,
                                          double* distance, int16_t* surface, double maxDistance) {
-  const GeometryTables& g = GetGeometryTables();
+  const GeometryTables g = GetGeometryTables();
   TrackerState state{t.voxelIndex, t.cellIndex, t.precisionWarned};
   const int status = EntryExitPoint(g, t.tracker, &state, out, start, u, distance, surface, maxDistance);
   t.voxelIndex = state.voxelIndex;
@@ -54,7 +54,7 @@ TQ_CPU_GPU inline int32_t TrackEntryExit(TASKSTATE& t, VECTOR* out, const VECTOR
 // The free-motion radius about the particle's position in its cell and voxel
 // (geometry/free_motion_radius.h), with its centre.
 TQ_CPU_GPU inline void ComputeFreeMotionRadius(TASKSTATE& t) {
-  const GeometryTables& g = GetGeometryTables();
+  const GeometryTables g = GetGeometryTables();
   t.centerFree = t.pc.pos;
   t.maxRadius =
       FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[t.voxelIndex], t.pc.pos, t.cellIndex, g.distancePrecision);
@@ -156,7 +156,7 @@ TQ_CPU_GPU inline bool PartialVoxelHolds(const GeometryTables& g, const VOXEL& v
 TQ_CPU_GPU inline void SampleVolumePoint(TASKSTATE& t, VECTOR* point, bool* accepted) {
   using namespace volume_source;
   const Constants& k = GetConstants();
-  const GeometryTables& g = GetGeometryTables();
+  const GeometryTables g = GetGeometryTables();
   const int32_t nComplete = k.source_nCompleteVoxels;
   const int32_t n = nComplete + k.source_nPartialVoxels;
   int32_t slot = 0;

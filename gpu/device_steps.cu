@@ -99,7 +99,7 @@ __global__ void CellStageKernel(DEVICEWORK w) {
     case 1: {
       double flown = 0.0;
       result = FlyThroughCells(t, 1.0, (i & 4) != 0, &flown);
-      CrossIntoSlotCell(t, true);
+      CrossIntoSlotCell(t, true, 0, 1);
       ScoreDepartureToOutside(t, false);
       RefreshFreeMotionSphere(t, true, 0);
       result += FreeDistanceInCell(t) > 0.0 ? 1 : 0;

@@ -114,8 +114,8 @@ MATERIAL* UploadMaterials(const MATERIAL* materials, int32_t n, int32_t nElement
 const CELLENTRYSITE* UploadCellEntrySites(const CELLENTRYSITE* sites, int32_t nCells, DEVICECOPIER& c) {
   if (sites == nullptr || nCells <= 0) return nullptr;
   std::vector<CELLENTRYSITE> copy(sites, sites + nCells);
-  const int64_t slots = static_cast<int64_t>(nCells) + 1;
   for (CELLENTRYSITE& site : copy) {
+    const int64_t slots = site.nEntrySlots;
     for (int k = 0; k < kTallyClassCount; ++k) {
       const uint16_t* counts = site.cellEntryCount[k];
       if (counts == nullptr) continue;

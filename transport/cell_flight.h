@@ -57,11 +57,30 @@ TQ_CPU_GPU inline double CarriedEnergy(const TASKSTATE& t) {
 
 }  // namespace cell_flight
 
-// The crossing from cell oldCell into the record's current cell slot: the
-// old cell's departure and the new cell's arrival in the per-cell statistics
-// and the cell-entry tallies, the charged particle's energy moved from the old
+// Entry slot of a crossing in the cell-entry lists of cell `list`: 1 + the
+// crossed SURFACE index when that surface bounds the cell; 0 when the cell on
+// the other side (`other`, -1 the outside) lies inside it or inside a member
+// of its union; -1 when neither (not resolvable).
+TQ_CPU_GPU inline int32_t EntrySlotOf(int32_t list, int32_t other, int32_t surface) {
+  const CELL* cells = GetConstants().cell;
+  const CELL& c = cells[list];
+  if (surface >= 0) {
+    for (int k = 0; k < c.nSurf; ++k)
+      if (c.surfaces[k] == surface) return 1 + surface;
+  }
+  if (other >= 0) {
+    const int32_t e = cells[other].enclosingCell;
+    if (e >= 0 && (e == list || (c.unionIndex >= 0 && cells[e].unionIndex == c.unionIndex))) return 0;
+  }
+  return -1;
+}
+
+// The crossing from the current cell into the cell of the record's cell
+// slot, out across SURFACE exitSurface and in across entrySurface: the old
+// cell's departure and the new cell's arrival in the per-cell statistics and
+// the cell-entry tallies, the charged particle's energy moved from the old
 // cell's deposit place to the new one's; the new cell becomes current.
-TQ_CPU_GPU inline void CrossIntoSlotCell(TASKSTATE& t, bool photon) {
+TQ_CPU_GPU inline void CrossIntoSlotCell(TASKSTATE& t, bool photon, int32_t exitSurface, int32_t entrySurface) {
   using namespace cell_flight;
   const int32_t oldCell = t.iCell;
   const int32_t row = KindRow(photon);
@@ -76,7 +95,8 @@ TQ_CPU_GPU inline void CrossIntoSlotCell(TASKSTATE& t, bool photon) {
     if (t.sourceFlag != 0) CountSourceCrossing(t, t.curStats, sourceEscapes, sourceEscapesE);
   }
   EnterCellOfSlot(t, false);
-  if (CellHasEntryTallies(oldCell, row)) UpdateCellEntryTallies(t, oldCell, row, 1 + t.iCell, -1);
+  if (CellHasEntryTallies(oldCell, row))
+    UpdateCellEntryTallies(t, oldCell, row, EntrySlotOf(oldCell, t.iCell, exitSurface), -1);
   if (t.curStats != t.stats) {
     CountCrossing(t, t.curStats, photon ? statslot::nPhotonEntries : statslot::nElectronEntries,
                   photon ? statslot::ePhotonEntries : statslot::eElectronEntries);
@@ -85,15 +105,17 @@ TQ_CPU_GPU inline void CrossIntoSlotCell(TASKSTATE& t, bool photon) {
                           photon ? statslot::eSourcePhotons : statslot::eSourceElectrons);
     }
   }
-  if (CellHasEntryTallies(t.iCell, row)) UpdateCellEntryTallies(t, oldCell, row, 1 + oldCell, +1);
+  if (CellHasEntryTallies(t.iCell, row))
+    UpdateCellEntryTallies(t, oldCell, row, EntrySlotOf(t.iCell, oldCell, entrySurface), +1);
   if (!photon) DepositInCellPlace(t, CarriedEnergy(t));
 }
 
 // The cell-entry departure of a particle that leaves the geometry from its
-// current cell (neighbour slot 0, the outside).
+// current cell across the surface it crossed last (t.entrySurface; -2 none).
 TQ_CPU_GPU inline void ScoreDepartureToOutside(TASKSTATE& t, bool photon) {
   const int32_t row = cell_flight::KindRow(photon);
-  if (CellHasEntryTallies(t.iCell, row)) UpdateCellEntryTallies(t, t.iCell, row, 0, -1);
+  if (CellHasEntryTallies(t.iCell, row))
+    UpdateCellEntryTallies(t, t.iCell, row, EntrySlotOf(t.iCell, -1, t.entrySurface), -1);
 }
 
 // Distance (cm) from the particle within which no boundary of its cell can be
@@ -103,7 +125,7 @@ TQ_CPU_GPU inline void ScoreDepartureToOutside(TASKSTATE& t, bool photon) {
 // when nothing bounds the cell ahead.
 TQ_CPU_GPU inline double FreeDistanceInCell(TASKSTATE& t) {
   const Constants& k = GetConstants();
-  const GeometryTables& g = GetGeometryTables();
+  const GeometryTables g = GetGeometryTables();
   double d = DistanceToNearestFace(g.grid, &t.pc.pos, t.voxelIndex);
   if (VoxelHasBoundaries(t)) {
     double r = 0.0;
@@ -154,6 +176,8 @@ TQ_CPU_GPU inline int32_t FlyThroughCells(TASKSTATE& t, double s, bool photon, d
     int16_t surface = -2;
     if (TrackEntryExit(t, &out, &before, &t.dir, &distance, &surface, s > 0.0 ? s : -1.0) != kTrackingOk)
       return kFlightFatal;
+    const int16_t crossed = surface;
+    t.entrySurface = crossed;  // the surface crossed last, for the escape's cell-entry slot
     if (t.cellIndex >= 0) {
       if (s <= 0.0) return kFlightEscaped;  // nothing ahead: the particle leaves
       t.pc.pos += s * t.dir;
@@ -181,7 +205,7 @@ TQ_CPU_GPU inline int32_t FlyThroughCells(TASKSTATE& t, double s, bool photon, d
       if (moved) return kFlightChangedCell;
       continue;
     }
-    CrossIntoSlotCell(t, photon);
+    CrossIntoSlotCell(t, photon, crossed, surface);
     const bool cutOff = photon ? t.E < t.cell->CUT_P : t.cell->CUT_E > t.E;
     if (cutOff) {
       ScorePlaneCrossings(t);

@@ -65,13 +65,15 @@ TQ_CPU_GPU inline void ScoreEntryTally(const CELLENTRYTALLY& t, const TALLYTABLE
 
 }  // namespace cell_tally
 
-// Scores a boundary crossing into the cell-entry tallies. cell is the index
-// of the cell being left (sign -1, an exit) or entered (sign +1), or -1 for a
-// source particle starting in its cell; the particle's current cell
-// (task.iCell) is the other side. kind is 0 for electrons and positrons, 1
-// for photons; slot is 1 + the index of the cell on the other side (0 the
-// outside), or -1 when the caller cannot name it. A slot that cannot be
-// resolved is not scored and is counted in task.unresolvedCellEntries.
+// Scores a boundary crossing into the cell-entry tallies. With sign -1 (an
+// exit) cell is the index of the cell being left and the particle's current
+// cell (task.iCell) the other side; with sign +1 (an entry) the current cell
+// is the one entered and cell the one left, or -1 for a source particle
+// starting in its cell. kind is 0 for electrons and positrons, 1 for photons;
+// slot is the entry slot of the cell whose lists are used (1 + the SURFACE
+// index of its boundary crossed, 0 a cell enclosed by it), or -1 when the
+// caller cannot name it. A slot that cannot be resolved is not scored and is
+// counted in task.unresolvedCellEntries.
 TQ_CPU_GPU inline void UpdateCellEntryTallies(TASKSTATE& task, int32_t cell, int32_t kind, int32_t slot, int32_t sign) {
   const TALLYTABLES& tt = GetTallyTables();
   const int32_t listCell = sign < 0 && cell >= 0 ? cell : task.iCell;
@@ -84,6 +86,7 @@ TQ_CPU_GPU inline void UpdateCellEntryTallies(TASKSTATE& task, int32_t cell, int
     }
   }
   const CELLENTRYSITE& site = tt.cellEntrySites[listCell];
+  if (slot >= site.nEntrySlots) return;  // a surface that no tally of the cell names
   const int rows[2] = {kind, kAllParticleTallies};
   for (int p = 0; p < 2; ++p) {
     const int row = rows[p];

@@ -16,6 +16,7 @@
 #include "geometry/simple_layer.h"
 #include "geometry/source_services.h"
 #include "transport/bank.h"
+#include "transport/cell_flight.h"
 #include "transport/cell_tally_scoring.h"
 #include "transport/directions.h"
 #include "transport/source_sampling.h"
@@ -266,7 +267,7 @@ int32_t CTask::HistoryStart() {
   ResetPlaneTallyDistances(*this, tallyKind);
   if (k.complexGeometry != 0 && k.sourcePositionType != kCellSource && entrySurface >= 0 &&
       CellHasEntryTallies(iCell, tallyKind)) {
-    UpdateCellEntryTallies(*this, -1, tallyKind, 0, +1);
+    UpdateCellEntryTallies(*this, -1, tallyKind, EntrySlotOf(iCell, -1, entrySurface), +1);
   }
   TrackHistoryStart(*this);
   return kStepGoesOn;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/cell.h"
+#include "core/cell_union.h"
 #include "core/constants.h"
 #include "core/physical_constants.h"
 #include "core/source.h"
@@ -139,6 +140,23 @@ double AbsorbedDose(double absorbedEV, int32_t c, double volume) {
 
 // --- Result files ---------------------------------------------------------------------
 
+// The union records of the report: per union its first cell (the lowest
+// index, where the run's totals fold its members) and its identifier.
+struct UNIONTABLES {
+  std::vector<int32_t> firstCell, id;
+};
+
+void FillUnionTables(const Constants& k, int32_t nCells, UNIONTABLES& u) {
+  const int32_t n = k.unionData != nullptr ? k.nUnions : 0;
+  u.firstCell.assign(static_cast<size_t>(n), -1);
+  u.id.assign(static_cast<size_t>(n), 0);
+  for (int32_t i = 0; i < n; ++i) u.id[static_cast<size_t>(i)] = k.unionData[i].identifier;
+  for (int32_t c = 0; c < nCells; ++c) {
+    const int32_t x = k.cell[c].unionIndex;
+    if (x >= 0 && x < n && u.firstCell[static_cast<size_t>(x)] < 0) u.firstCell[static_cast<size_t>(x)] = c;
+  }
+}
+
 STATSREPORTCONTEXT MakeReportContext(std::vector<int32_t>& ids, std::vector<int32_t>& unions) {
   const Constants& k = hostConstants;
   STATSREPORTCONTEXT ctx;
@@ -160,7 +178,14 @@ STATSREPORTCONTEXT MakeReportContext(std::vector<int32_t>& ids, std::vector<int3
   ctx.nCells = n;
   ctx.cellId = ids.data();
   ctx.cellUnion = unions.data();
-  // The union records (first cell, identifier) join here with the unions.
+  static UNIONTABLES unionTables;  // lives with the report that reads it
+  FillUnionTables(k, n, unionTables);
+  if (!unionTables.firstCell.empty()) {
+    ctx.unionFirstCell = unionTables.firstCell.data();
+    ctx.unionId = unionTables.id.data();
+  } else {
+    ctx.cellUnion = nullptr;  // no union records: no cell is a later member
+  }
   return ctx;
 }
 

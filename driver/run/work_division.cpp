@@ -19,7 +19,9 @@
 #include "driver/results/tally_storage.h"
 #include "driver/run/device_division.h"
 #include "driver/run/run_monitor.h"
+#include "driver/setup/geometry_reports.h"
 #include "driver/setup/input_checks.h"
+#include "geometry/tracker_arrays.h"
 #include "language/compiler.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
@@ -272,9 +274,15 @@ int BuildRecords() {
   tasks = new (std::nothrow) CTask[nThreads > 0 ? nThreads : 1];
   if (tasks == nullptr) AllocationFailed("thread data", static_cast<size_t>(nThreads) * sizeof(CTask));
   const std::vector<int32_t> hostStreams = HostStreams(nStreamsCpu);
+  // The tracker's arrays of a complex geometry: side bits for the most
+  // surfaces of one voxel, one value per surface, nSmax_voxel crossings.
+  const bool complex = hostConstants.complexGeometry != 0;
+  const int32_t voxelSurfaces = complex ? 16 * TrackerSizes().nSideWords : 0;
   for (int32_t r = firstCpuTask; r < nThreads; ++r) {
     CTask& t = tasks[r];
     GiveCellStats(t);
+    if (complex && !AllocateTrackerWork(t.tracker, hostConstants.nSurfaces, voxelSurfaces, hostConstants.nSmax_voxel))
+      AllocationFailed("tracker arrays", 0);
     if (!AllocateTaskTallies(t, hostTallyTables, t.bank.wt != nullptr)) AllocationFailed("tally arrays", 0);
     if (trackOptions.NTRACKS > 0 && !AllocateTaskTracks(t)) AllocationFailed("track data", 0);
     const std::vector<int32_t> list = HostStreamsOfWorker(hostStreams, r - firstCpuTask, nCpuTasks);

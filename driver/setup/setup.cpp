@@ -49,17 +49,6 @@ int SetUpSimpleGeometry() {
   return CheckSourceAgainstLayer();
 }
 
-// The complex geometry is set up (voxel data, cell volumes), but its reports,
-// its tables for the workers and the transport through it are not part of
-// this program yet: check -1 ends after the geometry set-up, a run stops there.
-Status StopAfterComplexGeometrySetUp() {
-  if (runOptions.check < 0) return kOk;
-  printf(
-      "Error: the transport through a complex geometry is not available in this build of Trenqual (the geometry is "
-      "read, checked and set up only).\n");
-  return kInputError;
-}
-
 }  // namespace
 
 ELEMENTLOADOPTIONS ElementLoadOptionsOfRun() {
@@ -132,9 +121,17 @@ Status RunSetUp() {
     CompleteCellDensities();
     WriteGeometryTables(outputFile);
     if (Status s = CheckSourceInGeometry()) return s;
+    if (runOptions.check < 0) {
+      FillHostConstants();
+      if (outputFile != nullptr) std::fflush(outputFile);
+      return kOk;
+    }
+    if (int code = BuildMaterialTables(geometry.cell.data(), geometry.nCells)) return code;
     FillHostConstants();
+    FillTallyTables();
     if (outputFile != nullptr) std::fflush(outputFile);
-    return StopAfterComplexGeometrySetUp();
+    std::fflush(stdout);
+    return kOk;
   }
   if (int code = SetUpSimpleGeometry()) return code;
   if (int code = BuildMaterialTables(geometry.cell.data(), geometry.nCells)) return code;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/cell.h"
+#include "core/cell_entry.h"
 #include "core/constants.h"
 #include "core/tally_tables.h"
 #include "driver/directives/cell_entry_directives.h"
@@ -42,15 +44,33 @@ void FillPulseHeightTallies(TALLYTABLES& tt, int32_t nCells) {
   tt.pulseHeightSlotOfCell = pulseHeightSlotOfCell.empty() ? nullptr : pulseHeightSlotOfCell.data();
 }
 
-// The cell-entry tally records of each class. Their registration in the
-// cells is per bounding surface (CELL::cellEntryCount); the sites that the
-// scoring reads are made from it by the complex geometry's set-up.
-void FillCellEntryTallies(TALLYTABLES& tt) {
-  for (int k = 0; k < kTallyClassCount; ++k) {
-    tt.cellEntryTally[k] = cellEntryTally[k].empty() ? nullptr : cellEntryTally[k].data();
-    tt.nCellEntryTallies[k] = nCellEntryTallies[k];
+// The cell-entry sites of the scoring, one per cell, made from the cells'
+// registration per bounding surface (CELL::cellEntryCount).
+std::vector<CELLENTRYSITE> cellEntrySites;
+
+// The cell-entry tally records of each class and, when there are any, the
+// sites of the cells.
+void FillCellEntryTallies(TALLYTABLES& tt, const Constants& k, int32_t nCells) {
+  bool any = false;
+  for (int c = 0; c < kTallyClassCount; ++c) {
+    tt.cellEntryTally[c] = cellEntryTally[c].empty() ? nullptr : cellEntryTally[c].data();
+    tt.nCellEntryTallies[c] = nCellEntryTallies[c];
+    any = any || nCellEntryTallies[c] > 0;
   }
-  tt.cellEntrySites = nullptr;
+  cellEntrySites.assign(any ? static_cast<size_t>(nCells) : 0, CELLENTRYSITE{});
+  for (int32_t i = 0; i < static_cast<int32_t>(cellEntrySites.size()); ++i) {
+    const CELL& cell = k.cell[i];
+    CELLENTRYSITE& site = cellEntrySites[static_cast<size_t>(i)];
+    site.unionIndex = cell.unionIndex;
+    site.enclosingCell = cell.enclosingCell;
+    site.nEntrySlots = cell.nEntrySlots;
+    for (int row = 0; row < kTallyClassCount && row < kCellEntryRows; ++row) {
+      site.hasCellEntry[row] = cell.hasCellEntry[row];
+      site.cellEntryCount[row] = cell.cellEntryCount[row];
+      site.cellEntryList[row] = cell.cellEntryList[row];
+    }
+  }
+  tt.cellEntrySites = cellEntrySites.empty() ? nullptr : cellEntrySites.data();
 }
 
 }  // namespace
@@ -60,7 +80,7 @@ void FillTallyTables() {
   const int32_t nCells = k.cell != nullptr && k.nCells > 0 ? k.nCells : 0;
   TALLYTABLES tt;
   FillPlaneTallies(tt);
-  FillCellEntryTallies(tt);
+  FillCellEntryTallies(tt, k, nCells);
   tt.nCells = nCells;
   FillPulseHeightTallies(tt, nCells);
   hostTallyTables = tt;

@@ -56,8 +56,8 @@ TEST(EndToEnd, CheckMinusOneSetsEveryElementUpWithTheDefaultPhysics) {
 namespace {
 
 // A complex geometry is read, checked and set up: check -1 ends after the
-// set-up, a run stops there with a message (no transport through it yet).
-TEST(EndToEnd, AComplexInputIsSetUpAndARunStopsBeforeTheTransport) {
+// set-up, a run follows the histories through the cells.
+TEST(EndToEnd, AComplexInputIsSetUpAndRunThroughItsCells) {
   PROGRAMRUN echo = RunProgram(TRENQUAL_PATH, "shielded_detector.txt", {"in", "shielded_detector.txt", "check", "0"});
   EXPECT_EQ(echo.exitCode, 0) << echo.console;
   EXPECT_EQ(echo.console, "");
@@ -70,11 +70,18 @@ TEST(EndToEnd, AComplexInputIsSetUpAndARunStopsBeforeTheTransport) {
   for (const char* table : {"Cell materials, volumes and masses", "Coordinate planes bracketing the cells",
                             "Minimum and maximum coordinates of randomly generated interior points of cells", "Union1"})
     EXPECT_NE(output.find(table), std::string::npos) << table;
+  // The run follows the histories through the cells: the cell-entry,
+  // pulse-height and per-cell statistics files are written, and photons enter
+  // the detector through its curved side.
   PROGRAMRUN run =
       RunProgram(TRENQUAL_PATH, "shielded_detector.txt", {"in", "shielded_detector.txt", "dir", EndfFolder()});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.console.find("Error: the transport through a complex geometry is not available"), std::string::npos)
-      << run.console;
+  EXPECT_EQ(run.exitCode, 0) << run.console;
+  const std::string files = run.folder + "Files_shielded_detector_out.txt/";
+  for (const char* name : {"ECELL_ENTRY1_E.txt", "PCELL_ENTRY2_E2.txt", "PulseHeight_C1.txt",
+                           "shielded_detector_out_cellInteractionStats.txt"})
+    EXPECT_FALSE(ReadText(files + name).empty()) << name;
+  EXPECT_NE(ReadText(files + "shielded_detector_out_cellInteractionStats.txt").find("Interaction statistics for cell"),
+            std::string::npos);
 }
 
 }  // namespace

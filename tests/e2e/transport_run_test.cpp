@@ -3,7 +3,8 @@
 // against exp(-n sigma x) from the program's own photon cross sections, runs
 // with 1 and 8 workers that agree within statistics, the backscatter
 // coefficient of 1 MeV electrons on thick aluminium with the default physics,
-// and 1 MeV electrons on a thin aluminium layer compared with golden files.
+// 1 MeV electrons on a thin aluminium layer compared with golden files, and
+// the lead slab as cells of the complex geometry against the layer.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -155,6 +156,33 @@ TEST(TransportRun, OneAndEightWorkersAgreeWithinStatistics) {
   EXPECT_GT(sumA, 0.0);
   // One stream against eight: different histories, not copies.
   EXPECT_NE(sumA, sumB);
+}
+
+// The same slab as three cells of the complex geometry, run with another
+// seed: every bin of the tally behind it agrees with the simple layer's within
+// 4 standard deviations.
+TEST(TransportRun, SlabOfCellsAgreesWithTheLayerWithinStatistics) {
+  if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
+  const PROGRAMRUN layer = RunLead("lead_coherent", "e2e-cells-layer", "2");
+  const std::string program = InstallProgramWithAuxData(MakeScratchFolder("e2e-cells"));
+  const PROGRAMRUN cells =
+      RunProgram(program, "lead_cells.txt",
+                 {"in", "lead_cells.txt", "dir", EndfFolder(), "tasks", "2", "nStreams", "2", "seed", "8"});
+  ASSERT_EQ(layer.exitCode, 0) << layer.console;
+  ASSERT_EQ(cells.exitCode, 0) << cells.console;
+  const std::vector<TALLYBIN> a = ReadTallyBins(LeadTally(layer, "lead_coherent", "E"));
+  const std::vector<TALLYBIN> b = ReadTallyBins(LeadTally(cells, "lead_cells", "E"));
+  ASSERT_EQ(a.size(), b.size());
+  ASSERT_FALSE(a.empty());
+  double countA = 0.0, countB = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double sdev = std::hypot(a[i].flux * a[i].relSDev, b[i].flux * b[i].relSDev);
+    EXPECT_LE(std::fabs(a[i].flux - b[i].flux), 4.0 * sdev + 1e-12) << "bin " << i;
+    countA += a[i].count;
+    countB += b[i].count;
+  }
+  EXPECT_GT(countA, 1000.0);
+  EXPECT_LE(std::fabs(countA - countB), 4.0 * std::sqrt(countA + countB));
 }
 
 // Measured backscatter coefficients of 1 MeV electrons on aluminium lie near

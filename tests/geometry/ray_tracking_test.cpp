@@ -21,6 +21,8 @@ using namespace test_world;
 
 constexpr double kLengthTolerance = 1e-9;  // analytic against tracked lengths, cm
 
+VECTOR Unit3(VECTOR v) { return v / Norm(v); }
+
 // Result of one call.
 struct Call {
   TrackerState state;
@@ -227,7 +229,44 @@ std::unique_ptr<World> VoidSphereThenSlab() {
   return w;
 }
 
-enum GeometryKind { kSpheresHash, kSpheresShell, kBoxContainer, kBoxAllCells, kBoxCellEndsAtFace, kBoxNoXPlanes, kCylinder, kVoidSphere };
+// The box [-2, 2]^3 split at x = 0 into cells 0 and 1 that form one union,
+// and cell 2, a cylinder of radius 0.5 about the tilted axis (1, 1, 1) cut by
+// the sphere of radius 1.5, listed after '#' in cell 0 (depth 1) and reaching
+// into cell 1. Grid planes at -2 .. 2 every unit; every voxel in the box lists
+// every cell.
+std::unique_ptr<World> UnionWithTiltedCylinder() {
+  auto w = std::make_unique<World>();
+  const VECTOR ex = Init(1, 0, 0), ey = Init(0, 1, 0), ez = Init(0, 0, 1);
+  w->surf = {MakePlane(Init(-2, 0, 0), ex), MakePlane(Init(2, 0, 0), ex),
+             MakePlane(Init(0, -2, 0), ey), MakePlane(Init(0, 2, 0), ey),
+             MakePlane(Init(0, 0, -2), ez), MakePlane(Init(0, 0, 2), ez),
+             MakePlane(Init(0, 0, 0), ex),  MakeCylinder(Init(0.1, 0, 0), Unit3(Init(1, 1, 1)), 0.5),
+             MakeSphere(Init(0, 0, 0), 1.5)};
+  w->AddCell({0, 6, 2, 3, 4, 5}, {+1, -1, +1, -1, +1, -1});
+  w->AddCell({6, 1, 2, 3, 4, 5}, {+1, -1, +1, -1, +1, -1});
+  w->AddCell({7, 8}, {-1, -1}, 0);
+  w->cells[0].unionIndex = 0;
+  w->cells[1].unionIndex = 0;
+  const std::vector<double> grid = {-2, -1, 0, 1, 2};
+  const std::vector<double> planes[3] = {grid, grid, grid};
+  w->Build(planes, [](const double lo[3], const double hi[3], VoxelListing& vs) {
+    for (int a = 0; a < 3; ++a)
+      if (lo[a] < -2 || hi[a] > 2) vs.cells.clear();
+  });
+  return w;
+}
+
+enum GeometryKind {
+  kSpheresHash,
+  kSpheresShell,
+  kBoxContainer,
+  kBoxAllCells,
+  kBoxCellEndsAtFace,
+  kBoxNoXPlanes,
+  kCylinder,
+  kVoidSphere,
+  kUnionTilted
+};
 
 std::unique_ptr<World> MakeWorld(GeometryKind k) {
   switch (k) {
@@ -239,6 +278,8 @@ std::unique_ptr<World> MakeWorld(GeometryKind k) {
     case kBoxNoXPlanes: return SplitBox(true, false, false);
     case kCylinder: return CylinderInBox();
     case kVoidSphere: return VoidSphereThenSlab();
+    case kUnionTilted:
+      return UnionWithTiltedCylinder();
   }
   return nullptr;
 }
@@ -510,6 +551,55 @@ TEST(RayTracking, RandomRaysMatchAnalyticChords) {
       EXPECT_NEAR(total, totalExpected, kLengthTolerance);
       EXPECT_NEAR(inner, innerExpected, kLengthTolerance);
     }
+  }
+}
+
+// ---------------------------------------------------------------- oracle
+
+// The cell of p by brute force over every cell's full surface list (the
+// deepest of the cells whose senses p satisfies), -1 for none; -2 when p lies
+// within 1e-9 of a surface (a boundary point, left out).
+int OracleCell(const World& w, VECTOR p) {
+  int best = -1;
+  for (size_t c = 0; c < w.cells.size(); ++c) {
+    bool inside = true;
+    for (size_t k = 0; k < w.cellSurfaces[c].size() && inside; ++k) {
+      const double f = DistanceToSurface(&p, &w.surf[w.cellSurfaces[c][k]]);
+      if (std::fabs(f) < 1e-9) return -2;
+      inside = w.cellSenses[c][k] * f > 0.0;
+    }
+    if (inside && (best < 0 || w.cells[c].depth > w.cells[best].depth)) best = static_cast<int>(c);
+  }
+  return best;
+}
+
+// 10^5 random points in and around each geometry are located as the brute
+// force finds them: nested spheres and '#' cells, containing-cell voxels, a
+// split box, a cylinder, a void region, a union with a tilted inner cylinder.
+TEST(RayTracking, LocatingMatchesABruteForceOracle) {
+  const GeometryKind kinds[] = {kSpheresHash, kSpheresShell, kBoxContainer, kBoxAllCells,
+                                kCylinder,    kVoidSphere,   kUnionTilted};
+  for (GeometryKind kind : kinds) {
+    auto w = MakeWorld(kind);
+    const uint64_t seed = 0x10ca7e + static_cast<uint64_t>(kind);
+    SCOPED_TRACE(testing::Message() << "geometry " << kind << " seed " << seed);
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> box(-2.6, 2.6);
+    std::normal_distribution<double> gauss;
+    int mismatches = 0, located = 0;
+    for (int i = 0; i < 100000; ++i) {
+      const VECTOR p = Init(box(rng), box(rng), box(rng));
+      const int expected = OracleCell(*w, p);
+      if (expected == -2) continue;
+      const Call r = Locate(*w, p, Unit(Init(gauss(rng), gauss(rng), gauss(rng))));
+      // A point outside every cell is reported as outside, wherever its ray goes.
+      const int found = r.distance == 0.0 ? w->CellOf(r.state) : -1;
+      if (found != expected && ++mismatches <= 5)
+        ADD_FAILURE() << "point " << i << " expected " << expected << " found " << found;
+      if (found >= 0) ++located;
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(located, 1000);
   }
 }
 

@@ -34,6 +34,7 @@ struct CellFixture {
       f.cellEntry[kPhotonTallies].push_back(t);
     }
     for (int c = 0; c < 3; ++c) {
+      sites[c].nEntrySlots = 4;
       sites[c].unionIndex = -1;
       sites[c].enclosingCell = c == 2 ? 0 : -1;
       counts[c].assign(4, 0);

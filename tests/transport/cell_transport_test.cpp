@@ -18,6 +18,7 @@
 #include "geometry/geometry_tables.h"
 #include "geometry/tracker_arrays.h"
 #include "tests/geometry/geometry_test_world.h"
+#include "tests/tallies/tally_fixture.h"
 #include "tests/transport/electron_fixture.h"
 #include "tests/transport/photon_fixture.h"
 #include "tests/transport/transport_fixture.h"
@@ -41,8 +42,8 @@ struct LAYERSPEC {
 struct CELLSLAB {
   test_world::World world;
   ~CELLSLAB() {
-    hostGeometryTables = GeometryTables{};
     hostConstants.complexGeometry = 0;
+    StoreGeometryTables(hostConstants, GeometryTables{});
   }
 };
 
@@ -67,8 +68,8 @@ void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC
     c.CUT_P = layers[i].cutP;
     c.pulseHeightSlot = -1;
   }
-  hostGeometryTables = w.tables;
   Constants& k = hostConstants;
+  StoreGeometryTables(k, w.tables);
   k.complexGeometry = 1;
   k.cell = w.cells.data();
   k.nCells = static_cast<int16_t>(layers.size());
@@ -95,7 +96,7 @@ void SetBeamEntry(CTask& task) {
   k.entryVoxel = task.voxelIndex;
   k.entryCell = task.cellIndex;
   k.entrySurface = surface;
-  const GeometryTables& g = hostGeometryTables;
+  const GeometryTables g = GetGeometryTables();
   k.entryRadius =
       FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[task.voxelIndex], entry, task.cellIndex, g.distancePrecision);
 }
@@ -320,6 +321,75 @@ TEST(CellTransport, PerCellStatisticsAddUpToTheOverallStatistics) {
       EXPECT_NEAR(folded, expected, 1e-9 * (std::fabs(expected) + 1.0)) << "slot " << slot;
     }
   }
+}
+
+// A photon tally plane on the boundary z = 0.1 between a copper cell and a
+// cell of a second material (so that steps end on the boundary): a
+// cell-entry tally counting entries and exits of the second cell across that
+// surface bins every crossing the plane tally bins, and no crossing twice.
+TEST(CellTransport, CellEntryTallyMatchesPlaneCrossingsOnTheSameSurface) {
+  ELECTRONPROBLEM problem;
+  problem.comptonProfiles = true;
+  const int z[1] = {29};
+  const double one[1] = {1.0};
+  ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.4, 1e6, 1e4, 1e4, 0.0));
+  SetPhotonOptions(problem.elements, problem.nElements);
+  Constants& k = hostConstants;
+  k.part = kPhoton;
+  MATERIAL materials[2] = {problem.material, problem.material};
+  k.material = materials;
+  k.nMaterials = 2;
+  CELLSLAB slab;
+  BuildCellSlab(slab, problem.cell, {{0.1, 0, 1e4, 1e4}, {0.3, 1, 1e4, 1e4}});
+
+  TallyFixture f;
+  const int range = f.AddRange(kQuantityE, "E", 0.0, 1.0e6, 20);
+  PLANETALLY& plane = f.AddPlane(kPhotonTallies, Init(0, 0, 0.1), Init(0, 0, 1), Init(1, 0, 0));
+  f.Add1D(kPhotonTallies, plane, kQuantityE, range);
+  f.Finish(kPhotonTallies, plane);
+  CELLENTRYTALLY entry{};
+  entry.number = 1;
+  for (uint8_t& o : entry.orgEnabled) o = 1;
+  entry.entryType = kCountBoth;
+  entry.nEnergyRanges = 1;
+  entry.energyRange[0] = range;
+  f.cellEntry[kPhotonTallies].push_back(entry);
+  f.Install();
+  // Cell 1 lists the tally at slot 1 + 1: its boundary surface 1 (z = 0.1).
+  const uint16_t counts[3] = {0, 0, 1};
+  const uint16_t tallyList[1] = {0};
+  const uint16_t* lists[3] = {nullptr, nullptr, tallyList};
+  CELLENTRYSITE sites[2] = {};
+  for (CELLENTRYSITE& site : sites) {
+    site.unionIndex = -1;
+    site.enclosingCell = -1;
+  }
+  sites[1].hasCellEntry[kPhotonTallies] = 1;
+  sites[1].nEntrySlots = 3;
+  sites[1].cellEntryCount[kPhotonTallies] = counts;
+  sites[1].cellEntryList[kPhotonTallies] = lists;
+  hostTallyTables.cellEntrySites = sites;
+  hostTallyTables.nCells = 2;
+
+  auto task = std::make_unique<CTask>();
+  AllocateTaskTallies(*task, hostTallyTables, false);
+  SetBeamEntry(*task);
+  RunHistories(*task, 300);
+  uint64_t planeCount = 0, entryCount = 0;
+  for (int b = 0; b < 20; ++b) {
+    // Crossings along the normal count +1 in the first half, against it -1 in the second.
+    const int64_t crossings =
+        task->oneDimTallies[kPhotonTallies][0][b] - task->oneDimTallies[kPhotonTallies][0][20 + b];
+    const int64_t entries = task->cellEntryHist[kPhotonTallies][0][0][b];
+    EXPECT_EQ(crossings, entries) << "bin " << b;
+    planeCount += static_cast<uint64_t>(crossings);
+    entryCount += static_cast<uint64_t>(entries);
+  }
+  EXPECT_EQ(planeCount, entryCount);
+  EXPECT_GT(planeCount, 300u);  // every source photon crosses, many scattered ones back
+  EXPECT_EQ(task->unresolvedCellEntries, 0u);
+  FreeTaskTallies(*task, hostTallyTables);
+  hostTallyTables = TALLYTABLES{};
 }
 
 }  // namespace

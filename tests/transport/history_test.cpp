@@ -370,8 +370,8 @@ TEST_F(HistoryLoopTest, ComplexGeometrySourceRaysEnterTheirCellOrAreDrawnAgain) 
   const std::vector<double> noPlanes[3];
   world.Build(noPlanes, [](const double*, const double*, test_world::VoxelListing&) {});
   world.cells[0].material = -1;
-  hostGeometryTables = world.tables;
   Constants& k = hostConstants;
+  StoreGeometryTables(k, world.tables);
   k.complexGeometry = 1;
   k.cell = world.cells.data();
   k.nCells = 1;
@@ -391,7 +391,7 @@ TEST_F(HistoryLoopTest, ComplexGeometrySourceRaysEnterTheirCellOrAreDrawnAgain) 
     return BankingStep(t);
   };
   task.RunHistories();
-  hostGeometryTables = GeometryTables{};
+  StoreGeometryTables(k, GeometryTables{});
   EXPECT_EQ(task.fatalError.load(), 0);
   ASSERT_EQ(seen[0].size(), 3u * kHistories);
   for (const STEPRECORD& r : seen[0]) EXPECT_NEAR(Norm(r.pos), 2.0, 1e-9);

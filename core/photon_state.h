@@ -62,6 +62,27 @@ struct PHOTONELEMENTCACHE {
   double pairFraction = 0.0;  // position of pairE in that interval
 };
 
+// The material cross sections of the energy looked up before the current
+// one, with their key: a history's source energy and the fluorescence lines
+// recur between other energies, and a lookup sums tables over every subshell
+// of every element. Per element of the material, in its order: sigma_coh,
+// sigma_incoh, total, cumulative and per subshell its sum and interval (as
+// PHOTONELEMENTCACHE); kept only for materials whose values fit. A lookup
+// earns a point each time it returns from the spare and the spare loses one
+// each time a new lookup passes it by, so that the energy that recurs (the
+// source energy) stays there through the other energies of a history.
+constexpr int kSpareLookupValues = 256;
+struct PHOTONSPARELOOKUP {
+  const MATERIAL* keyMaterial = nullptr;  // none
+  double keyEnergy = -2.0;
+  int32_t keyKind = -2;
+  int32_t points = 0;         // the spare's
+  int32_t currentPoints = 0;  // the current lookup's
+  double sigma_tot = 0.0;
+  double sigma_scat = 0.0;
+  double values[kSpareLookupValues] = {};
+};
+
 struct PHOTONSTATE {
   // Material cross sections and their cache key.
   double sigma_tot = 0.0;   // per atom of the material, cm^2
@@ -71,6 +92,7 @@ struct PHOTONSTATE {
   double keyEnergy = -2.0;                // eV
   int32_t keyKind = -2;
   PHOTONELEMENTCACHE elements[kMaxElements];  // by global element index
+  PHOTONSPARELOOKUP spare;                    // an earlier lookup kept for its energy to recur
   // The collision chosen and its bookkeeping.
   int32_t element = 0;          // global element index
   int32_t interaction = kPhotonCoherent;

@@ -25,6 +25,7 @@
 #include "core/randgen.h"
 #include "core/tally.h"
 #include "core/track_records.h"
+#include "core/tracker_work.h"
 #include "core/vector.h"
 
 struct CELL;
@@ -224,6 +225,8 @@ struct TASKSTATE : PARTICLESTATE, TASKBANK, TASKTALLIES, ELECTRONSTEPCACHE {
   int32_t iStream = 0;                 // current stream (index into the run's stream tables)
   TASKTRACKS* trackData = nullptr;     // tracks of this worker (NTRACKS > 0; host only)
   uint8_t collisionWarned = 0;         // the track collision-limit warning was printed
+  uint8_t precisionWarned = 0;         // the tracker's loss-of-precision warning was printed
+  TrackerWork tracker;                 // the ray tracker's work arrays (complex geometry; set-up sizes them)
 };
 
 // A device task holds a TASKSTATE (gpu/device_records.h): the host and the
@@ -243,7 +246,7 @@ static_assert(offsetof(TASKTALLIES, oneDimTallies) == 1680);
 static_assert(offsetof(TASKTALLIES, cellDeposit) == 1912);
 static_assert(sizeof(ELECTRONSTEPCACHE) == 46600);
 static_assert(sizeof(PHOTONSTATE) == 59120);
-static_assert(sizeof(TASKSTATE) == 108008);
+static_assert(sizeof(TASKSTATE) == 108048);
 
 // The records of the workers stand side by side in `tasks`; each starts on a
 // cache line of its own, so that the particle a worker writes at every step

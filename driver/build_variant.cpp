@@ -4,9 +4,18 @@
 // tests the host-simulated device.
 #include "driver/build_variant.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #if TQ_GPU_BUILD
+#include "core/constants.h"
+#include "core/element_table.h"
+#include "core/stream_control.h"
+#include "core/tally_tables.h"
 #include "gpu/cuda_runtime_wrappers.h"
 #include "gpu/device_runtime.h"
+#include "gpu/device_tasks.h"
+#include "gpu/device_upload.h"
 
 const bool gpuBuild = true;
 
@@ -38,6 +47,63 @@ void ResetCudaDevice(int d) {
 
 void SelectCudaDevice(int d) { SelectDevice(d); }
 
+namespace {
+
+// What the host keeps of each device for the run and the read-back.
+DEVICEPROBLEM deviceProblems[kMaxDevices];
+DEVICETASKDATA deviceTaskData[kMaxDevices];
+
+}  // namespace
+
+uint64_t SetUpCudaDevice(const CUDADEVICEWORK& w) {
+  SelectDevice(w.device);
+  deviceAllocated[w.device] = 0;
+  HOSTPROBLEM host;
+  host.constants = &hostConstants;
+  host.tallyTables = &hostTallyTables;
+  host.elements = elementArray;
+  host.elementBytes = elementArrayBytes;
+  host.nElements = hostConstants.nElem_tot;
+  host.weighted = hostConstants.interactionForcing != 0;
+  host.device = w.device;
+  DEVICEPROBLEM& problem = deviceProblems[w.device];
+  problem = DEVICEPROBLEM{};
+  if (const int32_t bad = UploadProblem(host, &problem); bad >= 0) {
+    printf("\nCUDA error (element %d not found in the device's copy of the element data).\n", bad + 1);
+    std::exit(2);
+  }
+  DEVICETASKSETUP s;
+  s.heapMode = w.heapMode;
+  s.randType = w.randType;
+  s.nTasks = w.nTasks;
+  s.nThreads = w.nThreads;
+  s.blockSize = w.blockSize;
+  s.avgBanked = w.avgBanked;
+  s.bankCapacity = w.bankCapacity;
+  s.maxBankedRatio = w.maxBankedRatio;
+  s.bankModeThr = w.bankModeThr;
+  s.margin = w.margin;
+  s.share = w.share;
+  s.lastParticle = w.lastParticle;
+  s.nGPUcycles = w.nGPUcycles;
+  s.firstTask = w.firstTask;
+  s.firstStream = w.firstStream;
+  s.streamsPerTask = w.streamsPerTask;
+  s.streamControl = runStreams.streamControl;
+  s.randGens = runStreams.randGens;
+  s.nStreams_tot = runStreams.nStreams_tot;
+  s.trackPos = hostConstants.trackPos != 0;
+  s.forcing = hostConstants.interactionForcing != 0;
+  s.complexGeometry = hostConstants.complexGeometry != 0;
+  s.storeFreeMotionRadius = hostConstants.storeFreeMotionRadius != 0;
+  s.perCellStats = w.perCellStats;
+  s.nCells = hostConstants.nCells;
+  s.tallyTables = &hostTallyTables;
+  s.problem = &problem;
+  InitialiseDeviceTasks(s, &deviceTaskData[w.device]);
+  return deviceAllocated[w.device];
+}
+
 #else
 
 const bool gpuBuild = false;
@@ -46,5 +112,6 @@ int CudaDeviceCount() { return 0; }
 CUDADEVICEINFO CudaDeviceInfo(int) { return CUDADEVICEINFO{}; }
 void ResetCudaDevice(int) {}
 void SelectCudaDevice(int) {}
+uint64_t SetUpCudaDevice(const CUDADEVICEWORK&) { return 0; }
 
 #endif

@@ -33,3 +33,31 @@ void ResetCudaDevice(int d);
 
 // Makes device d current.
 void SelectCudaDevice(int d);
+
+// What the work division settled for one real (not emulated) device.
+struct CUDADEVICEWORK {
+  int32_t device = 0;          // device number, 0-based
+  int32_t heapMode = 0;        // heap_CUDA
+  int32_t randType = 1;        // rand_CUDA
+  int32_t nTasks = 0;          // tasks_CUDA
+  int32_t nThreads = 0;        // threads_CUDA
+  int32_t blockSize = 0;       // blockSize_CUDA
+  int32_t streamsPerTask = 0;  // streams_CUDA
+  int32_t firstTask = 0;       // global number of the first task
+  int32_t firstStream = 0;
+  int32_t avgBanked = 0;     // banked particles per task
+  int64_t bankCapacity = 0;  // slots of the banked-particle pool
+  int32_t margin = 0;        // ring read margin (heap mode 2)
+  double maxBankedRatio = 0.0;
+  double bankModeThr = 0.0;
+  uint64_t share = 0;         // histories of the device
+  uint64_t lastParticle = 0;  // the device's history limit as its heap mode reads it
+  uint64_t nGPUcycles = 0;    // clock cycles of one launch
+  bool perCellStats = false;  // per-cell interaction statistics
+};
+
+// Copies the problem (the Constants record, the element block, the tallies) to
+// the device and sets up its tasks, threads, bank and generators with the
+// set-up kernels; returns the bytes allocated on the device. Any device failure
+// ends the program with exit code 2. Only Trenqual_CUDA calls it.
+uint64_t SetUpCudaDevice(const CUDADEVICEWORK& work);

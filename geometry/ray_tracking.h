@@ -18,6 +18,7 @@
 #include "core/cell.h"
 #include "core/hostdevice.h"
 #include "core/surface.h"
+#include "core/tracker_work.h"
 #include "core/vector.h"
 #include "core/voxel.h"
 #include "geometry/surface_functions.h"
@@ -36,23 +37,6 @@ struct GeometryTables {
   VoxelGrid grid;             // plane sets, plane coordinates, voxels, voxel2index
   double distancePrecision;   // every length tolerance, cm
   double anglePrecision;      // every tolerance on direction components
-};
-
-// One crossing of a surface along the ray.
-struct CROSSING {
-  double t;        // distance along the ray from the current point, cm
-  VECTOR point;    // the crossing point, cm
-  int16_t surface; // position in the voxel's surface list
-  uint8_t side;    // side of the surface after the crossing: 0 negative, 1 positive
-};
-
-// The worker's tracker work arrays, sized once at set-up.
-struct TrackerWork {
-  uint16_t* sideBits;       // [nSideWords] one bit per surface of a voxel
-  int32_t nSideWords;       // capacity of sideBits
-  double* surfaceValues;    // [nSurfaces] last surface-function value per SURFACE index, cm
-  CROSSING* crossings;      // [nCrossings] crossing records of the locating walk
-  int32_t nCrossings;       // capacity of crossings (nSmax_voxel)
 };
 
 // The tracker's part of the worker record.

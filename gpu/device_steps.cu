@@ -85,3 +85,42 @@ __global__ void StageKernel(DEVICEWORK w, bool stop) {
   }
   w.values[i] = result;
 }
+
+// The flights through the cells of the complex geometry and the geometry
+// services they use.
+__global__ void CellStageKernel(DEVICEWORK w) {
+  const int i = ThreadIndex();
+  TASKSTATE& t = w.tasks[i];
+  int32_t result = 0;
+  switch (i % 4) {
+    case 0:
+      result = PhotonFlightInCells(t) + ElectronFlightInCells(t, 4, 2) + DiffuseInCells(t, GetConstants(), 0.1);
+      break;
+    case 1: {
+      double flown = 0.0;
+      result = FlyThroughCells(t, 1.0, (i & 4) != 0, &flown);
+      CrossIntoSlotCell(t, true);
+      ScoreDepartureToOutside(t, false);
+      RefreshFreeMotionSphere(t, true, 0);
+      result += FreeDistanceInCell(t) > 0.0 ? 1 : 0;
+      break;
+    }
+    case 2: {
+      VECTOR out;
+      double distance = 0.0;
+      int16_t surface = -1;
+      result = TrackEntryExit(t, &out, &t.pc.pos, &t.dir, &distance, &surface, 0.0);
+      EnterCellOfSlot(t, true);
+      ComputeFreeMotionRadius(t);
+      break;
+    }
+    default: {
+      VECTOR point;
+      bool accepted = false;
+      SampleVolumePoint(t, &point, &accepted);
+      result = accepted ? 1 : 0;
+      break;
+    }
+  }
+  w.values[i] = result;
+}

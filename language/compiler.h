@@ -76,6 +76,13 @@ struct RUNCONTROL {
   double startSeconds;         // start time of the run
   std::atomic<uint8_t> running;           // cleared by the program thread
   std::atomic<uint8_t> interruptRequest;  // set by the reader on Esc then Q
+  // Step budget: with stepBudget > 0 a run interrupts itself, as after Esc
+  // then Q, once it has made that many interrupt checks (one before every
+  // instruction). The fuzz targets bound runaway programs with it; 0, the
+  // program's own setting, means no budget. Read and counted by the program
+  // thread only; set before the run starts.
+  int64_t stepBudget;
+  int64_t stepsLeft;  // of the budget, in the current run
 };
 
 class Compiler {

@@ -28,7 +28,9 @@ enum Step { kNext, kReturned, kStop, kInterrupt };
 bool HasError(const CProgramCode& code) { return code.errorProgram != kNoError; }
 
 bool InterruptRequested(const Compiler& language) {
-  return language.runControl->interruptRequest.load(std::memory_order_acquire) != 0;
+  RUNCONTROL& run = *language.runControl;
+  if (run.stepBudget > 0 && --run.stepsLeft < 0) return true;  // the budget is spent
+  return run.interruptRequest.load(std::memory_order_acquire) != 0;
 }
 
 // ---------------------------------------------------------------- error records

@@ -19,6 +19,7 @@ void ProgramThread(void* argument) {
   if (language == nullptr || language->runControl == nullptr) return;
   RUNCONTROL& run = *language->runControl;
   std::feclearexcept(FE_ALL_EXCEPT);  // the status flags belong to this thread
+  run.stepsLeft = run.stepBudget;
   if (run.code != nullptr) language->Run(nullptr, nullptr, -1, -1);
   if (language->writeFile != nullptr) std::fflush(language->writeFile);
   run.running.store(0, std::memory_order_release);

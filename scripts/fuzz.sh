@@ -10,7 +10,7 @@
 # corpus (the normal test suite replays it) once the fault is mended.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-targets=(input endf auxdata splitter)
+targets=(input language endf auxdata splitter)
 
 if [ "${1:-}" = "list" ]; then
   printf '%s\n' "${targets[@]}"

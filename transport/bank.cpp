@@ -12,6 +12,7 @@
 #include "core/relaxed_access.h"
 #include "core/stream_control.h"
 #include "geometry/source_services.h"
+#include "geometry/tracker_arrays.h"
 #include "transport/tally_scoring.h"
 #include "transport/tracks.h"
 
@@ -103,6 +104,7 @@ CTask::~CTask() {
   std::free(stats);
   std::free(streamList);
   FreeBank(bank);
+  FreeTrackerWork(tracker);
 }
 
 int32_t GrowBank(TASKSTATE& t, int32_t need) {
@@ -158,13 +160,7 @@ int32_t CTask::ReadBankedParticle() {
       maxRadius = bank.maxRadius[nBanked];
       centerFree = bank.centerFree[nBanked];
     }
-    if (EnterCellOfVoxelSlot(*this) != kGeometryServiceOk) {
-      printf("\nFatal error in thread No. %d: the cell of a banked particle cannot be located (complex geometry is "
-             "not available).\n",
-             threadNo + 1);
-      fatalError.store(1, std::memory_order_release);
-      return 1;
-    }
+    EnterCellOfVoxelSlot(*this, bank.maxRadius == nullptr);
   }
   return 0;
 }

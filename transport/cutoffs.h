@@ -20,6 +20,7 @@
 #include "core/task.h"
 #include "core/vector.h"
 #include "transport/bank.h"
+#include "transport/cell_flight.h"
 #include "transport/directions.h"
 #include "transport/electron_scoring.h"
 #include "transport/stats_scoring.h"
@@ -80,14 +81,18 @@ TQ_CPU_GPU inline int32_t ChargedParticleAtCutoff(TASKSTATE& t, bool positron) {
   return 0;
 }
 
-// The particle reached the face of the layer (or a boundary of the complex
-// geometry, where the locating of the next cell joins with the geometry): it
-// leaves, carrying E, and a positron also the 2 m c^2 of its annihilation.
-// Scored here; the next banked particle is the caller's.
+// The particle left the geometry (the face of the layer, or a boundary beyond
+// which no cell lies): it takes E away, and a positron also the 2 m c^2 of its
+// annihilation. Scored here, with the cell-entry tallies of the cell it left;
+// the next banked particle is the caller's.
 TQ_CPU_GPU inline void ScoreChargedEscape(TASKSTATE& t) {
   const Constants& k = GetConstants();
   t.escaped = 1;
-  ScoreElectronEvent(t, statslot::nElectronEscapes, statslot::eElectronEscapes, t.E);
+  // Escapes are counted in the overall record and, with per-cell
+  // statistics, in the cell left (the totals keep the overall escapes apart).
+  ScoreEventIn(t, t.stats->slot, statslot::nElectronEscapes, statslot::eElectronEscapes, t.E, 1.0);
+  if (t.curStats != t.stats)
+    ScoreEventIn(t, t.curStats->slot, statslot::nElectronEscapes, statslot::eElectronEscapes, t.E, 1.0);
   const double carried = t.kind == kPositron ? t.E + RestEnergyTwice(k) : t.E;
   // Removed from the history's deposit and from the deposit place of the cell.
   DepositWeightedEnergy(t, -(t.bank.wt != nullptr ? carried * t.weight : carried));
@@ -95,6 +100,6 @@ TQ_CPU_GPU inline void ScoreChargedEscape(TASKSTATE& t) {
     ++t.curStats->slot[statslot::nSourceEscapeElectrons].n;
     t.curStats->slot[statslot::eSourceEscapeElectrons].e += t.E;
   }
-  // The simple geometry has no cell-entry tallies: its one cell is the layer.
   ScorePlaneCrossings(t);
+  if (k.complexGeometry != 0) ScoreDepartureToOutside(t, false);
 }

@@ -21,17 +21,15 @@ TQ_CPU_GPU inline void ScoreEventIn(const TASKSTATE& task, STATSLOT* s, int coun
   if (energySlot >= 0) s[energySlot].e += energy;
 }
 
-// The same in the overall record and, with per-cell statistics, in the
-// current cell's record.
+// The same in the current record: the cell's with per-cell statistics (the
+// run's totals add the cells into the overall record), else the overall one.
 TQ_CPU_GPU inline void ScoreElectronEvent(const TASKSTATE& task, int countSlot, int energySlot = statslot::kNoEnergy,
                                           double energy = 0.0, double n = 1.0) {
-  ScoreEventIn(task, task.stats->slot, countSlot, energySlot, energy, n);
-  if (task.curStats != task.stats) ScoreEventIn(task, task.curStats->slot, countSlot, energySlot, energy, n);
+  ScoreEventIn(task, task.curStats->slot, countSlot, energySlot, energy, n);
 }
 
 // An energy alone (a loss sum), times the weight when weights are in use.
 TQ_CPU_GPU inline void ScoreElectronEnergy(const TASKSTATE& task, int energySlot, double energy) {
   const double e = task.bank.wt != nullptr ? energy * task.weight : energy;
-  task.stats->slot[energySlot].e += e;
-  if (task.curStats != task.stats) task.curStats->slot[energySlot].e += e;
+  task.curStats->slot[energySlot].e += e;
 }

@@ -22,6 +22,7 @@
 #include "core/task.h"
 #include "geometry/simple_layer.h"
 #include "transport/bank.h"
+#include "transport/cell_flight.h"
 #include "transport/cutoffs.h"
 #include "transport/directions.h"
 #include "transport/electron_flight.h"
@@ -317,22 +318,169 @@ TQ_CPU_GPU inline void DiffuseInLayer(TASKSTATE& t, const Constants& k, const LA
   electron_step::CountSourceInteraction(t);
 }
 
+// ---------------------------------------------------------------------------
+// The flight through cells (complex geometry)
+// ---------------------------------------------------------------------------
+
+namespace electron_step {
+
+// The elastic collisions that a walk of `walked` of its n sub-steps stands
+// for, in the record of the cell it started in (the overall record without
+// per-cell statistics).
+TQ_CPU_GPU inline void ScoreWalkedElasticEvents(TASKSTATE& t, INTERACTIONSTATS* record, double walked, int64_t n,
+                                                double sIn) {
+  const double events = walked / static_cast<double>(n) * sIn * t.sigma_el;
+  if (t.bank.wt != nullptr) {
+    record->slot[statslot::nElastic + statslot::kWeightSlotOffset].e += events * t.weight;
+  } else {
+    record->slot[statslot::nElastic].n += static_cast<uint64_t>(events + 0.5);
+  }
+}
+
+// The end of a flight that left the geometry or met a cutoff: scored here.
+// Returns kElectronEscapes (the next banked particle is the caller's) or
+// kStepFatal.
+TQ_CPU_GPU inline int32_t EndFlightOutsideOrAtCutoff(TASKSTATE& t, int32_t flight) {
+  if (flight == kFlightEscaped) {
+    t.escaped = 1;
+    ScoreChargedEscape(t);
+    return kElectronEscapes;
+  }
+  if (ChargedParticleAtCutoff(t, t.kind == kPositron) == kBankFull) return kStepFatal;
+  t.escaped = 1;
+  return kElectronEscapes;
+}
+
+}  // namespace electron_step
+
+// The Gaussian walk of one inelastic path through the cells: a sub-step
+// longer than the free distance d is flown with the tracker, and a walk that
+// leaves the cell (or the geometry) ends there. Returns kElectronCollides
+// (an inelastic collision follows), kElectronNoCollision (a new cell
+// entered), kElectronEscapes or kStepFatal.
+TQ_CPU_GPU inline int32_t DiffuseInCells(TASKSTATE& t, const Constants& k, double d) {
+  using namespace electron_step;
+  const double concentration = t.cell->concentration;
+  const double thr = k.diffusion_totalToInelasticRatio_thr;
+  const double sIn =
+      t.sigma_inel > 0.0 ? -log(t.rng->random()) / t.sigma_inel : -log(t.rng->random()) / t.sigma_el * thr;
+  const double r = sqrt(2.0 * sIn / (3.0 * t.sigma_el)) / concentration;
+  const DIFFUSIONPLAN plan = PlanDiffusion(r, d, thr, k.diffusion_distToRMSpathRatio_thr);
+  INTERACTIONSTATS* startRecord = t.curStats;
+  double walked = 0.0;
+  int32_t flight = kFlightInCell;
+  for (int64_t step = 0; step < plan.n; ++step) {
+    VECTOR g;
+    do {
+      g.x = t.rng->RandomGaussian(0.0, plan.sigma);
+      g.y = t.rng->RandomGaussian(0.0, plan.sigma);
+      g.z = t.rng->RandomGaussian(0.0, plan.sigma);
+    } while (g.x == 0.0 && g.y == 0.0 && g.z == 0.0);
+    const double L = Norm(g);
+    t.pc.dir = g * (t.momentum / L);
+    if (L <= d) {
+      t.pc.pos += g;
+    } else {
+      t.dir = g * (1.0 / L);
+      const int32_t voxelBefore = t.voxelIndex;
+      double flown = 0.0;
+      flight = FlyThroughCells(t, L, false, &flown);
+      if (flight != kFlightInCell) {
+        walked += flown / L;
+        if (flight == kFlightChangedCell) ScorePlaneCrossings(t);
+        break;
+      }
+      RefreshFreeMotionSphere(t, false, voxelBefore);
+    }
+    ScorePlaneCrossings(t);
+    d = FreeDistanceInCell(t);
+    walked += 1.0;
+  }
+  ScoreWalkedElasticEvents(t, startRecord, walked, plan.n, sIn);
+  CountSourceInteraction(t);
+  if (flight == kFlightFatal) return kStepFatal;
+  if (flight == kFlightEscaped || flight == kFlightCutOff) return EndFlightOutsideOrAtCutoff(t, flight);
+  if (flight == kFlightChangedCell) {
+    RefreshFreeMotionSphere(t, true, t.voxelIndex);
+    return kElectronNoCollision;
+  }
+  if (k.useFreeMotionRadius != 0 && VoxelHasBoundaries(t)) ComputeFreeMotionRadius(t);
+  t.pc.dir = Isotropic(*t.rng, t.momentum);
+  return kElectronCollides;
+}
+
+// The flight of an electron or positron through the cells (complex
+// geometry): a collision within the free distance without tracking, the
+// Gaussian walk where elastic scattering dominates, otherwise from boundary
+// to boundary, a crossing into a cell of the same material (or a void)
+// keeping the sampled number of mean free paths. Returns kElectronCollides
+// (collision sampled), kElectronNoCollision, kElectronEscapes or kStepFatal.
+TQ_CPU_GPU inline int32_t ElectronFlightInCells(TASKSTATE& t, int32_t nColumns, int32_t nInelastic) {
+  using namespace electron_step;
+  const Constants& k = GetConstants();
+  t.escaped = 0;
+  const bool startVoid = t.cell->material < 0;
+  const MATERIAL* startMaterial = startVoid ? nullptr : t.material;
+  double s = -1.0, m = 0.0;
+  if (!startVoid && t.sigma_tot > 0.0) {
+    const double d = FreeDistanceInCell(t);
+    const double concentration = t.cell->concentration;
+    const double thr = k.diffusion_totalToInelasticRatio_thr;
+    if (t.sigma_tot >= t.sigma_inel * thr && concentration * d * t.sigma_tot >= sqrt(thr)) {
+      const int32_t walk = DiffuseInCells(t, k, d);
+      if (walk != kElectronCollides) return walk;
+      const int32_t sampled = SampleElectronCollision(t, t.sigma_inel, nInelastic);
+      if (sampled == kStepFatal) return kStepFatal;
+      return sampled == 0 ? kElectronCollides : kElectronNoCollision;
+    }
+    m = -log(t.rng->random2());
+    s = m / (concentration * t.sigma_tot);
+    if (s < d) {
+      t.pc.pos += (s * t.invMomentum) * t.pc.dir;
+      ScorePlaneCrossings(t);
+      CountSourceInteraction(t);
+      const int32_t sampled = SampleElectronCollision(t, t.sigma_tot, nColumns);
+      if (sampled == kStepFatal) return kStepFatal;
+      return sampled == 0 ? kElectronCollides : kElectronNoCollision;
+    }
+  }
+  t.dir = t.pc.dir * t.invMomentum;
+  const int32_t voxelBefore = t.voxelIndex;
+  const double sigma = t.sigma_tot;
+  bool cellChanged = false;
+  for (;;) {
+    const double mfpInverse = t.cell->material < 0 ? 0.0 : t.cell->concentration * sigma;
+    double flown = 0.0;
+    const int32_t flight = FlyThroughCells(t, s, false, &flown);
+    if (flight == kFlightFatal) return kStepFatal;
+    if (flight == kFlightEscaped || flight == kFlightCutOff) return EndFlightOutsideOrAtCutoff(t, flight);
+    if (flight == kFlightInCell) break;
+    cellChanged = true;
+    const bool nowVoid = t.cell->material < 0;
+    if (!nowVoid && t.material != startMaterial) break;
+    if (s > 0.0) m -= flown * mfpInverse;
+    s = !nowVoid && sigma > 0.0 ? m / (t.cell->concentration * sigma) : -1.0;
+  }
+  ScorePlaneCrossings(t);
+  RefreshFreeMotionSphere(t, cellChanged, voxelBefore);
+  if (t.cell->material < 0 || t.material != startMaterial) return kElectronNoCollision;
+  CountSourceInteraction(t);
+  const int32_t sampled = SampleElectronCollision(t, t.sigma_tot, nColumns);
+  if (sampled == kStepFatal) return kStepFatal;
+  return sampled == 0 ? kElectronCollides : kElectronNoCollision;
+}
+
 // The step up to the collision. Returns kElectronCollides (collisionElement
 // and collisionType set), kElectronEscapes (scored), kElectronNoCollision or
 // kStepFatal (message printed).
 TQ_CPU_GPU inline int32_t ElectronFlightStage(TASKSTATE& t) {
   using namespace electron_step;
   const Constants& k = GetConstants();
-  if (k.complexGeometry != 0) {
-    printf(
-        "\nFatal error in thread No. %d: the electron flight through cells is not available (complex geometry is "
-        "not available).\n",
-        t.threadNo + 1);
-    return kStepFatal;
-  }
-  if (ElectronCrossSections(t) != 0) return kStepFatal;
   t.momentum = ElectronMomentum(t.E, RestEnergyTwice(k));
   t.invMomentum = t.momentum > 0.0 ? 1.0 / t.momentum : 0.0;
+  // A void cell has no tables: the particle flies to the next boundary.
+  if (k.complexGeometry != 0 && t.cell->material < 0) return ElectronFlightInCells(t, 0, 0);
+  if (ElectronCrossSections(t) != 0) return kStepFatal;
   const MATERIAL& m = *t.material;
   const int32_t nColumns = m.nElectronEntries;
   const int32_t nInelastic = nColumns - ElasticColumnCount(m);
@@ -345,6 +493,8 @@ TQ_CPU_GPU inline int32_t ElectronFlightStage(TASKSTATE& t) {
     t.iForced = 0;
     return kElectronCollides;
   }
+
+  if (k.complexGeometry != 0) return ElectronFlightInCells(t, nColumns, nInelastic);
 
   // Without positions the particle does not move: an inelastic collision.
   if (k.trackPos == 0) {

@@ -40,11 +40,6 @@ void TickMonitor(const CTask& task) {
 
 void SetFatal(CTask& task) { task.fatalError.store(1, std::memory_order_release); }
 
-void ReportComplexGeometryUnavailable(CTask& task, const char* what) {
-  printf("\nFatal error in thread No. %d: %s (complex geometry is not available).\n", task.threadNo + 1, what);
-  SetFatal(task);
-}
-
 LAYER LayerOf(const Constants& k) {
   return LAYER{Init(k.surface_A, k.surface_B, k.surface_C), k.surface_D, k.w};
 }
@@ -204,10 +199,9 @@ int32_t CTask::HistoryStart() {
 
   // Cell and material.
   if (k.complexGeometry != 0) {
-    if (EnterCellOfVoxelSlot(*this) != kGeometryServiceOk) {
-      ReportComplexGeometryUnavailable(*this, "the source cell cannot be entered");
-      return kStepFatal;
-    }
+    // A point source with a fixed direction starts with the radius of its
+    // entry point found at set-up.
+    EnterCellOfVoxelSlot(*this, !FixedPointSource(k));
   } else {
     cell = k.cell;
     material = k.material;
@@ -291,10 +285,7 @@ int32_t CTask::SourcePosition() {
     case kCellSource: {
       bool accepted = false;
       VECTOR point{};
-      if (SampleVolumeSourcePoint(*this, &point, &accepted) != kGeometryServiceOk) {
-        ReportComplexGeometryUnavailable(*this, "the volume source cannot be sampled");
-        return kSourceFatal;
-      }
+      SampleVolumeSourcePoint(*this, &point, &accepted);
       if (!accepted) return kSourceRejected;
       pc.pos = point;
       WidenExtent(*this, point);
@@ -345,7 +336,7 @@ int32_t CTask::LocateSource() {
     double distance = 0.0;
     VECTOR entry{};
     if (LocateSourceRay(*this, pc.pos, dir, &distance, &entry) != kGeometryServiceOk) {
-      ReportComplexGeometryUnavailable(*this, "the source particle cannot be located");
+      SetFatal(*this);
       return kSourceFatal;
     }
     if (cellIndex < 0) {

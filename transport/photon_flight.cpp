@@ -28,9 +28,10 @@ int32_t CTask::CheckTotalSigma_phot() {
   return 1;
 }
 
-// Returns kPhotonCollides, or kPhotonEscapes once the next particle has been read.
+// Returns kPhotonCollides, kPhotonMoved (complex geometry), or kPhotonEscapes
+// once the next particle has been read.
 int32_t CTask::Distance_phot() {
-  const int32_t result = PhotonFlight(*this);
+  const int32_t result = GetConstants().complexGeometry != 0 ? PhotonFlightInCells(*this) : PhotonFlight(*this);
   if (result == kPhotonEscapes) LeaveAfterEscape(*this);
   return result;
 }
@@ -54,6 +55,8 @@ int32_t CTask::PhotonStep() {
       return kStepGoesOn;
     case kPhotonEscapes:
       LeaveAfterEscape(*this);
+      return kStepGoesOn;
+    case kPhotonMoved:
       return kStepGoesOn;
     default:
       RecordTrackPoint(*this);  // finished by the history loop after the interaction

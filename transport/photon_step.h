@@ -23,6 +23,7 @@
 #include "core/material.h"
 #include "core/task.h"
 #include "transport/bank.h"
+#include "transport/cell_flight.h"
 #include "transport/cutoffs.h"
 #include "transport/directions.h"
 #include "transport/electron_scoring.h"
@@ -37,6 +38,7 @@
 constexpr int32_t kPhotonCollides = 0;  // a collision is chosen: the interaction follows
 constexpr int32_t kPhotonEscapes = 1;   // escaped and scored: the next banked particle follows
 constexpr int32_t kPhotonEndsHere = 2;  // ended in place and scored: the next banked particle follows
+constexpr int32_t kPhotonMoved = 4;     // entered a cell of another material: the next step looks it up
 
 // ---------------------------------------------------------------------------
 // Flight and collision sampling
@@ -70,8 +72,57 @@ TQ_CPU_GPU inline int32_t InteractionDone(TASKSTATE& t, bool photonGoesOn) {
 
 }  // namespace photon_step
 
+namespace photon_step {
+
+// Values of material m in the spare lookup; 0 when they do not fit.
+TQ_CPU_GPU inline int32_t SpareValueCount(const MATERIAL& m) {
+  int32_t count = 0;
+  for (int32_t j = 0; j < m.nElements; ++j) count += 4 + 2 * GetElem(m.element[j]).nSubshells;
+  return count <= kSpareLookupValues ? count : 0;
+}
+
+// Exchanges the cross sections of the current lookup (material m) with those
+// of the spare (also of m), value by value: either becomes the other.
+TQ_CPU_GPU inline void SwapWithSpare(PHOTONSTATE& phot, const MATERIAL& m) {
+  PHOTONSPARELOOKUP& spare = phot.spare;
+  const auto exchange = [](double& a, double& b) {
+    const double held = a;
+    a = b;
+    b = held;
+  };
+  exchange(phot.sigma_tot, spare.sigma_tot);
+  exchange(phot.sigma_scat, spare.sigma_scat);
+  exchange(phot.keyEnergy, spare.keyEnergy);
+  const int32_t kind = phot.keyKind;
+  phot.keyKind = spare.keyKind;
+  spare.keyKind = kind;
+  const int32_t points = spare.currentPoints;
+  spare.currentPoints = spare.points;
+  spare.points = points;
+  double* v = spare.values;
+  for (int32_t j = 0; j < m.nElements; ++j) {
+    const int32_t e = m.element[j];
+    PHOTONELEMENTCACHE& c = phot.elements[e];
+    exchange(c.sigma_coh, *v++);
+    exchange(c.sigma_incoh, *v++);
+    exchange(c.total, *v++);
+    exchange(c.cumulative, *v++);
+    for (int32_t s = 0; s < GetElem(e).nSubshells; ++s) {
+      exchange(c.shellCumulative[s], *v++);
+      // The subshell's interval at E also places the photoelectron's angle.
+      const int16_t hint = c.hintShell[s];
+      c.hintShell[s] = static_cast<int16_t>(*v);
+      *v++ = hint;
+    }
+  }
+}
+
+}  // namespace photon_step
+
 // Cross sections of the current material at E, cached by material, energy
-// and (with coherent scattering) kind.
+// and (with coherent scattering) kind. An earlier lookup is kept as a spare
+// (see PHOTONSPARELOOKUP): its energy recurring exchanges the two, with the
+// very values a new lookup would give.
 TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
   const Constants& k = GetConstants();
   const MATERIAL* m = t.material;
@@ -79,6 +130,24 @@ TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
   PHOTONSTATE& phot = t.phot;
   const int32_t kindKey = k.coh != 0 ? t.kind : -2;
   if (m == phot.keyMaterial && t.E == phot.keyEnergy && kindKey == phot.keyKind) return;
+  PHOTONSPARELOOKUP& spare = phot.spare;
+  const bool keepSpare = m == phot.keyMaterial && photon_step::SpareValueCount(*m) > 0;
+  if (keepSpare && m == spare.keyMaterial && t.E == spare.keyEnergy && kindKey == spare.keyKind) {
+    photon_step::SwapWithSpare(phot, *m);
+    ++spare.currentPoints;
+    return;
+  }
+  if (!keepSpare) {
+    spare.keyMaterial = nullptr;
+    spare.points = 0;
+  } else if (spare.keyMaterial == nullptr || spare.currentPoints >= spare.points) {
+    // The current lookup becomes the spare; the new one overwrites it.
+    photon_step::SwapWithSpare(phot, *m);
+    spare.keyMaterial = m;
+  } else {
+    --spare.points;
+  }
+  spare.currentPoints = 0;
   const bool coherentOn = photon_step::CoherentFollowed(k, t.kind);
   const double restEn2 = RestEnergyTwice(k);
   phot.lnE = log(t.E);
@@ -107,12 +176,11 @@ TQ_CPU_GPU inline int32_t CheckPhotonCrossSection(const TASKSTATE& t) {
   return 1;
 }
 
-// The photon has reached the layer's face (simple geometry): it leaves,
-// scored in the statistics and the plane tallies.
+// The photon has left the geometry (the layer's face, or a boundary beyond
+// which no cell lies): scored in the statistics, the plane tallies and the
+// cell-entry tallies of the cell it left.
 TQ_CPU_GPU inline void ScorePhotonEscape(TASKSTATE& t) {
   const Constants& k = GetConstants();
-  // Complex geometry: the locating call that finds the next cell joins here
-  // with the ray tracker.
   t.escaped = 1;
   AddStats(t, t.stats, statslot::nPhotonEscapes, statslot::ePhotonEscapes, t.E);
   if (k.outputCellInteractionStats != 0 && t.curStats != nullptr && t.curStats != t.stats) {
@@ -122,8 +190,8 @@ TQ_CPU_GPU inline void ScorePhotonEscape(TASKSTATE& t) {
       t.curStats->slot[statslot::eSourceEscapePhotons].e += t.E;
     }
   }
-  // The simple geometry has no cell-entry tallies: its one cell is the layer.
   ScorePlaneCrossings(t);
+  if (k.complexGeometry != 0) ScoreDepartureToOutside(t, true);
 }
 
 // Flight in the simple geometry: to a collision inside the layer, or out of
@@ -207,20 +275,75 @@ TQ_CPU_GPU inline void SamplePhotonCollision(TASKSTATE& t) {
   phot.interaction = SelectPhotonInteraction(c, GetElem(e).nSubshells, phot.xDraw, &phot.shell);
 }
 
+// Flight through the cells (complex geometry): to a collision within the
+// free distance without tracking; otherwise from boundary to boundary, a
+// crossing into a cell of the same material (or a void) keeping the sampled
+// number of mean free paths. Returns kPhotonCollides, kPhotonMoved (a cell of
+// another material entered), kPhotonEscapes (escape or cutoff scored) or
+// kStepFatal.
+TQ_CPU_GPU inline int32_t PhotonFlightInCells(TASKSTATE& t) {
+  t.escaped = 0;
+  const double sigma = t.phot.sigma_tot;
+  const bool startVoid = t.cell->material < 0;
+  const MATERIAL* startMaterial = startVoid ? nullptr : t.material;
+  double s = -1.0, m = 0.0;
+  if (!startVoid && sigma > 0.0) {
+    const double d = FreeDistanceInCell(t);
+    m = -log(t.rng->random2());
+    s = m / (t.cell->concentration * sigma);
+    if (s <= d) {
+      t.pc.pos += (s / t.E) * t.pc.dir;
+      ScorePlaneCrossings(t);
+      if (t.sourceFlag != 0) ++t.stats->slot[statslot::nSourceInteracted].n;
+      return kPhotonCollides;
+    }
+  }
+  t.dir = t.pc.dir * (1.0 / t.E);
+  const int32_t voxelBefore = t.voxelIndex;
+  bool cellChanged = false;
+  for (;;) {
+    const double mfpInverse = t.cell->material < 0 ? 0.0 : t.cell->concentration * sigma;
+    double flown = 0.0;
+    const int32_t flight = FlyThroughCells(t, s, true, &flown);
+    if (flight == kFlightFatal) return kStepFatal;
+    if (flight == kFlightEscaped) {
+      ScorePhotonEscape(t);
+      return kPhotonEscapes;
+    }
+    if (flight == kFlightCutOff) {
+      PhotonBelowCutoff(t);
+      t.escaped = 1;
+      return kPhotonEscapes;
+    }
+    if (flight == kFlightInCell) break;
+    cellChanged = true;
+    // Through a void or into the step's material: the rest of the sampled
+    // mean free paths, at the new cell's concentration.
+    const bool nowVoid = t.cell->material < 0;
+    if (!nowVoid && t.material != startMaterial) break;
+    if (s > 0.0) m -= flown * mfpInverse;
+    s = !nowVoid && sigma > 0.0 ? m / (t.cell->concentration * sigma) : -1.0;
+  }
+  ScorePlaneCrossings(t);
+  RefreshFreeMotionSphere(t, cellChanged, voxelBefore);
+  if (t.cell->material < 0 || t.material != startMaterial) return kPhotonMoved;
+  if (t.sourceFlag != 0) ++t.stats->slot[statslot::nSourceInteracted].n;
+  return kPhotonCollides;
+}
+
 // The step up to the collision: cross sections, flight and the choice of the
-// collision. Returns kPhotonCollides, kPhotonEscapes, kPhotonEndsHere or
+// collision. Returns kPhotonCollides, kPhotonEscapes, kPhotonEndsHere,
+// kPhotonMoved (complex geometry) or
 // kStepFatal (message printed).
 TQ_CPU_GPU inline int32_t PhotonFlightStage(TASKSTATE& t) {
   const Constants& k = GetConstants();
   t.phot.electronFlag = 0;
-  if (k.complexGeometry != 0) {
-    printf(
-        "\nFatal error in thread No. %d: photon flight in cells is not available (complex geometry is not "
-        "available).\n",
-        t.threadNo + 1);
-    return kStepFatal;
-  }
   PhotonCrossSections(t);
+  if (k.complexGeometry != 0) {
+    const int32_t flight = PhotonFlightInCells(t);
+    if (flight == kPhotonCollides) SamplePhotonCollision(t);
+    return flight;
+  }
   if (k.trackPos == 0 && k.trackSecondaryPhotons != 0) {
     if (CheckPhotonCrossSection(t) != 0) return kStepFatal;
     if (t.phot.sigma_tot == t.phot.sigma_scat && MaxComptonTransfer(t.E, k.restEn) <= k.minBindingEnergy) {

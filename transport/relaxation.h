@@ -13,12 +13,22 @@
 
 // The transition that fills a vacancy in subshell (designator) s for a draw r
 // in (0, 1): the first whose cumulative probability reaches r; a draw above
-// the last cumulative value takes the last transition.
+// the last cumulative value takes the last transition. The cumulative values
+// never fall, so halving finds the transition that a scan would (an inner
+// vacancy of a heavy atom has a hundred and more transitions).
 TQ_CPU_GPU inline int32_t SelectTransition(const Elem& el, int32_t s, double r) {
-  const int32_t n = el.nTransitions[s];
-  int32_t j = 0;
-  while (j < n - 1 && el.transCum[s][j] < r) ++j;
-  return j;
+  const double* cum = el.transCum[s];
+  int32_t lo = 0;
+  int32_t hi = el.nTransitions[s] - 1;  // the transition lies in [lo, hi]
+  while (lo < hi) {
+    const int32_t mid = (lo + hi) / 2;
+    if (cum[mid] < r) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
 }
 
 // The stack entry with the smallest designator (the first one on ties).

@@ -36,13 +36,10 @@ TQ_CPU_GPU inline void AddStatsEnergy(const TASKSTATE& task, INTERACTIONSTATS* r
   record->slot[energySlot].e += energy * StatsWeight(task);
 }
 
-// Energy e (eV, already times the weight) deposited at the particle's
-// position (negative: taken back, as for a banked secondary photon): the
-// history's deposit, and the cell's pulse-height slot when the cell is in a
-// pulse-height tally, or else the cell's absorbed energy with per-cell
-// statistics. Every deposit of every particle goes through here.
-TQ_CPU_GPU inline void DepositWeightedEnergy(TASKSTATE& task, double e) {
-  task.stats->slot[statslot::eHistoryDeposit].e += e;
+// The deposit place of the current cell alone (its pulse-height slot, or its
+// absorbed energy with per-cell statistics): where a charged particle crossing
+// a boundary takes its energy from and brings it to.
+TQ_CPU_GPU inline void DepositInCellPlace(TASKSTATE& task, double e) {
   const CELL* c = task.cell;
   if (c != nullptr && c->pulseHeight > 0 && task.cellDeposit != nullptr) {
     task.cellDeposit[c->pulseHeightSlot] += e;
@@ -50,6 +47,16 @@ TQ_CPU_GPU inline void DepositWeightedEnergy(TASKSTATE& task, double e) {
              task.curStats != task.stats) {
     task.curStats->slot[statslot::eAbsorbed].e += e;
   }
+}
+
+// Energy e (eV, already times the weight) deposited at the particle's
+// position (negative: taken back, as for a banked secondary photon): the
+// history's deposit, and the cell's pulse-height slot when the cell is in a
+// pulse-height tally, or else the cell's absorbed energy with per-cell
+// statistics. Every deposit of every particle goes through here.
+TQ_CPU_GPU inline void DepositWeightedEnergy(TASKSTATE& task, double e) {
+  task.stats->slot[statslot::eHistoryDeposit].e += e;
+  DepositInCellPlace(task, e);
 }
 
 // The deposit of `energy` (eV) carried by the task's particle, times its

@@ -175,22 +175,13 @@ TQ_CPU_GPU inline void ScoreTables(const PLANETALLY& t, const TALLYTABLES& tt, T
   }
 }
 
-// One tally of class `row` against the move that ended at the particle's
-// current position; dOld is the stored distance, updated here.
-TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row, double* dOld,
-                                  double w2, bool weighted) {
-  if (t.orgEnabled[task.org] == 0) return;
+// Scores the crossings of planes jLo..jHi of one tally of class `row` by
+// the move that ended at the particle's current position (dNew from plane
+// 0, c the momentum's component along the normal).
+TQ_CPU_GPU inline void ScoreCrossedPlanes(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row,
+                                          double c, double dNew, int32_t jLo, int32_t jHi, double w2, bool weighted) {
   const VECTOR& dirVec = task.pc.dir;  // momentum vector, length p
-  const double c = Dot(dirVec, t.normal);
-  // Parallel to the planes, or beyond the stack and moving away.
-  if (c == 0.0 || (*dOld < 0.0 && c < 0.0) || (*dOld > t.extent && c > 0.0)) return;
-  const double dPrev = *dOld;
-  const double dNew = PlaneDistance(t, task.pc.pos);
-  *dOld = dNew;
   const bool up = c > 0.0;
-  int32_t jLo = 0, jHi = -1;
-  if (!CrossedPlanes(t, dPrev, dNew, up, task.escaped != 0, &jLo, &jHi)) return;
-
   // Direction quantities, once per tally.
   const double sign = up ? 1.0 : -1.0;
   const double E = task.E;
@@ -230,6 +221,24 @@ TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TA
   }
 }
 
+// One tally of class `row` against the move that ended at the particle's
+// current position; dOld is the stored distance, updated here. Called after
+// every move: the test is kept small enough to be inlined, the scoring of a
+// crossing (rare by comparison) is a call.
+TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row, double* dOld,
+                                  double w2, bool weighted) {
+  if (t.orgEnabled[task.org] == 0) return;
+  const double c = Dot(task.pc.dir, t.normal);
+  // Parallel to the planes, or beyond the stack and moving away.
+  if (c == 0.0 || (*dOld < 0.0 && c < 0.0) || (*dOld > t.extent && c > 0.0)) return;
+  const double dPrev = *dOld;
+  const double dNew = PlaneDistance(t, task.pc.pos);
+  *dOld = dNew;
+  int32_t jLo = 0, jHi = -1;
+  if (!CrossedPlanes(t, dPrev, dNew, c > 0.0, task.escaped != 0, &jLo, &jHi)) return;
+  ScoreCrossedPlanes(t, tt, task, row, c, dNew, jLo, jHi, w2, weighted);
+}
+
 }  // namespace plane_tally
 
 // Row of a particle kind among the plane-tally classes: 0 electrons and
@@ -261,10 +270,13 @@ TQ_CPU_GPU inline void UpdatePlaneTallies(TASKSTATE& task, int32_t kind) {
   const double w2 = weighted ? task.weight * task.weight : 1.0;
   const int rows[2] = {kind, kAllParticleTallies};
   for (int p = 0; p < 2; ++p) {
+    // Counts and tables read once: the scoring writes through the task,
+    // which the compiler cannot tell apart from them.
     const int row = rows[p];
-    for (int32_t i = 0; i < tt.nPlaneTalliesTot[row]; ++i) {
-      plane_tally::ScoreTally(tt.tallyData[row][i], tt, task, row, &task.planeTallyDistance[p][i], w2, weighted);
-    }
+    const int32_t n = tt.nPlaneTalliesTot[row];
+    const PLANETALLY* tallies = tt.tallyData[row];
+    double* distances = task.planeTallyDistance[p];
+    for (int32_t i = 0; i < n; ++i) plane_tally::ScoreTally(tallies[i], tt, task, row, &distances[i], w2, weighted);
   }
 }
 

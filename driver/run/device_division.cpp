@@ -2,8 +2,12 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <iterator>
+
+#include "platform/paths.h"
 
 DEVICEDIVISION deviceDivision;
+FILE* deviceStatsFile[kMaxDeviceSlots] = {};
 
 namespace {
 
@@ -172,4 +176,35 @@ std::vector<int32_t> HostStreamsOfWorker(const std::vector<int32_t>& hostStreams
     list.push_back(hostStreams[i]);
   }
   return list;
+}
+
+namespace {
+
+// The columns of a device's statistics file: time, sources, removed
+// particles, launch figures, then the steps and clock cycles of every stage.
+constexpr const char* kDeviceStatsColumns[] = {
+    "t",       "src",    "rem",    "tb",     "tcy",     "tcl",    "nk",     "brk",     "cyc",     "nTh",     "maxLoad",
+    "nw",      "tw",     "nB",     "nThR",   "nThW",    "nThN",   "nPsig",  "nPdist",  "nPinter", "nCoh",    "nIncoh",
+    "nPE",     "nPP",    "nEsig",  "nEdist", "nEinter", "nElast", "nBrems", "nExc",    "nIon",    "nRelax",  "nAnnih",
+    "nSource", "nRead",  "tPsig",  "tPdist", "tPinter", "tCoh",   "tIncoh", "tPE",     "tPP",     "tEsig",   "tEdist",
+    "tEinter", "tElast", "tBrems", "tExc",   "tIon",    "tRelax", "tAnnih", "tSource", "tRead",   "tCheck1", "tCheck2"};
+static_assert(std::size(kDeviceStatsColumns) == 55);
+
+}  // namespace
+
+bool OpenDeviceStatsFile(const std::string& resultFolder, int32_t slot) {
+  const DEVICESLOT& s = deviceDivision.slot[slot];
+  MakeFolder(resultFolder);
+  const std::string name = resultFolder + "/d" + std::to_string(s.device + 1) + ".txt";
+  FILE* file = fopen(name.c_str(), "w");
+  if (file == nullptr) {
+    printf("\nFile %s could not be opened for writing.\n", name.c_str());
+    return false;
+  }
+  for (size_t c = 0; c < std::size(kDeviceStatsColumns); ++c) {
+    fprintf(file, c == 0 ? "%10s" : c < 6 ? " %10s" : " %8s", kDeviceStatsColumns[c]);
+  }
+  fputc('\n', file);
+  deviceStatsFile[slot] = file;
+  return true;
 }

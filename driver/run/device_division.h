@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "core/stream_control.h"
@@ -35,6 +37,15 @@ struct DEVICEDIVISION {
 };
 
 extern DEVICEDIVISION deviceDivision;
+
+// The per-second statistics file of each real device slot (stats_CUDA 2 and
+// above), open from the device's set-up to the end of the run; null otherwise.
+extern FILE* deviceStatsFile[kMaxDeviceSlots];
+
+// Opens "<result folder>/d<device + 1>.txt" and writes its header line of the
+// 55 column names; false (after "\nFile %s could not be opened for
+// writing.\n") when it cannot be opened.
+bool OpenDeviceStatsFile(const std::string& resultFolder, int32_t slot);
 
 // The task and thread counts of a device against the block size; 0 or exit
 // code 2 after the message.

@@ -14,6 +14,7 @@
 #include "core/track_records.h"
 #include "driver/build_variant.h"
 #include "driver/directives/transport_directives.h"
+#include "driver/input/input_passes.h"
 #include "driver/input/options.h"
 #include "driver/results/tally_storage.h"
 #include "driver/run/device_division.h"
@@ -163,12 +164,6 @@ Status SettleDeviceCounts(int64_t N) {
   if (Status code = SplitHistories(static_cast<uint64_t>(N), nCpuTasks, &hostParticleShare)) return code;
   runStreams.cpuParticleShare.store(v.cpuParticleShare, std::memory_order_release);
   if (Status code = CheckStreamShares(nStreamsCpu, o.heap_CUDA)) return code;
-  if (v.nRealTasks > 0) {
-    // The devices' history scheduler joins the run loop with the device
-    // transport; until then histories run on the CPU and emulated devices only.
-    printf("Error: Simulation on CUDA devices is not available in this build.\n");
-    return kDeviceError;
-  }
   return kOk;
 }
 
@@ -217,7 +212,9 @@ int NumberStreams() {
   for (int32_t d = 0; d < v.nDevices; ++d) {
     const DEVICESLOT& slot = v.slot[d];
     for (int32_t k = 0; k < slot.nStreams; ++k) {
-      runStreams.streamControl[slot.firstStream + k] = STREAMCONTROL{kStreamFinished, d, first + k};
+      // A real device's task j owns the streams first + j + i x nTasks.
+      const int32_t owner = slot.emulated ? kStreamFinished : slot.firstTask + k % slot.nTasks;
+      runStreams.streamControl[slot.firstStream + k] = STREAMCONTROL{owner, d, first + k};
     }
     runStreams.gpuParticleShare[d] = slot.historyLimit;
     runStreams.gpuStride[d] = static_cast<uint64_t>(slot.nStreams);
@@ -289,6 +286,79 @@ int BuildRecords() {
   return 0;
 }
 
+// --- Real devices --------------------------------------------------------------------
+
+constexpr int64_t kMaxBankCapacity = 2147483647;
+
+// What the set-up kernels of slot d need.
+CUDADEVICEWORK DeviceWork(const DEVICESLOT& slot) {
+  const RUNOPTIONS& o = runOptions;
+  CUDADEVICEWORK w;
+  w.device = slot.device;
+  w.heapMode = o.heap_CUDA;
+  w.randType = o.rand_CUDA;
+  w.nTasks = slot.nTasks;
+  w.nThreads = slot.nThreads;
+  w.blockSize = o.blockSize_CUDA;
+  w.streamsPerTask = o.streams_CUDA;
+  w.firstTask = slot.firstTask;
+  w.firstStream = slot.firstStream;
+  w.avgBanked = slot.avgBanked;
+  w.bankCapacity = static_cast<int64_t>(slot.avgBanked) * slot.nTasks + (o.heap_CUDA == 2 ? 2 * slot.nThreads : 0);
+  w.margin = slot.nThreads / 2 < 256 ? slot.nThreads / 2 : 256;
+  w.maxBankedRatio = o.maxBankedRatio_CUDA;
+  w.bankModeThr = o.bankModeThr_CUDA;
+  w.share = slot.share;
+  // Heap mode 0 counts in history numbers, the others in histories.
+  w.lastParticle = o.heap_CUDA == 0 ? runStreams.streamControl[slot.firstStream].nextParticle + slot.share : slot.share;
+  w.nGPUcycles = static_cast<uint64_t>(o.time_CUDA * 0.001 * deviceSelection.clockRateHz[slot.device] + 1.0);
+  w.perCellStats = hostConstants.outputCellInteractionStats != 0;
+  return w;
+}
+
+// The problem copied to every real device and its task data set up, with the
+// memory report.
+Status SetUpRealDevices() {
+  const DEVICEDIVISION& v = deviceDivision;
+  const double A = runOptions.avgBanked_CUDA;
+  bool reported = false;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    const DEVICESLOT& slot = v.slot[d];
+    if (slot.emulated) continue;
+    const CUDADEVICEWORK w = DeviceWork(slot);
+    if (w.bankCapacity > kMaxBankCapacity) {
+      printf("\nError: The required size of the CUDA device buffer for banked particles exceeds %d.\n",
+             static_cast<int>(kMaxBankCapacity));
+      return kDeviceError;
+    }
+    if (runOptions.stats_CUDA > 1 && !OpenDeviceStatsFile(filesFolder, d)) return kDeviceError;
+    const uint64_t allocated = SetUpCudaDevice(w);
+    if (A > 0.0 && !reported) {
+      printf("Allocated global memory on each used CUDA device: %" PRIu64 " kB in total, %" PRIu64
+             " kB for banked particles.\n",
+             allocated / 1024, slot.bankMemory / 1024);
+      reported = true;
+    } else if (A <= 0.0) {
+      printf("Device No. %d allocated global memory: %" PRIu64 " kB in total, %" PRIu64
+             " kB for banked particles (average %d banked particles per task).\n",
+             slot.device + 1, allocated / 1024, slot.bankMemory / 1024, slot.avgBanked);
+    }
+  }
+  return kOk;
+}
+
+}  // namespace
+
+Status RefuseRealDeviceRun() {
+  if (deviceDivision.nRealTasks == 0) return kOk;
+  // The devices' history scheduler joins the run loop with the device
+  // transport; until then histories run on the CPU and emulated devices only.
+  printf("Error: Simulation on CUDA devices is not available in this build.\n");
+  return kDeviceError;
+}
+
+namespace {
+
 // --- Hand-over to the run ---------------------------------------------------------
 
 void DiscardPendingKeys() {
@@ -345,7 +415,8 @@ Status DivideWork() {
   if (int code = SettleCounts()) return code;
   NumberStreams();
   SettleTracks();
-  return BuildRecords();
+  if (Status code = BuildRecords()) return code;
+  return SetUpRealDevices();
 }
 
 void ReleaseWorkDivision() {

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -57,14 +58,18 @@ PROGRAMRUN RunOf(const std::string& input, const std::string& scratch, bool gpu,
   const std::string folder = MakeScratchFolder(scratch);
   std::string program = InstallProgramWithAuxData(folder);
   if (program.empty()) return PROGRAMRUN{-1, kAuxDataMissing, ""};
-  std::vector<std::string> args = {"in", input, "dir", EndfFolder(), "tasks", "2", "nStreams", "16", "seed", "5"};
+  bool streamsGiven = false;
+  for (const std::string& e : extra) streamsGiven = streamsGiven || e == "nStreams";
+  std::vector<std::string> args = {"in", input, "dir", EndfFolder(), "tasks", "2", "seed", "5"};
+  if (!streamsGiven) args.insert(args.end(), {"nStreams", "16"});
   if (gpu) {
     fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
     program = folder + "Trenqual_CUDA";
-    for (const char* a : {"tasks_CUDA", "8", "threads_CUDA", "8", "blockSize_CUDA", "8", "emulate_CUDA", "1",
-                          "first_CUDA", "1", "last_CUDA", "1"}) {
-      args.push_back(a);
-    }
+    for (const char* a : {"tasks_CUDA", "8", "threads_CUDA", "8", "blockSize_CUDA", "8"}) args.push_back(a);
+    // Every device emulated unless the run names its emulated devices.
+    bool namesEmulated = false;
+    for (const std::string& e : extra) namesEmulated = namesEmulated || e == "em_CUDA";
+    if (!namesEmulated) args.insert(args.end(), {"emulate_CUDA", "1", "first_CUDA", "1", "last_CUDA", "1"});
     args.insert(args.end(), {"ratio_CUDA", ratio});
   }
   args.insert(args.end(), extra.begin(), extra.end());
@@ -150,4 +155,37 @@ TEST(EmulatedDeviceRun, SameSeedGivesIdenticalTallyFiles) {
   ASSERT_EQ(first.size(), 3u);
   ASSERT_EQ(first.size(), second.size());
   for (const auto& [name, text] : first) EXPECT_EQ(text, second.at(name)) << name;
+}
+
+// Two simulated devices, the second emulated: the set-up copies the problem to
+// the first and sets up its tasks (check -1 ends there, exit code 0); a run
+// stops before the first history, since the device scheduler is not built.
+// With stats_CUDA 2 the real device's statistics file is opened at set-up.
+TEST(EmulatedDeviceRun, PartlyEmulatedSetsUpTheRealDeviceAndRefusesItsRun) {
+  struct CASE {
+    const char* check;
+    int exitCode;
+    const char* last;  // the console's last words
+  };
+  const CASE cases[] = {{"-1", 0, "kB for banked particles.\n"},
+                        {"1", 2, "Error: Simulation on CUDA devices is not available in this build.\n"}};
+  setenv("TQ_SIMULATED_DEVICES", "2", 1);
+  for (const CASE& c : cases) {
+    const PROGRAMRUN run = RunOf("lead_uncollided.txt", "e2e-partly-emulated", true, "0.5",
+                                 {"nStreams", "32", "em_CUDA", "2", "balance_CUDA", "0", "avgBanked_CUDA", "10",
+                                  "stats_CUDA", "2", "check", c.check});
+    if (run.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.console;
+    EXPECT_NE(run.console.find("2 CUDA devices found.\n"), std::string::npos) << run.console;
+    EXPECT_NE(run.console.find("Allocated global memory on each used CUDA device: "), std::string::npos);
+    const std::string last = c.last;
+    ASSERT_GE(run.console.size(), last.size());
+    EXPECT_EQ(run.console.substr(run.console.size() - last.size()), last) << run.console;
+    // The real device's statistics file has its header; the emulated one has none.
+    const std::string stats = ReadText(ResultFolder(run, "lead_uncollided.txt") + "d1.txt");
+    EXPECT_EQ(stats.substr(0, 22), "         t        src ") << stats;
+    EXPECT_EQ(stats.size(), 10 + 5 * 11 + 49 * 9 + 1u);
+    EXPECT_FALSE(fs::exists(ResultFolder(run, "lead_uncollided.txt") + "d2.txt"));
+  }
+  unsetenv("TQ_SIMULATED_DEVICES");
 }

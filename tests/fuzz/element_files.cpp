@@ -34,6 +34,10 @@ ELEMENTLOADOPTIONS PlainLoadOptions() {
   options.bremsAngularDistr = 0;
   options.ionDwba = 0;
   options.elasticDpw = 0;
+  // Fast indexes of 2^8 bins in place of 2^17 and 2^18: the same code,
+  // without filling half a megabyte per table at every input.
+  options.elasticEIndexExponent = options.excEIndexExponent = options.ionEIndexExponent = 8;
+  options.elasticCdfIndexExponent = options.ionSecECdfIndexExponent = 8;
   return options;
 }
 

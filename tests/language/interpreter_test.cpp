@@ -448,6 +448,22 @@ TEST(Interpreter, AnInterruptEndsTheThread) {
   }
 }
 
+// A step budget ends a program that would run forever as an interrupt does,
+// in every run afresh; a program within its budget runs to its end.
+TEST(Interpreter, AStepBudgetEndsARunawayProgram) {
+  LanguageSession session;
+  int spin = session.AddProgram("spin", "x = 0\nwhile (1) {\n  x = x + 1\n}");
+  int quick = session.AddProgram("quick", "Return(2)");
+  session.language->runControl->stepBudget = 100000;
+  for (int pass = 0; pass < 2; ++pass) {
+    PROGRAMRUN run = session.Run(spin);
+    EXPECT_TRUE(std::isnan(run.value));
+    EXPECT_NE(run.diagnostic.find(": Execution of the program was interrupted by the user"), std::string::npos)
+        << run.diagnostic;
+  }
+  EXPECT_EQ(session.Run(quick).value, 2.0);
+}
+
 // The program thread starts from a clear floating-point status, whatever the
 // starting thread's flags.
 TEST(Interpreter, TheFloatingPointStatusIsClearedAtTheStart) {

@@ -30,6 +30,34 @@ const double kOne[1] = {1.0};
 
 // ---- Samplers --------------------------------------------------------------
 
+// The colliding column: the first column whose cumulative value lies above
+// the point, the last one when none does, for every column count and for
+// points below, on and between the cumulative values (zero-width columns
+// and a zero first column included), against a plain scan.
+TEST(ElectronColumns, FirstColumnAboveMatchesAPlainScan) {
+  const double values[] = {0.0, 1.0, 1.0, 2.5, 2.5, 2.5, 4.0, 7.0, 7.5, 9.0, 9.0, 12.0, 20.0};
+  const int32_t count = static_cast<int32_t>(std::size(values));
+  std::vector<const double*> sigma(count), slope(count);
+  const double zero = 0.0;
+  for (int32_t j = 0; j < count; ++j) {
+    sigma[j] = &values[j];
+    slope[j] = &zero;
+  }
+  const ELECTRONCOLUMNS c{sigma.data(), slope.data(), 0, 0.0};
+  for (int32_t n = 1; n <= count; ++n) {
+    for (double x = -0.5; x <= 21.0; x += 0.25) {
+      int32_t expected = n - 1;
+      for (int32_t j = 0; j < n; ++j) {
+        if (x < values[j]) {
+          expected = j;
+          break;
+        }
+      }
+      EXPECT_EQ(FirstColumnAbove(c, x, n), expected) << "n " << n << " x " << x;
+    }
+  }
+}
+
 TEST(ElectronSamplers, SmallAngleAndDipoleCosinesFollowTheirDensities) {
   CRandGen rng;
   for (double eta : {1e-7, 1e-6, 1e-5}) {

@@ -12,7 +12,10 @@
 #include "core/source.h"
 #include "core/stream_control.h"
 #include "core/task.h"
+#include "geometry/geometry_tables.h"
+#include "geometry/tracker_arrays.h"
 #include "platform/threads.h"
+#include "tests/geometry/geometry_test_world.h"
 #include "tests/transport/transport_fixture.h"
 #include "transport/bank.h"
 
@@ -355,21 +358,47 @@ TEST_F(HistoryLoopTest, PhotonInAnEmptyLayerEscapesUncollided) {
   EXPECT_EQ(task.stats->slot[statslot::nSourceInteracted].n, 0u);
 }
 
-// The complex geometry's locating is a geometry service; without it the run
-// stops with a fatal error instead of following an unplaced particle.
-TEST_F(HistoryLoopTest, ComplexGeometryWithoutItsServicesIsFatal) {
-  hostConstants.complexGeometry = 1;
-  hostConstants.sourceDirectionType = kIsotropic;
-  DealStreams(tables, 1, 2, 1);
+// An isotropic point source outside a sphere cell (radius 2, one voxel
+// holding it): a ray that misses the sphere is counted and drawn again, one
+// that hits starts on the sphere in its cell, and the banked secondaries get
+// the cell back when they are popped. The share of hits is the solid angle
+// the sphere subtends, (1 - sqrt(1 - (R/d)^2)) / 2.
+TEST_F(HistoryLoopTest, ComplexGeometrySourceRaysEnterTheirCellOrAreDrawnAgain) {
+  test_world::World world;
+  world.surf.push_back(MakeSphere(Init(0, 0, 0), 2.0));
+  world.AddCell({0}, {-1});
+  const std::vector<double> noPlanes[3];
+  world.Build(noPlanes, [](const double*, const double*, test_world::VoxelListing&) {});
+  world.cells[0].material = -1;
+  hostGeometryTables = world.tables;
+  Constants& k = hostConstants;
+  k.complexGeometry = 1;
+  k.cell = world.cells.data();
+  k.nCells = 1;
+  k.sourceDirectionType = kIsotropic;
+  k.sourceCenter[0] = 0.0;
+  k.sourceCenter[1] = 0.0;
+  k.sourceCenter[2] = 5.0;
+  constexpr int kHistories = 400;
+  DealStreams(tables, 1, kHistories, 1);
   CTask task;
+  ASSERT_TRUE(AllocateTrackerWork(task.tracker, 1, 1, 8));
   GiveStreams(task, 0, 1, 1);
-  task.stepOverride = BankingStep;
-  testing::internal::CaptureStdout();
+  secondariesPerSource = 2;
+  task.stepOverride = [](CTask& t) {
+    EXPECT_EQ(t.iCell, 0);
+    EXPECT_EQ(t.cell, hostConstants.cell);
+    return BankingStep(t);
+  };
   task.RunHistories();
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(task.fatalError.load(), 1);
-  EXPECT_TRUE(seen[0].empty());
-  EXPECT_NE(out.find("complex geometry is not available"), std::string::npos) << out;
+  hostGeometryTables = GeometryTables{};
+  EXPECT_EQ(task.fatalError.load(), 0);
+  ASSERT_EQ(seen[0].size(), 3u * kHistories);
+  for (const STEPRECORD& r : seen[0]) EXPECT_NEAR(Norm(r.pos), 2.0, 1e-9);
+  const double missed = static_cast<double>(task.stats->slot[statslot::nSourceMissed].n);
+  const double p = (1.0 - std::sqrt(1.0 - 0.16)) / 2.0;
+  const double drawn = missed + kHistories;
+  EXPECT_NEAR(kHistories / drawn, p, 4.0 * std::sqrt(p * (1.0 - p) / drawn));
 }
 
 // Four workers on their own threads share the histories: every source particle

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "core/constants.h"
@@ -142,6 +143,58 @@ TEST(PhotonFlight, InteractionFractionsFollowTheCrossSections) {
     for (int i = 0; i < 4; ++i) expected[i] = n * s.part[i] / s.total;
     const CHISQUARERESULT r = ChiSquareTest(observed, expected);
     EXPECT_TRUE(ChiSquarePasses(r, 3)) << "Z " << t.z[0] << " E " << t.E << ": " << Describe(r);
+  }
+}
+
+// Energies that recur between others (a source energy, fluorescence lines)
+// come back from the spare lookup: every value the collision sampling reads
+// (the totals, each element's parts and subshell sums, the subshell
+// intervals that place the photoelectron) is the one a fresh lookup gives.
+TEST(PhotonFlight, RecurringEnergiesGiveTheValuesOfAFreshLookup) {
+  const TRANSMISSIONCASE cases[] = {
+      {{82}, {1.0}, 662e3, 1.0, 3.3e22},
+      {{1, 8}, {2.0, 1.0}, 662e3, 1.0, 1e23},
+  };
+  const double energies[] = {662e3, 75e3, 662e3, 300e3, 88e3, 662e3, 75e3, 75e3, 20e3, 300e3, 662e3, 662e3};
+  for (const TRANSMISSIONCASE& t : cases) {
+    PHOTONPROBLEM p;
+    ASSERT_TRUE(LoadPhotonElements(p, t.z, t.fractions));
+    SetPhotonRun(p, t.E, t.w, t.n, 1);
+    CTask& task = *p.task;
+    task.cell = &p.cell;
+    task.material = &p.material;
+    task.kind = kPhoton;
+    auto fresh = std::make_unique<CTask>(false);
+    fresh->cell = &p.cell;
+    fresh->material = &p.material;
+    fresh->kind = kPhoton;
+    for (double E : energies) {
+      task.E = E;
+      task.Sigma_phot();
+      fresh->phot = PHOTONSTATE{};
+      fresh->E = E;
+      fresh->Sigma_phot();
+      EXPECT_EQ(task.phot.sigma_tot, fresh->phot.sigma_tot) << "E " << E;
+      EXPECT_EQ(task.phot.sigma_scat, fresh->phot.sigma_scat) << "E " << E;
+      for (int32_t j = 0; j < p.material.nElements; ++j) {
+        const int32_t e = p.material.element[j];
+        const PHOTONELEMENTCACHE& a = task.phot.elements[e];
+        const PHOTONELEMENTCACHE& b = fresh->phot.elements[e];
+        EXPECT_EQ(a.sigma_coh, b.sigma_coh);
+        EXPECT_EQ(a.sigma_incoh, b.sigma_incoh);
+        EXPECT_EQ(a.total, b.total);
+        EXPECT_EQ(a.cumulative, b.cumulative);
+        const Elem& el = GetElem(e);
+        for (int32_t s = 0; s < el.nSubshells; ++s) {
+          EXPECT_EQ(a.shellCumulative[s], b.shellCumulative[s]) << "E " << E << " subshell " << s;
+          const double lnE = std::log(E);
+          const int16_t n = el.photoionN[s];
+          if (n >= 2 && lnE >= el.photoionLnEnergy[s][0] && lnE < el.photoionLnEnergy[s][n - 1]) {
+            EXPECT_EQ(a.hintShell[s], b.hintShell[s]) << "E " << E << " subshell " << s;
+          }
+        }
+      }
+    }
   }
 }
 
@@ -375,6 +428,34 @@ TEST(PhotonInteractions, PairPositronBelowTheCutoffAnnihilatesAtOnce) {
   EXPECT_EQ(task.stats->slot[statslot::nAnnihilation].n, 1u);
   EXPECT_EQ(task.stats->slot[statslot::nAnnihilationPhotonsAbove].n, 2u);
   EXPECT_NEAR(task.stats->slot[statslot::eHistoryDeposit].e, 3e6 - 2.0 * k.restEn, 1e-6);
+}
+
+// The transition of a vacancy is the first whose cumulative probability
+// reaches the draw (the last one above every value): every subshell of lead,
+// draws on the cumulative values, between them and beyond them, against a
+// scan of the table.
+TEST(PhotonRelaxation, TransitionIsTheFirstWhoseCumulativeValueReachesTheDraw) {
+  PHOTONPROBLEM p;
+  ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
+  const Elem& el = p.elements[0];
+  int checked = 0;
+  for (int32_t d = 0; d < kMaxDesignator; ++d) {
+    const int32_t n = el.nTransitions[d];
+    if (n <= 0) continue;
+    std::vector<double> draws = {0.0, 1e-300, 1.0, 1.5};
+    for (int32_t j = 0; j < n; ++j) {
+      draws.push_back(el.transCum[d][j]);
+      draws.push_back(std::nextafter(el.transCum[d][j], 0.0));
+      if (j > 0) draws.push_back(0.5 * (el.transCum[d][j - 1] + el.transCum[d][j]));
+    }
+    for (double r : draws) {
+      int32_t expected = 0;
+      while (expected < n - 1 && el.transCum[d][expected] < r) ++expected;
+      EXPECT_EQ(SelectTransition(el, d, r), expected) << "designator " << d << " r " << r;
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 10);
 }
 
 TEST(PhotonRelaxation, CopperKLinesAppearWithTheirBranchingRatios) {

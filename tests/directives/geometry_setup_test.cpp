@@ -13,6 +13,7 @@
 #include "driver/setup/geometry_reports.h"
 #include "driver/setup/geometry_setup.h"
 #include "driver/setup/setup_reports.h"
+#include "geometry/geometry_tables.h"
 #include "tests/directives/geometry_test_support.h"
 
 namespace {
@@ -235,6 +236,11 @@ TEST(GeometrySetUp, TheConstantsRecordCarriesTheGeometryTables) {
   EXPECT_DOUBLE_EQ(k.xCoord[4], 0.0);
   EXPECT_EQ(k.nSurfaces, geometry.nSurfaces);
   EXPECT_EQ(k.surf, geometry.surf.data());
+  // The tracker's view of the same tables.
+  EXPECT_EQ(hostGeometryTables.grid.voxels, r.voxels.voxels.data());
+  EXPECT_EQ(hostGeometryTables.grid.voxel2index, k.voxel2index);
+  EXPECT_EQ(hostGeometryTables.grid.nXplanesTot, 9);
+  EXPECT_EQ(hostGeometryTables.cells, geometry.cell.data());
   // Every box's voxel through the record's voxel2index.
   for (int x = 0; x <= 9; ++x)
     for (int y = 0; y <= 9; ++y)

@@ -12,6 +12,7 @@
 #include "driver/directives/source_directives.h"
 #include "driver/input/options.h"
 #include "geometry/cell_volumes.h"
+#include "geometry/geometry_tables.h"
 #include "geometry/setup_progress.h"
 #include "geometry/surface_functions.h"
 #include "platform/threads.h"
@@ -866,7 +867,10 @@ void WarnAnalysisCodes() {
 
 }  // namespace
 
-void ResetGeometrySetUp() { geometrySetUpResult = GEOMETRYSETUPRESULT{}; }
+void ResetGeometrySetUp() {
+  geometrySetUpResult = GEOMETRYSETUPRESULT{};
+  hostGeometryTables = GeometryTables{};
+}
 
 Status SetUpComplexGeometry() {
   ResetGeometrySetUp();
@@ -887,5 +891,8 @@ Status SetUpComplexGeometry() {
   if (Status s = PrepareVolumes(&prep)) return s;
   if (Status s = EstimateVolumes(prep)) return s;
   WarnAnalysisCodes();
+  // The tracker's view of the tables, read-only from here on.
+  hostGeometryTables = GeometryTables{geometry.surf.data(), geometry.cell.data(), Grid(),
+                                      geometryPrecision.distancePrecision, geometryPrecision.anglePrecision};
   return kOk;
 }

@@ -102,6 +102,7 @@ void ReleaseSetUp() {
   useDifferentCSforPositrons = 0;
   maxElectronEntries = maxElectronEnergies = 0;
   ResetSetupReports();
+  ResetGeometrySetUp();
 }
 
 Status RunSetUp() {

@@ -13,6 +13,7 @@
 #include "driver/setup/geometry_reports.h"
 #include "driver/setup/geometry_setup.h"
 #include "driver/setup/setup_reports.h"
+#include "geometry/geometry_tables.h"
 #include "tests/directives/geometry_test_support.h"
 
 namespace {
@@ -161,6 +162,41 @@ TEST(GeometrySetUp, VolumesFollowTheAnalyticVolumesAndDoNotDependOnTheWorkers) {
   }
 }
 
+// Given volumes against the estimates, and a cell of whole voxels, whose
+// volume is exact.
+TEST(GeometrySetUp, GivenVolumesThatDifferFromTheEstimateDrawAWarning) {
+  const std::vector<std::string> lines = {"M1 29 1",
+                                          "S1 RPP -10 10 -10 10 -10 10",
+                                          "S2 S 0 0 0 3",
+                                          "S3 RPP 5 10 5 10 5 10",
+                                          "C1 1 1 -2 VOL 100",
+                                          "C2 1 1 -3 VOL 130",
+                                          "C9 1 1 -1 #1 #2 VOL 7762",
+                                          "COORD_X -10 8 10",
+                                          "COORD_Y -10 8 10",
+                                          "COORD_Z -10 8 10",
+                                          "N_RAND_TOTAL_VOLUME 100000"};
+  const SETUPRUN run = SetUpGeometry(lines);
+  ASSERT_EQ(run.code, 0) << run.console;
+  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  // C2 fills whole voxels: its volume is exact, without random points.
+  EXPECT_EQ(r.partialVolume[static_cast<size_t>(FindCell(2))], 0.0);
+  EXPECT_DOUBLE_EQ(r.completeVolume[static_cast<size_t>(FindCell(2))], 125.0);
+  EXPECT_NE(run.console.find("Warning: the user-specified volume of cell No. 2 differs from the estimated volume by "
+                             "more than 1 % (the volumes are 130 and 125, respectively).\n"),
+            std::string::npos)
+      << run.console;
+  // The ball's estimate (113.1) is far from 100: more than 1 % and 10 sigma.
+  EXPECT_NE(run.console.find("Warning: the user-specified volume of cell No. 1 differs from the estimated volume by "
+                             "more than"),
+            std::string::npos)
+      << run.console;
+  // 8000 - 113.1 - 125 = 7761.9: within 1 % of 7762, no warning.
+  EXPECT_EQ(run.console.find("cell No. 9"), std::string::npos) << run.console;
+  EXPECT_DOUBLE_EQ(r.cellVolume[static_cast<size_t>(FindCell(1))], 100.0);
+  EXPECT_EQ(r.cellVolumeSigma[static_cast<size_t>(FindCell(1))], 0.0);
+}
+
 TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
   const std::vector<std::string> base = {"M1 29 1", "S1 RPP -10 10 -10 10 -10 10", "S2 S 9 0 0 3"};
   const struct {
@@ -235,6 +271,11 @@ TEST(GeometrySetUp, TheConstantsRecordCarriesTheGeometryTables) {
   EXPECT_DOUBLE_EQ(k.xCoord[4], 0.0);
   EXPECT_EQ(k.nSurfaces, geometry.nSurfaces);
   EXPECT_EQ(k.surf, geometry.surf.data());
+  // The tracker's view of the same tables.
+  EXPECT_EQ(hostGeometryTables.grid.voxels, r.voxels.voxels.data());
+  EXPECT_EQ(hostGeometryTables.grid.voxel2index, k.voxel2index);
+  EXPECT_EQ(hostGeometryTables.grid.nXplanesTot, 9);
+  EXPECT_EQ(hostGeometryTables.cells, geometry.cell.data());
   // Every box's voxel through the record's voxel2index.
   for (int x = 0; x <= 9; ++x)
     for (int y = 0; y <= 9; ++y)

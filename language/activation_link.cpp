@@ -2,8 +2,8 @@
 // sees, and the recording of the error that its outcome names through the
 // interpreter's own recorders (interpreter.h).
 #include "language/compiler.h"
+#include "language/evaluating_call.h"
 #include "language/interpreter.h"
-#include "language/special_call.h"
 
 SPECIALCALL SpecialCallOf(CALLFRAME* frame, CALLSTATE* state, int instruction) {
   SPECIALCALL call;

@@ -15,7 +15,7 @@
 #include <cstdint>
 
 #include "language/builtin_table.h"
-#include "language/special_call.h"
+#include "language/evaluating_call.h"
 
 // The registered routines (the special built-in calling convention).
 int BuiltinInvert(int code, CALLFRAME* frame, CALLSTATE* state, int instruction);

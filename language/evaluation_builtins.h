@@ -15,8 +15,8 @@
 
 #include "language/adaptive_integration.h"
 #include "language/builtin_table.h"
+#include "language/evaluating_call.h"
 #include "language/root_finder.h"
-#include "language/special_call.h"
 
 // ---------------------------------------------------------------- algorithms
 

@@ -5,9 +5,9 @@
 #include <ctime>
 
 #include "language/compiler.h"
+#include "language/error_gamma_functions.h"
 #include "language/integer_conversion.h"
 #include "language/memory_access.h"
-#include "language/special_functions.h"
 #include "language/undefined_value.h"
 #include "platform/clock.h"
 

@@ -25,8 +25,8 @@ const char* const kEntryPrefix[kTallyClassCount] = {"ECELL_ENTRY", "PCELL_ENTRY"
 enum EntryItem { kEntryTarget, kEntryOutput, kEntryInterval, kEntryOrg, kEntryEFlux, kEntryItemCount };
 
 // A cell the tally covers: its bounding surfaces, the list that the
-// specification names them from (the original's, for a copy) and the
-// positions that the specification has named.
+// tally's surface items name them from (the original's, for a copy) and the
+// positions that those items have named.
 struct COVEREDCELL {
   int32_t index;
   const REGIONLIST* region;
@@ -280,7 +280,7 @@ Status AddEnergyRange(ENTRYINPUT* t, const char* word) {
   return kOk;
 }
 
-// ---- Surface specifications --------------------------------------------------------
+// ---- Surface items of the tally --------------------------------------------------------
 
 const char* OwnerWords(const ENTRYINPUT& t) { return t.isUnion ? "union of cells" : "cell"; }
 
@@ -400,8 +400,8 @@ Status ApplyInnerSpecifier(ENTRYINPUT* t) {
   return kInputError;
 }
 
-// One parsed item of the specification: marks the bounding positions it names.
-Status ApplySpecification(ENTRYINPUT* t, int8_t sign, uint16_t context, int32_t surface, int32_t facet) {
+// One parsed surface item of the tally: marks the bounding positions it names.
+Status ApplySurfaceItem(ENTRYINPUT* t, int8_t sign, uint16_t context, int32_t surface, int32_t facet) {
   if (surface == 0 && facet == 0) return ApplyInnerSpecifier(t);
   const int mode = sign > 0 ? 1 : -1;
   if (t->mode != 0 && t->mode != mode) {
@@ -433,7 +433,7 @@ Status ReadSurfaceSpecification(char** token, ENTRYINPUT* t) {
                                          &context, &surface, &facet, true);
   if (result == 0) return kInputError;
   if (result < 0 || sign == 0) return kOk;
-  return ApplySpecification(t, sign, context, surface, facet);
+  return ApplySurfaceItem(t, sign, context, surface, facet);
 }
 
 // ---- The line ----------------------------------------------------------------------

@@ -52,7 +52,7 @@ const std::vector<EXAMPLE>& Examples() {
        {"ETALLY1_*_E.txt"},
        {"--deposit", "--density", "2.699", "--add-first", "1"}},
       {"aluminium_layer", "10", {"ETALLY1_E.txt"}, "E\tN\tE_flux\tRelSDev", {"ETALLY1_E.txt"}, {"--scale", "-1"}},
-      {"program_spectrum", "200", {"PTALLY1_E.txt"}, "E\tN\tE_flux\tRelSDev", {"PTALLY1_E.txt"}, {}},
+      {"xray_tube_program", "200", {"PTALLY1_E.txt"}, "E\tN\tE_flux\tRelSDev", {"PTALLY1_E.txt"}, {}},
   };
   return examples;
 }

@@ -54,10 +54,10 @@ TEST(ProgramRun, TheExampleWritesItsSpectrumAndNumberOfHistories) {
   if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
   const std::string program = InstallProgramWithAuxData(MakeScratchFolder("e2e-program-spectrum"));
   const PROGRAMRUN run =
-      RunProgramOn(program, std::string(EXAMPLES_DIR) + "program_spectrum.txt", "program_spectrum.txt",
-                   {"in", "program_spectrum.txt", "dir", EndfFolder(), "tasks", "2", "@0", "2"});
+      RunProgramOn(program, std::string(EXAMPLES_DIR) + "xray_tube_program.txt", "xray_tube_program.txt",
+                   {"in", "xray_tube_program.txt", "dir", EndfFolder(), "tasks", "2", "@0", "2"});
   ASSERT_EQ(run.exitCode, 0) << run.console;
-  const std::string output = ReadText(run.folder + "program_spectrum_out.txt");
+  const std::string output = ReadText(run.folder + "xray_tube_program_out.txt");
   const std::string directives = EchoedDirectives(output, "tube");
   ASSERT_EQ(directives.rfind("N 2000\n10 0\n12 25.348233519093\n14 21.122601974089\n", 0), 0u) << directives;
   EXPECT_NE(directives.find("\n148 0.040847808366802\n150 0.013453049821115\n"), std::string::npos) << directives;
@@ -71,7 +71,7 @@ TEST(ProgramRun, TheExampleWritesItsSpectrumAndNumberOfHistories) {
   const double sigma = 30.0 / std::sqrt(2000.0);  // the spread of the law is below 30 keV
   EXPECT_NEAR(source[2], mean, 4 * sigma) << "mean source energy, keV";
   // The tally behind the filter exists.
-  EXPECT_NE(ReadText(run.folder + "Files_program_spectrum_out.txt/PTALLY1_E.txt"), "");
+  EXPECT_NE(ReadText(run.folder + "Files_xray_tube_program_out.txt/PTALLY1_E.txt"), "");
 }
 
 // A program that computes its source spectrum with the numerical built-ins:
@@ -83,10 +83,10 @@ TEST(ProgramRun, TheExampleWritesItsSpectrumAndNumberOfHistories) {
 TEST(ProgramRun, ASpectrumFromIntegralsAndARoot) {
   if (BuiltAuxDataFolder().empty()) GTEST_SKIP() << kAuxDataMissing;
   const std::string program = InstallProgramWithAuxData(MakeScratchFolder("e2e-program-integrals"));
-  const PROGRAMRUN run = RunProgram(program, "program_integral_spectrum.txt",
-                                    {"in", "program_integral_spectrum.txt", "dir", EndfFolder(), "tasks", "2"});
+  const PROGRAMRUN run = RunProgram(program, "program_integral_energies.txt",
+                                    {"in", "program_integral_energies.txt", "dir", EndfFolder(), "tasks", "2"});
   ASSERT_EQ(run.exitCode, 0) << run.console;
-  const std::string output = ReadText(run.folder + "program_integral_spectrum_out.txt");
+  const std::string output = ReadText(run.folder + "program_integral_energies_out.txt");
   std::istringstream lines(EchoedDirectives(output, "source"));
   const double t = 50, eMin = 10, eMax = eMin + t * std::log(1000.0);
   std::vector<double> energies, weights;

@@ -105,7 +105,7 @@ TEST(EvaluationRuns, RootLeavesItsConstantsAlone) {
 }
 
 // Failures: a built-in's own error is reported after the run (and the
-// program goes on where the Part says so); an error inside the expression
+// program goes on where the built-in's error code says so); an error inside the expression
 // stops the program at once, with that error.
 TEST(EvaluationRuns, ErrorsOfTheBuiltinsAndOfTheirExpressions) {
   RunCases({

@@ -1,4 +1,4 @@
-#include "language/special_call.h"
+#include "language/evaluating_call.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "language/special_functions.h"
+#include "language/error_gamma_functions.h"
 
 #include <bit>
 #include <cmath>
@@ -16,41 +16,35 @@ namespace {
 // < 1/0.35, < 6 (erf) or 28 (erfc), and beyond; the ranges are told apart by
 // the high word of the double. Accuracy below 1 ulp.
 
-constexpr double erx = 8.45062911510467529297e-01;  // erf(1) rounded to 24 bits
-constexpr double efx = 1.28379167095512586316e-01;  // 2/sqrt(pi) - 1
-constexpr double efx8 = 1.02703333676410069053e+00; // 8 efx
+constexpr double erx = 8.45062911510467529297e-01;   // erf(1) rounded to 24 bits
+constexpr double efx = 1.28379167095512586316e-01;   // 2/sqrt(pi) - 1
+constexpr double efx8 = 1.02703333676410069053e+00;  // 8 efx
 // erf on |x| < 0.84375: x + x R(x^2)
-constexpr double pp0 = 1.28379167095512558561e-01, pp1 = -3.25042107247001499370e-01,
-                 pp2 = -2.84817495755985104766e-02, pp3 = -5.77027029648944159157e-03,
-                 pp4 = -2.37630166566501626084e-05;
-constexpr double qq1 = 3.97917223959155352819e-01, qq2 = 6.50222499887672944485e-02,
-                 qq3 = 5.08130628187576562776e-03, qq4 = 1.32494738004321644526e-04,
-                 qq5 = -3.96022827877536812320e-06;
+constexpr double pp0 = 1.28379167095512558561e-01, pp1 = -3.25042107247001499370e-01, pp2 = -2.84817495755985104766e-02,
+                 pp3 = -5.77027029648944159157e-03, pp4 = -2.37630166566501626084e-05;
+constexpr double qq1 = 3.97917223959155352819e-01, qq2 = 6.50222499887672944485e-02, qq3 = 5.08130628187576562776e-03,
+                 qq4 = 1.32494738004321644526e-04, qq5 = -3.96022827877536812320e-06;
 // erf on 0.84375 <= |x| < 1.25: erx + P(s)/Q(s), s = |x| - 1
-constexpr double pa0 = -2.36211856075265944077e-03, pa1 = 4.14856118683748331666e-01,
-                 pa2 = -3.72207876035701323847e-01, pa3 = 3.18346619901161753674e-01,
-                 pa4 = -1.10894694282396677476e-01, pa5 = 3.54783043256182359371e-02,
+constexpr double pa0 = -2.36211856075265944077e-03, pa1 = 4.14856118683748331666e-01, pa2 = -3.72207876035701323847e-01,
+                 pa3 = 3.18346619901161753674e-01, pa4 = -1.10894694282396677476e-01, pa5 = 3.54783043256182359371e-02,
                  pa6 = -2.16637559486879084300e-03;
-constexpr double qa1 = 1.06420880400844228286e-01, qa2 = 5.40397917702171048937e-01,
-                 qa3 = 7.18286544141962662868e-02, qa4 = 1.26171219808761642112e-01,
-                 qa5 = 1.36370839120290507362e-02, qa6 = 1.19844998467991074170e-02;
+constexpr double qa1 = 1.06420880400844228286e-01, qa2 = 5.40397917702171048937e-01, qa3 = 7.18286544141962662868e-02,
+                 qa4 = 1.26171219808761642112e-01, qa5 = 1.36370839120290507362e-02, qa6 = 1.19844998467991074170e-02;
 // erfc on 1.25 <= |x| < 1/0.35: exp(-x^2 - 0.5625 + R(s)/S(s)) / x, s = 1/x^2
 constexpr double ra0 = -9.86494403484714822705e-03, ra1 = -6.93858572707181764372e-01,
                  ra2 = -1.05586262253232909814e+01, ra3 = -6.23753324503260060396e+01,
                  ra4 = -1.62396669462573470355e+02, ra5 = -1.84605092906711035994e+02,
                  ra6 = -8.12874355063065934246e+01, ra7 = -9.81432934416914548592e+00;
-constexpr double sa1 = 1.96512716674392571292e+01, sa2 = 1.37657754143519042600e+02,
-                 sa3 = 4.34565877475229228821e+02, sa4 = 6.45387271733267880336e+02,
-                 sa5 = 4.29008140027567833386e+02, sa6 = 1.08635005541779435134e+02,
+constexpr double sa1 = 1.96512716674392571292e+01, sa2 = 1.37657754143519042600e+02, sa3 = 4.34565877475229228821e+02,
+                 sa4 = 6.45387271733267880336e+02, sa5 = 4.29008140027567833386e+02, sa6 = 1.08635005541779435134e+02,
                  sa7 = 6.57024977031928170135e+00, sa8 = -6.04244152148580987438e-02;
 // erfc on 1/0.35 <= |x| < 28: the same form
 constexpr double rb0 = -9.86494292470009928597e-03, rb1 = -7.99283237680523006574e-01,
                  rb2 = -1.77579549177547519889e+01, rb3 = -1.60636384855821916062e+02,
                  rb4 = -6.37566443368389627722e+02, rb5 = -1.02509513161107724954e+03,
                  rb6 = -4.83519191608651397019e+02;
-constexpr double sb1 = 3.03380607434824582924e+01, sb2 = 3.25792512996573918826e+02,
-                 sb3 = 1.53672958608443695994e+03, sb4 = 3.19985821950859553908e+03,
-                 sb5 = 2.55305040643316442583e+03, sb6 = 4.74528541206955367215e+02,
+constexpr double sb1 = 3.03380607434824582924e+01, sb2 = 3.25792512996573918826e+02, sb3 = 1.53672958608443695994e+03,
+                 sb4 = 3.19985821950859553908e+03, sb5 = 2.55305040643316442583e+03, sb6 = 4.74528541206955367215e+02,
                  sb7 = -2.24409524465858183362e+01;
 
 constexpr double kTiny = 1e-300;  // 1 - tiny rounds to 1 and raises inexact, as fdlibm does
@@ -103,8 +97,8 @@ double Erf(double x) {
     int sign2 = static_cast<int>((static_cast<uint32_t>(hx) >> 31) << 1);
     return static_cast<double>(1 - sign2) + 1.0 / x;
   }
-  if (ix < 0x3feb0000) {     // |x| < 0.84375
-    if (ix < 0x3e300000) {   // |x| < 2^-28
+  if (ix < 0x3feb0000) {                                         // |x| < 0.84375
+    if (ix < 0x3e300000) {                                       // |x| < 2^-28
       if (ix < 0x00800000) return 0.125 * (8.0 * x + efx8 * x);  // no underflow on the way
       return x + efx * x;
     }
@@ -126,8 +120,8 @@ double Erfc(double x) {
   if (ix >= 0x7ff00000) {  // NaN gives NaN, +inf 0, -inf 2
     return static_cast<double>((static_cast<uint32_t>(hx) >> 31) << 1) + 1.0 / x;
   }
-  if (ix < 0x3feb0000) {                      // |x| < 0.84375
-    if (ix < 0x3c700000) return 1.0 - x;      // |x| < 2^-56
+  if (ix < 0x3feb0000) {                  // |x| < 0.84375
+    if (ix < 0x3c700000) return 1.0 - x;  // |x| < 2^-56
     double xy = SmallRangeTerm(x);
     if (hx < 0x3fd00000) return 1.0 - (x + xy);  // x < 1/4 (negative x included)
     return 0.5 - (xy + (x - 0.5));
@@ -136,7 +130,7 @@ double Erfc(double x) {
     double ratio = MiddleRangeRatio(std::fabs(x));
     return hx >= 0 ? (1.0 - erx) - ratio : 1.0 + (erx + ratio);
   }
-  if (ix < 0x403c0000) {  // |x| < 28
+  if (ix < 0x403c0000) {                                 // |x| < 28
     if (hx < 0 && ix >= 0x40180000) return 2.0 - kTiny;  // x <= -6
     double absX = std::fabs(x);
     double r = TailTimesX(absX, ix, 0x4006DB6D) / absX;
@@ -149,7 +143,7 @@ double Erfc(double x) {
 
 namespace {
 
-constexpr double kStirlingFrom = 10.0;           // Stirling's series from here on
+constexpr double kStirlingFrom = 10.0;                     // Stirling's series from here on
 constexpr double kOneMinusEuler = 0.42278433509846713939;  // 1 - Euler's constant
 constexpr double kHalfLnTwoPi = 0.91893853320467274178;
 
@@ -178,17 +172,15 @@ double LnGammaTwoPlus(double z) {
 // The correction of Stirling's series, sum of B_2k / (2k (2k - 1) x^(2k - 1))
 // up to k = 8; for x >= 10 the first omitted term is below 2e-18.
 double StirlingCorrection(double x) {
-  constexpr double kTerms[] = {1.0 / 12.0,         -1.0 / 360.0,   1.0 / 1260.0, -1.0 / 1680.0,
-                               1.0 / 1188.0,       -691.0 / 360360.0, 1.0 / 156.0, -3617.0 / 122400.0};
+  constexpr double kTerms[] = {1.0 / 12.0,   -1.0 / 360.0,      1.0 / 1260.0, -1.0 / 1680.0,
+                               1.0 / 1188.0, -691.0 / 360360.0, 1.0 / 156.0,  -3617.0 / 122400.0};
   double w = 1.0 / (x * x);
   double series = 0.0;
   for (int k = 7; k >= 0; --k) series = kTerms[k] + w * series;
   return series / x;
 }
 
-double LnGammaStirling(double x) {
-  return (x - 0.5) * std::log(x) - x + kHalfLnTwoPi + StirlingCorrection(x);
-}
+double LnGammaStirling(double x) { return (x - 0.5) * std::log(x) - x + kHalfLnTwoPi + StirlingCorrection(x); }
 
 // Gamma(x) = sqrt(2 pi) x^(x - 1/2) e^-x e^correction for x >= 10, with the
 // power split in two halves so that nothing overflows before Gamma does.
@@ -277,7 +269,7 @@ double Gamma(double x) {
   if (std::isnan(x) || x < kPoleTestLimit) return kUndefined;
   if (AtPole(x)) return std::fmod(x, 2.0) == 0.0 ? -HUGE_VAL : HUGE_VAL;  // Gamma(-1) = +inf, Gamma(-2) = -inf
   double z = 1.0 - x;
-  double reflected = kPi / SinPi(x);                  // pi / sin(pi x), signed
+  double reflected = kPi / SinPi(x);  // pi / sin(pi x), signed
   double gammaZ = GammaPositive(z);
   if (std::isfinite(gammaZ)) return reflected / gammaZ;
   // Gamma(1 - x) overflows: the quotient is tiny; take it through logarithms.

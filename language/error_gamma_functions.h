@@ -23,8 +23,8 @@ double Gamma(double x);
 // Status codes of the incomplete gamma routines.
 enum IncompleteGammaStatus : int {
   kGammaConverged = 0,
-  kGammaNegativeX = 1,      // series: x < 0, P = 0
-  kGammaNotConverged = 2,   // series: 10000 terms without convergence, P undefined
+  kGammaNegativeX = 1,             // series: x < 0, P = 0
+  kGammaNotConverged = 2,          // series: 10000 terms without convergence, P undefined
   kGammaFractionNotConverged = 1,  // continued fraction: 10000 steps without convergence
 };
 

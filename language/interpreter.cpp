@@ -62,38 +62,28 @@ void RecordError(CALLFRAME* frame, int instruction, int kind, int code, int arra
 
 double AddressValue(const void* address) { return static_cast<double>(reinterpret_cast<uintptr_t>(address)); }
 
+// An element of type T at an address that may not be aligned for T.
+template <typename T>
+double LoadElement(const void* element) {
+  T v;
+  std::memcpy(&v, element, sizeof v);
+  return static_cast<double>(v);
+}
+
 double ReadElement(int type, const void* element) {
   switch (type) {
-    case kElementDouble: {
-      double v;
-      std::memcpy(&v, element, sizeof v);
-      return v;
-    }
-    case kElementFloat: {
-      float v;
-      std::memcpy(&v, element, sizeof v);
-      return v;
-    }
-    case kElementInt: {
-      int32_t v;
-      std::memcpy(&v, element, sizeof v);
-      return v;
-    }
-    case kElementUInt: {
-      uint32_t v;
-      std::memcpy(&v, element, sizeof v);
-      return v;
-    }
-    case kElementInt2: {
-      int16_t v;
-      std::memcpy(&v, element, sizeof v);
-      return v;
-    }
-    case kElementUInt2: {
-      uint16_t v;
-      std::memcpy(&v, element, sizeof v);
-      return v;
-    }
+    case kElementDouble:
+      return LoadElement<double>(element);
+    case kElementFloat:
+      return LoadElement<float>(element);
+    case kElementInt:
+      return LoadElement<int32_t>(element);
+    case kElementUInt:
+      return LoadElement<uint32_t>(element);
+    case kElementInt2:
+      return LoadElement<int16_t>(element);
+    case kElementUInt2:
+      return LoadElement<uint16_t>(element);
     case kElementInt1:
       return static_cast<const int8_t*>(element)[0];
     case kElementUInt1:

@@ -1,6 +1,6 @@
-// SURFACE records as the geometry directives build them: planes, spheres,
-// cylinders and cones from a point, a unit direction and a size, and a
-// surface moved by a coordinate transformation.
+// SURFACE records as the geometry directives build them: the four surface
+// kinds (geometry/surface_shapes.h) and a surface moved by a coordinate
+// transformation.
 #pragma once
 
 #include <cmath>
@@ -8,48 +8,7 @@
 #include "core/surface.h"
 #include "core/transform.h"
 #include "geometry/frames.h"
-
-// The plane through point with the unit normal.
-inline SURFACE PlaneSurface(VECTOR point, VECTOR normal) {
-  SURFACE s{};
-  s.type = kSurfacePlane;
-  s.point = point;
-  s.axis = normal;
-  s.offset = -Dot(normal, point);
-  return s;
-}
-
-inline SURFACE SphereSurface(VECTOR centre, double radius) {
-  SURFACE s{};
-  s.type = kSurfaceSphere;
-  s.point = centre;
-  s.radius = radius;
-  return s;
-}
-
-// The cylinder of radius about the line through point along the unit axis.
-inline SURFACE CylinderSurface(VECTOR point, VECTOR axis, double radius) {
-  SURFACE s{};
-  s.type = kSurfaceCylinder;
-  s.point = point;
-  s.axis = axis;
-  s.radius = radius;
-  return s;
-}
-
-// The one-nappe cone with the apex, the unit axis into the nappe and the
-// half-angle (radians).
-inline SURFACE ConeSurface(VECTOR apex, VECTOR axis, double halfAngle) {
-  SURFACE s{};
-  s.type = kSurfaceCone;
-  s.point = apex;
-  s.axis = axis;
-  s.halfAngle = halfAngle;
-  s.sinHalfAngle = std::sin(halfAngle);
-  s.cosHalfAngle = std::cos(halfAngle);
-  s.tanHalfAngle = std::tan(halfAngle);
-  return s;
-}
+#include "geometry/surface_shapes.h"
 
 // The plane with its normal turned round: the same plane, the other side positive.
 inline void ReversePlane(SURFACE* s) {

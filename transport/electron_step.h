@@ -40,34 +40,19 @@ constexpr int32_t kElectronNoCollision = 2;  // no analogue column was left: the
 
 namespace electron_step {
 
-// Forced-process groups by section type: elastic, bremsstrahlung,
-// excitation, K, L (3 subshells), M (5 subshells); other types count as K.
-TQ_CPU_GPU inline int ForcedGroup(int type) {
-  if (type < 0 || type >= 12) return 3;
-  if (type <= 3) return type;
-  return type <= 6 ? 4 : 5;
+// Forced-process groups by section type, from the tables of the Constants
+// record: elastic, bremsstrahlung, excitation, K, L (3 subshells), M (5
+// subshells); other types count as K, alone.
+TQ_CPU_GPU inline int ForcedGroup(const Constants& k, int type) {
+  if (type < 0 || type >= kElectronSectionTypes) return 3;
+  return k.type_electron_sigma0[type];
 }
-TQ_CPU_GPU inline int ForcedGroupSize(int type) {
-  if (type < 0 || type >= 12) return 1;
-  const int group = ForcedGroup(type);
-  return group == 4 ? 3 : (group == 5 ? 5 : 1);
+TQ_CPU_GPU inline int ForcedGroupSize(const Constants& k, int type) {
+  if (type < 0 || type >= kElectronSectionTypes) return 1;
+  const int32_t size = k.nForced0[ForcedGroup(k, type)];
+  return size > 1 ? size : 1;  // a group holds its own section at least
 }
-TQ_CPU_GPU inline const char* ForcedGroupName(int group) {
-  switch (group) {
-    case 0:
-      return "Elastic scattering";
-    case 1:
-      return "Bremsstrahlung";
-    case 2:
-      return "Excitation";
-    case 3:
-      return "K-shell impact ionization";
-    case 4:
-      return "L-shell impact ionization";
-    default:
-      return "M-shell impact ionization";
-  }
-}
+TQ_CPU_GPU inline const char* ForcedGroupName(const Constants& k, int group) { return k.forcedInteractionName[group]; }
 
 TQ_CPU_GPU inline ELECTRONCOLUMNS ColumnsOf(const TASKSTATE& t) {
   return ELECTRONCOLUMNS{t.material->electronSigma + t.elRowOffset, t.material->electronSigmaSlope + t.elRowOffset,
@@ -130,7 +115,7 @@ TQ_CPU_GPU inline void SetUpElectronForcing(TASKSTATE& t) {
         ++e;
         continue;
       }
-      const int size = ForcedGroupSize(m.entrySection[col]);
+      const int size = ForcedGroupSize(k, m.entrySection[col]);
       int32_t lastCol = col + size - 1;
       if (lastCol > m.nElectronEntries - 1) lastCol = m.nElectronEntries - 1;
       const double rating = ColumnValue(c, lastCol) - ColumnValue(c, col - 1);
@@ -148,9 +133,9 @@ TQ_CPU_GPU inline void SetUpElectronForcing(TASKSTATE& t) {
     F -= t.forcedSigma[best];
     t.forcedEnabled[col] = 0;
     if (t.forcedWarned[best] == 0) {
-      const int size = ForcedGroupSize(m.entrySection[col]);
+      const int size = ForcedGroupSize(k, m.entrySection[col]);
       for (int32_t e = best; e < best + size && e < nForced; ++e) t.forcedWarned[e] = 1;
-      const char* name = ForcedGroupName(ForcedGroup(m.entrySection[col]));
+      const char* name = ForcedGroupName(k, ForcedGroup(k, m.entrySection[col]));
       const int z = GetElem(m.entryElement[col]).Z;
       if (k.nMaterials < 2) {
         printf(

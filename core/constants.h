@@ -25,8 +25,10 @@ constexpr int kForcedGroups = 6;           // forced-process groups: elastic, br
 constexpr int kForcedNameLength = 100;     // characters of a group's name, its end included
 constexpr int kElectronSectionTypes = 12;  // electron section types: elastic .. excitation, K, L1-L3, M1-M5
 
+namespace core {
 // Host storage of the spectrum's cumulative weights (constants.cpp).
 extern double hostCumulativeWeight[kMaxSourceSpectrumEnergies];
+}  // namespace core
 
 // The spectrum's cumulative weights, kept outside the record as its other
 // large tables are, so that the device copy fits in constant memory: the
@@ -39,7 +41,7 @@ struct CUMULATIVEWEIGHTS {
 #if defined(__CUDA_ARCH__)
     return values;
 #else
-    return values != nullptr ? values : hostCumulativeWeight;
+    return values != nullptr ? values : core::hostCumulativeWeight;
 #endif
   }
   TQ_CPU_GPU double& operator[](int32_t i) const { return Table()[i]; }
@@ -276,8 +278,10 @@ static_assert(sizeof(Constants) == 1712);
 // behind pointers.
 static_assert(sizeof(Constants) <= 65536);
 
+namespace core {
 // The host copy, filled by the driver before the workers start.
 extern Constants hostConstants;
+}  // namespace core
 
 #if defined(__CUDACC__)
 // The device copy (gpu/device_tables.cu), stored by the set-up kernel
@@ -293,7 +297,7 @@ TQ_CPU_GPU inline const Constants& GetConstants() {
 #if defined(__CUDA_ARCH__)
   return device_globals::constants;
 #else
-  return hostConstants;
+  return core::hostConstants;
 #endif
 }
 

@@ -168,6 +168,11 @@ struct Constants {
   int16_t nUnions;
   SURFACE* surf;         // [nSurfaces]
   CELLUNION* unionData;  // [nUnions]
+  // Interaction forcing on a device: per material, one flag per forced entry
+  // (zeroed when the problem is copied), for the device's report that the
+  // entry was excluded from the forced set; null in the host copy, whose
+  // workers keep their own flags.
+  int32_t** warnForced;  // [nMaterials][nForcedEntries]
 };
 
 static_assert(offsetof(Constants, pi) == 0);
@@ -259,7 +264,8 @@ static_assert(offsetof(Constants, nSurfaces) == 1016);
 static_assert(offsetof(Constants, nUnions) == 1018);
 static_assert(offsetof(Constants, surf) == 1024);
 static_assert(offsetof(Constants, unionData) == 1032);
-static_assert(sizeof(Constants) == 1040);
+static_assert(offsetof(Constants, warnForced) == 1040);
+static_assert(sizeof(Constants) == 1048);
 
 // The host copy, filled by the driver before the workers start.
 extern Constants hostConstants;

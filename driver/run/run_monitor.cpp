@@ -18,6 +18,7 @@
 #include "driver/directives/cell_entry_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
+#include "driver/run/device_division.h"
 #include "driver/run/monitored_tallies.h"
 #include "driver/run/run_state.h"
 #include "language/compiler.h"
@@ -175,16 +176,36 @@ void AppendErrorTail(std::string& line, int quoted) {
 
 // --- Termination ------------------------------------------------------------------
 
-// No new source history is started: the CPU's share shrinks to the histories
-// already started, so every stream stops once its histories in flight end.
+// The lowest next history number of streams first .. first + n - 1, or
+// limit when it is lower.
+uint64_t LowestNextHistory(int32_t first, int32_t n, uint64_t limit) {
+  for (int32_t s = first; s < first + n; ++s) {
+    const uint64_t next = LoadRelaxed(runStreams.streamControl[s].nextParticle);
+    if (next < limit) limit = next;
+  }
+  return limit;
+}
+
+// No new source history is started: the limit of the CPU streams and the
+// limit of each emulated device's streams (which the CPU workers serve) come
+// down to the lowest next history number among them, so every stream is
+// dropped once its history in flight ends and none starts another (a real
+// device stops through endSimulation). The limits are lowered before
+// endSimulation is raised, so that a worker that sees the flag sees them.
 void TerminateIfRequested() {
   if (!terminateRequested || endSimulation.load(std::memory_order_acquire) != 0 ||
       redealStreams.load(std::memory_order_acquire) != 0 || balanceStop.load(std::memory_order_acquire) != 0) {
     return;
   }
-  endSimulation.store(1, std::memory_order_release);
+  runStreams.cpuParticleShare.store(LowestNextHistory(0, nStreamsCpu, CpuParticleShare()), std::memory_order_release);
+  const DEVICEDIVISION& v = deviceDivision;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    if (!v.slot[d].emulated) continue;
+    uint64_t& limit = runStreams.gpuParticleShare[d];
+    StoreRelaxed(limit, LowestNextHistory(v.slot[d].firstStream, v.slot[d].nStreams, LoadRelaxed(limit)));
+  }
   hostParticleShare = StartedCpuHistories();
-  runStreams.cpuParticleShare.store(hostParticleShare, std::memory_order_release);
+  endSimulation.store(1, std::memory_order_release);
 }
 
 // --- Re-deal ----------------------------------------------------------------------

@@ -146,8 +146,8 @@ TEST_F(GeometryUpload, TwoDevicesSeeTheHostsVoxelsUnionsAndCells) {
   FillComplexGeometryConstants(h);
   h.distancePrecision = 1e-10;
   h.anglePrecision = 1e-12;
-  h.nCells = static_cast<int16_t>(geometry.nCells);
-  h.cell = geometry.cell.data();
+  h.nCells = static_cast<int16_t>(directives::geometry.nCells);
+  h.cell = directives::geometry.cell.data();
   ASSERT_GT(h.nVoxels2, 100);
   ASSERT_EQ(h.nUnions, 1);
   // The grid has voxels that several cells reach into, with all their lists.

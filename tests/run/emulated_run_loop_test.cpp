@@ -48,13 +48,14 @@ void AwaitOtherWorkers() {
 // as the monitor) forces a monitor tick every 1000 steps.
 int32_t AbsorbedPhoton(CTask& t) {
   std::vector<SEEN>& mine = seen[t.threadNo];
-  mine.push_back(SEEN{t.iStream, runStreams.streamControl[t.iStream].nextParticle, endSimulation.load() != 0});
+  mine.push_back(
+      SEEN{t.iStream, core::runStreams.streamControl[t.iStream].nextParticle, run::endSimulation.load() != 0});
   ++steps[t.threadNo];
   if (t.threadNo == 0 && mine.size() % 1000 == 0) {
     const size_t k = mine.size() / 1000 - 1;
     if (k == 0) AwaitOtherWorkers();
     if (k < 2) InjectKeys(keysAtStep[k]);
-    lastTick = -2.0;
+    run::lastTick = -2.0;
   }
   t.photonSurvival = 0;
   return kStepInteraction;
@@ -77,16 +78,16 @@ class EmulatedRunLoopTest : public ::testing::Test {
 // each device has run exactly the histories below its lowered limit.
 TEST_F(EmulatedRunLoopTest, EscapeThenQStopsTheEmulatedDevicesStreamsToo) {
   ASSERT_EQ(PrepareEmulatedRun(kWorkers, 12, kEndless, AbsorbedPhoton, 2, 4, 0.6), 0);
-  const DEVICEDIVISION& v = deviceDivision;
+  const DEVICEDIVISION& v = run::deviceDivision;
   ASSERT_EQ(v.nDevices, 2);
-  ASSERT_EQ(nStreamsCpu, 4);
-  ASSERT_EQ(nStreamsHost, 12);
+  ASSERT_EQ(run::nStreamsCpu, 4);
+  ASSERT_EQ(run::nStreamsHost, 12);
   const uint64_t fullLimit[2] = {v.slot[0].historyLimit, v.slot[1].historyLimit};
   testing::internal::CaptureStdout();
   EXPECT_EQ(RunLoop(), 0);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("\nThe 'Esc' and 'Q' keys have been pressed. Terminating the simulation.\n"), std::string::npos);
-  ASSERT_EQ(endSimulation.load(), 1);
+  ASSERT_EQ(run::endSimulation.load(), 1);
 
   // The streams of every group ran, and the groups' limits came down.
   std::vector<std::vector<uint64_t>> ofStream(12);
@@ -96,18 +97,18 @@ TEST_F(EmulatedRunLoopTest, EscapeThenQStopsTheEmulatedDevicesStreamsToo) {
     for (const SEEN& s : seen[w]) {
       ofStream[static_cast<size_t>(s.stream)].push_back(s.particle);
       afterEnd += s.afterEnd ? 1 : 0;
-      devicesHistories += s.stream >= nStreamsCpu ? 1 : 0;
+      devicesHistories += s.stream >= run::nStreamsCpu ? 1 : 0;
     }
     EXPECT_LE(afterEnd, 1) << "worker " << w << " started histories after the end of the run";
   }
   EXPECT_GT(devicesHistories, 0);
-  EXPECT_LT(LoadRelaxed(runStreams.gpuParticleShare[0]), fullLimit[0]);
-  EXPECT_LT(LoadRelaxed(runStreams.gpuParticleShare[1]), fullLimit[1]);
+  EXPECT_LT(LoadRelaxed(core::runStreams.gpuParticleShare[0]), fullLimit[0]);
+  EXPECT_LT(LoadRelaxed(core::runStreams.gpuParticleShare[1]), fullLimit[1]);
   EXPECT_LT(FinishedHistories(), static_cast<uint64_t>(kEndless / 100));
   // Each stream ran its numbers in order, without a gap, and stopped only
   // at its group's lowered limit.
   for (int32_t s = 0; s < 12; ++s) {
-    const STREAMCONTROL& c = runStreams.streamControl[s];
+    const STREAMCONTROL& c = core::runStreams.streamControl[s];
     const uint64_t limit = StreamLimit(c);
     const std::vector<uint64_t>& p = ofStream[static_cast<size_t>(s)];
     ASSERT_FALSE(p.empty()) << s;

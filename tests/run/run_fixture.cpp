@@ -16,21 +16,21 @@ namespace {
 
 void SetRunOptions(int32_t nWorkers, int32_t nStreams, int64_t N, int32_t seed) {
   SetSimpleProblem();
-  runOptions = RUNOPTIONS{};
-  runOptions.nThreads = nWorkers;
-  runOptions.nStreams = nStreams;
-  runOptions.nParticles = N;
-  runOptions.seed = seed;
-  transportOptions.nTracks = 0;
-  controlEntries.clear();
-  deviceSelection = DEVICESELECTION{};
+  input::runOptions = RUNOPTIONS{};
+  input::runOptions.nThreads = nWorkers;
+  input::runOptions.nStreams = nStreams;
+  input::runOptions.nParticles = N;
+  input::runOptions.seed = seed;
+  directives::transportOptions.nTracks = 0;
+  run::controlEntries.clear();
+  setup::deviceSelection = DEVICESELECTION{};
 }
 
 int DivideAndHandOver(StepFunction step) {
   const int code = DivideWork();
   if (code != 0) return code;
   HandOverToRun();
-  for (int32_t r = 0; r < nThreads; ++r) tasks[r].stepOverride = step;
+  for (int32_t r = 0; r < core::nThreads; ++r) core::tasks[r].stepOverride = step;
   SetRunMonitor(ShowProgress);
   return 0;
 }
@@ -38,16 +38,16 @@ int DivideAndHandOver(StepFunction step) {
 }  // namespace
 
 int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t seed) {
-  if (compiler == nullptr && CreateCompiler() != 0) return 1;  // it holds the Esc state
+  if (language::compiler == nullptr && CreateCompiler() != 0) return 1;  // it holds the Esc state
   SetRunOptions(nWorkers, nStreams, N, seed);
   return DivideAndHandOver(step);
 }
 
 int PrepareEmulatedRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t nDevices,
                        int32_t tasksPerDevice, double ratio) {
-  if (compiler == nullptr && CreateCompiler() != 0) return 1;
+  if (language::compiler == nullptr && CreateCompiler() != 0) return 1;
   SetRunOptions(nWorkers, nStreams, N, 1);
-  RUNOPTIONS& o = runOptions;
+  RUNOPTIONS& o = input::runOptions;
   o.tasks_CUDA = tasksPerDevice;
   o.threads_CUDA = tasksPerDevice;
   o.blockSize_CUDA = tasksPerDevice;
@@ -56,7 +56,7 @@ int PrepareEmulatedRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFuncti
   o.heap_CUDA = 1;
   o.balance_CUDA = 0;
   o.emulate_CUDA = 1;
-  DEVICESELECTION& sel = deviceSelection;
+  DEVICESELECTION& sel = setup::deviceSelection;
   sel.nUsed = nDevices;
   sel.allEmulated = true;
   for (int32_t d = 0; d < nDevices; ++d) {
@@ -68,13 +68,13 @@ int PrepareEmulatedRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFuncti
 
 void FinishRun() {
   SetRunMonitor(nullptr);
-  controlEntries.clear();
-  controlRefresh = CollectDeviceTallies;
+  run::controlEntries.clear();
+  run::controlRefresh = CollectDeviceTallies;
   ReleaseWorkDivision();
 }
 
 uint64_t FinishedHistories() {
   uint64_t n = 0;
-  for (int32_t r = 0; r < nThreads; ++r) n += tasks[r].stats->slot[statslot::nHistoriesDone].n;
+  for (int32_t r = 0; r < core::nThreads; ++r) n += core::tasks[r].stats->slot[statslot::nHistoriesDone].n;
   return n;
 }

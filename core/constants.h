@@ -173,6 +173,11 @@ struct Constants {
   int16_t nUnions;
   SURFACE* surf;         // [nSurfaces]
   CELLUNION* unionData;  // [nUnions]
+  // Interaction forcing on a device: per material, one flag per forced entry
+  // (zeroed when the problem is copied), for the device's report that the
+  // entry was excluded from the forced set; null in the host copy, whose
+  // workers keep their own flags.
+  int32_t** warnForced;  // [nMaterials][nForcedEntries]
   // Interaction forcing: the processes are excluded from forcing by groups
   // (the L and M subshells each together); the warning of an exclusion names
   // the group.
@@ -270,10 +275,11 @@ static_assert(offsetof(Constants, nSurfaces) == 1016);
 static_assert(offsetof(Constants, nUnions) == 1018);
 static_assert(offsetof(Constants, surf) == 1024);
 static_assert(offsetof(Constants, unionData) == 1032);
-static_assert(offsetof(Constants, forcedInteractionName) == 1040);
-static_assert(offsetof(Constants, type_electron_sigma0) == 1640);
-static_assert(offsetof(Constants, nForced0) == 1688);
-static_assert(sizeof(Constants) == 1712);
+static_assert(offsetof(Constants, warnForced) == 1040);
+static_assert(offsetof(Constants, forcedInteractionName) == 1048);
+static_assert(offsetof(Constants, type_electron_sigma0) == 1648);
+static_assert(offsetof(Constants, nForced0) == 1696);
+static_assert(sizeof(Constants) == 1720);
 // The device copy must fit in the 64 KiB of constant memory: large tables stay
 // behind pointers.
 static_assert(sizeof(Constants) <= 65536);

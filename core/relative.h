@@ -26,6 +26,8 @@ struct REL {
     return offset == 0 ? nullptr : reinterpret_cast<const T*>(reinterpret_cast<const char*>(this) + offset);
   }
   TQ_CPU_GPU T* get() { return offset == 0 ? nullptr : reinterpret_cast<T*>(reinterpret_cast<char*>(this) + offset); }
+  // The table of a reference known to be set, without the test for none.
+  TQ_CPU_GPU const T* table() const { return reinterpret_cast<const T*>(reinterpret_cast<const char*>(this) + offset); }
   TQ_CPU_GPU const T& operator[](int64_t i) const { return get()[i]; }
   TQ_CPU_GPU T& operator[](int64_t i) { return get()[i]; }
   TQ_CPU_GPU operator const T*() const { return get(); }

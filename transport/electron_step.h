@@ -600,7 +600,9 @@ TQ_CPU_GPU inline void SampleElasticDeflection(TASKSTATE& t) {
   if (t.elasticGridE[e] != t.E || t.elasticGridSet[e] != setIndex) {
     t.elasticGridE[e] = t.E;
     t.elasticGridSet[e] = setIndex;
-    t.elasticGridPoint[e] = ElasticPointAt(el, set, t.E);
+    const GRIDSPOT& spot = SpotInterval(t.gridSpot, GridSpotKey(e, kSpotElastic), t.E, el.elasticEnergy, el.elasticNE,
+                                        el.elasticEnergyIndex);
+    t.elasticGridPoint[e] = ElasticPointOn(set, spot.i, LogGridFractionIn(t.E, spot));
   }
   t.elasticMu = SampleElasticCosineAt(r, set, t.elasticGridPoint[e], quadratic);
 }
@@ -657,7 +659,9 @@ TQ_CPU_GPU inline void ExcitationLoss(TASKSTATE& t) {
   const Constants& k = GetConstants();
   const Elem& el = GetElem(t.collisionElement);
   ScoreElectronEvent(t, statslot::nInelastic);
-  const int16_t i = EnergyInterval(t.E, el.excLossEnergy, el.excLossN, el.excLossIndex);
+  const int16_t i = SpotInterval(t.gridSpot, GridSpotKey(t.collisionElement, kSpotExcitation), t.E, el.excLossEnergy,
+                                 el.excLossN, el.excLossIndex)
+                        .i;
   double loss = el.excLoss[i] + (t.E - el.excLossEnergy[i]) * el.excLossSlope[i];
   if (loss < 0.0) loss = 0.0;
   ScoreElectronEvent(t, statslot::nExcitation, statslot::eExcitation, loss);
@@ -683,7 +687,9 @@ TQ_CPU_GPU inline int32_t ElectroionizationCollision(TASKSTATE& t, bool stop) {
 
   // Energies: the loss W = T + B never exceeds what the primary has.
   const double E0 = t.E;
-  double T = SampleKnockOnEnergy(t.rng->random(), el, s, E0, k.smoothCDF_inelastic);
+  const GRIDSPOT& spot = SpotInterval(t.gridSpot, GridSpotKey(t.collisionElement, kSpotIonization + s), E0,
+                                      el.ionSpecEnergy[s], el.ionSpecNE[s], el.ionSpecEnergyIndex[s]);
+  double T = SampleKnockOnEnergyOn(t.rng->random(), el, s, spot.i, LogGridFractionIn(E0, spot), k.smoothCDF_inelastic);
   const double bindingEnergy = IonizationBindingEnergy(el, s);
   // Below the threshold (never with the file's cross sections) the loss is
   // held to E0 and no vacancy is left.

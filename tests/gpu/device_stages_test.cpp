@@ -1,0 +1,342 @@
+// The stages of a device task against the CPU worker's history loop with real
+// ENDF/B data: one task on the host-simulated device, driven from state to
+// state by its next-state field, follows the very particles a CPU worker
+// follows with the same random-number stream (every step's kind, energy,
+// position and direction, and the interaction statistics, bit for bit), in
+// the simple geometry's layer and in a slab of cells. Then the bank protocol:
+// the pool's limits and the ring's order, and the fatal-error path.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "core/constants.h"
+#include "core/interaction_stats.h"
+#include "core/stream_control.h"
+#include "core/task.h"
+#include "geometry/cell_location.h"
+#include "geometry/geometry_tables.h"
+#include "geometry/tracker_arrays.h"
+#include "gpu/device_globals.h"
+#include "gpu/device_runtime.h"
+#include "gpu/device_stages.h"
+#include "gpu/host_device.h"
+#include "gpu/setup_kernels.h"
+#include "tests/geometry/geometry_test_world.h"
+#include "tests/transport/electron_fixture.h"
+#include "tests/transport/photon_fixture.h"
+#include "tests/transport/transport_fixture.h"
+
+namespace {
+
+constexpr double kCuAtomsPerCm3 = 8.96 * 6.02214076e23 / 63.546;
+
+// What a step starts with.
+struct STEP {
+  uint8_t kind;
+  double E;
+  VECTOR pos;
+  VECTOR dir;
+  double weight;
+  bool operator==(const STEP& o) const {
+    return kind == o.kind && E == o.E && pos.x == o.pos.x && pos.y == o.pos.y && pos.z == o.pos.z && dir.x == o.dir.x &&
+           dir.y == o.dir.y && dir.z == o.dir.z && weight == o.weight;
+  }
+};
+
+STEP StepOf(const TASKSTATE& t) { return STEP{t.kind, t.E, t.pc.pos, t.pc.dir, t.weight}; }
+
+std::vector<STEP> cpuSteps;
+
+int32_t RecordingStep(CTask& t) {
+  cpuSteps.push_back(StepOf(t));
+  return IsPhoton(t.kind) ? t.PhotonStep() : t.ElectronStep();
+}
+
+// The slab 0 <= z <= sum of the layers as cells bounded by the planes
+// z = const, in one voxel; the host Constants point at it while it lives.
+struct CELLSLAB {
+  test_world::World world;
+  ~CELLSLAB() {
+    hostConstants.complexGeometry = 0;
+    StoreGeometryTables(hostConstants, GeometryTables{});
+  }
+};
+
+struct LAYERSPEC {
+  double w;
+  int material;  // -1 void
+  double cutE, cutP;
+};
+
+void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC>& layers) {
+  test_world::World& w = slab.world;
+  double z = 0.0;
+  w.surf.push_back(MakePlane(Init(0, 0, z), Init(0, 0, 1)));
+  for (size_t i = 0; i < layers.size(); ++i) {
+    z += layers[i].w;
+    w.surf.push_back(MakePlane(Init(0, 0, z), Init(0, 0, 1)));
+    w.AddCell({static_cast<uint16_t>(i), static_cast<uint16_t>(i + 1)}, {+1, -1});
+  }
+  const std::vector<double> noPlanes[3];
+  w.Build(noPlanes, [](const double*, const double*, test_world::VoxelListing&) {});
+  for (size_t i = 0; i < layers.size(); ++i) {
+    CELL& c = w.cells[i];
+    c.number = static_cast<int32_t>(i + 1);
+    c.material = layers[i].material;
+    c.concentration = like.concentration;
+    c.density = like.density;
+    c.CUT_E = layers[i].cutE;
+    c.CUT_P = layers[i].cutP;
+    c.pulseHeightSlot = -1;
+  }
+  Constants& k = hostConstants;
+  StoreGeometryTables(k, w.tables);
+  k.complexGeometry = 1;
+  k.cell = w.cells.data();
+  k.nCells = static_cast<int16_t>(layers.size());
+  k.useFreeMotionRadius = 1;
+}
+
+// The entry of the beam from (0, 0, -1) along +z, as the set-up finds it.
+void SetBeamEntry(TrackerWork& work) {
+  Constants& k = hostConstants;
+  auto probe = std::make_unique<TASKSTATE>();
+  probe->tracker = work;
+  probe->voxelIndex = -1;
+  probe->cellIndex = -1;
+  const VECTOR start = Init(0, 0, -1), u = Init(0, 0, 1);
+  VECTOR entry;
+  double distance = 0.0;
+  int16_t surface = -1;
+  ASSERT_EQ(TrackEntryExit(*probe, &entry, &start, &u, &distance, &surface, 0.0), kTrackingOk);
+  ASSERT_GE(probe->cellIndex, 0);
+  k.entry_X = entry.x;
+  k.entry_Y = entry.y;
+  k.entry_Z = entry.z;
+  k.entryVoxel = probe->voxelIndex;
+  k.entryCell = probe->cellIndex;
+  k.entrySurface = surface;
+  const GeometryTables g = GetGeometryTables();
+  k.entryRadius = FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[probe->voxelIndex], entry, probe->cellIndex,
+                                     g.distancePrecision);
+}
+
+// One device task on simulated device 0 with its own streams, pool, staging
+// stack, thread record and status record (banking mode 0 or 2).
+struct DEVICERUN {
+  std::unique_ptr<DEVICETASK> task = std::make_unique<DEVICETASK>();
+  CThread2 thread{};
+  INTERACTIONSTATS stats{};
+  std::vector<INTERACTIONSTATS> cellStats;
+  DEVICESTATUS status{};
+  DEVICESTATUSRING ring{};
+  unsigned long long lastParticle = 0;
+  int32_t margin = 0;
+  std::vector<STREAMCONTROL> control;
+  std::vector<CRandGen> generators;
+  int32_t streamList[1] = {0};
+  std::vector<int64_t> slots;
+  // Pool and staging arrays.
+  std::vector<double> en, wt, sEn, sWt, maxRadius, sMaxRadius;
+  std::vector<uint8_t> p, org, sP, sOrg;
+  std::vector<int16_t> iForced, cellIndex, sIForced, sCellIndex;
+  std::vector<int32_t> voxelIndex, sVoxelIndex, taskBanked;
+  std::vector<PARTICLECOORD> pc, sPc;
+  std::vector<VECTOR> centerFree, sCenterFree;
+  int32_t blockStop = 0;
+
+  // N histories on one stream whose generator is `generator` (not yet used).
+  DEVICERUN(int32_t heapMode, int64_t poolSlots, int32_t maxAllowed, uint64_t N, const CRandGen& generator) {
+    SimulateDevices(1);
+    EXPECT_EQ(SetDevice(0), kDeviceSuccess);
+    const Constants& k = hostConstants;
+    TASKGLOBALS& g = TaskGlobals();
+    g = TASKGLOBALS{};
+    SetSchedulingTables(g);
+    g.heap_CUDA = heapMode;
+    g.rand_CUDA = 1;
+    g.nTasks = 1;
+    g.nStreams_device = 1;
+    g.maxBanked_tot = poolSlots;
+    g.maxBanked_allowed = maxAllowed;
+    g.tasks = task.get();
+    lastParticle = N;
+    g.lastParticle = &lastParticle;
+    margin = 0;
+    g.margin_CUDA = &margin;
+    if (heapMode == kHeapRing) {
+      PointStatus(g.status, &ring, heapMode);
+    } else {
+      status.nActStreams = 1;
+      PointStatus(g.status, &status, heapMode);
+    }
+    control.assign(1, STREAMCONTROL{0, 0, 0});
+    generators.assign(1, generator);
+    DeviceStreams() = DEVICESTREAMS{control.data(), generators.data(), 1};
+
+    const size_t n = static_cast<size_t>(poolSlots);
+    en.resize(n), p.resize(n), org.resize(n), taskBanked.assign(n, 0);
+    DEVICEBANK& b = g.bank;
+    b = DEVICEBANK{};
+    b.en = en.data(), b.p = p.data(), b.org = org.data(), b.taskBanked = taskBanked.data();
+    const size_t s = kDeviceStagingCapacity;
+    sEn.resize(s), sP.resize(s), sOrg.resize(s), sPc.resize(s);
+    TASKSTATE& t = task->t;
+    t.bank.en = sEn.data(), t.bank.p = sP.data(), t.bank.org = sOrg.data(), t.bank.pc = sPc.data();
+    if (k.trackPos != 0) {
+      pc.resize(n);
+      b.pc = pc.data();
+      t.bank.positionsStored = 1;
+    }
+    if (k.interactionForcing != 0) {
+      wt.resize(n), iForced.resize(n), sWt.resize(s), sIForced.resize(s);
+      b.wt = wt.data(), b.iForced = iForced.data();
+      t.bank.wt = sWt.data(), t.bank.iForced = sIForced.data();
+    }
+    if (k.complexGeometry != 0) {
+      voxelIndex.resize(n), cellIndex.resize(n), sVoxelIndex.resize(s), sCellIndex.resize(s);
+      b.voxelIndex = voxelIndex.data(), b.cellIndex = cellIndex.data();
+      t.bank.voxelIndex = sVoxelIndex.data(), t.bank.cellIndex = sCellIndex.data();
+      if (k.storeFreeMotionRadius != 0) {
+        maxRadius.resize(n), centerFree.resize(n), sMaxRadius.resize(s), sCenterFree.resize(s);
+        b.maxRadius = maxRadius.data(), b.centerFree = centerFree.data();
+        t.bank.maxRadius = sMaxRadius.data(), t.bank.centerFree = sCenterFree.data();
+      }
+    }
+    t.bankCapacity = kDeviceStagingCapacity;
+    t.pcCursor = t.bank.pc;
+    t.onDevice = 1;
+    t.stats = &stats;
+    t.curStats = &stats;
+    DEVICETASKCONTROL& c = task->control;
+    c.taskNo = 0;
+    c.thread = &thread;
+    c.streamList = streamList;
+    c.nStreams = 1;
+    slots.assign(static_cast<size_t>(maxAllowed > 0 ? maxAllowed : 1), -1);
+    c.slots = slots.data();
+  }
+
+  ~DEVICERUN() { SimulateDevices(0); }
+
+  STAGECONTEXT Context() { return STAGECONTEXT{&blockStop, 1}; }
+};
+
+// Runs the task from state to state until it leaves; the steps it starts and
+// the states it passed through.
+void RunStages(DEVICERUN& run, std::vector<STEP>& steps, std::set<int32_t>& visited) {
+  DEVICETASK& task = *run.task;
+  STAGECONTEXT ctx = run.Context();
+  for (int64_t n = 0; n < 100000000; ++n) {
+    const int32_t state = task.control.nextState;
+    visited.insert(state);
+    if (state == kSigma_phot || state == kSigma_el) steps.push_back(StepOf(task.t));
+    if (RunStage(state, task, ctx) != kStageGoesOn) return;
+  }
+  ADD_FAILURE() << "the task never left";
+}
+
+struct CASE {
+  const char* name;
+  uint8_t part;
+  bool cells;           // the slab of cells, else the layer
+  double diffusionThr;  // total-to-inelastic ratio above which electrons diffuse
+  int32_t trackPos;
+  double E;  // source energy, eV
+};
+
+TEST(DeviceStages, FollowTheParticlesOfTheCpuWorkerWithTheSameStream) {
+  const CASE cases[] = {
+      {"electrons in the layer", kElectron, false, 1e18, 1, 1e6},
+      {"positrons in the layer with diffusion", kPositron, false, 3.0, 1, 1e6},
+      {"photons in the layer", kPhoton, false, 1e18, 1, 5e6},
+      {"photons without positions", kPhoton, false, 1e18, 0, 1e6},
+      {"photons through cells", kPhoton, true, 1e18, 1, 5e6},
+      {"positrons through cells with diffusion", kPositron, true, 3.0, 1, 1e6},
+  };
+  const std::vector<LAYERSPEC> layers = {
+      {0.01, 0, 1e4, 1e4}, {0.01, 0, 1e5, 3e5}, {0.02, -1, 1e4, 1e4}, {0.02, 0, 2e4, 1e3}, {0.3, 0, 1e4, 2e5}};
+  constexpr uint64_t kHistories = 60;
+  std::set<int32_t> visited;
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(c.name);
+    ELECTRONPROBLEM problem;
+    problem.comptonProfiles = true;
+    const int z[1] = {29};
+    const double one[1] = {1.0};
+    ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.36, c.E, 1e4, 1e4, 0.0));
+    SetPhotonOptions(problem.elements, problem.nElements);
+    Constants& k = hostConstants;
+    k.part = c.part;
+    k.diffusion_totalToInelasticRatio_thr = c.diffusionThr;
+    k.trackPos = c.trackPos;
+    k.trackPhotonProducedElectrons = 1;
+    CELLSLAB slab;
+    TrackerWork cpuWork{}, deviceWork{};
+    if (c.cells) {
+      BuildCellSlab(slab, problem.cell, layers);
+      k.outputCellInteractionStats = 1;
+      ASSERT_TRUE(AllocateTrackerWork(cpuWork, 64, 64, 256));
+      ASSERT_TRUE(AllocateTrackerWork(deviceWork, 64, 64, 256));
+      SetBeamEntry(cpuWork);
+    }
+
+    // The CPU worker.
+    auto cpu = std::make_unique<CTask>();
+    std::vector<INTERACTIONSTATS> cpuCellStats(layers.size());
+    if (c.cells) {
+      cpu->cellStats = cpuCellStats.data();
+      cpu->tracker = cpuWork;
+    }
+    STREAMTABLES tables;
+    DealStreams(tables, 1, kHistories, 7);
+    const CRandGen fresh = tables.generators[0];
+    GiveStreams(*cpu, 0, 1, 1);
+    cpu->stepOverride = RecordingStep;
+    cpuSteps.clear();
+    cpu->RunHistories();
+    ASSERT_EQ(cpu->fatalError.load(), 0);
+    cpu->tracker = TrackerWork{};
+
+    // The device task.
+    DEVICERUN run(0, 4096, 2048, kHistories, fresh);
+    run.thread.work = deviceWork;
+    if (c.cells) {
+      run.cellStats.resize(layers.size());
+      run.task->t.cellStats = run.cellStats.data();
+    }
+    std::vector<STEP> deviceSteps;
+    RunStages(run, deviceSteps, visited);
+    EXPECT_EQ(run.task->control.fatalError, 0);
+    EXPECT_EQ(run.status.error, 0);
+
+    ASSERT_EQ(deviceSteps.size(), cpuSteps.size());
+    ASSERT_GT(cpuSteps.size(), kHistories);
+    for (size_t i = 0; i < cpuSteps.size(); ++i) ASSERT_TRUE(deviceSteps[i] == cpuSteps[i]) << "step " << i;
+    for (int s = 0; s < static_cast<int>(sizeof(INTERACTIONSTATS) / sizeof(STATSLOT)); ++s) {
+      ASSERT_EQ(std::memcmp(&run.stats.slot[s], &cpu->stats->slot[s], sizeof(STATSLOT)), 0) << "statistics slot " << s;
+    }
+    for (size_t cell = 0; cell < run.cellStats.size(); ++cell) {
+      ASSERT_EQ(std::memcmp(&run.cellStats[cell], &cpuCellStats[cell], sizeof(INTERACTIONSTATS)), 0) << "cell " << cell;
+    }
+    EXPECT_EQ(run.stats.slot[statslot::nHistoriesDone].n, kHistories);
+    EXPECT_EQ(run.thread.nStartedHistories, kHistories);
+    EXPECT_EQ(run.thread.nFinishedHistories, kHistories);
+    EXPECT_EQ(run.status.nActStreams, 0u);
+    EXPECT_EQ(run.task->control.nSlots, 0);
+    for (int32_t owner : run.taskBanked) ASSERT_EQ(owner, 0);  // every slot released
+    FreeTrackerWork(cpuWork);
+    FreeTrackerWork(deviceWork);
+  }
+  // The cases pass through every stage but the source's spectrum.
+  for (int32_t s = 0; s < kTaskStates; ++s) {
+    if (s == kSourceEnergy) continue;
+    EXPECT_EQ(visited.count(s), 1u) << "state " << s;
+  }
+}
+
+}  // namespace

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "core/constants.h"
@@ -337,6 +338,106 @@ TEST(DeviceStages, FollowTheParticlesOfTheCpuWorkerWithTheSameStream) {
     if (s == kSourceEnergy) continue;
     EXPECT_EQ(visited.count(s), 1u) << "state " << s;
   }
+}
+
+// A device problem of 1 MeV electrons (or photons) in the copper layer.
+struct BANKPROBLEM {
+  ELECTRONPROBLEM problem;
+  STREAMTABLES tables;
+  bool ok = false;
+  explicit BANKPROBLEM(uint8_t part) {
+    problem.comptonProfiles = true;
+    const int z[1] = {29};
+    const double one[1] = {1.0};
+    ok = SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.36, 1e6, 1e4, 1e4, 0.0);
+    if (!ok) return;
+    SetPhotonOptions(problem.elements, problem.nElements);
+    hostConstants.part = part;
+    hostConstants.trackPhotonProducedElectrons = 1;
+    DealStreams(tables, 1, 1, 11);
+  }
+};
+
+// The pool's two limits end the run with their messages, and the task number
+// reaches the status record even for the device's first task (number 0).
+TEST(DeviceStages, PoolLimitsAreFatalAndReportTheTask) {
+  struct LIMIT {
+    int64_t poolSlots;
+    int32_t maxAllowed;
+    const char* message;
+  } limits[] = {{4096, 1, "Fatal error in task No. 1: number of banked particles exceeds 1."},
+                {1, 2048, "Fatal error in task No. 1: no free slot for banking a new particle."}};
+  for (const LIMIT& l : limits) {
+    SCOPED_TRACE(l.message);
+    BANKPROBLEM b(kElectron);
+    ASSERT_TRUE(b.ok);
+    DEVICERUN run(0, l.poolSlots, l.maxAllowed, 200, b.tables.generators[0]);
+    std::vector<STEP> steps;
+    std::set<int32_t> visited;
+    testing::internal::CaptureStdout();
+    RunStages(run, steps, visited);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find(l.message), std::string::npos) << out;
+    EXPECT_EQ(run.status.error, 1);
+    EXPECT_EQ(run.blockStop, 1);
+    EXPECT_EQ(run.task->control.fatalError, 1);
+    EXPECT_LE(run.task->control.nSlots, l.maxAllowed);
+  }
+}
+
+// Banking mode 2: the task's secondaries go round the ring and come back; the
+// histories end with the device's share, every slot is read and released,
+// and the energy of every history is accounted for.
+TEST(DeviceStages, RingCarriesEverySecondaryBack) {
+  BANKPROBLEM b(kPhoton);
+  ASSERT_TRUE(b.ok);
+  constexpr uint64_t kHistories = 100;
+  DEVICERUN run(kHeapRing, 64, 0, kHistories, b.tables.generators[0]);
+  DEVICETASK& task = *run.task;
+  task.control.nextState = kReadBankedParticle;
+  STAGECONTEXT ctx = run.Context();
+  int64_t n = 0;
+  for (; n < 10000000; ++n) {
+    const int32_t state = task.control.nextState;
+    const bool drained = run.ring.nextReadPos >= run.ring.nextWritePos;
+    if (state == kReadBankedParticle && run.ring.nParticles >= kHistories && drained) break;
+    ASSERT_EQ(RunStage(state, task, ctx), kStageGoesOn) << "state " << state;
+  }
+  // Once the share is out and the ring is empty the task waits in the read state.
+  ASSERT_EQ(RunStage(kReadBankedParticle, task, ctx), kStageGoesOn);
+  EXPECT_EQ(task.control.nextState, kReadBankedParticle);
+  EXPECT_EQ(run.ring.error, 0);
+  EXPECT_EQ(run.thread.nStartedHistories, kHistories);
+  EXPECT_EQ(run.thread.nFinishedSourceTracks, kHistories);
+  EXPECT_GT(run.ring.nextWritePos, 0u);  // secondaries went through the ring
+  EXPECT_EQ(run.ring.nextReadPos, run.ring.nextWritePos);
+  for (int32_t owner : run.taskBanked) ASSERT_EQ(owner, 0);
+  const STATSLOT* s = run.stats.slot;
+  const double source = s[statslot::eSourcePhotons].e;
+  const double accounted = s[statslot::eAbsorbed].e + s[statslot::eHistoryDeposit].e + s[statslot::ePhotonEscapes].e +
+                           s[statslot::eElectronEscapes].e + s[statslot::ePhotonCutoff].e;
+  EXPECT_EQ(source, 1e6 * kHistories);
+  EXPECT_NEAR(accounted, source, 1e-9 * source);
+}
+
+// A ring too small for what one stage banks ends the run with its message.
+TEST(DeviceStages, RingOverflowIsFatal) {
+  BANKPROBLEM b(kElectron);
+  ASSERT_TRUE(b.ok);
+  DEVICERUN run(kHeapRing, 2, 0, 50, b.tables.generators[0]);
+  run.task->control.nextState = kReadBankedParticle;
+  STAGECONTEXT ctx = run.Context();
+  testing::internal::CaptureStdout();
+  int32_t result = kStageGoesOn;
+  for (int64_t n = 0; n < 10000000 && result == kStageGoesOn; ++n)
+    result = RunStage(run.task->control.nextState, *run.task, ctx);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(result, kStageLeaves);
+  EXPECT_NE(out.find("Fatal error in CUDA device No. 1 when storing a banked particle: number of banked particles "
+                     "exceeds the maximum allowed number."),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(run.ring.error, 1);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // the pool's limits and the ring's order, and the fatal-error path.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -438,6 +439,55 @@ TEST(DeviceStages, RingOverflowIsFatal) {
             std::string::npos)
       << out;
   EXPECT_EQ(run.ring.error, 1);
+}
+
+// An ionization that leaves two followed electrons banks the higher-energy
+// one or the lower-energy one as the block says, and follows the other.
+TEST(DeviceStages, ElectroionizationBanksTheElectronTheBlockChooses) {
+  ELECTRONPROBLEM problem;
+  const int z[1] = {29};
+  const double one[1] = {1.0};
+  ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.36, 1e6, 1e3, 1e3, 0.0));
+  STREAMTABLES tables;
+  DealStreams(tables, 1, 1, 5);
+  const Constants& k = hostConstants;
+  for (uint8_t higher : {uint8_t{0}, uint8_t{1}}) {
+    SCOPED_TRACE(higher != 0 ? "higher banked" : "lower banked");
+    DEVICERUN run(0, 64, 16, 1, tables.generators[0]);
+    DEVICETASK& task = *run.task;
+    TASKSTATE& t = task.t;
+    STAGECONTEXT ctx{&run.blockStop, higher};
+    int twoElectrons = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+      t.kind = kElectron;
+      t.E = 1e6;
+      t.pc.pos = Init(0.0, 0.0, 0.1);
+      t.pc.dir = Init(0.0, 0.0, std::sqrt(t.E * (t.E + 2.0 * k.restEn)));
+      t.cell = k.cell;
+      t.material = k.material;
+      t.rng = &run.generators[0];
+      t.state = kStateFollow;
+      t.nBanked = 0;
+      ASSERT_EQ(Sigma_el(task, ctx), kStageGoesOn);
+      t.collisionElement = k.material->element[0];
+      t.collisionType = 3;  // K shell
+      ASSERT_EQ(Electroionization(task, ctx), kStageGoesOn);
+      if (task.control.nSlots == 0) continue;
+      ASSERT_EQ(task.control.nSlots, 1);
+      const int64_t slot = task.control.slots[0];
+      const double banked = run.en[static_cast<size_t>(slot)];
+      EXPECT_EQ(run.p[static_cast<size_t>(slot)], kElectron);
+      if (higher != 0) {
+        EXPECT_GE(banked, t.E) << "trial " << trial;
+      } else {
+        EXPECT_LE(banked, t.E) << "trial " << trial;
+      }
+      ++twoElectrons;
+      task.control.nSlots = 0;
+      run.taskBanked[static_cast<size_t>(slot)] = 0;
+    }
+    EXPECT_GT(twoElectrons, 0);
+  }
 }
 
 }  // namespace

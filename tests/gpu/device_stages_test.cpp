@@ -63,8 +63,8 @@ int32_t RecordingStep(CTask& t) {
 struct CELLSLAB {
   test_world::World world;
   ~CELLSLAB() {
-    hostConstants.complexGeometry = 0;
-    StoreGeometryTables(hostConstants, GeometryTables{});
+    core::hostConstants.complexGeometry = 0;
+    StoreGeometryTables(core::hostConstants, GeometryTables{});
   }
 };
 
@@ -95,7 +95,7 @@ void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC
     c.CUT_P = layers[i].cutP;
     c.pulseHeightSlot = -1;
   }
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   StoreGeometryTables(k, w.tables);
   k.complexGeometry = 1;
   k.cell = w.cells.data();
@@ -105,7 +105,7 @@ void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC
 
 // The entry of the beam from (0, 0, -1) along +z, as the set-up finds it.
 void SetBeamEntry(TrackerWork& work) {
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   auto probe = std::make_unique<TASKSTATE>();
   probe->tracker = work;
   probe->voxelIndex = -1;
@@ -155,7 +155,7 @@ struct DEVICERUN {
   DEVICERUN(int32_t heapMode, int64_t poolSlots, int32_t maxAllowed, uint64_t N, const CRandGen& generator) {
     SimulateDevices(1);
     EXPECT_EQ(SetDevice(0), kDeviceSuccess);
-    const Constants& k = hostConstants;
+    const Constants& k = core::hostConstants;
     TASKGLOBALS& g = TaskGlobals();
     g = TASKGLOBALS{};
     SetSchedulingTables(g);
@@ -272,7 +272,7 @@ TEST(DeviceStages, FollowTheParticlesOfTheCpuWorkerWithTheSameStream) {
     const double one[1] = {1.0};
     ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.36, c.E, 1e4, 1e4, 0.0));
     SetPhotonOptions(problem.elements, problem.nElements);
-    Constants& k = hostConstants;
+    Constants& k = core::hostConstants;
     k.part = c.part;
     k.diffusion_totalToInelasticRatio_thr = c.diffusionThr;
     k.trackPos = c.trackPos;
@@ -353,8 +353,8 @@ struct BANKPROBLEM {
     ok = SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.36, 1e6, 1e4, 1e4, 0.0);
     if (!ok) return;
     SetPhotonOptions(problem.elements, problem.nElements);
-    hostConstants.part = part;
-    hostConstants.trackPhotonProducedElectrons = 1;
+    core::hostConstants.part = part;
+    core::hostConstants.trackPhotonProducedElectrons = 1;
     DealStreams(tables, 1, 1, 11);
   }
 };
@@ -450,7 +450,7 @@ TEST(DeviceStages, ElectroionizationBanksTheElectronTheBlockChooses) {
   ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.36, 1e6, 1e3, 1e3, 0.0));
   STREAMTABLES tables;
   DealStreams(tables, 1, 1, 5);
-  const Constants& k = hostConstants;
+  const Constants& k = core::hostConstants;
   for (uint8_t higher : {uint8_t{0}, uint8_t{1}}) {
     SCOPED_TRACE(higher != 0 ? "higher banked" : "lower banked");
     DEVICERUN run(0, 64, 16, 1, tables.generators[0]);

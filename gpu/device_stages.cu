@@ -323,7 +323,9 @@ TQ_CPU_GPU inline int32_t ReadFromRing(DEVICETASK& task, STAGECONTEXT& ctx) {
   }
   StoreSharedCount(t.nBanked, -1);
   c.nextState = kReadBankedParticle;
-  const unsigned long long margin = static_cast<unsigned long long>(*g.margin_CUDA);
+  // The margin the host writes is not negative; a negative one reads as none.
+  const int32_t marginSet = g.margin_CUDA != nullptr ? *g.margin_CUDA : 0;
+  const unsigned long long margin = marginSet > 0 ? static_cast<unsigned long long>(marginSet) : 0ull;
   const unsigned long long written = VolatileLoad(g.status.nextWritePos);
   bool readable = written >= margin && VolatileLoad(g.status.nextReadPos) < written - margin;
   if (readable) {

@@ -386,14 +386,25 @@ TEST(DeviceStages, PoolLimitsAreFatalAndReportTheTask) {
   }
 }
 
+void RunThroughRing(int32_t margin);
+
 // Banking mode 2: the task's secondaries go round the ring and come back; the
 // histories end with the device's share, every slot is read and released,
-// and the energy of every history is accounted for.
+// and the energy of every history is accounted for; a negative read margin
+// counts as none.
 TEST(DeviceStages, RingCarriesEverySecondaryBack) {
+  for (int32_t margin : {0, -1}) {
+    SCOPED_TRACE(::testing::Message() << "margin " << margin);
+    RunThroughRing(margin);
+  }
+}
+
+void RunThroughRing(int32_t margin) {
   BANKPROBLEM b(kPhoton);
   ASSERT_TRUE(b.ok);
   constexpr uint64_t kHistories = 100;
   DEVICERUN run(kHeapRing, 64, 0, kHistories, b.tables.generators[0]);
+  run.margin = margin;
   DEVICETASK& task = *run.task;
   task.control.nextState = kReadBankedParticle;
   STAGECONTEXT ctx = run.Context();

@@ -1,10 +1,13 @@
 #include "gpu/device_tasks.h"
 
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "core/tally.h"
 #include "gpu/cuda_runtime_wrappers.h"
+#include "gpu/device_stages.h"
 #include "gpu/setup_kernels.h"
 
 namespace {
@@ -52,24 +55,70 @@ DEVICEBANK UploadBank(const DEVICETASKSETUP& s) {
   return b;
 }
 
-// Per task: its stream list, the binning scratch of every quantity and the
-// per-history deposits of the pulse-height cells, one block for all tasks.
+// The largest bank of one task in banking modes 0 and 1: the average
+// rounded up after the ratio.
+int32_t MaxBankedAllowed(const DEVICETASKSETUP& s) {
+  return static_cast<int32_t>(std::ceil(s.avgBanked * s.maxBankedRatio));
+}
+
+// Per task: its stream list, the binning scratch of every quantity, the
+// per-history deposits of the pulse-height cells, the staging stack of the
+// particles a stage banks (arrays as the options call for, like the pool's)
+// and, in modes 0 and 1, its stack of pool slots; one block for all tasks.
 struct TASKSCRATCH {
   int64_t streamBytes;
   int64_t rangeBytes[kQuantityCount];
   int64_t depositBytes;
+  int64_t stagingBytes;
+  int64_t slotBytes;
   int64_t bytes;  // per task, multiples of 8
 
   explicit TASKSCRATCH(const DEVICETASKSETUP& s) {
-    const auto rounded = [](int64_t b) { return (b + 7) / 8 * 8; };
-    streamBytes = rounded(s.streamsPerTask * static_cast<int64_t>(sizeof(int32_t)));
+    streamBytes = Rounded(s.streamsPerTask * static_cast<int64_t>(sizeof(int32_t)));
     bytes = streamBytes;
     for (int q = 0; q < kQuantityCount; ++q) {
-      rangeBytes[q] = rounded(s.tallyTables->nRanges[q] * static_cast<int64_t>(sizeof(int16_t)));
+      rangeBytes[q] = Rounded(s.tallyTables->nRanges[q] * static_cast<int64_t>(sizeof(int16_t)));
       bytes += rangeBytes[q];
     }
-    depositBytes = s.tallyTables->nCellsPulseHeight * static_cast<int64_t>(sizeof(double));
+    depositBytes = Rounded(s.tallyTables->nCellsPulseHeight * static_cast<int64_t>(sizeof(double)));
     bytes += depositBytes;
+    stagingBytes = StagingLayout(s, nullptr, nullptr);
+    bytes += stagingBytes;
+    slotBytes = s.heapMode == kHeapRing ? 0 : Rounded(MaxBankedAllowed(s) * static_cast<int64_t>(sizeof(int64_t)));
+    bytes += slotBytes;
+  }
+
+  static int64_t Rounded(int64_t b) { return (b + 7) / 8 * 8; }
+
+  // Lays the staging arrays out from `at` (null: only counts) into b; the bytes.
+  static int64_t StagingLayout(const DEVICETASKSETUP& s, char* at, PARTICLEBANK* b) {
+    const int64_t n = kDeviceStagingCapacity;
+    int64_t used = 0;
+    const auto take = [&](auto*& array, int64_t entries) {
+      using T = std::remove_reference_t<decltype(*array)>;
+      if (at != nullptr) array = reinterpret_cast<T*>(at + used);
+      used += Rounded(entries * static_cast<int64_t>(sizeof(T)));
+    };
+    PARTICLEBANK counting{};
+    PARTICLEBANK& r = b != nullptr ? *b : counting;
+    take(r.en, n);
+    take(r.p, n);
+    take(r.org, n);
+    take(r.pc, s.trackPos ? n : 1);
+    if (s.forcing) {
+      take(r.wt, n);
+      take(r.iForced, n);
+    }
+    if (s.complexGeometry) {
+      take(r.voxelIndex, n);
+      take(r.cellIndex, n);
+      if (s.storeFreeMotionRadius) {
+        take(r.maxRadius, n);
+        take(r.centerFree, n);
+      }
+    }
+    r.positionsStored = s.trackPos ? 1 : 0;
+    return used;
   }
 };
 
@@ -95,6 +144,17 @@ void BuildTask(const DEVICETASKSETUP& s, const TASKSCRATCH& scratch, char* taskS
     at += scratch.rangeBytes[q];
   }
   t.cellDeposit = scratch.depositBytes > 0 ? reinterpret_cast<double*>(at) : nullptr;
+  at += scratch.depositBytes;
+  // The staging stack of the particles a stage banks, and the stack of pool slots.
+  t.bank = PARTICLEBANK{};
+  TASKSCRATCH::StagingLayout(s, at, &t.bank);
+  t.bankCapacity = kDeviceStagingCapacity;
+  t.pcCursor = t.bank.pc;
+  t.onDevice = 1;
+  at += scratch.stagingBytes;
+  c.slots = scratch.slotBytes > 0 ? reinterpret_cast<int64_t*>(at) : nullptr;
+  c.nSlots = 0;
+  c.maxSlots = 0;
   // Every task scores into the device's arrays.
   const DEVICETALLIES& d = s.problem->tallies;
   for (int k = 0; k < kTallyClassCount; ++k) {

@@ -42,7 +42,12 @@ void StopProgramRun() {
   RUNCONTROL& run = *compiler->runControl;
   if (!run.running.load(std::memory_order_acquire)) return;
   run.interruptRequest.store(1, std::memory_order_release);
-  while (run.running.load(std::memory_order_acquire)) YieldThread();
+  compiler->handshake.Notify();
+  for (;;) {
+    const uint32_t seen = compiler->handshake.Sequence();
+    if (!run.running.load(std::memory_order_acquire)) break;
+    compiler->handshake.Wait(seen, kHandshakeWaitMicroseconds);
+  }
 }
 
 void ResetProgramState(int pass) {

@@ -38,6 +38,7 @@ void StopProgramThread() {
   run.interruptRequest.store(1);
   while (run.running.load()) {
     compiler->acknowledged.store(1);
+    compiler->handshake.Notify();
     YieldThread();
   }
 }

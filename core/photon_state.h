@@ -62,25 +62,31 @@ struct PHOTONELEMENTCACHE {
   double pairFraction = 0.0;  // position of pairE in that interval
 };
 
-// The material cross sections of the energy looked up before the current
-// one, with their key: a history's source energy and the fluorescence lines
-// recur between other energies, and a lookup sums tables over every subshell
-// of every element. Per element of the material, in its order: sigma_coh,
+// Material cross sections of earlier lookups, kept by energy: a history's
+// source energy and the fluorescence lines of its atoms recur between other
+// energies, and a lookup sums tables over every subshell of every element.
+// One entry holds, per element of the material in its order, sigma_coh,
 // sigma_incoh, total, cumulative and per subshell its sum and interval (as
-// PHOTONELEMENTCACHE); kept only for materials whose values fit. A lookup
-// earns a point each time it returns from the spare and the spare loses one
-// each time a new lookup passes it by, so that the energy that recurs (the
-// source energy) stays there through the other energies of a history.
-constexpr int kSpareLookupValues = 256;
-struct PHOTONSPARELOOKUP {
+// PHOTONELEMENTCACHE); materials whose values do not fit are not kept. The
+// entries form sets of two chosen by the energy; a new lookup replaces the
+// entry of its set used less recently. Owned by a CPU worker's record (a
+// device task has none).
+constexpr int kLookupCacheValues = 256;
+constexpr int kLookupCacheSetBits = 5;
+constexpr int kLookupCacheSets = 1 << kLookupCacheSetBits;
+constexpr int kLookupCacheWays = 2;
+struct PHOTONLOOKUPENTRY {
   const MATERIAL* keyMaterial = nullptr;  // none
-  double keyEnergy = -2.0;
+  double keyEnergy = -2.0;                // eV
   int32_t keyKind = -2;
-  int32_t points = 0;         // the spare's
-  int32_t currentPoints = 0;  // the current lookup's
   double sigma_tot = 0.0;
   double sigma_scat = 0.0;
-  double values[kSpareLookupValues] = {};
+  double values[kLookupCacheValues] = {};
+};
+static_assert(kLookupCacheWays == 2, "the replacement keeps one bit per set");
+struct PHOTONLOOKUPCACHE {
+  PHOTONLOOKUPENTRY entries[kLookupCacheSets][kLookupCacheWays];
+  uint8_t recentWay[kLookupCacheSets] = {};  // per set, the way used last
 };
 
 struct PHOTONSTATE {
@@ -92,7 +98,7 @@ struct PHOTONSTATE {
   double keyEnergy = -2.0;                // eV
   int32_t keyKind = -2;
   PHOTONELEMENTCACHE elements[kMaxElements];  // by global element index
-  PHOTONSPARELOOKUP spare;                    // an earlier lookup kept for its energy to recur
+  PHOTONLOOKUPCACHE* lookups = nullptr;       // earlier lookups by energy; null: none kept
   // The collision chosen and its bookkeeping.
   int32_t element = 0;          // global element index
   int32_t interaction = kPhotonCoherent;

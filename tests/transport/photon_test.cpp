@@ -147,7 +147,8 @@ TEST(PhotonFlight, InteractionFractionsFollowTheCrossSections) {
 }
 
 // Energies that recur between others (a source energy, fluorescence lines)
-// come back from the spare lookup: every value the collision sampling reads
+// come back from the kept lookups, also after many other energies have
+// passed through their sets: every value the collision sampling reads
 // (the totals, each element's parts and subshell sums, the subshell
 // intervals that place the photoelectron) is the one a fresh lookup gives.
 TEST(PhotonFlight, RecurringEnergiesGiveTheValuesOfAFreshLookup) {
@@ -155,7 +156,12 @@ TEST(PhotonFlight, RecurringEnergiesGiveTheValuesOfAFreshLookup) {
       {{82}, {1.0}, 662e3, 1.0, 3.3e22},
       {{1, 8}, {2.0, 1.0}, 662e3, 1.0, 1e23},
   };
-  const double energies[] = {662e3, 75e3, 662e3, 300e3, 88e3, 662e3, 75e3, 75e3, 20e3, 300e3, 662e3, 662e3};
+  std::vector<double> energies = {662e3, 75e3, 662e3, 300e3, 88e3, 662e3, 75e3, 75e3, 20e3, 300e3, 662e3, 662e3};
+  // Scattered energies, each once, between the recurring ones.
+  for (int i = 0; i < 300; ++i) {
+    energies.push_back(15e3 + 2113.7 * i);
+    energies.push_back(i % 3 == 0 ? 662e3 : (i % 3 == 1 ? 75e3 : 88e3));
+  }
   for (const TRANSMISSIONCASE& t : cases) {
     PHOTONPROBLEM p;
     ASSERT_TRUE(LoadPhotonElements(p, t.z, t.fractions));

@@ -21,6 +21,12 @@ enum PhotonInteraction : int32_t {
   kPhotonPair = 3,
 };
 
+// The order of a table's values (PHOTONELEMENTCACHE::ffShape, sfShape).
+constexpr int8_t kTableUnknown = 0;  // not looked at yet
+constexpr int8_t kTableRising = 1;   // never falls
+constexpr int8_t kTableFalling = 2;  // never rises
+constexpr int8_t kTableMixed = 3;
+
 // One element's photon cross sections and interaction set-ups; each set-up is
 // valid for the energy stored with it (negative: none yet).
 struct PHOTONELEMENTCACHE {
@@ -40,6 +46,9 @@ struct PHOTONELEMENTCACHE {
   int16_t hintAnomImag = 0;
   int16_t hintPairShare = 0;
   int16_t hintShell[kMaxDesignator] = {};
+  int16_t hintPhotoionUnion = 0;
+  int8_t ffShape = kTableUnknown;  // order of the form factor's values
+  int8_t sfShape = kTableUnknown;  // order of the scattering function's values
   // Coherent scattering set-up.
   double cohE = -1.0;         // eV
   double anomReal = 0.0;      // f'(E)
@@ -118,8 +127,13 @@ struct PHOTONSTATE {
   uint8_t pzMaxKnown[kMaxDesignator] = {};
   double pzMax[kMaxDesignator] = {};  // largest momentum projection per subshell, atomic units
   // Atomic relaxation.
-  int32_t nVacancies = 0;
-  int16_t vacancy[kMaxVacancies] = {};  // subshell designators
+  // The vacancies as a count per subshell designator: the cascade fills the
+  // one with the smallest designator, and vacancies of one designator cannot
+  // be told apart. Count 0 holds those of a designator at or below 0.
+  int32_t nVacancies = 0;                     // vacancies held, at most kMaxVacancies
+  uint64_t vacancyMask = 0;                   // bit d set while vacancyCount[d] > 0
+  uint8_t vacancyCount[kMaxDesignator] = {};  // vacancies per designator
+  int32_t vacanciesBeyond = 0;                // vacancies of a designator of kMaxDesignator or more
   int32_t nTransitionsDone = 0;          // transitions of the cascade so far
   int32_t relaxElement = 0;              // global element index of the relaxing atom
   uint64_t droppedVacancies = 0;         // vacancies lost to a full stack (energy left deposited)

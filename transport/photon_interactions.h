@@ -55,13 +55,57 @@ TQ_CPU_GPU inline double LinearOrZero(double x, const double* g, const double* a
   return n >= 2 ? Interp(x, g, a, b, n, hint) : 0.0;
 }
 
-// Largest value of a table over the points up to the first one beyond xMax.
+// Smallest and largest value of a table over the points up to the first one
+// beyond xMax.
 TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, double xMax, double* lowest, double* highest) {
-  *lowest = *highest = y[0];
+  double low = y[0], high = y[0];
   for (int16_t i = 1; i < n && xMax >= x[i - 1]; ++i) {
-    *lowest = fmin(*lowest, y[i]);
-    *highest = fmax(*highest, y[i]);
+    low = y[i] < low ? y[i] : low;
+    high = y[i] > high ? y[i] : high;
   }
+  *lowest = low;
+  *highest = high;
+}
+
+// The order of a table's values, found once per worker and table: a form
+// factor never rises and a scattering function never falls, so that their
+// range up to xMax is read at its two ends.
+TQ_CPU_GPU inline int8_t TableShape(const double* y, int16_t n) {
+  bool rises = true, falls = true;
+  for (int16_t i = 1; i < n; ++i) {
+    if (y[i] < y[i - 1]) rises = false;
+    if (y[i] > y[i - 1]) falls = false;
+  }
+  return rises ? kTableRising : (falls ? kTableFalling : kTableMixed);
+}
+
+// Points that the range up to xMax takes: point 0 and each later point whose
+// predecessor lies at or below xMax (x ascending).
+TQ_CPU_GPU inline int16_t PointsUpTo(const double* x, int16_t n, double xMax) {
+  int lo = 0, hi = n - 1;  // the first j in [0, n-1) with x[j] > xMax lies in [lo, hi]
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (x[mid] > xMax) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return static_cast<int16_t>(lo + 1);
+}
+
+// TableRange with the table's order known (shape: kTableUnknown the first
+// time, then kept by the caller): the same values without the scan.
+TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, double xMax, int8_t& shape,
+                                  double* lowest, double* highest) {
+  if (shape == kTableUnknown) shape = TableShape(y, n);
+  if (shape == kTableMixed) {
+    TableRange(x, y, n, xMax, lowest, highest);
+    return;
+  }
+  const double last = y[PointsUpTo(x, n, xMax) - 1];
+  *lowest = shape == kTableRising ? y[0] : last;
+  *highest = shape == kTableRising ? last : y[0];
 }
 
 // ---- Form factor over the squared momentum transfer u = x^2 (1/angstrom^2).
@@ -126,7 +170,7 @@ TQ_CPU_GPU inline void CoherentSetUp(const Elem& el, double E, double restEn, do
   const double xMax = E / restEn * constFact_coh;
   c.halfXmax = 0.5 * xMax;
   double fMin = 0.0, fMax = 0.0;
-  if (el.ffN > 0) TableRange(el.ffX, el.ff, el.ffN, xMax, &fMin, &fMax);
+  if (el.ffN > 0) TableRange(el.ffX, el.ff, el.ffN, xMax, c.ffShape, &fMin, &fMax);
   c.anomReal = LinearOrZero(E, el.anomRealX, el.anomReal, el.anomRealSlope, el.anomRealN, c.hintAnomReal);
   const double imag = LinearOrZero(E, el.anomImagX, el.anomImag, el.anomImagSlope, el.anomImagN, c.hintAnomImag);
   c.anomImag2 = imag * imag;
@@ -287,7 +331,7 @@ TQ_CPU_GPU inline void IncoherentSetUp(const Elem& el, double E, double restEn, 
   c.invK = 1.0 / c.k;
   c.kSquared = c.k * c.k;
   double sMin = 0.0, sMax = 0.0;
-  if (el.sfN > 0) TableRange(el.sfX, el.sf, el.sfN, c.k * constFact_coh, &sMin, &sMax);
+  if (el.sfN > 0) TableRange(el.sfX, el.sf, el.sfN, c.k * constFact_coh, c.sfShape, &sMin, &sMax);
   c.halfInvSmax = sMax > 0.0 ? 0.5 / sMax : 0.0;
   c.incohE = E;
 }

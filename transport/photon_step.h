@@ -453,18 +453,19 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
   const Elem& el = GetElem(phot.relaxElement);
   const bool photonStep = t.stepKind == kPhoton;
   while (!stop) {
-    const int32_t v = InnermostVacancy(phot);
-    const int32_t s = phot.nVacancies > 0 ? phot.vacancy[v] : 0;
-    if (phot.nVacancies == 0 || s <= 0 || s >= kMaxDesignator || el.nTransitions[s] <= 0) {
+    const int32_t s = InnermostVacancy(phot);
+    if (s <= 0 || s >= kMaxDesignator || el.nTransitions[s] <= 0) {
       // End of the cascade; the remaining vacancies are dropped.
-      phot.nVacancies = 0;
+      ClearVacancies(phot);
       t.state = kStateFollow;
       if (photonStep) t.photonSurvival = phot.electronFlag > 0 ? 1 : 0;
       return kStepInteraction;
     }
     ++phot.nTransitionsDone;
     const int32_t j = SelectTransition(el, s, t.rng->random());
-    phot.vacancy[v] = el.transFill[s][j];
+    // The vacancy moves to the subshell that fills it.
+    RemoveVacancy(phot, s);
+    AddVacancy(phot, el.transFill[s][j]);
     const double Et = el.transEnergy[s][j];
     const int32_t emitter = el.transEmit[s][j];
     int32_t result;
@@ -486,7 +487,7 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
 TQ_CPU_GPU inline int32_t BeginRelaxation(TASKSTATE& t, int32_t element, int32_t designator, bool stop) {
   PHOTONSTATE& p = t.phot;
   p.relaxElement = element;
-  p.nVacancies = 0;
+  ClearVacancies(p);
   PushVacancy(p, designator);
   p.nTransitionsDone = 0;
   t.state = kStateRelaxation;

@@ -96,6 +96,7 @@ struct TURNS {
   std::atomic<int> turn{0};  // even: the main thread's turn, odd: the partner's
   ThreadSignal signal;
   std::atomic<int> lostWakeUps{0};
+  std::atomic<int> partnerDone{0};  // the partner touches nothing of the record after this
   int rounds = 0;
 };
 
@@ -119,6 +120,7 @@ void PassTurns(void* argument) {
     t.turn.fetch_add(1, std::memory_order_release);
     t.signal.Notify();
   }
+  t.partnerDone.store(1, std::memory_order_release);
 }
 }  // namespace
 
@@ -132,6 +134,7 @@ TEST(Threads, ASignalWakesTheWaitingThreadEveryTime) {
     t.signal.Notify();
   }
   AwaitTurn(t, 0);
+  while (t.partnerDone.load(std::memory_order_acquire) == 0) YieldThread();
   EXPECT_EQ(t.turn.load(), 2 * t.rounds);
   EXPECT_EQ(t.lostWakeUps.load(), 0);
 }

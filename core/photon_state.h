@@ -21,11 +21,16 @@ enum PhotonInteraction : int32_t {
   kPhotonPair = 3,
 };
 
-// The order of a table's values (PHOTONELEMENTCACHE::ffShape, sfShape).
-constexpr int8_t kTableUnknown = 0;  // not looked at yet
-constexpr int8_t kTableRising = 1;   // never falls
-constexpr int8_t kTableFalling = 2;  // never rises
-constexpr int8_t kTableMixed = 3;
+// The order of a table's values, found at its first use: from point `from`
+// on the values never fall (rising) or never rise, and the smallest and
+// largest of the points 0..from. A form factor falls and a scattering
+// function rises, apart from a few points at small x in some tables.
+struct TABLEORDER {
+  double headLow = 0.0;   // smallest value of the points 0..from
+  double headHigh = 0.0;  // largest value of the points 0..from
+  int16_t from = -1;      // -1: not looked at yet
+  uint8_t rising = 0;
+};
 
 // One element's photon cross sections and interaction set-ups; each set-up is
 // valid for the energy stored with it (negative: none yet).
@@ -47,8 +52,8 @@ struct PHOTONELEMENTCACHE {
   int16_t hintPairShare = 0;
   int16_t hintShell[kMaxDesignator] = {};
   int16_t hintPhotoionUnion = 0;
-  int8_t ffShape = kTableUnknown;  // order of the form factor's values
-  int8_t sfShape = kTableUnknown;  // order of the scattering function's values
+  TABLEORDER ffOrder;  // order of the form factor's values
+  TABLEORDER sfOrder;  // order of the scattering function's values
   // Coherent scattering set-up.
   double cohE = -1.0;         // eV
   double anomReal = 0.0;      // f'(E)
@@ -91,6 +96,7 @@ struct PHOTONLOOKUPENTRY {
   double sigma_tot = 0.0;
   double sigma_scat = 0.0;
   double values[kLookupCacheValues] = {};
+  int16_t intervals[kLookupCacheValues] = {};  // the subshell intervals, element after element
 };
 static_assert(kLookupCacheWays == 2, "the replacement keeps one bit per set");
 struct PHOTONLOOKUPCACHE {

@@ -245,8 +245,8 @@ static_assert(offsetof(TASKTALLIES, rangeBin) == 1624);
 static_assert(offsetof(TASKTALLIES, oneDimTallies) == 1680);
 static_assert(offsetof(TASKTALLIES, cellDeposit) == 1912);
 static_assert(sizeof(ELECTRONSTEPCACHE) == 46600);
-static_assert(sizeof(PHOTONSTATE) == 59784);
-static_assert(sizeof(TASKSTATE) == 108712);
+static_assert(sizeof(PHOTONSTATE) == 64584);
+static_assert(sizeof(TASKSTATE) == 113512);
 
 // The records of the workers stand side by side in `tasks`; each starts on a
 // cache line of its own, so that the particle a worker writes at every step

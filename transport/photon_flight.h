@@ -62,9 +62,10 @@ TQ_CPU_GPU inline double PhotonElementCrossSections(const Elem& el, double E, do
     for (int32_t s = 0; s < el.nSubshells; ++s) {
       const int16_t i = covered ? row[s] : int16_t{-1};
       if (i >= 0) {
-        const double* g = el.photoionLnEnergy[s];
-        const double* a = el.photoionLnCs[s];
-        const double* b = el.photoionSlope[s];
+        // A subshell with an interval has its table.
+        const double* g = el.photoionLnEnergy.Present()[s].Present();
+        const double* a = el.photoionLnCs.Present()[s].Present();
+        const double* b = el.photoionSlope.Present()[s].Present();
         total += exp(a[i] + (lnE - g[i]) * b[i]);
         c.hintShell[s] = i;
       }

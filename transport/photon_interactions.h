@@ -67,16 +67,21 @@ TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, d
   *highest = high;
 }
 
-// The order of a table's values, found once per worker and table: a form
-// factor never rises and a scattering function never falls, so that their
-// range up to xMax is read at its two ends.
-TQ_CPU_GPU inline int8_t TableShape(const double* y, int16_t n) {
-  bool rises = true, falls = true;
-  for (int16_t i = 1; i < n; ++i) {
-    if (y[i] < y[i - 1]) rises = false;
-    if (y[i] > y[i - 1]) falls = false;
+// The order of a table's values (TABLEORDER): the longer of its falling and
+// rising ends, and the range of the points before.
+TQ_CPU_GPU inline TABLEORDER TableOrder(const double* y, int16_t n) {
+  int16_t fall = static_cast<int16_t>(n - 1), rise = static_cast<int16_t>(n - 1);
+  while (fall > 0 && y[fall - 1] >= y[fall]) --fall;
+  while (rise > 0 && y[rise - 1] <= y[rise]) --rise;
+  TABLEORDER order;
+  order.rising = rise < fall ? 1 : 0;
+  order.from = rise < fall ? rise : fall;
+  order.headLow = order.headHigh = y[0];
+  for (int16_t i = 1; i <= order.from; ++i) {
+    order.headLow = y[i] < order.headLow ? y[i] : order.headLow;
+    order.headHigh = y[i] > order.headHigh ? y[i] : order.headHigh;
   }
-  return rises ? kTableRising : (falls ? kTableFalling : kTableMixed);
+  return order;
 }
 
 // Points that the range up to xMax takes: point 0 and each later point whose
@@ -94,18 +99,20 @@ TQ_CPU_GPU inline int16_t PointsUpTo(const double* x, int16_t n, double xMax) {
   return static_cast<int16_t>(lo + 1);
 }
 
-// TableRange with the table's order known (shape: kTableUnknown the first
-// time, then kept by the caller): the same values without the scan.
-TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, double xMax, int8_t& shape,
+// TableRange with the table's order (found at the first call, then kept by
+// the caller): the same values, the ordered end read at its two ends.
+TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, double xMax, TABLEORDER& order,
                                   double* lowest, double* highest) {
-  if (shape == kTableUnknown) shape = TableShape(y, n);
-  if (shape == kTableMixed) {
+  if (order.from < 0) order = TableOrder(y, n);
+  const int16_t last = static_cast<int16_t>(PointsUpTo(x, n, xMax) - 1);
+  if (last <= order.from) {
     TableRange(x, y, n, xMax, lowest, highest);
     return;
   }
-  const double last = y[PointsUpTo(x, n, xMax) - 1];
-  *lowest = shape == kTableRising ? y[0] : last;
-  *highest = shape == kTableRising ? last : y[0];
+  const double tailLow = order.rising != 0 ? y[order.from] : y[last];
+  const double tailHigh = order.rising != 0 ? y[last] : y[order.from];
+  *lowest = tailLow < order.headLow ? tailLow : order.headLow;
+  *highest = tailHigh > order.headHigh ? tailHigh : order.headHigh;
 }
 
 // ---- Form factor over the squared momentum transfer u = x^2 (1/angstrom^2).
@@ -170,7 +177,7 @@ TQ_CPU_GPU inline void CoherentSetUp(const Elem& el, double E, double restEn, do
   const double xMax = E / restEn * constFact_coh;
   c.halfXmax = 0.5 * xMax;
   double fMin = 0.0, fMax = 0.0;
-  if (el.ffN > 0) TableRange(el.ffX, el.ff, el.ffN, xMax, c.ffShape, &fMin, &fMax);
+  if (el.ffN > 0) TableRange(el.ffX, el.ff, el.ffN, xMax, c.ffOrder, &fMin, &fMax);
   c.anomReal = LinearOrZero(E, el.anomRealX, el.anomReal, el.anomRealSlope, el.anomRealN, c.hintAnomReal);
   const double imag = LinearOrZero(E, el.anomImagX, el.anomImag, el.anomImagSlope, el.anomImagN, c.hintAnomImag);
   c.anomImag2 = imag * imag;
@@ -331,7 +338,7 @@ TQ_CPU_GPU inline void IncoherentSetUp(const Elem& el, double E, double restEn, 
   c.invK = 1.0 / c.k;
   c.kSquared = c.k * c.k;
   double sMin = 0.0, sMax = 0.0;
-  if (el.sfN > 0) TableRange(el.sfX, el.sf, el.sfN, c.k * constFact_coh, c.sfShape, &sMin, &sMax);
+  if (el.sfN > 0) TableRange(el.sfX, el.sf, el.sfN, c.k * constFact_coh, c.sfOrder, &sMin, &sMax);
   c.halfInvSmax = sMax > 0.0 ? 0.5 / sMax : 0.0;
   c.incohE = E;
 }

@@ -78,7 +78,7 @@ namespace photon_step {
 // Values of material m in a kept lookup; 0 when they do not fit.
 TQ_CPU_GPU inline int32_t LookupValueCount(const MATERIAL& m) {
   int32_t count = 0;
-  for (int32_t j = 0; j < m.nElements; ++j) count += 4 + 2 * GetElem(m.element[j]).nSubshells;
+  for (int32_t j = 0; j < m.nElements; ++j) count += 4 + GetElem(m.element[j]).nSubshells;
   return count <= kLookupCacheValues ? count : 0;
 }
 
@@ -96,35 +96,36 @@ TQ_CPU_GPU inline int32_t LookupSet(double E) {
 // entry, or (toEntry false) the entry's into the current lookup.
 TQ_CPU_GPU inline void CopyLookup(PHOTONSTATE& phot, const MATERIAL& m, PHOTONLOOKUPENTRY& entry, bool toEntry) {
   double* v = entry.values;
+  int16_t* interval = entry.intervals;
   if (toEntry) {
     entry.sigma_tot = phot.sigma_tot;
     entry.sigma_scat = phot.sigma_scat;
-    for (int32_t j = 0; j < m.nElements; ++j) {
-      const int32_t e = m.element[j];
-      const PHOTONELEMENTCACHE& c = phot.elements[e];
-      *v++ = c.sigma_coh;
-      *v++ = c.sigma_incoh;
-      *v++ = c.total;
-      *v++ = c.cumulative;
-      const int32_t n = GetElem(e).nSubshells;
-      for (int32_t s = 0; s < n; ++s) *v++ = c.shellCumulative[s];
-      // The subshell's interval at E also places the photoelectron's angle.
-      for (int32_t s = 0; s < n; ++s) *v++ = c.hintShell[s];
-    }
-    return;
+  } else {
+    phot.sigma_tot = entry.sigma_tot;
+    phot.sigma_scat = entry.sigma_scat;
   }
-  phot.sigma_tot = entry.sigma_tot;
-  phot.sigma_scat = entry.sigma_scat;
   for (int32_t j = 0; j < m.nElements; ++j) {
     const int32_t e = m.element[j];
     PHOTONELEMENTCACHE& c = phot.elements[e];
-    c.sigma_coh = *v++;
-    c.sigma_incoh = *v++;
-    c.total = *v++;
-    c.cumulative = *v++;
-    const int32_t n = GetElem(e).nSubshells;
-    for (int32_t s = 0; s < n; ++s) c.shellCumulative[s] = *v++;
-    for (int32_t s = 0; s < n; ++s) c.hintShell[s] = static_cast<int16_t>(*v++);
+    const size_t n = static_cast<size_t>(GetElem(e).nSubshells);
+    // The subshell's interval at E also places the photoelectron's angle.
+    if (toEntry) {
+      v[0] = c.sigma_coh;
+      v[1] = c.sigma_incoh;
+      v[2] = c.total;
+      v[3] = c.cumulative;
+      memcpy(v + 4, c.shellCumulative, n * sizeof(double));
+      memcpy(interval, c.hintShell, n * sizeof(int16_t));
+    } else {
+      c.sigma_coh = v[0];
+      c.sigma_incoh = v[1];
+      c.total = v[2];
+      c.cumulative = v[3];
+      memcpy(c.shellCumulative, v + 4, n * sizeof(double));
+      memcpy(c.hintShell, interval, n * sizeof(int16_t));
+    }
+    v += 4 + n;
+    interval += n;
   }
 }
 
@@ -465,9 +466,9 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
     const int32_t j = SelectTransition(el, s, t.rng->random());
     // The vacancy moves to the subshell that fills it.
     RemoveVacancy(phot, s);
-    AddVacancy(phot, el.transFill[s][j]);
-    const double Et = el.transEnergy[s][j];
-    const int32_t emitter = el.transEmit[s][j];
+    AddVacancy(phot, el.transFill.Present()[s].Present()[j]);
+    const double Et = el.transEnergy.Present()[s].Present()[j];
+    const int32_t emitter = el.transEmit.Present()[s].Present()[j];
     int32_t result;
     if (emitter != 0) {
       PushVacancy(phot, emitter);

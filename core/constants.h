@@ -21,6 +21,9 @@ struct SURFACE;
 struct VOXEL;
 
 constexpr int kMaxSourceSpectrumEnergies = 10000;  // points of the source energy spectrum
+constexpr int kForcedGroups = 6;           // forced-process groups: elastic, bremsstrahlung, excitation, K, L, M
+constexpr int kForcedNameLength = 100;     // characters of a group's name, its end included
+constexpr int kElectronSectionTypes = 12;  // electron section types: elastic .. excitation, K, L1-L3, M1-M5
 
 namespace core {
 // Host storage of the spectrum's cumulative weights (constants.cpp).
@@ -170,6 +173,17 @@ struct Constants {
   int16_t nUnions;
   SURFACE* surf;         // [nSurfaces]
   CELLUNION* unionData;  // [nUnions]
+  // Interaction forcing on a device: per material, one flag per forced entry
+  // (zeroed when the problem is copied), for the device's report that the
+  // entry was excluded from the forced set; null in the host copy, whose
+  // workers keep their own flags.
+  int32_t** warnForced;  // [nMaterials][nForcedEntries]
+  // Interaction forcing: the processes are excluded from forcing by groups
+  // (the L and M subshells each together); the warning of an exclusion names
+  // the group.
+  char forcedInteractionName[kForcedGroups][kForcedNameLength];  // each ended by '\0'
+  int32_t type_electron_sigma0[kElectronSectionTypes];           // group of each electron section type
+  int32_t nForced0[kForcedGroups];                               // section types in each group
 };
 
 static_assert(offsetof(Constants, pi) == 0);
@@ -261,7 +275,14 @@ static_assert(offsetof(Constants, nSurfaces) == 1016);
 static_assert(offsetof(Constants, nUnions) == 1018);
 static_assert(offsetof(Constants, surf) == 1024);
 static_assert(offsetof(Constants, unionData) == 1032);
-static_assert(sizeof(Constants) == 1040);
+static_assert(offsetof(Constants, warnForced) == 1040);
+static_assert(offsetof(Constants, forcedInteractionName) == 1048);
+static_assert(offsetof(Constants, type_electron_sigma0) == 1648);
+static_assert(offsetof(Constants, nForced0) == 1696);
+static_assert(sizeof(Constants) == 1720);
+// The device copy must fit in the 64 KiB of constant memory: large tables stay
+// behind pointers.
+static_assert(sizeof(Constants) <= 65536);
 
 namespace core {
 // The host copy, filled by the driver before the workers start.

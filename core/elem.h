@@ -269,3 +269,19 @@ struct ELASTICPOINT {
   double eta0;
   double eta;
 };
+
+constexpr int32_t kGridSpots = 128;  // remembered intervals per worker (a power of 2)
+
+// An interval of one of an element's energy grids, remembered by a worker for
+// the energies that follow: reused while lo <= E < hi, so that a run of
+// collisions within one interval neither searches the grid nor takes the
+// logarithm of its width again. key names the grid (element and family).
+struct GRIDSPOT {
+  double lo = 1.0;       // grid[i] (with hi below lo: empty)
+  double hi = 0.0;       // grid[i + 1]
+  double lnWidth = 0.0;  // ln(hi / lo), when both are positive and hi > lo
+  int32_t key = -1;      // -1: empty
+  int16_t i = 0;
+};
+
+static_assert(sizeof(GRIDSPOT) == 32);

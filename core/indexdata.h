@@ -86,7 +86,9 @@ TQ_CPU_GPU inline int32_t TwoLevelCoarseCount(int32_t exponent, int32_t shift) {
 
 // Bytes from the coarse entries of a two-level index to its first bins.
 TQ_CPU_GPU inline int32_t TwoLevelFirstBinOffset(int32_t exponent, int32_t shift) {
-  return (2 * TwoLevelCoarseCount(exponent, shift) + 3) / 4 * 4;
+  // Unsigned: the count is positive, and a rounding down to a multiple of 4
+  // is then a mask.
+  return static_cast<int32_t>((2u * static_cast<uint32_t>(TwoLevelCoarseCount(exponent, shift)) + 3u) & ~3u);
 }
 
 // Entry `bin` of an index.

@@ -26,14 +26,11 @@ struct REL {
     return offset == 0 ? nullptr : reinterpret_cast<const T*>(reinterpret_cast<const char*>(this) + offset);
   }
   TQ_CPU_GPU T* get() { return offset == 0 ? nullptr : reinterpret_cast<T*>(reinterpret_cast<char*>(this) + offset); }
+  // The table of a reference known to be set, without the test for none.
+  TQ_CPU_GPU const T* table() const { return reinterpret_cast<const T*>(reinterpret_cast<const char*>(this) + offset); }
   TQ_CPU_GPU const T& operator[](int64_t i) const { return get()[i]; }
   TQ_CPU_GPU T& operator[](int64_t i) { return get()[i]; }
   TQ_CPU_GPU operator const T*() const { return get(); }
-  // The table where the caller knows that it exists (offset not 0): the
-  // address without the test for a missing table, for the innermost loops.
-  TQ_CPU_GPU const T* Present() const {
-    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(this) + offset);
-  }
 
   // Points the reference at target (null: no table); target lies in the
   // reference's own block.

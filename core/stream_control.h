@@ -10,6 +10,7 @@
 
 #include "core/hostdevice.h"
 #include "core/randgen.h"
+#include "core/relaxed_access.h"
 
 // One cache line per record: a worker writes its stream's nextParticle after
 // every history, and records of different workers stand side by side.
@@ -28,8 +29,9 @@ constexpr int32_t kStreamFinished = -1;    // STREAMCONTROL::task of a finished 
 constexpr int kMaxStreams = 65536;         // streams of one run
 constexpr int kMaxDeviceSlots = 32;        // used CUDA devices
 
-// The streams of the run. cpuParticleShare may be lowered by the driver while
-// the workers run (GPU build), so it is read and written atomically.
+// The streams of the run. cpuParticleShare and the limits of the device slots
+// (those of emulated devices are read by the CPU workers) may be lowered by
+// the driver while the workers run, so they are read and written atomically.
 struct RUNSTREAMS {
   STREAMCONTROL* streamControl = nullptr;  // nStreams_tot records
   CRandGen* randGens = nullptr;            // one generator per stream
@@ -84,7 +86,7 @@ inline uint64_t CpuParticleShare() { return core::runStreams.cpuParticleShare.lo
 
 // Exclusive end of the source-particle numbers of the stream's owner.
 inline uint64_t StreamLimit(const STREAMCONTROL& s) {
-  return s.device < 0 ? CpuParticleShare() : core::runStreams.gpuParticleShare[s.device];
+  return s.device < 0 ? CpuParticleShare() : LoadRelaxed(core::runStreams.gpuParticleShare[s.device]);
 }
 
 // Advance of the stream's next source-particle number after each history.

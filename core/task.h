@@ -213,6 +213,9 @@ struct ELECTRONSTEPCACHE {
   int8_t elasticGridSet[kMaxElementsInTask] = {};
   ELASTICPOINT elasticGridPoint[kMaxElementsInTask] = {};
   double elasticMu = 1.0;           // cosine of the last elastic deflection
+  // Intervals of the elements' elastic, excitation and ionization energy
+  // grids at the last energies looked up (transport/electron_interactions.h).
+  GRIDSPOT gridSpot[kGridSpots] = {};
 };
 
 // Everything a transport step reads and writes: plain data without atomics
@@ -244,9 +247,9 @@ static_assert(sizeof(TASKTALLIES) == 1928);
 static_assert(offsetof(TASKTALLIES, rangeBin) == 1624);
 static_assert(offsetof(TASKTALLIES, oneDimTallies) == 1680);
 static_assert(offsetof(TASKTALLIES, cellDeposit) == 1912);
-static_assert(sizeof(ELECTRONSTEPCACHE) == 46600);
+static_assert(sizeof(ELECTRONSTEPCACHE) == 50696);
 static_assert(sizeof(PHOTONSTATE) == 64584);
-static_assert(sizeof(TASKSTATE) == 113512);
+static_assert(sizeof(TASKSTATE) == 117608);
 
 // The records of the workers stand side by side in `tasks`; each starts on a
 // cache line of its own, so that the particle a worker writes at every step

@@ -68,6 +68,7 @@ uint64_t SetUpCudaDevice(const CUDADEVICEWORK& w) {
   host.device = w.device;
   DEVICEPROBLEM& problem = deviceProblems[w.device];
   problem = DEVICEPROBLEM{};
+  if (w.showStage != nullptr) w.showStage(w.device, kDeviceStageCopy);
   if (const int32_t bad = UploadProblem(host, &problem); bad >= 0) {
     printf("\nCUDA error (element %d not found in the device's copy of the element data).\n", bad + 1);
     std::exit(2);
@@ -100,6 +101,7 @@ uint64_t SetUpCudaDevice(const CUDADEVICEWORK& w) {
   s.nCells = core::hostConstants.nCells;
   s.tallyTables = &core::hostTallyTables;
   s.problem = &problem;
+  if (w.showStage != nullptr) w.showStage(w.device, kDeviceStageTasks);
   InitialiseDeviceTasks(s, &deviceTaskData[w.device]);
   return deviceAllocated[w.device];
 }

@@ -54,7 +54,14 @@ struct CUDADEVICEWORK {
   uint64_t lastParticle = 0;  // the device's history limit as its heap mode reads it
   uint64_t nGPUcycles = 0;    // clock cycles of one launch
   bool perCellStats = false;  // per-cell interaction statistics
+  // Called before each stage of the set-up (0 the copy of the problem, 1 the
+  // task data) with the device number; may be null.
+  void (*showStage)(int32_t device, int32_t stage) = nullptr;
 };
+
+// Stages of SetUpCudaDevice, as CUDADEVICEWORK::showStage names them.
+constexpr int32_t kDeviceStageCopy = 0;
+constexpr int32_t kDeviceStageTasks = 1;
 
 // Copies the problem (the Constants record, the element block, the tallies) to
 // the device and sets up its tasks, threads, bank and generators with the

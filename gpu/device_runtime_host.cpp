@@ -10,6 +10,7 @@
 #include "gpu/device_runtime.h"
 #include "gpu/host_device.h"
 #include "gpu/kernel_launch.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -20,16 +21,34 @@ constexpr int kSimulatedClockKHz = 1500000;
 constexpr int kSimulatedMemoryClockKHz = 7000000;
 constexpr uint64_t kSimulatedSharedMemory = 48 * 1024;
 
+// One allocation: its size as asked, and whether it is a paged block.
+struct SIMULATEDBLOCK {
+  size_t bytes;
+  bool paged;
+};
+
 struct SIMULATEDDEVICE {
   DEVICEPROPERTIES properties;
-  std::map<const char*, size_t> allocations;  // by start address: bytes
+  std::map<const char*, SIMULATEDBLOCK> allocations;  // by start address
   uint64_t bytesInUse = 0;
   SIMULATEDGLOBALS globals{};
   int lastLaunchError = kDeviceSuccess;
 };
 
+size_t Rounded(size_t bytes) {
+  return (bytes + kAllocationAlignment - 1) / kAllocationAlignment * kAllocationAlignment;
+}
+
+void Release(const char* start, const SIMULATEDBLOCK& block) {
+  if (block.paged) {
+    ReleasePages(const_cast<char*>(start), Rounded(block.bytes));
+  } else {
+    std::free(const_cast<char*>(start));
+  }
+}
+
 void FreeAll(SIMULATEDDEVICE& d) {
-  for (const auto& [start, bytes] : d.allocations) std::free(const_cast<char*>(start));
+  for (const auto& [start, block] : d.allocations) Release(start, block);
   d.allocations.clear();
   d.bytesInUse = 0;
 }
@@ -78,16 +97,22 @@ SIMULATEDDEVICE* Current(REGISTRY& r) {
   return d >= 0 && d < static_cast<int>(r.devices.size()) ? r.devices[static_cast<size_t>(d)].get() : nullptr;
 }
 
+// The allocation of device d that holds [p, p + bytes), or null.
+const SIMULATEDBLOCK* BlockHolding(const SIMULATEDDEVICE& d, const void* p, size_t bytes) {
+  const char* c = static_cast<const char*>(p);
+  auto it = d.allocations.upper_bound(c);
+  if (it == d.allocations.begin()) return nullptr;
+  --it;
+  return c >= it->first && c + bytes <= it->first + it->second.bytes ? &it->second : nullptr;
+}
+
 // True when [p, p + bytes) lies inside one allocation of device d or inside
 // its globals.
 bool Inside(const SIMULATEDDEVICE& d, const void* p, size_t bytes) {
   const char* c = static_cast<const char*>(p);
   const char* globals = reinterpret_cast<const char*>(&d.globals);
   if (c >= globals && c + bytes <= globals + sizeof d.globals) return true;
-  auto it = d.allocations.upper_bound(c);
-  if (it == d.allocations.begin()) return false;
-  --it;
-  return c >= it->first && c + bytes <= it->first + it->second;
+  return BlockHolding(d, p, bytes) != nullptr;
 }
 
 template <typename F>
@@ -159,12 +184,17 @@ int DeviceMalloc(void** devicePointer, size_t bytes) {
     // Device memory holds no pointers of the host's making: a real device's
     // fresh memory is not zeroed either, and the fill shows what the host
     // steps forget to set.
-    const size_t rounded = (bytes + kAllocationAlignment - 1) / kAllocationAlignment * kAllocationAlignment;
+    // A large block (the banked-particle pool sized as a fraction of the
+    // device's memory) is taken in pages that cost host memory only once
+    // written; it starts zeroed.
+    const size_t rounded = Rounded(bytes);
     if (bytes == 0 || d.bytesInUse + rounded > d.properties.globalMemory) return kDeviceMemoryAllocation;
-    char* block = static_cast<char*>(std::aligned_alloc(kAllocationAlignment, rounded));
+    const bool paged = rounded >= kSimulatedPagedBlock;
+    char* block =
+        static_cast<char*>(paged ? AllocateZeroedPages(rounded) : std::aligned_alloc(kAllocationAlignment, rounded));
     if (block == nullptr) return kDeviceMemoryAllocation;
-    std::memset(block, kSimulatedFreshByte, rounded);
-    d.allocations[block] = bytes;
+    if (!paged) std::memset(block, kSimulatedFreshByte, rounded);
+    d.allocations[block] = SIMULATEDBLOCK{bytes, paged};
     d.bytesInUse += rounded;
     *devicePointer = block;
     return kDeviceSuccess;
@@ -176,8 +206,8 @@ int DeviceFree(void* devicePointer) {
   return WithCurrent([&](SIMULATEDDEVICE& d) {
     auto it = d.allocations.find(static_cast<const char*>(devicePointer));
     if (it == d.allocations.end()) return kDeviceInvalidValue;
-    d.bytesInUse -= (it->second + kAllocationAlignment - 1) / kAllocationAlignment * kAllocationAlignment;
-    std::free(devicePointer);
+    d.bytesInUse -= Rounded(it->second.bytes);
+    Release(it->first, it->second);
     d.allocations.erase(it);
     return kDeviceSuccess;
   });
@@ -205,7 +235,12 @@ int SetDeviceBytes(void* device, int value, size_t bytes) {
   return WithCurrent([&](SIMULATEDDEVICE& d) {
     if (bytes == 0) return kDeviceSuccess;
     if (!Inside(d, device, bytes)) return kDeviceInvalidValue;
-    std::memset(device, value, bytes);
+    const SIMULATEDBLOCK* block = BlockHolding(d, device, bytes);
+    if (value == 0 && block != nullptr && block->paged) {
+      ZeroPages(device, bytes);  // the pages go back: zeroing the pool costs no host memory
+    } else {
+      std::memset(device, value, bytes);
+    }
     return kDeviceSuccess;
   });
 }

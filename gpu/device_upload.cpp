@@ -1,14 +1,17 @@
 #include "gpu/device_upload.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <utility>
 
 #include "core/cell_entry.h"
+#include "core/cell_union.h"
 #include "core/material.h"
 #include "core/pulse_height.h"
 #include "core/tally.h"
+#include "core/voxel.h"
 #include "gpu/cuda_runtime_wrappers.h"
 #include "gpu/setup_kernels.h"
 
@@ -48,6 +51,118 @@ class DEVICECOPIER {
   std::map<std::pair<const void*, int64_t>, void*> copies_;
 };
 
+// Lists laid out one after another in one block of device memory, each
+// given the device address it has once the block is copied. A voxel grid has
+// many short lists; packing them spares a device allocation (and its 256-byte
+// rounding) per list. The same packing runs twice: once on a block at address
+// 0 to learn its size, then on the block allocated.
+class DEVICEPACK {
+ public:
+  explicit DEVICEPACK(uintptr_t deviceBase) : base_(deviceBase) {}
+
+  // A copy of host[0..n-1] (null for no list).
+  template <typename T>
+  T* Put(const T* host, int64_t n) {
+    if (host == nullptr || n <= 0) return nullptr;
+    const size_t bytes = static_cast<size_t>(n) * sizeof(T);
+    const size_t offset = (bytes_.size() + kAlignment - 1) / kAlignment * kAlignment;
+    bytes_.resize(offset + bytes);
+    std::memcpy(bytes_.data() + offset, host, bytes);
+    return reinterpret_cast<T*>(base_ + offset);
+  }
+
+  // A table of nRows rows, row r of length(r) values (a null or empty row
+  // stays null): the rows first, then the table of their addresses.
+  template <typename T, typename Length>
+  T** PutRows(const T* const* host, int64_t nRows, Length length) {
+    if (host == nullptr || nRows <= 0) return nullptr;
+    std::vector<T*> rows(static_cast<size_t>(nRows), nullptr);
+    for (int64_t r = 0; r < nRows; ++r) rows[static_cast<size_t>(r)] = Put(host[r], length(r));
+    return Put(rows.data(), nRows);
+  }
+
+  const std::vector<char>& Bytes() const { return bytes_; }
+
+ private:
+  static constexpr size_t kAlignment = 8;  // the widest value of the lists
+  uintptr_t base_;
+  std::vector<char> bytes_;
+};
+
+// --- Complex geometry --------------------------------------------------------------
+
+// Device addresses of the voxels, voxel2index and the unions.
+struct GEOMETRYADDRESSES {
+  VOXEL* voxels = nullptr;
+  int* const* const* voxel2index = nullptr;
+  CELLUNION* unions = nullptr;
+};
+
+// A voxel's lists: the surfaces; the cells on either side of each surface
+// (voxels that several cells reach into); the cells with their surfaces and
+// senses; the per-cell bit sets.
+VOXEL PackVoxel(VOXEL v, DEVICEPACK& pack) {
+  const int64_t n = v.nSurf;
+  const int64_t m = v.nCells;
+  const auto counted = [](const uint16_t* counts) {
+    return [counts](int64_t i) { return static_cast<int64_t>(counts[i]); };
+  };
+  const auto words = [&v](int64_t) { return static_cast<int64_t>(v.nMaskWords); };
+  v.surfaces = pack.Put(v.surfaces, n);
+  if (v.nNegCells != nullptr) v.negCells = pack.PutRows<uint16_t>(v.negCells, n, counted(v.nNegCells));
+  if (v.nPosCells != nullptr) v.posCells = pack.PutRows<uint16_t>(v.posCells, n, counted(v.nPosCells));
+  v.nNegCells = pack.Put(v.nNegCells, n);
+  v.nPosCells = pack.Put(v.nPosCells, n);
+  v.cells = pack.Put(v.cells, m);
+  if (v.nCellSurf != nullptr) {
+    v.cellSurf = pack.PutRows<uint16_t>(v.cellSurf, m, counted(v.nCellSurf));
+    v.cellSense = pack.PutRows<int8_t>(v.cellSense, m, counted(v.nCellSurf));
+  }
+  v.nCellSurf = pack.Put(v.nCellSurf, m);
+  v.surfMask = pack.PutRows<uint16_t>(v.surfMask, m, words);
+  v.posMask = pack.PutRows<uint16_t>(v.posMask, m, words);
+  return v;
+}
+
+GEOMETRYADDRESSES PackGeometry(const Constants& h, DEVICEPACK& pack) {
+  GEOMETRYADDRESSES d;
+  if (h.voxels2 != nullptr && h.nVoxels2 > 0) {
+    std::vector<VOXEL> voxels(h.voxels2, h.voxels2 + h.nVoxels2);
+    for (VOXEL& v : voxels) v = PackVoxel(v, pack);
+    d.voxels = pack.Put(voxels.data(), h.nVoxels2);
+  }
+  if (h.voxel2index != nullptr) {
+    // [x slab] -> [y slab] -> row of the z slabs' voxel indices.
+    const int64_t nx = h.nXplanesTot + 1, ny = h.nYplanesTot + 1, nz = h.nZplanesTot + 1;
+    std::vector<int* const*> planes(static_cast<size_t>(nx));
+    std::vector<int*> rows(static_cast<size_t>(ny));
+    for (int64_t x = 0; x < nx; ++x) {
+      for (int64_t y = 0; y < ny; ++y) rows[static_cast<size_t>(y)] = pack.Put(h.voxel2index[x][y], nz);
+      planes[static_cast<size_t>(x)] = pack.Put(rows.data(), ny);
+    }
+    d.voxel2index = pack.Put(planes.data(), nx);
+  }
+  if (h.unionData != nullptr && h.nUnions > 0) {
+    std::vector<CELLUNION> unions(h.unionData, h.unionData + h.nUnions);
+    for (CELLUNION& u : unions) u.cells = pack.Put(u.cells, u.nCells);
+    d.unions = pack.Put(unions.data(), h.nUnions);
+  }
+  return d;
+}
+
+// The voxels, voxel2index and the unions in one block on the current device.
+GEOMETRYADDRESSES UploadGeometry(const Constants& h) {
+  DEVICEPACK sizing(0);
+  PackGeometry(h, sizing);
+  const size_t bytes = sizing.Bytes().size();
+  if (bytes == 0) return GEOMETRYADDRESSES{};
+  char* block = static_cast<char*>(DeviceAllocate(bytes));
+  DEVICEPACK pack(reinterpret_cast<uintptr_t>(block));
+  const GEOMETRYADDRESSES d = PackGeometry(h, pack);
+  DeviceUpload(block, pack.Bytes().data(), bytes);
+  return d;
+}
+
 // --- Cells and materials -----------------------------------------------------------
 
 // The cells with their lists on the device: the bounding surfaces and senses,
@@ -60,12 +175,13 @@ CELL* UploadCells(const CELL* cells, int32_t n, DEVICECOPIER& c) {
     cell.surfaces = c.Table(cell.surfaces, cell.nSurf);
     cell.senses = c.Table(cell.senses, cell.nSurf);
     cell.innerCells = c.Table(cell.innerCells, cell.innerCellCount);
+    // A row holds the cell's nEntrySlots slots.
     for (int row = 0; row < kCellEntryRows; ++row) {
       const uint16_t* counts = cell.cellEntryCount[row];
       if (counts == nullptr) continue;
-      cell.cellEntryList[row] = c.Rows(static_cast<const uint16_t* const*>(cell.cellEntryList[row]), kCellEntrySlots,
+      cell.cellEntryList[row] = c.Rows(static_cast<const uint16_t* const*>(cell.cellEntryList[row]), cell.nEntrySlots,
                                        [&](int64_t s) { return static_cast<int64_t>(counts[s]); });
-      cell.cellEntryCount[row] = c.Table(counts, kCellEntrySlots);
+      cell.cellEntryCount[row] = c.Table(counts, cell.nEntrySlots);
     }
     cell.surfMacrobody = nullptr;
     cell.surfFacet = nullptr;
@@ -106,6 +222,18 @@ MATERIAL* UploadMaterials(const MATERIAL* materials, int32_t n, int32_t nElement
     index.doubleStep = c.Table(index.doubleStep, indexEntries);
   }
   return DeviceCopyOf(copy.data(), n);
+}
+
+// Interaction forcing: per material a zeroed flag for each forced entry (none
+// for a material without forced entries), and the table of their addresses.
+int32_t** UploadForcingFlags(const MATERIAL* materials, int32_t n) {
+  if (materials == nullptr || n <= 0) return nullptr;
+  std::vector<int32_t*> flags(static_cast<size_t>(n), nullptr);
+  for (int32_t m = 0; m < n; ++m) {
+    const size_t bytes = static_cast<size_t>(materials[m].nForcedEntries) * sizeof(int32_t);
+    flags[static_cast<size_t>(m)] = static_cast<int32_t*>(DeviceAllocateZeroed(bytes));
+  }
+  return DeviceCopyOf(flags.data(), n);
 }
 
 // --- Tally definitions -------------------------------------------------------------
@@ -385,9 +513,8 @@ int32_t UploadProblem(const HOSTPROBLEM& host, DEVICEPROBLEM* device) {
   k.source_completeVoxels = c.Table(h.source_completeVoxels, h.source_nCompleteVoxels);
   const int64_t volumeSums = h.source_nPartialVoxels + h.source_nCompleteVoxels + 1;
   k.source_voxelVolumeSum = c.Table(h.source_voxelVolumeSum, h.source_voxelVolumeSum != nullptr ? volumeSums : 0);
-  // The complex geometry's flat tables. The voxels, voxel2index and the
-  // unions' member lists go to the device with the device transport through
-  // a complex geometry; until then the device copy holds none.
+  // The complex geometry's tables: the plane sets and coordinates, the
+  // surfaces, and the voxels, voxel2index and unions with their lists.
   k.xSet = c.Table(h.xSet, h.nXsets);
   k.ySet = c.Table(h.ySet, h.nYsets);
   k.zSet = c.Table(h.zSet, h.nZsets);
@@ -395,14 +522,14 @@ int32_t UploadProblem(const HOSTPROBLEM& host, DEVICEPROBLEM* device) {
   k.yCoord = c.Table(h.yCoord, h.nYplanesTot);
   k.zCoord = c.Table(h.zCoord, h.nZplanesTot);
   k.surf = c.Table(h.surf, h.nSurfaces);
-  k.voxels2 = nullptr;
-  k.voxel2index = nullptr;
-  k.unionData = nullptr;
-  k.nVoxels2 = 0;
-  k.nUnions = 0;
+  const GEOMETRYADDRESSES grid = UploadGeometry(h);
+  k.voxels2 = grid.voxels;
+  k.voxel2index = grid.voxel2index;
+  k.unionData = grid.unions;
   // Cells, materials, tallies.
   k.cell = UploadCells(h.cell, h.nCells, c);
   k.material = UploadMaterials(h.material, h.nMaterials, host.nElements, c);
+  k.warnForced = host.weighted ? UploadForcingFlags(h.material, h.nMaterials) : nullptr;
   device->tallyTables = UploadTallyTables(*host.tallyTables, c);
   UploadScores(*host.tallyTables, host.weighted, &device->tallies);
   // The element block, one byte copy.

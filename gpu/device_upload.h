@@ -1,6 +1,7 @@
-// The problem's copy to one device: the spectrum, the cells, the materials
-// with their electron tables, the tally definitions and zeroed score arrays,
-// and the element block, each record rebuilt on the host with the device
+// The problem's copy to one device: the spectrum, the complex geometry's
+// tables (plane sets, surfaces, voxels, voxel2index, unions), the cells, the
+// materials with their electron tables, the tally definitions and zeroed
+// score arrays, and the element block, each record rebuilt on the host with the device
 // addresses of its tables (innermost lists first) before it is copied; then
 // the set-up kernels CopyConstantsToDevice and CopyElementDataToDevice.
 //

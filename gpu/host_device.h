@@ -2,15 +2,16 @@
 // simulated in host memory, so that the GPU build's host steps and its
 // kernels run where there is no GPU. Device memory is host memory with the
 // runtime's checks (a copy must lie inside one allocation of the current
-// device; fresh memory holds a fill pattern, not zeros), each simulated
-// device keeps its own device globals, and a launch runs the kernel body on
-// the calling thread (kernel_launch.h).
+// device; fresh memory holds a fill pattern, not zeros, except in the large
+// paged blocks), each simulated device keeps its own device globals, and a
+// launch runs the kernel body on the calling thread (kernel_launch.h).
 //
 // The number of devices is read from the environment variable
 // TQ_SIMULATED_DEVICES (default 0, as on a machine without a GPU) when the
 // program first asks; tests set it with SimulateDevices.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Global memory of a simulated device unless SimulateDevices says otherwise:
@@ -20,6 +21,13 @@ constexpr uint64_t kSimulatedDeviceMemory = 6ull << 30;
 
 // Byte that fills fresh simulated device memory.
 constexpr uint8_t kSimulatedFreshByte = 0xA5;
+
+// Allocations of at least this size are paged blocks: host pages that take
+// memory only once written, zero when fresh (not filled), and given back when
+// the block is set to zero. The banked-particle pool, sized as a fraction of
+// the device's memory (avgBanked_CUDA -0.2: 1.2 GiB of a simulated device),
+// thus costs the host only the slots that particles use.
+constexpr size_t kSimulatedPagedBlock = size_t{16} << 20;
 
 // Replaces the simulated devices by `count` fresh ones with the given global
 // memory each; everything allocated before is freed.

@@ -14,5 +14,10 @@ void* AllocateZeroedPages(size_t bytes);
 // (the block is then unchanged).
 void* ResizePages(void* block, size_t oldBytes, size_t newBytes);
 
+// Zeroes bytes bytes at start inside a block of AllocateZeroedPages: the
+// whole pages of the range go back to the system (they read as zero and take
+// memory again only when written), the partial pages at its ends are cleared.
+void ZeroPages(void* start, size_t bytes);
+
 // Returns a block of AllocateZeroedPages (null is ignored) to the system.
 void ReleasePages(void* block, size_t bytes);

@@ -183,14 +183,15 @@ bool CTask::SetStreamList(const int32_t* streams, int32_t n) {
 }
 
 // Removes from the list the streams whose source particles are all done (or
-// taken over by the devices), except the stream of a running history.
+// taken over by the devices), except the stream of a running history. Each
+// stream is held to the limit of its owner: the CPU's share, or the slot of
+// the emulated device whose stream the worker serves.
 void CTask::DropFinishedStreams() {
-  const int64_t share = static_cast<int64_t>(CpuParticleShare());
   int32_t i = 0;
   while (i < nStreams) {
     const int32_t s = streamList[i];
     const bool historyRunning = state >= 0 && s == iStream;
-    if (historyRunning || static_cast<int64_t>(StreamControlOf(s).nextParticle) < share) {
+    if (historyRunning || StreamControlOf(s).nextParticle < StreamLimit(StreamControlOf(s))) {
       ++i;
       continue;
     }

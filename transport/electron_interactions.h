@@ -28,6 +28,39 @@ TQ_CPU_GPU inline int16_t EnergyInterval(double E, const double* grid, int16_t n
   return n < 2 ? int16_t{0} : FindIndexed(E, grid, n, index, static_cast<int16_t>(n / 2));
 }
 
+// Families of element energy grids in a worker's remembered intervals
+// (GRIDSPOT): elastic, excitation, and the ionization subshells from
+// kSpotIonization on.
+constexpr int32_t kSpotElastic = 0;
+constexpr int32_t kSpotExcitation = 1;
+constexpr int32_t kSpotIonization = 2;
+
+TQ_CPU_GPU inline int32_t GridSpotKey(int32_t element, int32_t family) { return element * kMaxSections + family; }
+
+// Interval of E on an element's energy grid of n points through the worker's
+// remembered intervals `spots`: the remembered one while it holds E, else the
+// index lookup (EnergyInterval), remembered with the logarithm of its width.
+// Within an interval of positive width the lookup gives that interval, so
+// the result is EnergyInterval's.
+template <typename Index>
+TQ_CPU_GPU inline const GRIDSPOT& SpotInterval(GRIDSPOT* spots, int32_t key, double E, const double* grid, int16_t n,
+                                               const Index& index) {
+  GRIDSPOT& s = spots[key & (kGridSpots - 1)];
+  if (s.key == key && E >= s.lo && E < s.hi) return s;
+  s.key = key;
+  s.i = EnergyInterval(E, grid, n, index);
+  if (n < 2) {
+    s.lo = 1.0;
+    s.hi = 0.0;
+    s.lnWidth = 0.0;
+    return s;
+  }
+  s.lo = grid[s.i];
+  s.hi = grid[s.i + 1];
+  s.lnWidth = s.hi > s.lo && s.lo > 0.0 ? log(s.hi / s.lo) : 0.0;
+  return s;
+}
+
 // ---- Elastic scattering -------------------------------------------------
 
 // Screening parameter of the small-angle law (Moliere-type screened
@@ -76,6 +109,13 @@ TQ_CPU_GPU inline double LogGridFraction(double E, double e0, double e1) {
   return log(E / e0) / log(e1 / e0);
 }
 
+// The same on a remembered interval [lo, hi), with its ln(hi / lo).
+TQ_CPU_GPU inline double LogGridFractionIn(double E, const GRIDSPOT& spot) {
+  if (!(spot.hi > spot.lo) || !(E > spot.lo) || !(spot.lo > 0.0)) return 0.0;
+  if (E >= spot.hi) return 1.0;
+  return log(E / spot.lo) / spot.lnWidth;
+}
+
 // ---- Tabulated elastic distributions --------------------------------------
 
 // One distribution set of an element (per grid energy: cosines, densities,
@@ -106,13 +146,18 @@ TQ_CPU_GPU inline ELASTICSET PositronElasticSet(const Elem& el) {
 }
 
 // Cosine of table e of the set at probability r.
-TQ_CPU_GPU inline double ElasticCosineAt(double r, const ELASTICSET& set, int e, int quadratic) {
+// memo, when given, keeps the logarithm that an index takes of r.
+TQ_CPU_GPU inline double ElasticCosineAt(double r, const ELASTICSET& set, int e, int quadratic,
+                                         LOGMEMO* memo = nullptr) {
   int16_t interval = 0;
+  const double* cos = set.cos[e].table();
+  const double* pdf = set.pdf[e].table();
+  const double* cum = set.cum[e].table();
+  const double* slope = set.slope[e].table();
   if (set.cumIndex != nullptr)
-    return ValueFromProbIndexed(r, set.cos[e], set.pdf[e], set.cum[e], set.slope[e], &set.cumIndex[e], set.n[e],
-                                set.median[e], quadratic, interval);
-  return ValueFromProb(r, set.cos[e], set.pdf[e], set.cum[e], set.slope[e], set.n[e], set.median[e], quadratic,
-                       interval);
+    return ValueFromProbIndexed(r, cos, pdf, cum, slope, &set.cumIndex[e], set.n[e], set.median[e], quadratic, interval,
+                                memo);
+  return ValueFromProb(r, cos, pdf, cum, slope, set.n[e], set.median[e], quadratic, interval);
 }
 
 // Grid interval of E among the element's elastic energies.
@@ -122,10 +167,11 @@ TQ_CPU_GPU inline int16_t ElasticEnergyInterval(const Elem& el, double E) {
 
 // The place of E on the elastic grid of a set. In a wide interval the
 // screening parameter at E is interpolated in ln E between the model points.
-TQ_CPU_GPU inline ELASTICPOINT ElasticPointAt(const Elem& el, const ELASTICSET& set, double E) {
+// ElasticPointOn takes the interval i of E and its weight w in ln E.
+TQ_CPU_GPU inline ELASTICPOINT ElasticPointOn(const ELASTICSET& set, int16_t i, double w) {
   ELASTICPOINT p{};
-  p.i = ElasticEnergyInterval(el, E);
-  p.w = LogGridFraction(E, el.elasticEnergy[p.i], el.elasticEnergy[p.i + 1]);
+  p.i = i;
+  p.w = w;
   p.eta0 = set.modelEta0[p.i];
   if (p.eta0 > 0.0) {
     const double x = p.w * (kElasticModelPoints - 1);
@@ -135,6 +181,11 @@ TQ_CPU_GPU inline ELASTICPOINT ElasticPointAt(const Elem& el, const ELASTICSET& 
     p.eta = exp(lnEta[k] + (x - k) * (lnEta[k + 1] - lnEta[k]));
   }
   return p;
+}
+
+TQ_CPU_GPU inline ELASTICPOINT ElasticPointAt(const Elem& el, const ELASTICSET& set, double E) {
+  const int16_t i = ElasticEnergyInterval(el, E);
+  return ElasticPointOn(set, i, LogGridFraction(E, el.elasticEnergy[i], el.elasticEnergy[i + 1]));
 }
 
 // The cosine at E with one probability r. In a dense interval both tables are
@@ -154,8 +205,9 @@ TQ_CPU_GPU inline double SampleElasticCosineAt(double r, const ELASTICSET& set, 
   } else {
     // One cosine is 1 only at the very end of a table; the floor keeps the
     // logarithms finite there.
-    const double t0 = fmax(1.0 - ElasticCosineAt(r, set, p.i, quadratic), 1e-300);
-    const double t1 = fmax(1.0 - ElasticCosineAt(r, set, p.i + 1, quadratic), 1e-300);
+    LOGMEMO memo;
+    const double t0 = fmax(1.0 - ElasticCosineAt(r, set, p.i, quadratic, &memo), 1e-300);
+    const double t1 = fmax(1.0 - ElasticCosineAt(r, set, p.i + 1, quadratic, &memo), 1e-300);
     t = t0 * exp(p.w * log(t1 / t0));
   }
   return t < 0.0 ? 1.0 : (t > 2.0 ? -1.0 : 1.0 - t);
@@ -270,20 +322,24 @@ TQ_CPU_GPU inline double SampleBremsTableCosine(double r, const Elem& el, const 
 // two W's): the bulk of soft collisions stays at its binding-set energies
 // while the hard tail follows E, and the mean loss grows as ln E in between,
 // as the stopping power does.
-TQ_CPU_GPU inline double SampleKnockOnEnergy(double r, const Elem& el, int s, double E, int quadratic) {
-  const int16_t ne = el.ionSpecNE[s];
-  const int16_t i = EnergyInterval(E, el.ionSpecEnergy[s], ne, el.ionSpecEnergyIndex[s]);
-  const double w = LogGridFraction(E, el.ionSpecEnergy[s][i], el.ionSpecEnergy[s][i + 1]);
+// SampleKnockOnEnergyOn takes the interval i of E on the subshell's grid and
+// the weight w of E in ln E there.
+TQ_CPU_GPU inline double SampleKnockOnEnergyOn(double r, const Elem& el, int s, int16_t i, double w, int quadratic) {
   int16_t interval = 0;
   double t0 = 0.0, t1 = 0.0;
+  const REL<double>* x = el.ionSpecX.table()[s].table();
+  const REL<double>* pdf = el.ionSpecPdf.table()[s].table();
+  const REL<double>* cum = el.ionSpecCum.table()[s].table();
+  const REL<double>* slope = el.ionSpecSlope.table()[s].table();
+  const ELEMINDEX* cumIndex = el.ionSpecCumIndex.table()[s].table();
+  LOGMEMO memo;
   if (w < 1.0)
-    t0 = ValueFromProbIndexed(r, el.ionSpecX[s][i], el.ionSpecPdf[s][i], el.ionSpecCum[s][i], el.ionSpecSlope[s][i],
-                              &el.ionSpecCumIndex[s][i], el.ionSpecN[s][i], el.ionSpecMedian[s][i], quadratic,
-                              interval);
+    t0 = ValueFromProbIndexed(r, x[i].table(), pdf[i].table(), cum[i].table(), slope[i].table(), &cumIndex[i],
+                              el.ionSpecN[s][i], el.ionSpecMedian[s][i], quadratic, interval, &memo);
   if (w > 0.0)
-    t1 = ValueFromProbIndexed(r, el.ionSpecX[s][i + 1], el.ionSpecPdf[s][i + 1], el.ionSpecCum[s][i + 1],
-                              el.ionSpecSlope[s][i + 1], &el.ionSpecCumIndex[s][i + 1], el.ionSpecN[s][i + 1],
-                              el.ionSpecMedian[s][i + 1], quadratic, interval);
+    t1 = ValueFromProbIndexed(r, x[i + 1].table(), pdf[i + 1].table(), cum[i + 1].table(), slope[i + 1].table(),
+                              &cumIndex[i + 1], el.ionSpecN[s][i + 1], el.ionSpecMedian[s][i + 1], quadratic, interval,
+                              &memo);
   double t;
   if (w <= 0.0) {
     t = t0;
@@ -295,6 +351,12 @@ TQ_CPU_GPU inline double SampleKnockOnEnergy(double r, const Elem& el, int s, do
     t = W0 * exp(w * log(W1 / W0)) - B;
   }
   return t > 0.0 ? t : 0.0;
+}
+
+TQ_CPU_GPU inline double SampleKnockOnEnergy(double r, const Elem& el, int s, double E, int quadratic) {
+  const int16_t i = EnergyInterval(E, el.ionSpecEnergy[s], el.ionSpecNE[s], el.ionSpecEnergyIndex[s]);
+  const double w = LogGridFraction(E, el.ionSpecEnergy[s][i], el.ionSpecEnergy[s][i + 1]);
+  return SampleKnockOnEnergyOn(r, el, s, i, w, quadratic);
 }
 
 // Relaxation designator of the vacancy that ionization subshell s leaves.

@@ -40,34 +40,19 @@ constexpr int32_t kElectronNoCollision = 2;  // no analogue column was left: the
 
 namespace electron_step {
 
-// Forced-process groups by section type: elastic, bremsstrahlung,
-// excitation, K, L (3 subshells), M (5 subshells); other types count as K.
-TQ_CPU_GPU inline int ForcedGroup(int type) {
-  if (type < 0 || type >= 12) return 3;
-  if (type <= 3) return type;
-  return type <= 6 ? 4 : 5;
+// Forced-process groups by section type, from the tables of the Constants
+// record: elastic, bremsstrahlung, excitation, K, L (3 subshells), M (5
+// subshells); other types count as K, alone.
+TQ_CPU_GPU inline int ForcedGroup(const Constants& k, int type) {
+  if (type < 0 || type >= kElectronSectionTypes) return 3;
+  return k.type_electron_sigma0[type];
 }
-TQ_CPU_GPU inline int ForcedGroupSize(int type) {
-  if (type < 0 || type >= 12) return 1;
-  const int group = ForcedGroup(type);
-  return group == 4 ? 3 : (group == 5 ? 5 : 1);
+TQ_CPU_GPU inline int ForcedGroupSize(const Constants& k, int type) {
+  if (type < 0 || type >= kElectronSectionTypes) return 1;
+  const int32_t size = k.nForced0[ForcedGroup(k, type)];
+  return size > 1 ? size : 1;  // a group holds its own section at least
 }
-TQ_CPU_GPU inline const char* ForcedGroupName(int group) {
-  switch (group) {
-    case 0:
-      return "Elastic scattering";
-    case 1:
-      return "Bremsstrahlung";
-    case 2:
-      return "Excitation";
-    case 3:
-      return "K-shell impact ionization";
-    case 4:
-      return "L-shell impact ionization";
-    default:
-      return "M-shell impact ionization";
-  }
-}
+TQ_CPU_GPU inline const char* ForcedGroupName(const Constants& k, int group) { return k.forcedInteractionName[group]; }
 
 TQ_CPU_GPU inline ELECTRONCOLUMNS ColumnsOf(const TASKSTATE& t) {
   return ELECTRONCOLUMNS{t.material->electronSigma + t.elRowOffset, t.material->electronSigmaSlope + t.elRowOffset,
@@ -130,7 +115,7 @@ TQ_CPU_GPU inline void SetUpElectronForcing(TASKSTATE& t) {
         ++e;
         continue;
       }
-      const int size = ForcedGroupSize(m.entrySection[col]);
+      const int size = ForcedGroupSize(k, m.entrySection[col]);
       int32_t lastCol = col + size - 1;
       if (lastCol > m.nElectronEntries - 1) lastCol = m.nElectronEntries - 1;
       const double rating = ColumnValue(c, lastCol) - ColumnValue(c, col - 1);
@@ -148,9 +133,9 @@ TQ_CPU_GPU inline void SetUpElectronForcing(TASKSTATE& t) {
     F -= t.forcedSigma[best];
     t.forcedEnabled[col] = 0;
     if (t.forcedWarned[best] == 0) {
-      const int size = ForcedGroupSize(m.entrySection[col]);
+      const int size = ForcedGroupSize(k, m.entrySection[col]);
       for (int32_t e = best; e < best + size && e < nForced; ++e) t.forcedWarned[e] = 1;
-      const char* name = ForcedGroupName(ForcedGroup(m.entrySection[col]));
+      const char* name = ForcedGroupName(k, ForcedGroup(k, m.entrySection[col]));
       const int z = GetElem(m.entryElement[col]).Z;
       if (k.nMaterials < 2) {
         printf(
@@ -615,7 +600,9 @@ TQ_CPU_GPU inline void SampleElasticDeflection(TASKSTATE& t) {
   if (t.elasticGridE[e] != t.E || t.elasticGridSet[e] != setIndex) {
     t.elasticGridE[e] = t.E;
     t.elasticGridSet[e] = setIndex;
-    t.elasticGridPoint[e] = ElasticPointAt(el, set, t.E);
+    const GRIDSPOT& spot = SpotInterval(t.gridSpot, GridSpotKey(e, kSpotElastic), t.E, el.elasticEnergy, el.elasticNE,
+                                        el.elasticEnergyIndex);
+    t.elasticGridPoint[e] = ElasticPointOn(set, spot.i, LogGridFractionIn(t.E, spot));
   }
   t.elasticMu = SampleElasticCosineAt(r, set, t.elasticGridPoint[e], quadratic);
 }
@@ -672,7 +659,9 @@ TQ_CPU_GPU inline void ExcitationLoss(TASKSTATE& t) {
   const Constants& k = GetConstants();
   const Elem& el = GetElem(t.collisionElement);
   ScoreElectronEvent(t, statslot::nInelastic);
-  const int16_t i = EnergyInterval(t.E, el.excLossEnergy, el.excLossN, el.excLossIndex);
+  const int16_t i = SpotInterval(t.gridSpot, GridSpotKey(t.collisionElement, kSpotExcitation), t.E, el.excLossEnergy,
+                                 el.excLossN, el.excLossIndex)
+                        .i;
   double loss = el.excLoss[i] + (t.E - el.excLossEnergy[i]) * el.excLossSlope[i];
   if (loss < 0.0) loss = 0.0;
   ScoreElectronEvent(t, statslot::nExcitation, statslot::eExcitation, loss);
@@ -698,7 +687,9 @@ TQ_CPU_GPU inline int32_t ElectroionizationCollision(TASKSTATE& t, bool stop) {
 
   // Energies: the loss W = T + B never exceeds what the primary has.
   const double E0 = t.E;
-  double T = SampleKnockOnEnergy(t.rng->random(), el, s, E0, k.smoothCDF_inelastic);
+  const GRIDSPOT& spot = SpotInterval(t.gridSpot, GridSpotKey(t.collisionElement, kSpotIonization + s), E0,
+                                      el.ionSpecEnergy[s], el.ionSpecNE[s], el.ionSpecEnergyIndex[s]);
+  double T = SampleKnockOnEnergyOn(t.rng->random(), el, s, spot.i, LogGridFractionIn(E0, spot), k.smoothCDF_inelastic);
   const double bindingEnergy = IonizationBindingEnergy(el, s);
   // Below the threshold (never with the file's cross sections) the loss is
   // held to E0 and no vacancy is left.

@@ -90,6 +90,21 @@ void WidenExtent(CTask& t, VECTOR r) {
   t.sourceMax = Init(fmax(t.sourceMax.x, r.x), fmax(t.sourceMax.y, r.y), fmax(t.sourceMax.z, r.z));
 }
 
+// Drops the record's streams whose source particles are all done (or whose
+// limit an early end of the run has lowered), from the current one on; the
+// number of streams left.
+int32_t SkipExhaustedStreams(CTask& t) {
+  while (StreamControlOf(t.iStream).nextParticle >= StreamLimit(StreamControlOf(t.iStream))) {
+    StreamControlOf(t.iStream).task = kStreamFinished;
+    for (int32_t j = t.streamCursor + 1; j < t.nStreams; ++j) t.streamList[j - 1] = t.streamList[j];
+    DecrementRelaxed(t.nStreams);
+    if (t.nStreams == 0) return 0;
+    if (t.streamCursor >= t.nStreams) t.streamCursor = 0;
+    StoreRelaxed(t.iStream, t.streamList[t.streamCursor]);
+  }
+  return t.nStreams;
+}
+
 }  // namespace
 
 void SetRunMonitor(RunMonitorFunction tick) { runMonitor = tick; }
@@ -117,6 +132,10 @@ void CTask::RunHistories() {
       // safe point at which the monitor's snapshot is taken.
       ServeTallySnapshot(*this);
       if (nStreams <= 0) return;  // every stream of the record is finished
+      // A new history only below its stream's limit: after an early end of
+      // the run, or on streams dealt out afresh, the current stream may
+      // already be at it.
+      if (state == kStateHistoryEnded && SkipExhaustedStreams(*this) == 0) return;
       if (HistoryStart() == kStepFatal) return;
       continue;  // started, or rejected and to be drawn again
     }
@@ -405,15 +424,7 @@ int32_t CTask::EndOfHistory() {
     StoreRelaxed(iStream, streamList[streamCursor]);
   }
 
-  // Drop the streams whose source particles are all done.
-  while (StreamControlOf(iStream).nextParticle >= StreamLimit(StreamControlOf(iStream))) {
-    StreamControlOf(iStream).task = kStreamFinished;
-    for (int32_t j = streamCursor + 1; j < nStreams; ++j) streamList[j - 1] = streamList[j];
-    DecrementRelaxed(nStreams);
-    if (nStreams == 0) return 1;
-    if (streamCursor >= nStreams) streamCursor = 0;
-    StoreRelaxed(iStream, streamList[streamCursor]);
-  }
+  if (SkipExhaustedStreams(*this) == 0) return 1;
 
   // The history limit of the GPU build's sharing of histories.
   if (historyLimit >= 0 && ++nLimitedHistories >= static_cast<uint64_t>(historyLimit)) {

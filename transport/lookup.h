@@ -77,6 +77,25 @@ TQ_CPU_GPU inline int ClampToRange(int i, int lowest, int highest) { return i < 
 
 TQ_CPU_GPU inline int16_t ClampInterval(int i, int16_t n) { return static_cast<int16_t>(ClampToRange(i, 0, LastInterval(n))); }
 
+// The logarithm of the last value given: the two tables around an energy are
+// sampled with one probability, and their logarithmic indexes need its
+// logarithm (or that of its distance from the top, 1 on most tables) twice.
+struct LOGMEMO {
+  double x = 0.0;
+  double ln = 0.0;
+  bool held = false;
+  TQ_CPU_GPU double Of(double v) {
+    if (!held || v != x) {
+      x = v;
+      ln = log(v);
+      held = true;
+    }
+    return ln;
+  }
+};
+
+TQ_CPU_GPU inline double LogOf(double x, LOGMEMO* memo) { return memo != nullptr ? memo->Of(x) : log(x); }
+
 // Interval of x through a fast index built over the grid g: one multiplication,
 // one table read and at most two comparisons. Index type 0 (none) searches the
 // whole grid by halving from `start`. Linear and logarithmic indexes step down
@@ -84,11 +103,12 @@ TQ_CPU_GPU inline int16_t ClampInterval(int i, int16_t n) { return static_cast<i
 // the grid) step up, and give a value equal to a grid point the interval below
 // that point. Entries and results are kept on the grid whatever x is.
 template <typename Index>
-TQ_CPU_GPU inline int16_t FindIndexed(double x, const double* g, int16_t n, const Index& index, int16_t start) {
+TQ_CPU_GPU inline int16_t FindIndexed(double x, const double* g, int16_t n, const Index& index, int16_t start,
+                                      LOGMEMO* memo = nullptr) {
   if (index.indexType == 0) return SearchFrom(x, g, n, start);
   if (index.indexType > -3) {
     if (x < index.xStart) return ClampInterval(index.indexOffset, n);
-    const double t = index.indexType > 0 ? x : log(x);
+    const double t = index.indexType > 0 ? x : LogOf(x, memo);
     int i = ClampToRange(IndexEntry(index, IndexBin(index, t)), 0, LastInterval(n));
     if (x < g[i] && i > 0) {
       --i;
@@ -98,7 +118,7 @@ TQ_CPU_GPU inline int16_t FindIndexed(double x, const double* g, int16_t n, cons
   }
   const double distance = index.xMax - x;
   if (distance < index.xStart) return ClampInterval(n - index.indexOffset - 2, n);
-  int j = ClampToRange(n - 1 - IndexEntry(index, IndexBin(index, log(distance))), 1, n - 1);
+  int j = ClampToRange(n - 1 - IndexEntry(index, IndexBin(index, LogOf(distance, memo))), 1, n - 1);
   if (j < n - 1 && x > g[j]) {
     ++j;
     if (j < n - 1 && x > g[j]) ++j;
@@ -135,8 +155,8 @@ TQ_CPU_GPU inline double ValueFromProb(double u, const double* x, const double* 
 template <typename Index>
 TQ_CPU_GPU inline double ValueFromProbIndexed(double u, const double* x, const double* p, const double* C,
                                               const double* s, const Index* index, int16_t n, int16_t start,
-                                              int quadratic, int16_t& interval) {
-  interval = FindIndexed(u, C, n, *index, start);
+                                              int quadratic, int16_t& interval, LOGMEMO* memo = nullptr) {
+  interval = FindIndexed(u, C, n, *index, start, memo);
   return ValueOnInterval(u, x, p, C, s, interval, quadratic);
 }
 

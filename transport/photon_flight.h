@@ -63,9 +63,9 @@ TQ_CPU_GPU inline double PhotonElementCrossSections(const Elem& el, double E, do
       const int16_t i = covered ? row[s] : int16_t{-1};
       if (i >= 0) {
         // A subshell with an interval has its table.
-        const double* g = el.photoionLnEnergy.Present()[s].Present();
-        const double* a = el.photoionLnCs.Present()[s].Present();
-        const double* b = el.photoionSlope.Present()[s].Present();
+        const double* g = el.photoionLnEnergy.table()[s].table();
+        const double* a = el.photoionLnCs.table()[s].table();
+        const double* b = el.photoionSlope.table()[s].table();
         total += exp(a[i] + (lnE - g[i]) * b[i]);
         c.hintShell[s] = i;
       }

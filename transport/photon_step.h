@@ -466,9 +466,9 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
     const int32_t j = SelectTransition(el, s, t.rng->random());
     // The vacancy moves to the subshell that fills it.
     RemoveVacancy(phot, s);
-    AddVacancy(phot, el.transFill.Present()[s].Present()[j]);
-    const double Et = el.transEnergy.Present()[s].Present()[j];
-    const int32_t emitter = el.transEmit.Present()[s].Present()[j];
+    AddVacancy(phot, el.transFill.table()[s].table()[j]);
+    const double Et = el.transEnergy.table()[s].table()[j];
+    const int32_t emitter = el.transEmit.table()[s].table()[j];
     int32_t result;
     if (emitter != 0) {
       PushVacancy(phot, emitter);

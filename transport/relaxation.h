@@ -20,7 +20,7 @@ TQ_CPU_GPU inline int32_t SelectTransition(const Elem& el, int32_t s, double r) 
   int32_t lo = 0;
   int32_t hi = el.nTransitions[s] - 1;  // the transition lies in [lo, hi]
   if (hi <= 0) return 0;
-  const double* cum = el.transCum.Present()[s].Present();  // a subshell with transitions has its row
+  const double* cum = el.transCum.table()[s].table();  // a subshell with transitions has its row
   while (lo < hi) {
     const int32_t mid = (lo + hi) / 2;
     if (cum[mid] < r) {

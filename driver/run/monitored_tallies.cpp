@@ -14,6 +14,7 @@
 #include "driver/input/input_passes.h"
 #include "driver/results/tally_storage.h"
 #include "driver/run/run_state.h"
+#include "driver/setup/geometry_reports.h"
 #include "platform/clock.h"
 #include "platform/threads.h"
 #include "transport/history.h"
@@ -39,11 +40,12 @@ void FillCellTables(const Constants& k) {
   const size_t n = k.cell != nullptr && k.nCells > 0 ? static_cast<size_t>(k.nCells) : 0;
   cellTables.id.resize(n);
   cellTables.density.resize(n);
-  cellTables.volume.assign(n, -1.0);  // the cell volumes join here with the geometry
+  cellTables.volume.resize(n);
   cellTables.pulseHeightCount.resize(n);
   for (size_t c = 0; c < n; ++c) {
     cellTables.id[c] = k.cell[c].number;
     cellTables.density[c] = k.cell[c].density;
+    cellTables.volume[c] = CellOrUnionVolume(static_cast<int32_t>(c));
     cellTables.pulseHeightCount[c] = k.cell[c].pulseHeight;
   }
 }
@@ -196,7 +198,7 @@ TALLYFILECONTEXT MakeTallyFileContext(const CTask* records, int32_t nRecords) {
   ctx.cellId = cellTables.id.data();
   ctx.cellDensity = cellTables.density.data();
   ctx.cellVolume = cellTables.volume.data();
-  ctx.totalMass = 0.0;  // the mass of the geometry joins here with the cell volumes
+  ctx.totalMass = GeometryTotalMass();
   ctx.pulseHeightCountOfCell = cellTables.pulseHeightCount.data();
   ctx.nWholeGeometryPulseHeight = directives::nWholeGeometryPulseHeight;
   return ctx;

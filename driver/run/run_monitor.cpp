@@ -18,6 +18,7 @@
 #include "driver/directives/cell_entry_directives.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
+#include "driver/run/device_division.h"
 #include "driver/run/monitored_tallies.h"
 #include "driver/run/run_state.h"
 #include "language/compiler.h"
@@ -180,17 +181,38 @@ void AppendErrorTail(std::string& line, int quoted) {
 
 // --- Termination ------------------------------------------------------------------
 
-// No new source history is started: the CPU's share shrinks to the histories
-// already started, so every stream stops once its histories in flight end.
+// The lowest next history number of streams first .. first + n - 1, or
+// limit when it is lower.
+uint64_t LowestNextHistory(int32_t first, int32_t n, uint64_t limit) {
+  for (int32_t s = first; s < first + n; ++s) {
+    const uint64_t next = LoadRelaxed(core::runStreams.streamControl[s].nextParticle);
+    if (next < limit) limit = next;
+  }
+  return limit;
+}
+
+// No new source history is started: the limit of the CPU streams and the
+// limit of each emulated device's streams (which the CPU workers serve) come
+// down to the lowest next history number among them, so every stream is
+// dropped once its history in flight ends and none starts another (a real
+// device stops through endSimulation). The limits are lowered before
+// endSimulation is raised, so that a worker that sees the flag sees them.
 void TerminateIfRequested() {
   if (!run::terminateRequested || run::endSimulation.load(std::memory_order_acquire) != 0 ||
       run::redealStreams.load(std::memory_order_acquire) != 0 ||
       run::balanceStop.load(std::memory_order_acquire) != 0) {
     return;
   }
-  run::endSimulation.store(1, std::memory_order_release);
+  core::runStreams.cpuParticleShare.store(LowestNextHistory(0, run::nStreamsCpu, CpuParticleShare()),
+                                          std::memory_order_release);
+  const DEVICEDIVISION& v = run::deviceDivision;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    if (!v.slot[d].emulated) continue;
+    uint64_t& limit = core::runStreams.gpuParticleShare[d];
+    StoreRelaxed(limit, LowestNextHistory(v.slot[d].firstStream, v.slot[d].nStreams, LoadRelaxed(limit)));
+  }
   run::hostParticleShare = StartedCpuHistories();
-  core::runStreams.cpuParticleShare.store(run::hostParticleShare, std::memory_order_release);
+  run::endSimulation.store(1, std::memory_order_release);
 }
 
 // --- Re-deal ----------------------------------------------------------------------

@@ -27,6 +27,7 @@
 #include "driver/run/run_loop.h"
 #include "driver/run/run_monitor.h"
 #include "driver/run/work_division.h"
+#include "driver/setup/geometry_reports.h"
 #include "platform/paths.h"
 
 namespace {
@@ -129,12 +130,9 @@ bool StandsForItself(int32_t c) {
   return true;
 }
 
-// Volume of a cell, cm^3; 0 while not known (the Monte Carlo cell volumes
-// join here with the geometry set-up).
-double CellVolume(int32_t) { return 0.0; }
-
-double AbsorbedDose(double absorbedEV, int32_t c, double volume) {
-  const double density = core::hostConstants.cell[c].density;
+// Absorbed dose, Gy, of an energy in eV deposited in a mass of density
+// g/cm^3 and volume cm^3 (1000 g per kg).
+double AbsorbedDose(double absorbedEV, double density, double volume) {
   return absorbedEV * kJoulePerEV * 1000.0 / (volume * density);
 }
 
@@ -290,9 +288,11 @@ void WriteCellActivity(FILE* out) {
     WriteActivityRow(out, s, kElectronSlots, weighted, f);
     const double absorbed = s.slot[statslot::eAbsorbed].e;
     fprintf(out, "      %-16.9e", absorbed * f);
-    const double volume = CellVolume(c);
-    if (volume > 0.0 && k.cell[c].density > 0.0) {
-      fprintf(out, "   %-18.9e\n", AbsorbedDose(absorbed, c, volume));
+    // A union's row holds the sums of all its members and its whole volume.
+    const double volume = CellOrUnionVolume(c);
+    const double density = k.cell[c].density;
+    if (volume > 0.0 && density > 0.0) {
+      fprintf(out, "   %-18.9e\n", AbsorbedDose(absorbed, density, volume));
     } else {
       fprintf(out, "   %-18s\n", "       --");
     }

@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "core/allocation.h"
 #include "core/constants.h"
+#include "core/interaction_stats.h"
 #include "core/stream_control.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
@@ -327,23 +329,67 @@ CUDADEVICEWORK DeviceWork(const DEVICESLOT& slot) {
   return w;
 }
 
+// The once-a-second progress line of the device set-up, blanked at its end.
+struct DEVICESETUPPROGRESS {
+  double last = SecondsSinceStart();
+  size_t length = 0;
+
+  void Show(const char* text) {
+    const double now = SecondsSinceStart();
+    if (now - last <= 1.0) return;
+    std::string line = text;
+    if (line.size() < length) line.append(length - line.size(), ' ');
+    length = line.size();
+    printf("%s\r", line.c_str());
+    fflush(stdout);
+    last = now;
+  }
+  void Blank() {
+    if (length > 0) printf("%s\r", std::string(length, ' ').c_str());
+    length = 0;
+  }
+};
+
+DEVICESETUPPROGRESS deviceSetupProgress;
+
+void ShowDeviceStage(int32_t device, int32_t stage) {
+  char text[128];
+  snprintf(text, sizeof text,
+           stage == kDeviceStageCopy ? "Copying the global data to CUDA device No. %d..."
+                                     : "Initializing the thread and task data for CUDA device No. %d...",
+           device + 1);
+  deviceSetupProgress.Show(text);
+}
+
 // The problem copied to every real device and its task data set up, with the
 // memory report.
 Status SetUpRealDevices() {
   const DEVICEDIVISION& v = run::deviceDivision;
   const double A = input::runOptions.avgBanked_CUDA;
+  if (v.nRealTasks == 0) return kOk;
+  if (core::hostConstants.outputCellInteractionStats != 0) {
+    const long long kB = static_cast<long long>(core::hostConstants.nCells) * input::runOptions.threads_CUDA *
+                         static_cast<long long>(sizeof(INTERACTIONSTATS)) / 1024;
+    printf(
+        "Amount of global memory that will be allocated for cell-by-cell interaction statistics on each used CUDA "
+        "device = %lld kB.\n",
+        kB);
+  }
+  deviceSetupProgress = DEVICESETUPPROGRESS{};
   bool reported = false;
   for (int32_t d = 0; d < v.nDevices; ++d) {
     const DEVICESLOT& slot = v.slot[d];
     if (slot.emulated) continue;
-    const CUDADEVICEWORK w = DeviceWork(slot);
+    CUDADEVICEWORK w = DeviceWork(slot);
     if (w.bankCapacity > kMaxBankCapacity) {
       printf("\nError: The required size of the CUDA device buffer for banked particles exceeds %d.\n",
              static_cast<int>(kMaxBankCapacity));
       return kDeviceError;
     }
     if (input::runOptions.stats_CUDA > 1 && !OpenDeviceStatsFile(input::filesFolder, d)) return kDeviceError;
+    w.showStage = ShowDeviceStage;
     const uint64_t allocated = SetUpCudaDevice(w);
+    deviceSetupProgress.Blank();
     if (A > 0.0 && !reported) {
       printf("Allocated global memory on each used CUDA device: %" PRIu64 " kB in total, %" PRIu64
              " kB for banked particles.\n",
@@ -355,6 +401,7 @@ Status SetUpRealDevices() {
              slot.device + 1, allocated / 1024, slot.bankMemory / 1024, slot.avgBanked);
     }
   }
+  printf("\n");
   return kOk;
 }
 

@@ -1,5 +1,6 @@
 #include "driver/setup/constants_fill.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -164,9 +165,28 @@ void FillHostConstants() {
   Constants& k = core::hostConstants;
   FillPhysicalConstants(k);
   FillTransportOptions(k);
+  FillForcingTables(k);
   FillElementsAndSpectrum(k);
   FillGeometryAndSource(k);
   FillComplexGeometryConstants(k);
+}
+
+void FillForcingTables(Constants& k) {
+  // The groups in which forced processes are excluded, and their names in
+  // the exclusion warning.
+  static const char* const kGroupNames[kForcedGroups] = {
+      "Elastic scattering",        "Bremsstrahlung",           "Excitation", "K-shell impact ionization",
+      "L-shell impact ionization", "M-shell impact ionization"};
+  // Section types: 0 elastic, 1 bremsstrahlung, 2 excitation, 3 K, 4-6 L1-L3, 7-11 M1-M5.
+  static const int32_t kGroupOfType[kElectronSectionTypes] = {0, 1, 2, 3, 4, 4, 4, 5, 5, 5, 5, 5};
+  static const int32_t kTypesInGroup[kForcedGroups] = {1, 1, 1, 1, 3, 5};
+  for (int g = 0; g < kForcedGroups; ++g) {
+    char* name = k.forcedInteractionName[g];
+    std::memset(name, 0, kForcedNameLength);
+    std::memcpy(name, kGroupNames[g], std::min<size_t>(std::strlen(kGroupNames[g]), kForcedNameLength - 1));
+    k.nForced0[g] = kTypesInGroup[g];
+  }
+  for (int t = 0; t < kElectronSectionTypes; ++t) k.type_electron_sigma0[t] = kGroupOfType[t];
 }
 
 void FillComplexGeometryConstants(Constants& k) {

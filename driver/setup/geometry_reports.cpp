@@ -52,18 +52,15 @@ struct TOTALS {
   double volume = 0.0, volumeVariance = 0.0, atoms = 0.0, mass = 0.0, massVariance = 0.0;
 };
 
-void WriteCellRow(FILE* out, int32_t row, int32_t c, TOTALS* t) {
+// Adds the row of cell c (a cell outside unions or a union's first cell) to
+// the totals: the volumes and atoms while every volume so far is determined,
+// the masses while every cell of positive density so far has a volume.
+void AddToTotals(int32_t c, TOTALS* t) {
   const CELL& cell = CellAt(c);
   const double V = setup::geometrySetUpResult.cellVolume[static_cast<size_t>(c)];
   const double s = setup::geometrySetUpResult.cellVolumeSigma[static_cast<size_t>(c)];
   const double rho = cell.density;
-  const int32_t material = cell.material >= 0 ? directives::materials[static_cast<size_t>(cell.material)].number : 0;
-  std::fprintf(out, "%5d ", row);
-  WriteRowLabel(out, c);
   if (V >= 0.0) {
-    const double volumeError = V > 0.0 ? 100.0 * s / V : 0.0;
-    std::fprintf(out, " %11d %15.7e %15.7e %15.7e %12.4e %11.7f%% %15.7e %12.4e %11.7f%%\n", material,
-                 cell.concentration, rho, V, s, volumeError, rho * V, rho * s, rho > 0.0 ? volumeError : 0.0);
     if (t->volume >= 0.0) {
       t->volume += V;
       t->volumeVariance += s * s;
@@ -76,8 +73,30 @@ void WriteCellRow(FILE* out, int32_t row, int32_t c, TOTALS* t) {
     return;
   }
   t->volume = -1.0;
-  if (rho > 0.0) {
-    t->mass = -1.0;
+  if (rho > 0.0) t->mass = -1.0;
+}
+
+TOTALS CellTableTotals() {
+  TOTALS totals;
+  for (int32_t c = 0; c < directives::geometry.nCells; ++c) {
+    if (StandsForItself(c)) AddToTotals(c, &totals);
+  }
+  return totals;
+}
+
+void WriteCellRow(FILE* out, int32_t row, int32_t c) {
+  const CELL& cell = CellAt(c);
+  const double V = setup::geometrySetUpResult.cellVolume[static_cast<size_t>(c)];
+  const double s = setup::geometrySetUpResult.cellVolumeSigma[static_cast<size_t>(c)];
+  const double rho = cell.density;
+  const int32_t material = cell.material >= 0 ? directives::materials[static_cast<size_t>(cell.material)].number : 0;
+  std::fprintf(out, "%5d ", row);
+  WriteRowLabel(out, c);
+  if (V >= 0.0) {
+    const double volumeError = V > 0.0 ? 100.0 * s / V : 0.0;
+    std::fprintf(out, " %11d %15.7e %15.7e %15.7e %12.4e %11.7f%% %15.7e %12.4e %11.7f%%\n", material,
+                 cell.concentration, rho, V, s, volumeError, rho * V, rho * s, rho > 0.0 ? volumeError : 0.0);
+  } else if (rho > 0.0) {
     std::fprintf(out, " %11d %15.7e %15.7e %15s %12s %12s %15s %12s %12s\n", material, cell.concentration, rho, kDash15,
                  kDash12, kDash12, kDash15, kDash12, kDash12);
   } else {
@@ -113,12 +132,11 @@ void WriteCellTable(FILE* out) {
   std::fprintf(out, "%5s %15s %11s %15s %15s %15s %12s %12s %15s %12s %12s\n", " ", "Cell ID", "Mat ID",
                "Concentration", "Density   ", "Volume    ", "Volume_err", "Vol_err% ", "Mass     ", "Mass_err ",
                "Mass_err% ");
-  TOTALS totals;
   int32_t row = 0;
   for (int32_t c = 0; c < directives::geometry.nCells; ++c) {
-    if (StandsForItself(c)) WriteCellRow(out, ++row, c, &totals);
+    if (StandsForItself(c)) WriteCellRow(out, ++row, c);
   }
-  WriteTotalRow(out, totals);
+  WriteTotalRow(out, CellTableTotals());
 }
 
 void WriteBracketTable(FILE* out) {
@@ -200,6 +218,29 @@ void WriteGeometryTables(FILE* out) {
   WriteCellTable(out);
   WriteBracketTable(out);
   WriteInteriorPointTable(out);
+}
+
+namespace {
+
+// The set-up of a complex geometry has left a volume for every cell.
+bool VolumesKnown() {
+  return directives::complexGeometry > 0 && directives::geometry.nCells > 0 &&
+         setup::geometrySetUpResult.cellVolume.size() == static_cast<size_t>(directives::geometry.nCells);
+}
+
+}  // namespace
+
+double CellOrUnionVolume(int32_t c) {
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
+  if (!VolumesKnown() || c < 0 || c >= directives::geometry.nCells) return -1.0;
+  const int32_t u = CellAt(c).unionIndex;
+  const int32_t first = u >= 0 ? directives::geometry.unionData[static_cast<size_t>(u)].cells[0] : c;
+  return r.cellVolume[static_cast<size_t>(first)];
+}
+
+double GeometryTotalMass() {
+  if (!VolumesKnown()) return 0.0;
+  return CellTableTotals().mass;
 }
 
 TRACKERSIZES TrackerSizes() {

@@ -16,6 +16,17 @@ void CompleteCellDensities();
 // The three tables, in order, into out.
 void WriteGeometryTables(FILE* out);
 
+// Volume of cell c, cm^3, for its mass and dose: its own, or for a member of
+// a union the union's (held at the union's first cell); negative when not
+// determined, and in the simple geometry.
+double CellOrUnionVolume(int32_t c);
+
+// Mass of the whole geometry, g, as the total row of the cell table gives it:
+// density x volume summed over the cells outside unions and the unions; -1
+// when a cell of positive density has no determined volume; 0 in the simple
+// geometry (its layer is unbounded).
+double GeometryTotalMass();
+
 // The sizes of the tracker's work arrays from the voxels: one bit per surface
 // of the largest voxel, the inner-cell bound m + 1 and the crossing records
 // 2 (m + 1) x the largest surface count (the final nSmax_voxel).

@@ -197,6 +197,50 @@ TEST(GeometrySetUp, GivenVolumesThatDifferFromTheEstimateDrawAWarning) {
   EXPECT_EQ(r.cellVolumeSigma[static_cast<size_t>(FindCell(1))], 0.0);
 }
 
+// The masses behind the absorbed doses: a union's volume (estimated at its
+// first cell, the one written first) serves every member, the total mass is
+// the sum of density x volume, and a cell of positive density without a
+// volume leaves the total undetermined.
+TEST(GeometrySetUp, UnionVolumesAndTheTotalMassOfTheGeometry) {
+  const auto world = [](bool planes) {
+    std::vector<std::string> lines = {"M1 29 1",
+                                      "S1 RPP -10 10 -10 10 -10 10",
+                                      "S2 RPP -6 -1 -5 5 -5 5",
+                                      "S3 RPP 1 6 -5 5 -5 5",
+                                      "S4 S 0 0 7 2",
+                                      "C1 1 1 -4",
+                                      "C2 1 1 -2",
+                                      "C3 1 1 -3",
+                                      "C9 0 -1 #1 #2 #3",
+                                      "UNION1 1 1 3 2",  // C3 first: the union's volume is held at C3
+                                      "N_RAND_CELL_VOLUME 100000"};
+    if (planes) lines.insert(lines.end(), {"COORD_X -10 8 10", "COORD_Y -10 8 10", "COORD_Z -10 8 10"});
+    return lines;
+  };
+  const SETUPRUN run = SetUpGeometry(world(true));
+  ASSERT_EQ(run.code, 0) << run.console;
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
+  const size_t ball = static_cast<size_t>(FindCell(1)), first = static_cast<size_t>(FindCell(3));
+  const int32_t member = FindCell(2);
+  ASSERT_LT(member, FindCell(3));  // the member of lower index is not the union's first cell
+  EXPECT_LT(std::fabs(r.cellVolume[first] - 1000.0), 4.0 * r.cellVolumeSigma[first] + 1e-9) << r.cellVolume[first];
+  EXPECT_EQ(CellOrUnionVolume(member), r.cellVolume[first]);
+  EXPECT_EQ(CellOrUnionVolume(FindCell(3)), r.cellVolume[first]);
+  EXPECT_EQ(CellOrUnionVolume(FindCell(1)), r.cellVolume[ball]);
+  EXPECT_EQ(CellOrUnionVolume(directives::geometry.nCells), -1.0);
+  directives::geometry.cell[ball].density = 2.0;
+  for (int32_t c : {member, FindCell(3)}) directives::geometry.cell[static_cast<size_t>(c)].density = 3.0;
+  const double mass = 2.0 * r.cellVolume[ball] + 3.0 * r.cellVolume[first];
+  EXPECT_NEAR(GeometryTotalMass(), mass, 1e-12 * mass);
+
+  // Without planes no voxel is bounded and no volume is determined.
+  ASSERT_EQ(SetUpGeometry(world(false)).code, 0);
+  EXPECT_EQ(CellOrUnionVolume(FindCell(1)), -1.0);
+  EXPECT_EQ(GeometryTotalMass(), 0.0);  // every density still 0: nothing weighs
+  directives::geometry.cell[static_cast<size_t>(FindCell(1))].density = 2.0;
+  EXPECT_EQ(GeometryTotalMass(), -1.0);
+}
+
 TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
   const std::vector<std::string> base = {"M1 29 1", "S1 RPP -10 10 -10 10 -10 10", "S2 S 9 0 0 3"};
   const struct {

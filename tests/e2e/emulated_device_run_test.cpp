@@ -5,6 +5,7 @@
 // when every stream runs as many histories in both programs, within 4 sigma
 // otherwise; the same seed gives the same files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdio>
@@ -157,27 +158,104 @@ TEST(EmulatedDeviceRun, SameSeedGivesIdenticalTallyFiles) {
   for (const auto& [name, text] : first) EXPECT_EQ(text, second.at(name)) << name;
 }
 
+namespace {
+
+// Trenqual_CUDA with the histories shared by 2 CPU workers and three used
+// devices, named by `devices` (first_CUDA, last_CUDA and the emulation
+// keywords), 8 tasks each; `ratio` of the histories on the devices.
+PROGRAMRUN RunOnThreeDevices(const std::string& input, const std::string& scratch, const std::string& ratio,
+                             const std::vector<std::string>& devices, const std::vector<std::string>& extra) {
+  std::vector<std::string> args = {"nStreams", "32", "balance_CUDA", "0"};
+  args.insert(args.end(), devices.begin(), devices.end());
+  args.insert(args.end(), extra.begin(), extra.end());
+  const std::string folder = MakeScratchFolder(scratch);
+  if (InstallProgramWithAuxData(folder).empty()) return PROGRAMRUN{-1, kAuxDataMissing, ""};
+  fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
+  std::vector<std::string> all = {
+      "in",         input, "dir",          EndfFolder(), "tasks",          "2", "seed",       "5",
+      "tasks_CUDA", "8",   "threads_CUDA", "8",          "blockSize_CUDA", "8", "ratio_CUDA", ratio};
+  all.insert(all.end(), args.begin(), args.end());
+  return RunProgram(folder + "Trenqual_CUDA", input, all);
+}
+
+}  // namespace
+
+// Three devices, every one emulated, named two ways: emulate_CUDA over the
+// range first_CUDA..last_CUDA with no device present, and the emulated range
+// emfirst_CUDA..emlast_CUDA equal to the used range of three present
+// (simulated) devices. Each device gets a fifth of the histories, the CPU
+// workers the rest. Both runs give the same tally files, the same seed gives
+// the same bytes again, and the results agree with Trenqual's within 4 sigma,
+// for photons and for electrons.
+TEST(EmulatedDeviceRun, ThreeEmulatedDevicesAgreeWithTrenqualAndRepeatByteForByte) {
+  struct CASE {
+    const char* input;
+    std::vector<std::string> extra;
+    std::vector<std::string> files;
+  };
+  const CASE cases[] = {{"lead_uncollided.txt", {}, {"PTALLY1_THETA.txt", "PTALLY1_E.txt"}},
+                        {"aluminium_electrons.txt", {"N", "600"}, {"ETALLY1_E.txt", "ETALLY1_THETA.txt"}}};
+  const std::vector<std::string> byOption = {"emulate_CUDA", "1", "first_CUDA", "1", "last_CUDA", "3"};
+  const std::vector<std::string> byRange = {"first_CUDA",   "1", "last_CUDA",   "3",
+                                            "emfirst_CUDA", "1", "emlast_CUDA", "3"};
+  for (const CASE& c : cases) {
+    const PROGRAMRUN cpu = RunOf(c.input, "e2e-three-cpu", false, "", c.extra);
+    if (cpu.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
+    ASSERT_EQ(cpu.exitCode, 0) << cpu.console;
+    const PROGRAMRUN first = RunOnThreeDevices(c.input, "e2e-three-a", "0.6", byOption, c.extra);
+    const PROGRAMRUN again = RunOnThreeDevices(c.input, "e2e-three-b", "0.6", byOption, c.extra);
+    setenv("TQ_SIMULATED_DEVICES", "3", 1);
+    const PROGRAMRUN ranged = RunOnThreeDevices(c.input, "e2e-three-c", "0.6", byRange, c.extra);
+    unsetenv("TQ_SIMULATED_DEVICES");
+    for (const PROGRAMRUN* run : {&first, &again, &ranged}) {
+      ASSERT_EQ(run->exitCode, 0) << run->console;
+      EXPECT_EQ(run->console.find("Simulation on CUDA devices"), std::string::npos);
+    }
+    EXPECT_NE(ranged.console.find("3 CUDA devices found.\n"), std::string::npos) << ranged.console;
+    const std::map<std::string, std::string> a = TallyFiles(ResultFolder(first, c.input));
+    const std::map<std::string, std::string> b = TallyFiles(ResultFolder(again, c.input));
+    const std::map<std::string, std::string> r = TallyFiles(ResultFolder(ranged, c.input));
+    ASSERT_FALSE(a.empty());
+    ASSERT_EQ(b.size(), a.size());
+    ASSERT_EQ(r.size(), a.size());
+    for (const auto& [name, text] : a) {
+      EXPECT_EQ(text, b.at(name)) << c.input << " " << name;
+      EXPECT_EQ(text, r.at(name)) << c.input << " " << name;
+    }
+    for (const std::string& f : c.files)
+      ExpectAgreement(ResultFolder(cpu, c.input) + f, ResultFolder(first, c.input) + f);
+  }
+}
+
 // Two simulated devices, the second emulated: the set-up copies the problem to
 // the first and sets up its tasks (check -1 ends there, exit code 0); a run
 // stops before the first history, since the device scheduler is not built.
 // With stats_CUDA 2 the real device's statistics file is opened at set-up.
+// With the default avgBanked_CUDA (-0.2) the device's pool takes a fifth of
+// its 6 GiB, which the simulated device does not take from the host.
 TEST(EmulatedDeviceRun, PartlyEmulatedSetsUpTheRealDeviceAndRefusesItsRun) {
   struct CASE {
     const char* check;
+    const char* avgBanked;  // null: the default
     int exitCode;
-    const char* last;  // the console's last words
+    const char* report;  // the memory report
+    const char* last;    // the console's last words
   };
-  const CASE cases[] = {{"-1", 0, "kB for banked particles.\n"},
-                        {"1", 2, "Error: Simulation on CUDA devices is not available in this build.\n"}};
+  const CASE cases[] = {
+      {"-1", "10", 0, "Allocated global memory on each used CUDA device: ", "kB for banked particles.\n\n"},
+      {"1", "10", 2, "Allocated global memory on each used CUDA device: ",
+       "Error: Simulation on CUDA devices is not available in this build.\n"},
+      {"-1", nullptr, 0, "Device No. 1 allocated global memory: ", " banked particles per task).\n\n"}};
   setenv("TQ_SIMULATED_DEVICES", "2", 1);
   for (const CASE& c : cases) {
-    const PROGRAMRUN run = RunOf("lead_uncollided.txt", "e2e-partly-emulated", true, "0.5",
-                                 {"nStreams", "32", "em_CUDA", "2", "balance_CUDA", "0", "avgBanked_CUDA", "10",
-                                  "stats_CUDA", "2", "check", c.check});
+    std::vector<std::string> extra = {"nStreams", "32",         "em_CUDA", "2",     "balance_CUDA",
+                                      "0",        "stats_CUDA", "2",       "check", c.check};
+    if (c.avgBanked != nullptr) extra.insert(extra.end(), {"avgBanked_CUDA", c.avgBanked});
+    const PROGRAMRUN run = RunOf("lead_uncollided.txt", "e2e-partly-emulated", true, "0.5", extra);
     if (run.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
     EXPECT_EQ(run.exitCode, c.exitCode) << run.console;
     EXPECT_NE(run.console.find("2 CUDA devices found.\n"), std::string::npos) << run.console;
-    EXPECT_NE(run.console.find("Allocated global memory on each used CUDA device: "), std::string::npos);
+    EXPECT_NE(run.console.find(c.report), std::string::npos) << run.console;
     const std::string last = c.last;
     ASSERT_GE(run.console.size(), last.size());
     EXPECT_EQ(run.console.substr(run.console.size() - last.size()), last) << run.console;
@@ -188,4 +266,52 @@ TEST(EmulatedDeviceRun, PartlyEmulatedSetsUpTheRealDeviceAndRefusesItsRun) {
     EXPECT_FALSE(fs::exists(ResultFolder(run, "lead_uncollided.txt") + "d2.txt"));
   }
   unsetenv("TQ_SIMULATED_DEVICES");
+  // No program of this test took a GB of host memory (ru_maxrss is in kB).
+  rusage children{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
+  EXPECT_LT(children.ru_maxrss, 512 * 1024);
+}
+
+// Esc, then Q, typed during a run of two billion histories whose device is
+// emulated: the workers stop starting histories on the device's streams as
+// on their own, and the run ends normally within seconds with its summary
+// (before, the device's streams ran on through their billion histories).
+TEST(EmulatedDeviceRun, EscThenQEndsTheEmulatedDevicesHistoriesToo) {
+  const std::string folder = MakeScratchFolder("e2e-emulated-escape");
+  if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
+  fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
+  const std::vector<std::string> args = {"in",
+                                         "lead_uncollided.txt",
+                                         "dir",
+                                         EndfFolder(),
+                                         "tasks",
+                                         "2",
+                                         "seed",
+                                         "5",
+                                         "nStreams",
+                                         "16",
+                                         "N",
+                                         "2000000000",
+                                         "tasks_CUDA",
+                                         "8",
+                                         "threads_CUDA",
+                                         "8",
+                                         "blockSize_CUDA",
+                                         "8",
+                                         "emulate_CUDA",
+                                         "1",
+                                         "first_CUDA",
+                                         "1",
+                                         "last_CUDA",
+                                         "1",
+                                         "ratio_CUDA",
+                                         "0.5"};
+  const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", "lead_uncollided.txt", args,
+                                              {{" s: ", "\x1b"}, {"The escape key has been pressed.", "q"}}, 60);
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  EXPECT_NE(run.console.find("\nThe 'Esc' and 'Q' keys have been pressed. Terminating the simulation.\n"),
+            std::string::npos)
+      << run.console;
+  const std::string files = ResultFolder(run, "lead_uncollided.txt");
+  EXPECT_FALSE(ReadText(files + "PTALLY1_E.txt").empty());
 }

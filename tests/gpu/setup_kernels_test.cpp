@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/cell.h"
+#include "core/material.h"
 #include "core/pulse_height.h"
 #include "core/stream_control.h"
 #include "gpu/cuda_runtime_wrappers.h"
@@ -152,6 +153,34 @@ TEST_F(DeviceSetUp, EachDeviceReceivesTheConstantsAndTheElementBlockByteForByte)
     EXPECT_EQ(Download(device.tallies.pulseHeightEnergies[0], 10), std::vector<double>(10, 0.0));
     // The temporary copies of the records are freed again.
     EXPECT_EQ(Download(device.tallies.pulseHeightHist, 1)[0], device.tallies.pulseHeightCounts[0]);
+  }
+}
+
+// With interaction forcing each material gets one zeroed flag per forced
+// entry on the device (for the device's exclusion warning); without it, none.
+TEST_F(DeviceSetUp, ForcingFlagsPerMaterialOnlyWithForcing) {
+  std::vector<MATERIAL> materials(2);
+  materials[0].nForcedEntries = 3;
+  materials[1].nForcedEntries = 0;
+  Constants withMaterials = problem.constants;
+  withMaterials.nMaterials = 2;
+  withMaterials.material = materials.data();
+  for (const bool forcing : {false, true}) {
+    HOSTPROBLEM host = problem.Host(0);
+    host.constants = &withMaterials;
+    host.weighted = forcing;
+    DEVICEPROBLEM device;
+    ASSERT_EQ(UploadProblem(host, &device), -1);
+    const Constants stored = DeviceGlobal<Constants>(DEVICEGLOBAL::kConstants);
+    if (!forcing) {
+      EXPECT_EQ(stored.warnForced, nullptr);
+      continue;
+    }
+    ASSERT_NE(stored.warnForced, nullptr);
+    const std::vector<int32_t*> flags = Download(stored.warnForced, 2);
+    EXPECT_EQ(Download(flags[0], 3), std::vector<int32_t>(3, 0));
+    EXPECT_EQ(flags[1], nullptr);
+    ResetDevice();
   }
 }
 

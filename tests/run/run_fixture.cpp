@@ -7,12 +7,14 @@
 #include "driver/run/run_monitor.h"
 #include "driver/run/work_division.h"
 #include "driver/run_main.h"
+#include "driver/setup/input_checks.h"
 #include "language/compiler.h"
 #include "tests/transport/transport_fixture.h"
 #include "transport/history.h"
 
-int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t seed) {
-  if (language::compiler == nullptr && CreateCompiler() != 0) return 1;  // it holds the Esc state
+namespace {
+
+void SetRunOptions(int32_t nWorkers, int32_t nStreams, int64_t N, int32_t seed) {
   SetSimpleProblem();
   input::runOptions = RUNOPTIONS{};
   input::runOptions.nThreads = nWorkers;
@@ -21,12 +23,47 @@ int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step,
   input::runOptions.seed = seed;
   directives::transportOptions.nTracks = 0;
   run::controlEntries.clear();
+  setup::deviceSelection = DEVICESELECTION{};
+}
+
+int DivideAndHandOver(StepFunction step) {
   const int code = DivideWork();
   if (code != 0) return code;
   HandOverToRun();
   for (int32_t r = 0; r < core::nThreads; ++r) core::tasks[r].stepOverride = step;
   SetRunMonitor(ShowProgress);
   return 0;
+}
+
+}  // namespace
+
+int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t seed) {
+  if (language::compiler == nullptr && CreateCompiler() != 0) return 1;  // it holds the Esc state
+  SetRunOptions(nWorkers, nStreams, N, seed);
+  return DivideAndHandOver(step);
+}
+
+int PrepareEmulatedRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t nDevices,
+                       int32_t tasksPerDevice, double ratio) {
+  if (language::compiler == nullptr && CreateCompiler() != 0) return 1;
+  SetRunOptions(nWorkers, nStreams, N, 1);
+  RUNOPTIONS& o = input::runOptions;
+  o.tasks_CUDA = tasksPerDevice;
+  o.threads_CUDA = tasksPerDevice;
+  o.blockSize_CUDA = tasksPerDevice;
+  o.streams_CUDA = 1;
+  o.ratio_CUDA = ratio;
+  o.heap_CUDA = 1;
+  o.balance_CUDA = 0;
+  o.emulate_CUDA = 1;
+  DEVICESELECTION& sel = setup::deviceSelection;
+  sel.nUsed = nDevices;
+  sel.allEmulated = true;
+  for (int32_t d = 0; d < nDevices; ++d) {
+    sel.used[d] = d;
+    sel.emulated[d] = true;
+  }
+  return DivideAndHandOver(step);
 }
 
 void FinishRun() {

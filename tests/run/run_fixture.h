@@ -12,6 +12,12 @@
 // succeed) and gives every record the step. Returns DivideWork's result.
 int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t seed = 1);
 
+// The same in Trenqual_CUDA with nDevices used devices, all emulated (their
+// streams served by the CPU workers), each with tasksPerDevice tasks of one
+// stream, and `ratio` of the histories on them.
+int PrepareEmulatedRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t nDevices,
+                       int32_t tasksPerDevice, double ratio);
+
 // Frees the records and clears the run state.
 void FinishRun();
 

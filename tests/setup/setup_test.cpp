@@ -313,6 +313,7 @@ TEST_F(WholeSetUp, WaterLayerWithMassFractions) {
   EXPECT_EQ(core::hostConstants.nElem_tot, 2);
   EXPECT_EQ(core::hostConstants.trackPos, 1);
   EXPECT_EQ(core::hostConstants.entry_Z, 0.0);
+  EXPECT_STREQ(core::hostConstants.forcedInteractionName[5], "M-shell impact ionization");
 
   // Every entry's own cross section at random energies against its element.
   std::mt19937_64 random(20240611);

@@ -84,6 +84,7 @@ std::vector<ESTARROW> ReadEstar(const std::string& material) {
     r.radiative = std::stod(f[3]);
     r.total = std::stod(f[4]);
     r.csdaRange = std::stod(f[5]);
+    r.radiationYield = std::stod(f[6]);
     r.densityEffectDelta = std::stod(f[7]);
     rows.push_back(r);
   }

@@ -27,13 +27,15 @@ bool ReadElsepaTable(int z, ELSEPATABLE* table);
 // First transport cross section of the table at E (eV), in barn (log-log in E).
 double ElsepaTransportBarn(const ELSEPATABLE& table, double E);
 
-// One ESTAR row: stopping powers in MeV cm^2/g, CSDA range in g/cm^2.
+// One ESTAR row: stopping powers in MeV cm^2/g, CSDA range in g/cm^2,
+// radiation yield.
 struct ESTARROW {
   double energyMeV = 0.0;
   double collision = 0.0;
   double radiative = 0.0;
   double total = 0.0;
   double csdaRange = 0.0;
+  double radiationYield = 0.0;  // share of the energy emitted as bremsstrahlung while slowing down
   double densityEffectDelta = 0.0;
 };
 

@@ -125,6 +125,48 @@ double TableCdf(const double* x, const double* pdf, const double* cum, int n, do
   return cum[i] + pdf[i] * t + 0.5 * slope * t * t;
 }
 
+// The intervals a worker remembers between collisions give exactly what the
+// index lookups give, along a slowing-down walk that crosses grid points,
+// lands on them and jumps back up (a knock-on), for the elastic, excitation
+// and every subshell grid; two grids in one memory slot evict each other.
+TEST_F(AluminiumTables, RememberedGridIntervalsGiveTheLookupsResults) {
+  const Elem& el = al();
+  const ELASTICSET set = ElectronElasticSet(el);
+  GRIDSPOT spots[kGridSpots] = {};
+  std::vector<double> energies;
+  for (double E = 2e6; E > 1e3; E *= 0.93) energies.push_back(E);
+  for (int e = 0; e < el.elasticNE; ++e) energies.push_back(el.elasticEnergy[e]);
+  for (int e = 0; e < el.ionSpecNE[0]; ++e) energies.push_back(el.ionSpecEnergy[0][e]);
+  energies.push_back(5e5);
+  CRandGen rng;
+  int step = 0;
+  for (double E : energies) {
+    ++step;
+    const GRIDSPOT& elastic =
+        SpotInterval(spots, GridSpotKey(0, kSpotElastic), E, el.elasticEnergy, el.elasticNE, el.elasticEnergyIndex);
+    const ELASTICPOINT a = ElasticPointOn(set, elastic.i, LogGridFractionIn(E, elastic));
+    const ELASTICPOINT b = ElasticPointAt(el, set, E);
+    ASSERT_EQ(a.i, b.i) << E;
+    ASSERT_EQ(a.w, b.w) << E;
+    ASSERT_EQ(a.eta, b.eta) << E;
+    const int16_t exc =
+        SpotInterval(spots, GridSpotKey(0, kSpotExcitation), E, el.excLossEnergy.get(), el.excLossN, el.excLossIndex).i;
+    ASSERT_EQ(exc, EnergyInterval(E, el.excLossEnergy.get(), el.excLossN, el.excLossIndex)) << E;
+    for (int s = 0; s < el.nSubshells; ++s) {
+      if (el.ionSpecNE[s] < 2) continue;
+      // The same subshell of an element kGridSpots places further on (the
+      // same slot) takes the slot at every other energy.
+      const int element = (step + s) % 2 == 0 ? 0 : kGridSpots;
+      const GRIDSPOT& spot = SpotInterval(spots, GridSpotKey(element, kSpotIonization + s), E, el.ionSpecEnergy[s],
+                                          el.ionSpecNE[s], el.ionSpecEnergyIndex[s]);
+      const double r = rng.random();
+      ASSERT_EQ(SampleKnockOnEnergyOn(r, el, s, spot.i, LogGridFractionIn(E, spot), 1),
+                SampleKnockOnEnergy(r, el, s, E, 1))
+          << E << " subshell " << s;
+    }
+  }
+}
+
 TEST_F(AluminiumTables, ElasticCosinesMatchTheTablesAtGridEnergies) {
   const Elem& el = al();
   const ELASTICSET set = ElectronElasticSet(el);

@@ -231,6 +231,15 @@ struct Elem {
   REL<REL<ELEMINDEX>> ionSpecCumIndex;  // [nSubshells][ionSpecNE[s]] ionSpecCum[s][e]
   ELEMINDEX elasticEnergyIndex;         // elasticEnergy
   REL<ELEMINDEX> elasticCumIndex;       // [elasticNE] elasticCum[e]
+
+  // ---- One search places an energy on every subshell's photoionization
+  // grid: the union of the subshells' ln E grids (each value once) and, per
+  // union point u and subshell k (file order), the interval of subshell k's
+  // grid that holds ln E from point u up to the next one, -1 where subshell
+  // k's table does not cover those energies.
+  REL<double> photoionUnionLnEnergy;   // [photoionUnionN]
+  REL<int16_t> photoionUnionInterval;  // [photoionUnionN][nSubshells]
+  int32_t photoionUnionN;              // 0: none (each subshell searched on its own)
 };
 
 // The host and the device compilers must agree on this layout; fields spread
@@ -247,7 +256,8 @@ static_assert(offsetof(Elem, profileQ) == 9912);
 static_assert(offsetof(Elem, sectionCsPositron) == 9960);
 static_assert(offsetof(Elem, excLossIndex) == 10408);
 static_assert(offsetof(Elem, elasticCumIndex) == 10552);
-static_assert(sizeof(Elem) == 10560);
+static_assert(offsetof(Elem, photoionUnionLnEnergy) == 10560);
+static_assert(sizeof(Elem) == 10584);
 
 // Where an energy lies on an element's elastic grid, for one distribution set:
 // the interval i, the weight w of its upper table in ln E, and for a wide

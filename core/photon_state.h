@@ -21,6 +21,17 @@ enum PhotonInteraction : int32_t {
   kPhotonPair = 3,
 };
 
+// The order of a table's values, found at its first use: from point `from`
+// on the values never fall (rising) or never rise, and the smallest and
+// largest of the points 0..from. A form factor falls and a scattering
+// function rises, apart from a few points at small x in some tables.
+struct TABLEORDER {
+  double headLow = 0.0;   // smallest value of the points 0..from
+  double headHigh = 0.0;  // largest value of the points 0..from
+  int16_t from = -1;      // -1: not looked at yet
+  uint8_t rising = 0;
+};
+
 // One element's photon cross sections and interaction set-ups; each set-up is
 // valid for the energy stored with it (negative: none yet).
 struct PHOTONELEMENTCACHE {
@@ -40,6 +51,9 @@ struct PHOTONELEMENTCACHE {
   int16_t hintAnomImag = 0;
   int16_t hintPairShare = 0;
   int16_t hintShell[kMaxDesignator] = {};
+  int16_t hintPhotoionUnion = 0;
+  TABLEORDER ffOrder;  // order of the form factor's values
+  TABLEORDER sfOrder;  // order of the scattering function's values
   // Coherent scattering set-up.
   double cohE = -1.0;         // eV
   double anomReal = 0.0;      // f'(E)
@@ -62,25 +76,32 @@ struct PHOTONELEMENTCACHE {
   double pairFraction = 0.0;  // position of pairE in that interval
 };
 
-// The material cross sections of the energy looked up before the current
-// one, with their key: a history's source energy and the fluorescence lines
-// recur between other energies, and a lookup sums tables over every subshell
-// of every element. Per element of the material, in its order: sigma_coh,
+// Material cross sections of earlier lookups, kept by energy: a history's
+// source energy and the fluorescence lines of its atoms recur between other
+// energies, and a lookup sums tables over every subshell of every element.
+// One entry holds, per element of the material in its order, sigma_coh,
 // sigma_incoh, total, cumulative and per subshell its sum and interval (as
-// PHOTONELEMENTCACHE); kept only for materials whose values fit. A lookup
-// earns a point each time it returns from the spare and the spare loses one
-// each time a new lookup passes it by, so that the energy that recurs (the
-// source energy) stays there through the other energies of a history.
-constexpr int kSpareLookupValues = 256;
-struct PHOTONSPARELOOKUP {
+// PHOTONELEMENTCACHE); materials whose values do not fit are not kept. The
+// entries form sets of two chosen by the energy; a new lookup replaces the
+// entry of its set used less recently. Owned by a CPU worker's record (a
+// device task has none).
+constexpr int kLookupCacheValues = 256;
+constexpr int kLookupCacheSetBits = 5;
+constexpr int kLookupCacheSets = 1 << kLookupCacheSetBits;
+constexpr int kLookupCacheWays = 2;
+struct PHOTONLOOKUPENTRY {
   const MATERIAL* keyMaterial = nullptr;  // none
-  double keyEnergy = -2.0;
+  double keyEnergy = -2.0;                // eV
   int32_t keyKind = -2;
-  int32_t points = 0;         // the spare's
-  int32_t currentPoints = 0;  // the current lookup's
   double sigma_tot = 0.0;
   double sigma_scat = 0.0;
-  double values[kSpareLookupValues] = {};
+  double values[kLookupCacheValues] = {};
+  int16_t intervals[kLookupCacheValues] = {};  // the subshell intervals, element after element
+};
+static_assert(kLookupCacheWays == 2, "the replacement keeps one bit per set");
+struct PHOTONLOOKUPCACHE {
+  PHOTONLOOKUPENTRY entries[kLookupCacheSets][kLookupCacheWays];
+  uint8_t recentWay[kLookupCacheSets] = {};  // per set, the way used last
 };
 
 struct PHOTONSTATE {
@@ -92,7 +113,7 @@ struct PHOTONSTATE {
   double keyEnergy = -2.0;                // eV
   int32_t keyKind = -2;
   PHOTONELEMENTCACHE elements[kMaxElements];  // by global element index
-  PHOTONSPARELOOKUP spare;                    // an earlier lookup kept for its energy to recur
+  PHOTONLOOKUPCACHE* lookups = nullptr;       // earlier lookups by energy; null: none kept
   // The collision chosen and its bookkeeping.
   int32_t element = 0;          // global element index
   int32_t interaction = kPhotonCoherent;
@@ -112,8 +133,13 @@ struct PHOTONSTATE {
   uint8_t pzMaxKnown[kMaxDesignator] = {};
   double pzMax[kMaxDesignator] = {};  // largest momentum projection per subshell, atomic units
   // Atomic relaxation.
-  int32_t nVacancies = 0;
-  int16_t vacancy[kMaxVacancies] = {};  // subshell designators
+  // The vacancies as a count per subshell designator: the cascade fills the
+  // one with the smallest designator, and vacancies of one designator cannot
+  // be told apart. Count 0 holds those of a designator at or below 0.
+  int32_t nVacancies = 0;                     // vacancies held, at most kMaxVacancies
+  uint64_t vacancyMask = 0;                   // bit d set while vacancyCount[d] > 0
+  uint8_t vacancyCount[kMaxDesignator] = {};  // vacancies per designator
+  int32_t vacanciesBeyond = 0;                // vacancies of a designator of kMaxDesignator or more
   int32_t nTransitionsDone = 0;          // transitions of the cascade so far
   int32_t relaxElement = 0;              // global element index of the relaxing atom
   uint64_t droppedVacancies = 0;         // vacancies lost to a full stack (energy left deposited)

@@ -261,8 +261,8 @@ static_assert(offsetof(TASKTALLIES, rangeBin) == 1624);
 static_assert(offsetof(TASKTALLIES, oneDimTallies) == 1680);
 static_assert(offsetof(TASKTALLIES, cellDeposit) == 1912);
 static_assert(sizeof(ELECTRONSTEPCACHE) == 50696);
-static_assert(sizeof(PHOTONSTATE) == 61216);
-static_assert(sizeof(TASKSTATE) == 114240);
+static_assert(sizeof(PHOTONSTATE) == 64584);
+static_assert(sizeof(TASKSTATE) == 117608);
 
 // The records of the workers stand side by side in `tasks`; each starts on a
 // cache line of its own, so that the particle a worker writes at every step

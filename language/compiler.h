@@ -20,6 +20,7 @@
 #include "language/math_builtins.h"
 #include "language/program_code.h"
 #include "language/root_finder.h"
+#include "platform/threads.h"
 
 constexpr int kSystemVariableCount = 13;   // "@0".."@9", "IER", "AbsErr", "nEval"
 constexpr int kCommandLineVariables = 10;  // "@0".."@9"
@@ -65,6 +66,10 @@ struct SUSPENDEDSLOTS {
 };
 
 // Control record of the running user program, set up by main before a run.
+// Longest sleep of either side of the program-line hand-shake between two
+// looks at its flags (the reader also polls the keys at this pace).
+constexpr int64_t kHandshakeWaitMicroseconds = 10000;
+
 struct RUNCONTROL {
   double lastResult;           // value of the latest finished activation or range; undefined after an error
   int32_t errorState;          // -1 before a run
@@ -215,6 +220,10 @@ class Compiler {
   std::atomic<uint8_t> lineReady{0};
   std::atomic<uint8_t> lastLineComplete{1};
   std::atomic<uint8_t> acknowledged{0};
+  // Wakes the side that waits in the hand-shake: notified after every store
+  // of lineReady, acknowledged, the run's running flag and its interrupt
+  // request.
+  ThreadSignal handshake;
   std::atomic<uint8_t> keyboardPollingAllowed{1};
   std::atomic<uint8_t> escPressed{0};
   std::atomic<uint8_t> timeWarningPrinted{0};

@@ -26,11 +26,15 @@ void Compiler::WriteDirectiveOutput(const char* text, int sourceLine) {
     if (newline == nullptr) break;
     lastLineComplete.store(1, std::memory_order_release);
     lineReady.store(1, std::memory_order_release);
+    handshake.Notify();
     // Exactly one line is in flight; an interrupt request gives up the wait
-    // (the interpreter stops before its next instruction).
-    while (!acknowledged.load(std::memory_order_acquire)) {
+    // (the interpreter stops before its next instruction). The wait sleeps
+    // until the reader's call; the time limit only bounds a missed one.
+    for (;;) {
+      const uint32_t seen = handshake.Sequence();
+      if (acknowledged.load(std::memory_order_acquire)) break;
       if (runControl->interruptRequest.load(std::memory_order_acquire)) return;
-      YieldThread();
+      handshake.Wait(seen, kHandshakeWaitMicroseconds);
     }
     acknowledged.store(0, std::memory_order_release);
   }

@@ -22,5 +22,8 @@ void ProgramThread(void* argument) {
   run.stepsLeft = run.stepBudget;
   if (run.code != nullptr) language->Run(nullptr, nullptr, -1, -1);
   if (language->writeFile != nullptr) std::fflush(language->writeFile);
+  // The reader may release the Compiler once it sees the flag, so the call
+  // goes first; a reader that looks in between sleeps one wait at most.
+  language->handshake.Notify();
   run.running.store(0, std::memory_order_release);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "core/allocation.h"
 #include "core/constants.h"
@@ -98,12 +99,15 @@ CTask::CTask(bool allocate) {
   if (stats == nullptr) AllocationFailed("interaction statistics", kStatsBytes);
   std::memset(stats, 0, kStatsBytes);
   curStats = stats;
+  phot.lookups = new (std::nothrow) PHOTONLOOKUPCACHE;
+  if (phot.lookups == nullptr) AllocationFailed("photon cross-section lookups", sizeof(PHOTONLOOKUPCACHE));
   AllocateBank(bank, GetConstants());
   pcCursor = bank.pc;
 }
 
 CTask::~CTask() {
   std::free(stats);
+  delete phot.lookups;
   std::free(streamList);
   FreeBank(bank);
   FreeTrackerWork(tracker);

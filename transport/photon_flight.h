@@ -47,10 +47,36 @@ TQ_CPU_GPU inline double PhotonElementCrossSections(const Elem& el, double E, do
   c.sigma_coh = coherentOn ? LogLogOrZero(lnE, el.cohLnEnergy, el.cohLnCs, el.cohSlope, el.cohN, c.hintCoh) : kCoherentOff;
   c.sigma_incoh = LogLogOrZero(lnE, el.incohLnEnergy, el.incohLnCs, el.incohSlope, el.incohN, c.hintIncoh);
   double total = c.sigma_coh + c.sigma_incoh;
-  for (int32_t i = 0; i < el.nSubshells; ++i) {
-    total += LogLogOrZero(lnE, el.photoionLnEnergy[i], el.photoionLnCs[i], el.photoionSlope[i], el.photoionN[i],
-                          c.hintShell[i]);
-    c.shellCumulative[i] = total;
+  const int32_t nUnion = el.photoionUnionN;
+  if (nUnion >= 2) {
+    // One search of the union grid gives every subshell's interval; a
+    // subshell whose table does not cover E adds nothing, as InterpLog.
+    const double* grid = el.photoionUnionLnEnergy;
+    const bool covered = lnE >= grid[0] && lnE < grid[nUnion - 1];
+    int16_t u = 0;
+    if (covered) {
+      u = SearchFrom(lnE, grid, static_cast<int16_t>(nUnion), c.hintPhotoionUnion);
+      c.hintPhotoionUnion = u;
+    }
+    const int16_t* row = el.photoionUnionInterval.get() + static_cast<int64_t>(u) * el.nSubshells;
+    for (int32_t s = 0; s < el.nSubshells; ++s) {
+      const int16_t i = covered ? row[s] : int16_t{-1};
+      if (i >= 0) {
+        // A subshell with an interval has its table.
+        const double* g = el.photoionLnEnergy.table()[s].table();
+        const double* a = el.photoionLnCs.table()[s].table();
+        const double* b = el.photoionSlope.table()[s].table();
+        total += exp(a[i] + (lnE - g[i]) * b[i]);
+        c.hintShell[s] = i;
+      }
+      c.shellCumulative[s] = total;
+    }
+  } else {
+    for (int32_t i = 0; i < el.nSubshells; ++i) {
+      total += LogLogOrZero(lnE, el.photoionLnEnergy[i], el.photoionLnCs[i], el.photoionSlope[i], el.photoionN[i],
+                            c.hintShell[i]);
+      c.shellCumulative[i] = total;
+    }
   }
   total += PairCrossSection(el, E, restEn2, c.hintPair);
   c.total = total;

@@ -55,13 +55,64 @@ TQ_CPU_GPU inline double LinearOrZero(double x, const double* g, const double* a
   return n >= 2 ? Interp(x, g, a, b, n, hint) : 0.0;
 }
 
-// Largest value of a table over the points up to the first one beyond xMax.
+// Smallest and largest value of a table over the points up to the first one
+// beyond xMax.
 TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, double xMax, double* lowest, double* highest) {
-  *lowest = *highest = y[0];
+  double low = y[0], high = y[0];
   for (int16_t i = 1; i < n && xMax >= x[i - 1]; ++i) {
-    *lowest = fmin(*lowest, y[i]);
-    *highest = fmax(*highest, y[i]);
+    low = y[i] < low ? y[i] : low;
+    high = y[i] > high ? y[i] : high;
   }
+  *lowest = low;
+  *highest = high;
+}
+
+// The order of a table's values (TABLEORDER): the longer of its falling and
+// rising ends, and the range of the points before.
+TQ_CPU_GPU inline TABLEORDER TableOrder(const double* y, int16_t n) {
+  int16_t fall = static_cast<int16_t>(n - 1), rise = static_cast<int16_t>(n - 1);
+  while (fall > 0 && y[fall - 1] >= y[fall]) --fall;
+  while (rise > 0 && y[rise - 1] <= y[rise]) --rise;
+  TABLEORDER order;
+  order.rising = rise < fall ? 1 : 0;
+  order.from = rise < fall ? rise : fall;
+  order.headLow = order.headHigh = y[0];
+  for (int16_t i = 1; i <= order.from; ++i) {
+    order.headLow = y[i] < order.headLow ? y[i] : order.headLow;
+    order.headHigh = y[i] > order.headHigh ? y[i] : order.headHigh;
+  }
+  return order;
+}
+
+// Points that the range up to xMax takes: point 0 and each later point whose
+// predecessor lies at or below xMax (x ascending).
+TQ_CPU_GPU inline int16_t PointsUpTo(const double* x, int16_t n, double xMax) {
+  int lo = 0, hi = n - 1;  // the first j in [0, n-1) with x[j] > xMax lies in [lo, hi]
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (x[mid] > xMax) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return static_cast<int16_t>(lo + 1);
+}
+
+// TableRange with the table's order (found at the first call, then kept by
+// the caller): the same values, the ordered end read at its two ends.
+TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, double xMax, TABLEORDER& order,
+                                  double* lowest, double* highest) {
+  if (order.from < 0) order = TableOrder(y, n);
+  const int16_t last = static_cast<int16_t>(PointsUpTo(x, n, xMax) - 1);
+  if (last <= order.from) {
+    TableRange(x, y, n, xMax, lowest, highest);
+    return;
+  }
+  const double tailLow = order.rising != 0 ? y[order.from] : y[last];
+  const double tailHigh = order.rising != 0 ? y[last] : y[order.from];
+  *lowest = tailLow < order.headLow ? tailLow : order.headLow;
+  *highest = tailHigh > order.headHigh ? tailHigh : order.headHigh;
 }
 
 // ---- Form factor over the squared momentum transfer u = x^2 (1/angstrom^2).
@@ -126,7 +177,7 @@ TQ_CPU_GPU inline void CoherentSetUp(const Elem& el, double E, double restEn, do
   const double xMax = E / restEn * constFact_coh;
   c.halfXmax = 0.5 * xMax;
   double fMin = 0.0, fMax = 0.0;
-  if (el.ffN > 0) TableRange(el.ffX, el.ff, el.ffN, xMax, &fMin, &fMax);
+  if (el.ffN > 0) TableRange(el.ffX, el.ff, el.ffN, xMax, c.ffOrder, &fMin, &fMax);
   c.anomReal = LinearOrZero(E, el.anomRealX, el.anomReal, el.anomRealSlope, el.anomRealN, c.hintAnomReal);
   const double imag = LinearOrZero(E, el.anomImagX, el.anomImag, el.anomImagSlope, el.anomImagN, c.hintAnomImag);
   c.anomImag2 = imag * imag;
@@ -287,7 +338,7 @@ TQ_CPU_GPU inline void IncoherentSetUp(const Elem& el, double E, double restEn, 
   c.invK = 1.0 / c.k;
   c.kSquared = c.k * c.k;
   double sMin = 0.0, sMax = 0.0;
-  if (el.sfN > 0) TableRange(el.sfX, el.sf, el.sfN, c.k * constFact_coh, &sMin, &sMax);
+  if (el.sfN > 0) TableRange(el.sfX, el.sf, el.sfN, c.k * constFact_coh, c.sfOrder, &sMin, &sMax);
   c.halfInvSmax = sMax > 0.0 ? 0.5 / sMax : 0.0;
   c.incohE = E;
 }

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "core/cell.h"
 #include "core/constants.h"
@@ -74,55 +75,66 @@ TQ_CPU_GPU inline int32_t InteractionDone(TASKSTATE& t, bool photonGoesOn) {
 
 namespace photon_step {
 
-// Values of material m in the spare lookup; 0 when they do not fit.
-TQ_CPU_GPU inline int32_t SpareValueCount(const MATERIAL& m) {
+// Values of material m in a kept lookup; 0 when they do not fit.
+TQ_CPU_GPU inline int32_t LookupValueCount(const MATERIAL& m) {
   int32_t count = 0;
-  for (int32_t j = 0; j < m.nElements; ++j) count += 4 + 2 * GetElem(m.element[j]).nSubshells;
-  return count <= kSpareLookupValues ? count : 0;
+  for (int32_t j = 0; j < m.nElements; ++j) count += 4 + GetElem(m.element[j]).nSubshells;
+  return count <= kLookupCacheValues ? count : 0;
 }
 
-// Exchanges the cross sections of the current lookup (material m) with those
-// of the spare (also of m), value by value: either becomes the other.
-TQ_CPU_GPU inline void SwapWithSpare(PHOTONSTATE& phot, const MATERIAL& m) {
-  PHOTONSPARELOOKUP& spare = phot.spare;
-  const auto exchange = [](double& a, double& b) {
-    const double held = a;
-    a = b;
-    b = held;
-  };
-  exchange(phot.sigma_tot, spare.sigma_tot);
-  exchange(phot.sigma_scat, spare.sigma_scat);
-  exchange(phot.keyEnergy, spare.keyEnergy);
-  const int32_t kind = phot.keyKind;
-  phot.keyKind = spare.keyKind;
-  spare.keyKind = kind;
-  const int32_t points = spare.currentPoints;
-  spare.currentPoints = spare.points;
-  spare.points = points;
-  double* v = spare.values;
+// Set of the kept lookups that an energy belongs to: the bits of the double
+// mixed so that nearby energies spread over the sets.
+TQ_CPU_GPU inline int32_t LookupSet(double E) {
+  uint64_t bits = 0;
+  memcpy(&bits, &E, sizeof bits);
+  bits ^= bits >> 31;
+  bits *= 0x9E3779B97F4A7C15ull;
+  return static_cast<int32_t>(bits >> (64 - kLookupCacheSetBits));
+}
+
+// Copies the cross sections of the current lookup (material m) into a kept
+// entry, or (toEntry false) the entry's into the current lookup.
+TQ_CPU_GPU inline void CopyLookup(PHOTONSTATE& phot, const MATERIAL& m, PHOTONLOOKUPENTRY& entry, bool toEntry) {
+  double* v = entry.values;
+  int16_t* interval = entry.intervals;
+  if (toEntry) {
+    entry.sigma_tot = phot.sigma_tot;
+    entry.sigma_scat = phot.sigma_scat;
+  } else {
+    phot.sigma_tot = entry.sigma_tot;
+    phot.sigma_scat = entry.sigma_scat;
+  }
   for (int32_t j = 0; j < m.nElements; ++j) {
     const int32_t e = m.element[j];
     PHOTONELEMENTCACHE& c = phot.elements[e];
-    exchange(c.sigma_coh, *v++);
-    exchange(c.sigma_incoh, *v++);
-    exchange(c.total, *v++);
-    exchange(c.cumulative, *v++);
-    for (int32_t s = 0; s < GetElem(e).nSubshells; ++s) {
-      exchange(c.shellCumulative[s], *v++);
-      // The subshell's interval at E also places the photoelectron's angle.
-      const int16_t hint = c.hintShell[s];
-      c.hintShell[s] = static_cast<int16_t>(*v);
-      *v++ = hint;
+    const size_t n = static_cast<size_t>(GetElem(e).nSubshells);
+    // The subshell's interval at E also places the photoelectron's angle.
+    if (toEntry) {
+      v[0] = c.sigma_coh;
+      v[1] = c.sigma_incoh;
+      v[2] = c.total;
+      v[3] = c.cumulative;
+      memcpy(v + 4, c.shellCumulative, n * sizeof(double));
+      memcpy(interval, c.hintShell, n * sizeof(int16_t));
+    } else {
+      c.sigma_coh = v[0];
+      c.sigma_incoh = v[1];
+      c.total = v[2];
+      c.cumulative = v[3];
+      memcpy(c.shellCumulative, v + 4, n * sizeof(double));
+      memcpy(c.hintShell, interval, n * sizeof(int16_t));
     }
+    v += 4 + n;
+    interval += n;
   }
 }
 
 }  // namespace photon_step
 
 // Cross sections of the current material at E, cached by material, energy
-// and (with coherent scattering) kind. An earlier lookup is kept as a spare
-// (see PHOTONSPARELOOKUP): its energy recurring exchanges the two, with the
-// very values a new lookup would give.
+// and (with coherent scattering) kind. Earlier lookups are kept by energy
+// (PHOTONLOOKUPCACHE): an energy that recurs takes the very values a new
+// lookup would give from there.
 TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
   const Constants& k = GetConstants();
   const MATERIAL* m = t.material;
@@ -130,24 +142,21 @@ TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
   PHOTONSTATE& phot = t.phot;
   const int32_t kindKey = k.coh != 0 ? t.kind : -2;
   if (m == phot.keyMaterial && t.E == phot.keyEnergy && kindKey == phot.keyKind) return;
-  PHOTONSPARELOOKUP& spare = phot.spare;
-  const bool keepSpare = m == phot.keyMaterial && photon_step::SpareValueCount(*m) > 0;
-  if (keepSpare && m == spare.keyMaterial && t.E == spare.keyEnergy && kindKey == spare.keyKind) {
-    photon_step::SwapWithSpare(phot, *m);
-    ++spare.currentPoints;
-    return;
+  PHOTONLOOKUPCACHE* kept = phot.lookups;
+  const int32_t set = photon_step::LookupSet(t.E);
+  if (kept != nullptr) {
+    for (int32_t way = 0; way < kLookupCacheWays; ++way) {
+      PHOTONLOOKUPENTRY& entry = kept->entries[set][way];
+      if (entry.keyMaterial == m && entry.keyEnergy == t.E && entry.keyKind == kindKey) {
+        photon_step::CopyLookup(phot, *m, entry, false);
+        kept->recentWay[set] = static_cast<uint8_t>(way);
+        phot.keyMaterial = m;
+        phot.keyEnergy = t.E;
+        phot.keyKind = kindKey;
+        return;
+      }
+    }
   }
-  if (!keepSpare) {
-    spare.keyMaterial = nullptr;
-    spare.points = 0;
-  } else if (spare.keyMaterial == nullptr || spare.currentPoints >= spare.points) {
-    // The current lookup becomes the spare; the new one overwrites it.
-    photon_step::SwapWithSpare(phot, *m);
-    spare.keyMaterial = m;
-  } else {
-    --spare.points;
-  }
-  spare.currentPoints = 0;
   const bool coherentOn = photon_step::CoherentFollowed(k, t.kind);
   const double restEn2 = RestEnergyTwice(k);
   phot.lnE = log(t.E);
@@ -167,6 +176,16 @@ TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
   phot.keyMaterial = m;
   phot.keyEnergy = t.E;
   phot.keyKind = kindKey;
+  if (kept != nullptr && photon_step::LookupValueCount(*m) > 0) {
+    // The new lookup takes the place of the entry used less recently.
+    const int32_t way = kLookupCacheWays - 1 - kept->recentWay[set];
+    PHOTONLOOKUPENTRY& entry = kept->entries[set][way];
+    photon_step::CopyLookup(phot, *m, entry, true);
+    entry.keyMaterial = m;
+    entry.keyEnergy = t.E;
+    entry.keyKind = kindKey;
+    kept->recentWay[set] = static_cast<uint8_t>(way);
+  }
 }
 
 // 0, or 1 with the message printed when the total cross section is zero.
@@ -435,20 +454,21 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
   const Elem& el = GetElem(phot.relaxElement);
   const bool photonStep = t.stepKind == kPhoton;
   while (!stop) {
-    const int32_t v = InnermostVacancy(phot);
-    const int32_t s = phot.nVacancies > 0 ? phot.vacancy[v] : 0;
-    if (phot.nVacancies == 0 || s <= 0 || s >= kMaxDesignator || el.nTransitions[s] <= 0) {
+    const int32_t s = InnermostVacancy(phot);
+    if (s <= 0 || s >= kMaxDesignator || el.nTransitions[s] <= 0) {
       // End of the cascade; the remaining vacancies are dropped.
-      phot.nVacancies = 0;
+      ClearVacancies(phot);
       t.state = kStateFollow;
       if (photonStep) t.photonSurvival = phot.electronFlag > 0 ? 1 : 0;
       return kStepInteraction;
     }
     ++phot.nTransitionsDone;
     const int32_t j = SelectTransition(el, s, t.rng->random());
-    phot.vacancy[v] = el.transFill[s][j];
-    const double Et = el.transEnergy[s][j];
-    const int32_t emitter = el.transEmit[s][j];
+    // The vacancy moves to the subshell that fills it.
+    RemoveVacancy(phot, s);
+    AddVacancy(phot, el.transFill.table()[s].table()[j]);
+    const double Et = el.transEnergy.table()[s].table()[j];
+    const int32_t emitter = el.transEmit.table()[s].table()[j];
     int32_t result;
     if (emitter != 0) {
       PushVacancy(phot, emitter);
@@ -472,7 +492,7 @@ constexpr int32_t kRelaxationFollows = 4;
 TQ_CPU_GPU inline int32_t PrepareRelaxation(TASKSTATE& t, int32_t element, int32_t designator) {
   PHOTONSTATE& p = t.phot;
   p.relaxElement = element;
-  p.nVacancies = 0;
+  ClearVacancies(p);
   PushVacancy(p, designator);
   p.nTransitionsDone = 0;
   t.state = kStateRelaxation;

@@ -17,9 +17,10 @@
 // never fall, so halving finds the transition that a scan would (an inner
 // vacancy of a heavy atom has a hundred and more transitions).
 TQ_CPU_GPU inline int32_t SelectTransition(const Elem& el, int32_t s, double r) {
-  const double* cum = el.transCum[s];
   int32_t lo = 0;
   int32_t hi = el.nTransitions[s] - 1;  // the transition lies in [lo, hi]
+  if (hi <= 0) return 0;
+  const double* cum = el.transCum.table()[s].table();  // a subshell with transitions has its row
   while (lo < hi) {
     const int32_t mid = (lo + hi) / 2;
     if (cum[mid] < r) {
@@ -31,21 +32,60 @@ TQ_CPU_GPU inline int32_t SelectTransition(const Elem& el, int32_t s, double r) 
   return lo;
 }
 
-// The stack entry with the smallest designator (the first one on ties).
-TQ_CPU_GPU inline int32_t InnermostVacancy(const PHOTONSTATE& p) {
-  int32_t best = 0;
-  for (int32_t v = 1; v < p.nVacancies; ++v)
-    if (p.vacancy[v] < p.vacancy[best]) best = v;
-  return best;
+// Position of the lowest set bit of x (x not 0).
+TQ_CPU_GPU inline int32_t LowestSetBit(uint64_t x) {
+#if defined(__CUDA_ARCH__)
+  return __ffsll(static_cast<long long>(x)) - 1;
+#else
+  return __builtin_ctzll(x);
+#endif
 }
 
-// Pushes a vacancy; a full stack drops it (its energy stays deposited).
+// Designator of the innermost vacancy (the smallest one held). A vacancy of
+// a designator at or below 0 gives 0, one of kMaxDesignator or more (with
+// nothing below it) gives kMaxDesignator, and so does no vacancy at all:
+// every one of these ends the cascade.
+TQ_CPU_GPU inline int32_t InnermostVacancy(const PHOTONSTATE& p) {
+  if (p.vacancyMask != 0) return LowestSetBit(p.vacancyMask);
+  return kMaxDesignator;
+}
+
+// Adds a vacancy of the given designator to those held (the count of
+// vacancies is the caller's).
+TQ_CPU_GPU inline void AddVacancy(PHOTONSTATE& p, int32_t designator) {
+  if (designator >= kMaxDesignator) {
+    ++p.vacanciesBeyond;
+    return;
+  }
+  const int32_t d = designator > 0 ? designator : 0;
+  ++p.vacancyCount[d];
+  p.vacancyMask |= uint64_t{1} << d;
+}
+
+// Removes one vacancy of designator d (0 < d < kMaxDesignator, held).
+TQ_CPU_GPU inline void RemoveVacancy(PHOTONSTATE& p, int32_t d) {
+  if (--p.vacancyCount[d] == 0) p.vacancyMask &= ~(uint64_t{1} << d);
+}
+
+// A new vacancy; beyond kMaxVacancies it is dropped (its energy stays deposited).
 TQ_CPU_GPU inline void PushVacancy(PHOTONSTATE& p, int32_t designator) {
   if (p.nVacancies >= kMaxVacancies) {
     ++p.droppedVacancies;
     return;
   }
-  p.vacancy[p.nVacancies++] = static_cast<int16_t>(designator);
+  ++p.nVacancies;
+  AddVacancy(p, designator);
+}
+
+// Drops every vacancy held (the end of a cascade).
+TQ_CPU_GPU inline void ClearVacancies(PHOTONSTATE& p) {
+  while (p.vacancyMask != 0) {
+    const int32_t d = LowestSetBit(p.vacancyMask);
+    p.vacancyCount[d] = 0;
+    p.vacancyMask &= p.vacancyMask - 1;
+  }
+  p.vacanciesBeyond = 0;
+  p.nVacancies = 0;
 }
 
 class CTask;

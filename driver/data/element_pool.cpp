@@ -1,9 +1,12 @@
 #include "driver/data/element_pool.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "core/allocation.h"
 #include "driver/data/fast_index.h"
@@ -494,6 +497,38 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   }
 }
 
+// The union of the subshell photoionization grids with each subshell's
+// interval per union point (core/elem.h). An interval holds the energies
+// from its point up to the next point of its own grid, so on a union
+// interval it is the last point of the subshell's grid at or below the
+// union point; the subshell's table covers the union interval when its first
+// point lies at or below the union point and its last point above it.
+void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
+  std::vector<double> grid;
+  for (int k = 0; k < s.nSubshells; ++k)
+    grid.insert(grid.end(), s.photoionLnEnergy[k], s.photoionLnEnergy[k] + s.photoionN[k]);
+  std::sort(grid.begin(), grid.end());
+  grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
+  const int64_t n = static_cast<int64_t>(grid.size());
+  r.photoionUnionN = 0;
+  if (s.nSubshells <= 0 || n < 2 || n > INT16_MAX) return;
+  r.photoionUnionN = static_cast<int32_t>(n);
+  Table(p, &r.photoionUnionLnEnergy, grid.data(), n);
+  std::vector<int16_t> intervals(static_cast<size_t>(n * s.nSubshells), -1);
+  for (int k = 0; k < s.nSubshells; ++k) {
+    const double* g = s.photoionLnEnergy[k];
+    const int m = s.photoionN[k];
+    if (m < 2) continue;
+    int i = 0;  // the last point of g at or below grid[u]
+    for (int64_t u = 0; u < n; ++u) {
+      if (grid[u] < g[0] || grid[u] >= g[m - 1]) continue;
+      while (i + 1 < m && g[i + 1] <= grid[u]) ++i;
+      intervals[static_cast<size_t>(u * s.nSubshells + k)] = static_cast<int16_t>(i);
+    }
+  }
+  Table(p, &r.photoionUnionInterval, intervals.data(), n * s.nSubshells);
+}
+
 // The fast indexes and their tables.
 void PackIndexes(const ElemStaging& s, Elem& r, PACKER& p) {
   Index(p, &r.excLossIndex, s.excLossIndex);
@@ -520,6 +555,7 @@ void PackElement(const ElemStaging& s, Elem& r, PACKER& p) {
   PackBremsAngular(s, r, p);
   PackRelaxation(s, r, p);
   PackPhotonTables(s, r, p);
+  PackPhotoionUnion(s, r, p);
   PackIndexes(s, r, p);
 }
 

@@ -44,7 +44,12 @@ void StopProgramRun() {
   RUNCONTROL& run = *language::compiler->runControl;
   if (!run.running.load(std::memory_order_acquire)) return;
   run.interruptRequest.store(1, std::memory_order_release);
-  while (run.running.load(std::memory_order_acquire)) YieldThread();
+  language::compiler->handshake.Notify();
+  for (;;) {
+    const uint32_t seen = language::compiler->handshake.Sequence();
+    if (!run.running.load(std::memory_order_acquire)) break;
+    language::compiler->handshake.Wait(seen, kHandshakeWaitMicroseconds);
+  }
 }
 
 void ResetProgramState(int pass) {

@@ -57,6 +57,7 @@ void PollInterruptKeys() {
   } else if (key == 'q' || key == 'Q') {
     printf("\nThe 'Esc' and 'Q' keys have been pressed. Interrupting execution of the user program.\n");
     language.runControl->interruptRequest.store(1, std::memory_order_release);
+    language.handshake.Notify();
   } else if (key != kEscapeKey) {
     printf(
         "\nThe escape key has been cancelled. Press 'Esc' again to attempt to interrupt execution of the user "
@@ -99,6 +100,7 @@ PROGRAMLINE TakeReadyLine(PROGRAMRECORD& record, std::string* line) {
   *line = last >= 0 ? WithoutLineEnd(record.outputLines.GetAt(last)) : std::string();
   language.lineReady.store(0, std::memory_order_release);
   language.acknowledged.store(1, std::memory_order_release);
+  language.handshake.Notify();
   return LogProgramLine(*line, last == 0) ? kFromProgram : kProgramLineNone;
 }
 
@@ -138,11 +140,15 @@ PROGRAMLINE TakeProgramLine(FILE* input, std::string* line) {
   PROGRAMRECORD& record = Record(current);
   RUNCONTROL& run = *language.runControl;
 
-  while (run.running.load(std::memory_order_acquire)) {
+  // Sleeps until the program hands over a line or ends; the keys and the
+  // running time are looked at between the waits.
+  for (;;) {
+    const uint32_t seen = language.handshake.Sequence();
+    if (!run.running.load(std::memory_order_acquire)) break;
     PollInterruptKeys();
     WarnAboutRunningTime(record);
-    YieldThread();
     if (language.lineReady.load(std::memory_order_acquire)) return TakeReadyLine(record, line);
+    language.handshake.Wait(seen, kHandshakeWaitMicroseconds);
   }
   if (language.outputPending.load(std::memory_order_acquire)) return EndProgramRun(input, record);
 

@@ -7,9 +7,16 @@
 
 namespace {
 
+// Workers score into their arrays at every crossing: each array takes whole
+// cache lines, so that no line holds counts of two workers.
+constexpr size_t kCacheLine = 64;
+
 template <typename T>
 bool Zeroed(T*& array, int64_t n) {
-  array = static_cast<T*>(std::calloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(T)));
+  const size_t bytes = static_cast<size_t>(n > 0 ? n : 1) * sizeof(T);
+  const size_t lines = (bytes + kCacheLine - 1) / kCacheLine * kCacheLine;
+  array = static_cast<T*>(std::aligned_alloc(kCacheLine, lines));
+  if (array != nullptr) std::memset(static_cast<void*>(array), 0, lines);
   return array != nullptr;
 }
 

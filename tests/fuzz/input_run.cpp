@@ -38,6 +38,7 @@ void StopProgramThread() {
   run.interruptRequest.store(1);
   while (run.running.load()) {
     language::compiler->acknowledged.store(1);
+    language::compiler->handshake.Notify();
     YieldThread();
   }
 }

@@ -104,6 +104,7 @@ PROGRAMRUN LanguageSession::Run(int k, const std::function<void()>& whileRunning
       result.lines.push_back(line);
       l.lineReady.store(0, std::memory_order_release);
       l.acknowledged.store(1, std::memory_order_release);
+      l.handshake.Notify();
     }
     YieldThread();
   }

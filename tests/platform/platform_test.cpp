@@ -114,6 +114,65 @@ TEST(Threads, AThreadGetsTheStackSizeItAsksFor) {
   EXPECT_EQ(done.load(), 1);
 }
 
+namespace {
+// Two threads take turns through a shared counter, each sleeping on one
+// ThreadSignal until the other has passed the turn on.
+struct TURNS {
+  std::atomic<int> turn{0};  // even: the main thread's turn, odd: the partner's
+  ThreadSignal signal;
+  std::atomic<int> lostWakeUps{0};
+  std::atomic<int> partnerDone{0};  // the partner touches nothing of the record after this
+  int rounds = 0;
+};
+
+// Waits until `turn` has the given parity; counts waits that ran out with
+// the turn not yet passed (a wake-up that never came).
+void AwaitTurn(TURNS& t, int parity) {
+  constexpr int64_t kLongerThanAnyAnswer = 20000000;  // microseconds
+  for (;;) {
+    const uint32_t seen = t.signal.Sequence();
+    if (t.turn.load(std::memory_order_acquire) % 2 == parity) return;
+    if (!t.signal.Wait(seen, kLongerThanAnyAnswer) && t.turn.load(std::memory_order_acquire) % 2 != parity) {
+      t.lostWakeUps.fetch_add(1);
+    }
+  }
+}
+
+void PassTurns(void* argument) {
+  TURNS& t = *static_cast<TURNS*>(argument);
+  for (int i = 0; i < t.rounds; ++i) {
+    AwaitTurn(t, 1);
+    t.turn.fetch_add(1, std::memory_order_release);
+    t.signal.Notify();
+  }
+  t.partnerDone.store(1, std::memory_order_release);
+}
+}  // namespace
+
+TEST(Threads, ASignalWakesTheWaitingThreadEveryTime) {
+  TURNS t;
+  t.rounds = 20000;
+  ASSERT_TRUE(StartThread(PassTurns, &t, 1));
+  for (int i = 0; i < t.rounds; ++i) {
+    AwaitTurn(t, 0);
+    t.turn.fetch_add(1, std::memory_order_release);
+    t.signal.Notify();
+  }
+  AwaitTurn(t, 0);
+  while (t.partnerDone.load(std::memory_order_acquire) == 0) YieldThread();
+  EXPECT_EQ(t.turn.load(), 2 * t.rounds);
+  EXPECT_EQ(t.lostWakeUps.load(), 0);
+}
+
+TEST(Threads, AWaitEndsAtItsTimeOrAtANotifyMadeBefore) {
+  ThreadSignal signal;
+  const uint32_t seen = signal.Sequence();
+  EXPECT_FALSE(signal.Wait(seen, 1000));  // nobody notifies: the time runs out
+  signal.Notify();
+  EXPECT_TRUE(signal.Wait(seen, 60000000));  // the call came after `seen`: no sleep
+  EXPECT_NE(signal.Sequence(), seen);
+}
+
 TEST(Threads, AFailedStartIsReported) {
   std::atomic<int> counter{0};
   testing::internal::CaptureStdout();

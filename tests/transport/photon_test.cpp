@@ -4,6 +4,7 @@
 // the relaxation stack and energy conservation per history.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -147,7 +148,8 @@ TEST(PhotonFlight, InteractionFractionsFollowTheCrossSections) {
 }
 
 // Energies that recur between others (a source energy, fluorescence lines)
-// come back from the spare lookup: every value the collision sampling reads
+// come back from the kept lookups, also after many other energies have
+// passed through their sets: every value the collision sampling reads
 // (the totals, each element's parts and subshell sums, the subshell
 // intervals that place the photoelectron) is the one a fresh lookup gives.
 TEST(PhotonFlight, RecurringEnergiesGiveTheValuesOfAFreshLookup) {
@@ -155,7 +157,12 @@ TEST(PhotonFlight, RecurringEnergiesGiveTheValuesOfAFreshLookup) {
       {{82}, {1.0}, 662e3, 1.0, 3.3e22},
       {{1, 8}, {2.0, 1.0}, 662e3, 1.0, 1e23},
   };
-  const double energies[] = {662e3, 75e3, 662e3, 300e3, 88e3, 662e3, 75e3, 75e3, 20e3, 300e3, 662e3, 662e3};
+  std::vector<double> energies = {662e3, 75e3, 662e3, 300e3, 88e3, 662e3, 75e3, 75e3, 20e3, 300e3, 662e3, 662e3};
+  // Scattered energies, each once, between the recurring ones.
+  for (int i = 0; i < 300; ++i) {
+    energies.push_back(15e3 + 2113.7 * i);
+    energies.push_back(i % 3 == 0 ? 662e3 : (i % 3 == 1 ? 75e3 : 88e3));
+  }
   for (const TRANSMISSIONCASE& t : cases) {
     PHOTONPROBLEM p;
     ASSERT_TRUE(LoadPhotonElements(p, t.z, t.fractions));
@@ -194,6 +201,63 @@ TEST(PhotonFlight, RecurringEnergiesGiveTheValuesOfAFreshLookup) {
           }
         }
       }
+    }
+  }
+}
+
+// One search of the union of the subshell grids places the energy on every
+// subshell's grid: each subshell sum is the one of a search per subshell,
+// across the edges, below the lowest grid point and above the highest.
+TEST(PhotonFlight, TheUnionGridGivesTheSumsOfOneSearchPerSubshell) {
+  for (int z : {82, 8, 1}) {
+    PHOTONPROBLEM p;
+    ASSERT_TRUE(LoadPhotonElements(p, {z}, {1.0}));
+    SetPhotonRun(p, 1e5, 1.0, 1e22, 1);
+    const Elem& el = p.elements[0];
+    ASSERT_GE(el.photoionUnionN, 2) << "Z " << z;
+    PHOTONELEMENTCACHE c;
+    std::vector<int16_t> hints(static_cast<size_t>(el.nSubshells), 0);
+    for (double E = 0.5; E < 2e11; E *= 1.0137) {
+      const double lnE = std::log(E);
+      PhotonElementCrossSections(el, E, lnE, true, 1.022e6, c);
+      double total = c.sigma_coh + c.sigma_incoh;
+      for (int32_t s = 0; s < el.nSubshells; ++s) {
+        total += LogLogOrZero(lnE, el.photoionLnEnergy[s], el.photoionLnCs[s], el.photoionSlope[s], el.photoionN[s],
+                              hints[static_cast<size_t>(s)]);
+        ASSERT_EQ(c.shellCumulative[s], total) << "Z " << z << " E " << E << " subshell " << s;
+        const int16_t n = el.photoionN[s];
+        if (n >= 2 && lnE >= el.photoionLnEnergy[s][0] && lnE < el.photoionLnEnergy[s][n - 1]) {
+          ASSERT_EQ(c.hintShell[s], hints[static_cast<size_t>(s)]) << "Z " << z << " E " << E << " subshell " << s;
+        }
+      }
+    }
+  }
+}
+
+// The range of the form factor and of the scattering function up to xMax,
+// read at the ends of the part of a table whose values never rise (never
+// fall), is the range of the scan over its points.
+TEST(PhotonInteractions, TheRangeOfAnOrderedTableIsTheRangeOfItsScan) {
+  PHOTONPROBLEM p;
+  ASSERT_TRUE(LoadPhotonElements(p, {82, 8}, {0.5, 0.5}));
+  for (const Elem* el : {&p.elements[0], &p.elements[1]}) {
+    const struct {
+      const double* x;
+      const double* y;
+      int16_t n;
+    } tables[] = {{el->ffX, el->ff, el->ffN}, {el->sfX, el->sf, el->sfN}};
+    for (const auto& t : tables) {
+      TABLEORDER order;
+      for (double xMax = 1e-4; xMax < 1e9; xMax *= 1.21) {
+        for (double at : {xMax, t.x[std::min<int>(t.n - 1, static_cast<int>(std::log(xMax + 2.0) * 20))]}) {
+          double low = 0, high = 0, scanLow = 0, scanHigh = 0;
+          TableRange(t.x, t.y, t.n, at, order, &low, &high);
+          TableRange(t.x, t.y, t.n, at, &scanLow, &scanHigh);
+          ASSERT_EQ(low, scanLow) << "Z " << el->Z << " xMax " << at;
+          ASSERT_EQ(high, scanHigh) << "Z " << el->Z << " xMax " << at;
+        }
+      }
+      EXPECT_GE(order.from, 0);
     }
   }
 }

@@ -9,9 +9,11 @@
 // long, the type of CUDA's 64-bit atomicAdd.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
+#include "core/hostdevice.h"
 #include "core/interaction_stats.h"
 #include "core/task.h"
 #include "core/vector.h"
@@ -184,6 +186,8 @@ struct DEVICETASKCONTROL {
   int32_t streamCursor = 0;              // position of the current stream in streamList
   int32_t stop = 0;                      // the task starts no further history
   int32_t fatalError = 0;                // set by a stage that met a fatal error
+  int64_t* bankSlots = nullptr;          // banking modes 0 and 1: the pool slots of the task's banked
+                                         // particles, a stack of maxBanked_allowed entries (device memory)
 };
 
 static_assert(offsetof(DEVICETASKCONTROL, nextState) == 0);
@@ -194,7 +198,8 @@ static_assert(offsetof(DEVICETASKCONTROL, nStreams) == 24);
 static_assert(offsetof(DEVICETASKCONTROL, streamCursor) == 28);
 static_assert(offsetof(DEVICETASKCONTROL, stop) == 32);
 static_assert(offsetof(DEVICETASKCONTROL, fatalError) == 36);
-static_assert(sizeof(DEVICETASKCONTROL) == 40);
+static_assert(offsetof(DEVICETASKCONTROL, bankSlots) == 40);
+static_assert(sizeof(DEVICETASKCONTROL) == 48);
 
 struct DEVICETASK {
   DEVICETASKCONTROL control;
@@ -221,10 +226,16 @@ struct DEVICEBANK {
   int16_t* cellIndex;   // complex geometry
   double* maxRadius;    // free-motion radius (stored free-motion data)
   VECTOR* centerFree;   // its centre
-  int32_t* taskBanked;  // task number that owns each slot, 0 free
+  int32_t* taskBanked;  // owner of each slot: its task number + 1 (so that task 0 owns slots too), 0 free
 };
 
 static_assert(sizeof(DEVICEBANK) == 88);
+
+// Largest bank of one task in banking modes 0 and 1: the average banked
+// particles per task times maxBankedRatio_CUDA, rounded up.
+TQ_CPU_GPU inline int32_t MaxBankedAllowed(int32_t avgBanked, double maxBankedRatio) {
+  return static_cast<int32_t>(ceil(avgBanked * maxBankedRatio));
+}
 
 // Bytes of one banked particle: energy, kind, origin and owner always, the
 // coordinates with TRACKPOS, voxel and cell in complex geometry, the stored

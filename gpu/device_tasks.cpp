@@ -118,11 +118,16 @@ void BuildTask(const DEVICETASKSETUP& s, const TASKSCRATCH& scratch, char* taskS
 DEVICETASK* UploadTasks(const DEVICETASKSETUP& s) {
   const TASKSCRATCH scratch(s);
   char* block = Zeroed<char>(scratch.bytes * s.nTasks);
+  // Banking modes 0 and 1: each task's stack of pool slots, as deep as one
+  // task's bank may grow.
+  const int64_t slotsPerTask = s.heapMode == kHeapRing ? 0 : MaxBankedAllowed(s.avgBanked, s.maxBankedRatio);
+  int64_t* slotStacks = slotsPerTask > 0 ? Zeroed<int64_t>(slotsPerTask * s.nTasks) : nullptr;
   auto* tasks = static_cast<DEVICETASK*>(DeviceAllocate(static_cast<size_t>(s.nTasks) * sizeof(DEVICETASK)));
   auto host = std::make_unique<DEVICETASK>();
   for (int32_t j = 0; j < s.nTasks; ++j) {
     char* taskScratch = block + scratch.bytes * j;
     BuildTask(s, scratch, taskScratch, j, *host);
+    host->control.bankSlots = slotStacks != nullptr ? slotStacks + slotsPerTask * j : nullptr;
     const std::vector<int32_t> streams = DeviceTaskStreams(s.firstStream, j, s.nTasks, s.streamsPerTask);
     DeviceUpload(taskScratch, streams.data(), streams.size() * sizeof(int32_t));
     DeviceUpload(&tasks[j], host.get(), sizeof(DEVICETASK));

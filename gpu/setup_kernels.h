@@ -262,7 +262,13 @@ TQ_CPU_GPU inline void StartTask(TASKGLOBALS& g, const Constants& k, const DEVIC
   if (g.heap_CUDA == kHeapRing) {
     task.control.nextState = kStateReadBanked;
   } else {
+    // The first history takes the first source particle of the task's
+    // stream, as every later one does (StartHistory, device_bank.h).
+    STREAMCONTROL& control = streams.streamControl[t.iStream];
+    control.task = task.control.taskNo;
+    control.nextParticle += g.nStreams_device;
     t.state = kStateFollow;
+    t.nBanked = 0;
     task.control.nextState = kStateSourcePosition;
     ++*g.status.nStartedHistories;
   }
@@ -294,7 +300,7 @@ struct INITTASKDATAKERNEL {
     g.nStreams_device = a.nStreams_device;
     g.avgBanked = a.avgBanked;
     g.maxBanked_tot = static_cast<int64_t>(a.nTasks) * a.avgBanked + (a.heap_CUDA == kHeapRing ? 2 * a.nThreads : 0);
-    g.maxBanked_allowed = static_cast<int32_t>(ceil(a.avgBanked * a.maxBankedRatio_CUDA));
+    g.maxBanked_allowed = MaxBankedAllowed(a.avgBanked, a.maxBankedRatio_CUDA);
     g.endSimulation = 0;
     PointStatus(g.status, a.status, a.heap_CUDA);
     *g.status.nParticles = a.heap_CUDA == kHeapRing ? 0 : static_cast<unsigned long long>(a.nTasks);

@@ -75,15 +75,18 @@ struct RINGVIEW {
   unsigned long long nParticles;
   unsigned long long lastParticle;
   int32_t margin;
-  uint32_t waitingToRead;  // length of the block's list of the read state
-  uint32_t nActTasks;      // the block's active tasks not taken by the step
+  uint32_t waitingToRead;     // length of the block's list of the read state
+  uint32_t nActTasks;         // the block's active tasks not taken by the step
+  int32_t endSimulation = 0;  // the launch starts no history
 };
 
 // Banking mode 2: the row of states of the next step (0 all states, 1 all but
 // the read state), and whether Electroionization banks the higher-energy
 // electron. A ring filling up runs every state and banks the fewer
 // particles; reads are held back while the source still has histories and
-// the ring has little to read.
+// the ring has little to read. At the end of the simulation the source has
+// none left: tasks that wait to read are not run while nothing is readable
+// (they would otherwise poll an empty ring for the whole time slice).
 TQ_CPU_GPU inline int32_t ChooseRingRow(const TASKGLOBALS& g, const RINGVIEW& v, uint8_t* bankHigher) {
   const unsigned long long waiting = v.nextWritePos > v.nextReadPos ? v.nextWritePos - v.nextReadPos : 0ull;
   const unsigned long long total = static_cast<unsigned long long>(g.maxBanked_tot);
@@ -96,7 +99,7 @@ TQ_CPU_GPU inline int32_t ChooseRingRow(const TASKGLOBALS& g, const RINGVIEW& v,
   *bankHigher = 0;
   const unsigned long long margin = v.margin > 0 ? static_cast<unsigned long long>(v.margin) : 0ull;
   const bool readable = v.nextWritePos >= margin && v.nextReadPos < v.nextWritePos - margin;
-  const bool sourceExhausted = v.nParticles >= v.lastParticle;
+  const bool sourceExhausted = v.nParticles >= v.lastParticle || v.endSimulation != 0;
   if (sourceExhausted && !readable) return 1;
   if (v.waitingToRead < v.nActTasks && waiting < g.readThreshold) return 1;
   return 0;
@@ -299,7 +302,7 @@ struct SCHEDULERKERNEL {
     if (g.heap_CUDA == kHeapRing) {
       const RINGVIEW v{*g.status.nextReadPos, *g.status.nextWritePos, *g.status.nParticles,
                        *g.lastParticle,       *g.margin_CUDA,         shared.nTasksPerState[kStateReadBanked],
-                       shared.nActTasks};
+                       shared.nActTasks,      endSimulation};
       shared.row = ChooseRingRow(g, v, &shared.bankTheHigherEnergyElectron);
     }
     int32_t state = -1;

@@ -217,15 +217,16 @@ TEST(SchedulerChoice, TheRingRowFollowsTheFillTheSourceAndTheReadMargin) {
     uint8_t higher;
   };
   const CASE cases[] = {
-      {0.5, {0, 6, 3, 10, 0, 0, 2}, 0, 1},    // half of the 12 slots wait: every state, the fewer particles
-      {0.9, {2, 10, 3, 10, 0, 0, 2}, 0, 1},   // within 2 x 2 threads of full
-      {0.9, {4, 4, 10, 10, 0, 1, 2}, 1, 0},   // source exhausted, nothing to read: no read state
-      {0.9, {4, 5, 10, 10, 0, 1, 2}, 1, 0},   // readable, but few wait and some tasks do not read
-      {0.9, {0, 5, 10, 10, 0, 1, 2}, 0, 0},   // enough wait to be read
-      {0.9, {0, 1, 3, 10, 0, 2, 2}, 0, 0},    // every task waits to read: read
-      {0.9, {2, 3, 10, 10, 2, 0, 2}, 1, 0},   // the one waiting particle lies within the read margin
-      {0.9, {0, 1, 10, 10, 2, 0, 2}, 1, 0},   // the write position has not passed the margin
-      {0.9, {0, 1, 10, 10, -3, 0, 0}, 0, 0},  // a negative margin is no margin
+      {0.5, {0, 6, 3, 10, 0, 0, 2}, 0, 1},     // half of the 12 slots wait: every state, the fewer particles
+      {0.9, {2, 10, 3, 10, 0, 0, 2}, 0, 1},    // within 2 x 2 threads of full
+      {0.9, {4, 4, 10, 10, 0, 1, 2}, 1, 0},    // source exhausted, nothing to read: no read state
+      {0.9, {4, 5, 10, 10, 0, 1, 2}, 1, 0},    // readable, but few wait and some tasks do not read
+      {0.9, {0, 5, 10, 10, 0, 1, 2}, 0, 0},    // enough wait to be read
+      {0.9, {0, 1, 3, 10, 0, 2, 2}, 0, 0},     // every task waits to read: read
+      {0.9, {2, 3, 10, 10, 2, 0, 2}, 1, 0},    // the one waiting particle lies within the read margin
+      {0.9, {0, 1, 10, 10, 2, 0, 2}, 1, 0},    // the write position has not passed the margin
+      {0.9, {0, 1, 10, 10, -3, 0, 0}, 0, 0},   // a negative margin is no margin
+      {0.9, {0, 0, 0, 10, 0, 2, 2, 1}, 1, 0},  // the end of the simulation: no source left to start from
   };
   for (const CASE& c : cases) {
     TASKGLOBALS g{};
@@ -398,6 +399,67 @@ TEST_F(Scheduler, TheRingHandsOutTheDevicesShareAndTasksWaitWhenItIsExhausted) {
   EXPECT_EQ(ActiveTasks(), 2u);        // both wait in the read state
   // Without the higher-energy flag in the ring's quiet steps.
   for (const CALL& c : log) EXPECT_EQ(c.bankTheHigherEnergyElectron, 0);
+}
+
+// Tasks waiting in the read state take what the ring holds at a later
+// launch (here a particle the host placed there); the others go on waiting.
+TEST_F(Scheduler, TasksWaitingInTheRingReadWhatBecomesReadable) {
+  DEVICESHAPE d{kHeapRing};
+  d.avgBanked = 4;
+  d.lastParticle = 3;
+  SetUpDevice(d);
+  Launch(PairHistory(&log), false);
+  const double E = 2e5;
+  const uint8_t kind = kElectron;
+  const int32_t owner = 1;
+  DeviceUpload(run->data.bank.en + 6, &E, sizeof E);
+  DeviceUpload(run->data.bank.p + 6, &kind, sizeof kind);
+  DeviceUpload(run->data.bank.taskBanked + 6, &owner, sizeof owner);
+  DEVICESTATUSRING st = RingStatus();
+  st.nextWritePos = 7;
+  DeviceUpload(run->data.status, &st, sizeof st);
+  log.clear();
+  Launch(PairHistory(&log), false);
+  // Task 1 waited longest (it heads the list) and reads the electron.
+  EXPECT_EQ(Steps(log, firstThreadStats), (std::vector<STEP>{{kStateReadBanked, {1, 0}}, {7, {1}}, {8, {1}}}));
+  st = RingStatus();
+  EXPECT_EQ(st.nextReadPos, 7u);
+  EXPECT_EQ(Owners()[6], 0);
+  EXPECT_EQ(ActiveTasks(), 2u);
+  EXPECT_EQ(Stats().slot[46], 1u);  // task 0 read nothing
+}
+
+// At the end of the simulation no history starts: tasks waiting in the read
+// state with nothing to read are not run (not even until the time slice ends).
+TEST_F(Scheduler, AtTheEndOfTheSimulationTheRingsWaitingTasksAreNotRun) {
+  DEVICESHAPE d{kHeapRing};
+  d.avgBanked = 4;
+  d.lastParticle = 3;
+  d.nGPUcycles = 50000000;
+  SetUpDevice(d);
+  Launch(PairHistory(&log), true);
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(Stats().slot[6], 1u);
+  EXPECT_EQ(RingStatus().nParticles, 0u);
+}
+
+// With the end of the simulation a task finishes the particles it holds and
+// leaves instead of starting another history; its streams are released.
+TEST_F(Scheduler, AtTheEndOfTheSimulationPerTaskStacksFinishTheirHistoriesAndLeave) {
+  for (int32_t mode : {0, 1}) {
+    log.clear();
+    DEVICESHAPE d{mode};
+    d.lastParticle = 100;
+    SetUpDevice(d);
+    Launch(PairHistory(&log), true);
+    EXPECT_EQ(Steps(log, firstThreadStats), Repeat(kHistorySteps, {0, 1})) << mode;
+    const DEVICESTATUS st = Status();
+    EXPECT_EQ(st.nFinishedHistories, 2u);
+    EXPECT_EQ(st.nStartedHistories, 2u);
+    EXPECT_EQ(st.nActStreams, 0u);
+    EXPECT_EQ(ActiveTasks(), 0u);
+    ResetDevice();
+  }
 }
 
 TEST_F(Scheduler, ARingFilledBeyondTheThresholdRunsEveryStateAndBanksTheHigherElectron) {

@@ -1,5 +1,5 @@
-// What a device stage needs of the scheduler beyond its task: the context of
-// the step that runs it (STAGECONTEXT), the fatal-error path, the banked-
+// What a device stage needs of the scheduler beyond its task and the context
+// of its step (STAGECONTEXT, device_stages.h): the fatal-error path, the banked-
 // particle pool of the device in its two forms (per-task stacks of pool slots
 // in banking modes 0 and 1, one ring in mode 2) and the start of a new
 // history from the task's streams or from the device's share.
@@ -17,16 +17,7 @@
 #include "gpu/device_atomics.h"
 #include "gpu/device_globals.h"
 #include "gpu/device_records.h"
-
-// The step that runs a stage: the device's globals, the running thread's
-// record (its local copy for the launch) and the flags of its block.
-struct STAGECONTEXT {
-  TASKGLOBALS* g;
-  CThread2* thread;
-  int32_t* blockStop;                   // the block's stop flag (shared memory)
-  uint8_t bankTheHigherEnergyElectron;  // Electroionization banks the higher-energy electron
-  int32_t endSimulation;                // no new history is started in this launch
-};
+#include "gpu/device_stages.h"
 
 // Results of the bank operations.
 constexpr int32_t kBankDone = 0;    // banked, or read
@@ -36,9 +27,9 @@ constexpr int32_t kBankFatal = -1;  // a fatal error was raised; the stage retur
 // The fatal-error path of a stage: stops the block, records the task in the
 // status record and tells whether this is the device's first fatal error,
 // whose message the caller prints.
-TQ_CPU_GPU inline bool RaiseFatalError(const STAGECONTEXT& c, const DEVICETASK& task) {
+TQ_CPU_GPU inline bool RaiseFatalError(const DEVICETASK& task, STAGECONTEXT& c) {
   AtomicExchange(c.blockStop, 1);
-  const int32_t previous = AtomicExchange(c.g->status.error, task.control.taskNo + 1);
+  const int32_t previous = AtomicExchange(TaskGlobals().status.error, task.control.taskNo + 1);
   return previous <= 0;
 }
 
@@ -93,20 +84,20 @@ TQ_CPU_GPU inline void ReadSlot(const DEVICEBANK& b, int64_t i, TASKSTATE& t) {
 
 // Banking modes 0 and 1: claims a free pool slot for the task, pushes it on
 // the task's stack and writes the particle into it.
-TQ_CPU_GPU inline int32_t BankInPool(const STAGECONTEXT& c, DEVICETASK& task, double E, uint8_t kind, uint8_t org,
-                                     VECTOR dir, double weight, int16_t iForced) {
-  TASKGLOBALS& g = *c.g;
-  TASKSTATE& t = task.t;
-  const int32_t banked = t.nBanked > 0 ? t.nBanked : 0;
+TQ_CPU_GPU inline int32_t BankInPool(DEVICETASK& task, STAGECONTEXT& c, double E, uint8_t kind, uint8_t org, VECTOR dir,
+                                     double weight, int16_t iForced) {
+  TASKGLOBALS& g = TaskGlobals();
+  DEVICETASKCONTROL& k = task.control;
+  const int32_t banked = k.nSlots;
   if (banked + 1 > g.maxBanked_allowed) {
-    if (RaiseFatalError(c, task)) {
+    if (RaiseFatalError(task, c)) {
       printf("\nFatal error in task No. %d: number of banked particles exceeds %d.\n", task.control.taskNo + 1,
              g.maxBanked_allowed);
     }
     return kBankFatal;
   }
-  if (banked + 1 > t.maxBanked) t.maxBanked = banked + 1;
-  if (banked + 1 > c.thread->maxBanked) c.thread->maxBanked = banked + 1;
+  if (banked + 1 > k.maxSlots) k.maxSlots = banked + 1;
+  if (banked + 1 > k.thread->maxBanked) k.thread->maxBanked = banked + 1;
   const unsigned long long slots = static_cast<unsigned long long>(g.maxBanked_tot);
   int64_t slot = -1;
   for (unsigned long long tries = 0; tries < slots && slot < 0; ++tries) {
@@ -114,28 +105,28 @@ TQ_CPU_GPU inline int32_t BankInPool(const STAGECONTEXT& c, DEVICETASK& task, do
     if (AtomicCompareExchange(&g.bank.taskBanked[i], 0, SlotOwner(task)) == 0) slot = i;
   }
   if (slot < 0) {
-    if (RaiseFatalError(c, task)) {
+    if (RaiseFatalError(task, c)) {
       printf("\nFatal error in task No. %d: no free slot for banking a new particle.\n", task.control.taskNo + 1);
     }
     return kBankFatal;
   }
-  task.control.bankSlots[banked] = slot;
-  t.nBanked = banked + 1;
-  WriteSlot(g.bank, slot, t, E, kind, org, dir, weight, iForced);
+  k.slots[banked] = slot;
+  k.nSlots = banked + 1;
+  WriteSlot(g.bank, slot, task.t, E, kind, org, dir, weight, iForced);
   return kBankDone;
 }
 
 // Banking modes 0 and 1: pops the task's last banked particle into the task
 // and frees its slot.
-TQ_CPU_GPU inline int32_t ReadFromPool(const STAGECONTEXT& c, DEVICETASK& task) {
-  TASKGLOBALS& g = *c.g;
-  TASKSTATE& t = task.t;
-  if (t.nBanked <= 0) return kBankEmpty;
-  const int64_t slot = task.control.bankSlots[t.nBanked - 1];
-  --t.nBanked;
-  ReadSlot(g.bank, slot, t);
+TQ_CPU_GPU inline int32_t ReadFromPool(DEVICETASK& task, STAGECONTEXT& c) {
+  TASKGLOBALS& g = TaskGlobals();
+  DEVICETASKCONTROL& k = task.control;
+  if (k.nSlots <= 0) return kBankEmpty;
+  const int64_t slot = k.slots[k.nSlots - 1];
+  --k.nSlots;
+  ReadSlot(g.bank, slot, task.t);
   if (AtomicCompareExchange(&g.bank.taskBanked[slot], SlotOwner(task), 0) != SlotOwner(task)) {
-    if (RaiseFatalError(c, task)) printf("\nFatal error in a CUDA device when removing a particle.\n");
+    if (RaiseFatalError(task, c)) printf("\nFatal error in a CUDA device when removing a particle.\n");
     return kBankFatal;
   }
   return kBankDone;
@@ -146,14 +137,14 @@ TQ_CPU_GPU inline int32_t ReadFromPool(const STAGECONTEXT& c, DEVICETASK& task) 
 // failure, repaired by the host between launches); the ring is full when the
 // write position comes within one slot of a whole turn ahead of the read
 // position, and at the latest after a whole turn of skipped positions.
-TQ_CPU_GPU inline int32_t BankInRing(const STAGECONTEXT& c, DEVICETASK& task, double E, uint8_t kind, uint8_t org,
-                                     VECTOR dir, double weight, int16_t iForced) {
-  TASKGLOBALS& g = *c.g;
+TQ_CPU_GPU inline int32_t BankInRing(DEVICETASK& task, STAGECONTEXT& c, double E, uint8_t kind, uint8_t org, VECTOR dir,
+                                     double weight, int16_t iForced) {
+  TASKGLOBALS& g = TaskGlobals();
   const unsigned long long slots = static_cast<unsigned long long>(g.maxBanked_tot);
   for (unsigned long long tries = 0;; ++tries) {
     const unsigned long long w = AtomicAdd(g.status.nextWritePos, 1ull);
     if (tries >= slots || w + 1 >= *g.status.nextReadPos + slots) {
-      if (RaiseFatalError(c, task)) {
+      if (RaiseFatalError(task, c)) {
         printf(
             "\nFatal error in CUDA device No. %d when storing a banked particle: number of banked particles exceeds "
             "the maximum allowed number.\n",
@@ -163,13 +154,13 @@ TQ_CPU_GPU inline int32_t BankInRing(const STAGECONTEXT& c, DEVICETASK& task, do
     }
     const int64_t slot = static_cast<int64_t>(w % slots);
     if (g.bank.taskBanked[slot] != 0) {
-      ++c.thread->nWriteFailures;
+      ++task.control.thread->nWriteFailures;
       continue;
     }
     WriteSlot(g.bank, slot, task.t, E, kind, org, dir, weight, iForced);
     DeviceMemoryFence();
     if (AtomicCompareExchange(&g.bank.taskBanked[slot], 0, SlotOwner(task)) != 0) {
-      if (RaiseFatalError(c, task)) {
+      if (RaiseFatalError(task, c)) {
         printf(
             "\nFatal error in CUDA device No. %d when storing a banked particle: another banked particle data "
             "overwritten.\n",
@@ -184,8 +175,8 @@ TQ_CPU_GPU inline int32_t BankInRing(const STAGECONTEXT& c, DEVICETASK& task, do
 // Banking mode 2: reads the particle at the ring's next read position, which
 // stays the read margin behind the write position. A slot reserved but not
 // yet published is a read failure: nothing is read.
-TQ_CPU_GPU inline int32_t ReadFromRing(const STAGECONTEXT& c, DEVICETASK& task) {
-  TASKGLOBALS& g = *c.g;
+TQ_CPU_GPU inline int32_t ReadFromRing(DEVICETASK& task, STAGECONTEXT& c) {
+  TASKGLOBALS& g = TaskGlobals();
   const unsigned long long slots = static_cast<unsigned long long>(g.maxBanked_tot);
   const unsigned long long margin = *g.margin_CUDA > 0 ? static_cast<unsigned long long>(*g.margin_CUDA) : 0ull;
   const unsigned long long writePos = *g.status.nextWritePos;
@@ -194,37 +185,37 @@ TQ_CPU_GPU inline int32_t ReadFromRing(const STAGECONTEXT& c, DEVICETASK& task) 
   const int64_t slot = static_cast<int64_t>(r % slots);
   const int32_t owner = g.bank.taskBanked[slot];
   if (owner < 1) {
-    ++c.thread->nReadFailures;
+    ++task.control.thread->nReadFailures;
     return kBankEmpty;
   }
   ReadSlot(g.bank, slot, task.t);
   if (AtomicCompareExchange(&g.bank.taskBanked[slot], owner, 0) != owner) {
-    if (RaiseFatalError(c, task)) printf("\nFatal error in a CUDA device when removing a particle.\n");
+    if (RaiseFatalError(task, c)) printf("\nFatal error in a CUDA device when removing a particle.\n");
     return kBankFatal;
   }
   return kBankDone;
 }
 
 // Banks one particle in the device's pool or ring.
-TQ_CPU_GPU inline int32_t BankParticle(const STAGECONTEXT& c, DEVICETASK& task, double E, uint8_t kind, uint8_t org,
+TQ_CPU_GPU inline int32_t BankParticle(DEVICETASK& task, STAGECONTEXT& c, double E, uint8_t kind, uint8_t org,
                                        VECTOR dir, double weight, int16_t iForced) {
-  return c.g->heap_CUDA == kHeapRing ? BankInRing(c, task, E, kind, org, dir, weight, iForced)
-                                     : BankInPool(c, task, E, kind, org, dir, weight, iForced);
+  return TaskGlobals().heap_CUDA == kHeapRing ? BankInRing(task, c, E, kind, org, dir, weight, iForced)
+                                              : BankInPool(task, c, E, kind, org, dir, weight, iForced);
 }
 
 // Takes the task's next banked particle: kBankDone, kBankEmpty or kBankFatal.
-TQ_CPU_GPU inline int32_t TakeBankedParticle(const STAGECONTEXT& c, DEVICETASK& task) {
-  return c.g->heap_CUDA == kHeapRing ? ReadFromRing(c, task) : ReadFromPool(c, task);
+TQ_CPU_GPU inline int32_t TakeBankedParticle(DEVICETASK& task, STAGECONTEXT& c) {
+  return TaskGlobals().heap_CUDA == kHeapRing ? ReadFromRing(task, c) : ReadFromPool(task, c);
 }
 
 // The task gives up its streams: their count leaves the device's count of
 // active streams, once per task however often the task is asked again.
-TQ_CPU_GPU inline void ReleaseStreams(const STAGECONTEXT& c, DEVICETASK& task) {
+TQ_CPU_GPU inline void ReleaseStreams(DEVICETASK& task) {
   DEVICETASKCONTROL& k = task.control;
   if (k.streamCursor >= k.nStreams) return;
   const uint32_t active = static_cast<uint32_t>(k.nStreams);
   k.streamCursor = k.nStreams;
-  if (c.g->status.nActStreams != nullptr) AtomicAdd(c.g->status.nActStreams, 0u - active);
+  if (TaskGlobals().status.nActStreams != nullptr) AtomicAdd(TaskGlobals().status.nActStreams, 0u - active);
 }
 
 // A new history for the task, or none (the task has run out of work). Modes 0
@@ -233,14 +224,14 @@ TQ_CPU_GPU inline void ReleaseStreams(const STAGECONTEXT& c, DEVICETASK& task) {
 // left releases its streams and leaves (-1) with next state 27. Mode 2: the
 // next of the device's share; when the share is exhausted the task waits in
 // state 27 (0). The new history: history state 0, next state 25.
-TQ_CPU_GPU inline int32_t StartHistory(const STAGECONTEXT& c, DEVICETASK& task) {
-  TASKGLOBALS& g = *c.g;
+TQ_CPU_GPU inline int32_t StartHistory(DEVICETASK& task) {
+  TASKGLOBALS& g = TaskGlobals();
   DEVICETASKCONTROL& k = task.control;
   TASKSTATE& t = task.t;
   k.nextState = kStateReadBanked;
   if (g.heap_CUDA == kHeapRing) {
-    if (c.endSimulation != 0 || k.stop != 0) {
-      ReleaseStreams(c, task);
+    if (g.endSimulation != 0 || k.stop != 0) {
+      ReleaseStreams(task);
       return 0;
     }
     const unsigned long long n = AtomicAdd(g.status.nParticles, 1ull);
@@ -250,8 +241,8 @@ TQ_CPU_GPU inline int32_t StartHistory(const STAGECONTEXT& c, DEVICETASK& task) 
     }
     DeviceMemoryFence();
   } else {
-    if (c.endSimulation != 0 || k.stop != 0) {
-      ReleaseStreams(c, task);
+    if (g.endSimulation != 0 || k.stop != 0) {
+      ReleaseStreams(task);
       return -1;
     }
     // A task that released its streams before is asked again (banking mode
@@ -276,22 +267,17 @@ TQ_CPU_GPU inline int32_t StartHistory(const STAGECONTEXT& c, DEVICETASK& task) 
       return -1;
     }
   }
-  ++c.thread->nStartedHistories;
+  ++task.control.thread->nStartedHistories;
   t.state = kStateFollow;
-  t.nBanked = 0;
   k.nextState = kStateSourcePosition;
   return 0;
 }
 
-// The first stage of a particle taken from the bank.
-constexpr int32_t kStatePhotonStart = 0;    // Sigma_phot
-constexpr int32_t kStateElectronStart = 7;  // Sigma_el
-
 // The end of the task's running history, if one runs: counted in the thread's
 // record; the history state becomes -1.
-TQ_CPU_GPU inline void EndHistory(const STAGECONTEXT& c, DEVICETASK& task) {
+TQ_CPU_GPU inline void EndHistory(DEVICETASK& task) {
   if (task.t.state == kStateHistoryEnded) return;
-  ++c.thread->nFinishedHistories;
+  ++task.control.thread->nFinishedHistories;
   task.t.state = kStateHistoryEnded;
 }
 
@@ -299,13 +285,13 @@ TQ_CPU_GPU inline void EndHistory(const STAGECONTEXT& c, DEVICETASK& task) {
 // banked particle (next state by its kind), else the end of the running
 // history and the start of a new one (StartHistory). The caller scores what
 // the end of a history scores before it calls this.
-TQ_CPU_GPU inline int32_t ReadOrStartHistory(const STAGECONTEXT& c, DEVICETASK& task) {
-  const int32_t read = TakeBankedParticle(c, task);
+TQ_CPU_GPU inline int32_t ReadOrStartHistory(DEVICETASK& task, STAGECONTEXT& c) {
+  const int32_t read = TakeBankedParticle(task, c);
   if (read == kBankFatal) return -1;
   if (read == kBankDone) {
-    task.control.nextState = IsPhoton(task.t.kind) ? kStatePhotonStart : kStateElectronStart;
+    task.control.nextState = IsPhoton(task.t.kind) ? kSigma_phot : kSigma_el;
     return 0;
   }
-  EndHistory(c, task);
-  return StartHistory(c, task);
+  EndHistory(task);
+  return StartHistory(task);
 }

@@ -186,8 +186,9 @@ struct DEVICETASKCONTROL {
   int32_t streamCursor = 0;              // position of the current stream in streamList
   int32_t stop = 0;                      // the task starts no further history
   int32_t fatalError = 0;                // set by a stage that met a fatal error
-  int64_t* bankSlots = nullptr;          // banking modes 0 and 1: the pool slots of the task's banked
-                                         // particles, a stack of maxBanked_allowed entries (device memory)
+  int64_t* slots = nullptr;              // banking modes 0 and 1: the task's stack of pool slots
+  int32_t nSlots = 0;                    // particles the task has banked in the pool
+  int32_t maxSlots = 0;                  // the most it has had
 };
 
 static_assert(offsetof(DEVICETASKCONTROL, nextState) == 0);
@@ -198,8 +199,10 @@ static_assert(offsetof(DEVICETASKCONTROL, nStreams) == 24);
 static_assert(offsetof(DEVICETASKCONTROL, streamCursor) == 28);
 static_assert(offsetof(DEVICETASKCONTROL, stop) == 32);
 static_assert(offsetof(DEVICETASKCONTROL, fatalError) == 36);
-static_assert(offsetof(DEVICETASKCONTROL, bankSlots) == 40);
-static_assert(sizeof(DEVICETASKCONTROL) == 48);
+static_assert(offsetof(DEVICETASKCONTROL, slots) == 40);
+static_assert(offsetof(DEVICETASKCONTROL, nSlots) == 48);
+static_assert(offsetof(DEVICETASKCONTROL, maxSlots) == 52);
+static_assert(sizeof(DEVICETASKCONTROL) == 56);
 
 struct DEVICETASK {
   DEVICETASKCONTROL control;

@@ -11,12 +11,12 @@ namespace {
 
 // Every stage banks one particle and ends it, which reads the next one.
 struct BANKANDREADSTAGES {
-  TQ_CPU_GPU int32_t Run(int32_t state, DEVICETASK& task, const STAGECONTEXT& c) const {
-    if (state != kStateReadBanked && BankParticle(c, task, task.t.E, task.t.kind, task.t.org, task.t.pc.dir,
+  TQ_CPU_GPU int32_t Run(int32_t state, DEVICETASK& task, STAGECONTEXT& c) const {
+    if (state != kStateReadBanked && BankParticle(task, c, task.t.E, task.t.kind, task.t.org, task.t.pc.dir,
                                                   task.t.weight, task.t.iForced) == kBankFatal) {
       return -1;
     }
-    return ReadOrStartHistory(c, task);
+    return ReadOrStartHistory(task, c);
   }
 };
 

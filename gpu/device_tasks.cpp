@@ -127,7 +127,7 @@ DEVICETASK* UploadTasks(const DEVICETASKSETUP& s) {
   for (int32_t j = 0; j < s.nTasks; ++j) {
     char* taskScratch = block + scratch.bytes * j;
     BuildTask(s, scratch, taskScratch, j, *host);
-    host->control.bankSlots = slotStacks != nullptr ? slotStacks + slotsPerTask * j : nullptr;
+    host->control.slots = slotStacks != nullptr ? slotStacks + slotsPerTask * j : nullptr;
     const std::vector<int32_t> streams = DeviceTaskStreams(s.firstStream, j, s.nTasks, s.streamsPerTask);
     DeviceUpload(taskScratch, streams.data(), streams.size() * sizeof(int32_t));
     DeviceUpload(&tasks[j], host.get(), sizeof(DEVICETASK));

@@ -7,9 +7,9 @@
 // block's count of active tasks stay in device memory from launch to launch.
 //
 // The stages are given by a stage table (a record with a member
-// `int32_t Run(int32_t state, DEVICETASK&, const STAGECONTEXT&) const`, run
-// on host and device) that writes the task's next state and returns 0 when
-// the task goes on, -1 when it leaves for this launch.
+// `int32_t Run(int32_t state, DEVICETASK&, STAGECONTEXT&) const`, run on host
+// and device; device_stages.h) that writes the task's next state and returns
+// 0 when the task goes on, -1 when it leaves for this launch.
 //
 // The kernel is a phased kernel (kernel_launch.h): launch start; then steps
 // (the check, the block's choice, the stage, the count) until the time slice
@@ -46,8 +46,6 @@ constexpr int kStageRuns = 50;
 constexpr int kStageCycles = 51;
 constexpr int kThreadCycles = 52;
 }  // namespace cudastats
-
-constexpr int32_t kStateDistanceToInelastic = 22;  // DistanceToInelasticCollision
 
 // The count slot of a state's stage in CUDA_STATS (its cycles follow it).
 TQ_CPU_GPU inline int32_t StageSlot(int32_t state) {
@@ -146,8 +144,8 @@ TQ_CPU_GPU inline void PointStatistics(TASKSTATE& t, const CThread2& thread, int
 
 // Prints the message of a task whose state is not one of the 28; the task
 // leaves.
-TQ_CPU_GPU inline void ReportBadState(const STAGECONTEXT& c, const DEVICETASK& task, int32_t state) {
-  if (RaiseFatalError(c, task)) {
+TQ_CPU_GPU inline void ReportBadState(const DEVICETASK& task, STAGECONTEXT& c, int32_t state) {
+  if (RaiseFatalError(task, c)) {
     printf("\nFatal error in task No. %d: invalid task state %d.\n", task.control.taskNo + 1, state);
   }
 }
@@ -330,7 +328,7 @@ struct SCHEDULERKERNEL {
     --local.delta[g.stateType[state]];
     task.control.thread = &local.thread;
     PointStatistics(task.t, local.thread, DeviceConstants().nCells);
-    const STAGECONTEXT c{&g, &local.thread, &shared.blockStop, shared.bankTheHigherEnergyElectron, endSimulation};
+    STAGECONTEXT c{&shared.blockStop, shared.bankTheHigherEnergyElectron};
     const unsigned long long before = DeviceClock();
     int32_t result = stages.Run(state, task, c);
     const unsigned long long cycles = DeviceClock() - before;
@@ -338,14 +336,14 @@ struct SCHEDULERKERNEL {
       const int32_t slot = StageSlot(state);
       local.stats[slot] += 1;
       local.stats[slot + 1] += cycles;
-      if (state == kStateDistanceToInelastic) {
+      if (state == kDistanceToInelasticCollision) {
         local.distanceToInelastic[0] += 1;
         local.distanceToInelastic[1] += cycles;
       }
     }
     const int32_t next = task.control.nextState;
     if (next < 0 || next >= kTaskStates) {
-      ReportBadState(c, task, next);
+      ReportBadState(task, c, next);
       return;
     }
     if (state == kStateReadBanked && next == kStateReadBanked) {
@@ -359,7 +357,7 @@ struct SCHEDULERKERNEL {
       // More tasks listed than the block owns: the lists no longer describe
       // the block's tasks.
       AtomicAdd(&shared.nTasksPerState[next], ~0u);
-      if (RaiseFatalError(c, task)) {
+      if (RaiseFatalError(task, c)) {
         printf("\nFatal error in task No. %d: the list of task state %d is full.\n", task.control.taskNo + 1, next);
       }
       return;

@@ -268,7 +268,6 @@ TQ_CPU_GPU inline void StartTask(TASKGLOBALS& g, const Constants& k, const DEVIC
     control.task = task.control.taskNo;
     control.nextParticle += g.nStreams_device;
     t.state = kStateFollow;
-    t.nBanked = 0;
     task.control.nextState = kStateSourcePosition;
     ++*g.status.nStartedHistories;
   }

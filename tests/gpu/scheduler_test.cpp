@@ -33,25 +33,26 @@ struct SCRIPTEDSTAGES {
   int32_t firstTask;
   std::vector<CALL>* log;
 
-  int32_t Run(int32_t state, DEVICETASK& task, const STAGECONTEXT& c) const {
-    log->push_back(CALL{state, task.control.taskNo - firstTask, c.thread->stats, c.bankTheHigherEnergyElectron});
-    if (state == kStateReadBanked) return ReadOrStartHistory(c, task);
+  int32_t Run(int32_t state, DEVICETASK& task, STAGECONTEXT& c) const {
+    log->push_back(
+        CALL{state, task.control.taskNo - firstTask, task.control.thread->stats, c.bankTheHigherEnergyElectron});
+    if (state == kStateReadBanked) return ReadOrStartHistory(task, c);
     TASKSTATE& t = task.t;
     if (state == 14) {  // SourceEnergy
       t.kind = kPhoton;
       t.org = kOriginSource;
       t.E = 1e6;
     }
-    if (state == 7) c.thread->electronStageCounts[0] += 1;  // the electron stages count themselves
-    if (state == 8) c.thread->electronStageCounts[1] += 1;
+    if (state == 7) task.control.thread->electronStageCounts[0] += 1;  // the electron stages count themselves
+    if (state == 8) task.control.thread->electronStageCounts[1] += 1;
     if (t.org == kOriginSource) {
       for (int8_t n = 0; n < bank[state]; ++n) {
-        if (BankParticle(c, task, 1e5, kElectron, kOriginPairElectron, VECTOR{0.0, 0.0, 1e5}, 1.0, 0) == kBankFatal) {
+        if (BankParticle(task, c, 1e5, kElectron, kOriginPairElectron, VECTOR{0.0, 0.0, 1e5}, 1.0, 0) == kBankFatal) {
           return -1;
         }
       }
     }
-    if (next[state] == kParticleEnds) return ReadOrStartHistory(c, task);
+    if (next[state] == kParticleEnds) return ReadOrStartHistory(task, c);
     task.control.nextState = next[state];
     return 0;
   }

@@ -25,6 +25,7 @@ struct CALL {
   int32_t task;                         // number within the device
   const INTERACTIONSTATS* threadStats;  // tells the running thread
   uint8_t bankTheHigherEnergyElectron;
+  bool statisticsOfTheThread;  // the task scores into the running thread's records
 };
 
 struct SCRIPTEDSTAGES {
@@ -34,8 +35,8 @@ struct SCRIPTEDSTAGES {
   std::vector<CALL>* log;
 
   int32_t Run(int32_t state, DEVICETASK& task, STAGECONTEXT& c) const {
-    log->push_back(
-        CALL{state, task.control.taskNo - firstTask, task.control.thread->stats, c.bankTheHigherEnergyElectron});
+    log->push_back(CALL{state, task.control.taskNo - firstTask, task.control.thread->stats,
+                        c.bankTheHigherEnergyElectron, task.t.stats == task.control.thread->stats});
     if (state == kStateReadBanked) return ReadOrStartHistory(task, c);
     TASKSTATE& t = task.t;
     if (state == 14) {  // SourceEnergy
@@ -89,12 +90,14 @@ struct STEP {
 };
 
 // The log cut into steps (a step is a run of calls of one state by threads
-// in ascending order); checks that thread t ran the step's t-th task.
-std::vector<STEP> Steps(const std::vector<CALL>& log, const INTERACTIONSTATS* firstThreadStats) {
+// in ascending order); checks that thread t of the block ran the step's t-th
+// task and that the task scored into that thread's records.
+std::vector<STEP> Steps(const std::vector<CALL>& log, const INTERACTIONSTATS* firstThreadStats, int32_t blockSize = 2) {
   std::vector<STEP> steps;
   int64_t lastThread = -1;
   for (const CALL& c : log) {
-    const int64_t thread = c.threadStats - firstThreadStats;
+    EXPECT_TRUE(c.statisticsOfTheThread);
+    const int64_t thread = (c.threadStats - firstThreadStats) % blockSize;
     if (steps.empty() || thread <= lastThread || steps.back().state != c.state) steps.push_back(STEP{c.state, {}});
     EXPECT_EQ(thread, static_cast<int64_t>(steps.back().tasks.size()));
     steps.back().tasks.push_back(c.task);
@@ -345,6 +348,8 @@ TEST_F(Scheduler, BankingModeOneListsLeftTasksAgainAndCountsTheirStreamsOnce) {
     Launch(PairHistory(&log), false);
     EXPECT_EQ(Steps(log, firstThreadStats), (std::vector<STEP>{{kStateReadBanked, {0, 1}}})) << launch;
     EXPECT_EQ(Status().nActStreams, 0u) << launch;
+    EXPECT_EQ(Status().maxBanked_kernelCall, 0) << launch;  // nothing was banked in this launch
+    EXPECT_EQ(Status().maxBanked_device, 2) << launch;
   }
   CUDA_STATS s = Stats();
   EXPECT_EQ(s.slot[44], 6u);
@@ -498,6 +503,29 @@ TEST_F(Scheduler, ATimeSliceEndsTheLaunchAfterTheStepAndTheListsCarryOver) {
   EXPECT_EQ(s.slot[8], 12u);
   EXPECT_EQ(s.slot[6], 0u);
   EXPECT_EQ(Status().nFinishedHistories, 2u);
+}
+
+// Each block runs its own tasks from its own lists: block 1 owns tasks 2 and 3.
+TEST_F(Scheduler, EachBlockRunsTheTasksItOwns) {
+  DEVICESHAPE d{0};
+  d.nTasks = 4;
+  d.nThreads = 4;
+  d.lastParticle = 4;
+  SetUpDevice(d);
+  Launch(PairHistory(&log), false);
+  std::vector<STEP> expected = Repeat(kHistorySteps, {0, 1});
+  for (const STEP& s : Repeat(kHistorySteps, {2, 3})) expected.push_back(s);
+  EXPECT_EQ(Steps(log, firstThreadStats), expected);
+  const CUDA_STATS s = Stats();
+  EXPECT_EQ(s.slot[8], 24u);
+  EXPECT_EQ(s.slot[5], 24u);
+  const DEVICESTATUS st = Status();
+  EXPECT_EQ(st.nFinishedHistories, 4u);
+  EXPECT_EQ(st.nActStreams, 0u);
+  EXPECT_EQ(Owners(), std::vector<int32_t>(8, 0));
+  const std::vector<CThread2> threads = Threads();
+  EXPECT_EQ(threads[2].stepWidth, 2);  // thread 0 of block 1
+  EXPECT_EQ(threads[3].nFinishedHistories, 1u);
 }
 
 TEST_F(Scheduler, BlocksBeyondTheDevicesGridDoNothing) {

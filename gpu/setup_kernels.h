@@ -256,7 +256,10 @@ TQ_CPU_GPU inline void StartTask(TASKGLOBALS& g, const Constants& k, const DEVIC
   if (task.control.stop != 0) return;  // inactive
   if (g.rand_CUDA == 1) t.rng = &streams.randGens[t.iStream];
   if (static_cast<unsigned long long>(j) >= *g.lastParticle) {
-    t.state = kStateFollow;  // no history for this task: it waits in the read state, unlisted
+    // No history for this task: it waits in the read state, unlisted, with no
+    // history running (banking mode 1 lists it again at a launch, and its
+    // read must not count a history that never ran as finished).
+    t.state = kStateHistoryEnded;
     return;
   }
   if (g.heap_CUDA == kHeapRing) {

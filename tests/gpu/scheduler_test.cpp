@@ -365,6 +365,24 @@ TEST_F(Scheduler, BankingModeOneListsLeftTasksAgainAndCountsTheirStreamsOnce) {
   EXPECT_EQ(Status().nThrRead, 2);
 }
 
+// A device with more tasks than histories: the task without a history is
+// listed by banking mode 1's first launch, runs the read once, counts no
+// finished history and releases its stream.
+TEST_F(Scheduler, ATaskWithoutAHistoryFinishesNone) {
+  DEVICESHAPE d{1};
+  d.lastParticle = 1;
+  SetUpDevice(d);
+  Launch(PairHistory(&log), false);
+  std::vector<STEP> expected = Repeat(kHistorySteps, {0});
+  expected.push_back(STEP{kStateReadBanked, {1}});
+  EXPECT_EQ(Steps(log, firstThreadStats), expected);
+  const DEVICESTATUS st = Status();
+  EXPECT_EQ(st.nStartedHistories, 1u);
+  EXPECT_EQ(st.nFinishedHistories, 1u);
+  EXPECT_EQ(st.nActStreams, 0u);
+  EXPECT_EQ(ActiveTasks(), 0u);
+}
+
 // The ring: the first step reads (nothing) and hands out two of the three
 // histories; particles banked by one task are read by whichever task reads
 // next; the task that finds the source exhausted waits in the read state,

@@ -180,7 +180,8 @@ TEST_F(DeviceSetUp, InitTaskDataStartsTheTasksThatHaveHistories) {
     EXPECT_EQ(Download(pair[0].control.streamList, 2), (std::vector<int32_t>{6, 10}));
     EXPECT_EQ(pair[0].t.rng, run.data.randGens + 6);
     EXPECT_EQ(pair[0].t.elSigmaMaterial, -2);
-    EXPECT_EQ(pair[1].t.state, kStateFollow);  // with or without a history
+    // Task 3 runs a history only when the limit lets it; else none runs.
+    EXPECT_EQ(pair[1].t.state, c.lastParticle > 3 ? kStateFollow : kStateHistoryEnded);
     if (c.lastParticle <= 3) {
       const std::vector<uint16_t> everyList = index;
       for (int32_t i = 0; i < static_cast<int32_t>(lengths[kTaskStates + c.firstState]); ++i) {

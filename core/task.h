@@ -226,8 +226,21 @@ struct TASKSTATE : PARTICLESTATE, TASKBANK, TASKTALLIES, ELECTRONSTEPCACHE {
   TASKTRACKS* trackData = nullptr;     // tracks of this worker (NTRACKS > 0; host only)
   uint8_t collisionWarned = 0;         // the track collision-limit warning was printed
   uint8_t precisionWarned = 0;         // the tracker's loss-of-precision warning was printed
+  uint8_t onDevice = 0;                // a task of a CUDA device: its messages name the task and the device,
+                                       // and its bank is a staging stack that does not grow
   TrackerWork tracker;                 // the ray tracker's work arrays (complex geometry; set-up sizes them)
 };
+
+// How messages name the worker of a record: "thread" on a CPU worker, "task"
+// on a device task.
+TQ_CPU_GPU inline const char* WorkerWord(const TASKSTATE& t) { return t.onDevice != 0 ? "task" : "thread"; }
+
+// Where a warning happened ("%s No. %d"): the CPU thread, or the CUDA device
+// (number `device` of the record's Constants) of a device task.
+TQ_CPU_GPU inline const char* PlaceWord(const TASKSTATE& t) { return t.onDevice != 0 ? "CUDA device" : "thread"; }
+TQ_CPU_GPU inline int32_t PlaceNumber(const TASKSTATE& t, int32_t device) {
+  return (t.onDevice != 0 ? device : t.threadNo) + 1;
+}
 
 // A device task holds a TASKSTATE (gpu/device_records.h): the host and the
 // device compilers must agree on its layout, pinned by the sizes of its parts

@@ -39,13 +39,13 @@ TQ_CPU_GPU inline int32_t TrackEntryExit(TASKSTATE& t, VECTOR* out, const VECTOR
   if ((status & kTrackPrecisionWarning) != 0) {
     printf(
         "\nWarning: Loss of precision when determining the particle's position relative to the bounding surfaces "
-        "detected in thread No. %d. In order to avoid geometry errors, DISTANCE_PRECISION should be increased above "
+        "detected in %s No. %d. In order to avoid geometry errors, DISTANCE_PRECISION should be increased above "
         "the current value of %g.\n",
-        t.threadNo + 1, g.distancePrecision);
+        PlaceWord(t), PlaceNumber(t, GetConstants().device), g.distancePrecision);
   }
   if ((status & kTrackWorkTooSmall) != 0) {
-    printf("\nFatal error in thread No. %d: the tracking arrays are smaller than voxel %d needs.\n", t.threadNo + 1,
-           t.voxelIndex);
+    printf("\nFatal error in %s No. %d: the tracking arrays are smaller than voxel %d needs.\n", WorkerWord(t),
+           t.threadNo + 1, t.voxelIndex);
     return kTrackingFatal;
   }
   return kTrackingOk;

@@ -1,9 +1,9 @@
-// The device facilities the scheduler and the device stages share: the
-// device's cycle counter, atomic operations on global and shared memory and
-// the device-wide memory fence, written once for both sides. On a CUDA device
-// they are the hardware's; on the host-simulated device the threads of a
-// launch run one after another on one host thread, so plain reads and writes
-// give the same results, and the clock is a monotonic nanosecond count.
+// The device facilities of the scheduler and the stages, written once for
+// both devices: the device's cycle counter, atomic operations on global and
+// shared memory and the device-wide memory fence. A CUDA device uses its
+// own; the host-simulated device runs the threads of a launch one after
+// another on one host thread, so plain operations do, and its clock is a
+// monotonic nanosecond count.
 #pragma once
 
 #include <cstdint>
@@ -26,68 +26,85 @@ TQ_CPU_GPU inline unsigned long long DeviceClock() {
 }
 
 // Each returns the value the word held before the operation.
-TQ_CPU_GPU inline unsigned long long AtomicAdd(unsigned long long* word, unsigned long long value) {
+TQ_CPU_GPU inline unsigned long long AtomicAdd64(unsigned long long* a, unsigned long long v) {
 #if defined(__CUDA_ARCH__)
-  return atomicAdd(word, value);
+  return atomicAdd(a, v);
 #else
-  const unsigned long long old = *word;
-  *word = old + value;
+  const unsigned long long old = *a;
+  *a = old + v;
   return old;
 #endif
 }
 
-TQ_CPU_GPU inline uint32_t AtomicAdd(uint32_t* word, uint32_t value) {
+TQ_CPU_GPU inline uint32_t AtomicAdd(uint32_t* a, uint32_t v) {
 #if defined(__CUDA_ARCH__)
-  return atomicAdd(reinterpret_cast<unsigned int*>(word), static_cast<unsigned int>(value));
+  return atomicAdd(reinterpret_cast<unsigned int*>(a), static_cast<unsigned int>(v));
 #else
-  const uint32_t old = *word;
-  *word = old + value;
+  const uint32_t old = *a;
+  *a = old + v;
   return old;
 #endif
 }
 
-TQ_CPU_GPU inline int32_t AtomicAdd(int32_t* word, int32_t value) {
+TQ_CPU_GPU inline int32_t AtomicAdd(int32_t* a, int32_t v) {
 #if defined(__CUDA_ARCH__)
-  return atomicAdd(reinterpret_cast<int*>(word), static_cast<int>(value));
+  return atomicAdd(reinterpret_cast<int*>(a), static_cast<int>(v));
 #else
-  const int32_t old = *word;
-  *word = static_cast<int32_t>(static_cast<uint32_t>(old) + static_cast<uint32_t>(value));
+  const int32_t old = *a;
+  *a = static_cast<int32_t>(static_cast<uint32_t>(old) + static_cast<uint32_t>(v));
   return old;
 #endif
 }
 
-TQ_CPU_GPU inline int32_t AtomicExchange(int32_t* word, int32_t value) {
+TQ_CPU_GPU inline uint32_t AtomicSub32(uint32_t* a, uint32_t v) {
 #if defined(__CUDA_ARCH__)
-  return atomicExch(reinterpret_cast<int*>(word), static_cast<int>(value));
+  return atomicSub(reinterpret_cast<unsigned int*>(a), static_cast<unsigned int>(v));
 #else
-  const int32_t old = *word;
-  *word = value;
+  const uint32_t old = *a;
+  *a = old - v;
   return old;
 #endif
 }
 
-TQ_CPU_GPU inline int32_t AtomicCompareExchange(int32_t* word, int32_t expected, int32_t value) {
+TQ_CPU_GPU inline int32_t AtomicExchange(int32_t* a, int32_t v) {
 #if defined(__CUDA_ARCH__)
-  return atomicCAS(reinterpret_cast<int*>(word), static_cast<int>(expected), static_cast<int>(value));
+  return atomicExch(reinterpret_cast<int*>(a), static_cast<int>(v));
 #else
-  const int32_t old = *word;
-  if (old == expected) *word = value;
+  const int32_t old = *a;
+  *a = v;
   return old;
 #endif
 }
 
-TQ_CPU_GPU inline int32_t AtomicMax(int32_t* word, int32_t value) {
+// Stores v when *a holds `compare`; returns the old value either way.
+TQ_CPU_GPU inline int32_t AtomicCompareSwap(int32_t* a, int32_t compare, int32_t v) {
 #if defined(__CUDA_ARCH__)
-  return atomicMax(reinterpret_cast<int*>(word), static_cast<int>(value));
+  return atomicCAS(reinterpret_cast<int*>(a), static_cast<int>(compare), static_cast<int>(v));
 #else
-  const int32_t old = *word;
-  if (value > old) *word = value;
+  const int32_t old = *a;
+  if (old == compare) *a = v;
   return old;
 #endif
 }
 
-// Makes the calling thread's earlier writes visible to the whole device
-// before its later ones.
+TQ_CPU_GPU inline int32_t AtomicMax(int32_t* a, int32_t v) {
+#if defined(__CUDA_ARCH__)
+  return atomicMax(reinterpret_cast<int*>(a), static_cast<int>(v));
+#else
+  const int32_t old = *a;
+  if (v > old) *a = v;
+  return old;
+#endif
+}
+
+// A value that other threads of the device write.
+TQ_CPU_GPU inline unsigned long long VolatileLoad(const unsigned long long* a) {
+  return *static_cast<const volatile unsigned long long*>(a);
+}
+TQ_CPU_GPU inline int32_t VolatileLoad(const int32_t* a) { return *static_cast<const volatile int32_t*>(a); }
+
+// Makes this thread's earlier writes visible to the whole device before its
+// later ones.
 TQ_CPU_GPU inline void DeviceMemoryFence() {
 #if defined(__CUDA_ARCH__)
   __threadfence();

@@ -189,6 +189,8 @@ struct DEVICETASKCONTROL {
   int64_t* slots = nullptr;              // banking modes 0 and 1: the task's stack of pool slots
   int32_t nSlots = 0;                    // particles the task has banked in the pool
   int32_t maxSlots = 0;                  // the most it has had
+  int32_t sourceRejections = 0;          // consecutive source particles that missed the geometry
+  int32_t sourceTrackOpen = 0;           // banking mode 2: the source track of the task's history goes on
 };
 
 static_assert(offsetof(DEVICETASKCONTROL, nextState) == 0);
@@ -202,7 +204,9 @@ static_assert(offsetof(DEVICETASKCONTROL, fatalError) == 36);
 static_assert(offsetof(DEVICETASKCONTROL, slots) == 40);
 static_assert(offsetof(DEVICETASKCONTROL, nSlots) == 48);
 static_assert(offsetof(DEVICETASKCONTROL, maxSlots) == 52);
-static_assert(sizeof(DEVICETASKCONTROL) == 56);
+static_assert(offsetof(DEVICETASKCONTROL, sourceRejections) == 56);
+static_assert(offsetof(DEVICETASKCONTROL, sourceTrackOpen) == 60);
+static_assert(sizeof(DEVICETASKCONTROL) == 64);
 
 struct DEVICETASK {
   DEVICETASKCONTROL control;

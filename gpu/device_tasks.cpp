@@ -1,10 +1,13 @@
 #include "gpu/device_tasks.h"
 
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "core/tally.h"
 #include "gpu/cuda_runtime_wrappers.h"
+#include "gpu/device_stages.h"
 #include "gpu/setup_kernels.h"
 
 namespace {
@@ -52,24 +55,66 @@ DEVICEBANK UploadBank(const DEVICETASKSETUP& s) {
   return b;
 }
 
-// Per task: its stream list, the binning scratch of every quantity and the
-// per-history deposits of the pulse-height cells, one block for all tasks.
+// Per task: its stream list, the binning scratch of every quantity, the
+// per-history deposits of the pulse-height cells, the staging stack of the
+// particles a stage banks (arrays as the options call for, like the pool's)
+// and, in modes 0 and 1, its stack of pool slots; one block for all tasks.
 struct TASKSCRATCH {
   int64_t streamBytes;
   int64_t rangeBytes[kQuantityCount];
   int64_t depositBytes;
+  int64_t stagingBytes;
+  int64_t slotBytes;
   int64_t bytes;  // per task, multiples of 8
 
   explicit TASKSCRATCH(const DEVICETASKSETUP& s) {
-    const auto rounded = [](int64_t b) { return (b + 7) / 8 * 8; };
-    streamBytes = rounded(s.streamsPerTask * static_cast<int64_t>(sizeof(int32_t)));
+    streamBytes = Rounded(s.streamsPerTask * static_cast<int64_t>(sizeof(int32_t)));
     bytes = streamBytes;
     for (int q = 0; q < kQuantityCount; ++q) {
-      rangeBytes[q] = rounded(s.tallyTables->nRanges[q] * static_cast<int64_t>(sizeof(int16_t)));
+      rangeBytes[q] = Rounded(s.tallyTables->nRanges[q] * static_cast<int64_t>(sizeof(int16_t)));
       bytes += rangeBytes[q];
     }
-    depositBytes = s.tallyTables->nCellsPulseHeight * static_cast<int64_t>(sizeof(double));
+    depositBytes = Rounded(s.tallyTables->nCellsPulseHeight * static_cast<int64_t>(sizeof(double)));
     bytes += depositBytes;
+    stagingBytes = StagingLayout(s, nullptr, nullptr);
+    bytes += stagingBytes;
+    slotBytes = s.heapMode == kHeapRing
+                    ? 0
+                    : Rounded(MaxBankedAllowed(s.avgBanked, s.maxBankedRatio) * static_cast<int64_t>(sizeof(int64_t)));
+    bytes += slotBytes;
+  }
+
+  static int64_t Rounded(int64_t b) { return (b + 7) / 8 * 8; }
+
+  // Lays the staging arrays out from `at` (null: only counts) into b; the bytes.
+  static int64_t StagingLayout(const DEVICETASKSETUP& s, char* at, PARTICLEBANK* b) {
+    const int64_t n = kDeviceStagingCapacity;
+    int64_t used = 0;
+    const auto take = [&](auto*& array, int64_t entries) {
+      using T = std::remove_reference_t<decltype(*array)>;
+      if (at != nullptr) array = reinterpret_cast<T*>(at + used);
+      used += Rounded(entries * static_cast<int64_t>(sizeof(T)));
+    };
+    PARTICLEBANK counting{};
+    PARTICLEBANK& r = b != nullptr ? *b : counting;
+    take(r.en, n);
+    take(r.p, n);
+    take(r.org, n);
+    take(r.pc, s.trackPos ? n : 1);
+    if (s.forcing) {
+      take(r.wt, n);
+      take(r.iForced, n);
+    }
+    if (s.complexGeometry) {
+      take(r.voxelIndex, n);
+      take(r.cellIndex, n);
+      if (s.storeFreeMotionRadius) {
+        take(r.maxRadius, n);
+        take(r.centerFree, n);
+      }
+    }
+    r.positionsStored = s.trackPos ? 1 : 0;
+    return used;
   }
 };
 
@@ -95,6 +140,17 @@ void BuildTask(const DEVICETASKSETUP& s, const TASKSCRATCH& scratch, char* taskS
     at += scratch.rangeBytes[q];
   }
   t.cellDeposit = scratch.depositBytes > 0 ? reinterpret_cast<double*>(at) : nullptr;
+  at += scratch.depositBytes;
+  // The staging stack of the particles a stage banks, and the stack of pool slots.
+  t.bank = PARTICLEBANK{};
+  TASKSCRATCH::StagingLayout(s, at, &t.bank);
+  t.bankCapacity = kDeviceStagingCapacity;
+  t.pcCursor = t.bank.pc;
+  t.onDevice = 1;
+  at += scratch.stagingBytes;
+  c.slots = scratch.slotBytes > 0 ? reinterpret_cast<int64_t*>(at) : nullptr;
+  c.nSlots = 0;
+  c.maxSlots = 0;
   // Every task scores into the device's arrays.
   const DEVICETALLIES& d = s.problem->tallies;
   for (int k = 0; k < kTallyClassCount; ++k) {
@@ -118,16 +174,11 @@ void BuildTask(const DEVICETASKSETUP& s, const TASKSCRATCH& scratch, char* taskS
 DEVICETASK* UploadTasks(const DEVICETASKSETUP& s) {
   const TASKSCRATCH scratch(s);
   char* block = Zeroed<char>(scratch.bytes * s.nTasks);
-  // Banking modes 0 and 1: each task's stack of pool slots, as deep as one
-  // task's bank may grow.
-  const int64_t slotsPerTask = s.heapMode == kHeapRing ? 0 : MaxBankedAllowed(s.avgBanked, s.maxBankedRatio);
-  int64_t* slotStacks = slotsPerTask > 0 ? Zeroed<int64_t>(slotsPerTask * s.nTasks) : nullptr;
   auto* tasks = static_cast<DEVICETASK*>(DeviceAllocate(static_cast<size_t>(s.nTasks) * sizeof(DEVICETASK)));
   auto host = std::make_unique<DEVICETASK>();
   for (int32_t j = 0; j < s.nTasks; ++j) {
     char* taskScratch = block + scratch.bytes * j;
     BuildTask(s, scratch, taskScratch, j, *host);
-    host->control.slots = slotStacks != nullptr ? slotStacks + slotsPerTask * j : nullptr;
     const std::vector<int32_t> streams = DeviceTaskStreams(s.firstStream, j, s.nTasks, s.streamsPerTask);
     DeviceUpload(taskScratch, streams.data(), streams.size() * sizeof(int32_t));
     DeviceUpload(&tasks[j], host.get(), sizeof(DEVICETASK));

@@ -22,9 +22,9 @@
 
 #include "core/hostdevice.h"
 #include "gpu/device_atomics.h"
-#include "gpu/device_bank.h"
 #include "gpu/device_globals.h"
 #include "gpu/device_records.h"
+#include "gpu/device_stages.h"
 #include "gpu/kernel_launch.h"
 
 // CUDA_STATS slots the scheduler fills (the stage pairs in StageSlot).
@@ -144,8 +144,8 @@ TQ_CPU_GPU inline void PointStatistics(TASKSTATE& t, const CThread2& thread, int
 
 // Prints the message of a task whose state is not one of the 28; the task
 // leaves.
-TQ_CPU_GPU inline void ReportBadState(const DEVICETASK& task, STAGECONTEXT& c, int32_t state) {
-  if (RaiseFatalError(task, c)) {
+TQ_CPU_GPU inline void ReportBadState(DEVICETASK& task, STAGECONTEXT& c, int32_t state) {
+  if (RaiseStageFatal(task, c)) {
     printf("\nFatal error in task No. %d: invalid task state %d.\n", task.control.taskNo + 1, state);
   }
 }
@@ -357,7 +357,7 @@ struct SCHEDULERKERNEL {
       // More tasks listed than the block owns: the lists no longer describe
       // the block's tasks.
       AtomicAdd(&shared.nTasksPerState[next], ~0u);
-      if (RaiseFatalError(task, c)) {
+      if (RaiseStageFatal(task, c)) {
         printf("\nFatal error in task No. %d: the list of task state %d is full.\n", task.control.taskNo + 1, next);
       }
       return;
@@ -389,32 +389,32 @@ struct SCHEDULERKERNEL {
     r.launchCycles = exit > r.entryClock ? exit - r.entryClock : 0;
     mine[cudastats::kThreadCycles] = r.launchCycles;
     for (int32_t slot = cudastats::kFirstStagePair; slot < kCudaStatsSlots; ++slot) {
-      if (mine[slot] != 0) AtomicAdd(&s[slot], mine[slot]);
+      if (mine[slot] != 0) AtomicAdd64(&s[slot], mine[slot]);
     }
     AtomicMax(g.status.maxBanked_device, r.maxBanked);
     AtomicMax(g.status.maxBanked_kernelCall, r.maxBanked);
     const STATUSPOINTERS& p = g.status;
-    AtomicAdd(p.nStartedHistories, r.nStartedHistories);
-    AtomicAdd(p.nFinishedSourceTracks, r.nFinishedSourceTracks);
+    AtomicAdd64(p.nStartedHistories, r.nStartedHistories);
+    AtomicAdd64(p.nFinishedSourceTracks, r.nFinishedSourceTracks);
     const bool weights = g.bank.wt != nullptr;
-    AtomicAdd(p.nRemovedOrReplacedParticles,
-              weights ? static_cast<unsigned long long>(r.removedWeight) : r.nRemovedOrReplaced);
+    AtomicAdd64(p.nRemovedOrReplacedParticles,
+                weights ? static_cast<unsigned long long>(r.removedWeight) : r.nRemovedOrReplaced);
     if (g.heap_CUDA == kHeapRing) {
-      AtomicAdd(p.nReadFailure, r.nReadFailures);
-      AtomicAdd(p.nWriteFailure, r.nWriteFailures);
+      AtomicAdd64(p.nReadFailure, r.nReadFailures);
+      AtomicAdd64(p.nWriteFailure, r.nWriteFailures);
     } else {
-      AtomicAdd(p.nFinishedHistories, r.nFinishedHistories);
+      AtomicAdd64(p.nFinishedHistories, r.nFinishedHistories);
     }
     for (int32_t k = 0; k < 3; ++k) {
       if (local.delta[k] != 0) AtomicAdd(p.nThrNRW[k], local.delta[k]);
     }
     if (at.thread == 0) {
       r.stepWidth = static_cast<int32_t>(shared.nThr);
-      AtomicAdd(&s[cudastats::kFullSteps], shared.fullSteps);
-      if (shared.nThr == 0) AtomicAdd(&s[cudastats::kBlocksOutOfWork], 1ull);
-      AtomicAdd(&s[cudastats::kBlockCycles], r.launchCycles);
-      AtomicAdd(&s[cudastats::kSteps], shared.steps);
-      AtomicAdd(&s[cudastats::kStepWidths], shared.stepWidths);
+      AtomicAdd64(&s[cudastats::kFullSteps], shared.fullSteps);
+      if (shared.nThr == 0) AtomicAdd64(&s[cudastats::kBlocksOutOfWork], 1ull);
+      AtomicAdd64(&s[cudastats::kBlockCycles], r.launchCycles);
+      AtomicAdd64(&s[cudastats::kSteps], shared.steps);
+      AtomicAdd64(&s[cudastats::kStepWidths], shared.stepWidths);
       g.nActTasks[at.block] = shared.nActTasks;
       for (int32_t i = 0; i < kTaskStates; ++i) g.nTasksPerState[at.block * kTaskStates + i] = shared.nTasksPerState[i];
     }
@@ -429,3 +429,9 @@ template <typename Stages>
 int LaunchScheduler(const Stages& stages, bool endSimulation, int32_t blocks, int32_t blockSize) {
   return LaunchKernel(SCHEDULERKERNEL<Stages>{stages, endSimulation ? 1 : 0}, blocks, blockSize);
 }
+
+// ThreadFunc2: one time slice of the current device's histories with the
+// device stages (device_stages.h), (nThreads / blockSize) blocks of
+// blockSize threads. Returns the launch's result code; the caller waits for
+// the device and checks the launch.
+int ThreadFunc2(bool endSimulation, int32_t blocks, int32_t blockSize);

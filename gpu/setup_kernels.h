@@ -265,11 +265,6 @@ TQ_CPU_GPU inline void StartTask(TASKGLOBALS& g, const Constants& k, const DEVIC
   if (g.heap_CUDA == kHeapRing) {
     task.control.nextState = kStateReadBanked;
   } else {
-    // The first history takes the first source particle of the task's
-    // stream, as every later one does (StartHistory, device_bank.h).
-    STREAMCONTROL& control = streams.streamControl[t.iStream];
-    control.task = task.control.taskNo;
-    control.nextParticle += g.nStreams_device;
     t.state = kStateFollow;
     task.control.nextState = kStateSourcePosition;
     ++*g.status.nStartedHistories;

@@ -26,8 +26,8 @@ extern BankReallocFunction bankRealloc;
 int32_t GrowBank(TASKSTATE& t, int32_t need);
 
 // Room for n more entries. A request beyond kMaxBankedParticles is fatal; a
-// CPU worker's bank grows in steps of kBankGrowth up to that, a device's bank
-// is sized at set-up and a full one is fatal. Returns kBankRoomAvailable,
+// CPU worker's bank grows in steps of kBankGrowth up to that, a device task's
+// staging stack is sized at set-up and a full one is fatal. Returns kBankRoomAvailable,
 // kBankGrown or kBankFull (the message printed; the caller's step returns
 // kStepFatal).
 TQ_CPU_GPU inline int32_t BankRoom(TASKSTATE& t, int32_t n) {
@@ -39,13 +39,13 @@ TQ_CPU_GPU inline int32_t BankRoom(TASKSTATE& t, int32_t n) {
   }
   if (need > t.maxBanked) t.maxBanked = need;
   if (need <= t.bankCapacity) return kBankRoomAvailable;
-#if defined(__CUDA_ARCH__)
-  printf("\nFatal error in thread No. %d: memory for %d banked particles could not be allocated.\n", t.threadNo + 1,
-         need);
-  return kBankFull;
-#else
-  return GrowBank(t, need);
+#if !defined(__CUDA_ARCH__)
+  if (t.onDevice == 0) return GrowBank(t, need);
 #endif
+  // A device task's staging stack has a fixed size (its particles move into
+  // the device's pool after each stage).
+  printf("\nFatal error in task No. %d: number of banked particles exceeds %d.\n", t.threadNo + 1, t.bankCapacity);
+  return kBankFull;
 }
 
 // Pushes one particle of energy E (eV), kind, origin, momentum vector `dir`

@@ -154,14 +154,14 @@ TQ_CPU_GPU inline void SetUpElectronForcing(TASKSTATE& t) {
       const int z = GetElem(m.entryElement[col]).Z;
       if (k.nMaterials < 2) {
         printf(
-            "\nWarning: %s was excluded at least once from the set of forced interactions for Z = %d in thread No. "
+            "\nWarning: %s was excluded at least once from the set of forced interactions for Z = %d in %s No. "
             "%d.\n",
-            name, z, t.threadNo + 1);
+            name, z, PlaceWord(t), PlaceNumber(t, k.device));
       } else {
         printf(
             "\nWarning: %s was excluded at least once from the set of forced interactions for Z = %d (material No. "
-            "%d) in thread No. %d.\n",
-            name, z, m.number, t.threadNo + 1);
+            "%d) in %s No. %d.\n",
+            name, z, m.number, PlaceWord(t), PlaceNumber(t, k.device));
       }
     }
     forcedProbability = t.weight * F / t.sigma_tot;
@@ -205,7 +205,7 @@ TQ_CPU_GPU inline int32_t ElectronCrossSections(TASKSTATE& t) {
     t.sigma_tot = t.sigma_inel;
     t.sigma_el = 0.0;
     if (!(t.sigma_tot > 0.0)) {
-      printf("\nFatal error in thread No. %d: total inelastic electron collision cross section is zero.\n",
+      printf("\nFatal error in %s No. %d: total inelastic electron collision cross section is zero.\n", WorkerWord(t),
              t.threadNo + 1);
       return kStepFatal;
     }
@@ -470,81 +470,139 @@ TQ_CPU_GPU inline int32_t ElectronFlightInCells(TASKSTATE& t, int32_t nColumns, 
   return sampled == 0 ? kElectronCollides : kElectronNoCollision;
 }
 
-// The step up to the collision. Returns kElectronCollides (collisionElement
-// and collisionType set), kElectronEscapes (scored), kElectronNoCollision or
-// kStepFatal (message printed).
-TQ_CPU_GPU inline int32_t ElectronFlightStage(TASKSTATE& t) {
-  using namespace electron_step;
+// Where an electron or positron step goes once its cross sections are known
+// (ElectronStepRoute).
+enum ElectronRoute : int32_t {
+  kElectronRouteVoid = 10,     // a void cell: through it to the next boundary (complex geometry)
+  kElectronRouteForced = 11,   // a banked copy of a forced interaction: it collides where it was made
+  kElectronRouteCells = 12,    // the flight through the cells
+  kElectronRouteInPlace = 13,  // positions not followed: an inelastic collision where it is
+  kElectronRouteNoSigma = 14,  // nothing to collide with: it leaves
+  kElectronRouteLayer = 15,    // the flight in the layer
+};
+
+// The start of the step: momentum, cross sections (and forcing) and the
+// route of the step; kStepFatal (message printed) when the cross sections
+// fail. A forced copy gets its collision here.
+TQ_CPU_GPU inline int32_t ElectronStepRoute(TASKSTATE& t) {
   const Constants& k = GetConstants();
   t.momentum = ElectronMomentum(t.E, RestEnergyTwice(k));
   t.invMomentum = t.momentum > 0.0 ? 1.0 / t.momentum : 0.0;
   // A void cell has no tables: the particle flies to the next boundary.
-  if (k.complexGeometry != 0 && t.cell->material < 0) return ElectronFlightInCells(t, 0, 0);
+  if (k.complexGeometry != 0 && t.cell->material < 0) return kElectronRouteVoid;
   if (ElectronCrossSections(t) != 0) return kStepFatal;
   const MATERIAL& m = *t.material;
-  const int32_t nColumns = m.nElectronEntries;
-  const int32_t nInelastic = nColumns - ElasticColumnCount(m);
-
   // A copy banked by forcing interacts at once, where it was made.
   if (t.iForced > 0) {
     const int32_t column = m.forcedEntry[t.iForced - 1];
     t.collisionElement = m.entryElement[column];
     t.collisionType = m.entrySection[column];
     t.iForced = 0;
-    return kElectronCollides;
+    return kElectronRouteForced;
   }
-
-  if (k.complexGeometry != 0) return ElectronFlightInCells(t, nColumns, nInelastic);
-
+  if (k.complexGeometry != 0) return kElectronRouteCells;
   // Without positions the particle does not move: an inelastic collision.
-  if (k.trackPos == 0) {
-    const int32_t sampled = SampleElectronCollision(t, t.sigma_tot, nInelastic);
-    if (sampled == kStepFatal) return kStepFatal;
-    return sampled == 0 ? kElectronCollides : kElectronNoCollision;
-  }
+  if (k.trackPos == 0) return kElectronRouteInPlace;
+  return t.sigma_tot > 0.0 ? kElectronRouteLayer : kElectronRouteNoSigma;
+}
 
-  if (!(t.sigma_tot > 0.0)) {
+// Columns of the material's electron table: all, and the inelastic ones.
+TQ_CPU_GPU inline int32_t ElectronColumns(const TASKSTATE& t) { return t.material->nElectronEntries; }
+TQ_CPU_GPU inline int32_t InelasticColumns(const TASKSTATE& t) {
+  return t.material->nElectronEntries - electron_step::ElasticColumnCount(*t.material);
+}
+
+// The collision among the first n columns (cumulative total sigma):
+// kElectronCollides, kElectronNoCollision or kStepFatal.
+TQ_CPU_GPU inline int32_t SampledElectronCollision(TASKSTATE& t, double sigma, int32_t n) {
+  const int32_t sampled = SampleElectronCollision(t, sigma, n);
+  if (sampled == kStepFatal) return kStepFatal;
+  return sampled == 0 ? kElectronCollides : kElectronNoCollision;
+}
+
+// The flight in the layer: the free distance d to the nearer face, and
+// whether the Gaussian walk stands for the elastic collisions.
+struct ELECTRONLAYERFLIGHT {
+  LAYER layer;
+  double concentration;
+  double depth;  // below the front face, cm
+  double d;      // to the nearer face, cm
+  bool diffusion;
+};
+
+TQ_CPU_GPU inline ELECTRONLAYERFLIGHT PlanLayerFlight(TASKSTATE& t, const Constants& k) {
+  ELECTRONLAYERFLIGHT f;
+  f.layer = electron_step::LayerOf(k);
+  f.concentration = k.concentration;
+  f.depth = LayerDepth(f.layer, t.pc.pos);
+  f.d = f.depth <= 0.5 * k.w ? f.depth : k.w - f.depth;
+  t.escaped = 0;
+  const double thr = k.diffusion_totalToInelasticRatio_thr;
+  f.diffusion = t.sigma_tot >= t.sigma_inel * thr && f.concentration * f.d * t.sigma_tot >= sqrt(thr);
+  return f;
+}
+
+// Free flight to the next collision or out through a face: kElectronEscapes
+// (scored) or kElectronCollides (at the collision point, not yet sampled).
+TQ_CPU_GPU inline int32_t FreeFlightInLayer(TASKSTATE& t, const Constants& k, const ELECTRONLAYERFLIGHT& f) {
+  const double muNormal = Dot(f.layer.normal, t.pc.dir) * t.invMomentum;
+  double exitDistance = HUGE_VAL;
+  if (muNormal != 0.0) exitDistance = ((muNormal > 0.0 ? k.w : 0.0) - f.depth) / muNormal;
+  const double s = -log(t.rng->random2()) / (f.concentration * t.sigma_tot);
+  if (exitDistance < s) {
+    t.pc.pos += (exitDistance * t.invMomentum) * t.pc.dir;
     ScoreChargedEscape(t);
     return kElectronEscapes;
   }
-  const LAYER layer = LayerOf(k);
-  const double concentration = k.concentration;
-  const double depth = LayerDepth(layer, t.pc.pos);
-  const double d = depth <= 0.5 * k.w ? depth : k.w - depth;
-  t.escaped = 0;
-  const double thr = k.diffusion_totalToInelasticRatio_thr;
-  const bool diffusion = t.sigma_tot >= t.sigma_inel * thr && concentration * d * t.sigma_tot >= sqrt(thr);
+  t.pc.pos += (s * t.invMomentum) * t.pc.dir;
+  ScorePlaneCrossings(t);
+  electron_step::CountSourceInteraction(t);
+  return kElectronCollides;
+}
 
-  double sigmaColl = t.sigma_tot;
-  int32_t nTaking = nColumns;
-  if (diffusion) {
-    DiffuseInLayer(t, k, layer, concentration, d);
-    if (t.escaped != 0) {
-      ScoreChargedEscape(t);
-      return kElectronEscapes;
-    }
-    ScorePlaneCrossings(t);
-    t.pc.dir = Isotropic(*t.rng, t.momentum);
-    sigmaColl = t.sigma_inel;
-    nTaking = nInelastic;
-  } else {
-    // Free flight to the next collision or out through a face.
-    const double muNormal = Dot(layer.normal, t.pc.dir) * t.invMomentum;
-    double exitDistance = HUGE_VAL;
-    if (muNormal != 0.0) exitDistance = ((muNormal > 0.0 ? k.w : 0.0) - depth) / muNormal;
-    const double s = -log(t.rng->random2()) / (concentration * t.sigma_tot);
-    if (exitDistance < s) {
-      t.pc.pos += (exitDistance * t.invMomentum) * t.pc.dir;
-      ScoreChargedEscape(t);
-      return kElectronEscapes;
-    }
-    t.pc.pos += (s * t.invMomentum) * t.pc.dir;
-    ScorePlaneCrossings(t);
-    CountSourceInteraction(t);
+// After the Gaussian walk in the layer: kElectronEscapes (scored) or
+// kElectronCollides (a new isotropic direction; the inelastic collision
+// follows).
+TQ_CPU_GPU inline int32_t EndOfWalkInLayer(TASKSTATE& t) {
+  if (t.escaped != 0) {
+    ScoreChargedEscape(t);
+    return kElectronEscapes;
   }
-  const int32_t sampled = SampleElectronCollision(t, sigmaColl, nTaking);
-  if (sampled == kStepFatal) return kStepFatal;
-  return sampled == 0 ? kElectronCollides : kElectronNoCollision;
+  ScorePlaneCrossings(t);
+  t.pc.dir = Isotropic(*t.rng, t.momentum);
+  return kElectronCollides;
+}
+
+// The step up to the collision. Returns kElectronCollides (collisionElement
+// and collisionType set), kElectronEscapes (scored), kElectronNoCollision or
+// kStepFatal (message printed).
+TQ_CPU_GPU inline int32_t ElectronFlightStage(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  switch (ElectronStepRoute(t)) {
+    case kStepFatal:
+      return kStepFatal;
+    case kElectronRouteVoid:
+      return ElectronFlightInCells(t, 0, 0);
+    case kElectronRouteForced:
+      return kElectronCollides;
+    case kElectronRouteCells:
+      return ElectronFlightInCells(t, ElectronColumns(t), InelasticColumns(t));
+    case kElectronRouteInPlace:
+      return SampledElectronCollision(t, t.sigma_tot, InelasticColumns(t));
+    case kElectronRouteNoSigma:
+      ScoreChargedEscape(t);
+      return kElectronEscapes;
+    default:
+      break;
+  }
+  const ELECTRONLAYERFLIGHT f = PlanLayerFlight(t, k);
+  if (f.diffusion) {
+    DiffuseInLayer(t, k, f.layer, f.concentration, f.d);
+    if (EndOfWalkInLayer(t) == kElectronEscapes) return kElectronEscapes;
+    return SampledElectronCollision(t, t.sigma_inel, InelasticColumns(t));
+  }
+  if (FreeFlightInLayer(t, k, f) == kElectronEscapes) return kElectronEscapes;
+  return SampledElectronCollision(t, t.sigma_tot, ElectronColumns(t));
 }
 
 // ---------------------------------------------------------------------------
@@ -687,7 +745,9 @@ TQ_CPU_GPU inline void ExcitationLoss(TASKSTATE& t) {
 // or below the cutoff ends there at once. The vacancy then relaxes (fluorescence
 // and Auger cascade). Returns kStepFatal on a full bank, else the cascade's
 // result (kStepInteraction, or kStepSuspended on a stop request).
-TQ_CPU_GPU inline int32_t ElectroionizationCollision(TASKSTATE& t, bool stop) {
+// ElectroionizationProducts is the collision without the cascade: it returns
+// kRelaxationFollows when the vacancy's cascade is set up.
+TQ_CPU_GPU inline int32_t ElectroionizationProducts(TASKSTATE& t) {
   using electron_step::TurnedDirection;
   const Constants& k = GetConstants();
   const double restEn2 = RestEnergyTwice(k);
@@ -753,7 +813,11 @@ TQ_CPU_GPU inline int32_t ElectroionizationCollision(TASKSTATE& t, bool stop) {
   // The vacancy of binding energy B: the cascade banks what it emits and
   // takes escaping fluorescence out of the deposit; the rest of B stays here.
   if (!vacancy) return kStepInteraction;
-  return BeginRelaxation(t, t.collisionElement, IonizationVacancy(el, s), stop);
+  return PrepareRelaxation(t, t.collisionElement, IonizationVacancy(el, s));
+}
+
+TQ_CPU_GPU inline int32_t ElectroionizationCollision(TASKSTATE& t, bool stop) {
+  return RelaxAfter(t, ElectroionizationProducts(t), stop);
 }
 
 // The collision of the selected column. Returns kStepInteraction, kStepFatal

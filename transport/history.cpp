@@ -14,11 +14,11 @@
 #include "core/stream_control.h"
 #include "geometry/frames.h"
 #include "geometry/simple_layer.h"
-#include "geometry/source_services.h"
 #include "transport/bank.h"
 #include "transport/cell_flight.h"
 #include "transport/cell_tally_scoring.h"
 #include "transport/directions.h"
+#include "transport/history_start.h"
 #include "transport/source_sampling.h"
 #include "transport/tally_scoring.h"
 #include "transport/tracks.h"
@@ -28,11 +28,6 @@ namespace {
 RunMonitorFunction runMonitor = nullptr;
 TallySnapshotFunction tallySnapshot = nullptr;
 
-// Outcomes of the source stages.
-constexpr int32_t kSourceAccepted = 0;
-constexpr int32_t kSourceRejected = 1;
-constexpr int32_t kSourceFatal = 2;
-
 // What the history loop does after a history or a step.
 enum class LoopExit { kNextHistory, kReturn };
 
@@ -41,44 +36,6 @@ void TickMonitor(const CTask& task) {
 }
 
 void SetFatal(CTask& task) { task.fatalError.store(1, std::memory_order_release); }
-
-LAYER LayerOf(const Constants& k) {
-  return LAYER{Init(k.surface_A, k.surface_B, k.surface_C), k.surface_D, k.w};
-}
-
-VECTOR VectorOf(const double* v) { return Init(v[0], v[1], v[2]); }
-
-const char* PositionKindName(int32_t type) {
-  switch (type) {
-    case kPointSource:
-      return "point";
-    case kPlaneSource:
-      return "beam";
-    case kCellSource:
-      return "volume";
-    default: return "unknown";
-  }
-}
-
-const char* DirectionKindName(int32_t type) {
-  switch (type) {
-    case kParallelBeam:
-      return "a fixed direction";
-    case kConeBeam:
-      return "a cone of directions";
-    case kIsotropic:
-      return "isotropic directions";
-    default: return "unknown directions";
-  }
-}
-
-bool FixedPointSource(const Constants& k) {
-  return k.sourcePositionType == kPointSource && k.sourceDirectionType == kParallelBeam;
-}
-
-// With TRACKPOS 0 an electron or positron source does not move: it starts at
-// the origin along +z.
-bool PositionlessCharged(const Constants& k) { return k.trackPos == 0 && k.part != kPhoton; }
 
 void WidenExtent(CTask& t, VECTOR r) {
   if (t.sourceMin.x > t.sourceMax.x) {
@@ -184,14 +141,9 @@ int32_t CTask::Step() {
 // Returns kStepGoesOn when the history has started (state 0), kStepSuspended
 // when the source particle was rejected (state -2), kStepFatal on a fatal error.
 int32_t CTask::HistoryStart() {
-  const Constants& k = GetConstants();
   if (state == kStateHistoryEnded) IncrementRelaxed(nHistories);
-  photonSurvival = 0;
-  state = kStateFollow;
   rng = &RandGenOf(iStream);
-  StoreRelaxed(nBanked, -1);
-  kind = k.part;
-  org = kOriginSource;
+  BeginSourceParticle(*this);
 
   // Position, direction and location, in this order (the order of the draws).
   int32_t placed = SourcePosition();
@@ -203,72 +155,9 @@ int32_t CTask::HistoryStart() {
   if (placed == kSourceRejected) return RejectSource();
   sourceRejections = 0;
 
-  // Energy and momentum.
   SourceEnergy();
-  const double restEn2 = RestEnergyTwice(k);
-  const bool photon = IsPhoton(kind);
-  E_history = kind == kPositron ? E + restEn2 : E;
-  const double momentumSource = photon ? E : sqrt(E * (E + restEn2));
-  pc.dir = dir * momentumSource;
-
-  // Cell and material.
-  if (k.complexGeometry != 0) {
-    // A point source with a fixed direction starts with the radius of its
-    // entry point found at set-up.
-    EnterCellOfVoxelSlot(*this, !FixedPointSource(k));
-  } else {
-    cell = k.cell;
-    material = k.material;
-    curStats = stats;
-    // The forcing entry of the layer's material joins here with interaction forcing.
-  }
-
-  // Source counts.
-  sourceFlag = photon ? 1 : -1;
-  StoreRelaxed(nBanked, 0);
-  if (maxBanked < 0) maxBanked = 0;
-  STATSLOT* s = stats->slot;
-  if (photon) {
-    ++s[statslot::nSourcePhotons].n;
-    s[statslot::eSourcePhotons].e += E;
-  } else {
-    ++s[statslot::nSourceElectrons].n;
-    s[statslot::eSourceElectrons].e += E;
-  }
-  if (curStats != stats) {
-    STATSLOT* c = curStats->slot;
-    const int entrySlot = photon ? statslot::nPhotonEntries : statslot::nElectronEntries;
-    if (photon) {
-      ++c[statslot::nSourcePhotons].n;
-      c[statslot::eSourcePhotons].e += E;
-    } else {
-      ++c[statslot::nSourceElectrons].n;
-      c[statslot::eSourceElectrons].e += E;
-    }
-    if (bank.wt != nullptr) {
-      c[entrySlot + statslot::kWeightSlotOffset].e += 1.0;
-    } else {
-      ++c[entrySlot].n;
-    }
-    c[photon ? statslot::ePhotonEntries : statslot::eElectronEntries].e += E;
-  }
-  if (!photon) {
-    // A charged source particle brings its energy into the history's deposit.
-    s[statslot::eHistoryDeposit].e += E_history;
-    if (k.complexGeometry != 0) DepositInCell(*this, E_history);
-  }
-  weight = 1.0;
-  iForced = 0;
-  if (k.complexGeometry != 0) centerFree = pc.pos;
-  // Tallies and tracks of the new history: the plane distances of the start
-  // point, the entry of a source particle that came in from outside into its
-  // cell, the source point of a tracked history.
-  const int32_t tallyKind = TallyKindOf(kind);
-  ResetPlaneTallyDistances(*this, tallyKind);
-  if (k.complexGeometry != 0 && k.sourcePositionType != kCellSource && entrySurface >= 0 &&
-      CellHasEntryTallies(iCell, tallyKind)) {
-    UpdateCellEntryTallies(*this, -1, tallyKind, EntrySlotOf(iCell, -1, entrySurface), +1);
-  }
+  FinishSourceParticle(*this);
+  // The source point of a tracked history.
   TrackHistoryStart(*this);
   return kStepGoesOn;
 }
@@ -281,108 +170,33 @@ int32_t CTask::RejectSource() {
   TickMonitor(*this);
   if (++sourceRejections <= sourceRejectionLimit) return kStepSuspended;
   const Constants& k = GetConstants();
-  printf("\nFatal error in thread No. %d: %" PRId64 " consecutive particles of the %s source with %s missed the "
+  printf("\nFatal error in thread No. %d: %" PRId64
+         " consecutive particles of the %s source with %s missed the "
          "geometry or the source cell.\n",
-         threadNo + 1, sourceRejections, PositionKindName(k.sourcePositionType), DirectionKindName(k.sourceDirectionType));
+         threadNo + 1, sourceRejections, SourcePositionName(k.sourcePositionType),
+         SourceDirectionName(k.sourceDirectionType));
   SetFatal(*this);
   return kStepFatal;
 }
 
 int32_t CTask::SourcePosition() {
-  const Constants& k = GetConstants();
-  switch (k.sourcePositionType) {
-    case kPlaneSource: {
-      const VECTOR offset = BeamOffset(*rng, k.sourceConstantDensityRadius, k.sourceRMSwidth);
-      ApplyTransform(&pc.pos, VectorOf(k.sourceCenter), k.Q_source_position, offset);
-      return kSourceAccepted;
-    }
-    case kCellSource: {
-      bool accepted = false;
-      VECTOR point{};
-      SampleVolumeSourcePoint(*this, &point, &accepted);
-      if (!accepted) return kSourceRejected;
-      pc.pos = point;
-      WidenExtent(*this, point);
-      return kSourceAccepted;
-    }
-    default:  // point
-      if (k.sourceDirectionType != kParallelBeam) {
-        pc.pos = VectorOf(k.sourceCenter);
-      } else {
-        pc.pos = PositionlessCharged(k) ? Init(0.0, 0.0, 0.0) : Init(k.entry_X, k.entry_Y, k.entry_Z);
-        if (k.useFreeMotionRadius != 0) maxRadius = k.entryRadius;
-      }
-      return kSourceAccepted;
-  }
+  bool volumePoint = false;
+  const int32_t placed = SampleSourcePosition(*this, &volumePoint);
+  if (volumePoint) WidenExtent(*this, pc.pos);
+  return placed;
 }
 
-void CTask::SourceDirection() {
-  const Constants& k = GetConstants();
-  switch (k.sourceDirectionType) {
-    case kConeBeam:
-      dir = ConeDirection(*rng, k.sourceConeCos, k.Q_source_direction);
-      return;
-    case kIsotropic:
-      dir = Isotropic(*rng, 1.0);
-      return;
-    default:  // fixed
-      dir = PositionlessCharged(k) ? Init(0.0, 0.0, 1.0) : Init(k.beam_A, k.beam_B, k.beam_C);
-      if (k.sourcePositionType == kPointSource) {
-        // The entry found at set-up (the plane-tally distances of the entry
-        // point follow from the position at the end of HistoryStart).
-        voxelIndex = k.entryVoxel;
-        cellIndex = k.entryCell;
-        entrySurface = k.entrySurface;
-      }
-      return;
-  }
-}
+void CTask::SourceDirection() { SampleSourceDirection(*this); }
 
 // Finds where the source particle starts in the geometry: in its cell, or at
 // the point where its ray enters one. A ray that meets nothing is a miss.
 int32_t CTask::LocateSource() {
-  const Constants& k = GetConstants();
-  if (FixedPointSource(k)) return kSourceAccepted;  // located at set-up
-  if (k.complexGeometry != 0) {
-    voxelIndex = -1;
-    cellIndex = -1;
-    entrySurface = -1;
-    double distance = 0.0;
-    VECTOR entry{};
-    if (LocateSourceRay(*this, pc.pos, dir, &distance, &entry) != kGeometryServiceOk) {
-      SetFatal(*this);
-      return kSourceFatal;
-    }
-    if (cellIndex < 0) {
-      ++stats->slot[statslot::nSourceMissed].n;
-      return kSourceRejected;
-    }
-    if (distance == 0.0) {
-      entrySurface = -2;
-    } else {
-      pc.pos = entry;
-    }
-    return kSourceAccepted;
-  }
-  const double distance = LayerEntryDistance(LayerOf(k), pc.pos, dir);
-  if (distance < 0.0) {
-    ++stats->slot[statslot::nSourceMissed].n;
-    return kSourceRejected;
-  }
-  entrySurface = distance == 0.0 ? -2 : -1;
-  pc.pos += distance * dir;
-  return kSourceAccepted;
+  const int32_t placed = LocateSourceParticle(*this);
+  if (placed == kSourceFatal) SetFatal(*this);
+  return placed;
 }
 
-void CTask::SourceEnergy() {
-  const Constants& k = GetConstants();
-  if (k.nEnerg == 1) {
-    E = k.E_source[0];
-    return;
-  }
-  int32_t bin = 0;
-  E = SpectrumEnergy(rng->random(), k.nEnerg, k.E_source, k.cumulativeWeight.Table(), bin);
-}
+void CTask::SourceEnergy() { SampleSourceEnergy(*this); }
 
 // ---------------------------------------------------------------------------
 // End of history

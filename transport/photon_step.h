@@ -172,7 +172,7 @@ TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
 // 0, or 1 with the message printed when the total cross section is zero.
 TQ_CPU_GPU inline int32_t CheckPhotonCrossSection(const TASKSTATE& t) {
   if (t.phot.sigma_tot > 0.0) return 0;
-  printf("\nFatal error in thread No. %d: total photon collision cross section is zero.\n", t.threadNo + 1);
+  printf("\nFatal error in %s No. %d: total photon collision cross section is zero.\n", WorkerWord(t), t.threadNo + 1);
   return 1;
 }
 
@@ -462,17 +462,32 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
   return kStepSuspended;
 }
 
-// Starts the cascade of a vacancy in subshell `designator` of element
-// `element` (global index) and runs it (state 4). The step kind of the task
-// (photon step or not) decides the origins and statistics rows.
-TQ_CPU_GPU inline int32_t BeginRelaxation(TASKSTATE& t, int32_t element, int32_t designator, bool stop) {
+// Result of the first part of an interaction whose vacancy relaxes next: the
+// cascade is set up (state 4) and RelaxationCascade runs it.
+constexpr int32_t kRelaxationFollows = 4;
+
+// Sets up the cascade of a vacancy in subshell `designator` of element
+// `element` (global index), state 4. The step kind of the task (photon step
+// or not) decides the origins and statistics rows. Returns kRelaxationFollows.
+TQ_CPU_GPU inline int32_t PrepareRelaxation(TASKSTATE& t, int32_t element, int32_t designator) {
   PHOTONSTATE& p = t.phot;
   p.relaxElement = element;
   p.nVacancies = 0;
   PushVacancy(p, designator);
   p.nTransitionsDone = 0;
   t.state = kStateRelaxation;
-  return RelaxationCascade(t, stop);
+  return kRelaxationFollows;
+}
+
+// Runs the cascade after the first part of an interaction (`result`), unless
+// that part ended without a vacancy or failed.
+TQ_CPU_GPU inline int32_t RelaxAfter(TASKSTATE& t, int32_t result, bool stop) {
+  return result == kRelaxationFollows ? RelaxationCascade(t, stop) : result;
+}
+
+// Sets up the cascade of a vacancy and runs it (state 4).
+TQ_CPU_GPU inline int32_t BeginRelaxation(TASKSTATE& t, int32_t element, int32_t designator, bool stop) {
+  return RelaxAfter(t, PrepareRelaxation(t, element, designator), stop);
 }
 
 // ---------------------------------------------------------------------------
@@ -504,7 +519,8 @@ TQ_CPU_GPU inline int32_t CoherentLoop(TASKSTATE& t, bool stop) {
   return photon_step::InteractionDone(t, true);
 }
 
-TQ_CPU_GPU inline int32_t CoherentScattering(TASKSTATE& t, bool stop) {
+// The set-up of a coherent scattering at E; its loop follows (state 1).
+TQ_CPU_GPU inline void BeginCoherentScattering(TASKSTATE& t) {
   const Constants& k = GetConstants();
   PHOTONSTATE& phot = t.phot;
   phot.shell = -1;
@@ -513,6 +529,10 @@ TQ_CPU_GPU inline int32_t CoherentScattering(TASKSTATE& t, bool stop) {
   phot.cohRejections = 0;
   phot.tries = 0;
   t.state = kStateCoherentLoop;
+}
+
+TQ_CPU_GPU inline int32_t CoherentScattering(TASKSTATE& t, bool stop) {
+  BeginCoherentScattering(t);
   return CoherentLoop(t, stop);
 }
 
@@ -520,9 +540,11 @@ TQ_CPU_GPU inline int32_t CoherentScattering(TASKSTATE& t, bool stop) {
 // Incoherent scattering
 // ---------------------------------------------------------------------------
 
-// The recoil electron, the scattered photon and the vacancy of an incoherent
-// scattering whose energy transfer phot.T and subshell are known.
-TQ_CPU_GPU inline int32_t IncoherentOutcome(TASKSTATE& t, int32_t shell, bool stop) {
+// The recoil electron and the scattered photon of an incoherent scattering
+// whose energy transfer phot.T and subshell are known. Returns
+// kRelaxationFollows (the vacancy's cascade set up), kStepInteraction or
+// kStepFatal.
+TQ_CPU_GPU inline int32_t IncoherentProducts(TASKSTATE& t, int32_t shell) {
   const Constants& k = GetConstants();
   PHOTONSTATE& phot = t.phot;
   const Elem& el = GetElem(phot.element);
@@ -586,13 +608,19 @@ TQ_CPU_GPU inline int32_t IncoherentOutcome(TASKSTATE& t, int32_t shell, bool st
   }
   if (phot.bankEntry == 0) photon_step::TakeRecord(t, Te, kElectron, kOriginCompton);
   DepositEnergy(t, T);
-  if (phot.electronFlag != 0) return BeginRelaxation(t, phot.element, el.subshellDesignator[shell], stop);
+  if (phot.electronFlag != 0) return PrepareRelaxation(t, phot.element, el.subshellDesignator[shell]);
   return photon_step::InteractionDone(t, !photonEnded);
 }
 
+// The same with the vacancy's cascade.
+TQ_CPU_GPU inline int32_t IncoherentOutcome(TASKSTATE& t, int32_t shell, bool stop) {
+  return RelaxAfter(t, IncoherentProducts(t, shell), stop);
+}
+
 // The struck electron's subshell and momentum projection from the Compton
-// profiles, accepted when the electron can leave its subshell.
-TQ_CPU_GPU inline int32_t DopplerLoop(TASKSTATE& t, bool stop) {
+// profiles, accepted when the electron can leave its subshell: phot.T and
+// phot.shell. Returns kStepGoesOn, or kStepSuspended on a stop request.
+TQ_CPU_GPU inline int32_t DopplerTries(TASKSTATE& t, bool stop) {
   const Constants& k = GetConstants();
   PHOTONSTATE& phot = t.phot;
   const Elem& el = GetElem(phot.element);
@@ -619,10 +647,19 @@ TQ_CPU_GPU inline int32_t DopplerLoop(TASKSTATE& t, bool stop) {
   // Given up: the free-electron energy of the scatter, without a Doppler shift.
   const double Eprime = accepted ? DopplerScatteredEnergy(c.k, mu, pz, k.fineStr, k.restEn) : t.E * phot.eps;
   phot.T = t.E - Eprime;
-  return IncoherentOutcome(t, shell, stop);
+  phot.shell = shell;
+  return kStepGoesOn;
 }
 
-TQ_CPU_GPU inline int32_t IncoherentLoop(TASKSTATE& t, bool stop) {
+TQ_CPU_GPU inline int32_t DopplerLoop(TASKSTATE& t, bool stop) {
+  if (DopplerTries(t, stop) == kStepSuspended) return kStepSuspended;
+  return IncoherentOutcome(t, t.phot.shell, stop);
+}
+
+// The tries of the scattered photon's energy and angle (Klein-Nishina with
+// the incoherent scattering function). Returns kStepGoesOn, or kStepSuspended
+// on a stop request.
+TQ_CPU_GPU inline int32_t IncoherentTries(TASKSTATE& t, bool stop) {
   const Constants& k = GetConstants();
   PHOTONSTATE& phot = t.phot;
   const Elem& el = GetElem(phot.element);
@@ -635,27 +672,49 @@ TQ_CPU_GPU inline int32_t IncoherentLoop(TASKSTATE& t, bool stop) {
     if (stop) return kStepSuspended;
   }
   t.state = kStateFollow;
+  return kStepGoesOn;
+}
+
+// After the tries: with a free electron at rest, phot.T and phot.shell are
+// set and false returned; with Doppler broadening its loop is set up (state
+// 3) and true returned.
+TQ_CPU_GPU inline bool IncoherentDopplerFollows(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  PHOTONSTATE& phot = t.phot;
+  const Elem& el = GetElem(phot.element);
+  const PHOTONELEMENTCACHE& c = phot.elements[phot.element];
   const int32_t first = k.dopplerBroadening != 0 ? FirstShellBoundBelow(el, t.E) : -1;
   if (first < 0) {
     // Free electron at rest: T = (k - k') m c^2, the subshell by occupation.
     phot.T = (c.k - c.k * phot.eps) * k.restEn;
-    const int32_t shell = el.nSubshells <= 1 ? 0 : ShellFromOccupation(el, 0, t.rng->random());
-    return IncoherentOutcome(t, shell, stop);
+    phot.shell = el.nSubshells <= 1 ? 0 : ShellFromOccupation(el, 0, t.rng->random());
+    return false;
   }
   phot.dopplerFirst = first;
   for (int32_t i = first; i < el.nSubshells; ++i) phot.pzMaxKnown[i] = 0;
   phot.tries = 0;
   t.state = kStateDopplerLoop;
+  return true;
+}
+
+TQ_CPU_GPU inline int32_t IncoherentLoop(TASKSTATE& t, bool stop) {
+  if (IncoherentTries(t, stop) == kStepSuspended) return kStepSuspended;
+  if (!IncoherentDopplerFollows(t)) return IncoherentOutcome(t, t.phot.shell, stop);
   return DopplerLoop(t, stop);
 }
 
-TQ_CPU_GPU inline int32_t IncoherentScattering(TASKSTATE& t, bool stop) {
+// The set-up of an incoherent scattering at E; its loop follows (state 2).
+TQ_CPU_GPU inline void BeginIncoherentScattering(TASKSTATE& t) {
   const Constants& k = GetConstants();
   PHOTONSTATE& phot = t.phot;
   PHOTONELEMENTCACHE& c = phot.elements[phot.element];
   if (c.incohE != t.E) IncoherentSetUp(GetElem(phot.element), t.E, k.restEn, k.constFact_coh, c);
   phot.tries = 0;
   t.state = kStateIncoherentLoop;
+}
+
+TQ_CPU_GPU inline int32_t IncoherentScattering(TASKSTATE& t, bool stop) {
+  BeginIncoherentScattering(t);
   return IncoherentLoop(t, stop);
 }
 
@@ -663,7 +722,9 @@ TQ_CPU_GPU inline int32_t IncoherentScattering(TASKSTATE& t, bool stop) {
 // Photoelectric absorption
 // ---------------------------------------------------------------------------
 
-TQ_CPU_GPU inline int32_t PhotoelectricEffect(TASKSTATE& t, bool stop) {
+// The photoelectron (taking the record when followed); the vacancy's cascade
+// is set up. Returns kRelaxationFollows.
+TQ_CPU_GPU inline int32_t PhotoelectricProducts(TASKSTATE& t) {
   const Constants& k = GetConstants();
   PHOTONSTATE& phot = t.phot;
   const Elem& el = GetElem(phot.element);
@@ -704,7 +765,11 @@ TQ_CPU_GPU inline int32_t PhotoelectricEffect(TASKSTATE& t, bool stop) {
     AddStats(t, t.curStats, statslot::nCaptureAbove, statslot::eCaptureAbove, Te);
   }
   AddStats(t, t.curStats, statslot::nCapture, statslot::eCapture, Te);
-  return BeginRelaxation(t, phot.element, el.subshellDesignator[s], stop);
+  return PrepareRelaxation(t, phot.element, el.subshellDesignator[s]);
+}
+
+TQ_CPU_GPU inline int32_t PhotoelectricEffect(TASKSTATE& t, bool stop) {
+  return RelaxAfter(t, PhotoelectricProducts(t), stop);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,4 +1,6 @@
 #include "core/constants.h"
 
+namespace core {
 Constants hostConstants;
 double hostCumulativeWeight[kMaxSourceSpectrumEnergies];
+}  // namespace core

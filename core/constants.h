@@ -22,8 +22,10 @@ struct VOXEL;
 
 constexpr int kMaxSourceSpectrumEnergies = 10000;  // points of the source energy spectrum
 
+namespace core {
 // Host storage of the spectrum's cumulative weights (constants.cpp).
 extern double hostCumulativeWeight[kMaxSourceSpectrumEnergies];
+}  // namespace core
 
 // The spectrum's cumulative weights, kept outside the record as its other
 // large tables are, so that the device copy fits in constant memory: the
@@ -36,7 +38,7 @@ struct CUMULATIVEWEIGHTS {
 #if defined(__CUDA_ARCH__)
     return values;
 #else
-    return values != nullptr ? values : hostCumulativeWeight;
+    return values != nullptr ? values : core::hostCumulativeWeight;
 #endif
   }
   TQ_CPU_GPU double& operator[](int32_t i) const { return Table()[i]; }
@@ -261,8 +263,10 @@ static_assert(offsetof(Constants, surf) == 1024);
 static_assert(offsetof(Constants, unionData) == 1032);
 static_assert(sizeof(Constants) == 1040);
 
+namespace core {
 // The host copy, filled by the driver before the workers start.
 extern Constants hostConstants;
+}  // namespace core
 
 #if defined(__CUDACC__)
 // The device copy (gpu/device_tables.cu), stored by the set-up kernel
@@ -278,7 +282,7 @@ TQ_CPU_GPU inline const Constants& GetConstants() {
 #if defined(__CUDA_ARCH__)
   return device_globals::constants;
 #else
-  return hostConstants;
+  return core::hostConstants;
 #endif
 }
 

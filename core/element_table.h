@@ -12,8 +12,10 @@
 #include "core/elem.h"
 #include "core/hostdevice.h"
 
+namespace core {
 inline Elem* elementArray = nullptr;  // [nElem_tot]
 inline int64_t elementArrayBytes = 0;  // the whole block: records and tables
+}  // namespace core
 
 #if defined(__CUDACC__)
 // The device's copy of the block (gpu/device_tables.cu), stored by
@@ -29,6 +31,6 @@ TQ_CPU_GPU inline const Elem& GetElem(int32_t i) {
 #if defined(__CUDA_ARCH__)
   return device_globals::elementArray[i];
 #else
-  return elementArray[i];
+  return core::elementArray[i];
 #endif
 }

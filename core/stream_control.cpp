@@ -1,3 +1,5 @@
 #include "core/stream_control.h"
 
+namespace core {
 RUNSTREAMS runStreams;
+}  // namespace core

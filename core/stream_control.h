@@ -40,7 +40,9 @@ struct RUNSTREAMS {
   uint64_t gpuStride[kMaxDeviceSlots] = {};        // advance of a device stream per history
 };
 
+namespace core {
 extern RUNSTREAMS runStreams;
+}  // namespace core
 
 // The stream tables as a device reads them: the same records in device global
 // memory.
@@ -67,27 +69,27 @@ TQ_CPU_GPU inline STREAMCONTROL& StreamControlOf(int32_t s) {
 #if defined(__CUDA_ARCH__)
   return device_globals::streams.streamControl[s];
 #else
-  return runStreams.streamControl[s];
+  return core::runStreams.streamControl[s];
 #endif
 }
 TQ_CPU_GPU inline CRandGen& RandGenOf(int32_t s) {
 #if defined(__CUDA_ARCH__)
   return device_globals::streams.randGens[s];
 #else
-  return runStreams.randGens[s];
+  return core::runStreams.randGens[s];
 #endif
 }
 
-inline uint64_t CpuParticleShare() { return runStreams.cpuParticleShare.load(std::memory_order_acquire); }
+inline uint64_t CpuParticleShare() { return core::runStreams.cpuParticleShare.load(std::memory_order_acquire); }
 
 // Exclusive end of the source-particle numbers of the stream's owner.
 inline uint64_t StreamLimit(const STREAMCONTROL& s) {
-  return s.device < 0 ? CpuParticleShare() : runStreams.gpuParticleShare[s.device];
+  return s.device < 0 ? CpuParticleShare() : core::runStreams.gpuParticleShare[s.device];
 }
 
 // Advance of the stream's next source-particle number after each history.
 inline uint64_t StreamStride(const STREAMCONTROL& s) {
-  return s.device < 0 ? runStreams.cpuStride : runStreams.gpuStride[s.device];
+  return s.device < 0 ? core::runStreams.cpuStride : core::runStreams.gpuStride[s.device];
 }
 
 // Seeds of stream s with the run's seed: ij = s mod 31329, kl = s div 31329 +

@@ -61,8 +61,10 @@ static_assert(offsetof(TALLYTABLES, nCellsPulseHeight) == 216);
 static_assert(offsetof(TALLYTABLES, pulseHeightSlotOfCell) == 224);
 static_assert(sizeof(TALLYTABLES) == 232);
 
+namespace core {
 // The host record, filled by the driver before the workers start.
 inline TALLYTABLES hostTallyTables;
+}  // namespace core
 
 // Marks with 1 the table slots of class `row` (1-D or 2-D tables) whose tally
 // keeps energy sums; flags has room for every slot of the class.
@@ -90,6 +92,6 @@ TQ_CPU_GPU inline const TALLYTABLES& GetTallyTables() {
 #if defined(__CUDA_ARCH__)
   return device_globals::tallyTables;
 #else
-  return hostTallyTables;
+  return core::hostTallyTables;
 #endif
 }

@@ -364,9 +364,11 @@ class alignas(64) CTask : public TASKSTATE {
   int32_t AtomicTransition();
 };
 
+namespace core {
 // The CPU workers' records (built by the driver) and their number.
 extern CTask* tasks;
 extern int32_t nThreads;
+}  // namespace core
 
 // Thread entry handed to StartThread: arg points to the worker's number.
 void ThreadFunc(void* arg);

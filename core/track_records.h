@@ -65,4 +65,6 @@ struct TRACKOPTIONS {
   int32_t* streamDone = nullptr;               // tracks recorded per stream
 };
 
+namespace core {
 inline TRACKOPTIONS trackOptions;
+}  // namespace core

@@ -13,8 +13,8 @@
 #include "language/compiler.h"
 
 Status CreateCompiler() {
-  compiler = new (std::nothrow) Compiler;
-  if (compiler == nullptr || compiler->runControl == nullptr) {
+  language::compiler = new (std::nothrow) Compiler;
+  if (language::compiler == nullptr || language::compiler->runControl == nullptr) {
     printf("Error: Memory allocation failed (compiler of the embedded program language, %zu bytes).\n",
            sizeof(Compiler));
     return kInputError;
@@ -42,10 +42,10 @@ Status RunMain(int argc, const char* const* argv) {
     code = RunInputPasses(argc, argv);
     if (code != 0) ReportInputErrorLocation();
   }
-  if (code == 0 && runOptions.check != 0) code = RunSetUp();
+  if (code == 0 && input::runOptions.check != 0) code = RunSetUp();
   // check 0 ends after the input; check -1 ends in RunSimulation after the
   // work division, before the first history.
-  if (code != 0 || runOptions.check == 0) {
+  if (code != 0 || input::runOptions.check == 0) {
     fflush(stdout);
     return code;
   }

@@ -11,10 +11,12 @@
 #include "core/voxel.h"
 #include "geometry/ray_tracking.h"
 
+namespace geometry {
 // The view that the geometry set-up publishes when it ends (the same tables
 // as the Constants record holds; the transport reads the record). Kept for the
 // set-up's own checks; nothing on the workers' side reads it.
 inline GeometryTables hostGeometryTables{};
+}  // namespace geometry
 
 // The view of the tables of k.
 TQ_CPU_GPU inline GeometryTables GeometryTablesOf(const Constants& k) {

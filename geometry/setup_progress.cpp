@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 
+namespace geometry {
 const char* const kSetupPhaseText[kSetupPhaseCount] = {
     "Checking if there are no intersecting cells",
     "Defining the voxel data",
@@ -14,6 +15,7 @@ const char* const kSetupPhaseText[kSetupPhaseCount] = {
 };
 
 SetupProgress setupProgress = {0.0, 0.0, 0};
+}  // namespace geometry
 
 double SetupProgressClock() { return static_cast<double>(MillisecondsSinceStart()) * 0.001; }
 
@@ -30,7 +32,7 @@ int32_t ComposeSetupProgress(SetupProgress* state, double nowSeconds, int32_t ph
   if (!(elapsed - state->lastLineTime > 1.0)) return 0;
 
   // Phase text and figures; a phase outside the table prints its figures only.
-  const char* text = phase >= 0 && phase < kSetupPhaseCount ? kSetupPhaseText[phase] : "";
+  const char* text = phase >= 0 && phase < kSetupPhaseCount ? geometry::kSetupPhaseText[phase] : "";
   const double percent = total != 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 0.0;
   int n = snprintf(line, kSetupLineCapacity, "%s: %-.0f s (%-.3f %%)", text, elapsed, percent);
   if (n < 0) n = 0;
@@ -54,7 +56,7 @@ int32_t ComposeSetupProgress(SetupProgress* state, double nowSeconds, int32_t ph
 
 void ShowSetupProgress(int32_t phase, int64_t done, int64_t total) {
   char line[kSetupLineCapacity];
-  if (ComposeSetupProgress(&setupProgress, SetupProgressClock(), phase, done, total, line) > 0) {
+  if (ComposeSetupProgress(&geometry::setupProgress, SetupProgressClock(), phase, done, total, line) > 0) {
     printf("%s\r", line);
     fflush(stdout);
   }

@@ -19,8 +19,10 @@ enum SetupPhase : int32_t {
 };
 constexpr int32_t kSetupPhaseCount = 5;
 
+namespace geometry {
 // Text of each phase, printed before ": %-.0f s (%-.3f %%)".
 extern const char* const kSetupPhaseText[kSetupPhaseCount];
+}  // namespace geometry
 
 // Progress state shared by the set-up phases and the run monitor.
 struct SetupProgress {
@@ -29,7 +31,9 @@ struct SetupProgress {
   int32_t lastLineLength;  // characters of the last printed line, without its padding
 };
 
+namespace geometry {
 extern SetupProgress setupProgress;
+}  // namespace geometry
 
 // Seconds on the progress clock: the process clock's ticks (ms) times 0.001.
 double SetupProgressClock();

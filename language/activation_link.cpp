@@ -7,8 +7,8 @@
 
 SPECIALCALL SpecialCallOf(CALLFRAME* frame, CALLSTATE* state, int instruction) {
   SPECIALCALL call;
-  call.language = activeCompiler;
-  call.code = currentProgram;
+  call.language = language::activeCompiler;
+  call.code = language::currentProgram;
   call.instruction = instruction;
   call.frame = frame;
   call.state = state;

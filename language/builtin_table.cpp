@@ -5,7 +5,9 @@
 #include "language/math_builtins.h"
 #include "language/output_builtins.h"
 
+namespace language {
 int returnFunctionIndex = kReturnBuiltin;
+}  // namespace language
 
 namespace {
 
@@ -16,6 +18,7 @@ constexpr uint8_t M = kArgMatrix;
 
 }  // namespace
 
+namespace language {
 // clang-format off
 constexpr BUILTININFO kBuiltins[kBuiltinCount] = {
     // code name               args kinds                 repeats ordinary routine          special routine
@@ -114,6 +117,7 @@ constexpr BUILTININFO kBuiltins[kBuiltinCount] = {
     {92, "Sort",             1, {A},                    false, nullptr, BuiltinSort},
     {93, "Sort2",            2, {A, A},                 false, nullptr, BuiltinSort2},
 };
+}  // namespace language
 // clang-format on
 
 // Every entry stands at its own code, only 74..84 evaluate repeatedly, and no
@@ -122,7 +126,7 @@ constexpr BUILTININFO kBuiltins[kBuiltinCount] = {
 // function addresses at compile time.)
 constexpr bool TableIsConsistent() {
   for (int code = 0; code < kBuiltinCount; ++code) {
-    const BUILTININFO& entry = kBuiltins[code];
+    const BUILTININFO& entry = language::kBuiltins[code];
     bool repeats = code >= kFirstRepeatedBuiltin && code <= kLastRepeatedBuiltin;
     if (entry.code != code || entry.repeats != repeats || entry.argumentCount > kMaxBuiltinArguments) return false;
   }

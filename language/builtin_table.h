@@ -39,7 +39,9 @@ struct BUILTININFO {
   SpecialBuiltin special;                     // codes 70..93; none for Return
 };
 
+namespace language {
 extern const BUILTININFO kBuiltins[kBuiltinCount];
 
 // The code of "Return", which the interpreter treats itself.
 extern int returnFunctionIndex;
+}  // namespace language

@@ -202,7 +202,7 @@ int CompileContext::Arity(const CALLEE& callee) const {
     case CalleeKind::kBuiltin:
       break;
   }
-  if (callee.index < kOrdinaryBuiltinCount) return kBuiltins[callee.index].argumentCount;
+  if (callee.index < kOrdinaryBuiltinCount) return language::kBuiltins[callee.index].argumentCount;
   return language.argumentDescriptors[callee.index].count;
 }
 

@@ -8,8 +8,10 @@
 #include "language/messages.h"
 #include "language/undefined_value.h"
 
+namespace language {
 Compiler* compiler = nullptr;
 Compiler* activeCompiler = nullptr;
+}  // namespace language
 
 namespace {
 
@@ -42,7 +44,7 @@ uint8_t SignatureByteOf(int nArguments, const uint8_t* kinds) {
 }
 
 Compiler::Compiler() : zeroFinderTemplate(kZeroFinderTemplate) {
-  activeCompiler = this;
+  language::activeCompiler = this;
   printFile = stdout;
 
   for (int kind = 0; kind < kKindNameCount; ++kind) {
@@ -74,9 +76,9 @@ Compiler::~Compiler() {
   delete runControl;
   delete[] newGlobalParameters;
   FreeCompilerWorkArrays();
-  if (activeCompiler == this) {
-    activeCompiler = nullptr;
-    currentProgram = nullptr;  // it was one of this object's programs
+  if (language::activeCompiler == this) {
+    language::activeCompiler = nullptr;
+    language::currentProgram = nullptr;  // it was one of this object's programs
   }
 }
 
@@ -95,7 +97,7 @@ void Compiler::StoreBuiltinTables() {
   std::memset(argumentDescriptors, 0, sizeof argumentDescriptors);
   std::memset(repeatedEvaluation, 0, sizeof repeatedEvaluation);
   for (int code = 0; code < kBuiltinCount; ++code) {
-    const BUILTININFO& builtin = kBuiltins[code];
+    const BUILTININFO& builtin = language::kBuiltins[code];
     std::strcpy(builtinNames[code], builtin.name);
     if (code < kOrdinaryBuiltinCount) {
       ordinaryBuiltins[code] = builtin.ordinary;
@@ -109,9 +111,9 @@ void Compiler::StoreBuiltinTables() {
 
 void Compiler::InstallSpecialBuiltins() {
   for (int code = 0; code < kBuiltinCount; ++code) {
-    specialBuiltins[code] = code < kOrdinaryBuiltinCount ? nullptr : kBuiltins[code].special;
+    specialBuiltins[code] = code < kOrdinaryBuiltinCount ? nullptr : language::kBuiltins[code].special;
   }
-  returnFunctionIndex = kReturnBuiltin;
+  language::returnFunctionIndex = kReturnBuiltin;
 }
 
 // Built-ins 0..69 count all their arguments as numbers; 70..93 use their
@@ -120,7 +122,7 @@ void Compiler::StoreSignatureBytes() {
   const uint8_t numbers[kMaxBuiltinArguments] = {};
   for (int code = 0; code < kBuiltinCount; ++code) {
     uint8_t signature = code < kOrdinaryBuiltinCount
-                            ? SignatureByteOf(kBuiltins[code].argumentCount, numbers)
+                            ? SignatureByteOf(language::kBuiltins[code].argumentCount, numbers)
                             : SignatureByteOf(argumentDescriptors[code].count, argumentDescriptors[code].kind);
     signatureBytes.SetAtGrow(code, &signature);
   }

@@ -241,5 +241,7 @@ class Compiler {
 // 255 for four or more, else sum of (min(kind, 4) + 1) * 5^i modulo 256.
 uint8_t SignatureByteOf(int nArguments, const uint8_t* kinds);
 
+namespace language {
 extern Compiler* compiler;
 extern Compiler* activeCompiler;
+}  // namespace language

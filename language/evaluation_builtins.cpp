@@ -411,7 +411,7 @@ int RunRepeated(int code, CALLFRAME* frame, CALLSTATE* state, int instruction, B
   SPECIALCALL call = SpecialCallOf(frame, state, instruction);
   INLINEEXPRESSION expression(call);
   SPECIALOUTCOME outcome = body(call, code, FUNCTIONREF(expression), expression.Stopped());
-  currentProgram = call.code;
+  language::currentProgram = call.code;
   if (*expression.Stopped()) return 1;
   return FinishSpecialCall(call, code, outcome);
 }

@@ -39,16 +39,20 @@ void Truncate(CDynArray& codes, CDynArray& kinds, CDynArray& values, int n) {
 }
 
 void QueuePush(const POSTFIXITEM& item) {
-  Push(postfixCodes, postfixKinds, postfixValues, item.code, item.kind, item.value);
+  Push(language::postfixCodes, language::postfixKinds, language::postfixValues, item.code, item.kind, item.value);
 }
-void QueueTruncate(int n) { Truncate(postfixCodes, postfixKinds, postfixValues, n); }
-void QueueSetValue(int i, double value) { postfixValues.Items<double>()[i] = value; }
+void QueueTruncate(int n) { Truncate(language::postfixCodes, language::postfixKinds, language::postfixValues, n); }
+void QueueSetValue(int i, double value) { language::postfixValues.Items<double>()[i] = value; }
 
-int StackDepth() { return operatorCodes.GetCount(); }
-int32_t StackTopKind() { return At<int32_t>(operatorKinds, StackDepth() - 1); }
-int32_t StackTopCode() { return At<int32_t>(operatorCodes, StackDepth() - 1); }
-void StackPush(int32_t code, int32_t kind) { Push(operatorCodes, operatorKinds, operatorValues, code, kind, 0.0); }
-void StackPop() { Truncate(operatorCodes, operatorKinds, operatorValues, StackDepth() - 1); }
+int StackDepth() { return language::operatorCodes.GetCount(); }
+int32_t StackTopKind() { return At<int32_t>(language::operatorKinds, StackDepth() - 1); }
+int32_t StackTopCode() { return At<int32_t>(language::operatorCodes, StackDepth() - 1); }
+void StackPush(int32_t code, int32_t kind) {
+  Push(language::operatorCodes, language::operatorKinds, language::operatorValues, code, kind, 0.0);
+}
+void StackPop() {
+  Truncate(language::operatorCodes, language::operatorKinds, language::operatorValues, StackDepth() - 1);
+}
 
 POSTFIXITEM Constant(double value) { return {0, kItemConstant, value}; }
 
@@ -83,15 +87,16 @@ std::string TextBuiltinsOnceMessage(const Compiler& language) {
 
 }  // namespace
 
-int PostfixLength() { return postfixCodes.GetCount(); }
+int PostfixLength() { return language::postfixCodes.GetCount(); }
 
 POSTFIXITEM PostfixAt(int i) {
-  return {At<int32_t>(postfixCodes, i), At<int32_t>(postfixKinds, i), At<double>(postfixValues, i)};
+  return {At<int32_t>(language::postfixCodes, i), At<int32_t>(language::postfixKinds, i),
+          At<double>(language::postfixValues, i)};
 }
 
 void ExpressionParser::Begin() {
   QueueTruncate(0);
-  Truncate(operatorCodes, operatorKinds, operatorValues, 0);
+  Truncate(language::operatorCodes, language::operatorKinds, language::operatorValues, 0);
   calls_.clear();
   nextIndexAddresses_ = false;
 }

@@ -12,7 +12,9 @@
 #include "language/memory_access.h"
 #include "language/undefined_value.h"
 
+namespace language {
 CProgramCode* currentProgram = nullptr;
+}  // namespace language
 
 namespace {
 
@@ -266,7 +268,7 @@ Step Activation::Special(int i, int builtin) {
   if (builtin >= kFirstRepeatedBuiltin && builtin <= kLastRepeatedBuiltin) return Repeated(i, builtin);
   SpecialBuiltin routine = language_.specialBuiltins[builtin];
   if (routine == nullptr || routine(builtin, frame_, state_, i) != 0) return BuiltinFailed(i, builtin);
-  currentProgram = &code_;
+  language::currentProgram = &code_;
   RefreshOutputVariables();
   return kNext;
 }
@@ -279,7 +281,7 @@ Step Activation::Repeated(int i, int builtin) {
   SpecialBuiltin routine = language_.specialBuiltins[builtin];
   int failed = routine == nullptr ? 1 : routine(builtin, frame_, state_, i);
   state_->currentLevel = level - 1;
-  currentProgram = &code_;
+  language::currentProgram = &code_;
   if (failed != 0) return BuiltinFailed(i, builtin);
   RefreshOutputVariables();
   return kNext;
@@ -530,7 +532,7 @@ Step Activation::CallProgram(int i, int program) {
     ++language_.callDepth;
     status = language_.Run(&frame, nullptr, -1, -1);
     --language_.callDepth;
-    currentProgram = &code_;
+    language::currentProgram = &code_;
   }
   if (status == kRunInterrupted) return kInterrupt;
   Result(i) = status == kRunFinished ? language_.runControl->lastResult : language_.undefined;
@@ -759,7 +761,7 @@ bool ResolveArrayReference(const Compiler& language, const CProgramCode& code, i
 }
 
 int EvaluateInlineExpression(CALLFRAME* frame, CALLSTATE* state, int instruction, double* value) {
-  Compiler& language = *activeCompiler;
+  Compiler& language = *language::activeCompiler;
   const CProgramCode& code = *frame->code;
   const int n = code.OperandCount(instruction);
   int32_t first = -1;
@@ -775,7 +777,7 @@ int EvaluateInlineExpression(CALLFRAME* frame, CALLSTATE* state, int instruction
 
 int Compiler::Run(CALLFRAME* frame, CALLSTATE* state, int first, int last) {
   if (first >= 0) {
-    currentProgram = frame->code;
+    language::currentProgram = frame->code;
     return Activation(*this, frame, state).RunRange(first, last);
   }
 
@@ -791,7 +793,7 @@ int Compiler::Run(CALLFRAME* frame, CALLSTATE* state, int first, int last) {
     frame->callerCode = runControl->code;
   }
   CProgramCode& code = *frame->code;
-  currentProgram = &code;
+  language::currentProgram = &code;
 
   // An earlier activation that did not finish is reported where it stopped.
   if (++code.nestingCount == 1 && code.currentInstruction >= 0 && !HasError(code)) {

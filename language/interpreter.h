@@ -103,8 +103,10 @@ struct ARRAYREFERENCE {
   int32_t remainingDimensions;  // dimensionCount - level
 };
 
+namespace language {
 // The CProgramCode of the activation being executed.
 extern CProgramCode* currentProgram;
+}  // namespace language
 
 // Records a runtime error of an array reference (kind 1) or of a built-in
 // (kind 2, the built-in's code) at an instruction of frame's program, when its

@@ -181,15 +181,16 @@ double BuiltinSrand2(double** args) {
   constexpr int32_t kSeedModulus = CRandGen::kMaxKL + 1;
   int32_t n;
   if (!IntegerPartOfHalfUp(*args[0], &n)) n = -1;
-  if (activeCompiler != nullptr) activeCompiler->randomGenerator.RandomInitialise(n / kSeedModulus, n % kSeedModulus);
+  if (language::activeCompiler != nullptr)
+    language::activeCompiler->randomGenerator.RandomInitialise(n / kSeedModulus, n % kSeedModulus);
   return 0.0;
 }
 
 double BuiltinRand2(double** args) {
-  if (activeCompiler == nullptr) return kUndefined;
+  if (language::activeCompiler == nullptr) return kUndefined;
   int32_t n;
   IntegerPartOfHalfUp(*args[0], &n);
-  CRandGen& generator = activeCompiler->randomGenerator;
+  CRandGen& generator = language::activeCompiler->randomGenerator;
   return n > 0 ? generator.RandomGaussian(0.0, 1.0) : generator.random2();
 }
 
@@ -201,7 +202,8 @@ double BuiltinClock(double** /*args*/) { return static_cast<double>(Milliseconds
 
 double BuiltinIndirect(double** args) {
   double value;
-  if (activeCompiler == nullptr || !ReadLanguageDouble(*activeCompiler, *args[0], &value)) return kUndefined;
+  if (language::activeCompiler == nullptr || !ReadLanguageDouble(*language::activeCompiler, *args[0], &value))
+    return kUndefined;
   return value;
 }
 
@@ -211,8 +213,8 @@ double BuiltinMemcpy(double** args) {
   int32_t n;
   IntegerPartOfHalfUp(count, &n);
   if (n == 0) return 0.0;
-  if (activeCompiler == nullptr) return -1.0;
-  return CopyLanguageBytes(*activeCompiler, *args[0], *args[1], n) ? 0.0 : -1.0;
+  if (language::activeCompiler == nullptr) return -1.0;
+  return CopyLanguageBytes(*language::activeCompiler, *args[0], *args[1], n) ? 0.0 : -1.0;
 }
 
 // ---------------------------------------------------------------- special functions

@@ -15,12 +15,12 @@ namespace {
 
 constexpr size_t kNumberBuffer = kMaxOutputText + 2;  // a number longer than a whole text never fits
 
-Compiler& Language() { return *activeCompiler; }
+Compiler& Language() { return *language::activeCompiler; }
 
 // The numbers that the executing instruction really holds: a count beyond
 // its operands (a constant changed behind the compiler's back) is cut.
 uint64_t NumbersAvailable(uint64_t asked) {
-  const CProgramCode* code = currentProgram;
+  const CProgramCode* code = language::currentProgram;
   if (code == nullptr) return asked;
   const int i = code->currentInstruction;
   if (i < 0 || i >= code->instructionCount) return asked;

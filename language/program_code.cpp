@@ -6,15 +6,18 @@
 #include "core/allocation.h"
 #include "language/compiler.h"
 
+namespace language {
 CDynArray postfixCodes{4};
 CDynArray postfixKinds{4};
 CDynArray postfixValues{8};
 CDynArray operatorCodes{4};
 CDynArray operatorKinds{4};
 CDynArray operatorValues{8};
+}  // namespace language
 
 void FreeCompilerWorkArrays() {
-  for (CDynArray* work : {&postfixCodes, &postfixKinds, &postfixValues, &operatorCodes, &operatorKinds, &operatorValues}) {
+  for (CDynArray* work : {&language::postfixCodes, &language::postfixKinds, &language::postfixValues,
+                          &language::operatorCodes, &language::operatorKinds, &language::operatorValues}) {
     work->Clear();
   }
 }
@@ -157,7 +160,7 @@ void CProgramCode::Reset(int formalCount, int ownCount) {
   // The slots: system variables, formal parameters, global parameters, own variables.
   formalCount = formalCount < 0 ? 0 : formalCount;
   ownCount = ownCount < 0 ? 0 : ownCount;
-  const Compiler* language = activeCompiler;
+  const Compiler* language = language::activeCompiler;
   int globals = language != nullptr ? language->nGlobalParameters : 0;
   slotCount = globals + formalCount + kSystemSlotCount + ownCount;
   slotCountCopy = slotCount;

@@ -167,6 +167,7 @@ struct PROGRAMRECORD {
   int64_t endPosition = 0;            // where its END line begins
 };
 
+namespace language {
 // The work arrays of the program compiler: the postfix queue and the operator
 // stack of one expression. They live for the whole run; the Compiler's
 // destructor frees their blocks.
@@ -176,4 +177,5 @@ extern CDynArray postfixValues;
 extern CDynArray operatorCodes;
 extern CDynArray operatorKinds;
 extern CDynArray operatorValues;
+}  // namespace language
 void FreeCompilerWorkArrays();

@@ -6,16 +6,16 @@
 #include "core/programinfo.h"
 #include "language/compiler.h"
 
-int ParseArraysBlock(const char* text, char* message) { return activeCompiler->ParseArrays(text, message); }
+int ParseArraysBlock(const char* text, char* message) { return language::activeCompiler->ParseArrays(text, message); }
 
-int ParseProgramHeader(int program) { return activeCompiler->ParseProgram(program); }
+int ParseProgramHeader(int program) { return language::activeCompiler->ParseProgram(program); }
 
 void CompileProgramBlock(const char* text, int headerLines, PROGRAMINFO* info, CProgramCode* code, int program) {
-  activeCompiler->CompileProgram(text, headerLines, info, code, program, 0);
+  language::activeCompiler->CompileProgram(text, headerLines, info, code, program, 0);
 }
 
 void ProgramThread(void* argument) {
-  Compiler* language = argument != nullptr ? static_cast<Compiler*>(argument) : activeCompiler;
+  Compiler* language = argument != nullptr ? static_cast<Compiler*>(argument) : language::activeCompiler;
   if (language == nullptr || language->runControl == nullptr) return;
   RUNCONTROL& run = *language->runControl;
   std::feclearexcept(FE_ALL_EXCEPT);  // the status flags belong to this thread

@@ -24,7 +24,7 @@ void* ReallocBlock(void* block, size_t bytes) { return std::realloc(block, bytes
 // bankRealloc; on failure the array is left as it was and false returned.
 template <typename T>
 bool ResizeArray(T*& array, int32_t capacity) {
-  void* grown = bankRealloc(array, static_cast<size_t>(capacity) * sizeof(T));
+  void* grown = transport::bankRealloc(array, static_cast<size_t>(capacity) * sizeof(T));
   if (grown == nullptr) return false;
   array = static_cast<T*>(grown);
   return true;
@@ -84,7 +84,9 @@ void FreeBank(PARTICLEBANK& b) {
 
 }  // namespace
 
+namespace transport {
 BankReallocFunction bankRealloc = ReallocBlock;
+}  // namespace transport
 
 CTask::CTask(bool allocate) {
   bankCapacity = kBankGrowth;
@@ -201,7 +203,7 @@ void CTask::DropFinishedStreams() {
 }
 
 void ThreadFunc(void* arg) {
-  CTask& task = tasks[*static_cast<const int*>(arg)];
+  CTask& task = core::tasks[*static_cast<const int*>(arg)];
   if (task.nStreams > 0 && task.stopRequest.load(std::memory_order_acquire) == 0) task.RunHistories();
   task.running.store(0, std::memory_order_release);
 }

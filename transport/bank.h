@@ -19,7 +19,9 @@ constexpr int32_t kBankFull = 1;  // fatal
 // The reallocation that grows the bank arrays; tests replace it to make a
 // growth fail.
 using BankReallocFunction = void* (*)(void* block, size_t bytes);
+namespace transport {
 extern BankReallocFunction bankRealloc;
+}  // namespace transport
 
 // Grows the bank arrays of a CPU worker to hold `need` entries (transport/
 // bank.cpp): kBankGrown, or kBankFull with the message printed.

@@ -22,18 +22,18 @@ bool Recording(const CTask& task) {
   return task.trackData != nullptr && task.trackData->tracked != 0 && task.trackData->slots[task.trackData->iSlot].nPoints >= 1;
 }
 
-int32_t ChunkSize() { return trackOptions.CHUNKSIZE_TRACKS; }
+int32_t ChunkSize() { return core::trackOptions.CHUNKSIZE_TRACKS; }
 
 int32_t FirstPointChunkSize() {
-  const TRACKOPTIONS& o = trackOptions;
+  const TRACKOPTIONS& o = core::trackOptions;
   return o.NCOLLISIONS_TRACK < o.CHUNKSIZE_TRACKS ? o.NCOLLISIONS_TRACK : o.CHUNKSIZE_TRACKS;
 }
 
 
 // Generation within MAXGEN_TRACKS (compared as unsigned, so -1 is no limit).
 bool GenerationRecorded(int64_t generation) {
-  return generation >= 0 &&
-         static_cast<uint64_t>(generation) <= static_cast<uint64_t>(static_cast<int64_t>(trackOptions.MAXGEN_TRACKS));
+  return generation >= 0 && static_cast<uint64_t>(generation) <=
+                                static_cast<uint64_t>(static_cast<int64_t>(core::trackOptions.MAXGEN_TRACKS));
 }
 
 bool AddChunk(COLLISIONRECORD**& chunks, int32_t& n, int32_t size) {
@@ -84,7 +84,7 @@ void FreeSlot(TRACKSLOT& slot) {
 bool OpenSlot(CTask& task) {
   TASKTRACKS& tr = *task.trackData;
   if (tr.iSlot >= tr.nSlotsAllocated) {
-    const int32_t n = tr.nSlotsAllocated + trackOptions.blockSize;
+    const int32_t n = tr.nSlotsAllocated + core::trackOptions.blockSize;
     if (!Grow(tr.slots, n)) return false;
     for (int32_t i = tr.nSlotsAllocated; i < n; ++i) tr.slots[i] = TRACKSLOT{};
     tr.nSlotsAllocated = n;
@@ -140,9 +140,9 @@ void TrackHistoryStart(CTask& task) {
     opened = true;
   }
   // Step 2: the quota carried from earlier histories joins this stream's.
-  trackOptions.streamQuota[task.iStream] += tr->carried;
+  core::trackOptions.streamQuota[task.iStream] += tr->carried;
   tr->carried = 0;
-  tr->tracked = trackOptions.streamDone[task.iStream] < trackOptions.streamQuota[task.iStream] ? 1 : 0;
+  tr->tracked = core::trackOptions.streamDone[task.iStream] < core::trackOptions.streamQuota[task.iStream] ? 1 : 0;
   if (tr->tracked == 0) return;
   // Step 3: a fresh slot, or the reused one, starts with the source record.
   if (opened || tr->slots[tr->iSlot].nPoints == 1) {
@@ -168,9 +168,9 @@ void TrackHistoryEnd(CTask& task) {
   TASKTRACKS* tr = task.trackData;
   if (tr == nullptr) return;
   const int32_t s = task.iStream;
-  if (tr->tracked != 0 && tr->slots[tr->iSlot].nPoints != 1) ++trackOptions.streamDone[s];
-  tr->carried += trackOptions.streamQuota[s] - trackOptions.streamDone[s];
-  trackOptions.streamQuota[s] = trackOptions.streamDone[s];
+  if (tr->tracked != 0 && tr->slots[tr->iSlot].nPoints != 1) ++core::trackOptions.streamDone[s];
+  tr->carried += core::trackOptions.streamQuota[s] - core::trackOptions.streamDone[s];
+  core::trackOptions.streamQuota[s] = core::trackOptions.streamDone[s];
 }
 
 void RecordTrackPoint(CTask& task) {
@@ -197,12 +197,13 @@ void FinishTrackPoint(CTask& task) {
   if (!GenerationRecorded(tr.curGeneration)) return;
   TRACKSLOT& slot = tr.slots[tr.iSlot];
   Record40At(slot, slot.nPoints - 1)->energy = task.E > 0.0 ? task.E : 0.0;
-  if (slot.nPoints == trackOptions.NCOLLISIONS_TRACK) CollisionLimitWarning(task);
+  if (slot.nPoints == core::trackOptions.NCOLLISIONS_TRACK) CollisionLimitWarning(task);
 }
 
 void RecordTrackExit(CTask& task) {
   if (!Recording(task)) return;
-  if (task.trackData->slots[task.trackData->iSlot].nPoints == 1 && trackOptions.SKIP_TRACKS_WITHOUT_COLLISIONS != 0) {
+  if (task.trackData->slots[task.trackData->iSlot].nPoints == 1 &&
+      core::trackOptions.SKIP_TRACKS_WITHOUT_COLLISIONS != 0) {
     return;
   }
   RecordTrackPoint(task);
@@ -231,7 +232,7 @@ void AddCollisionRecord(CTask& task, uint8_t type, double energy) {
 static bool SecondaryRecorded(const CTask& task) {
   const int64_t g = task.trackData->curGeneration;
   if (g < 0) return false;
-  const int64_t limit = trackOptions.MAXGEN_TRACKS;
+  const int64_t limit = core::trackOptions.MAXGEN_TRACKS;
   return limit < 0 || g < limit || (g == limit && task.subStep == 0);
 }
 
@@ -286,9 +287,9 @@ void TrackAfterPop(CTask& task, int32_t entry) {
 
 void CollisionLimitWarning(CTask& task) {
   TASKTRACKS& tr = *task.trackData;
-  tr.slots[tr.iSlot].nPoints = -trackOptions.NCOLLISIONS_TRACK;
+  tr.slots[tr.iSlot].nPoints = -core::trackOptions.NCOLLISIONS_TRACK;
   if (task.collisionWarned != 0) return;
   printf("\nWarning: The number of collisions in a track exceeded %d in thread No. %d.\n",
-         trackOptions.NCOLLISIONS_TRACK - 2, task.threadNo + 1);
+         core::trackOptions.NCOLLISIONS_TRACK - 2, task.threadNo + 1);
   task.collisionWarned = 1;
 }

@@ -29,7 +29,7 @@ void RunElectronHistories(benchmark::State& state, const int* z, const double* f
     state.SkipWithError("element data could not be loaded (set TQ_SHARED_DATA)");
     return;
   }
-  hostConstants.diffusion_totalToInelasticRatio_thr = static_cast<double>(state.range(0));
+  core::hostConstants.diffusion_totalToInelasticRatio_thr = static_cast<double>(state.range(0));
   STREAMTABLES tables;
   const uint64_t batch = 200;
   uint64_t histories = 0;

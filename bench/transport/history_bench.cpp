@@ -21,8 +21,8 @@ double spectrumEnergy[4] = {1e5, 3e5, 1e6, 3e6};
 
 // A 1 cm layer hit by a photon source of the given position and direction kinds.
 void SetProblem(int32_t positionType, int32_t directionType) {
-  std::memset(&hostConstants, 0, sizeof(hostConstants));
-  Constants& k = hostConstants;
+  std::memset(&core::hostConstants, 0, sizeof(core::hostConstants));
+  Constants& k = core::hostConstants;
   k.restEn = 510998.95;
   k.trackPos = 1;
   k.part = kPhoton;
@@ -64,11 +64,11 @@ void RunBatches(benchmark::State& state, int32_t positionType, int32_t direction
   std::vector<STREAMCONTROL> control(kStreams);
   std::vector<CRandGen> generators(kStreams);
   for (int s = 0; s < kStreams; ++s) SeedStream(generators[s], s, 1);
-  runStreams.streamControl = control.data();
-  runStreams.randGens = generators.data();
-  runStreams.nStreams_tot = kStreams;
-  runStreams.cpuStride = kStreams;
-  runStreams.cpuParticleShare.store(kBatch);
+  core::runStreams.streamControl = control.data();
+  core::runStreams.randGens = generators.data();
+  core::runStreams.nStreams_tot = kStreams;
+  core::runStreams.cpuStride = kStreams;
+  core::runStreams.cpuParticleShare.store(kBatch);
   CTask task;
   task.stepOverride = StandInStep;
   std::vector<int32_t> list(kStreams);

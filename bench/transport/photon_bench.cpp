@@ -38,7 +38,7 @@ struct PROBLEM {
   std::vector<CRandGen> generators;
   test_world::World world;  // the complex geometry, when one is used
   ~PROBLEM() {
-    if (elementArray == pool.elements) elementArray = nullptr;
+    if (core::elementArray == pool.elements) core::elementArray = nullptr;
     FreeElementPool(&pool);
   }
 };
@@ -58,13 +58,13 @@ bool SetUp(PROBLEM& p, const std::vector<int>& z, const std::vector<double>& ato
     p.material.element[i] = static_cast<int32_t>(i);
     p.material.fraction[i] = atoms[i] / sum;
   }
-  elementArray = p.pool.elements;
+  core::elementArray = p.pool.elements;
 
-  std::memset(&hostConstants, 0, sizeof(hostConstants));
+  std::memset(&core::hostConstants, 0, sizeof(core::hostConstants));
   // The photon models and constants the tests use, with the default
   // coherent sampling threshold.
   SetPhotonOptions(p.pool.elements, p.material.nElements);
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   k.part = kPhoton;
   k.nEnerg = 1;
   p.energy[0] = E;
@@ -88,11 +88,11 @@ bool SetUp(PROBLEM& p, const std::vector<int>& z, const std::vector<double>& ato
 
   p.control.assign(1, STREAMCONTROL{0, -1, 0});
   p.generators.assign(1, CRandGen());
-  runStreams.streamControl = p.control.data();
-  runStreams.randGens = p.generators.data();
-  runStreams.nStreams_tot = 1;
-  runStreams.cpuParticleShare.store(N);
-  runStreams.cpuStride = 1;
+  core::runStreams.streamControl = p.control.data();
+  core::runStreams.randGens = p.generators.data();
+  core::runStreams.nStreams_tot = 1;
+  core::runStreams.cpuParticleShare.store(N);
+  core::runStreams.cpuStride = 1;
   k.nStreams_tot = 1;
   return true;
 }
@@ -142,7 +142,7 @@ void BuildCells(PROBLEM& p, CellGeometry g, double w) {
     c.CUT_P = layer.CUT_P;
     c.unionIndex = -1;
   }
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   StoreGeometryTables(k, world.tables);
   k.complexGeometry = 1;
   k.cell = world.cells.data();
@@ -152,7 +152,7 @@ void BuildCells(PROBLEM& p, CellGeometry g, double w) {
 
 // The entry of the beam from `start` along `u`, as the set-up finds it.
 bool SetBeamEntry(CTask& task, VECTOR start, VECTOR u) {
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   if (!AllocateTrackerWork(task.tracker, 64, 64, 256)) return false;
   task.voxelIndex = -1;
   task.cellIndex = -1;
@@ -201,7 +201,7 @@ void RunPhotonHistories(benchmark::State& state, const std::vector<int>& z, cons
   const int32_t stream = 0;
   task.SetStreamList(&stream, 1);
   for (auto _ : state) {
-    runStreams.cpuParticleShare.store(p.control[0].nextParticle + kHistories);
+    core::runStreams.cpuParticleShare.store(p.control[0].nextParticle + kHistories);
     task.state = kStateHistoryEnded;
     task.nBanked = -1;
     task.RunHistories();

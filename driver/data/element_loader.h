@@ -9,10 +9,12 @@
 #include "driver/data/element_staging.h"
 #include "driver/data/load_options.h"
 
+namespace elementdata {
 // Photon energies of the pair-production sharing tables (eV).
 extern const double pp_Eprim[kPairEnergies];
 // Leading entries of pp_Eprim that have tables (set while elements load).
 extern int16_t n_pp_Eprim;
+}  // namespace elementdata
 
 struct AUXELECTRONDATA;
 

@@ -44,7 +44,7 @@ double PairDensity(double x, double k, double zf, double radius, double restEn) 
 }
 
 void BuildPairTable(int j, double zf, double radius, double restEn, ElemStaging* elem) {
-  const double k = pp_Eprim[j];
+  const double k = elementdata::pp_Eprim[j];
   std::vector<double> f(kPairSamplePoints);
   for (int i = 0; i < kPairSamplePoints; ++i)
     f[i] = PairDensity(i * 0.5 / 1000.0, k, zf, radius, restEn);
@@ -103,9 +103,11 @@ double HydrogenLikeFactor(int group, double q, double a) {
 
 }  // namespace
 
+namespace elementdata {
 const double pp_Eprim[kPairEnergies] = {1022000, 1500000, 3000000, 1e7,  3e7,  1e8,
                                          3e8,     1e9,     3e9,     1e10, 3e10, 1e11};
 int16_t n_pp_Eprim = kPairEnergies;
+}  // namespace elementdata
 
 void BuildPairProductionTables(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   elem->ppSpecX = new double*[kPairEnergies]();
@@ -117,7 +119,7 @@ void BuildPairProductionTables(const ELEMENTLOADOPTIONS& options, ElemStaging* e
   const double zf = std::pow(static_cast<double>(elem->Z), -1.0 / 3.0);
   const double radius = ScreeningRadius(elem->Z);
   const double emax = options.maxEnergy;
-  n_pp_Eprim = kPairEnergies;
+  elementdata::n_pp_Eprim = kPairEnergies;
   for (int j = 0; j < kPairEnergies; ++j) {
     elem->ppSpecX[j] = new double[kPairTablePoints]();
     elem->ppSpecPdf[j] = new double[kPairTablePoints]();
@@ -125,8 +127,8 @@ void BuildPairProductionTables(const ELEMENTLOADOPTIONS& options, ElemStaging* e
     elem->ppSpecSlope[j] = new double[kPairTablePoints]();
     BuildPairTable(j, zf, radius, options.constants.restEn, elem);
     // Tables reach the first photon energy at or above the problem's highest.
-    if (j >= 1 && emax < pp_Eprim[j] && emax <= pp_Eprim[j - 1]) {
-      n_pp_Eprim = static_cast<int16_t>(j);
+    if (j >= 1 && emax < elementdata::pp_Eprim[j] && emax <= elementdata::pp_Eprim[j - 1]) {
+      elementdata::n_pp_Eprim = static_cast<int16_t>(j);
       break;
     }
   }

@@ -25,8 +25,8 @@ struct CELLMATERIAL {
 };
 
 int32_t FindMaterialNumber(int64_t number) {
-  for (int32_t k = 0; k < nMaterials; ++k) {
-    if (materials[static_cast<size_t>(k)].number == number) return k;
+  for (int32_t k = 0; k < directives::nMaterials; ++k) {
+    if (directives::materials[static_cast<size_t>(k)].number == number) return k;
   }
   return -1;
 }
@@ -69,7 +69,7 @@ Status ReadCellMaterial(const char* token, const char* what, CELLMATERIAL* m) {
     printf("Error: Undefined material identifier \"%d\".\n", static_cast<int>(id > INT_MAX ? INT_MAX : id));
     return kInputError;
   }
-  const MATERIAL& mat = materials[static_cast<size_t>(k)];
+  const MATERIAL& mat = directives::materials[static_cast<size_t>(k)];
   m->written = k;
   m->inUse = IsLinkedMaterial(mat) ? LinkedMaterialIndex(mat) : k;
   return ReadConcentration(what, m);
@@ -147,7 +147,7 @@ struct CELLINPUT {
   REGIONLIST region;
 };
 
-CELL& Record(const CELLINPUT& c) { return geometry.cell[static_cast<size_t>(c.index)]; }
+CELL& Record(const CELLINPUT& c) { return directives::geometry.cell[static_cast<size_t>(c.index)]; }
 
 bool IsTransformItem(const char* token) { return EqualNoCaseN(token, "TR", 2); }
 
@@ -156,14 +156,14 @@ bool IsTransformItem(const char* token) { return EqualNoCaseN(token, "TR", 2); }
 // turned for a plane of opposite normal), any other is appended with
 // identifier 0.
 Status MoveOriginalRegion(CELLINPUT* c) {
-  const TRANSFORM tr = geometry.transforms[static_cast<size_t>(c->transform)];
-  const REGIONLIST original = geometry.cellArrays[static_cast<size_t>(c->original)].region;
+  const TRANSFORM tr = directives::geometry.transforms[static_cast<size_t>(c->transform)];
+  const REGIONLIST original = directives::geometry.cellArrays[static_cast<size_t>(c->original)].region;
   for (size_t k = 0; k < original.size(); ++k) {
-    SURFACE s = MovedSurface(geometry.surf[original.surfaces[k]], tr);
+    SURFACE s = MovedSurface(directives::geometry.surf[original.surfaces[k]], tr);
     int8_t sense = original.senses[k];
     int32_t index = FindSameSurface(s);
     if (index >= 0) {
-      if (OppositePlanes(s, geometry.surf[static_cast<size_t>(index)])) sense = static_cast<int8_t>(-sense);
+      if (OppositePlanes(s, directives::geometry.surf[static_cast<size_t>(index)])) sense = static_cast<int8_t>(-sense);
     } else {
       s.identifier = 0;
       if (Status st = AppendSurface(s, &index)) return st;
@@ -213,7 +213,7 @@ Status ReadCopyItem(const char* token, uint16_t boundingCount, CELLINPUT* c) {
     return kInputError;
   }
   c->transform = transform;
-  const CELL& from = geometry.cell[static_cast<size_t>(c->original)];
+  const CELL& from = directives::geometry.cell[static_cast<size_t>(c->original)];
   Record(*c).copiedFrom = static_cast<int16_t>(from.copiedFrom >= 0 ? from.copiedFrom : c->original);
   return MoveOriginalRegion(c);
 }
@@ -231,10 +231,10 @@ Status ReadInnerCell(const char* token, CELLINPUT* c) {
            static_cast<int>(id));
     return kInputError;
   }
-  CELL& cell = geometry.cell[static_cast<size_t>(inner)];
+  CELL& cell = directives::geometry.cell[static_cast<size_t>(inner)];
   if (cell.enclosingCell >= 0) {
     printf("Error: Cell %d cannot be inside cell %d, because it is inside cell %d.\n", cell.number, c->n,
-           geometry.cell[static_cast<size_t>(cell.enclosingCell)].number);
+           directives::geometry.cell[static_cast<size_t>(cell.enclosingCell)].number);
     return kInputError;
   }
   if (cell.unionIndex >= 0) {
@@ -244,7 +244,7 @@ Status ReadInnerCell(const char* token, CELLINPUT* c) {
         cell.number);
     return kInputError;
   }
-  geometry.cellArrays[static_cast<size_t>(c->index)].innerCells.push_back(inner);
+  directives::geometry.cellArrays[static_cast<size_t>(c->index)].innerCells.push_back(inner);
   cell.enclosingCell = c->index;
   return kOk;
 }
@@ -288,9 +288,9 @@ void SetCellOptions(CELL* cell, const CELLOPTIONS& o) {
 
 // The largest bounding list so far, and room in the set-up's pair buffer.
 void RecordBoundingCount(size_t count) {
-  if (static_cast<int32_t>(count) <= geometry.maxCellSurfaces) return;
-  geometry.maxCellSurfaces = static_cast<int32_t>(count);
-  if (count > 1) geometry.surfacePairBuffer.resize(3 * count * (count - 1) / 2);
+  if (static_cast<int32_t>(count) <= directives::geometry.maxCellSurfaces) return;
+  directives::geometry.maxCellSurfaces = static_cast<int32_t>(count);
+  if (count > 1) directives::geometry.surfacePairBuffer.resize(3 * count * (count - 1) / 2);
 }
 
 // Redundant half-spaces dropped, the volume checked, the lists stored.
@@ -309,11 +309,11 @@ Status FinishCell(CELLINPUT* c) {
     if (Status s = CheckRegionVolume(c->region, kMsgCellVolumeZero, c->n, &cell.interiorPoint, &cell.interiorPointKind,
                                      &status))
       return s;
-    geometry.analysisStatus[static_cast<size_t>(c->index)] = status;
+    directives::geometry.analysisStatus[static_cast<size_t>(c->index)] = status;
   }
-  geometry.cellArrays[static_cast<size_t>(c->index)].region = std::move(c->region);
+  directives::geometry.cellArrays[static_cast<size_t>(c->index)].region = std::move(c->region);
   BindCellArrays(c->index);
-  ++geometry.nCells;
+  ++directives::geometry.nCells;
   return kOk;
 }
 
@@ -324,8 +324,8 @@ Status FinishCell(CELLINPUT* c) {
 bool SameUnionLevel(const CELL& a, const CELL& b) {
   if (a.enclosingCell == b.enclosingCell) return true;
   if (a.enclosingCell < 0 || b.enclosingCell < 0) return false;
-  const int32_t ua = geometry.cell[static_cast<size_t>(a.enclosingCell)].unionIndex;
-  const int32_t ub = geometry.cell[static_cast<size_t>(b.enclosingCell)].unionIndex;
+  const int32_t ua = directives::geometry.cell[static_cast<size_t>(a.enclosingCell)].unionIndex;
+  const int32_t ub = directives::geometry.cell[static_cast<size_t>(b.enclosingCell)].unionIndex;
   return ua >= 0 && ua == ub;
 }
 
@@ -350,8 +350,8 @@ Status CheckMemberTallies(const CELL& cell) {
 }
 
 Status CheckMember(int32_t u, int32_t member) {
-  const CELL& cell = geometry.cell[static_cast<size_t>(member)];
-  if (member == source.sourceCell) {
+  const CELL& cell = directives::geometry.cell[static_cast<size_t>(member)];
+  if (member == directives::source.sourceCell) {
     printf(
         "Error: Cell %d, which is used in the definition of a union, was previously defined as a source cell (the "
         "source cell that is a union of cells must be defined after the union, and its definition must specify only "
@@ -363,8 +363,8 @@ Status CheckMember(int32_t u, int32_t member) {
     printf("Error: Cell %d is already included in another union of cells.\n", cell.number);
     return kInputError;
   }
-  for (int16_t earlier : geometry.unionCells[static_cast<size_t>(u)]) {
-    const CELL& other = geometry.cell[static_cast<size_t>(earlier)];
+  for (int16_t earlier : directives::geometry.unionCells[static_cast<size_t>(u)]) {
+    const CELL& other = directives::geometry.cell[static_cast<size_t>(earlier)];
     if (SameUnionLevel(other, cell)) continue;
     printf(
         "Geometry error: Cells %d and %d cannot be parts of the same union of cells, because their depth levels are "
@@ -388,19 +388,19 @@ Status AddUnionMember(int32_t u, const char* token, const CELLMATERIAL& m) {
     return kInputError;
   }
   if (Status s = CheckMember(u, member)) return s;
-  CELL& cell = geometry.cell[static_cast<size_t>(member)];
+  CELL& cell = directives::geometry.cell[static_cast<size_t>(member)];
   cell.unionIndex = u;
   cell.material = m.inUse;
   cell.materialWritten = m.written;
   cell.concentration = m.concentration;
-  geometry.unionCells[static_cast<size_t>(u)].push_back(static_cast<int16_t>(member));
+  directives::geometry.unionCells[static_cast<size_t>(u)].push_back(static_cast<int16_t>(member));
   BindUnionCells(u);
   return kOk;
 }
 
 int32_t FindUnion(int32_t identifier) {
-  for (int32_t i = 0; i < geometry.nUnions; ++i) {
-    if (geometry.unionData[static_cast<size_t>(i)].identifier == identifier) return i;
+  for (int32_t i = 0; i < directives::geometry.nUnions; ++i) {
+    if (directives::geometry.unionData[static_cast<size_t>(i)].identifier == identifier) return i;
   }
   return -1;
 }
@@ -408,9 +408,9 @@ int32_t FindUnion(int32_t identifier) {
 // The union's volume with its first cell, its cutoffs and forcing (given or
 // not) with every member.
 void ShareUnionOptions(int32_t u, const CELLOPTIONS& o) {
-  const std::vector<int16_t>& members = geometry.unionCells[static_cast<size_t>(u)];
-  geometry.givenCellVolume[static_cast<size_t>(members[0])] = o.value[kItemVolume];
-  for (int16_t member : members) SetCellOptions(&geometry.cell[static_cast<size_t>(member)], o);
+  const std::vector<int16_t>& members = directives::geometry.unionCells[static_cast<size_t>(u)];
+  directives::geometry.givenCellVolume[static_cast<size_t>(members[0])] = o.value[kItemVolume];
+  for (int16_t member : members) SetCellOptions(&directives::geometry.cell[static_cast<size_t>(member)], o);
 }
 
 }  // namespace
@@ -429,7 +429,7 @@ Status DefineCell(const char* word) {
     return kInputError;
   }
   if (!RequireComplexGeometry("C<n>")) return kInputError;
-  if (geometry.nCells >= kMaxCells) {
+  if (directives::geometry.nCells >= kMaxCells) {
     printf("Error: The number of cells is greater than %d.\n", kMaxCells);
     return kInputError;
   }
@@ -443,7 +443,7 @@ Status DefineCell(const char* word) {
     printf("Error: Missing specification of a cell.\n");
     return kInputError;
   }
-  c.index = geometry.nCells;
+  c.index = directives::geometry.nCells;
   CELL& cell = NewCellRecord();
   cell.number = c.n;
   CELLMATERIAL m;
@@ -463,7 +463,7 @@ Status DefineCell(const char* word) {
   cell.pulseHeightSlot = -1;
   if (Status s = ReadCellItems(token, &c)) return s;
   SetCellOptions(&Record(c), c.options);
-  geometry.givenCellVolume[static_cast<size_t>(c.index)] = c.options.value[kItemVolume];
+  directives::geometry.givenCellVolume[static_cast<size_t>(c.index)] = c.options.value[kItemVolume];
   return FinishCell(&c);
 }
 
@@ -494,16 +494,16 @@ Status DefineUnion(const char* word) {
     printf("Error: There are no cells listed in the definition of a union of cells.\n");
     return kInputError;
   }
-  const int32_t u = geometry.nUnions;
-  geometry.unionData.push_back(CELLUNION{n, 0, nullptr});
-  geometry.unionCells.emplace_back();
+  const int32_t u = directives::geometry.nUnions;
+  directives::geometry.unionData.push_back(CELLUNION{n, 0, nullptr});
+  directives::geometry.unionCells.emplace_back();
   CELLOPTIONS o;
   for (; token != nullptr; token = NextDirectiveWord()) {
     Status status = kOk;
     if (!ReadCellItem(token, "a union of cells", &o, &status)) status = AddUnionMember(u, token, m);
     if (status != kOk) return status;
   }
-  const size_t members = geometry.unionCells[static_cast<size_t>(u)].size();
+  const size_t members = directives::geometry.unionCells[static_cast<size_t>(u)].size();
   if (members == 0) {
     printf("Error: There are no cells listed in the definition of the union of cells \"UNION%d\".\n", n);
     return kInputError;
@@ -513,6 +513,6 @@ Status DefineUnion(const char* word) {
     return kInputError;
   }
   ShareUnionOptions(u, o);
-  ++geometry.nUnions;
+  ++directives::geometry.nUnions;
   return kOk;
 }

@@ -13,9 +13,11 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/value_forms.h"
 
+namespace directives {
 std::vector<CELLENTRYTALLY> cellEntryTally[kTallyClassCount];
 int32_t nCellEntryTallies[kTallyClassCount];
 std::vector<CONTROLTALLY> cellEntryControlTallies[kTallyClassCount];
+}  // namespace directives
 
 namespace {
 
@@ -74,16 +76,16 @@ Status ReadTallyNumber(const char* word, size_t prefixLength, ENTRYINPUT* t) {
         word);
     return kInputError;
   }
-  if (complexGeometry == 0) {
+  if (directives::complexGeometry == 0) {
     printf(
         "Error: Keyword \"CELL_ENTRY<n>\", \"ECELL_ENTRY<n>\" or \"PCELL_ENTRY<n>\" can be used only in complex "
         "geometry mode, but the previous directives imply simple geometry.\n");
     return kInputError;
   }
-  if (complexGeometry < 0) complexGeometry = 1;
+  if (directives::complexGeometry < 0) directives::complexGeometry = 1;
   t->rec.number = static_cast<int32_t>(n);
   t->name = kEntryPrefix[t->row] + std::to_string(n);
-  for (const CELLENTRYTALLY& other : cellEntryTally[t->row]) {
+  for (const CELLENTRYTALLY& other : directives::cellEntryTally[t->row]) {
     if (other.number != t->rec.number) continue;
     printf("Error: Duplicate cell-entry tally identifier \"%s\".\n", t->name.c_str());
     return kInputError;
@@ -92,11 +94,11 @@ Status ReadTallyNumber(const char* word, size_t prefixLength, ENTRYINPUT* t) {
 }
 
 void Cover(ENTRYINPUT* t, int32_t index) {
-  const CELL& cell = geometry.cell[static_cast<size_t>(index)];
-  const REGIONLIST* region = &geometry.cellArrays[static_cast<size_t>(index)].region;
+  const CELL& cell = directives::geometry.cell[static_cast<size_t>(index)];
+  const REGIONLIST* region = &directives::geometry.cellArrays[static_cast<size_t>(index)].region;
   const REGIONLIST* named = region;
   if (cell.copiedFrom >= 0) {
-    const REGIONLIST* original = &geometry.cellArrays[static_cast<size_t>(cell.copiedFrom)].region;
+    const REGIONLIST* original = &directives::geometry.cellArrays[static_cast<size_t>(cell.copiedFrom)].region;
     if (original->size() == region->size()) named = original;  // translated position by position
   }
   t->covered.push_back(COVEREDCELL{index, region, named, std::vector<bool>(region->size()), cell.innerCellCount > 0});
@@ -118,19 +120,19 @@ Status ReadTallyCell(ENTRYINPUT* t) {
     printf("Error: Undefined cell identifier \"%d\" in the definition of a cell-entry tally.\n", static_cast<int>(id));
     return kInputError;
   }
-  const int32_t u = geometry.cell[static_cast<size_t>(index)].unionIndex;
+  const int32_t u = directives::geometry.cell[static_cast<size_t>(index)].unionIndex;
   if (u < 0) {
     t->owner = static_cast<int32_t>(id);
     Cover(t, index);
     return kOk;
   }
-  const std::vector<int16_t>& members = geometry.unionCells[static_cast<size_t>(u)];
+  const std::vector<int16_t>& members = directives::geometry.unionCells[static_cast<size_t>(u)];
   if (members[0] != index) {
     printf("Error: Cell-entry tallies for unions must include the identifier of the first cell of the union.\n");
     return kInputError;
   }
   t->isUnion = true;
-  t->owner = geometry.unionData[static_cast<size_t>(u)].identifier;
+  t->owner = directives::geometry.unionData[static_cast<size_t>(u)].identifier;
   for (int16_t member : members) Cover(t, member);
   return kOk;
 }
@@ -211,7 +213,7 @@ Status ReadTarget(ENTRYINPUT* t, int kind, const char* value) {
   }
   t->targetKind = kind;
   t->target = v;
-  targetErrorGiven = true;
+  directives::targetErrorGiven = true;
   return kOk;
 }
 
@@ -261,8 +263,8 @@ Status ReadItemValue(ENTRYINPUT* t, int item, int targetKind, const char* value)
 
 Status AddEnergyRange(ENTRYINPUT* t, const char* word) {
   int index = -1;
-  for (int i = 0; i < nRanges[kQuantityE] && index < 0; ++i) {
-    if (EqualNoCase(std::string(rangeData[kQuantityE][i].name), std::string(word))) index = i;
+  for (int i = 0; i < directives::nRanges[kQuantityE] && index < 0; ++i) {
+    if (EqualNoCase(std::string(directives::rangeData[kQuantityE][i].name), std::string(word))) index = i;
   }
   if (index < 0) {
     printf(
@@ -288,20 +290,20 @@ const char* OwnerWords(const ENTRYINPUT& t) { return t.isUnion ? "union of cells
 std::string ItemText(int8_t sign, int32_t surface, int32_t facet) {
   char text[128];
   if (surface >= 0) {
-    FormatSurfaceId(&geometry.surf[static_cast<size_t>(surface)], sign, 0, 0, geometry.macrobodies.data(), text,
-                    sizeof text);
+    FormatSurfaceId(&directives::geometry.surf[static_cast<size_t>(surface)], sign, 0, 0,
+                    directives::geometry.macrobodies.data(), text, sizeof text);
   } else {
     const int32_t m = -surface - 1;
-    const uint16_t s = geometry.macrobodies[static_cast<size_t>(m)].facetSurfaces[facet];
-    FormatSurfaceId(&geometry.surf[s], sign, static_cast<int16_t>(sign * (m + 1)), static_cast<int16_t>(-(facet + 1)),
-                    geometry.macrobodies.data(), text, sizeof text);
+    const uint16_t s = directives::geometry.macrobodies[static_cast<size_t>(m)].facetSurfaces[facet];
+    FormatSurfaceId(&directives::geometry.surf[s], sign, static_cast<int16_t>(sign * (m + 1)),
+                    static_cast<int16_t>(-(facet + 1)), directives::geometry.macrobodies.data(), text, sizeof text);
   }
   return text;
 }
 
 Status PrintNotBounding(const ENTRYINPUT& t, int8_t sign, int32_t surface, int32_t facet) {
   if (surface < 0 && facet < 0) {
-    const int32_t id = geometry.macrobodies[static_cast<size_t>(-surface - 1)].identifier;
+    const int32_t id = directives::geometry.macrobodies[static_cast<size_t>(-surface - 1)].identifier;
     if (t.isUnion) {
       printf(
           "Error: Neither of the surfaces included in macrobody \"S%d\" used in the definition of a cell-entry tally "
@@ -342,7 +344,7 @@ Status PrintNotBounding(const ENTRYINPUT& t, int8_t sign, int32_t surface, int32
 bool ItemNames(const REGIONLIST& region, size_t k, int32_t surface, int32_t facet) {
   const uint16_t s = region.surfaces[k];
   if (surface >= 0) return s == surface;
-  const MACROBODY& body = geometry.macrobodies[static_cast<size_t>(-surface - 1)];
+  const MACROBODY& body = directives::geometry.macrobodies[static_cast<size_t>(-surface - 1)];
   if (facet >= 0) return s == body.facetSurfaces[facet];
   for (uint16_t f = 0; f < body.nFacets; ++f) {
     if (s == body.facetSurfaces[f]) return true;
@@ -375,7 +377,7 @@ Status TargetCells(const ENTRYINPUT& t, uint16_t context, int32_t* only) {
     }
   }
   printf("Error: Cell %d named in the definition of the cell-entry tally \"%s\" is not a cell that the tally covers.\n",
-         geometry.cell[static_cast<size_t>(cell)].number, t.name.c_str());
+         directives::geometry.cell[static_cast<size_t>(cell)].number, t.name.c_str());
   return kInputError;
 }
 
@@ -506,7 +508,7 @@ void AddToSlot(ENTRYROW& row, const REGIONLIST& region, uint16_t slot, uint16_t 
 
 void RegisterTally(const ENTRYINPUT& t, uint16_t tally) {
   for (const COVEREDCELL& c : t.covered) {
-    ENTRYROW& row = geometry.cellArrays[static_cast<size_t>(c.index)].entry[t.row];
+    ENTRYROW& row = directives::geometry.cellArrays[static_cast<size_t>(c.index)].entry[t.row];
     bool any = false;
     for (size_t k = 0; k < c.region->size(); ++k) {
       if (!SurfaceSelected(t, c, k)) continue;
@@ -518,7 +520,7 @@ void RegisterTally(const ENTRYINPUT& t, uint16_t tally) {
       any = true;
     }
     if (!any) continue;
-    geometry.cell[static_cast<size_t>(c.index)].hasCellEntry[t.row] = 1;
+    directives::geometry.cell[static_cast<size_t>(c.index)].hasCellEntry[t.row] = 1;
     BindCellArrays(c.index);
   }
 }
@@ -527,17 +529,17 @@ void StoreTally(ENTRYINPUT* t) {
   CELLENTRYTALLY& rec = t->rec;
   if (t->outputValue >= 0) {
     rec.writeDuringRun = static_cast<uint8_t>(t->outputValue);
-  } else if (t->targetKind != kNoTarget && tallyOutputOptions.mode == 1) {
+  } else if (t->targetKind != kNoTarget && directives::tallyOutputOptions.mode == 1) {
     rec.writeDuringRun = 1;
   }
-  const int32_t index = nCellEntryTallies[t->row];
+  const int32_t index = directives::nCellEntryTallies[t->row];
   if (t->targetKind != kNoTarget || rec.writeDuringRun) {
-    cellEntryControlTallies[t->row].push_back(CONTROLTALLY{index, t->targetKind, t->target});
-    ++nControlTallies;
+    directives::cellEntryControlTallies[t->row].push_back(CONTROLTALLY{index, t->targetKind, t->target});
+    ++directives::nControlTallies;
   }
   RegisterTally(*t, static_cast<uint16_t>(index));
-  cellEntryTally[t->row].push_back(rec);
-  ++nCellEntryTallies[t->row];
+  directives::cellEntryTally[t->row].push_back(rec);
+  ++directives::nCellEntryTallies[t->row];
 }
 
 Status DefineCellEntryTally(const char* word, int row, size_t prefixLength) {
@@ -547,9 +549,9 @@ Status DefineCellEntryTally(const char* word, int row, size_t prefixLength) {
   BeginDirectiveWords();
   if (Status s = ReadTallyCell(&t)) return s;
   if (Status s = ReadTallyType(&t)) return s;
-  t.rec.eFlux = static_cast<uint8_t>(tallyOptions.eFlux != 0);
-  t.rec.writeDuringRun = static_cast<uint8_t>(tallyOutputOptions.mode == 2);
-  t.rec.outputInterval = tallyOutputOptions.interval;
+  t.rec.eFlux = static_cast<uint8_t>(directives::tallyOptions.eFlux != 0);
+  t.rec.writeDuringRun = static_cast<uint8_t>(directives::tallyOutputOptions.mode == 2);
+  t.rec.outputInterval = directives::tallyOutputOptions.interval;
   for (uint8_t& on : t.rec.orgEnabled) on = 1;
   if (Status s = ReadEntryItems(&t)) return s;
   if (Status s = CheckSomethingCounted(t)) return s;
@@ -563,13 +565,13 @@ bool HandleCellEntryDirective(const char* word) {
   size_t prefixLength = 0;
   const int row = EntryRowOf(word, &prefixLength);
   if (row < 0) return false;
-  lastKeyword = -1;
-  if (inputPass == 0) {
+  input::lastKeyword = -1;
+  if (input::inputPass == 0) {
     SkipRestOfLine();
-    lineDone = true;
+    input::lineDone = true;
     return true;
   }
-  lineDone = DefineCellEntryTally(word, row, prefixLength) == kOk;
+  input::lineDone = DefineCellEntryTally(word, row, prefixLength) == kOk;
   return true;
 }
 
@@ -579,8 +581,8 @@ void ListCellEntryDirectives(KEYWORDNAMES* names) {
 
 void ResetCellEntryDirectives() {
   for (int row = 0; row < kTallyClassCount; ++row) {
-    cellEntryTally[row].clear();
-    nCellEntryTallies[row] = 0;
-    cellEntryControlTallies[row].clear();
+    directives::cellEntryTally[row].clear();
+    directives::nCellEntryTallies[row] = 0;
+    directives::cellEntryControlTallies[row].clear();
   }
 }

@@ -12,10 +12,12 @@
 #include "core/tally.h"
 #include "driver/input/keyword_names.h"
 
+namespace directives {
 extern std::vector<CELLENTRYTALLY> cellEntryTally[kTallyClassCount];  // per class, in the order of the directives
 extern int32_t nCellEntryTallies[kTallyClassCount];
 // Per class: the tallies written during the run or with a target error.
 extern std::vector<CONTROLTALLY> cellEntryControlTallies[kTallyClassCount];
+}  // namespace directives
 
 // The directive module: true when word begins with ECELL_ENTRY, PCELL_ENTRY
 // or CELL_ENTRY (repeatable; second pass only).

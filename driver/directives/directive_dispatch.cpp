@@ -31,38 +31,38 @@ int BinningNameIndex(const char* word) {
 // The log opens at the first directive of a pass when writeLog is on, unless
 // that directive is LOG itself (which names the log).
 bool OpenLogAtFirstDirective(const char* word) {
-  if (logFile != nullptr || !runOptions.writeLog || directiveCount != 1) return true;
-  if (runOptions.check != 0 && EqualNoCase(word, "LOG")) return true;
+  if (input::logFile != nullptr || !input::runOptions.writeLog || input::directiveCount != 1) return true;
+  if (input::runOptions.check != 0 && EqualNoCase(word, "LOG")) return true;
   return OpenLogFile() == kOk;
 }
 
 }  // namespace
 
 void DispatchDirective(const char* word) {
-  ++directiveCount;
+  ++input::directiveCount;
   if (!OpenLogAtFirstDirective(word)) {
-    inputExitCode = 1;
+    input::inputExitCode = 1;
     return;
   }
-  if (runOptions.check == 0) {
-    lineDone = true;
+  if (input::runOptions.check == 0) {
+    input::lineDone = true;
     return;
   }
-  std::snprintf(keywordCopy, kKeywordCopyLength + 1, "%s", word);
+  std::snprintf(input::keywordCopy, kKeywordCopyLength + 1, "%s", word);
 
   int binning = BinningNameIndex(word);
   if (binning >= 0) {
-    if (inputPass == 0) {
+    if (input::inputPass == 0) {
       SkipRestOfLine();
-      lineDone = true;
+      input::lineDone = true;
       return;
     }
-    lineDone = ParseBinningLine(word, binning) == 0;
-    if (!lineDone) inputExitCode = 1;
+    input::lineDone = ParseBinningLine(word, binning) == 0;
+    if (!input::lineDone) input::inputExitCode = 1;
     return;
   }
-  for (int i = 0; i < directiveModuleCount; ++i) {
-    if (directiveModules[i].handle(word)) return;
+  for (int i = 0; i < directives::directiveModuleCount; ++i) {
+    if (directives::directiveModules[i].handle(word)) return;
   }
   HandleSpectrumLine(word);
 }
@@ -70,7 +70,7 @@ void DispatchDirective(const char* word) {
 KEYWORDNAMES DirectiveKeywordNames() {
   KEYWORDNAMES names;
   for (const char* binning : kBinningNames) AddKeywordName(&names, std::string(binning) + "[<n>]");
-  for (int i = 0; i < directiveModuleCount; ++i) directiveModules[i].list(&names);
-  for (int kind = 0; kind < kNotABlock; ++kind) AddKeywordName(&names, kBlockKeywords[kind]);
+  for (int i = 0; i < directives::directiveModuleCount; ++i) directives::directiveModules[i].list(&names);
+  for (int kind = 0; kind < kNotABlock; ++kind) AddKeywordName(&names, input::kBlockKeywords[kind]);
   return names;
 }

@@ -10,6 +10,7 @@
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
 
+namespace directives {
 const DIRECTIVEMODULE directiveModules[] = {
     {HandleMaterialDirective, ListMaterialDirectives},
     {HandleGeometryDirective, ListGeometryDirectives},
@@ -22,5 +23,6 @@ const DIRECTIVEMODULE directiveModules[] = {
     {HandleCellEntryDirective, ListCellEntryDirectives},
 };
 const int directiveModuleCount = static_cast<int>(sizeof directiveModules / sizeof directiveModules[0]);
+}  // namespace directives
 
 Status ParseBinningLine(const char* word, int nameIndex) { return ParseBinningKeyword(word, nameIndex); }

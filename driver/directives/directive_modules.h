@@ -13,8 +13,10 @@ struct DIRECTIVEMODULE {
   void (*list)(KEYWORDNAMES* names);
 };
 
+namespace directives {
 extern const DIRECTIVEMODULE directiveModules[];
 extern const int directiveModuleCount;
+}  // namespace directives
 
 // A binning line (E, THETA, MU, R, PHI, X, Y with an optional number) of the
 // plane tally being defined, second pass only; 0 on success.

@@ -29,13 +29,13 @@ const GEOMETRYKEYWORD kGeometryKeywords[] = {
 bool HandleGeometryDirective(const char* word) {
   for (const GEOMETRYKEYWORD& k : kGeometryKeywords) {
     if (!k.matches(word)) continue;
-    lastKeyword = -1;
-    if (inputPass == 0) {
+    input::lastKeyword = -1;
+    if (input::inputPass == 0) {
       SkipRestOfLine();
-      lineDone = true;
+      input::lineDone = true;
       return true;
     }
-    lineDone = k.define(word) == kOk;
+    input::lineDone = k.define(word) == kOk;
     return true;
   }
   return false;

@@ -4,8 +4,10 @@
 
 #include "geometry/surface_functions.h"
 
+namespace directives {
 GEOMETRYRECORDS geometry;
 GEOMETRYPRECISION geometryPrecision;
+}  // namespace directives
 
 namespace {
 
@@ -52,84 +54,84 @@ void REGIONLIST::Keep(const std::vector<bool>& removed) {
 }
 
 int32_t FindPlainSurface(int32_t identifier) {
-  for (int32_t i = 0; i < geometry.nSurfaces; ++i) {
-    const SURFACE& s = geometry.surf[static_cast<size_t>(i)];
+  for (int32_t i = 0; i < directives::geometry.nSurfaces; ++i) {
+    const SURFACE& s = directives::geometry.surf[static_cast<size_t>(i)];
     if (s.macrobody < 0 && s.identifier == identifier) return i;
   }
   return -1;
 }
 
 int32_t FindMacrobody(int32_t identifier) {
-  for (int32_t i = 0; i < geometry.nMacrobodies; ++i) {
-    if (geometry.macrobodies[static_cast<size_t>(i)].identifier == identifier) return i;
+  for (int32_t i = 0; i < directives::geometry.nMacrobodies; ++i) {
+    if (directives::geometry.macrobodies[static_cast<size_t>(i)].identifier == identifier) return i;
   }
   return -1;
 }
 
 int32_t FindCell(int32_t identifier) {
-  for (int32_t i = 0; i < geometry.nCells; ++i) {
-    if (geometry.cell[static_cast<size_t>(i)].number == identifier) return i;
+  for (int32_t i = 0; i < directives::geometry.nCells; ++i) {
+    if (directives::geometry.cell[static_cast<size_t>(i)].number == identifier) return i;
   }
   return -1;
 }
 
 int32_t FindTransform(int32_t identifier) {
-  for (int32_t i = 0; i < geometry.nTransforms; ++i) {
-    if (geometry.transforms[static_cast<size_t>(i)].identifier == identifier) return i;
+  for (int32_t i = 0; i < directives::geometry.nTransforms; ++i) {
+    if (directives::geometry.transforms[static_cast<size_t>(i)].identifier == identifier) return i;
   }
   return -1;
 }
 
 int32_t FindSameSurface(const SURFACE& s) {
-  for (int32_t k = 0; k < geometry.nSurfaces; ++k) {
-    if (SameSurface(&s, &geometry.surf[static_cast<size_t>(k)], geometryPrecision.distancePrecision,
-                    geometryPrecision.anglePrecision))
+  for (int32_t k = 0; k < directives::geometry.nSurfaces; ++k) {
+    if (SameSurface(&s, &directives::geometry.surf[static_cast<size_t>(k)],
+                    directives::geometryPrecision.distancePrecision, directives::geometryPrecision.anglePrecision))
       return k;
   }
   return -1;
 }
 
 Status AppendSurface(const SURFACE& s, int32_t* index) {
-  if (geometry.nSurfaces >= kMaxSurfaces) {
+  if (directives::geometry.nSurfaces >= kMaxSurfaces) {
     printf("Error: The number of surfaces is greater than %d.\n", kMaxSurfaces);
     return kInputError;
   }
-  geometry.surf.push_back(s);
-  *index = geometry.nSurfaces++;
+  directives::geometry.surf.push_back(s);
+  *index = directives::geometry.nSurfaces++;
   return kOk;
 }
 
 Status CheckMacrobodyCapacity() {
-  if (geometry.nMacrobodies < kMaxMacrobodies) return kOk;
+  if (directives::geometry.nMacrobodies < kMaxMacrobodies) return kOk;
   printf("Error: The number of macrobodies is greater than %d.\n", kMaxMacrobodies);
   return kInputError;
 }
 
 void AppendMacrobody(MACROBODY rec, MACROBODYARRAYS arrays) {
   rec.nFacets = static_cast<uint16_t>(arrays.size());
-  geometry.macrobodies.push_back(rec);
-  geometry.macrobodyArrays.push_back(std::move(arrays));
-  BindMacrobodyArrays(geometry.nMacrobodies++);
+  directives::geometry.macrobodies.push_back(rec);
+  directives::geometry.macrobodyArrays.push_back(std::move(arrays));
+  BindMacrobodyArrays(directives::geometry.nMacrobodies++);
 }
 
 CELL& NewCellRecord() {
-  const int32_t n = geometry.nCells;
+  const int32_t n = directives::geometry.nCells;
   if (n % kCellTableGrowth == 0) {
-    geometry.cell.resize(static_cast<size_t>(n) + kCellTableGrowth);
-    geometry.cellArrays.resize(static_cast<size_t>(n) + kCellTableGrowth);
-    geometry.givenCellVolume.resize(static_cast<size_t>(n) + kCellTableGrowth, -1.0);
-    geometry.analysisStatus.resize(static_cast<size_t>(n) + kCellTableGrowth, 0);
+    directives::geometry.cell.resize(static_cast<size_t>(n) + kCellTableGrowth);
+    directives::geometry.cellArrays.resize(static_cast<size_t>(n) + kCellTableGrowth);
+    directives::geometry.givenCellVolume.resize(static_cast<size_t>(n) + kCellTableGrowth, -1.0);
+    directives::geometry.analysisStatus.resize(static_cast<size_t>(n) + kCellTableGrowth, 0);
   }
-  geometry.cell[static_cast<size_t>(n)] = CELL{};
-  geometry.cellArrays[static_cast<size_t>(n)] = CELLARRAYS{};
-  geometry.givenCellVolume[static_cast<size_t>(n)] = -1.0;
-  geometry.analysisStatus[static_cast<size_t>(n)] = 0;
-  return geometry.cell[static_cast<size_t>(n)];
+  directives::geometry.cell[static_cast<size_t>(n)] = CELL{};
+  directives::geometry.cellArrays[static_cast<size_t>(n)] = CELLARRAYS{};
+  directives::geometry.givenCellVolume[static_cast<size_t>(n)] = -1.0;
+  directives::geometry.analysisStatus[static_cast<size_t>(n)] = 0;
+  return directives::geometry.cell[static_cast<size_t>(n)];
 }
 
 void BindCellArrays(int32_t i) {
-  CELL& c = geometry.cell[static_cast<size_t>(i)];
-  CELLARRAYS& a = geometry.cellArrays[static_cast<size_t>(i)];
+  CELL& c = directives::geometry.cell[static_cast<size_t>(i)];
+  CELLARRAYS& a = directives::geometry.cellArrays[static_cast<size_t>(i)];
   c.nSurf = static_cast<uint16_t>(a.region.size());
   c.surfaces = DataOrNull(a.region.surfaces);
   c.senses = DataOrNull(a.region.senses);
@@ -145,8 +147,8 @@ void BindCellArrays(int32_t i) {
 }
 
 void BindMacrobodyArrays(int32_t i) {
-  MACROBODY& m = geometry.macrobodies[static_cast<size_t>(i)];
-  MACROBODYARRAYS& a = geometry.macrobodyArrays[static_cast<size_t>(i)];
+  MACROBODY& m = directives::geometry.macrobodies[static_cast<size_t>(i)];
+  MACROBODYARRAYS& a = directives::geometry.macrobodyArrays[static_cast<size_t>(i)];
   m.nFacets = static_cast<uint16_t>(a.size());
   m.facetSurfaces = DataOrNull(a.surfaces);
   m.facetSenses = DataOrNull(a.senses);
@@ -155,31 +157,33 @@ void BindMacrobodyArrays(int32_t i) {
 }
 
 void BindUnionCells(int32_t i) {
-  CELLUNION& u = geometry.unionData[static_cast<size_t>(i)];
-  std::vector<int16_t>& cells = geometry.unionCells[static_cast<size_t>(i)];
+  CELLUNION& u = directives::geometry.unionData[static_cast<size_t>(i)];
+  std::vector<int16_t>& cells = directives::geometry.unionCells[static_cast<size_t>(i)];
   u.nCells = static_cast<uint16_t>(cells.size());
   u.cells = DataOrNull(cells);
 }
 
 GeometryTablesView ParserTables() {
-  return GeometryTablesView{DataOrNull(geometry.surf), geometry.nSurfaces,        DataOrNull(geometry.macrobodies),
-                            geometry.nMacrobodies,     DataOrNull(geometry.cell), geometry.nCells};
+  return GeometryTablesView{DataOrNull(directives::geometry.surf),        directives::geometry.nSurfaces,
+                            DataOrNull(directives::geometry.macrobodies), directives::geometry.nMacrobodies,
+                            DataOrNull(directives::geometry.cell),        directives::geometry.nCells};
 }
 
 GeometryAnalysis AnalysisTables() {
   GeometryAnalysis g{};
-  g.surf = DataOrNull(geometry.surf);
-  g.cells = DataOrNull(geometry.cell);
-  g.nCells = geometry.nCells;
-  g.tol = AnalysisTolerances{geometryPrecision.anglePrecision, geometryPrecision.maxDistanceRatio};
+  g.surf = DataOrNull(directives::geometry.surf);
+  g.cells = DataOrNull(directives::geometry.cell);
+  g.nCells = directives::geometry.nCells;
+  g.tol =
+      AnalysisTolerances{directives::geometryPrecision.anglePrecision, directives::geometryPrecision.maxDistanceRatio};
   g.console = stdout;
   return g;
 }
 
 std::string RegionItemText(const REGIONLIST& r, size_t k, bool withSign) {
   char text[128];
-  FormatSurfaceId(&geometry.surf[r.surfaces[k]], withSign ? r.senses[k] : 0, r.surfMacrobody[k], r.surfFacet[k],
-                  DataOrNull(geometry.macrobodies), text, sizeof text);
+  FormatSurfaceId(&directives::geometry.surf[r.surfaces[k]], withSign ? r.senses[k] : 0, r.surfMacrobody[k],
+                  r.surfFacet[k], DataOrNull(directives::geometry.macrobodies), text, sizeof text);
   return text;
 }
 
@@ -189,11 +193,12 @@ void ReverseSenseEverywhere(int32_t s) {
       if (r.surfaces[k] == s) r.senses[k] = static_cast<int8_t>(-r.senses[k]);
     }
   };
-  for (MACROBODYARRAYS& m : geometry.macrobodyArrays) reverse(m);
-  for (int32_t c = 0; c < geometry.nCells; ++c) reverse(geometry.cellArrays[static_cast<size_t>(c)].region);
+  for (MACROBODYARRAYS& m : directives::geometry.macrobodyArrays) reverse(m);
+  for (int32_t c = 0; c < directives::geometry.nCells; ++c)
+    reverse(directives::geometry.cellArrays[static_cast<size_t>(c)].region);
 }
 
 void ResetGeometryTables() {
-  geometry = GEOMETRYRECORDS{};
-  geometryPrecision = GEOMETRYPRECISION{};
+  directives::geometry = GEOMETRYRECORDS{};
+  directives::geometryPrecision = GEOMETRYPRECISION{};
 }

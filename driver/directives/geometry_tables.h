@@ -90,8 +90,10 @@ struct GEOMETRYRECORDS {
   std::vector<double> surfacePairBuffer;
 };
 
+namespace directives {
 extern GEOMETRYRECORDS geometry;
 extern GEOMETRYPRECISION geometryPrecision;
+}  // namespace directives
 
 // Look-ups by identifier; -1 when there is none.
 int32_t FindPlainSurface(int32_t identifier);  // a surface S<n> that no macrobody owns

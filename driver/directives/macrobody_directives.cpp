@@ -22,9 +22,10 @@ bool SameFacets(const MACROBODYARRAYS& a, const MACROBODYARRAYS& b) {
 
 // An RCC or TRC made wholly of existing surfaces may repeat an earlier body.
 void ReportRepeatedBody(int32_t kind, int32_t n, const MACROBODYARRAYS& facets) {
-  for (int32_t m = 0; m < geometry.nMacrobodies; ++m) {
-    const MACROBODY& body = geometry.macrobodies[static_cast<size_t>(m)];
-    if (body.kind != kind || !SameFacets(geometry.macrobodyArrays[static_cast<size_t>(m)], facets)) continue;
+  for (int32_t m = 0; m < directives::geometry.nMacrobodies; ++m) {
+    const MACROBODY& body = directives::geometry.macrobodies[static_cast<size_t>(m)];
+    if (body.kind != kind || !SameFacets(directives::geometry.macrobodyArrays[static_cast<size_t>(m)], facets))
+      continue;
     printf("Warning: Surfaces %d and %d coincide.\n", n, body.identifier);
     return;
   }
@@ -35,7 +36,7 @@ void ReportRepeatedBody(int32_t kind, int32_t n, const MACROBODYARRAYS& facets) 
 // +1 when it is a plane of opposite normal), any other is appended as facet
 // i + 1 of the new macrobody.
 Status AddStandardMacrobody(int32_t kind, int32_t n, const FACETLIST& facets) {
-  const int32_t owner = geometry.nMacrobodies;
+  const int32_t owner = directives::geometry.nMacrobodies;
   MACROBODYARRAYS list;
   bool allMatched = true;
   for (int i = 0; i < facets.count; ++i) {
@@ -46,7 +47,7 @@ Status AddStandardMacrobody(int32_t kind, int32_t n, const FACETLIST& facets) {
     int32_t k = FindSameSurface(s);
     int8_t sense = -1;
     if (k >= 0) {
-      SURFACE& old = geometry.surf[static_cast<size_t>(k)];
+      SURFACE& old = directives::geometry.surf[static_cast<size_t>(k)];
       ++old.referenceCount;
       if (OppositePlanes(s, old)) sense = 1;
     } else {
@@ -85,7 +86,7 @@ void ReportRemovedItems(const MACROBODYARRAYS& items, const std::vector<bool>& r
 void DropRedundantItems(MACROBODYARRAYS* items, const std::vector<bool>& removed, int32_t n) {
   ReportRemovedItems(*items, removed, n);
   for (size_t k = 0; k < items->size(); ++k) {
-    if (removed[k]) --geometry.surf[items->surfaces[k]].referenceCount;
+    if (removed[k]) --directives::geometry.surf[items->surfaces[k]].referenceCount;
   }
   items->Keep(removed);
 }
@@ -93,7 +94,7 @@ void DropRedundantItems(MACROBODYARRAYS* items, const std::vector<bool>& removed
 Status CopyStandardMacrobody(int32_t n, const MACROBODY& body, const MACROBODYARRAYS& facets, const TRANSFORM& tr) {
   FACETLIST moved;
   for (size_t i = 0; i < facets.size(); ++i) {
-    SURFACE s = geometry.surf[facets.surfaces[i]];
+    SURFACE s = directives::geometry.surf[facets.surfaces[i]];
     if (s.type == kSurfacePlane && facets.senses[i] > 0) ReversePlane(&s);  // the normal out of the body
     moved.facet[moved.count++] = MovedSurface(s, tr);
   }
@@ -107,7 +108,7 @@ Status MovedItem(const SURFACE& original, const TRANSFORM& tr, int8_t* sense, in
   SURFACE s = MovedSurface(original, tr);
   *index = FindSameSurface(s);
   if (*index >= 0) {
-    SURFACE& old = geometry.surf[static_cast<size_t>(*index)];
+    SURFACE& old = directives::geometry.surf[static_cast<size_t>(*index)];
     ++old.referenceCount;
     if (OppositePlanes(s, old)) *sense = static_cast<int8_t>(-*sense);
     return kOk;
@@ -123,7 +124,7 @@ Status CopyGeneralMacrobody(int32_t n, int32_t m, const MACROBODY& body, const M
   for (size_t k = 0; k < items.size(); ++k) {
     int8_t sense = items.senses[k];
     int32_t index = 0;
-    if (Status s = MovedItem(geometry.surf[items.surfaces[k]], tr, &sense, &index)) return s;
+    if (Status s = MovedItem(directives::geometry.surf[items.surfaces[k]], tr, &sense, &index)) return s;
     list.Append(static_cast<uint16_t>(index), sense, items.surfMacrobody[k], items.surfFacet[k]);
   }
   MACROBODY rec{};
@@ -137,7 +138,12 @@ Status CopyGeneralMacrobody(int32_t n, int32_t m, const MACROBODY& body, const M
 }  // namespace
 
 Status DefineStandardMacrobody(int32_t kind, const char* name, int32_t n, const double* entries, const TRANSFORM* tr) {
-  const BODYINPUT in{kind, name, n, entries, geometryPrecision.distancePrecision, geometryPrecision.anglePrecision};
+  const BODYINPUT in{kind,
+                     name,
+                     n,
+                     entries,
+                     directives::geometryPrecision.distancePrecision,
+                     directives::geometryPrecision.anglePrecision};
   FACETLIST facets;
   if (Status s = BuildStandardFacets(in, &facets)) return s;
   if (tr != nullptr) {
@@ -182,8 +188,8 @@ Status DefineGeneralMacrobody(int32_t n) {
 
 Status CopyMacrobody(int32_t n, int32_t m, const TRANSFORM& tr) {
   if (Status s = CheckMacrobodyCapacity()) return s;
-  const MACROBODY body = geometry.macrobodies[static_cast<size_t>(m)];
-  const MACROBODYARRAYS items = geometry.macrobodyArrays[static_cast<size_t>(m)];
+  const MACROBODY body = directives::geometry.macrobodies[static_cast<size_t>(m)];
+  const MACROBODYARRAYS items = directives::geometry.macrobodyArrays[static_cast<size_t>(m)];
   if (body.kind == kMacrobodyGeneral) return CopyGeneralMacrobody(n, m, body, items, tr);
   return CopyStandardMacrobody(n, body, items, tr);
 }

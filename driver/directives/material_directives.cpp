@@ -12,11 +12,13 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/value_forms.h"
 
+namespace directives {
 int32_t complexGeometry = -1;
 std::vector<MATERIAL> materials(kMaterialGrowth);
 int32_t nMaterials = 0;
 int32_t elementZ[kMaxElements] = {};
 int32_t nElem_tot = 0;
+}  // namespace directives
 
 namespace {
 
@@ -65,15 +67,15 @@ int FindElement(const MATERIALINPUT& m, int32_t z) {
 // Global element index of z, appended to elementZ when new; -1 after the
 // message when the list is full.
 int GlobalElementIndex(int32_t z) {
-  for (int i = 0; i < nElem_tot; ++i) {
-    if (elementZ[i] == z) return i;
+  for (int i = 0; i < directives::nElem_tot; ++i) {
+    if (directives::elementZ[i] == z) return i;
   }
-  if (nElem_tot >= kMaxElements) {
+  if (directives::nElem_tot >= kMaxElements) {
     printf("Error: Number of chemical elements exceeds %d.\n", kMaxElements);
     return -1;
   }
-  elementZ[nElem_tot] = z;
-  return nElem_tot++;
+  directives::elementZ[directives::nElem_tot] = z;
+  return directives::nElem_tot++;
 }
 
 // Reads an atomic number and its fraction (the words at *pos and after).
@@ -172,8 +174,8 @@ bool MaterialHasElement(const MATERIAL& rec, int32_t elementIndex) {
 
 // Index of the first earlier record with the same composition, or -1.
 int FindSameComposition(const MATERIALINPUT& m, const int32_t* elementIndex) {
-  for (int k = 0; k < nMaterials; ++k) {
-    const MATERIAL& rec = materials[k];
+  for (int k = 0; k < directives::nMaterials; ++k) {
+    const MATERIAL& rec = directives::materials[k];
     if (rec.nElements != m.nElements) continue;
     bool same = true;
     for (int i = 0; i < m.nElements && same; ++i) {
@@ -195,24 +197,26 @@ void StoreComposition(const MATERIALINPUT& m, const int32_t* elementIndex, MATER
 }
 
 bool AppendComplexMaterial(int32_t number, const MATERIALINPUT& m) {
-  if (nMaterials >= kMaxMaterials) {
+  if (directives::nMaterials >= kMaxMaterials) {
     printf("Error: Number of materials exceeds %d.\n", kMaxMaterials);
     return false;
   }
-  if (nMaterials % kMaterialGrowth == 0) materials.resize(static_cast<size_t>(nMaterials) + kMaterialGrowth);
+  if (directives::nMaterials % kMaterialGrowth == 0)
+    directives::materials.resize(static_cast<size_t>(directives::nMaterials) + kMaterialGrowth);
   int32_t elementIndex[kMaxElements];
   for (int i = 0; i < m.nElements; ++i) elementIndex[i] = GlobalElementIndex(m.z[i]);
-  MATERIAL& rec = materials[nMaterials];
+  MATERIAL& rec = directives::materials[directives::nMaterials];
   rec.number = number;
   const int same = FindSameComposition(m, elementIndex);
   if (same >= 0) {
-    printf("Warning: Material %d has the same composition as material %d.\n", number, materials[same].number);
+    printf("Warning: Material %d has the same composition as material %d.\n", number,
+           directives::materials[same].number);
     rec.nElements = -1 - same;
     rec.forcing = static_cast<int8_t>(m.forcing);
   } else {
     StoreComposition(m, elementIndex, &rec);
   }
-  ++nMaterials;
+  ++directives::nMaterials;
   return true;
 }
 
@@ -220,13 +224,13 @@ void StoreLayerMaterial(const MATERIALINPUT& m) {
   int32_t elementIndex[kMaxElements];
   for (int i = 0; i < m.nElements; ++i) {
     elementIndex[i] = i;
-    elementZ[i] = m.z[i];
+    directives::elementZ[i] = m.z[i];
   }
-  materials.assign(1, MATERIAL{});
-  materials[0].number = 0;
-  StoreComposition(m, elementIndex, &materials[0]);
-  nMaterials = 1;
-  nElem_tot = m.nElements;
+  directives::materials.assign(1, MATERIAL{});
+  directives::materials[0].number = 0;
+  StoreComposition(m, elementIndex, &directives::materials[0]);
+  directives::nMaterials = 1;
+  directives::nElem_tot = m.nElements;
 }
 
 // The material line after its keyword, parsed and checked.
@@ -249,20 +253,20 @@ bool HandleComplexGeometry() {
     return false;
   }
   const int32_t v = PlainInteger(value);
-  if (v != 0 && complexGeometry == 0) {
+  if (v != 0 && directives::complexGeometry == 0) {
     printf(
         "Error: Setting the complex geometry option is not allowed here, because the previous directives imply simple "
         "geometry.\n");
     return false;
   }
-  if (v == 0 && complexGeometry > 0) {
+  if (v == 0 && directives::complexGeometry > 0) {
     printf(
         "Error: Setting the simple geometry option is not allowed here, because the previous directives imply complex "
         "geometry.\n");
     return false;
   }
   const int64_t magnitude = v < 0 ? -static_cast<int64_t>(v) : v;
-  complexGeometry = static_cast<int32_t>(magnitude > INT32_MAX ? INT32_MAX : magnitude);
+  directives::complexGeometry = static_cast<int32_t>(magnitude > INT32_MAX ? INT32_MAX : magnitude);
   return true;
 }
 
@@ -276,8 +280,8 @@ bool HandleNumberedMaterial(const char* word) {
     return false;
   }
   if (!RequireComplexGeometry("M<n>")) return false;
-  for (int k = 0; k < nMaterials; ++k) {
-    if (materials[k].number == number) {
+  for (int k = 0; k < directives::nMaterials; ++k) {
+    if (directives::materials[k].number == number) {
       printf("Error: Duplicate material identifier \"M%d\".\n", number);
       return false;
     }
@@ -297,26 +301,26 @@ bool HandleLayerMaterial() {
 }  // namespace
 
 bool RequireSimpleGeometry(const char* keyword) {
-  if (complexGeometry > 0) {
+  if (directives::complexGeometry > 0) {
     printf(
         "Error: Keyword \"%s\" can be used only in simple geometry mode, but the previous directives imply complex "
         "geometry.\n",
         keyword);
     return false;
   }
-  complexGeometry = 0;
+  directives::complexGeometry = 0;
   return true;
 }
 
 bool RequireComplexGeometry(const char* keyword) {
-  if (complexGeometry == 0) {
+  if (directives::complexGeometry == 0) {
     printf(
         "Error: Keyword \"%s\" can be used only in complex geometry mode, but the previous directives imply simple "
         "geometry.\n",
         keyword);
     return false;
   }
-  if (complexGeometry < 0) complexGeometry = 1;
+  if (directives::complexGeometry < 0) directives::complexGeometry = 1;
   return true;
 }
 
@@ -330,10 +334,10 @@ bool HandleMaterialDirective(const char* word) {
     if (EqualNoCase(word, k.keyword)) keyword = k.index;
   }
   if (keyword < 0 && !IsMaterialNumberKeyword(word)) return false;
-  lastKeyword = keyword;
-  if (inputPass == 0) {
+  input::lastKeyword = keyword;
+  if (input::inputPass == 0) {
     SkipRestOfLine();
-    lineDone = true;
+    input::lineDone = true;
     return true;
   }
   bool ok = false;
@@ -344,7 +348,7 @@ bool HandleMaterialDirective(const char* word) {
   } else {
     ok = HandleNumberedMaterial(word);
   }
-  lineDone = ok;
+  input::lineDone = ok;
   return true;
 }
 
@@ -354,9 +358,9 @@ void ListMaterialDirectives(KEYWORDNAMES* names) {
 }
 
 void ResetMaterialDirectives() {
-  complexGeometry = -1;
-  materials.assign(kMaterialGrowth, MATERIAL{});
-  nMaterials = 0;
-  std::memset(elementZ, 0, sizeof(elementZ));
-  nElem_tot = 0;
+  directives::complexGeometry = -1;
+  directives::materials.assign(kMaterialGrowth, MATERIAL{});
+  directives::nMaterials = 0;
+  std::memset(directives::elementZ, 0, sizeof(directives::elementZ));
+  directives::nElem_tot = 0;
 }

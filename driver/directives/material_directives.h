@@ -10,6 +10,7 @@
 #include "driver/directives/directive_keywords.h"
 #include "driver/input/keyword_names.h"
 
+namespace directives {
 // -1 until the first directive that implies a mode, then 0 (simple geometry,
 // one layer) or positive (complex geometry).
 extern int32_t complexGeometry;
@@ -18,6 +19,7 @@ extern std::vector<MATERIAL> materials;  // grows by 20 zero-filled records
 extern int32_t nMaterials;               // records in use
 extern int32_t elementZ[kMaxElements];   // atomic number of each global element index
 extern int32_t nElem_tot;                // distinct elements over all materials
+}  // namespace directives
 
 // Keyword indices (duplicate-keyword check); M<n> repeats and checks its number.
 enum MaterialKeyword { kComplexGeometryKeyword = kMaterialKeywordBase, kMatKeyword };

@@ -10,9 +10,11 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/value_forms.h"
 
+namespace directives {
 GEOMETRYSETUPOPTIONS geometrySetup;
 PLANESET xSet[kMaxPlaneSetsPerAxis], ySet[kMaxPlaneSetsPerAxis], zSet[kMaxPlaneSetsPerAxis];
 int32_t nXsets = 1, nYsets = 1, nZsets = 1;
+}  // namespace directives
 
 namespace {
 
@@ -44,64 +46,65 @@ constexpr double kCount64High = 9223372036854775808.0;  // 2^63
 
 const GEOMETRYVALUERULE kValueRules[] = {
     {"DISTANCE_PRECISION", kLenientForm, 0.0, kNoUpperLimit, true, true, true, true,
-     [](double v) { geometryPrecision.distancePrecision = v; }, "Error: Distance precision value is missing.\n",
+     [](double v) { directives::geometryPrecision.distancePrecision = v; },
+     "Error: Distance precision value is missing.\n",
      "Error: Illegal value \"%s\" of the distance precision (it must be positive).\n"},
     {"ANGLE_PRECISION", kLenientForm, 0.0, 1e-5, true, true, true, true,
-     [](double v) { geometryPrecision.anglePrecision = v; }, "Error: Angle precision value is missing.\n",
+     [](double v) { directives::geometryPrecision.anglePrecision = v; }, "Error: Angle precision value is missing.\n",
      "Error: Illegal value \"%s\" of the angle precision (it must be positive and less than 1e-5).\n"},
     {"MAXDISTANCE_RATIO", kLenientForm, 1e6, 1e24, false, false, true, true,
-     [](double v) { geometryPrecision.maxDistanceRatio = v; },
+     [](double v) { directives::geometryPrecision.maxDistanceRatio = v; },
      "Error: The value of the ratio of the maximum distance and the distance precision is missing.\n",
      "Error: Illegal value \"%s\" of the ratio of the maximum distance and the distance precision (it must be between "
      "1e6 and 1e24).\n"},
     {"CHECK_FOR_INTERSECTIONS", kIntegerForm, 0.0, 3.0, false, false, false, false,
-     [](double v) { geometrySetup.checkForIntersections = static_cast<int32_t>(v); },
+     [](double v) { directives::geometrySetup.checkForIntersections = static_cast<int32_t>(v); },
      "Error: Value of the option for checking of cell intersections is missing.\n",
      "Error: Illegal value \"%s\" of the option for checking of cell intersections (it must be 0, 1, 2 or 3).\n"},
     {"RAND_BLOCK_SIZE", kCountForm, 99.5, kCountHigh, false, true, true, false,
      [](double v) {
-       geometrySetup.randBlockSize = static_cast<uint32_t>(RoundCount(v));
-       geometrySetup.randBlockSizeGiven = true;
+       directives::geometrySetup.randBlockSize = static_cast<uint32_t>(RoundCount(v));
+       directives::geometrySetup.randBlockSizeGiven = true;
      },
      "Error: The size of a \"block\" of random points for determining the cell volumes is missing.\n",
      "Error: Illegal value \"%s\" of the size of a \"block\" of random points for determining the cell volumes (it "
      "must be at least 100 and less than 2^32 = 4294967296).\n"},
     {"N_RAND_CELL_VOLUME", kCountForm, 99.5, kCountHigh, false, true, true, false,
      [](double v) {
-       geometrySetup.nRandCellVolume = static_cast<uint32_t>(RoundCount(v));
-       geometrySetup.nRandCellVolumeGiven = true;
+       directives::geometrySetup.nRandCellVolume = static_cast<uint32_t>(RoundCount(v));
+       directives::geometrySetup.nRandCellVolumeGiven = true;
      },
      "Error: Number of random points for determining the cell volume is missing.\n",
      "Error: Illegal number \"%s\" of random points for determining the cell volume (it must be at least 100 and less "
      "than 2^32 = 4294967296).\n"},
     {"N_RAND_SOURCE_VOLUME", kCountForm, 9999.5, kCountHigh, false, true, true, false,
      [](double v) {
-       geometrySetup.nRandSourceVolume = static_cast<uint32_t>(RoundCount(v));
-       geometrySetup.nRandSourceVolumeGiven = true;
+       directives::geometrySetup.nRandSourceVolume = static_cast<uint32_t>(RoundCount(v));
+       directives::geometrySetup.nRandSourceVolumeGiven = true;
      },
      "Error: Number of random points for determining the source volume is missing.\n",
      "Error: Illegal number \"%s\" of random points for determining the source volume (it must be at least 10000 and "
      "less than 2^32 = 4294967296).\n"},
     {"N_RAND_TOTAL_VOLUME", kCountForm, 9999.5, kCount64High, false, true, true, false,
      [](double v) {
-       geometrySetup.nRandTotalVolume = RoundCount(v);
-       geometrySetup.nRandTotalVolumeGiven = true;
+       directives::geometrySetup.nRandTotalVolume = RoundCount(v);
+       directives::geometrySetup.nRandTotalVolumeGiven = true;
      },
      "Error: Total number of random points for determining the cell volumes is missing.\n",
      "Error: Illegal total number \"%s\" of random points for determining the cell volumes (it must be at least 10000 "
      "and less than 2^63).\n"},
     {"NTHREADS_GEOM", kCountForm, 0.5, kMaxGeometryThreads + 0.5, false, true, true, false,
-     [](double v) { geometrySetup.nThreadsGeom = static_cast<int32_t>(RoundCount(v)); },
+     [](double v) { directives::geometrySetup.nThreadsGeom = static_cast<int32_t>(RoundCount(v)); },
      "Error: The number of threads for defining the voxel data and calculation of cell volumes is missing.\n",
      "Error: Illegal value \"%s\" of the number of threads for defining the voxel data and calculation of cell volumes "
      "(it must be at least 1 and less than %d).\n"},
     {"OUTPUT_CELL_INTERACTION_STATS", kPlainForm, 0.0, kNoUpperLimit, false, true, true, false,
-     [](double v) { geometrySetup.outputCellInteractionStats = v != 0.0 ? 1 : 0; },
+     [](double v) { directives::geometrySetup.outputCellInteractionStats = v != 0.0 ? 1 : 0; },
      "Error: Cell interaction data output switch value is missing.\n", nullptr},
     {"USE_FREE_MOTION_RADIUS", kIntegerForm, 0.0, 2.0, false, false, true, false,
      [](double v) {
-       geometrySetup.useFreeMotionRadius = v != 0.0 ? 1 : 0;
-       geometrySetup.storeFreeMotionRadius = v == 2.0 ? 1 : 0;
+       directives::geometrySetup.useFreeMotionRadius = v != 0.0 ? 1 : 0;
+       directives::geometrySetup.storeFreeMotionRadius = v == 2.0 ? 1 : 0;
      },
      "Error: Value of the switch controlling usage of the free-motion radius is missing.\n",
      "Error: Illegal value \"%s\" of the option to use the free-motion radius (should be 0 for not using, 1 for using "
@@ -152,7 +155,7 @@ bool ReadRuleValue(const GEOMETRYVALUERULE& r, bool report, double* v) {
 // else is read in the second pass only.
 bool HandleValueLine(const GEOMETRYVALUERULE& r) {
   double v = 0.0;
-  if (inputPass == 0) {
+  if (input::inputPass == 0) {
     if (!r.firstPass) {
       SkipRestOfLine();
       return true;
@@ -176,13 +179,13 @@ struct AXISSETS {
 };
 
 bool ReadPlaneSets(const AXISSETS& axis) {
-  if (complexGeometry == 0) {
+  if (directives::complexGeometry == 0) {
     printf(
         "Error: Keywords \"COORD_X\", \"COORD_Y\" and \"COORD_Z\" can be used only in complex geometry mode, but the "
         "previous directives imply simple geometry.\n");
     return false;
   }
-  complexGeometry = complexGeometry < 0 ? 1 : complexGeometry;
+  directives::complexGeometry = directives::complexGeometry < 0 ? 1 : directives::complexGeometry;
   const char* token = NextWord();
   if (token == nullptr) {
     printf("Error: Missing specification of a %c coordinate plane set.\n", axis.letter);
@@ -230,20 +233,22 @@ int AxisOf(const char* word) {
 bool HandlePrecisionDirective(const char* word) {
   const int axis = AxisOf(word);
   if (axis >= 0) {
-    lastKeyword = -1;
-    if (inputPass == 0) {
+    input::lastKeyword = -1;
+    if (input::inputPass == 0) {
       SkipRestOfLine();
-      lineDone = true;
+      input::lineDone = true;
       return true;
     }
-    const AXISSETS sets[3] = {{'X', xSet, &nXsets}, {'Y', ySet, &nYsets}, {'Z', zSet, &nZsets}};
-    lineDone = ReadPlaneSets(sets[axis]);
+    const AXISSETS sets[3] = {{'X', directives::xSet, &directives::nXsets},
+                              {'Y', directives::ySet, &directives::nYsets},
+                              {'Z', directives::zSet, &directives::nZsets}};
+    input::lineDone = ReadPlaneSets(sets[axis]);
     return true;
   }
   for (int i = 0; i < kValueRuleCount; ++i) {
     if (!EqualNoCase(word, kValueRules[i].keyword)) continue;
-    lastKeyword = kPrecisionKeywordBase + i;
-    lineDone = HandleValueLine(kValueRules[i]);
+    input::lastKeyword = kPrecisionKeywordBase + i;
+    input::lineDone = HandleValueLine(kValueRules[i]);
     return true;
   }
   return false;
@@ -255,9 +260,9 @@ void ListPrecisionDirectives(KEYWORDNAMES* names) {
 }
 
 void ResetPrecisionDirectives() {
-  geometrySetup = GEOMETRYSETUPOPTIONS{};
-  std::memset(xSet, 0, sizeof xSet);
-  std::memset(ySet, 0, sizeof ySet);
-  std::memset(zSet, 0, sizeof zSet);
-  nXsets = nYsets = nZsets = 1;
+  directives::geometrySetup = GEOMETRYSETUPOPTIONS{};
+  std::memset(directives::xSet, 0, sizeof directives::xSet);
+  std::memset(directives::ySet, 0, sizeof directives::ySet);
+  std::memset(directives::zSet, 0, sizeof directives::zSet);
+  directives::nXsets = directives::nYsets = directives::nZsets = 1;
 }

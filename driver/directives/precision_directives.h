@@ -28,12 +28,14 @@ struct GEOMETRYSETUPOPTIONS {
   uint8_t useFreeMotionRadius = 1;         // USE_FREE_MOTION_RADIUS 1 or 2
   uint8_t storeFreeMotionRadius = 0;       // USE_FREE_MOTION_RADIUS 2: kept with the banked particles
 };
+namespace directives {
 extern GEOMETRYSETUPOPTIONS geometrySetup;
 
 // The plane sets of each axis (COORD_X, COORD_Y, COORD_Z). Set 0 is the
 // set-up's; the directives fill sets 1 .. 9, and each count includes set 0.
 extern PLANESET xSet[kMaxPlaneSetsPerAxis], ySet[kMaxPlaneSetsPerAxis], zSet[kMaxPlaneSetsPerAxis];
 extern int32_t nXsets, nYsets, nZsets;
+}  // namespace directives
 
 constexpr int32_t kMaxGeometryThreads = 2048;
 constexpr double kMaxPlanesPerSet = 1e7;  // planes of one set stay below this

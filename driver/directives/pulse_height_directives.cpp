@@ -12,6 +12,7 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/value_forms.h"
 
+namespace directives {
 std::vector<PULSEHEIGHTTALLY> pulseHeightTally;
 int32_t nPulseHeight_tot = 0;
 int32_t nWholeGeometryPulseHeight = 0;
@@ -19,6 +20,7 @@ std::vector<int16_t> cellsPulseHeight;
 int16_t nCellsPulseHeight = 0;
 std::vector<CONTROLTALLY> pulseHeightControlTallies;
 bool pulseHeightTalliesPresent = false;
+}  // namespace directives
 
 namespace {
 
@@ -54,15 +56,15 @@ bool ReadCellForm(const char* token, PULSEHEIGHTINPUT* t) {
            static_cast<int>(id));
     return false;
   }
-  if (complexGeometry == 0) {
+  if (directives::complexGeometry == 0) {
     printf(
         "Error: Usage of a cell identifier in the definition of a pulse-height tally is allowed only in complex "
         "geometry mode, but the previous directives imply simple geometry.\n");
     return false;
   }
-  complexGeometry = complexGeometry < 0 ? 1 : complexGeometry;
-  const int32_t u = geometry.cell[static_cast<size_t>(index)].unionIndex;
-  if (u >= 0 && geometry.unionCells[static_cast<size_t>(u)][0] != index) {
+  directives::complexGeometry = directives::complexGeometry < 0 ? 1 : directives::complexGeometry;
+  const int32_t u = directives::geometry.cell[static_cast<size_t>(index)].unionIndex;
+  if (u >= 0 && directives::geometry.unionCells[static_cast<size_t>(u)][0] != index) {
     printf("Error: Pulse-height tallies for unions must include the identifier of the first cell of the union.\n");
     return false;
   }
@@ -72,9 +74,9 @@ bool ReadCellForm(const char* token, PULSEHEIGHTINPUT* t) {
 
 // The cells of the tally's cell (the members of its union, or the cell alone).
 std::vector<int32_t> TalliedCells(int32_t index) {
-  const int32_t u = geometry.cell[static_cast<size_t>(index)].unionIndex;
+  const int32_t u = directives::geometry.cell[static_cast<size_t>(index)].unionIndex;
   if (u < 0) return {index};
-  const std::vector<int16_t>& members = geometry.unionCells[static_cast<size_t>(u)];
+  const std::vector<int16_t>& members = directives::geometry.unionCells[static_cast<size_t>(u)];
   return std::vector<int32_t>(members.begin(), members.end());
 }
 
@@ -82,19 +84,19 @@ std::vector<int32_t> TalliedCells(int32_t index) {
 // pulse-height slot with its first tally, and counts its tallies.
 void RegisterCellTally(PULSEHEIGHTTALLY* rec) {
   const std::vector<int32_t> cells = TalliedCells(rec->cell);
-  CELL& first = geometry.cell[static_cast<size_t>(rec->cell)];
+  CELL& first = directives::geometry.cell[static_cast<size_t>(rec->cell)];
   if (first.pulseHeight == 0) {
-    const int16_t slot = nCellsPulseHeight++;
-    cellsPulseHeight.push_back(static_cast<int16_t>(rec->cell));
-    for (int32_t c : cells) geometry.cell[static_cast<size_t>(c)].pulseHeightSlot = slot;
+    const int16_t slot = directives::nCellsPulseHeight++;
+    directives::cellsPulseHeight.push_back(static_cast<int16_t>(rec->cell));
+    for (int32_t c : cells) directives::geometry.cell[static_cast<size_t>(c)].pulseHeightSlot = slot;
   }
-  for (int32_t c : cells) ++geometry.cell[static_cast<size_t>(c)].pulseHeight;
+  for (int32_t c : cells) ++directives::geometry.cell[static_cast<size_t>(c)].pulseHeight;
   rec->ordinal = first.pulseHeight;
 }
 
 bool ReadNamedRange(const char* name, PULSEHEIGHTINPUT* t) {
-  for (int i = 0; i < nRanges[kQuantityE]; ++i) {
-    const TALLYRANGE& r = rangeData[kQuantityE][i];
+  for (int i = 0; i < directives::nRanges[kQuantityE]; ++i) {
+    const TALLYRANGE& r = directives::rangeData[kQuantityE][i];
     if (EqualNoCase(std::string(r.name), std::string(name))) {
       t->rec.lower = r.lower;
       t->rec.upper = r.upper;
@@ -262,22 +264,23 @@ void StorePulseHeightTally(PULSEHEIGHTINPUT* t) {
   rec.invWidth = rec.bins / (rec.upper - rec.lower);
   if (t->outputValue >= 0) {
     rec.writeDuringRun = static_cast<uint8_t>(t->outputValue);
-  } else if (t->targetKind != kNoTarget && tallyOutputOptions.mode == 1) {
+  } else if (t->targetKind != kNoTarget && directives::tallyOutputOptions.mode == 1) {
     rec.writeDuringRun = 1;
   }
-  if (t->targetKind != kNoTarget) targetErrorGiven = true;
+  if (t->targetKind != kNoTarget) directives::targetErrorGiven = true;
   if (t->targetKind != kNoTarget || rec.writeDuringRun) {
-    pulseHeightControlTallies.push_back(CONTROLTALLY{nPulseHeight_tot, t->targetKind, t->target});
-    ++nControlTallies;
+    directives::pulseHeightControlTallies.push_back(
+        CONTROLTALLY{directives::nPulseHeight_tot, t->targetKind, t->target});
+    ++directives::nControlTallies;
   }
   if (rec.cell < 0) {
-    rec.ordinal = ++nWholeGeometryPulseHeight;
+    rec.ordinal = ++directives::nWholeGeometryPulseHeight;
   } else {
     RegisterCellTally(&rec);
   }
-  pulseHeightTally.push_back(rec);
-  ++nPulseHeight_tot;
-  pulseHeightTalliesPresent = true;
+  directives::pulseHeightTally.push_back(rec);
+  ++directives::nPulseHeight_tot;
+  directives::pulseHeightTalliesPresent = true;
 }
 
 bool DefinePulseHeightTally() {
@@ -298,9 +301,9 @@ bool DefinePulseHeightTally() {
   } else if (!ReadExplicitRange(&t)) {
     return false;
   }
-  t.rec.eDeposition = static_cast<uint8_t>(tallyOptions.eDeposition != 0);
-  t.rec.writeDuringRun = static_cast<uint8_t>(tallyOutputOptions.mode > 1);
-  t.rec.interval = tallyOutputOptions.interval;
+  t.rec.eDeposition = static_cast<uint8_t>(directives::tallyOptions.eDeposition != 0);
+  t.rec.writeDuringRun = static_cast<uint8_t>(directives::tallyOutputOptions.mode > 1);
+  t.rec.interval = directives::tallyOutputOptions.interval;
   if (!ReadOptions(&t)) return false;
   StorePulseHeightTally(&t);
   return true;
@@ -310,24 +313,24 @@ bool DefinePulseHeightTally() {
 
 bool HandlePulseHeightDirective(const char* word) {
   if (!EqualNoCase(word, kPulseHeightKeyword)) return false;
-  lastKeyword = -1;
-  if (inputPass == 0) {
+  input::lastKeyword = -1;
+  if (input::inputPass == 0) {
     SkipRestOfLine();
-    lineDone = true;
+    input::lineDone = true;
     return true;
   }
-  lineDone = DefinePulseHeightTally();
+  input::lineDone = DefinePulseHeightTally();
   return true;
 }
 
 void ListPulseHeightDirectives(KEYWORDNAMES* names) { AddKeywordName(names, kPulseHeightKeyword); }
 
 void ResetPulseHeightDirectives() {
-  pulseHeightTally.clear();
-  nPulseHeight_tot = 0;
-  nWholeGeometryPulseHeight = 0;
-  cellsPulseHeight.clear();
-  nCellsPulseHeight = 0;
-  pulseHeightControlTallies.clear();
-  pulseHeightTalliesPresent = false;
+  directives::pulseHeightTally.clear();
+  directives::nPulseHeight_tot = 0;
+  directives::nWholeGeometryPulseHeight = 0;
+  directives::cellsPulseHeight.clear();
+  directives::nCellsPulseHeight = 0;
+  directives::pulseHeightControlTallies.clear();
+  directives::pulseHeightTalliesPresent = false;
 }

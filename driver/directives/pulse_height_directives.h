@@ -9,6 +9,7 @@
 #include "core/tally.h"
 #include "driver/input/keyword_names.h"
 
+namespace directives {
 extern std::vector<PULSEHEIGHTTALLY> pulseHeightTally;
 extern int32_t nPulseHeight_tot;
 extern int32_t nWholeGeometryPulseHeight;      // whole-geometry tallies so far (their ordinals)
@@ -16,6 +17,7 @@ extern std::vector<int16_t> cellsPulseHeight;  // cell index of each pulse-heigh
 extern int16_t nCellsPulseHeight;
 extern std::vector<CONTROLTALLY> pulseHeightControlTallies;
 extern bool pulseHeightTalliesPresent;
+}  // namespace directives
 
 // The directive module: true when word is PULSE_HEIGHT (repeatable).
 bool HandlePulseHeightDirective(const char* word);

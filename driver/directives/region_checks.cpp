@@ -44,7 +44,7 @@ Status FindRedundantHalfSpaces(const REGIONLIST& region, const char* disjointMes
     for (int j = i + 1; j < n; ++j) {
       if ((*removed)[j]) continue;
       const int relation = SurfacePairRelation(g, region.surfaces.data(), i, j, region.senses.data(),
-                                               geometryPrecision.distancePrecision, &notParameterised);
+                                               directives::geometryPrecision.distancePrecision, &notParameterised);
       if (relation == 0) {
         printf(disjointMessage, identifier, RegionItemText(region, i).c_str(), RegionItemText(region, j).c_str());
         return kInputError;
@@ -62,8 +62,9 @@ Status FindRedundantHalfSpaces(const REGIONLIST& region, const char* disjointMes
 Status CheckRegionVolume(const REGIONLIST& region, const char* zeroVolumeMessage, int32_t identifier,
                          VECTOR* interiorPoint, uint8_t* pointKind, int32_t* status) {
   *status = 0;
-  const int result = AnalyzeCell(AnalysisTables(), static_cast<int>(region.size()), region.surfaces.data(),
-                                 region.senses.data(), interiorPoint, pointKind, &geometryPrecision.distancePrecision);
+  const int result =
+      AnalyzeCell(AnalysisTables(), static_cast<int>(region.size()), region.surfaces.data(), region.senses.data(),
+                  interiorPoint, pointKind, &directives::geometryPrecision.distancePrecision);
   if (result == kRegionEmpty || (result == kRegionUndecided && *pointKind == kPointNone)) {
     printf(zeroVolumeMessage, identifier);
     return kInputError;

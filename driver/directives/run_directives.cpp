@@ -13,15 +13,17 @@
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
 
+namespace directives {
 TALLYOUTPUTOPTIONS tallyOutputOptions;
 SPECTRUM sourceSpectrum;
+}  // namespace directives
 
 namespace {
 
 // A line that is accepted without reading the rest of its values.
 void AcceptSkippingRest() {
   SkipRestOfLine();
-  lineDone = true;
+  input::lineDone = true;
 }
 
 // ---------------------------------------------------------------- value directives
@@ -36,14 +38,16 @@ struct VALUEDIRECTIVE {
 };
 
 Status ParseUseCuda(const char* value) {
-  return ParseDeviceList(value, runOptions.use_CUDA, &runOptions.nUse_CUDA, "the used CUDA devices in the input file");
+  return ParseDeviceList(value, input::runOptions.use_CUDA, &input::runOptions.nUse_CUDA,
+                         "the used CUDA devices in the input file");
 }
 Status ParseSkipCuda(const char* value) {
-  return ParseDeviceList(value, runOptions.skip_CUDA, &runOptions.nSkip_CUDA,
+  return ParseDeviceList(value, input::runOptions.skip_CUDA, &input::runOptions.nSkip_CUDA,
                          "the skipped CUDA devices in the input file");
 }
 Status ParseRCuda(const char* value) {
-  return ParseRatioList(value, runOptions.r_CUDA, &runOptions.nR_CUDA, "CUDA device ratios in the input file");
+  return ParseRatioList(value, input::runOptions.r_CUDA, &input::runOptions.nR_CUDA,
+                        "CUDA device ratios in the input file");
 }
 
 // The directives of both programs first, then those of Trenqual_CUDA only
@@ -93,22 +97,22 @@ enum RunKeyword {
 // value goes to the option's parser.
 void HandleValueDirective(int index) {
   const VALUEDIRECTIVE& directive = kValueDirectives[index];
-  lastKeyword = kRunKeywordBase + index;
-  if (inputPass == 0) {
+  input::lastKeyword = kRunKeywordBase + index;
+  if (input::inputPass == 0) {
     AcceptSkippingRest();
     return;
   }
-  if (commandLineGiven.*directive.given) {
+  if (input::commandLineGiven.*directive.given) {
     PrintOverrideNotice(directive.keyword);
     AcceptSkippingRest();
     return;
   }
   const char* value = directive.restOfLine ? RestOfLine() : NextWord();
-  lineDone = directive.parser(value) == 0;
-  if (!lineDone) return;
+  input::lineDone = directive.parser(value) == 0;
+  if (!input::lineDone) return;
   // The device range options keep the mark that tells the checks they were set.
   if (directive.given == &COMMANDLINEGIVEN::first_CUDA || directive.given == &COMMANDLINEGIVEN::last_CUDA) {
-    commandLineGiven.*directive.given = true;
+    input::commandLineGiven.*directive.given = true;
   }
   SkipRestOfLine();
 }
@@ -122,7 +126,7 @@ bool TallyOutputValueAccepted(const char* value, bool valid, const char* badValu
     AcceptSkippingRest();
     return true;
   }
-  if (inputPass == 1) {
+  if (input::inputPass == 1) {
     printf("%s",
            value == nullptr
                ? "Error: The value of the option to update the tally data files during the simulation is missing.\n"
@@ -132,24 +136,24 @@ bool TallyOutputValueAccepted(const char* value, bool valid, const char* badValu
 }
 
 void HandleTalliesOutput() {
-  lastKeyword = kTalliesOutputKeyword;
+  input::lastKeyword = kTalliesOutputKeyword;
   const char* value = NextWord();
   int mode = value ? std::atoi(value) : -1;
   bool accepted = TallyOutputValueAccepted(
       value, mode >= 0 && mode <= 2,
       "Error: Incorrect value of the option to update the tally data files during the simulation (it must be 0 - no "
       "output, 1 - output the control tallies only, or 2 - output all tallies).\n");
-  if (accepted && inputPass == 0) tallyOutputOptions.mode = mode;
+  if (accepted && input::inputPass == 0) directives::tallyOutputOptions.mode = mode;
 }
 
 void HandleTalliesOutputInterval() {
-  lastKeyword = kTalliesOutputIntervalKeyword;
+  input::lastKeyword = kTalliesOutputIntervalKeyword;
   const char* value = NextWord();
   double interval = value ? std::atof(value) : 0.0;
   bool accepted = TallyOutputValueAccepted(
       value, interval >= 1.0,
       "Error: Incorrect value of the tally data update interval (it cannot be less than 1 s).\n");
-  if (accepted && inputPass == 0) tallyOutputOptions.interval = interval;
+  if (accepted && input::inputPass == 0) directives::tallyOutputOptions.interval = interval;
 }
 
 // ---------------------------------------------------------------- file names
@@ -157,9 +161,9 @@ void HandleTalliesOutputInterval() {
 std::string TrimmedName(const char* text) { return TrimmedRight(SkipBlanks(text)); }
 
 void HandleOut() {
-  lastKeyword = kOutKeyword;
-  if (commandLineGiven.out) {
-    if (inputPass == 1) PrintOverrideNotice("OUT");
+  input::lastKeyword = kOutKeyword;
+  if (input::commandLineGiven.out) {
+    if (input::inputPass == 1) PrintOverrideNotice("OUT");
     AcceptSkippingRest();
     return;
   }
@@ -167,37 +171,37 @@ void HandleOut() {
   std::string name = rest ? TrimmedName(rest) : "";
   if (name.empty()) {
     printf("Error: Output file name is missing.\n");
-    inputExitCode = 1;
+    input::inputExitCode = 1;
     return;
   }
-  outputFileName = name;
-  lineDone = true;
+  input::outputFileName = name;
+  input::lineDone = true;
 }
 
 void HandleLog() {
-  lastKeyword = kLogKeyword;
-  bool first = directiveCount == 1;
-  if (inputPass == 0) {
-    if (runOptions.writeLog && first) {
+  input::lastKeyword = kLogKeyword;
+  bool first = input::directiveCount == 1;
+  if (input::inputPass == 0) {
+    if (input::runOptions.writeLog && first) {
       const char* rest = RestOfLine();
       if (ParseLogFile(rest ? rest : "", nullptr) != 0) {
-        inputExitCode = 1;
+        input::inputExitCode = 1;
         return;
       }
     } else {
       SkipRestOfLine();
     }
-    lineDone = true;
+    input::lineDone = true;
     return;
   }
   if (!first) {
     printf(
         "Error: If the input file contains the log file name, then the \"LOG\" keyword must be the first keyword in "
         "the input file.\n");
-    inputExitCode = 1;
+    input::inputExitCode = 1;
     return;
   }
-  if (commandLineGiven.log) {
+  if (input::commandLineGiven.log) {
     PrintOverrideNotice("LOG");
     AcceptSkippingRest();
     return;
@@ -205,19 +209,19 @@ void HandleLog() {
   const char* rest = RestOfLine();
   if (rest == nullptr || TrimmedName(rest).empty()) {
     printf("Error: Log file name is missing.\n");
-    inputExitCode = 1;
+    input::inputExitCode = 1;
     return;
   }
-  lineDone = true;
+  input::lineDone = true;
 }
 
 void HandleAlt() {
-  lastKeyword = kAltKeyword;
-  if (inputPass == 0) {
+  input::lastKeyword = kAltKeyword;
+  if (input::inputPass == 0) {
     AcceptSkippingRest();
     return;
   }
-  if (commandLineGiven.alt) {
+  if (input::commandLineGiven.alt) {
     PrintOverrideNotice("ALT");
     AcceptSkippingRest();
     return;
@@ -228,8 +232,8 @@ void HandleAlt() {
     printf("Error: Alternative cross sections information file name is missing.\n");
     return;
   }
-  altFileName = name;
-  lineDone = true;
+  input::altFileName = name;
+  input::lineDone = true;
 }
 
 // The directives with handlers of their own.
@@ -290,7 +294,7 @@ std::string WithoutContinuation(const char* token) {
 
 // Stores one number of the spectrum (second pass); false after an error.
 bool StoreSpectrumNumber(double value) {
-  SPECTRUM& spectrum = sourceSpectrum;
+  SPECTRUM& spectrum = directives::sourceSpectrum;
   if (spectrum.fromCommandLine) {
     if (!spectrum.overrideNoticePrinted) {
       printf(
@@ -311,41 +315,41 @@ bool StoreSpectrumNumber(double value) {
 }  // namespace
 
 void HandleSpectrumLine(const char* word) {
-  lastKeyword = -1;
+  input::lastKeyword = -1;
   const char* token = word;
   while (token != nullptr) {
     double value = 0.0;
     if (!ReadSpectrumNumber(token, &value)) {
-      if (inputPass == 1)
+      if (input::inputPass == 1)
         printf("Error: Invalid number or input directive \"%s\".\n", WithoutContinuation(token).c_str());
       return;
     }
-    if (inputPass == 1 && !StoreSpectrumNumber(value)) {
-      inputExitCode = 1;
+    if (input::inputPass == 1 && !StoreSpectrumNumber(value)) {
+      input::inputExitCode = 1;
       return;
     }
-    token = ReadInputLine(inputFile, outputFile, nullptr, kSpectrumSeparators);
+    token = ReadInputLine(input::inputFile, input::outputFile, nullptr, kSpectrumSeparators);
   }
-  lineDone = true;
+  input::lineDone = true;
 }
 
 void SetCommandLineEnergy(double energy) {
-  sourceSpectrum.numbers[0] = energy;
-  sourceSpectrum.count = 1;
-  sourceSpectrum.fromCommandLine = true;
+  directives::sourceSpectrum.numbers[0] = energy;
+  directives::sourceSpectrum.count = 1;
+  directives::sourceSpectrum.fromCommandLine = true;
 }
 
 void ResetRunDirectives() {
-  tallyOutputOptions = TALLYOUTPUTOPTIONS{};
-  sourceSpectrum.count = 0;
-  sourceSpectrum.fromCommandLine = false;
-  sourceSpectrum.overrideNoticePrinted = false;
-  sourceSpectrum.nEnerg = 0;
-  sourceSpectrum.energy = sourceSpectrum.weight = nullptr;
+  directives::tallyOutputOptions = TALLYOUTPUTOPTIONS{};
+  directives::sourceSpectrum.count = 0;
+  directives::sourceSpectrum.fromCommandLine = false;
+  directives::sourceSpectrum.overrideNoticePrinted = false;
+  directives::sourceSpectrum.nEnerg = 0;
+  directives::sourceSpectrum.energy = directives::sourceSpectrum.weight = nullptr;
 }
 
 Status FinishSpectrum(int eContiguous) {
-  SPECTRUM& spectrum = sourceSpectrum;
+  SPECTRUM& spectrum = directives::sourceSpectrum;
   double* numbers = spectrum.numbers;
   if (spectrum.count == 0) {
     printf("Error: The source energy spectrum is not defined.\n");

@@ -17,7 +17,9 @@ struct TALLYOUTPUTOPTIONS {
   int32_t mode = 2;        // 0 no files during the run, 1 control tallies only, 2 all tallies
   double interval = 60.0;  // seconds between updates, at least 1
 };
+namespace directives {
 extern TALLYOUTPUTOPTIONS tallyOutputOptions;
+}  // namespace directives
 
 // The source energy spectrum: the numbers as read, then, after finishing, the
 // energies E[0..nEnerg-1] (first half) and the bin weights W (second half).
@@ -33,7 +35,9 @@ struct SPECTRUM {
   double highestSourceEnergy = 0.0;
   double lowestSourceEnergy = 0.0;
 };
+namespace directives {
 extern SPECTRUM sourceSpectrum;
+}  // namespace directives
 
 // The run, GPU and file-name directives; true when `word` is one of them.
 bool HandleRunDirective(const char* word);

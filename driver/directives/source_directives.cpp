@@ -16,9 +16,11 @@
 #include "driver/input/value_forms.h"
 #include "geometry/frames.h"
 
+namespace directives {
 SOURCEDESCRIPTION source = DefaultSource();
 LAYERGEOMETRY layer = {0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0};
 PHYSICSMODELOPTIONS physicsModels;
+}  // namespace directives
 
 namespace {
 
@@ -27,15 +29,15 @@ constexpr double kNoUpperLimit = std::numeric_limits<double>::infinity();
 
 // ---- Switches and thresholds: one value each --------------------------------
 
-#define TQ_SWITCH(keyword, target, missing)                                                                           \
-  {                                                                                                                   \
-    keyword, kPlainIntegerForm, &physicsModels.target, nullptr, 0, 0, false, false, false, nullptr, missing, nullptr, \
-        kTokenArgument                                                                                                \
+#define TQ_SWITCH(keyword, target, missing)                                                                     \
+  {                                                                                                             \
+    keyword, kPlainIntegerForm, &directives::physicsModels.target, nullptr, 0, 0, false, false, false, nullptr, \
+        missing, nullptr, kTokenArgument                                                                        \
   }
-#define TQ_THRESHOLD(keyword, target, missing, illegal)                                                   \
-  {                                                                                                       \
-    keyword, kLenientNumberForm, nullptr, &physicsModels.target, 0.0, kNoUpperLimit, false, false, false, \
-        &physicsModels.target##Given, missing, illegal, kTokenArgument                                    \
+#define TQ_THRESHOLD(keyword, target, missing, illegal)                                                               \
+  {                                                                                                                   \
+    keyword, kLenientNumberForm, nullptr, &directives::physicsModels.target, 0.0, kNoUpperLimit, false, false, false, \
+        &directives::physicsModels.target##Given, missing, illegal, kTokenArgument                                    \
   }
 
 const VALUEDIRECTIVE physicsSwitches[] = {
@@ -56,8 +58,9 @@ const VALUEDIRECTIVE physicsSwitches[] = {
     TQ_SWITCH("PE_ANGULAR_DISTR", nonIsotropicPE,
               "Error: Non-isotropic photoelectron emission option value is missing.\n"),
     // A table of fewer than 3 points has no interior point to normalise.
-    {"PE_ANGULAR_DISTR_N", kPlainIntegerForm, &physicsModels.pe_angularDistr_nPoints, nullptr, 3.0, 2147483647.0, false,
-     false, false, nullptr, "Error: The number of points in photoelectron angular distribution tables is missing.\n",
+    {"PE_ANGULAR_DISTR_N", kPlainIntegerForm, &directives::physicsModels.pe_angularDistr_nPoints, nullptr, 3.0,
+     2147483647.0, false, false, false, nullptr,
+     "Error: The number of points in photoelectron angular distribution tables is missing.\n",
      "Error: Illegal value \"%s\" of the number of points in photoelectron angular distribution tables (it must be at "
      "least 3).\n",
      kTokenArgument},
@@ -141,7 +144,7 @@ bool HandlePart(const char*) {
   static const char* const kKinds[] = {"E", "P", "E+"};
   for (uint8_t kind = 0; kind < 3; ++kind) {
     if (EqualNoCase(token, kKinds[kind])) {
-      source.part = kind;
+      directives::source.part = kind;
       return true;
     }
   }
@@ -163,7 +166,7 @@ bool HandleThick(const char*) {
     printf("Error: Invalid thickness value \"%s\" (should be a non-negative number).\n", token);
     return false;
   }
-  layer.w = w;
+  directives::layer.w = w;
   return true;
 }
 
@@ -174,12 +177,12 @@ bool HandleConc(const char*) {
     printf("Error: Concentration value is missing.\n");
     return false;
   }
-  layer.concentration = LenientNumber(token);
-  if (!std::isfinite(layer.concentration)) {
+  directives::layer.concentration = LenientNumber(token);
+  if (!std::isfinite(directives::layer.concentration)) {
     printf("Error: Invalid concentration value \"%s\".\n", token);
     return false;
   }
-  if (layer.concentration == 0.0) {
+  if (directives::layer.concentration == 0.0) {
     printf("Error: Concentration value is zero.\n");
     return false;
   }
@@ -209,16 +212,16 @@ bool HandleSurface(const char*) {
     b /= norm;
     c /= norm;
   }
-  layer.surface_A = a;
-  layer.surface_B = b;
-  layer.surface_C = c;
-  layer.surface_Z = v[2];
-  layer.surface_D = -(a * v[0] + b * v[1] + c * v[2]);
+  directives::layer.surface_A = a;
+  directives::layer.surface_B = b;
+  directives::layer.surface_C = c;
+  directives::layer.surface_Z = v[2];
+  directives::layer.surface_D = -(a * v[0] + b * v[1] + c * v[2]);
   return true;
 }
 
 bool HandleBeam(const char*) {
-  if (source.positionGiven || source.directionGiven) {
+  if (directives::source.positionGiven || directives::source.directionGiven) {
     printf(
         "Error: Keyword \"BEAM\" cannot be used after specifying the initial position or the direction of the source "
         "particles.\n");
@@ -236,15 +239,15 @@ bool HandleBeam(const char*) {
         "non-zero).\n");
     return false;
   }
-  source.beamOrigin = Init(v[0], v[1], v[2]);
-  source.sourceCenter = source.beamOrigin;
-  source.beam_A = direction.x;
-  source.beam_B = direction.y;
-  source.beam_C = direction.z;
-  source.sourcePositionType = kPointSource;
-  source.sourceDirectionType = kParallelBeam;
-  source.positionGiven = true;
-  source.directionGiven = true;
+  directives::source.beamOrigin = Init(v[0], v[1], v[2]);
+  directives::source.sourceCenter = directives::source.beamOrigin;
+  directives::source.beam_A = direction.x;
+  directives::source.beam_B = direction.y;
+  directives::source.beam_C = direction.z;
+  directives::source.sourcePositionType = kPointSource;
+  directives::source.sourceDirectionType = kParallelBeam;
+  directives::source.positionGiven = true;
+  directives::source.directionGiven = true;
   return true;
 }
 
@@ -279,7 +282,7 @@ bool ReadPlaneSource() {
           "Error: \"%s\" is not a valid value of a component of a source surface normal.\n")) {
     return false;
   }
-  if (!UnitVector(n, &source.sourceNormal)) {
+  if (!UnitVector(n, &directives::source.sourceNormal)) {
     printf(
         "Error in values of components of the source surface normal vector (at least one of them must be non-zero).\n");
     return false;
@@ -287,16 +290,17 @@ bool ReadPlaneSource() {
   if (!ReadPlaneSourceLength(
           "Error: Missing value of the radius of the area with constant surface density of the source.\n",
           "Error: \"%s\" is not a valid value of the radius of the area with constant surface density of the source.\n",
-          &source.sourceConstantDensityRadius) ||
+          &directives::source.sourceConstantDensityRadius) ||
       !ReadPlaneSourceLength("Error: Missing value of the source Gaussian RMS width.\n",
                              "Error: \"%s\" is not a valid value of the source Gaussian RMS width.\n",
-                             &source.sourceRMSwidth)) {
+                             &directives::source.sourceRMSwidth)) {
     return false;
   }
-  if (source.sourceConstantDensityRadius == 0.0 && source.sourceRMSwidth == 0.0) {
-    source.sourcePositionType = kPointSource;  // a plane source of no extent is a point
+  if (directives::source.sourceConstantDensityRadius == 0.0 && directives::source.sourceRMSwidth == 0.0) {
+    directives::source.sourcePositionType = kPointSource;  // a plane source of no extent is a point
   } else {
-    MakeFrame(source.Q_source_position, source.sourceNormal, geometryPrecision.anglePrecision);
+    MakeFrame(directives::source.Q_source_position, directives::source.sourceNormal,
+              directives::geometryPrecision.anglePrecision);
   }
   return true;
 }
@@ -308,14 +312,14 @@ bool FindSourceCell(const char* token, int32_t identifier) {
     printf("Error: Undefined cell identifier \"%s\" in the definition of the source cell.\n", token);
     return false;
   }
-  const int32_t u = geometry.cell[static_cast<size_t>(index)].unionIndex;
-  if (u >= 0 && geometry.unionCells[static_cast<size_t>(u)][0] != index) {
+  const int32_t u = directives::geometry.cell[static_cast<size_t>(index)].unionIndex;
+  if (u >= 0 && directives::geometry.unionCells[static_cast<size_t>(u)][0] != index) {
     printf(
         "Error: A cell that is a part of a union can be defined as a source cell only if it the first cell of the "
         "union.\n");
     return false;
   }
-  source.sourceCell = index;
+  directives::source.sourceCell = index;
   return true;
 }
 
@@ -331,7 +335,7 @@ bool ReadCellSource() {
 
 bool HandleSourcePosition(const char*) {
   if (!RequireComplexGeometry("SOURCE_POSITION")) return false;
-  if (source.positionGiven) {
+  if (directives::source.positionGiven) {
     printf("Error: Keyword \"SOURCE_POSITION\" cannot be used after specifying the position of the source.\n");
     return false;
   }
@@ -345,7 +349,7 @@ bool HandleSourcePosition(const char*) {
     printf("Error: Invalid specification of the source position type \"%s\" %s", token, kPositionTypeText);
     return false;
   }
-  source.sourcePositionType = static_cast<int32_t>(type);
+  directives::source.sourcePositionType = static_cast<int32_t>(type);
   if (!LineHasMoreWords()) {
     printf("Error: Missing specification of the source position.\n");
     return false;
@@ -359,11 +363,12 @@ bool HandleSourcePosition(const char*) {
                              "Error: \"%s\" is not a valid value of a source coordinate.\n")) {
       return false;
     }
-    source.sourceCenter = Init(c[0], c[1], c[2]);
+    directives::source.sourceCenter = Init(c[0], c[1], c[2]);
     if (type == kPlaneSource && !ReadPlaneSource()) return false;
-    if (source.sourcePositionType == kPointSource) source.beamOrigin = source.sourceCenter;
+    if (directives::source.sourcePositionType == kPointSource)
+      directives::source.beamOrigin = directives::source.sourceCenter;
   }
-  source.positionGiven = true;
+  directives::source.positionGiven = true;
   return true;
 }
 
@@ -387,15 +392,16 @@ bool ReadConeAngle() {
            token);
     return false;
   }
-  source.sourceConeCos = std::cos(angle);
-  MakeFrame(source.Q_source_direction, Init(source.beam_A, source.beam_B, source.beam_C),
-            geometryPrecision.anglePrecision);
+  directives::source.sourceConeCos = std::cos(angle);
+  MakeFrame(directives::source.Q_source_direction,
+            Init(directives::source.beam_A, directives::source.beam_B, directives::source.beam_C),
+            directives::geometryPrecision.anglePrecision);
   return true;
 }
 
 bool HandleSourceDirection(const char*) {
   if (!RequireComplexGeometry("SOURCE_DIRECTION")) return false;
-  if (source.directionGiven) {
+  if (directives::source.directionGiven) {
     printf(
         "Error: Keyword \"SOURCE_DIRECTION\" cannot be used after specifying the direction of the source particles.\n");
     return false;
@@ -410,7 +416,7 @@ bool HandleSourceDirection(const char*) {
     printf("Error: Invalid specification of the source direction type \"%s\" %s", token, kDirectionTypeText);
     return false;
   }
-  source.sourceDirectionType = static_cast<int32_t>(type);
+  directives::source.sourceDirectionType = static_cast<int32_t>(type);
   if (type != kIsotropic) {
     if (!LineHasMoreWords()) {
       printf("Error: Missing specification of the source direction vector.\n");
@@ -429,19 +435,19 @@ bool HandleSourceDirection(const char*) {
           "non-zero).\n");
       return false;
     }
-    source.beam_A = axis.x;
-    source.beam_B = axis.y;
-    source.beam_C = axis.z;
+    directives::source.beam_A = axis.x;
+    directives::source.beam_B = axis.y;
+    directives::source.beam_C = axis.z;
     if (type == kConeBeam && !ReadConeAngle()) return false;
   }
-  source.directionGiven = true;
+  directives::source.directionGiven = true;
   return true;
 }
 
 // ---- Folders, ELASTIC_SMALL_ANGLE, E_UNIT ------------------------------------------
 
 bool HandleDir(const char*) {
-  if (commandLineGiven.dir) {
+  if (input::commandLineGiven.dir) {
     PrintOverrideNotice("DIR");
     SkipRestOfLine();
     return true;
@@ -457,8 +463,8 @@ bool HandleBremsDir(const char*) {
     return false;
   }
   if (folder.back() != '/') folder.push_back('/');
-  if (folder.front() != '/') folder = exeFolder + folder;  // relative to the executable's folder
-  bremsTableFolder = folder;
+  if (folder.front() != '/') folder = input::exeFolder + folder;  // relative to the executable's folder
+  input::bremsTableFolder = folder;
   return true;
 }
 
@@ -499,7 +505,7 @@ bool HandleElasticSmallAngle(const char*) {
     PrintSmallAngleMethods();
     return false;
   }
-  physicsModels.elasticSmallAngle = static_cast<int32_t>(method);
+  directives::physicsModels.elasticSmallAngle = static_cast<int32_t>(method);
   return true;
 }
 
@@ -513,8 +519,8 @@ bool HandleEnergyUnit(const char*) {
   }
   for (int unit = 0; unit < 3; ++unit) {
     if (EqualNoCase(token, kUnits[unit])) {
-      physicsModels.energyUnit = unit;
-      physicsModels.energyFactor = kFactors[unit];
+      directives::physicsModels.energyUnit = unit;
+      directives::physicsModels.energyFactor = kFactors[unit];
       return true;
     }
   }
@@ -567,7 +573,7 @@ void ListSourceDirectives(KEYWORDNAMES* names) {
 }
 
 void ResetSourceDirectives() {
-  source = DefaultSource();
-  layer = LAYERGEOMETRY{0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0};
-  physicsModels = PHYSICSMODELOPTIONS{};
+  directives::source = DefaultSource();
+  directives::layer = LAYERGEOMETRY{0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0};
+  directives::physicsModels = PHYSICSMODELOPTIONS{};
 }

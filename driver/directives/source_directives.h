@@ -9,8 +9,10 @@
 #include "driver/directives/directive_keywords.h"
 #include "driver/input/keyword_names.h"
 
+namespace directives {
 extern SOURCEDESCRIPTION source;  // PART, BEAM, SOURCE_POSITION, SOURCE_DIRECTION
 extern LAYERGEOMETRY layer;       // THICK, CONC, Surface
+}  // namespace directives
 
 enum EnergyUnit : int32_t { kUnitMeV = 0, kUnitKeV = 1, kUnitEV = 2 };
 
@@ -38,7 +40,9 @@ struct PHYSICSMODELOPTIONS {
   int32_t energyUnit = kUnitMeV;  // E_UNIT
   double energyFactor = 1e-6;     // input unit per eV: 1e-6 MeV, 0.001 keV, 1 eV
 };
+namespace directives {
 extern PHYSICSMODELOPTIONS physicsModels;
+}  // namespace directives
 
 // The directive module: true when word is one of these keywords.
 bool HandleSourceDirective(const char* word);

@@ -124,7 +124,7 @@ Status UnitDirection(const SURFACETYPE& t, int32_t n, VECTOR d, VECTOR* unit) {
 // lies on its negative side (for a plane through the origin: its first
 // component of z, y, x that is not zero made positive).
 Status PlaneThroughPoints(const SURFACETYPE& t, int32_t n, const double* e, SURFACE* s) {
-  const GEOMETRYPRECISION& p = geometryPrecision;
+  const GEOMETRYPRECISION& p = directives::geometryPrecision;
   const VECTOR point[3] = {Triple(e), Triple(e + 3), Triple(e + 6)};
   VECTOR d[3];
   for (int i = 0; i < 3; ++i) {
@@ -177,7 +177,8 @@ Status BuildPlane(const SURFACETYPE& t, int32_t n, const double* e, int count, S
 }
 
 Status CheckConeAngle(int32_t n, double angle) {
-  const double low = geometryPrecision.anglePrecision, high = kTwoPi / 4.0 - geometryPrecision.anglePrecision;
+  const double low = directives::geometryPrecision.anglePrecision,
+               high = kTwoPi / 4.0 - directives::geometryPrecision.anglePrecision;
   if (angle > low && angle < high) return kOk;
   printf("Error in specification of the cone \"S%d\": incorrect angle %g (it must be between %.15g and %.15g).\n", n,
          angle / kDegreesToRadians, low / kDegreesToRadians, high / kDegreesToRadians);
@@ -240,7 +241,7 @@ Status DefineCopy(int32_t n, const TRANSFORM& tr, const char* token, double valu
     return kInputError;
   }
   const int32_t plain = FindPlainSurface(m);
-  if (plain >= 0) return AddPlainSurface(n, MovedSurface(geometry.surf[static_cast<size_t>(plain)], tr));
+  if (plain >= 0) return AddPlainSurface(n, MovedSurface(directives::geometry.surf[static_cast<size_t>(plain)], tr));
   const int32_t body = FindMacrobody(m);
   if (body >= 0) return CopyMacrobody(n, body, tr);
   printf("Error in specification of surface \"S%d\": Unknown identifier of the original surface %d.\n", n, m);
@@ -263,7 +264,7 @@ Status ReadSurfaceTransform(int32_t n, char** token, const TRANSFORM** tr) {
     printf("Error in specification of surface \"S%d\": Unknown coordinate transformation \"%s\".\n", n, *token);
     return kInputError;
   }
-  *tr = &geometry.transforms[static_cast<size_t>(index)];
+  *tr = &directives::geometry.transforms[static_cast<size_t>(index)];
   *token = NextDirectiveWord();
   return *token == nullptr ? MissingSpecification() : kOk;
 }
@@ -272,7 +273,7 @@ Status ReadSurfaceTransform(int32_t n, char** token, const TRANSFORM** tr) {
 
 // Plain surface n (record s) takes over macrobody facet k that it coincides with.
 void TakeOverFacet(int32_t k, int32_t n, const SURFACE& s) {
-  SURFACE& facet = geometry.surf[static_cast<size_t>(k)];
+  SURFACE& facet = directives::geometry.surf[static_cast<size_t>(k)];
   facet.identifier = n;
   facet.macrobody = -1;
   if (!OppositePlanes(s, facet)) return;
@@ -292,16 +293,18 @@ Status AddPlainSurface(int32_t n, SURFACE s) {
   s.macrobody = -1;
   s.referenceCount = 0;
   bool reported = false;
-  for (int32_t k = 0; k < geometry.nSurfaces; ++k) {
-    const SURFACE& old = geometry.surf[static_cast<size_t>(k)];
-    if (!SameSurface(&s, &old, geometryPrecision.distancePrecision, geometryPrecision.anglePrecision)) continue;
+  for (int32_t k = 0; k < directives::geometry.nSurfaces; ++k) {
+    const SURFACE& old = directives::geometry.surf[static_cast<size_t>(k)];
+    if (!SameSurface(&s, &old, directives::geometryPrecision.distancePrecision,
+                     directives::geometryPrecision.anglePrecision))
+      continue;
     if (old.macrobody >= 0) {
       TakeOverFacet(k, n, s);
       return kOk;
     }
     if (!reported) printf("Warning: Surfaces %d and %d coincide.\n", n, old.identifier);
     reported = true;
-    if (geometry.nMacrobodies == 0) break;
+    if (directives::geometry.nMacrobodies == 0) break;
   }
   int32_t index = 0;
   return AppendSurface(s, &index);

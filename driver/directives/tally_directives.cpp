@@ -15,6 +15,7 @@
 #include "driver/input/value_forms.h"
 #include "driver/results/tally_limits.h"
 
+namespace directives {
 TALLYRANGE rangeData[kQuantityCount][kMaxRangesPerQuantity];
 int32_t nRanges[kQuantityCount];
 PLANETALLY tallyData[kTallyClassCount][kMaxPlaneTalliesPerClass];
@@ -29,6 +30,7 @@ TALLYOPTIONS tallyOptions;
 const char* const kQuantityKeyword[kQuantityCount] = {"E", "THETA", "MU", "R", "PHI", "X", "Y"};
 const char* const kQuantityWord[kQuantityCount] = {"energy range",    "theta range", "cos(theta) range", "radial range",
                                                    "azimuthal range", "X range",     "Y range"};
+}  // namespace directives
 
 namespace {
 
@@ -39,14 +41,14 @@ const char* const kClassPrefix[kTallyClassCount] = {"ETALLY", "PTALLY", "TALLY"}
 // The stored name of a range keyword: the keyword as written, or the quantity
 // keyword followed by its number; false when the number is not canonical.
 bool RangeName(const char* word, int q, std::string* name) {
-  const size_t length = std::strlen(kQuantityKeyword[q]);
+  const size_t length = std::strlen(directives::kQuantityKeyword[q]);
   if (word[length] == '\0') {
     *name = word;
     return true;
   }
   int32_t n = 0;
   if (!ReadKeywordNumber(word + length, &n)) return false;
-  *name = std::string(kQuantityKeyword[q]) + std::to_string(n);
+  *name = std::string(directives::kQuantityKeyword[q]) + std::to_string(n);
   return EqualNoCase(*name, word);
 }
 
@@ -78,12 +80,12 @@ Status ParseBinningKeyword(const char* word, int q) {
     printf(
         "Error in specification of the %s \"%s\" (the first keyword format must be either \"%s\" or \"%s<n>\", where "
         "\"<n>\" is a positive integer number less than 2^31 = 2147483648.\n",
-        kQuantityWord[q], word, kQuantityKeyword[q], kQuantityKeyword[q]);
+        directives::kQuantityWord[q], word, directives::kQuantityKeyword[q], directives::kQuantityKeyword[q]);
     return kInputError;
   }
-  const std::string description = std::string("the ") + kQuantityWord[q] + " \"" + name + "\"";
-  for (int i = 0; i < nRanges[q]; ++i) {
-    if (SameRangeName(rangeData[q][i].name, name.c_str())) {
+  const std::string description = std::string("the ") + directives::kQuantityWord[q] + " \"" + name + "\"";
+  for (int i = 0; i < directives::nRanges[q]; ++i) {
+    if (SameRangeName(directives::rangeData[q][i].name, name.c_str())) {
       printf("Error: Duplicate specification of %s.\n", description.c_str());
       return kInputError;
     }
@@ -97,11 +99,11 @@ Status ParseBinningKeyword(const char* word, int q) {
            description.c_str(), kMaxRangeBins + 1);
     return kInputError;
   }
-  if (nRanges[q] >= kMaxRangesPerQuantity) {
-    printf("Error: The number of %ss is greater than %d.\n", kQuantityWord[q], kMaxRangesPerQuantity);
+  if (directives::nRanges[q] >= kMaxRangesPerQuantity) {
+    printf("Error: The number of %ss is greater than %d.\n", directives::kQuantityWord[q], kMaxRangesPerQuantity);
     return kInputError;
   }
-  TALLYRANGE& range = rangeData[q][nRanges[q]++];
+  TALLYRANGE& range = directives::rangeData[q][directives::nRanges[q]++];
   range = TALLYRANGE{};
   std::strncpy(range.name, name.c_str(), kRangeNameSize - 1);
   range.bins = static_cast<int32_t>(bins);
@@ -131,11 +133,11 @@ bool ParseOriginList(const char* value, uint8_t* orgEnabled) {
 
 const TALLYRANGE* FindRange(const char* name, int* quantity, int* index) {
   for (int q = 0; q < kQuantityCount; ++q) {
-    for (int i = 0; i < nRanges[q]; ++i) {
-      if (SameRangeName(rangeData[q][i].name, name)) {
+    for (int i = 0; i < directives::nRanges[q]; ++i) {
+      if (SameRangeName(directives::rangeData[q][i].name, name)) {
         *quantity = q;
         *index = i;
-        return &rangeData[q][i];
+        return &directives::rangeData[q][i];
       }
     }
   }
@@ -185,13 +187,13 @@ bool ReadTallyNumber(const char* word, int prefixLength, PLANETALLYINPUT* t) {
   t->rec.number = number;
   t->name = kClassPrefix[t->tallyClass];
   if (number != 0) t->name += std::to_string(number);
-  for (int i = 0; i < nPlaneTalliesTot[t->tallyClass]; ++i) {
-    if (tallyData[t->tallyClass][i].number == number) {
+  for (int i = 0; i < directives::nPlaneTalliesTot[t->tallyClass]; ++i) {
+    if (directives::tallyData[t->tallyClass][i].number == number) {
       printf("Error: duplicate specification of the tallies \"%s\".\n", t->name.c_str());
       return false;
     }
   }
-  if (nPlaneTalliesTot[t->tallyClass] >= kMaxPlaneTalliesPerClass) {
+  if (directives::nPlaneTalliesTot[t->tallyClass] >= kMaxPlaneTalliesPerClass) {
     static const char* const kClassWords[kTallyClassCount] = {"electron", "photon", "mixed (electron-photon)"};
     printf("Error: The number of %s plane tallies is greater than %d.\n", kClassWords[t->tallyClass],
            kMaxPlaneTalliesPerClass);
@@ -208,13 +210,13 @@ bool CopyPlaneSurface(const char* idText, int32_t id, char letter, PLANETALLYINP
            idText, letter, t->name.c_str());
     return false;
   }
-  if (s < 0 || geometry.surf[static_cast<size_t>(s)].type != kSurfacePlane) {
+  if (s < 0 || directives::geometry.surf[static_cast<size_t>(s)].type != kSurfacePlane) {
     printf("Error: Surface No. %d indicated after '%c' in specification of the tallies \"%s\" is not a plane.\n", id,
            letter, t->name.c_str());
     return false;
   }
-  t->rec.refPoint = geometry.surf[static_cast<size_t>(s)].point;
-  t->rec.normal = geometry.surf[static_cast<size_t>(s)].axis;
+  t->rec.refPoint = directives::geometry.surf[static_cast<size_t>(s)].point;
+  t->rec.normal = directives::geometry.surf[static_cast<size_t>(s)].axis;
   return true;
 }
 
@@ -348,7 +350,7 @@ bool ReadStack(PLANETALLYINPUT* t) {
 
 int QuantityOfKeyword(const char* word) {
   for (int q = 0; q < kQuantityCount; ++q) {
-    if (EqualNoCase(word, kQuantityKeyword[q])) return q;
+    if (EqualNoCase(word, directives::kQuantityKeyword[q])) return q;
   }
   return -1;
 }
@@ -363,18 +365,19 @@ bool ReadLim(PLANETALLYINPUT* t, const char** values) {
   const bool thetaWithMu =
       (q == kQuantityTheta && t->rec.limOn[kQuantityMu]) || (q == kQuantityMu && t->rec.limOn[kQuantityTheta]);
   if (t->rec.limOn[q] || thetaWithMu) {
-    printf("Error: Duplicate bounds of %s in specification of tallies \"%s\".\n", kQuantityKeyword[q], t->name.c_str());
+    printf("Error: Duplicate bounds of %s in specification of tallies \"%s\".\n", directives::kQuantityKeyword[q],
+           t->name.c_str());
     return false;
   }
   double bound[2];
   for (int i = 0; i < 2; ++i) {
     if (!ReadExactNumber(values[1 + i], &bound[i])) {
       printf("Error: Illegal %s bound \"%s\" of %s in specification of tallies \"%s\".\n", i == 0 ? "lower" : "upper",
-             values[1 + i], kQuantityKeyword[q], t->name.c_str());
+             values[1 + i], directives::kQuantityKeyword[q], t->name.c_str());
       return false;
     }
   }
-  if (CheckTallyLimits(q, bound[0], bound[1], kQuantityKeyword[q]) != 0) return false;
+  if (CheckTallyLimits(q, bound[0], bound[1], directives::kQuantityKeyword[q]) != 0) return false;
   t->rec.limLow[q] = bound[0];
   t->rec.limHigh[q] = bound[1];
   t->rec.limOn[q] = 1;
@@ -393,7 +396,7 @@ bool ReadTargetError(PLANETALLYINPUT* t, int kind, const char* value) {
   }
   t->targetKind = kind;
   t->target = v;
-  targetErrorGiven = true;
+  directives::targetErrorGiven = true;
   return true;
 }
 
@@ -523,7 +526,7 @@ bool LookUpRange(const PLANETALLYINPUT& t, const char* name, int* q, int* r) {
 }
 
 bool AddBinsToClassTotal(const PLANETALLYINPUT& t, int64_t bins) {
-  TALLYLAYOUT& layout = tallyLayout[t.tallyClass];
+  TALLYLAYOUT& layout = directives::tallyLayout[t.tallyClass];
   layout.binTotal += bins * t.rec.nParallel;
   if (layout.binTotal <= kMaxBinsPerClass) return true;
   printf(t.tallyClass == kElectronTallies
@@ -541,9 +544,9 @@ bool AddOneDimTable(PLANETALLYINPUT* t, const char* name) {
   int q = 0, r = 0;
   if (!LookUpRange(*t, name, &q, &r)) return false;
   UseRange(t, q, r);
-  const int32_t bins = rangeData[q][r].bins;
+  const int32_t bins = directives::rangeData[q][r].bins;
   if (!AddBinsToClassTotal(*t, bins)) return false;
-  TALLYLAYOUT& layout = tallyLayout[t->tallyClass];
+  TALLYLAYOUT& layout = directives::tallyLayout[t->tallyClass];
   t->rec.oneDimDef[t->rec.n1D] = TALLYTABLE1D{static_cast<int16_t>(q), static_cast<int16_t>(r)};
   t->rec.oneDimSlot[t->rec.n1D] = static_cast<int32_t>(layout.oneDimHalf.size());
   layout.oneDimHalf.push_back(bins);
@@ -565,9 +568,9 @@ bool AddTwoDimTable(PLANETALLYINPUT* t, const char* name1, const char* name2) {
   }
   UseRange(t, q1, r1);
   UseRange(t, q2, r2);
-  const int32_t bins = rangeData[q1][r1].bins * rangeData[q2][r2].bins;
+  const int32_t bins = directives::rangeData[q1][r1].bins * directives::rangeData[q2][r2].bins;
   if (!AddBinsToClassTotal(*t, bins)) return false;
-  TALLYLAYOUT& layout = tallyLayout[t->tallyClass];
+  TALLYLAYOUT& layout = directives::tallyLayout[t->tallyClass];
   t->rec.twoDimDef[t->rec.n2D] = TALLYTABLE2D{static_cast<int16_t>(q1), static_cast<int16_t>(r1),
                                               static_cast<int16_t>(q2), static_cast<int16_t>(r2)};
   t->rec.twoDimSlot[t->rec.n2D] = static_cast<int32_t>(layout.twoDimHalf.size());
@@ -656,7 +659,7 @@ void FinishPlaneTally(PLANETALLYINPUT* t) {
   if (rec.nDirQuantities < 0) rec.nDirQuantities = rec.nQuantities;
   rec.extent = (rec.nParallel - 1) * rec.spacing;
 
-  TALLYLAYOUT& layout = tallyLayout[t->tallyClass];
+  TALLYLAYOUT& layout = directives::tallyLayout[t->tallyClass];
   for (int j = 1; j < rec.nParallel; ++j) {
     for (int i = 0; i < rec.n1D; ++i)
       layout.oneDimHalf.push_back(layout.oneDimHalf[static_cast<size_t>(rec.oneDimSlot[i])]);
@@ -668,23 +671,23 @@ void FinishPlaneTally(PLANETALLYINPUT* t) {
 
   if (t->outputValue >= 0) {
     rec.writeDuringRun = static_cast<uint8_t>(t->outputValue);
-  } else if (t->targetKind != kNoTarget && tallyOutputOptions.mode == 1) {
+  } else if (t->targetKind != kNoTarget && directives::tallyOutputOptions.mode == 1) {
     rec.writeDuringRun = 1;
   }
-  const int index = nPlaneTalliesTot[t->tallyClass];
+  const int index = directives::nPlaneTalliesTot[t->tallyClass];
   if (t->targetKind != kNoTarget || rec.writeDuringRun) {
-    planeControlTallies[t->tallyClass][nPlaneControlTallies[t->tallyClass]++] =
+    directives::planeControlTallies[t->tallyClass][directives::nPlaneControlTallies[t->tallyClass]++] =
         CONTROLTALLY{index, t->targetKind, t->target};
-    ++nControlTallies;
+    ++directives::nControlTallies;
   }
-  tallyData[t->tallyClass][index] = rec;
-  ++nPlaneTalliesTot[t->tallyClass];
+  directives::tallyData[t->tallyClass][index] = rec;
+  ++directives::nPlaneTalliesTot[t->tallyClass];
 }
 
 void SetPlaneTallyDefaults(PLANETALLY* rec) {
-  rec->eFlux = static_cast<uint8_t>(tallyOptions.eFlux != 0);
-  rec->writeDuringRun = static_cast<uint8_t>(tallyOutputOptions.mode == 2);
-  rec->outputInterval = tallyOutputOptions.interval;
+  rec->eFlux = static_cast<uint8_t>(directives::tallyOptions.eFlux != 0);
+  rec->writeDuringRun = static_cast<uint8_t>(directives::tallyOutputOptions.mode == 2);
+  rec->outputInterval = directives::tallyOutputOptions.interval;
   for (uint8_t& on : rec->orgEnabled) on = 1;
 }
 
@@ -721,23 +724,23 @@ bool HandlePerSource(const char*) {
     printf("Error: Value of the switch specifying whether tallies should be per source particle is missing.\n");
     return false;
   }
-  tallyOptions.perSource = PlainInteger(token);
+  directives::tallyOptions.perSource = PlainInteger(token);
   return true;
 }
 
 // TALLIES_E_FLUX and TALLIES_E_DEPOSITION: stored in the first pass, so that
 // every tally of the file sees them; the second pass only reports a missing value.
 bool HandleDefaultSwitch(int keyword, int32_t* target, const char* missing) {
-  lastKeyword = keyword;
+  input::lastKeyword = keyword;
   const char* token = NextWord();
   if (token == nullptr) {
-    if (inputPass == 1) printf("%s", missing);
-    lineDone = false;
+    if (input::inputPass == 1) printf("%s", missing);
+    input::lineDone = false;
     return true;
   }
-  if (inputPass == 0) *target = PlainInteger(token) != 0 ? 1 : 0;
+  if (input::inputPass == 0) *target = PlainInteger(token) != 0 ? 1 : 0;
   SkipRestOfLine();
-  lineDone = true;
+  input::lineDone = true;
   return true;
 }
 
@@ -749,24 +752,24 @@ const char* const kTallySwitches[] = {"TALLIES_PER_SOURCE", "TALLIES_E_FLUX", "T
 bool HandleTallyDirective(const char* word) {
   if (EqualNoCase(word, kTallySwitches[0])) return RunDirectiveLine(kTalliesPerSourceKeyword, HandlePerSource, word);
   if (EqualNoCase(word, kTallySwitches[1])) {
-    return HandleDefaultSwitch(kTalliesEFluxKeyword, &tallyOptions.eFlux,
+    return HandleDefaultSwitch(kTalliesEFluxKeyword, &directives::tallyOptions.eFlux,
                                "Error: Value of the switch specifying whether the files with the surface-crossing "
                                "tally data should include the energy flux tally data is missing.\n");
   }
   if (EqualNoCase(word, kTallySwitches[2])) {
-    return HandleDefaultSwitch(kTalliesEDepositionKeyword, &tallyOptions.eDeposition,
+    return HandleDefaultSwitch(kTalliesEDepositionKeyword, &directives::tallyOptions.eDeposition,
                                "Error: Value of the switch specifying whether the files with the pulse-height tally "
                                "data should include the energy-deposition tally data is missing.\n");
   }
   int tallyClass = 0, prefixLength = 0;
   if (!IsPlaneTallyKeyword(word, &tallyClass, &prefixLength)) return false;
-  lastKeyword = -1;
-  if (inputPass == 0) {
+  input::lastKeyword = -1;
+  if (input::inputPass == 0) {
     SkipRestOfLine();
-    lineDone = true;
+    input::lineDone = true;
     return true;
   }
-  lineDone = DefinePlaneTally(word, tallyClass, prefixLength);
+  input::lineDone = DefinePlaneTally(word, tallyClass, prefixLength);
   return true;
 }
 
@@ -776,15 +779,15 @@ void ListTallyDirectives(KEYWORDNAMES* names) {
 }
 
 void ConvertTallyQuantityUnit(int q, double factor) {
-  for (int i = 0; i < nRanges[q]; ++i) {
-    TALLYRANGE& r = rangeData[q][i];
+  for (int i = 0; i < directives::nRanges[q]; ++i) {
+    TALLYRANGE& r = directives::rangeData[q][i];
     r.lower /= factor;
     r.upper /= factor;
     r.invWidth = r.bins / (r.upper - r.lower);
   }
   for (int c = 0; c < kTallyClassCount; ++c) {
-    for (int i = 0; i < nPlaneTalliesTot[c]; ++i) {
-      PLANETALLY& rec = tallyData[c][i];
+    for (int i = 0; i < directives::nPlaneTalliesTot[c]; ++i) {
+      PLANETALLY& rec = directives::tallyData[c][i];
       rec.limLow[q] /= factor;
       rec.limHigh[q] /= factor;
     }
@@ -792,14 +795,14 @@ void ConvertTallyQuantityUnit(int q, double factor) {
 }
 
 void ResetTallyDirectives() {
-  std::memset(rangeData, 0, sizeof(rangeData));
-  std::memset(nRanges, 0, sizeof(nRanges));
-  std::memset(tallyData, 0, sizeof(tallyData));
-  std::memset(nPlaneTalliesTot, 0, sizeof(nPlaneTalliesTot));
-  for (TALLYLAYOUT& layout : tallyLayout) layout = TALLYLAYOUT{};
-  std::memset(planeControlTallies, 0, sizeof(planeControlTallies));
-  std::memset(nPlaneControlTallies, 0, sizeof(nPlaneControlTallies));
-  nControlTallies = 0;
-  targetErrorGiven = false;
-  tallyOptions = TALLYOPTIONS{};
+  std::memset(directives::rangeData, 0, sizeof(directives::rangeData));
+  std::memset(directives::nRanges, 0, sizeof(directives::nRanges));
+  std::memset(directives::tallyData, 0, sizeof(directives::tallyData));
+  std::memset(directives::nPlaneTalliesTot, 0, sizeof(directives::nPlaneTalliesTot));
+  for (TALLYLAYOUT& layout : directives::tallyLayout) layout = TALLYLAYOUT{};
+  std::memset(directives::planeControlTallies, 0, sizeof(directives::planeControlTallies));
+  std::memset(directives::nPlaneControlTallies, 0, sizeof(directives::nPlaneControlTallies));
+  directives::nControlTallies = 0;
+  directives::targetErrorGiven = false;
+  directives::tallyOptions = TALLYOPTIONS{};
 }

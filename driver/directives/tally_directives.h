@@ -10,10 +10,12 @@
 #include "driver/input/keyword_names.h"
 #include "driver/status.h"
 
+namespace directives {
 extern TALLYRANGE rangeData[kQuantityCount][kMaxRangesPerQuantity];
 extern int32_t nRanges[kQuantityCount];
 extern PLANETALLY tallyData[kTallyClassCount][kMaxPlaneTalliesPerClass];
 extern int32_t nPlaneTalliesTot[kTallyClassCount];
+}  // namespace directives
 
 // The running layout of all tables of each class: one entry per table and
 // stacked plane. The bin count of a table is also its half offset (the
@@ -25,6 +27,7 @@ struct TALLYLAYOUT {
   std::vector<uint8_t> twoDimEFlux;
   int64_t binTotal = 0;  // bins over all tables and planes of the class
 };
+namespace directives {
 extern TALLYLAYOUT tallyLayout[kTallyClassCount];
 
 // Tallies watched by the run monitor: written during the run or with a target error.
@@ -32,6 +35,7 @@ extern CONTROLTALLY planeControlTallies[kTallyClassCount][kMaxPlaneTalliesPerCla
 extern int32_t nPlaneControlTallies[kTallyClassCount];
 extern int32_t nControlTallies;  // over all classes, pulse-height and cell-entry tallies included
 extern bool targetErrorGiven;    // some tally has AVGERR, MINERR or MAXERR
+}  // namespace directives
 
 // Defaults that the tally directives take when a tally is defined (with the
 // tally-output mode and interval of tallyOutputOptions). The energy switches
@@ -41,7 +45,9 @@ struct TALLYOPTIONS {
   int32_t eFlux = 1;        // TALLIES_E_FLUX: energy flux of plane and cell-entry tallies
   int32_t eDeposition = 1;  // TALLIES_E_DEPOSITION: energy deposition of pulse-height tallies
 };
+namespace directives {
 extern TALLYOPTIONS tallyOptions;
+}  // namespace directives
 
 enum TallyKeyword {
   kTalliesPerSourceKeyword = kTallyKeywordBase,
@@ -49,9 +55,11 @@ enum TallyKeyword {
   kTalliesEDepositionKeyword,
 };
 
+namespace directives {
 // Quantity keywords and the words that name their ranges in messages.
 extern const char* const kQuantityKeyword[kQuantityCount];
 extern const char* const kQuantityWord[kQuantityCount];
+}  // namespace directives
 
 // The directive module: tally switches and plane tallies (TALLY, ETALLY, PTALLY).
 bool HandleTallyDirective(const char* word);

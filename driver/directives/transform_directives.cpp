@@ -66,7 +66,7 @@ Status DirectionFromComponents(const TRANSFORMINPUT& in, int k, int which, VECTO
     c[i] = std::cos(c[i] * kDegreesToRadians);
   }
   const VECTOR d = Init(c[0], c[1], c[2]);
-  const double ap = geometryPrecision.anglePrecision;
+  const double ap = directives::geometryPrecision.anglePrecision;
   if (Dot(d, d) <= ap * ap) {
     printf(
         "Error in specification of the coordinate transformation \"TR%d\": the norm of unit vector No. %d is less "
@@ -89,7 +89,7 @@ Status DirectionFromComponents(const TRANSFORMINPUT& in, int k, int which, VECTO
 // A Y' axis perpendicular to the unit X' axis. X' along +-y takes +-z
 // (the general formula would give the zero vector there).
 VECTOR ConstructedYAxis(VECTOR x) {
-  const double ap = geometryPrecision.anglePrecision;
+  const double ap = directives::geometryPrecision.anglePrecision;
   if (std::fabs(x.z) <= ap && std::fabs(x.x) <= ap) return Init(0.0, 0.0, x.y > 0.0 ? 1.0 : -1.0);
   if (std::fabs(x.y) > ap) {
     const VECTOR y = Init(x.x, x.y - 1.0 / x.y, x.z);  // (X' . this) = |X'|^2 - 1 = 0
@@ -121,7 +121,7 @@ Status AuxiliaryAxes(const TRANSFORMINPUT& in, VECTOR* x, VECTOR* y) {
 Status BuildRotation(const TRANSFORMINPUT& in, double* M) {
   VECTOR x, y;
   if (Status s = AuxiliaryAxes(in, &x, &y)) return s;
-  const double ap = geometryPrecision.anglePrecision;
+  const double ap = directives::geometryPrecision.anglePrecision;
   VECTOR z = Cross(x, y);
   if (Norm(z) <= ap) {
     printf(
@@ -170,7 +170,7 @@ Status ReadPrimary(const TRANSFORMINPUT& in, char** token, const TRANSFORM** pri
         *token, in.n);
     return kInputError;
   }
-  *primary = &geometry.transforms[static_cast<size_t>(index)];
+  *primary = &directives::geometry.transforms[static_cast<size_t>(index)];
   *token = NextDirectiveWord();
   return *token == nullptr ? MissingSpecification() : kOk;
 }
@@ -223,7 +223,7 @@ Status DefineTransform(const char* word) {
   BeginDirectiveWords();
   char* token = NextDirectiveWord();
   if (token == nullptr) return MissingSpecification();
-  if (geometry.nTransforms >= kMaxTransforms) {
+  if (directives::geometry.nTransforms >= kMaxTransforms) {
     printf("Error: The number of coordinate transformations is greater than %d.\n", kMaxTransforms);
     return kInputError;
   }
@@ -245,7 +245,7 @@ Status DefineTransform(const char* word) {
     ComposeRotation(M, tr.M);
     for (int k = 0; k < 9; ++k) tr.M[k] = M[k];
   }
-  geometry.transforms.push_back(tr);
-  ++geometry.nTransforms;
+  directives::geometry.transforms.push_back(tr);
+  ++directives::geometry.nTransforms;
   return kOk;
 }

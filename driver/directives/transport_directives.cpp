@@ -17,13 +17,15 @@ TRANSPORTOPTIONS::TRANSPORTOPTIONS() {
   }
 }
 
+namespace directives {
 TRANSPORTOPTIONS transportOptions;
+}  // namespace directives
 
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kIntMax = 2147483647.0;
-TRANSPORTOPTIONS& opt = transportOptions;
+TRANSPORTOPTIONS& opt = directives::transportOptions;
 
 // A value directive with no check of its value.
 #define TQ_ANY(keyword, target, missing)                                                                    \
@@ -365,9 +367,9 @@ void ListTransportDirectives(KEYWORDNAMES* names) {
   for (const char* forcing : kForcingKeywords) AddKeywordName(names, std::string(forcing) + "<Z>");
 }
 
-void ResetTransportDirectives() { transportOptions = TRANSPORTOPTIONS{}; }
+void ResetTransportDirectives() { directives::transportOptions = TRANSPORTOPTIONS{}; }
 
 int32_t ForcingSwitch(int p, int z) {
-  const int32_t own = transportOptions.forceByZ[p][z];
-  return own >= 0 ? own : transportOptions.forceDefault[p];
+  const int32_t own = directives::transportOptions.forceByZ[p][z];
+  return own >= 0 ? own : directives::transportOptions.forceDefault[p];
 }

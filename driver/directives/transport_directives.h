@@ -71,7 +71,9 @@ struct TRANSPORTOPTIONS {
 
   TRANSPORTOPTIONS();
 };
+namespace directives {
 extern TRANSPORTOPTIONS transportOptions;
+}  // namespace directives
 
 // The directive module: true when word is one of these keywords.
 bool HandleTransportDirective(const char* word);

@@ -108,13 +108,13 @@ bool ReadValueDirective(const VALUEDIRECTIVE& d) {
 }
 
 bool RunDirectiveLine(int keywordIndex, bool (*handler)(const char* word), const char* word) {
-  lastKeyword = keywordIndex;
+  input::lastKeyword = keywordIndex;
   haveLookAhead = false;
-  if (inputPass == 0) {
+  if (input::inputPass == 0) {
     SkipRestOfLine();
-    lineDone = true;
+    input::lineDone = true;
     return true;
   }
-  lineDone = handler(word);
+  input::lineDone = handler(word);
   return true;
 }

@@ -51,10 +51,10 @@ void FindProgramFolders(const char* programName) {
       SplitPath(path, &folder, nullptr, nullptr);
     }
   }
-  exeFolder = folder;
-  dataFolder = exeFolder + "Data/";
-  endfFolder = exeFolder + "ENDF/";
-  bremsTableFolder = exeFolder + "Brems_angular_prob_dens/";
+  input::exeFolder = folder;
+  input::dataFolder = input::exeFolder + "Data/";
+  input::endfFolder = input::exeFolder + "ENDF/";
+  input::bremsTableFolder = input::exeFolder + "Brems_angular_prob_dens/";
 }
 
 namespace {
@@ -191,18 +191,18 @@ bool ReadSwitch(const char* value, int low, int high, int32_t* option) {
 }
 
 Status OpenInputFile(const char* name) {
-  inputFileName = name;
-  if (inputFile != nullptr) fclose(inputFile);
-  inputFile = fopen(name, "r");
-  if (inputFile == nullptr) {
+  input::inputFileName = name;
+  if (input::inputFile != nullptr) fclose(input::inputFile);
+  input::inputFile = fopen(name, "r");
+  if (input::inputFile == nullptr) {
     printf("Input file \"%s\" could not be opened for reading.\n", name);
     return kInputError;
   }
   // The input is read twice (rewound for the second pass) and line by line
   // to its end: a device or pipe (/dev/zero, /dev/stdin) cannot serve.
-  if (!IsRegularStream(inputFile)) {
-    fclose(inputFile);
-    inputFile = nullptr;
+  if (!IsRegularStream(input::inputFile)) {
+    fclose(input::inputFile);
+    input::inputFile = nullptr;
     printf("Error: Input file \"%s\" is not a regular file.\n", name);
     return kInputError;
   }
@@ -211,7 +211,7 @@ Status OpenInputFile(const char* name) {
 
 // The emulation keywords exclude one another.
 Status CheckEmulationGroup(const SCAN& scan, int keyword) {
-  bool emulateOn = scan.given[kEmulateCuda] != 0 && runOptions.emulate_CUDA != 0;
+  bool emulateOn = scan.given[kEmulateCuda] != 0 && input::runOptions.emulate_CUDA != 0;
   bool rangeGiven = scan.given[kEmfirstCuda] != 0 || scan.given[kEmlastCuda] != 0;
   bool listRead = scan.given[kEmCuda] > 0;
   switch (keyword) {
@@ -271,22 +271,22 @@ Status ReadEmulatedDevice(const char* value, const char* message, int32_t* optio
 
 // Hands the value token to its keyword's handling; 0 when accepted.
 Status ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
-  COMMANDLINEGIVEN& given = commandLineGiven;
+  COMMANDLINEGIVEN& given = input::commandLineGiven;
   switch (keyword) {
     case kIn:
     case kInEq:
       return OpenInputFile(value);
     case kOut:
     case kOutEq:
-      outputFileName = value;
+      input::outputFileName = value;
       given.out = true;
       return kOk;
     case kAlt:
-      altFileName = value;
+      input::altFileName = value;
       given.alt = true;
       return kOk;
     case kLog:
-      logFileName = value;
+      input::logFileName = value;
       given.log = true;
       return kOk;
     case kTasks:
@@ -300,24 +300,24 @@ Status ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
     case kNStreams:
       return (given.nStreams = ParseNStreams(value) == 0) ? kOk : kInputError;
     case kOutputCs:
-      if (ReadSwitch(value, 0, 1, &runOptions.output_cs)) return kOk;
+      if (ReadSwitch(value, 0, 1, &input::runOptions.output_cs)) return kOk;
       printf("Invalid value of the option for cross section output \"%s\" (should be 0 or 1).\n", value);
       return kInputError;
     case kWriteLog:
-      if (ReadSwitch(value, 0, 1, &runOptions.writeLog)) return kOk;
+      if (ReadSwitch(value, 0, 1, &input::runOptions.writeLog)) return kOk;
       printf(
           "Invalid value of the option for logging the programmatically generated input directives (should be 1 or "
           "0).\n");
       return kInputError;
     case kCheck:
-      if (ReadSwitch(value, -1, 1, &runOptions.check)) return kOk;
+      if (ReadSwitch(value, -1, 1, &input::runOptions.check)) return kOk;
       printf("Invalid value of the option for checking of file with input directives \"%s\" (should be 1, 0 or -1).\n",
              value);
       return kInputError;
     case kE:
-      if (ReadExactNumber(value, &runOptions.sourceEnergy) && runOptions.sourceEnergy >= 0.0) {
-        runOptions.sourceEnergyGiven = given.E = true;
-        SetCommandLineEnergy(runOptions.sourceEnergy);
+      if (ReadExactNumber(value, &input::runOptions.sourceEnergy) && input::runOptions.sourceEnergy >= 0.0) {
+        input::runOptions.sourceEnergyGiven = given.E = true;
+        SetCommandLineEnergy(input::runOptions.sourceEnergy);
         return kOk;
       }
       printf("Error: Invalid energy value \"%s\".\n", value);
@@ -342,26 +342,27 @@ Status ReadKeywordValue(SCAN& scan, int keyword, const char* value) {
       return (given.last_CUDA = ParseLastCuda(value) == 0) ? kOk : kInputError;
     case kUseCuda:
       given.use_CUDA = true;
-      return ReadDeviceListValue(scan, keyword, value, runOptions.use_CUDA, &runOptions.nUse_CUDA,
+      return ReadDeviceListValue(scan, keyword, value, input::runOptions.use_CUDA, &input::runOptions.nUse_CUDA,
                                  "the used CUDA devices on the command line");
     case kSkipCuda:
       given.skip_CUDA = true;
-      return ReadDeviceListValue(scan, keyword, value, runOptions.skip_CUDA, &runOptions.nSkip_CUDA,
+      return ReadDeviceListValue(scan, keyword, value, input::runOptions.skip_CUDA, &input::runOptions.nSkip_CUDA,
                                  "the skipped CUDA devices on the command line");
     case kEmCuda:
-      return ReadDeviceListValue(scan, keyword, value, runOptions.em_CUDA, &runOptions.nEm_CUDA,
+      return ReadDeviceListValue(scan, keyword, value, input::runOptions.em_CUDA, &input::runOptions.nEm_CUDA,
                                  "the emulated CUDA devices on the command line");
     case kRCuda:
       given.r_CUDA = true;
-      return ParseRatioList(value, runOptions.r_CUDA, &runOptions.nR_CUDA, "CUDA device ratios on the command line");
+      return ParseRatioList(value, input::runOptions.r_CUDA, &input::runOptions.nR_CUDA,
+                            "CUDA device ratios on the command line");
     case kEmfirstCuda:
       return ReadEmulatedDevice(value, "Invalid number of the first emulated CUDA device \"%s\".\n",
-                                &runOptions.emfirst_CUDA);
+                                &input::runOptions.emfirst_CUDA);
     case kEmlastCuda:
       return ReadEmulatedDevice(value, "Invalid number of the last emulated CUDA device \"%s\".\n",
-                                &runOptions.emlast_CUDA);
+                                &input::runOptions.emlast_CUDA);
     case kEmulateCuda:
-      if (ReadSwitch(value, 0, 1, &runOptions.emulate_CUDA)) return kOk;
+      if (ReadSwitch(value, 0, 1, &input::runOptions.emulate_CUDA)) return kOk;
       printf("Invalid value of the option for emulation of all CUDA devices \"%s\" (should be 0 or 1).\n", value);
       return kInputError;
     case kStreamsCuda:
@@ -418,7 +419,7 @@ Status ReadValueToken(SCAN& scan, const char* token) {
       printf("Invalid value of a system variable \"%s\" (should be a number).\n", token);
       return kInputError;
     }
-    compiler->SystemVariable(scan.waitingVariable) = value;
+    language::compiler->SystemVariable(scan.waitingVariable) = value;
     scan.systemVariableGiven[scan.waitingVariable] = true;
     scan.waitingVariable = -1;
     return kOk;

@@ -11,8 +11,10 @@
 #include "language/compiler.h"
 #include "platform/paths.h"
 
+namespace input {
 int keywordUseCount[kKeywordIndexCount];
 std::string filesFolder;
+}  // namespace input
 
 namespace {
 
@@ -31,50 +33,50 @@ void WriteDashLine(FILE* file) {
 }
 
 bool AtEndOfInputFile() {
-  int ch = fgetc(inputFile);
+  int ch = fgetc(input::inputFile);
   if (ch == EOF) return true;
-  ungetc(ch, inputFile);
+  ungetc(ch, input::inputFile);
   return false;
 }
 
 // The command line as the output file shows it: arguments separated by
 // blanks, those holding a blank or a tab between double quotes.
 void WriteCommandLine(int argc, const char* const* argv) {
-  fputs("Command line:\n", outputFile);
+  fputs("Command line:\n", input::outputFile);
   for (int i = 0; i < argc; ++i) {
     bool quoted = std::strpbrk(argv[i], " \t") != nullptr;
-    fprintf(outputFile, quoted ? "%s\"%s\"" : "%s%s", i > 0 ? " " : "", argv[i]);
+    fprintf(input::outputFile, quoted ? "%s\"%s\"" : "%s%s", i > 0 ? " " : "", argv[i]);
   }
-  fputs("\n\nInput file:\n", outputFile);
-  WriteDashLine(outputFile);
-  fflush(outputFile);
+  fputs("\n\nInput file:\n", input::outputFile);
+  WriteDashLine(input::outputFile);
+  fflush(input::outputFile);
 }
 
 // Names the output file and creates it; writes the head of the echo.
 int OpenOutputFile(int argc, const char* const* argv) {
-  if (outputFileName.empty()) outputFileName = DerivedOutputName(inputFileName);
-  if (EqualNoCase(outputFileName, inputFileName)) {
-    printf("Error: Output file name is the same as input file name (\"%s\").\n", inputFileName.c_str());
+  if (input::outputFileName.empty()) input::outputFileName = DerivedOutputName(input::inputFileName);
+  if (EqualNoCase(input::outputFileName, input::inputFileName)) {
+    printf("Error: Output file name is the same as input file name (\"%s\").\n", input::inputFileName.c_str());
     return 1;
   }
-  if (runOptions.writeLog && EqualNoCase(outputFileName, logFileName)) {
-    printf("Error: Output file name is the same as log file name (\"%s\").\n", logFileName.c_str());
+  if (input::runOptions.writeLog && EqualNoCase(input::outputFileName, input::logFileName)) {
+    printf("Error: Output file name is the same as log file name (\"%s\").\n", input::logFileName.c_str());
     return 1;
   }
-  if (CheckWritableTarget(outputFileName, "Output") != kOk) return 1;
-  outputFile = fopen(outputFileName.c_str(), "w");
-  if (outputFile == nullptr) {
-    printf("Output file \"%s\" could not be opened for writing.\n", outputFileName.c_str());
+  if (CheckWritableTarget(input::outputFileName, "Output") != kOk) return 1;
+  input::outputFile = fopen(input::outputFileName.c_str(), "w");
+  if (input::outputFile == nullptr) {
+    printf("Output file \"%s\" could not be opened for writing.\n", input::outputFileName.c_str());
     return 1;
   }
-  if (CheckOpenedTarget(&outputFile, outputFileName, "Output") != kOk) return 1;
-  filesFolder = ResultFolderName(outputFileName);
+  if (CheckOpenedTarget(&input::outputFile, input::outputFileName, "Output") != kOk) return 1;
+  input::filesFolder = ResultFolderName(input::outputFileName);
   WriteCommandLine(argc, argv);
   return 0;
 }
 
 void PrintDuplicateKeyword() {
-  std::string upper = keywordCopy;
+  std::string upper = input::keywordCopy;
   for (char& ch : upper) ch = ToUpper(ch);
   printf("Error: Keyword \"%s\" is used more than once in the input file.\n", upper.c_str());
 }
@@ -88,24 +90,24 @@ bool faultInFileLine = false;
 // Counts the keyword of the line just handled; a second use ends the first
 // pass silently and the run in the second pass.
 LineStep CountLastKeyword() {
-  lineDone = false;
-  if (lastKeyword >= 0 && lastKeyword < kKeywordIndexCount) {
-    if (++keywordUseCount[lastKeyword] > 1) {
-      if (inputPass == 0) return kEndPass;
+  input::lineDone = false;
+  if (input::lastKeyword >= 0 && input::lastKeyword < kKeywordIndexCount) {
+    if (++input::keywordUseCount[input::lastKeyword] > 1) {
+      if (input::inputPass == 0) return kEndPass;
       PrintDuplicateKeyword();
       return kEndRun;
     }
   }
-  lastKeyword = -1;
+  input::lastKeyword = -1;
   return kNextLine;
 }
 
 // A line whose first word is a program-block keyword and that comes from the
 // input file.
 LineStep HandleProgramBlock(const char* word, int* code) {
-  if (inputPass == 0) {
+  if (input::inputPass == 0) {
     BLOCKRESULT result = ReadProgramBlockFirstPass(word);
-    lineDone = true;
+    input::lineDone = true;
     if (result == kBlockFatal) {
       *code = 1;
       return kEndRun;
@@ -113,28 +115,28 @@ LineStep HandleProgramBlock(const char* word, int* code) {
     return result == kBlockEndPass ? kEndPass : kNextLine;
   }
   *code = ReadProgramBlockSecondPass(word);
-  lineDone = *code == 0;
+  input::lineDone = *code == 0;
   return *code != 0 ? kEndRun : kNextLine;
 }
 
-bool FromInputFile() { return inputPass == 0 ? !ProgramOutputPending() : !ProgramCurrent(); }
+bool FromInputFile() { return input::inputPass == 0 ? !ProgramOutputPending() : !ProgramCurrent(); }
 
 // One pass over the input; returns 0 or the exit code.
 int RunPass(int pass, int argc, const char* const* argv) {
-  inputPass = pass;
-  std::memset(keywordUseCount, 0, sizeof keywordUseCount);
-  lastKeyword = -1;
-  lineDone = true;
+  input::inputPass = pass;
+  std::memset(input::keywordUseCount, 0, sizeof input::keywordUseCount);
+  input::lastKeyword = -1;
+  input::lineDone = true;
   ResetInputReader();
   if (pass == 1) {
-    rewind(inputFile);
+    rewind(input::inputFile);
     if (int code = OpenOutputFile(argc, argv)) return code;
   } else {
-    outputFile = nullptr;
+    input::outputFile = nullptr;
   }
   ResetProgramState(pass);
-  inputExitCode = 0;
-  directiveCount = 0;
+  input::inputExitCode = 0;
+  input::directiveCount = 0;
   faultInFileLine = false;
 
   for (;;) {
@@ -142,14 +144,14 @@ int RunPass(int pass, int argc, const char* const* argv) {
     if (pass == 0) {
       if (!ProgramOutputPending() && AtEndOfInputFile()) break;
     } else if (ProgramCurrent()) {
-      if (ProgramLinesConsumed() || !lineDone) {
-        if (int code = EchoProgramBlock(!lineDone)) return code;
-        lineDone = true;
+      if (ProgramLinesConsumed() || !input::lineDone) {
+        if (int code = EchoProgramBlock(!input::lineDone)) return code;
+        input::lineDone = true;
         continue;
       }
     } else {
       faultInFileLine = true;
-      if (!lineDone) return 1;
+      if (!input::lineDone) return 1;
       if (AtEndOfInputFile()) break;
     }
 
@@ -158,13 +160,13 @@ int RunPass(int pass, int argc, const char* const* argv) {
     if (step == kEndPass) break;
     if (step == kEndRun) return 1;
 
-    directiveLinePosition = ftell(inputFile);
-    char* word = ReadInputLine(inputFile, outputFile, InputLineBuffer(), kWordSeparators);
-    if (logFailed) return 1;
-    if (inputExitCode != 0) return inputExitCode;  // a line the reader refused
-    if (pass == 0 && compiler->severeDiagnostic.load()) break;
+    input::directiveLinePosition = ftell(input::inputFile);
+    char* word = ReadInputLine(input::inputFile, input::outputFile, InputLineBuffer(), kWordSeparators);
+    if (input::logFailed) return 1;
+    if (input::inputExitCode != 0) return input::inputExitCode;  // a line the reader refused
+    if (pass == 0 && language::compiler->severeDiagnostic.load()) break;
     if (word == nullptr || *word == '\0') {
-      lineDone = true;
+      input::lineDone = true;
       continue;
     }
     if (IsProgramBlockKeyword(word) && FromInputFile()) {
@@ -177,12 +179,12 @@ int RunPass(int pass, int argc, const char* const* argv) {
     }
     faultInFileLine = FromInputFile();
     DispatchDirective(word);
-    if (inputExitCode != 0) return inputExitCode;  // a directive that ends the run at once
-    if (pass == 0 && !lineDone) break;             // the second pass reports the error at this line
+    if (input::inputExitCode != 0) return input::inputExitCode;  // a directive that ends the run at once
+    if (pass == 0 && !input::lineDone) break;                    // the second pass reports the error at this line
   }
 
-  if (pass == 1 && runOptions.check != 0 && lastKeyword >= 0 && lastKeyword < kKeywordIndexCount &&
-      keywordUseCount[lastKeyword] > 0) {
+  if (pass == 1 && input::runOptions.check != 0 && input::lastKeyword >= 0 && input::lastKeyword < kKeywordIndexCount &&
+      input::keywordUseCount[input::lastKeyword] > 0) {
     PrintDuplicateKeyword();
     return 1;
   }
@@ -193,7 +195,7 @@ int RunPass(int pass, int argc, const char* const* argv) {
 
 void ReportInputErrorLocation() {
   const int line = InputFileLineNumber();
-  if (line <= 0 || logFailed || !faultInFileLine) return;  // a log file that failed is no fault of a line
+  if (line <= 0 || input::logFailed || !faultInFileLine) return;  // a log file that failed is no fault of a line
   // The line as far as it fits a message; bytes that do not print shown as '?'.
   constexpr size_t kShownLength = 120;
   const std::string& text = InputFileLineText();
@@ -205,11 +207,11 @@ void ReportInputErrorLocation() {
   if (text.size() > kShownLength) shown += "...";
   char head[64];
   snprintf(head, sizeof head, "Error in line %d of input file \"", line);
-  const std::string message = head + inputFileName + "\": " + shown + "\n";
+  const std::string message = head + input::inputFileName + "\": " + shown + "\n";
   fputs(message.c_str(), stdout);
-  if (outputFile != nullptr) {
-    fprintf(outputFile, "\n%s", message.c_str());
-    fflush(outputFile);
+  if (input::outputFile != nullptr) {
+    fprintf(input::outputFile, "\n%s", message.c_str());
+    fflush(input::outputFile);
   }
 }
 
@@ -220,8 +222,9 @@ std::string DerivedLogName(const std::string& inputName) { return JoinNameParts(
 std::string ResultFolderName(const std::string& outputName) { return JoinNameParts(outputName, "Files_", ""); }
 
 Status RunInputPasses(int argc, const char* const* argv) {
-  if (runOptions.output_cs) MakeFolder(kCrossSectionFolder);
-  if (runOptions.writeLog && !commandLineGiven.log) logFileName = DerivedLogName(inputFileName);
+  if (input::runOptions.output_cs) MakeFolder(kCrossSectionFolder);
+  if (input::runOptions.writeLog && !input::commandLineGiven.log)
+    input::logFileName = DerivedLogName(input::inputFileName);
 
   for (int pass = 0; pass < 2; ++pass) {
     int code = RunPass(pass, argc, argv);
@@ -229,13 +232,13 @@ Status RunInputPasses(int argc, const char* const* argv) {
     // stopped before anything else happens.
     StopProgramRun();
     if (code != 0) {
-      if (outputFile != nullptr) fflush(outputFile);
+      if (input::outputFile != nullptr) fflush(input::outputFile);
       return code;
     }
   }
-  fputc('\n', outputFile);
-  WriteDashLine(outputFile);
-  fflush(outputFile);
-  if (logFile != nullptr) fflush(logFile);
+  fputc('\n', input::outputFile);
+  WriteDashLine(input::outputFile);
+  fflush(input::outputFile);
+  if (input::logFile != nullptr) fflush(input::logFile);
   return kOk;
 }

@@ -11,8 +11,10 @@
 #include "driver/input/input_reader.h"
 #include "driver/status.h"
 
+namespace input {
 extern int keywordUseCount[kKeywordIndexCount];  // uses of each keyword in this pass
 extern std::string filesFolder;                  // result folder, "Files_" + the output file's name
+}  // namespace input
 
 // Derived names: drive/folder, name, suffix, extension of a path.
 std::string DerivedOutputName(const std::string& inputName);  // "%s%s%s_out%s"

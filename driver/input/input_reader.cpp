@@ -9,6 +9,7 @@
 #include "driver/input/program_lines.h"
 #include "language/compiler.h"
 
+namespace input {
 FILE* outputFile = nullptr;
 int inputPass = 0;
 int lastKeyword = -1;
@@ -18,6 +19,7 @@ int inputExitCode = 0;
 int directiveCount = 0;
 char keywordCopy[kKeywordCopyLength + 1] = "";
 int64_t directiveLinePosition = 0;
+}  // namespace input
 
 namespace {
 
@@ -70,10 +72,10 @@ void EchoOrLogFileLine(const std::string& line, FILE* output) {
     return;
   }
   if (IsProgramBlockLine(line)) return;
-  if (logFile != nullptr) {
-    fprintf(logFile, "%s\n", line.c_str());
-  } else if (runOptions.writeLog) {
-    pendingLogLine = line + "\n";
+  if (input::logFile != nullptr) {
+    fprintf(input::logFile, "%s\n", line.c_str());
+  } else if (input::runOptions.writeLog) {
+    input::pendingLogLine = line + "\n";
   }
 }
 
@@ -92,12 +94,12 @@ bool ReadPhysicalLine(FILE* input, FILE* output, const char* separators) {
       if (lineText.find('\0') != std::string::npos) {
         printf("Error: Line No. %d of the input file holds a NUL character (the file is not a text file).\n",
                fileLineNumber);
-        inputExitCode = 1;
+        input::inputExitCode = 1;
         return false;
       }
       EchoOrLogFileLine(lineText, output);
     }
-    ++physicalLineCount;
+    ++input::physicalLineCount;
     size_t comment = lineText.find("//");
     if (comment != std::string::npos) lineText.erase(comment);
     cursor = 0;
@@ -128,7 +130,7 @@ int InputFileLineNumber() { return fileLineNumber; }
 const std::string& InputFileLineText() { return fileLineText; }
 
 void ResetInputReader() {
-  physicalLineCount = 0;
+  input::physicalLineCount = 0;
   fileLineNumber = 0;
   fileLineText.clear();
   newLineFlag = true;
@@ -149,7 +151,7 @@ char* ReadInputLine(FILE* input, FILE* output, char* text, const char* separator
             printf(
                 "Warning: The line-continuation character '&' in line No. %d is not the last character of the line. "
                 "The remainder of the line will be ignored.\n",
-                physicalLineCount);
+                input::physicalLineCount);
           }
           *ampersand = '\0';
           cursor = lineText.size();
@@ -170,9 +172,9 @@ char* ReadInputLine(FILE* input, FILE* output, char* text, const char* separator
   }
 }
 
-char* NextWord() { return ReadInputLine(inputFile, outputFile, nullptr, kWordSeparators); }
+char* NextWord() { return ReadInputLine(input::inputFile, input::outputFile, nullptr, kWordSeparators); }
 
-char* RestOfLine() { return ReadInputLine(inputFile, outputFile, nullptr, kLineSeparators); }
+char* RestOfLine() { return ReadInputLine(input::inputFile, input::outputFile, nullptr, kLineSeparators); }
 
 void SkipRestOfLine() {
   while (NextWord() != nullptr) {

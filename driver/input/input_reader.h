@@ -18,6 +18,7 @@ inline constexpr const char* kLineSeparators = "\n";
 // may appear once; repeatable directives use -1).
 constexpr int kKeywordIndexCount = 3000;
 
+namespace input {
 extern FILE* outputFile;       // the output file; null during the first pass
 extern int inputPass;          // 0 first (silent) pass, 1 second pass
 extern int lastKeyword;        // keyword index of the line just handled, -1 none
@@ -25,9 +26,12 @@ extern bool lineDone;          // set by a handler that finished its line succes
 extern int physicalLineCount;  // lines read in this pass (file or program)
 extern int inputExitCode;      // set by a directive that ends the run at once (exit code)
 extern int directiveCount;     // directive lines met in this pass
+}  // namespace input
 constexpr int kKeywordCopyLength = 999;
+namespace input {
 extern char keywordCopy[];             // the first word of the current directive line
 extern int64_t directiveLinePosition;  // input position of the current directive line
+}  // namespace input
 
 // Returns the next word, or null at the end of the logical line or of the
 // input. `output` is the output file in the second pass and null in the

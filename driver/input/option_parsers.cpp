@@ -38,7 +38,7 @@ const OPTIONRULE kNStreamsRule = {[](double n) { return n >= 1 && n <= INT32_MAX
 }  // namespace
 
 Status ParseTasks(const char* value) {
-  return ReadIntegerOption(value, gpuBuild ? kTasksRuleGpuBuild : kTasksRule, &runOptions.nThreads);
+  return ReadIntegerOption(value, gpuBuild ? kTasksRuleGpuBuild : kTasksRule, &input::runOptions.nThreads);
 }
 
 Status ParseEndfDir(const char* value) {
@@ -48,7 +48,7 @@ Status ParseEndfDir(const char* value) {
   }
   std::string folder = WithTrailingSeparator(TrimmedRight(SkipBlanks(value)));
   // A relative folder is taken from the program's own folder.
-  endfFolder = IsAbsolutePath(folder) ? folder : exeFolder + folder;
+  input::endfFolder = IsAbsolutePath(folder) ? folder : input::exeFolder + folder;
   return kOk;
 }
 
@@ -72,7 +72,7 @@ Status ParseN(const char* value) {
     printf("Error: Invalid number of particles \"%s\".\n", value);
     return kInputError;
   }
-  runOptions.nParticles = static_cast<int64_t>(v + 0.5);
+  input::runOptions.nParticles = static_cast<int64_t>(v + 0.5);
   return kOk;
 }
 
@@ -89,11 +89,11 @@ Status ParseSeed(const char* value) {
         value, kMaxSeed);
     return kInputError;
   }
-  runOptions.seed = seed;
+  input::runOptions.seed = seed;
   return kOk;
 }
 
-Status ParseNStreams(const char* value) { return ReadIntegerOption(value, kNStreamsRule, &runOptions.nStreams); }
+Status ParseNStreams(const char* value) { return ReadIntegerOption(value, kNStreamsRule, &input::runOptions.nStreams); }
 
 // ------------------------------------------------------------ log file
 
@@ -122,22 +122,22 @@ Status CheckOpenedTarget(FILE** stream, const std::string& name, const char* kin
 }
 
 Status OpenLogFile() {
-  logFailed = true;
-  if (EqualNoCase(logFileName, inputFileName)) {
-    printf("Error: Log file name is the same as input file name (\"%s\").\n", inputFileName.c_str());
+  input::logFailed = true;
+  if (EqualNoCase(input::logFileName, input::inputFileName)) {
+    printf("Error: Log file name is the same as input file name (\"%s\").\n", input::inputFileName.c_str());
     return kInputError;
   }
-  if (logFile != nullptr) fclose(logFile);
-  logFile = nullptr;
-  if (CheckWritableTarget(logFileName, "Log") != kOk) return kInputError;
-  logFile = fopen(logFileName.c_str(), "w");
-  if (logFile == nullptr) {
-    printf("Log file \"%s\" could not be opened for writing.\n", logFileName.c_str());
+  if (input::logFile != nullptr) fclose(input::logFile);
+  input::logFile = nullptr;
+  if (CheckWritableTarget(input::logFileName, "Log") != kOk) return kInputError;
+  input::logFile = fopen(input::logFileName.c_str(), "w");
+  if (input::logFile == nullptr) {
+    printf("Log file \"%s\" could not be opened for writing.\n", input::logFileName.c_str());
     return kInputError;
   }
-  if (CheckOpenedTarget(&logFile, logFileName, "Log") != kOk) return kInputError;
-  logFailed = false;
-  fputs(pendingLogLine.c_str(), logFile);
+  if (CheckOpenedTarget(&input::logFile, input::logFileName, "Log") != kOk) return kInputError;
+  input::logFailed = false;
+  fputs(input::pendingLogLine.c_str(), input::logFile);
   return kOk;
 }
 
@@ -156,10 +156,10 @@ Status ParseLogFile(const char* value, const char* line) {
   if (newline != std::string::npos) name.erase(newline);
   if (name.empty()) {
     printf("Error: Log file name is missing.\n");
-    logFailed = true;
+    input::logFailed = true;
     return kInputError;
   }
-  if (!commandLineGiven.log) logFileName = TrimmedRight(SkipBlanks(name.c_str()));
+  if (!input::commandLineGiven.log) input::logFileName = TrimmedRight(SkipBlanks(name.c_str()));
   return OpenLogFile();
 }
 
@@ -265,24 +265,26 @@ Status ParseRandCuda(const char* value) {
         "random number generator type set to 1.\n");
     n = 1;
   }
-  runOptions.rand_CUDA = static_cast<int32_t>(n);
+  input::runOptions.rand_CUDA = static_cast<int32_t>(n);
   return kOk;
 }
 
 Status ParseSeedCuda(const char* value) {
   double v = 0.0;
   if (Status status = ReadNumberOption(value, kSeedCudaRule, &v)) return status;
-  runOptions.seed_CUDA = static_cast<uint64_t>(v + 0.5);
+  input::runOptions.seed_CUDA = static_cast<uint64_t>(v + 0.5);
   return kOk;
 }
 
-Status ParseTasksCuda(const char* value) { return ReadIntegerOption(value, kTasksCudaRule, &runOptions.tasks_CUDA); }
-
-Status ParseThreadsCuda(const char* value) {
-  return ReadIntegerOption(value, kThreadsCudaRule, &runOptions.threads_CUDA);
+Status ParseTasksCuda(const char* value) {
+  return ReadIntegerOption(value, kTasksCudaRule, &input::runOptions.tasks_CUDA);
 }
 
-Status ParseTimeCuda(const char* value) { return ReadNumberOption(value, kTimeCudaRule, &runOptions.time_CUDA); }
+Status ParseThreadsCuda(const char* value) {
+  return ReadIntegerOption(value, kThreadsCudaRule, &input::runOptions.threads_CUDA);
+}
+
+Status ParseTimeCuda(const char* value) { return ReadNumberOption(value, kTimeCudaRule, &input::runOptions.time_CUDA); }
 
 Status ParseBlockSizeCuda(const char* value) {
   constexpr int kMaxBlockSize = 1024;
@@ -296,44 +298,50 @@ Status ParseBlockSizeCuda(const char* value) {
     printf("Error: The block size for CUDA kernel execution (%d) is not a power of 2.\n", static_cast<int>(n));
     return kInputError;
   }
-  runOptions.blockSize_CUDA = static_cast<int32_t>(n);
+  input::runOptions.blockSize_CUDA = static_cast<int32_t>(n);
   return kOk;
 }
 
-Status ParseRatioCuda(const char* value) { return ReadNumberOption(value, kRatioCudaRule, &runOptions.ratio_CUDA); }
-
-Status ParseFirstCuda(const char* value) {
-  return ReadIntegerOption(value, kFirstCudaRule, &runOptions.first_CUDA, -1);
+Status ParseRatioCuda(const char* value) {
+  return ReadNumberOption(value, kRatioCudaRule, &input::runOptions.ratio_CUDA);
 }
 
-Status ParseLastCuda(const char* value) { return ReadIntegerOption(value, kLastCudaRule, &runOptions.last_CUDA, -1); }
+Status ParseFirstCuda(const char* value) {
+  return ReadIntegerOption(value, kFirstCudaRule, &input::runOptions.first_CUDA, -1);
+}
+
+Status ParseLastCuda(const char* value) {
+  return ReadIntegerOption(value, kLastCudaRule, &input::runOptions.last_CUDA, -1);
+}
 
 Status ParseStreamsCuda(const char* value) {
-  return ReadIntegerOption(value, kStreamsCudaRule, &runOptions.streams_CUDA);
+  return ReadIntegerOption(value, kStreamsCudaRule, &input::runOptions.streams_CUDA);
 }
 
 Status ParseAvgBankedCuda(const char* value) {
-  return ReadNumberOption(value, kAvgBankedCudaRule, &runOptions.avgBanked_CUDA);
+  return ReadNumberOption(value, kAvgBankedCudaRule, &input::runOptions.avgBanked_CUDA);
 }
 
 Status ParseMaxBankedRatioCuda(const char* value) {
-  return ReadNumberOption(value, kMaxBankedRatioCudaRule, &runOptions.maxBankedRatio_CUDA);
+  return ReadNumberOption(value, kMaxBankedRatioCudaRule, &input::runOptions.maxBankedRatio_CUDA);
 }
 
 Status ParseStatsCuda(const char* value) {
-  Status status = ReadIntegerOption(value, kStatsCudaRule, &runOptions.stats_CUDA);
-  if (status == kOk && runOptions.stats_CUDA >= 2) runOptions.deviceStatsMonitor = true;
+  Status status = ReadIntegerOption(value, kStatsCudaRule, &input::runOptions.stats_CUDA);
+  if (status == kOk && input::runOptions.stats_CUDA >= 2) input::runOptions.deviceStatsMonitor = true;
   return status;
 }
 
-Status ParseHeapCuda(const char* value) { return ReadIntegerOption(value, kHeapCudaRule, &runOptions.heap_CUDA); }
+Status ParseHeapCuda(const char* value) {
+  return ReadIntegerOption(value, kHeapCudaRule, &input::runOptions.heap_CUDA);
+}
 
 Status ParseBalanceCuda(const char* value) {
-  return ReadIntegerOption(value, kBalanceCudaRule, &runOptions.balance_CUDA);
+  return ReadIntegerOption(value, kBalanceCudaRule, &input::runOptions.balance_CUDA);
 }
 
 Status ParseBankModeThrCuda(const char* value) {
-  return ReadNumberOption(value, kBankModeThrCudaRule, &runOptions.bankModeThr_CUDA);
+  return ReadNumberOption(value, kBankModeThrCudaRule, &input::runOptions.bankModeThr_CUDA);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "driver/input/options.h"
 
+namespace input {
 RUNOPTIONS runOptions;
 PHYSICALCONSTANTS physicalConstants;
 COMMANDLINEGIVEN commandLineGiven;
@@ -16,15 +17,16 @@ FILE* inputFile = nullptr;
 FILE* logFile = nullptr;
 bool logFailed = false;
 std::string pendingLogLine;
+}  // namespace input
 
 void SetDefaultOptions() {
-  runOptions = RUNOPTIONS{};
-  commandLineGiven = COMMANDLINEGIVEN{};
-  physicalConstants = ComputePhysicalConstants();
-  inputFileName.clear();
-  outputFileName.clear();
-  altFileName.clear();
-  logFileName.clear();
-  logFailed = false;
-  pendingLogLine.clear();
+  input::runOptions = RUNOPTIONS{};
+  input::commandLineGiven = COMMANDLINEGIVEN{};
+  input::physicalConstants = ComputePhysicalConstants();
+  input::inputFileName.clear();
+  input::outputFileName.clear();
+  input::altFileName.clear();
+  input::logFileName.clear();
+  input::logFailed = false;
+  input::pendingLogLine.clear();
 }

@@ -55,6 +55,7 @@ struct RUNOPTIONS {
   bool deviceStatsMonitor = false;  // the run monitor writes device statistics
 };
 
+namespace input {
 extern RUNOPTIONS runOptions;
 extern PHYSICALCONSTANTS physicalConstants;
 
@@ -70,6 +71,7 @@ extern FILE* inputFile;  // open from the moment its name is read
 extern FILE* logFile;
 extern bool logFailed;              // the log file could not be opened
 extern std::string pendingLogLine;  // first user-program line produced before the log existed
+}  // namespace input
 
 // Command-line given-states of the options that input directives can also set,
 // so that a directive can tell that the command line wins.
@@ -79,7 +81,9 @@ struct COMMANDLINEGIVEN {
       use_CUDA, skip_CUDA, r_CUDA, streams_CUDA, avgBanked_CUDA, maxBankedRatio_CUDA, stats_CUDA, heap_CUDA,
       balance_CUDA, bankModeThr_CUDA;
 };
+namespace input {
 extern COMMANDLINEGIVEN commandLineGiven;
+}  // namespace input
 
 // Restores every setting above to its start-up default (folders excepted).
 void SetDefaultOptions();

@@ -15,7 +15,9 @@ LANGUAGESERVICES DefaultLanguageServices() {
   return {ParseArraysBlock, ParseProgramHeader, CompileProgramBlock, ProgramThread, kProgramThreadStackBytes};
 }
 
+namespace input {
 LANGUAGESERVICES languageServices = DefaultLanguageServices();
+}  // namespace input
 
 namespace {
 
@@ -31,15 +33,15 @@ struct BLOCKSTATE {
 };
 BLOCKSTATE blocks;
 
-Compiler& Language() { return *compiler; }
+Compiler& Language() { return *language::compiler; }
 
 PROGRAMRECORD& Record(int program) { return *Language().programs[program]; }
 
 }  // namespace
 
 void StopProgramRun() {
-  if (compiler == nullptr || compiler->runControl == nullptr) return;
-  RUNCONTROL& run = *compiler->runControl;
+  if (language::compiler == nullptr || language::compiler->runControl == nullptr) return;
+  RUNCONTROL& run = *language::compiler->runControl;
   if (!run.running.load(std::memory_order_acquire)) return;
   run.interruptRequest.store(1, std::memory_order_release);
   while (run.running.load(std::memory_order_acquire)) YieldThread();
@@ -79,7 +81,7 @@ std::string FirstWordOf(const std::string& line, size_t* end = nullptr) {
   return std::string(start, length);
 }
 
-bool ReadRawLine(std::string* line) { return ReadWholeLine(inputFile, line); }
+bool ReadRawLine(std::string* line) { return ReadWholeLine(input::inputFile, line); }
 
 // "END <keyword>" (any case) closes a block.
 bool IsEndLine(const std::string& line, BlockKind kind) {
@@ -87,8 +89,8 @@ bool IsEndLine(const std::string& line, BlockKind kind) {
   if (!EqualNoCase(FirstWordOf(line, &afterEnd), "END")) return false;
   if (afterEnd >= line.size() || !IsBlank(line[afterEnd])) return false;
   const char* rest = SkipBlanks(line.c_str() + afterEnd);
-  size_t length = std::strlen(kBlockKeywords[kind]);
-  return EqualNoCaseN(rest, kBlockKeywords[kind], length) && (rest[length] == '\0' || IsBlank(rest[length]));
+  size_t length = std::strlen(input::kBlockKeywords[kind]);
+  return EqualNoCaseN(rest, input::kBlockKeywords[kind], length) && (rest[length] == '\0' || IsBlank(rest[length]));
 }
 
 // The text of the header line after the keyword (and after the name and the
@@ -109,12 +111,12 @@ std::string HeaderRest(const std::string& header, BlockKind kind, bool* paramete
 // Reads a block from its header line (found again from the position of the
 // directive line) to its END line, recording the position of every line.
 bool GatherBlock(BlockKind kind, BLOCKTEXT* block) {
-  fseek(inputFile, static_cast<long>(directiveLinePosition), SEEK_SET);
+  fseek(input::inputFile, static_cast<long>(input::directiveLinePosition), SEEK_SET);
   std::string line;
   for (;;) {
-    int64_t position = ftell(inputFile);
+    int64_t position = ftell(input::inputFile);
     if (!ReadRawLine(&line)) return false;
-    if (EqualNoCase(FirstWordOf(line), kBlockKeywords[kind])) {
+    if (EqualNoCase(FirstWordOf(line), input::kBlockKeywords[kind])) {
       block->startPosition = position;
       block->linePositions.push_back(position);
       block->text = HeaderRest(line, kind, &block->parameterList) + "\r\n";
@@ -122,10 +124,10 @@ bool GatherBlock(BlockKind kind, BLOCKTEXT* block) {
     }
   }
   for (;;) {
-    int64_t position = ftell(inputFile);
+    int64_t position = ftell(input::inputFile);
     block->endPosition = position;
     if (!ReadRawLine(&line)) break;
-    ++physicalLineCount;
+    ++input::physicalLineCount;
     if (IsEndLine(line, kind)) break;
     block->text += line + "\r\n";
     block->linePositions.push_back(position);
@@ -157,17 +159,17 @@ void CompileBlock(BlockKind kind, int k, const std::string& blockText, bool hasP
   int headerLines = 0;
   std::string text = blockText;
   if (hasParameterList) {
-    headerLines = languageServices.parseProgram(k);
+    headerLines = input::languageServices.parseProgram(k);
     if (record.info.diagnosticKind < kDiagnosticSyntaxError) text = Language().programTexts.GetAt(k);
   }
   if (record.info.diagnosticKind >= kDiagnosticSyntaxError) return;
-  languageServices.compileProgram(text.c_str(), headerLines, &record.info, &record.code, k);
+  input::languageServices.compileProgram(text.c_str(), headerLines, &record.info, &record.code, k);
   // A warning does not keep the PARAMETERS code from declaring its globals.
   if (kind != kParametersBlock || record.info.diagnosticKind >= kDiagnosticSyntaxError) return;
   Compiler& language = Language();
   if (language.nNewGlobalParameters > 0) {
     MergeNewGlobalParameters();
-    languageServices.compileProgram(text.c_str(), 0, &record.info, &record.code, k);
+    input::languageServices.compileProgram(text.c_str(), 0, &record.info, &record.code, k);
   } else if (record.info.diagnosticLine < 0) {
     std::snprintf(record.info.diagnostic, sizeof record.info.diagnostic, "%s",
                   "Warning: the \"PARAMETERS\" code does not define any global parameters.");
@@ -200,7 +202,7 @@ BLOCKRESULT StartProgramRun(int k) {
   language.writeFlushRequested.store(0);
   BeginKeyMode();
   // The thread's start is not waited for: its end shows in the running flag.
-  if (!StartThread(languageServices.programThread, nullptr, k, languageServices.programStackBytes)) {
+  if (!StartThread(input::languageServices.programThread, nullptr, k, input::languageServices.programStackBytes)) {
     run.running.store(0);
     language.outputPending.store(0);
     return kBlockFatal;
@@ -240,7 +242,7 @@ BLOCKRESULT ReadProgramBlockFirstPass(const char* word) {
     BLOCKTEXT block;
     if (!GatherBlock(kind, &block)) return kBlockEndPass;
     char message[kDiagnosticLength + 1] = "";
-    blocks.arraysFaultyLine = languageServices.parseArrays(block.text.c_str(), message);
+    blocks.arraysFaultyLine = input::languageServices.parseArrays(block.text.c_str(), message);
     blocks.arraysError = message;
     return blocks.arraysFaultyLine >= 0 ? kBlockEndPass : kBlockContinue;
   }
@@ -278,7 +280,7 @@ BLOCKRESULT ReadProgramBlockFirstPass(const char* word) {
   language.runControl->code = &record.code;
   language.programInProgress.store(k, std::memory_order_release);
   if (record.info.diagnosticKind != kDiagnosticPlain || record.code.warningLine >= 0) {
-    language.PrintProgramDiagnostic(inputFile, -1);
+    language.PrintProgramDiagnostic(input::inputFile, -1);
     if (record.info.diagnosticKind > kDiagnosticSyntaxWarning) return kBlockEndPass;
   }
   if (kind == kSubroutineBlock) {
@@ -294,7 +296,7 @@ namespace {
 
 void PrintBlockError(const std::string& text) {
   printf("\n%s\n", text.c_str());
-  if (outputFile != nullptr) fprintf(outputFile, "%s\n", text.c_str());
+  if (input::outputFile != nullptr) fprintf(input::outputFile, "%s\n", text.c_str());
 }
 
 // ARRAYS in the second pass: its lines after the header are echoed; the
@@ -313,18 +315,18 @@ int EchoArraysBlock() {
   blocks.arraysEchoed = true;
   BLOCKTEXT block;
   if (!GatherBlock(kArraysBlock, &block)) return 0;
-  fseek(inputFile, static_cast<long>(block.startPosition), SEEK_SET);
+  fseek(input::inputFile, static_cast<long>(block.startPosition), SEEK_SET);
   std::string line;
   ReadRawLine(&line);  // the header, echoed by the reader
   for (size_t i = 1; i < block.linePositions.size(); ++i) {
     ReadRawLine(&line);
-    fprintf(outputFile, "%s\n", line.c_str());
+    fprintf(input::outputFile, "%s\n", line.c_str());
     if (static_cast<int>(i) == blocks.arraysFaultyLine) {
       PrintBlockError(blocks.arraysError);
       return 1;
     }
   }
-  if (ReadRawLine(&line)) fprintf(outputFile, "%s\n", line.c_str());
+  if (ReadRawLine(&line)) fprintf(input::outputFile, "%s\n", line.c_str());
   if (blocks.arraysFaultyLine >= 0) {
     PrintBlockError(blocks.arraysError);
     return 1;
@@ -356,7 +358,7 @@ Status ReadProgramBlockSecondPass(const char* word) {
     }
     if (CheckProgramName(&name, k, nullptr) != kBlockContinue) {
       printf("******** %s ********\n", language.message);
-      fprintf(outputFile, "******** %s ********\n", language.message);
+      fprintf(input::outputFile, "******** %s ********\n", language.message);
       return kInputError;
     }
   }
@@ -379,9 +381,10 @@ void EchoGeneratedDirectives(const PROGRAMRECORD& record) {
   bool named = record.info.name[0] != '\0';
   const char* kind = named ? "user program" : "user code block";
   const char* name = named ? record.info.name : "PARAMETERS";
-  fprintf(outputFile, "******** Directives written by %s \"%s\": ********\n", kind, name);
-  for (int i = 0; i < count; ++i) fprintf(outputFile, "%s\n", WithoutLineEnd(record.outputLines.GetAt(i)).c_str());
-  fprintf(outputFile, "******** End of the directives written by %s \"%s\". ********\n", kind, name);
+  fprintf(input::outputFile, "******** Directives written by %s \"%s\": ********\n", kind, name);
+  for (int i = 0; i < count; ++i)
+    fprintf(input::outputFile, "%s\n", WithoutLineEnd(record.outputLines.GetAt(i)).c_str());
+  fprintf(input::outputFile, "******** End of the directives written by %s \"%s\". ********\n", kind, name);
 }
 
 }  // namespace
@@ -391,7 +394,7 @@ Status EchoProgramBlock(bool directiveFailed) {
   int k = language.programInProgress.load();
   PROGRAMRECORD& record = Record(k);
   // A SUBROUTINE never ran: its compile diagnostic is reported here.
-  if (blocks.lastBlockKind == kSubroutineBlock) language.PrintProgramDiagnostic(inputFile, k);
+  if (blocks.lastBlockKind == kSubroutineBlock) language.PrintProgramDiagnostic(input::inputFile, k);
 
   const char* kIllegalAccess =
       "\n******** An illegal memory access has been detected (such errors can be caused, for example, by incorrect "
@@ -404,33 +407,33 @@ Status EchoProgramBlock(bool directiveFailed) {
     failedDirective = WithoutLineEnd(record.outputLines.GetAt(consumed));
   }
 
-  fseek(inputFile, static_cast<long>(record.startPosition), SEEK_SET);
+  fseek(input::inputFile, static_cast<long>(record.startPosition), SEEK_SET);
   std::string line;
   bool stopped = false;
-  for (size_t i = 0; ftell(inputFile) < record.endPosition; ++i) {
-    if (i >= record.linePositions.size() || ftell(inputFile) != record.linePositions[i]) {
+  for (size_t i = 0; ftell(input::inputFile) < record.endPosition; ++i) {
+    if (i >= record.linePositions.size() || ftell(input::inputFile) != record.linePositions[i]) {
       printf("%s", kIllegalAccess);
       return kInputError;
     }
     ReadRawLine(&line);
-    if (i > 0) fprintf(outputFile, "%s\n", line.c_str());
+    if (i > 0) fprintf(input::outputFile, "%s\n", line.c_str());
     if (static_cast<int>(i) == record.info.diagnosticLine) {
-      fprintf(outputFile, "******** %s ********\n", record.info.diagnostic);
+      fprintf(input::outputFile, "******** %s ********\n", record.info.diagnostic);
       if (record.info.diagnosticKind == kDiagnosticSyntaxError) {
         stopped = true;
         break;
       }
     }
     if (static_cast<int>(i) == failedLine) {
-      fprintf(outputFile, "******** Invalid Trenqual input directive:\n******** %s\n", failedDirective.c_str());
+      fprintf(input::outputFile, "******** Invalid Trenqual input directive:\n******** %s\n", failedDirective.c_str());
     }
   }
   if (!stopped) {
-    if (ftell(inputFile) != record.endPosition) {
+    if (ftell(input::inputFile) != record.endPosition) {
       printf("%s", kIllegalAccess);
       return kInputError;
     }
-    if (ReadRawLine(&line)) fprintf(outputFile, "%s\n", line.c_str());
+    if (ReadRawLine(&line)) fprintf(input::outputFile, "%s\n", line.c_str());
   }
   if (directiveFailed || record.info.diagnosticKind > kDiagnosticSyntaxWarning) return kInputError;
   EchoGeneratedDirectives(record);

@@ -32,8 +32,10 @@ struct LANGUAGESERVICES {
   size_t programStackBytes;
 };
 
+namespace input {
 // The services in use; they start as the embedded language's own.
 extern LANGUAGESERVICES languageServices;
+}  // namespace input
 LANGUAGESERVICES DefaultLanguageServices();
 
 enum BLOCKRESULT {

@@ -10,11 +10,13 @@
 #include "platform/keys.h"
 #include "platform/threads.h"
 
+namespace input {
 const char* const kBlockKeywords[] = {"ARRAYS", "PARAMETERS", "PROGRAM", "SUBROUTINE"};
+}  // namespace input
 
 BlockKind BlockKindOf(const char* word) {
   for (int kind = 0; kind < 4; ++kind) {
-    if (EqualNoCase(word, kBlockKeywords[kind])) return static_cast<BlockKind>(kind);
+    if (EqualNoCase(word, input::kBlockKeywords[kind])) return static_cast<BlockKind>(kind);
   }
   return kNotABlock;
 }
@@ -27,7 +29,7 @@ std::string WithoutLineEnd(const char* text) {
 
 namespace {
 
-Compiler& Language() { return *compiler; }
+Compiler& Language() { return *language::compiler; }
 
 PROGRAMRECORD& Record(int program) { return *Language().programs[program]; }
 
@@ -80,12 +82,12 @@ void WarnAboutRunningTime(const PROGRAMRECORD& record) {
 // A line of the running program is logged as it arrives; a first line made of
 // LOG and a name opens the log. False when the log cannot be opened.
 bool LogProgramLine(const std::string& line, bool firstLine) {
-  if (logFile != nullptr) {
-    fprintf(logFile, "%s\n", line.c_str());
+  if (input::logFile != nullptr) {
+    fprintf(input::logFile, "%s\n", line.c_str());
     return true;
   }
-  if (!runOptions.writeLog || !firstLine) return true;
-  pendingLogLine = line + "\n";
+  if (!input::runOptions.writeLog || !firstLine) return true;
+  input::pendingLogLine = line + "\n";
   return ParseLogFile(nullptr, line.c_str()) == 0;
 }
 
@@ -120,13 +122,13 @@ PROGRAMLINE EndProgramRun(FILE* input, PROGRAMRECORD& record) {
 
 bool IsProgramBlockKeyword(const char* word) { return BlockKindOf(word) != kNotABlock; }
 
-bool ProgramCurrent() { return compiler != nullptr && compiler->programInProgress.load() >= 0; }
+bool ProgramCurrent() { return language::compiler != nullptr && language::compiler->programInProgress.load() >= 0; }
 
-bool ProgramOutputPending() { return compiler != nullptr && compiler->outputPending.load() != 0; }
+bool ProgramOutputPending() { return language::compiler != nullptr && language::compiler->outputPending.load() != 0; }
 
 bool ProgramLinesConsumed() {
-  int current = compiler->programInProgress.load();
-  return current >= 0 && compiler->outputLinesConsumed.load() + 1 >= Record(current).outputLines.GetCount();
+  int current = language::compiler->programInProgress.load();
+  return current >= 0 && language::compiler->outputLinesConsumed.load() + 1 >= Record(current).outputLines.GetCount();
 }
 
 PROGRAMLINE TakeProgramLine(FILE* input, std::string* line) {

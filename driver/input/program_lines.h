@@ -10,7 +10,9 @@
 
 // The program blocks, in the order of kBlockKeywords.
 enum BlockKind { kArraysBlock, kParametersBlock, kProgramBlock, kSubroutineBlock, kNotABlock };
+namespace input {
 extern const char* const kBlockKeywords[];  // "ARRAYS", "PARAMETERS", "PROGRAM", "SUBROUTINE"
+}  // namespace input
 
 // The block that `word` opens (any case), kNotABlock for any other word.
 BlockKind BlockKindOf(const char* word);

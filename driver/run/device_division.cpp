@@ -6,8 +6,10 @@
 
 #include "platform/paths.h"
 
+namespace run {
 DEVICEDIVISION deviceDivision;
 FILE* deviceStatsFile[kMaxDeviceSlots] = {};
+}  // namespace run
 
 namespace {
 
@@ -85,7 +87,7 @@ Status SizeDeviceBank(DEVICESLOT& slot, uint64_t memory, double avgBanked, int64
 }
 
 Status SplitHistories(uint64_t N, int32_t nCpuTasks, uint64_t* hostShare) {
-  DEVICEDIVISION& v = deviceDivision;
+  DEVICEDIVISION& v = run::deviceDivision;
   double S = 0.0;
   uint64_t given = 0;
   for (int32_t d = 0; d < v.nDevices; ++d) {
@@ -143,7 +145,7 @@ Status CheckSlotStreams(const DEVICESLOT& s) {
 }  // namespace
 
 Status CheckStreamShares(int32_t nStreamsCpu, int32_t heapMode) {
-  const DEVICEDIVISION& v = deviceDivision;
+  const DEVICEDIVISION& v = run::deviceDivision;
   if (static_cast<uint64_t>(nStreamsCpu) > v.cpuParticleShare) {
     printf("Error: The number of CPU random number streams (%d) is greater than the number of particles (%" PRIu64
            ").\n",
@@ -160,7 +162,7 @@ Status CheckStreamShares(int32_t nStreamsCpu, int32_t heapMode) {
 std::vector<int32_t> HostStreams(int32_t nStreamsCpu) {
   std::vector<int32_t> streams;
   for (int32_t s = 0; s < nStreamsCpu; ++s) streams.push_back(s);
-  const DEVICEDIVISION& v = deviceDivision;
+  const DEVICEDIVISION& v = run::deviceDivision;
   for (int32_t d = 0; d < v.nDevices; ++d) {
     if (!v.slot[d].emulated) continue;
     for (int32_t k = 0; k < v.slot[d].nStreams; ++k) streams.push_back(v.slot[d].firstStream + k);
@@ -193,7 +195,7 @@ static_assert(std::size(kDeviceStatsColumns) == 55);
 }  // namespace
 
 bool OpenDeviceStatsFile(const std::string& resultFolder, int32_t slot) {
-  const DEVICESLOT& s = deviceDivision.slot[slot];
+  const DEVICESLOT& s = run::deviceDivision.slot[slot];
   MakeFolder(resultFolder);
   const std::string name = resultFolder + "/d" + std::to_string(s.device + 1) + ".txt";
   FILE* file = fopen(name.c_str(), "w");
@@ -205,6 +207,6 @@ bool OpenDeviceStatsFile(const std::string& resultFolder, int32_t slot) {
     fprintf(file, c == 0 ? "%10s" : c < 6 ? " %10s" : " %8s", kDeviceStatsColumns[c]);
   }
   fputc('\n', file);
-  deviceStatsFile[slot] = file;
+  run::deviceStatsFile[slot] = file;
   return true;
 }

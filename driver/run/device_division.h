@@ -36,11 +36,13 @@ struct DEVICEDIVISION {
   DEVICESLOT slot[kMaxDeviceSlots];
 };
 
+namespace run {
 extern DEVICEDIVISION deviceDivision;
 
 // The per-second statistics file of each real device slot (stats_CUDA 2 and
 // above), open from the device's set-up to the end of the run; null otherwise.
 extern FILE* deviceStatsFile[kMaxDeviceSlots];
+}  // namespace run
 
 // Opens "<result folder>/d<device + 1>.txt" and writes its header line of the
 // 55 column names; false (after "\nFile %s could not be opened for

@@ -18,7 +18,9 @@
 #include "platform/threads.h"
 #include "transport/history.h"
 
+namespace run {
 std::vector<CONTROLENTRY> controlEntries;
+}  // namespace run
 
 namespace {
 
@@ -55,13 +57,13 @@ bool IntervalElapsed(const CONTROLENTRY& e, double now, double last) {
   double interval = 0.0;
   switch (e.family) {
     case kPulseHeightFamily: {
-      const PULSEHEIGHTTALLY& t = pulseHeightTally[static_cast<size_t>(e.index)];
+      const PULSEHEIGHTTALLY& t = directives::pulseHeightTally[static_cast<size_t>(e.index)];
       during = t.writeDuringRun;
       interval = t.interval;
       break;
     }
     case kPlaneFamily: {
-      const PLANETALLY& t = tallyData[e.tallyClass][e.index];
+      const PLANETALLY& t = directives::tallyData[e.tallyClass][e.index];
       during = t.writeDuringRun;
       interval = t.outputInterval;
       break;
@@ -103,24 +105,24 @@ CTask* snapshots = nullptr;  // [nThreads] records holding only tally arrays
 int32_t nSnapshots = 0;
 uint32_t snapshotGeneration = 0;
 
-bool WeightedRecords() { return nThreads > 0 && tasks[0].bank.wt != nullptr; }
+bool WeightedRecords() { return core::nThreads > 0 && core::tasks[0].bank.wt != nullptr; }
 
 void CopyIntoSnapshot(CTask& worker) {
-  const int32_t r = static_cast<int32_t>(&worker - tasks);
-  CopyTaskTallies(snapshots[r], worker, hostTallyTables, WeightedRecords());
+  const int32_t r = static_cast<int32_t>(&worker - core::tasks);
+  CopyTaskTallies(snapshots[r], worker, core::hostTallyTables, WeightedRecords());
 }
 
-bool RunsOnOwnThread(int32_t r) { return r != 0 && tasks[r].running.load(std::memory_order_acquire) != 0; }
+bool RunsOnOwnThread(int32_t r) { return r != 0 && core::tasks[r].running.load(std::memory_order_acquire) != 0; }
 
 // Asks every worker on a thread of its own for a copy and waits for the
 // answers; a worker that stops meanwhile is copied here.
 const CTask* TakeSnapshot() {
   const uint32_t generation = ++snapshotGeneration;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
-    if (RunsOnOwnThread(r)) tasks[r].snapshotRequest.store(generation, std::memory_order_release);
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    if (RunsOnOwnThread(r)) core::tasks[r].snapshotRequest.store(generation, std::memory_order_release);
   }
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
-    CTask& t = tasks[r];
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    CTask& t = core::tasks[r];
     if (r == 0) {  // the monitor's own thread runs record 0
       CopyIntoSnapshot(t);
       continue;
@@ -135,12 +137,13 @@ const CTask* TakeSnapshot() {
       YieldThread();
     }
   }
-  return snapshots + firstCpuTask;
+  return snapshots + run::firstCpuTask;
 }
 
 bool AnyEntryNeedsTallies(double now) {
-  for (size_t i = 0; i < controlEntries.size(); ++i) {
-    if (controlEntries[i].targetKind >= 0 || IntervalElapsed(controlEntries[i], now, lastOutput[i])) return true;
+  for (size_t i = 0; i < run::controlEntries.size(); ++i) {
+    if (run::controlEntries[i].targetKind >= 0 || IntervalElapsed(run::controlEntries[i], now, lastOutput[i]))
+      return true;
   }
   return false;
 }
@@ -149,20 +152,21 @@ bool AnyEntryNeedsTallies(double now) {
 // worker asked to stop, the run loop returns the error.
 void EndRunOnWriteFailure() {
   if (!TallyFileWriteFailed()) return;
-  resultWriteFailed.store(1, std::memory_order_release);
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) tasks[r].stopRequest.store(1, std::memory_order_release);
+  run::resultWriteFailed.store(1, std::memory_order_release);
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r)
+    core::tasks[r].stopRequest.store(1, std::memory_order_release);
 }
 
 }  // namespace
 
 bool PrepareTallySnapshots() {
   ReleaseTallySnapshots();
-  if (controlEntries.empty() || nThreads <= 0) return true;
-  snapshots = new (std::nothrow) CTask[static_cast<size_t>(nThreads)];
+  if (run::controlEntries.empty() || core::nThreads <= 0) return true;
+  snapshots = new (std::nothrow) CTask[static_cast<size_t>(core::nThreads)];
   if (snapshots == nullptr) return false;
-  nSnapshots = nThreads;
-  for (int32_t r = 0; r < nThreads; ++r) {
-    if (!AllocateTaskTallies(snapshots[r], hostTallyTables, WeightedRecords())) return false;
+  nSnapshots = core::nThreads;
+  for (int32_t r = 0; r < core::nThreads; ++r) {
+    if (!AllocateTaskTallies(snapshots[r], core::hostTallyTables, WeightedRecords())) return false;
   }
   SetTallySnapshot(CopyIntoSnapshot);
   return true;
@@ -170,22 +174,22 @@ bool PrepareTallySnapshots() {
 
 void ReleaseTallySnapshots() {
   SetTallySnapshot(nullptr);
-  for (int32_t r = 0; r < nSnapshots; ++r) FreeTaskTallies(snapshots[r], hostTallyTables);
+  for (int32_t r = 0; r < nSnapshots; ++r) FreeTaskTallies(snapshots[r], core::hostTallyTables);
   delete[] snapshots;
   snapshots = nullptr;
   nSnapshots = 0;
 }
 
 TALLYFILECONTEXT MakeTallyFileContext(const CTask* records, int32_t nRecords) {
-  const Constants& k = hostConstants;
+  const Constants& k = core::hostConstants;
   FillCellTables(k);
   TALLYFILECONTEXT ctx;
-  ctx.folder = filesFolder.c_str();
+  ctx.folder = input::filesFolder.c_str();
   ctx.displayFactor[kQuantityE] = k.energyFactor;
   ctx.displayFactor[kQuantityTheta] = kDegreesPerRadian;
   ctx.displayFactor[kQuantityPhi] = kDegreesPerRadian;
   ctx.energyFactor = k.energyFactor;
-  ctx.perSource = tallyOptions.perSource;
+  ctx.perSource = directives::tallyOptions.perSource;
   ctx.weighted = nRecords > 0 && records[0].bank.wt != nullptr;
   ctx.records = records;
   ctx.nRecords = nRecords;
@@ -194,24 +198,24 @@ TALLYFILECONTEXT MakeTallyFileContext(const CTask* records, int32_t nRecords) {
   ctx.cellVolume = cellTables.volume.data();
   ctx.totalMass = 0.0;  // the mass of the geometry joins here with the cell volumes
   ctx.pulseHeightCountOfCell = cellTables.pulseHeightCount.data();
-  ctx.nWholeGeometryPulseHeight = nWholeGeometryPulseHeight;
+  ctx.nWholeGeometryPulseHeight = directives::nWholeGeometryPulseHeight;
   return ctx;
 }
 
 void CollectDeviceTallies(double now, double invHistories) {
-  if (lastOutput.size() != controlEntries.size()) lastOutput.assign(controlEntries.size(), 0.0);
+  if (lastOutput.size() != run::controlEntries.size()) lastOutput.assign(run::controlEntries.size(), 0.0);
   if (!AnyEntryNeedsTallies(now)) return;
   // Made before the run by RunSimulation; here for callers that skip it.
-  if (nSnapshots != nThreads && !PrepareTallySnapshots()) AllocationFailed("copies of the tally arrays", 0);
-  TALLYFILECONTEXT ctx = MakeTallyFileContext(TakeSnapshot(), nThreads - firstCpuTask);
+  if (nSnapshots != core::nThreads && !PrepareTallySnapshots()) AllocationFailed("copies of the tally arrays", 0);
+  TALLYFILECONTEXT ctx = MakeTallyFileContext(TakeSnapshot(), core::nThreads - run::firstCpuTask);
   ctx.weighted = WeightedRecords();  // the copies carry no bank
-  for (size_t i = 0; i < controlEntries.size(); ++i) {
-    CONTROLENTRY& e = controlEntries[i];
+  for (size_t i = 0; i < run::controlEntries.size(); ++i) {
+    CONTROLENTRY& e = run::controlEntries[i];
     TALLYERRORFIGURE figure;
     figure.mode = e.targetKind >= 0 ? e.targetKind : kErrorAverage;
     if (IntervalElapsed(e, now, lastOutput[i])) {
       WriteEntry(ctx, e, true, &figure, invHistories);
-      lastOutput[i] = SecondsSinceStart() - runStartTime;
+      lastOutput[i] = SecondsSinceStart() - run::runStartTime;
     } else if (e.targetKind >= 0) {
       WriteEntry(ctx, e, false, &figure, invHistories);
     } else {
@@ -222,4 +226,4 @@ void CollectDeviceTallies(double now, double invHistories) {
   EndRunOnWriteFailure();
 }
 
-void ResetMonitoredTallies() { lastOutput.assign(controlEntries.size(), 0.0); }
+void ResetMonitoredTallies() { lastOutput.assign(run::controlEntries.size(), 0.0); }

@@ -24,7 +24,9 @@ struct CONTROLENTRY {
   double error;        // current relative error, refreshed at every tick (0: no estimate yet)
   std::string label;   // name in the progress line: "T3", "PT", "PHC5_2", ...
 };
+namespace run {
 extern std::vector<CONTROLENTRY> controlEntries;
+}  // namespace run
 
 // The writers' context over records[0 .. nRecords-1]: the live CPU records
 // during the run, the totals record at its end.

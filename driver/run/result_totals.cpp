@@ -10,7 +10,9 @@
 #include "driver/results/tally_storage.h"
 #include "driver/run/work_division.h"
 
+namespace run {
 RESULTTOTALS resultTotals;
+}  // namespace run
 
 namespace {
 
@@ -49,17 +51,17 @@ void AddCellStats(RESULTTOTALS& r, const CTask& t, const Constants& k, const std
 
 void WalkCpuRecords(RESULTTOTALS& r, const Constants& k, bool perCell) {
   const std::vector<int32_t> firstOfUnion = FirstCellOfUnions(k);
-  const TALLYTABLES& tt = hostTallyTables;
+  const TALLYTABLES& tt = core::hostTallyTables;
   const bool weighted = r.target != nullptr && r.target->bank.wt != nullptr;
   const bool volumeSource = k.sourcePositionType == 3;
-  for (int32_t i = firstCpuTask; i < nThreads; ++i) {
-    const CTask& t = tasks[i];
+  for (int32_t i = run::firstCpuTask; i < core::nThreads; ++i) {
+    const CTask& t = core::tasks[i];
     const uint64_t run = t.stats != nullptr ? t.stats->slot[statslot::nHistoriesDone].n : 0;
     r.cpuHistories += run;
     r.allHistories += run;
     if (t.stats != nullptr) AccumulateStats(r.stats, *t.stats);
     if (perCell) AddCellStats(r, t, k, firstOfUnion);
-    if (i > firstCpuTask) AddTaskTallies(*r.target, t, tt, weighted);
+    if (i > run::firstCpuTask) AddTaskTallies(*r.target, t, tt, weighted);
     if (volumeSource) MergeExtent(r.sourceMin, r.sourceMax, t.sourceMin, t.sourceMax);
     if (t.maxBanked > r.maxBankedCpu) r.maxBankedCpu = t.maxBanked;
   }
@@ -132,10 +134,10 @@ void MergeExtent(VECTOR& runMin, VECTOR& runMax, const VECTOR& min, const VECTOR
 }
 
 void ComputeResultTotals() {
-  const Constants& k = hostConstants;
-  RESULTTOTALS& r = resultTotals;
+  const Constants& k = core::hostConstants;
+  RESULTTOTALS& r = run::resultTotals;
   r = RESULTTOTALS{};
-  r.target = nCpuTasks > 0 && firstCpuTask < nThreads ? &tasks[firstCpuTask] : nullptr;
+  r.target = run::nCpuTasks > 0 && run::firstCpuTask < core::nThreads ? &core::tasks[run::firstCpuTask] : nullptr;
   const bool perCell = k.outputCellInteractionStats != 0 && k.nCells > 0 && k.cell != nullptr;
   if (perCell) r.cellStats.assign(static_cast<size_t>(k.nCells), INTERACTIONSTATS{});
   WalkCpuRecords(r, k, perCell);

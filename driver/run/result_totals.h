@@ -27,7 +27,9 @@ struct RESULTTOTALS {
   uint64_t unresolvedCellEntries = 0;       // cell crossings whose neighbour could not be resolved
   uint64_t lostParticles = 0;               // source particles lost by the tracking (joins with the geometry)
 };
+namespace run {
 extern RESULTTOTALS resultTotals;
+}  // namespace run
 
 // Walks the CPU records and fills resultTotals.
 void ComputeResultTotals();

@@ -11,7 +11,9 @@
 #include "platform/clock.h"
 #include "platform/threads.h"
 
+namespace run {
 double runElapsedTime = 0.0;
+}  // namespace run
 
 namespace {
 
@@ -25,27 +27,27 @@ void MarkStarted(CTask& t) {
 // Starts a thread for every record after the first that holds streams, then
 // runs record 0 on this thread (its history loop ticks the monitor).
 int StartWorkers() {
-  redealStreams.store(0, std::memory_order_release);
-  balanceStop.store(0, std::memory_order_release);
-  for (int32_t r = 1; r < nThreads; ++r) {
-    if (tasks[r].nStreams <= 0) continue;
-    MarkStarted(tasks[r]);
-    if (!StartThread(ThreadFunc, &threadIndex[static_cast<size_t>(r)], r + 1)) {
-      tasks[r].running.store(0, std::memory_order_release);
+  run::redealStreams.store(0, std::memory_order_release);
+  run::balanceStop.store(0, std::memory_order_release);
+  for (int32_t r = 1; r < core::nThreads; ++r) {
+    if (core::tasks[r].nStreams <= 0) continue;
+    MarkStarted(core::tasks[r]);
+    if (!StartThread(ThreadFunc, &run::threadIndex[static_cast<size_t>(r)], r + 1)) {
+      core::tasks[r].running.store(0, std::memory_order_release);
       return 1;
     }
   }
-  if (nThreads > 0 && tasks[0].nStreams > 0) {
-    MarkStarted(tasks[0]);
-    tasks[0].RunHistories();
-    tasks[0].running.store(0, std::memory_order_release);
+  if (core::nThreads > 0 && core::tasks[0].nStreams > 0) {
+    MarkStarted(core::tasks[0]);
+    core::tasks[0].RunHistories();
+    core::tasks[0].running.store(0, std::memory_order_release);
   }
   return 0;
 }
 
 bool AnyWorkerRunning() {
-  for (int32_t r = 1; r < nThreads; ++r) {
-    if (tasks[r].running.load(std::memory_order_acquire) != 0) return true;
+  for (int32_t r = 1; r < core::nThreads; ++r) {
+    if (core::tasks[r].running.load(std::memory_order_acquire) != 0) return true;
   }
   return false;
 }
@@ -59,8 +61,8 @@ void WaitForWorkers() {
 }
 
 bool AnyFatalError() {
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
-    if (tasks[r].fatalError.load(std::memory_order_acquire) != 0) return true;
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    if (core::tasks[r].fatalError.load(std::memory_order_acquire) != 0) return true;
   }
   return false;
 }
@@ -69,10 +71,10 @@ int32_t RoundHalfUp(double x) { return static_cast<int32_t>(x + 0.5); }
 
 // The tracks not yet recorded, spread again over the streams still held.
 void RespreadTracks(const std::vector<int32_t>& held) {
-  TRACKOPTIONS& o = trackOptions;
+  TRACKOPTIONS& o = core::trackOptions;
   if (o.NTRACKS <= 0 || o.streamQuota == nullptr || held.empty()) return;
   int64_t done = 0;
-  for (int32_t s = 0; s < runStreams.nStreams_tot; ++s) {
+  for (int32_t s = 0; s < core::runStreams.nStreams_tot; ++s) {
     done += o.streamDone[s];
     o.streamQuota[s] = o.streamDone[s];
   }
@@ -88,8 +90,8 @@ void RespreadTracks(const std::vector<int32_t>& held) {
 
 STREAMPOOL GatherStreamPool() {
   STREAMPOOL p;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
-    const CTask& t = tasks[r];
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    const CTask& t = core::tasks[r];
     if (t.nStreams <= 0) continue;
     const bool running = RunsHistory(t);
     for (int32_t i = 0; i < t.nStreams; ++i) {
@@ -102,13 +104,13 @@ STREAMPOOL GatherStreamPool() {
 
 void RedealStreams(const STREAMPOOL& p) {
   const int32_t held = p.held;
-  const int32_t k = held < nCpuTasks ? held : nCpuTasks;
-  severalStreamsPerThread = held != k;
+  const int32_t k = held < run::nCpuTasks ? held : run::nCpuTasks;
+  run::severalStreamsPerThread = held != k;
   const double share = k > 0 ? static_cast<double>(held) / k : 0.0;
-  std::vector<uint8_t> running(static_cast<size_t>(nThreads), 0);
+  std::vector<uint8_t> running(static_cast<size_t>(core::nThreads), 0);
   int32_t nRunning = 0;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
-    running[static_cast<size_t>(r)] = RunsHistory(tasks[r]) ? 1 : 0;
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    running[static_cast<size_t>(r)] = RunsHistory(core::tasks[r]) ? 1 : 0;
     nRunning += running[static_cast<size_t>(r)];
   }
   double T = nRunning;
@@ -130,25 +132,25 @@ void RedealStreams(const STREAMPOOL& p) {
   };
 
   // The records that run a history keep its stream in front.
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
     if (running[static_cast<size_t>(r)] == 0) continue;
     T += share - 1.0;
-    list.assign(1, tasks[r].iStream);
+    list.assign(1, core::tasks[r].iStream);
     give(r, RoundHalfUp(T) - A);
   }
   // Then the idle records, while streams are left.
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
     if (running[static_cast<size_t>(r)] != 0) continue;
     list.clear();
     if (dealt < k && A < held) {
       T += share;
       give(r, RoundHalfUp(T) - A);
     } else {
-      tasks[r].SetStreamList(nullptr, 0);
+      core::tasks[r].SetStreamList(nullptr, 0);
     }
   }
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
-    tasks[r].stopRequest.store(tasks[r].nStreams == 0 ? 1 : 0, std::memory_order_release);
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    core::tasks[r].stopRequest.store(core::tasks[r].nStreams == 0 ? 1 : 0, std::memory_order_release);
   }
   RespreadTracks(order);
 }
@@ -158,13 +160,13 @@ Status RunLoop() {
     if (int code = StartWorkers()) return code;
     WaitForWorkers();
     if (AnyFatalError()) return kInputError;  // the worker has printed its message
-    if (resultWriteFailed.load(std::memory_order_acquire) != 0) return kInputError;  // the monitor has printed it
+    if (run::resultWriteFailed.load(std::memory_order_acquire) != 0) return kInputError;  // the monitor has printed it
     const STREAMPOOL p = GatherStreamPool();
     if (p.held == 0) break;
     RedealStreams(p);
   }
-  lastTick = -2.0;
+  run::lastTick = -2.0;
   ShowProgress(true, true);
-  runElapsedTime = SecondsSinceStart() - runStartTime;
+  run::runElapsedTime = SecondsSinceStart() - run::runStartTime;
   return kOk;
 }

@@ -11,8 +11,10 @@
 // thread cannot be started or a worker has set its fatal-error flag.
 Status RunLoop();
 
+namespace run {
 // Elapsed time of the run (s), taken when the loop ends.
 extern double runElapsedTime;
+}  // namespace run
 
 // The streams held by the CPU records, gathered for a re-deal: every stream
 // of a record that runs no history, all but the current one of a record that

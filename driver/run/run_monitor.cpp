@@ -24,11 +24,13 @@
 #include "platform/clock.h"
 #include "platform/keys.h"
 
+namespace run {
 ControlRefreshFunction controlRefresh = CollectDeviceTallies;
 double lastTick = 0.0;
 int32_t lastLineLength = 0;
 bool terminateRequested = false;
 uint64_t nFinishedCpu = 0;
+}  // namespace run
 
 namespace {
 
@@ -74,24 +76,27 @@ WORKERVIEW ReadWorkerProgress(const CTask& t) {
   v.nBanked = LoadRelaxed(t.nBanked);
   v.finished = t.stats != nullptr ? LoadRelaxed(t.stats->slot[statslot::nHistoriesDone].n) : 0;
   v.started = LoadRelaxed(t.nHistories);
-  const bool streamKnown = runStreams.streamControl != nullptr && v.iStream >= 0 && v.iStream < runStreams.nStreams_tot;
-  v.historyNumber = streamKnown ? LoadRelaxed(runStreams.streamControl[v.iStream].nextParticle) : 0;
+  const bool streamKnown =
+      core::runStreams.streamControl != nullptr && v.iStream >= 0 && v.iStream < core::runStreams.nStreams_tot;
+  v.historyNumber = streamKnown ? LoadRelaxed(core::runStreams.streamControl[v.iStream].nextParticle) : 0;
   return v;
 }
 
 void GatherCounts() {
   uint64_t finished = 0;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) finished += ReadWorkerProgress(tasks[r]).finished;
-  nFinishedCpu = finished;
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) finished += ReadWorkerProgress(core::tasks[r]).finished;
+  run::nFinishedCpu = finished;
 }
 
 // A worker that has met a fatal error ends the run: every worker is asked to
 // stop, so that the run loop sees the flag without waiting for the others.
 void StopAllOnFatalError() {
   bool fatal = false;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) fatal |= tasks[r].fatalError.load(std::memory_order_acquire) != 0;
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r)
+    fatal |= core::tasks[r].fatalError.load(std::memory_order_acquire) != 0;
   if (!fatal) return;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) tasks[r].stopRequest.store(1, std::memory_order_release);
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r)
+    core::tasks[r].stopRequest.store(1, std::memory_order_release);
 }
 
 // --- Keys -------------------------------------------------------------------------
@@ -105,7 +110,7 @@ int LastPendingKey() {
   return key;
 }
 
-std::atomic<uint8_t>* EscState() { return compiler != nullptr ? &compiler->escPressed : nullptr; }
+std::atomic<uint8_t>* EscState() { return language::compiler != nullptr ? &language::compiler->escPressed : nullptr; }
 
 void HandleEscapeKey(int key) {
   std::atomic<uint8_t>* esc = EscState();
@@ -118,7 +123,7 @@ void HandleEscapeKey(int key) {
     esc->store(1, std::memory_order_release);
   } else if (key == 'q' || key == 'Q') {
     printf("\nThe 'Esc' and 'Q' keys have been pressed. Terminating the simulation.\n");
-    terminateRequested = true;
+    run::terminateRequested = true;
   } else if (key != kEscapeKey) {
     printf("\nThe escape key has been cancelled. Press 'Esc' again to attempt to terminate the simulation.\n");
     esc->store(0, std::memory_order_release);
@@ -130,7 +135,7 @@ void HandleEscapeKey(int key) {
 bool HasTarget(const CONTROLENTRY& e) { return e.targetKind >= 0; }
 
 bool AnyTarget() {
-  for (const CONTROLENTRY& e : controlEntries) {
+  for (const CONTROLENTRY& e : run::controlEntries) {
     if (HasTarget(e)) return true;
   }
   return false;
@@ -142,15 +147,15 @@ bool AnyTarget() {
 // earliest of equal ones); -1 when none has a target.
 int CheckErrorTargets(double now) {
   const uint64_t started = StartedCpuHistories();
-  controlRefresh(now, started > 0 ? 1.0 / static_cast<double>(started) : 0.0);
-  const bool requestedBefore = terminateRequested;
-  terminateRequested = true;
+  run::controlRefresh(now, started > 0 ? 1.0 / static_cast<double>(started) : 0.0);
+  const bool requestedBefore = run::terminateRequested;
+  run::terminateRequested = true;
   double largest = -1.0;
   int quoted = -1;
-  for (size_t i = 0; i < controlEntries.size(); ++i) {
-    const CONTROLENTRY& e = controlEntries[i];
+  for (size_t i = 0; i < run::controlEntries.size(); ++i) {
+    const CONTROLENTRY& e = run::controlEntries[i];
     if (!HasTarget(e)) continue;
-    if (!(0.0 < e.error && e.error < e.target)) terminateRequested = false;
+    if (!(0.0 < e.error && e.error < e.target)) run::terminateRequested = false;
     const double ratio = e.error / e.target;
     if (largest != 0.0 && (ratio <= 0.0 || ratio > largest)) {
       quoted = static_cast<int>(i);
@@ -158,9 +163,9 @@ int CheckErrorTargets(double now) {
     }
   }
   if (requestedBefore) {
-    terminateRequested = true;
+    run::terminateRequested = true;
   } else if (quoted < 0) {
-    terminateRequested = false;
+    run::terminateRequested = false;
   }
   return quoted;
 }
@@ -168,7 +173,7 @@ int CheckErrorTargets(double now) {
 void AppendErrorTail(std::string& line, int quoted) {
   static const char* const kKindName[] = {"Avg", "Min", "Max"};
   if (quoted < 0) return;
-  const CONTROLENTRY& e = controlEntries[static_cast<size_t>(quoted)];
+  const CONTROLENTRY& e = run::controlEntries[static_cast<size_t>(quoted)];
   Append(line, " %sErr (%s) = %g%% / %g%%", kKindName[e.targetKind], e.label.c_str(), 100.0 * e.error,
          100.0 * e.target);
 }
@@ -178,13 +183,14 @@ void AppendErrorTail(std::string& line, int quoted) {
 // No new source history is started: the CPU's share shrinks to the histories
 // already started, so every stream stops once its histories in flight end.
 void TerminateIfRequested() {
-  if (!terminateRequested || endSimulation.load(std::memory_order_acquire) != 0 ||
-      redealStreams.load(std::memory_order_acquire) != 0 || balanceStop.load(std::memory_order_acquire) != 0) {
+  if (!run::terminateRequested || run::endSimulation.load(std::memory_order_acquire) != 0 ||
+      run::redealStreams.load(std::memory_order_acquire) != 0 ||
+      run::balanceStop.load(std::memory_order_acquire) != 0) {
     return;
   }
-  endSimulation.store(1, std::memory_order_release);
-  hostParticleShare = StartedCpuHistories();
-  runStreams.cpuParticleShare.store(hostParticleShare, std::memory_order_release);
+  run::endSimulation.store(1, std::memory_order_release);
+  run::hostParticleShare = StartedCpuHistories();
+  core::runStreams.cpuParticleShare.store(run::hostParticleShare, std::memory_order_release);
 }
 
 // --- Re-deal ----------------------------------------------------------------------
@@ -192,29 +198,32 @@ void TerminateIfRequested() {
 // A worker that has run out of streams while others still hold several:
 // every worker is stopped so that the run loop deals the streams out afresh.
 void RequestRedealWhenIdle() {
-  if (!severalStreamsPerThread || redealStreams.load(std::memory_order_acquire) != 0) return;
+  if (!run::severalStreamsPerThread || run::redealStreams.load(std::memory_order_acquire) != 0) return;
   bool idle = false;
-  for (int32_t r = firstCpuTask; r < nThreads && !idle; ++r) {
-    const CTask& t = tasks[r];
+  for (int32_t r = run::firstCpuTask; r < core::nThreads && !idle; ++r) {
+    const CTask& t = core::tasks[r];
     const bool stopped = LoadRelaxed(t.nStreams) <= 0 || t.running.load(std::memory_order_acquire) == 0;
     idle = stopped && t.stopRequest.load(std::memory_order_acquire) == 0;
   }
   if (!idle) return;
-  redealStreams.store(1, std::memory_order_release);
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) tasks[r].stopRequest.store(1, std::memory_order_release);
+  run::redealStreams.store(1, std::memory_order_release);
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r)
+    core::tasks[r].stopRequest.store(1, std::memory_order_release);
 }
 
 // --- The line ---------------------------------------------------------------------
 
 void AppendWorkers(std::string& line) {
-  const double percent =
-      hostParticleShare > 0 ? 100.0 * static_cast<double>(nFinishedCpu) / static_cast<double>(hostParticleShare) : 0.0;
-  Append(line, " %" PRIu64 " / %" PRIu64 " (%-.3f %%), active threads - ", nFinishedCpu, hostParticleShare, percent);
+  const double percent = run::hostParticleShare > 0 ? 100.0 * static_cast<double>(run::nFinishedCpu) /
+                                                          static_cast<double>(run::hostParticleShare)
+                                                    : 0.0;
+  Append(line, " %" PRIu64 " / %" PRIu64 " (%-.3f %%), active threads - ", run::nFinishedCpu, run::hostParticleShare,
+         percent);
   const int listed = AnyTarget() ? kListedWorkersWithTargets : kListedWorkers;
   int shown = 0;
   bool more = false;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
-    const WORKERVIEW v = ReadWorkerProgress(tasks[r]);
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    const WORKERVIEW v = ReadWorkerProgress(core::tasks[r]);
     if (v.nStreams <= 0) continue;
     if (shown == listed) {
       more = true;
@@ -228,20 +237,21 @@ void AppendWorkers(std::string& line) {
 
 void PrintLine(std::string line, bool print) {
   const size_t length = line.size();
-  if (line.size() < static_cast<size_t>(lastLineLength)) line.append(static_cast<size_t>(lastLineLength) - length, ' ');
+  if (line.size() < static_cast<size_t>(run::lastLineLength))
+    line.append(static_cast<size_t>(run::lastLineLength) - length, ' ');
   if (!print || length == 0) return;
   printf("%s\r", line.c_str());
   fflush(stdout);
-  lastLineLength = static_cast<int32_t>(length);
+  run::lastLineLength = static_cast<int32_t>(length);
 }
 
 std::string PulseHeightLabel(const PULSEHEIGHTTALLY& t) {
   std::string label = "PH";
-  const CELL* cells = hostConstants.cell;
+  const CELL* cells = core::hostConstants.cell;
   if (t.cell >= 0 && cells != nullptr) {
     const CELL& c = cells[t.cell];
     Append(label, c.pulseHeight > 1 ? "C%d_%d" : "C%d", c.number, t.ordinal);
-  } else if (nWholeGeometryPulseHeight > 1) {
+  } else if (directives::nWholeGeometryPulseHeight > 1) {
     Append(label, "%d", t.ordinal);
   }
   return label;
@@ -257,41 +267,42 @@ std::string NumberedLabel(const char* name, int32_t number) {
 
 uint64_t StartedCpuHistories() {
   uint64_t started = 0;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) started += ReadWorkerProgress(tasks[r]).started;
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) started += ReadWorkerProgress(core::tasks[r]).started;
   return started;
 }
 
 void BuildControlEntries() {
   static const char* const kPlaneName[kTallyClassCount] = {"ET", "PT", "T"};
-  controlEntries.clear();
-  for (const CONTROLTALLY& c : pulseHeightControlTallies) {
-    const PULSEHEIGHTTALLY& t = pulseHeightTally[static_cast<size_t>(c.index)];
-    controlEntries.push_back(
+  run::controlEntries.clear();
+  for (const CONTROLTALLY& c : directives::pulseHeightControlTallies) {
+    const PULSEHEIGHTTALLY& t = directives::pulseHeightTally[static_cast<size_t>(c.index)];
+    run::controlEntries.push_back(
         CONTROLENTRY{kPulseHeightFamily, 0, c.index, c.targetKind, c.target, 0.0, PulseHeightLabel(t)});
   }
   for (int k = 0; k < kTallyClassCount; ++k) {
-    for (int i = 0; i < nPlaneControlTallies[k]; ++i) {
-      const CONTROLTALLY& c = planeControlTallies[k][i];
-      controlEntries.push_back(CONTROLENTRY{kPlaneFamily, k, c.index, c.targetKind, c.target, 0.0,
-                                            NumberedLabel(kPlaneName[k], tallyData[k][c.index].number)});
+    for (int i = 0; i < directives::nPlaneControlTallies[k]; ++i) {
+      const CONTROLTALLY& c = directives::planeControlTallies[k][i];
+      run::controlEntries.push_back(
+          CONTROLENTRY{kPlaneFamily, k, c.index, c.targetKind, c.target, 0.0,
+                       NumberedLabel(kPlaneName[k], directives::tallyData[k][c.index].number)});
     }
   }
   static const char* const kCellEntryName[kTallyClassCount] = {"ECE", "PCE", "CE"};
   for (int k = 0; k < kTallyClassCount; ++k) {
-    for (const CONTROLTALLY& c : cellEntryControlTallies[k]) {
-      const int32_t number = cellEntryTally[k][static_cast<size_t>(c.index)].number;
-      controlEntries.push_back(CONTROLENTRY{kCellEntryFamily, k, c.index, c.targetKind, c.target, 0.0,
-                                            NumberedLabel(kCellEntryName[k], number)});
+    for (const CONTROLTALLY& c : directives::cellEntryControlTallies[k]) {
+      const int32_t number = directives::cellEntryTally[k][static_cast<size_t>(c.index)].number;
+      run::controlEntries.push_back(CONTROLENTRY{kCellEntryFamily, k, c.index, c.targetKind, c.target, 0.0,
+                                                 NumberedLabel(kCellEntryName[k], number)});
     }
   }
   ResetMonitoredTallies();
 }
 
 void ResetRunMonitor() {
-  lastTick = 0.0;
-  lastLineLength = 0;
-  terminateRequested = false;
-  nFinishedCpu = 0;
+  run::lastTick = 0.0;
+  run::lastLineLength = 0;
+  run::terminateRequested = false;
+  run::nFinishedCpu = 0;
   callsSinceClockReading = 0;
 }
 
@@ -300,28 +311,28 @@ namespace {
 // The tick proper: the clock, then the work when the second has passed.
 [[gnu::noinline]] void TickIfDue(bool final, bool print) {
   callsSinceClockReading = 0;
-  const double now = SecondsSinceStart() - runStartTime;
-  if (!(now - lastTick > kTickSeconds)) return;
+  const double now = SecondsSinceStart() - run::runStartTime;
+  if (!(now - run::lastTick > kTickSeconds)) return;
   if (final) return;  // the end-of-run call has device statistics only
   StopAllOnFatalError();
   GatherCounts();
   const int key = LastPendingKey();
   std::string line;
   Append(line, "%-.3f s:", now);
-  const int quoted = controlEntries.empty() ? -1 : CheckErrorTargets(now);
+  const int quoted = run::controlEntries.empty() ? -1 : CheckErrorTargets(now);
   TerminateIfRequested();
   HandleEscapeKey(key);
   AppendWorkers(line);
   AppendErrorTail(line, quoted);
   RequestRedealWhenIdle();
   PrintLine(line, print);
-  lastTick = now;
+  run::lastTick = now;
 }
 
 }  // namespace
 
 void ShowProgress(bool final, bool print) {
   // A forced tick (lastTick negative) reads the clock at once.
-  if (lastTick >= 0.0 && ++callsSinceClockReading < kCallsPerClockReading) return;
+  if (run::lastTick >= 0.0 && ++callsSinceClockReading < kCallsPerClockReading) return;
   TickIfDue(final, print);
 }

@@ -11,6 +11,7 @@
 // that are due; now is the run time (s), invHistories 1 / started histories.
 // Tests replace it.
 using ControlRefreshFunction = void (*)(double now, double invHistories);
+namespace run {
 extern ControlRefreshFunction controlRefresh;
 
 // --- Monitor state ---
@@ -18,6 +19,7 @@ extern double lastTick;          // run time of the last tick, s; -2.0 forces th
 extern int32_t lastLineLength;   // length of the last printed line
 extern bool terminateRequested;  // the run is to end as soon as possible
 extern uint64_t nFinishedCpu;    // finished histories of the CPU records at the last tick
+}  // namespace run
 
 // The tick; returns at once unless more than 1.0 s has passed since the last
 // one. The clock is read at every 256th call (a negative lastTick reads it

@@ -1,5 +1,6 @@
 #include "driver/run/run_state.h"
 
+namespace run {
 // Workers and streams.
 int32_t nCpuTasks{0};
 int32_t firstCpuTask{0};
@@ -16,3 +17,4 @@ std::atomic<uint8_t> redealStreams{0};
 std::atomic<uint8_t> balanceStop{0};
 std::atomic<uint8_t> endSimulation{0};
 std::atomic<uint8_t> resultWriteFailed{0};
+}  // namespace run

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+namespace run {
 extern int32_t nCpuTasks;             // CPU workers (TASKS / tasks)
 extern int32_t firstCpuTask;          // first CPU record that runs histories (0 without device work)
 extern int32_t nStreamsCpu;           // streams of the CPU records
@@ -23,3 +24,4 @@ extern std::atomic<uint8_t> redealStreams;  // the CPU streams are to be dealt o
 extern std::atomic<uint8_t> balanceStop;    // the work is being divided afresh (devices)
 extern std::atomic<uint8_t> endSimulation;  // no new source history is started
 extern std::atomic<uint8_t> resultWriteFailed;  // a tally file written during the run failed: the run ends
+}  // namespace run

@@ -33,30 +33,30 @@ namespace {
 
 // --- Summary ----------------------------------------------------------------------
 
-void BlankProgressLine() { printf("%s\n", std::string(static_cast<size_t>(lastLineLength), ' ').c_str()); }
+void BlankProgressLine() { printf("%s\n", std::string(static_cast<size_t>(run::lastLineLength), ' ').c_str()); }
 
 void WriteSummaryLine() {
-  const RESULTTOTALS& r = resultTotals;
+  const RESULTTOTALS& r = run::resultTotals;
   char line[512];
   if (r.lostParticles == 0) {
     snprintf(line, sizeof(line),
              "Elapsed time = %-.3f s, number of source particles = %" PRIu64
              ", maximum number of banked particles = %d",
-             runElapsedTime, r.allHistories, r.maxBanked);
+             run::runElapsedTime, r.allHistories, r.maxBanked);
   } else {
     snprintf(line, sizeof(line),
              "Elapsed time = %-.3f s, number of source particles: %" PRIu64 " entered, %" PRIu64
              " lost. Maximum number of banked particles = %d",
-             runElapsedTime, r.allHistories, r.lostParticles, r.maxBanked);
+             run::runElapsedTime, r.allHistories, r.lostParticles, r.maxBanked);
   }
   printf("%s\n\n", line);
-  if (outputFile != nullptr) fprintf(outputFile, "\n%s", line);
+  if (input::outputFile != nullptr) fprintf(input::outputFile, "\n%s", line);
 }
 
 // Cell crossings whose neighbour slot could not be resolved were not scored
 // in the cell-entry tallies; the run says how many.
 void WriteUnresolvedEntries() {
-  const uint64_t n = resultTotals.unresolvedCellEntries;
+  const uint64_t n = run::resultTotals.unresolvedCellEntries;
   if (n == 0) return;
   char line[256];
   snprintf(line, sizeof(line),
@@ -65,20 +65,20 @@ void WriteUnresolvedEntries() {
            "scored in the cell-entry tallies.",
            n);
   printf("%s\n\n", line);
-  if (outputFile != nullptr) fprintf(outputFile, "\n%s", line);
+  if (input::outputFile != nullptr) fprintf(input::outputFile, "\n%s", line);
 }
 
 void WriteSourceExtent() {
-  const Constants& k = hostConstants;
-  const RESULTTOTALS& r = resultTotals;
-  if (outputFile == nullptr || k.sourcePositionType != kCellSource) return;
+  const Constants& k = core::hostConstants;
+  const RESULTTOTALS& r = run::resultTotals;
+  if (input::outputFile == nullptr || k.sourcePositionType != kCellSource) return;
   const int32_t id = k.cell != nullptr && k.sourceCell >= 0 ? k.cell[k.sourceCell].number : 0;
-  fprintf(outputFile, "\n\nMinimum and maximum coordinates of randomly generated source points inside %s No. %d:\n",
-          "cell", id);
-  fprintf(outputFile, "%15s %15s   %15s %15s   %15s %15s\n", "source_xMin  ", "source_xMax  ", "source_yMin  ",
+  fprintf(input::outputFile,
+          "\n\nMinimum and maximum coordinates of randomly generated source points inside %s No. %d:\n", "cell", id);
+  fprintf(input::outputFile, "%15s %15s   %15s %15s   %15s %15s\n", "source_xMin  ", "source_xMax  ", "source_yMin  ",
           "source_yMax  ", "source_zMin  ", "source_zMax  ");
-  fprintf(outputFile, "%15.7e %15.7e   %15.7e %15.7e   %15.7e %15.7e\n", r.sourceMin.x, r.sourceMax.x, r.sourceMin.y,
-          r.sourceMax.y, r.sourceMin.z, r.sourceMax.z);
+  fprintf(input::outputFile, "%15.7e %15.7e   %15.7e %15.7e   %15.7e %15.7e\n", r.sourceMin.x, r.sourceMax.x,
+          r.sourceMin.y, r.sourceMax.y, r.sourceMin.z, r.sourceMax.z);
 }
 
 // --- Cell activity ------------------------------------------------------------------
@@ -109,7 +109,7 @@ void WriteActivityRow(FILE* out, const INTERACTIONSTATS& s, const int (&slots)[9
 }
 
 void WriteCellLabel(FILE* out, int row, int32_t c) {
-  const Constants& k = hostConstants;
+  const Constants& k = core::hostConstants;
   fprintf(out, "%5d ", row);
   const int32_t u = k.cell[c].unionIndex;
   if (u >= 0) {
@@ -120,7 +120,7 @@ void WriteCellLabel(FILE* out, int row, int32_t c) {
 }
 
 bool StandsForItself(int32_t c) {
-  const Constants& k = hostConstants;
+  const Constants& k = core::hostConstants;
   const int32_t u = k.cell[c].unionIndex;
   if (u < 0) return true;
   for (int32_t d = 0; d < c; ++d) {
@@ -134,7 +134,7 @@ bool StandsForItself(int32_t c) {
 double CellVolume(int32_t) { return 0.0; }
 
 double AbsorbedDose(double absorbedEV, int32_t c, double volume) {
-  const double density = hostConstants.cell[c].density;
+  const double density = core::hostConstants.cell[c].density;
   return absorbedEV * kJoulePerEV * 1000.0 / (volume * density);
 }
 
@@ -158,7 +158,7 @@ void FillUnionTables(const Constants& k, int32_t nCells, UNIONTABLES& u) {
 }
 
 STATSREPORTCONTEXT MakeReportContext(std::vector<int32_t>& ids, std::vector<int32_t>& unions) {
-  const Constants& k = hostConstants;
+  const Constants& k = core::hostConstants;
   STATSREPORTCONTEXT ctx;
   ctx.complexGeometry = k.complexGeometry != 0;
   ctx.trackPos = k.trackPos != 0;
@@ -166,7 +166,9 @@ STATSREPORTCONTEXT MakeReportContext(std::vector<int32_t>& ids, std::vector<int3
   ctx.weights = k.interactionForcing != 0;
   ctx.gpuBuild = gpuBuild;
   ctx.energyFactor = k.energyFactor;
-  ctx.energyUnit = physicsModels.energyUnit == kUnitMeV ? "MeV" : physicsModels.energyUnit == kUnitKeV ? "keV" : "eV";
+  ctx.energyUnit = directives::physicsModels.energyUnit == kUnitMeV   ? "MeV"
+                   : directives::physicsModels.energyUnit == kUnitKeV ? "keV"
+                                                                      : "eV";
   ctx.restEnergy = k.restEn;
   const int32_t n = k.cell != nullptr ? k.nCells : 0;
   ids.resize(static_cast<size_t>(n));
@@ -198,7 +200,7 @@ bool AnyTallies() {
 
 Status WriteFinalTallies() {
   const TALLYTABLES& tt = GetTallyTables();
-  const RESULTTOTALS& r = resultTotals;
+  const RESULTTOTALS& r = run::resultTotals;
   if (r.target == nullptr) return CloseTallyFiles();
   const TALLYFILECONTEXT ctx = MakeTallyFileContext(r.target, 1);
   for (int32_t i = 0; i < tt.nPulseHeight_tot; ++i) WritePulseHeightTallies(ctx, i, false, nullptr, r.invHistories);
@@ -213,8 +215,8 @@ Status WriteFinalTallies() {
 
 std::string ResultFilePath(const char* suffix) {
   std::string folder, name, extension;
-  SplitPath(outputFileName, &folder, &name, &extension);
-  return filesFolder + "/" + name + suffix;
+  SplitPath(input::outputFileName, &folder, &name, &extension);
+  return input::filesFolder + "/" + name + suffix;
 }
 
 // Closes a file written through the run; its sticky error flag covers every
@@ -229,19 +231,19 @@ bool CloseChecked(FILE*& file, const std::string& name) {
 }
 
 Status CloseOutputAndLog() {
-  const bool output = CloseChecked(outputFile, outputFileName);
-  const bool log = CloseChecked(logFile, logFileName);
+  const bool output = CloseChecked(input::outputFile, input::outputFileName);
+  const bool log = CloseChecked(input::logFile, input::logFileName);
   return output && log ? kOk : kInputError;
 }
 
 int FillResultFolder(bool perCell, const STATSREPORTCONTEXT& report) {
-  const RESULTTOTALS& r = resultTotals;
-  const bool tracks = trackOptions.NTRACKS > 0;
-  const bool log = runOptions.writeLog != 0 && FileExists(logFileName);
+  const RESULTTOTALS& r = run::resultTotals;
+  const bool tracks = core::trackOptions.NTRACKS > 0;
+  const bool log = input::runOptions.writeLog != 0 && FileExists(input::logFileName);
   if (!AnyTallies() && !perCell && !tracks && !log) return 0;
-  MakeFolder(filesFolder);
-  int code = CopyIntoResultFolder(outputFileName, filesFolder, "Output");
-  if (log && CopyIntoResultFolder(logFileName, filesFolder, "Log") != 0) code = 1;
+  MakeFolder(input::filesFolder);
+  int code = CopyIntoResultFolder(input::outputFileName, input::filesFolder, "Output");
+  if (log && CopyIntoResultFolder(input::logFileName, input::filesFolder, "Log") != 0) code = 1;
   if (perCell) {
     const std::string path = ResultFilePath("_cellInteractionStats.txt");
     if (WriteCellInteractionStats(path.c_str(), r.stats, r.cellStats.data(), r.invHistories, report) != 0) code = 1;
@@ -249,7 +251,8 @@ int FillResultFolder(bool perCell, const STATSREPORTCONTEXT& report) {
   if (WriteFinalTallies() != kOk) code = 1;
   if (tracks) {
     const std::string path = ResultFilePath("_tracks.txt");
-    if (WriteTracksFile(path.c_str(), tasks + firstCpuTask, nThreads - firstCpuTask, trackOptions.NTRACKS) != 0) {
+    if (WriteTracksFile(path.c_str(), core::tasks + run::firstCpuTask, core::nThreads - run::firstCpuTask,
+                        core::trackOptions.NTRACKS) != 0) {
       code = 1;
     }
   }
@@ -259,8 +262,8 @@ int FillResultFolder(bool perCell, const STATSREPORTCONTEXT& report) {
 }  // namespace
 
 void WriteCellActivity(FILE* out) {
-  const Constants& k = hostConstants;
-  const RESULTTOTALS& r = resultTotals;
+  const Constants& k = core::hostConstants;
+  const RESULTTOTALS& r = run::resultTotals;
   const bool weighted = k.interactionForcing != 0;
   const double f = k.energyFactor;
   static const int kPhotonSlots[9] = {47, 88, 132, 48, 89, 133, 152, 153, 154};
@@ -333,20 +336,20 @@ Status CopyIntoResultFolder(const std::string& name, const std::string& folder, 
 }
 
 Status WriteRunSummary() {
-  const Constants& k = hostConstants;
-  RESULTTOTALS& r = resultTotals;
+  const Constants& k = core::hostConstants;
+  RESULTTOTALS& r = run::resultTotals;
   BlankProgressLine();
   WriteSummaryLine();
   WriteUnresolvedEntries();
   WriteSourceExtent();
   bool perCell = k.outputCellInteractionStats != 0 && !r.cellStats.empty();
-  if (perCell && outputFile != nullptr) WriteCellActivity(outputFile);
+  if (perCell && input::outputFile != nullptr) WriteCellActivity(input::outputFile);
   if (r.nStatsObjects < 2) perCell = false;
   std::vector<int32_t> ids, unions;
   const STATSREPORTCONTEXT report = MakeReportContext(ids, unions);
-  if (outputFile != nullptr) {
-    PrintInteractionStats(outputFile, r.stats, perCell ? r.cellStats.data() : nullptr, r.invHistories, -1, -1, true,
-                          report);
+  if (input::outputFile != nullptr) {
+    PrintInteractionStats(input::outputFile, r.stats, perCell ? r.cellStats.data() : nullptr, r.invHistories, -1, -1,
+                          true, report);
   }
   // An output file that could not be written whole ends the run here.
   if (Status s = CloseOutputAndLog()) return s;

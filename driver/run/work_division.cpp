@@ -36,25 +36,26 @@ constexpr int kMaxTasks = 65536;
 // Trenqual_CUDA without device work: the counts that Trenqual settles after
 // the input are settled here, with this build's messages and exit codes.
 int SettleCpuCounts(int64_t N) {
-  if (nStreamsHost < nCpuTasks) {
-    printf("Error: The number of random number streams (%d) is less than the number of threads (%d).\n", nStreamsHost,
-           nCpuTasks);
+  if (run::nStreamsHost < run::nCpuTasks) {
+    printf("Error: The number of random number streams (%d) is less than the number of threads (%d).\n",
+           run::nStreamsHost, run::nCpuTasks);
     return 2;
   }
-  nTasksTotal = nCpuTasks;
-  if (nTasksTotal > kMaxTasks) {
-    printf("Error: The total number of tasks %d is greater than %d.\n", nTasksTotal, kMaxTasks);
+  run::nTasksTotal = run::nCpuTasks;
+  if (run::nTasksTotal > kMaxTasks) {
+    printf("Error: The total number of tasks %d is greater than %d.\n", run::nTasksTotal, kMaxTasks);
     return 1;
   }
-  if (nTasksTotal == 0) {
+  if (run::nTasksTotal == 0) {
     printf("Error: The total number of tasks is zero.\n");
     return 1;
   }
-  if (nTasksTotal > N) nCpuTasks = nThreads = nTasksTotal = static_cast<int32_t>(N);
-  if (runStreams.nStreams_tot > N) runStreams.nStreams_tot = nStreamsCpu = nStreamsHost = static_cast<int32_t>(N);
-  if (nTasksTotal > runStreams.nStreams_tot) {
-    printf("Error: The number of tasks exceeds the number of streams of random numbers (%d > %d).\n", nTasksTotal,
-           runStreams.nStreams_tot);
+  if (run::nTasksTotal > N) run::nCpuTasks = core::nThreads = run::nTasksTotal = static_cast<int32_t>(N);
+  if (core::runStreams.nStreams_tot > N)
+    core::runStreams.nStreams_tot = run::nStreamsCpu = run::nStreamsHost = static_cast<int32_t>(N);
+  if (run::nTasksTotal > core::runStreams.nStreams_tot) {
+    printf("Error: The number of tasks exceeds the number of streams of random numbers (%d > %d).\n", run::nTasksTotal,
+           core::runStreams.nStreams_tot);
     return 1;
   }
   return 0;
@@ -66,13 +67,13 @@ int SettleCpuCounts(int64_t N) {
 // counts checked, their streams taken from the CPU's, the banked-particle
 // memory of the real ones.
 Status SetUpDeviceSlots() {
-  const RUNOPTIONS& o = runOptions;
-  const DEVICESELECTION& sel = deviceSelection;
-  DEVICEDIVISION& v = deviceDivision;
-  const Constants& k = hostConstants;
+  const RUNOPTIONS& o = input::runOptions;
+  const DEVICESELECTION& sel = setup::deviceSelection;
+  DEVICEDIVISION& v = run::deviceDivision;
+  const Constants& k = core::hostConstants;
   const int64_t B = BankedParticleBytes(k.trackPos != 0, k.complexGeometry != 0, k.storeFreeMotionRadius != 0,
                                         k.interactionForcing != 0, o.heap_CUDA, o.maxBankedRatio_CUDA);
-  int32_t task = nThreads;
+  int32_t task = core::nThreads;
   for (int32_t d = 0; d < v.nDevices; ++d) {
     DEVICESLOT& slot = v.slot[d];
     slot.device = sel.used[d];
@@ -88,18 +89,18 @@ Status SetUpDeviceSlots() {
       }
     }
     slot.nStreams = slot.nTasks * o.streams_CUDA;
-    nStreamsCpu -= slot.nStreams;
-    if (!slot.emulated) nStreamsHost -= slot.nStreams;
-    if (nStreamsHost < nCpuTasks) {
+    run::nStreamsCpu -= slot.nStreams;
+    if (!slot.emulated) run::nStreamsHost -= slot.nStreams;
+    if (run::nStreamsHost < run::nCpuTasks) {
       printf(
           "Error: The number of random number streams assigned to the CPU is less than the number of CPU threads "
           "(%d).\n",
-          nCpuTasks);
+          run::nCpuTasks);
       return kDeviceError;
     }
   }
   // The device streams follow the CPU streams, slot after slot.
-  int32_t stream = nStreamsCpu;
+  int32_t stream = run::nStreamsCpu;
   for (int32_t d = 0; d < v.nDevices; ++d) {
     v.slot[d].firstStream = stream;
     stream += v.slot[d].nStreams;
@@ -110,10 +111,10 @@ Status SetUpDeviceSlots() {
 // The GPU fraction of each slot: ratio_CUDA, all of it when the CPU has no
 // worker or no stream, spread evenly or by the r_CUDA ratios.
 void SetDeviceFractions() {
-  const RUNOPTIONS& o = runOptions;
-  const DEVICESELECTION& sel = deviceSelection;
-  DEVICEDIVISION& v = deviceDivision;
-  const double R = nCpuTasks == 0 || nStreamsCpu == 0 ? 1.0 : o.ratio_CUDA;
+  const RUNOPTIONS& o = input::runOptions;
+  const DEVICESELECTION& sel = setup::deviceSelection;
+  DEVICEDIVISION& v = run::deviceDivision;
+  const double R = run::nCpuTasks == 0 || run::nStreamsCpu == 0 ? 1.0 : o.ratio_CUDA;
   for (int32_t d = 0; d < v.nDevices; ++d) {
     v.slot[d].fraction = o.nR_CUDA > 0 && sel.ratioSum > 0.0 ? sel.ratio[d] / sel.ratioSum * R : R / v.nDevices;
   }
@@ -122,71 +123,71 @@ void SetDeviceFractions() {
 // Trenqual_CUDA with device tasks: the counts, the split of the histories
 // between the CPU and the device slots.
 Status SettleDeviceCounts(int64_t N) {
-  const RUNOPTIONS& o = runOptions;
-  DEVICEDIVISION& v = deviceDivision;
+  const RUNOPTIONS& o = input::runOptions;
+  DEVICEDIVISION& v = run::deviceDivision;
   v = DEVICEDIVISION{};
-  v.nDevices = deviceSelection.nUsed;
+  v.nDevices = setup::deviceSelection.nUsed;
   for (int32_t d = 0; d < v.nDevices; ++d) {
-    if (!deviceSelection.emulated[deviceSelection.used[d]]) v.nRealTasks += o.tasks_CUDA;
+    if (!setup::deviceSelection.emulated[setup::deviceSelection.used[d]]) v.nRealTasks += o.tasks_CUDA;
   }
   if (v.nRealTasks > 0) {
-    firstCpuTask = 1;  // record 0 stays with the main thread, which drives the devices
-    nThreads = nCpuTasks + 1;
+    run::firstCpuTask = 1;  // record 0 stays with the main thread, which drives the devices
+    core::nThreads = run::nCpuTasks + 1;
   }
   if (Status code = SetUpDeviceSlots()) return code;
-  if (nStreamsHost < nCpuTasks) {
+  if (run::nStreamsHost < run::nCpuTasks) {
     printf(
         "Error: The number of random number streams assigned to the CPU (%d) is less than the number of CPU threads "
         "(%d).\n",
-        nStreamsHost, nCpuTasks);
+        run::nStreamsHost, run::nCpuTasks);
     return kDeviceError;
   }
-  const bool ringOnDevices = o.heap_CUDA == 2 && !deviceSelection.allEmulated;
-  nTasksTotal = nCpuTasks + v.nDevices * o.tasks_CUDA;
-  if (nTasksTotal > kMaxTasks) {
-    printf("Error: The total number of tasks %d is greater than %d.\n", nTasksTotal, kMaxTasks);
+  const bool ringOnDevices = o.heap_CUDA == 2 && !setup::deviceSelection.allEmulated;
+  run::nTasksTotal = run::nCpuTasks + v.nDevices * o.tasks_CUDA;
+  if (run::nTasksTotal > kMaxTasks) {
+    printf("Error: The total number of tasks %d is greater than %d.\n", run::nTasksTotal, kMaxTasks);
     return kInputError;
   }
-  if (nTasksTotal > N && !ringOnDevices) {
-    printf("Error: The total number of tasks exceeds the number of particles (%d > %lld).\n", nTasksTotal,
+  if (run::nTasksTotal > N && !ringOnDevices) {
+    printf("Error: The total number of tasks exceeds the number of particles (%d > %lld).\n", run::nTasksTotal,
            static_cast<long long>(N));
     return kInputError;
   }
-  if (runStreams.nStreams_tot > N && !ringOnDevices) {
+  if (core::runStreams.nStreams_tot > N && !ringOnDevices) {
     printf("Error: The total number of random number streams exceeds the number of particles (%d > %lld).\n",
-           runStreams.nStreams_tot, static_cast<long long>(N));
+           core::runStreams.nStreams_tot, static_cast<long long>(N));
     return kInputError;
   }
-  if (nTasksTotal > runStreams.nStreams_tot) {
-    printf("Error: The number of tasks exceeds the number of streams of random numbers (%d > %d).\n", nTasksTotal,
-           runStreams.nStreams_tot);
+  if (run::nTasksTotal > core::runStreams.nStreams_tot) {
+    printf("Error: The number of tasks exceeds the number of streams of random numbers (%d > %d).\n", run::nTasksTotal,
+           core::runStreams.nStreams_tot);
     return kInputError;
   }
   SetDeviceFractions();
-  if (Status code = SplitHistories(static_cast<uint64_t>(N), nCpuTasks, &hostParticleShare)) return code;
-  runStreams.cpuParticleShare.store(v.cpuParticleShare, std::memory_order_release);
-  if (Status code = CheckStreamShares(nStreamsCpu, o.heap_CUDA)) return code;
+  if (Status code = SplitHistories(static_cast<uint64_t>(N), run::nCpuTasks, &run::hostParticleShare)) return code;
+  core::runStreams.cpuParticleShare.store(v.cpuParticleShare, std::memory_order_release);
+  if (Status code = CheckStreamShares(run::nStreamsCpu, o.heap_CUDA)) return code;
   return kOk;
 }
 
 int SettleCounts() {
-  const int64_t N = runOptions.nParticles;
-  nCpuTasks = runOptions.nThreads;
-  nThreads = nCpuTasks;
-  firstCpuTask = 0;
-  runStreams.nStreams_tot = runOptions.nStreams;
-  nStreamsCpu = nStreamsHost = runStreams.nStreams_tot;
-  hostParticleShare = static_cast<uint64_t>(N);
-  runStreams.cpuParticleShare.store(hostParticleShare, std::memory_order_release);
-  deviceDivision = DEVICEDIVISION{};
+  const int64_t N = input::runOptions.nParticles;
+  run::nCpuTasks = input::runOptions.nThreads;
+  core::nThreads = run::nCpuTasks;
+  run::firstCpuTask = 0;
+  core::runStreams.nStreams_tot = input::runOptions.nStreams;
+  run::nStreamsCpu = run::nStreamsHost = core::runStreams.nStreams_tot;
+  run::hostParticleShare = static_cast<uint64_t>(N);
+  core::runStreams.cpuParticleShare.store(run::hostParticleShare, std::memory_order_release);
+  run::deviceDivision = DEVICEDIVISION{};
   if (gpuBuild) {
-    if (runOptions.tasks_CUDA != 0) return SettleDeviceCounts(N);
+    if (input::runOptions.tasks_CUDA != 0) return SettleDeviceCounts(N);
     return SettleCpuCounts(N);
   }
-  nTasksTotal = nCpuTasks;
-  if (nThreads > nStreamsCpu) {
-    printf("Error: The number of threads exceeds the number of streams of random numbers (%d > %d).\n", nThreads,
-           nStreamsCpu);
+  run::nTasksTotal = run::nCpuTasks;
+  if (core::nThreads > run::nStreamsCpu) {
+    printf("Error: The number of threads exceeds the number of streams of random numbers (%d > %d).\n", core::nThreads,
+           run::nStreamsCpu);
     return 1;
   }
   return 0;
@@ -199,37 +200,37 @@ int SettleCounts() {
 // stream k of device slot d starts at the slot's first history + k and
 // advances by the slot's stream count.
 int NumberStreams() {
-  const int32_t n = runStreams.nStreams_tot;
-  runStreams.streamControl = new (std::nothrow) STREAMCONTROL[n > 0 ? n : 1];
-  runStreams.randGens = new (std::nothrow) CRandGen[n > 0 ? n : 1];
-  if (runStreams.streamControl == nullptr || runStreams.randGens == nullptr) {
+  const int32_t n = core::runStreams.nStreams_tot;
+  core::runStreams.streamControl = new (std::nothrow) STREAMCONTROL[n > 0 ? n : 1];
+  core::runStreams.randGens = new (std::nothrow) CRandGen[n > 0 ? n : 1];
+  if (core::runStreams.streamControl == nullptr || core::runStreams.randGens == nullptr) {
     AllocationFailed("random-number streams", static_cast<size_t>(n) * (sizeof(STREAMCONTROL) + sizeof(CRandGen)));
   }
   for (int32_t s = 0; s < n; ++s) {
-    runStreams.streamControl[s] = STREAMCONTROL{kStreamFinished, -1, static_cast<uint64_t>(s)};
-    SeedStream(runStreams.randGens[s], s, runOptions.seed);
+    core::runStreams.streamControl[s] = STREAMCONTROL{kStreamFinished, -1, static_cast<uint64_t>(s)};
+    SeedStream(core::runStreams.randGens[s], s, input::runOptions.seed);
   }
-  const DEVICEDIVISION& v = deviceDivision;
+  const DEVICEDIVISION& v = run::deviceDivision;
   uint64_t first = v.cpuParticleShare;
   for (int32_t d = 0; d < v.nDevices; ++d) {
     const DEVICESLOT& slot = v.slot[d];
     for (int32_t k = 0; k < slot.nStreams; ++k) {
       // A real device's task j owns the streams first + j + i x nTasks.
       const int32_t owner = slot.emulated ? kStreamFinished : slot.firstTask + k % slot.nTasks;
-      runStreams.streamControl[slot.firstStream + k] = STREAMCONTROL{owner, d, first + k};
+      core::runStreams.streamControl[slot.firstStream + k] = STREAMCONTROL{owner, d, first + k};
     }
-    runStreams.gpuParticleShare[d] = slot.historyLimit;
-    runStreams.gpuStride[d] = static_cast<uint64_t>(slot.nStreams);
+    core::runStreams.gpuParticleShare[d] = slot.historyLimit;
+    core::runStreams.gpuStride[d] = static_cast<uint64_t>(slot.nStreams);
     first = slot.historyLimit;
   }
-  runStreams.cpuStride = static_cast<uint64_t>(nStreamsCpu);
-  hostConstants.nStreams_tot = n;
+  core::runStreams.cpuStride = static_cast<uint64_t>(run::nStreamsCpu);
+  core::hostConstants.nStreams_tot = n;
   return 0;
 }
 
 void SettleTracks() {
-  const TRANSPORTOPTIONS& t = transportOptions;
-  TRACKOPTIONS& o = trackOptions;
+  const TRANSPORTOPTIONS& t = directives::transportOptions;
+  TRACKOPTIONS& o = core::trackOptions;
   int64_t tracks = t.nTracks;
   if (tracks > static_cast<int64_t>(CpuParticleShare())) tracks = static_cast<int64_t>(CpuParticleShare());
   o.NTRACKS = static_cast<int32_t>(tracks);
@@ -237,15 +238,15 @@ void SettleTracks() {
   o.SKIP_TRACKS_WITHOUT_COLLISIONS = static_cast<uint8_t>(t.skipTracksWithoutCollisions);
   o.MAXGEN_TRACKS = t.maxGenTracks;
   o.CHUNKSIZE_TRACKS = t.chunkSizeTracks < t.nCollisionsTrack ? t.chunkSizeTracks : t.nCollisionsTrack;
-  o.blockSize = nCpuTasks > 0 ? static_cast<int32_t>((tracks + nCpuTasks - 1) / nCpuTasks) : 1;
+  o.blockSize = run::nCpuTasks > 0 ? static_cast<int32_t>((tracks + run::nCpuTasks - 1) / run::nCpuTasks) : 1;
   if (o.blockSize < 1) o.blockSize = 1;
-  const size_t n = static_cast<size_t>(runStreams.nStreams_tot > 0 ? runStreams.nStreams_tot : 1);
+  const size_t n = static_cast<size_t>(core::runStreams.nStreams_tot > 0 ? core::runStreams.nStreams_tot : 1);
   std::free(o.streamQuota);
   std::free(o.streamDone);
   o.streamQuota = static_cast<int32_t*>(CheckedMalloc(n * sizeof(int32_t), "track quotas"));
   o.streamDone = static_cast<int32_t*>(CheckedMalloc(n * sizeof(int32_t), "track quotas"));
   std::memset(o.streamQuota, 0, n * sizeof(int32_t));
-  SpreadTrackQuota(o.NTRACKS, 0, nStreamsCpu);
+  SpreadTrackQuota(o.NTRACKS, 0, run::nStreamsCpu);
 }
 
 // --- Records --------------------------------------------------------------------
@@ -263,7 +264,7 @@ void ResetRecord(CTask& t, int32_t r) {
 
 // Per-cell statistics of a record, zeroed (complex geometry with the option on).
 void GiveCellStats(CTask& t) {
-  const Constants& k = hostConstants;
+  const Constants& k = core::hostConstants;
   if (k.outputCellInteractionStats == 0 || k.nCells <= 0) return;
   const size_t bytes = static_cast<size_t>(k.nCells) * sizeof(INTERACTIONSTATS);
   t.cellStats = static_cast<INTERACTIONSTATS*>(CheckedMalloc(bytes, "cell-by-cell interaction statistics"));
@@ -271,21 +272,22 @@ void GiveCellStats(CTask& t) {
 }
 
 int BuildRecords() {
-  tasks = new (std::nothrow) CTask[nThreads > 0 ? nThreads : 1];
-  if (tasks == nullptr) AllocationFailed("thread data", static_cast<size_t>(nThreads) * sizeof(CTask));
-  const std::vector<int32_t> hostStreams = HostStreams(nStreamsCpu);
+  core::tasks = new (std::nothrow) CTask[core::nThreads > 0 ? core::nThreads : 1];
+  if (core::tasks == nullptr) AllocationFailed("thread data", static_cast<size_t>(core::nThreads) * sizeof(CTask));
+  const std::vector<int32_t> hostStreams = HostStreams(run::nStreamsCpu);
   // The tracker's arrays of a complex geometry: side bits for the most
   // surfaces of one voxel, one value per surface, nSmax_voxel crossings.
-  const bool complex = hostConstants.complexGeometry != 0;
+  const bool complex = core::hostConstants.complexGeometry != 0;
   const int32_t voxelSurfaces = complex ? 16 * TrackerSizes().nSideWords : 0;
-  for (int32_t r = firstCpuTask; r < nThreads; ++r) {
-    CTask& t = tasks[r];
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    CTask& t = core::tasks[r];
     GiveCellStats(t);
-    if (complex && !AllocateTrackerWork(t.tracker, hostConstants.nSurfaces, voxelSurfaces, hostConstants.nSmax_voxel))
+    if (complex &&
+        !AllocateTrackerWork(t.tracker, core::hostConstants.nSurfaces, voxelSurfaces, core::hostConstants.nSmax_voxel))
       AllocationFailed("tracker arrays", 0);
-    if (!AllocateTaskTallies(t, hostTallyTables, t.bank.wt != nullptr)) AllocationFailed("tally arrays", 0);
-    if (trackOptions.NTRACKS > 0 && !AllocateTaskTracks(t)) AllocationFailed("track data", 0);
-    const std::vector<int32_t> list = HostStreamsOfWorker(hostStreams, r - firstCpuTask, nCpuTasks);
+    if (!AllocateTaskTallies(t, core::hostTallyTables, t.bank.wt != nullptr)) AllocationFailed("tally arrays", 0);
+    if (core::trackOptions.NTRACKS > 0 && !AllocateTaskTracks(t)) AllocationFailed("track data", 0);
+    const std::vector<int32_t> list = HostStreamsOfWorker(hostStreams, r - run::firstCpuTask, run::nCpuTasks);
     if (!AssignStreams(r, list.data(), static_cast<int32_t>(list.size()))) {
       AllocationFailed("stream list", list.size() * sizeof(int32_t));
     }
@@ -300,7 +302,7 @@ constexpr int64_t kMaxBankCapacity = 2147483647;
 
 // What the set-up kernels of slot d need.
 CUDADEVICEWORK DeviceWork(const DEVICESLOT& slot) {
-  const RUNOPTIONS& o = runOptions;
+  const RUNOPTIONS& o = input::runOptions;
   CUDADEVICEWORK w;
   w.device = slot.device;
   w.heapMode = o.heap_CUDA;
@@ -318,17 +320,18 @@ CUDADEVICEWORK DeviceWork(const DEVICESLOT& slot) {
   w.bankModeThr = o.bankModeThr_CUDA;
   w.share = slot.share;
   // Heap mode 0 counts in history numbers, the others in histories.
-  w.lastParticle = o.heap_CUDA == 0 ? runStreams.streamControl[slot.firstStream].nextParticle + slot.share : slot.share;
-  w.nGPUcycles = static_cast<uint64_t>(o.time_CUDA * 0.001 * deviceSelection.clockRateHz[slot.device] + 1.0);
-  w.perCellStats = hostConstants.outputCellInteractionStats != 0;
+  w.lastParticle =
+      o.heap_CUDA == 0 ? core::runStreams.streamControl[slot.firstStream].nextParticle + slot.share : slot.share;
+  w.nGPUcycles = static_cast<uint64_t>(o.time_CUDA * 0.001 * setup::deviceSelection.clockRateHz[slot.device] + 1.0);
+  w.perCellStats = core::hostConstants.outputCellInteractionStats != 0;
   return w;
 }
 
 // The problem copied to every real device and its task data set up, with the
 // memory report.
 Status SetUpRealDevices() {
-  const DEVICEDIVISION& v = deviceDivision;
-  const double A = runOptions.avgBanked_CUDA;
+  const DEVICEDIVISION& v = run::deviceDivision;
+  const double A = input::runOptions.avgBanked_CUDA;
   bool reported = false;
   for (int32_t d = 0; d < v.nDevices; ++d) {
     const DEVICESLOT& slot = v.slot[d];
@@ -339,7 +342,7 @@ Status SetUpRealDevices() {
              static_cast<int>(kMaxBankCapacity));
       return kDeviceError;
     }
-    if (runOptions.stats_CUDA > 1 && !OpenDeviceStatsFile(filesFolder, d)) return kDeviceError;
+    if (input::runOptions.stats_CUDA > 1 && !OpenDeviceStatsFile(input::filesFolder, d)) return kDeviceError;
     const uint64_t allocated = SetUpCudaDevice(w);
     if (A > 0.0 && !reported) {
       printf("Allocated global memory on each used CUDA device: %" PRIu64 " kB in total, %" PRIu64
@@ -358,7 +361,7 @@ Status SetUpRealDevices() {
 }  // namespace
 
 Status RefuseRealDeviceRun() {
-  if (deviceDivision.nRealTasks == 0) return kOk;
+  if (run::deviceDivision.nRealTasks == 0) return kOk;
   // The devices' history scheduler joins the run loop with the device
   // transport; until then histories run on the CPU and emulated devices only.
   printf("Error: Simulation on CUDA devices is not available in this build.\n");
@@ -376,19 +379,19 @@ void DiscardPendingKeys() {
 }  // namespace
 
 void HandOverToRun() {
-  threadIndex.resize(static_cast<size_t>(nThreads));
-  for (int32_t r = 0; r < nThreads; ++r) threadIndex[static_cast<size_t>(r)] = r;
-  severalStreamsPerThread = nCpuTasks > 1 && nStreamsHost != nCpuTasks;
-  runStartTime = SecondsSinceStart();
+  run::threadIndex.resize(static_cast<size_t>(core::nThreads));
+  for (int32_t r = 0; r < core::nThreads; ++r) run::threadIndex[static_cast<size_t>(r)] = r;
+  run::severalStreamsPerThread = run::nCpuTasks > 1 && run::nStreamsHost != run::nCpuTasks;
+  run::runStartTime = SecondsSinceStart();
   ResetRunMonitor();
-  if (compiler != nullptr) compiler->escPressed.store(0, std::memory_order_release);
+  if (language::compiler != nullptr) language::compiler->escPressed.store(0, std::memory_order_release);
   fflush(nullptr);
   BeginKeyMode();
   DiscardPendingKeys();
-  redealStreams.store(0, std::memory_order_release);
-  balanceStop.store(0, std::memory_order_release);
-  endSimulation.store(0, std::memory_order_release);
-  resultWriteFailed.store(0, std::memory_order_release);
+  run::redealStreams.store(0, std::memory_order_release);
+  run::balanceStop.store(0, std::memory_order_release);
+  run::endSimulation.store(0, std::memory_order_release);
+  run::resultWriteFailed.store(0, std::memory_order_release);
 }
 
 std::vector<int32_t> CpuStreamsOfWorker(int32_t t, int32_t nWorkers, int32_t nStreams) {
@@ -399,17 +402,17 @@ std::vector<int32_t> CpuStreamsOfWorker(int32_t t, int32_t nWorkers, int32_t nSt
 }
 
 bool AssignStreams(int32_t r, const int32_t* streams, int32_t n) {
-  CTask& t = tasks[r];
+  CTask& t = core::tasks[r];
   if (!t.SetStreamList(streams, n)) return false;
   // A stream keeps its device slot: an emulated device's stream keeps the
   // slot's history numbers whoever serves it.
-  for (int32_t i = 0; i < n; ++i) runStreams.streamControl[streams[i]].task = r;
+  for (int32_t i = 0; i < n; ++i) core::runStreams.streamControl[streams[i]].task = r;
   t.streamCursor = 0;
   return true;
 }
 
 void SpreadTrackQuota(int32_t tracks, int32_t firstStream, int32_t nStreams) {
-  TRACKOPTIONS& o = trackOptions;
+  TRACKOPTIONS& o = core::trackOptions;
   if (nStreams <= 0 || o.streamQuota == nullptr) return;
   const int32_t q = tracks / nStreams;
   const int32_t rest = tracks % nStreams;
@@ -430,23 +433,23 @@ Status DivideWork() {
 
 void ReleaseWorkDivision() {
   ReleaseTallySnapshots();
-  for (int32_t r = 0; r < nThreads && tasks != nullptr; ++r) {
-    FreeTaskTallies(tasks[r], hostTallyTables);
-    if (tasks[r].trackData != nullptr) FreeTaskTracks(tasks[r]);
-    std::free(tasks[r].cellStats);
-    tasks[r].cellStats = nullptr;
+  for (int32_t r = 0; r < core::nThreads && core::tasks != nullptr; ++r) {
+    FreeTaskTallies(core::tasks[r], core::hostTallyTables);
+    if (core::tasks[r].trackData != nullptr) FreeTaskTracks(core::tasks[r]);
+    std::free(core::tasks[r].cellStats);
+    core::tasks[r].cellStats = nullptr;
   }
-  delete[] tasks;
-  tasks = nullptr;
-  nThreads = 0;
-  delete[] runStreams.streamControl;
-  delete[] runStreams.randGens;
-  runStreams.streamControl = nullptr;
-  runStreams.randGens = nullptr;
-  runStreams.nStreams_tot = 0;
-  std::free(trackOptions.streamQuota);
-  std::free(trackOptions.streamDone);
-  trackOptions.streamQuota = nullptr;
-  trackOptions.streamDone = nullptr;
-  threadIndex.clear();
+  delete[] core::tasks;
+  core::tasks = nullptr;
+  core::nThreads = 0;
+  delete[] core::runStreams.streamControl;
+  delete[] core::runStreams.randGens;
+  core::runStreams.streamControl = nullptr;
+  core::runStreams.randGens = nullptr;
+  core::runStreams.nStreams_tot = 0;
+  std::free(core::trackOptions.streamQuota);
+  std::free(core::trackOptions.streamDone);
+  core::trackOptions.streamQuota = nullptr;
+  core::trackOptions.streamDone = nullptr;
+  run::threadIndex.clear();
 }

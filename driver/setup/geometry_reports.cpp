@@ -21,19 +21,19 @@ namespace {
 const char* const kDash15 = "--      ";  // a value that is not determined, in a wide column
 const char* const kDash12 = "--    ";    // ... in a narrow column
 
-const CELL& CellAt(int32_t c) { return geometry.cell[static_cast<size_t>(c)]; }
+const CELL& CellAt(int32_t c) { return directives::geometry.cell[static_cast<size_t>(c)]; }
 
 // The material record that holds the composition of material index m.
 const MATERIAL& Composition(int32_t m) {
-  const MATERIAL* r = &materials[static_cast<size_t>(m)];
-  while (r->nElements < 0) r = &materials[static_cast<size_t>(-1 - r->nElements)];
+  const MATERIAL* r = &directives::materials[static_cast<size_t>(m)];
+  while (r->nElements < 0) r = &directives::materials[static_cast<size_t>(-1 - r->nElements)];
   return *r;
 }
 
 // A row stands for a cell outside unions or for a union (at its first cell).
 bool StandsForItself(int32_t c) {
   const int32_t u = CellAt(c).unionIndex;
-  return u < 0 || geometry.unionData[static_cast<size_t>(u)].cells[0] == c;
+  return u < 0 || directives::geometry.unionData[static_cast<size_t>(u)].cells[0] == c;
 }
 
 void WriteRowLabel(FILE* out, int32_t c) {
@@ -43,7 +43,7 @@ void WriteRowLabel(FILE* out, int32_t c) {
     return;
   }
   char label[32];
-  std::snprintf(label, sizeof label, "Union%d", geometry.unionData[static_cast<size_t>(u)].identifier);
+  std::snprintf(label, sizeof label, "Union%d", directives::geometry.unionData[static_cast<size_t>(u)].identifier);
   std::fprintf(out, "%15s", label);
 }
 
@@ -54,10 +54,10 @@ struct TOTALS {
 
 void WriteCellRow(FILE* out, int32_t row, int32_t c, TOTALS* t) {
   const CELL& cell = CellAt(c);
-  const double V = geometrySetUpResult.cellVolume[static_cast<size_t>(c)];
-  const double s = geometrySetUpResult.cellVolumeSigma[static_cast<size_t>(c)];
+  const double V = setup::geometrySetUpResult.cellVolume[static_cast<size_t>(c)];
+  const double s = setup::geometrySetUpResult.cellVolumeSigma[static_cast<size_t>(c)];
   const double rho = cell.density;
-  const int32_t material = cell.material >= 0 ? materials[static_cast<size_t>(cell.material)].number : 0;
+  const int32_t material = cell.material >= 0 ? directives::materials[static_cast<size_t>(cell.material)].number : 0;
   std::fprintf(out, "%5d ", row);
   WriteRowLabel(out, c);
   if (V >= 0.0) {
@@ -115,14 +115,14 @@ void WriteCellTable(FILE* out) {
                "Mass_err% ");
   TOTALS totals;
   int32_t row = 0;
-  for (int32_t c = 0; c < geometry.nCells; ++c) {
+  for (int32_t c = 0; c < directives::geometry.nCells; ++c) {
     if (StandsForItself(c)) WriteCellRow(out, ++row, c, &totals);
   }
   WriteTotalRow(out, totals);
 }
 
 void WriteBracketTable(FILE* out) {
-  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   if (r.voxels.voxels.size() <= 1) return;
   static const char* const kNames[3][2] = {
       {"xPlaneMin  ", "xPlaneMax  "}, {"yPlaneMin  ", "yPlaneMax  "}, {"zPlaneMin  ", "zPlaneMax  "}};
@@ -132,7 +132,7 @@ void WriteBracketTable(FILE* out) {
     if (r.axis[a].nPlanes() > 0) std::fprintf(out, "   %15s %15s", kNames[a][0], kNames[a][1]);
   }
   std::fprintf(out, "\n");
-  for (int32_t c = 0; c < geometry.nCells; ++c) {
+  for (int32_t c = 0; c < directives::geometry.nCells; ++c) {
     std::fprintf(out, "%5d %10d", c + 1, CellAt(c).number);
     for (int32_t a = 0; a < 3; ++a) {
       if (r.axis[a].nPlanes() == 0) continue;
@@ -154,9 +154,9 @@ void WriteBracketTable(FILE* out) {
 }
 
 void WriteInteriorPointTable(FILE* out) {
-  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   int32_t row = 0;
-  for (int32_t c = 0; c < geometry.nCells; ++c) {
+  for (int32_t c = 0; c < directives::geometry.nCells; ++c) {
     if (!StandsForItself(c) || !r.volumeComputable[static_cast<size_t>(c)]) continue;
     if (row == 0) {
       std::fprintf(out, "\nMinimum and maximum coordinates of randomly generated interior points of cells\n\n");
@@ -178,8 +178,8 @@ void WriteInteriorPointTable(FILE* out) {
 }  // namespace
 
 void CompleteCellDensities() {
-  for (int32_t c = 0; c < geometry.nCells; ++c) {
-    CELL& cell = geometry.cell[static_cast<size_t>(c)];
+  for (int32_t c = 0; c < directives::geometry.nCells; ++c) {
+    CELL& cell = directives::geometry.cell[static_cast<size_t>(c)];
     if (cell.material < 0) {
       cell.concentration = 0.0;
       cell.density = 0.0;
@@ -203,7 +203,7 @@ void WriteGeometryTables(FILE* out) {
 }
 
 TRACKERSIZES TrackerSizes() {
-  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   int32_t maxSurf = 0, m = 0;
   for (const VOXEL& v : r.voxels.voxels) {
     maxSurf = std::max<int32_t>(maxSurf, v.nSurf);
@@ -222,32 +222,22 @@ namespace {
 
 // Traces the beam of a point source with a parallel beam into the geometry.
 Status FindBeamEntry(int32_t* enteredCell) {
-  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   const TRACKERSIZES sizes = TrackerSizes();
   std::vector<uint16_t> sideBits(static_cast<size_t>(std::max(1, sizes.nSideWords)));
-  std::vector<double> surfaceValues(geometry.surf.size());
+  std::vector<double> surfaceValues(directives::geometry.surf.size());
   std::vector<CROSSING> crossings(static_cast<size_t>(std::max(1, sizes.nSmax_voxel)));
-  const VoxelGrid grid{xSet,
-                       ySet,
-                       zSet,
-                       nXsets,
-                       nYsets,
-                       nZsets,
-                       r.axis[0].coord.data(),
-                       r.axis[1].coord.data(),
-                       r.axis[2].coord.data(),
-                       r.axis[0].nPlanes(),
-                       r.axis[1].nPlanes(),
-                       r.axis[2].nPlanes(),
-                       r.voxels.voxels.data(),
-                       r.voxels.planes.data()};
-  const GeometryTables g{geometry.surf.data(), geometry.cell.data(), grid, geometryPrecision.distancePrecision,
-                         geometryPrecision.anglePrecision};
+  const VoxelGrid grid{directives::xSet,       directives::ySet,      directives::zSet,       directives::nXsets,
+                       directives::nYsets,     directives::nZsets,    r.axis[0].coord.data(), r.axis[1].coord.data(),
+                       r.axis[2].coord.data(), r.axis[0].nPlanes(),   r.axis[1].nPlanes(),    r.axis[2].nPlanes(),
+                       r.voxels.voxels.data(), r.voxels.planes.data()};
+  const GeometryTables g{directives::geometry.surf.data(), directives::geometry.cell.data(), grid,
+                         directives::geometryPrecision.distancePrecision, directives::geometryPrecision.anglePrecision};
   const TrackerWork work{sideBits.data(), static_cast<int32_t>(sideBits.size()), surfaceValues.data(), crossings.data(),
                          static_cast<int32_t>(crossings.size())};
   TrackerState state{-1, -1, 0};
-  const VECTOR start = source.beamOrigin;
-  const VECTOR u = Init(source.beam_A, source.beam_B, source.beam_C);
+  const VECTOR start = directives::source.beamOrigin;
+  const VECTOR u = Init(directives::source.beam_A, directives::source.beam_B, directives::source.beam_C);
   VECTOR entry;
   double distance = 0.0;
   int16_t surface = -1;
@@ -256,7 +246,7 @@ Status FindBeamEntry(int32_t* enteredCell) {
     printf("Error: The incident beam does not hit any cell.\n");
     return kInputError;
   }
-  SOURCEENTRY& e = sourceEntry;
+  SOURCEENTRY& e = setup::sourceEntry;
   e.entryVoxel = state.voxelIndex;
   e.entryCell = state.cellIndex;
   e.entrySurface = distance == 0.0 ? -2 : surface;
@@ -265,26 +255,27 @@ Status FindBeamEntry(int32_t* enteredCell) {
   e.entry_Z = entry.z;
   const VOXEL& v = r.voxels.voxels[static_cast<size_t>(state.voxelIndex)];
   *enteredCell = v.cells[state.cellIndex];
-  if (geometrySetup.useFreeMotionRadius) {
-    e.entryRadius = FreeMotionRadiusAt(geometry.surf.data(), geometry.cell.data(), v, entry, state.cellIndex,
-                                       geometryPrecision.distancePrecision);
+  if (directives::geometrySetup.useFreeMotionRadius) {
+    e.entryRadius = FreeMotionRadiusAt(directives::geometry.surf.data(), directives::geometry.cell.data(), v, entry,
+                                       state.cellIndex, directives::geometryPrecision.distancePrecision);
   }
   return kOk;
 }
 
 void DropCellEntryTallies() {
   for (int c = 0; c < kTallyClassCount; ++c) {
-    nCellEntryTallies[c] = 0;
-    cellEntryControlTallies[c].clear();
+    directives::nCellEntryTallies[c] = 0;
+    directives::cellEntryControlTallies[c].clear();
   }
 }
 
 }  // namespace
 
 Status CheckSourceInGeometry() {
-  const TRANSPORTOPTIONS& t = transportOptions;
-  const bool photon = source.part == kSourcePhoton;
-  const bool fixedBeam = source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam;
+  const TRANSPORTOPTIONS& t = directives::transportOptions;
+  const bool photon = directives::source.part == kSourcePhoton;
+  const bool fixedBeam =
+      directives::source.sourcePositionType == kPointSource && directives::source.sourceDirectionType == kParallelBeam;
   int32_t cell = -1;
   if (fixedBeam) {
     if (Status s = FindBeamEntry(&cell)) return s;
@@ -296,18 +287,18 @@ Status CheckSourceInGeometry() {
     SetTallyEntryValues();
   }
   const char* where = ".";
-  if (source.sourcePositionType == kCellSource) {
-    cell = source.sourceCell;
+  if (directives::source.sourcePositionType == kCellSource) {
+    cell = directives::source.sourceCell;
     where = " of the source cell.";
   } else if (fixedBeam) {
     where = " of the entry cell.";
   }
   const double cutoff = cell >= 0 ? (photon ? CellAt(cell).CUT_P : CellAt(cell).CUT_E) : (photon ? t.cutP : t.cutE);
-  if (cutoff >= sourceSpectrum.highestSourceEnergy) {
+  if (cutoff >= directives::sourceSpectrum.highestSourceEnergy) {
     printf("Error: source energy is below cutoff energy%s\n", where);
     return kInputError;
   }
-  if (sourceSpectrum.nEnerg > 1 && cutoff > sourceSpectrum.lowestSourceEnergy) {
+  if (directives::sourceSpectrum.nEnerg > 1 && cutoff > directives::sourceSpectrum.lowestSourceEnergy) {
     if (CutSpectrumAtCutoff(cutoff) != 0) return kInputError;
   }
   SettlePositronRows();

@@ -17,7 +17,9 @@
 #include "geometry/surface_functions.h"
 #include "platform/threads.h"
 
+namespace setup {
 GEOMETRYSETUPRESULT geometrySetUpResult;
+}  // namespace setup
 
 namespace {
 
@@ -27,9 +29,9 @@ constexpr double kPlaneSetSeparation = 10.0;  // sets closer than this many prec
 constexpr double kVolumeTolerance = 0.01;     // relative difference of a given volume that draws a warning
 constexpr double kVolumeSigmas = 10.0;        // standard deviations of that warning
 
-GEOMETRYSETUPRESULT& R() { return geometrySetUpResult; }
-int32_t Cells() { return geometry.nCells; }
-const CELL& CellAt(int32_t c) { return geometry.cell[static_cast<size_t>(c)]; }
+GEOMETRYSETUPRESULT& R() { return setup::geometrySetUpResult; }
+int32_t Cells() { return directives::geometry.nCells; }
+const CELL& CellAt(int32_t c) { return directives::geometry.cell[static_cast<size_t>(c)]; }
 
 // ---------------------------------------------------------------------------
 // Point budget of the cell volumes
@@ -39,8 +41,8 @@ void PrintHint(bool given, const char* text) {
 }
 
 Status CheckPointBudget() {
-  GEOMETRYSETUPOPTIONS& o = geometrySetup;
-  const bool volumeSource = source.sourcePositionType == kSourcePositionVolume;
+  GEOMETRYSETUPOPTIONS& o = directives::geometrySetup;
+  const bool volumeSource = directives::source.sourcePositionType == kSourcePositionVolume;
   if (o.nRandCellVolume % o.randBlockSize != 0) {
     printf(
         "Error: The number of random points for determining the cell volume (%d) is not a multiple of the block size "
@@ -76,7 +78,8 @@ Status CheckPointBudget() {
 
   // Objects: cells, a union counting once.
   int64_t objects = Cells();
-  for (int32_t u = 0; u < geometry.nUnions; ++u) objects += 1 - geometry.unionData[static_cast<size_t>(u)].nCells;
+  for (int32_t u = 0; u < directives::geometry.nUnions; ++u)
+    objects += 1 - directives::geometry.unionData[static_cast<size_t>(u)].nCells;
   const auto totalPoints = [&] {
     int64_t t = static_cast<int64_t>(o.nRandCellVolume) * objects;
     if (volumeSource) t += static_cast<int64_t>(o.nRandSourceVolume) - o.nRandCellVolume;
@@ -106,15 +109,17 @@ Status CheckPointBudget() {
 
 const char* const kAxisLetter[3] = {"X", "Y", "Z"};
 
-PLANESET* SetsOf(int32_t a) { return a == 0 ? xSet : a == 1 ? ySet : zSet; }
-int32_t& SetCountOf(int32_t a) { return a == 0 ? nXsets : a == 1 ? nYsets : nZsets; }
+PLANESET* SetsOf(int32_t a) { return a == 0 ? directives::xSet : a == 1 ? directives::ySet : directives::zSet; }
+int32_t& SetCountOf(int32_t a) {
+  return a == 0 ? directives::nXsets : a == 1 ? directives::nYsets : directives::nZsets;
+}
 
 // Sorts the sets of an axis by start, checks their separation and lays the
 // planes out: first plane indices, spacings, the last set a single plane.
 Status CompletePlaneSets(int32_t a) {
   PLANESET* set = SetsOf(a);
   const int32_t n = SetCountOf(a);
-  const double precision = geometryPrecision.distancePrecision;
+  const double precision = directives::geometryPrecision.distancePrecision;
   for (int32_t i = 1; i < n; ++i) {
     int32_t smallest = i;
     for (int32_t j = i + 1; j < n; ++j) {
@@ -155,7 +160,7 @@ Status CompletePlaneSets(int32_t a) {
 Status LayOutPlanes() {
   bool anySet = false;
   for (int32_t a = 0; a < 3; ++a) anySet = anySet || SetCountOf(a) > 1;
-  if (geometry.nSurfaces > 5 && !anySet) {
+  if (directives::geometry.nSurfaces > 5 && !anySet) {
     printf(
         "Warning: There are no sets of coordinate planes defined. The processing time could be shortened "
         "significantly by defining the sets of planes, which reduces the number of intersections with bounding "
@@ -214,8 +219,8 @@ void ComputeBrackets() {
 bool StrictlyInside(int32_t c, VECTOR p) {
   const CELL& cell = CellAt(c);
   for (int k = 0; k < cell.nSurf; ++k) {
-    if (!(cell.senses[k] * DistanceToSurface(&p, &geometry.surf[cell.surfaces[k]]) >
-          geometryPrecision.distancePrecision))
+    if (!(cell.senses[k] * DistanceToSurface(&p, &directives::geometry.surf[cell.surfaces[k]]) >
+          directives::geometryPrecision.distancePrecision))
       return false;
   }
   return true;
@@ -224,9 +229,9 @@ bool StrictlyInside(int32_t c, VECTOR p) {
 // Random points in the cell's bracket box until one lies inside the cell and
 // outside its '#' cells.
 bool SearchInteriorPoint(int32_t c, CRandGen& rng, VECTOR* found) {
-  const GEOMETRYSETUPOPTIONS& o = geometrySetup;
-  const uint32_t points = c == source.sourceCell ? o.nRandSourceVolume : o.nRandCellVolume;
-  const CELLARRAYS& arrays = geometry.cellArrays[static_cast<size_t>(c)];
+  const GEOMETRYSETUPOPTIONS& o = directives::geometrySetup;
+  const uint32_t points = c == directives::source.sourceCell ? o.nRandSourceVolume : o.nRandCellVolume;
+  const CELLARRAYS& arrays = directives::geometry.cellArrays[static_cast<size_t>(c)];
   for (uint32_t i = 0; i < points; ++i) {
     VECTOR p;
     double* comp[3] = {&p.x, &p.y, &p.z};
@@ -266,8 +271,8 @@ void FindPlaneSides() {
   const bool openAllowed = AllAxesHavePlanes();
   std::vector<uint8_t> reason(static_cast<size_t>(Cells()), kSideKnown);
   for (int32_t a = 0; a < 3; ++a) {
-    BuildAxisPlanes(g, geometry.nSurfaces, a, R().testPoint.data(), geometryPrecision.distancePrecision, openAllowed,
-                    &R().axis[a], reason.data());
+    BuildAxisPlanes(g, directives::geometry.nSurfaces, a, R().testPoint.data(),
+                    directives::geometryPrecision.distancePrecision, openAllowed, &R().axis[a], reason.data());
   }
   ComputeBrackets();
   if (!openAllowed) {
@@ -277,18 +282,18 @@ void FindPlaneSides() {
 
   // Interior points of the cells with open sides, then the sides settled.
   CRandGen rng;
-  rng.RandomInitialise(runOptions.seed, 1);
+  rng.RandomInitialise(input::runOptions.seed, 1);
   for (int32_t c = 0; c < Cells(); ++c) {
     if (reason[static_cast<size_t>(c)] == kSideKnown) continue;
     TESTPOINT& t = R().testPoint[static_cast<size_t>(c)];
     VECTOR p;
     if (SearchInteriorPoint(c, rng, &p)) {
       t = TESTPOINT{p, 1};
-      geometry.analysisStatus[static_cast<size_t>(c)] = 0;
+      directives::geometry.analysisStatus[static_cast<size_t>(c)] = 0;
     }
     uint8_t settled = kSideKnown;
     for (int32_t a = 0; a < 3; ++a)
-      SettleOpenSides(c, Cells(), a, t, geometryPrecision.distancePrecision, &R().axis[a], &settled);
+      SettleOpenSides(c, Cells(), a, t, directives::geometryPrecision.distancePrecision, &R().axis[a], &settled);
     WarnOpenSide(c, settled);
   }
   ComputeBrackets();
@@ -301,22 +306,22 @@ void ComputeDepths() {
   for (int32_t c = 0; c < Cells(); ++c) {
     int32_t depth = 0;
     for (int32_t e = CellAt(c).enclosingCell; e >= 0 && depth <= Cells(); e = CellAt(e).enclosingCell) ++depth;
-    geometry.cell[static_cast<size_t>(c)].depth = depth;
+    directives::geometry.cell[static_cast<size_t>(c)].depth = depth;
   }
 }
 
 // Each union member that lies inside a cell also counts as inside the
 // enclosing cells of the other members.
 void ShareUnionEnclosures() {
-  for (int32_t u = 0; u < geometry.nUnions; ++u) {
-    const CELLUNION& un = geometry.unionData[static_cast<size_t>(u)];
+  for (int32_t u = 0; u < directives::geometry.nUnions; ++u) {
+    const CELLUNION& un = directives::geometry.unionData[static_cast<size_t>(u)];
     for (int i = 0; i < un.nCells; ++i) {
       const int32_t m = un.cells[i];
       if (CellAt(m).enclosingCell < 0) continue;
       for (int j = 0; j < un.nCells; ++j) {
         const int32_t e = CellAt(un.cells[j]).enclosingCell;
         if (j == i || e < 0) continue;
-        std::vector<int32_t>& inner = geometry.cellArrays[static_cast<size_t>(e)].innerCells;
+        std::vector<int32_t>& inner = directives::geometry.cellArrays[static_cast<size_t>(e)].innerCells;
         if (std::find(inner.begin(), inner.end(), m) != inner.end()) continue;
         inner.push_back(m);
         BindCellArrays(e);
@@ -331,7 +336,7 @@ Status CheckEnclosures(uint8_t* undecided) {
     const CELL& cell = CellAt(c);
     for (int32_t k = 0; k < cell.innerCellCount; ++k) {
       const int32_t inner = cell.innerCells[k];
-      double precision = geometryPrecision.distancePrecision;
+      double precision = directives::geometryPrecision.distancePrecision;
       if (CellInsideCell(g, inner, c, undecided, &precision)) continue;
       printf("Geometry error: Cell %d is not completely inside cell %d.\n", CellAt(inner).number, cell.number);
       return kInputError;
@@ -349,22 +354,23 @@ Status BuildVoxelData() {
   const int32_t n[3] = {R().axis[0].nPlanes(), R().axis[1].nPlanes(), R().axis[2].nPlanes()};
   std::vector<BOXRECORD> boxes(static_cast<size_t>(n[0] + 1) * (n[1] + 1) * (n[2] + 1));
   VoxelDataProblem problem{};
-  std::vector<VOXELTHREADDATA> work =
-      DivideVoxelWork(n, geometrySetup.nThreadsGeom, geometryPrecision.distancePrecision, &problem);
+  std::vector<VOXELTHREADDATA> work = DivideVoxelWork(n, directives::geometrySetup.nThreadsGeom,
+                                                      directives::geometryPrecision.distancePrecision, &problem);
   const int32_t workers = static_cast<int32_t>(work.size());
-  geometry.surf.resize(static_cast<size_t>(geometry.nSurfaces) + 6 * static_cast<size_t>(workers));
+  directives::geometry.surf.resize(static_cast<size_t>(directives::geometry.nSurfaces) +
+                                   6 * static_cast<size_t>(workers));
   auto running = std::make_unique<std::atomic<uint8_t>[]>(static_cast<size_t>(workers));
   problem.analysis = Analysis();
-  problem.surf = geometry.surf.data();
+  problem.surf = directives::geometry.surf.data();
   problem.analysis.surf = problem.surf;
-  problem.nSurfaces = geometry.nSurfaces;
+  problem.nSurfaces = directives::geometry.nSurfaces;
   for (int32_t a = 0; a < 3; ++a) problem.axis[a] = &R().axis[a];
   problem.boxes = boxes.data();
   problem.geomThreadRunning = running.get();
   problem.console = stdout;
   R().nGeometryWorkers = workers;
 
-  RestartSetupProgress(&setupProgress, SetupProgressClock(), false);
+  RestartSetupProgress(&geometry::setupProgress, SetupProgressClock(), false);
   for (int32_t i = 1; i < workers; ++i) {
     running[static_cast<size_t>(i)].store(1, std::memory_order_release);
     if (!StartThread(VoxelDataThread, &work[static_cast<size_t>(i)], i + 1)) return kInputError;
@@ -375,9 +381,10 @@ Status BuildVoxelData() {
     while (running[static_cast<size_t>(i)].load(std::memory_order_acquire) != 0) YieldThread();
   }
   for (const VOXELTHREADDATA& w : work)
-    geometryPrecision.distancePrecision = std::max(geometryPrecision.distancePrecision, w.precision);
+    directives::geometryPrecision.distancePrecision =
+        std::max(directives::geometryPrecision.distancePrecision, w.precision);
 
-  RestartSetupProgress(&setupProgress, SetupProgressClock(), false);
+  RestartSetupProgress(&geometry::setupProgress, SetupProgressClock(), false);
   MergeVoxels(n, &boxes, &R().voxels,
               [](int64_t done, int64_t total) { ShowSetupProgress(kPhaseMergeVoxels, done, total); });
   return kOk;
@@ -463,8 +470,8 @@ void AppendBoxPlanes(const OVERLAPBOX& box, std::vector<uint16_t>* list, std::ve
     const BRACKET& b = box.axis[a];
     for (int32_t side = 0; side < 2; ++side) {
       if (!(side == 0 ? b.lowerFound : b.upperFound)) continue;
-      const int32_t index = geometry.nSurfaces + 2 * a + side;
-      SURFACE& s = geometry.surf[static_cast<size_t>(index)];
+      const int32_t index = directives::geometry.nSurfaces + 2 * a + side;
+      SURFACE& s = directives::geometry.surf[static_cast<size_t>(index)];
       const VECTOR axis = a == 0 ? VECTOR{1, 0, 0} : a == 1 ? VECTOR{0, 1, 0} : VECTOR{0, 0, 1};
       const double c = R().axis[a].coord[static_cast<size_t>(side == 0 ? b.lower : b.upper)];
       s = SURFACE{};
@@ -516,7 +523,7 @@ PairVerdict ScanOverlapBox(const OVERLAPBOX& box, int32_t i, int32_t j) {
 
 // Whether the common region of i and j is one of their '#' cells.
 bool IntersectionIsAnInnerCell(const GeometryAnalysis& g, int32_t i, int32_t j, uint8_t* undecided) {
-  double precision = geometryPrecision.distancePrecision;
+  double precision = directives::geometryPrecision.distancePrecision;
   for (int32_t k = 0; k < CellAt(i).innerCellCount; ++k) {
     if (CellsOverlap(g, j, CellAt(i).innerCells[k], undecided, &precision)) return true;
   }
@@ -527,11 +534,11 @@ bool IntersectionIsAnInnerCell(const GeometryAnalysis& g, int32_t i, int32_t j, 
 }
 
 Status CheckPairs(uint8_t* undecided) {
-  const int32_t level = geometrySetup.checkForIntersections;
+  const int32_t level = directives::geometrySetup.checkForIntersections;
   const GeometryAnalysis g = Analysis();
   const int64_t pairs = static_cast<int64_t>(Cells()) * (Cells() + 1) / 2;
   int64_t done = 0;
-  RestartSetupProgress(&setupProgress, SetupProgressClock(), true);
+  RestartSetupProgress(&geometry::setupProgress, SetupProgressClock(), true);
   for (int32_t i = 0; i < Cells(); ++i) {
     for (int32_t j = i + 1; j < Cells(); ++j) {
       if (++done % 10 == 0) ShowSetupProgress(kPhaseOverlapCheck, done, pairs);
@@ -540,7 +547,7 @@ Status CheckPairs(uint8_t* undecided) {
       if (box.empty) continue;
       const int32_t passes = level == 1 || !box.anyFound ? 1 : 3;
       PairVerdict verdict = kPairOpen;
-      double precision = geometryPrecision.distancePrecision;
+      double precision = directives::geometryPrecision.distancePrecision;
       for (int32_t pass = 0; pass < passes && verdict == kPairOpen; ++pass) {
         std::vector<uint16_t> list;
         std::vector<int8_t> senses;
@@ -569,20 +576,10 @@ Status CheckPairs(uint8_t* undecided) {
 
 VoxelGrid Grid() {
   VOXELTABLE& v = R().voxels;
-  return VoxelGrid{xSet,
-                   ySet,
-                   zSet,
-                   nXsets,
-                   nYsets,
-                   nZsets,
-                   R().axis[0].coord.data(),
-                   R().axis[1].coord.data(),
-                   R().axis[2].coord.data(),
-                   R().axis[0].nPlanes(),
-                   R().axis[1].nPlanes(),
-                   R().axis[2].nPlanes(),
-                   v.voxels.data(),
-                   v.planes.data()};
+  return VoxelGrid{directives::xSet,         directives::ySet,      directives::zSet,         directives::nXsets,
+                   directives::nYsets,       directives::nZsets,    R().axis[0].coord.data(), R().axis[1].coord.data(),
+                   R().axis[2].coord.data(), R().axis[0].nPlanes(), R().axis[1].nPlanes(),    R().axis[2].nPlanes(),
+                   v.voxels.data(),          v.planes.data()};
 }
 
 // Volume of a voxel's box, or -1 when a side is not bounded by a plane.
@@ -602,7 +599,7 @@ double VoxelVolume(const VOXEL& v) {
 // The cell that stands for c in the volumes: its union's first cell, or c.
 int32_t VolumeOwner(int32_t c) {
   const int32_t u = CellAt(c).unionIndex;
-  return u >= 0 ? geometry.unionData[static_cast<size_t>(u)].cells[0] : c;
+  return u >= 0 ? directives::geometry.unionData[static_cast<size_t>(u)].cells[0] : c;
 }
 
 // The lower (upper false) or upper corner of a bounded voxel's box.
@@ -637,14 +634,14 @@ struct VOLUMEPREP {
 void WarnGivenVolume(int32_t owner, double given, double estimate, bool sigmas) {
   const int32_t u = CellAt(owner).unionIndex;
   const char* kind = u >= 0 ? "union of cells" : "cell";
-  const int32_t id = u >= 0 ? geometry.unionData[static_cast<size_t>(u)].identifier : CellAt(owner).number;
+  const int32_t id = u >= 0 ? directives::geometry.unionData[static_cast<size_t>(u)].identifier : CellAt(owner).number;
   printf(
       "Warning: the user-specified volume of %s No. %d differs from the estimated volume by more than %g %s (the "
       "volumes are %g and %g, respectively).\n",
       kind, id, sigmas ? kVolumeSigmas : 1.0, sigmas ? "standard deviations" : "%", given, estimate);
 }
 
-double GivenVolume(int32_t owner) { return geometry.givenCellVolume[static_cast<size_t>(owner)]; }
+double GivenVolume(int32_t owner) { return directives::geometry.givenCellVolume[static_cast<size_t>(owner)]; }
 
 Status PrepareVolumes(VOLUMEPREP* prep) {
   GEOMETRYSETUPRESULT& r = R();
@@ -659,10 +656,10 @@ Status PrepareVolumes(VOLUMEPREP* prep) {
   r.cellVolumeSigma.assign(nc, 0.0);
   prep->partial.assign(nc, {});
   prep->cumulative.assign(nc, {});
-  const bool volumeSource = source.sourcePositionType == kSourcePositionVolume;
-  const int32_t sourceOwner = volumeSource ? VolumeOwner(source.sourceCell) : -1;
+  const bool volumeSource = directives::source.sourcePositionType == kSourcePositionVolume;
+  const int32_t sourceOwner = volumeSource ? VolumeOwner(directives::source.sourceCell) : -1;
   std::vector<int32_t> lastListed(nc, -1);
-  RestartSetupProgress(&setupProgress, SetupProgressClock(), false);
+  RestartSetupProgress(&geometry::setupProgress, SetupProgressClock(), false);
   const int32_t nv = static_cast<int32_t>(r.voxels.voxels.size());
   for (int32_t i = 0; i < nv; ++i) {
     if (i % 10 == 0) ShowSetupProgress(kPhasePrepareVolumes, i, nv);
@@ -679,7 +676,7 @@ Status PrepareVolumes(VOLUMEPREP* prep) {
         continue;
       }
       if (v.containerCell >= 0) {
-        geometry.analysisStatus[static_cast<size_t>(v.cells[j])] = 0;
+        directives::geometry.analysisStatus[static_cast<size_t>(v.cells[j])] = 0;
         WidenBox(owner, VoxelCorner(v, false), VoxelCorner(v, true));
         r.completeVolume[static_cast<size_t>(owner)] += volume;
         if (owner == sourceOwner) r.sourceCompleteVoxels.push_back(i);
@@ -741,11 +738,12 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
     wanted[c] = r.volumeComputable[c] && !prep.partial[c].empty();
     if (!r.volumeComputable[c]) nCellVoxels[c] = 0;
   }
-  const GEOMETRYSETUPOPTIONS& o = geometrySetup;
+  const GEOMETRYSETUPOPTIONS& o = directives::geometrySetup;
   CellVolumeProblem p{};
-  p.geometry = GeometryTables{geometry.surf.data(), geometry.cell.data(), Grid(), geometryPrecision.distancePrecision,
-                              geometryPrecision.anglePrecision};
-  p.unionData = geometry.unionData.data();
+  p.geometry =
+      GeometryTables{directives::geometry.surf.data(), directives::geometry.cell.data(), Grid(),
+                     directives::geometryPrecision.distancePrecision, directives::geometryPrecision.anglePrecision};
+  p.unionData = directives::geometry.unionData.data();
   p.nCells = Cells();
   p.nCellVoxels = nCellVoxels.data();
   p.cellVoxels = cellVoxels.data();
@@ -755,9 +753,10 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
   p.RAND_BLOCK_SIZE = o.randBlockSize;
   p.N_RAND_CELL_VOLUME = o.nRandCellVolume;
   p.N_RAND_SOURCE_VOLUME = o.nRandSourceVolume;
-  p.sourcePositionType = source.sourcePositionType;
-  p.sourceCell = source.sourcePositionType == kSourcePositionVolume ? VolumeOwner(source.sourceCell) : 0;
-  p.SEED = runOptions.seed;
+  p.sourcePositionType = directives::source.sourcePositionType;
+  p.sourceCell =
+      directives::source.sourcePositionType == kSourcePositionVolume ? VolumeOwner(directives::source.sourceCell) : 0;
+  p.SEED = input::runOptions.seed;
 
   const int64_t blocks = CellVolumeBlockCount(p);
   const int32_t workers = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(o.nThreadsGeom, blocks)));
@@ -789,7 +788,7 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
     d.hitMin = a.lo.data();
     d.hitMax = a.hi.data();
   }
-  RestartSetupProgress(&setupProgress, SetupProgressClock(), false);
+  RestartSetupProgress(&geometry::setupProgress, SetupProgressClock(), false);
   for (int32_t i = 1; i < workers; ++i) {
     running[static_cast<size_t>(i)].store(1, std::memory_order_release);
     if (!StartThread(CellVolumeThread, &work[static_cast<size_t>(i)], i + 1)) return kInputError;
@@ -799,7 +798,7 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
   for (int32_t i = 1; i < workers; ++i) {
     while (running[static_cast<size_t>(i)].load(std::memory_order_acquire) != 0) YieldThread();
   }
-  if (setupProgress.lastLineLength > 0) printf("%*s\r", setupProgress.lastLineLength, "");
+  if (geometry::setupProgress.lastLineLength > 0) printf("%*s\r", geometry::setupProgress.lastLineLength, "");
   std::vector<uint64_t> hits(nc, 0);
   std::vector<VECTOR> lo(nc), hi(nc);
   CombineCellVolumes(p, work.data(), workers, blocks, nullptr, hits.data(), lo.data(), hi.data(), nullptr);
@@ -811,7 +810,7 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
   for (size_t c = 0; c < nc; ++c) {
     if (!wanted[c] || VolumeOwner(static_cast<int32_t>(c)) != static_cast<int32_t>(c)) continue;
     const double n = static_cast<double>(static_cast<int32_t>(c) == p.sourceCell &&
-                                                 source.sourcePositionType == kSourcePositionVolume
+                                                 directives::source.sourcePositionType == kSourcePositionVolume
                                              ? o.nRandSourceVolume
                                              : o.nRandCellVolume);
     const double fraction = static_cast<double>(hits[c]) / n;
@@ -832,7 +831,7 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
       WarnGivenVolume(static_cast<int32_t>(c), given, estimate, false);
     }
   }
-  if (source.sourcePositionType == kSourcePositionVolume) {
+  if (directives::source.sourcePositionType == kSourcePositionVolume) {
     const size_t s = static_cast<size_t>(p.sourceCell);
     printf("Estimated source point sampling efficiency = %g %%.\n",
            100.0 * r.cellVolume[s] / (r.partialVolume[s] + r.completeVolume[s]));
@@ -842,7 +841,7 @@ Status EstimateVolumes(VOLUMEPREP& prep) {
 
 void WarnAnalysisCodes() {
   for (int32_t c = 0; c < Cells(); ++c) {
-    const int32_t code = geometry.analysisStatus[static_cast<size_t>(c)];
+    const int32_t code = directives::geometry.analysisStatus[static_cast<size_t>(c)];
     const int32_t id = CellAt(c).number;
     if (code == -1) {
       printf(
@@ -868,8 +867,8 @@ void WarnAnalysisCodes() {
 }  // namespace
 
 void ResetGeometrySetUp() {
-  geometrySetUpResult = GEOMETRYSETUPRESULT{};
-  hostGeometryTables = GeometryTables{};
+  setup::geometrySetUpResult = GEOMETRYSETUPRESULT{};
+  geometry::hostGeometryTables = GeometryTables{};
 }
 
 Status SetUpComplexGeometry() {
@@ -884,7 +883,7 @@ Status SetUpComplexGeometry() {
   uint8_t undecided = 0;  // a pair or an enclosure rests on an undecided analysis
   if (Status s = CheckEnclosures(&undecided)) return s;
   if (Status s = BuildVoxelData()) return s;
-  if (geometrySetup.checkForIntersections != 0) {
+  if (directives::geometrySetup.checkForIntersections != 0) {
     if (Status s = CheckPairs(&undecided)) return s;
   }
   VOLUMEPREP prep;
@@ -892,7 +891,8 @@ Status SetUpComplexGeometry() {
   if (Status s = EstimateVolumes(prep)) return s;
   WarnAnalysisCodes();
   // The tracker's view of the tables, read-only from here on.
-  hostGeometryTables = GeometryTables{geometry.surf.data(), geometry.cell.data(), Grid(),
-                                      geometryPrecision.distancePrecision, geometryPrecision.anglePrecision};
+  geometry::hostGeometryTables =
+      GeometryTables{directives::geometry.surf.data(), directives::geometry.cell.data(), Grid(),
+                     directives::geometryPrecision.distancePrecision, directives::geometryPrecision.anglePrecision};
   return kOk;
 }

@@ -34,7 +34,9 @@ struct GEOMETRYSETUPRESULT {
   int32_t nGeometryWorkers = 0;               // voxel-data workers that ran
 };
 
+namespace setup {
 extern GEOMETRYSETUPRESULT geometrySetUpResult;
+}  // namespace setup
 
 // Runs the whole set-up; messages on the console, kInputError on an error.
 Status SetUpComplexGeometry();

@@ -16,11 +16,13 @@
 #include "driver/directives/transport_directives.h"
 #include "driver/input/input_reader.h"
 
+namespace setup {
 DEVICESELECTION deviceSelection;
 FILE* altFile = nullptr;
 bool interactionForcing = false;
 double diffusionRatioSqrt = 0.0;
 double diffusionRatioSqrtInv = 0.0;
+}  // namespace setup
 
 namespace {
 
@@ -30,30 +32,31 @@ constexpr uint32_t kMinSourceVolumePoints = 10000;  // the least N_RAND_SOURCE_V
 constexpr int32_t kDefaultStreams = 64;
 constexpr double kRadian = 180.0 / 3.141592653589793;  // degrees per radian
 
-TRANSPORTOPTIONS& transport = transportOptions;
+TRANSPORTOPTIONS& transport = directives::transportOptions;
 
 // ---- First block ---------------------------------------------------------------
 
 int CheckAltFile() {
-  if (altFileName.empty()) return 0;
-  if (EqualNoCase(altFileName, inputFileName)) {
+  if (input::altFileName.empty()) return 0;
+  if (EqualNoCase(input::altFileName, input::inputFileName)) {
     printf("Error: Alternative cross sections info file name is the same as input file name (\"%s\").\n",
-           inputFileName.c_str());
+           input::inputFileName.c_str());
     return 1;
   }
-  if (EqualNoCase(altFileName, outputFileName)) {
+  if (EqualNoCase(input::altFileName, input::outputFileName)) {
     printf("Error: Alternative cross sections info file name is the same as output file name (\"%s\").\n",
-           outputFileName.c_str());
+           input::outputFileName.c_str());
     return 1;
   }
-  if (runOptions.writeLog && EqualNoCase(altFileName, logFileName)) {
+  if (input::runOptions.writeLog && EqualNoCase(input::altFileName, input::logFileName)) {
     printf("Error: Alternative cross sections info file name is the same as log file name (\"%s\").\n",
-           logFileName.c_str());
+           input::logFileName.c_str());
     return 1;
   }
-  altFile = std::fopen(altFileName.c_str(), "r");  // read only
-  if (altFile == nullptr) {
-    printf("Alternative cross sections info file \"%s\" could not be opened for reading.\n", altFileName.c_str());
+  setup::altFile = std::fopen(input::altFileName.c_str(), "r");  // read only
+  if (setup::altFile == nullptr) {
+    printf("Alternative cross sections info file \"%s\" could not be opened for reading.\n",
+           input::altFileName.c_str());
     return 1;
   }
   return 0;
@@ -61,7 +64,7 @@ int CheckAltFile() {
 
 // The device options of Trenqual_CUDA against one another.
 int CheckDeviceOptions() {
-  RUNOPTIONS& o = runOptions;
+  RUNOPTIONS& o = input::runOptions;
   if (o.rand_CUDA == 2) {
     printf(
         "Warning: CUDA random number generator type 2 cannot be used with the 32-bit version of Trenqual_CUDA. CUDA "
@@ -72,7 +75,7 @@ int CheckDeviceOptions() {
     printf("The option \"use_CUDA\" cannot be used together with the option \"skip_CUDA\".\n");
     return 1;
   }
-  if (o.nUse_CUDA > 0 && (commandLineGiven.first_CUDA || commandLineGiven.last_CUDA)) {
+  if (o.nUse_CUDA > 0 && (input::commandLineGiven.first_CUDA || input::commandLineGiven.last_CUDA)) {
     printf("The option \"use_CUDA\" cannot be used together with options \"first_CUDA\" or \"last_CUDA\".\n");
     return 1;
   }
@@ -92,12 +95,12 @@ int CheckDeviceOptions() {
 }
 
 int CheckLayer() {
-  if (layer.concentration == 0.0) {
+  if (directives::layer.concentration == 0.0) {
     printf("Error: Concentration value is zero.\n");
     return 1;
   }
-  const bool needsThickness = source.part == kSourcePhoton || transport.trackPos != 0;
-  if (layer.w == 0.0 && needsThickness) {
+  const bool needsThickness = directives::source.part == kSourcePhoton || transport.trackPos != 0;
+  if (directives::layer.w == 0.0 && needsThickness) {
     printf("Error: Thickness value is zero.\n");
     return 1;
   }
@@ -105,7 +108,7 @@ int CheckLayer() {
 }
 
 void SettleElasticOptions() {
-  const bool dpw = physicsModels.useDPWelasticScatteringCrossSections != 0;
+  const bool dpw = directives::physicsModels.useDPWelasticScatteringCrossSections != 0;
   if (transport.elasticPDFError < 0.0) transport.elasticPDFError = dpw ? -transport.elasticPDFError : 0.0;
   if (transport.smoothCDF_elastic < 0) transport.smoothCDF_elastic = dpw ? 1 : 0;
 }
@@ -113,10 +116,12 @@ void SettleElasticOptions() {
 // ---- Second block ------------------------------------------------------------------
 
 int CheckEnergyLimits(bool elasticGiven) {
-  double& highest = sourceSpectrum.highestSourceEnergy;
-  if (source.part == kSourcePositron && highest < physicalConstants.restEn) highest = physicalConstants.restEn;
+  double& highest = directives::sourceSpectrum.highestSourceEnergy;
+  if (directives::source.part == kSourcePositron && highest < input::physicalConstants.restEn)
+    highest = input::physicalConstants.restEn;
   if (transport.elastic < 0) transport.elastic = transport.trackPos;
-  if (transport.elastic != 0 && physicsModels.useDPWelasticScatteringCrossSections != 0 && highest > kDpwEnergyLimit) {
+  if (transport.elastic != 0 && directives::physicsModels.useDPWelasticScatteringCrossSections != 0 &&
+      highest > kDpwEnergyLimit) {
     printf(
         "When Dirac partial-wave elastic scattering cross sections are used, the maximum particle energy cannot exceed "
         "1 GeV.\n");
@@ -134,7 +139,7 @@ int CheckEnergyLimits(bool elasticGiven) {
 }
 
 int SettleCoherentScattering() {
-  if (source.part == kSourcePhoton) return 0;
+  if (directives::source.part == kSourcePhoton) return 0;
   if (transport.coh < 0) {
     transport.coh = transport.trackSecondaryPhotons != 0 && transport.trackPos != 0 ? 1 : 0;
   } else if (transport.coh != 0 && transport.trackPos == 0) {
@@ -152,13 +157,13 @@ int SettleTracking() {
   if (t.trackKnockOnElectrons < 0) t.trackKnockOnElectrons = t.trackSecondaryElectrons;
   if (t.trackBremsPhotons < 0) t.trackBremsPhotons = t.trackSecondaryPhotons;
   if (t.trackXrayPhotons < 0) t.trackXrayPhotons = t.trackSecondaryPhotons;
-  PHYSICSMODELOPTIONS& m = physicsModels;
+  PHYSICSMODELOPTIONS& m = directives::physicsModels;
   if (t.trackBremsPhotons == 0 || t.trackPos == 0) m.nonIsotropicBrems = 0;
   if (t.trackPhotonProducedElectrons == 0 || t.trackPos == 0) {
     m.nonIsotropicPE = 0;
     m.usePPangularDistr = 0;
   }
-  if (sourceSpectrum.highestSourceEnergy < physicalConstants.pairThreshold) {
+  if (directives::sourceSpectrum.highestSourceEnergy < input::physicalConstants.pairThreshold) {
     m.usePPangularDistr = 0;
     m.nonUniformPPenergy = 0;
   }
@@ -188,7 +193,7 @@ int SettleTracking() {
 // Trenqual: the CPU workers each need a stream of their own; more than N of
 // either is idle.
 int CheckStreamsCpu() {
-  RUNOPTIONS& o = runOptions;
+  RUNOPTIONS& o = input::runOptions;
   if (o.nThreads > o.nParticles) o.nThreads = static_cast<int32_t>(o.nParticles);
   if (o.nStreams > o.nParticles) o.nStreams = static_cast<int32_t>(o.nParticles);
   if (o.nThreads > o.nStreams) {
@@ -200,20 +205,21 @@ int CheckStreamsCpu() {
 }
 
 void SettleBremsAngularDistribution() {
-  if (physicsModels.nonIsotropicBrems != 0) {
-    physicsModels.nonIsotropicBrems = physicsModels.brems_highEnThr > physicsModels.brems_lowEnThr ? 1 : -1;
+  if (directives::physicsModels.nonIsotropicBrems != 0) {
+    directives::physicsModels.nonIsotropicBrems =
+        directives::physicsModels.brems_highEnThr > directives::physicsModels.brems_lowEnThr ? 1 : -1;
   }
 }
 
 // Forcing is on when any element of the problem has any process forced.
 int SettleForcing() {
-  interactionForcing = false;
-  for (int e = 0; e < nElem_tot; ++e) {
+  setup::interactionForcing = false;
+  for (int e = 0; e < directives::nElem_tot; ++e) {
     for (int p = 0; p < kForcedProcessCount; ++p) {
-      if (ForcingSwitch(p, elementZ[e]) != 0) interactionForcing = true;
+      if (ForcingSwitch(p, directives::elementZ[e]) != 0) setup::interactionForcing = true;
     }
   }
-  if (interactionForcing && transport.trackSecondaryElectrons == 0) {
+  if (setup::interactionForcing && transport.trackSecondaryElectrons == 0) {
     printf("When interaction forcing is on, secondary electron tracking must also be on.\n");
     return 1;
   }
@@ -224,22 +230,23 @@ void SettleTracks() {
   if (transport.nTracks <= 0) return;
   if (transport.trackPos == 0) {
     printf("Warning: Particle tracks cannot be calculated when option \"TRACKPOS 0\" is used.\n");
-  } else if (interactionForcing) {
+  } else if (setup::interactionForcing) {
     printf("Warning: Particle tracks cannot be calculated when interaction forcing is used.\n");
-  } else if (runOptions.nThreads == 0) {
+  } else if (input::runOptions.nThreads == 0) {
     printf(
         "Warning: Particle tracks cannot be calculated on CUDA devices. No particle tracks will be output, because the "
         "number of CPU threads is zero.\n");
   }
-  if (transport.trackPos == 0 || interactionForcing || runOptions.nThreads == 0) transport.nTracks = 0;
+  if (transport.trackPos == 0 || setup::interactionForcing || input::runOptions.nThreads == 0) transport.nTracks = 0;
 }
 
 // ---- Devices (Trenqual_CUDA) --------------------------------------------------------
 
 void PrintDeviceReport(const char* text) {
   printf("%s", text);
-  const bool toOutput = !deviceSelection.allEmulated && (runOptions.stats_CUDA == 1 || runOptions.stats_CUDA == 3);
-  if (toOutput && outputFile != nullptr) std::fprintf(outputFile, "\n%s", text);
+  const bool toOutput =
+      !setup::deviceSelection.allEmulated && (input::runOptions.stats_CUDA == 1 || input::runOptions.stats_CUDA == 3);
+  if (toOutput && input::outputFile != nullptr) std::fprintf(input::outputFile, "\n%s", text);
 }
 
 void ReportDeviceCount(int count) {
@@ -257,8 +264,8 @@ void ReportDeviceCount(int count) {
 void SetUpDevices(int count) {
   for (int i = 0; i < count && i < kMaxCudaDevices; ++i) {
     const CUDADEVICEINFO device = CudaDeviceInfo(i);
-    deviceSelection.clockRateHz[i] = device.clockKHz * 1000.0;
-    deviceSelection.globalMemory[i] = device.globalMemory;
+    setup::deviceSelection.clockRateHz[i] = device.clockKHz * 1000.0;
+    setup::deviceSelection.globalMemory[i] = device.globalMemory;
     char line[256];
     std::snprintf(line, sizeof line,
                   "Device No. %d: compute capability %d.%d, clock rate %g MHz, memory clock rate %g MHz, global memory "
@@ -269,22 +276,22 @@ void SetUpDevices(int count) {
     PrintDeviceReport(line);
     ResetCudaDevice(i);
   }
-  if (runOptions.last_CUDA < runOptions.first_CUDA) runOptions.last_CUDA = count - 1;
-  SelectCudaDevice(runOptions.first_CUDA);
+  if (input::runOptions.last_CUDA < input::runOptions.first_CUDA) input::runOptions.last_CUDA = count - 1;
+  SelectCudaDevice(input::runOptions.first_CUDA);
 }
 
 bool IsUsed(int device) {
-  for (int i = 0; i < deviceSelection.nUsed; ++i) {
-    if (deviceSelection.used[i] == device) return true;
+  for (int i = 0; i < setup::deviceSelection.nUsed; ++i) {
+    if (setup::deviceSelection.used[i] == device) return true;
   }
   return false;
 }
 
 // The emulated range of a run without a use_CUDA list.
 int SelectEmulatedRange(int count) {
-  const RUNOPTIONS& o = runOptions;
+  const RUNOPTIONS& o = input::runOptions;
   if (o.emfirst_CUDA == o.first_CUDA && o.emlast_CUDA == o.last_CUDA) {
-    deviceSelection.allEmulated = true;
+    setup::deviceSelection.allEmulated = true;
     return 0;
   }
   if (count == 0) {
@@ -300,12 +307,12 @@ int SelectEmulatedRange(int count) {
     printf("Error: The range of emulated CUDA devices does not belong to the range of all used CUDA devices.\n");
     return 1;
   }
-  for (int d = first; d <= last; ++d) deviceSelection.emulated[d] = true;
+  for (int d = first; d <= last; ++d) setup::deviceSelection.emulated[d] = true;
   return 0;
 }
 
 void RemoveUsedDevice(int index) {
-  DEVICESELECTION& s = deviceSelection;
+  DEVICESELECTION& s = setup::deviceSelection;
   for (int i = index; i + 1 < s.nUsed; ++i) {
     s.used[i] = s.used[i + 1];
     s.ratio[i] = s.ratio[i + 1];
@@ -314,8 +321,8 @@ void RemoveUsedDevice(int index) {
 }
 
 int ChooseDevices(int count) {
-  RUNOPTIONS& o = runOptions;
-  DEVICESELECTION& s = deviceSelection;
+  RUNOPTIONS& o = input::runOptions;
+  DEVICESELECTION& s = setup::deviceSelection;
   if (o.first_CUDA > o.last_CUDA || o.first_CUDA < 0 || o.last_CUDA < 0) {
     printf(
         "Error: The sequence number of the first CUDA device exceeds the sequence number of the last CUDA device.\n");
@@ -365,8 +372,8 @@ int ChooseDevices(int count) {
 }
 
 int ApplyDeviceRatios() {
-  RUNOPTIONS& o = runOptions;
-  DEVICESELECTION& s = deviceSelection;
+  RUNOPTIONS& o = input::runOptions;
+  DEVICESELECTION& s = setup::deviceSelection;
   if (o.tasks_CUDA == 0 || o.nR_CUDA == 0) return 0;
   if (o.nR_CUDA != s.nUsed) {
     printf("Error: The specified number of device ratios is not equal to the specified number of used CUDA devices.\n");
@@ -389,25 +396,26 @@ int ApplyDeviceRatios() {
 }
 
 bool EmulationRequested() {
-  const RUNOPTIONS& o = runOptions;
-  return o.nEm_CUDA > 0 || deviceSelection.allEmulated || o.emfirst_CUDA >= 0 || o.emlast_CUDA >= 0;
+  const RUNOPTIONS& o = input::runOptions;
+  return o.nEm_CUDA > 0 || setup::deviceSelection.allEmulated || o.emfirst_CUDA >= 0 || o.emlast_CUDA >= 0;
 }
 
 int SettleDeviceHeapAndBalance() {
-  RUNOPTIONS& o = runOptions;
-  const bool realGpuWork = o.tasks_CUDA != 0 && !deviceSelection.allEmulated;
+  RUNOPTIONS& o = input::runOptions;
+  const bool realGpuWork = o.tasks_CUDA != 0 && !setup::deviceSelection.allEmulated;
   if (realGpuWork) {
     if (o.heap_CUDA < 0) {
-      o.heap_CUDA = pulseHeightTalliesPresent ? 1 : 2;
-      printf(pulseHeightTalliesPresent ? "Parameter \"heap_CUDA\" has not been specified. Defaulting to heap_CUDA = 1 "
-                                         "(because pulse-height tallies are used).\n"
-                                       : "Parameter \"heap_CUDA\" has not been specified. Defaulting to heap_CUDA = 2 "
-                                         "(because pulse-height tallies are not used).\n");
-    } else if (o.heap_CUDA == 2 && pulseHeightTalliesPresent) {
+      o.heap_CUDA = directives::pulseHeightTalliesPresent ? 1 : 2;
+      printf(directives::pulseHeightTalliesPresent
+                 ? "Parameter \"heap_CUDA\" has not been specified. Defaulting to heap_CUDA = 1 "
+                   "(because pulse-height tallies are used).\n"
+                 : "Parameter \"heap_CUDA\" has not been specified. Defaulting to heap_CUDA = 2 "
+                   "(because pulse-height tallies are not used).\n");
+    } else if (o.heap_CUDA == 2 && directives::pulseHeightTalliesPresent) {
       printf("Error: The pulse-height tallies cannot be calculated with command-line option \"heap_CUDA 2\".\n");
       return 1;
     }
-    if (o.nThreads == 0 && deviceSelection.nUsed == 1) o.balance_CUDA = 0;
+    if (o.nThreads == 0 && setup::deviceSelection.nUsed == 1) o.balance_CUDA = 0;
   } else {
     o.stats_CUDA = 0;
     o.balance_CUDA = 0;
@@ -424,7 +432,7 @@ int SettleDeviceHeapAndBalance() {
       return 1;
     }
   }
-  if (o.tasks_CUDA != 0 && targetErrorGiven && EmulationRequested()) {
+  if (o.tasks_CUDA != 0 && directives::targetErrorGiven && EmulationRequested()) {
     printf(
         "Command-line keywords \"em_CUDA\", \"emulate_CUDA\", \"emfirst_CUDA\" and \"emlast_CUDA\" are not allowed "
         "when \"target errors\" are assigned to tallies.\n");
@@ -434,15 +442,15 @@ int SettleDeviceHeapAndBalance() {
 }
 
 int EnumerateDevices() {
-  RUNOPTIONS& o = runOptions;
-  deviceSelection = DEVICESELECTION{};
-  deviceSelection.allEmulated = o.emulate_CUDA != 0;
+  RUNOPTIONS& o = input::runOptions;
+  setup::deviceSelection = DEVICESELECTION{};
+  setup::deviceSelection.allEmulated = o.emulate_CUDA != 0;
   if (o.tasks_CUDA != 0) {
     const int count = CudaDeviceCount();
-    deviceSelection.nFound = count;
+    setup::deviceSelection.nFound = count;
     ReportDeviceCount(count);
-    const bool firstAndLastGiven = commandLineGiven.first_CUDA && commandLineGiven.last_CUDA;
-    if (!(count == 0 && (deviceSelection.allEmulated || firstAndLastGiven))) SetUpDevices(count);
+    const bool firstAndLastGiven = input::commandLineGiven.first_CUDA && input::commandLineGiven.last_CUDA;
+    if (!(count == 0 && (setup::deviceSelection.allEmulated || firstAndLastGiven))) SetUpDevices(count);
     if (int code = ChooseDevices(count)) return code;
   }
   if (int code = ApplyDeviceRatios()) return code;
@@ -452,7 +460,7 @@ int EnumerateDevices() {
 // The source volume's random points, when not given: those of a cell volume,
 // at least the smallest count that the directive accepts.
 void SettleSourceVolumePoints() {
-  GEOMETRYSETUPOPTIONS& g = geometrySetup;
+  GEOMETRYSETUPOPTIONS& g = directives::geometrySetup;
   if (g.nRandSourceVolume != 0) return;
   g.nRandSourceVolume = g.nRandCellVolume > kMinSourceVolumePoints ? g.nRandCellVolume : kMinSourceVolumePoints;
 }
@@ -465,14 +473,14 @@ double CellCutoff(double given, double global, double factor) { return given < 0
 void ConvertCellCutoffs(double factor) {
   TRANSPORTOPTIONS& t = transport;
   double lowestE = 0.0, lowestP = 0.0;
-  for (int32_t i = 0; i < geometry.nCells; ++i) {
-    CELL& c = geometry.cell[static_cast<size_t>(i)];
+  for (int32_t i = 0; i < directives::geometry.nCells; ++i) {
+    CELL& c = directives::geometry.cell[static_cast<size_t>(i)];
     c.CUT_E = CellCutoff(c.CUT_E, t.cutE, factor);
     c.CUT_P = CellCutoff(c.CUT_P, t.cutP, factor);
     lowestE = i == 0 || c.CUT_E < lowestE ? c.CUT_E : lowestE;
     lowestP = i == 0 || c.CUT_P < lowestP ? c.CUT_P : lowestP;
   }
-  if (geometry.nCells == 0) return;
+  if (directives::geometry.nCells == 0) return;
   t.cutE = lowestE;
   t.cutP = lowestP;
 }
@@ -484,48 +492,48 @@ Status CheckInputConsistency() {
   if (gpuBuild) {
     if (int code = CheckDeviceOptions()) return code;
   }
-  if (nMaterials == 0) {
+  if (directives::nMaterials == 0) {
     printf("Error: Specification of the material is missing.\n");
     return kInputError;
   }
-  if (runOptions.nParticles == 0) {
+  if (input::runOptions.nParticles == 0) {
     printf("Error: The number of particles is zero.\n");
     return kInputError;
   }
-  if (complexGeometry <= 0) {
+  if (directives::complexGeometry <= 0) {
     if (int code = CheckLayer()) return code;
   } else if (transport.trackPos == 0) {
     printf("Error: Option \"TRACKPOS 0\" is not allowed in complex geometry mode.\n");
     return kInputError;
   }
   SettleElasticOptions();
-  if (sourceSpectrum.count == 0) {
+  if (directives::sourceSpectrum.count == 0) {
     printf("Error: The source energy spectrum is not defined.\n");
     return kInputError;
   }
   SettleSourceVolumePoints();
-  return FinishSpectrum(physicsModels.eContiguous);
+  return FinishSpectrum(directives::physicsModels.eContiguous);
 }
 
 void ConvertInputUnits() {
-  const double f = physicsModels.energyFactor;
+  const double f = directives::physicsModels.energyFactor;
   if (f != 1.0) {
-    for (int i = 0; i < sourceSpectrum.nEnerg; ++i) sourceSpectrum.energy[i] /= f;
-    sourceSpectrum.highestSourceEnergy /= f;
-    sourceSpectrum.lowestSourceEnergy /= f;
+    for (int i = 0; i < directives::sourceSpectrum.nEnerg; ++i) directives::sourceSpectrum.energy[i] /= f;
+    directives::sourceSpectrum.highestSourceEnergy /= f;
+    directives::sourceSpectrum.lowestSourceEnergy /= f;
     if (transport.cutEGiven) transport.cutE /= f;
     if (transport.cutPGiven) transport.cutP /= f;
-    if (physicsModels.brems_lowEnThrGiven) physicsModels.brems_lowEnThr /= f;
-    if (physicsModels.brems_highEnThrGiven) physicsModels.brems_highEnThr /= f;
-    if (physicsModels.pe_angularDistrThrGiven) physicsModels.pe_angularDistrThr /= f;
-    for (PULSEHEIGHTTALLY& ph : pulseHeightTally) {
+    if (directives::physicsModels.brems_lowEnThrGiven) directives::physicsModels.brems_lowEnThr /= f;
+    if (directives::physicsModels.brems_highEnThrGiven) directives::physicsModels.brems_highEnThr /= f;
+    if (directives::physicsModels.pe_angularDistrThrGiven) directives::physicsModels.pe_angularDistrThr /= f;
+    for (PULSEHEIGHTTALLY& ph : directives::pulseHeightTally) {
       ph.lower /= f;
       ph.upper /= f;
       ph.invWidth = ph.bins / (ph.upper - ph.lower);
     }
     ConvertTallyQuantityUnit(kQuantityE, f);
   }
-  if (complexGeometry > 0) ConvertCellCutoffs(f);
+  if (directives::complexGeometry > 0) ConvertCellCutoffs(f);
   // Angles of the binning ranges and LIM bounds are given in degrees.
   ConvertTallyQuantityUnit(kQuantityTheta, kRadian);
   ConvertTallyQuantityUnit(kQuantityPhi, kRadian);
@@ -537,14 +545,14 @@ Status CheckAfterGeometrySetup() {
   if (int code = CheckEnergyLimits(elasticGiven)) return code;
   if (int code = SettleCoherentScattering()) return code;
   if (int code = SettleTracking()) return code;
-  diffusionRatioSqrt = std::sqrt(transport.diffusion_totalToInelasticRatio_thr);
-  diffusionRatioSqrtInv = 1.0 / diffusionRatioSqrt;
-  if (runOptions.nStreams < 0) runOptions.nStreams = kDefaultStreams;
+  setup::diffusionRatioSqrt = std::sqrt(transport.diffusion_totalToInelasticRatio_thr);
+  setup::diffusionRatioSqrtInv = 1.0 / setup::diffusionRatioSqrt;
+  if (input::runOptions.nStreams < 0) input::runOptions.nStreams = kDefaultStreams;
   if (!gpuBuild) {
     if (int code = CheckStreamsCpu()) return code;
   }
   SettleBremsAngularDistribution();
-  if (!gpuBuild && runOptions.nStreams > kMaxStreams) {
+  if (!gpuBuild && input::runOptions.nStreams > kMaxStreams) {
     printf("Error: The number of streams of random numbers cannot be greater than %d.\n", kMaxStreams);
     return kInputError;
   }
@@ -557,10 +565,10 @@ Status CheckAfterGeometrySetup() {
 }
 
 void ResetInputChecks() {
-  deviceSelection = DEVICESELECTION{};
-  if (altFile != nullptr) std::fclose(altFile);
-  altFile = nullptr;
-  interactionForcing = false;
-  diffusionRatioSqrt = 0.0;
-  diffusionRatioSqrtInv = 0.0;
+  setup::deviceSelection = DEVICESELECTION{};
+  if (setup::altFile != nullptr) std::fclose(setup::altFile);
+  setup::altFile = nullptr;
+  setup::interactionForcing = false;
+  setup::diffusionRatioSqrt = 0.0;
+  setup::diffusionRatioSqrtInv = 0.0;
 }

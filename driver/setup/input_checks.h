@@ -21,12 +21,14 @@ struct DEVICESELECTION {
   double clockRateHz[kMaxCudaDevices] = {};  // by device number
   uint64_t globalMemory[kMaxCudaDevices] = {};  // bytes, by device number
 };
+namespace setup {
 extern DEVICESELECTION deviceSelection;
 
 extern FILE* altFile;                 // the alternative cross-sections file, open for reading
 extern bool interactionForcing;       // some element has some process forced
 extern double diffusionRatioSqrt;     // sqrt(DIFFUSION_TOTAL_TO_INELASTIC_RATIO_THR)
 extern double diffusionRatioSqrtInv;  // its inverse
+}  // namespace setup
 
 // Directly after the second pass. Returns 0, or the exit code after the message.
 Status CheckInputConsistency();

@@ -20,10 +20,12 @@
 #include "driver/input/options.h"
 #include "platform/clock.h"
 
+namespace setup {
 uint8_t use_electron_logE = 0;
 int32_t useDifferentCSforPositrons = 0;
 int32_t maxElectronEntries = 0;
 int32_t maxElectronEnergies = 0;
+}  // namespace setup
 
 namespace {
 
@@ -351,7 +353,7 @@ struct PROGRESSLINE {
 
 void ShowMaterialProgress(PROGRESSLINE* progress, const MATERIAL& m) {
   char text[128];
-  if (complexGeometry > 0) {
+  if (directives::complexGeometry > 0) {
     std::snprintf(text, sizeof text, "Creating the electron cross section table for material No. %d...", m.number);
   } else {
     std::snprintf(text, sizeof text, "Creating the electron cross section table...");
@@ -366,8 +368,8 @@ void ResolveCellForcing(CELL* cells, int32_t nCells) {
     if (cell.material < 0) {
       cell.FORCE = 0;
     } else if (cell.FORCE < 0) {
-      const int8_t own = materials[cell.material].forcing;
-      cell.FORCE = static_cast<int8_t>(own >= 0 ? own : transportOptions.forceMaterials);
+      const int8_t own = directives::materials[cell.material].forcing;
+      cell.FORCE = static_cast<int8_t>(own >= 0 ? own : directives::transportOptions.forceMaterials);
     }
   }
 }
@@ -391,10 +393,10 @@ double OwnBarn(const MATERIAL& m, int k, int i, double weight) {
 // The material with the most grid points among those that hold element g.
 int MaterialForElement(int g) {
   int best = -1;
-  for (int i = 0; i < nMaterials; ++i) {
-    const MATERIAL& m = materials[i];
+  for (int i = 0; i < directives::nMaterials; ++i) {
+    const MATERIAL& m = directives::materials[i];
     if (IsLinkedMaterial(m) || m.fraction[g] == 0.0) continue;
-    if (best < 0 || m.nElectronEnergies > materials[best].nElectronEnergies) best = i;
+    if (best < 0 || m.nElectronEnergies > directives::materials[best].nElectronEnergies) best = i;
   }
   return best;
 }
@@ -416,8 +418,8 @@ void RowRange(const MATERIAL& m, double minEnergy, double maxEnergy, int* first,
 int WriteSigmaFile(const MATERIALTABLEOPTIONS& options, int g) {
   const int mi = MaterialForElement(g);
   if (mi < 0) return 0;
-  const MATERIAL& m = materials[mi];
-  const int z = elementArray[g].Z;
+  const MATERIAL& m = directives::materials[mi];
+  const int z = core::elementArray[g].Z;
   char name[1024];
   std::snprintf(name, sizeof name, "%s%02d-%s/%s_sigma.txt", kCrossSectionFolderName, z, elementSymbol[z],
                 elementSymbol[z]);
@@ -431,7 +433,7 @@ int WriteSigmaFile(const MATERIALTABLEOPTIONS& options, int g) {
   if (shareColumn) std::fprintf(file, "\t%13s", "cos<0.999999");
   std::fprintf(file, "\t%13s\t%13s\t%13s\t%13s\t%13s\n", "brems", "exc", "ionTot", "inel", "total");
   const double weight = m.fraction[g] * kBarn;
-  const int nSections = elementArray[g].nSections;
+  const int nSections = core::elementArray[g].nSections;
   std::vector<int> entry(nSections);
   for (int s = 0; s < nSections; ++s) entry[s] = EntryOf(m, g, s);
   int first = 0, last = -1;
@@ -533,24 +535,24 @@ void EnergyRange(const double* grid, int n, double minEnergy, double maxEnergy, 
 
 void PrintMaterialIndexes() {
   std::printf("\n");
-  for (int i = 0; i < nMaterials; ++i) {
-    const MATERIAL& m = materials[i];
+  for (int i = 0; i < directives::nMaterials; ++i) {
+    const MATERIAL& m = directives::materials[i];
     const INDEXDATA& index = m.electronIndex;
     if (index.indexType != 0) {
       std::printf(" Material No. %d index array: %s (N = 2^%d + 1 = %d).\n", m.number, MappingName(index.indexType),
                   index.exponent, (1 << index.exponent) + 1);
-    } else if (transportOptions.sigmaE.type != 0) {
+    } else if (directives::transportOptions.sigmaE.type != 0) {
       std::printf(" Material No. %d index array will not be used (binary search will be performed).\n", m.number);
     }
   }
 }
 
 void PrintElementIndexes(const MATERIALTABLEOPTIONS& options) {
-  const TRANSPORTOPTIONS& t = transportOptions;
+  const TRANSPORTOPTIONS& t = directives::transportOptions;
   const double lo = options.minEnergy, hi = options.maxEnergy;
   INDEXCENSUS elasticE, elasticCdf, positronCdf, exc, ionE, knockOn;
-  for (int g = 0; g < nElem_tot; ++g) {
-    const Elem& el = elementArray[g];
+  for (int g = 0; g < directives::nElem_tot; ++g) {
+    const Elem& el = core::elementArray[g];
     elasticE.Add(el.elasticEnergyIndex);
     int first = 0, last = -1;
     EnergyRange(el.elasticEnergy, el.elasticNE, lo, hi, &first, &last);
@@ -568,7 +570,8 @@ void PrintElementIndexes(const MATERIALTABLEOPTIONS& options) {
   if (options.elastic != 0) {
     if (t.elasticE.type != 0) PrintCensus("Electron elastic scattering energy index", elasticE);
     if (t.elasticCDF.type != 0) PrintCensus("Electron elastic scattering angular CDF index", elasticCdf);
-    if (t.elasticCDF.type != 0 && options.positronRows && physicsModels.useDPWelasticScatteringCrossSections)
+    if (t.elasticCDF.type != 0 && options.positronRows &&
+        directives::physicsModels.useDPWelasticScatteringCrossSections)
       PrintCensus("Positron elastic scattering angular CDF index", positronCdf);
   }
   if (t.excE.type != 0) PrintCensus("Excitation energy loss energy index", exc);
@@ -602,7 +605,7 @@ Status BuildMaterialTable(const MATERIALTABLEOPTIONS& options, const Elem* elems
   m->electronIndex.exponent = options.index.exponent;
   if (!grid.empty())
     BuildFastIndex(m->electronEnergy, m->nElectronEnergies, &m->electronIndex, grid.front(), grid.back(), false);
-  if (m->electronIndex.indexType < 0) use_electron_logE = 1;
+  if (m->electronIndex.indexType < 0) setup::use_electron_logE = 1;
   if (options.smallAngleShares != 0) StoreSmallAngleShares(options, elems, m);
   return kOk;
 }
@@ -634,21 +637,21 @@ void FreeMaterialTable(MATERIAL* m) {
 }
 
 MATERIALTABLEOPTIONS MaterialTableOptionsOfRun() {
-  const TRANSPORTOPTIONS& t = transportOptions;
-  const PHYSICSMODELOPTIONS& p = physicsModels;
+  const TRANSPORTOPTIONS& t = directives::transportOptions;
+  const PHYSICSMODELOPTIONS& p = directives::physicsModels;
   MATERIALTABLEOPTIONS options;
   options.minEnergy = t.cutE;
-  options.maxEnergy = sourceSpectrum.highestSourceEnergy;
+  options.maxEnergy = directives::sourceSpectrum.highestSourceEnergy;
   options.elastic = t.elastic;
   options.smallAngleShares = p.useDPWelasticScatteringCrossSections == 0 && t.elastic != 0 && p.elasticSmallAngle != 0;
-  options.positronRows = useDifferentCSforPositrons;
+  options.positronRows = setup::useDifferentCSforPositrons;
   options.positronBremsCorrection = p.positronBremsCorrection;
   options.sigmaErr = t.sigmaErr;
   options.index = t.sigmaE;
-  options.nElements = nElem_tot;
-  for (int g = 0; g < nElem_tot; ++g) {
+  options.nElements = directives::nElem_tot;
+  for (int g = 0; g < directives::nElem_tot; ++g) {
     for (int process = 0; process < kForcedProcessCount; ++process)
-      options.forced[g][process] = ForcingSwitch(process, elementZ[g]) != 0;
+      options.forced[g][process] = ForcingSwitch(process, directives::elementZ[g]) != 0;
   }
   return options;
 }
@@ -656,29 +659,29 @@ MATERIALTABLEOPTIONS MaterialTableOptionsOfRun() {
 Status BuildMaterialTables(CELL* cells, int32_t nCells) {
   const MATERIALTABLEOPTIONS options = MaterialTableOptionsOfRun();
   PROGRESSLINE progress;
-  maxElectronEntries = maxElectronEnergies = 0;
-  for (int i = 0; i < nMaterials; ++i) {
-    MATERIAL& m = materials[i];
+  setup::maxElectronEntries = setup::maxElectronEnergies = 0;
+  for (int i = 0; i < directives::nMaterials; ++i) {
+    MATERIAL& m = directives::materials[i];
     if (IsLinkedMaterial(m)) continue;
     ShowMaterialProgress(&progress, m);
-    if (BuildMaterialTable(options, elementArray, &m) != 0) {
+    if (BuildMaterialTable(options, core::elementArray, &m) != 0) {
       progress.Clear();
       std::printf("Error: The electron cross section table of material No. %d needs more than %d energy values.\n",
                   m.number, kMaxElectronEnergies);
       return kInputError;
     }
-    if (m.nElectronEntries > maxElectronEntries) maxElectronEntries = m.nElectronEntries;
-    if (m.nElectronEnergies > maxElectronEnergies) maxElectronEnergies = m.nElectronEnergies;
+    if (m.nElectronEntries > setup::maxElectronEntries) setup::maxElectronEntries = m.nElectronEntries;
+    if (m.nElectronEnergies > setup::maxElectronEnergies) setup::maxElectronEnergies = m.nElectronEnergies;
   }
   progress.Clear();
   ResolveCellForcing(cells, nCells);
-  if (runOptions.output_cs == 1) {
-    for (int g = 0; g < nElem_tot; ++g) {
+  if (input::runOptions.output_cs == 1) {
+    for (int g = 0; g < directives::nElem_tot; ++g) {
       if (WriteSigmaFile(options, g) != 0) return kInputError;
     }
   }
-  std::printf("\nElectron cross section table contains data for %d energy values.", maxElectronEnergies);
-  if (transportOptions.outputIndexArrayInfo != 0) {
+  std::printf("\nElectron cross section table contains data for %d energy values.", setup::maxElectronEnergies);
+  if (directives::transportOptions.outputIndexArrayInfo != 0) {
     PrintMaterialIndexes();
     PrintElementIndexes(options);
   }

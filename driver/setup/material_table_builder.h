@@ -30,10 +30,12 @@ struct MATERIALTABLEOPTIONS {
   bool forced[kMaxElements][kForcedProcessCount] = {};
 };
 
+namespace setup {
 extern uint8_t use_electron_logE;           // some electron energy index maps ln E
 extern int32_t useDifferentCSforPositrons;  // positrons have their own rows
 extern int32_t maxElectronEntries;          // largest entry count E over the materials
 extern int32_t maxElectronEnergies;         // largest grid M over the materials
+}  // namespace setup
 
 // Ratio of the positron to the electron bremsstrahlung cross section at
 // t = E / Z^2 (eV): 0.02 below 0.1 eV, 1 above 500 keV, a cubic in

@@ -33,33 +33,34 @@ int LoadProblemElements() {
   AUXELECTRONDATA aux;
   int code = OpenAuxiliaryDataFiles(options, &aux.files);
   if (code == 0) {
-    code = ReadAltCrossSectionsInfo(altFile, altFileName, elementZ, nElem_tot, outputFile, &aux.alt);
-    altFile = nullptr;  // closed by the reader
+    code = ReadAltCrossSectionsInfo(setup::altFile, input::altFileName, directives::elementZ, directives::nElem_tot,
+                                    input::outputFile, &aux.alt);
+    setup::altFile = nullptr;  // closed by the reader
   }
-  if (code == 0) code = LoadElements(elementZ, nElem_tot, options, &aux, &elementPool);
-  elementArray = elementPool.elements;
-  elementArrayBytes = elementPool.bytes;
+  if (code == 0) code = LoadElements(directives::elementZ, directives::nElem_tot, options, &aux, &elementPool);
+  core::elementArray = elementPool.elements;
+  core::elementArrayBytes = elementPool.bytes;
   CloseAuxiliaryDataFiles(&aux.files);
   return code;
 }
 
 // The layer of the simple geometry, its output lines and the source checks.
 int SetUpSimpleGeometry() {
-  SetUpLayerCell(elementArray);
+  SetUpLayerCell(core::elementArray);
   return CheckSourceAgainstLayer();
 }
 
 }  // namespace
 
 ELEMENTLOADOPTIONS ElementLoadOptionsOfRun() {
-  const TRANSPORTOPTIONS& t = transportOptions;
-  const PHYSICSMODELOPTIONS& m = physicsModels;
+  const TRANSPORTOPTIONS& t = directives::transportOptions;
+  const PHYSICSMODELOPTIONS& m = directives::physicsModels;
   ELEMENTLOADOPTIONS o;
-  o.endfFolder = endfFolder;
-  o.dataFolder = dataFolder;
+  o.endfFolder = input::endfFolder;
+  o.dataFolder = input::dataFolder;
   o.minEnergy = t.cutE;
-  o.maxEnergy = sourceSpectrum.highestSourceEnergy;
-  o.constants = physicalConstants;
+  o.maxEnergy = directives::sourceSpectrum.highestSourceEnergy;
+  o.constants = input::physicalConstants;
   o.elastic = t.elastic;
   o.elasticDpw = m.useDPWelasticScatteringCrossSections;
   o.elasticSmallAngle = m.elasticSmallAngle;
@@ -74,9 +75,9 @@ ELEMENTLOADOPTIONS ElementLoadOptionsOfRun() {
   o.ppEnergyDistr = m.nonUniformPPenergy;
   o.bremsAngularDistr = m.nonIsotropicBrems;
   o.bremsBinaryData = m.bremsBinaryData;
-  o.bremsTableFolder = bremsTableFolder;
+  o.bremsTableFolder = input::bremsTableFolder;
   o.ionDwba = m.ionDWBA;
-  o.outputCs = runOptions.output_cs;
+  o.outputCs = input::runOptions.output_cs;
   o.crossSectionFolder = kCrossSectionFolder;
   o.elasticEIndexType = t.elasticE.type;
   o.elasticEIndexExponent = t.elasticE.exponent;
@@ -94,13 +95,14 @@ ELEMENTLOADOPTIONS ElementLoadOptionsOfRun() {
 }
 
 void ReleaseSetUp() {
-  for (int i = 0; i < nMaterials && i < static_cast<int>(materials.size()); ++i) FreeMaterialTable(&materials[i]);
+  for (int i = 0; i < directives::nMaterials && i < static_cast<int>(directives::materials.size()); ++i)
+    FreeMaterialTable(&directives::materials[i]);
   FreeElementPool(&elementPool);
-  elementArray = nullptr;
-  elementArrayBytes = 0;
-  use_electron_logE = 0;
-  useDifferentCSforPositrons = 0;
-  maxElectronEntries = maxElectronEnergies = 0;
+  core::elementArray = nullptr;
+  core::elementArrayBytes = 0;
+  setup::use_electron_logE = 0;
+  setup::useDifferentCSforPositrons = 0;
+  setup::maxElectronEntries = setup::maxElectronEnergies = 0;
   ResetSetupReports();
   ResetGeometrySetUp();
 }
@@ -112,33 +114,33 @@ Status RunSetUp() {
   (void)releaseAtExit;
   ReleaseSetUp();
   if (int code = CheckInputConsistency()) return code;
-  if (complexGeometry > 0) {
+  if (directives::complexGeometry > 0) {
     if (Status s = SetUpComplexGeometry()) return s;
   }
   if (int code = CheckAfterGeometrySetup()) return code;
   if (int code = LoadProblemElements()) return code;
-  CompleteMaterialComposition(elementArray);
-  if (complexGeometry > 0) {
+  CompleteMaterialComposition(core::elementArray);
+  if (directives::complexGeometry > 0) {
     CompleteCellDensities();
-    WriteGeometryTables(outputFile);
+    WriteGeometryTables(input::outputFile);
     if (Status s = CheckSourceInGeometry()) return s;
-    if (runOptions.check < 0) {
+    if (input::runOptions.check < 0) {
       FillHostConstants();
-      if (outputFile != nullptr) std::fflush(outputFile);
+      if (input::outputFile != nullptr) std::fflush(input::outputFile);
       return kOk;
     }
-    if (int code = BuildMaterialTables(geometry.cell.data(), geometry.nCells)) return code;
+    if (int code = BuildMaterialTables(directives::geometry.cell.data(), directives::geometry.nCells)) return code;
     FillHostConstants();
     FillTallyTables();
-    if (outputFile != nullptr) std::fflush(outputFile);
+    if (input::outputFile != nullptr) std::fflush(input::outputFile);
     std::fflush(stdout);
     return kOk;
   }
   if (int code = SetUpSimpleGeometry()) return code;
-  if (int code = BuildMaterialTables(geometry.cell.data(), geometry.nCells)) return code;
+  if (int code = BuildMaterialTables(directives::geometry.cell.data(), directives::geometry.nCells)) return code;
   FillHostConstants();
   FillTallyTables();
-  if (outputFile != nullptr) std::fflush(outputFile);
+  if (input::outputFile != nullptr) std::fflush(input::outputFile);
   std::fflush(stdout);
   return kOk;
 }

@@ -16,8 +16,10 @@
 #include "driver/input/options.h"
 #include "driver/setup/material_table_builder.h"
 
+namespace setup {
 SOURCEENTRY sourceEntry;
 double layerDensity = 0.0;
+}  // namespace setup
 
 namespace {
 
@@ -49,74 +51,80 @@ double MeanMass(const Elem* elems, const MATERIAL& m) {
 
 // The layer spans 0 <= d <= w, d the signed distance from its front plane.
 int FindLayerEntry() {
-  const VECTOR r = source.sourceCenter;
+  const VECTOR r = directives::source.sourceCenter;
   double d, dot;
-  if (layer.surface_C == 1.0) {
-    d = r.z - layer.surface_Z;
-    dot = source.beam_C;
+  if (directives::layer.surface_C == 1.0) {
+    d = r.z - directives::layer.surface_Z;
+    dot = directives::source.beam_C;
   } else {
-    d = layer.surface_A * r.x + layer.surface_B * r.y + layer.surface_C * r.z + layer.surface_D;
-    dot = layer.surface_A * source.beam_A + layer.surface_B * source.beam_B + layer.surface_C * source.beam_C;
+    d = directives::layer.surface_A * r.x + directives::layer.surface_B * r.y + directives::layer.surface_C * r.z +
+        directives::layer.surface_D;
+    dot = directives::layer.surface_A * directives::source.beam_A +
+          directives::layer.surface_B * directives::source.beam_B +
+          directives::layer.surface_C * directives::source.beam_C;
   }
-  sourceEntry.incidentDotProduct = dot;
-  if (d >= 0.0 && d <= layer.w) {
+  setup::sourceEntry.incidentDotProduct = dot;
+  if (d >= 0.0 && d <= directives::layer.w) {
     // On a face and pointing out of the layer: the beam never enters it.
-    if ((d == 0.0 && dot < 0.0) || (d == layer.w && dot > 0.0)) {
+    if ((d == 0.0 && dot < 0.0) || (d == directives::layer.w && dot > 0.0)) {
       printf("Error: The incident beam does not hit the layer.\n");
       return 1;
     }
-    sourceEntry.entry_X = r.x;
-    sourceEntry.entry_Y = r.y;
-    sourceEntry.entry_Z = r.z;
+    setup::sourceEntry.entry_X = r.x;
+    setup::sourceEntry.entry_Y = r.y;
+    setup::sourceEntry.entry_Z = r.z;
     return 0;
   }
   if (!(d * dot < 0.0)) {
     printf("Error: The incident beam does not hit the layer.\n");
     return 1;
   }
-  const double beyond = d < 0.0 ? d : d - layer.w;
+  const double beyond = d < 0.0 ? d : d - directives::layer.w;
   const double t = -beyond / dot;
-  sourceEntry.entry_X = r.x + t * source.beam_A;
-  sourceEntry.entry_Y = r.y + t * source.beam_B;
-  sourceEntry.entry_Z = r.z + t * source.beam_C;
+  setup::sourceEntry.entry_X = r.x + t * directives::source.beam_A;
+  setup::sourceEntry.entry_Y = r.y + t * directives::source.beam_B;
+  setup::sourceEntry.entry_Z = r.z + t * directives::source.beam_C;
   return 0;
 }
 
 // Without coordinate tracking no position-dependent tally can be scored.
-bool FixedBeam() { return source.sourcePositionType == kPointSource && source.sourceDirectionType == kParallelBeam; }
+bool FixedBeam() {
+  return directives::source.sourcePositionType == kPointSource &&
+         directives::source.sourceDirectionType == kParallelBeam;
+}
 
 }  // namespace
 
 void DropPositionTallies() {
   for (int c = 0; c < kTallyClassCount; ++c) {
-    nPlaneTalliesTot[c] = 0;
-    nPlaneControlTallies[c] = 0;
+    directives::nPlaneTalliesTot[c] = 0;
+    directives::nPlaneControlTallies[c] = 0;
   }
-  nPulseHeight_tot = 0;
-  nCellsPulseHeight = 0;
-  pulseHeightControlTallies.clear();
-  nControlTallies = 0;
+  directives::nPulseHeight_tot = 0;
+  directives::nCellsPulseHeight = 0;
+  directives::pulseHeightControlTallies.clear();
+  directives::nControlTallies = 0;
 }
 
 // Each plane tally remembers normal . entry + offset for a fixed beam.
 void SetTallyEntryValues() {
-  const VECTOR entry = Init(sourceEntry.entry_X, sourceEntry.entry_Y, sourceEntry.entry_Z);
+  const VECTOR entry = Init(setup::sourceEntry.entry_X, setup::sourceEntry.entry_Y, setup::sourceEntry.entry_Z);
   for (int c = 0; c < kTallyClassCount; ++c) {
-    for (int i = 0; i < nPlaneTalliesTot[c]; ++i) {
-      PLANETALLY& tally = tallyData[c][i];
+    for (int i = 0; i < directives::nPlaneTalliesTot[c]; ++i) {
+      PLANETALLY& tally = directives::tallyData[c][i];
       tally.auxValue = Dot(tally.normal, entry) + tally.offset;
     }
   }
 }
 
 double AtomMassGrams(double restEnergyEv) {
-  const PHYSICALCONSTANTS& k = physicalConstants;
+  const PHYSICALCONSTANTS& k = input::physicalConstants;
   return restEnergyEv * k.elch / (k.c * k.c) * 1000.0;
 }
 
 void CompleteMaterialComposition(const Elem* elems) {
-  for (int i = 0; i < nMaterials; ++i) {
-    MATERIAL& m = materials[i];
+  for (int i = 0; i < directives::nMaterials; ++i) {
+    MATERIAL& m = directives::materials[i];
     if (IsLinkedMaterial(m)) continue;
     if (HoldsMassFractions(m)) ToAtomFractions(elems, &m);
     m.meanAtomicMass = MeanMass(elems, m);
@@ -124,41 +132,42 @@ void CompleteMaterialComposition(const Elem* elems) {
 }
 
 void SetUpLayerCell(Elem* elems) {
-  const MATERIAL& m = materials[0];
+  const MATERIAL& m = directives::materials[0];
   const double meanMass = m.meanAtomicMass;
-  if (layer.concentration < 0.0) {
-    layerDensity = -layer.concentration;
-    layer.concentration = layerDensity / meanMass;
+  if (directives::layer.concentration < 0.0) {
+    setup::layerDensity = -directives::layer.concentration;
+    directives::layer.concentration = setup::layerDensity / meanMass;
   } else {
-    layerDensity = layer.concentration * meanMass;
+    setup::layerDensity = directives::layer.concentration * meanMass;
   }
   for (int i = 0; i < m.nElements; ++i)
-    elems[m.element[i]].partialConc = m.fraction[m.element[i]] * layer.concentration;
+    elems[m.element[i]].partialConc = m.fraction[m.element[i]] * directives::layer.concentration;
   // A negative thickness is a mass thickness, g/cm^2.
-  if (layer.w < 0.0 && layerDensity > 0.0) layer.w = -layer.w / layerDensity;
+  if (directives::layer.w < 0.0 && setup::layerDensity > 0.0)
+    directives::layer.w = -directives::layer.w / setup::layerDensity;
 
   // The layer is record 0 of the cell table, its one cell.
-  CELL& cell = geometry.cell[0];
+  CELL& cell = directives::geometry.cell[0];
   cell = CELL{};
   cell.number = 0;
   cell.material = 0;
-  cell.concentration = layer.concentration;
-  cell.density = layerDensity;
-  cell.CUT_E = transportOptions.cutE;
-  cell.CUT_P = transportOptions.cutP;
+  cell.concentration = directives::layer.concentration;
+  cell.density = setup::layerDensity;
+  cell.CUT_E = directives::transportOptions.cutE;
+  cell.CUT_P = directives::transportOptions.cutP;
   cell.pulseHeightSlot = -1;
   cell.unionIndex = -1;
   cell.FORCE = -1;
-  geometry.nCells = 1;
+  directives::geometry.nCells = 1;
 
-  if (outputFile != nullptr) {
-    std::fprintf(outputFile, "\nAtomic concentration = %15.7e 1/cm^3\n", layer.concentration);
-    std::fprintf(outputFile, "Density = %15.7e g/cm^3\n\n", layerDensity);
+  if (input::outputFile != nullptr) {
+    std::fprintf(input::outputFile, "\nAtomic concentration = %15.7e 1/cm^3\n", directives::layer.concentration);
+    std::fprintf(input::outputFile, "Density = %15.7e g/cm^3\n\n", setup::layerDensity);
   }
 }
 
 Status CutSpectrumAtCutoff(double cutoff) {
-  SPECTRUM& s = sourceSpectrum;
+  SPECTRUM& s = directives::sourceSpectrum;
   const int n = s.nEnerg;
   int i = 0;
   while (i < n && s.energy[i] < cutoff) ++i;
@@ -189,7 +198,7 @@ Status CutSpectrumAtCutoff(double cutoff) {
     s.cumulativeWeight[j] = sum;
   }
   const double f = sum;
-  const int64_t histories = static_cast<int64_t>(static_cast<double>(runOptions.nParticles) * f + 0.5);
+  const int64_t histories = static_cast<int64_t>(static_cast<double>(input::runOptions.nParticles) * f + 0.5);
   if (histories < 1) {
     printf("Error: source energy is below cutoff energy.\n");
     return kInputError;
@@ -198,7 +207,7 @@ Status CutSpectrumAtCutoff(double cutoff) {
       "A part of the source energy spectrum is below the cutoff energy.\n\tThe number of source particles has been "
       "adjusted accordingly. The new number of particles is %lld.\n",
       static_cast<long long>(histories));
-  runOptions.nParticles = histories;
+  input::runOptions.nParticles = histories;
   for (int j = 0; j < count; ++j) {
     s.weight[j] /= f;
     s.cumulativeWeight[j] /= f;
@@ -209,28 +218,29 @@ Status CutSpectrumAtCutoff(double cutoff) {
 }
 
 void SettlePositronRows() {
-  const PHYSICSMODELOPTIONS& p = physicsModels;
+  const PHYSICSMODELOPTIONS& p = directives::physicsModels;
   const bool models = p.positronBremsCorrection != 0 || p.ionDWBA != 0 || p.useDPWelasticScatteringCrossSections != 0;
-  const bool positrons = source.part == kSourcePositron ||
-                         transportOptions.cutE + physicalConstants.pairThreshold < sourceSpectrum.highestSourceEnergy;
-  useDifferentCSforPositrons = models && positrons ? 1 : 0;
+  const bool positrons = directives::source.part == kSourcePositron ||
+                         directives::transportOptions.cutE + input::physicalConstants.pairThreshold <
+                             directives::sourceSpectrum.highestSourceEnergy;
+  setup::useDifferentCSforPositrons = models && positrons ? 1 : 0;
 }
 
 Status CheckSourceAgainstLayer() {
-  const TRANSPORTOPTIONS& t = transportOptions;
-  const bool traced = t.trackPos != 0 || source.part == kSourcePhoton;
+  const TRANSPORTOPTIONS& t = directives::transportOptions;
+  const bool traced = t.trackPos != 0 || directives::source.part == kSourcePhoton;
   if (traced && FindLayerEntry() != 0) return kInputError;
   if (t.trackPos == 0) {
     DropPositionTallies();
   } else if (traced && FixedBeam()) {
     SetTallyEntryValues();
   }
-  const double cutoff = source.part == kSourcePhoton ? t.cutP : t.cutE;
-  if (cutoff >= sourceSpectrum.highestSourceEnergy) {
+  const double cutoff = directives::source.part == kSourcePhoton ? t.cutP : t.cutE;
+  if (cutoff >= directives::sourceSpectrum.highestSourceEnergy) {
     printf("Error: source energy is below cutoff energy.\n");
     return kInputError;
   }
-  if (sourceSpectrum.nEnerg > 1 && cutoff > sourceSpectrum.lowestSourceEnergy) {
+  if (directives::sourceSpectrum.nEnerg > 1 && cutoff > directives::sourceSpectrum.lowestSourceEnergy) {
     if (CutSpectrumAtCutoff(cutoff) != 0) return kInputError;
   }
   SettlePositronRows();
@@ -238,6 +248,6 @@ Status CheckSourceAgainstLayer() {
 }
 
 void ResetSetupReports() {
-  sourceEntry = SOURCEENTRY{};
-  layerDensity = 0.0;
+  setup::sourceEntry = SOURCEENTRY{};
+  setup::layerDensity = 0.0;
 }

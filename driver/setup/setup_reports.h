@@ -22,9 +22,11 @@ struct SOURCEENTRY {
   int16_t entrySurface = -1;                           // -1 before the trace, -2 when the source lies in a cell
   double entryRadius = 0.0;                            // free-motion radius at the entry, cm
 };
+namespace setup {
 extern SOURCEENTRY sourceEntry;
 
 extern double layerDensity;  // g/cm^3 of the layer's material
+}  // namespace setup
 
 // Mass of one atom in grams from the atom's rest energy in eV.
 double AtomMassGrams(double restEnergyEv);

@@ -16,29 +16,29 @@ namespace {
 std::vector<int32_t> pulseHeightSlotOfCell;
 
 void FillPlaneTallies(TALLYTABLES& tt) {
-  tt.rangeData = rangeData;
-  tt.tallyData = tallyData;
-  for (int q = 0; q < kQuantityCount; ++q) tt.nRanges[q] = nRanges[q];
+  tt.rangeData = directives::rangeData;
+  tt.tallyData = directives::tallyData;
+  for (int q = 0; q < kQuantityCount; ++q) tt.nRanges[q] = directives::nRanges[q];
   tt.planeTalliesPresent = false;
   for (int k = 0; k < kTallyClassCount; ++k) {
-    const TALLYLAYOUT& layout = tallyLayout[k];
-    tt.nPlaneTalliesTot[k] = nPlaneTalliesTot[k];
+    const TALLYLAYOUT& layout = directives::tallyLayout[k];
+    tt.nPlaneTalliesTot[k] = directives::nPlaneTalliesTot[k];
     tt.oneDimHalf[k] = layout.oneDimHalf.data();
     tt.twoDimHalf[k] = layout.twoDimHalf.data();
     tt.nOneDimSlots[k] = static_cast<int32_t>(layout.oneDimHalf.size());
     tt.nTwoDimSlots[k] = static_cast<int32_t>(layout.twoDimHalf.size());
-    if (nPlaneTalliesTot[k] > 0) tt.planeTalliesPresent = true;
+    if (directives::nPlaneTalliesTot[k] > 0) tt.planeTalliesPresent = true;
   }
 }
 
 void FillPulseHeightTallies(TALLYTABLES& tt, int32_t nCells) {
-  tt.pulseHeightTally = pulseHeightTally.data();
-  tt.nPulseHeight_tot = nPulseHeight_tot;
-  tt.cellsPulseHeight = cellsPulseHeight.data();
-  tt.nCellsPulseHeight = nCellsPulseHeight;
+  tt.pulseHeightTally = directives::pulseHeightTally.data();
+  tt.nPulseHeight_tot = directives::nPulseHeight_tot;
+  tt.cellsPulseHeight = directives::cellsPulseHeight.data();
+  tt.nCellsPulseHeight = directives::nCellsPulseHeight;
   pulseHeightSlotOfCell.assign(static_cast<size_t>(nCells), -1);
-  for (int16_t i = 0; i < nCellsPulseHeight; ++i) {
-    const int16_t c = cellsPulseHeight[static_cast<size_t>(i)];
+  for (int16_t i = 0; i < directives::nCellsPulseHeight; ++i) {
+    const int16_t c = directives::cellsPulseHeight[static_cast<size_t>(i)];
     if (c >= 0 && c < nCells) pulseHeightSlotOfCell[static_cast<size_t>(c)] = i;
   }
   tt.pulseHeightSlotOfCell = pulseHeightSlotOfCell.empty() ? nullptr : pulseHeightSlotOfCell.data();
@@ -53,9 +53,9 @@ std::vector<CELLENTRYSITE> cellEntrySites;
 void FillCellEntryTallies(TALLYTABLES& tt, const Constants& k, int32_t nCells) {
   bool any = false;
   for (int c = 0; c < kTallyClassCount; ++c) {
-    tt.cellEntryTally[c] = cellEntryTally[c].empty() ? nullptr : cellEntryTally[c].data();
-    tt.nCellEntryTallies[c] = nCellEntryTallies[c];
-    any = any || nCellEntryTallies[c] > 0;
+    tt.cellEntryTally[c] = directives::cellEntryTally[c].empty() ? nullptr : directives::cellEntryTally[c].data();
+    tt.nCellEntryTallies[c] = directives::nCellEntryTallies[c];
+    any = any || directives::nCellEntryTallies[c] > 0;
   }
   cellEntrySites.assign(any ? static_cast<size_t>(nCells) : 0, CELLENTRYSITE{});
   for (int32_t i = 0; i < static_cast<int32_t>(cellEntrySites.size()); ++i) {
@@ -76,12 +76,12 @@ void FillCellEntryTallies(TALLYTABLES& tt, const Constants& k, int32_t nCells) {
 }  // namespace
 
 void FillTallyTables() {
-  const Constants& k = hostConstants;
+  const Constants& k = core::hostConstants;
   const int32_t nCells = k.cell != nullptr && k.nCells > 0 ? k.nCells : 0;
   TALLYTABLES tt;
   FillPlaneTallies(tt);
   FillCellEntryTallies(tt, k, nCells);
   tt.nCells = nCells;
   FillPulseHeightTallies(tt, nCells);
-  hostTallyTables = tt;
+  core::hostTallyTables = tt;
 }

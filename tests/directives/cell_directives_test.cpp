@@ -41,15 +41,15 @@ TEST(CellDirectives, AVoidCellWithANameAndASphericalShell) {
   EXPECT_EQ(c.hasCellEntry[0] + c.hasCellEntry[1] + c.hasCellEntry[2], 0);
   EXPECT_EQ(c.interiorPointKind, kPointInterior);
   for (int k = 0; k < c.nSurf; ++k) {
-    EXPECT_GT(c.senses[k] * DistanceToSurface(&c.interiorPoint, &geometry.surf[c.surfaces[k]]), 0.0) << k;
+    EXPECT_GT(c.senses[k] * DistanceToSurface(&c.interiorPoint, &directives::geometry.surf[c.surfaces[k]]), 0.0) << k;
   }
   EXPECT_EQ(CellSide(3, Init(1.5, 0, 0)), 1);
   EXPECT_EQ(CellSide(3, Init(2.5, 0, 0)), -1);
   EXPECT_EQ(CellSide(3, Init(0.5, 0, 0)), -1);
-  EXPECT_EQ(geometry.givenCellVolume[0], -1.0);
-  EXPECT_EQ(geometry.analysisStatus[0], 0);
-  EXPECT_EQ(geometry.maxCellSurfaces, 2);
-  EXPECT_EQ(geometry.surfacePairBuffer.size(), 3u);
+  EXPECT_EQ(directives::geometry.givenCellVolume[0], -1.0);
+  EXPECT_EQ(directives::geometry.analysisStatus[0], 0);
+  EXPECT_EQ(directives::geometry.maxCellSurfaces, 2);
+  EXPECT_EQ(directives::geometry.surfacePairBuffer.size(), 3u);
 }
 
 TEST(CellDirectives, MaterialsAsWrittenAndInUse) {
@@ -71,7 +71,7 @@ TEST(CellDirectives, NestedHalfSpacesKeepTheInnerOneSilently) {
   EXPECT_EQ(c.surfaces[0], FindPlainSurface(1));
   EXPECT_EQ(c.surfaces[1], FindPlainSurface(3));
   EXPECT_EQ(c.surfMacrobody[1], 0);
-  EXPECT_EQ(geometry.maxCellSurfaces, 3);  // counted before the redundant one went
+  EXPECT_EQ(directives::geometry.maxCellSurfaces, 3);  // counted before the redundant one went
 }
 
 TEST(CellDirectives, MacrobodiesFacetsAndBracketsInACell) {
@@ -105,9 +105,9 @@ TEST(CellDirectives, PerCellItems) {
   EXPECT_EQ(CellOf(1).CUT_E, 0.01);  // the input unit until the unit conversion
   EXPECT_EQ(CellOf(1).CUT_P, 0.002);
   EXPECT_EQ(CellOf(1).FORCE, 1);
-  EXPECT_EQ(geometry.givenCellVolume[static_cast<size_t>(FindCell(1))], 4.18879);
+  EXPECT_EQ(directives::geometry.givenCellVolume[static_cast<size_t>(FindCell(1))], 4.18879);
   EXPECT_EQ(CellOf(2).FORCE, 0);
-  EXPECT_EQ(geometry.givenCellVolume[static_cast<size_t>(FindCell(2))], -1.0);
+  EXPECT_EQ(directives::geometry.givenCellVolume[static_cast<size_t>(FindCell(2))], -1.0);
 }
 
 TEST(CellDirectives, TransformedCopiesChainToTheFirstCell) {
@@ -125,7 +125,7 @@ TEST(CellDirectives, TransformedCopiesChainToTheFirstCell) {
   EXPECT_EQ(CellOf(3).CUT_E, 1.0);
   // The moved sphere is a new surface of identifier 0; the plane z = 0 moves
   // onto itself and is shared.
-  EXPECT_EQ(geometry.surf[CellOf(2).surfaces[0]].identifier, 0);
+  EXPECT_EQ(directives::geometry.surf[CellOf(2).surfaces[0]].identifier, 0);
   EXPECT_EQ(CellOf(2).surfaces[1], FindPlainSurface(2));
   EXPECT_EQ(CellOf(2).surfMacrobody[0], 0);
   EXPECT_EQ(CellSide(2, Init(10, 0, -0.5)), 1);
@@ -153,10 +153,10 @@ TEST(CellDirectives, TheCellTableGrowsByTwentyRecords) {
     while (defined < counts[k]) lines.push_back("C" + std::to_string(++defined) + " 0 -1");
     INPUTRUN run = RunLines(lines);
     ASSERT_EQ(run.code, 0) << run.console;
-    EXPECT_EQ(geometry.nCells, counts[k]);
-    EXPECT_EQ(geometry.cell.size(), expected[k]) << counts[k] << " cells";
-    if (geometry.cell.size() > static_cast<size_t>(counts[k])) {
-      EXPECT_EQ(geometry.cell[static_cast<size_t>(counts[k])].nSurf, 0);  // not yet filled: empty
+    EXPECT_EQ(directives::geometry.nCells, counts[k]);
+    EXPECT_EQ(directives::geometry.cell.size(), expected[k]) << counts[k] << " cells";
+    if (directives::geometry.cell.size() > static_cast<size_t>(counts[k])) {
+      EXPECT_EQ(directives::geometry.cell[static_cast<size_t>(counts[k])].nSurf, 0);  // not yet filled: empty
     }
   }
 }
@@ -166,7 +166,7 @@ TEST(CellDirectives, TheCellTableHoldsFiveThousand) {
   for (int i = 1; i <= kMaxCells; ++i) lines.push_back("C" + std::to_string(i) + " 0 -1");
   INPUTRUN full = RunLines(lines);
   ASSERT_EQ(full.code, 0) << full.console.substr(0, 200);
-  EXPECT_EQ(geometry.nCells, kMaxCells);
+  EXPECT_EQ(directives::geometry.nCells, kMaxCells);
   lines.push_back("C5001 0 -1");
   EXPECT_TRUE(FailsWith(RunLines(lines), "Error: The number of cells is greater than 5000.\n"));
 }
@@ -240,8 +240,8 @@ TEST(UnionDirectives, MembersShareMaterialCutoffsVolumeAndForcing) {
   INPUTRUN run = RunLines(With(kSpheres, {"M1 29 1", "C1 0 -1 CUT_E 0.5", "C2 0 -2 FORCE 1", "C3 0 -3 #1 #2",
                                           "UNION4 1 8.5e22 1 2 CUT_P 0.01 VOL 8.3"}));
   ASSERT_EQ(run.code, 0) << run.console;
-  ASSERT_EQ(geometry.nUnions, 1);
-  const CELLUNION& u = geometry.unionData[0];
+  ASSERT_EQ(directives::geometry.nUnions, 1);
+  const CELLUNION& u = directives::geometry.unionData[0];
   EXPECT_EQ(u.identifier, 4);
   ASSERT_EQ(u.nCells, 2);
   EXPECT_EQ(u.cells[0], FindCell(1));
@@ -256,8 +256,8 @@ TEST(UnionDirectives, MembersShareMaterialCutoffsVolumeAndForcing) {
     EXPECT_EQ(c.CUT_P, 0.01);
     EXPECT_EQ(c.FORCE, -1);
   }
-  EXPECT_EQ(geometry.givenCellVolume[static_cast<size_t>(FindCell(1))], 8.3);
-  EXPECT_EQ(geometry.givenCellVolume[static_cast<size_t>(FindCell(2))], -1.0);
+  EXPECT_EQ(directives::geometry.givenCellVolume[static_cast<size_t>(FindCell(1))], 8.3);
+  EXPECT_EQ(directives::geometry.givenCellVolume[static_cast<size_t>(FindCell(2))], -1.0);
 }
 
 TEST(UnionDirectives, MembersInsideCellsOfOneUnion) {
@@ -265,7 +265,7 @@ TEST(UnionDirectives, MembersInsideCellsOfOneUnion) {
   INPUTRUN run = RunLines({"S1 S 0 0 0 1", "S2 S 5 0 0 1", "S3 S 0 0 0 2", "S4 S 5 0 0 2", "C1 0 -1", "C2 0 -2",
                            "C4 0 -3 #1", "C5 0 -4 #2", "UNION1 0 4 5", "UNION2 0 1 2"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(geometry.nUnions, 2);
+  EXPECT_EQ(directives::geometry.nUnions, 2);
   INPUTRUN apart = RunLines({"S1 S 0 0 0 1", "S2 S 5 0 0 1", "S3 S 0 0 0 2", "S4 S 5 0 0 2", "C1 0 -1", "C2 0 -2",
                              "C4 0 -3 #1", "C5 0 -4 #2", "UNION2 0 1 2"});
   EXPECT_TRUE(FailsWith(apart,

@@ -51,8 +51,8 @@ const std::vector<uint16_t> kFirst = {0};
 TEST(CellEntryDirectives, ATallyWithoutSurfacesCountsEveryBoundaryAndTheInnerCells) {
   INPUTRUN run = RunLines(World({"ECELL_ENTRY7 2 1 E e2"}));
   ASSERT_EQ(run.code, 0) << run.console;
-  ASSERT_EQ(nCellEntryTallies[kElectronTallies], 1);
-  const CELLENTRYTALLY& t = cellEntryTally[kElectronTallies][0];
+  ASSERT_EQ(directives::nCellEntryTallies[kElectronTallies], 1);
+  const CELLENTRYTALLY& t = directives::cellEntryTally[kElectronTallies][0];
   EXPECT_EQ(t.number, 7);
   EXPECT_EQ(t.entryType, kCountEntries);
   ASSERT_EQ(t.nEnergyRanges, 2);
@@ -80,7 +80,7 @@ TEST(CellEntryDirectives, NamedExcludedAndInnerSurfaces) {
              "CELL_ENTRY5 2 1 2 E", "CELL_ENTRY8 2 1 2.[1 2] 0 E", "CELL_ENTRY9 3 1 5 E"}));
   ASSERT_EQ(run.code, 0) << run.console;
   const int row = kAllParticleTallies;
-  ASSERT_EQ(nCellEntryTallies[row], 7);
+  ASSERT_EQ(directives::nCellEntryTallies[row], 7);
   const int32_t x5 = Body(2).facetSurfaces[0];  // facet 1 of the box: x = 5
   EXPECT_EQ(SlotsWith(2, row, 0), 1);           // CELL_ENTRY1: that facet only
   EXPECT_EQ(Registered(2, row, x5).front(), 0);
@@ -90,8 +90,8 @@ TEST(CellEntryDirectives, NamedExcludedAndInnerSurfaces) {
   EXPECT_EQ(Registered(2, row, -1), (std::vector<uint16_t>{1, 3, 5}));
   EXPECT_EQ(SlotsWith(2, row, 4), 6);  // CELL_ENTRY5: the box's facets, not the inner cells
   EXPECT_EQ(SlotsWith(2, row, 5), 3);  // CELL_ENTRY8: two facets and the inner cells
-  EXPECT_EQ(cellEntryTally[row][2].entryType, kCountExits);
-  EXPECT_EQ(cellEntryTally[row][1].entryType, kCountBoth);
+  EXPECT_EQ(directives::cellEntryTally[row][2].entryType, kCountExits);
+  EXPECT_EQ(directives::cellEntryTally[row][1].entryType, kCountBoth);
   EXPECT_EQ(Registered(3, row, FindPlainSurface(5)), (std::vector<uint16_t>{6}));
   EXPECT_EQ(SlotsWith(3, row, 6), 1);
 }
@@ -118,7 +118,7 @@ TEST(CellEntryDirectives, ItemsAndTheControlList) {
   INPUTRUN run = RunLines(World({"TALLIES_OUTPUT 1", "TALLIES_E_FLUX 0", "ECELL_ENTRY1 2 0 E AVGERR 0.05 ORG 0,7",
                                  "ECELL_ENTRY2 2 0 E OUTPUT 1 INTERVAL 5 E_FLUX 1", "ECELL_ENTRY3 2 0 ORG -3 E"}));
   ASSERT_EQ(run.code, 0) << run.console;
-  const std::vector<CELLENTRYTALLY>& t = cellEntryTally[kElectronTallies];
+  const std::vector<CELLENTRYTALLY>& t = directives::cellEntryTally[kElectronTallies];
   EXPECT_EQ(t[0].eFlux, 0);
   EXPECT_EQ(t[0].writeDuringRun, 1);  // a target error in tally-output mode 1
   EXPECT_EQ(t[0].orgEnabled[7], 1);
@@ -128,20 +128,20 @@ TEST(CellEntryDirectives, ItemsAndTheControlList) {
   EXPECT_EQ(t[2].writeDuringRun, 0);
   EXPECT_EQ(t[2].orgEnabled[3], 0);
   EXPECT_EQ(t[2].orgEnabled[4], 1);
-  ASSERT_EQ(cellEntryControlTallies[kElectronTallies].size(), 2u);
-  EXPECT_EQ(cellEntryControlTallies[kElectronTallies][0].targetKind, kAvgErr);
-  EXPECT_EQ(cellEntryControlTallies[kElectronTallies][0].target, 0.05);
-  EXPECT_EQ(cellEntryControlTallies[kElectronTallies][1].index, 1);
-  EXPECT_EQ(cellEntryControlTallies[kElectronTallies][1].targetKind, kNoTarget);
-  EXPECT_EQ(nControlTallies, 2);
-  EXPECT_TRUE(targetErrorGiven);
+  ASSERT_EQ(directives::cellEntryControlTallies[kElectronTallies].size(), 2u);
+  EXPECT_EQ(directives::cellEntryControlTallies[kElectronTallies][0].targetKind, kAvgErr);
+  EXPECT_EQ(directives::cellEntryControlTallies[kElectronTallies][0].target, 0.05);
+  EXPECT_EQ(directives::cellEntryControlTallies[kElectronTallies][1].index, 1);
+  EXPECT_EQ(directives::cellEntryControlTallies[kElectronTallies][1].targetKind, kNoTarget);
+  EXPECT_EQ(directives::nControlTallies, 2);
+  EXPECT_TRUE(directives::targetErrorGiven);
 }
 
 TEST(CellEntryDirectives, AHundredEnergyRangesAtMost) {
   std::string ranges;
   for (int i = 0; i < kMaxCellEntryRanges; ++i) ranges += " E";
   EXPECT_EQ(RunLines(World({"CELL_ENTRY1 2 0" + ranges})).code, 0);
-  EXPECT_EQ(cellEntryTally[kAllParticleTallies][0].nEnergyRanges, kMaxCellEntryRanges);
+  EXPECT_EQ(directives::cellEntryTally[kAllParticleTallies][0].nEnergyRanges, kMaxCellEntryRanges);
   EXPECT_TRUE(FailsWith(RunLines(World({"CELL_ENTRY1 2 0" + ranges + " E2"})),
                         "Error: The number of energy ranges in the definition of the cell-entry tally \"CELL_ENTRY1\" "
                         "is greater than 100.\n"));

@@ -24,10 +24,10 @@ std::vector<std::string> Cells(const std::vector<std::string>& more) {
 TEST(CellForms, SourceCells) {
   INPUTRUN run = RunLines(Cells({"SOURCE_POSITION 3 1"}));
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(source.sourcePositionType, kCellSource);
-  EXPECT_EQ(source.sourceCell, FindCell(1));
+  EXPECT_EQ(directives::source.sourcePositionType, kCellSource);
+  EXPECT_EQ(directives::source.sourceCell, FindCell(1));
   ASSERT_EQ(RunLines(Cells({"SOURCE_POSITION 3 3"})).code, 0);
-  EXPECT_EQ(source.sourceCell, FindCell(3));
+  EXPECT_EQ(directives::source.sourceCell, FindCell(3));
   EXPECT_TRUE(FailsWith(RunLines(Cells({"SOURCE_POSITION 3 2"})),
                         "Error: A cell that is a part of a union can be defined as a source cell only if it the first "
                         "cell of the union.\n"));
@@ -39,19 +39,19 @@ TEST(CellForms, PulseHeightTalliesOfCellsAndUnions) {
   INPUTRUN run = RunLines(Cells({"PULSE_HEIGHT C3 0 1 10", "PULSE_HEIGHT c1 0 1 10", "PULSE_HEIGHT 0 1 10",
                                  "PULSE_HEIGHT C3 0 2 10", "PULSE_HEIGHT C1 0 3 10"}));
   ASSERT_EQ(run.code, 0) << run.console;
-  ASSERT_EQ(nPulseHeight_tot, 5);
-  EXPECT_EQ(pulseHeightTally[0].cell, FindCell(3));
-  EXPECT_EQ(pulseHeightTally[0].ordinal, 1);
-  EXPECT_EQ(pulseHeightTally[1].cell, FindCell(1));
-  EXPECT_EQ(pulseHeightTally[1].ordinal, 1);
-  EXPECT_EQ(pulseHeightTally[2].cell, -1);
-  EXPECT_EQ(pulseHeightTally[2].ordinal, 1);
-  EXPECT_EQ(pulseHeightTally[3].ordinal, 2);
-  EXPECT_EQ(pulseHeightTally[4].ordinal, 2);
+  ASSERT_EQ(directives::nPulseHeight_tot, 5);
+  EXPECT_EQ(directives::pulseHeightTally[0].cell, FindCell(3));
+  EXPECT_EQ(directives::pulseHeightTally[0].ordinal, 1);
+  EXPECT_EQ(directives::pulseHeightTally[1].cell, FindCell(1));
+  EXPECT_EQ(directives::pulseHeightTally[1].ordinal, 1);
+  EXPECT_EQ(directives::pulseHeightTally[2].cell, -1);
+  EXPECT_EQ(directives::pulseHeightTally[2].ordinal, 1);
+  EXPECT_EQ(directives::pulseHeightTally[3].ordinal, 2);
+  EXPECT_EQ(directives::pulseHeightTally[4].ordinal, 2);
   // Two slots: C3, and the union (C1 and C2 share one).
-  ASSERT_EQ(nCellsPulseHeight, 2);
-  EXPECT_EQ(cellsPulseHeight[0], FindCell(3));
-  EXPECT_EQ(cellsPulseHeight[1], FindCell(1));
+  ASSERT_EQ(directives::nCellsPulseHeight, 2);
+  EXPECT_EQ(directives::cellsPulseHeight[0], FindCell(3));
+  EXPECT_EQ(directives::cellsPulseHeight[1], FindCell(1));
   EXPECT_EQ(CellOf(3).pulseHeightSlot, 0);
   EXPECT_EQ(CellOf(1).pulseHeightSlot, 1);
   EXPECT_EQ(CellOf(2).pulseHeightSlot, 1);
@@ -64,11 +64,11 @@ TEST(CellForms, PlaneTalliesOnPlaneSurfaces) {
   INPUTRUN run =
       RunLines({"S1 P 0 0 1 2", "S3 RPP 0 1 0 1 0 1", "S4 S 0 0 0 1", "E 0 1 10", "TALLY1 S1 E", "ETALLY2 -s1 E"});
   ASSERT_EQ(run.code, 0) << run.console;
-  const PLANETALLY& t = tallyData[kAllParticleTallies][0];
+  const PLANETALLY& t = directives::tallyData[kAllParticleTallies][0];
   EXPECT_TRUE(Near(t.normal, Init(0, 0, 1)));
   EXPECT_DOUBLE_EQ(t.offset, -2.0);
   EXPECT_TRUE(Near(t.axisX, Init(1, 0, 0)));
-  const PLANETALLY& reversed = tallyData[kElectronTallies][0];
+  const PLANETALLY& reversed = directives::tallyData[kElectronTallies][0];
   EXPECT_TRUE(Near(reversed.normal, Init(0, 0, -1)));
   EXPECT_DOUBLE_EQ(reversed.offset, 2.0);
   const std::vector<std::string> world = {"S1 P 0 0 1 2", "S3 RPP 0 1 0 1 0 1", "S4 S 0 0 0 1", "E 0 1 10"};

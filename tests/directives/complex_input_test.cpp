@@ -27,9 +27,9 @@ TEST(ComplexInput, TheRecordsOfAShieldedDetector) {
   INPUTRUN run = RunInput(text);
   ASSERT_EQ(run.code, 0) << run.console;
   EXPECT_EQ(run.console, "");
-  EXPECT_EQ(complexGeometry, 1);
-  EXPECT_EQ(geometryPrecision.distancePrecision, 1e-10);
-  EXPECT_EQ(geometrySetup.nThreadsGeom, 2);
+  EXPECT_EQ(directives::complexGeometry, 1);
+  EXPECT_EQ(directives::geometryPrecision.distancePrecision, 1e-10);
+  EXPECT_EQ(directives::geometrySetup.nThreadsGeom, 2);
 
   // Surfaces: the transformed cylinder runs along -y through (0, 0, 10).
   const SURFACE& side = PlainSurface(2);
@@ -37,11 +37,11 @@ TEST(ComplexInput, TheRecordsOfAShieldedDetector) {
   EXPECT_TRUE(Near(side.point, Init(0, 0, 10))) << Text(side.point);
   EXPECT_TRUE(Near(side.axis, Init(0, -1, 0))) << Text(side.axis);
   EXPECT_EQ(side.radius, 2.0);
-  EXPECT_EQ(geometry.nMacrobodies, 4);
-  EXPECT_EQ(geometry.nTransforms, 1);
+  EXPECT_EQ(directives::geometry.nMacrobodies, 4);
+  EXPECT_EQ(directives::geometry.nTransforms, 1);
 
   // Cells, their materials and their places.
-  ASSERT_EQ(geometry.nCells, 6);
+  ASSERT_EQ(directives::geometry.nCells, 6);
   const CELL& detector = CellOf(1);
   EXPECT_EQ(detector.material, 1);
   EXPECT_EQ(detector.nSurf, 3);
@@ -56,13 +56,13 @@ TEST(ComplexInput, TheRecordsOfAShieldedDetector) {
   // The analysis found a point inside every cell of more than one surface.
   for (int id : {1, 3, 4, 5, 9}) {
     EXPECT_EQ(CellOf(id).interiorPointKind, kPointInterior) << id;
-    EXPECT_EQ(geometry.analysisStatus[static_cast<size_t>(FindCell(id))], 0) << id;
+    EXPECT_EQ(directives::geometry.analysisStatus[static_cast<size_t>(FindCell(id))], 0) << id;
   }
   EXPECT_EQ(CellOf(2).interiorPointKind, kPointNone);
 
   // The union: lead of 3.3e22 atoms/cm^3 in both blocks.
-  ASSERT_EQ(geometry.nUnions, 1);
-  EXPECT_EQ(geometry.unionData[0].nCells, 2);
+  ASSERT_EQ(directives::geometry.nUnions, 1);
+  EXPECT_EQ(directives::geometry.unionData[0].nCells, 2);
   for (int id : {4, 5}) {
     EXPECT_EQ(CellOf(id).unionIndex, 0);
     EXPECT_EQ(CellOf(id).concentration, 3.3e22);
@@ -71,11 +71,11 @@ TEST(ComplexInput, TheRecordsOfAShieldedDetector) {
   }
 
   // The source cell, the tallies and their registration.
-  EXPECT_EQ(source.sourcePositionType, kCellSource);
-  EXPECT_EQ(source.sourceCell, FindCell(2));
-  EXPECT_EQ(source.part, kSourcePhoton);
-  ASSERT_EQ(nCellEntryTallies[kElectronTallies], 1);
-  ASSERT_EQ(nCellEntryTallies[kPhotonTallies], 1);
+  EXPECT_EQ(directives::source.sourcePositionType, kCellSource);
+  EXPECT_EQ(directives::source.sourceCell, FindCell(2));
+  EXPECT_EQ(directives::source.part, kSourcePhoton);
+  ASSERT_EQ(directives::nCellEntryTallies[kElectronTallies], 1);
+  ASSERT_EQ(directives::nCellEntryTallies[kPhotonTallies], 1);
   EXPECT_EQ(detector.hasCellEntry[kElectronTallies], 1);
   EXPECT_EQ(detector.hasCellEntry[kPhotonTallies], 1);
   const int32_t sideIndex = FindPlainSurface(2);
@@ -85,8 +85,8 @@ TEST(ComplexInput, TheRecordsOfAShieldedDetector) {
     EXPECT_EQ(detector.cellEntryCount[kPhotonTallies][s + 1], s == sideIndex ? 1 : 0) << k;
   }
   EXPECT_EQ(detector.cellEntryCount[kElectronTallies][0], 0);  // no cell inside the detector
-  ASSERT_EQ(nPulseHeight_tot, 1);
-  EXPECT_EQ(pulseHeightTally[0].cell, FindCell(1));
+  ASSERT_EQ(directives::nPulseHeight_tot, 1);
+  EXPECT_EQ(directives::pulseHeightTally[0].cell, FindCell(1));
   EXPECT_EQ(detector.pulseHeight, 1);
   EXPECT_EQ(detector.pulseHeightSlot, 0);
 }
@@ -98,15 +98,15 @@ TEST(ComplexInput, CellsWithoutACutoffTakeTheGlobalOneWhichBecomesTheSmallest) {
   const Status code = CheckInputConsistency();
   const std::string console = testing::internal::GetCapturedStdout();
   ASSERT_EQ(code, kOk) << console;
-  EXPECT_EQ(geometrySetup.nRandSourceVolume, 10000u);  // N_RAND_SOURCE_VOLUME not given
+  EXPECT_EQ(directives::geometrySetup.nRandSourceVolume, 10000u);  // N_RAND_SOURCE_VOLUME not given
   ConvertInputUnits();
   EXPECT_DOUBLE_EQ(CellOf(1).CUT_E, 50000.0);
   EXPECT_DOUBLE_EQ(CellOf(2).CUT_E, 10000.0);
   EXPECT_DOUBLE_EQ(CellOf(9).CUT_P, 1000.0);
   EXPECT_DOUBLE_EQ(CellOf(4).CUT_P, 20000.0);
   EXPECT_DOUBLE_EQ(CellOf(1).CUT_P, 5000.0);
-  EXPECT_DOUBLE_EQ(transportOptions.cutE, 10000.0);
-  EXPECT_DOUBLE_EQ(transportOptions.cutP, 1000.0);
+  EXPECT_DOUBLE_EQ(directives::transportOptions.cutE, 10000.0);
+  EXPECT_DOUBLE_EQ(directives::transportOptions.cutP, 1000.0);
 }
 
 TEST(ComplexInput, TheGeometryOfTheInputIsSetUp) {
@@ -124,8 +124,8 @@ TEST(ComplexInput, CheckZeroEchoesTheWholeInputAndInterpretsNothing) {
   INPUTRUN run = RunInput(text, {"check", "0"});
   ASSERT_EQ(run.code, 0) << run.console;
   EXPECT_NE(run.outputText.find(text), std::string::npos);
-  EXPECT_EQ(geometry.nCells, 0);
-  EXPECT_EQ(complexGeometry, -1);
+  EXPECT_EQ(directives::geometry.nCells, 0);
+  EXPECT_EQ(directives::complexGeometry, -1);
 }
 
 TEST(ComplexInput, TheMinimumNumberOfSourceVolumePoints) {
@@ -146,7 +146,7 @@ TEST(ComplexInput, TheMinimumNumberOfSourceVolumePoints) {
     const Status code = CheckInputConsistency();
     const std::string console = testing::internal::GetCapturedStdout();
     ASSERT_EQ(code, kOk) << console;
-    EXPECT_EQ(geometrySetup.nRandSourceVolume, c.expected) << Lines(c.lines);
+    EXPECT_EQ(directives::geometrySetup.nRandSourceVolume, c.expected) << Lines(c.lines);
   }
 }
 

@@ -63,10 +63,10 @@ SETUPRUN SetUpGeometry(const std::vector<std::string>& lines) {
 
 // Whether p lies strictly inside cell c and outside its '#' cells.
 bool InCell(int32_t c, VECTOR p) {
-  const CELL& cell = geometry.cell[static_cast<size_t>(c)];
+  const CELL& cell = directives::geometry.cell[static_cast<size_t>(c)];
   if (RegionSide(cell.nSurf, cell.surfaces, cell.senses, p) <= 0) return false;
   for (int k = 0; k < cell.innerCellCount; ++k) {
-    const CELL& inner = geometry.cell[static_cast<size_t>(cell.innerCells[k])];
+    const CELL& inner = directives::geometry.cell[static_cast<size_t>(cell.innerCells[k])];
     if (RegionSide(inner.nSurf, inner.surfaces, inner.senses, p) >= 0) return false;
   }
   return true;
@@ -77,7 +77,7 @@ int32_t SlabOf(const AXISPLANES& ax, double x) {
 }
 
 int32_t VoxelOf(VECTOR p) {
-  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   const int32_t n[3] = {r.axis[0].nPlanes(), r.axis[1].nPlanes(), r.axis[2].nPlanes()};
   return r.voxels
       .index[static_cast<size_t>(BoxIndex(n, SlabOf(r.axis[0], p.x), SlabOf(r.axis[1], p.y), SlabOf(r.axis[2], p.z)))];
@@ -90,8 +90,8 @@ TEST(GeometrySetUp, EveryCellHoldingAPointIsListedInThePointsVoxel) {
   int64_t missing = 0, wrongContainer = 0;
   for (int i = 0; i < 1000000; ++i) {
     const VECTOR p{u(rng), u(rng), u(rng)};
-    const VOXEL& v = geometrySetUpResult.voxels.voxels[static_cast<size_t>(VoxelOf(p))];
-    for (int32_t c = 0; c < geometry.nCells; ++c) {
+    const VOXEL& v = setup::geometrySetUpResult.voxels.voxels[static_cast<size_t>(VoxelOf(p))];
+    for (int32_t c = 0; c < directives::geometry.nCells; ++c) {
       if (!InCell(c, p)) continue;
       if (std::find(v.cells, v.cells + v.nCells, c) == v.cells + v.nCells) ++missing;
       if (v.containerCell >= 0 && v.containerCell != c) ++wrongContainer;
@@ -103,7 +103,7 @@ TEST(GeometrySetUp, EveryCellHoldingAPointIsListedInThePointsVoxel) {
 
 TEST(GeometrySetUp, MergedVoxelsTileTheGridOnce) {
   ASSERT_EQ(SetUpGeometry(World(3, false)).code, 0);
-  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   const int32_t n[3] = {r.axis[0].nPlanes(), r.axis[1].nPlanes(), r.axis[2].nPlanes()};
   std::vector<int> covered(r.voxels.index.size(), 0);
   for (size_t i = 0; i < r.voxels.voxels.size(); ++i) {
@@ -123,7 +123,7 @@ TEST(GeometrySetUp, MergedVoxelsTileTheGridOnce) {
 // The voxel records as comparable lists.
 std::vector<std::vector<int>> VoxelData() {
   std::vector<std::vector<int>> data;
-  for (const VOXEL& v : geometrySetUpResult.voxels.voxels) {
+  for (const VOXEL& v : setup::geometrySetUpResult.voxels.voxels) {
     std::vector<int> d = {v.containerCell, v.nSurf,  v.nCells, v.firstX, v.firstY,
                           v.firstZ,        v.extraX, v.extraY, v.extraZ};
     d.insert(d.end(), v.surfaces, v.surfaces + v.nSurf);
@@ -139,12 +139,12 @@ std::vector<std::vector<int>> VoxelData() {
 
 TEST(GeometrySetUp, VolumesFollowTheAnalyticVolumesAndDoNotDependOnTheWorkers) {
   ASSERT_EQ(SetUpGeometry(World(1)).code, 0);
-  const std::vector<double> volume1 = geometrySetUpResult.cellVolume;
-  const std::vector<double> sigma = geometrySetUpResult.cellVolumeSigma;
+  const std::vector<double> volume1 = setup::geometrySetUpResult.cellVolume;
+  const std::vector<double> sigma = setup::geometrySetUpResult.cellVolumeSigma;
   const auto data1 = VoxelData();
   const SETUPRUN four = SetUpGeometry(World(4));
   ASSERT_EQ(four.code, 0) << four.console;
-  EXPECT_EQ(geometrySetUpResult.cellVolume, volume1);
+  EXPECT_EQ(setup::geometrySetUpResult.cellVolume, volume1);
   EXPECT_EQ(VoxelData(), data1);
 
   const double ball = 4.0 / 3.0 * kPi * 1.5 * 1.5 * 1.5;
@@ -178,7 +178,7 @@ TEST(GeometrySetUp, GivenVolumesThatDifferFromTheEstimateDrawAWarning) {
                                           "N_RAND_TOTAL_VOLUME 100000"};
   const SETUPRUN run = SetUpGeometry(lines);
   ASSERT_EQ(run.code, 0) << run.console;
-  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   // C2 fills whole voxels: its volume is exact, without random points.
   EXPECT_EQ(r.partialVolume[static_cast<size_t>(FindCell(2))], 0.0);
   EXPECT_DOUBLE_EQ(r.completeVolume[static_cast<size_t>(FindCell(2))], 125.0);
@@ -230,15 +230,16 @@ TEST(GeometrySetUp, ErrorsThatEndTheSetUp) {
 // of the boxes it may reach, and the box analysis alone decides.
 TEST(GeometrySetUp, CellsWithOpenPlaneSidesStayCandidates) {
   ASSERT_EQ(SetUpGeometry(World(1, false)).code, 0);
-  GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   const int32_t ball = FindCell(1);
   for (AXISPLANES& ax : r.axis)
-    for (int32_t p = 0; p < ax.nPlanes(); ++p) ax.cellSide[static_cast<size_t>(p) * geometry.nCells + ball] = kSideOpen;
+    for (int32_t p = 0; p < ax.nPlanes(); ++p)
+      ax.cellSide[static_cast<size_t>(p) * directives::geometry.nCells + ball] = kSideOpen;
   VoxelDataProblem problem{};
   problem.analysis = AnalysisTables();
-  problem.surf = geometry.surf.data();
+  problem.surf = directives::geometry.surf.data();
   problem.analysis.surf = problem.surf;
-  problem.nSurfaces = geometry.nSurfaces;
+  problem.nSurfaces = directives::geometry.nSurfaces;
   for (int a = 0; a < 3; ++a) problem.axis[a] = &r.axis[a];
   problem.console = stdout;
   const struct {
@@ -247,7 +248,7 @@ TEST(GeometrySetUp, CellsWithOpenPlaneSidesStayCandidates) {
   } cases[] = {{{4, 4, 4}, true}, {{5, 5, 5}, true}, {{4, 5, 4}, true}, {{1, 1, 1}, false}, {{7, 4, 4}, false}};
   for (const auto& c : cases) {
     BOXRECORD box;
-    double precision = geometryPrecision.distancePrecision;
+    double precision = directives::geometryPrecision.distancePrecision;
     ClassifyBox(problem, 0, c.slab[0], c.slab[1], c.slab[2], &precision, &box);
     const bool listed = std::find(box.cells.begin(), box.cells.end(), ball) != box.cells.end();
     EXPECT_EQ(listed, c.listed) << c.slab[0] << " " << c.slab[1] << " " << c.slab[2];
@@ -260,7 +261,7 @@ TEST(GeometrySetUp, TheConstantsRecordCarriesTheGeometryTables) {
   ASSERT_EQ(SetUpGeometry(lines).code, 0);
   Constants k{};
   FillComplexGeometryConstants(k);
-  const GEOMETRYSETUPRESULT& r = geometrySetUpResult;
+  const GEOMETRYSETUPRESULT& r = setup::geometrySetUpResult;
   for (int b = 0; b < 16; ++b) EXPECT_EQ(k.bitMask[b], 1u << b);
   EXPECT_EQ(k.nVoxels2, static_cast<int32_t>(r.voxels.voxels.size()));
   EXPECT_EQ(k.voxels2, r.voxels.voxels.data());
@@ -269,13 +270,13 @@ TEST(GeometrySetUp, TheConstantsRecordCarriesTheGeometryTables) {
   EXPECT_EQ(k.nXplanesTot, 9);
   EXPECT_EQ(k.nXsets, 3);
   EXPECT_DOUBLE_EQ(k.xCoord[4], 0.0);
-  EXPECT_EQ(k.nSurfaces, geometry.nSurfaces);
-  EXPECT_EQ(k.surf, geometry.surf.data());
+  EXPECT_EQ(k.nSurfaces, directives::geometry.nSurfaces);
+  EXPECT_EQ(k.surf, directives::geometry.surf.data());
   // The tracker's view of the same tables.
-  EXPECT_EQ(hostGeometryTables.grid.voxels, r.voxels.voxels.data());
-  EXPECT_EQ(hostGeometryTables.grid.voxel2index, k.voxel2index);
-  EXPECT_EQ(hostGeometryTables.grid.nXplanesTot, 9);
-  EXPECT_EQ(hostGeometryTables.cells, geometry.cell.data());
+  EXPECT_EQ(geometry::hostGeometryTables.grid.voxels, r.voxels.voxels.data());
+  EXPECT_EQ(geometry::hostGeometryTables.grid.voxel2index, k.voxel2index);
+  EXPECT_EQ(geometry::hostGeometryTables.grid.nXplanesTot, 9);
+  EXPECT_EQ(geometry::hostGeometryTables.cells, directives::geometry.cell.data());
   // Every box's voxel through the record's voxel2index.
   for (int x = 0; x <= 9; ++x)
     for (int y = 0; y <= 9; ++y)
@@ -318,10 +319,12 @@ TEST(GeometrySetUp, TheBeamOfAPointSourceEntersTheFirstCellOnItsPath) {
       EXPECT_EQ(console, "Error: The incident beam does not hit any cell.\n");
       continue;
     }
-    const VOXEL& v = geometrySetUpResult.voxels.voxels[static_cast<size_t>(sourceEntry.entryVoxel)];
-    ASSERT_GE(sourceEntry.entryCell, 0) << c.source;
-    EXPECT_EQ(geometry.cell[v.cells[sourceEntry.entryCell]].number, c.cell) << c.source;
-    EXPECT_TRUE(Near(Init(sourceEntry.entry_X, sourceEntry.entry_Y, sourceEntry.entry_Z), c.entry, 1e-9)) << c.source;
+    const VOXEL& v = setup::geometrySetUpResult.voxels.voxels[static_cast<size_t>(setup::sourceEntry.entryVoxel)];
+    ASSERT_GE(setup::sourceEntry.entryCell, 0) << c.source;
+    EXPECT_EQ(directives::geometry.cell[v.cells[setup::sourceEntry.entryCell]].number, c.cell) << c.source;
+    EXPECT_TRUE(
+        Near(Init(setup::sourceEntry.entry_X, setup::sourceEntry.entry_Y, setup::sourceEntry.entry_Z), c.entry, 1e-9))
+        << c.source;
   }
 }
 

@@ -19,30 +19,30 @@ constexpr double kSideMargin = 1e-9;
 inline const SURFACE& PlainSurface(int32_t id) {
   const int32_t i = FindPlainSurface(id);
   EXPECT_GE(i, 0) << "no surface S" << id;
-  return geometry.surf[static_cast<size_t>(i < 0 ? 0 : i)];
+  return directives::geometry.surf[static_cast<size_t>(i < 0 ? 0 : i)];
 }
 
 inline const MACROBODY& Body(int32_t id) {
   const int32_t i = FindMacrobody(id);
   EXPECT_GE(i, 0) << "no macrobody S" << id;
-  return geometry.macrobodies[static_cast<size_t>(i < 0 ? 0 : i)];
+  return directives::geometry.macrobodies[static_cast<size_t>(i < 0 ? 0 : i)];
 }
 
 inline const CELL& CellOf(int32_t id) {
   const int32_t i = FindCell(id);
   EXPECT_GE(i, 0) << "no cell C" << id;
-  return geometry.cell[static_cast<size_t>(i < 0 ? 0 : i)];
+  return directives::geometry.cell[static_cast<size_t>(i < 0 ? 0 : i)];
 }
 
 // The facet surface k (0-based) of macrobody id.
-inline const SURFACE& Facet(int32_t id, int k) { return geometry.surf[Body(id).facetSurfaces[k]]; }
+inline const SURFACE& Facet(int32_t id, int k) { return directives::geometry.surf[Body(id).facetSurfaces[k]]; }
 
 // +1 strictly inside every bounding half-space of the list, -1 strictly
 // outside one of them, 0 on a boundary.
 inline int RegionSide(int n, const uint16_t* surfaces, const int8_t* senses, VECTOR p) {
   int side = 1;
   for (int k = 0; k < n; ++k) {
-    const double f = senses[k] * DistanceToSurface(&p, &geometry.surf[surfaces[k]]);
+    const double f = senses[k] * DistanceToSurface(&p, &directives::geometry.surf[surfaces[k]]);
     if (f < -kSideMargin) return -1;
     if (f <= kSideMargin) side = 0;
   }

@@ -48,15 +48,15 @@ bool ChecksFailWith(const std::vector<std::string>& lines, const std::string& me
 TEST(InputChecks, ValidLayerProblemPasses) {
   CHECKRUN run = RunChecks(Layer({}));
   EXPECT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(sourceSpectrum.nEnerg, 1);
-  EXPECT_DOUBLE_EQ(sourceSpectrum.energy[0], 1e6);   // MeV to eV
-  EXPECT_EQ(runOptions.nStreams, 64);
-  EXPECT_EQ(transportOptions.elastic, 1);            // follows TRACKPOS
-  EXPECT_EQ(transportOptions.coh, 1);                // electrons with photon tracking
-  EXPECT_EQ(transportOptions.trackKnockOnElectrons, 1);
-  EXPECT_EQ(transportOptions.smoothCDF_elastic, 1);  // DPW elastic cross sections on
-  EXPECT_EQ(physicsModels.nonIsotropicBrems, 1);
-  EXPECT_EQ(physicsModels.usePPangularDistr, 0);     // 1 MeV is below the pair threshold
+  EXPECT_EQ(directives::sourceSpectrum.nEnerg, 1);
+  EXPECT_DOUBLE_EQ(directives::sourceSpectrum.energy[0], 1e6);  // MeV to eV
+  EXPECT_EQ(input::runOptions.nStreams, 64);
+  EXPECT_EQ(directives::transportOptions.elastic, 1);  // follows TRACKPOS
+  EXPECT_EQ(directives::transportOptions.coh, 1);      // electrons with photon tracking
+  EXPECT_EQ(directives::transportOptions.trackKnockOnElectrons, 1);
+  EXPECT_EQ(directives::transportOptions.smoothCDF_elastic, 1);  // DPW elastic cross sections on
+  EXPECT_EQ(directives::physicsModels.nonIsotropicBrems, 1);
+  EXPECT_EQ(directives::physicsModels.usePPangularDistr, 0);  // 1 MeV is below the pair threshold
 }
 
 TEST(InputChecks, FirstBlockMessages) {
@@ -74,21 +74,21 @@ TEST(InputChecks, FirstBlockMessages) {
 TEST(InputChecks, ZeroThicknessIsAcceptedForElectronsWithoutCoordinateTracking) {
   CHECKRUN run = RunChecks({"MAT 13 1", "CONC 1", "N 10", "TRACKPOS 0", "1"});
   EXPECT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(transportOptions.elastic, 0);
-  EXPECT_EQ(transportOptions.coh, 0);
+  EXPECT_EQ(directives::transportOptions.elastic, 0);
+  EXPECT_EQ(directives::transportOptions.coh, 0);
 }
 
 TEST(InputChecks, ElasticPdfErrorFollowsTheDpwSwitch) {
   ASSERT_EQ(RunChecks(Layer({"ELASTIC_PDF_ERROR -0.05"})).code, 0);
-  EXPECT_DOUBLE_EQ(transportOptions.elasticPDFError, 0.05);
+  EXPECT_DOUBLE_EQ(directives::transportOptions.elasticPDFError, 0.05);
   ASSERT_EQ(RunChecks(Layer({"ELASTIC_PDF_ERROR -0.05", "ELASTIC_DPW 0"})).code, 0);
-  EXPECT_EQ(transportOptions.elasticPDFError, 0.0);
-  EXPECT_EQ(transportOptions.smoothCDF_elastic, 0);
+  EXPECT_EQ(directives::transportOptions.elasticPDFError, 0.0);
+  EXPECT_EQ(directives::transportOptions.smoothCDF_elastic, 0);
 }
 
 TEST(InputChecks, EnergyRules) {
   ASSERT_EQ(RunChecks(Layer({"PART E+"}, "0.1")).code, 0);
-  EXPECT_DOUBLE_EQ(sourceSpectrum.highestSourceEnergy, physicalConstants.restEn);
+  EXPECT_DOUBLE_EQ(directives::sourceSpectrum.highestSourceEnergy, input::physicalConstants.restEn);
   ChecksFailWith(Layer({}, "2000"),
                  "When Dirac partial-wave elastic scattering cross sections are used, the maximum particle energy cannot exceed 1 GeV.\n");
   EXPECT_EQ(RunChecks(Layer({"ELASTIC 0"}, "2000")).code, 0);
@@ -100,7 +100,7 @@ TEST(InputChecks, EnergyRules) {
 
 TEST(InputChecks, TrackingSwitches) {
   EXPECT_EQ(RunChecks(Layer({"TRACK_E 0"})).code, 0);
-  EXPECT_EQ(transportOptions.trackKnockOnElectrons, 0);
+  EXPECT_EQ(directives::transportOptions.trackKnockOnElectrons, 0);
   ChecksFailWith(Layer({"TRACK_E 0", "TRACK_K 1"}), "When secondary electron tracking is off, knock-on electron tracking must also be off.\n");
   ChecksFailWith(Layer({"TRACK_E 0", "TRACK_P_E 1"}),
                  "When secondary electron tracking is off, photon-produced electron tracking must also be off.\n");
@@ -109,20 +109,20 @@ TEST(InputChecks, TrackingSwitches) {
   CHECKRUN run = RunChecks(Layer({"NTRACKS 5", "FORCE_BREMS 1"}));
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.console.find("Warning: Particle tracks cannot be calculated when interaction forcing is used.\n"), std::string::npos);
-  EXPECT_EQ(transportOptions.nTracks, 0);
+  EXPECT_EQ(directives::transportOptions.nTracks, 0);
 }
 
 TEST(InputChecks, UnitConversionOfTalliesAndCutoffs) {
   CHECKRUN run = RunChecks(Layer({"E_UNIT keV", "CUT_E 1", "E 0 1000 10", "THETA 0 90 9", "TALLY 0 0 0 0 0 1 E LIM THETA 0 45",
                                   "PULSE_HEIGHT 0 500 10"}));
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_DOUBLE_EQ(transportOptions.cutE, 1000.0);
-  EXPECT_EQ(transportOptions.cutP, 10.0);   // default, already in eV
-  EXPECT_DOUBLE_EQ(rangeData[kQuantityE][0].upper, 1e6);
-  EXPECT_DOUBLE_EQ(rangeData[kQuantityE][0].invWidth, 1e-5);
-  EXPECT_DOUBLE_EQ(rangeData[kQuantityTheta][0].upper, 3.141592653589793 / 2);
-  EXPECT_DOUBLE_EQ(tallyData[kAllParticleTallies][0].limHigh[kQuantityTheta], 3.141592653589793 / 4);
-  EXPECT_DOUBLE_EQ(sourceSpectrum.energy[0], 1000.0);   // "1" keV
+  EXPECT_DOUBLE_EQ(directives::transportOptions.cutE, 1000.0);
+  EXPECT_EQ(directives::transportOptions.cutP, 10.0);  // default, already in eV
+  EXPECT_DOUBLE_EQ(directives::rangeData[kQuantityE][0].upper, 1e6);
+  EXPECT_DOUBLE_EQ(directives::rangeData[kQuantityE][0].invWidth, 1e-5);
+  EXPECT_DOUBLE_EQ(directives::rangeData[kQuantityTheta][0].upper, 3.141592653589793 / 2);
+  EXPECT_DOUBLE_EQ(directives::tallyData[kAllParticleTallies][0].limHigh[kQuantityTheta], 3.141592653589793 / 4);
+  EXPECT_DOUBLE_EQ(directives::sourceSpectrum.energy[0], 1000.0);  // "1" keV
 }
 
 #if !TQ_GPU_BUILD
@@ -132,8 +132,8 @@ TEST(InputChecks, StreamRulesOfTheCpuBuild) {
                  "Error: The number of streams of random numbers cannot be greater than 65536.\n");
   CHECKRUN run = RunChecks({"MAT 13 1", "CONC 1", "THICK 1", "N 3", "TASKS 8", "1"});
   EXPECT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(runOptions.nThreads, 3);
-  EXPECT_EQ(runOptions.nStreams, 3);
+  EXPECT_EQ(input::runOptions.nThreads, 3);
+  EXPECT_EQ(input::runOptions.nStreams, 3);
 }
 #else
 TEST(InputChecks, NoDeviceIsReportedCleanly) {
@@ -148,9 +148,9 @@ TEST(InputChecks, NoDeviceIsReportedCleanly) {
 TEST(InputChecks, AllEmulatedDevicesWithoutHardware) {
   CHECKRUN run = RunChecks(Layer({}), {"tasks_CUDA", "1", "emulate_CUDA", "1", "first_CUDA", "1", "last_CUDA", "2"});
   EXPECT_EQ(run.code, 0) << run.console;
-  EXPECT_TRUE(deviceSelection.allEmulated);
-  EXPECT_EQ(deviceSelection.nUsed, 2);
-  EXPECT_EQ(runOptions.balance_CUDA, 0);
+  EXPECT_TRUE(setup::deviceSelection.allEmulated);
+  EXPECT_EQ(setup::deviceSelection.nUsed, 2);
+  EXPECT_EQ(input::runOptions.balance_CUDA, 0);
 }
 
 TEST(InputChecks, ThreadsMustBeAMultipleOfTheBlockSize) {

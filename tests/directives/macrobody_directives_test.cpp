@@ -119,8 +119,8 @@ TEST(MacrobodyDirectives, AnRccOfExistingSurfacesRepeatsAnEarlierBody) {
   INPUTRUN run = RunLines({"S1 RCC 0 0 0 0 0 1 1", "S2 RCC 0 0 0 0 0 1 1", "S3 RPP 0 1 0 1 0 1", "S4 RPP 0 1 0 1 0 1"});
   ASSERT_EQ(run.code, 0) << run.console;
   EXPECT_EQ(run.console, "Warning: Surfaces 2 and 1 coincide.\n");
-  EXPECT_EQ(geometry.nMacrobodies, 4);
-  EXPECT_EQ(geometry.nSurfaces, 7);  // the box shares the two end planes of the cylinders
+  EXPECT_EQ(directives::geometry.nMacrobodies, 4);
+  EXPECT_EQ(directives::geometry.nSurfaces, 7);  // the box shares the two end planes of the cylinders
 }
 
 TEST(MacrobodyDirectives, TransformedBodiesAndCopies) {
@@ -202,7 +202,7 @@ TEST(MacrobodyDirectives, CopiesOfGeneralMacrobodiesChainToTheFirst) {
   EXPECT_EQ(BodySide(5, Init(20, 0, -1)), 1);
   // The plane z = 0 moves onto itself: the copies use S2.
   EXPECT_EQ(Body(4).facetSurfaces[1], FindPlainSurface(2));
-  EXPECT_EQ(geometry.surf[Body(4).facetSurfaces[0]].identifier, 0);
+  EXPECT_EQ(directives::geometry.surf[Body(4).facetSurfaces[0]].identifier, 0);
 }
 
 TEST(MacrobodyDirectives, Refusals) {
@@ -325,8 +325,8 @@ TEST(MacrobodyDirectives, TheMacrobodyTableHoldsTenThousand) {
   for (int i = 1; i <= kMaxMacrobodies; ++i) lines.push_back("S" + std::to_string(i) + " RPP 0 1 0 1 0 1");
   INPUTRUN full = RunLines(lines);
   ASSERT_EQ(full.code, 0) << full.console.substr(0, 200);
-  EXPECT_EQ(geometry.nMacrobodies, kMaxMacrobodies);
-  EXPECT_EQ(geometry.nSurfaces, 6);
+  EXPECT_EQ(directives::geometry.nMacrobodies, kMaxMacrobodies);
+  EXPECT_EQ(directives::geometry.nSurfaces, 6);
   lines.push_back("S10001 RPP 0 1 0 1 0 1");
   EXPECT_TRUE(FailsWith(RunLines(lines), "Error: The number of macrobodies is greater than 10000.\n"));
   lines.back() = "S10001 MB -1 -2";

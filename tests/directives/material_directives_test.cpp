@@ -8,43 +8,43 @@
 TEST(MaterialDirectives, LayerMaterialStoresNormalisedAtomFractions) {
   INPUTRUN run = RunLines({"MAT 1 2 8 1"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(complexGeometry, 0);
-  ASSERT_EQ(nMaterials, 1);
-  EXPECT_EQ(nElem_tot, 2);
-  EXPECT_EQ(elementZ[0], 1);
-  EXPECT_EQ(elementZ[1], 8);
-  EXPECT_EQ(materials[0].nElements, 2);
-  EXPECT_DOUBLE_EQ(materials[0].fraction[0], 2.0 / 3.0);
-  EXPECT_DOUBLE_EQ(materials[0].fraction[1], 1.0 / 3.0);
-  EXPECT_EQ(materials[0].forcing, -1);
+  EXPECT_EQ(directives::complexGeometry, 0);
+  ASSERT_EQ(directives::nMaterials, 1);
+  EXPECT_EQ(directives::nElem_tot, 2);
+  EXPECT_EQ(directives::elementZ[0], 1);
+  EXPECT_EQ(directives::elementZ[1], 8);
+  EXPECT_EQ(directives::materials[0].nElements, 2);
+  EXPECT_DOUBLE_EQ(directives::materials[0].fraction[0], 2.0 / 3.0);
+  EXPECT_DOUBLE_EQ(directives::materials[0].fraction[1], 1.0 / 3.0);
+  EXPECT_EQ(directives::materials[0].forcing, -1);
 }
 
 TEST(MaterialDirectives, MassFractionsKeepTheirSign) {
   INPUTRUN run = RunLines({"MAT 1 -0.111 8 -0.889"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_DOUBLE_EQ(materials[0].fraction[0], -0.111);
-  EXPECT_DOUBLE_EQ(materials[0].fraction[1], -0.889);
+  EXPECT_DOUBLE_EQ(directives::materials[0].fraction[0], -0.111);
+  EXPECT_DOUBLE_EQ(directives::materials[0].fraction[1], -0.889);
 }
 
 TEST(MaterialDirectives, NumberedMaterialsWithNameForcingAndRounding) {
   INPUTRUN run = RunLines({"M5 \"pure lead\" 82 1", "M1.6 6 1 FORCE 1"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(complexGeometry, 1);
-  ASSERT_EQ(nMaterials, 2);
-  EXPECT_EQ(materials[0].number, 5);
-  EXPECT_EQ(elementZ[materials[0].element[0]], 82);
-  EXPECT_EQ(materials[1].number, 2);
-  EXPECT_EQ(materials[1].forcing, 1);
-  EXPECT_EQ(nElem_tot, 2);
+  EXPECT_EQ(directives::complexGeometry, 1);
+  ASSERT_EQ(directives::nMaterials, 2);
+  EXPECT_EQ(directives::materials[0].number, 5);
+  EXPECT_EQ(directives::elementZ[directives::materials[0].element[0]], 82);
+  EXPECT_EQ(directives::materials[1].number, 2);
+  EXPECT_EQ(directives::materials[1].forcing, 1);
+  EXPECT_EQ(directives::nElem_tot, 2);
 }
 
 TEST(MaterialDirectives, SameCompositionLinksToTheEarlierRecord) {
   INPUTRUN run = RunLines({"M1 1 2 8 1", "M2 8 0.5 1 1.0"});
   ASSERT_EQ(run.code, 0) << run.console;
   EXPECT_NE(run.console.find("Warning: Material 2 has the same composition as material 1.\n"), std::string::npos);
-  ASSERT_EQ(nMaterials, 2);
-  EXPECT_TRUE(IsLinkedMaterial(materials[1]));
-  EXPECT_EQ(LinkedMaterialIndex(materials[1]), 0);
+  ASSERT_EQ(directives::nMaterials, 2);
+  EXPECT_TRUE(IsLinkedMaterial(directives::materials[1]));
+  EXPECT_EQ(LinkedMaterialIndex(directives::materials[1]), 0);
 }
 
 TEST(MaterialDirectives, TheMaterialArrayGrowsByTwenty) {
@@ -52,14 +52,14 @@ TEST(MaterialDirectives, TheMaterialArrayGrowsByTwenty) {
   for (int n = 1; n <= 21; ++n) lines.push_back("M" + std::to_string(n) + " " + std::to_string(n) + " 1");
   INPUTRUN run = RunLines(lines);
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(nMaterials, 21);
-  EXPECT_EQ(materials.size(), 40u);
-  EXPECT_EQ(materials[20].number, 21);
+  EXPECT_EQ(directives::nMaterials, 21);
+  EXPECT_EQ(directives::materials.size(), 40u);
+  EXPECT_EQ(directives::materials[20].number, 21);
 }
 
 TEST(MaterialDirectives, GeometryModeSwitch) {
   EXPECT_EQ(RunLines({"COMPLEX_GEOMETRY -2"}).code, 0);
-  EXPECT_EQ(complexGeometry, 2);
+  EXPECT_EQ(directives::complexGeometry, 2);
   EXPECT_TRUE(FailsWith(RunLines({"M1 6 1", "COMPLEX_GEOMETRY 0"}),
                         "Error: Setting the simple geometry option is not allowed here, because the previous directives imply complex geometry.\n"));
   EXPECT_TRUE(FailsWith(RunLines({"MAT 6 1", "COMPLEX_GEOMETRY 1"}),
@@ -108,7 +108,7 @@ TEST(MaterialDirectives, AllHundredElementsFitTheElementList) {
   std::vector<std::string> lines;
   for (int z = 1; z <= 100; ++z) lines.push_back("M" + std::to_string(z) + " " + std::to_string(z) + " 1");
   ASSERT_EQ(RunLines(lines).code, 0);
-  EXPECT_EQ(nElem_tot, 100);
+  EXPECT_EQ(directives::nElem_tot, 100);
   lines.push_back("M101 1 1 2 1");   // elements already listed: accepted
   ASSERT_EQ(RunLines(lines).code, 0);
 }

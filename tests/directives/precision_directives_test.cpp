@@ -15,10 +15,10 @@ TEST(PrecisionDirectives, AcceptedValues) {
                            "N_RAND_SOURCE_VOLUME 9999.5", "N_RAND_TOTAL_VOLUME 1e10", "NTHREADS_GEOM 2048.4",
                            "OUTPUT_CELL_INTERACTION_STATS 0x", "USE_FREE_MOTION_RADIUS 2"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(geometryPrecision.distancePrecision, 1e-9);
-  EXPECT_EQ(geometryPrecision.anglePrecision, 5e-6);
-  EXPECT_EQ(geometryPrecision.maxDistanceRatio, 1e24);
-  const GEOMETRYSETUPOPTIONS& g = geometrySetup;
+  EXPECT_EQ(directives::geometryPrecision.distancePrecision, 1e-9);
+  EXPECT_EQ(directives::geometryPrecision.anglePrecision, 5e-6);
+  EXPECT_EQ(directives::geometryPrecision.maxDistanceRatio, 1e24);
+  const GEOMETRYSETUPOPTIONS& g = directives::geometrySetup;
   EXPECT_EQ(g.checkForIntersections, 0);
   EXPECT_EQ(g.randBlockSize, 100u);
   EXPECT_TRUE(g.randBlockSizeGiven);
@@ -30,25 +30,25 @@ TEST(PrecisionDirectives, AcceptedValues) {
   EXPECT_EQ(g.outputCellInteractionStats, 0);
   EXPECT_EQ(g.useFreeMotionRadius, 1);
   EXPECT_EQ(g.storeFreeMotionRadius, 1);
-  EXPECT_EQ(complexGeometry, 1);
+  EXPECT_EQ(directives::complexGeometry, 1);
 }
 
 TEST(PrecisionDirectives, DefaultsAndTheOtherEnds) {
   INPUTRUN run = RunLines({"MAXDISTANCE_RATIO 1e6", "NTHREADS_GEOM 0.5", "USE_FREE_MOTION_RADIUS 0"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(geometryPrecision.maxDistanceRatio, 1e6);
-  EXPECT_EQ(geometryPrecision.distancePrecision, 1e-12);
-  EXPECT_EQ(geometryPrecision.anglePrecision, 1e-12);
-  EXPECT_EQ(geometrySetup.nThreadsGeom, 1);
-  EXPECT_EQ(geometrySetup.useFreeMotionRadius, 0);
-  EXPECT_EQ(geometrySetup.storeFreeMotionRadius, 0);
-  EXPECT_EQ(geometrySetup.randBlockSize, 1000u);
-  EXPECT_FALSE(geometrySetup.randBlockSizeGiven);
-  EXPECT_EQ(geometrySetup.nRandCellVolume, 10000u);
-  EXPECT_EQ(geometrySetup.nRandSourceVolume, 0u);
-  EXPECT_EQ(geometrySetup.nRandTotalVolume, 20000000);
-  EXPECT_EQ(geometrySetup.checkForIntersections, 3);
-  EXPECT_EQ(geometrySetup.outputCellInteractionStats, 1);
+  EXPECT_EQ(directives::geometryPrecision.maxDistanceRatio, 1e6);
+  EXPECT_EQ(directives::geometryPrecision.distancePrecision, 1e-12);
+  EXPECT_EQ(directives::geometryPrecision.anglePrecision, 1e-12);
+  EXPECT_EQ(directives::geometrySetup.nThreadsGeom, 1);
+  EXPECT_EQ(directives::geometrySetup.useFreeMotionRadius, 0);
+  EXPECT_EQ(directives::geometrySetup.storeFreeMotionRadius, 0);
+  EXPECT_EQ(directives::geometrySetup.randBlockSize, 1000u);
+  EXPECT_FALSE(directives::geometrySetup.randBlockSizeGiven);
+  EXPECT_EQ(directives::geometrySetup.nRandCellVolume, 10000u);
+  EXPECT_EQ(directives::geometrySetup.nRandSourceVolume, 0u);
+  EXPECT_EQ(directives::geometrySetup.nRandTotalVolume, 20000000);
+  EXPECT_EQ(directives::geometrySetup.checkForIntersections, 3);
+  EXPECT_EQ(directives::geometrySetup.outputCellInteractionStats, 1);
 }
 
 TEST(PrecisionDirectives, TheTolerancesHoldForTheSurfacesBeforeThem) {
@@ -64,18 +64,18 @@ TEST(PrecisionDirectives, TheTolerancesHoldForTheSurfacesBeforeThem) {
 TEST(PrecisionDirectives, PlaneSets) {
   INPUTRUN run = RunLines({"COORD_X 0 10 5 2 8", "COORD_Y 0", "COORD_Z -1 3", "coord_z 4 1 7"});
   ASSERT_EQ(run.code, 0) << run.console;
-  ASSERT_EQ(nXsets, 4);
-  EXPECT_EQ(xSet[1].start, 0.0);
-  EXPECT_EQ(xSet[1].nPlanes, 10);
-  EXPECT_EQ(xSet[2].start, 5.0);
-  EXPECT_EQ(xSet[2].nPlanes, 2);
-  EXPECT_EQ(xSet[3].start, 8.0);
-  EXPECT_EQ(xSet[3].nPlanes, 1);
-  ASSERT_EQ(nYsets, 2);
-  EXPECT_EQ(ySet[1].nPlanes, 1);
-  ASSERT_EQ(nZsets, 4);
-  EXPECT_EQ(zSet[3].start, 7.0);
-  EXPECT_EQ(zSet[3].nPlanes, 1);
+  ASSERT_EQ(directives::nXsets, 4);
+  EXPECT_EQ(directives::xSet[1].start, 0.0);
+  EXPECT_EQ(directives::xSet[1].nPlanes, 10);
+  EXPECT_EQ(directives::xSet[2].start, 5.0);
+  EXPECT_EQ(directives::xSet[2].nPlanes, 2);
+  EXPECT_EQ(directives::xSet[3].start, 8.0);
+  EXPECT_EQ(directives::xSet[3].nPlanes, 1);
+  ASSERT_EQ(directives::nYsets, 2);
+  EXPECT_EQ(directives::ySet[1].nPlanes, 1);
+  ASSERT_EQ(directives::nZsets, 4);
+  EXPECT_EQ(directives::zSet[3].start, 7.0);
+  EXPECT_EQ(directives::zSet[3].nPlanes, 1);
   // Nine sets per axis; the tenth start is refused.
   EXPECT_EQ(RunLines({"COORD_X 0 1 1 1 2 1 3 1 4 1 5 1 6 1 7 1 8"}).code, 0);
   EXPECT_TRUE(FailsWith(RunLines({"COORD_X 0 1 1 1 2 1 3 1 4 1 5 1 6 1 7 1 8", "COORD_X 9"}),
@@ -166,7 +166,7 @@ TEST(PrecisionDirectives, ComplexOnlyKeywordsAfterASimpleGeometryDirective) {
   // Not complex-only: the check of cell intersections.
   INPUTRUN run = RunLines({"MAT 29 1", "CHECK_FOR_INTERSECTIONS 2"});
   EXPECT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(complexGeometry, 0);
+  EXPECT_EQ(directives::complexGeometry, 0);
   // Before any geometry directive, a complex-only directive fixes the mode.
   EXPECT_TRUE(FailsWith(RunLines({"NTHREADS_GEOM 2", "MAT 29 1"}),
                         "Error: Keyword \"MAT\" can be used only in simple geometry mode, but the previous directives "

@@ -8,8 +8,8 @@
 TEST(PulseHeightDirectives, WholeGeometryTallies) {
   INPUTRUN run = RunLines({"E5 0 2e6 200", "PULSE_HEIGHT 0 1e6 100", "PULSE_HEIGHT e5 E_DEPOSITION 0 INTERVAL 1 OUTPUT 1"});
   ASSERT_EQ(run.code, 0) << run.console;
-  ASSERT_EQ(nPulseHeight_tot, 2);
-  const PULSEHEIGHTTALLY& a = pulseHeightTally[0];
+  ASSERT_EQ(directives::nPulseHeight_tot, 2);
+  const PULSEHEIGHTTALLY& a = directives::pulseHeightTally[0];
   EXPECT_EQ(a.cell, -1);
   EXPECT_EQ(a.ordinal, 1);
   EXPECT_EQ(a.bins, 100);
@@ -17,25 +17,25 @@ TEST(PulseHeightDirectives, WholeGeometryTallies) {
   EXPECT_EQ(a.eDeposition, 1);
   EXPECT_EQ(a.writeDuringRun, 1);   // tally-output mode 2 by default
   EXPECT_EQ(a.interval, 60.0);
-  const PULSEHEIGHTTALLY& b = pulseHeightTally[1];
+  const PULSEHEIGHTTALLY& b = directives::pulseHeightTally[1];
   EXPECT_EQ(b.ordinal, 2);
   EXPECT_EQ(b.upper, 2e6);
   EXPECT_EQ(b.bins, 200);
   EXPECT_EQ(b.eDeposition, 0);
   EXPECT_EQ(b.interval, 1.0);
-  EXPECT_TRUE(pulseHeightTalliesPresent);
+  EXPECT_TRUE(directives::pulseHeightTalliesPresent);
 }
 
 TEST(PulseHeightDirectives, TargetErrorWritesDuringTheRunOnlyInControlMode) {
   INPUTRUN run = RunLines({"TALLIES_OUTPUT 1", "PULSE_HEIGHT 0 1 10 AVGERR 0.01", "PULSE_HEIGHT 0 1 10"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(pulseHeightTally[0].writeDuringRun, 1);
-  EXPECT_EQ(pulseHeightTally[1].writeDuringRun, 0);
-  ASSERT_EQ(pulseHeightControlTallies.size(), 1u);
-  EXPECT_EQ(pulseHeightControlTallies[0].targetKind, kAvgErr);
-  EXPECT_EQ(pulseHeightControlTallies[0].target, 0.01);
-  EXPECT_EQ(nControlTallies, 1);
-  EXPECT_TRUE(targetErrorGiven);
+  EXPECT_EQ(directives::pulseHeightTally[0].writeDuringRun, 1);
+  EXPECT_EQ(directives::pulseHeightTally[1].writeDuringRun, 0);
+  ASSERT_EQ(directives::pulseHeightControlTallies.size(), 1u);
+  EXPECT_EQ(directives::pulseHeightControlTallies[0].targetKind, kAvgErr);
+  EXPECT_EQ(directives::pulseHeightControlTallies[0].target, 0.01);
+  EXPECT_EQ(directives::nControlTallies, 1);
+  EXPECT_TRUE(directives::targetErrorGiven);
 }
 
 TEST(PulseHeightDirectives, Refusals) {

@@ -32,44 +32,44 @@ PULSE_HEIGHT 0 1 100 E_DEPOSITION 1
 )");
   ASSERT_EQ(run.code, 0) << run.console;
 
-  EXPECT_EQ(complexGeometry, 0);
-  ASSERT_EQ(nMaterials, 1);
-  EXPECT_EQ(elementZ[0], 13);
-  EXPECT_DOUBLE_EQ(materials[0].fraction[0], 1.0);
-  EXPECT_EQ(layer.concentration, 2.699);
-  EXPECT_EQ(layer.w, 0.2);
-  EXPECT_EQ(layer.surface_C, 1.0);
-  EXPECT_EQ(source.part, kSourceElectron);
-  EXPECT_EQ(source.beam_C, 1.0);
-  EXPECT_EQ(source.beamOrigin.z, -1.0);
+  EXPECT_EQ(directives::complexGeometry, 0);
+  ASSERT_EQ(directives::nMaterials, 1);
+  EXPECT_EQ(directives::elementZ[0], 13);
+  EXPECT_DOUBLE_EQ(directives::materials[0].fraction[0], 1.0);
+  EXPECT_EQ(directives::layer.concentration, 2.699);
+  EXPECT_EQ(directives::layer.w, 0.2);
+  EXPECT_EQ(directives::layer.surface_C, 1.0);
+  EXPECT_EQ(directives::source.part, kSourceElectron);
+  EXPECT_EQ(directives::source.beam_C, 1.0);
+  EXPECT_EQ(directives::source.beamOrigin.z, -1.0);
 
-  ASSERT_EQ(nPlaneTalliesTot[kElectronTallies], 1);
-  ASSERT_EQ(nPlaneTalliesTot[kAllParticleTallies], 1);
-  const PLANETALLY& reflected = tallyData[kElectronTallies][0];
+  ASSERT_EQ(directives::nPlaneTalliesTot[kElectronTallies], 1);
+  ASSERT_EQ(directives::nPlaneTalliesTot[kAllParticleTallies], 1);
+  const PLANETALLY& reflected = directives::tallyData[kElectronTallies][0];
   EXPECT_EQ(reflected.number, 1);
   EXPECT_EQ(reflected.n1D, 2);
-  const PLANETALLY& transmitted = tallyData[kAllParticleTallies][0];
+  const PLANETALLY& transmitted = directives::tallyData[kAllParticleTallies][0];
   EXPECT_EQ(transmitted.n2D, 1);
   EXPECT_DOUBLE_EQ(transmitted.offset, -0.2);
   EXPECT_EQ(transmitted.nDirQuantities, 1);   // E, then R
-  EXPECT_EQ(tallyLayout[kAllParticleTallies].twoDimHalf[0], 2000);
-  EXPECT_EQ(nPlaneControlTallies[kAllParticleTallies], 1);
-  EXPECT_TRUE(targetErrorGiven);
+  EXPECT_EQ(directives::tallyLayout[kAllParticleTallies].twoDimHalf[0], 2000);
+  EXPECT_EQ(directives::nPlaneControlTallies[kAllParticleTallies], 1);
+  EXPECT_TRUE(directives::targetErrorGiven);
 
-  ASSERT_EQ(nPulseHeight_tot, 1);
-  EXPECT_EQ(pulseHeightTally[0].bins, 100);
-  EXPECT_EQ(sourceSpectrum.count, 4);
+  ASSERT_EQ(directives::nPulseHeight_tot, 1);
+  EXPECT_EQ(directives::pulseHeightTally[0].bins, 100);
+  EXPECT_EQ(directives::sourceSpectrum.count, 4);
 
   testing::internal::CaptureStdout();
   int code = CheckInputConsistency();
   if (code == 0) code = CheckAfterGeometrySetup();
   const std::string console = testing::internal::GetCapturedStdout();
   ASSERT_EQ(code, 0) << console;
-  EXPECT_EQ(sourceSpectrum.nEnerg, 2);
-  EXPECT_DOUBLE_EQ(sourceSpectrum.highestSourceEnergy, 1e6);
-  EXPECT_DOUBLE_EQ(sourceSpectrum.lowestSourceEnergy, 9e5);
-  EXPECT_DOUBLE_EQ(pulseHeightTally[0].upper, 1e6);
-  EXPECT_DOUBLE_EQ(pulseHeightTally[0].invWidth, 1e-4);
-  EXPECT_DOUBLE_EQ(rangeData[kQuantityE][0].upper, 1e6);
-  EXPECT_DOUBLE_EQ(transportOptions.cutE, 1000.0);
+  EXPECT_EQ(directives::sourceSpectrum.nEnerg, 2);
+  EXPECT_DOUBLE_EQ(directives::sourceSpectrum.highestSourceEnergy, 1e6);
+  EXPECT_DOUBLE_EQ(directives::sourceSpectrum.lowestSourceEnergy, 9e5);
+  EXPECT_DOUBLE_EQ(directives::pulseHeightTally[0].upper, 1e6);
+  EXPECT_DOUBLE_EQ(directives::pulseHeightTally[0].invWidth, 1e-4);
+  EXPECT_DOUBLE_EQ(directives::rangeData[kQuantityE][0].upper, 1e6);
+  EXPECT_DOUBLE_EQ(directives::transportOptions.cutE, 1000.0);
 }

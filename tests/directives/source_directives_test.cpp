@@ -14,43 +14,43 @@ TEST(SourceDirectives, ParticleKindsWithoutRegardToCase) {
   } cases[] = {{"e", kSourceElectron}, {"P", kSourcePhoton}, {"e+", kSourcePositron}};
   for (const auto& c : cases) {
     ASSERT_EQ(RunLines({std::string("PART ") + c.value}).code, 0) << c.value;
-    EXPECT_EQ(source.part, c.kind) << c.value;
+    EXPECT_EQ(directives::source.part, c.kind) << c.value;
   }
 }
 
 TEST(SourceDirectives, FrontSurfaceNormalAndOffset) {
   ASSERT_EQ(RunLines({"Surface 0 0 0 0 0 -5"}).code, 0);
-  EXPECT_EQ(layer.surface_C, -1.0);
-  EXPECT_EQ(layer.surface_D, 0.0);
+  EXPECT_EQ(directives::layer.surface_C, -1.0);
+  EXPECT_EQ(directives::layer.surface_D, 0.0);
   ASSERT_EQ(RunLines({"Surface 1 2 3 0 3 4"}).code, 0);
-  EXPECT_DOUBLE_EQ(layer.surface_B, 0.6);
-  EXPECT_DOUBLE_EQ(layer.surface_C, 0.8);
-  EXPECT_DOUBLE_EQ(layer.surface_D, -(0.6 * 2 + 0.8 * 3));
-  EXPECT_EQ(layer.surface_Z, 3.0);
+  EXPECT_DOUBLE_EQ(directives::layer.surface_B, 0.6);
+  EXPECT_DOUBLE_EQ(directives::layer.surface_C, 0.8);
+  EXPECT_DOUBLE_EQ(directives::layer.surface_D, -(0.6 * 2 + 0.8 * 3));
+  EXPECT_EQ(directives::layer.surface_Z, 3.0);
 }
 
 TEST(SourceDirectives, BeamMakesAPointSourceWithAParallelBeam) {
   ASSERT_EQ(RunLines({"BEAM 0 0 -1 0 0 2", "THICK 0.2", "CONC 2.699"}).code, 0);
-  EXPECT_EQ(source.beam_C, 1.0);
-  EXPECT_EQ(source.beamOrigin.z, -1.0);
-  EXPECT_EQ(source.sourcePositionType, kPointSource);
-  EXPECT_EQ(source.sourceDirectionType, kParallelBeam);
-  EXPECT_EQ(layer.w, 0.2);
-  EXPECT_EQ(layer.concentration, 2.699);
+  EXPECT_EQ(directives::source.beam_C, 1.0);
+  EXPECT_EQ(directives::source.beamOrigin.z, -1.0);
+  EXPECT_EQ(directives::source.sourcePositionType, kPointSource);
+  EXPECT_EQ(directives::source.sourceDirectionType, kParallelBeam);
+  EXPECT_EQ(directives::layer.w, 0.2);
+  EXPECT_EQ(directives::layer.concentration, 2.699);
 }
 
 TEST(SourceDirectives, ComplexSourcePositionAndCone) {
   ASSERT_EQ(RunLines({"SOURCE_POSITION 2 0 0 0 0 0 1 0 0"}).code, 0);
-  EXPECT_EQ(source.sourcePositionType, kPointSource);   // no radius and no width: a point
+  EXPECT_EQ(directives::source.sourcePositionType, kPointSource);  // no radius and no width: a point
   ASSERT_EQ(RunLines({"SOURCE_POSITION 2 1 2 3 0 0 2 0.5 0"}).code, 0);
-  EXPECT_EQ(source.sourcePositionType, kPlaneSource);
-  EXPECT_EQ(source.sourceNormal.z, 1.0);
-  EXPECT_EQ(source.Q_source_position[8], 1.0);   // the frame's third column is the normal
+  EXPECT_EQ(directives::source.sourcePositionType, kPlaneSource);
+  EXPECT_EQ(directives::source.sourceNormal.z, 1.0);
+  EXPECT_EQ(directives::source.Q_source_position[8], 1.0);  // the frame's third column is the normal
   ASSERT_EQ(RunLines({"SOURCE_DIRECTION 2 0 0 1 90"}).code, 0);
-  EXPECT_NEAR(source.sourceConeCos, 0.0, 1e-16);
-  EXPECT_EQ(source.sourceDirectionType, kConeBeam);
+  EXPECT_NEAR(directives::source.sourceConeCos, 0.0, 1e-16);
+  EXPECT_EQ(directives::source.sourceDirectionType, kConeBeam);
   ASSERT_EQ(RunLines({"SOURCE_DIRECTION 3"}).code, 0);
-  EXPECT_EQ(source.sourceDirectionType, kIsotropic);
+  EXPECT_EQ(directives::source.sourceDirectionType, kIsotropic);
 }
 
 TEST(SourceDirectives, EnergyUnitAndSwitches) {
@@ -58,21 +58,21 @@ TEST(SourceDirectives, EnergyUnitAndSwitches) {
                       "ELASTIC_SMALL_ANGLE 3"})
                 .code,
             0);
-  EXPECT_EQ(physicsModels.energyUnit, kUnitKeV);
-  EXPECT_EQ(physicsModels.energyFactor, 0.001);
-  EXPECT_EQ(physicsModels.pe_angularDistr_nPoints, 3);
-  EXPECT_EQ(physicsModels.brems_lowEnThr, 5.0);
-  EXPECT_TRUE(physicsModels.brems_lowEnThrGiven);
-  EXPECT_FALSE(physicsModels.brems_highEnThrGiven);
-  EXPECT_EQ(physicsModels.ionDWBA, 0);
-  EXPECT_EQ(physicsModels.elasticSmallAngle, 3);
+  EXPECT_EQ(directives::physicsModels.energyUnit, kUnitKeV);
+  EXPECT_EQ(directives::physicsModels.energyFactor, 0.001);
+  EXPECT_EQ(directives::physicsModels.pe_angularDistr_nPoints, 3);
+  EXPECT_EQ(directives::physicsModels.brems_lowEnThr, 5.0);
+  EXPECT_TRUE(directives::physicsModels.brems_lowEnThrGiven);
+  EXPECT_FALSE(directives::physicsModels.brems_highEnThrGiven);
+  EXPECT_EQ(directives::physicsModels.ionDWBA, 0);
+  EXPECT_EQ(directives::physicsModels.elasticSmallAngle, 3);
 }
 
 TEST(SourceDirectives, BremsTableFolderRelativeToTheProgram) {
   ASSERT_EQ(RunLines({"BREMS_ANGULAR_DISTR_DIR  tables  "}).code, 0);
-  EXPECT_EQ(bremsTableFolder, exeFolder + "tables/");
+  EXPECT_EQ(input::bremsTableFolder, input::exeFolder + "tables/");
   ASSERT_EQ(RunLines({"BREMS_ANGULAR_DISTR_DIR /data/brems/"}).code, 0);
-  EXPECT_EQ(bremsTableFolder, "/data/brems/");
+  EXPECT_EQ(input::bremsTableFolder, "/data/brems/");
 }
 
 TEST(SourceDirectives, RefusalsAndMissingValues) {

@@ -14,7 +14,7 @@ TEST(SurfaceDirectives, PlanesOfFourSixAndNineEntries) {
   INPUTRUN run = RunLines({"S1 P 0 0 2 4", "S2 P 0 0 -2 4", "S3 p 1 2 3 0 2 0", "S4 P 0 0 0 0 1 0 1 0 0",
                            "S5 P 1 0 0 0 1 0 0 0 1", "s6 P 0 0 0 1 0 0 0 1 0"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(complexGeometry, 1);
+  EXPECT_EQ(directives::complexGeometry, 1);
   const SURFACE& z2 = PlainSurface(1);
   EXPECT_EQ(z2.type, kSurfacePlane);
   EXPECT_TRUE(Near(z2.axis, Init(0, 0, 1))) << Text(z2.axis);
@@ -100,7 +100,7 @@ TEST(SurfaceDirectives, CoincidingPlainSurfacesAreReportedAndKept) {
   INPUTRUN run = RunLines({"S1 S 0 0 0 1", "S2 S 0 0 0 1", "S3 P 0 0 1 1", "S4 P 0 0 -1 -1"});
   ASSERT_EQ(run.code, 0) << run.console;
   EXPECT_EQ(run.console, "Warning: Surfaces 2 and 1 coincide.\nWarning: Surfaces 4 and 3 coincide.\n");
-  EXPECT_EQ(geometry.nSurfaces, 4);
+  EXPECT_EQ(directives::geometry.nSurfaces, 4);
 }
 
 TEST(SurfaceDirectives, APlaneTakesOverABoxFacetAndTheRegionsStay) {
@@ -134,8 +134,8 @@ TEST(SurfaceDirectives, APlaneTakesOverABoxFacetAndTheRegionsStay) {
   // The facet is named as the box's, followed by the plain surface's own name.
   char text[64];
   const CELL& c = CellOf(1);
-  FormatSurfaceId(&geometry.surf[c.surfaces[5]], c.senses[5], c.surfMacrobody[5], c.surfFacet[5],
-                  geometry.macrobodies.data(), text, sizeof text);
+  FormatSurfaceId(&directives::geometry.surf[c.surfaces[5]], c.senses[5], c.surfMacrobody[5], c.surfFacet[5],
+                  directives::geometry.macrobodies.data(), text, sizeof text);
   EXPECT_STREQ(text, "-1.6 (+7)");
 }
 
@@ -210,7 +210,7 @@ TEST(SurfaceDirectives, TheSurfaceTableHoldsTenThousand) {
   for (int i = 1; i <= kMaxSurfaces; ++i) lines.push_back("S" + std::to_string(i) + " P 0 0 1 " + std::to_string(i));
   INPUTRUN full = RunLines(lines);
   ASSERT_EQ(full.code, 0) << full.console;
-  EXPECT_EQ(geometry.nSurfaces, kMaxSurfaces);
+  EXPECT_EQ(directives::geometry.nSurfaces, kMaxSurfaces);
   lines.push_back("S10001 S 0 0 0 1");
   EXPECT_TRUE(FailsWith(RunLines(lines), "Error: The number of surfaces is greater than 10000.\n"));
 }

@@ -10,16 +10,16 @@
 TEST(TallyDirectives, RangesAndOneDimTable) {
   INPUTRUN run = RunLines({"E 0 1e6 100", "theta15 0 90 9", "ETALLY 0 0 0 0 0 2 E THETA15"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_STREQ(rangeData[kQuantityTheta][0].name, "THETA15");
-  EXPECT_DOUBLE_EQ(rangeData[kQuantityE][0].invWidth, 1e-4);
-  ASSERT_EQ(nPlaneTalliesTot[kElectronTallies], 1);
-  const PLANETALLY& t = tallyData[kElectronTallies][0];
+  EXPECT_STREQ(directives::rangeData[kQuantityTheta][0].name, "THETA15");
+  EXPECT_DOUBLE_EQ(directives::rangeData[kQuantityE][0].invWidth, 1e-4);
+  ASSERT_EQ(directives::nPlaneTalliesTot[kElectronTallies], 1);
+  const PLANETALLY& t = directives::tallyData[kElectronTallies][0];
   EXPECT_EQ(t.normal.z, 1.0);
   EXPECT_EQ(t.axisX.x, 1.0);
   EXPECT_EQ(t.n1D, 2);
   EXPECT_EQ(t.nQuantities, 2);
   EXPECT_EQ(t.nDirQuantities, 2);   // no position quantity
-  EXPECT_EQ(tallyLayout[kElectronTallies].oneDimHalf, (std::vector<int32_t>{100, 9}));
+  EXPECT_EQ(directives::tallyLayout[kElectronTallies].oneDimHalf, (std::vector<int32_t>{100, 9}));
   EXPECT_EQ(t.eFlux, 1);
   EXPECT_EQ(t.writeDuringRun, 1);
 }
@@ -27,7 +27,7 @@ TEST(TallyDirectives, RangesAndOneDimTable) {
 TEST(TallyDirectives, NegativeNormalAlongXAndStackedPlanes) {
   INPUTRUN run = RunLines({"E 0 1e6 100", "R 0 1 10", "TALLY5 0 0 0 -3 0 0 10 0.5 E (R E) ORG -0 E_FLUX 0 LIM MU 0 1"});
   ASSERT_EQ(run.code, 0) << run.console;
-  const PLANETALLY& t = tallyData[kAllParticleTallies][0];
+  const PLANETALLY& t = directives::tallyData[kAllParticleTallies][0];
   EXPECT_EQ(t.number, 5);
   EXPECT_EQ(t.normal.x, -1.0);
   EXPECT_EQ(t.axisX.y, -1.0);
@@ -40,7 +40,7 @@ TEST(TallyDirectives, NegativeNormalAlongXAndStackedPlanes) {
   EXPECT_EQ(t.nQuantities, 3);      // E, MU, R
   EXPECT_EQ(t.nDirQuantities, 2);
   EXPECT_EQ(t.quantity[2], kQuantityR);
-  const TALLYLAYOUT& layout = tallyLayout[kAllParticleTallies];
+  const TALLYLAYOUT& layout = directives::tallyLayout[kAllParticleTallies];
   EXPECT_EQ(layout.oneDimHalf.size(), 10u);
   EXPECT_EQ(layout.twoDimHalf.size(), 10u);
   EXPECT_EQ(layout.twoDimHalf[9], 1000);
@@ -50,10 +50,10 @@ TEST(TallyDirectives, NegativeNormalAlongXAndStackedPlanes) {
 
 TEST(TallyDirectives, TwoDimTablesAndParentheses) {
   EXPECT_EQ(RunLines({"E 0 1 10", "THETA 0 90 9", "MU 0 1 10", "PTALLY 0 0 0 0 0 1 (E THETA) ( E MU ) (THETA E )"}).code, 0);
-  EXPECT_EQ(tallyData[kPhotonTallies][0].n2D, 3);
+  EXPECT_EQ(directives::tallyData[kPhotonTallies][0].n2D, 3);
   EXPECT_EQ(RunLines({"E 0 1 10", "PTALLY 0 0 0 0 0 1 ORG 1,2 E"}).code, 0);
-  EXPECT_EQ(tallyData[kPhotonTallies][0].orgEnabled[0], 0);
-  EXPECT_EQ(tallyData[kPhotonTallies][0].orgEnabled[2], 1);
+  EXPECT_EQ(directives::tallyData[kPhotonTallies][0].orgEnabled[0], 0);
+  EXPECT_EQ(directives::tallyData[kPhotonTallies][0].orgEnabled[2], 1);
 }
 
 TEST(TallyDirectives, TheBinBudgetOfAClass) {
@@ -112,12 +112,12 @@ TEST(TallyDirectives, TheHundredAndFirstRangeOfAQuantityFails) {
   std::vector<std::string> lines;
   for (int n = 1; n <= 101; ++n) lines.push_back("X" + std::to_string(n) + " 0 1 1");
   EXPECT_TRUE(FailsWith(RunLines(lines), "Error: The number of X ranges is greater than 100.\n"));
-  EXPECT_EQ(nRanges[kQuantityX], 100);
+  EXPECT_EQ(directives::nRanges[kQuantityX], 100);
 }
 
 TEST(TallyDirectives, EnergyFluxSwitchHoldsForTalliesAboveIt) {
   ASSERT_EQ(RunLines({"E 0 1 10", "TALLY 0 0 0 0 0 1 E", "TALLIES_E_FLUX 0"}).code, 0);
-  EXPECT_EQ(tallyData[kAllParticleTallies][0].eFlux, 0);
+  EXPECT_EQ(directives::tallyData[kAllParticleTallies][0].eFlux, 0);
 }
 
 TEST(TallyLimits, AcceptedAndRefusedLimits) {

@@ -13,7 +13,7 @@ namespace {
 const TRANSFORM& Transform(int32_t id) {
   const int32_t i = FindTransform(id);
   EXPECT_GE(i, 0) << "no TR" << id;
-  return geometry.transforms[static_cast<size_t>(i < 0 ? 0 : i)];
+  return directives::geometry.transforms[static_cast<size_t>(i < 0 ? 0 : i)];
 }
 
 // Column j of the rotation: the auxiliary axis j in the main system.
@@ -54,7 +54,7 @@ TEST(TransformDirectives, RotationsOfEveryForm) {
   ExpectAxes(8, Init(0, 1, 0), Init(-1, 0, 0), Init(0, 0, 1));
   ExpectAxes(9, Init(0, 0, 1), Init(0, 1, 0), Init(-1, 0, 0));
   ExpectAxes(10, Init(0, 0, -1), Init(0, 1, 0), Init(1, 0, 0));
-  EXPECT_EQ(complexGeometry, 1);
+  EXPECT_EQ(directives::complexGeometry, 1);
 }
 
 TEST(TransformDirectives, APrimaryTransformationComposes) {
@@ -127,7 +127,7 @@ TEST(TransformDirectives, TheTableHoldsTenThousand) {
   for (int i = 1; i <= kMaxTransforms; ++i) lines.push_back("TR" + std::to_string(i) + " 0 0 " + std::to_string(i));
   INPUTRUN full = RunLines(lines);
   ASSERT_EQ(full.code, 0) << full.console.substr(0, 200);
-  EXPECT_EQ(geometry.nTransforms, kMaxTransforms);
+  EXPECT_EQ(directives::geometry.nTransforms, kMaxTransforms);
   lines.push_back("TR10001 0 0 0");
   EXPECT_TRUE(FailsWith(RunLines(lines), "Error: The number of coordinate transformations is greater than 10000.\n"));
 }

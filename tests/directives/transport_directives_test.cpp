@@ -10,7 +10,7 @@ TEST(TransportDirectives, AcceptedValuesAtTheLimits) {
                            "DIFFUSION_DIST_TO_RMSPATH_RATIO_THR 10", "NCOLLISIONS_TRACK -0.5", "MAXGEN_TRACKS -1",
                            "CUT_P 10x", "CUT_E 50", "FORCE_MATERIALS 7", "TRACK_K 0"});
   ASSERT_EQ(run.code, 0) << run.console;
-  const TRANSPORTOPTIONS& t = transportOptions;
+  const TRANSPORTOPTIONS& t = directives::transportOptions;
   EXPECT_EQ(t.force_wt, 0.1);
   EXPECT_EQ(t.sigmaErr, 0.0);
   EXPECT_EQ(t.elasticCDFCutoff, 1.0);
@@ -27,7 +27,7 @@ TEST(TransportDirectives, AcceptedValuesAtTheLimits) {
   EXPECT_EQ(t.forceMaterials, 1);
   EXPECT_EQ(t.trackKnockOnElectrons, 0);
   EXPECT_EQ(RunLines({"NCOLLISIONS_TRACK 98"}).code, 0);
-  EXPECT_EQ(transportOptions.nCollisionsTrack, 100);
+  EXPECT_EQ(directives::transportOptions.nCollisionsTrack, 100);
 }
 
 TEST(TransportDirectives, ForcingByProcessAndElement) {
@@ -37,7 +37,7 @@ TEST(TransportDirectives, ForcingByProcessAndElement) {
   EXPECT_EQ(ForcingSwitch(kForceExc, 30), 0);
   EXPECT_EQ(ForcingSwitch(kForceIonL, 26), 1);
   EXPECT_EQ(ForcingSwitch(kForceIonK, 1), 1);
-  EXPECT_EQ(transportOptions.forceByZ[kForceIonL][25], -1);
+  EXPECT_EQ(directives::transportOptions.forceByZ[kForceIonL][25], -1);
 }
 
 TEST(TransportDirectives, RefusalsAndMissingValues) {

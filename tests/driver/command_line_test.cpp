@@ -87,29 +87,29 @@ TEST(CommandLine, ValuesReachTheirOptions) {
   CONSOLERUN run = RunCommandLine({"in", "$IN",    "out",   "log", "N",    "2",  "@0",       "-2.5", "@9",  "1e3",
                                    "E",  "662000", "check", "0",   "seed", "77", "nStreams", "12",   "alt", "x.alt"});
   ASSERT_EQ(run.code, 0) << run.output;
-  EXPECT_EQ(outputFileName, "log");  // a value may look like a keyword
-  EXPECT_EQ(runOptions.nParticles, 2);
-  EXPECT_EQ(compiler->SystemVariable(0), -2.5);
-  EXPECT_EQ(compiler->SystemVariable(9), 1000.0);
-  EXPECT_EQ(compiler->SystemVariable(5), 0.0);
-  EXPECT_TRUE(runOptions.sourceEnergyGiven);
-  EXPECT_EQ(runOptions.sourceEnergy, 662000.0);
-  EXPECT_EQ(runOptions.check, 0);
-  EXPECT_EQ(runOptions.seed, 77);
-  EXPECT_EQ(runOptions.nStreams, 12);
-  EXPECT_EQ(altFileName, "x.alt");
-  EXPECT_EQ(inputFileName, ExistingInputFile());
-  EXPECT_NE(inputFile, nullptr);
-  EXPECT_TRUE(commandLineGiven.out && commandLineGiven.N && commandLineGiven.seed);
-  EXPECT_FALSE(commandLineGiven.tasks || commandLineGiven.log);
+  EXPECT_EQ(input::outputFileName, "log");  // a value may look like a keyword
+  EXPECT_EQ(input::runOptions.nParticles, 2);
+  EXPECT_EQ(language::compiler->SystemVariable(0), -2.5);
+  EXPECT_EQ(language::compiler->SystemVariable(9), 1000.0);
+  EXPECT_EQ(language::compiler->SystemVariable(5), 0.0);
+  EXPECT_TRUE(input::runOptions.sourceEnergyGiven);
+  EXPECT_EQ(input::runOptions.sourceEnergy, 662000.0);
+  EXPECT_EQ(input::runOptions.check, 0);
+  EXPECT_EQ(input::runOptions.seed, 77);
+  EXPECT_EQ(input::runOptions.nStreams, 12);
+  EXPECT_EQ(input::altFileName, "x.alt");
+  EXPECT_EQ(input::inputFileName, ExistingInputFile());
+  EXPECT_NE(input::inputFile, nullptr);
+  EXPECT_TRUE(input::commandLineGiven.out && input::commandLineGiven.N && input::commandLineGiven.seed);
+  EXPECT_FALSE(input::commandLineGiven.tasks || input::commandLineGiven.log);
 }
 
 TEST(CommandLine, LongFileNamesAreKeptWhole) {
   std::string longName(3000, 'a');
   CONSOLERUN run = RunCommandLine({"in", "$IN", "out", longName, "log", longName + "b"});
   ASSERT_EQ(run.code, 0) << run.output;
-  EXPECT_EQ(outputFileName, longName);
-  EXPECT_EQ(logFileName.size(), 3001u);
+  EXPECT_EQ(input::outputFileName, longName);
+  EXPECT_EQ(input::logFileName.size(), 3001u);
 }
 
 TEST(CommandLine, GpuKeywordsBelongToTheGpuBuild) {
@@ -184,10 +184,10 @@ TEST(ProgramFolders, FindFileOnPath) {
 
 TEST(ProgramFolders, ExecutableFolderAndDefaults) {
   FindProgramFolders("Trenqual");
-  ASSERT_FALSE(exeFolder.empty());
-  EXPECT_EQ(exeFolder.back(), '/');
-  EXPECT_TRUE(FileExists(exeFolder));
-  EXPECT_EQ(dataFolder, exeFolder + "Data/");
-  EXPECT_EQ(endfFolder, exeFolder + "ENDF/");
-  EXPECT_EQ(bremsTableFolder, exeFolder + "Brems_angular_prob_dens/");
+  ASSERT_FALSE(input::exeFolder.empty());
+  EXPECT_EQ(input::exeFolder.back(), '/');
+  EXPECT_TRUE(FileExists(input::exeFolder));
+  EXPECT_EQ(input::dataFolder, input::exeFolder + "Data/");
+  EXPECT_EQ(input::endfFolder, input::exeFolder + "ENDF/");
+  EXPECT_EQ(input::bremsTableFolder, input::exeFolder + "Brems_angular_prob_dens/");
 }

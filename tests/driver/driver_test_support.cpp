@@ -22,13 +22,13 @@ std::string ExistingInputFile() {
 
 CONSOLERUN RunCommandLine(const std::vector<std::string>& args) {
   SetDefaultOptions();
-  if (compiler == nullptr) {
+  if (language::compiler == nullptr) {
     EXPECT_EQ(CreateCompiler(), 0);
   }
-  for (int i = 0; i < kSystemVariableCount; ++i) compiler->SystemVariable(i) = 0.0;
-  if (inputFile != nullptr) {
-    fclose(inputFile);
-    inputFile = nullptr;
+  for (int i = 0; i < kSystemVariableCount; ++i) language::compiler->SystemVariable(i) = 0.0;
+  if (input::inputFile != nullptr) {
+    fclose(input::inputFile);
+    input::inputFile = nullptr;
   }
   std::vector<std::string> tokens = {"Trenqual"};
   for (const std::string& arg : args) tokens.push_back(arg == "$IN" ? ExistingInputFile() : arg);

@@ -29,19 +29,19 @@ TEST(InputPasses, OutputFileHoldsCommandLineEchoAndClosingDashes) {
   INPUTRUN run = RunInput("// comment line\nN 10 // histories\n\n1e5 2e5 &\n  0 1\n",
                           {"out", "$DIRmy out.txt", "check", "0"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(outputFileName, run.folder + "my out.txt");
+  EXPECT_EQ(input::outputFileName, run.folder + "my out.txt");
   std::string expected = Head("Trenqual in " + run.folder + "input.txt out \"" + run.folder +
                               "my out.txt\" check 0") +
                          "// comment line\nN 10 // histories\n\n1e5 2e5 &\n  0 1\n" + "\n" + kDashes + "\n";
   EXPECT_EQ(run.outputText, expected);
-  EXPECT_EQ(filesFolder, run.folder + "Files_my out.txt");
+  EXPECT_EQ(input::filesFolder, run.folder + "Files_my out.txt");
 }
 
 TEST(InputPasses, CheckZeroInterpretsNothing) {
   INPUTRUN run = RunInput("anything goes here\nTASKS x\nN 5\nN 5\n", {"check", "0"});
   EXPECT_EQ(run.code, 0) << run.console;
   EXPECT_EQ(run.console, "");
-  EXPECT_EQ(runOptions.nParticles, 0);
+  EXPECT_EQ(input::runOptions.nParticles, 0);
 }
 
 TEST(InputPasses, ErrorsOfThePasses) {
@@ -101,7 +101,7 @@ TEST(InputPasses, OutputNameClashes) {
 TEST(InputPasses, OutDirectiveNamesTheOutputOfTheSameRun) {
   INPUTRUN run = RunInput("OUT  $DIRnamed.txt \nN 1\n");
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(outputFileName, run.folder + "named.txt");
+  EXPECT_EQ(input::outputFileName, run.folder + "named.txt");
   EXPECT_NE(run.outputText.find("OUT  " + run.folder + "named.txt"), std::string::npos);
 }
 
@@ -123,8 +123,8 @@ TEST(InputPasses, LogFile) {
   // With writeLog the log is named after the input and holds the input's lines.
   INPUTRUN run = RunInput("N 5\n// c\n1e6\n", {"writeLog", "1"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(logFileName, run.folder + "input_log.txt");
-  EXPECT_EQ(ReadWholeFile(logFileName), "N 5\n// c\n1e6\n");
+  EXPECT_EQ(input::logFileName, run.folder + "input_log.txt");
+  EXPECT_EQ(ReadWholeFile(input::logFileName), "N 5\n// c\n1e6\n");
 
   INPUTRUN named = RunInput("LOG $DIRfirst.log\nN 5\n", {"writeLog", "1"});
   ASSERT_EQ(named.code, 0) << named.console;
@@ -132,5 +132,5 @@ TEST(InputPasses, LogFile) {
 
   INPUTRUN checkZero = RunInput("LOG $DIRfirst.log\nN 5\n", {"writeLog", "1", "check", "0"});
   ASSERT_EQ(checkZero.code, 0) << checkZero.console;
-  EXPECT_EQ(logFileName, checkZero.folder + "input_log.txt");  // opened at the first directive
+  EXPECT_EQ(input::logFileName, checkZero.folder + "input_log.txt");  // opened at the first directive
 }

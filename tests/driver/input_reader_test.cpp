@@ -24,31 +24,31 @@ struct READ {
 // Reads the first logical line of text (and the first word of the next one)
 // as the second pass does, echoing into a scratch output file.
 READ ReadLogicalLine(const std::string& text) {
-  if (compiler == nullptr) {
+  if (language::compiler == nullptr) {
     EXPECT_EQ(CreateCompiler(), 0);
   }
   SetDefaultOptions();
   std::string folder = MakeScratchFolder("reader");
   WriteTextFile(folder + "in.txt", text);
-  inputFile = fopen((folder + "in.txt").c_str(), "r");
-  outputFile = fopen((folder + "echo.txt").c_str(), "w");
-  inputPass = 1;
+  input::inputFile = fopen((folder + "in.txt").c_str(), "r");
+  input::outputFile = fopen((folder + "echo.txt").c_str(), "w");
+  input::inputPass = 1;
   ResetInputReader();
   ResetProgramState(1);
 
   READ read;
   testing::internal::CaptureStdout();
-  for (char* word = ReadInputLine(inputFile, outputFile, InputLineBuffer(), kWordSeparators); word != nullptr;
-       word = NextWord()) {
+  for (char* word = ReadInputLine(input::inputFile, input::outputFile, InputLineBuffer(), kWordSeparators);
+       word != nullptr; word = NextWord()) {
     read.words.push_back(word);
   }
-  if (char* next = ReadInputLine(inputFile, outputFile, InputLineBuffer(), kWordSeparators)) {
+  if (char* next = ReadInputLine(input::inputFile, input::outputFile, InputLineBuffer(), kWordSeparators)) {
     read.secondLineWord = next;
   }
   read.console = testing::internal::GetCapturedStdout();
-  fclose(outputFile);
-  fclose(inputFile);
-  outputFile = inputFile = nullptr;
+  fclose(input::outputFile);
+  fclose(input::inputFile);
+  input::outputFile = input::inputFile = nullptr;
   read.echo = ReadWholeFile(folder + "echo.txt");
   return read;
 }
@@ -93,19 +93,19 @@ TEST(InputReader, EchoesEveryPhysicalLineWithItsComment) {
 }
 
 TEST(InputReader, RestOfLine) {
-  if (compiler == nullptr) {
+  if (language::compiler == nullptr) {
     ASSERT_EQ(CreateCompiler(), 0);
   }
   std::string folder = MakeScratchFolder("reader-rest");
   WriteTextFile(folder + "in.txt", "OUT  my file.txt  \n");
-  inputFile = fopen((folder + "in.txt").c_str(), "r");
-  outputFile = nullptr;
-  inputPass = 0;
+  input::inputFile = fopen((folder + "in.txt").c_str(), "r");
+  input::outputFile = nullptr;
+  input::inputPass = 0;
   ResetInputReader();
   ResetProgramState(0);
-  EXPECT_STREQ(ReadInputLine(inputFile, nullptr, InputLineBuffer(), kWordSeparators), "OUT");
+  EXPECT_STREQ(ReadInputLine(input::inputFile, nullptr, InputLineBuffer(), kWordSeparators), "OUT");
   EXPECT_STREQ(RestOfLine(), " my file.txt  ");
   EXPECT_EQ(RestOfLine(), nullptr);
-  fclose(inputFile);
-  inputFile = nullptr;
+  fclose(input::inputFile);
+  input::inputFile = nullptr;
 }

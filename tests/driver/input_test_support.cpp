@@ -51,16 +51,16 @@ INPUTRUN RunInput(const std::string& inputText, const std::vector<std::string>& 
   std::string inputPath = run.folder + "input.txt";
   WriteTextFile(inputPath, Substitute(inputText, run.folder));
 
-  CloseFile(inputFile);
-  CloseFile(outputFile);
-  CloseFile(logFile);
+  CloseFile(input::inputFile);
+  CloseFile(input::outputFile);
+  CloseFile(input::logFile);
   SetDefaultOptions();
   ResetRunDirectives();
   ResetProblemDirectives();
-  languageServices = DefaultLanguageServices();
+  input::languageServices = DefaultLanguageServices();
   StopProgramRun();  // the Compiler goes only after the program thread has ended
-  delete compiler;
-  compiler = nullptr;
+  delete language::compiler;
+  language::compiler = nullptr;
   EXPECT_EQ(CreateCompiler(), 0);
   if (testHooks != nullptr) testHooks();
 
@@ -75,10 +75,10 @@ INPUTRUN RunInput(const std::string& inputText, const std::vector<std::string>& 
   fflush(stdout);
   run.console = testing::internal::GetCapturedStdout();
 
-  CloseFile(outputFile);
-  CloseFile(logFile);
-  CloseFile(inputFile);
-  if (!outputFileName.empty()) run.outputText = ReadWholeFile(outputFileName);
+  CloseFile(input::outputFile);
+  CloseFile(input::logFile);
+  CloseFile(input::inputFile);
+  if (!input::outputFileName.empty()) run.outputText = ReadWholeFile(input::outputFileName);
   return run;
 }
 

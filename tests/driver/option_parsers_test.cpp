@@ -74,15 +74,15 @@ TEST(OptionParsers, CpuOptions) {
 
 TEST(OptionParsers, StoredValues) {
   RunParser(ParseN, "2e0");
-  EXPECT_EQ(runOptions.nParticles, 2);
+  EXPECT_EQ(input::runOptions.nParticles, 2);
   RunParser(ParseSeed, "x");
-  EXPECT_EQ(runOptions.seed, 0);
+  EXPECT_EQ(input::runOptions.seed, 0);
   RunParser(ParseSeed, "17abc");
-  EXPECT_EQ(runOptions.seed, 17);
+  EXPECT_EQ(input::runOptions.seed, 17);
 }
 
 TEST(OptionParsers, EndfFolder) {
-  exeFolder = "/opt/trenqual/";
+  input::exeFolder = "/opt/trenqual/";
   struct {
     const char* value;
     const char* folder;
@@ -94,37 +94,37 @@ TEST(OptionParsers, EndfFolder) {
   };
   for (const auto& c : cases) {
     ASSERT_EQ(RunParser(ParseEndfDir, c.value).code, 0);
-    EXPECT_EQ(endfFolder, c.folder) << c.value;
+    EXPECT_EQ(input::endfFolder, c.folder) << c.value;
   }
 }
 
 TEST(OptionParsers, LogFile) {
   std::string folder = MakeScratchFolder("log-file");
-  inputFileName = folder + "Input.txt";
+  input::inputFileName = folder + "Input.txt";
 
-  logFileName = folder + "INPUT.TXT";
+  input::logFileName = folder + "INPUT.TXT";
   testing::internal::CaptureStdout();
   EXPECT_EQ(OpenLogFile(), kInputError);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Error: Log file name is the same as input file name (\"" + inputFileName + "\").\n");
-  EXPECT_TRUE(logFailed);
+            "Error: Log file name is the same as input file name (\"" + input::inputFileName + "\").\n");
+  EXPECT_TRUE(input::logFailed);
 
-  logFileName = folder + "no-such-folder/log.txt";
+  input::logFileName = folder + "no-such-folder/log.txt";
   testing::internal::CaptureStdout();
   EXPECT_EQ(OpenLogFile(), kInputError);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Log file \"" + logFileName + "\" could not be opened for writing.\n");
+            "Log file \"" + input::logFileName + "\" could not be opened for writing.\n");
 
-  commandLineGiven.log = false;
-  pendingLogLine = "TASKS 4\n";
+  input::commandLineGiven.log = false;
+  input::pendingLogLine = "TASKS 4\n";
   testing::internal::CaptureStdout();
   EXPECT_EQ(ParseLogFile(nullptr, ("  log   " + folder + "run.log  \n").c_str()), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(logFileName, folder + "run.log");
-  EXPECT_FALSE(logFailed);
-  fclose(logFile);
-  logFile = nullptr;
-  FILE* written = fopen(logFileName.c_str(), "r");
+  EXPECT_EQ(input::logFileName, folder + "run.log");
+  EXPECT_FALSE(input::logFailed);
+  fclose(input::logFile);
+  input::logFile = nullptr;
+  FILE* written = fopen(input::logFileName.c_str(), "r");
   ASSERT_NE(written, nullptr);
   char line[64] = {};
   EXPECT_NE(fgets(line, sizeof line, written), nullptr);
@@ -136,12 +136,12 @@ TEST(OptionParsers, LogFile) {
   EXPECT_EQ(ParseLogFile(nullptr, "LOG"), 1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Log file name is missing.\n");
 
-  commandLineGiven.log = true;  // the command-line name wins over the directive's
-  logFileName = folder + "cmd.log";
+  input::commandLineGiven.log = true;  // the command-line name wins over the directive's
+  input::logFileName = folder + "cmd.log";
   EXPECT_EQ(ParseLogFile(nullptr, ("LOG " + folder + "other.log").c_str()), 0);
-  EXPECT_EQ(logFileName, folder + "cmd.log");
-  fclose(logFile);
-  logFile = nullptr;
+  EXPECT_EQ(input::logFileName, folder + "cmd.log");
+  fclose(input::logFile);
+  input::logFile = nullptr;
 }
 
 #if TQ_GPU_BUILD
@@ -241,13 +241,13 @@ TEST(OptionParsers, GpuOptions) {
 
 TEST(OptionParsers, GpuStoredValues) {
   RunParser(ParseRandCuda, "2");
-  EXPECT_EQ(runOptions.rand_CUDA, 1);
+  EXPECT_EQ(input::runOptions.rand_CUDA, 1);
   RunParser(ParseFirstCuda, "0");
-  EXPECT_EQ(runOptions.first_CUDA, -1);
+  EXPECT_EQ(input::runOptions.first_CUDA, -1);
   RunParser(ParseStatsCuda, "2");
-  EXPECT_TRUE(runOptions.deviceStatsMonitor);
+  EXPECT_TRUE(input::runOptions.deviceStatsMonitor);
   RunParser(ParseSeedCuda, "1e19");
-  EXPECT_EQ(runOptions.seed_CUDA, 10000000000000000000ull);
+  EXPECT_EQ(input::runOptions.seed_CUDA, 10000000000000000000ull);
 }
 
 TEST(OptionParsers, DeviceAndRatioLists) {

@@ -36,12 +36,12 @@ int ArraysAccepted(const char*, char*) { return -1; }
 
 void ScriptedProgram(void*) {
   if (delayBeforeWritingMs > 0) SleepMilliseconds(delayBeforeWritingMs);
-  for (const std::string& piece : script) compiler->WriteDirectiveOutput(piece.c_str(), 1);
-  RUNCONTROL& run = *compiler->runControl;
+  for (const std::string& piece : script) language::compiler->WriteDirectiveOutput(piece.c_str(), 1);
+  RUNCONTROL& run = *language::compiler->runControl;
   // The reader takes the last of the waiting keys: Q is typed once Esc was seen.
   bool typedQ = false;
   while (loopUntilInterrupted && !run.interruptRequest.load()) {
-    if (!typedQ && compiler->escPressed.load()) {
+    if (!typedQ && language::compiler->escPressed.load()) {
       InjectKeys("q");
       typedQ = true;
     }
@@ -59,9 +59,9 @@ class ProgramBlocks : public testing::Test {
                       const std::vector<std::string>& args = {}) {
     script = std::move(lines);
     testHooks = [] {
-      languageServices.compileProgram = CompileAccepted;
-      languageServices.parseArrays = ArraysAccepted;
-      languageServices.programThread = ScriptedProgram;
+      input::languageServices.compileProgram = CompileAccepted;
+      input::languageServices.parseArrays = ArraysAccepted;
+      input::languageServices.programThread = ScriptedProgram;
     };
     INPUTRUN run = RunInput(input, args);
     testHooks = nullptr;
@@ -73,11 +73,11 @@ TEST_F(ProgramBlocks, GeneratedLinesAreTakenStoredAndReplayed) {
   INPUTRUN run = Run("PROGRAM gen\n  Dir(\"TASKS 4\")\n  Dir(\"SEED 7\")\nEND PROGRAM\nN 10\n",
                      {"TASKS 4\n", "SE", "ED 7"});
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(runOptions.nThreads, 4);
-  EXPECT_EQ(runOptions.seed, 7);  // the last line, written without a newline, is completed
-  EXPECT_EQ(runOptions.nParticles, 10);
-  ASSERT_EQ(compiler->ProgramCount(), 1);
-  const PROGRAMRECORD& record = *compiler->programs[0];
+  EXPECT_EQ(input::runOptions.nThreads, 4);
+  EXPECT_EQ(input::runOptions.seed, 7);  // the last line, written without a newline, is completed
+  EXPECT_EQ(input::runOptions.nParticles, 10);
+  ASSERT_EQ(language::compiler->ProgramCount(), 1);
+  const PROGRAMRECORD& record = *language::compiler->programs[0];
   ASSERT_EQ(record.outputLines.GetCount(), 2);
   EXPECT_STREQ(record.outputLines.GetAt(1), "SEED 7\n");
   // The block is echoed whole with the directives it wrote, then the input goes on.
@@ -146,7 +146,7 @@ TEST_F(ProgramBlocks, AProgramThatWritesNothingLetsTheInputGoOn) {
   INPUTRUN run = RunInput("PROGRAM gen\n  x = 1\nEND PROGRAM\nN 1\n");
   EXPECT_EQ(run.code, 0) << run.console;
   EXPECT_EQ(run.console, "");
-  EXPECT_EQ(runOptions.nParticles, 1);
+  EXPECT_EQ(input::runOptions.nParticles, 1);
   EXPECT_NE(run.outputText.find("PROGRAM gen\n  x = 1\nEND PROGRAM\nN 1\n"), std::string::npos) << run.outputText;
 }
 
@@ -159,7 +159,7 @@ TEST_F(ProgramBlocks, LongRunningProgramGetsTheTimeWarningOnce) {
   ASSERT_EQ(run.code, 0) << run.console;
   EXPECT_EQ(run.console,
             "\nExecution time of the user program exceeds 0.01 seconds. Press the escape key and then 'Q' to attempt to interrupt execution of the user program.\n");
-  EXPECT_EQ(runOptions.nParticles, 2);
+  EXPECT_EQ(input::runOptions.nParticles, 2);
 }
 
 // The language's own block parser and compiler behind the reader: compile-time
@@ -196,13 +196,13 @@ TEST(ProgramBlocksCompiled, AProgramIsCompiledAndRun) {
       "ARRAYS\n  double a[3]\nEND ARRAYS\nPROGRAM gen\n  a[1] = 2\n  Dir(\"N \", a[1])\nEND PROGRAM\nSEED 3\n");
   EXPECT_EQ(run.code, 0) << run.console;
   EXPECT_EQ(run.console, "");
-  EXPECT_EQ(runOptions.nParticles, 2);
-  EXPECT_EQ(runOptions.seed, 3);
-  ASSERT_EQ(compiler->ProgramCount(), 1);
-  EXPECT_EQ(compiler->programs[0]->code.instructionCount, 4);
-  ASSERT_EQ(compiler->programs[0]->outputLines.GetCount(), 1);
-  EXPECT_STREQ(compiler->programs[0]->outputLines.GetAt(0), "N 2\n");
-  EXPECT_EQ(compiler->programs[0]->outputLineSources.Items<int32_t>()[0], 2);  // the line of the Dir call
+  EXPECT_EQ(input::runOptions.nParticles, 2);
+  EXPECT_EQ(input::runOptions.seed, 3);
+  ASSERT_EQ(language::compiler->ProgramCount(), 1);
+  EXPECT_EQ(language::compiler->programs[0]->code.instructionCount, 4);
+  ASSERT_EQ(language::compiler->programs[0]->outputLines.GetCount(), 1);
+  EXPECT_STREQ(language::compiler->programs[0]->outputLines.GetAt(0), "N 2\n");
+  EXPECT_EQ(language::compiler->programs[0]->outputLineSources.Items<int32_t>()[0], 2);  // the line of the Dir call
 }
 
 // A warning in the PARAMETERS code does not keep it from declaring its
@@ -210,9 +210,9 @@ TEST(ProgramBlocksCompiled, AProgramIsCompiledAndRun) {
 TEST(ProgramBlocksCompiled, ParametersWithAWarningDeclareTheirGlobals) {
   INPUTRUN run = RunInput("PARAMETERS\n  a = 1\n  if (a > 0) b = 2\nEND PARAMETERS\n");
   EXPECT_NE(run.console.find("Warning: the result may be undefined"), std::string::npos) << run.console;
-  ASSERT_EQ(compiler->nGlobalParameters, 2);
-  EXPECT_STREQ(compiler->globalParameterNames[0].name, "a");
-  EXPECT_STREQ(compiler->globalParameterNames[1].name, "b");
+  ASSERT_EQ(language::compiler->nGlobalParameters, 2);
+  EXPECT_STREQ(language::compiler->globalParameterNames[0].name, "a");
+  EXPECT_STREQ(language::compiler->globalParameterNames[1].name, "b");
 }
 
 // The PARAMETERS code runs like a program: its globals take their values
@@ -221,8 +221,8 @@ TEST(ProgramBlocksCompiled, ParametersRunBeforeThePrograms) {
   INPUTRUN run = RunInput("PARAMETERS\n  n = @0 * 2\nEND PARAMETERS\nPROGRAM gen\n  Dir(\"N \", n + 1)\nEND PROGRAM\n",
                           {"@0", "5"});
   EXPECT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(runOptions.nParticles, 11);
-  EXPECT_EQ(compiler->globalValues[0], 10);
+  EXPECT_EQ(input::runOptions.nParticles, 11);
+  EXPECT_EQ(language::compiler->globalValues[0], 10);
 }
 
 // A first pass that ends at a failed directive while the program still
@@ -236,18 +236,18 @@ TEST(ProgramBlocksCompiled, AProgramStillRunningWhenThePassEndsIsStopped) {
 #else
   EXPECT_EQ(run.console, "Error: Invalid number of threads \"x\".\n");
 #endif
-  EXPECT_EQ(compiler->runControl->running.load(), 0);
+  EXPECT_EQ(language::compiler->runControl->running.load(), 0);
 }
 
 // A program thread that cannot be started ends the run with the platform's
 // message and exit code 1, without waiting for it.
 TEST(ProgramBlocksCompiled, AFailedThreadStartEndsTheRun) {
-  testHooks = [] { languageServices.programStackBytes = ~size_t{0} >> 1; };
+  testHooks = [] { input::languageServices.programStackBytes = ~size_t{0} >> 1; };
   INPUTRUN run = RunInput("PROGRAM gen\n  Dir(\"N 1\")\nEND PROGRAM\n");
   testHooks = nullptr;
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.console, "_beginthread failed (thread No. 0).\n");
-  EXPECT_EQ(compiler->runControl->running.load(), 0);
+  EXPECT_EQ(language::compiler->runControl->running.load(), 0);
 }
 
 // The diagnostic of a block after a program has run shows the block's own

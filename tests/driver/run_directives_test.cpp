@@ -28,7 +28,7 @@ FINISHED Finish(const std::string& input, int eContiguous = 1, const std::vector
 TEST(Spectrum, TwoEnergiesOverTwoLines) {
   FINISHED done = Finish("1e5 2e5\n0 1\n");
   ASSERT_EQ(done.code, 0) << done.console;
-  const SPECTRUM& s = sourceSpectrum;
+  const SPECTRUM& s = directives::sourceSpectrum;
   ASSERT_EQ(s.nEnerg, 2);
   EXPECT_EQ(s.energy[0], 1e5);
   EXPECT_EQ(s.energy[1], 2e5);
@@ -43,7 +43,7 @@ TEST(Spectrum, TwoEnergiesOverTwoLines) {
 TEST(Spectrum, NormalisedCumulativeWeights) {
   FINISHED done = Finish("0 1 2 3 4\n0 0 1 3 0\n");
   ASSERT_EQ(done.code, 0) << done.console;
-  const SPECTRUM& s = sourceSpectrum;
+  const SPECTRUM& s = directives::sourceSpectrum;
   const double cumulative[] = {0, 0, 0.25, 1, 1};
   for (int i = 0; i < 5; ++i) EXPECT_DOUBLE_EQ(s.cumulativeWeight[i], cumulative[i]) << i;
   EXPECT_EQ(s.cumulativeWeight[4], 1.0);
@@ -54,15 +54,15 @@ TEST(Spectrum, NormalisedCumulativeWeights) {
 TEST(Spectrum, MonoenergeticAndPairs) {
   FINISHED mono = Finish("1e6\n");
   ASSERT_EQ(mono.code, 0);
-  EXPECT_EQ(sourceSpectrum.nEnerg, 1);
-  EXPECT_EQ(sourceSpectrum.cumulativeWeight[0], 1.0);
-  EXPECT_EQ(sourceSpectrum.highestSourceEnergy, 1e6);
+  EXPECT_EQ(directives::sourceSpectrum.nEnerg, 1);
+  EXPECT_EQ(directives::sourceSpectrum.cumulativeWeight[0], 1.0);
+  EXPECT_EQ(directives::sourceSpectrum.highestSourceEnergy, 1e6);
 
   FINISHED pairs = Finish("1e5 0 2e5 1\n3e5 3\n", 0);
   ASSERT_EQ(pairs.code, 0) << pairs.console;
-  EXPECT_EQ(sourceSpectrum.nEnerg, 3);
-  EXPECT_EQ(sourceSpectrum.energy[2], 3e5);
-  EXPECT_DOUBLE_EQ(sourceSpectrum.weight[2], 0.75);
+  EXPECT_EQ(directives::sourceSpectrum.nEnerg, 3);
+  EXPECT_EQ(directives::sourceSpectrum.energy[2], 3e5);
+  EXPECT_DOUBLE_EQ(directives::sourceSpectrum.weight[2], 0.75);
 }
 
 TEST(Spectrum, Errors) {
@@ -105,6 +105,6 @@ TEST(Spectrum, CommandLineEnergyOverridesTheInput) {
   ASSERT_EQ(done.code, 0);
   EXPECT_EQ(done.console,
             "Definition of the source energy spectrum in the input file overridden by the corresponding command-line argument.\n");
-  EXPECT_EQ(sourceSpectrum.nEnerg, 1);
-  EXPECT_EQ(sourceSpectrum.energy[0], 662000.0);
+  EXPECT_EQ(directives::sourceSpectrum.nEnerg, 1);
+  EXPECT_EQ(directives::sourceSpectrum.energy[0], 662000.0);
 }

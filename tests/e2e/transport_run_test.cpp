@@ -75,7 +75,7 @@ double LeadTotalCrossSection(bool coherent) {
   PHOTONPROBLEM p;
   if (!LoadPhotonElements(p, {82}, {1.0})) return 0.0;
   SetPhotonRun(p, kSourceEnergyEv, kLeadThicknessCm, 1.0, 1);
-  hostConstants.coh = coherent ? 1 : 0;
+  core::hostConstants.coh = coherent ? 1 : 0;
   CTask& task = *p.task;
   task.kind = kPhoton;
   task.E = kSourceEnergyEv;

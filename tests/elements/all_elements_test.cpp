@@ -119,7 +119,7 @@ void CheckElement(const ElemStaging& e, const ELEMENTLOADOPTIONS& options) {
   }
   for (int p = 0; p < e.nProfiles; ++p)
     ExpectDensity(e.profileQ, e.profileCum[p], kComptonMomenta, kComptonMomenta, "profile", z);
-  for (int j = 0; j < n_pp_Eprim; ++j) {
+  for (int j = 0; j < elementdata::n_pp_Eprim; ++j) {
     ExpectDensity(e.ppSpecX[j], e.ppSpecCum[j], e.ppSpecN[j], kPairTablePoints, "pair share", z);
     EXPECT_EQ(e.ppSpecX[j][0], 0.0);
     EXPECT_EQ(e.ppSpecX[j][e.ppSpecN[j] - 1], 0.5);

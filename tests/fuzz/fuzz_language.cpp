@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!RunnableHere(text)) return -1;
   if (!WriteFuzzFile(FuzzScratchFolder() + kFuzzInputName, text)) std::abort();
   ResetDriver();
-  compiler->runControl->stepBudget = kStepBudget;
+  language::compiler->runControl->stepBudget = kStepBudget;
   RunInputFile({"check", "0"});
   ClearFuzzScratchFolder(kFuzzInputName);
   return 0;

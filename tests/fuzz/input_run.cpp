@@ -24,20 +24,20 @@ void CloseFile(FILE*& file) {
 }
 
 void CloseRunFiles() {
-  CloseFile(inputFile);
-  CloseFile(outputFile);
-  CloseFile(logFile);
-  CloseFile(altFile);
+  CloseFile(input::inputFile);
+  CloseFile(input::outputFile);
+  CloseFile(input::logFile);
+  CloseFile(setup::altFile);
 }
 
 // A program thread that still runs gets the interrupt and is waited for
 // before its Compiler goes away.
 void StopProgramThread() {
-  if (compiler == nullptr || compiler->runControl == nullptr) return;
-  RUNCONTROL& run = *compiler->runControl;
+  if (language::compiler == nullptr || language::compiler->runControl == nullptr) return;
+  RUNCONTROL& run = *language::compiler->runControl;
   run.interruptRequest.store(1);
   while (run.running.load()) {
-    compiler->acknowledged.store(1);
+    language::compiler->acknowledged.store(1);
     YieldThread();
   }
 }
@@ -50,10 +50,10 @@ void ResetDriver() {
   ResetRunDirectives();
   ResetProblemDirectives();
   ResetInputChecks();
-  languageServices = DefaultLanguageServices();
+  input::languageServices = DefaultLanguageServices();
   StopProgramThread();
-  delete compiler;
-  compiler = nullptr;
+  delete language::compiler;
+  language::compiler = nullptr;
   if (CreateCompiler() != kOk) std::abort();
 }
 
@@ -63,11 +63,11 @@ void RunInputFile(const std::vector<std::string>& extraArgs) {
   const int argc = static_cast<int>(argv.size());
   Status code = ParseCommandLine(argc, argv.data());
   if (code == kOk) code = RunInputPasses(argc, argv.data());
-  const bool checks = code == kOk && runOptions.check != 0;
+  const bool checks = code == kOk && input::runOptions.check != 0;
   if (checks) code = CheckInputConsistency();
   // The complex geometry's set-up (voxels, volumes on worker threads) comes
   // between these checks in a run; it is no reader and is left out here.
-  if (checks && code == kOk && complexGeometry <= 0) CheckAfterGeometrySetup();
+  if (checks && code == kOk && directives::complexGeometry <= 0) CheckAfterGeometrySetup();
   std::fflush(stdout);
   CloseRunFiles();
 }

@@ -480,7 +480,7 @@ TEST(SetupProgress, PhaseTexts) {
   const char* expected[kSetupPhaseCount] = {
       "Checking if there are no intersecting cells", "Defining the voxel data", "Merging voxels",
       "Preparing to calculate the cell volumes", "Calculating the cell volumes"};
-  for (int i = 0; i < kSetupPhaseCount; ++i) EXPECT_STREQ(kSetupPhaseText[i], expected[i]);
+  for (int i = 0; i < kSetupPhaseCount; ++i) EXPECT_STREQ(geometry::kSetupPhaseText[i], expected[i]);
 }
 
 }  // namespace

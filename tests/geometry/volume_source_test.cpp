@@ -38,8 +38,8 @@ TEST(VolumeSource, PointsAreUniformInTheSourceCellWithoutItsExcludedCell) {
   std::vector<double> cumulative(9);
   for (int i = 0; i <= 8; ++i) cumulative[i] = i;  // unit boxes
 
-  const Constants saved = hostConstants;
-  Constants& k = hostConstants;
+  const Constants saved = core::hostConstants;
+  Constants& k = core::hostConstants;
   k.sourceCell = 0;
   k.source_nCompleteVoxels = 0;
   k.source_nPartialVoxels = 8;
@@ -67,7 +67,7 @@ TEST(VolumeSource, PointsAreUniformInTheSourceCellWithoutItsExcludedCell) {
     sumR3 += r * r * r;
     ++perOctant[(p.x > 0) + 2 * (p.y > 0) + 4 * (p.z > 0)];
   }
-  hostConstants = saved;
+  core::hostConstants = saved;
   const double share = 4.0 / 3.0 * M_PI * (1.0 - 0.064) / 8.0;
   EXPECT_NEAR(accepted / double(kDraws), share, 4.0 * std::sqrt(share * (1 - share) / kDraws));
   // r^3 is uniform on [0.064, 1].

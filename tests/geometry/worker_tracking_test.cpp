@@ -24,7 +24,7 @@ using namespace test_world;
 
 struct SphereWorld {
   World w;
-  Constants saved = hostConstants;
+  Constants saved = core::hostConstants;
   std::unique_ptr<TASKSTATE> t = std::make_unique<TASKSTATE>();
   SphereWorld() {
     w.surf = {MakeSphere(Init(0, 0, 0), 2.0), MakeSphere(Init(5, 0, 0), 1.0)};
@@ -32,16 +32,16 @@ struct SphereWorld {
     w.AddCell({1}, {-1});
     const std::vector<double> noPlanes[3];
     w.Build(noPlanes, [](const double*, const double*, VoxelListing&) {});
-    hostConstants.outputCellInteractionStats = 1;
-    hostConstants.useFreeMotionRadius = 1;
-    StoreGeometryTables(hostConstants, w.tables);
+    core::hostConstants.outputCellInteractionStats = 1;
+    core::hostConstants.useFreeMotionRadius = 1;
+    StoreGeometryTables(core::hostConstants, w.tables);
     t->threadNo = 2;
     t->voxelIndex = -1;
     t->cellIndex = -1;
   }
   ~SphereWorld() {
     FreeTrackerWork(t->tracker);
-    hostConstants = saved;
+    core::hostConstants = saved;
   }
 };
 
@@ -95,7 +95,7 @@ TEST(WorkerTracking, EnteringTheCellOfASlotSetsItsRecordsAndRadius) {
   s.t->pc.pos = out;
   EnterCellOfSlot(*s.t, true);
   EXPECT_EQ(s.t->iCell, 1);
-  EXPECT_EQ(s.t->cell, hostConstants.cell + 1);
+  EXPECT_EQ(s.t->cell, core::hostConstants.cell + 1);
   EXPECT_EQ(s.t->curStats, cellStats.data() + 1);
   EXPECT_NEAR(s.t->maxRadius, 0.75, 1e-12);  // the small sphere only: the other cell is not an inner one
   EXPECT_EQ(s.t->centerFree.x, 5.25);

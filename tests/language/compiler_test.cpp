@@ -61,18 +61,18 @@ TEST(Compiler, RoutineTables) {
   Compiler language;
   for (int code = 0; code < kOrdinaryBuiltinCount; ++code) {
     EXPECT_NE(language.ordinaryBuiltins[code], nullptr) << code;
-    EXPECT_EQ(language.ordinaryBuiltins[code], kBuiltins[code].ordinary) << code;
-    EXPECT_STREQ(language.builtinNames[code], kBuiltins[code].name);
+    EXPECT_EQ(language.ordinaryBuiltins[code], language::kBuiltins[code].ordinary) << code;
+    EXPECT_STREQ(language.builtinNames[code], language::kBuiltins[code].name);
   }
   for (int code = kOrdinaryBuiltinCount; code < kBuiltinCount; ++code) {
-    EXPECT_EQ(kBuiltins[code].ordinary, nullptr) << code;
-    EXPECT_EQ(language.specialBuiltins[code], kBuiltins[code].special) << code;
+    EXPECT_EQ(language::kBuiltins[code].ordinary, nullptr) << code;
+    EXPECT_EQ(language.specialBuiltins[code], language::kBuiltins[code].special) << code;
     // loc and Return are executed by the interpreter itself.
     EXPECT_EQ(language.specialBuiltins[code] == nullptr, code == kLocBuiltin || code == kReturnBuiltin) << code;
-    EXPECT_EQ(language.argumentDescriptors[code].count, kBuiltins[code].argumentCount) << code;
+    EXPECT_EQ(language.argumentDescriptors[code].count, language::kBuiltins[code].argumentCount) << code;
   }
-  EXPECT_EQ(returnFunctionIndex, 85);
-  EXPECT_STREQ(language.builtinNames[returnFunctionIndex], "Return");
+  EXPECT_EQ(language::returnFunctionIndex, 85);
+  EXPECT_STREQ(language.builtinNames[language::returnFunctionIndex], "Return");
 }
 
 TEST(Compiler, RandomGeneratorAndRootFinderTemplate) {

@@ -149,7 +149,7 @@ class EvaluationBuiltins : public testing::Test {
                                  "x = 0\nk = 0\nj = 0\ny = 0\n" + lines);
     EXPECT_EQ(session.Program(program).info.diagnosticKind, kDiagnosticPlain) << session.Diagnostic(program);
     CProgramCode& code = session.Program(program).code;
-    currentProgram = &code;
+    language::currentProgram = &code;
     frame_ = session.StartedFrame(program);
     state_ = session.FreshState(program);
     evaluations = 0;

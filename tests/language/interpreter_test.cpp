@@ -53,7 +53,7 @@ int TestSum(int /*code*/, CALLFRAME* frame, CALLSTATE* state, int instruction) {
 
 // Size2 that always fails with its sub-code 1.
 int FailingSize2(int code, CALLFRAME* frame, CALLSTATE* /*state*/, int instruction) {
-  SetBuiltinError(frame, code, instruction, activeCompiler, 1);
+  SetBuiltinError(frame, code, instruction, language::activeCompiler, 1);
   return 1;
 }
 

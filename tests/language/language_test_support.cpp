@@ -73,7 +73,7 @@ std::string LanguageSession::Diagnostic(int k) {
 
 PROGRAMRUN LanguageSession::Run(int k, const std::function<void()>& whileRunning) {
   Compiler& l = *language;
-  activeCompiler = &l;
+  language::activeCompiler = &l;
   PROGRAMRECORD& record = Program(k);
   RUNCONTROL& run = *l.runControl;
   record.code.ClearErrorState();

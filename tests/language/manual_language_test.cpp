@@ -102,7 +102,7 @@ TEST(ManualCoverage, TheBuiltinTableNamesEveryBuiltin) {
   const std::set<std::string> manual = ManualBuiltins();
   ASSERT_FALSE(manual.empty()) << "no table \"builtin table\" in the manual";
   std::set<std::string> own;
-  for (int code = kFirstCallableBuiltin; code < kBuiltinCount; ++code) own.insert(kBuiltins[code].name);
+  for (int code = kFirstCallableBuiltin; code < kBuiltinCount; ++code) own.insert(language::kBuiltins[code].name);
   for (const std::string& name : own) EXPECT_EQ(manual.count(name), 1u) << name << " is missing from the manual";
   for (const std::string& name : manual) EXPECT_EQ(own.count(name), 1u) << "the manual lists " << name;
 }

@@ -196,7 +196,7 @@ TEST_F(MathBuiltins, BesselAndLdexpOrders) {
 // a few ulps (the Bessel functions are within 1e-14 away from their zeros).
 TEST_F(MathBuiltins, LibraryFunctionsAgainstReferences) {
   for (const LIBRARYREFERENCE& r : kLibraryReferences) {
-    int arguments = kBuiltins[r.code].argumentCount;
+    int arguments = language::kBuiltins[r.code].argumentCount;
     double got = arguments == 1 ? Call(r.code, {r.x}) : Call(r.code, {r.x, r.y});
     bool bessel = r.code >= kJ0 && r.code <= kYn;
     double tolerance = (bessel ? 1e-14 : 4e-16) * std::fabs(r.value);

@@ -254,20 +254,20 @@ TEST_F(ProgramCode, FreshRecordAndParameterList) {
 // The program compiler's six work arrays: their element sizes, and the
 // Compiler frees their blocks when it goes.
 TEST(CompilerWorkArrays, SizesAndRelease) {
-  const CDynArray* arrays[] = {&postfixCodes, &postfixKinds, &postfixValues,
-                               &operatorCodes, &operatorKinds, &operatorValues};
+  const CDynArray* arrays[] = {&language::postfixCodes,  &language::postfixKinds,  &language::postfixValues,
+                               &language::operatorCodes, &language::operatorKinds, &language::operatorValues};
   const int sizes[] = {4, 4, 8, 4, 4, 8};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(arrays[i]->ElementSize(), sizes[i]) << i;
   {
     Compiler language;
     double value = 1.5;
-    postfixValues.SetAtGrow(3, &value);
+    language::postfixValues.SetAtGrow(3, &value);
     int32_t code = 7;
-    operatorCodes.SetAtGrow(0, &code);
+    language::operatorCodes.SetAtGrow(0, &code);
   }
   for (const CDynArray* array : arrays) {
     EXPECT_EQ(array->GetCount(), 0);
     EXPECT_EQ(array->ByteSize(), 0);
   }
-  EXPECT_EQ(postfixValues.ElementSize(), 8);
+  EXPECT_EQ(language::postfixValues.ElementSize(), 8);
 }

@@ -20,11 +20,11 @@ std::pair<Status, std::string> Captured(F call) {
 
 // Used slots with the given fractions, none emulated.
 void Slots(const std::vector<double>& fractions) {
-  deviceDivision = DEVICEDIVISION{};
-  deviceDivision.nDevices = static_cast<int32_t>(fractions.size());
+  run::deviceDivision = DEVICEDIVISION{};
+  run::deviceDivision.nDevices = static_cast<int32_t>(fractions.size());
   for (size_t d = 0; d < fractions.size(); ++d) {
-    deviceDivision.slot[d].device = static_cast<int32_t>(d);
-    deviceDivision.slot[d].fraction = fractions[d];
+    run::deviceDivision.slot[d].device = static_cast<int32_t>(d);
+    run::deviceDivision.slot[d].fraction = fractions[d];
   }
 }
 
@@ -126,18 +126,18 @@ TEST(DeviceDivision, HistoriesSplitByTheRunningSumOfTheFractions) {
     ASSERT_EQ(code, kOk) << text;
     uint64_t limit = c.cpu;
     for (size_t d = 0; d < c.shares.size(); ++d) {
-      EXPECT_EQ(deviceDivision.slot[d].share, c.shares[d]) << c.N << " slot " << d;
+      EXPECT_EQ(run::deviceDivision.slot[d].share, c.shares[d]) << c.N << " slot " << d;
       limit += c.shares[d];
-      EXPECT_EQ(deviceDivision.slot[d].historyLimit, limit);
+      EXPECT_EQ(run::deviceDivision.slot[d].historyLimit, limit);
     }
-    EXPECT_EQ(deviceDivision.cpuParticleShare, c.cpu);
+    EXPECT_EQ(run::deviceDivision.cpuParticleShare, c.cpu);
     EXPECT_EQ(host, c.cpu);  // no slot emulated
   }
 }
 
 TEST(DeviceDivision, EmulatedSharesStayWithTheHostAndCpuWorkersNeedSome) {
   Slots({0.5, 0.5});
-  deviceDivision.slot[1].emulated = true;
+  run::deviceDivision.slot[1].emulated = true;
   uint64_t host = 0;
   EXPECT_EQ(SplitHistories(10, 2, &host), kOk);
   EXPECT_EQ(host, 5u);  // the emulated half
@@ -151,9 +151,9 @@ TEST(DeviceDivision, EmulatedSharesStayWithTheHostAndCpuWorkersNeedSome) {
 
 TEST(DeviceDivision, StreamsAgainstTheShares) {
   Slots({0.5});
-  deviceDivision.cpuParticleShare = 4;
-  deviceDivision.slot[0].share = 4;
-  deviceDivision.slot[0].nStreams = 8;
+  run::deviceDivision.cpuParticleShare = 4;
+  run::deviceDivision.slot[0].share = 4;
+  run::deviceDivision.slot[0].nStreams = 8;
   struct CASE {
     int32_t cpuStreams, heapMode;
     Status expected;
@@ -163,7 +163,7 @@ TEST(DeviceDivision, StreamsAgainstTheShares) {
     const auto [code, text] = Captured([&] { return CheckStreamShares(c.cpuStreams, c.heapMode); });
     EXPECT_EQ(code, c.expected) << c.cpuStreams << " " << c.heapMode << text;
   }
-  deviceDivision.slot[0].nStreams = 4;
+  run::deviceDivision.slot[0].nStreams = 4;
   EXPECT_EQ(CheckStreamShares(4, 1), kOk);
 }
 
@@ -174,9 +174,9 @@ TEST(DeviceDivision, WorkersServeTheEmulatedSlotsStreamsAfterTheirOwn) {
   const int32_t first[] = {3, 7, 11}, count[] = {4, 4, 2};
   const bool emulated[] = {true, false, true};
   for (int d = 0; d < 3; ++d) {
-    deviceDivision.slot[d].firstStream = first[d];
-    deviceDivision.slot[d].nStreams = count[d];
-    deviceDivision.slot[d].emulated = emulated[d];
+    run::deviceDivision.slot[d].firstStream = first[d];
+    run::deviceDivision.slot[d].nStreams = count[d];
+    run::deviceDivision.slot[d].emulated = emulated[d];
   }
   const std::vector<int32_t> host = HostStreams(3);
   EXPECT_EQ(host, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 11, 12}));

@@ -44,21 +44,21 @@ void DefineWatchedTally() {
   t.invWidth = 1.0;
   t.writeDuringRun = 1;
   t.interval = -1.0;  // due at every tick
-  pulseHeightTally.assign(1, t);
-  nPulseHeight_tot = 1;
-  nWholeGeometryPulseHeight = 1;
-  pulseHeightControlTallies.assign(1, CONTROLTALLY{0, -1, 0.0});
-  hostTallyTables.pulseHeightTally = pulseHeightTally.data();
-  hostTallyTables.nPulseHeight_tot = 1;
+  directives::pulseHeightTally.assign(1, t);
+  directives::nPulseHeight_tot = 1;
+  directives::nWholeGeometryPulseHeight = 1;
+  directives::pulseHeightControlTallies.assign(1, CONTROLTALLY{0, -1, 0.0});
+  core::hostTallyTables.pulseHeightTally = directives::pulseHeightTally.data();
+  core::hostTallyTables.nPulseHeight_tot = 1;
 }
 
 void ForgetWatchedTally() {
-  pulseHeightTally.clear();
-  nPulseHeight_tot = 0;
-  nWholeGeometryPulseHeight = 0;
-  pulseHeightControlTallies.clear();
-  hostTallyTables.pulseHeightTally = nullptr;
-  hostTallyTables.nPulseHeight_tot = 0;
+  directives::pulseHeightTally.clear();
+  directives::nPulseHeight_tot = 0;
+  directives::nWholeGeometryPulseHeight = 0;
+  directives::pulseHeightControlTallies.clear();
+  core::hostTallyTables.pulseHeightTally = nullptr;
+  core::hostTallyTables.nPulseHeight_tot = 0;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -80,7 +80,7 @@ void RefreshAndRead(double now, double invHistories) {
 // Worker 0 (the main thread, as the monitor) forces a tick at every step.
 int32_t ScoringStep(CTask& t) {
   for (int32_t b = 0; b < kBins; ++b) ++t.pulseHeightHist[0][b];
-  if (t.threadNo == 0) lastTick = -2.0;
+  if (t.threadNo == 0) run::lastTick = -2.0;
   t.photonSurvival = 0;
   if (++stepsOfHistory[t.threadNo] < kSteps) return kStepGoesOn;
   stepsOfHistory[t.threadNo] = 0;
@@ -107,13 +107,13 @@ TEST(InterimTallies, FilesWrittenDuringTheRunHoldWholeHistoriesOnly) {
   DefineWatchedTally();
   for (int& n : stepsOfHistory) n = 0;
   ASSERT_EQ(PrepareRun(kWorkers, 8, 3000, ScoringStep), 0);
-  filesFolder = folder + "Files";
-  tallyPath = filesFolder + "/PulseHeight.txt";
+  input::filesFolder = folder + "Files";
+  tallyPath = input::filesFolder + "/PulseHeight.txt";
   BuildControlEntries();
   ASSERT_TRUE(PrepareTallySnapshots());
   interimWrites = 0;
   interimFiles.clear();
-  controlRefresh = RefreshAndRead;
+  run::controlRefresh = RefreshAndRead;
   testing::internal::CaptureStdout();
   const int code = RunLoop();
   testing::internal::GetCapturedStdout();

@@ -30,21 +30,21 @@ class ResultTotalsTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(PrepareRun(3, 3, 30, nullptr), 0);
     ReleaseWorkDivision();  // again, with cells, per-cell statistics and a pulse-height tally
-    hostConstants.cell = cells;
-    hostConstants.nCells = 4;
-    hostConstants.outputCellInteractionStats = 1;
+    core::hostConstants.cell = cells;
+    core::hostConstants.nCells = 4;
+    core::hostConstants.outputCellInteractionStats = 1;
     pulseHeight.bins = 3;
     pulseHeight.cell = -1;
-    hostTallyTables.pulseHeightTally = &pulseHeight;
-    hostTallyTables.nPulseHeight_tot = 1;
+    core::hostTallyTables.pulseHeightTally = &pulseHeight;
+    core::hostTallyTables.nPulseHeight_tot = 1;
     ASSERT_EQ(DivideWork(), 0);
   }
   void TearDown() override {
     FinishRun();
-    hostTallyTables = TALLYTABLES{};
-    hostConstants.cell = nullptr;
-    hostConstants.nCells = 0;
-    hostConstants.outputCellInteractionStats = 0;
+    core::hostTallyTables = TALLYTABLES{};
+    core::hostConstants.cell = nullptr;
+    core::hostConstants.nCells = 0;
+    core::hostConstants.outputCellInteractionStats = 0;
   }
   PULSEHEIGHTTALLY pulseHeight{};
 };
@@ -53,7 +53,7 @@ class ResultTotalsTest : public ::testing::Test {
 
 TEST_F(ResultTotalsTest, WorkersAreSummedIntoTheTotals) {
   for (int32_t w = 0; w < 3; ++w) {
-    CTask& t = tasks[w];
+    CTask& t = core::tasks[w];
     t.stats->slot[statslot::nHistoriesDone].n = 10u + static_cast<uint64_t>(w);
     t.stats->slot[statslot::nSourcePhotons].n = 10u + static_cast<uint64_t>(w);
     t.stats->slot[statslot::eSourcePhotons].e = 1.5 * (w + 1);
@@ -66,8 +66,8 @@ TEST_F(ResultTotalsTest, WorkersAreSummedIntoTheTotals) {
     t.pulseHeightHist[0][w] = 5;
   }
   ComputeResultTotals();
-  const RESULTTOTALS& r = resultTotals;
-  EXPECT_EQ(r.target, &tasks[0]);
+  const RESULTTOTALS& r = run::resultTotals;
+  EXPECT_EQ(r.target, &core::tasks[0]);
   EXPECT_EQ(r.cpuHistories, 33u);
   EXPECT_EQ(r.allHistories, 33u);
   EXPECT_EQ(r.maxBankedCpu, 7);
@@ -89,32 +89,32 @@ TEST_F(ResultTotalsTest, WorkersAreSummedIntoTheTotals) {
   EXPECT_EQ(r.cellStats[1].slot[140].n, 9u);
   EXPECT_EQ(r.cellStats[2].slot[140].n, 0u);  // a later member of a union gets none
   // Tally scores of the workers after the first land in the first.
-  EXPECT_EQ(tasks[0].pulseHeightHist[0][0], 5);
-  EXPECT_EQ(tasks[0].pulseHeightHist[0][1], 5);
-  EXPECT_EQ(tasks[0].pulseHeightHist[0][2], 5);
+  EXPECT_EQ(core::tasks[0].pulseHeightHist[0][0], 5);
+  EXPECT_EQ(core::tasks[0].pulseHeightHist[0][1], 5);
+  EXPECT_EQ(core::tasks[0].pulseHeightHist[0][2], 5);
 }
 
 TEST_F(ResultTotalsTest, VolumeSourceExtentMergesNonEmptyRecords) {
-  hostConstants.sourcePositionType = 3;
-  tasks[0].sourceMin = VECTOR{-1.0, 0.0, 2.0};
-  tasks[0].sourceMax = VECTOR{1.0, 3.0, 2.5};
-  tasks[2].sourceMin = VECTOR{-2.0, 1.0, 1.0};
-  tasks[2].sourceMax = VECTOR{0.5, 4.0, 2.0};  // tasks[1] sampled nothing
+  core::hostConstants.sourcePositionType = 3;
+  core::tasks[0].sourceMin = VECTOR{-1.0, 0.0, 2.0};
+  core::tasks[0].sourceMax = VECTOR{1.0, 3.0, 2.5};
+  core::tasks[2].sourceMin = VECTOR{-2.0, 1.0, 1.0};
+  core::tasks[2].sourceMax = VECTOR{0.5, 4.0, 2.0};  // tasks[1] sampled nothing
   ComputeResultTotals();
-  EXPECT_EQ(resultTotals.sourceMin.x, -2.0);
-  EXPECT_EQ(resultTotals.sourceMin.y, 0.0);
-  EXPECT_EQ(resultTotals.sourceMin.z, 1.0);
-  EXPECT_EQ(resultTotals.sourceMax.x, 1.0);
-  EXPECT_EQ(resultTotals.sourceMax.y, 4.0);
-  EXPECT_EQ(resultTotals.sourceMax.z, 2.5);
+  EXPECT_EQ(run::resultTotals.sourceMin.x, -2.0);
+  EXPECT_EQ(run::resultTotals.sourceMin.y, 0.0);
+  EXPECT_EQ(run::resultTotals.sourceMin.z, 1.0);
+  EXPECT_EQ(run::resultTotals.sourceMax.x, 1.0);
+  EXPECT_EQ(run::resultTotals.sourceMax.y, 4.0);
+  EXPECT_EQ(run::resultTotals.sourceMax.z, 2.5);
   for (int32_t w = 0; w < 3; ++w) {
-    tasks[w].sourceMin = VECTOR{1.0, 1.0, 1.0};
-    tasks[w].sourceMax = VECTOR{0.0, 0.0, 0.0};
+    core::tasks[w].sourceMin = VECTOR{1.0, 1.0, 1.0};
+    core::tasks[w].sourceMax = VECTOR{0.0, 0.0, 0.0};
   }
   ComputeResultTotals();
-  EXPECT_EQ(resultTotals.sourceMin.x, 1.0);  // nothing sampled: the run's extent stays empty
-  EXPECT_EQ(resultTotals.sourceMax.x, 0.0);
-  hostConstants.sourcePositionType = 1;
+  EXPECT_EQ(run::resultTotals.sourceMin.x, 1.0);  // nothing sampled: the run's extent stays empty
+  EXPECT_EQ(run::resultTotals.sourceMax.x, 0.0);
+  core::hostConstants.sourcePositionType = 1;
 }
 
 // Counts add modulo 2^64; the partial sum leaves out its eleven slots.

@@ -12,32 +12,32 @@
 #include "transport/history.h"
 
 int PrepareRun(int32_t nWorkers, int32_t nStreams, int64_t N, StepFunction step, int32_t seed) {
-  if (compiler == nullptr && CreateCompiler() != 0) return 1;  // it holds the Esc state
+  if (language::compiler == nullptr && CreateCompiler() != 0) return 1;  // it holds the Esc state
   SetSimpleProblem();
-  runOptions = RUNOPTIONS{};
-  runOptions.nThreads = nWorkers;
-  runOptions.nStreams = nStreams;
-  runOptions.nParticles = N;
-  runOptions.seed = seed;
-  transportOptions.nTracks = 0;
-  controlEntries.clear();
+  input::runOptions = RUNOPTIONS{};
+  input::runOptions.nThreads = nWorkers;
+  input::runOptions.nStreams = nStreams;
+  input::runOptions.nParticles = N;
+  input::runOptions.seed = seed;
+  directives::transportOptions.nTracks = 0;
+  run::controlEntries.clear();
   const int code = DivideWork();
   if (code != 0) return code;
   HandOverToRun();
-  for (int32_t r = 0; r < nThreads; ++r) tasks[r].stepOverride = step;
+  for (int32_t r = 0; r < core::nThreads; ++r) core::tasks[r].stepOverride = step;
   SetRunMonitor(ShowProgress);
   return 0;
 }
 
 void FinishRun() {
   SetRunMonitor(nullptr);
-  controlEntries.clear();
-  controlRefresh = CollectDeviceTallies;
+  run::controlEntries.clear();
+  run::controlRefresh = CollectDeviceTallies;
   ReleaseWorkDivision();
 }
 
 uint64_t FinishedHistories() {
   uint64_t n = 0;
-  for (int32_t r = 0; r < nThreads; ++r) n += tasks[r].stats->slot[statslot::nHistoriesDone].n;
+  for (int32_t r = 0; r < core::nThreads; ++r) n += core::tasks[r].stats->slot[statslot::nHistoriesDone].n;
   return n;
 }

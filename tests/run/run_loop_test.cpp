@@ -38,14 +38,14 @@ void ForceTicks(int64_t step) {
   if (step % 1000 != 0) return;
   const int64_t k = step / 1000 - 1;
   if (k >= 0 && k < 3 && keysAtStep[k] != nullptr) InjectKeys(keysAtStep[k]);
-  lastTick = -2.0;
+  run::lastTick = -2.0;
 }
 
 // A photon that is absorbed in its first interaction (the loop ticks the
 // monitor after it).
 int32_t AbsorbedPhoton(CTask& t) {
   std::vector<SEEN>& mine = seen[t.threadNo];
-  mine.push_back(SEEN{t.iStream, runStreams.streamControl[t.iStream].nextParticle});
+  mine.push_back(SEEN{t.iStream, core::runStreams.streamControl[t.iStream].nextParticle});
   if (t.threadNo == fatalWorker.load() && mine.size() == 5) {
     t.fatalError.store(1);
     return kStepFatal;
@@ -98,7 +98,7 @@ TEST_F(RunLoopTest, EveryHistoryRunsOnceAcrossRedeals) {
     for (const SEEN& r : seen[w]) redealt |= r.stream % 4 == 0;
   }
   EXPECT_TRUE(redealt);
-  for (int32_t s = 0; s < 10; ++s) EXPECT_EQ(runStreams.streamControl[s].task, kStreamFinished);
+  for (int32_t s = 0; s < 10; ++s) EXPECT_EQ(core::runStreams.streamControl[s].task, kStreamFinished);
 }
 
 // The pool of held streams is dealt over the workers in record order: 10
@@ -110,36 +110,36 @@ TEST_F(RunLoopTest, RedealGivesEachWorkerItsShareInRecordOrder) {
   EXPECT_EQ(pool.held, 10);
   RedealStreams(pool);
   const std::vector<std::vector<int32_t>> idle = {{0, 4, 8}, {1, 5}, {9, 2, 6}, {3, 7}};
-  for (int32_t t = 0; t < 4; ++t) EXPECT_EQ(ListOf(tasks[t]), idle[static_cast<size_t>(t)]) << "worker " << t;
+  for (int32_t t = 0; t < 4; ++t) EXPECT_EQ(ListOf(core::tasks[t]), idle[static_cast<size_t>(t)]) << "worker " << t;
 
   ReleaseWorkDivision();
   ASSERT_EQ(PrepareRun(4, 10, 1000, AbsorbedPhoton), 0);
-  tasks[1].state = kStateFollow;  // worker 1 runs a history of stream 5
-  tasks[1].iStream = 5;
-  tasks[1].streamCursor = 1;
+  core::tasks[1].state = kStateFollow;  // worker 1 runs a history of stream 5
+  core::tasks[1].iStream = 5;
+  core::tasks[1].streamCursor = 1;
   pool = GatherStreamPool();
   EXPECT_EQ(pool.held, 10);
   EXPECT_EQ(pool.pool.size(), 9u);
   RedealStreams(pool);
   const std::vector<std::vector<int32_t>> running = {{8, 1}, {5, 0, 4}, {9, 2, 6}, {3, 7}};
   for (int32_t t = 0; t < 4; ++t) {
-    EXPECT_EQ(ListOf(tasks[t]), running[static_cast<size_t>(t)]) << "worker " << t;
-    EXPECT_EQ(tasks[t].iStream, running[static_cast<size_t>(t)][0]);
-    EXPECT_EQ(tasks[t].stopRequest.load(), 0);
-    for (int32_t s : running[static_cast<size_t>(t)]) EXPECT_EQ(runStreams.streamControl[s].task, t);
+    EXPECT_EQ(ListOf(core::tasks[t]), running[static_cast<size_t>(t)]) << "worker " << t;
+    EXPECT_EQ(core::tasks[t].iStream, running[static_cast<size_t>(t)][0]);
+    EXPECT_EQ(core::tasks[t].stopRequest.load(), 0);
+    for (int32_t s : running[static_cast<size_t>(t)]) EXPECT_EQ(core::runStreams.streamControl[s].task, t);
   }
-  EXPECT_TRUE(severalStreamsPerThread);
+  EXPECT_TRUE(run::severalStreamsPerThread);
 
   // Two streams left for four workers: one each for two, the others stop.
-  for (int32_t t = 0; t < 4; ++t) tasks[t].SetStreamList(nullptr, 0);
+  for (int32_t t = 0; t < 4; ++t) core::tasks[t].SetStreamList(nullptr, 0);
   const int32_t two[] = {6, 3};
-  tasks[2].SetStreamList(two, 2);
-  tasks[1].state = kStateHistoryEnded;
+  core::tasks[2].SetStreamList(two, 2);
+  core::tasks[1].state = kStateHistoryEnded;
   RedealStreams(GatherStreamPool());
-  EXPECT_EQ(ListOf(tasks[0]), std::vector<int32_t>{6});
-  EXPECT_EQ(ListOf(tasks[1]), std::vector<int32_t>{3});
-  for (int32_t t = 0; t < 4; ++t) EXPECT_EQ(tasks[t].stopRequest.load(), t >= 2 ? 1 : 0) << "worker " << t;
-  EXPECT_FALSE(severalStreamsPerThread);
+  EXPECT_EQ(ListOf(core::tasks[0]), std::vector<int32_t>{6});
+  EXPECT_EQ(ListOf(core::tasks[1]), std::vector<int32_t>{3});
+  for (int32_t t = 0; t < 4; ++t) EXPECT_EQ(core::tasks[t].stopRequest.load(), t >= 2 ? 1 : 0) << "worker " << t;
+  EXPECT_FALSE(run::severalStreamsPerThread);
 }
 
 // A worker's fatal error stops every worker at the next tick and the run
@@ -150,7 +150,7 @@ TEST_F(RunLoopTest, FatalErrorOfAWorkerEndsTheRunWithExitCode1) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(RunLoop(), 1);
   testing::internal::GetCapturedStdout();
-  EXPECT_EQ(tasks[2].fatalError.load(), 1);
+  EXPECT_EQ(core::tasks[2].fatalError.load(), 1);
   EXPECT_LT(FinishedHistories(), static_cast<uint64_t>(kEndless));
 }
 
@@ -167,7 +167,7 @@ TEST_F(RunLoopTest, EscapeThenQEndsTheRunNormally) {
                      "'Esc' to cancel the escape key.\n"),
             std::string::npos);
   EXPECT_NE(out.find("\nThe 'Esc' and 'Q' keys have been pressed. Terminating the simulation.\n"), std::string::npos);
-  EXPECT_EQ(endSimulation.load(), 1);
+  EXPECT_EQ(run::endSimulation.load(), 1);
   // The histories below the new share all run once, with those already in flight.
   const uint64_t done = FinishedHistories();
   EXPECT_LT(done, static_cast<uint64_t>(kEndless));
@@ -184,20 +184,20 @@ double currentError = 0.5;
 int refreshes = 0;
 void FakeRefresh(double, double) {
   if (++refreshes >= 3) currentError = 0.01;
-  for (CONTROLENTRY& e : controlEntries) e.error = currentError;
+  for (CONTROLENTRY& e : run::controlEntries) e.error = currentError;
 }
 
 TEST_F(RunLoopTest, MetErrorTargetEndsTheRun) {
   ASSERT_EQ(PrepareRun(2, 4, kEndless, AbsorbedPhoton), 0);
-  controlEntries = {CONTROLENTRY{kPlaneFamily, 2, 0, kAvgErr, 0.05, 0.0, "T3"}};
-  controlRefresh = FakeRefresh;
+  run::controlEntries = {CONTROLENTRY{kPlaneFamily, 2, 0, kAvgErr, 0.05, 0.0, "T3"}};
+  run::controlRefresh = FakeRefresh;
   currentError = 0.5;
   refreshes = 0;
   testing::internal::CaptureStdout();
   EXPECT_EQ(RunLoop(), 0);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find(" AvgErr (T3) = 50% / 5%"), std::string::npos) << out.substr(0, 300);
-  EXPECT_EQ(endSimulation.load(), 1);
+  EXPECT_EQ(run::endSimulation.load(), 1);
   EXPECT_LT(FinishedHistories(), static_cast<uint64_t>(kEndless));
 }
 

@@ -16,21 +16,22 @@ namespace {
 
 std::vector<double> presetErrors;
 void PresetErrors(double, double) {
-  for (size_t i = 0; i < controlEntries.size() && i < presetErrors.size(); ++i) controlEntries[i].error = presetErrors[i];
+  for (size_t i = 0; i < run::controlEntries.size() && i < presetErrors.size(); ++i)
+    run::controlEntries[i].error = presetErrors[i];
 }
 
 class RunMonitorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(PrepareRun(2, 2, 100, nullptr), 0);
-    controlRefresh = PresetErrors;
+    run::controlRefresh = PresetErrors;
   }
   void TearDown() override { FinishRun(); }
 
   // One forced tick; returns what it printed.
   static std::string Tick(const char* keys = "", bool print = true) {
     InjectKeys(keys);
-    lastTick = -2.0;
+    run::lastTick = -2.0;
     testing::internal::CaptureStdout();
     ShowProgress(false, print);
     return testing::internal::GetCapturedStdout();
@@ -52,12 +53,12 @@ const char* const kCancelMessage =
 
 TEST_F(RunMonitorTest, TicksAtMostOnceASecond) {
   Tick();
-  const double tick = lastTick;
+  const double tick = run::lastTick;
   EXPECT_GE(tick, 0.0);
   testing::internal::CaptureStdout();
   ShowProgress(false, true);  // well within the second
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(lastTick, tick);
+  EXPECT_EQ(run::lastTick, tick);
 }
 
 // The line names the active workers: thread, history number + 1, banked.
@@ -90,11 +91,11 @@ TEST_F(RunMonitorTest, EscapeThenQRequestsTermination) {
       if (end != std::string::npos) printed += out.substr(0, end + 1);
     }
     EXPECT_EQ(printed, c.messages) << c.ticks.size() << " ticks";
-    EXPECT_EQ(terminateRequested, c.terminate);
-    EXPECT_EQ(endSimulation.load(), 0);  // the termination itself is made at the next tick
+    EXPECT_EQ(run::terminateRequested, c.terminate);
+    EXPECT_EQ(run::endSimulation.load(), 0);  // the termination itself is made at the next tick
     if (c.terminate) {
       Tick();
-      EXPECT_EQ(endSimulation.load(), 1);
+      EXPECT_EQ(run::endSimulation.load(), 1);
     }
   }
 }
@@ -119,42 +120,42 @@ TEST_F(RunMonitorTest, ErrorTargetsAndTheQuotedEntry) {
   for (const CASE& c : cases) {
     FinishRun();
     ASSERT_EQ(PrepareRun(2, 2, 100, nullptr), 0);
-    controlRefresh = PresetErrors;
-    controlEntries = {Entry("A", c.targets[0])};
-    if (c.targets.size() > 1) controlEntries.push_back(Entry("B", c.targets[1]));
+    run::controlRefresh = PresetErrors;
+    run::controlEntries = {Entry("A", c.targets[0])};
+    if (c.targets.size() > 1) run::controlEntries.push_back(Entry("B", c.targets[1]));
     presetErrors = c.errors;
     const std::string line = Tick();
     EXPECT_NE(line.find(c.tail + "\r"), std::string::npos) << line;
-    EXPECT_EQ(terminateRequested, c.met) << c.tail;
-    EXPECT_EQ(endSimulation.load(), c.met ? 1 : 0) << c.tail;
+    EXPECT_EQ(run::terminateRequested, c.met) << c.tail;
+    EXPECT_EQ(run::endSimulation.load(), c.met ? 1 : 0) << c.tail;
   }
 }
 
 // Targets met while a re-deal is pending: the request stays, even when an
 // error rises again, and the run ends at the first tick without the re-deal.
 TEST_F(RunMonitorTest, TerminationWaitsForAPendingRedeal) {
-  controlEntries = {Entry("A", 0.1)};
+  run::controlEntries = {Entry("A", 0.1)};
   presetErrors = {0.05};
-  redealStreams.store(1);
+  run::redealStreams.store(1);
   Tick();
-  EXPECT_TRUE(terminateRequested);
-  EXPECT_EQ(endSimulation.load(), 0);
+  EXPECT_TRUE(run::terminateRequested);
+  EXPECT_EQ(run::endSimulation.load(), 0);
   presetErrors = {0.5};
-  redealStreams.store(0);
+  run::redealStreams.store(0);
   Tick();
-  EXPECT_EQ(endSimulation.load(), 1);
-  EXPECT_EQ(hostParticleShare, 0u);  // no history had started
+  EXPECT_EQ(run::endSimulation.load(), 1);
+  EXPECT_EQ(run::hostParticleShare, 0u);  // no history had started
 }
 
 // A shorter line is padded to the last printed length; without printing the
 // remembered length stays.
 TEST_F(RunMonitorTest, ShorterLinesArePaddedToThePreviousLength) {
   const size_t natural = Tick().size() - 1;
-  lastLineLength = 300;
+  run::lastLineLength = 300;
   EXPECT_EQ(Tick("", false), "");
-  EXPECT_EQ(lastLineLength, 300);
+  EXPECT_EQ(run::lastLineLength, 300);
   const std::string padded = Tick();
   EXPECT_EQ(padded.size(), 301u);
   EXPECT_EQ(padded.find_first_not_of(' ', natural), 300u);
-  EXPECT_EQ(lastLineLength, static_cast<int32_t>(natural));
+  EXPECT_EQ(run::lastLineLength, static_cast<int32_t>(natural));
 }

@@ -24,29 +24,29 @@ std::vector<int32_t> ListOf(const CTask& t) { return std::vector<int32_t>(t.stre
 TEST(WorkDivision, TenStreamsOverFourWorkers) {
   ASSERT_EQ(PrepareRun(4, 10, 25, nullptr, 5), 0);
   const std::vector<std::vector<int32_t>> expected = {{0, 4, 8}, {1, 5, 9}, {2, 6}, {3, 7}};
-  ASSERT_EQ(nThreads, 4);
+  ASSERT_EQ(core::nThreads, 4);
   for (int32_t t = 0; t < 4; ++t) {
-    EXPECT_EQ(ListOf(tasks[t]), expected[static_cast<size_t>(t)]) << "worker " << t;
-    EXPECT_EQ(tasks[t].iStream, t);
-    EXPECT_EQ(tasks[t].threadNo, t);
-    EXPECT_EQ(tasks[t].state, kStateHistoryEnded);
-    EXPECT_EQ(threadIndex[static_cast<size_t>(t)], t);
-    for (int32_t s : expected[static_cast<size_t>(t)]) EXPECT_EQ(runStreams.streamControl[s].task, t);
+    EXPECT_EQ(ListOf(core::tasks[t]), expected[static_cast<size_t>(t)]) << "worker " << t;
+    EXPECT_EQ(core::tasks[t].iStream, t);
+    EXPECT_EQ(core::tasks[t].threadNo, t);
+    EXPECT_EQ(core::tasks[t].state, kStateHistoryEnded);
+    EXPECT_EQ(run::threadIndex[static_cast<size_t>(t)], t);
+    for (int32_t s : expected[static_cast<size_t>(t)]) EXPECT_EQ(core::runStreams.streamControl[s].task, t);
   }
   for (int32_t s = 0; s < 10; ++s) {
-    EXPECT_EQ(runStreams.streamControl[s].device, -1);
-    EXPECT_EQ(runStreams.streamControl[s].nextParticle, static_cast<uint64_t>(s));
-    EXPECT_EQ(runStreams.randGens[s].ij, s);
-    EXPECT_EQ(runStreams.randGens[s].kl, 5);
+    EXPECT_EQ(core::runStreams.streamControl[s].device, -1);
+    EXPECT_EQ(core::runStreams.streamControl[s].nextParticle, static_cast<uint64_t>(s));
+    EXPECT_EQ(core::runStreams.randGens[s].ij, s);
+    EXPECT_EQ(core::runStreams.randGens[s].kl, 5);
   }
-  EXPECT_EQ(runStreams.cpuStride, 10u);
+  EXPECT_EQ(core::runStreams.cpuStride, 10u);
   EXPECT_EQ(CpuParticleShare(), 25u);
-  EXPECT_EQ(hostParticleShare, 25u);
-  EXPECT_TRUE(severalStreamsPerThread);
+  EXPECT_EQ(run::hostParticleShare, 25u);
+  EXPECT_TRUE(run::severalStreamsPerThread);
   FinishRun();
 
   ASSERT_EQ(PrepareRun(3, 3, 25, nullptr), 0);
-  EXPECT_FALSE(severalStreamsPerThread);  // one stream each: nothing to re-deal
+  EXPECT_FALSE(run::severalStreamsPerThread);  // one stream each: nothing to re-deal
   FinishRun();
 }
 
@@ -61,19 +61,19 @@ TEST(WorkDivision, TrackQuotaIsSpreadOverTheStreams) {
   };
   const CASE cases[] = {{7, 100, {3, 2, 2}, 4}, {2, 100, {1, 1, 0}, 1}, {50, 4, {2, 1, 1}, 2}};
   for (const CASE& c : cases) {
-    transportOptions.nTracks = c.tracks;
+    directives::transportOptions.nTracks = c.tracks;
     SetSimpleProblem();
-    runOptions = RUNOPTIONS{};
-    runOptions.nThreads = 2;
-    runOptions.nStreams = 3;
-    runOptions.nParticles = c.N;
-    transportOptions.nTracks = c.tracks;
+    input::runOptions = RUNOPTIONS{};
+    input::runOptions.nThreads = 2;
+    input::runOptions.nStreams = 3;
+    input::runOptions.nParticles = c.N;
+    directives::transportOptions.nTracks = c.tracks;
     ASSERT_EQ(DivideWork(), 0);
-    EXPECT_EQ(std::vector<int32_t>(trackOptions.streamQuota, trackOptions.streamQuota + 3), c.quota)
+    EXPECT_EQ(std::vector<int32_t>(core::trackOptions.streamQuota, core::trackOptions.streamQuota + 3), c.quota)
         << c.tracks << " tracks";
-    for (int s = 0; s < 3; ++s) EXPECT_EQ(trackOptions.streamDone[s], 0);
-    EXPECT_EQ(trackOptions.blockSize, c.blockSize);
+    for (int s = 0; s < 3; ++s) EXPECT_EQ(core::trackOptions.streamDone[s], 0);
+    EXPECT_EQ(core::trackOptions.blockSize, c.blockSize);
     ReleaseWorkDivision();
   }
-  transportOptions.nTracks = 0;
+  directives::transportOptions.nTracks = 0;
 }

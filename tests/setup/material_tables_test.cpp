@@ -240,15 +240,15 @@ TEST(MaterialTable, FastIndexFollowsTheRequestAndMarksLogarithmicLookups) {
   p.elems[0].sectionN[0] = 0;
   p.Compose({{0, 1.0}});
   p.options.index = {-2, 10};
-  use_electron_logE = 0;
+  setup::use_electron_logE = 0;
   p.Build();
   EXPECT_NE(p.material.electronIndex.indexType, 0);
-  EXPECT_EQ(use_electron_logE, p.material.electronIndex.indexType < 0 ? 1 : 0);
+  EXPECT_EQ(setup::use_electron_logE, p.material.electronIndex.indexType < 0 ? 1 : 0);
   FreeMaterialTable(&p.material);
   p.options.index = {0, 10};
   p.Build();
   EXPECT_EQ(p.material.electronIndex.indexType, 0);  // binary search requested
-  use_electron_logE = 0;
+  setup::use_electron_logE = 0;
 }
 
 }  // namespace

@@ -103,15 +103,15 @@ SETUPRUN RunWholeSetUp(const std::string& input, std::vector<std::string> args =
     run.console = read.console;
     return run;
   }
-  dataFolder = DataFolderWithComptonProfiles();
-  if (carbonAuxiliaryFiles) WriteCarbonAuxiliaryFiles(dataFolder);
-  outputFile = std::fopen(outputFileName.c_str(), "a");
+  input::dataFolder = DataFolderWithComptonProfiles();
+  if (carbonAuxiliaryFiles) WriteCarbonAuxiliaryFiles(input::dataFolder);
+  input::outputFile = std::fopen(input::outputFileName.c_str(), "a");
   testing::internal::CaptureStdout();
   run.code = RunSetUp();
   run.console = WithoutGeneratorWarning(testing::internal::GetCapturedStdout());
-  std::fclose(outputFile);
-  outputFile = nullptr;
-  run.outputText = ReadWholeFile(outputFileName);
+  std::fclose(input::outputFile);
+  input::outputFile = nullptr;
+  run.outputText = ReadWholeFile(input::outputFileName);
   return run;
 }
 
@@ -162,12 +162,12 @@ TEST(SourceChecks, BeamEntersTheLayerOrStops) {
       continue;
     }
     ASSERT_EQ(code, 0) << c.beam << console;
-    EXPECT_DOUBLE_EQ(sourceEntry.entry_Z, c.entryZ) << c.beam;
+    EXPECT_DOUBLE_EQ(setup::sourceEntry.entry_Z, c.entryZ) << c.beam;
   }
   std::string console;
   ASSERT_EQ(SourceChecks(Layer("0 0 -1 1 0 1", "1\n"), &console), 0);
-  EXPECT_DOUBLE_EQ(sourceEntry.entry_X, 1.0);
-  EXPECT_NEAR(sourceEntry.incidentDotProduct, std::sqrt(0.5), 1e-15);
+  EXPECT_DOUBLE_EQ(setup::sourceEntry.entry_X, 1.0);
+  EXPECT_NEAR(setup::sourceEntry.incidentDotProduct, std::sqrt(0.5), 1e-15);
 }
 
 TEST(SourceChecks, SpectrumIsCutAtTheCutoff) {
@@ -193,11 +193,11 @@ TEST(SourceChecks, SpectrumIsCutAtTheCutoff) {
       continue;
     }
     ASSERT_EQ(code, 0) << c.cut << console;
-    EXPECT_EQ(runOptions.nParticles, c.histories) << c.cut;
-    ASSERT_EQ(sourceSpectrum.nEnerg, static_cast<int>(c.energies.size())) << c.cut;
+    EXPECT_EQ(input::runOptions.nParticles, c.histories) << c.cut;
+    ASSERT_EQ(directives::sourceSpectrum.nEnerg, static_cast<int>(c.energies.size())) << c.cut;
     for (size_t i = 0; i < c.energies.size(); ++i) {
-      EXPECT_NEAR(sourceSpectrum.energy[i], c.energies[i], 1e-9) << c.cut;
-      EXPECT_NEAR(sourceSpectrum.cumulativeWeight[i], c.cumulative[i], 1e-12) << c.cut;
+      EXPECT_NEAR(directives::sourceSpectrum.energy[i], c.energies[i], 1e-9) << c.cut;
+      EXPECT_NEAR(directives::sourceSpectrum.cumulativeWeight[i], c.cumulative[i], 1e-12) << c.cut;
     }
     if (c.histories != 1000) {
       EXPECT_EQ(console, "A part of the source energy spectrum is below the cutoff energy.\n\tThe number of source "
@@ -226,7 +226,7 @@ TEST(SourceChecks, PositronRowsWhenPositronsCanExistAndAModelNeedsThem) {
   for (const CASE& c : cases) {
     std::string console;
     ASSERT_EQ(SourceChecks(Layer("0 0 -1 0 0 1", c.extra), &console), 0) << c.extra << console;
-    EXPECT_EQ(useDifferentCSforPositrons, c.rows) << c.extra;
+    EXPECT_EQ(setup::useDifferentCSforPositrons, c.rows) << c.extra;
   }
 }
 
@@ -237,8 +237,8 @@ TEST(SourceChecks, WithoutCoordinateTrackingThePositionTalliesGo) {
                          &console),
             0)
       << console;
-  EXPECT_EQ(nPlaneTalliesTot[2], 0);
-  EXPECT_EQ(nControlTallies, 0);
+  EXPECT_EQ(directives::nPlaneTalliesTot[2], 0);
+  EXPECT_EQ(directives::nControlTallies, 0);
 }
 
 // ---- Whole set-ups ---------------------------------------------------------------------------
@@ -258,7 +258,7 @@ TEST_F(WholeSetUp, EachMissingAuxiliaryFileIsNamed) {
   for (const CASE& c : cases) {
     SETUPRUN run = RunWholeSetUp(Layer("0 0 -1 0 0 1", std::string(c.physics) + "1\n"));
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.console, "File " + dataFolder + c.file + " could not be opened for reading.\n");
+    EXPECT_EQ(run.console, "File " + input::dataFolder + c.file + " could not be opened for reading.\n");
     ReleaseSetUp();
   }
 }
@@ -266,8 +266,8 @@ TEST_F(WholeSetUp, EachMissingAuxiliaryFileIsNamed) {
 TEST_F(WholeSetUp, DefaultPhysicsCompletesWithTheAuxiliaryFiles) {
   SETUPRUN run = RunWholeSetUp("MAT \"c\" 6 1\nCONC 1e23\nTHICK 0.2\nBEAM 0 0 -1 0 0 1\nN 1000\nPART E+\n1\n", {}, true);
   ASSERT_EQ(run.code, 0) << run.console;
-  EXPECT_EQ(useDifferentCSforPositrons, 1);
-  const MATERIAL& m = materials[0];
+  EXPECT_EQ(setup::useDifferentCSforPositrons, 1);
+  const MATERIAL& m = directives::materials[0];
   ASSERT_GT(m.nElectronEnergies, 2);
   // The positron rows carry the DWBA ionization of the first subshell.
   const int k = 2;  // entries: bremsstrahlung, excitation, subshell 1, ...
@@ -277,7 +277,7 @@ TEST_F(WholeSetUp, DefaultPhysicsCompletesWithTheAuxiliaryFiles) {
   bool differ = false;
   for (int i = 0; i < m.nElectronEnergies; ++i) differ = differ || electron[i] != positron[i];
   EXPECT_TRUE(differ);
-  EXPECT_NE(elementArray[0].bremsAngN, nullptr);
+  EXPECT_NE(core::elementArray[0].bremsAngN, nullptr);
 }
 
 // The own cross section (barn) of element g, section s, by the element's table.
@@ -295,29 +295,29 @@ TEST_F(WholeSetUp, WaterLayerWithMassFractions) {
   ASSERT_EQ(run.code, 0) << run.console;
   // Water: 3 atoms per molecule of 18.015 g/mol.
   const double expected = 3.0 * 6.02214e23 / 18.0153;
-  EXPECT_NEAR(layer.concentration / expected, 1.0, 1e-3);
-  EXPECT_NEAR(materials[0].fraction[0], 2.0 / 3.0, 1e-4);
+  EXPECT_NEAR(directives::layer.concentration / expected, 1.0, 1e-3);
+  EXPECT_NEAR(directives::materials[0].fraction[0], 2.0 / 3.0, 1e-4);
   char lines[128];
   std::snprintf(lines, sizeof lines, "\nAtomic concentration = %15.7e 1/cm^3\nDensity = %15.7e g/cm^3\n\n",
-                layer.concentration, 1.0);
+                directives::layer.concentration, 1.0);
   EXPECT_NE(run.outputText.find(lines), std::string::npos) << run.outputText;
-  const MATERIAL& m = materials[0];
+  const MATERIAL& m = directives::materials[0];
   char summary[128];
   std::snprintf(summary, sizeof summary, "\nElectron cross section table contains data for %d energy values.\n",
                 m.nElectronEnergies);
   EXPECT_NE(run.console.find(summary), std::string::npos) << run.console;
 
   // The Constants record points at the tables of the set-up.
-  EXPECT_EQ(hostConstants.material, materials.data());
-  EXPECT_EQ(hostConstants.density, 1.0);
-  EXPECT_EQ(hostConstants.nElem_tot, 2);
-  EXPECT_EQ(hostConstants.trackPos, 1);
-  EXPECT_EQ(hostConstants.entry_Z, 0.0);
+  EXPECT_EQ(core::hostConstants.material, directives::materials.data());
+  EXPECT_EQ(core::hostConstants.density, 1.0);
+  EXPECT_EQ(core::hostConstants.nElem_tot, 2);
+  EXPECT_EQ(core::hostConstants.trackPos, 1);
+  EXPECT_EQ(core::hostConstants.entry_Z, 0.0);
 
   // Every entry's own cross section at random energies against its element.
   std::mt19937_64 random(20240611);
   std::uniform_real_distribution<double> logEnergy(std::log(1000.0), std::log(1e6));
-  const double sigmaErr = transportOptions.sigmaErr;
+  const double sigmaErr = directives::transportOptions.sigmaErr;
   for (int trial = 0; trial < 2000; ++trial) {
     const double e = std::exp(logEnergy(random));
     int i = 0;
@@ -326,7 +326,7 @@ TEST_F(WholeSetUp, WaterLayerWithMassFractions) {
     for (int k = 0; k < m.nElectronEntries; ++k) {
       const double cumulative = ElectronSigmaAt(m, k, false, i, e);
       const int g = m.entryElement[k];
-      const double reference = m.fraction[g] * 1e-24 * ElementValue(elementArray[g], m.entrySection[k], e);
+      const double reference = m.fraction[g] * 1e-24 * ElementValue(core::elementArray[g], m.entrySection[k], e);
       const double own = cumulative - previous;
       previous = cumulative;
       if (reference == 0.0) {

@@ -52,8 +52,8 @@ struct CellFixture {
       sites[c].cellEntryList[kPhotonTallies] = listPtrs[c].data();
     }
     f.Install();
-    hostTallyTables.cellEntrySites = sites;
-    hostTallyTables.nCells = 3;
+    core::hostTallyTables.cellEntrySites = sites;
+    core::hostTallyTables.nCells = 3;
   }
 };
 
@@ -175,10 +175,10 @@ TEST(PulseHeightScoring, CellDepositSlots) {
   f.Install();
   const int16_t cellsPH[] = {1};
   const int32_t slotOf[] = {-1, 0};
-  hostTallyTables.cellsPulseHeight = cellsPH;
-  hostTallyTables.nCellsPulseHeight = 1;
-  hostTallyTables.pulseHeightSlotOfCell = slotOf;
-  hostTallyTables.nCells = 2;
+  core::hostTallyTables.cellsPulseHeight = cellsPH;
+  core::hostTallyTables.nCellsPulseHeight = 1;
+  core::hostTallyTables.pulseHeightSlotOfCell = slotOf;
+  core::hostTallyTables.nCells = 2;
   TallyTask w;
   INTERACTIONSTATS perCell[2] = {};
   w.task.cellStats = perCell;

@@ -13,12 +13,12 @@ namespace {
 
 // Net count (first half + second half) of bin k of a 1-D table slot.
 int64_t Net(const CTask& t, int row, int slot, int k) {
-  return t.oneDimTallies[row][slot][k] + t.oneDimTallies[row][slot][hostTallyTables.oneDimHalf[row][slot] + k];
+  return t.oneDimTallies[row][slot][k] + t.oneDimTallies[row][slot][core::hostTallyTables.oneDimHalf[row][slot] + k];
 }
 
 int64_t Positive(const CTask& t, int row, int slot, int k) { return t.oneDimTallies[row][slot][k]; }
 int64_t Negative(const CTask& t, int row, int slot, int k) {
-  return t.oneDimTallies[row][slot][hostTallyTables.oneDimHalf[row][slot] + k];
+  return t.oneDimTallies[row][slot][core::hostTallyTables.oneDimHalf[row][slot] + k];
 }
 
 // A photon of energy E moving along dir (unit), placed at z.

@@ -102,7 +102,7 @@ struct TallyFixture {
     }
     tt.pulseHeightTally = pulseHeight.data();
     tt.nPulseHeight_tot = static_cast<int32_t>(pulseHeight.size());
-    hostTallyTables = tt;
+    core::hostTallyTables = tt;
   }
 };
 
@@ -115,10 +115,10 @@ struct TallyTask {
     task.stats = &stats;
     task.curStats = &stats;
     if (weights) task.bank.wt = &task.weight;  // marks the record as weighted
-    AllocateTaskTallies(task, hostTallyTables, weights);
+    AllocateTaskTallies(task, core::hostTallyTables, weights);
   }
   ~TallyTask() {
-    FreeTaskTallies(task, hostTallyTables);
+    FreeTaskTallies(task, core::hostTallyTables);
     task.bank.wt = nullptr;
     task.stats = nullptr;
   }

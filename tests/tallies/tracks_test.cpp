@@ -56,7 +56,7 @@ struct SlotFixture {
   std::vector<std::vector<COLLISIONRECORD>> chunks;
   std::vector<COLLISIONRECORD*> pointers;
   explicit SlotFixture(const std::vector<COLLISIONRECORD>& records) {
-    trackOptions.CHUNKSIZE_TRACKS = 10;
+    core::trackOptions.CHUNKSIZE_TRACKS = 10;
     for (size_t i = 0; i < records.size(); i += 10) {
       chunks.emplace_back(records.begin() + static_cast<long>(i),
                           records.begin() + static_cast<long>(std::min(records.size(), i + 10)));
@@ -87,7 +87,7 @@ TEST(TrackSort, CollisionRecordsByGenerationThenPoint) {
     EXPECT_EQ(got.energy, expected[static_cast<size_t>(i)].energy) << i;
     EXPECT_EQ(records[static_cast<size_t>(index[static_cast<size_t>(i)])].energy, got.energy) << "index follows";
   }
-  trackOptions = TRACKOPTIONS{};
+  core::trackOptions = TRACKOPTIONS{};
 }
 
 // A worker that records: a tracked history with a source photon that
@@ -98,20 +98,20 @@ struct TrackRun {
   int32_t quota[1] = {1};
   int32_t done[1] = {0};
   TrackRun() {
-    trackOptions = TRACKOPTIONS{};
-    trackOptions.NTRACKS = 1;
-    trackOptions.CHUNKSIZE_TRACKS = 10;
-    trackOptions.NCOLLISIONS_TRACK = 4;
-    trackOptions.streamQuota = quota;
-    trackOptions.streamDone = done;
-    runStreams.streamControl = control;
+    core::trackOptions = TRACKOPTIONS{};
+    core::trackOptions.NTRACKS = 1;
+    core::trackOptions.CHUNKSIZE_TRACKS = 10;
+    core::trackOptions.NCOLLISIONS_TRACK = 4;
+    core::trackOptions.streamQuota = quota;
+    core::trackOptions.streamDone = done;
+    core::runStreams.streamControl = control;
     task.iStream = 0;
     AllocateTaskTracks(task);
   }
   ~TrackRun() {
     FreeTaskTracks(task);
-    runStreams.streamControl = nullptr;
-    trackOptions = TRACKOPTIONS{};
+    core::runStreams.streamControl = nullptr;
+    core::trackOptions = TRACKOPTIONS{};
   }
   void At(double x, double E) {
     task.pc.pos = Init(x, 0.0, 0.0);

@@ -20,7 +20,9 @@ namespace {
 class BankTest : public ::testing::Test {
  protected:
   void SetUp() override { SetSimpleProblem(); }
-  void TearDown() override { bankRealloc = [](void* b, size_t n) { return std::realloc(b, n); }; }
+  void TearDown() override {
+    transport::bankRealloc = [](void* b, size_t n) { return std::realloc(b, n); };
+  }
 
   // A record ready to bank: a history is running with an empty bank.
   static void StartHistory(CTask& task) {
@@ -36,7 +38,7 @@ int32_t Push(CTask& task, double E, uint8_t kind = kPhoton) {
 }  // namespace
 
 TEST_F(BankTest, PushAndPopRestoreEveryFieldLastInFirstOut) {
-  hostConstants.interactionForcing = 1;
+  core::hostConstants.interactionForcing = 1;
   CTask task;
   StartHistory(task);
   ASSERT_NE(task.bank.wt, nullptr);
@@ -76,7 +78,7 @@ TEST_F(BankTest, PopFromAnEmptyBankEndsTheHistoryOnce) {
 // Without positions (TRACKPOS 0) a popped particle keeps the coordinates that
 // the record holds and the coordinate array never grows.
 TEST_F(BankTest, WithoutPositionsThePopKeepsTheCoordinates) {
-  hostConstants.trackPos = 0;
+  core::hostConstants.trackPos = 0;
   CTask task;
   StartHistory(task);
   for (int i = 0; i < 250; ++i) ASSERT_EQ(Push(task, 1.0 + i, kPhotonNoPosition), kBankRoomAvailable);
@@ -136,7 +138,7 @@ TEST_F(BankTest, FailedGrowthIsFatalAndLeavesTheBankIntact) {
   task.threadNo = 2;
   StartHistory(task);
   for (int i = 0; i < 100; ++i) ASSERT_EQ(Push(task, i), kBankRoomAvailable);
-  bankRealloc = [](void*, size_t) -> void* { return nullptr; };
+  transport::bankRealloc = [](void*, size_t) -> void* { return nullptr; };
   testing::internal::CaptureStdout();
   EXPECT_EQ(Push(task, 1000.0), kBankFull);
   const std::string out = testing::internal::GetCapturedStdout();
@@ -200,7 +202,7 @@ TEST_F(BankTest, ThreadEntryWithoutWorkOnlyClearsRunning) {
   const int32_t streams[] = {0, 1};
   records[1].SetStreamList(streams, 2);
   records[1].stopRequest.store(1);
-  tasks = records;
+  core::tasks = records;
   for (int t = 0; t < 2; ++t) {
     records[t].running.store(1);
     ThreadFunc(&t);
@@ -208,5 +210,5 @@ TEST_F(BankTest, ThreadEntryWithoutWorkOnlyClearsRunning) {
     EXPECT_EQ(records[t].state, kStateHistoryEnded) << "worker " << t;
     EXPECT_EQ(records[t].nHistories, 0u) << "worker " << t;
   }
-  tasks = nullptr;
+  core::tasks = nullptr;
 }

@@ -42,8 +42,8 @@ struct LAYERSPEC {
 struct CELLSLAB {
   test_world::World world;
   ~CELLSLAB() {
-    hostConstants.complexGeometry = 0;
-    StoreGeometryTables(hostConstants, GeometryTables{});
+    core::hostConstants.complexGeometry = 0;
+    StoreGeometryTables(core::hostConstants, GeometryTables{});
   }
 };
 
@@ -68,7 +68,7 @@ void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC
     c.CUT_P = layers[i].cutP;
     c.pulseHeightSlot = -1;
   }
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   StoreGeometryTables(k, w.tables);
   k.complexGeometry = 1;
   k.cell = w.cells.data();
@@ -79,7 +79,7 @@ void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC
 // The beam entry of a point source with a fixed direction, as the set-up
 // finds it: from (0, 0, -1) along +z into the slab.
 void SetBeamEntry(CTask& task) {
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   ASSERT_TRUE(AllocateTrackerWork(task.tracker, 64, 64, 256));
   task.voxelIndex = -1;
   task.cellIndex = -1;
@@ -159,7 +159,7 @@ TEST(CellTransport, SlabOfCellsMatchesTheLayer) {
       problem.comptonProfiles = true;
       ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, c.atoms, c.w, c.E, 1e4, 1e4, 0.0));
       SetPhotonOptions(problem.elements, problem.nElements);
-      hostConstants.part = c.part;
+      core::hostConstants.part = c.part;
       CELLSLAB slab;
       auto task = std::make_unique<CTask>();
       if (complex != 0) {
@@ -198,7 +198,8 @@ LEDGER Read(const CTask& task) {
   l.belowCut = s[statslot::ePhotonCutoff].e;
   if (task.cellStats != nullptr) {
     // With per-cell statistics the photons cut off are counted in the cells.
-    for (int c = 0; c < hostConstants.nCells; ++c) l.belowCut += task.cellStats[c].slot[statslot::ePhotonCutoff].e;
+    for (int c = 0; c < core::hostConstants.nCells; ++c)
+      l.belowCut += task.cellStats[c].slot[statslot::ePhotonCutoff].e;
   }
   return l;
 }
@@ -224,7 +225,7 @@ TEST(CellTransport, EnergyIsConservedHistoryByHistoryWithPerCellCutoffs) {
     const double one[1] = {1.0};
     ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.36, E0, 1e4, 1e4, 0.0));
     SetPhotonOptions(problem.elements, problem.nElements);
-    Constants& k = hostConstants;
+    Constants& k = core::hostConstants;
     k.part = c.part;
     k.diffusion_totalToInelasticRatio_thr = c.diffusionThreshold;
     k.outputCellInteractionStats = c.perCell ? 1 : 0;
@@ -296,8 +297,8 @@ TEST(CellTransport, PerCellStatisticsAddUpToTheOverallStatistics) {
       const double one[1] = {1.0};
       ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.14, 1e6, 1e4, 1e4, 0.0));
       SetPhotonOptions(problem.elements, problem.nElements);
-      hostConstants.part = part;
-      hostConstants.outputCellInteractionStats = static_cast<uint8_t>(perCell);
+      core::hostConstants.part = part;
+      core::hostConstants.outputCellInteractionStats = static_cast<uint8_t>(perCell);
       CELLSLAB slab;
       BuildCellSlab(slab, problem.cell, layers);
       auto task = std::make_unique<CTask>();
@@ -334,7 +335,7 @@ TEST(CellTransport, CellEntryTallyMatchesPlaneCrossingsOnTheSameSurface) {
   const double one[1] = {1.0};
   ASSERT_TRUE(SetElectronProblem(problem, z, one, 1, kCuAtomsPerCm3, 0.4, 1e6, 1e4, 1e4, 0.0));
   SetPhotonOptions(problem.elements, problem.nElements);
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   k.part = kPhoton;
   MATERIAL materials[2] = {problem.material, problem.material};
   k.material = materials;
@@ -368,11 +369,11 @@ TEST(CellTransport, CellEntryTallyMatchesPlaneCrossingsOnTheSameSurface) {
   sites[1].nEntrySlots = 3;
   sites[1].cellEntryCount[kPhotonTallies] = counts;
   sites[1].cellEntryList[kPhotonTallies] = lists;
-  hostTallyTables.cellEntrySites = sites;
-  hostTallyTables.nCells = 2;
+  core::hostTallyTables.cellEntrySites = sites;
+  core::hostTallyTables.nCells = 2;
 
   auto task = std::make_unique<CTask>();
-  AllocateTaskTallies(*task, hostTallyTables, false);
+  AllocateTaskTallies(*task, core::hostTallyTables, false);
   SetBeamEntry(*task);
   RunHistories(*task, 300);
   uint64_t planeCount = 0, entryCount = 0;
@@ -388,8 +389,8 @@ TEST(CellTransport, CellEntryTallyMatchesPlaneCrossingsOnTheSameSurface) {
   EXPECT_EQ(planeCount, entryCount);
   EXPECT_GT(planeCount, 300u);  // every source photon crosses, many scattered ones back
   EXPECT_EQ(task->unresolvedCellEntries, 0u);
-  FreeTaskTallies(*task, hostTallyTables);
-  hostTallyTables = TALLYTABLES{};
+  FreeTaskTallies(*task, core::hostTallyTables);
+  core::hostTallyTables = TALLYTABLES{};
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ TEST(CoherentAngles, CosinesFollowThomsonTimesTheSquaredFormFactor) {
   ASSERT_TRUE(LoadPhotonElements(copper, {29}, {1.0}));
   for (const CASE& t : cases) {
     PHOTONPROBLEM& p = t.z == 82 ? lead : copper;
-    elementArray = p.elements;
+    core::elementArray = p.elements;
     SetPhotonRun(p, t.E, 1.0, 1e22, 1);
     const Constants& k = GetConstants();
     const Elem& el = p.elements[0];
@@ -217,7 +217,7 @@ TEST(CoherentLoop, AcceptsAtLeastHalfTheTriesAndDoesNotGiveUp) {
   ASSERT_TRUE(LoadPhotonElements(copper, {29}, {1.0}));
   for (const CASE& t : cases) {
     PHOTONPROBLEM& p = t.z == 82 ? lead : copper;
-    elementArray = p.elements;
+    core::elementArray = p.elements;
     SetPhotonRun(p, t.E, 1.0, 1e22, 1);
     CTask& task = CoherentEventTask(p, t.E);
     const uint64_t counted0 = task.stats->slot[statslot::nCoherent].n;

@@ -65,7 +65,7 @@ TEST(CoupledHistories, EnergyIsConservedHistoryByHistoryWithEveryProcessOn) {
     problem.comptonProfiles = true;
     ASSERT_TRUE(SetElectronProblem(problem, kCu, kOne, 1, kCuAtomsPerCm3, c.w, E0, cutE, c.cutP, 0.0));
     SetPhotonOptions(problem.elements, problem.nElements);
-    Constants& k = hostConstants;
+    Constants& k = core::hostConstants;
     k.part = c.part;
     const double restEn2 = 2.0 * k.restEn;
     k.trackPhotonProducedElectrons = 1;

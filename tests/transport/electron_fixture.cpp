@@ -107,7 +107,7 @@ void BuildSmallAngleShares(ELECTRONPROBLEM& p) {
 }  // namespace
 
 ELECTRONPROBLEM::~ELECTRONPROBLEM() {
-  if (elementArray == elements) elementArray = nullptr;
+  if (core::elementArray == elements) core::elementArray = nullptr;
   FreeElementPool(&pool);
 }
 
@@ -125,7 +125,7 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
   const int code = LoadElements(z, n, options, &p.pool);  // a problem set up again replaces its pool
   p.elements = p.pool.elements;
   if (code != 0) return false;
-  elementArray = p.elements;
+  core::elementArray = p.elements;
   BuildTable(p, fractions, std::min(cutE, 100.0), 2.0 * E0);
   p.material.elasticSmallAngleShare = p.material.elasticSmallAngleShareSlope = nullptr;
   if (p.elasticSmallAngle != 0) BuildSmallAngleShares(p);
@@ -134,8 +134,8 @@ bool SetElectronProblem(ELECTRONPROBLEM& p, const int* z, const double* fraction
   p.cell.CUT_P = cutP;
   p.cell.unionIndex = -1;
 
-  std::memset(&hostConstants, 0, sizeof(hostConstants));
-  Constants& k = hostConstants;
+  std::memset(&core::hostConstants, 0, sizeof(core::hostConstants));
+  Constants& k = core::hostConstants;
   k.pi = 3.141592653589793;
   k.restEn = 510998.95;
   k.fineStr = 1.0 / 137.03599976;

@@ -168,7 +168,7 @@ ELASTICMEASURE MeasureElasticTransport(ELECTRONPROBLEM& problem, double E, const
 }
 
 STOPPINGMEASURE MeasureStoppingPower(ELECTRONPROBLEM& problem, double E, const STRATIFICATION& strata, CRandGen& rng) {
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   k.trackSecondaryElectrons = 1;
   k.trackKnockOnElectrons = 0;
   k.trackBremsPhotons = 0;

@@ -251,7 +251,7 @@ class LayerHistories : public ::testing::Test {
 TEST_F(LayerHistories, EnergyIsConservedForElectronAndPositronSources) {
   for (uint8_t part : {kElectron, kPositron}) {
     ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 0.05, 1e6, 1e4, 1e3, 0.0));
-    hostConstants.part = part;
+    core::hostConstants.part = part;
     const uint64_t n = 300;
     Run(n, 17);
     const double perParticle = part == kPositron ? 1e6 + 2.0 * kRestEn : 1e6;
@@ -332,8 +332,8 @@ TEST_F(LayerHistories, KnockOnAndPrimaryLeaveOnOppositeSidesOfTheOldDirection) {
 
 TEST_F(LayerHistories, PositronStoppingBelowAPhotonCutoffOfRestEnergyKeepsItsRestEnergy) {
   ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 1.0, 1e5, 1e4, kRestEn, 0.5));
-  hostConstants.part = kPositron;
-  hostConstants.trackBremsPhotons = 0;
+  core::hostConstants.part = kPositron;
+  core::hostConstants.trackBremsPhotons = 0;
   Run(50, 3);
   EXPECT_EQ(ledger.annihilationPhotons, 0);
   EXPECT_EQ(Count(18), 50u);
@@ -389,8 +389,8 @@ double StoppingPowerPerAtom(const Elem& el, double E) {
 TEST_F(LayerHistories, MeanPathOfOneMeVElectronsInAluminiumIsTheCsdaRange) {
   const double cut = 1e4;
   ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 10.0, 1e6, cut, 1e3, 5.0));
-  hostConstants.trackKnockOnElectrons = 0;
-  hostConstants.trackBremsPhotons = 0;
+  core::hostConstants.trackKnockOnElectrons = 0;
+  core::hostConstants.trackBremsPhotons = 0;
   // CSDA range from E0 down to the cutoff, trapezoid rule in ln E.
   double range = 0.0;
   const int steps = 200;
@@ -411,15 +411,15 @@ TEST_F(LayerHistories, MeanPathOfOneMeVElectronsInAluminiumIsTheCsdaRange) {
 TEST_F(LayerHistories, ForcedBremsstrahlungIsUnbiased) {
   // Analogue: bremsstrahlung events per source electron in a thin layer.
   ASSERT_TRUE(SetElectronProblem(problem, kAl, kOne, 1, kAlAtomsPerCm3, 0.01, 1e6, 1e5, 1e3, 0.0));
-  hostConstants.trackKnockOnElectrons = 0;
-  hostConstants.trackBremsPhotons = 0;
+  core::hostConstants.trackKnockOnElectrons = 0;
+  core::hostConstants.trackBremsPhotons = 0;
   const uint64_t n = 4000;
   Run(n, 5);
   const double analogue = static_cast<double>(Count(26)) / n;
 
   // Forced: the same problem with bremsstrahlung forced; weights in use.
-  hostConstants.interactionForcing = 1;
-  hostConstants.force_wt = 0.1;
+  core::hostConstants.interactionForcing = 1;
+  core::hostConstants.force_wt = 0.1;
   problem.cell.FORCE = 1;
   problem.material.nForcedEntries = 1;
   problem.material.forcedEntry[0] = 0;  // the bremsstrahlung column of aluminium

@@ -29,8 +29,9 @@ int secondariesPerSource = 0;  // particles a source particle banks
 int64_t stopAfterSteps = -1;   // worker 0 asks itself to stop after this many steps
 
 STEPRECORD RecordOf(CTask& t) {
-  return STEPRECORD{t.iStream, runStreams.streamControl[t.iStream].nextParticle, t.E, t.kind, t.org, t.pc.pos,
-                    t.pc.dir, t.rng->random()};
+  return STEPRECORD{
+      t.iStream,      core::runStreams.streamControl[t.iStream].nextParticle, t.E, t.kind, t.org, t.pc.pos, t.pc.dir,
+      t.rng->random()};
 }
 
 // A particle that banks its secondaries at once and ends after one step.
@@ -212,7 +213,7 @@ TEST_F(HistoryLoopTest, StopRequestBeforeTheFirstHistoryRunsNothing) {
 // histories bit for bit.
 TEST_F(HistoryLoopTest, FixedSeedGivesIdenticalHistories) {
   static double energies[3] = {1e5, 5e5, 2e6};
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   k.sourcePositionType = kPlaneSource;
   k.sourceDirectionType = kConeBeam;
   k.sourceConeCos = 0.9;
@@ -264,7 +265,7 @@ TEST_F(HistoryLoopTest, SourceMomentumAndCountsFollowTheParticleKind) {
   const CASE cases[] = {{kPhoton, E, E}, {kElectron, std::sqrt(E * (E + restEn2)), E},
                         {kPositron, std::sqrt(E * (E + restEn2)), E + restEn2}};
   for (const CASE& c : cases) {
-    hostConstants.part = c.part;
+    core::hostConstants.part = c.part;
     seen[0].clear();
     DealStreams(tables, 1, 1, 1);
     CTask task;
@@ -301,7 +302,7 @@ TEST_F(HistoryLoopTest, SingleEnergyDrawsNoRandomNumber) {
 // They are counted and drawn again, never followed and never counted as
 // histories.
 TEST_F(HistoryLoopTest, MissedSourceRaysAreCountedAndDrawnAgain) {
-  hostConstants.sourceDirectionType = kIsotropic;
+  core::hostConstants.sourceDirectionType = kIsotropic;
   DealStreams(tables, 2, 400, 13);
   CTask task;
   GiveStreams(task, 0, 1, 2);
@@ -321,12 +322,12 @@ TEST_F(HistoryLoopTest, MissedSourceRaysAreCountedAndDrawnAgain) {
 // A cone aimed away from the layer never enters: after the named number of
 // consecutive rejections the worker stops with a fatal error naming the source.
 TEST_F(HistoryLoopTest, SourceThatNeverEntersEndsWithAFatalError) {
-  hostConstants.sourceDirectionType = kConeBeam;
-  hostConstants.sourceConeCos = 0.5;
-  for (double& q : hostConstants.Q_source_direction) q = 0.0;
-  hostConstants.Q_source_direction[0] = 1.0;   // a frame whose axis is -z
-  hostConstants.Q_source_direction[4] = -1.0;
-  hostConstants.Q_source_direction[8] = -1.0;
+  core::hostConstants.sourceDirectionType = kConeBeam;
+  core::hostConstants.sourceConeCos = 0.5;
+  for (double& q : core::hostConstants.Q_source_direction) q = 0.0;
+  core::hostConstants.Q_source_direction[0] = 1.0;  // a frame whose axis is -z
+  core::hostConstants.Q_source_direction[4] = -1.0;
+  core::hostConstants.Q_source_direction[8] = -1.0;
   DealStreams(tables, 1, 10, 1);
   CTask task;
   GiveStreams(task, 0, 1, 1);
@@ -370,7 +371,7 @@ TEST_F(HistoryLoopTest, ComplexGeometrySourceRaysEnterTheirCellOrAreDrawnAgain) 
   const std::vector<double> noPlanes[3];
   world.Build(noPlanes, [](const double*, const double*, test_world::VoxelListing&) {});
   world.cells[0].material = -1;
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   StoreGeometryTables(k, world.tables);
   k.complexGeometry = 1;
   k.cell = world.cells.data();
@@ -387,7 +388,7 @@ TEST_F(HistoryLoopTest, ComplexGeometrySourceRaysEnterTheirCellOrAreDrawnAgain) 
   secondariesPerSource = 2;
   task.stepOverride = [](CTask& t) {
     EXPECT_EQ(t.iCell, 0);
-    EXPECT_EQ(t.cell, hostConstants.cell);
+    EXPECT_EQ(t.cell, core::hostConstants.cell);
     return BankingStep(t);
   };
   task.RunHistories();
@@ -411,8 +412,8 @@ TEST_F(HistoryLoopTest, WorkerThreadsRunEverySourceParticleOnce) {
   DealStreams(tables, kStreams, kN, 17);
   CTask records[kWorkers];
   int numbers[kWorkers];
-  tasks = records;
-  nThreads = kWorkers;
+  core::tasks = records;
+  core::nThreads = kWorkers;
   for (int t = 0; t < kWorkers; ++t) {
     GiveStreams(records[t], t, kWorkers, kStreams);
     records[t].stepOverride = BankingStep;
@@ -435,6 +436,6 @@ TEST_F(HistoryLoopTest, WorkerThreadsRunEverySourceParticleOnce) {
     }
   }
   for (uint64_t n = 0; n < kN; ++n) EXPECT_EQ(runs[n], 1) << "source particle " << n;
-  tasks = nullptr;
-  nThreads = 0;
+  core::tasks = nullptr;
+  core::nThreads = 0;
 }

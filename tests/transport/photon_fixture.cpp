@@ -35,14 +35,14 @@ void SetMaterial(PHOTONPROBLEM& p, const std::vector<double>& fractions) {
     p.material.element[j] = j;
     p.material.fraction[j] = fractions[j] / sum;
   }
-  elementArray = p.elements;
+  core::elementArray = p.elements;
 }
 
 }  // namespace
 
 PHOTONPROBLEM::~PHOTONPROBLEM() {
   task.reset();
-  if (elementArray == elements) elementArray = nullptr;
+  if (core::elementArray == elements) core::elementArray = nullptr;
   FreeElementPool(&pool);
 }
 
@@ -71,7 +71,7 @@ void UseSyntheticElements(PHOTONPROBLEM& p, ElemStaging* elements, const std::ve
 }
 
 void SetPhotonOptions(const Elem* elements, int32_t nElements) {
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   const PHYSICALCONSTANTS pc = ComputePhysicalConstants();
   k.pi = pc.pi;
   k.restEn = pc.restEn;
@@ -92,8 +92,8 @@ void SetPhotonOptions(const Elem* elements, int32_t nElements) {
   k.usePPangularDistr = 1;
   k.smoothCDF_inelastic = 1;
   k.nElem_tot = nElements;
-  std::memcpy(k.pp_Eprim, pp_Eprim, sizeof k.pp_Eprim);
-  k.n_pp_Eprim = n_pp_Eprim;
+  std::memcpy(k.pp_Eprim, elementdata::pp_Eprim, sizeof k.pp_Eprim);
+  k.n_pp_Eprim = elementdata::n_pp_Eprim;
   double lowest = 1e300;
   for (int32_t i = 0; i < nElements; ++i)
     if (elements[i].nSubshells > 0) lowest = std::min(lowest, LowestBindingEnergy(elements[i]));
@@ -103,7 +103,7 @@ void SetPhotonOptions(const Elem* elements, int32_t nElements) {
 void SetPhotonRun(PHOTONPROBLEM& p, double E, double w, double concentration, uint64_t N) {
   SetSimpleProblem();
   SetPhotonOptions(p.elements, p.nElements);
-  Constants& k = hostConstants;
+  Constants& k = core::hostConstants;
   k.trackPhotonProducedElectrons = 0;
   p.sourceEnergy[0] = E;
   k.E_source = p.sourceEnergy;

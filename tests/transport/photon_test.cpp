@@ -291,7 +291,7 @@ TEST(PhotonDoppler, CopperAt60keVFollowsTheComptonProfiles) {
   ASSERT_TRUE(LoadPhotonElements(p, {29}, {1.0}));
   const double E = 60e3, mu = 0.0;
   SetPhotonRun(p, E, 1.0, 8.49e22, 1);
-  hostConstants.trackXrayPhotons = 0;
+  core::hostConstants.trackXrayPhotons = 0;
   const Constants& k = GetConstants();
   const Elem& el = p.elements[0];
   CTask& task = *p.task;
@@ -349,7 +349,7 @@ TEST(PhotonInteractions, PhotoelectronTakesTheEnergyAboveTheBinding) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
   SetPhotonRun(p, 150e3, 1.0, 3.3e22, 1);
-  hostConstants.trackPhotonProducedElectrons = 1;
+  core::hostConstants.trackPhotonProducedElectrons = 1;
   CTask& task = *p.task;
   const Elem& el = p.elements[0];
   task.rng = &p.streams.generators[0];
@@ -378,7 +378,7 @@ TEST(PhotonInteractions, PairParticlesShareTheKineticEnergy) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
   SetPhotonRun(p, 5e6, 1.0, 3.3e22, 1);
-  hostConstants.trackPhotonProducedElectrons = 1;
+  core::hostConstants.trackPhotonProducedElectrons = 1;
   p.cell.CUT_E = 0.0;
   CTask& task = *p.task;
   task.rng = &p.streams.generators[0];
@@ -403,7 +403,7 @@ TEST(PhotonInteractions, PairPositronBelowTheCutoffAnnihilatesAtOnce) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
   SetPhotonRun(p, 3e6, 1.0, 3.3e22, 1);
-  hostConstants.trackPhotonProducedElectrons = 1;
+  core::hostConstants.trackPhotonProducedElectrons = 1;
   p.cell.CUT_E = 1e7;  // both pair particles below the cutoff
   CTask& task = *p.task;
   task.rng = &p.streams.generators[0];
@@ -543,7 +543,7 @@ TEST(PhotonInteractions, IncoherentLoopGivesUpOnAVanishingScatteringFunction) {
   PHOTONPROBLEM p;
   UseSyntheticElements(p, el, {1.0});
   SetPhotonRun(p, 100e3, 1.0, 1e22, 1);
-  hostConstants.dopplerBroadening = 0;
+  core::hostConstants.dopplerBroadening = 0;
   CTask& task = *p.task;
   task.rng = &p.streams.generators[0];
   task.cell = &p.cell;

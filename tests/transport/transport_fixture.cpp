@@ -7,8 +7,8 @@ double singleEnergy[1] = {1.0e6};
 }
 
 void SetSimpleProblem() {
-  std::memset(&hostConstants, 0, sizeof(hostConstants));
-  Constants& k = hostConstants;
+  std::memset(&core::hostConstants, 0, sizeof(core::hostConstants));
+  Constants& k = core::hostConstants;
   k.pi = 3.141592653589793;
   k.restEn = 510998.95;
   k.trackPos = 1;
@@ -45,19 +45,19 @@ void DealStreams(STREAMTABLES& tables, int32_t nStreams, uint64_t N, int32_t see
     tables.control[s].nextParticle = static_cast<uint64_t>(s);
     SeedStream(tables.generators[s], s, seed);
   }
-  runStreams.streamControl = tables.control.data();
-  runStreams.randGens = tables.generators.data();
-  runStreams.nStreams_tot = nStreams;
-  runStreams.cpuParticleShare.store(N);
-  runStreams.cpuStride = static_cast<uint64_t>(nStreams);
-  hostConstants.nStreams_tot = nStreams;
+  core::runStreams.streamControl = tables.control.data();
+  core::runStreams.randGens = tables.generators.data();
+  core::runStreams.nStreams_tot = nStreams;
+  core::runStreams.cpuParticleShare.store(N);
+  core::runStreams.cpuStride = static_cast<uint64_t>(nStreams);
+  core::hostConstants.nStreams_tot = nStreams;
 }
 
 void GiveStreams(CTask& task, int32_t t, int32_t nWorkers, int32_t nStreams) {
   std::vector<int32_t> list;
   for (int32_t s = t; s < nStreams; s += nWorkers) {
     list.push_back(s);
-    runStreams.streamControl[s].task = t;
+    core::runStreams.streamControl[s].task = t;
   }
   task.SetStreamList(list.data(), static_cast<int32_t>(list.size()));
   task.threadNo = t;

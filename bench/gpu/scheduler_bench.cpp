@@ -72,8 +72,8 @@ void DeviceHistories(benchmark::State& state) {
     state.PauseTiming();
     ResetDevice();
     HOSTPROBLEM host;
-    host.constants = &hostConstants;
-    host.tallyTables = &hostTallyTables;
+    host.constants = &core::hostConstants;
+    host.tallyTables = &core::hostTallyTables;
     host.elements = p.pool.elements;
     host.elementBytes = p.pool.bytes;
     host.nElements = p.pool.count;
@@ -99,7 +99,7 @@ void DeviceHistories(benchmark::State& state) {
     s.streamControl = streams.data();
     s.randGens = generators.data();
     s.nStreams_tot = kTasks;
-    s.tallyTables = &hostTallyTables;
+    s.tallyTables = &core::hostTallyTables;
     s.problem = &device;
     DEVICETASKDATA data;
     InitialiseDeviceTasks(s, &data);

@@ -626,7 +626,8 @@ int32_t Bremsstrahlung(DEVICETASK& task, STAGECONTEXT& ctx) {
 }
 
 int32_t Electroionization(DEVICETASK& task, STAGECONTEXT& ctx) {
-  return AfterProducts(task, ctx, ElectroionizationProducts(Enter(task)));
+  const int32_t banked = ctx.bankTheHigherEnergyElectron != 0 ? kBankHigherElectron : kBankLowerElectron;
+  return AfterProducts(task, ctx, ElectroionizationProducts(Enter(task), banked));
 }
 
 int32_t Check_nBanked(DEVICETASK& task, STAGECONTEXT& ctx) {

@@ -144,10 +144,11 @@ TQ_CPU_GPU int32_t Distance_el(DEVICETASK& task, STAGECONTEXT& ctx);
 //   -> 21 elastic, 16 bremsstrahlung, 17 excitation, 18 ionization,
 //      7 no analogue column was left
 TQ_CPU_GPU int32_t SampleCollisionType_el(DEVICETASK& task, STAGECONTEXT& ctx);
-// The Gaussian walk of one inelastic path (diffusion). -> 23, 27 escaped
+// The Gaussian walk of one inelastic path (diffusion) and its end (a new
+// isotropic direction). -> 23, 27 escaped
 TQ_CPU_GPU int32_t DistanceToInelasticCollision(DEVICETASK& task, STAGECONTEXT& ctx);
-// The end of the walk: new isotropic direction and the inelastic collision.
-//   -> 16, 17, 18, 7 (a new cell entered or no column left)
+// The inelastic collision at the end of the walk. -> 16, 17, 18, 7 (no
+// column left)
 TQ_CPU_GPU int32_t Diffusion(DEVICETASK& task, STAGECONTEXT& ctx);
 // Elastic deflection (energy kept). -> 7
 TQ_CPU_GPU int32_t ElasticScattering(DEVICETASK& task, STAGECONTEXT& ctx);
@@ -161,7 +162,8 @@ TQ_CPU_GPU int32_t Electroionization(DEVICETASK& task, STAGECONTEXT& ctx);
 // positron's annihilation photons banked). -> 27
 TQ_CPU_GPU int32_t Check_nBanked(DEVICETASK& task, STAGECONTEXT& ctx);
 
-// The source particle's position (beam, point or volume). -> 26
+// The source particle's position (beam, point or volume). -> 26, 25 a volume
+// point outside the source cell (drawn again)
 TQ_CPU_GPU int32_t SourcePosition(DEVICETASK& task, STAGECONTEXT& ctx);
 // Its direction and where it enters the geometry.
 //   -> 13 fixed energy, 14 energy spectrum, 25 missed the geometry (drawn

@@ -72,6 +72,20 @@ bool AbsentOrRegularFile(const std::string& name) {
   return S_ISREG(status.st_mode);
 }
 
+FILE* OpenRegularFileForReading(const std::string& name, const char* mode, bool* notRegular) {
+  if (notRegular != nullptr) *notRegular = false;
+  const int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat status;
+  const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+  const int flags = fcntl(fd, F_GETFL);
+  FILE* stream = nullptr;
+  if (regular && flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) stream = fdopen(fd, mode);
+  if (stream == nullptr) close(fd);
+  if (notRegular != nullptr) *notRegular = !regular;
+  return stream;
+}
+
 bool IsRegularStream(FILE* stream) {
   struct stat status;
   return stream != nullptr && fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode);

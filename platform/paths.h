@@ -40,6 +40,13 @@ bool MakeFolder(const std::string& folder);
 // links followed): devices, pipes and folders are no place for a result.
 bool AbsentOrRegularFile(const std::string& name);
 
+// Opens a file for reading (mode "r" or "rb") only when it is a regular file
+// (symbolic links followed). A pipe, device or folder is refused without
+// waiting for a writer (a named pipe would block the open, /dev/stdin the
+// first read); *notRegular, when given, tells that case from a missing or
+// unreadable file.
+FILE* OpenRegularFileForReading(const std::string& name, const char* mode, bool* notRegular = nullptr);
+
 // True when the open stream writes to or reads from a regular file.
 bool IsRegularStream(FILE* stream);
 

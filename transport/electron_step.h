@@ -746,8 +746,13 @@ TQ_CPU_GPU inline void ExcitationLoss(TASKSTATE& t) {
 // and Auger cascade). Returns kStepFatal on a full bank, else the cascade's
 // result (kStepInteraction, or kStepSuspended on a stop request).
 // ElectroionizationProducts is the collision without the cascade: it returns
-// kRelaxationFollows when the vacancy's cascade is set up.
-TQ_CPU_GPU inline int32_t ElectroionizationProducts(TASKSTATE& t) {
+// kRelaxationFollows when the vacancy's cascade is set up. `banked` chooses
+// which of two followed electrons (an electron primary and its knock-on) is
+// banked: the primary (the CPU worker), the higher-energy or the lower-energy
+// one (a device task, as its block decides); the other one is followed.
+enum IonizationBanking : int32_t { kBankPrimary = -1, kBankLowerElectron = 0, kBankHigherElectron = 1 };
+
+TQ_CPU_GPU inline int32_t ElectroionizationProducts(TASKSTATE& t, int32_t banked = kBankPrimary) {
   using electron_step::TurnedDirection;
   const Constants& k = GetConstants();
   const double restEn2 = RestEnergyTwice(k);
@@ -773,6 +778,7 @@ TQ_CPU_GPU inline int32_t ElectroionizationProducts(TASKSTATE& t) {
   const double mu1 = IonizationPrimaryCosine(E0, E1, restEn2);
 
   bool knockOnFollowed = false;
+  bool primaryPlaced = false;
   if (T > t.cell->CUT_E) {
     if (k.trackKnockOnElectrons != 0 && k.trackSecondaryElectrons != 0) {
       const double pT = ElectronMomentum(T, restEn2);
@@ -781,7 +787,19 @@ TQ_CPU_GPU inline int32_t ElectroionizationProducts(TASKSTATE& t) {
       // Momentum balance: the two electrons leave on opposite sides of the
       // primary's old direction.
       const double phi1 = k.trackPos != 0 ? kTwoPi * t.rng->random() : 0.0;
-      if (E1 > t.cell->CUT_E) {
+      const bool twoElectrons = t.kind == kElectron && E1 > t.cell->CUT_E;
+      const bool bankKnockOn =
+          twoElectrons && ((banked == kBankHigherElectron && T > E1) || (banked == kBankLowerElectron && T <= E1));
+      if (bankKnockOn) {
+        // The knock-on waits in the bank; the primary goes on.
+        const VECTOR knockOnDir =
+            k.trackPos != 0 ? TurnedDirection(t, pT, KnockOnCosine(px, pT, p1), phi1 + 0.5 * kTwoPi) : VECTOR{};
+        const VECTOR primaryDir = k.trackPos != 0 ? TurnedDirection(t, p1, mu1, phi1) : VECTOR{};
+        if (PushParticle(t, T, kElectron, kOriginKnockOn, knockOnDir, t.weight, 0) > 0) return kStepFatal;
+        t.E = E1;
+        if (k.trackPos != 0) t.pc.dir = primaryDir;
+        primaryPlaced = true;
+      } else if (E1 > t.cell->CUT_E) {
         // The primary waits in the bank with its new energy and direction.
         const VECTOR primaryDir = k.trackPos != 0 ? TurnedDirection(t, p1, mu1, phi1) : VECTOR{};
         if (PushParticle(t, E1, t.kind, t.org, primaryDir, t.weight, 0) > 0) return kStepFatal;
@@ -790,23 +808,25 @@ TQ_CPU_GPU inline int32_t ElectroionizationProducts(TASKSTATE& t) {
         t.E = E1;
         if (ChargedParticleAtCutoff(t, t.kind == kPositron) > 0) return kStepFatal;
       }
-      // The particle followed now is the knock-on.
-      t.E = T;
-      t.kind = kElectron;
-      t.org = kOriginKnockOn;
-      t.iForced = 0;
-      if (k.trackPos != 0) {
-        t.pc.dir = oldDir;
-        t.pc.dir = TurnedDirection(t, pT, KnockOnCosine(px, pT, p1), phi1 + 0.5 * kTwoPi);
+      if (!primaryPlaced) {
+        // The particle followed now is the knock-on.
+        t.E = T;
+        t.kind = kElectron;
+        t.org = kOriginKnockOn;
+        t.iForced = 0;
+        if (k.trackPos != 0) {
+          t.pc.dir = oldDir;
+          t.pc.dir = TurnedDirection(t, pT, KnockOnCosine(px, pT, p1), phi1 + 0.5 * kTwoPi);
+        }
+        knockOnFollowed = true;
+        HookTrackReplacement(t, kOriginKnockOn, T);
       }
-      knockOnFollowed = true;
-      HookTrackReplacement(t, kOriginKnockOn, T);
     }
     ScoreElectronEvent(t, statslot::nKnockOnAbove, statslot::eKnockOnAbove, T);
   }
   if (k.trackSecondaryElectrons == 0) {
     t.E = -1.0;
-  } else if (!knockOnFollowed) {
+  } else if (!knockOnFollowed && !primaryPlaced) {
     t.E = E1;
     if (k.trackPos != 0) t.pc.dir = TurnedDirection(t, p1, mu1);
   }

@@ -220,7 +220,7 @@ bool IsKeyword(const std::string& token, const char* word) {
 // token of the second line after it is the energy loss, and the data lie
 // between two delimiter lines.
 int ReadExcitationLevels(const std::string& name, std::vector<CSTABLE>* levels) {
-  FILE* file = std::fopen(name.c_str(), "r");
+  FILE* file = OpenRegularFileForReading(name, "r");
   if (!file) return FileMissingWithNewline(name);
   std::string line;
   int linesAfterHead = -1;  // lines since the level's head line; -1: no level open
@@ -252,7 +252,7 @@ int ReadExcitationLevels(const std::string& name, std::vector<CSTABLE>* levels) 
 // The blocks of an ionization file: the data between pairs of delimiter
 // lines; a block still open at the end of the file is dropped.
 int ReadIonizationBlocks(const std::string& name, std::vector<CSTABLE>* blocks) {
-  FILE* file = std::fopen(name.c_str(), "r");
+  FILE* file = OpenRegularFileForReading(name, "r");
   if (!file) return FileMissingWithNewline(name);
   std::string line;
   bool open = false;
@@ -546,7 +546,7 @@ int ReadBremsAngularDistributions(const ELEMENTLOADOPTIONS& options, AUXDATAFILE
     std::snprintf(path, sizeof path, "%s%03d-%s_brems_angular_prob_dens.txt",
                   options.bremsTableFolder.c_str(), elem->Z, elementSymbol[elem->Z]);
     name = path;
-    values.file = std::fopen(path, "r");
+    values.file = OpenRegularFileForReading(path, "r");
     if (!values.file) return FileMissingWithNewline(name);
   }
   AllocateBremsAngular(elem);
@@ -673,7 +673,7 @@ int ReadDpwElastic(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files, ElemS
 int ReadEedlElastic(const std::string& dataFolder, int z, std::vector<double>* energies,
                     std::vector<double>* totals) {
   const std::string name = dataFolder + "EEDL_elastic.dat";
-  FILE* file = std::fopen(name.c_str(), "r");
+  FILE* file = OpenRegularFileForReading(name, "r");
   if (!file) return AuxFileMissing(name);
   std::string line;
   bool found = false;

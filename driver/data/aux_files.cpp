@@ -8,6 +8,7 @@
 #include "core/elements.h"
 #include "driver/data/endf_reader.h"
 #include "driver/data/raw_readers.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ bool ReadOffsetTable(FILE* file, int count, int32_t headerEnd, int32_t* offsets)
 }
 
 // Data files are opened read-only.
-FILE* OpenBinary(const std::string& name) { return std::fopen(name.c_str(), "rb"); }
+FILE* OpenBinary(const std::string& name) { return OpenRegularFileForReading(name, "rb"); }
 
 int OpenBremsFile(const ELEMENTLOADOPTIONS& options, AUXDATAFILES* files) {
   files->bremsName = options.dataFolder + "Brems_angular_prob_dens.dat";

@@ -12,6 +12,7 @@
 
 #include "driver/data/load_steps.h"
 #include "driver/data/raw_readers.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -183,7 +184,7 @@ int SlaterGroupOf(int designator) {
 
 int ReadComptonProfiles(const ELEMENTLOADOPTIONS& options, ElemStaging* elem) {
   const std::string name = options.dataFolder + "ComptonProfiles.dat";
-  FILE* file = std::fopen(name.c_str(), "r");
+  FILE* file = OpenRegularFileForReading(name, "r");
   if (!file) {
     std::printf("\nFile %s could not be opened for reading.\n", name.c_str());
     return 1;

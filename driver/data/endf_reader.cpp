@@ -1,4 +1,5 @@
 #include "driver/data/endf_reader.h"
+#include "platform/paths.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -13,7 +14,7 @@ constexpr int kPaddedColumns = 80;
 }  // namespace
 
 bool OpenEndfFile(const std::string& name, ENDFREADER* reader) {
-  reader->file = std::fopen(name.c_str(), "r");
+  reader->file = OpenRegularFileForReading(name, "r");
   reader->sectionCode = 0;
   reader->generation = 0;
   if (!reader->file) return false;

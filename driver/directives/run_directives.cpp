@@ -12,6 +12,7 @@
 #include "driver/input/input_reader.h"
 #include "driver/input/option_parsers.h"
 #include "driver/input/options.h"
+#include "driver/input/value_forms.h"
 
 namespace directives {
 TALLYOUTPUTOPTIONS tallyOutputOptions;
@@ -281,7 +282,7 @@ constexpr const char* kSpectrumSeparators = " &\t\n";
 // A spectrum number: consumed whole (a trailing '&' allowed), not negative.
 bool ReadSpectrumNumber(const char* token, double* value) {
   char* end = nullptr;
-  *value = std::strtod(token, &end);
+  *value = DecimalNumber(token, &end);
   if (end == token || !std::isfinite(*value) || *value < 0.0) return false;
   return *end == '\0' || (*end == '&' && end[1] == '\0');
 }

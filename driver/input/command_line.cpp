@@ -193,17 +193,16 @@ bool ReadSwitch(const char* value, int low, int high, int32_t* option) {
 Status OpenInputFile(const char* name) {
   input::inputFileName = name;
   if (input::inputFile != nullptr) fclose(input::inputFile);
-  input::inputFile = fopen(name, "r");
-  if (input::inputFile == nullptr) {
-    printf("Input file \"%s\" could not be opened for reading.\n", name);
-    return kInputError;
-  }
   // The input is read twice (rewound for the second pass) and line by line
   // to its end: a device or pipe (/dev/zero, /dev/stdin) cannot serve.
-  if (!IsRegularStream(input::inputFile)) {
-    fclose(input::inputFile);
-    input::inputFile = nullptr;
+  bool notRegular = false;
+  input::inputFile = OpenRegularFileForReading(name, "r", &notRegular);
+  if (input::inputFile == nullptr && notRegular) {
     printf("Error: Input file \"%s\" is not a regular file.\n", name);
+    return kInputError;
+  }
+  if (input::inputFile == nullptr) {
+    printf("Input file \"%s\" could not be opened for reading.\n", name);
     return kInputError;
   }
   return kOk;

@@ -1,5 +1,6 @@
 #include "driver/input/value_forms.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -17,9 +18,23 @@ bool ReadWholeInteger(const char* text, int64_t* value) {
   return OnlyBlanks(end);
 }
 
+double DecimalNumber(const char* text, char** end) {
+  // The C library also reads hexadecimal numbers ("0x10" is 16); an input
+  // value is decimal, so the number ends at the 'x' and is the leading zero.
+  const char* p = text;
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    if (end != nullptr) *end = const_cast<char*>(p + 1);
+    return negative ? -0.0 : 0.0;
+  }
+  return std::strtod(text, end);
+}
+
 static bool ReadFiniteNumber(const char* text, double* value, char** end) {
   if (text == nullptr) return false;
-  double v = std::strtod(text, end);
+  double v = DecimalNumber(text, end);
   if (*end == text || !std::isfinite(v)) return false;
   *value = v;
   return true;
@@ -42,7 +57,7 @@ int32_t PlainInteger(const char* text) {
   return static_cast<int32_t>(v);
 }
 
-double LenientNumber(const char* text) { return std::strtod(text, nullptr); }
+double LenientNumber(const char* text) { return DecimalNumber(text, nullptr); }
 
 bool ReadKeywordNumber(const char* text, int32_t* number) {
   double v = 0.0;

@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+// The C library's number conversion (strtod) restricted to decimal numbers:
+// a hexadecimal form ("0x10") reads as its leading zero, ending at the 'x'.
+double DecimalNumber(const char* text, char** end);
+
 // Base-10 integer, whole token (blanks and tabs may follow).
 bool ReadWholeInteger(const char* text, int64_t* value);
 

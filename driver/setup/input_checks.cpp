@@ -15,6 +15,7 @@
 #include "driver/directives/tally_directives.h"
 #include "driver/directives/transport_directives.h"
 #include "driver/input/input_reader.h"
+#include "platform/paths.h"
 
 namespace setup {
 DEVICESELECTION deviceSelection;
@@ -53,7 +54,7 @@ int CheckAltFile() {
            input::logFileName.c_str());
     return 1;
   }
-  setup::altFile = std::fopen(input::altFileName.c_str(), "r");  // read only
+  setup::altFile = OpenRegularFileForReading(input::altFileName, "r");
   if (setup::altFile == nullptr) {
     printf("Alternative cross sections info file \"%s\" could not be opened for reading.\n",
            input::altFileName.c_str());

@@ -30,6 +30,9 @@ TEST(LenientNumber, IgnoresTrailingTextAndGivesZeroForNoNumber) {
   EXPECT_DOUBLE_EQ(LenientNumber("1e-9abc"), 1e-9);
   EXPECT_DOUBLE_EQ(LenientNumber("abc"), 0.0);
   EXPECT_DOUBLE_EQ(LenientNumber("-2.5"), -2.5);
+  // Input numbers are decimal: a hexadecimal form is its leading zero.
+  EXPECT_DOUBLE_EQ(LenientNumber("0x10"), 0.0);
+  EXPECT_DOUBLE_EQ(LenientNumber(" -0X1p3"), 0.0);
 }
 
 TEST(RoundCount, AddsOneHalfAndTruncates) {

@@ -54,6 +54,7 @@ TEST(OptionParsers, CpuOptions) {
     {ParseN, "1e6", 0, ""},
     {ParseN, "1e30", 1, "Error: Invalid number of particles \"1e30\".\n"},
     {ParseN, "inf", 1, "Error: Invalid number of particles \"inf\".\n"},
+    {ParseN, "0x10", 1, "Error: Invalid number of particles \"0x10\".\n"},
     {ParseSeed, nullptr, 1, "Error: Value of the seed of the random number generator is missing.\n"},
     {ParseSeed, "x", 0, ""},
     {ParseSeed, "30081", 0, ""},

@@ -91,6 +91,8 @@ TEST(Spectrum, BadNumbersAndCapacity) {
   EXPECT_EQ(negative.console, "Error: Invalid number or input directive \"-2\".\n");
   INPUTRUN continued = RunInput("1e5 2x&\n");
   EXPECT_EQ(continued.console, "Error: Invalid number or input directive \"2x\".\n");
+  INPUTRUN hexadecimal = RunInput("1e5 0x1p17\n");
+  EXPECT_EQ(hexadecimal.console, "Error: Invalid number or input directive \"0x1p17\".\n");
 
   std::string full;
   for (int i = 0; i < 20000; ++i) full += (i % 10 == 9) ? "1\n" : "1 ";

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,6 +124,17 @@ TEST(EndToEndResultTargets, DevicesFoldersAndPipesAreRefusedAsOutputAndLog) {
   const RUN zero = RunTrenqual(folder, {"in", "/dev/zero", "dir", Endf()});
   EXPECT_EQ(zero.exitCode, 1);
   EXPECT_EQ(zero.console, "Error: Input file \"/dev/zero\" is not a regular file.\n");
+  // A named pipe without a writer would hold a plain open for ever.
+  ASSERT_EQ(mkfifo((folder + "pipe.txt").c_str(), 0600), 0);
+  const RUN pipe = RunTrenqual(folder, {"in", "pipe.txt", "dir", Endf()});
+  EXPECT_EQ(pipe.exitCode, 1);
+  EXPECT_EQ(pipe.console, "Error: Input file \"pipe.txt\" is not a regular file.\n");
+  // Data files are read only from regular files (standard input would wait).
+  const RUN alt = RunTrenqual(folder, {"in", "big.txt", "dir", Endf(), "alt", "/dev/stdin"});
+  EXPECT_EQ(alt.exitCode, 1);
+  EXPECT_NE(alt.console.find("Alternative cross sections info file \"/dev/stdin\" could not be opened for reading.\n"),
+            std::string::npos)
+      << alt.console;
 }
 
 TEST(EndToEndResultTargets, AFullDiskEndsTheRunWithTheFileNamed) {

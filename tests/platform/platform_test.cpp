@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cfenv>
@@ -57,6 +58,30 @@ TEST(Paths, FilesAndFolders) {
   std::string exe;
   ASSERT_TRUE(ExecutableFolderFromSystem(&exe));
   EXPECT_TRUE(FileExists(exe + "platform_tests"));
+}
+
+TEST(Paths, OnlyRegularFilesAreOpenedForReading) {
+  const std::string scratch = MakeScratchFolder("platform-regular");
+  ASSERT_TRUE(WriteTextFile(scratch + "file", "x"));
+  ASSERT_EQ(mkfifo((scratch + "pipe").c_str(), 0600), 0);
+  struct Case {
+    std::string name;
+    bool opened;
+    bool notRegular;
+  } cases[] = {
+      {scratch + "file", true, false}, {scratch + "none", false, false},
+      {scratch, false, true},          {scratch + "pipe", false, true},  // no writer: a plain open would wait for one
+      {"/dev/null", false, true},
+  };
+  for (const Case& c : cases) {
+    bool notRegular = !c.notRegular;
+    FILE* file = OpenRegularFileForReading(c.name, "r", &notRegular);
+    EXPECT_EQ(file != nullptr, c.opened) << c.name;
+    EXPECT_EQ(notRegular, c.notRegular) << c.name;
+    if (file == nullptr) continue;
+    EXPECT_EQ(fgetc(file), 'x');  // blocking reads again
+    fclose(file);
+  }
 }
 
 namespace {

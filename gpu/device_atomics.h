@@ -1,18 +1,57 @@
-// The atomic operations of the device code, written once for both devices: a
-// CUDA device uses its atomics; the host-simulated device runs the threads
-// of a launch one after another on one host thread, so plain operations do.
+// The device facilities of the scheduler and the stages, written once for
+// both devices: the device's cycle counter, atomic operations on global and
+// shared memory and the device-wide memory fence. A CUDA device uses its
+// own; the host-simulated device runs the threads of a launch one after
+// another on one host thread, so plain operations do, and its clock is a
+// monotonic nanosecond count.
 #pragma once
 
 #include <cstdint>
 
 #include "core/hostdevice.h"
 
+#if !defined(__CUDA_ARCH__)
+#include <chrono>
+#endif
+
+// The device clock in cycles (64-bit counter).
+TQ_CPU_GPU inline unsigned long long DeviceClock() {
+#if defined(__CUDA_ARCH__)
+  return static_cast<unsigned long long>(clock64());
+#else
+  return static_cast<unsigned long long>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+#endif
+}
+
+// Each returns the value the word held before the operation.
 TQ_CPU_GPU inline unsigned long long AtomicAdd64(unsigned long long* a, unsigned long long v) {
 #if defined(__CUDA_ARCH__)
   return atomicAdd(a, v);
 #else
   const unsigned long long old = *a;
   *a = old + v;
+  return old;
+#endif
+}
+
+TQ_CPU_GPU inline uint32_t AtomicAdd(uint32_t* a, uint32_t v) {
+#if defined(__CUDA_ARCH__)
+  return atomicAdd(reinterpret_cast<unsigned int*>(a), static_cast<unsigned int>(v));
+#else
+  const uint32_t old = *a;
+  *a = old + v;
+  return old;
+#endif
+}
+
+TQ_CPU_GPU inline int32_t AtomicAdd(int32_t* a, int32_t v) {
+#if defined(__CUDA_ARCH__)
+  return atomicAdd(reinterpret_cast<int*>(a), static_cast<int>(v));
+#else
+  const int32_t old = *a;
+  *a = static_cast<int32_t>(static_cast<uint32_t>(old) + static_cast<uint32_t>(v));
   return old;
 #endif
 }
@@ -48,6 +87,16 @@ TQ_CPU_GPU inline int32_t AtomicCompareSwap(int32_t* a, int32_t compare, int32_t
 #endif
 }
 
+TQ_CPU_GPU inline int32_t AtomicMax(int32_t* a, int32_t v) {
+#if defined(__CUDA_ARCH__)
+  return atomicMax(reinterpret_cast<int*>(a), static_cast<int>(v));
+#else
+  const int32_t old = *a;
+  if (v > old) *a = v;
+  return old;
+#endif
+}
+
 // A value that other threads of the device write.
 TQ_CPU_GPU inline unsigned long long VolatileLoad(const unsigned long long* a) {
   return *static_cast<const volatile unsigned long long*>(a);
@@ -60,4 +109,10 @@ TQ_CPU_GPU inline void DeviceMemoryFence() {
 #if defined(__CUDA_ARCH__)
   __threadfence();
 #endif
+}
+
+// a + b, or the largest value when the sum does not fit: the end of a time
+// slice of "every cycle there is" lies beyond every clock reading.
+TQ_CPU_GPU inline unsigned long long SaturatingAdd(unsigned long long a, unsigned long long b) {
+  return a > ~0ull - b ? ~0ull : a + b;
 }

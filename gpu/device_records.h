@@ -9,9 +9,11 @@
 // long, the type of CUDA's 64-bit atomicAdd.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
+#include "core/hostdevice.h"
 #include "core/interaction_stats.h"
 #include "core/task.h"
 #include "core/vector.h"
@@ -231,10 +233,16 @@ struct DEVICEBANK {
   int16_t* cellIndex;   // complex geometry
   double* maxRadius;    // free-motion radius (stored free-motion data)
   VECTOR* centerFree;   // its centre
-  int32_t* taskBanked;  // task number that owns each slot, 0 free
+  int32_t* taskBanked;  // owner of each slot: its task number + 1 (so that task 0 owns slots too), 0 free
 };
 
 static_assert(sizeof(DEVICEBANK) == 88);
+
+// Largest bank of one task in banking modes 0 and 1: the average banked
+// particles per task times maxBankedRatio_CUDA, rounded up.
+TQ_CPU_GPU inline int32_t MaxBankedAllowed(int32_t avgBanked, double maxBankedRatio) {
+  return static_cast<int32_t>(ceil(avgBanked * maxBankedRatio));
+}
 
 // Bytes of one banked particle: energy, kind, origin and owner always, the
 // coordinates with TRACKPOS, voxel and cell in complex geometry, the stored

@@ -55,12 +55,6 @@ DEVICEBANK UploadBank(const DEVICETASKSETUP& s) {
   return b;
 }
 
-// The largest bank of one task in banking modes 0 and 1: the average
-// rounded up after the ratio.
-int32_t MaxBankedAllowed(const DEVICETASKSETUP& s) {
-  return static_cast<int32_t>(std::ceil(s.avgBanked * s.maxBankedRatio));
-}
-
 // Per task: its stream list, the binning scratch of every quantity, the
 // per-history deposits of the pulse-height cells, the staging stack of the
 // particles a stage banks (arrays as the options call for, like the pool's)
@@ -84,7 +78,9 @@ struct TASKSCRATCH {
     bytes += depositBytes;
     stagingBytes = StagingLayout(s, nullptr, nullptr);
     bytes += stagingBytes;
-    slotBytes = s.heapMode == kHeapRing ? 0 : Rounded(MaxBankedAllowed(s) * static_cast<int64_t>(sizeof(int64_t)));
+    slotBytes = s.heapMode == kHeapRing
+                    ? 0
+                    : Rounded(MaxBankedAllowed(s.avgBanked, s.maxBankedRatio) * static_cast<int64_t>(sizeof(int64_t)));
     bytes += slotBytes;
   }
 

@@ -256,7 +256,10 @@ TQ_CPU_GPU inline void StartTask(TASKGLOBALS& g, const Constants& k, const DEVIC
   if (task.control.stop != 0) return;  // inactive
   if (g.rand_CUDA == 1) t.rng = &streams.randGens[t.iStream];
   if (static_cast<unsigned long long>(j) >= *g.lastParticle) {
-    t.state = kStateFollow;  // no history for this task: it waits in the read state, unlisted
+    // No history for this task: it waits in the read state, unlisted, with no
+    // history running (banking mode 1 lists it again at a launch, and its
+    // read must not count a history that never ran as finished).
+    t.state = kStateHistoryEnded;
     return;
   }
   if (g.heap_CUDA == kHeapRing) {
@@ -294,7 +297,7 @@ struct INITTASKDATAKERNEL {
     g.nStreams_device = a.nStreams_device;
     g.avgBanked = a.avgBanked;
     g.maxBanked_tot = static_cast<int64_t>(a.nTasks) * a.avgBanked + (a.heap_CUDA == kHeapRing ? 2 * a.nThreads : 0);
-    g.maxBanked_allowed = static_cast<int32_t>(ceil(a.avgBanked * a.maxBankedRatio_CUDA));
+    g.maxBanked_allowed = MaxBankedAllowed(a.avgBanked, a.maxBankedRatio_CUDA);
     g.endSimulation = 0;
     PointStatus(g.status, a.status, a.heap_CUDA);
     *g.status.nParticles = a.heap_CUDA == kHeapRing ? 0 : static_cast<unsigned long long>(a.nTasks);

@@ -161,12 +161,13 @@ TEST(CellTransport, SlabOfCellsMatchesTheLayer) {
       SetPhotonOptions(problem.elements, problem.nElements);
       core::hostConstants.part = c.part;
       CELLSLAB slab;
-      auto task = std::make_unique<CTask>();
-      if (complex != 0) {
-        const double third = c.w / 3.0;
+      const double third = c.w / 3.0;
+      if (complex != 0)
         BuildCellSlab(slab, problem.cell, {{third, 0, 1e4, 1e4}, {third, 0, 1e4, 1e4}, {c.w - 2 * third, 0, 1e4, 1e4}});
-        SetBeamEntry(*task);
-      }
+      // The worker's bank keeps the particles' cells only when the worker is
+      // made after the geometry, as the program makes it.
+      auto task = std::make_unique<CTask>();
+      if (complex != 0) SetBeamEntry(*task);
       task->stepOverride = CountingStep;
       result[complex] = RunHistories(*task, c.histories);
     }

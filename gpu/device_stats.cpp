@@ -136,6 +136,14 @@ double Ratio(double numerator, double denominator) { return denominator != 0.0 ?
 
 }  // namespace
 
+std::string CpuShareLine(uint64_t cpuHistories, uint64_t allHistories, double invHistoryCount) {
+  std::string text;
+  Append(text, "Number of particle histories simulated on the CPU = %lld / %lld (%-.2f%%).",
+         static_cast<long long>(cpuHistories), static_cast<long long>(allHistories),
+         100.0 * static_cast<double>(cpuHistories) * invHistoryCount);
+  return text;
+}
+
 std::string DeviceStatisticsBlock(const DEVICEREPORT& r, const CDeviceStats& stats, const CUDA_STATS& counters) {
   std::string text;
   Append(text, "\nStatistics for CUDA device No. %d:\n", r.device + 1);

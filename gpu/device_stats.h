@@ -113,6 +113,12 @@ struct DEVICEREPORT {
   double elapsedSeconds = 0.0;   // of the whole run
 };
 
+// The summary line of the CPU's share of the histories when devices ran
+// beside CPU threads: "Number of particle histories simulated on the CPU =
+// %lld / %lld (%-.2f%%)." (no line end), the percentage being 100 x the CPU's
+// histories x invHistoryCount (1 / the run's history count).
+std::string CpuShareLine(uint64_t cpuHistories, uint64_t allHistories, double invHistoryCount);
+
 // The device's block of the run summary, from "\nStatistics for CUDA device
 // No. %d:\n" on: histories, launch counts, banked particles, then (after a
 // launch with an active thread) the time per task and the share of the

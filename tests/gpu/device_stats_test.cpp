@@ -302,3 +302,18 @@ TEST(DeviceStatisticsBlock, TextOfADeviceReport) {
             "     Number of kernel calls with all threads active: 0\n"
             "     Maximum number of banked particles (observed / allowed): 30 / 0 = 0\n");
 }
+
+TEST(CpuShareLine, HistoriesOfTheCpuAgainstAllAndTheRunsCount) {
+  struct CASE {
+    uint64_t cpu, all;
+    double invCount;
+    const char* text;
+  };
+  const CASE cases[] = {
+      {250, 1000, 1.0 / 1000, "Number of particle histories simulated on the CPU = 250 / 1000 (25.00%)."},
+      // The share is of the run's history count, not of the histories run.
+      {1, 3, 1.0 / 4, "Number of particle histories simulated on the CPU = 1 / 3 (25.00%)."},
+      {0, 5000000000, 1.0 / 5e9, "Number of particle histories simulated on the CPU = 0 / 5000000000 (0.00%)."},
+  };
+  for (const CASE& c : cases) EXPECT_EQ(CpuShareLine(c.cpu, c.all, c.invCount), c.text);
+}

@@ -1,7 +1,8 @@
 // The few things a host/device step does only on a CPU worker: the track
 // recording (its chunked storage lives on the host) and the relaxed stores of
 // the counts that the run monitor reads from another thread. On a device they
-// are plain stores or nothing. Every TASKSTATE on the host is a CTask.
+// are plain stores or nothing. Only a record with track storage is a CPU
+// worker's CTask: a device task run on the host (simulated device) has none.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +26,7 @@ TQ_CPU_GPU inline void HookTrackSecondary(TASKSTATE& t, uint8_t origin, double e
 #if defined(__CUDA_ARCH__)
   (void)t, (void)origin, (void)energy;
 #else
-  TrackSecondary(static_cast<CTask&>(t), origin, energy);
+  if (t.trackData != nullptr) TrackSecondary(static_cast<CTask&>(t), origin, energy);
 #endif
 }
 
@@ -34,7 +35,7 @@ TQ_CPU_GPU inline void HookTrackReplacement(TASKSTATE& t, uint8_t origin, double
 #if defined(__CUDA_ARCH__)
   (void)t, (void)origin, (void)energy;
 #else
-  TrackReplacement(static_cast<CTask&>(t), origin, energy);
+  if (t.trackData != nullptr) TrackReplacement(static_cast<CTask&>(t), origin, energy);
 #endif
 }
 
@@ -44,6 +45,6 @@ TQ_CPU_GPU inline bool HookTrackRecording(const TASKSTATE& t) {
   (void)t;
   return false;
 #else
-  return TrackRecording(static_cast<const CTask&>(t));
+  return t.trackData != nullptr && TrackRecording(static_cast<const CTask&>(t));
 #endif
 }

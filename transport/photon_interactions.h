@@ -389,13 +389,17 @@ TQ_CPU_GPU inline int32_t FirstShellBoundBelow(const Elem& el, double E) {
 TQ_CPU_GPU inline double OccupationBelow(const Elem& el, int32_t i) { return i > 0 ? el.cumOccupancy[i - 1] : 0.0; }
 
 // Subshell i >= first whose cumulative occupation first reaches r rescaled
-// onto the subshells from `first` on.
+// onto the subshells from `first` on. Every subshell below the guide entry
+// of u has a cumulative occupation under u, so the scan starts there.
 TQ_CPU_GPU inline int32_t ShellFromOccupation(const Elem& el, int32_t first, double r) {
   const int32_t last = el.nSubshells - 1;
   if (first >= last) return first;
   const double c0 = OccupationBelow(el, first);
   const double u = first > 0 ? c0 + r * (1.0 - c0) : r;
-  int32_t i = first;
+  const double x = u * kOccupancyGuide;
+  int32_t g = x > 0.0 ? static_cast<int32_t>(x) : 0;
+  if (g >= kOccupancyGuide) g = kOccupancyGuide - 1;
+  int32_t i = el.occupancyGuide[g] > first ? el.occupancyGuide[g] : first;
   while (i < last && u > el.cumOccupancy[i]) ++i;
   return i;
 }

@@ -253,6 +253,11 @@ struct Elem {
   // the first subshell (file order) whose cumulative occupation reaches
   // g / kOccupancyGuide (lowered by a relative 1e-12).
   int16_t occupancyGuide[kOccupancyGuide];
+
+  // ---- Running smallest and largest values of the form factor and the
+  // incoherent scattering function: entry i is the range of points 0..i.
+  REL<double> ffRunLow, ffRunHigh;  // [ffN]
+  REL<double> sfRunLow, sfRunHigh;  // [sfN]
 };
 
 // The host and the device compilers must agree on this layout; fields spread
@@ -272,7 +277,8 @@ static_assert(offsetof(Elem, elasticCumIndex) == 10552);
 static_assert(offsetof(Elem, photoionUnionLnEnergy) == 10560);
 static_assert(offsetof(Elem, transGuide) == 10584);
 static_assert(offsetof(Elem, occupancyGuide) == 10592);
-static_assert(sizeof(Elem) == 10656);
+static_assert(offsetof(Elem, ffRunLow) == 10656);
+static_assert(sizeof(Elem) == 10688);
 
 // Where an energy lies on an element's elastic grid, for one distribution set:
 // the interval i, the weight w of its upper table in ln E, and for a wide

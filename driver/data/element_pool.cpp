@@ -408,6 +408,20 @@ void PackRelaxation(const ElemStaging& s, Elem& r, PACKER& p) {
       [&](int64_t d) { return static_cast<int64_t>(guides[d].size()); });
 }
 
+// The running smallest and largest of y[0..i] for every i (core/elem.h),
+// with the comparisons of the scan they replace.
+void RunningRange(PACKER& p, REL<double>* low, REL<double>* high, const double* y, int n) {
+  if (y == nullptr || n <= 0) return;
+  std::vector<double> lows(static_cast<size_t>(n)), highs(static_cast<size_t>(n));
+  lows[0] = highs[0] = y[0];
+  for (int i = 1; i < n; ++i) {
+    lows[static_cast<size_t>(i)] = y[i] < lows[static_cast<size_t>(i - 1)] ? y[i] : lows[static_cast<size_t>(i - 1)];
+    highs[static_cast<size_t>(i)] = y[i] > highs[static_cast<size_t>(i - 1)] ? y[i] : highs[static_cast<size_t>(i - 1)];
+  }
+  Table(p, low, lows.data(), n);
+  Table(p, high, highs.data(), n);
+}
+
 // Photo-atomic tables and the sampling tables built from them.
 void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   const auto photoionLength = [&](int64_t k) { return s.photoionN[k]; };
@@ -440,6 +454,8 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   Table(p, &r.ffIntF, s.ffIntF, s.ffN);
   Table(p, &r.sfX, s.sfX, s.sfN);
   Table(p, &r.sf, s.sf, s.sfN);
+  RunningRange(p, &r.ffRunLow, &r.ffRunHigh, s.ff, s.ffN);
+  RunningRange(p, &r.sfRunLow, &r.sfRunHigh, s.sf, s.sfN);
   Table(p, &r.sfLnX, s.sfLnX, s.sfN);
   Table(p, &r.sfLnY, s.sfLnY, s.sfN);
   Table(p, &r.sfSlope, s.sfSlope, s.sfN);

@@ -236,7 +236,8 @@ TEST(PhotonFlight, TheUnionGridGivesTheSumsOfOneSearchPerSubshell) {
 
 // The range of the form factor and of the scattering function up to xMax,
 // read at the ends of the part of a table whose values never rise (never
-// fall), is the range of the scan over its points.
+// fall), or at the point of the element's running ranges, is the range of
+// the scan over its points.
 TEST(PhotonInteractions, TheRangeOfAnOrderedTableIsTheRangeOfItsScan) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {82, 8}, {0.5, 0.5}));
@@ -245,7 +246,10 @@ TEST(PhotonInteractions, TheRangeOfAnOrderedTableIsTheRangeOfItsScan) {
       const double* x;
       const double* y;
       int16_t n;
-    } tables[] = {{el->ffX, el->ff, el->ffN}, {el->sfX, el->sf, el->sfN}};
+      const double* runLow;
+      const double* runHigh;
+    } tables[] = {{el->ffX, el->ff, el->ffN, el->ffRunLow, el->ffRunHigh},
+                  {el->sfX, el->sf, el->sfN, el->sfRunLow, el->sfRunHigh}};
     for (const auto& t : tables) {
       TABLEORDER order;
       for (double xMax = 1e-4; xMax < 1e9; xMax *= 1.21) {
@@ -253,6 +257,11 @@ TEST(PhotonInteractions, TheRangeOfAnOrderedTableIsTheRangeOfItsScan) {
           double low = 0, high = 0, scanLow = 0, scanHigh = 0;
           TableRange(t.x, t.y, t.n, at, order, &low, &high);
           TableRange(t.x, t.y, t.n, at, &scanLow, &scanHigh);
+          ASSERT_EQ(low, scanLow) << "Z " << el->Z << " xMax " << at;
+          ASSERT_EQ(high, scanHigh) << "Z " << el->Z << " xMax " << at;
+          TABLEORDER unused;
+          ASSERT_NE(t.runLow, nullptr);
+          RangeUpTo(t.x, t.y, t.n, at, t.runLow, t.runHigh, unused, &low, &high);
           ASSERT_EQ(low, scanLow) << "Z " << el->Z << " xMax " << at;
           ASSERT_EQ(high, scanHigh) << "Z " << el->Z << " xMax " << at;
         }

@@ -33,6 +33,7 @@ constexpr int kMaxElasticPoints = 1000;       // points of one elastic distribut
 constexpr int kMaxLossPoints = 1000;          // bremsstrahlung energy-transfer table
 constexpr int kMaxSmallAnglePoints = 1000;    // small-angle share on the elastic grid
 constexpr int kMaxDesignator = 40;            // ENDF subshell designators 0..39
+constexpr int kOccupancyGuide = 32;           // entries of the subshell guide by occupation
 constexpr int kMaxTransitions = 1000;         // transitions that fill one subshell
 constexpr int kMaxPhotoionPoints = 1100;      // photoionization table of one subshell
 constexpr int kMaxCoherentPoints = 3000;      // coherent cross section
@@ -240,6 +241,23 @@ struct Elem {
   REL<double> photoionUnionLnEnergy;   // [photoionUnionN]
   REL<int16_t> photoionUnionInterval;  // [photoionUnionN][nSubshells]
   int32_t photoionUnionN;              // 0: none (each subshell searched on its own)
+
+  // ---- Guide to the transition that fills a vacancy of designator d, for
+  // n = nTransitions[d] >= 2: entry g (0..n-1) is the first transition whose
+  // cumulative probability reaches g / n (lowered by a relative 1e-12, so
+  // that every draw r with floor(r n) = g lies above it). The search for r
+  // starts there; null rows for fewer than two transitions.
+  REL<REL<int16_t>> transGuide;  // [kMaxDesignator][nTransitions[d]]
+
+  // ---- The same for the subshell of a share u of the electrons: entry g is
+  // the first subshell (file order) whose cumulative occupation reaches
+  // g / kOccupancyGuide (lowered by a relative 1e-12).
+  int16_t occupancyGuide[kOccupancyGuide];
+
+  // ---- Running smallest and largest values of the form factor and the
+  // incoherent scattering function: entry i is the range of points 0..i.
+  REL<double> ffRunLow, ffRunHigh;  // [ffN]
+  REL<double> sfRunLow, sfRunHigh;  // [sfN]
 };
 
 // The host and the device compilers must agree on this layout; fields spread
@@ -257,7 +275,10 @@ static_assert(offsetof(Elem, sectionCsPositron) == 9960);
 static_assert(offsetof(Elem, excLossIndex) == 10408);
 static_assert(offsetof(Elem, elasticCumIndex) == 10552);
 static_assert(offsetof(Elem, photoionUnionLnEnergy) == 10560);
-static_assert(sizeof(Elem) == 10584);
+static_assert(offsetof(Elem, transGuide) == 10584);
+static_assert(offsetof(Elem, occupancyGuide) == 10592);
+static_assert(offsetof(Elem, ffRunLow) == 10656);
+static_assert(sizeof(Elem) == 10688);
 
 // Where an energy lies on an element's elastic grid, for one distribution set:
 // the interval i, the weight w of its upper table in ln E, and for a wide

@@ -115,6 +115,19 @@ TQ_CPU_GPU inline void TableRange(const double* x, const double* y, int16_t n, d
   *highest = tailHigh > order.headHigh ? tailHigh : order.headHigh;
 }
 
+// The range of a table up to xMax: from the element's running ranges when
+// it has them (one search), else from the table's order.
+TQ_CPU_GPU inline void RangeUpTo(const double* x, const double* y, int16_t n, double xMax, const double* runLow,
+                                 const double* runHigh, TABLEORDER& order, double* lowest, double* highest) {
+  if (runLow == nullptr || runHigh == nullptr) {
+    TableRange(x, y, n, xMax, order, lowest, highest);
+    return;
+  }
+  const int16_t last = static_cast<int16_t>(PointsUpTo(x, n, xMax) - 1);
+  *lowest = runLow[last];
+  *highest = runHigh[last];
+}
+
 // ---- Form factor over the squared momentum transfer u = x^2 (1/angstrom^2).
 // The scattering cosine is linear in u (mu = 1 - 2 u / umax), so the coherent
 // density in u is (1 + mu^2) rho(u) with rho = (F + f')^2 + f''^2
@@ -177,7 +190,7 @@ TQ_CPU_GPU inline void CoherentSetUp(const Elem& el, double E, double restEn, do
   const double xMax = E / restEn * constFact_coh;
   c.halfXmax = 0.5 * xMax;
   double fMin = 0.0, fMax = 0.0;
-  if (el.ffN > 0) TableRange(el.ffX, el.ff, el.ffN, xMax, c.ffOrder, &fMin, &fMax);
+  if (el.ffN > 0) RangeUpTo(el.ffX, el.ff, el.ffN, xMax, el.ffRunLow, el.ffRunHigh, c.ffOrder, &fMin, &fMax);
   c.anomReal = LinearOrZero(E, el.anomRealX, el.anomReal, el.anomRealSlope, el.anomRealN, c.hintAnomReal);
   const double imag = LinearOrZero(E, el.anomImagX, el.anomImag, el.anomImagSlope, el.anomImagN, c.hintAnomImag);
   c.anomImag2 = imag * imag;
@@ -338,7 +351,8 @@ TQ_CPU_GPU inline void IncoherentSetUp(const Elem& el, double E, double restEn, 
   c.invK = 1.0 / c.k;
   c.kSquared = c.k * c.k;
   double sMin = 0.0, sMax = 0.0;
-  if (el.sfN > 0) TableRange(el.sfX, el.sf, el.sfN, c.k * constFact_coh, c.sfOrder, &sMin, &sMax);
+  if (el.sfN > 0)
+    RangeUpTo(el.sfX, el.sf, el.sfN, c.k * constFact_coh, el.sfRunLow, el.sfRunHigh, c.sfOrder, &sMin, &sMax);
   c.halfInvSmax = sMax > 0.0 ? 0.5 / sMax : 0.0;
   c.incohE = E;
 }
@@ -389,13 +403,17 @@ TQ_CPU_GPU inline int32_t FirstShellBoundBelow(const Elem& el, double E) {
 TQ_CPU_GPU inline double OccupationBelow(const Elem& el, int32_t i) { return i > 0 ? el.cumOccupancy[i - 1] : 0.0; }
 
 // Subshell i >= first whose cumulative occupation first reaches r rescaled
-// onto the subshells from `first` on.
+// onto the subshells from `first` on. Every subshell below the guide entry
+// of u has a cumulative occupation under u, so the scan starts there.
 TQ_CPU_GPU inline int32_t ShellFromOccupation(const Elem& el, int32_t first, double r) {
   const int32_t last = el.nSubshells - 1;
   if (first >= last) return first;
   const double c0 = OccupationBelow(el, first);
   const double u = first > 0 ? c0 + r * (1.0 - c0) : r;
-  int32_t i = first;
+  const double x = u * kOccupancyGuide;
+  int32_t g = x > 0.0 ? static_cast<int32_t>(x) : 0;
+  if (g >= kOccupancyGuide) g = kOccupancyGuide - 1;
+  int32_t i = el.occupancyGuide[g] > first ? el.occupancyGuide[g] : first;
   while (i < last && u > el.cumOccupancy[i]) ++i;
   return i;
 }

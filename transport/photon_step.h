@@ -453,9 +453,18 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
   PHOTONSTATE& phot = t.phot;
   const Elem& el = GetElem(phot.relaxElement);
   const bool photonStep = t.stepKind == kPhoton;
+  // The relaxing element's tables, read once per cascade (the stores of the
+  // transitions could otherwise make every pass read them again).
+  const int16_t* const nTransitions = el.nTransitions;
+  const REL<double>* const cumRows = el.transCum.table();
+  const REL<int16_t>* const guideRows = el.transGuide.table();
+  const REL<int16_t>* const fillRows = el.transFill.table();
+  const REL<double>* const energyRows = el.transEnergy.table();
+  const REL<int16_t>* const emitRows = el.transEmit.table();
   while (!stop) {
     const int32_t s = InnermostVacancy(phot);
-    if (s <= 0 || s >= kMaxDesignator || el.nTransitions[s] <= 0) {
+    const int32_t n = s > 0 && s < kMaxDesignator ? nTransitions[s] : 0;
+    if (n <= 0) {
       // End of the cascade; the remaining vacancies are dropped.
       ClearVacancies(phot);
       t.state = kStateFollow;
@@ -463,12 +472,13 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
       return kStepInteraction;
     }
     ++phot.nTransitionsDone;
-    const int32_t j = SelectTransition(el, s, t.rng->random());
+    const double r = t.rng->random();
+    const int32_t j = n > 1 ? SelectTransitionInRow(cumRows[s].table(), guideRows[s].table(), n, r) : 0;
     // The vacancy moves to the subshell that fills it.
     RemoveVacancy(phot, s);
-    AddVacancy(phot, el.transFill.table()[s].table()[j]);
-    const double Et = el.transEnergy.table()[s].table()[j];
-    const int32_t emitter = el.transEmit.table()[s].table()[j];
+    AddVacancy(phot, fillRows[s].table()[j]);
+    const double Et = energyRows[s].table()[j];
+    const int32_t emitter = emitRows[s].table()[j];
     int32_t result;
     if (emitter != 0) {
       PushVacancy(phot, emitter);

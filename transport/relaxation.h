@@ -14,22 +14,26 @@
 // The transition that fills a vacancy in subshell (designator) s for a draw r
 // in (0, 1): the first whose cumulative probability reaches r; a draw above
 // the last cumulative value takes the last transition. The cumulative values
-// never fall, so halving finds the transition that a scan would (an inner
-// vacancy of a heavy atom has a hundred and more transitions).
+// never fall, so the scan may start at the guide entry of the draw
+// (core/elem.h), below which every cumulative value lies under r; it then
+// crosses on average about one transition (an inner vacancy of a heavy atom
+// has a hundred and more).
+TQ_CPU_GPU inline int32_t SelectTransitionInRow(const double* cum, const int16_t* guide, int32_t n, double r) {
+  const int32_t last = n - 1;
+  if (last <= 0) return 0;
+  const double x = r * n;
+  int32_t g = x > 0.0 ? static_cast<int32_t>(x) : 0;
+  if (g > last) g = last;
+  int32_t j = guide[g];
+  while (j < last && cum[j] < r) ++j;
+  return j;
+}
+
 TQ_CPU_GPU inline int32_t SelectTransition(const Elem& el, int32_t s, double r) {
-  int32_t lo = 0;
-  int32_t hi = el.nTransitions[s] - 1;  // the transition lies in [lo, hi]
-  if (hi <= 0) return 0;
-  const double* cum = el.transCum.table()[s].table();  // a subshell with transitions has its row
-  while (lo < hi) {
-    const int32_t mid = (lo + hi) / 2;
-    if (cum[mid] < r) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
-  }
-  return lo;
+  const int32_t n = el.nTransitions[s];
+  if (n <= 1) return 0;
+  // A subshell with two or more transitions has both rows.
+  return SelectTransitionInRow(el.transCum.table()[s].table(), el.transGuide.table()[s].table(), n, r);
 }
 
 // Position of the lowest set bit of x (x not 0).

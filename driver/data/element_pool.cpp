@@ -241,6 +241,12 @@ void CopyRecordFields(const ElemStaging& s, Elem& r) {
   r.atomicMass = s.atomicMass;
   r.partialConc = s.partialConc;
   CopyArray(r.cumOccupancy, s.cumOccupancy);
+  int16_t first = 0;  // the guide by occupation (core/elem.h)
+  for (int g = 0; g < kOccupancyGuide; ++g) {
+    const double lowest = (static_cast<double>(g) / kOccupancyGuide) * (1.0 - 1e-12);
+    while (first < s.nSubshells - 1 && s.cumOccupancy[first] < lowest) ++first;
+    r.occupancyGuide[g] = first;
+  }
   CopyArray(r.pePar, s.pePar);
   CopyArray(r.photoionN, s.photoionN);
   r.cohN = s.cohN;
@@ -383,6 +389,37 @@ void PackRelaxation(const ElemStaging& s, Elem& r, PACKER& p) {
       p, &r.transFill, kMaxDesignator, [&](int64_t d) { return s.transFill[d]; }, transitions);
   Rows<int16_t>(
       p, &r.transEmit, kMaxDesignator, [&](int64_t d) { return s.transEmit[d]; }, transitions);
+  // The guide rows (core/elem.h): a draw r starts its search at entry
+  // floor(r n), the first transition that can be reached by that draw.
+  std::vector<std::vector<int16_t>> guides(kMaxDesignator);
+  for (int d = 0; d < kMaxDesignator; ++d) {
+    const int n = s.nTransitions[d];
+    if (n < 2) continue;
+    guides[d].resize(static_cast<size_t>(n));
+    int j = 0;
+    for (int g = 0; g < n; ++g) {
+      const double lowest = (static_cast<double>(g) / n) * (1.0 - 1e-12);
+      while (j < n - 1 && s.transCum[d][j] < lowest) ++j;
+      guides[d][static_cast<size_t>(g)] = static_cast<int16_t>(j);
+    }
+  }
+  Rows<int16_t>(
+      p, &r.transGuide, kMaxDesignator, [&](int64_t d) { return guides[d].empty() ? nullptr : guides[d].data(); },
+      [&](int64_t d) { return static_cast<int64_t>(guides[d].size()); });
+}
+
+// The running smallest and largest of y[0..i] for every i (core/elem.h),
+// with the comparisons of the scan they replace.
+void RunningRange(PACKER& p, REL<double>* low, REL<double>* high, const double* y, int n) {
+  if (y == nullptr || n <= 0) return;
+  std::vector<double> lows(static_cast<size_t>(n)), highs(static_cast<size_t>(n));
+  lows[0] = highs[0] = y[0];
+  for (int i = 1; i < n; ++i) {
+    lows[static_cast<size_t>(i)] = y[i] < lows[static_cast<size_t>(i - 1)] ? y[i] : lows[static_cast<size_t>(i - 1)];
+    highs[static_cast<size_t>(i)] = y[i] > highs[static_cast<size_t>(i - 1)] ? y[i] : highs[static_cast<size_t>(i - 1)];
+  }
+  Table(p, low, lows.data(), n);
+  Table(p, high, highs.data(), n);
 }
 
 // Photo-atomic tables and the sampling tables built from them.
@@ -417,6 +454,8 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   Table(p, &r.ffIntF, s.ffIntF, s.ffN);
   Table(p, &r.sfX, s.sfX, s.sfN);
   Table(p, &r.sf, s.sf, s.sfN);
+  RunningRange(p, &r.ffRunLow, &r.ffRunHigh, s.ff, s.ffN);
+  RunningRange(p, &r.sfRunLow, &r.sfRunHigh, s.sf, s.sfN);
   Table(p, &r.sfLnX, s.sfLnX, s.sfN);
   Table(p, &r.sfLnY, s.sfLnY, s.sfN);
   Table(p, &r.sfSlope, s.sfSlope, s.sfN);

@@ -236,7 +236,8 @@ TEST(PhotonFlight, TheUnionGridGivesTheSumsOfOneSearchPerSubshell) {
 
 // The range of the form factor and of the scattering function up to xMax,
 // read at the ends of the part of a table whose values never rise (never
-// fall), is the range of the scan over its points.
+// fall), or at the point of the element's running ranges, is the range of
+// the scan over its points.
 TEST(PhotonInteractions, TheRangeOfAnOrderedTableIsTheRangeOfItsScan) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {82, 8}, {0.5, 0.5}));
@@ -245,7 +246,10 @@ TEST(PhotonInteractions, TheRangeOfAnOrderedTableIsTheRangeOfItsScan) {
       const double* x;
       const double* y;
       int16_t n;
-    } tables[] = {{el->ffX, el->ff, el->ffN}, {el->sfX, el->sf, el->sfN}};
+      const double* runLow;
+      const double* runHigh;
+    } tables[] = {{el->ffX, el->ff, el->ffN, el->ffRunLow, el->ffRunHigh},
+                  {el->sfX, el->sf, el->sfN, el->sfRunLow, el->sfRunHigh}};
     for (const auto& t : tables) {
       TABLEORDER order;
       for (double xMax = 1e-4; xMax < 1e9; xMax *= 1.21) {
@@ -253,6 +257,11 @@ TEST(PhotonInteractions, TheRangeOfAnOrderedTableIsTheRangeOfItsScan) {
           double low = 0, high = 0, scanLow = 0, scanHigh = 0;
           TableRange(t.x, t.y, t.n, at, order, &low, &high);
           TableRange(t.x, t.y, t.n, at, &scanLow, &scanHigh);
+          ASSERT_EQ(low, scanLow) << "Z " << el->Z << " xMax " << at;
+          ASSERT_EQ(high, scanHigh) << "Z " << el->Z << " xMax " << at;
+          TABLEORDER unused;
+          ASSERT_NE(t.runLow, nullptr);
+          RangeUpTo(t.x, t.y, t.n, at, t.runLow, t.runHigh, unused, &low, &high);
           ASSERT_EQ(low, scanLow) << "Z " << el->Z << " xMax " << at;
           ASSERT_EQ(high, scanHigh) << "Z " << el->Z << " xMax " << at;
         }
@@ -409,6 +418,40 @@ TEST(PhotonDoppler, CopperAt60keVFollowsTheComptonProfiles) {
 // Photoelectric absorption, pair production and relaxation
 // ---------------------------------------------------------------------------
 
+// The struck subshell is the first from `first` on whose cumulative
+// occupation reaches the rescaled draw, whatever guide entry the search
+// starts from: lead and copper, every first subshell, draws on the cumulative
+// values, beside them and on the edges of the guide entries, against a scan.
+TEST(PhotonDoppler, SubshellIsTheFirstWhoseOccupationReachesTheDraw) {
+  PHOTONPROBLEM p;
+  ASSERT_TRUE(LoadPhotonElements(p, {82, 29}, {0.5, 0.5}));
+  for (int e = 0; e < 2; ++e) {
+    const Elem& el = p.elements[e];
+    ASSERT_GT(el.nSubshells, 5);
+    std::vector<double> draws = {0.0, 1e-300, 1.0};
+    for (int32_t i = 0; i < el.nSubshells; ++i)
+      for (double c : {el.cumOccupancy[i], std::nextafter(el.cumOccupancy[i], 0.0)}) draws.push_back(c);
+    for (int g = 0; g <= kOccupancyGuide; ++g) {
+      const double edge = static_cast<double>(g) / kOccupancyGuide;
+      draws.insert(draws.end(), {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 2.0)});
+    }
+    for (int32_t first = 0; first < el.nSubshells; ++first) {
+      const double c0 = first > 0 ? el.cumOccupancy[first - 1] : 0.0;
+      std::vector<double> rs = draws;
+      // Draws whose rescaled share lands on a cumulative value or a guide edge.
+      for (double u : draws)
+        if (first > 0 && u > c0) rs.push_back((u - c0) / (1.0 - c0));
+      for (double r : rs) {
+        if (r > 1.0) continue;
+        const double u = first > 0 ? c0 + r * (1.0 - c0) : r;
+        int32_t expected = first;
+        while (expected < el.nSubshells - 1 && u > el.cumOccupancy[expected]) ++expected;
+        EXPECT_EQ(ShellFromOccupation(el, first, r), expected) << "Z " << el.Z << " first " << first << " r " << r;
+      }
+    }
+  }
+}
+
 TEST(PhotonInteractions, PhotoelectronTakesTheEnergyAboveTheBinding) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
@@ -496,7 +539,8 @@ TEST(PhotonInteractions, PairPositronBelowTheCutoffAnnihilatesAtOnce) {
 
 // The transition of a vacancy is the first whose cumulative probability
 // reaches the draw (the last one above every value): every subshell of lead,
-// draws on the cumulative values, between them and beyond them, against a
+// draws on the cumulative values, between them, beyond them and on the edges
+// of the guide entries where the search starts, against a
 // scan of the table.
 TEST(PhotonRelaxation, TransitionIsTheFirstWhoseCumulativeValueReachesTheDraw) {
   PHOTONPROBLEM p;
@@ -511,6 +555,9 @@ TEST(PhotonRelaxation, TransitionIsTheFirstWhoseCumulativeValueReachesTheDraw) {
       draws.push_back(el.transCum[d][j]);
       draws.push_back(std::nextafter(el.transCum[d][j], 0.0));
       if (j > 0) draws.push_back(0.5 * (el.transCum[d][j - 1] + el.transCum[d][j]));
+      // The edges of the guide's entries.
+      const double edge = static_cast<double>(j) / n;
+      draws.insert(draws.end(), {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 2.0)});
     }
     for (double r : draws) {
       int32_t expected = 0;

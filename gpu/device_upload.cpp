@@ -494,6 +494,13 @@ std::vector<int64_t> ElementReferenceOffsets() {
       TQ_REF(elasticEnergyIndex.intervalIndex),
       TQ_REF(elasticEnergyIndex.narrowIndex),
       TQ_REF(elasticCumIndex),
+      TQ_REF(photoionUnionLnEnergy),
+      TQ_REF(photoionUnionInterval),
+      TQ_REF(transGuide),
+      TQ_REF(ffRunLow),
+      TQ_REF(ffRunHigh),
+      TQ_REF(sfRunLow),
+      TQ_REF(sfRunHigh),
   };
 #undef TQ_REF
   return o;

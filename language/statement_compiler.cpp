@@ -1,5 +1,5 @@
 // The program compiler's statement pass: the block's text is cut into
-// statement pieces, and the pieces are compiled in order; "if", "else",
+// statement segments, and the segments are compiled in order; "if", "else",
 // "while" and "for" open blocks whose jumps are patched when their bodies
 // close; at the end the warnings of the block are decided.
 #include <cstdio>
@@ -13,7 +13,7 @@
 #include "language/compile_context.h"
 #include "language/compiler.h"
 #include "language/expression_compiler.h"
-#include "language/statement_pieces.h"
+#include "language/statement_segments.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ constexpr const char* kBraceAfterStatement = "The left brace cannot be placed af
 class StatementCompiler {
  public:
   explicit StatementCompiler(CompileContext& context) : context_(context) {}
-  // Compiles the pieces; a fault leaves context.line at its statement.
-  COMPILEFAULT Run(const std::vector<STATEMENTPIECE>& pieces);
+  // Compiles the segments; a fault leaves context.line at its statement.
+  COMPILEFAULT Run(const std::vector<STATEMENTSEGMENT>& segments);
   bool ResultMayBeUndefined() const { return resultMayBeUndefined_; }
 
  private:
@@ -52,14 +52,14 @@ class StatementCompiler {
     bool assigns;
   };
 
-  COMPILEFAULT Piece(const STATEMENTPIECE& piece);
-  COMPILEFAULT Text(const std::string& text, char terminator, const STATEMENTPIECE& piece);
-  COMPILEFAULT Body(const std::string& rest, char terminator, const STATEMENTPIECE& piece);
+  COMPILEFAULT Segment(const STATEMENTSEGMENT& segment);
+  COMPILEFAULT Text(const std::string& text, char terminator, const STATEMENTSEGMENT& segment);
+  COMPILEFAULT Body(const std::string& rest, char terminator, const STATEMENTSEGMENT& segment);
   COMPILEFAULT Header(BlockKind kind, const std::string& condition);
   COMPILEFAULT Else();
   COMPILEFAULT Statement(const std::string& text);
   COMPILEFAULT OpenBrace();
-  COMPILEFAULT CloseBrace(const STATEMENTPIECE& piece);
+  COMPILEFAULT CloseBrace(const STATEMENTSEGMENT& segment);
   COMPILEFAULT CloseTop(std::optional<CLOSEDIF>* closedIf);
   COMPILEFAULT Cascade();
   COMPILEFAULT SettlePendingIf(bool elseFollows);
@@ -73,9 +73,9 @@ class StatementCompiler {
   bool resultMayBeUndefined_ = false;
 };
 
-COMPILEFAULT StatementCompiler::Run(const std::vector<STATEMENTPIECE>& pieces) {
-  for (const STATEMENTPIECE& piece : pieces) {
-    COMPILEFAULT fault = Piece(piece);
+COMPILEFAULT StatementCompiler::Run(const std::vector<STATEMENTSEGMENT>& segments) {
+  for (const STATEMENTSEGMENT& segment : segments) {
+    COMPILEFAULT fault = Segment(segment);
     if (fault) return fault;
   }
   COMPILEFAULT fault = SettlePendingIf(false);
@@ -84,24 +84,24 @@ COMPILEFAULT StatementCompiler::Run(const std::vector<STATEMENTPIECE>& pieces) {
   return {};
 }
 
-COMPILEFAULT StatementCompiler::Piece(const STATEMENTPIECE& piece) {
-  context_.line = piece.line;
-  bool elseFollows = !piece.forHeader && OpensWithElse(piece.text);
+COMPILEFAULT StatementCompiler::Segment(const STATEMENTSEGMENT& segment) {
+  context_.line = segment.line;
+  bool elseFollows = !segment.forHeader && OpensWithElse(segment.text);
   COMPILEFAULT fault = SettlePendingIf(elseFollows);
   if (fault) return fault;
-  if (!piece.forHeader) return Text(piece.text, piece.terminator, piece);
-  fault = Header(BlockKind::kFor, piece.text);
+  if (!segment.forHeader) return Text(segment.text, segment.terminator, segment);
+  fault = Header(BlockKind::kFor, segment.text);
   if (fault) return fault;
-  open_.back().step = piece.forStep;
-  open_.back().stepLine = piece.line;
-  return Body("", piece.terminator, piece);
+  open_.back().step = segment.forStep;
+  open_.back().stepLine = segment.line;
+  return Body("", segment.terminator, segment);
 }
 
-// A piece's text (or the rest of a header's text) with its terminator.
-COMPILEFAULT StatementCompiler::Text(const std::string& text, char terminator, const STATEMENTPIECE& piece) {
+// A segment's text (or the rest of a header's text) with its terminator.
+COMPILEFAULT StatementCompiler::Text(const std::string& text, char terminator, const STATEMENTSEGMENT& segment) {
   if (OnlyBlanks(text.c_str())) {
     if (terminator == '{') return OpenBrace();
-    if (terminator == '}') return CloseBrace(piece);
+    if (terminator == '}') return CloseBrace(segment);
     return {};
   }
   size_t open = 0;
@@ -114,23 +114,23 @@ COMPILEFAULT StatementCompiler::Text(const std::string& text, char terminator, c
                                                      : BlockKind::kFor;
     COMPILEFAULT fault = Header(kind, text.substr(open + 1, close - open - 1));
     if (fault) return fault;
-    return Body(text.substr(close + 1), terminator, piece);
+    return Body(text.substr(close + 1), terminator, segment);
   }
   if (OpensWithElse(text)) {
     COMPILEFAULT fault = Else();
     if (fault) return fault;
-    return Body(SkipBlanks(text.c_str()) + 4, terminator, piece);
+    return Body(SkipBlanks(text.c_str()) + 4, terminator, segment);
   }
   COMPILEFAULT fault = Statement(text);
   if (fault) return fault;
-  if (terminator == '}') return CloseBrace(piece);
+  if (terminator == '}') return CloseBrace(segment);
   return {};
 }
 
 // What follows a header: the first statement of an unbraced body, a brace,
 // or nothing yet.
-COMPILEFAULT StatementCompiler::Body(const std::string& rest, char terminator, const STATEMENTPIECE& piece) {
-  if (!OnlyBlanks(rest.c_str())) return Text(rest, terminator, piece);
+COMPILEFAULT StatementCompiler::Body(const std::string& rest, char terminator, const STATEMENTSEGMENT& segment) {
+  if (!OnlyBlanks(rest.c_str())) return Text(rest, terminator, segment);
   if (terminator == '{') return OpenBrace();
   if (terminator == '}') return Fault(NumberedMessage(2406));
   return {};
@@ -203,9 +203,9 @@ COMPILEFAULT StatementCompiler::OpenBrace() {
   return {};
 }
 
-COMPILEFAULT StatementCompiler::CloseBrace(const STATEMENTPIECE& piece) {
-  if (piece.braceBeforeBrace) return Fault(NumberedMessage(2646));
-  if (piece.braceNotLast) return Fault(NumberedMessage(2374));
+COMPILEFAULT StatementCompiler::CloseBrace(const STATEMENTSEGMENT& segment) {
+  if (segment.braceBeforeBrace) return Fault(NumberedMessage(2646));
+  if (segment.braceNotLast) return Fault(NumberedMessage(2374));
   if (open_.empty()) return Fault("Error: mismatched braces.");
   if (open_.back().body != Body::kBraced) return Fault(NumberedMessage(2406));
   std::optional<CLOSEDIF> closedIf;
@@ -344,14 +344,14 @@ void Compiler::CompileProgram(const char* text, int headerLines, PROGRAMINFO* in
   context.layout = code->Layout();
   context.formals = FormalParametersOf(parameters.list.c_str(), parameters.kind, parameters.count);
 
-  std::vector<STATEMENTPIECE> pieces;
+  std::vector<STATEMENTSEGMENT> segments;
   int faultLine = headerLines;
-  COMPILEFAULT fault = CutStatementPieces(text, headerLines, &pieces, &faultLine);
+  COMPILEFAULT fault = CutStatementSegments(text, headerLines, &segments, &faultLine);
   if (fault) return ReportError(context, fault.text, faultLine);
-  if (pieces.empty()) return ReportError(context, NumberedMessage(2671), headerLines);
+  if (segments.empty()) return ReportError(context, NumberedMessage(2671), headerLines);
 
   StatementCompiler statements(context);
-  fault = statements.Run(pieces);
+  fault = statements.Run(segments);
   if (fault) return ReportError(context, fault.text, context.line);
   if (!context.emitter.Finish()) return ReportError(context, TooManyBlocksMessage(), context.line);
   if (context.failedCallee >= 0 && last == 0) {
@@ -359,5 +359,5 @@ void Compiler::CompileProgram(const char* text, int headerLines, PROGRAMINFO* in
     return ReportError(context, NumberedMessage(2650, name.c_str()), context.failedCalleeLine);
   }
   code->SizeValueBufferForRun();
-  DecideWarning(context, statements.ResultMayBeUndefined(), pieces.back().line);
+  DecideWarning(context, statements.ResultMayBeUndefined(), segments.back().line);
 }

@@ -1,8 +1,8 @@
-// A block's text cut into statement pieces: each line loses its "//"
+// A block's text cut into statement segments: each line loses its "//"
 // comment and is cut at every ';', '{' and '}' outside double quotes. A
 // "for" loop's header is rewritten on the way: its initial statement becomes
-// a piece of its own, its condition the piece "for(condition)", and its step
-// is kept with that piece, to be compiled where the loop's body closes. A
+// a segment of its own, its condition the segment "for(condition)", and its step
+// is kept with that segment, to be compiled where the loop's body closes. A
 // one-statement body on the header's line is given braces.
 #pragma once
 
@@ -11,8 +11,8 @@
 
 #include "language/compile_messages.h"
 
-struct STATEMENTPIECE {
-  std::string text;               // the piece without its terminator
+struct STATEMENTSEGMENT {
+  std::string text;               // the segment without its terminator
   char terminator = '\0';         // '\0', ';', '{' or '}'
   int line = 0;                   // source-line index
   bool forHeader = false;         // "for(condition)": text holds the condition only
@@ -23,8 +23,8 @@ struct STATEMENTPIECE {
 
 // Cuts the text; lines are numbered from firstLine. On a fault *faultLine
 // is the line where it was found.
-COMPILEFAULT CutStatementPieces(const std::string& text, int firstLine, std::vector<STATEMENTPIECE>* pieces,
-                                int* faultLine);
+COMPILEFAULT CutStatementSegments(const std::string& text, int firstLine, std::vector<STATEMENTSEGMENT>* segments,
+                                  int* faultLine);
 
 // The keyword ("if", "while", "for") that opens the text, followed by blanks
 // and a '(' (any case); the position of that '(' in *open, or npos.

@@ -1,4 +1,4 @@
-#include "language/statement_pieces.h"
+#include "language/statement_segments.h"
 
 #include <cstring>
 
@@ -69,52 +69,52 @@ bool AwaitsBody(const std::string& text) {
   return OpensWithElse(text) && AwaitsBody(SkipBlanks(text.c_str()) + 4);
 }
 
-bool AwaitsBody(const STATEMENTPIECE& piece) {
-  if (piece.terminator != '\0') return false;
-  return piece.forHeader || (!OnlyBlanks(piece.text.c_str()) && AwaitsBody(piece.text));
+bool AwaitsBody(const STATEMENTSEGMENT& segment) {
+  if (segment.terminator != '\0') return false;
+  return segment.forHeader || (!OnlyBlanks(segment.text.c_str()) && AwaitsBody(segment.text));
 }
 
-// Whether a '{' may open a body after the text in front of it on its piece
-// (blank: the piece before decides).
-bool BraceOpensBody(const std::string& text, const std::vector<STATEMENTPIECE>& pieces) {
-  if (IsBlankText(text)) return !pieces.empty() && AwaitsBody(pieces.back());
+// Whether a '{' may open a body after the text in front of it on its segment
+// (blank: the segment before decides).
+bool BraceOpensBody(const std::string& text, const std::vector<STATEMENTSEGMENT>& segments) {
+  if (IsBlankText(text)) return !segments.empty() && AwaitsBody(segments.back());
   return AwaitsBody(text);
 }
 
-class PieceCutter {
+class SegmentCutter {
  public:
-  PieceCutter(std::vector<STATEMENTPIECE>* pieces) : pieces_(pieces) {}
+  SegmentCutter(std::vector<STATEMENTSEGMENT>* segments) : segments_(segments) {}
   COMPILEFAULT CutLine(const std::string& line, int lineIndex);
 
  private:
   COMPILEFAULT CutFor(const std::string& line, size_t* position);
-  COMPILEFAULT CutForBody(const std::string& line, size_t* position, STATEMENTPIECE header);
+  COMPILEFAULT CutForBody(const std::string& line, size_t* position, STATEMENTSEGMENT header);
   COMPILEFAULT Add(const std::string& text, char terminator, const std::string& line, size_t after);
 
-  std::vector<STATEMENTPIECE>* pieces_;
+  std::vector<STATEMENTSEGMENT>* segments_;
   int line_ = 0;
   int depth_ = 0;  // braces open
 };
 
-COMPILEFAULT PieceCutter::Add(const std::string& text, char terminator, const std::string& line, size_t after) {
+COMPILEFAULT SegmentCutter::Add(const std::string& text, char terminator, const std::string& line, size_t after) {
   if (IsBlankText(text) && terminator != '{' && terminator != '}') return {};
-  if (terminator == '{' && !BraceOpensBody(text, *pieces_)) return Fault(kBraceAfterStatement);
-  STATEMENTPIECE piece;
-  piece.text = text;
-  piece.terminator = terminator;
-  piece.line = line_;
+  if (terminator == '{' && !BraceOpensBody(text, *segments_)) return Fault(kBraceAfterStatement);
+  STATEMENTSEGMENT segment;
+  segment.text = text;
+  segment.terminator = terminator;
+  segment.line = line_;
   if (terminator == '{') ++depth_;
   if (terminator == '}') {
     if (--depth_ < 0) return Fault("Error: mismatched braces.");
     const char* rest = SkipBlanks(line.c_str() + after);
-    piece.braceNotLast = *rest != '\0';
-    piece.braceBeforeBrace = *rest == '}';
+    segment.braceNotLast = *rest != '\0';
+    segment.braceBeforeBrace = *rest == '}';
   }
-  pieces_->push_back(piece);
+  segments_->push_back(segment);
   return {};
 }
 
-COMPILEFAULT PieceCutter::CutLine(const std::string& line, int lineIndex) {
+COMPILEFAULT SegmentCutter::CutLine(const std::string& line, int lineIndex) {
   line_ = lineIndex;
   size_t position = 0;
   while (position < line.size()) {
@@ -135,9 +135,9 @@ COMPILEFAULT PieceCutter::CutLine(const std::string& line, int lineIndex) {
   return {};
 }
 
-// "for (init; condition; step)" from *position: the init piece, the header
-// piece with the step, and what follows the header on its line.
-COMPILEFAULT PieceCutter::CutFor(const std::string& line, size_t* position) {
+// "for (init; condition; step)" from *position: the init segment, the header
+// segment with the step, and what follows the header on its line.
+COMPILEFAULT SegmentCutter::CutFor(const std::string& line, size_t* position) {
   size_t open = line.find('(', *position);
   size_t semicolons[2] = {0, 0};
   int count = 0;
@@ -164,14 +164,14 @@ COMPILEFAULT PieceCutter::CutFor(const std::string& line, size_t* position) {
   std::string init = line.substr(open + 1, semicolons[0] - open - 1);
   std::string condition = line.substr(semicolons[0] + 1, semicolons[1] - semicolons[0] - 1);
   if (!IsBlankText(init)) {
-    STATEMENTPIECE piece;
-    piece.text = init;
-    piece.terminator = ';';
-    piece.line = line_;
-    pieces_->push_back(piece);
+    STATEMENTSEGMENT segment;
+    segment.text = init;
+    segment.terminator = ';';
+    segment.line = line_;
+    segments_->push_back(segment);
   }
   if (IsBlankText(condition)) return Fault(kForEmptyCondition);
-  STATEMENTPIECE header;
+  STATEMENTSEGMENT header;
   header.text = condition;
   header.forHeader = true;
   header.forStep = line.substr(semicolons[1] + 1, close - semicolons[1] - 1);
@@ -180,18 +180,18 @@ COMPILEFAULT PieceCutter::CutFor(const std::string& line, size_t* position) {
   return CutForBody(line, position, header);
 }
 
-COMPILEFAULT PieceCutter::CutForBody(const std::string& line, size_t* position, STATEMENTPIECE header) {
+COMPILEFAULT SegmentCutter::CutForBody(const std::string& line, size_t* position, STATEMENTSEGMENT header) {
   const char* rest = SkipBlanks(line.c_str() + *position);
   if (*rest == '}') return Fault(kForThenBrace);
   if (*rest == '{') {
     header.terminator = '{';
     ++depth_;
-    pieces_->push_back(header);
+    segments_->push_back(header);
     *position = static_cast<size_t>(rest - line.c_str()) + 1;
     return {};
   }
   if (*rest == '\0') {
-    pieces_->push_back(header);
+    segments_->push_back(header);
     *position = line.size();
     return {};
   }
@@ -203,16 +203,16 @@ COMPILEFAULT PieceCutter::CutForBody(const std::string& line, size_t* position, 
   size_t end = FindOutsideQuotes(line, start, ";{}");
   if (end != std::string::npos && line[end] == '{') return Fault(kBraceAfterStatement);
   header.terminator = '{';
-  pieces_->push_back(header);
-  STATEMENTPIECE body;
+  segments_->push_back(header);
+  STATEMENTSEGMENT body;
   body.text = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
   body.terminator = ';';
   body.line = line_;
-  pieces_->push_back(body);
-  STATEMENTPIECE closing;
+  segments_->push_back(body);
+  STATEMENTSEGMENT closing;
   closing.terminator = '}';
   closing.line = line_;
-  pieces_->push_back(closing);
+  segments_->push_back(closing);
   *position = end == std::string::npos ? line.size() : (line[end] == ';' ? end + 1 : end);
   return {};
 }
@@ -252,9 +252,9 @@ size_t ClosingParenthesis(const std::string& text, size_t open) {
   return std::string::npos;
 }
 
-COMPILEFAULT CutStatementPieces(const std::string& text, int firstLine, std::vector<STATEMENTPIECE>* pieces,
-                                int* faultLine) {
-  PieceCutter cutter(pieces);
+COMPILEFAULT CutStatementSegments(const std::string& text, int firstLine, std::vector<STATEMENTSEGMENT>* segments,
+                                  int* faultLine) {
+  SegmentCutter cutter(segments);
   std::vector<std::string> lines = TextLines(text);
   for (size_t i = 0; i < lines.size(); ++i) {
     COMPILEFAULT fault = cutter.CutLine(WithoutComment(lines[i]), firstLine + static_cast<int>(i));

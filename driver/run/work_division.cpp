@@ -18,6 +18,7 @@
 #include "driver/directives/transport_directives.h"
 #include "driver/input/input_passes.h"
 #include "driver/input/options.h"
+#include "driver/progress_line.h"
 #include "driver/results/tally_storage.h"
 #include "driver/run/device_division.h"
 #include "driver/run/run_monitor.h"
@@ -329,28 +330,7 @@ CUDADEVICEWORK DeviceWork(const DEVICESLOT& slot) {
   return w;
 }
 
-// The once-a-second progress line of the device set-up, blanked at its end.
-struct DEVICESETUPPROGRESS {
-  double last = SecondsSinceStart();
-  size_t length = 0;
-
-  void Show(const char* text) {
-    const double now = SecondsSinceStart();
-    if (now - last <= 1.0) return;
-    std::string line = text;
-    if (line.size() < length) line.append(length - line.size(), ' ');
-    length = line.size();
-    printf("%s\r", line.c_str());
-    fflush(stdout);
-    last = now;
-  }
-  void Blank() {
-    if (length > 0) printf("%s\r", std::string(length, ' ').c_str());
-    length = 0;
-  }
-};
-
-DEVICESETUPPROGRESS deviceSetupProgress;
+PROGRESSLINE deviceSetupProgress;
 
 void ShowDeviceStage(int32_t device, int32_t stage) {
   char text[128];
@@ -375,7 +355,7 @@ Status SetUpRealDevices() {
         "device = %lld kB.\n",
         kB);
   }
-  deviceSetupProgress = DEVICESETUPPROGRESS{};
+  deviceSetupProgress = PROGRESSLINE{};
   bool reported = false;
   for (int32_t d = 0; d < v.nDevices; ++d) {
     const DEVICESLOT& slot = v.slot[d];

@@ -18,6 +18,7 @@
 #include "driver/directives/run_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/input/options.h"
+#include "driver/progress_line.h"
 #include "platform/clock.h"
 
 namespace setup {
@@ -331,25 +332,6 @@ void StoreEntries(const MATERIALTABLEOPTIONS& options, const std::vector<ENTRY>&
 }
 
 // ---- The phase over all materials ---------------------------------------------------
-
-// The once-a-second progress line of the phase.
-struct PROGRESSLINE {
-  double last = SecondsSinceStart();
-  size_t length = 0;
-  void Show(const char* text) {
-    const double now = SecondsSinceStart();
-    if (now - last <= 1.0) return;
-    std::string line = text;
-    if (line.size() < length) line.append(length - line.size(), ' ');
-    length = line.size();
-    std::printf("%s\r", line.c_str());
-    std::fflush(stdout);
-    last = now;
-  }
-  void Clear() const {
-    if (length > 0) std::printf("%s\r", std::string(length, ' ').c_str());
-  }
-};
 
 void ShowMaterialProgress(PROGRESSLINE* progress, const MATERIAL& m) {
   char text[128];
@@ -665,7 +647,7 @@ Status BuildMaterialTables(CELL* cells, int32_t nCells) {
     if (IsLinkedMaterial(m)) continue;
     ShowMaterialProgress(&progress, m);
     if (BuildMaterialTable(options, core::elementArray, &m) != 0) {
-      progress.Clear();
+      progress.Blank();
       std::printf("Error: The electron cross section table of material No. %d needs more than %d energy values.\n",
                   m.number, kMaxElectronEnergies);
       return kInputError;
@@ -673,7 +655,7 @@ Status BuildMaterialTables(CELL* cells, int32_t nCells) {
     if (m.nElectronEntries > setup::maxElectronEntries) setup::maxElectronEntries = m.nElectronEntries;
     if (m.nElectronEnergies > setup::maxElectronEnergies) setup::maxElectronEnergies = m.nElectronEnergies;
   }
-  progress.Clear();
+  progress.Blank();
   ResolveCellForcing(cells, nCells);
   if (input::runOptions.output_cs == 1) {
     for (int g = 0; g < directives::nElem_tot; ++g) {

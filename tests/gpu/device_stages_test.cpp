@@ -28,6 +28,7 @@
 #include "gpu/host_device.h"
 #include "gpu/setup_kernels.h"
 #include "tests/geometry/geometry_test_world.h"
+#include "tests/transport/cell_slab.h"
 #include "tests/transport/electron_fixture.h"
 #include "tests/transport/photon_fixture.h"
 #include "tests/transport/transport_fixture.h"
@@ -56,51 +57,6 @@ std::vector<STEP> cpuSteps;
 int32_t RecordingStep(CTask& t) {
   cpuSteps.push_back(StepOf(t));
   return IsPhoton(t.kind) ? t.PhotonStep() : t.ElectronStep();
-}
-
-// The slab 0 <= z <= sum of the layers as cells bounded by the planes
-// z = const, in one voxel; the host Constants point at it while it lives.
-struct CELLSLAB {
-  test_world::World world;
-  ~CELLSLAB() {
-    core::hostConstants.complexGeometry = 0;
-    StoreGeometryTables(core::hostConstants, GeometryTables{});
-  }
-};
-
-struct LAYERSPEC {
-  double w;
-  int material;  // -1 void
-  double cutE, cutP;
-};
-
-void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC>& layers) {
-  test_world::World& w = slab.world;
-  double z = 0.0;
-  w.surf.push_back(MakePlane(Init(0, 0, z), Init(0, 0, 1)));
-  for (size_t i = 0; i < layers.size(); ++i) {
-    z += layers[i].w;
-    w.surf.push_back(MakePlane(Init(0, 0, z), Init(0, 0, 1)));
-    w.AddCell({static_cast<uint16_t>(i), static_cast<uint16_t>(i + 1)}, {+1, -1});
-  }
-  const std::vector<double> noPlanes[3];
-  w.Build(noPlanes, [](const double*, const double*, test_world::VoxelListing&) {});
-  for (size_t i = 0; i < layers.size(); ++i) {
-    CELL& c = w.cells[i];
-    c.number = static_cast<int32_t>(i + 1);
-    c.material = layers[i].material;
-    c.concentration = like.concentration;
-    c.density = like.density;
-    c.CUT_E = layers[i].cutE;
-    c.CUT_P = layers[i].cutP;
-    c.pulseHeightSlot = -1;
-  }
-  Constants& k = core::hostConstants;
-  StoreGeometryTables(k, w.tables);
-  k.complexGeometry = 1;
-  k.cell = w.cells.data();
-  k.nCells = static_cast<int16_t>(layers.size());
-  k.useFreeMotionRadius = 1;
 }
 
 // The entry of the beam from (0, 0, -1) along +z, as the set-up finds it.

@@ -19,6 +19,7 @@
 #include "geometry/tracker_arrays.h"
 #include "tests/geometry/geometry_test_world.h"
 #include "tests/tallies/tally_fixture.h"
+#include "tests/transport/cell_slab.h"
 #include "tests/transport/electron_fixture.h"
 #include "tests/transport/photon_fixture.h"
 #include "tests/transport/transport_fixture.h"
@@ -28,53 +29,6 @@ namespace {
 constexpr double kCuAtomsPerCm3 = 8.96 * 6.02214076e23 / 63.546;
 constexpr double kPbAtomsPerCm3 = 11.35 * 6.02214076e23 / 207.2;
 constexpr double kAlAtomsPerCm3 = 2.699 * 6.02214076e23 / 26.9815;
-
-// One layer of the slab: thickness (cm), material (-1 void) and cutoffs (eV).
-struct LAYERSPEC {
-  double w;
-  int material;
-  double cutE, cutP;
-};
-
-// The slab 0 <= z <= sum of the layers as cells bounded by the planes
-// z = const, all listed in one voxel; the host Constants and geometry tables
-// point at it while it lives.
-struct CELLSLAB {
-  test_world::World world;
-  ~CELLSLAB() {
-    core::hostConstants.complexGeometry = 0;
-    StoreGeometryTables(core::hostConstants, GeometryTables{});
-  }
-};
-
-void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC>& layers) {
-  test_world::World& w = slab.world;
-  double z = 0.0;
-  w.surf.push_back(MakePlane(Init(0, 0, z), Init(0, 0, 1)));
-  for (size_t i = 0; i < layers.size(); ++i) {
-    z += layers[i].w;
-    w.surf.push_back(MakePlane(Init(0, 0, z), Init(0, 0, 1)));
-    w.AddCell({static_cast<uint16_t>(i), static_cast<uint16_t>(i + 1)}, {+1, -1});
-  }
-  const std::vector<double> noPlanes[3];
-  w.Build(noPlanes, [](const double*, const double*, test_world::VoxelListing&) {});
-  for (size_t i = 0; i < layers.size(); ++i) {
-    CELL& c = w.cells[i];
-    c.number = static_cast<int32_t>(i + 1);
-    c.material = layers[i].material;
-    c.concentration = like.concentration;
-    c.density = like.density;
-    c.CUT_E = layers[i].cutE;
-    c.CUT_P = layers[i].cutP;
-    c.pulseHeightSlot = -1;
-  }
-  Constants& k = core::hostConstants;
-  StoreGeometryTables(k, w.tables);
-  k.complexGeometry = 1;
-  k.cell = w.cells.data();
-  k.nCells = static_cast<int16_t>(layers.size());
-  k.useFreeMotionRadius = 1;
-}
 
 // The beam entry of a point source with a fixed direction, as the set-up
 // finds it: from (0, 0, -1) along +z into the slab.

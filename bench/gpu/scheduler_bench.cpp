@@ -18,6 +18,7 @@
 #include "gpu/host_device.h"
 #include "gpu/kernel_launch.h"
 #include "gpu/scheduler.h"
+#include "tests/gpu/simulated_device_run.h"
 #include "tests/transport/photon_fixture.h"
 
 namespace {
@@ -57,50 +58,17 @@ void DeviceHistories(benchmark::State& state) {
     return;
   }
   SetPhotonRun(p, 662e3, 1.0, 3.3e22, kHistories);
-  SimulateDevices(1);
-  SelectDevice(0);
-  deviceAllocated[0] = 0;
-  deviceMemoryLimit[0] = kSimulatedDeviceMemory;
-  std::vector<STREAMCONTROL> streams(kTasks);
-  std::vector<CRandGen> generators(kTasks);
-  for (int32_t s = 0; s < kTasks; ++s) {
-    streams[static_cast<size_t>(s)] = STREAMCONTROL{s, 0, static_cast<uint64_t>(s)};
-    SeedStream(generators[static_cast<size_t>(s)], s, 0);
-  }
   uint64_t histories = 0;
   for (auto _ : state) {
     state.PauseTiming();
     ResetDevice();
-    HOSTPROBLEM host;
-    host.constants = &core::hostConstants;
-    host.tallyTables = &core::hostTallyTables;
-    host.elements = p.pool.elements;
-    host.elementBytes = p.pool.bytes;
-    host.nElements = p.pool.count;
-    DEVICEPROBLEM device;
-    if (UploadProblem(host, &device) != -1) {
+    SIMULATEDDEVICERUN run;
+    if (!StartSimulatedDeviceRun(p, kTasks, &run)) {
       state.SkipWithError("the element data did not reach the device");
       return;
     }
-    DEVICETASKSETUP s;
-    s.heapMode = heapMode;
-    s.nTasks = kTasks;
-    s.nThreads = kThreads;
-    s.blockSize = kBlockSize;
-    s.avgBanked = 16;
-    s.bankCapacity = static_cast<int64_t>(kTasks) * s.avgBanked + (heapMode == kHeapRing ? 2 * kThreads : 0);
-    s.maxBankedRatio = 4.0;
-    s.bankModeThr = 0.5;
-    s.margin = 0;
-    s.share = kHistories;
-    s.lastParticle = kHistories;
-    s.nGPUcycles = 10000000;  // 10 ms of host time per launch
-    s.streamsPerTask = 1;
-    s.streamControl = streams.data();
-    s.randGens = generators.data();
-    s.nStreams_tot = kTasks;
-    s.tallyTables = &core::hostTallyTables;
-    s.problem = &device;
+    // 10 ms of host time per launch
+    const DEVICETASKSETUP s = SchedulerTaskSetup(run, heapMode, kThreads, kBlockSize, kHistories, 10000000);
     DEVICETASKDATA data;
     InitialiseDeviceTasks(s, &data);
     state.ResumeTiming();

@@ -18,6 +18,7 @@
 #include "gpu/device_upload.h"
 #include "gpu/host_device.h"
 #include "gpu/scheduler.h"
+#include "tests/gpu/simulated_device_run.h"
 #include "tests/transport/photon_fixture.h"
 
 namespace {
@@ -41,46 +42,13 @@ TEST(SchedulerRun, EveryBankingModeRunsTheDevicesShareWithTheDeviceStages) {
   ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
   SetPhotonRun(p, 662e3, 1.0, 3.3e22, kHistories);
   for (int32_t heapMode : {0, 1, kHeapRing}) {
-    SimulateDevices(1);
-    SelectDevice(0);
-    deviceAllocated[0] = 0;
-    deviceMemoryLimit[0] = kSimulatedDeviceMemory;
-    std::vector<STREAMCONTROL> streams(kTasks);
-    std::vector<CRandGen> generators(kTasks);
-    for (int32_t s = 0; s < kTasks; ++s) {
-      streams[static_cast<size_t>(s)] = STREAMCONTROL{s, 0, static_cast<uint64_t>(s)};
-      SeedStream(generators[static_cast<size_t>(s)], s, 0);
-    }
-    HOSTPROBLEM host;
-    host.constants = &core::hostConstants;
-    host.tallyTables = &core::hostTallyTables;
-    host.elements = p.pool.elements;
-    host.elementBytes = p.pool.bytes;
-    host.nElements = p.pool.count;
-    DEVICEPROBLEM device;
-    ASSERT_EQ(UploadProblem(host, &device), -1);
-    DEVICETASKSETUP s;
-    s.heapMode = heapMode;
-    s.nTasks = kTasks;
-    s.nThreads = kThreads;
-    s.blockSize = kBlockSize;
-    s.avgBanked = 16;
-    s.bankCapacity = static_cast<int64_t>(kTasks) * s.avgBanked + (heapMode == kHeapRing ? 2 * kThreads : 0);
-    s.maxBankedRatio = 4.0;
-    s.bankModeThr = 0.5;
-    s.share = kHistories;
-    s.lastParticle = kHistories;
+    SIMULATEDDEVICERUN run;
+    ASSERT_TRUE(StartSimulatedDeviceRun(p, kTasks, &run));
     // Slices of 1 ms of host time: several launches, the lists carrying the
     // tasks over. (Banking mode 1 lists its tasks without streams again at
     // every launch; with slices of a single step those could take every
     // step, so the slices are kept long enough for several.)
-    s.nGPUcycles = 1000000;
-    s.streamsPerTask = 1;
-    s.streamControl = streams.data();
-    s.randGens = generators.data();
-    s.nStreams_tot = kTasks;
-    s.tallyTables = &core::hostTallyTables;
-    s.problem = &device;
+    const DEVICETASKSETUP s = SchedulerTaskSetup(run, heapMode, kThreads, kBlockSize, kHistories, 1000000);
     DEVICETASKDATA data;
     InitialiseDeviceTasks(s, &data);
     int launches = 0;

@@ -24,6 +24,7 @@
 #include "geometry/tracker_arrays.h"
 #include "tests/geometry/geometry_test_surfaces.h"
 #include "tests/geometry/geometry_test_world.h"
+#include "tests/transport/cell_slab.h"
 #include "tests/transport/photon_fixture.h"
 #include "transport/photon_flight.h"
 
@@ -154,26 +155,10 @@ void BuildCells(PROBLEM& p, CellGeometry g, double w) {
 bool SetBeamEntry(CTask& task, VECTOR start, VECTOR u) {
   Constants& k = core::hostConstants;
   if (!AllocateTrackerWork(task.tracker, 64, 64, 256)) return false;
-  task.voxelIndex = -1;
-  task.cellIndex = -1;
-  VECTOR entry;
-  double distance = 0.0;
-  int16_t surface = -1;
-  if (TrackEntryExit(task, &entry, &start, &u, &distance, &surface, 0.0) != kTrackingOk || task.cellIndex < 0)
-    return false;
   k.beam_A = u.x;
   k.beam_B = u.y;
   k.beam_C = u.z;
-  k.entry_X = entry.x;
-  k.entry_Y = entry.y;
-  k.entry_Z = entry.z;
-  k.entryVoxel = task.voxelIndex;
-  k.entryCell = task.cellIndex;
-  k.entrySurface = surface;
-  const GeometryTables g = GetGeometryTables();
-  k.entryRadius =
-      FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[task.voxelIndex], entry, task.cellIndex, g.distancePrecision);
-  return true;
+  return StoreBeamEntry(task, start, u);
 }
 
 void RunPhotonHistories(benchmark::State& state, const std::vector<int>& z, const std::vector<double>& atoms, double E,

@@ -61,26 +61,9 @@ int32_t RecordingStep(CTask& t) {
 
 // The entry of the beam from (0, 0, -1) along +z, as the set-up finds it.
 void SetBeamEntry(TrackerWork& work) {
-  Constants& k = core::hostConstants;
   auto probe = std::make_unique<TASKSTATE>();
   probe->tracker = work;
-  probe->voxelIndex = -1;
-  probe->cellIndex = -1;
-  const VECTOR start = Init(0, 0, -1), u = Init(0, 0, 1);
-  VECTOR entry;
-  double distance = 0.0;
-  int16_t surface = -1;
-  ASSERT_EQ(TrackEntryExit(*probe, &entry, &start, &u, &distance, &surface, 0.0), kTrackingOk);
-  ASSERT_GE(probe->cellIndex, 0);
-  k.entry_X = entry.x;
-  k.entry_Y = entry.y;
-  k.entry_Z = entry.z;
-  k.entryVoxel = probe->voxelIndex;
-  k.entryCell = probe->cellIndex;
-  k.entrySurface = surface;
-  const GeometryTables g = GetGeometryTables();
-  k.entryRadius = FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[probe->voxelIndex], entry, probe->cellIndex,
-                                     g.distancePrecision);
+  ASSERT_TRUE(StoreBeamEntry(*probe, Init(0, 0, -1), Init(0, 0, 1)));
 }
 
 // One device task on simulated device 0 with its own streams, pool, staging

@@ -1,6 +1,8 @@
 #include "tests/transport/cell_slab.h"
 
 #include "core/constants.h"
+#include "geometry/cell_location.h"
+#include "geometry/free_motion_radius.h"
 #include "geometry/geometry_tables.h"
 #include "tests/geometry/geometry_test_surfaces.h"
 
@@ -36,4 +38,25 @@ void BuildCellSlab(CELLSLAB& slab, const CELL& like, const std::vector<LAYERSPEC
   k.cell = w.cells.data();
   k.nCells = static_cast<int16_t>(layers.size());
   k.useFreeMotionRadius = 1;
+}
+
+bool StoreBeamEntry(TASKSTATE& t, VECTOR start, VECTOR u, double* distance) {
+  Constants& k = core::hostConstants;
+  t.voxelIndex = -1;
+  t.cellIndex = -1;
+  VECTOR entry;
+  double d = 0.0;
+  int16_t surface = -1;
+  if (TrackEntryExit(t, &entry, &start, &u, &d, &surface, 0.0) != kTrackingOk || t.cellIndex < 0) return false;
+  if (distance != nullptr) *distance = d;
+  k.entry_X = entry.x;
+  k.entry_Y = entry.y;
+  k.entry_Z = entry.z;
+  k.entryVoxel = t.voxelIndex;
+  k.entryCell = t.cellIndex;
+  k.entrySurface = surface;
+  const GeometryTables g = GetGeometryTables();
+  k.entryRadius =
+      FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[t.voxelIndex], entry, t.cellIndex, g.distancePrecision);
+  return true;
 }

@@ -33,26 +33,10 @@ constexpr double kAlAtomsPerCm3 = 2.699 * 6.02214076e23 / 26.9815;
 // The beam entry of a point source with a fixed direction, as the set-up
 // finds it: from (0, 0, -1) along +z into the slab.
 void SetBeamEntry(CTask& task) {
-  Constants& k = core::hostConstants;
   ASSERT_TRUE(AllocateTrackerWork(task.tracker, 64, 64, 256));
-  task.voxelIndex = -1;
-  task.cellIndex = -1;
-  const VECTOR start = Init(0, 0, -1), u = Init(0, 0, 1);
-  VECTOR entry;
   double distance = 0.0;
-  int16_t surface = -1;
-  ASSERT_EQ(TrackEntryExit(task, &entry, &start, &u, &distance, &surface, 0.0), kTrackingOk);
-  ASSERT_GE(task.cellIndex, 0);
+  ASSERT_TRUE(StoreBeamEntry(task, Init(0, 0, -1), Init(0, 0, 1), &distance));
   EXPECT_NEAR(distance, 1.0, 1e-12);
-  k.entry_X = entry.x;
-  k.entry_Y = entry.y;
-  k.entry_Z = entry.z;
-  k.entryVoxel = task.voxelIndex;
-  k.entryCell = task.cellIndex;
-  k.entrySurface = surface;
-  const GeometryTables g = GetGeometryTables();
-  k.entryRadius =
-      FreeMotionRadiusAt(g.surf, g.cells, g.grid.voxels[task.voxelIndex], entry, task.cellIndex, g.distancePrecision);
 }
 
 // Positrons that left the geometry in the current history (their 2 m c^2

@@ -11,7 +11,7 @@
 #include "driver/data/aux_electron_data.h"
 #include "driver/data/fast_index.h"
 #include "driver/data/load_steps.h"
-#include "platform/clock.h"
+#include "driver/progress_line.h"
 #include "platform/memory.h"
 
 namespace {
@@ -231,23 +231,13 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
                  ELEMENTPOOL* pool) {
   StartElementPool(count, pool);
   ElemStaging* staging = NewStaging();
-  double lastProgress = MillisecondsSinceStart() * 0.001;
-  size_t progressLength = 0;
+  PROGRESSLINE progress;
   int code = 0;
   for (int i = 0; i < count && code == 0; ++i) {
     const int z = atomicNumbers[i];
-    const double now = MillisecondsSinceStart() * 0.001;
-    if (now - lastProgress > 1.0) {
-      char text[128];
-      std::snprintf(text, sizeof text, "Reading the cross section data for %s (Z = %d)...",
-                    elementSymbol[z], z);
-      std::string line = text;
-      if (line.size() < progressLength) line.append(progressLength - line.size(), ' ');
-      progressLength = line.size();
-      std::printf("%s\r", line.c_str());
-      std::fflush(stdout);
-      lastProgress = now;
-    }
+    char text[128];
+    std::snprintf(text, sizeof text, "Reading the cross section data for %s (Z = %d)...", elementSymbol[z], z);
+    progress.Show(text);
     // The element's tables are packed and its host tables released before
     // its indexes are built.
     code = LoadElementTables(z, options, aux, i, staging);
@@ -262,7 +252,7 @@ int LoadElements(const int* atomicNumbers, int count, const ELEMENTLOADOPTIONS& 
   ReleaseStaging(staging);
   if (code != 0) return 1;
   TrimElementPool(pool);
-  if (progressLength > 0) std::printf("%s\r", std::string(progressLength, ' ').c_str());
+  progress.Blank();
   return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "core/stream_control.h"
 #include "core/tally_tables.h"
 #include "gpu/cuda_runtime_wrappers.h"
+#include "gpu/device_run_state.h"
 #include "gpu/device_runtime.h"
 #include "gpu/device_tasks.h"
 #include "gpu/device_upload.h"
@@ -47,14 +48,6 @@ void ResetCudaDevice(int d) {
 
 void SelectCudaDevice(int d) { SelectDevice(d); }
 
-namespace {
-
-// What the host keeps of each device for the run and the read-back.
-DEVICEPROBLEM deviceProblems[kMaxDevices];
-DEVICETASKDATA deviceTaskData[kMaxDevices];
-
-}  // namespace
-
 uint64_t SetUpCudaDevice(const CUDADEVICEWORK& w) {
   SelectDevice(w.device);
   deviceAllocated[w.device] = 0;
@@ -66,7 +59,7 @@ uint64_t SetUpCudaDevice(const CUDADEVICEWORK& w) {
   host.nElements = core::hostConstants.nElem_tot;
   host.weighted = core::hostConstants.interactionForcing != 0;
   host.device = w.device;
-  DEVICEPROBLEM& problem = deviceProblems[w.device];
+  DEVICEPROBLEM& problem = device_host::deviceRun[w.device].problem;
   problem = DEVICEPROBLEM{};
   if (w.showStage != nullptr) w.showStage(w.device, kDeviceStageCopy);
   if (const int32_t bad = UploadProblem(host, &problem); bad >= 0) {
@@ -102,7 +95,7 @@ uint64_t SetUpCudaDevice(const CUDADEVICEWORK& w) {
   s.tallyTables = &core::hostTallyTables;
   s.problem = &problem;
   if (w.showStage != nullptr) w.showStage(w.device, kDeviceStageTasks);
-  InitialiseDeviceTasks(s, &deviceTaskData[w.device]);
+  InitialiseDeviceTasks(s, &device_host::deviceRun[w.device].taskData);
   return deviceAllocated[w.device];
 }
 

@@ -17,4 +17,10 @@ std::atomic<uint8_t> redealStreams{0};
 std::atomic<uint8_t> balanceStop{0};
 std::atomic<uint8_t> endSimulation{0};
 std::atomic<uint8_t> resultWriteFailed{0};
+// Devices.
+std::atomic<uint8_t> devicesBusy{0};
+double kernelTime{0.0};
+uint64_t nFinishedOfDevice[kMaxDeviceSlots] = {};
+uint64_t nStartedOfDevice[kMaxDeviceSlots] = {};
+uint64_t nFinishedGpu{0};
 }  // namespace run

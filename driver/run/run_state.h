@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/stream_control.h"
+
 namespace run {
 extern int32_t nCpuTasks;             // CPU workers (TASKS / tasks)
 extern int32_t firstCpuTask;          // first CPU record that runs histories (0 without device work)
@@ -24,4 +26,13 @@ extern std::atomic<uint8_t> redealStreams;  // the CPU streams are to be dealt o
 extern std::atomic<uint8_t> balanceStop;    // the work is being divided afresh (devices)
 extern std::atomic<uint8_t> endSimulation;  // no new source history is started
 extern std::atomic<uint8_t> resultWriteFailed;  // a tally file written during the run failed: the run ends
+
+// The devices in the run loop's cycles (real, not emulated, device slots).
+extern std::atomic<uint8_t> devicesBusy;  // after a cycle: some real device is not finished
+extern double kernelTime;                 // sum of the cycle times, s
+// Histories as the monitor last gathered them: finished by the CPU records,
+// finished and started per device slot, finished by all devices.
+extern uint64_t nFinishedOfDevice[kMaxDeviceSlots];
+extern uint64_t nStartedOfDevice[kMaxDeviceSlots];
+extern uint64_t nFinishedGpu;
 }  // namespace run

@@ -1,0 +1,5 @@
+#include "gpu/device_run_state.h"
+
+namespace device_host {
+DEVICERUNSTATE deviceRun[kMaxDevices];
+}  // namespace device_host

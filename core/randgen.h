@@ -38,7 +38,8 @@ class alignas(128) CRandGen {
   char guard[204];      // unused: keeps the neighbouring generator's lines apart
 
   // Default seeds; the table is built by the first draw.
-  TQ_CPU_GPU CRandGen() : u{}, c(0.0), cd(0.0), cm(0.0), i97(0), j97(0), initialised(0), ij(kDefaultIJ), kl(kDefaultKL), guard{} {}
+  TQ_CPU_GPU CRandGen()
+      : u{}, c(0.0), cd(0.0), cm(0.0), i97(0), j97(0), initialised(0), ij(kDefaultIJ), kl(kDefaultKL), guard{} {}
 
   // Builds the lag table from the seeds ij (0..31328) and kl (0..30081); seeds
   // outside these ranges are replaced by the defaults 1802 and 9373.

@@ -38,6 +38,8 @@ DEVICESTATUSCOPY ReadDeviceStatus(int32_t device, int32_t heapMode);
 void WriteDeviceStatus(int32_t device, int32_t heapMode, const DEVICESTATUSCOPY& status);
 void SetDeviceLastParticle(int32_t device, uint64_t lastParticle);
 void SetDeviceMargin(int32_t device, int32_t margin);
+// Clears the largest bank of the last launch in the device's status record.
+void ClearDeviceKernelCallMaximum(int32_t device, int32_t heapMode);
 // The device's statistics over the run, with its thread count, block size
 // and clock rate (Hz); then, after every launch, the thread records read
 // back and the cycle's time added.

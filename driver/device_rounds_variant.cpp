@@ -71,6 +71,8 @@ void SetDeviceLastParticle(int32_t device, uint64_t lastParticle) { WriteDeviceL
 
 void SetDeviceMargin(int32_t device, int32_t margin) { WriteDeviceMargin(device, margin); }
 
+void ClearDeviceKernelCallMaximum(int32_t device, int32_t heapMode) { ClearKernelCallMaximum(device, heapMode); }
+
 void BeginDeviceStatistics(int32_t device, int32_t nThreads, int32_t blockSize, double clockRateHz) {
   BeginDeviceThreadStats(device, nThreads, blockSize, clockRateHz);
 }
@@ -89,6 +91,7 @@ DEVICESTATUSCOPY ReadDeviceStatus(int32_t, int32_t) { return DEVICESTATUSCOPY{};
 void WriteDeviceStatus(int32_t, int32_t, const DEVICESTATUSCOPY&) {}
 void SetDeviceLastParticle(int32_t, uint64_t) {}
 void SetDeviceMargin(int32_t, int32_t) {}
+void ClearDeviceKernelCallMaximum(int32_t, int32_t) {}
 void BeginDeviceStatistics(int32_t, int32_t, int32_t, double) {}
 void AddDeviceKernelCall(int32_t, double) {}
 uint64_t RepackDeviceRingBuffer(int32_t, uint64_t, uint64_t, int64_t) { return 0; }

@@ -1,6 +1,7 @@
 #include "gpu/device_rounds.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "gpu/cuda_runtime_wrappers.h"
 #include "gpu/device_run_state.h"
@@ -169,6 +170,18 @@ void WriteDeviceMargin(int32_t d, int32_t margin) {
   if (TaskData(d).margin == nullptr) return;
   SelectDevice(d);
   DeviceUpload(TaskData(d).margin, &margin, sizeof margin);
+}
+
+void ClearKernelCallMaximumAt(void* status, int32_t heapMode) {
+  const size_t offset = heapMode == kHeapRing ? offsetof(DEVICESTATUSRING, maxBanked_kernelCall)
+                                              : offsetof(DEVICESTATUS, maxBanked_kernelCall);
+  const int32_t zero = 0;
+  DeviceUpload(static_cast<char*>(status) + offset, &zero, sizeof zero);
+}
+
+void ClearKernelCallMaximum(int32_t d, int32_t heapMode) {
+  SelectDevice(d);
+  ClearKernelCallMaximumAt(TaskData(d).status, heapMode);
 }
 
 void BeginDeviceThreadStats(int32_t d, int32_t nThreads, int32_t blockSize, double clockRateHz) {

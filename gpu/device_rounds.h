@@ -50,6 +50,10 @@ void WriteDeviceStatusRecord(int32_t d, int32_t heapMode, const DEVICESTATUSHOST
 void WriteDeviceLastParticle(int32_t d, unsigned long long lastParticle);
 unsigned long long ReadDeviceLastParticle(int32_t d);
 void WriteDeviceMargin(int32_t d, int32_t margin);
+// Clears the status record's largest bank of the last launch before the next
+// one: of device d, or of the record at `status` on the current device.
+void ClearKernelCallMaximum(int32_t d, int32_t heapMode);
+void ClearKernelCallMaximumAt(void* status, int32_t heapMode);
 
 // The device's statistics over the run (device_host::deviceRun[d].stats): a
 // host array of its nThreads thread records, refreshed after every launch.

@@ -235,7 +235,9 @@ struct SCHEDULERKERNEL {
       s[cudastats::kTasksReadAtStart + 1] += static_cast<unsigned long long>(static_cast<int64_t>(*g.status.nThrWrite));
       s[cudastats::kTasksReadAtStart + 2] +=
           static_cast<unsigned long long>(static_cast<int64_t>(*g.status.nThrNeutral));
-      *g.status.maxBanked_kernelCall = 0;
+      // The launch's largest bank (*maxBanked_kernelCall) is cleared by the
+      // host between launches: cleared here it could lose the maxima of
+      // blocks that had already run their slice and exited.
     }
     if (at.thread == 0) {
       // Every block stores the flag (the same value), so that no block's

@@ -190,6 +190,7 @@ Status DeviceCycle(CYCLESTATE& c, bool* launched) {
     const int32_t device = v.slot[d].device;
     DEVICESTATUSCOPY s = ReadDeviceStatus(device, o.heap_CUDA);
     if (s.error > 0) return kDeviceError;  // the device has printed its message
+    if (s.maxBanked_kernelCall != 0) ClearDeviceKernelCallMaximum(device, o.heap_CUDA);
     if (s.error < 0) run::bufferOverflow = true;
     bool finished = false;
     if (o.heap_CUDA == 2) {

@@ -23,8 +23,6 @@
 #include "platform/threads.h"
 
 namespace run {
-double cpuTime = 0.0;
-bool bufferOverflow = false;
 DEVICESTATUSCOPY deviceStatus[kMaxDeviceSlots];
 }  // namespace run
 
@@ -191,7 +189,7 @@ Status DeviceCycle(CYCLESTATE& c, bool* launched) {
     DEVICESTATUSCOPY s = ReadDeviceStatus(device, o.heap_CUDA);
     if (s.error > 0) return kDeviceError;  // the device has printed its message
     if (s.maxBanked_kernelCall != 0) ClearDeviceKernelCallMaximum(device, o.heap_CUDA);
-    if (s.error < 0) run::bufferOverflow = true;
+    if (s.error < 0) run::bufferOverflow.store(1, std::memory_order_release);
     bool finished = false;
     if (o.heap_CUDA == 2) {
       finished = RingDeviceFinished(d, s, c);
@@ -361,7 +359,7 @@ Status RunLoopWithDevices() {
   }
   run::kernelTime = 0.0;
   run::cpuTime = 0.0;
-  run::bufferOverflow = false;
+  run::bufferOverflow.store(0, std::memory_order_release);
   run::balanceCheckedFinished = 0;
   run::balanceMeasured = 0;
   bool cpuHolds = run::nStreamsHost > 0;
@@ -407,7 +405,7 @@ Status RunLoopWithDevices() {
     if (balancing) ReviveCpuStreams(pool);
     if (pool.held == 0 && run::devicesBusy.load(std::memory_order_acquire) == 0) break;
     if (run::redealStreams.load(std::memory_order_acquire) != 0) RedealStreams(pool);
-    if (c.quotasInUse) AssignCpuQuotas();
+    if (c.quotasInUse && run::endSimulation.load(std::memory_order_acquire) == 0) AssignCpuQuotas();
     if (balancing && c.allDevicesFinished) ShowProgressOfCycle(false, true);
     cpuHolds = false;
     for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) cpuHolds = cpuHolds || core::tasks[r].nStreams > 0;

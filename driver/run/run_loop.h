@@ -16,12 +16,6 @@ Status RunLoop();
 namespace run {
 // Elapsed time of the run (s), taken when the loop ends.
 extern double runElapsedTime;
-// Seconds from the start of the run until no CPU worker ran any more (with
-// real devices).
-extern double cpuTime;
-// A device reported an overflow of its banked-particle buffer (a negative
-// error in its status record); the run summary reports it.
-extern bool bufferOverflow;
 // Each device slot's status record as last read back after a cycle.
 extern DEVICESTATUSCOPY deviceStatus[kMaxDeviceSlots];
 }  // namespace run

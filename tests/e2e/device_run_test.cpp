@@ -133,3 +133,52 @@ TEST(DeviceRun, SameSeedGivesIdenticalTallyFiles) {
     for (const auto& [name, text] : first) EXPECT_EQ(text, second.at(name)) << p->input << " " << name;
   }
 }
+
+// Esc, then Q, typed during a run of two billion histories shared by two CPU
+// workers and a simulated device: the device starts no further history, ends
+// those in flight and empties its bank, and the run ends normally with its
+// summary, in both banking modes.
+TEST(DeviceRun, EscThenQEndsTheDevicesHistoriesToo) {
+  for (const char* heap : {"2", "1"}) {
+    const std::string folder = MakeScratchFolder("e2e-device-escape");
+    if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
+    fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
+    const std::vector<std::string> args = {"in",
+                                           "lead_uncollided.txt",
+                                           "dir",
+                                           EndfFolder(),
+                                           "tasks",
+                                           "2",
+                                           "seed",
+                                           "5",
+                                           "nStreams",
+                                           "24",
+                                           "N",
+                                           "2000000000",
+                                           "tasks_CUDA",
+                                           "8",
+                                           "threads_CUDA",
+                                           "8",
+                                           "blockSize_CUDA",
+                                           "8",
+                                           "first_CUDA",
+                                           "1",
+                                           "last_CUDA",
+                                           "1",
+                                           "ratio_CUDA",
+                                           "0.5",
+                                           "time_CUDA",
+                                           "5",
+                                           "heap_CUDA",
+                                           heap};
+    setenv("TQ_SIMULATED_DEVICES", "1", 1);
+    const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", "lead_uncollided.txt", args,
+                                                {{" s: ", "\x1b"}, {"The escape key has been pressed.", "q"}}, 60);
+    unsetenv("TQ_SIMULATED_DEVICES");
+    ASSERT_EQ(run.exitCode, 0) << heap << run.console;
+    EXPECT_NE(run.console.find("\nThe 'Esc' and 'Q' keys have been pressed. Terminating the simulation.\n"),
+              std::string::npos)
+        << run.console;
+    EXPECT_NE(run.console.find("Elapsed time = "), std::string::npos) << run.console;
+  }
+}

@@ -122,10 +122,7 @@ void AddDeviceThreadStatistics(RESULTTOTALS& r) {
       // into the absorbed energy by the thread on which the history ends, so
       // a thread may hold deposits of histories that ended elsewhere.
       leftOver += overall.slot[statslot::eHistoryDeposit].e;
-      for (int32_t c = 0; c < nCells; ++c) {
-        AccumulateStatsPartial(r.stats, cells[static_cast<size_t>(c)]);
-        AccumulateStats(r.cellStats[static_cast<size_t>(c)], cells[static_cast<size_t>(c)]);
-      }
+      if (perCell) AddRecordCellStats(r, cells.data());
       ShowReadBack(line, "Copied interaction statistics from %d / %d CUDA threads (%.2f %%)", ++done, all);
     }
   });

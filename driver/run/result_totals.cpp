@@ -45,11 +45,12 @@ int32_t StatsCellOf(int32_t c, const Constants& k, const std::vector<int32_t>& f
 
 // --- The record walk ----------------------------------------------------------------
 
-void AddCellStats(RESULTTOTALS& r, const CTask& t, const Constants& k, const std::vector<int32_t>& firstOfUnion) {
-  if (t.cellStats == nullptr) return;
+void AddCellStats(RESULTTOTALS& r, const INTERACTIONSTATS* cellStats, const Constants& k,
+                  const std::vector<int32_t>& firstOfUnion) {
+  if (cellStats == nullptr) return;
   for (int32_t c = 0; c < k.nCells; ++c) {
-    AccumulateStatsPartial(r.stats, t.cellStats[c]);
-    AccumulateStats(r.cellStats[static_cast<size_t>(StatsCellOf(c, k, firstOfUnion))], t.cellStats[c]);
+    AccumulateStatsPartial(r.stats, cellStats[c]);
+    AccumulateStats(r.cellStats[static_cast<size_t>(StatsCellOf(c, k, firstOfUnion))], cellStats[c]);
   }
 }
 
@@ -64,7 +65,7 @@ void WalkCpuRecords(RESULTTOTALS& r, const Constants& k, bool perCell) {
     r.cpuHistories += run;
     r.allHistories += run;
     if (t.stats != nullptr) AccumulateStats(r.stats, *t.stats);
-    if (perCell) AddCellStats(r, t, k, firstOfUnion);
+    if (perCell) AddCellStats(r, t.cellStats, k, firstOfUnion);
     if (i > run::firstCpuTask) AddTaskTallies(*r.target, t, tt, weighted);
     if (volumeSource) MergeExtent(r.sourceMin, r.sourceMax, t.sourceMin, t.sourceMax);
   }
@@ -112,6 +113,12 @@ void CompleteTotals(RESULTTOTALS& r, const Constants& k, bool perCell) {
 }
 
 }  // namespace
+
+void AddRecordCellStats(RESULTTOTALS& r, const INTERACTIONSTATS* cellStats) {
+  const Constants& k = core::hostConstants;
+  if (r.cellStats.empty()) return;
+  AddCellStats(r, cellStats, k, FirstCellOfUnions(k));
+}
 
 bool IsCountSlot(int slot) {
   using namespace statslot;

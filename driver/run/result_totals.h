@@ -57,6 +57,12 @@ void ComputeResultTotals();
 void AccumulateStats(INTERACTIONSTATS& total, const INTERACTIONSTATS& record);
 void AccumulateStatsPartial(INTERACTIONSTATS& total, const INTERACTIONSTATS& record);
 
+// A record's per-cell statistics (nCells records) added into the totals: each
+// whole into its cell's total (a union's cells into its first cell's), and
+// into the overall total without the slots the overall record keeps for
+// itself (AccumulateStatsPartial). Nothing without per-cell totals.
+void AddRecordCellStats(RESULTTOTALS& r, const INTERACTIONSTATS* cellStats);
+
 // True for the slots that hold 64-bit counts.
 bool IsCountSlot(int slot);
 

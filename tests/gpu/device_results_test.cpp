@@ -413,6 +413,61 @@ TEST_F(DeviceResultsTest, OneTaskOnOneThreadWithoutCpuWorkerGivesThatTaskAndThre
   EXPECT_EQ(r.allHistories, 50u);
 }
 
+// Per-cell statistics: each thread's cell records go whole into the cell's
+// total and, without the source and escape slots, into the overall total.
+TEST_F(DeviceResultsTest, ThreadCellRecordsGoIntoTheCellTotalsAndPartlyIntoTheOverallOne) {
+  PHOTONPROBLEM p;
+  ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
+  SetPhotonRun(p, 662e3, kLeadWidth, 3.3e22, 0);
+  PLANETALLIES tallies(kLeadWidth, 7e5);
+  RunDevices(p.pool, {{4, 2, 1, 40, false}}, 1, 0);
+  const THREADSUMS threads = SumOfThreads();
+  // Two cells; each thread's records of them hold (thread + 1) x (cell + 1)
+  // in every slot, read as a count or as an energy by the slot's kind.
+  constexpr int32_t kCells = 2;
+  CELL cells[kCells] = {p.cell, p.cell};
+  core::hostConstants.cell = cells;
+  core::hostConstants.nCells = kCells;
+  core::hostConstants.outputCellInteractionStats = 1;
+  SelectDevice(0);
+  const DEVICETASKDATA& data = device_host::deviceRun[0].taskData;
+  std::vector<CThread2> records = Download(data.threads, 2);
+  for (int32_t i = 0; i < 2; ++i) {
+    INTERACTIONSTATS made[kCells];
+    for (int32_t c = 0; c < kCells; ++c) {
+      const uint64_t v = static_cast<uint64_t>((i + 1) * (c + 1));
+      for (int j = 0; j < statslot::kSlotCount; ++j) {
+        if (IsCountSlot(j)) {
+          made[c].slot[j].n = v;
+        } else {
+          made[c].slot[j].e = 0.5 * static_cast<double>(v);
+        }
+      }
+    }
+    records[static_cast<size_t>(i)].cellStats = DeviceCopyOf(made, kCells);
+  }
+  DeviceUpload(data.threads, records.data(), records.size() * sizeof(CThread2));
+  ComputeResultTotals();
+  const RESULTTOTALS& r = run::resultTotals;
+  ASSERT_EQ(r.cellStats.size(), 2u);
+  // Thread 0 gives 1 and 2, thread 1 gives 2 and 4: cell 0 sums 3, cell 1 sums 6.
+  EXPECT_EQ(r.cellStats[0].slot[statslot::nCompton].n, 3u);
+  EXPECT_EQ(r.cellStats[1].slot[statslot::nSourcePhotons].n, 6u);
+  EXPECT_EQ(r.cellStats[1].slot[statslot::ePhotonEscapes].e, 3.0);
+  // Overall: the threads' own records plus 9 in every slot the cells add to.
+  EXPECT_EQ(r.stats.slot[statslot::nCompton].n, threads.sum.slot[statslot::nCompton].n + 9u);
+  EXPECT_EQ(r.stats.slot[statslot::eCompton].e, threads.sum.slot[statslot::eCompton].e + 4.5);
+  for (int j :
+       {statslot::eSourceElectrons, statslot::eSourcePhotons, statslot::nSourceElectrons, statslot::nSourcePhotons,
+        statslot::nPhotonEscapes, statslot::nElectronEscapes, statslot::ePhotonEscapes, statslot::eElectronEscapes}) {
+    EXPECT_EQ(std::memcmp(&r.stats.slot[j], &threads.sum.slot[j], sizeof(STATSLOT)), 0) << "slot " << j;
+  }
+  EXPECT_EQ(r.nStatsObjects, 2);
+  core::hostConstants.cell = &p.cell;
+  core::hostConstants.nCells = 0;
+  core::hostConstants.outputCellInteractionStats = 0;
+}
+
 // Slot 0 emulated (its tasks were served by the CPU workers), slot 1 real:
 // the totals hold the real device's results alone.
 TEST_F(DeviceResultsTest, AnEmulatedDeviceAddsNothing) {

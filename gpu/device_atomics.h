@@ -14,11 +14,23 @@
 #include <chrono>
 #endif
 
+#if !defined(__CUDA_ARCH__)
+// The host-simulated device's clock: nanoseconds of the host, or, when
+// simulatedClockStep is not 0 (TQ_SIMULATED_CLOCK_STEP, host_device.h), a
+// count that every reading advances by that step, so that the time slices
+// of a launch end after the same work in every run.
+namespace simulated_clock {
+inline unsigned long long step = 0;
+inline unsigned long long count = 0;
+}  // namespace simulated_clock
+#endif
+
 // The device clock in cycles (64-bit counter).
 TQ_CPU_GPU inline unsigned long long DeviceClock() {
 #if defined(__CUDA_ARCH__)
   return static_cast<unsigned long long>(clock64());
 #else
+  if (simulated_clock::step != 0) return simulated_clock::count += simulated_clock::step;
   return static_cast<unsigned long long>(
       std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
           .count());

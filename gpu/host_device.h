@@ -17,6 +17,12 @@
 // cycles. TQ_SIMULATED_CLOCKS_KHZ sets the reported rates (kHz, one per
 // device, separated by commas; an empty or non-positive entry keeps the
 // default of 1500000), and SimulateDeviceClock does it in a test.
+//
+// The time slices follow the host's clock, so where a slice ends depends on
+// the speed of the moment, and with it the order in which the tasks score and
+// read banked particles. With TQ_SIMULATED_CLOCK_STEP = n (n > 0) the device
+// clock is instead a count advanced by n at every reading: a slice ends after
+// the same steps in every run, and a run repeats itself byte for byte.
 #pragma once
 
 #include <cstddef>

@@ -27,8 +27,7 @@ TQ_CPU_GPU inline unsigned long long DeviceClock() {
 #if defined(__CUDA_ARCH__)
   return static_cast<unsigned long long>(clock64());
 #else
-  return simulatedDeviceClock.fetch_add(kSimulatedCyclesPerRead, std::memory_order_relaxed) +
-         kSimulatedCyclesPerRead;
+  return simulatedDeviceClock.fetch_add(kSimulatedCyclesPerRead, std::memory_order_relaxed) + kSimulatedCyclesPerRead;
 #endif
 }
 

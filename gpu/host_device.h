@@ -10,19 +10,14 @@
 // TQ_SIMULATED_DEVICES (default 0, as on a machine without a GPU) when the
 // program first asks; tests set it with SimulateDevices.
 //
-// A simulated device's clock counts nanoseconds whatever clock rate it
-// reports, and the run's time slice of a launch is time_CUDA x the reported
-// rate in clock cycles. A device that reports a lower rate therefore runs a
+// A simulated device's clock counts its reads (gpu/device_atomics.h), 256
+// cycles a read, whatever clock rate it reports, and the run's time slice of
+// a launch is time_CUDA x the reported rate in clock cycles. A device that reports a lower rate therefore runs a
 // shorter slice per launch: it is slower than the others in the run's
 // cycles. TQ_SIMULATED_CLOCKS_KHZ sets the reported rates (kHz, one per
 // device, separated by commas; an empty or non-positive entry keeps the
 // default of 1500000), and SimulateDeviceClock does it in a test.
-//
-// The time slices follow the host's clock, so where a slice ends depends on
-// the speed of the moment, and with it the order in which the tasks score and
-// read banked particles. With TQ_SIMULATED_CLOCK_STEP = n (n > 0) the device
-// clock is instead a count advanced by n at every reading: a slice ends after
-// the same steps in every run, and a run repeats itself byte for byte.
+
 #pragma once
 
 #include <cstddef>

@@ -185,13 +185,12 @@ TEST(DeviceRun, DevicesAloneAndBesideCpuWorkersRunPhotonsAndElectrons) {
   }
 }
 
-// Without balancing the share of every device and worker is fixed; with the
-// simulated devices' clock counting its readings, every time slice ends after
-// the same steps, so the devices' tasks score and read banked particles in
+// Without balancing the share of every device and worker is fixed; the
+// simulated devices' clock counts its reads, so every time slice ends after
+// the same steps and the devices' tasks score and read banked particles in
 // the same order: the same seed gives the same tally files, for photons and
 // electrons, with the ring and with the per-task stacks.
 TEST(DeviceRun, SameSeedGivesIdenticalTallyFiles) {
-  setenv("TQ_SIMULATED_CLOCK_STEP", "1000", 1);
   const std::pair<const PROBLEM*, const char*> cases[] = {{&kPhotons, "2"}, {&kElectrons, "2"}, {&kElectrons, "1"}};
   for (const auto& [p, heap] : cases) {
     const std::vector<std::string> options = {"balance_CUDA", "0", "heap_CUDA", heap};
@@ -206,7 +205,6 @@ TEST(DeviceRun, SameSeedGivesIdenticalTallyFiles) {
     ASSERT_EQ(first.size(), second.size());
     for (const auto& [name, text] : first) EXPECT_EQ(text, second.at(name)) << p->input << " " << name;
   }
-  unsetenv("TQ_SIMULATED_CLOCK_STEP");
 }
 
 // Esc, then Q, typed during a run of two billion histories shared by two CPU

@@ -236,7 +236,7 @@ TEST_F(DeviceRunLoopTest, BalancingMovesHistoriesTowardsTheFasterDevice) {
   r.nDevices = 2;
   r.heapMode = 2;
   r.balance = 1;
-  r.N = 500000;  // a few seconds: the monitor's ticks, once a second, trigger the re-divisions
+  r.N = 1000000;  // a few seconds: the monitor's ticks, once a second, trigger the re-divisions
   r.nStreams = 16;
   r.timeSliceMs = 10.0;
   Prepare(r);

@@ -130,8 +130,17 @@ Status SettleDeviceCounts(int64_t N) {
   DEVICEDIVISION& v = run::deviceDivision;
   v = DEVICEDIVISION{};
   v.nDevices = setup::deviceSelection.nUsed;
+  bool someEmulated = false;
   for (int32_t d = 0; d < v.nDevices; ++d) {
-    if (!setup::deviceSelection.emulated[setup::deviceSelection.used[d]]) v.nRealTasks += o.tasks_CUDA;
+    const bool emulated = setup::deviceSelection.emulated[setup::deviceSelection.used[d]];
+    if (!emulated) v.nRealTasks += o.tasks_CUDA;
+    someEmulated = someEmulated || emulated;
+  }
+  // The histories of an emulated device run on the CPU workers: without a
+  // worker nobody would run them, and the run would end short of N.
+  if (someEmulated && run::nCpuTasks == 0) {
+    printf("Error: The number of CPU threads is zero, although some CUDA devices are emulated.\n");
+    return kDeviceError;
   }
   if (v.nRealTasks > 0) {
     run::firstCpuTask = 1;  // record 0 stays with the main thread, which drives the devices

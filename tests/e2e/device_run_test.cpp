@@ -282,3 +282,16 @@ TEST(DeviceRun, AgreesWithTrenqualWithinFourSigmaForPhotonsAndElectrons) {
     }
   }
 }
+
+// A real device beside an emulated one and no CPU worker: nobody would run
+// the emulated device's histories (the run ended short of N with exit code
+// 0); the division stops the run instead.
+TEST(DeviceRun, AnEmulatedDeviceWithoutCpuWorkersIsRefused) {
+  const PROGRAMRUN run =
+      RunOnDevices(kPhotons, "e2e-device-emulated-alone", 0, 2, {"em_CUDA", "2", "balance_CUDA", "0"});
+  if (run.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
+  EXPECT_EQ(run.exitCode, 2) << run.console;
+  EXPECT_NE(run.console.find("Error: The number of CPU threads is zero, although some CUDA devices are emulated.\n"),
+            std::string::npos)
+      << run.console;
+}

@@ -358,3 +358,5 @@ void ShowProgress(bool final, bool print) {
   if (run::lastTick >= 0.0 && ++callsSinceClockReading < kCallsPerClockReading) return;
   TickIfDue(final, print);
 }
+
+void ShowProgressOfCycle(bool final, bool print) { TickIfDue(final, print); }

@@ -90,6 +90,7 @@ bool TakeFirstDeviceTaskState(CTask& target) {
   target.iStream = t.iStream;
   target.streamCursor = task->control.streamCursor;
   target.fatalError.store(task->control.fatalError, std::memory_order_relaxed);
+  FreeTaskTallies(target, core::hostTallyTables);  // a record that gathered an earlier run's results
   return AllocateTaskTallies(target, core::hostTallyTables, core::hostConstants.interactionForcing != 0);
 }
 

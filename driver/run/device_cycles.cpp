@@ -94,6 +94,19 @@ bool AnyFatalError() {
   return false;
 }
 
+void StopCpuWorkers() {
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r)
+    core::tasks[r].stopRequest.store(1, std::memory_order_release);
+}
+
+// The run ends with a device's fatal error: the CPU workers are stopped
+// first, so that none runs on while the program ends.
+Status EndOnDeviceError() {
+  StopCpuWorkers();
+  while (AnyCpuRecordRunning()) SleepMilliseconds(kIdleMilliseconds);
+  return kDeviceError;
+}
+
 // Starts a thread for every CPU record that holds streams; 1 when a thread
 // cannot be started (its message printed).
 int StartCpuWorkers() {
@@ -375,7 +388,7 @@ Status RunLoopWithDevices() {
     for (;;) {
       bool launched = false;
       if (run::balanceStop.load(std::memory_order_acquire) == 0) {
-        if (Status code = DeviceCycle(c, &launched)) return code;
+        if (DeviceCycle(c, &launched) != kOk) return EndOnDeviceError();
       }
       const double tickBefore = run::lastTick;
       ShowProgressOfCycle(false, true);
@@ -384,11 +397,15 @@ Status RunLoopWithDevices() {
         cpuWatched = false;
         run::cpuTime += SecondsSinceStart() - cpuStart;
       }
+      // A worker's fatal error ends the run: the other workers are stopped
+      // and the devices are not waited for.
+      const bool fatal = AnyFatalError();
+      if (fatal) StopCpuWorkers();
       if (cpuWatched) {
         if (!launched) SleepMilliseconds(kIdleMilliseconds);
         continue;
       }
-      if (run::redealStreams.load(std::memory_order_acquire) != 0 ||
+      if (fatal || run::redealStreams.load(std::memory_order_acquire) != 0 ||
           run::devicesBusy.load(std::memory_order_acquire) == 0 ||
           run::balanceStop.load(std::memory_order_acquire) != 0) {
         break;

@@ -1,13 +1,20 @@
 // Runs of the GPU build with real devices: Trenqual_CUDA on host-simulated
 // devices (TQ_SIMULATED_DEVICES), which run their share of the histories in
 // time slices beside the CPU workers or alone, for a photon and an electron
-// problem; the same seed without balancing gives the same files.
+// problem: every history is run once, the tallies agree with Trenqual's
+// within 4 sigma bin by bin, and the same seed without balancing gives the
+// same files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
@@ -77,11 +84,74 @@ std::map<std::string, std::string> TallyFiles(const std::string& folder) {
   return files;
 }
 
-void ExpectCompleteRun(const PROGRAMRUN& run, const std::string& label) {
+// The N of a problem's run.
+std::string HistoriesOf(const PROBLEM& p) {
+  for (size_t i = 0; i + 1 < p.extra.size(); ++i) {
+    if (p.extra[i] == "N") return p.extra[i + 1];
+  }
+  return "";
+}
+
+// A run that ended with its summary, every one of its N histories run once
+// (by the CPU workers and the devices together).
+void ExpectCompleteRun(const PROGRAMRUN& run, const std::string& label, const std::string& N) {
   ASSERT_EQ(run.exitCode, 0) << label << run.console;
   EXPECT_NE(run.console.find("Elapsed time = "), std::string::npos) << label << run.console;
+  EXPECT_NE(run.console.find("number of source particles = " + N + ","), std::string::npos) << label << run.console;
   EXPECT_EQ(run.console.find("Error"), std::string::npos) << label << run.console;
   EXPECT_EQ(run.console.find("Fatal error"), std::string::npos) << label << run.console;
+}
+
+// One bin of a 1-D tally file: count, energy flux and its relative deviation.
+struct TALLYBIN {
+  double count = 0.0;
+  double flux = 0.0;
+  double relSDev = 0.0;
+};
+
+std::vector<TALLYBIN> ReadTallyBins(const std::string& path) {
+  std::istringstream lines(ReadText(path));
+  std::string line;
+  std::vector<TALLYBIN> bins;
+  std::getline(lines, line);  // header
+  while (std::getline(lines, line)) {
+    TALLYBIN b;
+    double upper = 0.0;
+    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &upper, &b.count, &b.flux, &b.relSDev) == 4) bins.push_back(b);
+  }
+  return bins;
+}
+
+// Every bin of two runs' tally file within 4 standard deviations of their
+// difference: the count by Poisson statistics, the flux by the files' own
+// deviations where both bins hold 10 particles or more.
+void ExpectAgreement(const std::string& fileA, const std::string& fileB, const std::string& label) {
+  const std::vector<TALLYBIN> a = ReadTallyBins(fileA);
+  const std::vector<TALLYBIN> b = ReadTallyBins(fileB);
+  ASSERT_EQ(a.size(), b.size()) << label << fileA;
+  ASSERT_FALSE(a.empty()) << label << fileA;
+  double countA = 0.0, countB = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double countSDev = std::sqrt(std::max(a[i].count + b[i].count, 1.0));
+    EXPECT_LE(std::fabs(a[i].count - b[i].count), 4.0 * countSDev) << label << fileA << " bin " << i;
+    const double fluxSDev = std::hypot(a[i].flux * a[i].relSDev, b[i].flux * b[i].relSDev);
+    if (a[i].count >= 10 && b[i].count >= 10) {
+      EXPECT_LE(std::fabs(a[i].flux - b[i].flux), 4.0 * fluxSDev) << label << fileA << " bin " << i;
+    }
+    countA += a[i].count;
+    countB += b[i].count;
+  }
+  EXPECT_GT(countA, 0.0) << label;
+  EXPECT_GT(countB, 0.0) << label;
+}
+
+PROGRAMRUN RunOnCpu(const PROBLEM& p, const std::string& scratch) {
+  const std::string folder = MakeScratchFolder(scratch);
+  const std::string program = InstallProgramWithAuxData(folder);
+  if (program.empty()) return PROGRAMRUN{-1, kAuxDataMissing, ""};
+  std::vector<std::string> args = {"in", p.input, "dir", EndfFolder(), "tasks", "2", "seed", "5", "nStreams", "16"};
+  args.insert(args.end(), p.extra.begin(), p.extra.end());
+  return RunProgram(program, p.input, args);
 }
 
 }  // namespace
@@ -106,7 +176,7 @@ TEST(DeviceRun, DevicesAloneAndBesideCpuWorkersRunPhotonsAndElectrons) {
                                 std::to_string(c.nDevices) + " devices, heap " + c.options[1] + "\n";
       const PROGRAMRUN run = RunOnDevices(*p, "e2e-device-run", c.workers, c.nDevices, c.options);
       if (run.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
-      ExpectCompleteRun(run, label);
+      ExpectCompleteRun(run, label, HistoriesOf(*p));
       EXPECT_NE(run.console.find(std::to_string(c.nDevices) +
                                  (c.nDevices == 1 ? " CUDA device found.\n" : " CUDA devices found.\n")),
                 std::string::npos)
@@ -115,23 +185,28 @@ TEST(DeviceRun, DevicesAloneAndBesideCpuWorkersRunPhotonsAndElectrons) {
   }
 }
 
-// Without balancing the share of every device and worker is fixed, and the
-// devices run their tasks in the same order every time: the same seed gives
-// the same tally files, for photons and electrons.
+// Without balancing the share of every device and worker is fixed; with the
+// simulated devices' clock counting its readings, every time slice ends after
+// the same steps, so the devices' tasks score and read banked particles in
+// the same order: the same seed gives the same tally files, for photons and
+// electrons, with the ring and with the per-task stacks.
 TEST(DeviceRun, SameSeedGivesIdenticalTallyFiles) {
-  for (const PROBLEM* p : {&kPhotons, &kElectrons}) {
-    const std::vector<std::string> options = {"balance_CUDA", "0"};
+  setenv("TQ_SIMULATED_CLOCK_STEP", "1000", 1);
+  const std::pair<const PROBLEM*, const char*> cases[] = {{&kPhotons, "2"}, {&kElectrons, "2"}, {&kElectrons, "1"}};
+  for (const auto& [p, heap] : cases) {
+    const std::vector<std::string> options = {"balance_CUDA", "0", "heap_CUDA", heap};
     const PROGRAMRUN a = RunOnDevices(*p, "e2e-device-seed-a", 2, 2, options);
     if (a.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
     const PROGRAMRUN b = RunOnDevices(*p, "e2e-device-seed-b", 2, 2, options);
-    ExpectCompleteRun(a, p->input);
-    ExpectCompleteRun(b, p->input);
+    ExpectCompleteRun(a, p->input, HistoriesOf(*p));
+    ExpectCompleteRun(b, p->input, HistoriesOf(*p));
     const std::map<std::string, std::string> first = TallyFiles(ResultFolder(a, p->input));
     const std::map<std::string, std::string> second = TallyFiles(ResultFolder(b, p->input));
     ASSERT_FALSE(first.empty()) << p->input;
     ASSERT_EQ(first.size(), second.size());
     for (const auto& [name, text] : first) EXPECT_EQ(text, second.at(name)) << p->input << " " << name;
   }
+  unsetenv("TQ_SIMULATED_CLOCK_STEP");
 }
 
 // Esc, then Q, typed during a run of two billion histories shared by two CPU
@@ -180,5 +255,32 @@ TEST(DeviceRun, EscThenQEndsTheDevicesHistoriesToo) {
               std::string::npos)
         << run.console;
     EXPECT_NE(run.console.find("Elapsed time = "), std::string::npos) << run.console;
+  }
+}
+
+// The devices' results joined with the CPU workers': a run on simulated
+// devices alone and one shared with two CPU workers, with balancing, agree
+// with Trenqual's run of the same problem within 4 sigma in every bin, for
+// photons and for electrons.
+TEST(DeviceRun, AgreesWithTrenqualWithinFourSigmaForPhotonsAndElectrons) {
+  struct CASE {
+    PROBLEM problem;
+    std::vector<std::string> files;
+  };
+  const CASE cases[] = {{{"lead_uncollided.txt", {"N", "20000"}}, {"PTALLY1_THETA.txt", "PTALLY1_E.txt"}},
+                        {{"aluminium_electrons.txt", {"N", "600"}}, {"ETALLY1_E.txt", "ETALLY1_THETA.txt"}}};
+  for (const CASE& c : cases) {
+    const PROGRAMRUN cpu = RunOnCpu(c.problem, "e2e-device-cpu");
+    if (cpu.exitCode == -1) GTEST_SKIP() << kAuxDataMissing;
+    ASSERT_EQ(cpu.exitCode, 0) << cpu.console;
+    const PROGRAMRUN alone = RunOnDevices(c.problem, "e2e-device-alone", 0, 1, {});
+    const PROGRAMRUN shared = RunOnDevices(c.problem, "e2e-device-shared", 2, 2, {});
+    ExpectCompleteRun(alone, std::string(c.problem.input) + " on one device\n", HistoriesOf(c.problem));
+    ExpectCompleteRun(shared, std::string(c.problem.input) + " on two workers and two devices\n",
+                      HistoriesOf(c.problem));
+    for (const std::string& f : c.files) {
+      ExpectAgreement(ResultFolder(cpu, c.problem.input) + f, ResultFolder(alone, c.problem.input) + f, "alone ");
+      ExpectAgreement(ResultFolder(cpu, c.problem.input) + f, ResultFolder(shared, c.problem.input) + f, "shared ");
+    }
   }
 }

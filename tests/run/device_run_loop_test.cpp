@@ -16,6 +16,7 @@
 #include "core/stream_control.h"
 #include "core/task.h"
 #include "driver/build_variant.h"
+#include "driver/device_rounds.h"
 #include "driver/directives/transport_directives.h"
 #include "driver/input/options.h"
 #include "driver/run/device_division.h"
@@ -183,6 +184,41 @@ TEST_F(DeviceRunLoopTest, CpuWorkersAndDevicesRunEveryHistoryOnce) {
     }
     EXPECT_GT(run::kernelTime, 0.0) << label;
     EXPECT_EQ(run::bufferOverflow.load(), 0) << label;
+    SetRunMonitor(nullptr);
+    ReleaseWorkDivision();
+  }
+}
+
+// A device whose status record reports an error after a launch: a fatal
+// error (a task number) ends the run with exit code 2 once the CPU workers
+// have stopped; a negative one (a full buffer) is noted for the summary and
+// the run goes on to its end.
+TEST_F(DeviceRunLoopTest, ADevicesErrorEndsTheRunOrIsNotedAsAnOverflow) {
+  struct CASE {
+    int32_t error;
+    Status code;
+    uint8_t overflow;
+  };
+  const CASE cases[] = {{3, kDeviceError, 0}, {-1, kOk, 1}};
+  for (const CASE& c : cases) {
+    SimulateDevices(1);
+    DEVICERUN r;
+    r.nWorkers = 2;
+    r.N = 100000;
+    r.nStreams = 2 * 4 + 8;
+    Prepare(r);
+    DEVICESTATUSCOPY status = ReadDeviceStatus(0, r.heapMode);
+    status.error = c.error;
+    WriteDeviceStatus(0, r.heapMode, status);
+    testing::internal::CaptureStdout();
+    const Status code = RunLoop();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(code, c.code) << c.error;
+    EXPECT_EQ(run::bufferOverflow.load(), c.overflow) << c.error;
+    for (int32_t t = 0; t < core::nThreads; ++t) EXPECT_EQ(core::tasks[t].running.load(), 0) << c.error;
+    if (c.code == kOk) {
+      EXPECT_EQ(FinishedHistories() + DeviceFinished(), static_cast<uint64_t>(r.N));
+    }
     SetRunMonitor(nullptr);
     ReleaseWorkDivision();
   }

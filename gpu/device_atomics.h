@@ -3,12 +3,6 @@
 // shared memory and the device-wide memory fence. A CUDA device uses its
 // own; the host-simulated device runs the threads of a launch one after
 // another on one host thread, so plain operations do.
-//
-// The simulated device's clock is a count of its own reads, kSimulatedCyclesPerRead
-// a read (about the host time between two reads of a running launch, in
-// nanoseconds): a launch's time slice then ends after the same work in every
-// run, whatever the host's load, so that a run on simulated devices repeats
-// exactly with the same seed.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +11,18 @@
 
 #if !defined(__CUDA_ARCH__)
 #include <atomic>
+#include <chrono>
 
-constexpr unsigned long long kSimulatedCyclesPerRead = 256;
-inline std::atomic<unsigned long long> simulatedDeviceClock{0};
+// The host-simulated device's clock: a count that every reading advances by
+// `step` (TQ_SIMULATED_CLOCK_STEP, host_device.h; by default 256, about the
+// host's nanoseconds between two readings of a running launch), so that the
+// time slice of a launch ends after the same work in every run, whatever the
+// host's load, and a run on simulated devices repeats exactly with the same
+// seed. With step 0 it reads the host's nanoseconds instead.
+namespace simulated_clock {
+inline std::atomic<unsigned long long> step{256};
+inline std::atomic<unsigned long long> count{0};
+}  // namespace simulated_clock
 #endif
 
 // The device clock in cycles (64-bit counter).
@@ -27,7 +30,11 @@ TQ_CPU_GPU inline unsigned long long DeviceClock() {
 #if defined(__CUDA_ARCH__)
   return static_cast<unsigned long long>(clock64());
 #else
-  return simulatedDeviceClock.fetch_add(kSimulatedCyclesPerRead, std::memory_order_relaxed) + kSimulatedCyclesPerRead;
+  const unsigned long long step = simulated_clock::step.load(std::memory_order_relaxed);
+  if (step != 0) return simulated_clock::count.fetch_add(step, std::memory_order_relaxed) + step;
+  return static_cast<unsigned long long>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
 #endif
 }
 

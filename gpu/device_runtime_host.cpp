@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "gpu/device_atomics.h"
 #include "gpu/device_globals.h"
 #include "gpu/device_runtime.h"
 #include "gpu/host_device.h"
@@ -104,6 +105,10 @@ REGISTRY& Devices() {
     const char* count = std::getenv("TQ_SIMULATED_DEVICES");
     Configure(r, count != nullptr ? std::atoi(count) : 0, kSimulatedDeviceMemory);
     ConfigureClocks(r, std::getenv("TQ_SIMULATED_CLOCKS_KHZ"));
+    if (const char* step = std::getenv("TQ_SIMULATED_CLOCK_STEP")) {
+      const long long n = std::atoll(step);
+      simulated_clock::step.store(n > 0 ? static_cast<unsigned long long>(n) : 0, std::memory_order_relaxed);
+    }
   }
   return r;
 }

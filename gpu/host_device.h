@@ -10,14 +10,17 @@
 // TQ_SIMULATED_DEVICES (default 0, as on a machine without a GPU) when the
 // program first asks; tests set it with SimulateDevices.
 //
-// A simulated device's clock counts its reads (gpu/device_atomics.h), 256
-// cycles a read, whatever clock rate it reports, and the run's time slice of
-// a launch is time_CUDA x the reported rate in clock cycles. A device that reports a lower rate therefore runs a
-// shorter slice per launch: it is slower than the others in the run's
-// cycles. TQ_SIMULATED_CLOCKS_KHZ sets the reported rates (kHz, one per
+// A simulated device's clock counts its readings (gpu/device_atomics.h):
+// every reading advances it by a step, by default 256, so that a time slice
+// ends after the same steps in every run, whatever the host's load, and a run
+// repeats itself byte for byte with the same seed. TQ_SIMULATED_CLOCK_STEP = n
+// sets the step (0: the host's nanoseconds, so that a slice follows the
+// host's speed of the moment). The run's time slice of a launch is time_CUDA
+// x the reported clock rate in clock cycles, so a device that reports a lower
+// rate runs a shorter slice per launch: it is slower than the others in the
+// run's cycles. TQ_SIMULATED_CLOCKS_KHZ sets the reported rates (kHz, one per
 // device, separated by commas; an empty or non-positive entry keeps the
 // default of 1500000), and SimulateDeviceClock does it in a test.
-
 #pragma once
 
 #include <cstddef>

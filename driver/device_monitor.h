@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "core/task.h"
-#include "driver/run/monitored_tallies.h"
 
 // One tick's reading of a real device slot.
 struct DEVICETICKREADING {
@@ -36,7 +35,16 @@ void DeviceSecondFigures(int32_t slot, double interval[kDeviceFigures], double w
 // Forgets the counters' copies (a new run).
 void ResetDeviceMonitor();
 
-// The device score arrays of the watched tallies `entries`, gathered from
-// every real device into `sums` (a record holding a worker's tally arrays):
-// copied from the first device, added from the others. Nothing in Trenqual.
-void GatherDeviceTallySums(CTask& sums, const std::vector<CONTROLENTRY>& entries, bool weighted);
+// A tally whose device score arrays the monitor gathers: its family (0
+// pulse height, 1 plane, 2 cell entry, as ControlFamily of the monitored
+// tallies), class and index.
+struct GATHEREDTALLY {
+  int32_t family = 0;
+  int32_t tallyClass = 0;
+  int32_t index = 0;
+};
+
+// The device score arrays of `tallies`, gathered from every real device
+// into `sums` (a record holding a worker's tally arrays): copied from the
+// first device, added from the others. Nothing in Trenqual.
+void GatherDeviceTallySums(CTask& sums, const std::vector<GATHEREDTALLY>& tallies, bool weighted);

@@ -49,7 +49,8 @@ bool ReadDeviceTick(int32_t slot, DEVICETICKREADING* reading) {
   const DEVICESTATUSREADING status = ReadDeviceStatus(s.device, o.heap_CUDA);
   reading->finished = o.heap_CUDA == kHeapRing ? status.nFinishedSourceTracks : status.nFinishedHistories;
   reading->started = status.nStartedHistories;
-  const DEVICELAUNCHREADING launch = ReadDeviceLaunch(s.device, s.nThreads, o.blockSize_CUDA, slotMonitor[slot].threads);
+  const DEVICELAUNCHREADING launch =
+      ReadDeviceLaunch(s.device, s.nThreads, o.blockSize_CUDA, slotMonitor[slot].threads);
   const double clock = setup::deviceSelection.clockRateHz[s.device];
   reading->activeThreads = launch.activeThreads;
   reading->threadSeconds = clock > 0.0 ? launch.threadCycles / clock : 0.0;
@@ -86,14 +87,14 @@ void ResetDeviceMonitor() {
   }
 }
 
-void GatherDeviceTallySums(CTask& sums, const std::vector<CONTROLENTRY>& entries, bool weighted) {
+void GatherDeviceTallySums(CTask& sums, const std::vector<GATHEREDTALLY>& tallies, bool weighted) {
   DEVICETALLYLIST list;
-  for (const CONTROLENTRY& e : entries) {
+  for (const GATHEREDTALLY& e : tallies) {
     switch (e.family) {
-      case kPulseHeightFamily:
+      case 0:
         list.pulseHeight.push_back(e.index);
         break;
-      case kPlaneFamily:
+      case 1:
         list.plane[e.tallyClass].push_back(e.index);
         break;
       default:
@@ -120,6 +121,6 @@ void DeviceSecondFigures(int32_t, double interval[kDeviceFigures], double wholeR
   for (int i = 0; i < kDeviceFigures; ++i) interval[i] = wholeRun[i] = 0.0;
 }
 void ResetDeviceMonitor() {}
-void GatherDeviceTallySums(CTask&, const std::vector<CONTROLENTRY>&, bool) {}
+void GatherDeviceTallySums(CTask&, const std::vector<GATHEREDTALLY>&, bool) {}
 
 #endif

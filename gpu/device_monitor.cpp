@@ -140,8 +140,8 @@ void GatherCellEntryTally(const DEVICETALLIES& d, const TALLYTABLES& tt, int k, 
 
 }  // namespace
 
-void GatherDeviceTallies(int32_t device, const DEVICETALLYLIST& list, const TALLYTABLES& tt, bool weighted,
-                         bool first, CTask& sums) {
+void GatherDeviceTallies(int32_t device, const DEVICETALLYLIST& list, const TALLYTABLES& tt, bool weighted, bool first,
+                         CTask& sums) {
   SelectDevice(device);
   const DEVICETALLIES& d = device_host::deviceRun[device].problem.tallies;
   for (const int32_t t : list.pulseHeight) {

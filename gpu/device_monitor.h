@@ -29,9 +29,9 @@ CUDA_STATS ReadDeviceCounters(int32_t device);
 
 // Launch figures of the device's threads in its last launch.
 struct DEVICELAUNCHREADING {
-  int32_t activeThreads = 0;      // over the blocks, the tasks of each block's last step
-  double threadCycles = 0.0;      // sum of the threads' launch cycles
-  double longestCycles = 0.0;     // the longest launch of a thread, cycles
+  int32_t activeThreads = 0;   // over the blocks, the tasks of each block's last step
+  double threadCycles = 0.0;   // sum of the threads' launch cycles
+  double longestCycles = 0.0;  // the longest launch of a thread, cycles
 };
 
 // Reads the nThreads CThread2 records of `device` into `buffer` (resized)
@@ -52,5 +52,5 @@ struct DEVICETALLYLIST {
 // them (unsigned 64-bit addition for counts, double for weights and energy
 // sums). `sums` holds a worker's tally arrays for tt (weighted: weight sums in
 // place of counts).
-void GatherDeviceTallies(int32_t device, const DEVICETALLYLIST& list, const TALLYTABLES& tt, bool weighted,
-                         bool first, CTask& sums);
+void GatherDeviceTallies(int32_t device, const DEVICETALLYLIST& list, const TALLYTABLES& tt, bool weighted, bool first,
+                         CTask& sums);

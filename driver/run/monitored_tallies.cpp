@@ -216,7 +216,10 @@ void CollectDeviceTallies(double now, double invHistories) {
   if (run::deviceDivision.nRealTasks > 0 && run::firstCpuTask == 1) {
     // Record 0 stays with the main thread, which drives the devices: its
     // copy receives the devices' sums, which the files add to the workers'.
-    GatherDeviceTallySums(snapshots[0], run::controlEntries, WeightedRecords());
+    std::vector<GATHEREDTALLY> gathered;
+    for (const CONTROLENTRY& e : run::controlEntries)
+      gathered.push_back(GATHEREDTALLY{e.family, e.tallyClass, e.index});
+    GatherDeviceTallySums(snapshots[0], gathered, WeightedRecords());
     records = snapshots;
     nRecords = core::nThreads;
   }

@@ -17,10 +17,10 @@
 #include "core/stream_control.h"
 #include "core/tally.h"
 #include "core/task.h"
-#include "driver/directives/cell_entry_directives.h"
-#include "driver/directives/pulse_height_directives.h"
 #include "driver/build_variant.h"
 #include "driver/device_monitor.h"
+#include "driver/directives/cell_entry_directives.h"
+#include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/input/options.h"
 #include "driver/run/device_division.h"
@@ -77,14 +77,14 @@ void FindRealDevices() {
 
 // What the monitor keeps of each real device slot between its ticks.
 struct DEVICEMONITOR {
-  DEVICETICKREADING reading;                 // of this tick
-  uint64_t finishedBefore = 0;               // finished histories at the previous tick
-  double threadSeconds = 0.0;                // T_d: launch times of its threads, added at every tick
-  double longestSeconds = 0.0;               // L_d: its longest thread launch, added at every tick
-  double largestBanked = 0.0;                // the most banked particles seen, and their share
+  DEVICETICKREADING reading;    // of this tick
+  uint64_t finishedBefore = 0;  // finished histories at the previous tick
+  double threadSeconds = 0.0;   // T_d: launch times of its threads, added at every tick
+  double longestSeconds = 0.0;  // L_d: its longest thread launch, added at every tick
+  double largestBanked = 0.0;   // the most banked particles seen, and their share
   double largestBankedPercent = 0.0;
-  double interval[kDeviceFigures] = {};      // figures of the last interval
-  double wholeRun[kDeviceFigures] = {};      // and of the whole run
+  double interval[kDeviceFigures] = {};  // figures of the last interval
+  double wholeRun[kDeviceFigures] = {};  // and of the whole run
 };
 DEVICEMONITOR deviceMonitor[kMaxDeviceSlots];
 
@@ -495,8 +495,7 @@ void AppendDevicePage(std::string& line, double now, int32_t d, int32_t page, bo
              100.0 * a[6], 100.0 * w[6]);
       return;
     default:
-      Append(line,
-             "nB %-.0f, %-.3f%% (%-.0f, %-.3f%%) nThR %-.3f (%-.3f) nThW %-.3f (%-.3f) nThN %-.3f (%-.3f)", a[12],
+      Append(line, "nB %-.0f, %-.3f%% (%-.0f, %-.3f%%) nThR %-.3f (%-.3f) nThW %-.3f (%-.3f) nThN %-.3f (%-.3f)", a[12],
              a[13], w[12], w[13], a[14], w[14], a[15], w[15], a[16], w[16]);
       return;
   }
@@ -536,7 +535,8 @@ void WriteStatsRows(double now) {
 void AppendGpuBuildBody(std::string& line, bool anyTarget, double now) {
   const bool control = !run::controlEntries.empty();
   const bool cpu = run::nCpuTasks > 0;
-  const double cpuPercent = Percent(static_cast<double>(run::nFinishedCpu), static_cast<double>(run::hostParticleShare));
+  const double cpuPercent =
+      Percent(static_cast<double>(run::nFinishedCpu), static_cast<double>(run::hostParticleShare));
   if (nRealDevices == 0) {
     Append(line, " %lld/%lld (%-.2f%%)", static_cast<long long>(run::nFinishedCpu),
            static_cast<long long>(run::hostParticleShare), cpuPercent);
@@ -575,8 +575,8 @@ void AppendGpuBuildBody(std::string& line, bool anyTarget, double now) {
            static_cast<long long>(N), Percent(static_cast<double>(all), static_cast<double>(N)),
            static_cast<long long>(run::nFinishedCpu), static_cast<long long>(run::hostParticleShare), cpuPercent);
   }
-  Append(line, " CUDA - %lld/%lld (%-.2f%%)", static_cast<long long>(run::nFinishedGpu),
-         static_cast<long long>(shares), Percent(static_cast<double>(run::nFinishedGpu), static_cast<double>(shares)));
+  Append(line, " CUDA - %lld/%lld (%-.2f%%)", static_cast<long long>(run::nFinishedGpu), static_cast<long long>(shares),
+         Percent(static_cast<double>(run::nFinishedGpu), static_cast<double>(shares)));
   int32_t active = 0;
   int32_t threads = 0;
   double busy = 0.0;     // sum over the devices of T_d / H_d
@@ -590,8 +590,7 @@ void AppendGpuBuildBody(std::string& line, bool anyTarget, double now) {
   }
   Append(line, ", threads %d/%d", active, threads);
   if (!control || !cpu) {
-    Append(line, ", time %-.2f%%, %-.2f%%", 100.0 * Ratio(busy, nRealDevices * longest),
-           Percent(run::kernelTime, now));
+    Append(line, ", time %-.2f%%, %-.2f%%", 100.0 * Ratio(busy, nRealDevices * longest), Percent(run::kernelTime, now));
   }
   if (nRealDevices > 1 && !cpu && !control) {
     for (int32_t i = 0; i < nRealDevices; ++i) {
@@ -603,7 +602,6 @@ void AppendGpuBuildBody(std::string& line, bool anyTarget, double now) {
   }
   line += ".";
 }
-
 
 void AppendWorkers(std::string& line) {
   const double percent = run::hostParticleShare > 0 ? 100.0 * static_cast<double>(run::nFinishedCpu) /

@@ -400,6 +400,8 @@ void TerminateIfRequested() {
       const int32_t d = realSlot[i];
       run::deviceDivision.slot[d].share = run::nStartedOfDevice[d];
     }
+    // N: the histories started so far, the run's end in the run loop.
+    input::runOptions.nParticles = static_cast<int64_t>(RunHistories());
   }
   run::endSimulation.store(1, std::memory_order_release);
 }

@@ -438,6 +438,7 @@ TEST_F(DeviceMonitorTest, BalanceStopAndTheEndOfTheRunOnTheDevices) {
   EXPECT_EQ(run::deviceDivision.slot[0].share, 17u);
   EXPECT_EQ(run::deviceDivision.slot[1].share, 16u);
   EXPECT_EQ(input::runOptions.balance_CUDA, 0);
+  EXPECT_EQ(input::runOptions.nParticles, 33);  // no CPU history had started
   EXPECT_EQ(Body(Tick()).substr(0, 40), " 10/33 (30.30%), CPU - 0/0 (0.00%), CUDA");
 }
 

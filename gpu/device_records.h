@@ -191,6 +191,8 @@ struct DEVICETASKCONTROL {
   int32_t maxSlots = 0;                  // the most it has had
   int32_t sourceRejections = 0;          // consecutive source particles that missed the geometry
   int32_t sourceTrackOpen = 0;           // banking mode 2: the source track of the task's history goes on
+  VECTOR sourceMin{1.0, 1.0, 1.0};       // extent of the task's volume-source points, cm
+  VECTOR sourceMax{0.0, 0.0, 0.0};       // (empty while min > max)
 };
 
 static_assert(offsetof(DEVICETASKCONTROL, nextState) == 0);
@@ -206,7 +208,9 @@ static_assert(offsetof(DEVICETASKCONTROL, nSlots) == 48);
 static_assert(offsetof(DEVICETASKCONTROL, maxSlots) == 52);
 static_assert(offsetof(DEVICETASKCONTROL, sourceRejections) == 56);
 static_assert(offsetof(DEVICETASKCONTROL, sourceTrackOpen) == 60);
-static_assert(sizeof(DEVICETASKCONTROL) == 64);
+static_assert(offsetof(DEVICETASKCONTROL, sourceMin) == 64);
+static_assert(offsetof(DEVICETASKCONTROL, sourceMax) == 88);
+static_assert(sizeof(DEVICETASKCONTROL) == 112);
 
 struct DEVICETASK {
   DEVICETASKCONTROL control;

@@ -2,12 +2,16 @@
 
 #include <cstring>
 
+#include "core/allocation.h"
 #include "core/cell.h"
 #include "core/constants.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
+#include "driver/device_results.h"
+#include "driver/input/options.h"
 #include "driver/results/interaction_report.h"
 #include "driver/results/tally_storage.h"
+#include "driver/run/device_division.h"
 #include "driver/run/work_division.h"
 
 namespace run {
@@ -41,11 +45,12 @@ int32_t StatsCellOf(int32_t c, const Constants& k, const std::vector<int32_t>& f
 
 // --- The record walk ----------------------------------------------------------------
 
-void AddCellStats(RESULTTOTALS& r, const CTask& t, const Constants& k, const std::vector<int32_t>& firstOfUnion) {
-  if (t.cellStats == nullptr) return;
+void AddCellStats(RESULTTOTALS& r, const INTERACTIONSTATS* cellStats, const Constants& k,
+                  const std::vector<int32_t>& firstOfUnion) {
+  if (cellStats == nullptr) return;
   for (int32_t c = 0; c < k.nCells; ++c) {
-    AccumulateStatsPartial(r.stats, t.cellStats[c]);
-    AccumulateStats(r.cellStats[static_cast<size_t>(StatsCellOf(c, k, firstOfUnion))], t.cellStats[c]);
+    AccumulateStatsPartial(r.stats, cellStats[c]);
+    AccumulateStats(r.cellStats[static_cast<size_t>(StatsCellOf(c, k, firstOfUnion))], cellStats[c]);
   }
 }
 
@@ -60,13 +65,36 @@ void WalkCpuRecords(RESULTTOTALS& r, const Constants& k, bool perCell) {
     r.cpuHistories += run;
     r.allHistories += run;
     if (t.stats != nullptr) AccumulateStats(r.stats, *t.stats);
-    if (perCell) AddCellStats(r, t, k, firstOfUnion);
+    if (perCell) AddCellStats(r, t.cellStats, k, firstOfUnion);
     if (i > run::firstCpuTask) AddTaskTallies(*r.target, t, tt, weighted);
     if (volumeSource) MergeExtent(r.sourceMin, r.sourceMax, t.sourceMin, t.sourceMax);
-    if (t.maxBanked > r.maxBankedCpu) r.maxBankedCpu = t.maxBanked;
   }
   // The tally sums carry the unresolved cell-entry counts of all records.
   if (r.target != nullptr) r.unresolvedCellEntries = r.target->unresolvedCellEntries;
+}
+
+// The largest banks: the CPU's over its records; each real device's over its
+// tasks in the task table; the overall one over both (the ring mode of the
+// devices starts it at -1: the CPU's bank per source particle is not
+// comparable with the ring's).
+void LargestBanks(RESULTTOTALS& r, int32_t heapMode) {
+  for (int32_t i = run::firstCpuTask; i < core::nThreads; ++i) {
+    if (core::tasks[i].maxBanked > r.maxBankedCpu) r.maxBankedCpu = core::tasks[i].maxBanked;
+  }
+  r.maxBanked = r.deviceWork && heapMode >= 2 ? -1 : r.maxBankedCpu;
+  for (int32_t d = 0; d < kMaxDeviceSlots; ++d) r.maxBankedOfDevice[d] = -1;
+  if (!r.deviceWork) return;
+  const DEVICEDIVISION& v = run::deviceDivision;
+  size_t entry = 0;
+  for (int32_t d = 0; d < v.nDevices; ++d) {
+    if (v.slot[d].emulated) continue;
+    r.deviceHistories[d] = 0;
+    for (int32_t j = 0; j < v.slot[d].nTasks && entry < r.deviceTasks.size(); ++j, ++entry) {
+      const int32_t m = r.deviceTasks[entry].maxBanked;
+      if (m > r.maxBankedOfDevice[d]) r.maxBankedOfDevice[d] = m;
+      if (m > r.maxBanked) r.maxBanked = m;
+    }
+  }
 }
 
 // Derived slots of the overall total and of every per-cell total that stands
@@ -85,6 +113,12 @@ void CompleteTotals(RESULTTOTALS& r, const Constants& k, bool perCell) {
 }
 
 }  // namespace
+
+void AddRecordCellStats(RESULTTOTALS& r, const INTERACTIONSTATS* cellStats) {
+  const Constants& k = core::hostConstants;
+  if (r.cellStats.empty()) return;
+  AddCellStats(r, cellStats, k, FirstCellOfUnions(k));
+}
 
 bool IsCountSlot(int slot) {
   using namespace statslot;
@@ -133,16 +167,34 @@ void MergeExtent(VECTOR& runMin, VECTOR& runMax, const VECTOR& min, const VECTOR
   if (max.z > runMax.z) runMax.z = max.z;
 }
 
+uint64_t HistoryCountOf(uint64_t startedHistories, uint64_t finishedHistories) {
+  return finishedHistories > 0 ? finishedHistories : startedHistories;
+}
+
 void ComputeResultTotals() {
   const Constants& k = core::hostConstants;
   RESULTTOTALS& r = run::resultTotals;
   r = RESULTTOTALS{};
+  r.deviceWork = run::deviceDivision.nRealTasks > 0;
   r.target = run::nCpuTasks > 0 && run::firstCpuTask < core::nThreads ? &core::tasks[run::firstCpuTask] : nullptr;
+  if (r.deviceWork) {
+    ReadDeviceTaskTable(r);
+    // Without a CPU worker the device results gather in record 0, which the
+    // main thread keeps while it drives the devices.
+    if (r.target == nullptr && core::nThreads > 0 && core::tasks != nullptr) {
+      if (!TakeFirstDeviceTaskState(core::tasks[0])) AllocationFailed("tally arrays", 0);
+      r.target = &core::tasks[0];
+    }
+    if (r.target != nullptr) AddDeviceTallies(*r.target);
+  }
   const bool perCell = k.outputCellInteractionStats != 0 && k.nCells > 0 && k.cell != nullptr;
   if (perCell) r.cellStats.assign(static_cast<size_t>(k.nCells), INTERACTIONSTATS{});
+  LargestBanks(r, input::runOptions.heap_CUDA);
+  if (r.deviceWork) AddDeviceThreadStatistics(r);
   WalkCpuRecords(r, k, perCell);
-  r.maxBanked = r.maxBankedCpu;
-  const uint64_t histories = r.stats.slot[statslot::nSourceElectrons].n + r.stats.slot[statslot::nSourcePhotons].n;
+  if (r.deviceWork) WalkDeviceTasks(r);
+  r.startedHistories = r.stats.slot[statslot::nSourceElectrons].n + r.stats.slot[statslot::nSourcePhotons].n;
+  const uint64_t histories = HistoryCountOf(r.startedHistories, r.allHistories);
   r.invHistories = histories > 0 ? 1.0 / static_cast<double>(histories) : 0.0;
   CompleteTotals(r, k, perCell);
 }

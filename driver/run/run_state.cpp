@@ -23,4 +23,6 @@ double kernelTime{0.0};
 uint64_t nFinishedOfDevice[kMaxDeviceSlots] = {};
 uint64_t nStartedOfDevice[kMaxDeviceSlots] = {};
 uint64_t nFinishedGpu{0};
+std::atomic<uint8_t> bufferOverflow{0};
+double cpuTime{0.0};
 }  // namespace run

@@ -35,4 +35,9 @@ extern double kernelTime;                 // sum of the cycle times, s
 extern uint64_t nFinishedOfDevice[kMaxDeviceSlots];
 extern uint64_t nStartedOfDevice[kMaxDeviceSlots];
 extern uint64_t nFinishedGpu;
+// Set by the run loop's device cycles, read by the run summary: a device
+// reported a full banked-particle buffer (a negative error), and the seconds
+// from the start of the run until no CPU worker ran any more.
+extern std::atomic<uint8_t> bufferOverflow;
+extern double cpuTime;
 }  // namespace run

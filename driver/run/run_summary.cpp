@@ -13,6 +13,7 @@
 #include "core/task.h"
 #include "core/track_records.h"
 #include "driver/build_variant.h"
+#include "driver/device_results.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/source_directives.h"
 #include "driver/directives/tally_directives.h"
@@ -26,6 +27,7 @@
 #include "driver/run/result_totals.h"
 #include "driver/run/run_loop.h"
 #include "driver/run/run_monitor.h"
+#include "driver/run/run_state.h"
 #include "driver/run/work_division.h"
 #include "driver/setup/geometry_reports.h"
 #include "platform/paths.h"
@@ -36,8 +38,52 @@ namespace {
 
 void BlankProgressLine() { printf("%s\n", std::string(static_cast<size_t>(run::lastLineLength), ' ').c_str()); }
 
+// The summary line of Trenqual_CUDA: the largest bank is per source particle
+// unless the devices bank in one ring (heap_CUDA 2), where the CPU's is given
+// beside the CPU threads; a device whose ring overflowed is reported.
+std::string GpuSummaryLine(const RESULTTOTALS& r) {
+  const bool ring = r.deviceWork && input::runOptions.heap_CUDA >= 2;
+  const bool cpuForm = ring && run::nCpuTasks > 0;
+  const char* bankWords = ring ? " " : " per one source particle ";
+  char line[512];
+  if (r.lostParticles == 0) {
+    if (cpuForm) {
+      snprintf(line, sizeof(line),
+               "Elapsed time = %-.3f s, number of source particles = %" PRIu64
+               ", maximum number of banked particles per one source particle on the CPU = %d",
+               run::runElapsedTime, r.allHistories, r.maxBankedCpu);
+    } else {
+      snprintf(line, sizeof(line),
+               "Elapsed time = %-.3f s, number of source particles = %" PRIu64
+               ", maximum number of banked particles%s= %d",
+               run::runElapsedTime, r.allHistories, bankWords, r.maxBanked);
+    }
+  } else if (cpuForm) {
+    snprintf(line, sizeof(line),
+             "Elapsed time = %-.3f s, number of source particles: %" PRIu64 " entered, %" PRIu64
+             " lost. Maximum number of banked particles per one source particle on the CPU = %d",
+             run::runElapsedTime, r.allHistories, r.lostParticles, r.maxBankedCpu);
+  } else {
+    snprintf(line, sizeof(line),
+             "Elapsed time = %-.3f s, number of source particles: %" PRIu64 " entered, %" PRIu64
+             " lost. Maximum number of banked particles%s= %d",
+             run::runElapsedTime, r.allHistories, r.lostParticles, bankWords, r.maxBanked);
+  }
+  std::string text = line;
+  if (run::bufferOverflow.load(std::memory_order_acquire) != 0) {
+    text += ". CUDA device banked particles buffer overflow has occurred.";
+  }
+  return text;
+}
+
 void WriteSummaryLine() {
   const RESULTTOTALS& r = run::resultTotals;
+  if (gpuBuild) {
+    const std::string line = GpuSummaryLine(r);
+    printf("%s\n", line.c_str());
+    if (input::outputFile != nullptr) fprintf(input::outputFile, "\n%s\n", line.c_str());
+    return;
+  }
   char line[512];
   if (r.lostParticles == 0) {
     snprintf(line, sizeof(line),
@@ -52,6 +98,22 @@ void WriteSummaryLine() {
   }
   printf("%s\n\n", line);
   if (input::outputFile != nullptr) fprintf(input::outputFile, "\n%s", line);
+}
+
+// Trenqual_CUDA with device work: the CPU's share of the histories beside
+// the CPU threads, then the statistics of every device.
+void WriteCpuShare() {
+  const std::string line = CpuShareText(run::resultTotals);
+  if (line.empty()) return;
+  printf("%s\n", line.c_str());
+  if (input::outputFile != nullptr) fprintf(input::outputFile, "%s\n", line.c_str());
+}
+
+void WriteDeviceStatistics() {
+  const std::string text = DeviceSummaryText(run::resultTotals, run::runElapsedTime);
+  if (text.empty()) return;
+  printf("%s", text.c_str());
+  if (input::outputFile != nullptr) fprintf(input::outputFile, "%s", text.c_str());
 }
 
 // Cell crossings whose neighbour slot could not be resolved were not scored
@@ -74,8 +136,10 @@ void WriteSourceExtent() {
   const RESULTTOTALS& r = run::resultTotals;
   if (input::outputFile == nullptr || k.sourcePositionType != kCellSource) return;
   const int32_t id = k.cell != nullptr && k.sourceCell >= 0 ? k.cell[k.sourceCell].number : 0;
+  // Trenqual_CUDA's summary line ends its own line.
   fprintf(input::outputFile,
-          "\n\nMinimum and maximum coordinates of randomly generated source points inside %s No. %d:\n", "cell", id);
+          "%sMinimum and maximum coordinates of randomly generated source points inside %s No. %d:\n",
+          gpuBuild ? "\n" : "\n\n", "cell", id);
   fprintf(input::outputFile, "%15s %15s   %15s %15s   %15s %15s\n", "source_xMin  ", "source_xMax  ", "source_yMin  ",
           "source_yMax  ", "source_zMin  ", "source_zMax  ");
   fprintf(input::outputFile, "%15.7e %15.7e   %15.7e %15.7e   %15.7e %15.7e\n", r.sourceMin.x, r.sourceMax.x,
@@ -266,7 +330,7 @@ void WriteCellActivity(FILE* out) {
   const double f = k.energyFactor;
   static const int kPhotonSlots[9] = {47, 88, 132, 48, 89, 133, 152, 153, 154};
   static const int kElectronSlots[9] = {49, 90, 134, 50, 91, 135, 158, 159, 160};
-  fprintf(out, "\n\n\nPhoton activity in each cell\n\n");
+  fprintf(out, "%sPhoton activity in each cell\n\n", gpuBuild ? "\n\n" : "\n\n\n");
   fprintf(out, "%5s %15s      %16s   %16s      %16s   %16s      %16s   %16s\n", " ", "Cell ID", "entry",
           "average energy ", "escape", "average energy ", "collisions", "avg. energy loss");
   int row = 0;
@@ -341,7 +405,9 @@ Status WriteRunSummary() {
   BlankProgressLine();
   WriteSummaryLine();
   WriteUnresolvedEntries();
+  WriteCpuShare();
   WriteSourceExtent();
+  WriteDeviceStatistics();
   bool perCell = k.outputCellInteractionStats != 0 && !r.cellStats.empty();
   if (perCell && input::outputFile != nullptr) WriteCellActivity(input::outputFile);
   if (r.nStatsObjects < 2) perCell = false;

@@ -62,6 +62,9 @@ void BuildTable(ELECTRONPROBLEM& p, const double* fractions, double eMin, double
     p.entryElement.push_back(static_cast<uint8_t>(entries[k].first));
     p.entrySection.push_back(static_cast<uint8_t>(entries[k].second));
   }
+  // The row tables end with a null pointer, as the driver builds them.
+  p.rowPointers.push_back(nullptr);
+  p.slopePointers.push_back(nullptr);
   MATERIAL& mat = p.material;
   mat.nElements = p.nElements;
   for (int e = 0; e < p.nElements; ++e) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -15,14 +16,16 @@
 
 namespace {
 
+// The folder is a scratch folder of the test that made it, removed when that
+// test passes: a later test makes it again.
 std::string DataFolderWithProfiles() {
-  static const std::string folder = [] {
-    const std::string f = MakeScratchFolder("photon_data");
+  static std::string folder;
+  if (folder.empty() || !std::filesystem::exists(folder + "ComptonProfiles.dat")) {
+    folder = MakeScratchFolder("photon_data");
     std::ifstream in(SharedDataFolder() + "aux/ComptonProfiles.dat", std::ios::binary);
-    std::ofstream out(f + "ComptonProfiles.dat", std::ios::binary);
+    std::ofstream out(folder + "ComptonProfiles.dat", std::ios::binary);
     out << in.rdbuf();
-    return f;
-  }();
+  }
   return folder;
 }
 

@@ -46,7 +46,7 @@ bool ReadDeviceTick(int32_t slot, DEVICETICKREADING* reading) {
   if (!RealSlot(slot)) return false;
   const RUNOPTIONS& o = input::runOptions;
   const DEVICESLOT& s = run::deviceDivision.slot[slot];
-  const DEVICESTATUSREADING status = ReadDeviceStatus(s.device, o.heap_CUDA);
+  const DEVICESTATUSREADING status = ReadDeviceMonitorStatus(s.device, o.heap_CUDA);
   reading->finished = o.heap_CUDA == kHeapRing ? status.nFinishedSourceTracks : status.nFinishedHistories;
   reading->started = status.nStartedHistories;
   const DEVICELAUNCHREADING launch =

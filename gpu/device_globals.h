@@ -65,7 +65,7 @@ struct TASKGLOBALS {
   unsigned long long readThreshold;   // ring: waiting particles below which reads are held back
   unsigned long long startPosBanked;  // next position of the slot search (modes 0 and 1)
   STATUSPOINTERS status;
-  unsigned long long* lastParticle;  // the device's history limit (heap mode 0: a history number)
+  unsigned long long* lastParticle;  // history limit: modes 0, 1 end of history numbers; 2 a count
   int32_t* margin_CUDA;              // ring read margin, rewritten by the host (mode 2)
   CUDA_STATS* cudaStats;
   unsigned long long nGPUcycles;  // clock cycles of one launch's time slice

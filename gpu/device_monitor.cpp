@@ -6,7 +6,7 @@
 #include "gpu/cuda_runtime_wrappers.h"
 #include "gpu/device_run_state.h"
 
-DEVICESTATUSREADING ReadDeviceStatus(int32_t device, int32_t heapMode) {
+DEVICESTATUSREADING ReadDeviceMonitorStatus(int32_t device, int32_t heapMode) {
   SelectDevice(device);
   const DEVICETASKDATA& data = device_host::deviceRun[device].taskData;
   DEVICESTATUSREADING r;

@@ -22,7 +22,7 @@ struct DEVICESTATUSREADING {
 };
 
 // Reads the status record of `device` (heap_CUDA heapMode).
-DEVICESTATUSREADING ReadDeviceStatus(int32_t device, int32_t heapMode);
+DEVICESTATUSREADING ReadDeviceMonitorStatus(int32_t device, int32_t heapMode);
 
 // Reads the device's CUDA_STATS counters.
 CUDA_STATS ReadDeviceCounters(int32_t device);

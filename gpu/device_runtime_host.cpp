@@ -82,12 +82,28 @@ void Configure(REGISTRY& r, int count, uint64_t memory) {
   r.configured = true;
 }
 
+// Clock rates from TQ_SIMULATED_CLOCKS_KHZ: one value per device, separated
+// by commas; a missing or non-positive value keeps the device's default.
+void ConfigureClocks(REGISTRY& r, const char* list) {
+  if (list == nullptr) return;
+  const char* at = list;
+  for (auto& d : r.devices) {
+    char* end = nullptr;
+    const long kHz = std::strtol(at, &end, 10);
+    if (end != at && kHz > 0 && kHz <= 2000000000L) d->properties.clockKHz = static_cast<int>(kHz);
+    at = std::strchr(at, ',');
+    if (at == nullptr) break;
+    ++at;
+  }
+}
+
 // The registry, configured from the environment on first use; the caller holds the lock.
 REGISTRY& Devices() {
   REGISTRY& r = Registry();
   if (!r.configured) {
     const char* count = std::getenv("TQ_SIMULATED_DEVICES");
     Configure(r, count != nullptr ? std::atoi(count) : 0, kSimulatedDeviceMemory);
+    ConfigureClocks(r, std::getenv("TQ_SIMULATED_CLOCKS_KHZ"));
   }
   return r;
 }
@@ -130,6 +146,15 @@ void SimulateDevices(int count, uint64_t globalMemory) {
   std::lock_guard<std::mutex> lock(r.mutex);
   Configure(r, count, globalMemory);
   currentSimulatedDevice = 0;
+}
+
+void SimulateDeviceClock(int d, int clockKHz) {
+  REGISTRY& r = Registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  REGISTRY& devices = Devices();
+  if (d >= 0 && d < static_cast<int>(devices.devices.size()) && clockKHz > 0) {
+    devices.devices[static_cast<size_t>(d)]->properties.clockKHz = clockKHz;
+  }
 }
 
 uint64_t SimulatedBytesInUse(int d) {

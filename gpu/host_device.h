@@ -9,6 +9,14 @@
 // The number of devices is read from the environment variable
 // TQ_SIMULATED_DEVICES (default 0, as on a machine without a GPU) when the
 // program first asks; tests set it with SimulateDevices.
+//
+// A simulated device's clock counts nanoseconds whatever clock rate it
+// reports, and the run's time slice of a launch is time_CUDA x the reported
+// rate in clock cycles. A device that reports a lower rate therefore runs a
+// shorter slice per launch: it is slower than the others in the run's
+// cycles. TQ_SIMULATED_CLOCKS_KHZ sets the reported rates (kHz, one per
+// device, separated by commas; an empty or non-positive entry keeps the
+// default of 1500000), and SimulateDeviceClock does it in a test.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +40,9 @@ constexpr size_t kSimulatedPagedBlock = size_t{16} << 20;
 // Replaces the simulated devices by `count` fresh ones with the given global
 // memory each; everything allocated before is freed.
 void SimulateDevices(int count, uint64_t globalMemory = kSimulatedDeviceMemory);
+
+// Simulated device d reports the clock rate clockKHz (kHz) from now on.
+void SimulateDeviceClock(int d, int clockKHz);
 
 // Bytes allocated and not freed on simulated device d.
 uint64_t SimulatedBytesInUse(int d);

@@ -235,7 +235,9 @@ struct SCHEDULERKERNEL {
       s[cudastats::kTasksReadAtStart + 1] += static_cast<unsigned long long>(static_cast<int64_t>(*g.status.nThrWrite));
       s[cudastats::kTasksReadAtStart + 2] +=
           static_cast<unsigned long long>(static_cast<int64_t>(*g.status.nThrNeutral));
-      *g.status.maxBanked_kernelCall = 0;
+      // The launch's largest bank (*maxBanked_kernelCall) is cleared by the
+      // host between launches: cleared here it could lose the maxima of
+      // blocks that had already run their slice and exited.
     }
     if (at.thread == 0) {
       // Every block stores the flag (the same value), so that no block's
@@ -279,15 +281,21 @@ struct SCHEDULERKERNEL {
   }
 
   // Banking mode 1: the list of the read state rebuilt from every task of the
-  // block whose next state is the read state, in ascending order (tasks that
-  // left when their streams ran out, and those that wait). The block's
-  // active count becomes the number of listed tasks.
+  // block whose next state is the read state and that still holds a stream,
+  // in ascending order (tasks that never had a history, and those that
+  // wait). A task that has given up all its streams is not listed again: its
+  // read would only leave at once, and with a time slice of about one step
+  // such reads could take every launch's only step. The block's active count
+  // becomes the number of listed tasks.
   TQ_CPU_GPU static void Reactivate(TASKGLOBALS& g, int32_t b, Shared& shared) {
     const int64_t base = ListBase(g, b, kStateReadBanked);
     uint32_t n = 0;
     for (int32_t i = 0; i < g.tasksPerBlock; ++i) {
       const int32_t j = b * g.tasksPerBlock + i;
-      if (g.tasks[j].control.nextState == kStateReadBanked) g.taskIndex[base + n++] = static_cast<uint16_t>(j);
+      const DEVICETASKCONTROL& c = g.tasks[j].control;
+      if (c.nextState == kStateReadBanked && c.streamCursor < c.nStreams) {
+        g.taskIndex[base + n++] = static_cast<uint16_t>(j);
+      }
     }
     shared.nTasksPerState[kStateReadBanked] = n;
     uint32_t listed = 0;

@@ -255,7 +255,12 @@ TQ_CPU_GPU inline void StartTask(TASKGLOBALS& g, const Constants& k, const DEVIC
   ResetLookupCaches(t);
   if (task.control.stop != 0) return;  // inactive
   if (g.rand_CUDA == 1) t.rng = &streams.randGens[t.iStream];
-  if (static_cast<unsigned long long>(j) >= *g.lastParticle) {
+  // The device's history limit: in banking modes 0 and 1 the exclusive end of
+  // its history numbers, which the task's first stream must lie below; in
+  // mode 2 its count of histories, of which task j would start the j-th.
+  const unsigned long long first =
+      g.heap_CUDA == kHeapRing ? static_cast<unsigned long long>(j) : streams.streamControl[t.iStream].nextParticle;
+  if (first >= *g.lastParticle) {
     // No history for this task: it waits in the read state, unlisted, with no
     // history running (banking mode 1 lists it again at a launch, and its
     // read must not count a history that never ran as finished).

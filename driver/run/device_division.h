@@ -27,6 +27,13 @@ struct DEVICESLOT {
   uint64_t bankMemory = 0;    // bytes for banked particles (real devices)
   uint64_t share = 0;         // its histories
   uint64_t historyLimit = 0;  // exclusive end of its history numbers
+  // Real devices: host copies of the device's history limit (banking modes 0
+  // and 1: the end of its history numbers; mode 2: its share) and ring margin,
+  // the slots of its bank and its clock rate.
+  uint64_t lastParticle = 0;
+  int32_t margin = 0;
+  int64_t bankCapacity = 0;
+  double clockRateHz = 0.0;
 };
 
 struct DEVICEDIVISION {

@@ -6,6 +6,7 @@
 #include "core/stream_control.h"
 #include "core/task.h"
 #include "core/track_records.h"
+#include "driver/run/device_division.h"
 #include "driver/run/run_monitor.h"
 #include "driver/run/work_division.h"
 #include "platform/clock.h"
@@ -160,7 +161,10 @@ void RedealStreams(const STREAMPOOL& p) {
   RespreadTracks(order);
 }
 
-Status RunLoop() {
+namespace {
+
+// The run of Trenqual, and of Trenqual_CUDA without real devices.
+Status RunLoopOnCpu() {
   for (;;) {
     if (int code = StartWorkers()) return code;
     WaitForWorkers();
@@ -174,4 +178,11 @@ Status RunLoop() {
   ShowProgress(true, true);
   run::runElapsedTime = SecondsSinceStart() - run::runStartTime;
   return kOk;
+}
+
+}  // namespace
+
+Status RunLoop() {
+  if (run::deviceDivision.nRealTasks > 0) return RunLoopWithDevices();
+  return RunLoopOnCpu();
 }

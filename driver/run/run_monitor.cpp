@@ -394,7 +394,9 @@ void TerminateIfRequested() {
   run::hostParticleShare = StartedCpuHistories();
   if (nRealDevices > 0) {
     // No re-division any more; a real device runs out the histories it has
-    // started (endSimulation reaches its next launch).
+    // started (endSimulation reaches its next launch). The CPU records' history
+    // quotas stay: they bound only histories not yet started, and none is
+    // started any more (a worker reads its quota while it runs).
     input::runOptions.balance_CUDA = 0;
     for (int32_t i = 0; i < nRealDevices; ++i) {
       const int32_t d = realSlot[i];
@@ -806,3 +808,5 @@ void ShowProgress(bool final, bool print) {
   if (run::lastTick >= 0.0 && ++callsSinceClockReading < kCallsPerClockReading) return;
   TickIfDue(final, print);
 }
+
+void ShowProgressOfCycle(bool final, bool print) { TickIfDue(final, print); }

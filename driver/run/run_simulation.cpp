@@ -15,7 +15,6 @@ Status RunSimulation() {
   if (int code = DivideWork()) return code;
   // check -1: the set-up and the work division are complete; no history runs.
   if (input::runOptions.check < 0) return kOk;
-  if (Status code = RefuseRealDeviceRun()) return code;
   HandOverToRun();
   BuildControlEntries();
   if (!PrepareTallySnapshots()) AllocationFailed("copies of the tally arrays", 0);

@@ -322,9 +322,11 @@ CUDADEVICEWORK DeviceWork(const DEVICESLOT& slot) {
   w.maxBankedRatio = o.maxBankedRatio_CUDA;
   w.bankModeThr = o.bankModeThr_CUDA;
   w.share = slot.share;
-  // Heap mode 0 counts in history numbers, the others in histories.
+  // Banking modes 0 and 1 hold the device's streams to the exclusive end of
+  // its history numbers (the streams' numbers are absolute); the ring (mode 2)
+  // counts the histories it hands out.
   w.lastParticle =
-      o.heap_CUDA == 0 ? core::runStreams.streamControl[slot.firstStream].nextParticle + slot.share : slot.share;
+      o.heap_CUDA == 2 ? slot.share : core::runStreams.streamControl[slot.firstStream].nextParticle + slot.share;
   w.nGPUcycles = static_cast<uint64_t>(o.time_CUDA * 0.001 * setup::deviceSelection.clockRateHz[slot.device] + 1.0);
   w.perCellStats = core::hostConstants.outputCellInteractionStats != 0;
   return w;
@@ -358,9 +360,13 @@ Status SetUpRealDevices() {
   deviceSetupProgress = PROGRESSLINE{};
   bool reported = false;
   for (int32_t d = 0; d < v.nDevices; ++d) {
-    const DEVICESLOT& slot = v.slot[d];
+    DEVICESLOT& slot = run::deviceDivision.slot[d];
     if (slot.emulated) continue;
     CUDADEVICEWORK w = DeviceWork(slot);
+    slot.lastParticle = w.lastParticle;
+    slot.margin = w.margin;
+    slot.bankCapacity = w.bankCapacity;
+    slot.clockRateHz = setup::deviceSelection.clockRateHz[slot.device];
     if (w.bankCapacity > kMaxBankCapacity) {
       printf("\nError: The required size of the CUDA device buffer for banked particles exceeds %d.\n",
              static_cast<int>(kMaxBankCapacity));
@@ -386,14 +392,6 @@ Status SetUpRealDevices() {
 }
 
 }  // namespace
-
-Status RefuseRealDeviceRun() {
-  if (run::deviceDivision.nRealTasks == 0) return kOk;
-  // The devices' history scheduler joins the run loop with the device
-  // transport; until then histories run on the CPU and emulated devices only.
-  printf("Error: Simulation on CUDA devices is not available in this build.\n");
-  return kDeviceError;
-}
 
 namespace {
 

@@ -15,10 +15,6 @@
 // stream lists. Returns 0, or the exit code after the message.
 Status DivideWork();
 
-// Trenqual_CUDA: the histories of real devices cannot run yet; 0 when there
-// are none, else exit code 2 after the message.
-Status RefuseRealDeviceRun();
-
 // The hand-over to the run loop after the division: the thread-index table,
 // the run's start time, the monitor and key state, the stop flags cleared.
 void HandOverToRun();

@@ -5,6 +5,7 @@
 // bank reads and history starts. The expected schedules, counters and status
 // records are worked out by hand for each banking mode.
 #include "gpu/scheduler.h"
+#include "gpu/device_rounds.h"
 
 #include <gtest/gtest.h>
 
@@ -131,6 +132,7 @@ struct DEVICESHAPE {
   int32_t margin = 0;
   double bankModeThr = 0.9;
   unsigned long long nGPUcycles = ~0ull;  // every cycle there is: the launch runs until the block runs dry
+  uint64_t firstHistory = 0;              // number of the device's first history (the CPU's come first)
 };
 
 class Scheduler : public testing::Test {
@@ -147,7 +149,10 @@ class Scheduler : public testing::Test {
   void SetUpDevice(const DEVICESHAPE& d) {
     shape = d;
     run = std::make_unique<TASKRUN>(problem, d.nTasks);
-    for (int32_t j = 0; j < d.nTasks; ++j) run->streams[static_cast<size_t>(j)].task = j;
+    for (int32_t j = 0; j < d.nTasks; ++j) {
+      run->streams[static_cast<size_t>(j)].task = j;
+      run->streams[static_cast<size_t>(j)].nextParticle = d.firstHistory + static_cast<uint64_t>(j);
+    }
     DEVICETASKSETUP& s = run->setup;
     s.heapMode = d.heapMode;
     s.nTasks = d.nTasks;
@@ -165,8 +170,10 @@ class Scheduler : public testing::Test {
     firstThreadStats = Download(run->data.threads, 1)[0].stats;
   }
 
+  // A launch as the run makes it: the host clears the launch's largest bank first.
   void Launch(const SCRIPTEDSTAGES& stages, bool endSimulation, int32_t blocks = -1) {
     const int32_t n = blocks > 0 ? blocks : shape.nThreads / shape.blockSize;
+    ClearKernelCallMaximumAt(run->data.status, shape.heapMode);
     ASSERT_EQ(LaunchScheduler(stages, endSimulation, n, shape.blockSize), kDeviceSuccess);
   }
 
@@ -346,31 +353,75 @@ TEST_F(Scheduler, BankingModeZeroNeverRunsTheReadStateAgain) {
   EXPECT_EQ(Status().nActStreams, 0u);
 }
 
-// A task whose streams are finished leaves; banking mode 1 lists it again at
-// every launch, and it leaves again without counting its streams again.
-TEST_F(Scheduler, BankingModeOneListsLeftTasksAgainAndCountsTheirStreamsOnce) {
+// A task whose streams are finished leaves; banking mode 1 does not list it
+// again, and its streams have left the device's count once.
+TEST_F(Scheduler, BankingModeOneDoesNotListATaskWithoutStreamsAgain) {
   SetUpDevice(DEVICESHAPE{1});
   Launch(PairHistory(&log), false);
   for (int launch = 2; launch <= 4; ++launch) {
     log.clear();
     Launch(PairHistory(&log), false);
-    EXPECT_EQ(Steps(log, firstThreadStats), (std::vector<STEP>{{kStateReadBanked, {0, 1}}})) << launch;
+    EXPECT_TRUE(log.empty()) << launch;
     EXPECT_EQ(Status().nActStreams, 0u) << launch;
     EXPECT_EQ(Status().maxBanked_kernelCall, 0) << launch;  // nothing was banked in this launch
     EXPECT_EQ(Status().maxBanked_device, 2) << launch;
   }
   CUDA_STATS s = Stats();
-  EXPECT_EQ(s.slot[44], 6u);
-  EXPECT_EQ(s.slot[46], 6u);  // reads that left the task in the read state
-  EXPECT_EQ(s.slot[6], 0u);
+  EXPECT_EQ(s.slot[44], 0u);
+  EXPECT_EQ(s.slot[6], 3u);  // the later launches found no runnable task
   EXPECT_EQ(Status().nFinishedHistories, 2u);
-  // With the end of the simulation nobody is listed again.
   log.clear();
   Launch(PairHistory(&log), true);
   EXPECT_TRUE(log.empty());
   s = Stats();
-  EXPECT_EQ(s.slot[6], 1u);
+  EXPECT_EQ(s.slot[6], 4u);
   EXPECT_EQ(Status().nThrRead, 2);
+}
+
+// Banking mode 1 with a time slice of one step: six of eight tasks have run
+// their only history and left while two still have one to run. The six are
+// not listed again, so they cannot take each launch's only step (they did,
+// launch after launch, when every task waiting to read was listed again:
+// their list was the longest), and the device finishes its ten histories.
+TEST_F(Scheduler, BankingModeOneWithOneStepSlicesFinishesTheTasksThatHaveHistoriesLeft) {
+  DEVICESHAPE d{1};
+  d.nTasks = 8;
+  d.nThreads = 8;
+  d.blockSize = 8;
+  d.avgBanked = 4;
+  d.lastParticle = 10;  // streams 0 and 1 run two histories (0, 8 and 1, 9), the others one
+  d.nGPUcycles = 1;
+  SetUpDevice(d);
+  int launches = 0;
+  while (Status().nActStreams > 0 && launches < 200) {
+    Launch(PairHistory(&log), false);
+    ++launches;
+  }
+  EXPECT_EQ(Status().nActStreams, 0u);
+  EXPECT_EQ(Status().nFinishedHistories, 10u);
+  EXPECT_LE(launches, 2 * static_cast<int>(kHistorySteps.size()) + 4);
+}
+
+// Banking modes 0 and 1 hold the device's streams to the end of its history
+// numbers, which follow the CPU's: a device whose histories are 1000 to 1004
+// runs all five of them, its two streams 1000, 1002, 1004 and 1001, 1003.
+// (Its limit given as the count 5 would have let each task run only the
+// history InitTaskData started.)
+TEST_F(Scheduler, BankingModesZeroAndOneRunTheHistoriesBelowTheEndOfTheDevicesNumbers) {
+  for (int32_t mode : {0, 1}) {
+    DEVICESHAPE d{mode};
+    d.avgBanked = 4;
+    d.firstHistory = 1000;
+    d.lastParticle = 1005;
+    SetUpDevice(d);
+    Launch(PairHistory(&log), false);
+    EXPECT_EQ(Status().nFinishedHistories, 5u) << mode;
+    EXPECT_EQ(Status().nActStreams, 0u) << mode;
+    const std::vector<STREAMCONTROL> streams = Download(run->data.streamControl, 2);
+    EXPECT_EQ(streams[0].nextParticle, 1006u) << mode;
+    EXPECT_EQ(streams[1].nextParticle, 1005u) << mode;
+    ResetDevice();
+  }
 }
 
 // A device with more tasks than histories: the task without a history is

@@ -148,10 +148,13 @@ TEST_F(DeviceSetUp, InitTaskDataStartsTheTasksThatHaveHistories) {
     int32_t firstState;  // their state
     unsigned long long nParticles;
   };
-  // Four tasks, two blocks of one thread; with a limit of 3 the fourth task
-  // has no history.
+  // Four tasks, two blocks of one thread, whose first streams 4 to 7 start at
+  // history numbers 4 to 7. Banking modes 0 and 1 hold the streams to the
+  // end of the device's history numbers: with a limit of 7 the fourth task
+  // has no history. The ring counts histories: with 3 the fourth task gets none.
   const CASE cases[] = {{0, 100, 4, 4, kStateSourcePosition, 4},
-                        {1, 3, 3, 3, kStateSourcePosition, 4},
+                        {1, 7, 3, 3, kStateSourcePosition, 4},
+                        {0, 7, 3, 3, kStateSourcePosition, 4},
                         {kHeapRing, 3, 0, 3, kStateReadBanked, 0}};
   for (const CASE& c : cases) {
     TASKRUN run(problem, 12);
@@ -210,8 +213,9 @@ TEST_F(DeviceSetUp, InitTaskDataStartsTheTasksThatHaveHistories) {
     EXPECT_EQ(pair[0].t.rng, run.data.randGens + 6);
     EXPECT_EQ(pair[0].t.elSigmaMaterial, -2);
     // Task 3 runs a history only when the limit lets it; else none runs.
-    EXPECT_EQ(pair[1].t.state, c.lastParticle > 3 ? kStateFollow : kStateHistoryEnded);
-    if (c.lastParticle <= 3) {
+    const bool fourthHasHistory = c.listed == 4;
+    EXPECT_EQ(pair[1].t.state, fourthHasHistory ? kStateFollow : kStateHistoryEnded);
+    if (!fourthHasHistory) {
       const std::vector<uint16_t> everyList = index;
       for (int32_t i = 0; i < static_cast<int32_t>(lengths[kTaskStates + c.firstState]); ++i) {
         EXPECT_NE(everyList[(kTaskStates + c.firstState) * 2 + i], 3) << "the task without a history is listed";

@@ -1,0 +1,251 @@
+#include "gpu/device_rounds.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "gpu/cuda_runtime_wrappers.h"
+#include "gpu/device_run_state.h"
+#include "gpu/device_runtime.h"
+#include "gpu/scheduler.h"
+
+namespace {
+
+// The host arrays of the thread records that each device's statistics read.
+std::vector<CThread2> threadRecords[kMaxDevices];
+
+template <typename S>
+void CopyCommonFields(const S& s, DEVICESTATUSHOST& h) {
+  h.nFinishedHistories = s.nFinishedHistories;
+  h.nParticles = s.nParticles;
+  h.nStartedHistories = s.nStartedHistories;
+  h.nFinishedSourceTracks = s.nFinishedSourceTracks;
+  h.nRemovedOrReplacedParticles = s.nRemovedOrReplacedParticles;
+  h.maxBanked_device = s.maxBanked_device;
+  h.maxBanked_kernelCall = s.maxBanked_kernelCall;
+  h.nThrRead = s.nThrRead;
+  h.nThrWrite = s.nThrWrite;
+  h.nThrNeutral = s.nThrNeutral;
+  h.error = s.error;
+}
+
+template <typename S>
+void CopyCommonFieldsBack(const DEVICESTATUSHOST& h, S& s) {
+  s.nFinishedHistories = h.nFinishedHistories;
+  s.nParticles = h.nParticles;
+  s.nStartedHistories = h.nStartedHistories;
+  s.nFinishedSourceTracks = h.nFinishedSourceTracks;
+  s.nRemovedOrReplacedParticles = h.nRemovedOrReplacedParticles;
+  s.maxBanked_device = h.maxBanked_device;
+  s.maxBanked_kernelCall = h.maxBanked_kernelCall;
+  s.nThrRead = h.nThrRead;
+  s.nThrWrite = h.nThrWrite;
+  s.nThrNeutral = h.nThrNeutral;
+  s.error = h.error;
+}
+
+const DEVICETASKDATA& TaskData(int32_t d) { return device_host::deviceRun[d].taskData; }
+
+// Entries [start, start + n) of a ring of `capacity` slots, wrapping to the
+// start of the array; an absent array stays empty.
+template <typename T>
+void ReadStretch(const T* device, std::vector<T>& host, int64_t start, int64_t n, int64_t capacity) {
+  host.clear();
+  if (device == nullptr || n <= 0) return;
+  host.resize(static_cast<size_t>(n));
+  const int64_t first = std::min(n, capacity - start);
+  DeviceDownload(host.data(), device + start, static_cast<size_t>(first) * sizeof(T));
+  if (n > first) DeviceDownload(host.data() + first, device, static_cast<size_t>(n - first) * sizeof(T));
+}
+
+template <typename T>
+void WriteStretch(T* device, const std::vector<T>& host, int64_t start, int64_t capacity) {
+  const int64_t n = static_cast<int64_t>(host.size());
+  if (device == nullptr || n <= 0) return;
+  const int64_t first = std::min(n, capacity - start);
+  DeviceUpload(device + start, host.data(), static_cast<size_t>(first) * sizeof(T));
+  if (n > first) DeviceUpload(device, host.data() + first, static_cast<size_t>(n - first) * sizeof(T));
+}
+
+// Every array of a stretch, with the same action.
+template <typename F>
+void ForEachArray(RINGSTRETCH& s, F f) {
+  f(s.en);
+  f(s.p);
+  f(s.org);
+  f(s.wt);
+  f(s.iForced);
+  f(s.pc);
+  f(s.voxelIndex);
+  f(s.cellIndex);
+  f(s.maxRadius);
+  f(s.centerFree);
+  f(s.taskBanked);
+}
+
+}  // namespace
+
+DEVICESTATUSHOST StatusFromDevice(const DEVICESTATUS& s) {
+  DEVICESTATUSHOST h;
+  h.nActStreams = s.nActStreams;
+  CopyCommonFields(s, h);
+  return h;
+}
+
+DEVICESTATUSHOST StatusFromDevice(const DEVICESTATUSRING& s) {
+  DEVICESTATUSHOST h;
+  CopyCommonFields(s, h);
+  h.nextReadPos = s.nextReadPos;
+  h.nextWritePos = s.nextWritePos;
+  h.kernelStage = s.kernelStage;
+  h.nReadFailure = s.nReadFailure;
+  h.nWriteFailure = s.nWriteFailure;
+  return h;
+}
+
+DEVICESTATUS StatusForDevice(const DEVICESTATUSHOST& h) {
+  DEVICESTATUS s{};
+  s.nActStreams = h.nActStreams;
+  CopyCommonFieldsBack(h, s);
+  return s;
+}
+
+DEVICESTATUSRING StatusForRingDevice(const DEVICESTATUSHOST& h) {
+  DEVICESTATUSRING s{};
+  CopyCommonFieldsBack(h, s);
+  s.nextReadPos = h.nextReadPos;
+  s.nextWritePos = h.nextWritePos;
+  s.kernelStage = h.kernelStage;
+  s.nReadFailure = h.nReadFailure;
+  s.nWriteFailure = h.nWriteFailure;
+  return s;
+}
+
+void LaunchDeviceSlice(int32_t d, bool endSimulation, int32_t blocks, int32_t blockSize) {
+  SelectDevice(d);
+  CheckCudaError(ThreadFunc2(endSimulation, blocks, blockSize));
+}
+
+void WaitForDeviceSlice(int32_t d) {
+  SelectDevice(d);
+  CheckCudaError(SynchronizeDevice());
+  CheckCudaError(LastLaunchError());
+}
+
+DEVICESTATUSHOST ReadDeviceStatusRecord(int32_t d, int32_t heapMode) {
+  SelectDevice(d);
+  if (heapMode == kHeapRing) {
+    DEVICESTATUSRING s{};
+    DeviceDownload(&s, TaskData(d).status, sizeof s);
+    return StatusFromDevice(s);
+  }
+  DEVICESTATUS s{};
+  DeviceDownload(&s, TaskData(d).status, sizeof s);
+  return StatusFromDevice(s);
+}
+
+void WriteDeviceStatusRecord(int32_t d, int32_t heapMode, const DEVICESTATUSHOST& status) {
+  SelectDevice(d);
+  if (heapMode == kHeapRing) {
+    const DEVICESTATUSRING s = StatusForRingDevice(status);
+    DeviceUpload(TaskData(d).status, &s, sizeof s);
+    return;
+  }
+  const DEVICESTATUS s = StatusForDevice(status);
+  DeviceUpload(TaskData(d).status, &s, sizeof s);
+}
+
+void WriteDeviceLastParticle(int32_t d, unsigned long long lastParticle) {
+  SelectDevice(d);
+  DeviceUpload(TaskData(d).lastParticle, &lastParticle, sizeof lastParticle);
+}
+
+unsigned long long ReadDeviceLastParticle(int32_t d) {
+  SelectDevice(d);
+  unsigned long long v = 0;
+  DeviceDownload(&v, TaskData(d).lastParticle, sizeof v);
+  return v;
+}
+
+void WriteDeviceMargin(int32_t d, int32_t margin) {
+  if (TaskData(d).margin == nullptr) return;
+  SelectDevice(d);
+  DeviceUpload(TaskData(d).margin, &margin, sizeof margin);
+}
+
+void ClearKernelCallMaximumAt(void* status, int32_t heapMode) {
+  const size_t offset = heapMode == kHeapRing ? offsetof(DEVICESTATUSRING, maxBanked_kernelCall)
+                                              : offsetof(DEVICESTATUS, maxBanked_kernelCall);
+  const int32_t zero = 0;
+  DeviceUpload(static_cast<char*>(status) + offset, &zero, sizeof zero);
+}
+
+void ClearKernelCallMaximum(int32_t d, int32_t heapMode) {
+  SelectDevice(d);
+  ClearKernelCallMaximumAt(TaskData(d).status, heapMode);
+}
+
+void BeginDeviceThreadStats(int32_t d, int32_t nThreads, int32_t blockSize, double clockRateHz) {
+  std::vector<CThread2>& records = threadRecords[d];
+  records.assign(static_cast<size_t>(nThreads > 0 ? nThreads : 0), CThread2{});
+  const int32_t nBlocks = blockSize > 0 ? nThreads / blockSize : 0;
+  device_host::deviceRun[d].stats = CDeviceStats(nThreads, nBlocks, records.data(), clockRateHz);
+}
+
+void AddDeviceLaunch(int32_t d, double cycleSeconds) {
+  std::vector<CThread2>& records = threadRecords[d];
+  if (records.empty()) return;
+  SelectDevice(d);
+  DeviceDownload(records.data(), TaskData(d).threads, records.size() * sizeof(CThread2));
+  device_host::deviceRun[d].stats.AddKernelCall(cycleSeconds);
+}
+
+uint64_t CompactRingStretch(RINGSTRETCH& s) {
+  const size_t n = s.taskBanked.size();
+  size_t kept = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (s.taskBanked[i] == 0) continue;
+    if (kept != i) {
+      ForEachArray(s, [&](auto& array) {
+        if (!array.empty()) array[kept] = array[i];
+      });
+    }
+    ++kept;
+  }
+  for (size_t i = kept; i < n; ++i) s.taskBanked[i] = 0;
+  return kept;
+}
+
+uint64_t RepackDeviceRing(int32_t d, unsigned long long lastReadPos, unsigned long long nextWritePos,
+                          int64_t capacity) {
+  if (capacity <= 0 || nextWritePos <= lastReadPos) return 0;
+  const unsigned long long span = std::min(nextWritePos - lastReadPos, static_cast<unsigned long long>(capacity));
+  const int64_t n = static_cast<int64_t>(span);
+  const int64_t start = static_cast<int64_t>(lastReadPos % static_cast<unsigned long long>(capacity));
+  const DEVICEBANK& b = TaskData(d).bank;
+  SelectDevice(d);
+  RINGSTRETCH s;
+  ReadStretch(b.en, s.en, start, n, capacity);
+  ReadStretch(b.p, s.p, start, n, capacity);
+  ReadStretch(b.org, s.org, start, n, capacity);
+  ReadStretch(b.wt, s.wt, start, n, capacity);
+  ReadStretch(b.iForced, s.iForced, start, n, capacity);
+  ReadStretch(b.pc, s.pc, start, n, capacity);
+  ReadStretch(b.voxelIndex, s.voxelIndex, start, n, capacity);
+  ReadStretch(b.cellIndex, s.cellIndex, start, n, capacity);
+  ReadStretch(b.maxRadius, s.maxRadius, start, n, capacity);
+  ReadStretch(b.centerFree, s.centerFree, start, n, capacity);
+  ReadStretch(b.taskBanked, s.taskBanked, start, n, capacity);
+  const uint64_t kept = CompactRingStretch(s);
+  WriteStretch(b.en, s.en, start, capacity);
+  WriteStretch(b.p, s.p, start, capacity);
+  WriteStretch(b.org, s.org, start, capacity);
+  WriteStretch(b.wt, s.wt, start, capacity);
+  WriteStretch(b.iForced, s.iForced, start, capacity);
+  WriteStretch(b.pc, s.pc, start, capacity);
+  WriteStretch(b.voxelIndex, s.voxelIndex, start, capacity);
+  WriteStretch(b.cellIndex, s.cellIndex, start, capacity);
+  WriteStretch(b.maxRadius, s.maxRadius, start, capacity);
+  WriteStretch(b.centerFree, s.centerFree, start, capacity);
+  WriteStretch(b.taskBanked, s.taskBanked, start, capacity);
+  return kept;
+}

@@ -28,14 +28,14 @@ void AddDeviceTallies(CTask& target);
 
 // Step 5: the statistics of every GPU thread of every real device added into
 // r.stats (and per cell into r.cellStats with per-cell statistics), with
-// "Copied interaction statistics from %d / %d CUDA threads (%.2f %%)". The
-// deposits a thread holds for histories that ended on another thread are
-// added to the absorbed energy.
+// "Copied interaction statistics from %d / %d CUDA threads (%.2f %%)".
 void AddDeviceThreadStatistics(RESULTTOTALS& r);
 
-// Step 6, device part: every task record of every real device walked in
-// slot order (an emulated device's tasks are passed over: the CPU workers ran
-// them); each device's histories (its finished count) into
+// Step 6, device part: every task of every real device walked in slot order
+// (an emulated device's tasks are passed over: the CPU workers ran them):
+// the extent of its volume-source points, and the deposit it still holds
+// (banking mode 2: particles of histories that ended on other tasks) added
+// to the absorbed energy; each device's histories (its finished count) into
 // r.deviceHistories and r.allHistories.
 void WalkDeviceTasks(RESULTTOTALS& r);
 

@@ -90,6 +90,7 @@ bool TakeFirstDeviceTaskState(CTask& target) {
   target.iStream = t.iStream;
   target.streamCursor = task->control.streamCursor;
   target.fatalError.store(task->control.fatalError, std::memory_order_relaxed);
+  FreeTaskTallies(target, core::hostTallyTables);  // a record that gathered an earlier run's results
   return AllocateTaskTallies(target, core::hostTallyTables, core::hostConstants.interactionForcing != 0);
 }
 
@@ -111,35 +112,28 @@ void AddDeviceThreadStatistics(RESULTTOTALS& r) {
   const int32_t nCells = perCell ? static_cast<int32_t>(r.cellStats.size()) : 0;
   std::vector<INTERACTIONSTATS> cells(static_cast<size_t>(nCells));
   INTERACTIONSTATS overall{};
-  double leftOver = 0.0;
   int32_t done = 0;
   PROGRESSLINE line;
   ForEachRealDevice([&](int32_t d, const DEVICERUNSTATE& device) {
     for (int32_t i = 0; i < v.slot[d].nThreads; ++i) {
       ReadThreadStats(device.taskData, i, nCells, &overall, perCell ? cells.data() : nullptr);
       AccumulateStats(r.stats, overall);
-      // A task moves from thread to thread: a history's deposits are moved
-      // into the absorbed energy by the thread on which the history ends, so
-      // a thread may hold deposits of histories that ended elsewhere.
-      leftOver += overall.slot[statslot::eHistoryDeposit].e;
       if (perCell) AddRecordCellStats(r, cells.data());
       ShowReadBack(line, "Copied interaction statistics from %d / %d CUDA threads (%.2f %%)", ++done, all);
     }
   });
-  r.stats.slot[statslot::eAbsorbed].e += leftOver;
-  r.stats.slot[statslot::eHistoryDeposit].e -= leftOver;
 }
 
 void WalkDeviceTasks(RESULTTOTALS& r) {
   const int32_t heapMode = input::runOptions.heap_CUDA;
   const bool volumeSource = core::hostConstants.sourcePositionType == 3;
-  auto task = std::make_unique<DEVICETASK>();
   ForEachRealDevice([&](int32_t d, const DEVICERUNSTATE& device) {
-    if (volumeSource) {
-      for (int32_t j = 0; j < run::deviceDivision.slot[d].nTasks; ++j) {
-        ReadDeviceTask(device.taskData, j, task.get());
-        MergeExtent(r.sourceMin, r.sourceMax, task->control.sourceMin, task->control.sourceMax);
-      }
+    for (int32_t j = 0; j < run::deviceDivision.slot[d].nTasks; ++j) {
+      const DEVICETASKCONTROL c = ReadDeviceTaskControl(device.taskData, j);
+      if (volumeSource) MergeExtent(r.sourceMin, r.sourceMax, c.sourceMin, c.sourceMax);
+      // Deposits of particles whose history ended on another task (the
+      // ring); 0 where every history ends on the task that started it.
+      r.stats.slot[statslot::eAbsorbed].e += c.historyDeposit;
     }
     // The tasks keep no history count of their own: the device's is its
     // status record's, as the run monitor reads it.

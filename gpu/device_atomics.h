@@ -2,8 +2,13 @@
 // both devices: the device's cycle counter, atomic operations on global and
 // shared memory and the device-wide memory fence. A CUDA device uses its
 // own; the host-simulated device runs the threads of a launch one after
-// another on one host thread, so plain operations do, and its clock is a
-// monotonic nanosecond count.
+// another on one host thread, so plain operations do.
+//
+// The simulated device's clock is a count of its own reads, kSimulatedCyclesPerRead
+// a read (about the host time between two reads of a running launch, in
+// nanoseconds): a launch's time slice then ends after the same work in every
+// run, whatever the host's load, so that a run on simulated devices repeats
+// exactly with the same seed.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +16,10 @@
 #include "core/hostdevice.h"
 
 #if !defined(__CUDA_ARCH__)
-#include <chrono>
+#include <atomic>
+
+constexpr unsigned long long kSimulatedCyclesPerRead = 256;
+inline std::atomic<unsigned long long> simulatedDeviceClock{0};
 #endif
 
 // The device clock in cycles (64-bit counter).
@@ -19,9 +27,7 @@ TQ_CPU_GPU inline unsigned long long DeviceClock() {
 #if defined(__CUDA_ARCH__)
   return static_cast<unsigned long long>(clock64());
 #else
-  return static_cast<unsigned long long>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-          .count());
+  return simulatedDeviceClock.fetch_add(kSimulatedCyclesPerRead, std::memory_order_relaxed) + kSimulatedCyclesPerRead;
 #endif
 }
 

@@ -193,6 +193,12 @@ struct DEVICETASKCONTROL {
   int32_t sourceTrackOpen = 0;           // banking mode 2: the source track of the task's history goes on
   VECTOR sourceMin{1.0, 1.0, 1.0};       // extent of the task's volume-source points, cm
   VECTOR sourceMax{0.0, 0.0, 0.0};       // (empty while min > max)
+  // The energy deposited by the task's particles since its last history
+  // ended, eV: a task's steps run on whichever thread takes them, so the
+  // thread's statistics slot eHistoryDeposit holds it only during a step.
+  // In banking mode 2 a history's particles run on several tasks, and what a
+  // task holds at the end of the run still belongs to the absorbed energy.
+  double historyDeposit = 0.0;
 };
 
 static_assert(offsetof(DEVICETASKCONTROL, nextState) == 0);
@@ -210,7 +216,8 @@ static_assert(offsetof(DEVICETASKCONTROL, sourceRejections) == 56);
 static_assert(offsetof(DEVICETASKCONTROL, sourceTrackOpen) == 60);
 static_assert(offsetof(DEVICETASKCONTROL, sourceMin) == 64);
 static_assert(offsetof(DEVICETASKCONTROL, sourceMax) == 88);
-static_assert(sizeof(DEVICETASKCONTROL) == 112);
+static_assert(offsetof(DEVICETASKCONTROL, historyDeposit) == 112);
+static_assert(sizeof(DEVICETASKCONTROL) == 120);
 
 struct DEVICETASK {
   DEVICETASKCONTROL control;

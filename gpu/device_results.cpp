@@ -73,8 +73,7 @@ T* HostRangeAt(T*** tallies, size_t t, size_t r) {
 }  // namespace
 
 DEVICETASKFIELDS ReadDeviceTaskFields(const DEVICETASKDATA& d, int32_t j) {
-  DEVICETASKCONTROL c{};
-  DeviceDownload(&c, &d.tasks[j].control, sizeof c);
+  const DEVICETASKCONTROL c = ReadDeviceTaskControl(d, j);
   // nBanked and maxBanked lie side by side in the task's record.
   static_assert(offsetof(TASKBANK, maxBanked) == offsetof(TASKBANK, nBanked) + sizeof(int32_t));
   int32_t bank[2] = {};
@@ -86,6 +85,12 @@ DEVICETASKFIELDS ReadDeviceTaskFields(const DEVICETASKDATA& d, int32_t j) {
   f.maxBanked = c.maxSlots;
   f.fatalError = c.fatalError;
   return f;
+}
+
+DEVICETASKCONTROL ReadDeviceTaskControl(const DEVICETASKDATA& d, int32_t j) {
+  DEVICETASKCONTROL c{};
+  DeviceDownload(&c, &d.tasks[j].control, sizeof c);
+  return c;
 }
 
 void ReadDeviceTask(const DEVICETASKDATA& d, int32_t j, DEVICETASK* task) {

@@ -30,6 +30,10 @@ struct DEVICETASKFIELDS {
 // The fields of task j of the device whose task data is d.
 DEVICETASKFIELDS ReadDeviceTaskFields(const DEVICETASKDATA& d, int32_t j);
 
+// Task j's scheduler record: its stream list, slots, extent of volume-source
+// points and the deposit it holds.
+DEVICETASKCONTROL ReadDeviceTaskControl(const DEVICETASKDATA& d, int32_t j);
+
 // Task j's whole record, into *task.
 void ReadDeviceTask(const DEVICETASKDATA& d, int32_t j, DEVICETASK* task);
 

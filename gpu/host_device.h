@@ -10,9 +10,9 @@
 // TQ_SIMULATED_DEVICES (default 0, as on a machine without a GPU) when the
 // program first asks; tests set it with SimulateDevices.
 //
-// A simulated device's clock counts nanoseconds whatever clock rate it
-// reports, and the run's time slice of a launch is time_CUDA x the reported
-// rate in clock cycles. A device that reports a lower rate therefore runs a
+// A simulated device's clock counts its reads (gpu/device_atomics.h), 256
+// cycles a read, whatever clock rate it reports, and the run's time slice of
+// a launch is time_CUDA x the reported rate in clock cycles. A device that reports a lower rate therefore runs a
 // shorter slice per launch: it is slower than the others in the run's
 // cycles. TQ_SIMULATED_CLOCKS_KHZ sets the reported rates (kHz, one per
 // device, separated by commas; an empty or non-positive entry keeps the

@@ -336,10 +336,16 @@ struct SCHEDULERKERNEL {
     --local.delta[g.stateType[state]];
     task.control.thread = &local.thread;
     PointStatistics(task.t, local.thread, DeviceConstants().nCells);
+    // The history's deposit is the task's: the thread's slot holds it for
+    // the step (and the pulse-height tallies bin it at the history's end).
+    double& deposit = local.thread.stats->slot[statslot::eHistoryDeposit].e;
+    deposit = task.control.historyDeposit;
     STAGECONTEXT c{&shared.blockStop, shared.bankTheHigherEnergyElectron};
     const unsigned long long before = DeviceClock();
     int32_t result = stages.Run(state, task, c);
     const unsigned long long cycles = DeviceClock() - before;
+    task.control.historyDeposit = deposit;
+    deposit = 0.0;
     if (!StageTimesItself(state)) {
       const int32_t slot = StageSlot(state);
       local.stats[slot] += 1;

@@ -68,12 +68,25 @@ struct SLOTSPEC {
 // binned in energy; with the energy flux.
 struct PLANETALLIES {
   TallyFixture f;
-  PLANETALLIES(double w, double eMax) {
+  // With pulseHeightBins > 0 also a pulse-height tally of the whole geometry
+  // from 0 to eMax, with its energy sums.
+  PLANETALLIES(double w, double eMax, int32_t pulseHeightBins = 0) {
     const int e = f.AddRange(kQuantityE, "E", 0.0, eMax, 7);
     for (int row = 0; row < kTallyClassCount; ++row) {
       PLANETALLY& t = f.AddPlane(row, Init(0, 0, 0), Init(0, 0, 1), Init(1, 0, 0), 2, w);
       f.Add1D(row, t, kQuantityE, e);
       f.Finish(row, t);
+    }
+    if (pulseHeightBins > 0) {
+      PULSEHEIGHTTALLY ph{};
+      ph.cell = -1;
+      ph.ordinal = 1;
+      ph.bins = pulseHeightBins;
+      ph.lower = 0.0;
+      ph.upper = eMax;
+      ph.invWidth = pulseHeightBins / eMax;
+      ph.eDeposition = 1;
+      f.pulseHeight.push_back(ph);
     }
     f.Install();
   }
@@ -206,8 +219,14 @@ class DeviceResultsTest : public ::testing::Test {
   std::vector<std::vector<CRandGen>> generators;
 };
 
+std::vector<DEVICETASK> DownloadTasks(const DEVICETASKDATA& data, int32_t n) {
+  std::vector<DEVICETASK> tasks(static_cast<size_t>(n));
+  DeviceDownload(tasks.data(), data.tasks, tasks.size() * sizeof(DEVICETASK));
+  return tasks;
+}
+
 // The statistics of every thread of the real devices, summed slot by slot
-// (counts as integers), and their per-history deposits.
+// (counts as integers), and the deposits their tasks still hold.
 struct THREADSUMS {
   INTERACTIONSTATS sum{};
   double leftOver = 0.0;
@@ -229,8 +248,9 @@ THREADSUMS SumOfThreads() {
           t.sum.slot[i].e += s.slot[i].e;
         }
       }
-      t.leftOver += s.slot[statslot::eHistoryDeposit].e;
+      EXPECT_EQ(s.slot[statslot::eHistoryDeposit].e, 0.0);  // the tasks' between steps
     }
+    for (const DEVICETASK& task : DownloadTasks(data, v.slot[d].nTasks)) t.leftOver += task.control.historyDeposit;
   }
   return t;
 }
@@ -288,9 +308,7 @@ void ExpectTargetIsCpuPlusDevices(const CTask& target, const std::vector<TABLE>&
 void ExpectStatsOfThreads(const INTERACTIONSTATS& total, const THREADSUMS& threads) {
   for (int i = 0; i < statslot::nElectronsAll; ++i) {
     if (i == statslot::eAbsorbed) {
-      EXPECT_NEAR(total.slot[i].e, threads.sum.slot[i].e + threads.leftOver, 1e-9 * total.slot[i].e) << "slot " << i;
-    } else if (i == statslot::eHistoryDeposit) {
-      EXPECT_NEAR(total.slot[i].e, 0.0, 1e-6 * total.slot[statslot::eAbsorbed].e) << "slot " << i;
+      EXPECT_NEAR(total.slot[i].e, threads.sum.slot[i].e + threads.leftOver, 1e-12 * total.slot[i].e) << "slot " << i;
     } else if (IsCountSlot(i)) {
       EXPECT_EQ(total.slot[i].n, threads.sum.slot[i].n) << "slot " << i;
     } else {
@@ -345,6 +363,16 @@ TEST_F(DeviceResultsTest, MergedTotalsAreTheSumsOfTheDevicesRecords) {
     EXPECT_EQ(r.allHistories, 210u);
     EXPECT_EQ(r.cpuHistories, 0u);
     EXPECT_EQ(r.invHistories, 1.0 / 210.0);
+    if (!c.electrons) {
+      // Every source photon's energy is absorbed, escapes or is cut off: in
+      // the ring the deposits that tasks still hold complete the absorbed energy.
+      const STATSLOT* t = r.stats.slot;
+      const double accounted = t[statslot::eAbsorbed].e + t[statslot::ePhotonEscapes].e + t[statslot::ePhotonCutoff].e;
+      EXPECT_NEAR(accounted, 210 * 662e3, 1e-9 * 210 * 662e3);
+      if (c.heapMode == kHeapRing) {
+        EXPECT_GT(threads.leftOver, 0.0);
+      }
+    }
     ASSERT_EQ(r.deviceTasks.size(), 12u);
     // The task table is each task's own fields; the largest banks come from it.
     int32_t largest[2] = {-1, -1};
@@ -497,13 +525,15 @@ TEST_F(DeviceResultsTest, DevicePhotonTalliesAgreeWithTheCpuWorker) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
   SetPhotonRun(p, 662e3, kLeadWidth, 3.3e22, kN);
-  PLANETALLIES tallies(kLeadWidth, 7e5);
+  PLANETALLIES tallies(kLeadWidth, 7e5, 14);
   RunDevices(p.pool, {{16, 8, 4, kN, false}}, 1, 1);
   // The CPU worker: record 1 on the fixture's stream.
   CTask& cpu = core::tasks[1];
   GiveStreams(cpu, 0, 1, 1);
   cpu.RunHistories();
   ASSERT_EQ(cpu.fatalError.load(), 0);
+  const int32_t phBins = core::hostTallyTables.pulseHeightTally[0].bins;
+  const std::vector<int64_t> cpuPulses(cpu.pulseHeightHist[0], cpu.pulseHeightHist[0] + phBins);
   std::vector<TABLE> cpuTables;
   for (int row = 0; row < kTallyClassCount; ++row) {
     for (int32_t s = 0; s < core::hostTallyTables.nOneDimSlots[row]; ++s) cpuTables.push_back(HostTable(cpu, row, s));
@@ -531,7 +561,26 @@ TEST_F(DeviceResultsTest, DevicePhotonTalliesAgreeWithTheCpuWorker) {
       compared += std::llabs(a.counts[i]) + std::llabs(devices.counts[i]);
     }
   }
-  EXPECT_GT(compared, static_cast<int64_t>(kN) / 2);  // a third leaves through the back unscattered
+  EXPECT_GT(compared, static_cast<int64_t>(kN) / 2);
+
+  // The pulse heights of the histories, 50 keV bins: every history counts
+  // once; the device's spectrum (its task moves from thread to thread while
+  // the history deposits) agrees with the CPU worker's.
+  SelectDevice(0);
+  const std::vector<int64_t> devicePulses =
+      Download(device_host::deviceRun[0].problem.tallies.pulseHeightCounts[0], phBins);
+  int64_t cpuCounted = 0, deviceCounted = 0;
+  for (int32_t i = 0; i < phBins; ++i) {
+    const double x = static_cast<double>(cpuPulses[static_cast<size_t>(i)]);
+    const double y = static_cast<double>(devicePulses[static_cast<size_t>(i)]);
+    EXPECT_LE(std::fabs(x - y), 4.0 * std::sqrt(x + y) + 1.0) << "pulse-height bin " << i << ": " << x << " / " << y;
+    EXPECT_EQ(r.target->pulseHeightHist[0][i],
+              cpuPulses[static_cast<size_t>(i)] + devicePulses[static_cast<size_t>(i)]);
+    cpuCounted += cpuPulses[static_cast<size_t>(i)];
+    deviceCounted += devicePulses[static_cast<size_t>(i)];
+  }
+  EXPECT_GT(cpuCounted, static_cast<int64_t>(kN) / 2);  // histories that deposit anything at all
+  EXPECT_LE(deviceCounted, static_cast<int64_t>(kN));   // a third leaves through the back unscattered
 }
 
 namespace {

@@ -94,6 +94,21 @@ TEST_F(ResultTotalsTest, WorkersAreSummedIntoTheTotals) {
   EXPECT_EQ(core::tasks[0].pulseHeightHist[0][2], 5);
 }
 
+// A worker stopped inside a history has one more source particle than
+// finished histories: the history count is the finished one, so that the
+// shares printed against the histories run add up to 100 %.
+TEST_F(ResultTotalsTest, HistoryCountIsTheFinishedOneWhereTheSourceCountDiffers) {
+  for (int32_t w = 0; w < 3; ++w) {
+    core::tasks[w].stats->slot[statslot::nHistoriesDone].n = 10;
+    core::tasks[w].stats->slot[statslot::nSourcePhotons].n = w == 2 ? 11 : 10;
+  }
+  ComputeResultTotals();
+  EXPECT_EQ(run::resultTotals.allHistories, 30u);
+  EXPECT_EQ(run::resultTotals.invHistories, 1.0 / 30.0);
+  EXPECT_EQ(HistoryCountOf(31, 30), 30u);
+  EXPECT_EQ(HistoryCountOf(31, 0), 31u);  // nothing finished: the source particles
+}
+
 TEST_F(ResultTotalsTest, VolumeSourceExtentMergesNonEmptyRecords) {
   core::hostConstants.sourcePositionType = 3;
   core::tasks[0].sourceMin = VECTOR{-1.0, 0.0, 2.0};

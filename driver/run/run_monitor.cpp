@@ -78,7 +78,8 @@ void FindRealDevices() {
 // What the monitor keeps of each real device slot between its ticks.
 struct DEVICEMONITOR {
   DEVICETICKREADING reading;    // of this tick
-  uint64_t finishedBefore = 0;  // finished histories at the previous tick
+  uint64_t finishedAtTick = 0;  // finished histories as the last tick read them
+  uint64_t finishedBefore = 0;  // ... and as the tick before read them
   double threadSeconds = 0.0;   // T_d: launch times of its threads, added at every tick
   double longestSeconds = 0.0;  // L_d: its longest thread launch, added at every tick
   double largestBanked = 0.0;   // the most banked particles seen, and their share
@@ -102,8 +103,11 @@ void GatherDeviceCounts() {
   for (int32_t i = 0; i < nRealDevices; ++i) {
     const int32_t d = realSlot[i];
     DEVICEMONITOR& m = deviceMonitor[d];
-    m.finishedBefore = run::nFinishedOfDevice[d];
+    // The run loop stores its own readings in nFinishedOfDevice after every
+    // cycle: the interval is counted from the monitor's own.
+    m.finishedBefore = m.finishedAtTick;
     ReadDeviceTick(d, &m.reading);
+    m.finishedAtTick = m.reading.finished;
     run::nFinishedOfDevice[d] = m.reading.finished;
     run::nStartedOfDevice[d] = m.reading.started;
     run::nFinishedGpu += m.reading.finished;
@@ -742,6 +746,11 @@ namespace {
 // line each, the figures of the last second and of the whole run.
 void ShowFinalPages(double now, bool print) {
   run::statsOutput = false;
+  // The last second: since the last tick.
+  for (int32_t i = 0; i < nRealDevices; ++i) {
+    DEVICEMONITOR& m = deviceMonitor[realSlot[i]];
+    m.finishedBefore = m.finishedAtTick;
+  }
   ComputeDeviceFigures();
   std::vector<std::string> lines;
   for (int32_t i = 0; i < nRealDevices; ++i) {

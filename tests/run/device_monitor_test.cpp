@@ -259,23 +259,33 @@ TEST_F(DeviceMonitorTest, PagesShowTheLastSecondsFigures) {
   }
   // Nothing new since the last tick: the interval is empty.
   EXPECT_EQ(Page(Tick()), "dev. 1-3 - nB = 12 (100.000%)   nThR = 0.000   nThW = 0.000   nThN = 0.000");
+  // The histories of the interval, also when the run loop has stored its own
+  // reading of the status record after a cycle.
+  run::monitorItem = 1;
+  run::monitorPage = 0;
+  SetStatus(0, 130, 150, 12);
+  run::nFinishedOfDevice[0] = 130;
+  EXPECT_EQ(Page(Tick()).substr(0, 34), "dev. 1-1 - src = 30   rem = 270   ");
 }
 
 // The end of the run shows every page of every device, one line each, with
 // the figures of the whole run in brackets.
 TEST_F(DeviceMonitorTest, FinalCallShowsEveryPageOfEveryDevice) {
-  SetStatus(0, 400, 400);
+  SetStatus(0, 300, 400);
   SetStatus(1, 200, 200);
   Tick();
+  // The run loop's last cycles: device 0 finishes its histories in flight.
+  SetStatus(0, 400, 400);
+  run::nFinishedOfDevice[0] = 400;
   const std::string printed = Tick("+", true);
   std::vector<std::string> lines;
   size_t start = 0;
   for (size_t end; (end = printed.find_first_of("\n\r", start)) != std::string::npos; start = end + 1)
     lines.push_back(Page(printed.substr(start, end - start)));
   ASSERT_EQ(lines.size(), 6u) << printed;
-  // The last second's histories, of the share, all of them, then the rest.
-  EXPECT_EQ(lines[0].substr(0, 49), "dev. 1-1 - src 400 / 400 = 100.00% (400) rem 0 (4");
-  EXPECT_EQ(lines[3].substr(0, 51), "dev. 2-1 - src 200 / 400 = 50.00% (200) rem 200 (40");
+  // The histories since the last tick, of the share, all of them, then the rest.
+  EXPECT_EQ(lines[0].substr(0, 49), "dev. 1-1 - src 100 / 400 = 100.00% (400) rem 0 (4");
+  EXPECT_EQ(lines[3].substr(0, 49), "dev. 2-1 - src 0 / 400 = 50.00% (200) rem 200 (40");
   EXPECT_EQ(lines[4].substr(0, 20), "dev. 2-2 - nk 0 (0) ");
   EXPECT_EQ(lines[5].substr(0, 21), "dev. 2-3 - nB 0, 0.00");
   EXPECT_FALSE(run::statsOutput);

@@ -373,8 +373,6 @@ Status RunLoopWithDevices() {
   run::kernelTime = 0.0;
   run::cpuTime = 0.0;
   run::bufferOverflow.store(0, std::memory_order_release);
-  run::balanceCheckedFinished = 0;
-  run::balanceMeasured = 0;
   bool cpuHolds = run::nStreamsHost > 0;
   for (;;) {
     // Start.
@@ -390,9 +388,7 @@ Status RunLoopWithDevices() {
       if (run::balanceStop.load(std::memory_order_acquire) == 0) {
         if (DeviceCycle(c, &launched) != kOk) return EndOnDeviceError();
       }
-      const double tickBefore = run::lastTick;
-      ShowProgressOfCycle(false, true);
-      if (run::lastTick != tickBefore) CheckBalanceTrigger(CpuFinished(), CpuStarted());
+      ShowProgressOfCycle(false, true);  // its tick may ask for a re-division (balanceStop)
       if (cpuWatched && !AnyCpuRecordRunning()) {
         cpuWatched = false;
         run::cpuTime += SecondsSinceStart() - cpuStart;

@@ -9,10 +9,12 @@
 #include "core/pulse_height.h"
 #include "core/tally_tables.h"
 #include "core/task.h"
+#include "driver/device_monitor.h"
 #include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/tally_directives.h"
 #include "driver/input/input_passes.h"
 #include "driver/results/tally_storage.h"
+#include "driver/run/device_division.h"
 #include "driver/run/run_state.h"
 #include "driver/setup/geometry_reports.h"
 #include "platform/clock.h"
@@ -209,7 +211,19 @@ void CollectDeviceTallies(double now, double invHistories) {
   if (!AnyEntryNeedsTallies(now)) return;
   // Made before the run by RunSimulation; here for callers that skip it.
   if (nSnapshots != core::nThreads && !PrepareTallySnapshots()) AllocationFailed("copies of the tally arrays", 0);
-  TALLYFILECONTEXT ctx = MakeTallyFileContext(TakeSnapshot(), core::nThreads - run::firstCpuTask);
+  const CTask* records = TakeSnapshot();
+  int32_t nRecords = core::nThreads - run::firstCpuTask;
+  if (run::deviceDivision.nRealTasks > 0 && run::firstCpuTask == 1) {
+    // Record 0 stays with the main thread, which drives the devices: its
+    // copy receives the devices' sums, which the files add to the workers'.
+    std::vector<GATHEREDTALLY> gathered;
+    for (const CONTROLENTRY& e : run::controlEntries)
+      gathered.push_back(GATHEREDTALLY{e.family, e.tallyClass, e.index});
+    GatherDeviceTallySums(snapshots[0], gathered, WeightedRecords());
+    records = snapshots;
+    nRecords = core::nThreads;
+  }
+  TALLYFILECONTEXT ctx = MakeTallyFileContext(records, nRecords);
   ctx.weighted = WeightedRecords();  // the copies carry no bank
   for (size_t i = 0; i < run::controlEntries.size(); ++i) {
     CONTROLENTRY& e = run::controlEntries[i];

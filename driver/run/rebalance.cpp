@@ -1,9 +1,6 @@
 #include "driver/run/rebalance.h"
 
-#include "core/task.h"
-#include "driver/input/options.h"
-#include "driver/run/device_division.h"
-#include "driver/run/run_state.h"
+#include <cstddef>
 
 namespace {
 
@@ -77,50 +74,4 @@ std::vector<int64_t> SpreadQuotas(uint64_t histories, int32_t k) {
     quotas[static_cast<size_t>(r)] = static_cast<int64_t>(each + (static_cast<uint64_t>(r) < extra ? 1 : 0));
   }
   return quotas;
-}
-
-namespace run {
-uint64_t balanceCheckedFinished = 0;
-uint64_t balanceMeasured = 0;
-}  // namespace run
-
-void CheckBalanceTrigger(uint64_t cpuFinished, uint64_t cpuStarted) {
-  if (input::runOptions.balance_CUDA != 1 || run::balanceStop.load(std::memory_order_acquire) != 0 ||
-      run::endSimulation.load(std::memory_order_acquire) != 0) {
-    return;
-  }
-  const DEVICEDIVISION& v = run::deviceDivision;
-  uint64_t finished = cpuFinished;
-  uint64_t started = cpuStarted;
-  uint64_t participants = run::nCpuTasks > 0 ? 1 : 0;
-  for (int32_t d = 0; d < v.nDevices; ++d) {
-    if (v.slot[d].emulated) continue;
-    finished += run::nFinishedOfDevice[d];
-    started += run::nStartedOfDevice[d];
-    ++participants;
-  }
-  if (finished <= run::balanceCheckedFinished) return;
-  bool due = participants > 0 && run::balanceMeasured >= participants;
-  if (!due) {
-    uint64_t measured = 0;
-    const uint64_t hostShare = run::hostParticleShare;
-    if (run::nCpuTasks > 0 && cpuFinished >= static_cast<uint64_t>(run::nCpuTasks)) {
-      ++measured;
-      due = due || cpuFinished == hostShare;
-    }
-    for (int32_t d = 0; d < v.nDevices; ++d) {
-      const DEVICESLOT& s = v.slot[d];
-      if (s.emulated || run::nFinishedOfDevice[d] < static_cast<uint64_t>(s.nTasks)) continue;
-      ++measured;
-      due = due || run::nFinishedOfDevice[d] == s.share;
-    }
-    due = due || measured > run::balanceMeasured;
-    run::balanceMeasured = measured;
-  }
-  if (due && started < static_cast<uint64_t>(input::runOptions.nParticles)) {
-    run::balanceStop.store(1, std::memory_order_release);
-    for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r)
-      core::tasks[r].stopRequest.store(1, std::memory_order_release);
-  }
-  run::balanceCheckedFinished = finished;
 }

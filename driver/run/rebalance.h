@@ -27,17 +27,3 @@ std::vector<uint64_t> RedivideHistories(uint64_t N, const std::vector<BALANCEPAR
 // the first (histories mod k): the history quotas of the CPU records that
 // share the CPU's histories still to start.
 std::vector<int64_t> SpreadQuotas(uint64_t histories, int32_t k);
-
-namespace run {
-// The balance trigger's memory: the finished total and the measured
-// participants at its last check.
-extern uint64_t balanceCheckedFinished;
-extern uint64_t balanceMeasured;
-}  // namespace run
-
-// The balance trigger of a monitor tick (balance_CUDA 1, while no re-division
-// is pending): when the finished histories grew and a participant has just
-// become measured or finished its share (or all were measured already), and
-// histories are left to start, balanceStop and the stop byte of every CPU
-// record are set. cpuFinished and cpuStarted count the CPU records.
-void CheckBalanceTrigger(uint64_t cpuFinished, uint64_t cpuStarted);

@@ -295,3 +295,115 @@ TEST(DeviceRun, AnEmulatedDeviceWithoutCpuWorkersIsRefused) {
             std::string::npos)
       << run.console;
 }
+
+namespace {
+
+// The rows of a device statistics file, split at blanks.
+std::vector<std::vector<std::string>> StatsRows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::vector<std::string> fields;
+    std::string field;
+    for (char ch : text.substr(start, end - start) + " ") {
+      if (ch != ' ') {
+        field += ch;
+      } else if (!field.empty()) {
+        fields.push_back(field);
+        field.clear();
+      }
+    }
+    rows.push_back(fields);
+  }
+  return rows;
+}
+
+std::vector<std::string> DeviceMonitorArgs(const std::string& input, const char* workers, const char* N) {
+  return {"in",
+          input,
+          "dir",
+          EndfFolder(),
+          "tasks",
+          workers,
+          "seed",
+          "5",
+          "nStreams",
+          "24",
+          "N",
+          N,
+          "tasks_CUDA",
+          "8",
+          "threads_CUDA",
+          "8",
+          "blockSize_CUDA",
+          "8",
+          "first_CUDA",
+          "1",
+          "last_CUDA",
+          "1",
+          "time_CUDA",
+          "5",
+          "heap_CUDA",
+          "2",
+          "stats_CUDA",
+          "2"};
+}
+
+}  // namespace
+
+// A simulated device alone, a photon tally with an error target and a
+// hundred million histories to run: the target, met from the device's
+// scores (there is no CPU worker), ends the run at a tick. The end of the
+// run shows the device's three pages, and the rows of d1.txt, one per tick,
+// have the 55 columns of its header.
+TEST(DeviceRun, ErrorTargetMetFromTheDeviceScoresEndsTheRun) {
+  const std::string input = "lead_uncollided_target.txt";
+  const std::string folder = MakeScratchFolder("e2e-device-target");
+  if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
+  fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
+  std::vector<std::string> args = DeviceMonitorArgs(input, "0", "100000000");
+  args[9] = "8";  // nStreams: the device's
+  setenv("TQ_SIMULATED_DEVICES", "1", 1);
+  const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", input, args, {}, 120);
+  unsetenv("TQ_SIMULATED_DEVICES");
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  EXPECT_NE(run.console.find(" MinErr (PT1) = "), std::string::npos) << run.console;
+  for (const char* page : {"dev. 1-1 - src ", "dev. 1-2 - nk ", "dev. 1-3 - nB "})
+    EXPECT_NE(run.console.find(page), std::string::npos) << page << run.console;
+  EXPECT_NE(run.console.find("Elapsed time = "), std::string::npos) << run.console;
+  EXPECT_EQ(run.console.find("number of source particles = 100000000"), std::string::npos) << run.console;
+  const std::vector<std::vector<std::string>> rows = StatsRows(ReadText(ResultFolder(run, input) + "d1.txt"));
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[0].front(), "t");
+  EXPECT_EQ(rows[0].back(), "tCheck2");
+  for (const std::vector<std::string>& row : rows) EXPECT_EQ(row.size(), 55u);
+}
+
+// The keys of the device monitor in a run of a simulated device beside two
+// CPU workers, watched on a terminal: "+" shows the device's first page, "s"
+// stops and "f" resumes the rows of its statistics file, and Esc then Q end
+// the run.
+TEST(DeviceRun, MonitorKeysOnATerminal) {
+  const std::string input = "lead_uncollided.txt";
+  const std::string folder = MakeScratchFolder("e2e-device-keys");
+  if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
+  fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
+  std::vector<std::string> args = DeviceMonitorArgs(input, "2", "2000000000");
+  args.insert(args.end(), {"ratio_CUDA", "0.5"});
+  setenv("TQ_SIMULATED_DEVICES", "1", 1);
+  const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", input, args,
+                                              {{", CPU - ", "+"},
+                                               {"dev. 1-1 - src = ", "s"},
+                                               {"statistics to a file has been stopped.", "f"},
+                                               {"statistics to a file has been resumed.", "\x1b"},
+                                               {"The escape key has been pressed.", "q"}},
+                                              120);
+  unsetenv("TQ_SIMULATED_DEVICES");
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  EXPECT_NE(run.console.find("\nThe 'Esc' and 'Q' keys have been pressed. Terminating the simulation.\n"),
+            std::string::npos)
+      << run.console;
+  EXPECT_NE(run.console.find("Elapsed time = "), std::string::npos) << run.console;
+  for (const std::vector<std::string>& row : StatsRows(ReadText(ResultFolder(run, input) + "d1.txt")))
+    EXPECT_EQ(row.size(), 55u);
+}

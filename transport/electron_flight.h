@@ -27,8 +27,11 @@ TQ_CPU_GPU inline double ColumnValue(const ELECTRONCOLUMNS& c, int32_t j) {
 TQ_CPU_GPU inline double ColumnWidth(const ELECTRONCOLUMNS& c, int32_t j) { return ColumnValue(c, j) - ColumnValue(c, j - 1); }
 
 // First column j in [0, n - 1] with x < cum(j), by halving; columns are
-// computed only where the search looks.
+// computed only where the search looks. The elastic columns come last, and
+// in a material of one element its elastic scattering (most of the
+// collisions) is the last column, which is tried first.
 TQ_CPU_GPU inline int32_t FirstColumnAbove(const ELECTRONCOLUMNS& c, double x, int32_t n) {
+  if (n >= 2 && !(x < ColumnValue(c, n - 2))) return n - 1;
   int32_t lo = 0;
   int32_t hi = n - 1;
   while (lo < hi) {

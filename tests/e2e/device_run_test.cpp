@@ -6,18 +6,15 @@
 // same files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/tally_files.h"
 #include "tests/support/test_paths.h"
 
 namespace {
@@ -71,19 +68,6 @@ PROGRAMRUN RunOnDevices(const PROBLEM& p, const std::string& scratch, int worker
   return run;
 }
 
-std::string ResultFolder(const PROGRAMRUN& run, const std::string& input) {
-  return run.folder + "Files_" + input.substr(0, input.size() - 4) + "_out.txt/";
-}
-
-std::map<std::string, std::string> TallyFiles(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
-    const std::string name = e.path().filename().string();
-    if (name.find("TALLY") != std::string::npos) files[name] = ReadText(e.path().string());
-  }
-  return files;
-}
-
 // The N of a problem's run.
 std::string HistoriesOf(const PROBLEM& p) {
   for (size_t i = 0; i + 1 < p.extra.size(); ++i) {
@@ -100,49 +84,6 @@ void ExpectCompleteRun(const PROGRAMRUN& run, const std::string& label, const st
   EXPECT_NE(run.console.find("number of source particles = " + N + ","), std::string::npos) << label << run.console;
   EXPECT_EQ(run.console.find("Error"), std::string::npos) << label << run.console;
   EXPECT_EQ(run.console.find("Fatal error"), std::string::npos) << label << run.console;
-}
-
-// One bin of a 1-D tally file: count, energy flux and its relative deviation.
-struct TALLYBIN {
-  double count = 0.0;
-  double flux = 0.0;
-  double relSDev = 0.0;
-};
-
-std::vector<TALLYBIN> ReadTallyBins(const std::string& path) {
-  std::istringstream lines(ReadText(path));
-  std::string line;
-  std::vector<TALLYBIN> bins;
-  std::getline(lines, line);  // header
-  while (std::getline(lines, line)) {
-    TALLYBIN b;
-    double upper = 0.0;
-    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &upper, &b.count, &b.flux, &b.relSDev) == 4) bins.push_back(b);
-  }
-  return bins;
-}
-
-// Every bin of two runs' tally file within 4 standard deviations of their
-// difference: the count by Poisson statistics, the flux by the files' own
-// deviations where both bins hold 10 particles or more.
-void ExpectAgreement(const std::string& fileA, const std::string& fileB, const std::string& label) {
-  const std::vector<TALLYBIN> a = ReadTallyBins(fileA);
-  const std::vector<TALLYBIN> b = ReadTallyBins(fileB);
-  ASSERT_EQ(a.size(), b.size()) << label << fileA;
-  ASSERT_FALSE(a.empty()) << label << fileA;
-  double countA = 0.0, countB = 0.0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const double countSDev = std::sqrt(std::max(a[i].count + b[i].count, 1.0));
-    EXPECT_LE(std::fabs(a[i].count - b[i].count), 4.0 * countSDev) << label << fileA << " bin " << i;
-    const double fluxSDev = std::hypot(a[i].flux * a[i].relSDev, b[i].flux * b[i].relSDev);
-    if (a[i].count >= 10 && b[i].count >= 10) {
-      EXPECT_LE(std::fabs(a[i].flux - b[i].flux), 4.0 * fluxSDev) << label << fileA << " bin " << i;
-    }
-    countA += a[i].count;
-    countB += b[i].count;
-  }
-  EXPECT_GT(countA, 0.0) << label;
-  EXPECT_GT(countB, 0.0) << label;
 }
 
 PROGRAMRUN RunOnCpu(const PROBLEM& p, const std::string& scratch) {

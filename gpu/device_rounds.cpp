@@ -30,6 +30,17 @@ void CopyCommonFields(const FROM& from, TO& to) {
   to.error = from.error;
 }
 
+// The ring's fields (banking mode 2), copied between the ring's status record
+// and the host's form.
+template <typename FROM, typename TO>
+void CopyRingFields(const FROM& from, TO& to) {
+  to.nextReadPos = from.nextReadPos;
+  to.nextWritePos = from.nextWritePos;
+  to.kernelStage = from.kernelStage;
+  to.nReadFailure = from.nReadFailure;
+  to.nWriteFailure = from.nWriteFailure;
+}
+
 const DEVICETASKDATA& TaskData(int32_t d) { return device_host::deviceRun[d].taskData; }
 
 // Entries [start, start + n) of a ring of `capacity` slots, wrapping to the
@@ -81,11 +92,7 @@ DEVICESTATUSHOST StatusFromDevice(const DEVICESTATUS& s) {
 DEVICESTATUSHOST StatusFromDevice(const DEVICESTATUSRING& s) {
   DEVICESTATUSHOST h;
   CopyCommonFields(s, h);
-  h.nextReadPos = s.nextReadPos;
-  h.nextWritePos = s.nextWritePos;
-  h.kernelStage = s.kernelStage;
-  h.nReadFailure = s.nReadFailure;
-  h.nWriteFailure = s.nWriteFailure;
+  CopyRingFields(s, h);
   return h;
 }
 
@@ -99,11 +106,7 @@ DEVICESTATUS StatusForDevice(const DEVICESTATUSHOST& h) {
 DEVICESTATUSRING StatusForRingDevice(const DEVICESTATUSHOST& h) {
   DEVICESTATUSRING s{};
   CopyCommonFields(h, s);
-  s.nextReadPos = h.nextReadPos;
-  s.nextWritePos = h.nextWritePos;
-  s.kernelStage = h.kernelStage;
-  s.nReadFailure = h.nReadFailure;
-  s.nWriteFailure = h.nWriteFailure;
+  CopyRingFields(h, s);
   return s;
 }
 

@@ -28,21 +28,15 @@ PROGRAMRUN RunOf(const std::string& input, const std::string& scratch, bool gpu,
   const std::string folder = MakeScratchFolder(scratch);
   std::string program = InstallProgramWithAuxData(folder);
   if (program.empty()) return PROGRAMRUN{-1, kAuxDataMissing, ""};
-  std::vector<std::string> args = {"in", input, "dir", EndfFolder(), "tasks", std::to_string(workers), "seed", "5"};
+  std::vector<std::string> args;
   if (gpu) {
     fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
     program = folder + "Trenqual_CUDA";
-    const int streams = workers * 8 + nDevices * 8;
-    for (const std::string& a :
-         {std::string("nStreams"), std::to_string(streams), std::string("tasks_CUDA"), std::string("8"),
-          std::string("threads_CUDA"), std::string("8"), std::string("blockSize_CUDA"), std::string("8"),
-          std::string("first_CUDA"), std::string("1"), std::string("last_CUDA"), std::to_string(nDevices),
-          std::string("time_CUDA"), std::string("5"), std::string("balance_CUDA"), std::string("0")}) {
-      args.push_back(a);
-    }
+    args = DeviceRunArgs(input, workers, workers * 8 + nDevices * 8, nDevices);
+    args.insert(args.end(), {"time_CUDA", "5", "balance_CUDA", "0"});
     if (workers > 0) args.insert(args.end(), {"ratio_CUDA", "0.6"});
   } else {
-    args.insert(args.end(), {"nStreams", "16"});
+    args = {"in", input, "dir", EndfFolder(), "tasks", std::to_string(workers), "seed", "5", "nStreams", "16"};
   }
   args.insert(args.end(), extra.begin(), extra.end());
   if (gpu) setenv("TQ_SIMULATED_DEVICES", std::to_string(nDevices).c_str(), 1);

@@ -37,28 +37,8 @@ PROGRAMRUN RunOnDevices(const PROBLEM& p, const std::string& scratch, int worker
   if (InstallProgramWithAuxData(folder).empty()) return PROGRAMRUN{-1, kAuxDataMissing, ""};
   fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
   const int streams = workers * 8 + nDevices * 8;
-  std::vector<std::string> args = {"in",
-                                   p.input,
-                                   "dir",
-                                   EndfFolder(),
-                                   "tasks",
-                                   std::to_string(workers),
-                                   "seed",
-                                   "5",
-                                   "nStreams",
-                                   std::to_string(streams),
-                                   "tasks_CUDA",
-                                   "8",
-                                   "threads_CUDA",
-                                   "8",
-                                   "blockSize_CUDA",
-                                   "8",
-                                   "first_CUDA",
-                                   "1",
-                                   "last_CUDA",
-                                   std::to_string(nDevices),
-                                   "time_CUDA",
-                                   "5"};
+  std::vector<std::string> args = DeviceRunArgs(p.input, workers, streams, nDevices);
+  args.insert(args.end(), {"time_CUDA", "5"});
   if (workers > 0) args.insert(args.end(), {"ratio_CUDA", "0.6"});
   args.insert(args.end(), p.extra.begin(), p.extra.end());
   args.insert(args.end(), options.begin(), options.end());
@@ -157,34 +137,8 @@ TEST(DeviceRun, EscThenQEndsTheDevicesHistoriesToo) {
     const std::string folder = MakeScratchFolder("e2e-device-escape");
     if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
     fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
-    const std::vector<std::string> args = {"in",
-                                           "lead_uncollided.txt",
-                                           "dir",
-                                           EndfFolder(),
-                                           "tasks",
-                                           "2",
-                                           "seed",
-                                           "5",
-                                           "nStreams",
-                                           "24",
-                                           "N",
-                                           "2000000000",
-                                           "tasks_CUDA",
-                                           "8",
-                                           "threads_CUDA",
-                                           "8",
-                                           "blockSize_CUDA",
-                                           "8",
-                                           "first_CUDA",
-                                           "1",
-                                           "last_CUDA",
-                                           "1",
-                                           "ratio_CUDA",
-                                           "0.5",
-                                           "time_CUDA",
-                                           "5",
-                                           "heap_CUDA",
-                                           heap};
+    std::vector<std::string> args = DeviceRunArgs("lead_uncollided.txt", 2, 24, 1);
+    args.insert(args.end(), {"N", "2000000000", "ratio_CUDA", "0.5", "time_CUDA", "5", "heap_CUDA", heap});
     setenv("TQ_SIMULATED_DEVICES", "1", 1);
     const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", "lead_uncollided.txt", args,
                                                 {{" s: ", "\x1b"}, {"The escape key has been pressed.", "q"}}, 60);
@@ -259,35 +213,10 @@ std::vector<std::vector<std::string>> StatsRows(const std::string& text) {
   return rows;
 }
 
-std::vector<std::string> DeviceMonitorArgs(const std::string& input, const char* workers, const char* N) {
-  return {"in",
-          input,
-          "dir",
-          EndfFolder(),
-          "tasks",
-          workers,
-          "seed",
-          "5",
-          "nStreams",
-          "24",
-          "N",
-          N,
-          "tasks_CUDA",
-          "8",
-          "threads_CUDA",
-          "8",
-          "blockSize_CUDA",
-          "8",
-          "first_CUDA",
-          "1",
-          "last_CUDA",
-          "1",
-          "time_CUDA",
-          "5",
-          "heap_CUDA",
-          "2",
-          "stats_CUDA",
-          "2"};
+std::vector<std::string> DeviceMonitorArgs(const std::string& input, int workers, const char* N) {
+  std::vector<std::string> args = DeviceRunArgs(input, workers, 24, 1);
+  args.insert(args.end(), {"N", N, "time_CUDA", "5", "heap_CUDA", "2", "stats_CUDA", "2"});
+  return args;
 }
 
 }  // namespace
@@ -302,7 +231,7 @@ TEST(DeviceRun, ErrorTargetMetFromTheDeviceScoresEndsTheRun) {
   const std::string folder = MakeScratchFolder("e2e-device-target");
   if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
   fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
-  std::vector<std::string> args = DeviceMonitorArgs(input, "0", "100000000");
+  std::vector<std::string> args = DeviceMonitorArgs(input, 0, "100000000");
   args[9] = "8";  // nStreams: the device's
   setenv("TQ_SIMULATED_DEVICES", "1", 1);
   const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", input, args, {}, 120);
@@ -329,7 +258,7 @@ TEST(DeviceRun, MonitorKeysOnATerminal) {
   const std::string folder = MakeScratchFolder("e2e-device-keys");
   if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
   fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
-  std::vector<std::string> args = DeviceMonitorArgs(input, "2", "2000000000");
+  std::vector<std::string> args = DeviceMonitorArgs(input, 2, "2000000000");
   args.insert(args.end(), {"ratio_CUDA", "0.5"});
   setenv("TQ_SIMULATED_DEVICES", "1", 1);
   const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", input, args,

@@ -273,32 +273,8 @@ TEST(EmulatedDeviceRun, EscThenQEndsTheEmulatedDevicesHistoriesToo) {
   const std::string folder = MakeScratchFolder("e2e-emulated-escape");
   if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
   fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
-  const std::vector<std::string> args = {"in",
-                                         "lead_uncollided.txt",
-                                         "dir",
-                                         EndfFolder(),
-                                         "tasks",
-                                         "2",
-                                         "seed",
-                                         "5",
-                                         "nStreams",
-                                         "16",
-                                         "N",
-                                         "2000000000",
-                                         "tasks_CUDA",
-                                         "8",
-                                         "threads_CUDA",
-                                         "8",
-                                         "blockSize_CUDA",
-                                         "8",
-                                         "emulate_CUDA",
-                                         "1",
-                                         "first_CUDA",
-                                         "1",
-                                         "last_CUDA",
-                                         "1",
-                                         "ratio_CUDA",
-                                         "0.5"};
+  std::vector<std::string> args = DeviceRunArgs("lead_uncollided.txt", 2, 16, 1);
+  args.insert(args.end(), {"N", "2000000000", "emulate_CUDA", "1", "ratio_CUDA", "0.5"});
   const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", "lead_uncollided.txt", args,
                                               {{" s: ", "\x1b"}, {"The escape key has been pressed.", "q"}}, 60);
   ASSERT_EQ(run.exitCode, 0) << run.console;

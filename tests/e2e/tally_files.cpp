@@ -4,22 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
-#include <sstream>
-
-std::vector<TALLYBIN> ReadTallyBins(const std::string& path) {
-  std::istringstream lines(ReadText(path));
-  std::string line;
-  std::vector<TALLYBIN> bins;
-  std::getline(lines, line);  // header
-  while (std::getline(lines, line)) {
-    TALLYBIN b;
-    double upper = 0.0;
-    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &upper, &b.count, &b.flux, &b.relSDev) == 4) bins.push_back(b);
-  }
-  return bins;
-}
 
 double TotalCount(const std::vector<TALLYBIN>& bins) {
   double total = 0.0;

@@ -7,16 +7,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
-
-// One bin of a 1-D tally file: count, energy flux and its relative deviation.
-struct TALLYBIN {
-  double count = 0.0;
-  double flux = 0.0;
-  double relSDev = 0.0;
-};
-
-// The rows of a 1-D tally file after its header line.
-std::vector<TALLYBIN> ReadTallyBins(const std::string& path);
+#include "tests/support/tally_bins.h"
 
 // The sum of the bins' counts.
 double TotalCount(const std::vector<TALLYBIN>& bins);

@@ -7,35 +7,17 @@
 
 #include <cstdint>
 
-// A device's status record as the run loop reads it (the fields of both
-// banking modes; the other mode's fields are 0).
-struct DEVICESTATUSCOPY {
-  uint32_t nActStreams = 0;  // banking modes 0 and 1: streams not yet finished
-  uint64_t nFinishedHistories = 0;
-  uint64_t nParticles = 0;
-  uint64_t nStartedHistories = 0;
-  uint64_t nFinishedSourceTracks = 0;
-  uint64_t nRemovedOrReplacedParticles = 0;
-  int32_t maxBanked_device = 0;
-  int32_t maxBanked_kernelCall = 0;
-  int32_t nThrRead = 0;
-  int32_t nThrWrite = 0;
-  int32_t nThrNeutral = 0;
-  int32_t error = 0;         // > 0 a fatal error (task number + 1), < 0 a buffer overflow
-  uint64_t nextReadPos = 0;  // banking mode 2: ring positions
-  uint64_t nextWritePos = 0;
-  uint64_t kernelStage = 0;
-  uint64_t nReadFailure = 0;   // reads of reserved, unpublished slots
-  uint64_t nWriteFailure = 0;  // writes that met an unread slot
-};
+#include "gpu/device_rounds.h"
 
 // Starts one time slice on device `device` (0-based device number):
 // ThreadFunc2 with blocks x blockSize threads.
 void StartDeviceSlice(int32_t device, bool endSimulation, int32_t blocks, int32_t blockSize);
 // Waits for the device's slice.
 void AwaitDeviceSlice(int32_t device);
-DEVICESTATUSCOPY ReadDeviceStatus(int32_t device, int32_t heapMode);
-void WriteDeviceStatus(int32_t device, int32_t heapMode, const DEVICESTATUSCOPY& status);
+// The device's status record (DEVICESTATUSHOST: the fields of both banking
+// modes, the other mode's fields 0), and its rewrite.
+DEVICESTATUSHOST ReadDeviceStatus(int32_t device, int32_t heapMode);
+void WriteDeviceStatus(int32_t device, int32_t heapMode, const DEVICESTATUSHOST& status);
 void SetDeviceLastParticle(int32_t device, uint64_t lastParticle);
 void SetDeviceMargin(int32_t device, int32_t margin);
 // Clears the largest bank of the last launch in the device's status record.

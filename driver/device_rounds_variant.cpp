@@ -3,68 +3,16 @@
 #include "driver/device_rounds.h"
 
 #if TQ_GPU_BUILD
-#include "gpu/device_rounds.h"
-
-namespace {
-
-DEVICESTATUSCOPY ToDriver(const DEVICESTATUSHOST& h) {
-  DEVICESTATUSCOPY c;
-  c.nActStreams = h.nActStreams;
-  c.nFinishedHistories = h.nFinishedHistories;
-  c.nParticles = h.nParticles;
-  c.nStartedHistories = h.nStartedHistories;
-  c.nFinishedSourceTracks = h.nFinishedSourceTracks;
-  c.nRemovedOrReplacedParticles = h.nRemovedOrReplacedParticles;
-  c.maxBanked_device = h.maxBanked_device;
-  c.maxBanked_kernelCall = h.maxBanked_kernelCall;
-  c.nThrRead = h.nThrRead;
-  c.nThrWrite = h.nThrWrite;
-  c.nThrNeutral = h.nThrNeutral;
-  c.error = h.error;
-  c.nextReadPos = h.nextReadPos;
-  c.nextWritePos = h.nextWritePos;
-  c.kernelStage = h.kernelStage;
-  c.nReadFailure = h.nReadFailure;
-  c.nWriteFailure = h.nWriteFailure;
-  return c;
-}
-
-DEVICESTATUSHOST ToDevice(const DEVICESTATUSCOPY& c) {
-  DEVICESTATUSHOST h;
-  h.nActStreams = c.nActStreams;
-  h.nFinishedHistories = c.nFinishedHistories;
-  h.nParticles = c.nParticles;
-  h.nStartedHistories = c.nStartedHistories;
-  h.nFinishedSourceTracks = c.nFinishedSourceTracks;
-  h.nRemovedOrReplacedParticles = c.nRemovedOrReplacedParticles;
-  h.maxBanked_device = c.maxBanked_device;
-  h.maxBanked_kernelCall = c.maxBanked_kernelCall;
-  h.nThrRead = c.nThrRead;
-  h.nThrWrite = c.nThrWrite;
-  h.nThrNeutral = c.nThrNeutral;
-  h.error = c.error;
-  h.nextReadPos = c.nextReadPos;
-  h.nextWritePos = c.nextWritePos;
-  h.kernelStage = c.kernelStage;
-  h.nReadFailure = c.nReadFailure;
-  h.nWriteFailure = c.nWriteFailure;
-  return h;
-}
-
-}  // namespace
-
 void StartDeviceSlice(int32_t device, bool endSimulation, int32_t blocks, int32_t blockSize) {
   LaunchDeviceSlice(device, endSimulation, blocks, blockSize);
 }
 
 void AwaitDeviceSlice(int32_t device) { WaitForDeviceSlice(device); }
 
-DEVICESTATUSCOPY ReadDeviceStatus(int32_t device, int32_t heapMode) {
-  return ToDriver(ReadDeviceStatusRecord(device, heapMode));
-}
+DEVICESTATUSHOST ReadDeviceStatus(int32_t device, int32_t heapMode) { return ReadDeviceStatusRecord(device, heapMode); }
 
-void WriteDeviceStatus(int32_t device, int32_t heapMode, const DEVICESTATUSCOPY& status) {
-  WriteDeviceStatusRecord(device, heapMode, ToDevice(status));
+void WriteDeviceStatus(int32_t device, int32_t heapMode, const DEVICESTATUSHOST& status) {
+  WriteDeviceStatusRecord(device, heapMode, status);
 }
 
 void SetDeviceLastParticle(int32_t device, uint64_t lastParticle) { WriteDeviceLastParticle(device, lastParticle); }
@@ -87,8 +35,8 @@ uint64_t RepackDeviceRingBuffer(int32_t device, uint64_t lastReadPos, uint64_t n
 
 void StartDeviceSlice(int32_t, bool, int32_t, int32_t) {}
 void AwaitDeviceSlice(int32_t) {}
-DEVICESTATUSCOPY ReadDeviceStatus(int32_t, int32_t) { return DEVICESTATUSCOPY{}; }
-void WriteDeviceStatus(int32_t, int32_t, const DEVICESTATUSCOPY&) {}
+DEVICESTATUSHOST ReadDeviceStatus(int32_t, int32_t) { return DEVICESTATUSHOST{}; }
+void WriteDeviceStatus(int32_t, int32_t, const DEVICESTATUSHOST&) {}
 void SetDeviceLastParticle(int32_t, uint64_t) {}
 void SetDeviceMargin(int32_t, int32_t) {}
 void ClearDeviceKernelCallMaximum(int32_t, int32_t) {}

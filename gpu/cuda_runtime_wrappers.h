@@ -35,6 +35,14 @@ void DeviceUpload(void* device, const void* host, size_t bytes);
 void DeviceDownload(void* host, const void* device, size_t bytes);
 void DeviceRelease(void* device);
 
+// A checked copy of one record from the current device.
+template <typename T>
+T DownloadRecord(const void* device) {
+  T record{};
+  DeviceDownload(&record, device, sizeof record);
+  return record;
+}
+
 // A copy of n values on the current device (null for none).
 template <typename T>
 T* DeviceCopyOf(const T* host, int64_t n) {

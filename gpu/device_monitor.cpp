@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "gpu/cuda_runtime_wrappers.h"
+#include "gpu/device_rounds.h"
 #include "gpu/device_run_state.h"
 
 DEVICESTATUSREADING ReadDeviceMonitorStatus(int32_t device, int32_t heapMode) {
@@ -11,31 +12,21 @@ DEVICESTATUSREADING ReadDeviceMonitorStatus(int32_t device, int32_t heapMode) {
   const DEVICETASKDATA& data = device_host::deviceRun[device].taskData;
   DEVICESTATUSREADING r;
   if (data.status == nullptr) return r;
+  const DEVICESTATUSHOST s = DownloadStatusRecord(data.status, heapMode);
+  r.nFinishedHistories = s.nFinishedHistories;
+  r.nStartedHistories = s.nStartedHistories;
+  r.nFinishedSourceTracks = s.nFinishedSourceTracks;
+  r.maxBanked_kernelCall = s.maxBanked_kernelCall;
   if (heapMode == kHeapRing) {
-    DEVICESTATUSRING s{};
-    DeviceDownload(&s, data.status, sizeof s);
-    r.nFinishedHistories = s.nFinishedHistories;
-    r.nStartedHistories = s.nStartedHistories;
-    r.nFinishedSourceTracks = s.nFinishedSourceTracks;
-    r.maxBanked_kernelCall = s.maxBanked_kernelCall;
     r.waiting = s.nextWritePos >= s.nextReadPos ? static_cast<int64_t>(s.nextWritePos - s.nextReadPos) : 0;
-  } else {
-    DEVICESTATUS s{};
-    DeviceDownload(&s, data.status, sizeof s);
-    r.nFinishedHistories = s.nFinishedHistories;
-    r.nStartedHistories = s.nStartedHistories;
-    r.nFinishedSourceTracks = s.nFinishedSourceTracks;
-    r.maxBanked_kernelCall = s.maxBanked_kernelCall;
   }
   return r;
 }
 
 CUDA_STATS ReadDeviceCounters(int32_t device) {
   SelectDevice(device);
-  CUDA_STATS counters{};
   const DEVICETASKDATA& data = device_host::deviceRun[device].taskData;
-  if (data.cudaStats != nullptr) DeviceDownload(&counters, data.cudaStats, sizeof counters);
-  return counters;
+  return data.cudaStats != nullptr ? DownloadRecord<CUDA_STATS>(data.cudaStats) : CUDA_STATS{};
 }
 
 DEVICELAUNCHREADING ReadDeviceLaunch(int32_t device, int32_t nThreads, int32_t blockSize,

@@ -5,6 +5,7 @@
 
 #include "core/tally.h"
 #include "gpu/cuda_runtime_wrappers.h"
+#include "gpu/device_rounds.h"
 
 namespace {
 
@@ -156,25 +157,12 @@ void ReadThreadStats(const DEVICETASKDATA& d, int32_t i, int32_t nCells, INTERAC
 }
 
 DEVICEENDSTATUS ReadDeviceEndStatus(const DEVICETASKDATA& d, int32_t heapMode) {
+  const DEVICESTATUSHOST s = DownloadStatusRecord(d.status, heapMode);
   DEVICEENDSTATUS e;
-  if (heapMode == kHeapRing) {
-    DEVICESTATUSRING s{};
-    DeviceDownload(&s, d.status, sizeof s);
-    e.finished = s.nFinishedSourceTracks;
-    e.maxBankedDevice = s.maxBanked_device;
-    e.error = s.error;
-  } else {
-    DEVICESTATUS s{};
-    DeviceDownload(&s, d.status, sizeof s);
-    e.finished = s.nFinishedHistories;
-    e.maxBankedDevice = s.maxBanked_device;
-    e.error = s.error;
-  }
+  e.finished = heapMode == kHeapRing ? s.nFinishedSourceTracks : s.nFinishedHistories;
+  e.maxBankedDevice = s.maxBanked_device;
+  e.error = s.error;
   return e;
 }
 
-CUDA_STATS ReadCudaStats(const DEVICETASKDATA& d) {
-  CUDA_STATS s{};
-  DeviceDownload(&s, d.cudaStats, sizeof s);
-  return s;
-}
+CUDA_STATS ReadCudaStats(const DEVICETASKDATA& d) { return DownloadRecord<CUDA_STATS>(d.cudaStats); }

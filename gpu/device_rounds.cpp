@@ -13,34 +13,32 @@ namespace {
 // The host arrays of the thread records that each device's statistics read.
 std::vector<CThread2> threadRecords[kMaxDevices];
 
-template <typename S>
-void CopyCommonFields(const S& s, DEVICESTATUSHOST& h) {
-  h.nFinishedHistories = s.nFinishedHistories;
-  h.nParticles = s.nParticles;
-  h.nStartedHistories = s.nStartedHistories;
-  h.nFinishedSourceTracks = s.nFinishedSourceTracks;
-  h.nRemovedOrReplacedParticles = s.nRemovedOrReplacedParticles;
-  h.maxBanked_device = s.maxBanked_device;
-  h.maxBanked_kernelCall = s.maxBanked_kernelCall;
-  h.nThrRead = s.nThrRead;
-  h.nThrWrite = s.nThrWrite;
-  h.nThrNeutral = s.nThrNeutral;
-  h.error = s.error;
+// The fields that the status records of both banking modes and the host's
+// form have, copied from one to the other.
+template <typename FROM, typename TO>
+void CopyCommonFields(const FROM& from, TO& to) {
+  to.nFinishedHistories = from.nFinishedHistories;
+  to.nParticles = from.nParticles;
+  to.nStartedHistories = from.nStartedHistories;
+  to.nFinishedSourceTracks = from.nFinishedSourceTracks;
+  to.nRemovedOrReplacedParticles = from.nRemovedOrReplacedParticles;
+  to.maxBanked_device = from.maxBanked_device;
+  to.maxBanked_kernelCall = from.maxBanked_kernelCall;
+  to.nThrRead = from.nThrRead;
+  to.nThrWrite = from.nThrWrite;
+  to.nThrNeutral = from.nThrNeutral;
+  to.error = from.error;
 }
 
-template <typename S>
-void CopyCommonFieldsBack(const DEVICESTATUSHOST& h, S& s) {
-  s.nFinishedHistories = h.nFinishedHistories;
-  s.nParticles = h.nParticles;
-  s.nStartedHistories = h.nStartedHistories;
-  s.nFinishedSourceTracks = h.nFinishedSourceTracks;
-  s.nRemovedOrReplacedParticles = h.nRemovedOrReplacedParticles;
-  s.maxBanked_device = h.maxBanked_device;
-  s.maxBanked_kernelCall = h.maxBanked_kernelCall;
-  s.nThrRead = h.nThrRead;
-  s.nThrWrite = h.nThrWrite;
-  s.nThrNeutral = h.nThrNeutral;
-  s.error = h.error;
+// The ring's fields (banking mode 2), copied between the ring's status record
+// and the host's form.
+template <typename FROM, typename TO>
+void CopyRingFields(const FROM& from, TO& to) {
+  to.nextReadPos = from.nextReadPos;
+  to.nextWritePos = from.nextWritePos;
+  to.kernelStage = from.kernelStage;
+  to.nReadFailure = from.nReadFailure;
+  to.nWriteFailure = from.nWriteFailure;
 }
 
 const DEVICETASKDATA& TaskData(int32_t d) { return device_host::deviceRun[d].taskData; }
@@ -94,29 +92,21 @@ DEVICESTATUSHOST StatusFromDevice(const DEVICESTATUS& s) {
 DEVICESTATUSHOST StatusFromDevice(const DEVICESTATUSRING& s) {
   DEVICESTATUSHOST h;
   CopyCommonFields(s, h);
-  h.nextReadPos = s.nextReadPos;
-  h.nextWritePos = s.nextWritePos;
-  h.kernelStage = s.kernelStage;
-  h.nReadFailure = s.nReadFailure;
-  h.nWriteFailure = s.nWriteFailure;
+  CopyRingFields(s, h);
   return h;
 }
 
 DEVICESTATUS StatusForDevice(const DEVICESTATUSHOST& h) {
   DEVICESTATUS s{};
   s.nActStreams = h.nActStreams;
-  CopyCommonFieldsBack(h, s);
+  CopyCommonFields(h, s);
   return s;
 }
 
 DEVICESTATUSRING StatusForRingDevice(const DEVICESTATUSHOST& h) {
   DEVICESTATUSRING s{};
-  CopyCommonFieldsBack(h, s);
-  s.nextReadPos = h.nextReadPos;
-  s.nextWritePos = h.nextWritePos;
-  s.kernelStage = h.kernelStage;
-  s.nReadFailure = h.nReadFailure;
-  s.nWriteFailure = h.nWriteFailure;
+  CopyCommonFields(h, s);
+  CopyRingFields(h, s);
   return s;
 }
 
@@ -131,16 +121,14 @@ void WaitForDeviceSlice(int32_t d) {
   CheckCudaError(LastLaunchError());
 }
 
+DEVICESTATUSHOST DownloadStatusRecord(const void* status, int32_t heapMode) {
+  if (heapMode == kHeapRing) return StatusFromDevice(DownloadRecord<DEVICESTATUSRING>(status));
+  return StatusFromDevice(DownloadRecord<DEVICESTATUS>(status));
+}
+
 DEVICESTATUSHOST ReadDeviceStatusRecord(int32_t d, int32_t heapMode) {
   SelectDevice(d);
-  if (heapMode == kHeapRing) {
-    DEVICESTATUSRING s{};
-    DeviceDownload(&s, TaskData(d).status, sizeof s);
-    return StatusFromDevice(s);
-  }
-  DEVICESTATUS s{};
-  DeviceDownload(&s, TaskData(d).status, sizeof s);
-  return StatusFromDevice(s);
+  return DownloadStatusRecord(TaskData(d).status, heapMode);
 }
 
 void WriteDeviceStatusRecord(int32_t d, int32_t heapMode, const DEVICESTATUSHOST& status) {
@@ -161,9 +149,7 @@ void WriteDeviceLastParticle(int32_t d, unsigned long long lastParticle) {
 
 unsigned long long ReadDeviceLastParticle(int32_t d) {
   SelectDevice(d);
-  unsigned long long v = 0;
-  DeviceDownload(&v, TaskData(d).lastParticle, sizeof v);
-  return v;
+  return DownloadRecord<unsigned long long>(TaskData(d).lastParticle);
 }
 
 void WriteDeviceMargin(int32_t d, int32_t margin) {

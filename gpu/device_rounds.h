@@ -43,6 +43,9 @@ DEVICESTATUSRING StatusForRingDevice(const DEVICESTATUSHOST& s);
 void LaunchDeviceSlice(int32_t d, bool endSimulation, int32_t blocks, int32_t blockSize);
 // Waits for the slice to end and checks the launch.
 void WaitForDeviceSlice(int32_t d);
+// The status record at `status` on the current device, in the banking mode's
+// layout, in the host's form.
+DEVICESTATUSHOST DownloadStatusRecord(const void* status, int32_t heapMode);
 // The status record of device d, and its rewrite.
 DEVICESTATUSHOST ReadDeviceStatusRecord(int32_t d, int32_t heapMode);
 void WriteDeviceStatusRecord(int32_t d, int32_t heapMode, const DEVICESTATUSHOST& status);

@@ -23,7 +23,7 @@
 #include "platform/threads.h"
 
 namespace run {
-DEVICESTATUSCOPY deviceStatus[kMaxDeviceSlots];
+DEVICESTATUSHOST deviceStatus[kMaxDeviceSlots];
 }  // namespace run
 
 int32_t NextRingMargin(int32_t margin, uint64_t waiting) {
@@ -125,14 +125,14 @@ int StartCpuWorkers() {
 
 // The histories a device must finish: its share, or after the end of the
 // simulation was asked for, the histories it had started.
-uint64_t DeviceTarget(int32_t d, const DEVICESTATUSCOPY& s) {
+uint64_t DeviceTarget(int32_t d, const DEVICESTATUSHOST& s) {
   const uint64_t share = run::deviceDivision.slot[d].share;
   if (run::endSimulation.load(std::memory_order_acquire) == 0) return share;
-  return std::min(share, s.nStartedHistories);
+  return std::min<uint64_t>(share, s.nStartedHistories);
 }
 
 // The counts of the last read-backs, as the monitor and the balancing use them.
-void StoreDeviceCounts(int32_t d, const DEVICESTATUSCOPY& s) {
+void StoreDeviceCounts(int32_t d, const DEVICESTATUSHOST& s) {
   run::deviceStatus[d] = s;
   run::nFinishedOfDevice[d] = HeapMode() == 2 ? s.nFinishedSourceTracks : s.nFinishedHistories;
   run::nStartedOfDevice[d] = s.nStartedHistories;
@@ -145,7 +145,7 @@ void StoreDeviceCounts(int32_t d, const DEVICESTATUSCOPY& s) {
 
 // Banking mode 2: the ring of slot d after a launch. Returns whether the
 // device is finished.
-bool RingDeviceFinished(int32_t d, DEVICESTATUSCOPY& s, CYCLESTATE& c) {
+bool RingDeviceFinished(int32_t d, DEVICESTATUSHOST& s, CYCLESTATE& c) {
   DEVICESLOT& slot = run::deviceDivision.slot[d];
   uint64_t waiting = 0;
   if (s.nReadFailure == 0 && s.nWriteFailure == 0) {
@@ -199,7 +199,7 @@ Status DeviceCycle(CYCLESTATE& c, bool* launched) {
   for (int32_t d = 0; d < v.nDevices; ++d) {
     if (!IsReal(d) || c.finished[d]) continue;
     const int32_t device = v.slot[d].device;
-    DEVICESTATUSCOPY s = ReadDeviceStatus(device, o.heap_CUDA);
+    DEVICESTATUSHOST s = ReadDeviceStatus(device, o.heap_CUDA);
     if (s.error > 0) return kDeviceError;  // the device has printed its message
     if (s.maxBanked_kernelCall != 0) ClearDeviceKernelCallMaximum(device, o.heap_CUDA);
     if (s.error < 0) run::bufferOverflow.store(1, std::memory_order_release);

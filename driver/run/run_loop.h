@@ -17,7 +17,7 @@ namespace run {
 // Elapsed time of the run (s), taken when the loop ends.
 extern double runElapsedTime;
 // Each device slot's status record as last read back after a cycle.
-extern DEVICESTATUSCOPY deviceStatus[kMaxDeviceSlots];
+extern DEVICESTATUSHOST deviceStatus[kMaxDeviceSlots];
 }  // namespace run
 
 // The run with real devices (device_cycles.cpp): the CPU workers on their

@@ -6,18 +6,15 @@
 // same files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/tally_files.h"
 #include "tests/support/test_paths.h"
 
 namespace {
@@ -40,28 +37,8 @@ PROGRAMRUN RunOnDevices(const PROBLEM& p, const std::string& scratch, int worker
   if (InstallProgramWithAuxData(folder).empty()) return PROGRAMRUN{-1, kAuxDataMissing, ""};
   fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
   const int streams = workers * 8 + nDevices * 8;
-  std::vector<std::string> args = {"in",
-                                   p.input,
-                                   "dir",
-                                   EndfFolder(),
-                                   "tasks",
-                                   std::to_string(workers),
-                                   "seed",
-                                   "5",
-                                   "nStreams",
-                                   std::to_string(streams),
-                                   "tasks_CUDA",
-                                   "8",
-                                   "threads_CUDA",
-                                   "8",
-                                   "blockSize_CUDA",
-                                   "8",
-                                   "first_CUDA",
-                                   "1",
-                                   "last_CUDA",
-                                   std::to_string(nDevices),
-                                   "time_CUDA",
-                                   "5"};
+  std::vector<std::string> args = DeviceRunArgs(p.input, workers, streams, nDevices);
+  args.insert(args.end(), {"time_CUDA", "5"});
   if (workers > 0) args.insert(args.end(), {"ratio_CUDA", "0.6"});
   args.insert(args.end(), p.extra.begin(), p.extra.end());
   args.insert(args.end(), options.begin(), options.end());
@@ -69,19 +46,6 @@ PROGRAMRUN RunOnDevices(const PROBLEM& p, const std::string& scratch, int worker
   PROGRAMRUN run = RunProgram(folder + "Trenqual_CUDA", p.input, args);
   unsetenv("TQ_SIMULATED_DEVICES");
   return run;
-}
-
-std::string ResultFolder(const PROGRAMRUN& run, const std::string& input) {
-  return run.folder + "Files_" + input.substr(0, input.size() - 4) + "_out.txt/";
-}
-
-std::map<std::string, std::string> TallyFiles(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
-    const std::string name = e.path().filename().string();
-    if (name.find("TALLY") != std::string::npos) files[name] = ReadText(e.path().string());
-  }
-  return files;
 }
 
 // The N of a problem's run.
@@ -100,49 +64,6 @@ void ExpectCompleteRun(const PROGRAMRUN& run, const std::string& label, const st
   EXPECT_NE(run.console.find("number of source particles = " + N + ","), std::string::npos) << label << run.console;
   EXPECT_EQ(run.console.find("Error"), std::string::npos) << label << run.console;
   EXPECT_EQ(run.console.find("Fatal error"), std::string::npos) << label << run.console;
-}
-
-// One bin of a 1-D tally file: count, energy flux and its relative deviation.
-struct TALLYBIN {
-  double count = 0.0;
-  double flux = 0.0;
-  double relSDev = 0.0;
-};
-
-std::vector<TALLYBIN> ReadTallyBins(const std::string& path) {
-  std::istringstream lines(ReadText(path));
-  std::string line;
-  std::vector<TALLYBIN> bins;
-  std::getline(lines, line);  // header
-  while (std::getline(lines, line)) {
-    TALLYBIN b;
-    double upper = 0.0;
-    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &upper, &b.count, &b.flux, &b.relSDev) == 4) bins.push_back(b);
-  }
-  return bins;
-}
-
-// Every bin of two runs' tally file within 4 standard deviations of their
-// difference: the count by Poisson statistics, the flux by the files' own
-// deviations where both bins hold 10 particles or more.
-void ExpectAgreement(const std::string& fileA, const std::string& fileB, const std::string& label) {
-  const std::vector<TALLYBIN> a = ReadTallyBins(fileA);
-  const std::vector<TALLYBIN> b = ReadTallyBins(fileB);
-  ASSERT_EQ(a.size(), b.size()) << label << fileA;
-  ASSERT_FALSE(a.empty()) << label << fileA;
-  double countA = 0.0, countB = 0.0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const double countSDev = std::sqrt(std::max(a[i].count + b[i].count, 1.0));
-    EXPECT_LE(std::fabs(a[i].count - b[i].count), 4.0 * countSDev) << label << fileA << " bin " << i;
-    const double fluxSDev = std::hypot(a[i].flux * a[i].relSDev, b[i].flux * b[i].relSDev);
-    if (a[i].count >= 10 && b[i].count >= 10) {
-      EXPECT_LE(std::fabs(a[i].flux - b[i].flux), 4.0 * fluxSDev) << label << fileA << " bin " << i;
-    }
-    countA += a[i].count;
-    countB += b[i].count;
-  }
-  EXPECT_GT(countA, 0.0) << label;
-  EXPECT_GT(countB, 0.0) << label;
 }
 
 PROGRAMRUN RunOnCpu(const PROBLEM& p, const std::string& scratch) {
@@ -216,34 +137,8 @@ TEST(DeviceRun, EscThenQEndsTheDevicesHistoriesToo) {
     const std::string folder = MakeScratchFolder("e2e-device-escape");
     if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
     fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
-    const std::vector<std::string> args = {"in",
-                                           "lead_uncollided.txt",
-                                           "dir",
-                                           EndfFolder(),
-                                           "tasks",
-                                           "2",
-                                           "seed",
-                                           "5",
-                                           "nStreams",
-                                           "24",
-                                           "N",
-                                           "2000000000",
-                                           "tasks_CUDA",
-                                           "8",
-                                           "threads_CUDA",
-                                           "8",
-                                           "blockSize_CUDA",
-                                           "8",
-                                           "first_CUDA",
-                                           "1",
-                                           "last_CUDA",
-                                           "1",
-                                           "ratio_CUDA",
-                                           "0.5",
-                                           "time_CUDA",
-                                           "5",
-                                           "heap_CUDA",
-                                           heap};
+    std::vector<std::string> args = DeviceRunArgs("lead_uncollided.txt", 2, 24, 1);
+    args.insert(args.end(), {"N", "2000000000", "ratio_CUDA", "0.5", "time_CUDA", "5", "heap_CUDA", heap});
     setenv("TQ_SIMULATED_DEVICES", "1", 1);
     const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", "lead_uncollided.txt", args,
                                                 {{" s: ", "\x1b"}, {"The escape key has been pressed.", "q"}}, 60);
@@ -318,35 +213,10 @@ std::vector<std::vector<std::string>> StatsRows(const std::string& text) {
   return rows;
 }
 
-std::vector<std::string> DeviceMonitorArgs(const std::string& input, const char* workers, const char* N) {
-  return {"in",
-          input,
-          "dir",
-          EndfFolder(),
-          "tasks",
-          workers,
-          "seed",
-          "5",
-          "nStreams",
-          "24",
-          "N",
-          N,
-          "tasks_CUDA",
-          "8",
-          "threads_CUDA",
-          "8",
-          "blockSize_CUDA",
-          "8",
-          "first_CUDA",
-          "1",
-          "last_CUDA",
-          "1",
-          "time_CUDA",
-          "5",
-          "heap_CUDA",
-          "2",
-          "stats_CUDA",
-          "2"};
+std::vector<std::string> DeviceMonitorArgs(const std::string& input, int workers, const char* N) {
+  std::vector<std::string> args = DeviceRunArgs(input, workers, 24, 1);
+  args.insert(args.end(), {"N", N, "time_CUDA", "5", "heap_CUDA", "2", "stats_CUDA", "2"});
+  return args;
 }
 
 }  // namespace
@@ -361,7 +231,7 @@ TEST(DeviceRun, ErrorTargetMetFromTheDeviceScoresEndsTheRun) {
   const std::string folder = MakeScratchFolder("e2e-device-target");
   if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
   fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
-  std::vector<std::string> args = DeviceMonitorArgs(input, "0", "100000000");
+  std::vector<std::string> args = DeviceMonitorArgs(input, 0, "100000000");
   args[9] = "8";  // nStreams: the device's
   setenv("TQ_SIMULATED_DEVICES", "1", 1);
   const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", input, args, {}, 120);
@@ -388,7 +258,7 @@ TEST(DeviceRun, MonitorKeysOnATerminal) {
   const std::string folder = MakeScratchFolder("e2e-device-keys");
   if (InstallProgramWithAuxData(folder).empty()) GTEST_SKIP() << kAuxDataMissing;
   fs::copy_file(TRENQUAL_CUDA_PATH, folder + "Trenqual_CUDA");
-  std::vector<std::string> args = DeviceMonitorArgs(input, "2", "2000000000");
+  std::vector<std::string> args = DeviceMonitorArgs(input, 2, "2000000000");
   args.insert(args.end(), {"ratio_CUDA", "0.5"});
   setenv("TQ_SIMULATED_DEVICES", "1", 1);
   const PROGRAMRUN run = RunProgramOnTerminal(folder + "Trenqual_CUDA", input, args,

@@ -207,3 +207,10 @@ std::string CompareWithGolden(const std::string& text, const std::string& golden
   return "differs from " + path + " at byte " + std::to_string(at) + ":\n--- golden ---\n" +
          golden.substr(at, 200) + "\n--- actual ---\n" + text.substr(at, 200);
 }
+
+std::vector<std::string> DeviceRunArgs(const std::string& input, int workers, int streams, int nDevices) {
+  std::vector<std::string> args = {"in", input, "dir", EndfFolder(), "tasks", std::to_string(workers), "seed", "5"};
+  args.insert(args.end(), {"nStreams", std::to_string(streams), "tasks_CUDA", "8", "threads_CUDA", "8"});
+  args.insert(args.end(), {"blockSize_CUDA", "8", "first_CUDA", "1", "last_CUDA", std::to_string(nDevices)});
+  return args;
+}

@@ -34,6 +34,11 @@ PROGRAMRUN RunProgramOnTerminal(const std::string& program, const std::string& i
                                 const std::vector<std::string>& args, const std::vector<TYPEDKEYS>& typed,
                                 int timeoutSeconds);
 
+// The arguments of a Trenqual_CUDA run of input with the ENDF folder, seed 5,
+// `workers` CPU workers, `streams` streams and devices 1 .. nDevices of 8
+// tasks of 8 threads in blocks of 8; the run's own arguments follow them.
+std::vector<std::string> DeviceRunArgs(const std::string& input, int workers, int streams, int nDevices);
+
 // The whole file at path ("" when it cannot be read).
 std::string ReadText(const std::string& path);
 

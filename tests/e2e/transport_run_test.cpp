@@ -8,16 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/constants.h"
 #include "core/task.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/tally_files.h"
 #include "tests/support/test_paths.h"
 #include "tests/transport/photon_fixture.h"
 
@@ -28,28 +27,6 @@ namespace fs = std::filesystem;
 constexpr double kSourceEnergyEv = 662e3;
 constexpr double kLeadThicknessCm = 1.0;
 constexpr double kHistories = 20000.0;  // N of lead_uncollided.txt and lead_coherent.txt
-
-// One bin of a 1-D plane-tally file: the particle count and the energy flux
-// per source particle with its relative standard deviation.
-struct TALLYBIN {
-  double count = -1.0;
-  double flux = 0.0;
-  double relSDev = 0.0;
-};
-
-// The rows of a 1-D tally file after its header line.
-std::vector<TALLYBIN> ReadTallyBins(const std::string& path) {
-  std::istringstream lines(ReadText(path));
-  std::string line;
-  std::vector<TALLYBIN> bins;
-  std::getline(lines, line);  // header
-  while (std::getline(lines, line)) {
-    TALLYBIN b;
-    double upper = 0.0;
-    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &upper, &b.count, &b.flux, &b.relSDev) == 4) bins.push_back(b);
-  }
-  return bins;
-}
 
 // The layer's atomic concentration as the set-up reports it, 1/cm^3.
 double ReportedConcentration(const std::string& outputText) {
@@ -66,7 +43,7 @@ PROGRAMRUN RunLead(const std::string& input, const std::string& scratch, const s
 }
 
 std::string LeadTally(const PROGRAMRUN& run, const std::string& input, const char* quantity) {
-  return run.folder + "Files_" + input + "_out.txt/PTALLY1_" + quantity + ".txt";
+  return ResultFolder(run, input + ".txt") + "PTALLY1_" + quantity + ".txt";
 }
 
 // The photon transport's own total cross section of lead at 662 keV per atom

@@ -119,7 +119,7 @@ class DeviceRunLoopTest : public ::testing::Test {
   uint64_t DeviceFinished() const {
     uint64_t n = 0;
     for (int32_t d = 0; d < run::deviceDivision.nDevices; ++d) {
-      const DEVICESTATUSCOPY& s = run::deviceStatus[d];
+      const DEVICESTATUSHOST& s = run::deviceStatus[d];
       n += input::runOptions.heap_CUDA == 2 ? s.nFinishedSourceTracks : s.nFinishedHistories;
     }
     return n;
@@ -207,7 +207,7 @@ TEST_F(DeviceRunLoopTest, ADevicesErrorEndsTheRunOrIsNotedAsAnOverflow) {
     r.N = 100000;
     r.nStreams = 2 * 4 + 8;
     Prepare(r);
-    DEVICESTATUSCOPY status = ReadDeviceStatus(0, r.heapMode);
+    DEVICESTATUSHOST status = ReadDeviceStatus(0, r.heapMode);
     status.error = c.error;
     WriteDeviceStatus(0, r.heapMode, status);
     testing::internal::CaptureStdout();

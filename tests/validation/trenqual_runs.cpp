@@ -1,7 +1,6 @@
 #include "tests/validation/trenqual_runs.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,16 +50,4 @@ double NumberAfter(const std::string& text, const std::string& label) {
   const size_t at = text.find(label);
   if (at == std::string::npos) return std::numeric_limits<double>::quiet_NaN();
   return std::strtod(text.c_str() + at + label.size(), nullptr);
-}
-
-std::vector<TALLYBIN> ReadTallyFile(const std::string& path) {
-  std::istringstream lines(ReadWholeFile(path));
-  std::string line;
-  std::vector<TALLYBIN> bins;
-  std::getline(lines, line);  // header
-  while (std::getline(lines, line)) {
-    TALLYBIN b;
-    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &b.upper, &b.count, &b.energy, &b.relSdev) == 4) bins.push_back(b);
-  }
-  return bins;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/tally_bins.h"
+
 struct TRENQUALRUN {
   int exitCode = -1;
   std::string folder;  // where the run wrote its files, with a trailing '/'
@@ -22,18 +24,6 @@ TRENQUALRUN RunTrenqual(const std::string& program, const std::string& folder, c
 
 // The number after `label` in text; NaN when the label is missing.
 double NumberAfter(const std::string& text, const std::string& label);
-
-// One bin of a 1-D tally file: upper bin edge, signed particle count (negative
-// for crossings against the plane's normal), energy sum in the input's energy
-// unit and its relative standard deviation.
-struct TALLYBIN {
-  double upper = 0.0;
-  double count = 0.0;
-  double energy = 0.0;
-  double relSdev = 0.0;
-};
-
-std::vector<TALLYBIN> ReadTallyFile(const std::string& path);
 
 // The whole file ("" when it cannot be read).
 std::string ReadWholeFile(const std::string& path);

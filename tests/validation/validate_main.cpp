@@ -103,7 +103,7 @@ bool PhotonTransmission(const OPTIONS& o, std::vector<VALIDATIONROW>& rows) {
       const std::string name = std::string("photons_") + el.symbol + "_" + Format("%g", E * 1e3) + "keV";
       const TRENQUALRUN run = RunTrenqual(o.program, o.folder + "runs/" + name, name,
                                           PhotonInput(el, E * 1e3, thickness), o.endf, o.workers, kSeed);
-      const std::vector<TALLYBIN> theta = ReadTallyFile(run.TallyPath("PTALLY1_THETA.txt"));
+      const std::vector<TALLYBIN> theta = ReadTallyBins(run.TallyPath("PTALLY1_THETA.txt"));
       const double collided = NumberAfter(run.output, "Number of source particles absorbed or scattered =");
       if (run.exitCode != 0 || theta.size() != 1 || std::isnan(collided)) {
         std::fprintf(stderr, "The photon run %s failed (exit code %d); see %s.\n", name.c_str(), run.exitCode,
@@ -264,8 +264,8 @@ TALLYSUM SumOf(const std::vector<TALLYBIN>& bins) {
   double var = 0.0;
   for (const TALLYBIN& b : bins) {
     s.count += std::fabs(b.count);
-    s.energy += std::fabs(b.energy);
-    var += std::pow(b.energy * b.relSdev, 2);
+    s.energy += std::fabs(b.flux);
+    var += std::pow(b.flux * b.relSDev, 2);
   }
   s.energySdev = std::sqrt(var);
   return s;
@@ -276,9 +276,9 @@ bool ThickTargetRun(const OPTIONS& o, bool defaultPhysics, std::vector<VALIDATIO
   const TRENQUALRUN run = RunTrenqual(o.program, o.folder + "runs/" + name, name, ThickTargetInput(defaultPhysics),
                                       o.endf, o.workers, kSeed);
   const double absorbed = NumberAfter(run.output, "Absorbed energy =");
-  const std::vector<TALLYBIN> back = ReadTallyFile(run.TallyPath("ETALLY1_E.txt"));
-  const std::vector<TALLYBIN> front = ReadTallyFile(run.TallyPath("TALLY2_E.txt"));
-  const std::vector<TALLYBIN> rear = ReadTallyFile(run.TallyPath("TALLY3_E.txt"));
+  const std::vector<TALLYBIN> back = ReadTallyBins(run.TallyPath("ETALLY1_E.txt"));
+  const std::vector<TALLYBIN> front = ReadTallyBins(run.TallyPath("TALLY2_E.txt"));
+  const std::vector<TALLYBIN> rear = ReadTallyBins(run.TallyPath("TALLY3_E.txt"));
   if (run.exitCode != 0 || std::isnan(absorbed) || back.empty() || front.empty() || rear.empty()) {
     std::fprintf(stderr, "The thick-target run failed (exit code %d); see %s.\n", run.exitCode, run.folder.c_str());
     return false;

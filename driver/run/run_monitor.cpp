@@ -178,6 +178,27 @@ WORKERVIEW ReadWorkerProgress(const CTask& t) {
   return v;
 }
 
+// The workers with streams that the progress line lists, at most `most` of
+// them in record order; more: further ones were left out.
+struct LISTEDWORKERS {
+  std::vector<WORKERVIEW> views;
+  bool more = false;
+};
+
+LISTEDWORKERS ListedWorkers(int most) {
+  LISTEDWORKERS listed;
+  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
+    const WORKERVIEW v = ReadWorkerProgress(core::tasks[r]);
+    if (v.nStreams <= 0) continue;
+    if (static_cast<int>(listed.views.size()) == most) {
+      listed.more = true;
+      break;
+    }
+    listed.views.push_back(v);
+  }
+  return listed;
+}
+
 void GatherCounts() {
   uint64_t finished = 0;
   for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) finished += ReadWorkerProgress(core::tasks[r]).finished;
@@ -549,26 +570,18 @@ void AppendGpuBuildBody(std::string& line, bool anyTarget, double now) {
     Append(line, " %lld/%lld (%-.2f%%)", static_cast<long long>(run::nFinishedCpu),
            static_cast<long long>(run::hostParticleShare), cpuPercent);
     line += ", active threads - ";
-    const int listed = anyTarget ? kListedWorkersWithTargets : kListedGpuBuildWorkers;
-    int shown = 0;
-    bool more = false;
-    for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
-      const WORKERVIEW v = ReadWorkerProgress(core::tasks[r]);
-      if (v.nStreams <= 0) continue;
-      if (shown == listed) {
-        more = true;
-        break;
-      }
-      if (shown > 0) line += ", ";
+    const LISTEDWORKERS listed = ListedWorkers(anyTarget ? kListedWorkersWithTargets : kListedGpuBuildWorkers);
+    for (size_t i = 0; i < listed.views.size(); ++i) {
+      const WORKERVIEW& v = listed.views[i];
+      if (i > 0) line += ", ";
       if (v.threadNo == v.iStream) {
         Append(line, "%d:%lld (%d)", v.threadNo + 1, static_cast<long long>(v.historyNumber + 1), v.nBanked);
       } else {
         Append(line, "%d:%d:%lld (%d)", v.threadNo + 1, v.iStream + 1, static_cast<long long>(v.historyNumber + 1),
                v.nBanked);
       }
-      ++shown;
     }
-    if (more) {
+    if (listed.more) {
       line += ", ...";
     } else if (control) {
       line += ".";
@@ -617,20 +630,12 @@ void AppendWorkers(std::string& line) {
                                                     : 0.0;
   Append(line, " %" PRIu64 " / %" PRIu64 " (%-.3f %%), active threads - ", run::nFinishedCpu, run::hostParticleShare,
          percent);
-  const int listed = AnyTarget() ? kListedWorkersWithTargets : kListedWorkers;
-  int shown = 0;
-  bool more = false;
-  for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) {
-    const WORKERVIEW v = ReadWorkerProgress(core::tasks[r]);
-    if (v.nStreams <= 0) continue;
-    if (shown == listed) {
-      more = true;
-      break;
-    }
-    Append(line, "%s%d:%" PRIu64 " (%d)", shown > 0 ? ", " : "", v.threadNo + 1, v.historyNumber + 1, v.nBanked);
-    ++shown;
+  const LISTEDWORKERS listed = ListedWorkers(AnyTarget() ? kListedWorkersWithTargets : kListedWorkers);
+  for (size_t i = 0; i < listed.views.size(); ++i) {
+    const WORKERVIEW& v = listed.views[i];
+    Append(line, "%s%d:%" PRIu64 " (%d)", i > 0 ? ", " : "", v.threadNo + 1, v.historyNumber + 1, v.nBanked);
   }
-  line += more ? ", ..." : ".";
+  line += listed.more ? ", ..." : ".";
 }
 
 void PrintLine(std::string line, bool print) {

@@ -456,35 +456,6 @@ namespace {
 
 constexpr int32_t kBins = 4;
 
-// A whole-geometry pulse-height tally with a target error, written at every
-// tick.
-void DefineTallyWithTarget() {
-  PULSEHEIGHTTALLY t{};
-  t.cell = -1;
-  t.ordinal = 1;
-  t.bins = kBins;
-  t.lower = 1.0;
-  t.upper = 1.0 + kBins;
-  t.invWidth = 1.0;
-  t.writeDuringRun = 1;
-  t.interval = -1.0;
-  directives::pulseHeightTally.assign(1, t);
-  directives::nPulseHeight_tot = 1;
-  directives::nWholeGeometryPulseHeight = 1;
-  directives::pulseHeightControlTallies.assign(1, CONTROLTALLY{0, kAvgErr, 0.01});
-  core::hostTallyTables.pulseHeightTally = directives::pulseHeightTally.data();
-  core::hostTallyTables.nPulseHeight_tot = 1;
-}
-
-void ForgetTally() {
-  directives::pulseHeightTally.clear();
-  directives::nPulseHeight_tot = 0;
-  directives::nWholeGeometryPulseHeight = 0;
-  directives::pulseHeightControlTallies.clear();
-  core::hostTallyTables.pulseHeightTally = nullptr;
-  core::hostTallyTables.nPulseHeight_tot = 0;
-}
-
 void SetWorkerCounts(int32_t r, const std::vector<int64_t>& counts) {
   for (int32_t b = 0; b < kBins; ++b) core::tasks[r].pulseHeightHist[0][b] = counts[static_cast<size_t>(b)];
 }
@@ -523,7 +494,7 @@ std::vector<long long> FileCounts(const std::string& path) {
 // keeps while it drives the devices, has none), and give what one worker
 // holding all the scores gives.
 TEST(DeviceMonitorTallies, FileAndErrorAddTheDevicesScores) {
-  DefineTallyWithTarget();
+  DefineWatchedPulseHeightTally(kBins, CONTROLTALLY{0, kAvgErr, 0.01});
   ASSERT_EQ(PrepareRun(3, 3, 1000, nullptr), 0);
   input::filesFolder = MakeScratchFolder("device-monitor-tallies") + "Files";
   const std::string path = input::filesFolder + "/PulseHeight.txt";
@@ -552,5 +523,5 @@ TEST(DeviceMonitorTallies, FileAndErrorAddTheDevicesScores) {
 
   ForgetRealDevices();
   FinishRun();
-  ForgetTally();
+  ForgetPulseHeightTallies();
 }

@@ -33,34 +33,6 @@ std::atomic<int> interimWrites{0};
 std::vector<std::string> interimFiles;  // the file as the monitor left it, per write (main thread only)
 std::string tallyPath;
 
-// A whole-geometry pulse-height tally of kBins bins written at every tick.
-void DefineWatchedTally() {
-  PULSEHEIGHTTALLY t{};
-  t.cell = -1;
-  t.ordinal = 1;
-  t.bins = kBins;
-  t.lower = 1.0;  // the histories deposit nothing: their own scoring stays below the range
-  t.upper = 1.0 + kBins;
-  t.invWidth = 1.0;
-  t.writeDuringRun = 1;
-  t.interval = -1.0;  // due at every tick
-  directives::pulseHeightTally.assign(1, t);
-  directives::nPulseHeight_tot = 1;
-  directives::nWholeGeometryPulseHeight = 1;
-  directives::pulseHeightControlTallies.assign(1, CONTROLTALLY{0, -1, 0.0});
-  core::hostTallyTables.pulseHeightTally = directives::pulseHeightTally.data();
-  core::hostTallyTables.nPulseHeight_tot = 1;
-}
-
-void ForgetWatchedTally() {
-  directives::pulseHeightTally.clear();
-  directives::nPulseHeight_tot = 0;
-  directives::nWholeGeometryPulseHeight = 0;
-  directives::pulseHeightControlTallies.clear();
-  core::hostTallyTables.pulseHeightTally = nullptr;
-  core::hostTallyTables.nPulseHeight_tot = 0;
-}
-
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path);
   std::ostringstream text;
@@ -104,7 +76,7 @@ std::vector<long long> CountsOf(const std::string& text) {
 
 TEST(InterimTallies, FilesWrittenDuringTheRunHoldWholeHistoriesOnly) {
   const std::string folder = MakeScratchFolder("interim-tallies");
-  DefineWatchedTally();
+  DefineWatchedPulseHeightTally(kBins, CONTROLTALLY{0, -1, 0.0});
   for (int& n : stepsOfHistory) n = 0;
   ASSERT_EQ(PrepareRun(kWorkers, 8, 3000, ScoringStep), 0);
   input::filesFolder = folder + "Files";
@@ -120,7 +92,7 @@ TEST(InterimTallies, FilesWrittenDuringTheRunHoldWholeHistoriesOnly) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(CloseTallyFiles(), 0);
   FinishRun();
-  ForgetWatchedTally();
+  ForgetPulseHeightTallies();
 
   ASSERT_GT(interimWrites.load(), 10);
   int nonEmpty = 0;

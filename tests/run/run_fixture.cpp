@@ -1,6 +1,9 @@
 #include "tests/run/run_fixture.h"
 
+#include "core/pulse_height.h"
 #include "core/stream_control.h"
+#include "core/tally_tables.h"
+#include "driver/directives/pulse_height_directives.h"
 #include "driver/directives/transport_directives.h"
 #include "driver/input/options.h"
 #include "driver/run/monitored_tallies.h"
@@ -77,4 +80,31 @@ uint64_t FinishedHistories() {
   uint64_t n = 0;
   for (int32_t r = 0; r < core::nThreads; ++r) n += core::tasks[r].stats->slot[statslot::nHistoriesDone].n;
   return n;
+}
+
+void DefineWatchedPulseHeightTally(int32_t bins, const CONTROLTALLY& control) {
+  PULSEHEIGHTTALLY t{};
+  t.cell = -1;
+  t.ordinal = 1;
+  t.bins = bins;
+  t.lower = 1.0;
+  t.upper = 1.0 + bins;
+  t.invWidth = 1.0;
+  t.writeDuringRun = 1;
+  t.interval = -1.0;  // due at every tick
+  directives::pulseHeightTally.assign(1, t);
+  directives::nPulseHeight_tot = 1;
+  directives::nWholeGeometryPulseHeight = 1;
+  directives::pulseHeightControlTallies.assign(1, control);
+  core::hostTallyTables.pulseHeightTally = directives::pulseHeightTally.data();
+  core::hostTallyTables.nPulseHeight_tot = 1;
+}
+
+void ForgetPulseHeightTallies() {
+  directives::pulseHeightTally.clear();
+  directives::nPulseHeight_tot = 0;
+  directives::nWholeGeometryPulseHeight = 0;
+  directives::pulseHeightControlTallies.clear();
+  core::hostTallyTables.pulseHeightTally = nullptr;
+  core::hostTallyTables.nPulseHeight_tot = 0;
 }

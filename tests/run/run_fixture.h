@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/tally.h"
 #include "core/task.h"
 
 // Sets the options and the problem, divides the work (DivideWork must
@@ -23,3 +24,11 @@ void FinishRun();
 
 // Histories finished by all records.
 uint64_t FinishedHistories();
+
+// A whole-geometry pulse-height tally of `bins` bins from 1 eV, 1 eV wide,
+// written at every tick of the monitor, watched with `control` (error kind
+// -1: no target). The stand-in histories deposit nothing in its range.
+void DefineWatchedPulseHeightTally(int32_t bins, const CONTROLTALLY& control);
+
+// Removes the pulse-height tallies again.
+void ForgetPulseHeightTallies();

@@ -179,7 +179,9 @@ TQ_CPU_GPU inline void ScoreTables(const PLANETALLY& t, const TALLYTABLES& tt, T
 // the move that ended at the particle's current position (dNew from plane
 // 0, c the momentum's component along the normal).
 TQ_CPU_GPU inline void ScoreCrossedPlanes(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row,
-                                          double c, double dNew, int32_t jLo, int32_t jHi, double w2, bool weighted) {
+                                          double c, double dNew, int32_t jLo, int32_t jHi) {
+  const bool weighted = task.bank.wt != nullptr;
+  const double w2 = weighted ? task.weight * task.weight : 1.0;
   const VECTOR& dirVec = task.pc.dir;  // momentum vector, length p
   const bool up = c > 0.0;
   // Direction quantities, once per tally.
@@ -225,8 +227,7 @@ TQ_CPU_GPU inline void ScoreCrossedPlanes(const PLANETALLY& t, const TALLYTABLES
 // current position; dOld is the stored distance, updated here. Called after
 // every move: the test is kept small enough to be inlined, the scoring of a
 // crossing (rare by comparison) is a call.
-TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row, double* dOld,
-                                  double w2, bool weighted) {
+TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TASKSTATE& task, int row, double* dOld) {
   if (t.orgEnabled[task.org] == 0) return;
   const double c = Dot(task.pc.dir, t.normal);
   // Parallel to the planes, or beyond the stack and moving away.
@@ -236,7 +237,7 @@ TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TA
   *dOld = dNew;
   int32_t jLo = 0, jHi = -1;
   if (!CrossedPlanes(t, dPrev, dNew, c > 0.0, task.escaped != 0, &jLo, &jHi)) return;
-  ScoreCrossedPlanes(t, tt, task, row, c, dNew, jLo, jHi, w2, weighted);
+  ScoreCrossedPlanes(t, tt, task, row, c, dNew, jLo, jHi);
 }
 
 }  // namespace plane_tally
@@ -266,8 +267,6 @@ TQ_CPU_GPU inline void ResetPlaneTallyDistances(TASKSTATE& task, int32_t kind) {
 // GetTallyTables().planeTalliesPresent.
 TQ_CPU_GPU inline void UpdatePlaneTallies(TASKSTATE& task, int32_t kind) {
   const TALLYTABLES& tt = GetTallyTables();
-  const bool weighted = task.bank.wt != nullptr;
-  const double w2 = weighted ? task.weight * task.weight : 1.0;
   const int rows[2] = {kind, kAllParticleTallies};
   for (int p = 0; p < 2; ++p) {
     // Counts and tables read once: the scoring writes through the task,
@@ -276,7 +275,7 @@ TQ_CPU_GPU inline void UpdatePlaneTallies(TASKSTATE& task, int32_t kind) {
     const int32_t n = tt.nPlaneTalliesTot[row];
     const PLANETALLY* tallies = tt.tallyData[row];
     double* distances = task.planeTallyDistance[p];
-    for (int32_t i = 0; i < n; ++i) plane_tally::ScoreTally(tallies[i], tt, task, row, &distances[i], w2, weighted);
+    for (int32_t i = 0; i < n; ++i) plane_tally::ScoreTally(tallies[i], tt, task, row, &distances[i]);
   }
 }
 

@@ -23,6 +23,18 @@ static_assert(sizeof(VECTOR) == 24);
 
 TQ_CPU_GPU inline VECTOR Init(double x, double y, double z) { return VECTOR{x, y, z}; }
 
+// Widens the box [lo, hi] to take in point r. A box whose lo.x lies above
+// its hi.x is empty: it becomes the point.
+TQ_CPU_GPU inline void WidenBox(VECTOR& lo, VECTOR& hi, VECTOR r) {
+  if (lo.x > hi.x) {
+    lo = r;
+    hi = r;
+    return;
+  }
+  lo = Init(fmin(lo.x, r.x), fmin(lo.y, r.y), fmin(lo.z, r.z));
+  hi = Init(fmax(hi.x, r.x), fmax(hi.y, r.y), fmax(hi.z, r.z));
+}
+
 TQ_CPU_GPU inline VECTOR operator-(VECTOR a) { return VECTOR{-a.x, -a.y, -a.z}; }
 
 TQ_CPU_GPU inline VECTOR operator-(VECTOR a, VECTOR b) { return VECTOR{a.x - b.x, a.y - b.y, a.z - b.z}; }

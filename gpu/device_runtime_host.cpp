@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "gpu/cuda_runtime_wrappers.h"
 #include "gpu/device_atomics.h"
 #include "gpu/device_globals.h"
 #include "gpu/device_runtime.h"
@@ -151,6 +152,11 @@ void SimulateDevices(int count, uint64_t globalMemory) {
   std::lock_guard<std::mutex> lock(r.mutex);
   Configure(r, count, globalMemory);
   currentSimulatedDevice = 0;
+  // The run's memory accounting starts afresh with the fresh devices.
+  for (int d = 0; d < kMaxDevices; ++d) {
+    deviceAllocated[d] = 0;
+    deviceMemoryLimit[d] = d < count ? globalMemory : 0;
+  }
 }
 
 void SimulateDeviceClock(int d, int clockKHz) {

@@ -159,17 +159,6 @@ TQ_CPU_GPU inline void ReadSlot(TASKSTATE& t, const DEVICEBANK& b, int64_t slot)
   }
 }
 
-// The task's extent of volume-source points takes in point r.
-TQ_CPU_GPU inline void WidenSourceExtent(DEVICETASKCONTROL& c, VECTOR r) {
-  if (c.sourceMin.x > c.sourceMax.x) {
-    c.sourceMin = r;
-    c.sourceMax = r;
-    return;
-  }
-  c.sourceMin = Init(fmin(c.sourceMin.x, r.x), fmin(c.sourceMin.y, r.y), fmin(c.sourceMin.z, r.z));
-  c.sourceMax = Init(fmax(c.sourceMax.x, r.x), fmax(c.sourceMax.y, r.y), fmax(c.sourceMax.z, r.z));
-}
-
 TQ_CPU_GPU inline void RaiseMaximum(int32_t& maximum, int32_t value) {
   if (value > maximum) maximum = value;
 }
@@ -414,7 +403,7 @@ int32_t SourcePosition(DEVICETASK& task, STAGECONTEXT& ctx) {
   BeginSourceParticle(t);
   bool volumePoint = false;
   const int32_t placed = SampleSourcePosition(t, &volumePoint);
-  if (volumePoint) WidenSourceExtent(task.control, t.pc.pos);
+  if (volumePoint) WidenBox(task.control.sourceMin, task.control.sourceMax, t.pc.pos);
   if (placed == kSourceRejected) return Next(task, ctx, kSourcePosition);
   return Next(task, ctx, kSourceDirection);
 }

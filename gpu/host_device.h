@@ -42,7 +42,8 @@ constexpr uint8_t kSimulatedFreshByte = 0xA5;
 constexpr size_t kSimulatedPagedBlock = size_t{16} << 20;
 
 // Replaces the simulated devices by `count` fresh ones with the given global
-// memory each; everything allocated before is freed.
+// memory each; everything allocated before is freed, the run's accounting of
+// device memory (deviceAllocated, deviceMemoryLimit) starts afresh.
 void SimulateDevices(int count, uint64_t globalMemory = kSimulatedDeviceMemory);
 
 // Simulated device d reports the clock rate clockKHz (kHz) from now on.

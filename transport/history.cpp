@@ -37,16 +37,6 @@ void TickMonitor(const CTask& task) {
 
 void SetFatal(CTask& task) { task.fatalError.store(1, std::memory_order_release); }
 
-void WidenExtent(CTask& t, VECTOR r) {
-  if (t.sourceMin.x > t.sourceMax.x) {
-    t.sourceMin = r;
-    t.sourceMax = r;
-    return;
-  }
-  t.sourceMin = Init(fmin(t.sourceMin.x, r.x), fmin(t.sourceMin.y, r.y), fmin(t.sourceMin.z, r.z));
-  t.sourceMax = Init(fmax(t.sourceMax.x, r.x), fmax(t.sourceMax.y, r.y), fmax(t.sourceMax.z, r.z));
-}
-
 // Drops the record's streams whose source particles are all done (or whose
 // limit an early end of the run has lowered), from the current one on; the
 // number of streams left.
@@ -201,7 +191,7 @@ int32_t CTask::RejectSource() {
 int32_t CTask::SourcePosition() {
   bool volumePoint = false;
   const int32_t placed = SampleSourcePosition(*this, &volumePoint);
-  if (volumePoint) WidenExtent(*this, pc.pos);
+  if (volumePoint) WidenBox(sourceMin, sourceMax, pc.pos);
   return placed;
 }
 

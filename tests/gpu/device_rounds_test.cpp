@@ -31,8 +31,6 @@ class DeviceRounds : public testing::Test {
  protected:
   void SetUp() override {
     SimulateDevices(1);
-    deviceAllocated[0] = 0;
-    deviceMemoryLimit[0] = kSimulatedDeviceMemory;
     SelectDevice(0);
   }
   void TearDown() override {

@@ -122,13 +122,7 @@ std::vector<RAYSTEP> TrackRay(const GeometryTables& g, const TrackerWork& work, 
 
 class GeometryUpload : public testing::Test {
  protected:
-  void SetUp() override {
-    SimulateDevices(2);
-    for (int d = 0; d < 2; ++d) {
-      deviceAllocated[d] = 0;
-      deviceMemoryLimit[d] = kSimulatedDeviceMemory;
-    }
-  }
+  void SetUp() override { SimulateDevices(2); }
   void TearDown() override { SimulateDevices(0); }
 };
 

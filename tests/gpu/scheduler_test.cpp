@@ -139,8 +139,6 @@ class Scheduler : public testing::Test {
  protected:
   void SetUp() override {
     SimulateDevices(1);
-    deviceAllocated[0] = 0;
-    deviceMemoryLimit[0] = kSimulatedDeviceMemory;
     SelectDevice(0);
   }
   void TearDown() override { SimulateDevices(0); }

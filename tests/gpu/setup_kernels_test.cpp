@@ -27,10 +27,6 @@ class DeviceSetUp : public testing::Test {
  protected:
   void SetUp() override {
     SimulateDevices(2);
-    for (int d = 0; d < 2; ++d) {
-      deviceAllocated[d] = 0;
-      deviceMemoryLimit[d] = kSimulatedDeviceMemory;
-    }
     SelectDevice(0);
   }
   void TearDown() override { SimulateDevices(0); }

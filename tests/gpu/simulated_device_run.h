@@ -28,8 +28,6 @@ struct SIMULATEDDEVICERUN {
 inline bool StartSimulatedDeviceRun(const PHOTONPROBLEM& p, int32_t nTasks, SIMULATEDDEVICERUN* run) {
   SimulateDevices(1);
   SelectDevice(0);
-  deviceAllocated[0] = 0;
-  deviceMemoryLimit[0] = kSimulatedDeviceMemory;
   run->streams.assign(static_cast<size_t>(nTasks), STREAMCONTROL{});
   run->generators.assign(static_cast<size_t>(nTasks), CRandGen{});
   for (int32_t s = 0; s < nTasks; ++s) {

@@ -57,10 +57,6 @@ class SimulatedDevice : public testing::Test {
  protected:
   void SetUp() override {
     SimulateDevices(2, 1ull << 24);
-    for (int d = 0; d < 2; ++d) {
-      deviceAllocated[d] = 0;
-      deviceMemoryLimit[d] = 1ull << 24;
-    }
     SelectDevice(0);
   }
   void TearDown() override { SimulateDevices(0); }
@@ -121,8 +117,6 @@ uint64_t ResidentBytes() {
 // counts in full against the device's memory.
 TEST(SimulatedDevicePages, ALargeZeroedBlockCostsOnlyThePagesWritten) {
   SimulateDevices(1);
-  deviceAllocated[0] = 0;
-  deviceMemoryLimit[0] = kSimulatedDeviceMemory;
   SelectDevice(0);
   const size_t bytes = kSimulatedDeviceMemory / 5;
   const uint64_t before = ResidentBytes();

@@ -45,6 +45,46 @@ constexpr int kPairTablePoints = 21;          // room of one pair-production tab
 constexpr int kMaxBremsAngularPoints = 256;   // cosines of one bremsstrahlung angular table
 constexpr int kElasticModelPoints = 17;       // screening parameters across one wide elastic interval
 
+// One transition that fills a vacancy, as the relaxation cascade reads it.
+struct RELAXTRANSITION {
+  double energy;   // eV
+  int16_t fill;    // designator of the subshell that fills the vacancy
+  int16_t emit;    // designator of the Auger electron's subshell, 0 radiative
+  int32_t unused;  // 0
+};
+
+// A guide cell of the transitions: the draws r with floor(r nCells) = g.
+// Most cells can only select two transitions, first and first + 1, or one:
+// the cell holds both (the one twice) with the cumulative probability of
+// the first as threshold (infinite for one), so that a draw is sampled
+// from its cell alone, without a branch. A cell that can select more
+// transitions has the negative threshold -(first + 1): its draws search
+// the row's thresholds from its first transition on.
+struct RELAXCELL {
+  double threshold;
+  double energy[2];  // eV
+  int16_t fill[2];
+  int16_t emit[2];
+};
+
+// The transitions that fill a vacancy of one designator: n = nTransitions[d]
+// records, their sampling thresholds and guide cells. Threshold j is the
+// cumulative probability of transition j, the last one's infinite: every
+// draw selects a transition, the last one for a draw above every
+// cumulative value. A designator without transitions has lastCell -1 and
+// no tables.
+struct RELAXROW {
+  REL<RELAXCELL> cells;              // [lastCell + 1]
+  REL<double> thresholds;            // [n]
+  REL<RELAXTRANSITION> transitions;  // [n]
+  double cellScale;                  // lastCell + 1: the draw's cell is floor(r cellScale)
+  int32_t lastCell;
+  int32_t unused;  // 0
+};
+static_assert(sizeof(RELAXCELL) == 32);
+static_assert(sizeof(RELAXTRANSITION) == 16);
+static_assert(sizeof(RELAXROW) == 40);
+
 struct Elem {
   int32_t Z;  // atomic number, 1..100
 
@@ -242,14 +282,12 @@ struct Elem {
   REL<int16_t> photoionUnionInterval;  // [photoionUnionN][nSubshells]
   int32_t photoionUnionN;              // 0: none (each subshell searched on its own)
 
-  // ---- Guide to the transition that fills a vacancy of designator d, for
-  // n = nTransitions[d] >= 2: entry g (0..n-1) is the first transition whose
-  // cumulative probability reaches g / n (lowered by a relative 1e-12, so
-  // that every draw r with floor(r n) = g lies above it). The search for r
-  // starts there; null rows for fewer than two transitions.
-  REL<REL<int16_t>> transGuide;  // [kMaxDesignator][nTransitions[d]]
+  // ---- The transitions that fill a vacancy of designator d as the cascade
+  // samples them (RELAXROW above), one row per designator; rows without
+  // transitions (and the row of designator 0) end the cascade.
+  REL<RELAXROW> relaxRows;  // [kMaxDesignator]
 
-  // ---- The same for the subshell of a share u of the electrons: entry g is
+  // ---- Guide to the subshell of a share u of the electrons: entry g is
   // the first subshell (file order) whose cumulative occupation reaches
   // g / kOccupancyGuide (lowered by a relative 1e-12).
   int16_t occupancyGuide[kOccupancyGuide];
@@ -275,7 +313,7 @@ static_assert(offsetof(Elem, sectionCsPositron) == 9960);
 static_assert(offsetof(Elem, excLossIndex) == 10408);
 static_assert(offsetof(Elem, elasticCumIndex) == 10552);
 static_assert(offsetof(Elem, photoionUnionLnEnergy) == 10560);
-static_assert(offsetof(Elem, transGuide) == 10584);
+static_assert(offsetof(Elem, relaxRows) == 10584);
 static_assert(offsetof(Elem, occupancyGuide) == 10592);
 static_assert(offsetof(Elem, ffRunLow) == 10656);
 static_assert(sizeof(Elem) == 10688);

@@ -119,7 +119,7 @@ __global__ void InteractionSamplerKernel(DEVICEWORK w) {
   sum += ShellFromOccupation(el, FirstShellBoundBelow(el, E), 0.5) + OccupationBelow(el, 1);
   sum += DopplerScatteredEnergy(c.k, mu, DopplerPzMax(c.k, 0.5, mu, k.fineStr_inv), k.fineStr, k.restEn);
   sum += ProfileMomentum(el, 0, 0.3, k.smoothCDF_inelastic) + PairEmissionCosine(0.5, E, 1.0 / k.restEn);
-  sum += SelectTransition(el, 1, 0.5);
+  sum += SampleTransition(el, 1, 0.5).energy;
   const ELASTICSET electrons = ElectronElasticSet(el);
   const ELASTICSET positrons = PositronElasticSet(el);
   const ELASTICPOINT point = ElasticPointAt(el, electrons, E);

@@ -496,7 +496,7 @@ std::vector<int64_t> ElementReferenceOffsets() {
       TQ_REF(elasticCumIndex),
       TQ_REF(photoionUnionLnEnergy),
       TQ_REF(photoionUnionInterval),
-      TQ_REF(transGuide),
+      TQ_REF(relaxRows),
       TQ_REF(ffRunLow),
       TQ_REF(ffRunHigh),
       TQ_REF(sfRunLow),

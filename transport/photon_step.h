@@ -381,26 +381,63 @@ TQ_CPU_GPU inline int32_t PhotonFlightStage(TASKSTATE& t) {
 
 namespace photon_step {
 
+// What the transitions of one cascade share, found once at its start: the
+// statistics rows of its Auger electrons (the record, the rows of the step's
+// kind and the weight stay the same through the cascade) and the electron
+// cutoff of the atom's cell.
+struct CASCADESETUP {
+  STATSLOT* slot;         // the statistics record of the particle's cell
+  double weight;          // the particle's weight (with weights in use)
+  double electronCutoff;  // eV
+  int32_t kindCount;      // count row of the Auger electrons of the step's kind
+  int32_t kindEnergy;     // energy row of those
+  bool weighted;          // weights in use
+  bool followElectrons;   // Auger electrons above the cutoff are banked
+  bool photonStep;
+};
+
+TQ_CPU_GPU inline CASCADESETUP CascadeSetUp(const TASKSTATE& t) {
+  CASCADESETUP c;
+  c.photonStep = t.stepKind == kPhoton;
+  c.slot = t.curStats->slot;
+  c.weight = t.weight;
+  c.electronCutoff = ElectronCutoff(t);
+  c.kindCount = c.photonStep ? statslot::nPhotonAuger : statslot::nElectronAuger;
+  c.kindEnergy = c.photonStep ? statslot::ePhotonAuger : statslot::eElectronAuger;
+  c.weighted = WeightsInUse(t);
+  c.followElectrons = GetConstants().trackPhotonProducedElectrons != 0;
+  return c;
+}
+
+// One Auger electron of energy Et in count row countSlot and energy row
+// energySlot, as AddStats counts it.
+TQ_CPU_GPU inline void CountAuger(const CASCADESETUP& c, int countSlot, int energySlot, double Et) {
+  if (c.weighted) {
+    c.slot[countSlot + statslot::kWeightSlotOffset].e += c.weight;
+    c.slot[energySlot].e += Et * c.weight;
+  } else {
+    c.slot[countSlot].n += 1;
+    c.slot[energySlot].e += Et;
+  }
+}
+
 // The Auger electron of a non-radiative transition: banked when followed and
 // above the cutoff; its energy stays in the deposit (the electron's transport
 // moves it). Returns kStepFatal on a full bank.
-TQ_CPU_GPU inline int32_t EmitAugerElectron(TASKSTATE& t, double Et, bool photonStep) {
-  const Constants& k = GetConstants();
-  INTERACTIONSTATS* rec = t.curStats;
-  const int kindSlot = photonStep ? statslot::nPhotonAuger : statslot::nElectronAuger;
-  const int kindEnergy = photonStep ? statslot::ePhotonAuger : statslot::eElectronAuger;
-  if (Et > ElectronCutoff(t)) {
-    if (k.trackPhotonProducedElectrons != 0) {
+TQ_CPU_GPU inline int32_t EmitAugerElectron(TASKSTATE& t, const CASCADESETUP& c, double Et) {
+  if (Et > c.electronCutoff) {
+    if (c.followElectrons) {
+      const Constants& k = GetConstants();
       const VECTOR d = k.trackPos != 0 ? Isotropic(*t.rng, sqrt(Et * (Et + RestEnergyTwice(k)))) : VECTOR{};
-      const uint8_t org = photonStep ? kOriginAugerPhotonVacancy : kOriginAugerElectronVacancy;
+      const uint8_t org = c.photonStep ? kOriginAugerPhotonVacancy : kOriginAugerElectronVacancy;
       if (PushParticle(t, Et, kElectron, org, d, t.weight, 0) == kBankFull) return kStepFatal;
     }
-    AddStats(t, rec, statslot::nAugerAbove, statslot::eAugerAbove, Et);
-    AddStats(t, rec, kindSlot + (statslot::nPhotonAugerAbove - statslot::nPhotonAuger),
-             kindEnergy + (statslot::ePhotonAugerAbove - statslot::ePhotonAuger), Et);
+    CountAuger(c, statslot::nAugerAbove, statslot::eAugerAbove, Et);
+    CountAuger(c, c.kindCount + (statslot::nPhotonAugerAbove - statslot::nPhotonAuger),
+               c.kindEnergy + (statslot::ePhotonAugerAbove - statslot::ePhotonAuger), Et);
   }
-  AddStats(t, rec, statslot::nAuger, statslot::eAuger, Et);
-  AddStats(t, rec, kindSlot, kindEnergy, Et);
+  CountAuger(c, statslot::nAuger, statslot::eAuger, Et);
+  CountAuger(c, c.kindCount, c.kindEnergy, Et);
   return kStepGoesOn;
 }
 
@@ -449,47 +486,58 @@ TQ_CPU_GPU inline int32_t EmitFluorescencePhoton(TASKSTATE& t, double Et, bool p
 // One transition per pass until the vacancy to fill has no transition data
 // (state 4). Returns kStepInteraction at the end of the cascade, kStepFatal on
 // a full bank, kStepSuspended on a stop request.
+//
+// The set of vacancies is kept in locals through the passes (the mask of the
+// designators held and the number held; the counts per designator stay in
+// the record) and written back when the loop is left, so that the stores of
+// the statistics do not make every pass read them again.
 TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
+  if (stop) return kStepSuspended;
   PHOTONSTATE& phot = t.phot;
-  const Elem& el = GetElem(phot.relaxElement);
-  const bool photonStep = t.stepKind == kPhoton;
-  // The relaxing element's tables, read once per cascade (the stores of the
-  // transitions could otherwise make every pass read them again).
-  const int16_t* const nTransitions = el.nTransitions;
-  const REL<double>* const cumRows = el.transCum.table();
-  const REL<int16_t>* const guideRows = el.transGuide.table();
-  const REL<int16_t>* const fillRows = el.transFill.table();
-  const REL<double>* const energyRows = el.transEnergy.table();
-  const REL<int16_t>* const emitRows = el.transEmit.table();
-  while (!stop) {
-    const int32_t s = InnermostVacancy(phot);
-    const int32_t n = s > 0 && s < kMaxDesignator ? nTransitions[s] : 0;
-    if (n <= 0) {
-      // End of the cascade; the remaining vacancies are dropped.
-      ClearVacancies(phot);
-      t.state = kStateFollow;
-      if (photonStep) t.photonSurvival = phot.electronFlag > 0 ? 1 : 0;
-      return kStepInteraction;
-    }
-    ++phot.nTransitionsDone;
-    const double r = t.rng->random();
-    const int32_t j = n > 1 ? SelectTransitionInRow(cumRows[s].table(), guideRows[s].table(), n, r) : 0;
+  const RELAXROW* const rows = GetElem(phot.relaxElement).relaxRows.table();
+  const photon_step::CASCADESETUP setup = photon_step::CascadeSetUp(t);
+  CRandGen& rng = *t.rng;
+  uint8_t* const count = phot.vacancyCount;
+  uint64_t mask = phot.vacancyMask;
+  int32_t held = phot.nVacancies;
+  int32_t done = phot.nTransitionsDone;
+  int32_t result = kStepInteraction;
+  for (;;) {
+    // The innermost vacancy; one without transitions ends the cascade.
+    if (mask == 0) break;
+    const int32_t s = LowestSetBit(mask);
+    const RELAXROW& row = rows[s];
+    if (row.lastCell < 0) break;
+    ++done;
+    const RELAXTRANSITION tr = SampleTransitionInRow(row, rng.random());
     // The vacancy moves to the subshell that fills it.
-    RemoveVacancy(phot, s);
-    AddVacancy(phot, fillRows[s].table()[j]);
-    const double Et = energyRows[s].table()[j];
-    const int32_t emitter = emitRows[s].table()[j];
-    int32_t result;
-    if (emitter != 0) {
-      PushVacancy(phot, emitter);
-      result = photon_step::EmitAugerElectron(t, Et, photonStep);
+    if (--count[s] == 0) mask &= ~(uint64_t{1} << s);
+    AddVacancy(count, mask, phot.vacanciesBeyond, tr.fill);
+    const double Et = tr.energy;
+    if (tr.emit != 0) {
+      if (held < kMaxVacancies) {
+        ++held;
+        AddVacancy(count, mask, phot.vacanciesBeyond, tr.emit);
+      } else {
+        ++phot.droppedVacancies;
+      }
+      result = photon_step::EmitAugerElectron(t, setup, Et);
     } else {
-      result = photon_step::EmitFluorescencePhoton(t, Et, photonStep);
+      phot.nTransitionsDone = done;
+      result = photon_step::EmitFluorescencePhoton(t, Et, setup.photonStep);
     }
     // The track record of a banked particle joins here with the tracks.
-    if (result == kStepFatal) return kStepFatal;
+    if (result == kStepFatal) break;
   }
-  return kStepSuspended;
+  phot.vacancyMask = mask;
+  phot.nVacancies = held;
+  phot.nTransitionsDone = done;
+  if (result == kStepFatal) return kStepFatal;
+  // End of the cascade; the remaining vacancies are dropped.
+  ClearVacancies(phot);
+  t.state = kStateFollow;
+  if (setup.photonStep) t.photonSurvival = phot.electronFlag > 0 ? 1 : 0;
+  return kStepInteraction;
 }
 
 // Result of the first part of an interaction whose vacancy relaxes next: the

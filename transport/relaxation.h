@@ -11,29 +11,32 @@
 #include "core/hostdevice.h"
 #include "core/photon_state.h"
 
-// The transition that fills a vacancy in subshell (designator) s for a draw r
-// in (0, 1): the first whose cumulative probability reaches r; a draw above
-// the last cumulative value takes the last transition. The cumulative values
-// never fall, so the scan may start at the guide entry of the draw
-// (core/elem.h), below which every cumulative value lies under r; it then
-// crosses on average about one transition (an inner vacancy of a heavy atom
-// has a hundred and more).
-TQ_CPU_GPU inline int32_t SelectTransitionInRow(const double* cum, const int16_t* guide, int32_t n, double r) {
-  const int32_t last = n - 1;
-  if (last <= 0) return 0;
-  const double x = r * n;
-  int32_t g = x > 0.0 ? static_cast<int32_t>(x) : 0;
-  if (g > last) g = last;
-  int32_t j = guide[g];
-  while (j < last && cum[j] < r) ++j;
-  return j;
+// The transition of a row (core/elem.h, RELAXROW) that fills a vacancy for
+// a draw r >= 0: the first whose cumulative probability reaches r; a draw
+// above the last cumulative value takes the last transition. The draw's
+// guide cell holds the transition, or one of two told apart by the cell's
+// threshold without a branch; a cell of more transitions names the first
+// one that the draw can select, and the row's thresholds are searched from
+// there. A row with transitions only.
+TQ_CPU_GPU inline RELAXTRANSITION SampleTransitionInRow(const RELAXROW& row, double r) {
+  const double x = r * row.cellScale;
+  const int32_t g = x < row.cellScale ? static_cast<int32_t>(x) : row.lastCell;
+  const RELAXCELL& cell = row.cells.table()[g];
+  if (cell.threshold < 0.0) {
+    const double* const thresholds = row.thresholds.table();
+    int32_t j = static_cast<int32_t>(-cell.threshold) - 1;
+    while (thresholds[j] < r) ++j;
+    const RELAXTRANSITION& t = row.transitions.table()[j];
+    return RELAXTRANSITION{t.energy, t.fill, t.emit, 0};
+  }
+  const int32_t k = cell.threshold < r ? 1 : 0;
+  return RELAXTRANSITION{cell.energy[k], cell.fill[k], cell.emit[k], 0};
 }
 
-TQ_CPU_GPU inline int32_t SelectTransition(const Elem& el, int32_t s, double r) {
-  const int32_t n = el.nTransitions[s];
-  if (n <= 1) return 0;
-  // A subshell with two or more transitions has both rows.
-  return SelectTransitionInRow(el.transCum.table()[s].table(), el.transGuide.table()[s].table(), n, r);
+// The transition that fills a vacancy in subshell (designator) s, which has
+// transitions, for a draw r >= 0.
+TQ_CPU_GPU inline RELAXTRANSITION SampleTransition(const Elem& el, int32_t s, double r) {
+  return SampleTransitionInRow(el.relaxRows.table()[s], r);
 }
 
 // Position of the lowest set bit of x (x not 0).
@@ -54,21 +57,21 @@ TQ_CPU_GPU inline int32_t InnermostVacancy(const PHOTONSTATE& p) {
   return kMaxDesignator;
 }
 
-// Adds a vacancy of the given designator to those held (the count of
-// vacancies is the caller's).
-TQ_CPU_GPU inline void AddVacancy(PHOTONSTATE& p, int32_t designator) {
+// Adds a vacancy of the given designator to a set of vacancies: the counts
+// per designator, the mask of those held and the count of those beyond
+// kMaxDesignator (the count of vacancies is the caller's).
+TQ_CPU_GPU inline void AddVacancy(uint8_t* count, uint64_t& mask, int32_t& beyond, int32_t designator) {
   if (designator >= kMaxDesignator) {
-    ++p.vacanciesBeyond;
+    ++beyond;
     return;
   }
   const int32_t d = designator > 0 ? designator : 0;
-  ++p.vacancyCount[d];
-  p.vacancyMask |= uint64_t{1} << d;
+  ++count[d];
+  mask |= uint64_t{1} << d;
 }
 
-// Removes one vacancy of designator d (0 < d < kMaxDesignator, held).
-TQ_CPU_GPU inline void RemoveVacancy(PHOTONSTATE& p, int32_t d) {
-  if (--p.vacancyCount[d] == 0) p.vacancyMask &= ~(uint64_t{1} << d);
+TQ_CPU_GPU inline void AddVacancy(PHOTONSTATE& p, int32_t designator) {
+  AddVacancy(p.vacancyCount, p.vacancyMask, p.vacanciesBeyond, designator);
 }
 
 // A new vacancy; beyond kMaxVacancies it is dropped (its energy stays deposited).

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -376,6 +377,84 @@ void PackBremsAngular(const ElemStaging& s, Elem& r, PACKER& p) {
       p, &r.bremsAngMedian, ne, [&](int64_t e) { return s.bremsAngMedian[e]; }, photons);
 }
 
+// Guide cells per transition of a relaxation row (core/elem.h, RELAXCELL):
+// narrower cells can select fewer transitions each, so fewer draws search
+// the row, but every cell of a row is read as often as any other.
+constexpr int kRelaxCellsPerTransition = 2;
+
+// The sampling thresholds of n transitions of cumulative probabilities cum:
+// cum itself, the last one infinite (core/elem.h, RELAXROW).
+std::vector<double> TransitionThresholds(const double* cum, int n) {
+  std::vector<double> thresholds(cum, cum + n);
+  thresholds.back() = std::numeric_limits<double>::infinity();
+  return thresholds;
+}
+
+// The guide cells over the thresholds of n transitions: cell g covers the
+// draws from g / m to (g + 1) / m (widened by a relative 1e-12 both ways, so
+// that every draw r with floor(r m) = g lies inside), and can select the
+// transitions from the first whose threshold reaches its lower edge to the
+// first whose threshold reaches its upper edge.
+std::vector<RELAXCELL> TransitionCells(const std::vector<double>& thresholds,
+                                       const std::vector<RELAXTRANSITION>& transitions) {
+  const int n = static_cast<int>(transitions.size());
+  const int m = kRelaxCellsPerTransition * n;
+  std::vector<RELAXCELL> cells(static_cast<size_t>(m));
+  int first = 0;
+  for (int g = 0; g < m; ++g) {
+    const double lower = (static_cast<double>(g) / m) * (1.0 - 1e-12);
+    const double upper = (static_cast<double>(g + 1) / m) * (1.0 + 1e-12);
+    while (thresholds[static_cast<size_t>(first)] < lower) ++first;
+    int last = first;
+    while (thresholds[static_cast<size_t>(last)] < upper) ++last;
+    RELAXCELL& cell = cells[static_cast<size_t>(g)];
+    if (last == first) {
+      cell.threshold = std::numeric_limits<double>::infinity();
+    } else if (last == first + 1) {
+      cell.threshold = thresholds[static_cast<size_t>(first)];
+    } else {
+      cell.threshold = -(first + 1.0);
+    }
+    for (int k = 0; k < 2; ++k) {
+      const RELAXTRANSITION& t = transitions[static_cast<size_t>(std::min(first + k, last))];
+      cell.energy[k] = t.energy;
+      cell.fill[k] = t.fill;
+      cell.emit[k] = t.emit;
+    }
+  }
+  return cells;
+}
+
+// The sampling rows of the transitions (core/elem.h, RELAXROW).
+void PackRelaxationRows(const ElemStaging& s, Elem& r, PACKER& p) {
+  const int64_t rows = p.Zeroed<RELAXROW>(kMaxDesignator);
+  p.Link(&r.relaxRows, rows);
+  for (int d = 0; d < kMaxDesignator; ++d) {
+    RELAXROW* row = p.Entry<RELAXROW>(rows, d);
+    const int n = s.nTransitions[d];
+    if (d == 0 || n < 1) {
+      if (row != nullptr) row->lastCell = -1;
+      continue;
+    }
+    std::vector<RELAXTRANSITION> transitions(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j) {
+      RELAXTRANSITION& t = transitions[static_cast<size_t>(j)];
+      t = RELAXTRANSITION{s.transEnergy[d][j], s.transFill[d][j], s.transEmit[d][j], 0};
+    }
+    const std::vector<double> thresholds = TransitionThresholds(s.transCum[d], n);
+    const std::vector<RELAXCELL> cells = TransitionCells(thresholds, transitions);
+    const int64_t transitionsAt = p.Copy(transitions.data(), n);
+    const int64_t thresholdsAt = p.Copy(thresholds.data(), static_cast<int64_t>(thresholds.size()));
+    const int64_t cellsAt = p.Copy(cells.data(), static_cast<int64_t>(cells.size()));
+    if (row == nullptr) continue;
+    p.Link(&row->transitions, transitionsAt);
+    p.Link(&row->thresholds, thresholdsAt);
+    p.Link(&row->cells, cellsAt);
+    row->cellScale = static_cast<double>(cells.size());
+    row->lastCell = static_cast<int32_t>(cells.size()) - 1;
+  }
+}
+
 // Relaxation transitions by designator.
 void PackRelaxation(const ElemStaging& s, Elem& r, PACKER& p) {
   const auto transitions = [&](int64_t d) { return s.nTransitions[d]; };
@@ -389,23 +468,7 @@ void PackRelaxation(const ElemStaging& s, Elem& r, PACKER& p) {
       p, &r.transFill, kMaxDesignator, [&](int64_t d) { return s.transFill[d]; }, transitions);
   Rows<int16_t>(
       p, &r.transEmit, kMaxDesignator, [&](int64_t d) { return s.transEmit[d]; }, transitions);
-  // The guide rows (core/elem.h): a draw r starts its search at entry
-  // floor(r n), the first transition that can be reached by that draw.
-  std::vector<std::vector<int16_t>> guides(kMaxDesignator);
-  for (int d = 0; d < kMaxDesignator; ++d) {
-    const int n = s.nTransitions[d];
-    if (n < 2) continue;
-    guides[d].resize(static_cast<size_t>(n));
-    int j = 0;
-    for (int g = 0; g < n; ++g) {
-      const double lowest = (static_cast<double>(g) / n) * (1.0 - 1e-12);
-      while (j < n - 1 && s.transCum[d][j] < lowest) ++j;
-      guides[d][static_cast<size_t>(g)] = static_cast<int16_t>(j);
-    }
-  }
-  Rows<int16_t>(
-      p, &r.transGuide, kMaxDesignator, [&](int64_t d) { return guides[d].empty() ? nullptr : guides[d].data(); },
-      [&](int64_t d) { return static_cast<int64_t>(guides[d].size()); });
+  PackRelaxationRows(s, r, p);
 }
 
 // The running smallest and largest of y[0..i] for every i (core/elem.h),

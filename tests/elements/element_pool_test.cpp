@@ -419,7 +419,9 @@ std::vector<double> Draws(const Elem* elements, int g) {
     }
     for (int p = 0; p < el.nProfiles; ++p) v.push_back(ProfileMomentum(el, p, r, 1));
     for (int d = 0; d < kMaxDesignator; ++d) {
-      if (el.nTransitions[d] > 0) v.push_back(SelectTransition(el, d, r));
+      if (el.nTransitions[d] <= 0) continue;
+      const RELAXTRANSITION t = SampleTransition(el, d, r);
+      v.insert(v.end(), {t.energy, static_cast<double>(t.fill), static_cast<double>(t.emit)});
     }
     if (el.peAngCos != nullptr && el.peAngCos[0][0] != nullptr) {
       int16_t interval = 0;

@@ -540,33 +540,40 @@ TEST(PhotonInteractions, PairPositronBelowTheCutoffAnnihilatesAtOnce) {
 // The transition of a vacancy is the first whose cumulative probability
 // reaches the draw (the last one above every value): every subshell of lead,
 // draws on the cumulative values, between them, beyond them and on the edges
-// of the guide entries where the search starts, against a
-// scan of the table.
+// of the guide cells, against a scan of the table.
 TEST(PhotonRelaxation, TransitionIsTheFirstWhoseCumulativeValueReachesTheDraw) {
   PHOTONPROBLEM p;
   ASSERT_TRUE(LoadPhotonElements(p, {82}, {1.0}));
   const Elem& el = p.elements[0];
   int checked = 0;
+  int searchedCells = 0;  // cells of more than two transitions, whose draws search the row
   for (int32_t d = 0; d < kMaxDesignator; ++d) {
     const int32_t n = el.nTransitions[d];
     if (n <= 0) continue;
+    const RELAXROW& row = el.relaxRows[d];
+    for (int32_t g = 0; g <= row.lastCell; ++g) searchedCells += row.cells[g].threshold < 0.0 ? 1 : 0;
     std::vector<double> draws = {0.0, 1e-300, 1.0, 1.5};
     for (int32_t j = 0; j < n; ++j) {
       draws.push_back(el.transCum[d][j]);
       draws.push_back(std::nextafter(el.transCum[d][j], 0.0));
       if (j > 0) draws.push_back(0.5 * (el.transCum[d][j - 1] + el.transCum[d][j]));
-      // The edges of the guide's entries.
-      const double edge = static_cast<double>(j) / n;
+    }
+    for (double g = 0.0; g <= row.cellScale; g += 1.0) {
+      const double edge = g / row.cellScale;
       draws.insert(draws.end(), {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 2.0)});
     }
     for (double r : draws) {
       int32_t expected = 0;
       while (expected < n - 1 && el.transCum[d][expected] < r) ++expected;
-      EXPECT_EQ(SelectTransition(el, d, r), expected) << "designator " << d << " r " << r;
+      const RELAXTRANSITION t = SampleTransition(el, d, r);
+      EXPECT_EQ(t.energy, el.transEnergy[d][expected]) << "designator " << d << " r " << r;
+      EXPECT_EQ(t.fill, el.transFill[d][expected]) << "designator " << d << " r " << r;
+      EXPECT_EQ(t.emit, el.transEmit[d][expected]) << "designator " << d << " r " << r;
     }
     ++checked;
   }
   EXPECT_GT(checked, 10);
+  EXPECT_GT(searchedCells, 0);
 }
 
 TEST(PhotonRelaxation, CopperKLinesAppearWithTheirBranchingRatios) {

@@ -48,7 +48,7 @@ constexpr int kElasticModelPoints = 17;       // screening parameters across one
 // One transition that fills a vacancy, as the relaxation cascade reads it.
 struct RELAXTRANSITION {
   double energy;   // eV
-  int16_t fill;    // designator of the subshell that fills the vacancy
+  int16_t fill;    // designator of the subshell that fills the vacancy, at least 0
   int16_t emit;    // designator of the Auger electron's subshell, 0 radiative
   int32_t unused;  // 0
 };
@@ -63,27 +63,31 @@ struct RELAXTRANSITION {
 struct RELAXCELL {
   double threshold;
   double energy[2];  // eV
-  int16_t fill[2];
+  int16_t fill[2];   // at least 0
   int16_t emit[2];
 };
 
+// The draws of a transition are placed on a grid of 2^kRelaxDrawBits steps,
+// floor(r 2^kRelaxDrawBits), once for every row: a row of 2^b guide cells
+// takes the draw's cell from it with a shift, floor(r 2^b) exactly.
+constexpr int kRelaxDrawBits = 16;
+
 // The transitions that fill a vacancy of one designator: n = nTransitions[d]
-// records, their sampling thresholds and guide cells. Threshold j is the
-// cumulative probability of transition j, the last one's infinite: every
-// draw selects a transition, the last one for a draw above every
-// cumulative value. A designator without transitions has lastCell -1 and
-// no tables.
+// records, their sampling thresholds and a power of two of guide cells.
+// Threshold j is the cumulative probability of transition j, the last
+// one's infinite: every draw selects a transition, the last one for a draw
+// above every cumulative value. A designator without transitions has
+// cellShift -1 and no tables.
 struct RELAXROW {
-  REL<RELAXCELL> cells;              // [lastCell + 1]
+  REL<RELAXCELL> cells;              // [2^(kRelaxDrawBits - cellShift)]
   REL<double> thresholds;            // [n]
   REL<RELAXTRANSITION> transitions;  // [n]
-  double cellScale;                  // lastCell + 1: the draw's cell is floor(r cellScale)
-  int32_t lastCell;
-  int32_t unused;  // 0
+  int32_t cellShift;                 // the draw's cell is its grid step >> cellShift
+  int32_t unused;                    // 0
 };
 static_assert(sizeof(RELAXCELL) == 32);
 static_assert(sizeof(RELAXTRANSITION) == 16);
-static_assert(sizeof(RELAXROW) == 40);
+static_assert(sizeof(RELAXROW) == 32);
 
 struct Elem {
   int32_t Z;  // atomic number, 1..100

@@ -507,9 +507,10 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
     if (mask == 0) break;
     const int32_t s = LowestSetBit(mask);
     const RELAXROW& row = rows[s];
-    if (row.lastCell < 0) break;
+    if (row.cellShift < 0) break;
     ++done;
-    const RELAXTRANSITION tr = SampleTransitionInRow(row, rng.random());
+    const double r = rng.random();
+    const RELAXTRANSITION tr = SampleTransitionInRow(row, r, TransitionDrawStep(r));
     // The vacancy moves to the subshell that fills it.
     if (--count[s] == 0) mask &= ~(uint64_t{1} << s);
     AddVacancy(count, mask, phot.vacanciesBeyond, tr.fill);
@@ -517,7 +518,7 @@ TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
     if (tr.emit != 0) {
       if (held < kMaxVacancies) {
         ++held;
-        AddVacancy(count, mask, phot.vacanciesBeyond, tr.emit);
+        AddVacancy(count, mask, phot.vacanciesBeyond, tr.emit > 0 ? tr.emit : 0);
       } else {
         ++phot.droppedVacancies;
       }

@@ -11,17 +11,25 @@
 #include "core/hostdevice.h"
 #include "core/photon_state.h"
 
+// The step of a draw 0 <= r < 2 on the grid of the transition draws
+// (core/elem.h, kRelaxDrawBits): floor(r 2^kRelaxDrawBits), the last step
+// for r >= 1. It does not depend on the row, so it is found off the chain
+// of the cascade's passes (each pass's row is the last one's outcome).
+TQ_CPU_GPU inline int32_t TransitionDrawStep(double r) {
+  constexpr double kSteps = static_cast<double>(1 << kRelaxDrawBits);
+  const double x = r * kSteps;
+  return x < kSteps ? static_cast<int32_t>(x) : (1 << kRelaxDrawBits) - 1;
+}
+
 // The transition of a row (core/elem.h, RELAXROW) that fills a vacancy for
-// a draw r >= 0: the first whose cumulative probability reaches r; a draw
-// above the last cumulative value takes the last transition. The draw's
-// guide cell holds the transition, or one of two told apart by the cell's
-// threshold without a branch; a cell of more transitions names the first
-// one that the draw can select, and the row's thresholds are searched from
-// there. A row with transitions only.
-TQ_CPU_GPU inline RELAXTRANSITION SampleTransitionInRow(const RELAXROW& row, double r) {
-  const double x = r * row.cellScale;
-  const int32_t g = x < row.cellScale ? static_cast<int32_t>(x) : row.lastCell;
-  const RELAXCELL& cell = row.cells.table()[g];
+// a draw 0 <= r < 2 (step: its TransitionDrawStep): the first whose
+// cumulative probability reaches r; a draw above the last cumulative value
+// takes the last transition. The draw's guide cell holds the transition,
+// or one of two told apart by the cell's threshold without a branch; a cell
+// of more transitions names the first one that the draw can select, and
+// the row's thresholds are searched from there. A row with transitions only.
+TQ_CPU_GPU inline RELAXTRANSITION SampleTransitionInRow(const RELAXROW& row, double r, int32_t step) {
+  const RELAXCELL& cell = row.cells.table()[step >> row.cellShift];
   if (cell.threshold < 0.0) {
     const double* const thresholds = row.thresholds.table();
     int32_t j = static_cast<int32_t>(-cell.threshold) - 1;
@@ -34,9 +42,9 @@ TQ_CPU_GPU inline RELAXTRANSITION SampleTransitionInRow(const RELAXROW& row, dou
 }
 
 // The transition that fills a vacancy in subshell (designator) s, which has
-// transitions, for a draw r >= 0.
+// transitions, for a draw 0 <= r < 2.
 TQ_CPU_GPU inline RELAXTRANSITION SampleTransition(const Elem& el, int32_t s, double r) {
-  return SampleTransitionInRow(el.relaxRows.table()[s], r);
+  return SampleTransitionInRow(el.relaxRows.table()[s], r, TransitionDrawStep(r));
 }
 
 // Position of the lowest set bit of x (x not 0).
@@ -57,21 +65,20 @@ TQ_CPU_GPU inline int32_t InnermostVacancy(const PHOTONSTATE& p) {
   return kMaxDesignator;
 }
 
-// Adds a vacancy of the given designator to a set of vacancies: the counts
-// per designator, the mask of those held and the count of those beyond
-// kMaxDesignator (the count of vacancies is the caller's).
+// Adds a vacancy of a designator at least 0 to a set of vacancies: the
+// counts per designator, the mask of those held and the count of those
+// beyond kMaxDesignator (the count of vacancies is the caller's).
 TQ_CPU_GPU inline void AddVacancy(uint8_t* count, uint64_t& mask, int32_t& beyond, int32_t designator) {
   if (designator >= kMaxDesignator) {
     ++beyond;
     return;
   }
-  const int32_t d = designator > 0 ? designator : 0;
-  ++count[d];
-  mask |= uint64_t{1} << d;
+  ++count[designator];
+  mask |= uint64_t{1} << designator;
 }
 
 TQ_CPU_GPU inline void AddVacancy(PHOTONSTATE& p, int32_t designator) {
-  AddVacancy(p.vacancyCount, p.vacancyMask, p.vacanciesBeyond, designator);
+  AddVacancy(p.vacancyCount, p.vacancyMask, p.vacanciesBeyond, designator > 0 ? designator : 0);
 }
 
 // A new vacancy; beyond kMaxVacancies it is dropped (its energy stays deposited).

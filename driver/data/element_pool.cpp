@@ -377,10 +377,18 @@ void PackBremsAngular(const ElemStaging& s, Elem& r, PACKER& p) {
       p, &r.bremsAngMedian, ne, [&](int64_t e) { return s.bremsAngMedian[e]; }, photons);
 }
 
-// Guide cells per transition of a relaxation row (core/elem.h, RELAXCELL):
-// narrower cells can select fewer transitions each, so fewer draws search
-// the row, but every cell of a row is read as often as any other.
+// Guide cells per transition of a relaxation row, at least (core/elem.h,
+// RELAXCELL; a row has a power of two of them): narrower cells can select
+// fewer transitions each, so fewer draws search the row, but every cell of
+// a row is read as often as any other.
 constexpr int kRelaxCellsPerTransition = 2;
+
+// The power of two of guide cells of a row of n transitions, as its bits.
+int RelaxCellBits(int n) {
+  int bits = 0;
+  while ((1 << bits) < kRelaxCellsPerTransition * n && bits < kRelaxDrawBits) ++bits;
+  return bits;
+}
 
 // The sampling thresholds of n transitions of cumulative probabilities cum:
 // cum itself, the last one infinite (core/elem.h, RELAXROW).
@@ -396,9 +404,7 @@ std::vector<double> TransitionThresholds(const double* cum, int n) {
 // transitions from the first whose threshold reaches its lower edge to the
 // first whose threshold reaches its upper edge.
 std::vector<RELAXCELL> TransitionCells(const std::vector<double>& thresholds,
-                                       const std::vector<RELAXTRANSITION>& transitions) {
-  const int n = static_cast<int>(transitions.size());
-  const int m = kRelaxCellsPerTransition * n;
+                                       const std::vector<RELAXTRANSITION>& transitions, int m) {
   std::vector<RELAXCELL> cells(static_cast<size_t>(m));
   int first = 0;
   for (int g = 0; g < m; ++g) {
@@ -433,16 +439,18 @@ void PackRelaxationRows(const ElemStaging& s, Elem& r, PACKER& p) {
     RELAXROW* row = p.Entry<RELAXROW>(rows, d);
     const int n = s.nTransitions[d];
     if (d == 0 || n < 1) {
-      if (row != nullptr) row->lastCell = -1;
+      if (row != nullptr) row->cellShift = -1;
       continue;
     }
+    // A designator below 0 is a vacancy of designator 0 (core/photon_state.h).
     std::vector<RELAXTRANSITION> transitions(static_cast<size_t>(n));
     for (int j = 0; j < n; ++j) {
       RELAXTRANSITION& t = transitions[static_cast<size_t>(j)];
-      t = RELAXTRANSITION{s.transEnergy[d][j], s.transFill[d][j], s.transEmit[d][j], 0};
+      t = RELAXTRANSITION{s.transEnergy[d][j], std::max<int16_t>(s.transFill[d][j], 0), s.transEmit[d][j], 0};
     }
+    const int bits = RelaxCellBits(n);
     const std::vector<double> thresholds = TransitionThresholds(s.transCum[d], n);
-    const std::vector<RELAXCELL> cells = TransitionCells(thresholds, transitions);
+    const std::vector<RELAXCELL> cells = TransitionCells(thresholds, transitions, 1 << bits);
     const int64_t transitionsAt = p.Copy(transitions.data(), n);
     const int64_t thresholdsAt = p.Copy(thresholds.data(), static_cast<int64_t>(thresholds.size()));
     const int64_t cellsAt = p.Copy(cells.data(), static_cast<int64_t>(cells.size()));
@@ -450,8 +458,7 @@ void PackRelaxationRows(const ElemStaging& s, Elem& r, PACKER& p) {
     p.Link(&row->transitions, transitionsAt);
     p.Link(&row->thresholds, thresholdsAt);
     p.Link(&row->cells, cellsAt);
-    row->cellScale = static_cast<double>(cells.size());
-    row->lastCell = static_cast<int32_t>(cells.size()) - 1;
+    row->cellShift = kRelaxDrawBits - bits;
   }
 }
 

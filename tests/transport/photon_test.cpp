@@ -551,15 +551,16 @@ TEST(PhotonRelaxation, TransitionIsTheFirstWhoseCumulativeValueReachesTheDraw) {
     const int32_t n = el.nTransitions[d];
     if (n <= 0) continue;
     const RELAXROW& row = el.relaxRows[d];
-    for (int32_t g = 0; g <= row.lastCell; ++g) searchedCells += row.cells[g].threshold < 0.0 ? 1 : 0;
+    const int32_t cells = 1 << (kRelaxDrawBits - row.cellShift);
+    for (int32_t g = 0; g < cells; ++g) searchedCells += row.cells[g].threshold < 0.0 ? 1 : 0;
     std::vector<double> draws = {0.0, 1e-300, 1.0, 1.5};
     for (int32_t j = 0; j < n; ++j) {
       draws.push_back(el.transCum[d][j]);
       draws.push_back(std::nextafter(el.transCum[d][j], 0.0));
       if (j > 0) draws.push_back(0.5 * (el.transCum[d][j - 1] + el.transCum[d][j]));
     }
-    for (double g = 0.0; g <= row.cellScale; g += 1.0) {
-      const double edge = g / row.cellScale;
+    for (int32_t g = 0; g <= cells; ++g) {
+      const double edge = static_cast<double>(g) / cells;
       draws.insert(draws.end(), {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 2.0)});
     }
     for (double r : draws) {

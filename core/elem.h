@@ -46,25 +46,30 @@ constexpr int kMaxBremsAngularPoints = 256;   // cosines of one bremsstrahlung a
 constexpr int kElasticModelPoints = 17;       // screening parameters across one wide elastic interval
 
 // One transition that fills a vacancy, as the relaxation cascade reads it.
+// The designators are clamped to what the cascade tells apart: every fill
+// designator below 0 is a vacancy of designator 0, every one from
+// kMaxDesignator on a vacancy beyond the counted ones (core/photon_state.h),
+// and so is every emitter from kMaxDesignator on; an emitter below 0 is -1.
 struct RELAXTRANSITION {
   double energy;   // eV
-  int16_t fill;    // designator of the subshell that fills the vacancy, at least 0
-  int16_t emit;    // designator of the Auger electron's subshell, 0 radiative
+  int16_t fill;    // designator of the subshell that fills the vacancy, 0..kMaxDesignator
+  int16_t emit;    // designator of the Auger electron's subshell, -1..kMaxDesignator, 0 radiative
   int32_t unused;  // 0
 };
 
 // A guide cell of the transitions: the draws r with floor(r nCells) = g.
 // Most cells can only select two transitions, first and first + 1, or one:
-// the cell holds both (the one twice) with the cumulative probability of
-// the first as threshold (infinite for one), so that a draw is sampled
-// from its cell alone, without a branch. A cell that can select more
-// transitions has the negative threshold -(first + 1): its draws search
-// the row's thresholds from its first transition on.
+// the cell holds the designators of both (the one twice) with the
+// cumulative probability of the first as threshold (infinite for one), so
+// that the vacancies a draw leaves follow from its cell alone, without a
+// branch. A cell that can select more transitions has the threshold -1:
+// its draws search the row's thresholds from its first transition on.
 struct RELAXCELL {
   double threshold;
-  double energy[2];  // eV
-  int16_t fill[2];   // at least 0
-  int16_t emit[2];
+  int16_t first;
+  int8_t fill[2];  // RELAXTRANSITION::fill of first and first + 1
+  int8_t emit[2];  // RELAXTRANSITION::emit of those
+  int16_t unused;  // 0
 };
 
 // The draws of a transition are placed on a grid of 2^kRelaxDrawBits steps,
@@ -85,7 +90,7 @@ struct RELAXROW {
   int32_t cellShift;                 // the draw's cell is its grid step >> cellShift
   int32_t unused;                    // 0
 };
-static_assert(sizeof(RELAXCELL) == 32);
+static_assert(sizeof(RELAXCELL) == 16);
 static_assert(sizeof(RELAXTRANSITION) == 16);
 static_assert(sizeof(RELAXROW) == 32);
 

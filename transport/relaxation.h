@@ -24,21 +24,23 @@ TQ_CPU_GPU inline int32_t TransitionDrawStep(double r) {
 // The transition of a row (core/elem.h, RELAXROW) that fills a vacancy for
 // a draw 0 <= r < 2 (step: its TransitionDrawStep): the first whose
 // cumulative probability reaches r; a draw above the last cumulative value
-// takes the last transition. The draw's guide cell holds the transition,
-// or one of two told apart by the cell's threshold without a branch; a cell
-// of more transitions names the first one that the draw can select, and
-// the row's thresholds are searched from there. A row with transitions only.
+// takes the last transition. The draw's guide cell holds the designators
+// of the transition, or of one of two told apart by the cell's threshold
+// without a branch (the vacancies, on which the next pass waits, follow from
+// the cell alone; the energy is read from the row's record); a cell of more
+// transitions names the first one that the draw can select, and the row's
+// thresholds are searched from there. A row with transitions only.
 TQ_CPU_GPU inline RELAXTRANSITION SampleTransitionInRow(const RELAXROW& row, double r, int32_t step) {
   const RELAXCELL& cell = row.cells.table()[step >> row.cellShift];
+  const RELAXTRANSITION* const transitions = row.transitions.table();
   if (cell.threshold < 0.0) {
     const double* const thresholds = row.thresholds.table();
-    int32_t j = static_cast<int32_t>(-cell.threshold) - 1;
+    int32_t j = cell.first;
     while (thresholds[j] < r) ++j;
-    const RELAXTRANSITION& t = row.transitions.table()[j];
-    return RELAXTRANSITION{t.energy, t.fill, t.emit, 0};
+    return transitions[j];
   }
   const int32_t k = cell.threshold < r ? 1 : 0;
-  return RELAXTRANSITION{cell.energy[k], cell.fill[k], cell.emit[k], 0};
+  return RELAXTRANSITION{transitions[cell.first + k].energy, cell.fill[k], cell.emit[k], 0};
 }
 
 // The transition that fills a vacancy in subshell (designator) s, which has

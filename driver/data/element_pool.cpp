@@ -381,7 +381,7 @@ void PackBremsAngular(const ElemStaging& s, Elem& r, PACKER& p) {
 // RELAXCELL; a row has a power of two of them): narrower cells can select
 // fewer transitions each, so fewer draws search the row, but every cell of
 // a row is read as often as any other.
-constexpr int kRelaxCellsPerTransition = 2;
+constexpr int kRelaxCellsPerTransition = 4;
 
 // The power of two of guide cells of a row of n transitions, as its bits.
 int RelaxCellBits(int n) {
@@ -419,14 +419,15 @@ std::vector<RELAXCELL> TransitionCells(const std::vector<double>& thresholds,
     } else if (last == first + 1) {
       cell.threshold = thresholds[static_cast<size_t>(first)];
     } else {
-      cell.threshold = -(first + 1.0);
+      cell.threshold = -1.0;
     }
+    cell.first = static_cast<int16_t>(first);
     for (int k = 0; k < 2; ++k) {
       const RELAXTRANSITION& t = transitions[static_cast<size_t>(std::min(first + k, last))];
-      cell.energy[k] = t.energy;
-      cell.fill[k] = t.fill;
-      cell.emit[k] = t.emit;
+      cell.fill[k] = static_cast<int8_t>(t.fill);
+      cell.emit[k] = static_cast<int8_t>(t.emit);
     }
+    cell.unused = 0;
   }
   return cells;
 }
@@ -442,11 +443,11 @@ void PackRelaxationRows(const ElemStaging& s, Elem& r, PACKER& p) {
       if (row != nullptr) row->cellShift = -1;
       continue;
     }
-    // A designator below 0 is a vacancy of designator 0 (core/photon_state.h).
     std::vector<RELAXTRANSITION> transitions(static_cast<size_t>(n));
     for (int j = 0; j < n; ++j) {
-      RELAXTRANSITION& t = transitions[static_cast<size_t>(j)];
-      t = RELAXTRANSITION{s.transEnergy[d][j], std::max<int16_t>(s.transFill[d][j], 0), s.transEmit[d][j], 0};
+      const int16_t fill = std::clamp<int16_t>(s.transFill[d][j], 0, kMaxDesignator);
+      const int16_t emit = std::clamp<int16_t>(s.transEmit[d][j], -1, kMaxDesignator);
+      transitions[static_cast<size_t>(j)] = RELAXTRANSITION{s.transEnergy[d][j], fill, emit, 0};
     }
     const int bits = RelaxCellBits(n);
     const std::vector<double> thresholds = TransitionThresholds(s.transCum[d], n);

@@ -273,6 +273,14 @@ struct Elem {
   // incoherent scattering function: entry i is the range of points 0..i.
   REL<double> ffRunLow, ffRunHigh;  // [ffN]
   REL<double> sfRunLow, sfRunHigh;  // [sfN]
+
+  // ---- Buckets of the photon grids searched at every new photon energy or
+  // incoherent try: the union photoionization grid, the coherent and
+  // incoherent ln E grids and the ln x grid of S(x).
+  GRIDBUCKETS photoionUnionBuckets;
+  GRIDBUCKETS cohBuckets;
+  GRIDBUCKETS incohBuckets;
+  GRIDBUCKETS sfBuckets;
 };
 
 // The host and the device compilers must agree on this layout; fields spread
@@ -293,7 +301,8 @@ static_assert(offsetof(Elem, photoionUnionLnEnergy) == 10560);
 static_assert(offsetof(Elem, transGuide) == 10584);
 static_assert(offsetof(Elem, occupancyGuide) == 10592);
 static_assert(offsetof(Elem, ffRunLow) == 10656);
-static_assert(sizeof(Elem) == 10688);
+static_assert(offsetof(Elem, photoionUnionBuckets) == 10688);
+static_assert(sizeof(Elem) == 10816);
 
 // Where an energy lies on an element's elastic grid, for one distribution set:
 // the interval i, the weight w of its upper table in ln E, and for a wide

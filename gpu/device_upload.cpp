@@ -501,6 +501,10 @@ std::vector<int64_t> ElementReferenceOffsets() {
       TQ_REF(ffRunHigh),
       TQ_REF(sfRunLow),
       TQ_REF(sfRunHigh),
+      TQ_REF(photoionUnionBuckets.first),
+      TQ_REF(cohBuckets.first),
+      TQ_REF(incohBuckets.first),
+      TQ_REF(sfBuckets.first),
   };
 #undef TQ_REF
   return o;

@@ -23,6 +23,12 @@ TQ_CPU_GPU inline double LogLogOrZero(double lnX, const double* g, const double*
   return n >= 2 ? InterpLog(lnX, g, a, b, n, hint) : 0.0;
 }
 
+// The same over a grid with buckets (core/indexdata.h).
+TQ_CPU_GPU inline double LogLogOrZero(double lnX, const double* g, const double* a, const double* b, int16_t n,
+                                      const GRIDBUCKETS& buckets, int16_t& hint) {
+  return n >= 2 ? InterpLogBucketed(lnX, g, a, b, n, buckets, hint) : 0.0;
+}
+
 // A table that is linear on its first interval and log-log beyond (pair
 // production, form factor, scattering function): x and y, their logarithms
 // and one slope array (linear slope first, log-log exponents after).
@@ -31,6 +37,15 @@ TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const doub
   if (n < 2 || x < xs[0]) return 0.0;
   if (x <= xs[1]) return ys[0] + (x - xs[0]) * slope[0];
   return InterpLog(log(x), lnXs, lnYs, slope, n, hint);
+}
+
+// The same with buckets over the ln x grid.
+TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const double* ys, const double* lnXs,
+                                          const double* lnYs, const double* slope, int16_t n,
+                                          const GRIDBUCKETS& buckets, int16_t& hint) {
+  if (n < 2 || x < xs[0]) return 0.0;
+  if (x <= xs[1]) return ys[0] + (x - xs[0]) * slope[0];
+  return InterpLogBucketed(log(x), lnXs, lnYs, slope, n, buckets, hint);
 }
 
 // Pair-production cross section (barn); 0 at and below 2 m c^2 (restEn2).
@@ -44,8 +59,11 @@ TQ_CPU_GPU inline double PairCrossSection(const Elem& el, double E, double restE
 // subshells and pair production. Returns the element's total, barn.
 TQ_CPU_GPU inline double PhotonElementCrossSections(const Elem& el, double E, double lnE, bool coherentOn, double restEn2,
                                                     PHOTONELEMENTCACHE& c) {
-  c.sigma_coh = coherentOn ? LogLogOrZero(lnE, el.cohLnEnergy, el.cohLnCs, el.cohSlope, el.cohN, c.hintCoh) : kCoherentOff;
-  c.sigma_incoh = LogLogOrZero(lnE, el.incohLnEnergy, el.incohLnCs, el.incohSlope, el.incohN, c.hintIncoh);
+  c.sigma_coh = coherentOn
+                    ? LogLogOrZero(lnE, el.cohLnEnergy, el.cohLnCs, el.cohSlope, el.cohN, el.cohBuckets, c.hintCoh)
+                    : kCoherentOff;
+  c.sigma_incoh =
+      LogLogOrZero(lnE, el.incohLnEnergy, el.incohLnCs, el.incohSlope, el.incohN, el.incohBuckets, c.hintIncoh);
   double total = c.sigma_coh + c.sigma_incoh;
   const int32_t nUnion = el.photoionUnionN;
   if (nUnion >= 2) {
@@ -53,7 +71,8 @@ TQ_CPU_GPU inline double PhotonElementCrossSections(const Elem& el, double E, do
     // subshell whose table does not cover E adds nothing, as InterpLog.
     const double* grid = el.photoionUnionLnEnergy;
     if (lnE >= grid[0] && lnE < grid[nUnion - 1]) {
-      const int16_t u = SearchFrom(lnE, grid, static_cast<int16_t>(nUnion), c.hintPhotoionUnion);
+      const int16_t u =
+          FindInBuckets(lnE, grid, static_cast<int16_t>(nUnion), el.photoionUnionBuckets, c.hintPhotoionUnion);
       c.hintPhotoionUnion = u;
       // The segments of union interval u lie side by side, one per subshell.
       const PHOTOIONSPAN* row = el.photoionUnionSpan.get() + static_cast<int64_t>(u) * el.nSubshells;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -422,6 +423,32 @@ void RunningRange(PACKER& p, REL<double>* low, REL<double>* high, const double* 
   Table(p, high, highs.data(), n);
 }
 
+// Buckets over a grid of n ascending values (core/indexdata.h), one per
+// point, from its first finite value (a ln x grid may start at ln 0) to its
+// last; none for a grid too short, too long for 16-bit counts, or of no
+// finite width.
+void GridBuckets(PACKER& p, GRIDBUCKETS* to, const double* g, int64_t n) {
+  to->first.Set(nullptr);
+  to->start = 0.0;
+  to->scale = 0.0;
+  to->count = 0;
+  to->unused = 0;
+  if (g == nullptr || n < 2 || n > INT16_MAX) return;
+  int64_t j = 0;
+  while (j < n && !std::isfinite(g[j])) ++j;
+  if (j >= n - 1 || !(g[n - 1] > g[j]) || !std::isfinite(g[n - 1])) return;
+  const double scale = static_cast<double>(n) / (g[n - 1] - g[j]);
+  if (!std::isfinite(scale)) return;
+  to->start = g[j];
+  to->scale = scale;
+  to->count = static_cast<int32_t>(n);
+  // Points per bucket, then the running count of the points below each one.
+  std::vector<int16_t> first(static_cast<size_t>(n + 1), 0);
+  for (int64_t k = 0; k < n; ++k) ++first[static_cast<size_t>(GridBucket(*to, g[k]) + 1)];
+  for (int64_t b = 0; b < n; ++b) first[static_cast<size_t>(b + 1)] += first[static_cast<size_t>(b)];
+  Table(p, &to->first, first.data(), n + 1);
+}
+
 // Photo-atomic tables and the sampling tables built from them.
 void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   const auto photoionLength = [&](int64_t k) { return s.photoionN[k]; };
@@ -459,6 +486,9 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   Table(p, &r.sfLnX, s.sfLnX, s.sfN);
   Table(p, &r.sfLnY, s.sfLnY, s.sfN);
   Table(p, &r.sfSlope, s.sfSlope, s.sfN);
+  GridBuckets(p, &r.cohBuckets, s.cohLnEnergy, s.cohN);
+  GridBuckets(p, &r.incohBuckets, s.incohLnEnergy, s.incohN);
+  GridBuckets(p, &r.sfBuckets, s.sfLnX, s.sfN);
   Table(p, &r.anomImagX, s.anomImagX, s.anomImagN);
   Table(p, &r.anomImag, s.anomImag, s.anomImagN);
   Table(p, &r.anomImagSlope, s.anomImagSlope, s.anomImagN);
@@ -553,6 +583,7 @@ void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
   if (s.nSubshells <= 0 || n < 2 || n > INT16_MAX) return;
   r.photoionUnionN = static_cast<int32_t>(n);
   Table(p, &r.photoionUnionLnEnergy, grid.data(), n);
+  GridBuckets(p, &r.photoionUnionBuckets, grid.data(), n);
   std::vector<PHOTOIONSPAN> spans(static_cast<size_t>(n * s.nSubshells), PHOTOIONSPAN{0.0, 0.0, 0.0, -1, 0});
   for (int k = 0; k < s.nSubshells; ++k) {
     const double* g = s.photoionLnEnergy[k];

@@ -424,17 +424,18 @@ void RunningRange(PACKER& p, REL<double>* low, REL<double>* high, const double* 
 }
 
 // Buckets over a grid of n ascending values (core/indexdata.h), one per
-// point, from its first finite value (a ln x grid may start at ln 0) to its
-// last; none for a grid too short, too long for 16-bit counts, or of no
-// finite width.
-void GridBuckets(PACKER& p, GRIDBUCKETS* to, const double* g, int64_t n) {
+// point, from its point `from` (or the first finite one after it) to its
+// last: a table searched on ln x only above its first interval (linear
+// there, its ln x perhaps near ln 0) starts them at point 1. None for a grid
+// too short, too long for 16-bit counts, or of no finite width.
+void GridBuckets(PACKER& p, GRIDBUCKETS* to, const double* g, int64_t n, int64_t from) {
   to->first.Set(nullptr);
   to->start = 0.0;
   to->scale = 0.0;
   to->count = 0;
   to->unused = 0;
   if (g == nullptr || n < 2 || n > INT16_MAX) return;
-  int64_t j = 0;
+  int64_t j = from;
   while (j < n && !std::isfinite(g[j])) ++j;
   if (j >= n - 1 || !(g[n - 1] > g[j]) || !std::isfinite(g[n - 1])) return;
   const double scale = static_cast<double>(n) / (g[n - 1] - g[j]);
@@ -486,9 +487,9 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   Table(p, &r.sfLnX, s.sfLnX, s.sfN);
   Table(p, &r.sfLnY, s.sfLnY, s.sfN);
   Table(p, &r.sfSlope, s.sfSlope, s.sfN);
-  GridBuckets(p, &r.cohBuckets, s.cohLnEnergy, s.cohN);
-  GridBuckets(p, &r.incohBuckets, s.incohLnEnergy, s.incohN);
-  GridBuckets(p, &r.sfBuckets, s.sfLnX, s.sfN);
+  GridBuckets(p, &r.cohBuckets, s.cohLnEnergy, s.cohN, 0);
+  GridBuckets(p, &r.incohBuckets, s.incohLnEnergy, s.incohN, 0);
+  GridBuckets(p, &r.sfBuckets, s.sfLnX, s.sfN, 1);
   Table(p, &r.anomImagX, s.anomImagX, s.anomImagN);
   Table(p, &r.anomImag, s.anomImag, s.anomImagN);
   Table(p, &r.anomImagSlope, s.anomImagSlope, s.anomImagN);
@@ -583,7 +584,7 @@ void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
   if (s.nSubshells <= 0 || n < 2 || n > INT16_MAX) return;
   r.photoionUnionN = static_cast<int32_t>(n);
   Table(p, &r.photoionUnionLnEnergy, grid.data(), n);
-  GridBuckets(p, &r.photoionUnionBuckets, grid.data(), n);
+  GridBuckets(p, &r.photoionUnionBuckets, grid.data(), n, 0);
   std::vector<PHOTOIONSPAN> spans(static_cast<size_t>(n * s.nSubshells), PHOTOIONSPAN{0.0, 0.0, 0.0, -1, 0});
   for (int k = 0; k < s.nSubshells; ++k) {
     const double* g = s.photoionLnEnergy[k];

@@ -94,6 +94,20 @@ static_assert(sizeof(RELAXCELL) == 16);
 static_assert(sizeof(RELAXTRANSITION) == 16);
 static_assert(sizeof(RELAXROW) == 32);
 
+// A subshell's photoionization table on one interval of the union grid: the
+// point of its own grid at or below the interval (ln E, ln sigma and the
+// log-log exponent up to its next point) and that point's index, -1 where
+// the table does not cover the interval (the three values then 0).
+struct PHOTOIONSPAN {
+  double lnEnergy;   // ln(E / eV) of the subshell's point
+  double lnCs;       // ln(sigma / barn) there
+  double slope;      // d ln sigma / d ln E up to the next point
+  int32_t interval;  // the point's index on the subshell's grid, -1: not covered
+  int32_t unused;    // 0, keeps the record at 32 bytes
+};
+
+static_assert(sizeof(PHOTOIONSPAN) == 32);
+
 struct Elem {
   int32_t Z;  // atomic number, 1..100
 
@@ -284,12 +298,13 @@ struct Elem {
 
   // ---- One search places an energy on every subshell's photoionization
   // grid: the union of the subshells' ln E grids (each value once) and, per
-  // union point u and subshell k (file order), the interval of subshell k's
-  // grid that holds ln E from point u up to the next one, -1 where subshell
-  // k's table does not cover those energies.
-  REL<double> photoionUnionLnEnergy;   // [photoionUnionN]
-  REL<int16_t> photoionUnionInterval;  // [photoionUnionN][nSubshells]
-  int32_t photoionUnionN;              // 0: none (each subshell searched on its own)
+  // union point u and subshell k (file order), subshell k's log-log segment
+  // that holds ln E from point u up to the next one. The segments of one
+  // union interval lie side by side, so that the cross sections of all
+  // subshells at an energy are read as one run of memory.
+  REL<double> photoionUnionLnEnergy;    // [photoionUnionN]
+  REL<PHOTOIONSPAN> photoionUnionSpan;  // [photoionUnionN][nSubshells]
+  int32_t photoionUnionN;               // 0: none (each subshell searched on its own)
 
   // ---- The transitions that fill a vacancy of designator d as the cascade
   // samples them (RELAXROW above), one row per designator; rows without
@@ -305,6 +320,14 @@ struct Elem {
   // incoherent scattering function: entry i is the range of points 0..i.
   REL<double> ffRunLow, ffRunHigh;  // [ffN]
   REL<double> sfRunLow, sfRunHigh;  // [sfN]
+
+  // ---- Buckets of the photon grids searched at every new photon energy or
+  // incoherent try: the union photoionization grid, the coherent and
+  // incoherent ln E grids and the ln x grid of S(x).
+  GRIDBUCKETS photoionUnionBuckets;
+  GRIDBUCKETS cohBuckets;
+  GRIDBUCKETS incohBuckets;
+  GRIDBUCKETS sfBuckets;
 };
 
 // The host and the device compilers must agree on this layout; fields spread
@@ -325,7 +348,8 @@ static_assert(offsetof(Elem, photoionUnionLnEnergy) == 10560);
 static_assert(offsetof(Elem, relaxRows) == 10584);
 static_assert(offsetof(Elem, occupancyGuide) == 10592);
 static_assert(offsetof(Elem, ffRunLow) == 10656);
-static_assert(sizeof(Elem) == 10688);
+static_assert(offsetof(Elem, photoionUnionBuckets) == 10688);
+static_assert(sizeof(Elem) == 10816);
 
 // Where an energy lies on an element's elastic grid, for one distribution set:
 // the interval i, the weight w of its upper table in ln E, and for a wide

@@ -104,3 +104,30 @@ TQ_CPU_GPU inline int32_t IndexEntry(const ELEMINDEX& index, int32_t bin) {
   }
   return index.narrowIndex.offset != 0 ? index.narrowIndex[bin] : index.intervalIndex[bin];
 }
+
+// Buckets of equal width over an ascending grid of n points, for a search that
+// reads the grid only between two bucket entries: entry b is the number of
+// grid points whose bucket (GridBucket) lies below b, so a value of bucket b
+// lies on an interval from first[b] - 1 to first[b + 1] - 1. Built at set-up
+// over a grid that the buckets' own block holds (an element's pooled block).
+struct GRIDBUCKETS {
+  REL<int16_t> first;  // [count + 1] points below each bucket
+  double start;        // the grid's first point
+  double scale;        // buckets per unit of the grid's variable
+  int32_t count;       // buckets; 0: none (the grid is searched by halving)
+  int32_t unused;      // 0
+};
+
+static_assert(offsetof(GRIDBUCKETS, first) == 0);
+static_assert(offsetof(GRIDBUCKETS, start) == 8);
+static_assert(offsetof(GRIDBUCKETS, count) == 24);
+static_assert(sizeof(GRIDBUCKETS) == 32);
+
+// Bucket of x, 0 .. count - 1 (values beyond the grid, or not a number, go to
+// the end buckets). Non-decreasing in x, as the set-up's counts rely on.
+TQ_CPU_GPU inline int32_t GridBucket(const GRIDBUCKETS& buckets, double x) {
+  const double t = (x - buckets.start) * buckets.scale;
+  if (!(t >= 0.0)) return 0;
+  if (t >= static_cast<double>(buckets.count)) return buckets.count - 1;
+  return static_cast<int32_t>(t);
+}

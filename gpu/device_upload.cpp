@@ -495,12 +495,16 @@ std::vector<int64_t> ElementReferenceOffsets() {
       TQ_REF(elasticEnergyIndex.narrowIndex),
       TQ_REF(elasticCumIndex),
       TQ_REF(photoionUnionLnEnergy),
-      TQ_REF(photoionUnionInterval),
+      TQ_REF(photoionUnionSpan),
       TQ_REF(relaxRows),
       TQ_REF(ffRunLow),
       TQ_REF(ffRunHigh),
       TQ_REF(sfRunLow),
       TQ_REF(sfRunHigh),
+      TQ_REF(photoionUnionBuckets.first),
+      TQ_REF(cohBuckets.first),
+      TQ_REF(incohBuckets.first),
+      TQ_REF(sfBuckets.first),
   };
 #undef TQ_REF
   return o;

@@ -61,6 +61,32 @@ TQ_CPU_GPU inline double InterpLog(double x, const double* g, const double* a, c
   return exp(a[i] + (x - g[i]) * b[i]);
 }
 
+// Interval of x on a grid of n points with its buckets (core/indexdata.h),
+// for g[0] <= x < g[n-1]: the halving search over the few points of x's
+// bucket, the interval that SearchFrom finds over the whole grid. Without
+// buckets the whole grid is searched from `start`.
+TQ_CPU_GPU inline int16_t FindInBuckets(double x, const double* g, int16_t n, const GRIDBUCKETS& buckets,
+                                        int16_t start) {
+  if (buckets.count <= 0) return SearchFrom(x, g, n, start);
+  const int32_t b = GridBucket(buckets, x);
+  const int16_t* first = buckets.first.table();
+  const int32_t last = LastInterval(n);
+  const int32_t hi = first[b + 1] - 1 < last ? first[b + 1] - 1 : last;
+  int32_t lo = first[b] - 1 > 0 ? first[b] - 1 : 0;
+  lo = lo < hi ? lo : hi;
+  if (lo == hi) return static_cast<int16_t>(lo);
+  return static_cast<int16_t>(lo + SearchFrom(x, g + lo, static_cast<int16_t>(hi - lo + 2), 0));
+}
+
+// InterpLog with the grid's buckets.
+TQ_CPU_GPU inline double InterpLogBucketed(double x, const double* g, const double* a, const double* b, int16_t n,
+                                           const GRIDBUCKETS& buckets, int16_t& hint) {
+  if (x < g[0] || x >= g[n - 1]) return 0.0;
+  const int16_t i = FindInBuckets(x, g, n, buckets, hint);
+  hint = i;
+  return exp(a[i] + (x - g[i]) * b[i]);
+}
+
 // Bin of the index that holds the transformed value t, kept inside the table
 // (a value beyond the covered range or not a number reads the end entries).
 // Index is INDEXDATA or ELEMINDEX (core/indexdata.h).

@@ -23,6 +23,12 @@ TQ_CPU_GPU inline double LogLogOrZero(double lnX, const double* g, const double*
   return n >= 2 ? InterpLog(lnX, g, a, b, n, hint) : 0.0;
 }
 
+// The same over a grid with buckets (core/indexdata.h).
+TQ_CPU_GPU inline double LogLogOrZero(double lnX, const double* g, const double* a, const double* b, int16_t n,
+                                      const GRIDBUCKETS& buckets, int16_t& hint) {
+  return n >= 2 ? InterpLogBucketed(lnX, g, a, b, n, buckets, hint) : 0.0;
+}
+
 // A table that is linear on its first interval and log-log beyond (pair
 // production, form factor, scattering function): x and y, their logarithms
 // and one slope array (linear slope first, log-log exponents after).
@@ -31,6 +37,15 @@ TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const doub
   if (n < 2 || x < xs[0]) return 0.0;
   if (x <= xs[1]) return ys[0] + (x - xs[0]) * slope[0];
   return InterpLog(log(x), lnXs, lnYs, slope, n, hint);
+}
+
+// The same with buckets over the ln x grid.
+TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const double* ys, const double* lnXs,
+                                          const double* lnYs, const double* slope, int16_t n,
+                                          const GRIDBUCKETS& buckets, int16_t& hint) {
+  if (n < 2 || x < xs[0]) return 0.0;
+  if (x <= xs[1]) return ys[0] + (x - xs[0]) * slope[0];
+  return InterpLogBucketed(log(x), lnXs, lnYs, slope, n, buckets, hint);
 }
 
 // Pair-production cross section (barn); 0 at and below 2 m c^2 (restEn2).
@@ -44,32 +59,33 @@ TQ_CPU_GPU inline double PairCrossSection(const Elem& el, double E, double restE
 // subshells and pair production. Returns the element's total, barn.
 TQ_CPU_GPU inline double PhotonElementCrossSections(const Elem& el, double E, double lnE, bool coherentOn, double restEn2,
                                                     PHOTONELEMENTCACHE& c) {
-  c.sigma_coh = coherentOn ? LogLogOrZero(lnE, el.cohLnEnergy, el.cohLnCs, el.cohSlope, el.cohN, c.hintCoh) : kCoherentOff;
-  c.sigma_incoh = LogLogOrZero(lnE, el.incohLnEnergy, el.incohLnCs, el.incohSlope, el.incohN, c.hintIncoh);
+  c.sigma_coh = coherentOn
+                    ? LogLogOrZero(lnE, el.cohLnEnergy, el.cohLnCs, el.cohSlope, el.cohN, el.cohBuckets, c.hintCoh)
+                    : kCoherentOff;
+  c.sigma_incoh =
+      LogLogOrZero(lnE, el.incohLnEnergy, el.incohLnCs, el.incohSlope, el.incohN, el.incohBuckets, c.hintIncoh);
   double total = c.sigma_coh + c.sigma_incoh;
   const int32_t nUnion = el.photoionUnionN;
   if (nUnion >= 2) {
     // One search of the union grid gives every subshell's interval; a
     // subshell whose table does not cover E adds nothing, as InterpLog.
     const double* grid = el.photoionUnionLnEnergy;
-    const bool covered = lnE >= grid[0] && lnE < grid[nUnion - 1];
-    int16_t u = 0;
-    if (covered) {
-      u = SearchFrom(lnE, grid, static_cast<int16_t>(nUnion), c.hintPhotoionUnion);
+    if (lnE >= grid[0] && lnE < grid[nUnion - 1]) {
+      const int16_t u =
+          FindInBuckets(lnE, grid, static_cast<int16_t>(nUnion), el.photoionUnionBuckets, c.hintPhotoionUnion);
       c.hintPhotoionUnion = u;
-    }
-    const int16_t* row = el.photoionUnionInterval.get() + static_cast<int64_t>(u) * el.nSubshells;
-    for (int32_t s = 0; s < el.nSubshells; ++s) {
-      const int16_t i = covered ? row[s] : int16_t{-1};
-      if (i >= 0) {
-        // A subshell with an interval has its table.
-        const double* g = el.photoionLnEnergy.table()[s].table();
-        const double* a = el.photoionLnCs.table()[s].table();
-        const double* b = el.photoionSlope.table()[s].table();
-        total += exp(a[i] + (lnE - g[i]) * b[i]);
-        c.hintShell[s] = i;
+      // The segments of union interval u lie side by side, one per subshell.
+      const PHOTOIONSPAN* row = el.photoionUnionSpan.get() + static_cast<int64_t>(u) * el.nSubshells;
+      for (int32_t s = 0; s < el.nSubshells; ++s) {
+        const PHOTOIONSPAN& span = row[s];
+        if (span.interval >= 0) {
+          total += exp(span.lnCs + (lnE - span.lnEnergy) * span.slope);
+          c.hintShell[s] = static_cast<int16_t>(span.interval);
+        }
+        c.shellCumulative[s] = total;
       }
-      c.shellCumulative[s] = total;
+    } else {
+      for (int32_t s = 0; s < el.nSubshells; ++s) c.shellCumulative[s] = total;
     }
   } else {
     for (int32_t i = 0; i < el.nSubshells; ++i) {

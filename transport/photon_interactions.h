@@ -47,7 +47,7 @@ TQ_CPU_GPU inline double FormFactor(const Elem& el, double x, int16_t& hint) {
 
 // Incoherent scattering function S(x).
 TQ_CPU_GPU inline double ScatteringFunction(const Elem& el, double x, int16_t& hint) {
-  return LinearThenLogLog(x, el.sfX, el.sf, el.sfLnX, el.sfLnY, el.sfSlope, el.sfN, hint);
+  return LinearThenLogLog(x, el.sfX, el.sf, el.sfLnX, el.sfLnY, el.sfSlope, el.sfN, el.sfBuckets, hint);
 }
 
 // Linear interpolation that is 0 on a table of fewer than two points.

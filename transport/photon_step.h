@@ -770,7 +770,7 @@ TQ_CPU_GPU inline bool IncoherentDopplerFollows(TASKSTATE& t) {
     return false;
   }
   phot.dopplerFirst = first;
-  for (int32_t i = first; i < el.nSubshells; ++i) phot.pzMaxKnown[i] = 0;
+  memset(phot.pzMaxKnown + first, 0, static_cast<size_t>(el.nSubshells - first));
   phot.tries = 0;
   t.state = kStateDopplerLoop;
   return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -493,6 +494,33 @@ void RunningRange(PACKER& p, REL<double>* low, REL<double>* high, const double* 
   Table(p, high, highs.data(), n);
 }
 
+// Buckets over a grid of n ascending values (core/indexdata.h), one per
+// point, from its point `from` (or the first finite one after it) to its
+// last: a table searched on ln x only above its first interval (linear
+// there, its ln x perhaps near ln 0) starts them at point 1. None for a grid
+// too short, too long for 16-bit counts, or of no finite width.
+void GridBuckets(PACKER& p, GRIDBUCKETS* to, const double* g, int64_t n, int64_t from) {
+  to->first.Set(nullptr);
+  to->start = 0.0;
+  to->scale = 0.0;
+  to->count = 0;
+  to->unused = 0;
+  if (g == nullptr || n < 2 || n > INT16_MAX) return;
+  int64_t j = from;
+  while (j < n && !std::isfinite(g[j])) ++j;
+  if (j >= n - 1 || !(g[n - 1] > g[j]) || !std::isfinite(g[n - 1])) return;
+  const double scale = static_cast<double>(n) / (g[n - 1] - g[j]);
+  if (!std::isfinite(scale)) return;
+  to->start = g[j];
+  to->scale = scale;
+  to->count = static_cast<int32_t>(n);
+  // Points per bucket, then the running count of the points below each one.
+  std::vector<int16_t> first(static_cast<size_t>(n + 1), 0);
+  for (int64_t k = 0; k < n; ++k) ++first[static_cast<size_t>(GridBucket(*to, g[k]) + 1)];
+  for (int64_t b = 0; b < n; ++b) first[static_cast<size_t>(b + 1)] += first[static_cast<size_t>(b)];
+  Table(p, &to->first, first.data(), n + 1);
+}
+
 // Photo-atomic tables and the sampling tables built from them.
 void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   const auto photoionLength = [&](int64_t k) { return s.photoionN[k]; };
@@ -530,6 +558,9 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
   Table(p, &r.sfLnX, s.sfLnX, s.sfN);
   Table(p, &r.sfLnY, s.sfLnY, s.sfN);
   Table(p, &r.sfSlope, s.sfSlope, s.sfN);
+  GridBuckets(p, &r.cohBuckets, s.cohLnEnergy, s.cohN, 0);
+  GridBuckets(p, &r.incohBuckets, s.incohLnEnergy, s.incohN, 0);
+  GridBuckets(p, &r.sfBuckets, s.sfLnX, s.sfN, 1);
   Table(p, &r.anomImagX, s.anomImagX, s.anomImagN);
   Table(p, &r.anomImag, s.anomImag, s.anomImagN);
   Table(p, &r.anomImagSlope, s.anomImagSlope, s.anomImagN);
@@ -608,11 +639,11 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
 }
 
 // The union of the subshell photoionization grids with each subshell's
-// interval per union point (core/elem.h). An interval holds the energies
-// from its point up to the next point of its own grid, so on a union
-// interval it is the last point of the subshell's grid at or below the
-// union point; the subshell's table covers the union interval when its first
-// point lies at or below the union point and its last point above it.
+// segment per union point (core/elem.h). A segment starts at its point and
+// ends at the next point of its own grid, so on a union interval it is the
+// one of the last point of the subshell's grid at or below the union point;
+// the subshell's table covers the union interval when its first point lies
+// at or below the union point and its last point above it.
 void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
   std::vector<double> grid;
   for (int k = 0; k < s.nSubshells; ++k)
@@ -624,7 +655,8 @@ void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
   if (s.nSubshells <= 0 || n < 2 || n > INT16_MAX) return;
   r.photoionUnionN = static_cast<int32_t>(n);
   Table(p, &r.photoionUnionLnEnergy, grid.data(), n);
-  std::vector<int16_t> intervals(static_cast<size_t>(n * s.nSubshells), -1);
+  GridBuckets(p, &r.photoionUnionBuckets, grid.data(), n, 0);
+  std::vector<PHOTOIONSPAN> spans(static_cast<size_t>(n * s.nSubshells), PHOTOIONSPAN{0.0, 0.0, 0.0, -1, 0});
   for (int k = 0; k < s.nSubshells; ++k) {
     const double* g = s.photoionLnEnergy[k];
     const int m = s.photoionN[k];
@@ -633,10 +665,11 @@ void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
     for (int64_t u = 0; u < n; ++u) {
       if (grid[u] < g[0] || grid[u] >= g[m - 1]) continue;
       while (i + 1 < m && g[i + 1] <= grid[u]) ++i;
-      intervals[static_cast<size_t>(u * s.nSubshells + k)] = static_cast<int16_t>(i);
+      spans[static_cast<size_t>(u * s.nSubshells + k)] =
+          PHOTOIONSPAN{g[i], s.photoionLnCs[k][i], s.photoionSlope[k][i], i, 0};
     }
   }
-  Table(p, &r.photoionUnionInterval, intervals.data(), n * s.nSubshells);
+  Table(p, &r.photoionUnionSpan, spans.data(), n * s.nSubshells);
 }
 
 // The fast indexes and their tables.

@@ -234,6 +234,42 @@ TEST(PhotonFlight, TheUnionGridGivesTheSumsOfOneSearchPerSubshell) {
   }
 }
 
+// The bucket search of a grid finds the interval of the halving search over
+// the whole grid at every grid point, just beside it on either side and
+// between points: the union photoionization grid, the coherent and
+// incoherent ln E grids and the ln x grid of S(x) (which starts at ln 0).
+TEST(PhotonFlight, TheBucketSearchFindsTheIntervalOfTheHalvingSearch) {
+  for (int z : {82, 8, 1}) {
+    PHOTONPROBLEM p;
+    ASSERT_TRUE(LoadPhotonElements(p, {z}, {1.0}));
+    const Elem& el = p.elements[0];
+    const struct {
+      const char* name;
+      const double* g;
+      int32_t n;
+      const GRIDBUCKETS& buckets;
+    } grids[] = {
+        {"union", el.photoionUnionLnEnergy, el.photoionUnionN, el.photoionUnionBuckets},
+        {"coherent", el.cohLnEnergy, el.cohN, el.cohBuckets},
+        {"incoherent", el.incohLnEnergy, el.incohN, el.incohBuckets},
+        {"S(x)", el.sfLnX, el.sfN, el.sfBuckets},
+    };
+    for (const auto& grid : grids) {
+      ASSERT_GT(grid.buckets.count, 0) << "Z " << z << " " << grid.name;
+      const int16_t n = static_cast<int16_t>(grid.n);
+      for (int32_t j = 0; j < n; ++j) {
+        const double x = grid.g[j];
+        const double next = j + 1 < n ? grid.g[j + 1] : x;
+        for (double v : {x, std::nextafter(x, -HUGE_VAL), std::nextafter(x, HUGE_VAL), 0.5 * (x + next)}) {
+          if (!(v >= grid.g[0] && v < grid.g[n - 1])) continue;
+          ASSERT_EQ(FindInBuckets(v, grid.g, n, grid.buckets, 0), SearchFrom(v, grid.g, n, static_cast<int16_t>(n / 2)))
+              << "Z " << z << " " << grid.name << " point " << j << " x " << v;
+        }
+      }
+    }
+  }
+}
+
 // The range of the form factor and of the scattering function up to xMax,
 // read at the ends of the part of a table whose values never rise (never
 // fall), or at the point of the element's running ranges, is the range of

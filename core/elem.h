@@ -94,20 +94,6 @@ static_assert(sizeof(RELAXCELL) == 16);
 static_assert(sizeof(RELAXTRANSITION) == 16);
 static_assert(sizeof(RELAXROW) == 32);
 
-// A subshell's photoionization table on one interval of the union grid: the
-// point of its own grid at or below the interval (ln E, ln sigma and the
-// log-log exponent up to its next point) and that point's index, -1 where
-// the table does not cover the interval (the three values then 0).
-struct PHOTOIONSPAN {
-  double lnEnergy;   // ln(E / eV) of the subshell's point
-  double lnCs;       // ln(sigma / barn) there
-  double slope;      // d ln sigma / d ln E up to the next point
-  int32_t interval;  // the point's index on the subshell's grid, -1: not covered
-  int32_t unused;    // 0, keeps the record at 32 bytes
-};
-
-static_assert(sizeof(PHOTOIONSPAN) == 32);
-
 struct Elem {
   int32_t Z;  // atomic number, 1..100
 
@@ -298,13 +284,12 @@ struct Elem {
 
   // ---- One search places an energy on every subshell's photoionization
   // grid: the union of the subshells' ln E grids (each value once) and, per
-  // union point u and subshell k (file order), subshell k's log-log segment
-  // that holds ln E from point u up to the next one. The segments of one
-  // union interval lie side by side, so that the cross sections of all
-  // subshells at an energy are read as one run of memory.
-  REL<double> photoionUnionLnEnergy;    // [photoionUnionN]
-  REL<PHOTOIONSPAN> photoionUnionSpan;  // [photoionUnionN][nSubshells]
-  int32_t photoionUnionN;               // 0: none (each subshell searched on its own)
+  // union point u and subshell k (file order), the interval of subshell k's
+  // grid that holds ln E from point u up to the next one, -1 where subshell
+  // k's table does not cover those energies.
+  REL<double> photoionUnionLnEnergy;   // [photoionUnionN]
+  REL<int16_t> photoionUnionInterval;  // [photoionUnionN][nSubshells]
+  int32_t photoionUnionN;              // 0: none (each subshell searched on its own)
 
   // ---- The transitions that fill a vacancy of designator d as the cascade
   // samples them (RELAXROW above), one row per designator; rows without

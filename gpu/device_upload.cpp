@@ -495,7 +495,7 @@ std::vector<int64_t> ElementReferenceOffsets() {
       TQ_REF(elasticEnergyIndex.narrowIndex),
       TQ_REF(elasticCumIndex),
       TQ_REF(photoionUnionLnEnergy),
-      TQ_REF(photoionUnionSpan),
+      TQ_REF(photoionUnionInterval),
       TQ_REF(relaxRows),
       TQ_REF(ffRunLow),
       TQ_REF(ffRunHigh),

@@ -70,22 +70,24 @@ TQ_CPU_GPU inline double PhotonElementCrossSections(const Elem& el, double E, do
     // One search of the union grid gives every subshell's interval; a
     // subshell whose table does not cover E adds nothing, as InterpLog.
     const double* grid = el.photoionUnionLnEnergy;
-    if (lnE >= grid[0] && lnE < grid[nUnion - 1]) {
-      const int16_t u =
-          FindInBuckets(lnE, grid, static_cast<int16_t>(nUnion), el.photoionUnionBuckets, c.hintPhotoionUnion);
+    const bool covered = lnE >= grid[0] && lnE < grid[nUnion - 1];
+    int16_t u = 0;
+    if (covered) {
+      u = FindInBuckets(lnE, grid, static_cast<int16_t>(nUnion), el.photoionUnionBuckets, c.hintPhotoionUnion);
       c.hintPhotoionUnion = u;
-      // The segments of union interval u lie side by side, one per subshell.
-      const PHOTOIONSPAN* row = el.photoionUnionSpan.get() + static_cast<int64_t>(u) * el.nSubshells;
-      for (int32_t s = 0; s < el.nSubshells; ++s) {
-        const PHOTOIONSPAN& span = row[s];
-        if (span.interval >= 0) {
-          total += exp(span.lnCs + (lnE - span.lnEnergy) * span.slope);
-          c.hintShell[s] = static_cast<int16_t>(span.interval);
-        }
-        c.shellCumulative[s] = total;
+    }
+    const int16_t* row = el.photoionUnionInterval.get() + static_cast<int64_t>(u) * el.nSubshells;
+    for (int32_t s = 0; s < el.nSubshells; ++s) {
+      const int16_t i = covered ? row[s] : int16_t{-1};
+      if (i >= 0) {
+        // A subshell with an interval has its table.
+        const double* g = el.photoionLnEnergy.table()[s].table();
+        const double* a = el.photoionLnCs.table()[s].table();
+        const double* b = el.photoionSlope.table()[s].table();
+        total += exp(a[i] + (lnE - g[i]) * b[i]);
+        c.hintShell[s] = i;
       }
-    } else {
-      for (int32_t s = 0; s < el.nSubshells; ++s) c.shellCumulative[s] = total;
+      c.shellCumulative[s] = total;
     }
   } else {
     for (int32_t i = 0; i < el.nSubshells; ++i) {

@@ -639,11 +639,11 @@ void PackPhotonTables(const ElemStaging& s, Elem& r, PACKER& p) {
 }
 
 // The union of the subshell photoionization grids with each subshell's
-// segment per union point (core/elem.h). A segment starts at its point and
-// ends at the next point of its own grid, so on a union interval it is the
-// one of the last point of the subshell's grid at or below the union point;
-// the subshell's table covers the union interval when its first point lies
-// at or below the union point and its last point above it.
+// interval per union point (core/elem.h). An interval holds the energies
+// from its point up to the next point of its own grid, so on a union
+// interval it is the last point of the subshell's grid at or below the
+// union point; the subshell's table covers the union interval when its first
+// point lies at or below the union point and its last point above it.
 void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
   std::vector<double> grid;
   for (int k = 0; k < s.nSubshells; ++k)
@@ -656,7 +656,7 @@ void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
   r.photoionUnionN = static_cast<int32_t>(n);
   Table(p, &r.photoionUnionLnEnergy, grid.data(), n);
   GridBuckets(p, &r.photoionUnionBuckets, grid.data(), n, 0);
-  std::vector<PHOTOIONSPAN> spans(static_cast<size_t>(n * s.nSubshells), PHOTOIONSPAN{0.0, 0.0, 0.0, -1, 0});
+  std::vector<int16_t> intervals(static_cast<size_t>(n * s.nSubshells), -1);
   for (int k = 0; k < s.nSubshells; ++k) {
     const double* g = s.photoionLnEnergy[k];
     const int m = s.photoionN[k];
@@ -665,11 +665,10 @@ void PackPhotoionUnion(const ElemStaging& s, Elem& r, PACKER& p) {
     for (int64_t u = 0; u < n; ++u) {
       if (grid[u] < g[0] || grid[u] >= g[m - 1]) continue;
       while (i + 1 < m && g[i + 1] <= grid[u]) ++i;
-      spans[static_cast<size_t>(u * s.nSubshells + k)] =
-          PHOTOIONSPAN{g[i], s.photoionLnCs[k][i], s.photoionSlope[k][i], i, 0};
+      intervals[static_cast<size_t>(u * s.nSubshells + k)] = static_cast<int16_t>(i);
     }
   }
-  Table(p, &r.photoionUnionSpan, spans.data(), n * s.nSubshells);
+  Table(p, &r.photoionUnionInterval, intervals.data(), n * s.nSubshells);
 }
 
 // The fast indexes and their tables.

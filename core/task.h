@@ -177,6 +177,11 @@ struct TASKTALLIES {
   double** pulseHeightEnergy = nullptr;      // [tally][bin] deposits, eV
   double* cellDeposit = nullptr;             // [pulse-height cell slot] deposit of the current history, eV
   uint64_t unresolvedCellEntries = 0;        // cell crossings whose neighbour slot could not be resolved
+  // Plane tallies: a ball around the position of the last full test in which
+  // no move can change what the tests decide (transport/tally_scoring.h).
+  VECTOR planeTallyAnchor{};        // centre, cm
+  double planeTallyClear2 = 0.0;    // squared radius, cm^2 (0: none)
+  uint8_t planeTallyAnchorOrg = 0;  // origin of the particle it holds for
 };
 
 // The electron and positron step's cache (transport/electron_step.h).
@@ -256,13 +261,13 @@ static_assert(offsetof(PARTICLESTATE, weight) == 160);
 static_assert(sizeof(TASKBANK) == 112);
 static_assert(offsetof(TASKBANK, nBanked) == 88);
 static_assert(offsetof(TASKBANK, maxBanked) == 92);
-static_assert(sizeof(TASKTALLIES) == 1928);
+static_assert(sizeof(TASKTALLIES) == 1968);
 static_assert(offsetof(TASKTALLIES, rangeBin) == 1624);
 static_assert(offsetof(TASKTALLIES, oneDimTallies) == 1680);
 static_assert(offsetof(TASKTALLIES, cellDeposit) == 1912);
 static_assert(sizeof(ELECTRONSTEPCACHE) == 50696);
 static_assert(sizeof(PHOTONSTATE) == 64584);
-static_assert(sizeof(TASKSTATE) == 117608);
+static_assert(sizeof(TASKSTATE) == 117648);
 
 // The records of the workers stand side by side in `tasks`; each starts on a
 // cache line of its own, so that the particle a worker writes at every step

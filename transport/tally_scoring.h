@@ -240,6 +240,36 @@ TQ_CPU_GPU inline void ScoreTally(const PLANETALLY& t, const TALLYTABLES& tt, TA
   ScoreCrossedPlanes(t, tt, task, row, c, dNew, jLo, jHi);
 }
 
+// Distance of d (the position's distance from plane 0) from the nearest
+// value at which the tests of ScoreTally and CrossedPlanes decide otherwise:
+// the planes, 0 and the extent (a distance on one of them has no room), or 0
+// when the stored distance dOld lies on another side of one of them.
+TQ_CPU_GPU inline double RoomBetweenPlanes(const PLANETALLY& t, double dOld, double d) {
+  if (!(t.extent >= 0.0) || d != d) return 0.0;
+  if (d < 0.0) return dOld < 0.0 ? -d : 0.0;
+  if (d > t.extent) return dOld > t.extent ? d - t.extent : 0.0;
+  if (t.nParallel <= 1 || d == t.extent) return 0.0;
+  // Between planes j - 1 and j, as FirstPlaneAbove tells them apart.
+  const double s = t.spacing;
+  const int32_t j = FirstPlaneAbove(d, s);
+  const double lower = (j - 1) * s;
+  const double upper = j * s;
+  if (dOld < lower || dOld >= upper) return 0.0;
+  return fmin(d - lower, upper - d);
+}
+
+// Radius of the ball around r in which no position can change the decisions
+// of the tally: its room shrunk by a margin far above the rounding of the
+// distances, and divided by |n|_1 >= |n|, which bounds the change of the
+// distance per cm of displacement.
+TQ_CPU_GPU inline double ClearRadius(const PLANETALLY& t, double dOld, VECTOR r) {
+  const double d = PlaneDistance(t, r);
+  const double room = RoomBetweenPlanes(t, dOld, d);
+  const double scale = 1.0 + fabs(r.x) + fabs(r.y) + fabs(r.z) + fabs(t.offset) + t.extent + room;
+  const double n1 = fabs(t.normal.x) + fabs(t.normal.y) + fabs(t.normal.z);
+  return (room - 1.0e-12 * scale) / n1;
+}
+
 }  // namespace plane_tally
 
 // Row of a particle kind among the plane-tally classes: 0 electrons and
@@ -253,12 +283,39 @@ TQ_CPU_GPU inline int32_t TallyKindOf(uint8_t particleKind) { return IsPhoton(pa
 TQ_CPU_GPU inline void ResetPlaneTallyDistances(TASKSTATE& task, int32_t kind) {
   const TALLYTABLES& tt = GetTallyTables();
   if (!tt.planeTalliesPresent) return;
+  task.planeTallyClear2 = 0.0;
   const int rows[2] = {kind, kAllParticleTallies};
   for (int p = 0; p < 2; ++p) {
     for (int32_t i = 0; i < tt.nPlaneTalliesTot[rows[p]]; ++i) {
       task.planeTallyDistance[p][i] = plane_tally::PlaneDistance(tt.tallyData[rows[p]][i], task.pc.pos);
     }
   }
+}
+
+// After a full test of the tallies at an electron's or positron's position:
+// the ball around it in which every tally's stored distance and the distance
+// of any position lie on the same sides of all planes, 0 and the extent.
+// While the particle (of the same origin) ends its moves inside, each tally
+// would either keep its distance or store one of the same sides, and score
+// nothing: the tests can be skipped without changing a single decision.
+// Tallies that do not score the particle's origin never change.
+TQ_CPU_GPU inline void SetPlaneTallyClearBall(TASKSTATE& task, int32_t kind) {
+  const TALLYTABLES& tt = GetTallyTables();
+  const int rows[2] = {kind, kAllParticleTallies};
+  double radius = 1.0e300;
+  for (int p = 0; p < 2; ++p) {
+    const int row = rows[p];
+    const int32_t n = tt.nPlaneTalliesTot[row];
+    const PLANETALLY* tallies = tt.tallyData[row];
+    for (int32_t i = 0; i < n && radius > 0.0; ++i) {
+      if (tallies[i].orgEnabled[task.org] == 0) continue;
+      const double r = plane_tally::ClearRadius(tallies[i], task.planeTallyDistance[p][i], task.pc.pos);
+      if (!(r >= radius)) radius = r;  // a NaN leaves no ball
+    }
+  }
+  task.planeTallyAnchor = task.pc.pos;
+  task.planeTallyAnchorOrg = task.org;
+  task.planeTallyClear2 = radius > 0.0 ? radius * radius : 0.0;
 }
 
 // Scores the plane crossings of the move that has just brought the particle
@@ -277,6 +334,20 @@ TQ_CPU_GPU inline void UpdatePlaneTallies(TASKSTATE& task, int32_t kind) {
     double* distances = task.planeTallyDistance[p];
     for (int32_t i = 0; i < n; ++i) plane_tally::ScoreTally(tallies[i], tt, task, row, &distances[i]);
   }
+  // A photon's flights are long beside its distances from the planes: a ball
+  // would seldom hold its next move.
+  if (kind == kElectronTallies) {
+    SetPlaneTallyClearBall(task, kind);
+  } else {
+    task.planeTallyClear2 = 0.0;
+  }
+}
+
+// True while the move that has just ended stays in the ball of the last full
+// test (an escape always takes the full test).
+TQ_CPU_GPU inline bool InsidePlaneTallyClearBall(const TASKSTATE& task) {
+  const VECTOR d = task.pc.pos - task.planeTallyAnchor;
+  return Dot(d, d) < task.planeTallyClear2 && task.escaped == 0 && task.org == task.planeTallyAnchorOrg;
 }
 
 // The plane crossings of the move that has just ended (the caller's hook
@@ -288,5 +359,6 @@ TQ_CPU_GPU inline void ScorePlaneCrossings(TASKSTATE& task) {
   // leaves at once.
   const int32_t kind = TallyKindOf(task.kind);
   if (tt.nPlaneTalliesTot[kind] == 0 && tt.nPlaneTalliesTot[kAllParticleTallies] == 0) return;
+  if (kind == kElectronTallies && InsidePlaneTallyClearBall(task)) return;
   UpdatePlaneTallies(task, kind);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "core/physical_constants.h"
 #include "tests/tallies/tally_fixture.h"
@@ -297,6 +298,89 @@ TEST(PlaneScoring, OriginsLimitsAndClasses) {
     EXPECT_EQ(Net(k.task, 0, 0, 0), c.electronRow);
     EXPECT_EQ(Net(k.task, 1, 0, 0), c.photonRow);
     EXPECT_EQ(Net(k.task, 2, 0, 0), c.allRow) << "origin " << int(c.origin) << " E " << c.E;
+  }
+}
+
+// Random walks of short steps among a stack of oblique electron planes, a
+// photon plane and a stack of all-particle planes that leaves out one origin.
+// Scored through ScorePlaneCrossings, which skips the tests while an
+// electron's move stays in the ball of the last full test, every table must
+// hold exactly what the full test after every move gives, also when the
+// origin or the kind changes on the way; with neither changing, the net count
+// of each plane must be the change of the side the walk is on (at or above
+// the plane counts as above), whatever the path in between.
+TEST(PlaneScoring, SkippedTestsChangeNoCrossing) {
+  TallyFixture f;
+  const int e = f.AddRange(kQuantityE, "E", 0.0, 1e6, 1);
+  const VECTOR oblique = Init(1.0, 2.0, 3.0);  // not of unit length
+  PLANETALLY& stack = f.AddPlane(kElectronTallies, Init(0, 0, 0), oblique, Init(1, 0, 0), 6, 0.05);
+  f.Add1D(kElectronTallies, stack, kQuantityE, e);
+  f.Finish(kElectronTallies, stack);
+  PLANETALLY& single = f.AddPlane(kPhotonTallies, Init(0, 0, 0.07), Init(0, 0, -1), Init(1, 0, 0));
+  f.Add1D(kPhotonTallies, single, kQuantityE, e);
+  f.Finish(kPhotonTallies, single);
+  PLANETALLY& all = f.AddPlane(kAllParticleTallies, Init(0.03, 0, 0), Init(1, 0, 0), Init(0, 1, 0), 3, 0.02);
+  f.Add1D(kAllParticleTallies, all, kQuantityE, e);
+  all.orgEnabled[kOriginCompton] = 0;
+  f.Finish(kAllParticleTallies, all);
+  f.Install();
+  // Side of the walk for plane j of a stack from 0 with spacing s along
+  // normal n (distances in units of the normal's length): 1 at or above it.
+  auto side = [](VECTOR r, VECTOR n, double offset, int j, double s) { return Dot(r, n) + offset >= j * s ? 1 : 0; };
+
+  enum Change { kNone, kOrigins, kKinds };
+  for (const Change change : {kNone, kOrigins, kKinds}) {
+    TallyTask skipping, full;
+    for (CTask* t : {&skipping.task, &full.task}) {
+      Place(*t, 0.0, 1.0);
+      t->kind = kElectron;
+      t->pc.pos = Init(0.01, 0.02, 0.05);
+      ResetPlaneTallyDistances(*t, kElectronTallies);
+    }
+    const VECTOR start = skipping.task.pc.pos;
+    std::mt19937_64 rng(5 + change);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    VECTOR r = start;
+    for (int move = 0; move < 40000; ++move) {
+      // Isotropic direction, turned back towards the planes when far from them.
+      const double mu = 2.0 * uniform(rng) - 1.0;
+      const double phi = kTwoPi * uniform(rng);
+      const double st = std::sqrt(1.0 - mu * mu);
+      VECTOR u = Init(st * std::cos(phi), st * std::sin(phi), mu);
+      const VECTOR centre = Init(0.05, 0.05, 0.05);
+      if (Dot(r - centre, r - centre) > 0.04 && Dot(u, r - centre) > 0.0) u = -u;
+      r = r + (-0.004 * std::log(1.0 - uniform(rng))) * u;
+      const bool second = (move / 300) % 2 == 1;
+      for (CTask* t : {&skipping.task, &full.task}) {
+        t->pc.dir = 1e5 * u;
+        t->pc.pos = r;
+        t->org = change == kOrigins && second ? kOriginCompton : kOriginSource;
+        t->kind = change == kKinds && second ? kPhoton : kElectron;
+        t->escaped = 0;
+      }
+      ScorePlaneCrossings(skipping.task);
+      UpdatePlaneTallies(full.task, TallyKindOf(full.task.kind));
+    }
+    int64_t crossings = 0;
+    for (int row = 0; row < kTallyClassCount; ++row) {
+      for (int slot = 0; slot < core::hostTallyTables.nOneDimSlots[row]; ++slot) {
+        EXPECT_EQ(Positive(skipping.task, row, slot, 0), Positive(full.task, row, slot, 0)) << row << " " << slot;
+        EXPECT_EQ(Negative(skipping.task, row, slot, 0), Negative(full.task, row, slot, 0)) << row << " " << slot;
+        crossings += Positive(full.task, row, slot, 0);
+      }
+    }
+    EXPECT_GT(crossings, 500);
+    if (change != kNone) continue;
+    for (int j = 0; j < 6; ++j) {
+      EXPECT_EQ(Net(skipping.task, kElectronTallies, j, 0),
+                side(r, oblique, 0.0, j, 0.05) - side(start, oblique, 0.0, j, 0.05))
+          << "plane " << j;
+    }
+    for (int j = 0; j < 3; ++j) {
+      EXPECT_EQ(Net(skipping.task, kAllParticleTallies, j, 0),
+                side(r, all.normal, all.offset, j, 0.02) - side(start, all.normal, all.offset, j, 0.02))
+          << "plane " << j;
+    }
   }
 }
 

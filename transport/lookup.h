@@ -52,15 +52,6 @@ TQ_CPU_GPU inline double Interp(double x, const double* g, const double* a, cons
   return a[i] + (x - g[i]) * b[i];
 }
 
-// Log-log interpolation: g and a hold logarithms, x is the logarithm of the
-// abscissa; returns exp(a[i] + (x - g[i]) b[i]), 0 outside the grid.
-TQ_CPU_GPU inline double InterpLog(double x, const double* g, const double* a, const double* b, int16_t n, int16_t& hint) {
-  if (x < g[0] || x >= g[n - 1]) return 0.0;
-  const int16_t i = SearchFrom(x, g, n, hint);
-  hint = i;
-  return exp(a[i] + (x - g[i]) * b[i]);
-}
-
 // Interval of x on a grid of n points with its buckets (core/indexdata.h),
 // for g[0] <= x < g[n-1]: the halving search over the few points of x's
 // bucket, the interval that SearchFrom finds over the whole grid. Without
@@ -78,13 +69,20 @@ TQ_CPU_GPU inline int16_t FindInBuckets(double x, const double* g, int16_t n, co
   return static_cast<int16_t>(lo + SearchFrom(x, g + lo, static_cast<int16_t>(hi - lo + 2), 0));
 }
 
-// InterpLog with the grid's buckets.
-TQ_CPU_GPU inline double InterpLogBucketed(double x, const double* g, const double* a, const double* b, int16_t n,
-                                           const GRIDBUCKETS& buckets, int16_t& hint) {
+// Log-log interpolation: g and a hold logarithms, x is the logarithm of the
+// abscissa; returns exp(a[i] + (x - g[i]) b[i]), 0 outside the grid. The
+// interval is found with the grid's buckets, if it has them.
+TQ_CPU_GPU inline double InterpLog(double x, const double* g, const double* a, const double* b, int16_t n,
+                                   const GRIDBUCKETS& buckets, int16_t& hint) {
   if (x < g[0] || x >= g[n - 1]) return 0.0;
   const int16_t i = FindInBuckets(x, g, n, buckets, hint);
   hint = i;
   return exp(a[i] + (x - g[i]) * b[i]);
+}
+
+TQ_CPU_GPU inline double InterpLog(double x, const double* g, const double* a, const double* b, int16_t n,
+                                   int16_t& hint) {
+  return InterpLog(x, g, a, b, n, GRIDBUCKETS{}, hint);
 }
 
 // Bin of the index that holds the transformed value t, kept inside the table

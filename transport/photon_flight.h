@@ -18,34 +18,33 @@
 // zero, so that no draw selects it.
 constexpr double kCoherentOff = -1e-200;
 
-// Log-log interpolation that is 0 on a table of fewer than two points.
-TQ_CPU_GPU inline double LogLogOrZero(double lnX, const double* g, const double* a, const double* b, int16_t n, int16_t& hint) {
-  return n >= 2 ? InterpLog(lnX, g, a, b, n, hint) : 0.0;
-}
-
-// The same over a grid with buckets (core/indexdata.h).
+// Log-log interpolation that is 0 on a table of fewer than two points; the
+// grid's buckets (core/indexdata.h), if it has them, place lnX.
 TQ_CPU_GPU inline double LogLogOrZero(double lnX, const double* g, const double* a, const double* b, int16_t n,
                                       const GRIDBUCKETS& buckets, int16_t& hint) {
-  return n >= 2 ? InterpLogBucketed(lnX, g, a, b, n, buckets, hint) : 0.0;
+  return n >= 2 ? InterpLog(lnX, g, a, b, n, buckets, hint) : 0.0;
+}
+
+TQ_CPU_GPU inline double LogLogOrZero(double lnX, const double* g, const double* a, const double* b, int16_t n,
+                                      int16_t& hint) {
+  return LogLogOrZero(lnX, g, a, b, n, GRIDBUCKETS{}, hint);
 }
 
 // A table that is linear on its first interval and log-log beyond (pair
 // production, form factor, scattering function): x and y, their logarithms
-// and one slope array (linear slope first, log-log exponents after).
-TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const double* ys, const double* lnXs, const double* lnYs,
-                                          const double* slope, int16_t n, int16_t& hint) {
-  if (n < 2 || x < xs[0]) return 0.0;
-  if (x <= xs[1]) return ys[0] + (x - xs[0]) * slope[0];
-  return InterpLog(log(x), lnXs, lnYs, slope, n, hint);
-}
-
-// The same with buckets over the ln x grid.
+// and one slope array (linear slope first, log-log exponents after), and the
+// buckets of the ln x grid, if it has them.
 TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const double* ys, const double* lnXs,
                                           const double* lnYs, const double* slope, int16_t n,
                                           const GRIDBUCKETS& buckets, int16_t& hint) {
   if (n < 2 || x < xs[0]) return 0.0;
   if (x <= xs[1]) return ys[0] + (x - xs[0]) * slope[0];
-  return InterpLogBucketed(log(x), lnXs, lnYs, slope, n, buckets, hint);
+  return InterpLog(log(x), lnXs, lnYs, slope, n, buckets, hint);
+}
+
+TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const double* ys, const double* lnXs,
+                                          const double* lnYs, const double* slope, int16_t n, int16_t& hint) {
+  return LinearThenLogLog(x, xs, ys, lnXs, lnYs, slope, n, GRIDBUCKETS{}, hint);
 }
 
 // Pair-production cross section (barn); 0 at and below 2 m c^2 (restEn2).

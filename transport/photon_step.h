@@ -486,52 +486,39 @@ TQ_CPU_GPU inline int32_t EmitFluorescencePhoton(TASKSTATE& t, double Et, bool p
 // One transition per pass until the vacancy to fill has no transition data
 // (state 4). Returns kStepInteraction at the end of the cascade, kStepFatal on
 // a full bank, kStepSuspended on a stop request.
-//
-// The set of vacancies is kept in locals through the passes (the mask of the
-// designators held and the number held; the counts per designator stay in
-// the record) and written back when the loop is left, so that the stores of
-// the statistics do not make every pass read them again.
 TQ_CPU_GPU inline int32_t RelaxationCascade(TASKSTATE& t, bool stop) {
   if (stop) return kStepSuspended;
   PHOTONSTATE& phot = t.phot;
   const RELAXROW* const rows = GetElem(phot.relaxElement).relaxRows.table();
   const photon_step::CASCADESETUP setup = photon_step::CascadeSetUp(t);
   CRandGen& rng = *t.rng;
-  uint8_t* const count = phot.vacancyCount;
-  uint64_t mask = phot.vacancyMask;
-  int32_t held = phot.nVacancies;
+  VACANCYSET vacancies = VacanciesOf(phot);
   int32_t done = phot.nTransitionsDone;
   int32_t result = kStepInteraction;
   for (;;) {
     // The innermost vacancy; one without transitions ends the cascade.
-    if (mask == 0) break;
-    const int32_t s = LowestSetBit(mask);
+    if (vacancies.mask == 0) break;
+    const int32_t s = LowestSetBit(vacancies.mask);
     const RELAXROW& row = rows[s];
     if (row.cellShift < 0) break;
     ++done;
     const double r = rng.random();
     const RELAXTRANSITION tr = SampleTransitionInRow(row, r, TransitionDrawStep(r));
     // The vacancy moves to the subshell that fills it.
-    if (--count[s] == 0) mask &= ~(uint64_t{1} << s);
-    AddVacancy(count, mask, phot.vacanciesBeyond, tr.fill);
+    RemoveVacancy(vacancies, s);
+    AddVacancy(vacancies, tr.fill);
     const double Et = tr.energy;
     if (tr.emit != 0) {
-      if (held < kMaxVacancies) {
-        ++held;
-        AddVacancy(count, mask, phot.vacanciesBeyond, tr.emit > 0 ? tr.emit : 0);
-      } else {
-        ++phot.droppedVacancies;
-      }
+      PushVacancy(vacancies, tr.emit);
       result = photon_step::EmitAugerElectron(t, setup, Et);
     } else {
-      phot.nTransitionsDone = done;
+      phot.nTransitionsDone = done;  // the fluorescence rows tell the first transition apart
       result = photon_step::EmitFluorescencePhoton(t, Et, setup.photonStep);
     }
     // The track record of a banked particle joins here with the tracks.
     if (result == kStepFatal) break;
   }
-  phot.vacancyMask = mask;
-  phot.nVacancies = held;
+  StoreVacancies(phot, vacancies);
   phot.nTransitionsDone = done;
   if (result == kStepFatal) return kStepFatal;
   // End of the cascade; the remaining vacancies are dropped.

@@ -67,30 +67,63 @@ TQ_CPU_GPU inline int32_t InnermostVacancy(const PHOTONSTATE& p) {
   return kMaxDesignator;
 }
 
-// Adds a vacancy of a designator at least 0 to a set of vacancies: the
-// counts per designator, the mask of those held and the count of those
-// beyond kMaxDesignator (the count of vacancies is the caller's).
-TQ_CPU_GPU inline void AddVacancy(uint8_t* count, uint64_t& mask, int32_t& beyond, int32_t designator) {
+// The vacancies of a cascade as its passes change them: the counts per
+// designator (kept in the record), the mask of the designators held, the
+// number held (at most kMaxVacancies), those of a designator from
+// kMaxDesignator on and those lost to a full stack. The cascade keeps the
+// set in locals through its passes (the stores of the statistics would
+// otherwise make every pass read the record again) and stores it at the end.
+struct VACANCYSET {
+  uint8_t* count;
+  uint64_t mask;
+  int32_t held;
+  int32_t beyond;
+  uint64_t dropped;
+};
+
+TQ_CPU_GPU inline VACANCYSET VacanciesOf(PHOTONSTATE& p) {
+  return VACANCYSET{p.vacancyCount, p.vacancyMask, p.nVacancies, p.vacanciesBeyond, p.droppedVacancies};
+}
+
+TQ_CPU_GPU inline void StoreVacancies(PHOTONSTATE& p, const VACANCYSET& v) {
+  p.vacancyMask = v.mask;
+  p.nVacancies = v.held;
+  p.vacanciesBeyond = v.beyond;
+  p.droppedVacancies = v.dropped;
+}
+
+// Adds a vacancy of a designator at least 0 to those held (the number held
+// is the caller's). The fill designators of the relaxation rows are at least
+// 0 already (core/elem.h, RELAXTRANSITION).
+TQ_CPU_GPU inline void AddVacancy(VACANCYSET& v, int32_t designator) {
   if (designator >= kMaxDesignator) {
-    ++beyond;
+    ++v.beyond;
     return;
   }
-  ++count[designator];
-  mask |= uint64_t{1} << designator;
+  ++v.count[designator];
+  v.mask |= uint64_t{1} << designator;
 }
 
-TQ_CPU_GPU inline void AddVacancy(PHOTONSTATE& p, int32_t designator) {
-  AddVacancy(p.vacancyCount, p.vacancyMask, p.vacanciesBeyond, designator > 0 ? designator : 0);
+// Removes one vacancy of designator d (0 <= d < kMaxDesignator, held).
+TQ_CPU_GPU inline void RemoveVacancy(VACANCYSET& v, int32_t d) {
+  if (--v.count[d] == 0) v.mask &= ~(uint64_t{1} << d);
 }
 
-// A new vacancy; beyond kMaxVacancies it is dropped (its energy stays deposited).
+// A new vacancy (one of a designator at or below 0 counts as 0); beyond
+// kMaxVacancies it is dropped (its energy stays deposited).
+TQ_CPU_GPU inline void PushVacancy(VACANCYSET& v, int32_t designator) {
+  if (v.held >= kMaxVacancies) {
+    ++v.dropped;
+    return;
+  }
+  ++v.held;
+  AddVacancy(v, designator > 0 ? designator : 0);
+}
+
 TQ_CPU_GPU inline void PushVacancy(PHOTONSTATE& p, int32_t designator) {
-  if (p.nVacancies >= kMaxVacancies) {
-    ++p.droppedVacancies;
-    return;
-  }
-  ++p.nVacancies;
-  AddVacancy(p, designator);
+  VACANCYSET v = VacanciesOf(p);
+  PushVacancy(v, designator);
+  StoreVacancies(p, v);
 }
 
 // Drops every vacancy held (the end of a cascade).

@@ -4,10 +4,12 @@
 // with 1 and 8 workers that agree within statistics, the backscatter
 // coefficient of 1 MeV electrons on thick aluminium with the default physics,
 // 1 MeV electrons on a thin aluminium layer compared with golden files, and
-// the lead slab as cells of the complex geometry against the layer.
+// the lead slab as cells of the complex geometry against the layer, and plane
+// tallies split by origin that add up to the tally of every origin.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -179,6 +181,39 @@ TEST(TransportRun, BackscatterCoefficientOfAluminiumAtOneMeVWithTheDefaultPhysic
   RecordProperty("backscatter_coefficient", std::to_string(eta));
   EXPECT_GE(eta, 0.07);
   EXPECT_LE(eta, 0.12);
+}
+
+// A knock-on electron that takes over the primary's record starts where the
+// primary was: a tally scoring knock-ons only must not count the primary's
+// earlier crossings as the knock-on's. Every crossing belongs to exactly one
+// of the knock-on tally and the tally of all other origins, so on each of the
+// ten planes their net counts add up to the unrestricted tally's, bin by bin.
+TEST(TransportRun, PlaneTalliesSplitByOriginAddUpToTheUnrestrictedTally) {
+  const std::string program = InstallProgramWithAuxData(MakeScratchFolder("e2e-knock-on-origins"));
+  if (program.empty()) GTEST_SKIP() << kAuxDataMissing;
+  const std::string input = "aluminium_knock_on_origins.txt";
+  const PROGRAMRUN run =
+      RunProgram(program, input, {"in", input, "dir", EndfFolder(), "tasks", "2", "nStreams", "2", "seed", "5"});
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  const std::string folder = ResultFolder(run, input);
+  double crossingsAll = 0.0;
+  for (int plane = 1; plane <= 10; ++plane) {
+    char depth[16];
+    std::snprintf(depth, sizeof depth, "%g", 0.01 * (plane - 1));
+    auto bins = [&](int tally) {
+      return ReadTallyBins(folder + "ETALLY" + std::to_string(tally) + "_" + std::to_string(plane) + "(" + depth +
+                           ")_E.txt");
+    };
+    const std::vector<TALLYBIN> knockOn = bins(1), others = bins(2), all = bins(3);
+    ASSERT_EQ(all.size(), 20u) << "plane " << plane;
+    ASSERT_EQ(knockOn.size(), all.size());
+    ASSERT_EQ(others.size(), all.size());
+    for (size_t b = 0; b < all.size(); ++b) {
+      EXPECT_EQ(knockOn[b].count + others[b].count, all[b].count) << "plane " << plane << " bin " << b;
+    }
+    crossingsAll += TotalCount(all);
+  }
+  EXPECT_GT(crossingsAll, 1000.0);  // most of the 300 electrons cross most planes
 }
 
 TEST(TransportRun, ElectronsOnAluminiumMatchTheGoldenFiles) {

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "core/elem.h"
+#include "core/fast_exp.h"
 #include "core/hostdevice.h"
 #include "core/physical_constants.h"
 #include "transport/lookup.h"
@@ -178,7 +179,7 @@ TQ_CPU_GPU inline ELASTICPOINT ElasticPointOn(const ELASTICSET& set, int16_t i, 
     int k = static_cast<int>(x);
     if (k > kElasticModelPoints - 2) k = kElasticModelPoints - 2;
     const double* lnEta = set.modelLnEta[p.i];
-    p.eta = exp(lnEta[k] + (x - k) * (lnEta[k + 1] - lnEta[k]));
+    p.eta = FastExp(lnEta[k] + (x - k) * (lnEta[k + 1] - lnEta[k]));
   }
   return p;
 }
@@ -208,7 +209,7 @@ TQ_CPU_GPU inline double SampleElasticCosineAt(double r, const ELASTICSET& set, 
     LOGMEMO memo;
     const double t0 = fmax(1.0 - ElasticCosineAt(r, set, p.i, quadratic, &memo), 1e-300);
     const double t1 = fmax(1.0 - ElasticCosineAt(r, set, p.i + 1, quadratic, &memo), 1e-300);
-    t = t0 * exp(p.w * log(t1 / t0));
+    t = t0 * FastExp(p.w * log(t1 / t0));
   }
   return t < 0.0 ? 1.0 : (t > 2.0 ? -1.0 : 1.0 - t);
 }
@@ -348,7 +349,7 @@ TQ_CPU_GPU inline double SampleKnockOnEnergyOn(double r, const Elem& el, int s, 
   } else {
     const double B = el.bindingEnergy[el.ionDesignator[s]];
     const double W0 = fmax(t0 + B, 1e-300), W1 = fmax(t1 + B, 1e-300);
-    t = W0 * exp(w * log(W1 / W0)) - B;
+    t = W0 * FastExp(w * log(W1 / W0)) - B;
   }
   return t > 0.0 ? t : 0.0;
 }

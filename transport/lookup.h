@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/fast_exp.h"
 #include "core/hostdevice.h"
 #include "core/indexdata.h"
 
@@ -77,7 +78,7 @@ TQ_CPU_GPU inline double InterpLog(double x, const double* g, const double* a, c
   if (x < g[0] || x >= g[n - 1]) return 0.0;
   const int16_t i = FindInBuckets(x, g, n, buckets, hint);
   hint = i;
-  return exp(a[i] + (x - g[i]) * b[i]);
+  return FastExp(a[i] + (x - g[i]) * b[i]);
 }
 
 TQ_CPU_GPU inline double InterpLog(double x, const double* g, const double* a, const double* b, int16_t n,

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/elem.h"
+#include "core/fast_exp.h"
 #include "core/hostdevice.h"
 #include "core/photon_state.h"
 #include "core/physical_constants.h"
@@ -83,7 +84,7 @@ TQ_CPU_GPU inline double PhotonElementCrossSections(const Elem& el, double E, do
         const double* g = el.photoionLnEnergy.table()[s].table();
         const double* a = el.photoionLnCs.table()[s].table();
         const double* b = el.photoionSlope.table()[s].table();
-        total += exp(a[i] + (lnE - g[i]) * b[i]);
+        total += FastExp(a[i] + (lnE - g[i]) * b[i]);
         c.hintShell[s] = i;
       }
       c.shellCumulative[s] = total;

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "core/elem.h"
+#include "core/fast_exp.h"
 #include "core/hostdevice.h"
 #include "core/photon_state.h"
 #include "core/randgen.h"
@@ -166,7 +167,7 @@ TQ_CPU_GPU inline void FormFactorOnInterval(const ElemRecord& el, int32_t j, dou
     *F = *intF2 = *intF = 0.0;
     return;
   }
-  *F = Fj * exp(0.5 * s * v);
+  *F = Fj * FastExp(0.5 * s * v);
   *intF2 = Fj * Fj * uj * PowerLawIntegral(s + 1.0, v);
   *intF = Fj * uj * PowerLawIntegral(0.5 * s + 1.0, v);
 }
@@ -290,7 +291,7 @@ TQ_CPU_GPU inline double CoherentMomentumTransfer(const Elem& el, const PHOTONEL
   for (int32_t i = 1;; ++i) {
     double intF2 = 0.0, intF = 0.0;
     FormFactorOnInterval(el, j, v, &F, &intF2, &intF);
-    const double u = j == 0 ? (el.ffX[0] + v) * (el.ffX[0] + v) : uj * exp(v);
+    const double u = j == 0 ? (el.ffX[0] + v) * (el.ffX[0] + v) : uj * FastExp(v);
     const double excess = intF2 + 2.0 * f1 * intF + K * (u - uj) - rest;
     if (excess > 0.0)
       vHi = v;
@@ -305,7 +306,7 @@ TQ_CPU_GPU inline double CoherentMomentumTransfer(const Elem& el, const PHOTONEL
     v = next;
   }
   *rho = (F + f1) * (F + f1) + c.anomImag2;
-  const double u = j == 0 ? (el.ffX[0] + v) * (el.ffX[0] + v) : uj * exp(v);
+  const double u = j == 0 ? (el.ffX[0] + v) * (el.ffX[0] + v) : uj * FastExp(v);
   return u < uMax ? u : uMax;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "core/fast_math.h"
 #include "core/hostdevice.h"
 #include "core/physical_constants.h"
 #include "core/randgen.h"
@@ -18,7 +19,9 @@ TQ_CPU_GPU inline VECTOR Isotropic(CRandGen& rng, double length) {
   const double mu = 1.0 - 2.0 * rng.random();
   const double phi = kTwoPi * rng.random();
   const double transverse = sqrt(1.0 - mu * mu) * length;
-  return Init(transverse * sin(phi), mu * length, transverse * cos(phi));
+  double c, s;
+  FastCosSin(phi, &c, &s);
+  return Init(transverse * s, mu * length, transverse * c);
 }
 
 TQ_CPU_GPU inline void Isotropic(CRandGen& rng, PARTICLECOORD* pc, double length) { pc->dir = Isotropic(rng, length); }
@@ -44,7 +47,9 @@ TQ_CPU_GPU inline VECTOR NonIsotropic(VECTOR d, double length, double invLength,
     e2 = Init(unit.x * d.y / rho, -rho * invLength, unit.z * d.y / rho);
   }
   const double transverse = length * sqrt(1.0 - mu * mu);
-  return (length * mu) * unit + (transverse * cos(phi)) * e1 + (transverse * sin(phi)) * e2;
+  double c, s;
+  FastCosSin(phi, &c, &s);
+  return (length * mu) * unit + (transverse * c) * e1 + (transverse * s) * e2;
 }
 
 TQ_CPU_GPU inline void NonIsotropic(PARTICLECOORD* pc, double length, double invLength, double mu, double phi) {

@@ -11,7 +11,7 @@
 #include <cmath>
 
 #include "core/elem.h"
-#include "core/fast_exp.h"
+#include "core/fast_math.h"
 #include "core/hostdevice.h"
 #include "core/physical_constants.h"
 #include "transport/lookup.h"
@@ -58,7 +58,7 @@ TQ_CPU_GPU inline const GRIDSPOT& SpotInterval(GRIDSPOT* spots, int32_t key, dou
   }
   s.lo = grid[s.i];
   s.hi = grid[s.i + 1];
-  s.lnWidth = s.hi > s.lo && s.lo > 0.0 ? log(s.hi / s.lo) : 0.0;
+  s.lnWidth = s.hi > s.lo && s.lo > 0.0 ? FastLog(s.hi / s.lo) : 0.0;
   return s;
 }
 
@@ -107,14 +107,14 @@ inline double WentzelMeanT(double eta) { return 0.5 * eta * (eta + 2.0) * std::l
 TQ_CPU_GPU inline double LogGridFraction(double E, double e0, double e1) {
   if (!(e1 > e0) || !(E > e0) || !(e0 > 0.0)) return 0.0;
   if (E >= e1) return 1.0;
-  return log(E / e0) / log(e1 / e0);
+  return FastLog(E / e0) / FastLog(e1 / e0);
 }
 
 // The same on a remembered interval [lo, hi), with its ln(hi / lo).
 TQ_CPU_GPU inline double LogGridFractionIn(double E, const GRIDSPOT& spot) {
   if (!(spot.hi > spot.lo) || !(E > spot.lo) || !(spot.lo > 0.0)) return 0.0;
   if (E >= spot.hi) return 1.0;
-  return log(E / spot.lo) / spot.lnWidth;
+  return FastLog(E / spot.lo) / spot.lnWidth;
 }
 
 // ---- Tabulated elastic distributions --------------------------------------
@@ -209,7 +209,7 @@ TQ_CPU_GPU inline double SampleElasticCosineAt(double r, const ELASTICSET& set, 
     LOGMEMO memo;
     const double t0 = fmax(1.0 - ElasticCosineAt(r, set, p.i, quadratic, &memo), 1e-300);
     const double t1 = fmax(1.0 - ElasticCosineAt(r, set, p.i + 1, quadratic, &memo), 1e-300);
-    t = t0 * FastExp(p.w * log(t1 / t0));
+    t = t0 * FastExp(p.w * FastLog(t1 / t0));
   }
   return t < 0.0 ? 1.0 : (t > 2.0 ? -1.0 : 1.0 - t);
 }
@@ -349,7 +349,7 @@ TQ_CPU_GPU inline double SampleKnockOnEnergyOn(double r, const Elem& el, int s, 
   } else {
     const double B = el.bindingEnergy[el.ionDesignator[s]];
     const double W0 = fmax(t0 + B, 1e-300), W1 = fmax(t1 + B, 1e-300);
-    t = W0 * FastExp(w * log(W1 / W0)) - B;
+    t = W0 * FastExp(w * FastLog(W1 / W0)) - B;
   }
   return t > 0.0 ? t : 0.0;
 }

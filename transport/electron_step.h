@@ -17,6 +17,7 @@
 #include "core/cell.h"
 #include "core/constants.h"
 #include "core/element_table.h"
+#include "core/fast_math.h"
 #include "core/hostdevice.h"
 #include "core/material.h"
 #include "core/task.h"
@@ -266,7 +267,7 @@ TQ_CPU_GPU inline void DiffuseInLayer(TASKSTATE& t, const Constants& k, const LA
                                       double d) {
   const double thr = k.diffusion_totalToInelasticRatio_thr;
   const double sIn =
-      t.sigma_inel > 0.0 ? -log(t.rng->random()) / t.sigma_inel : -log(t.rng->random()) / t.sigma_el * thr;
+      t.sigma_inel > 0.0 ? -FastLog(t.rng->random()) / t.sigma_inel : -FastLog(t.rng->random()) / t.sigma_el * thr;
   const double r = sqrt(2.0 * sIn / (3.0 * t.sigma_el)) / concentration;
   const DIFFUSIONPLAN plan = PlanDiffusion(r, d, thr, k.diffusion_distToRMSpathRatio_thr);
   double depth = LayerDepth(layer, t.pc.pos);
@@ -348,7 +349,7 @@ TQ_CPU_GPU inline int32_t DiffuseInCells(TASKSTATE& t, const Constants& k, doubl
   const double concentration = t.cell->concentration;
   const double thr = k.diffusion_totalToInelasticRatio_thr;
   const double sIn =
-      t.sigma_inel > 0.0 ? -log(t.rng->random()) / t.sigma_inel : -log(t.rng->random()) / t.sigma_el * thr;
+      t.sigma_inel > 0.0 ? -FastLog(t.rng->random()) / t.sigma_inel : -FastLog(t.rng->random()) / t.sigma_el * thr;
   const double r = sqrt(2.0 * sIn / (3.0 * t.sigma_el)) / concentration;
   const DIFFUSIONPLAN plan = PlanDiffusion(r, d, thr, k.diffusion_distToRMSpathRatio_thr);
   INTERACTIONSTATS* startRecord = t.curStats;
@@ -418,7 +419,7 @@ TQ_CPU_GPU inline int32_t ElectronFlightInCells(TASKSTATE& t, int32_t nColumns, 
       if (sampled == kStepFatal) return kStepFatal;
       return sampled == 0 ? kElectronCollides : kElectronNoCollision;
     }
-    m = -log(t.rng->random2());
+    m = -FastLog(t.rng->random2());
     s = m / (concentration * t.sigma_tot);
     if (s < d) {
       t.pc.pos += (s * t.invMomentum) * t.pc.dir;
@@ -533,7 +534,7 @@ TQ_CPU_GPU inline int32_t FreeFlightInLayer(TASKSTATE& t, const Constants& k, co
   const double muNormal = Dot(f.layer.normal, t.pc.dir) * t.invMomentum;
   double exitDistance = HUGE_VAL;
   if (muNormal != 0.0) exitDistance = ((muNormal > 0.0 ? k.w : 0.0) - f.depth) / muNormal;
-  const double s = -log(t.rng->random2()) / (f.concentration * t.sigma_tot);
+  const double s = -FastLog(t.rng->random2()) / (f.concentration * t.sigma_tot);
   if (exitDistance < s) {
     t.pc.pos += (exitDistance * t.invMomentum) * t.pc.dir;
     ScoreChargedEscape(t);

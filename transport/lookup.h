@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/fast_exp.h"
+#include "core/fast_math.h"
 #include "core/hostdevice.h"
 #include "core/indexdata.h"
 
@@ -112,14 +112,14 @@ struct LOGMEMO {
   TQ_CPU_GPU double Of(double v) {
     if (!held || v != x) {
       x = v;
-      ln = log(v);
+      ln = FastLog(v);
       held = true;
     }
     return ln;
   }
 };
 
-TQ_CPU_GPU inline double LogOf(double x, LOGMEMO* memo) { return memo != nullptr ? memo->Of(x) : log(x); }
+TQ_CPU_GPU inline double LogOf(double x, LOGMEMO* memo) { return memo != nullptr ? memo->Of(x) : FastLog(x); }
 
 // Interval of x through a fast index built over the grid g: one multiplication,
 // one table read and at most two comparisons. Index type 0 (none) searches the

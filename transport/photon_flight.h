@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "core/elem.h"
-#include "core/fast_exp.h"
+#include "core/fast_math.h"
 #include "core/hostdevice.h"
 #include "core/photon_state.h"
 #include "core/physical_constants.h"
@@ -40,7 +40,7 @@ TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const doub
                                           const GRIDBUCKETS& buckets, int16_t& hint) {
   if (n < 2 || x < xs[0]) return 0.0;
   if (x <= xs[1]) return ys[0] + (x - xs[0]) * slope[0];
-  return InterpLog(log(x), lnXs, lnYs, slope, n, buckets, hint);
+  return InterpLog(FastLog(x), lnXs, lnYs, slope, n, buckets, hint);
 }
 
 TQ_CPU_GPU inline double LinearThenLogLog(double x, const double* xs, const double* ys, const double* lnXs,

@@ -20,7 +20,7 @@
 #include <cstdint>
 
 #include "core/elem.h"
-#include "core/fast_exp.h"
+#include "core/fast_math.h"
 #include "core/hostdevice.h"
 #include "core/photon_state.h"
 #include "core/randgen.h"
@@ -174,7 +174,7 @@ TQ_CPU_GPU inline void FormFactorOnInterval(const ElemRecord& el, int32_t j, dou
 
 // Local coordinate of interval j at the squared momentum transfer u.
 TQ_CPU_GPU inline double FormFactorCoordinate(const Elem& el, int32_t j, double u) {
-  return j == 0 ? sqrt(u) - el.ffX[0] : log(u / (el.ffX[j] * el.ffX[j]));
+  return j == 0 ? sqrt(u) - el.ffX[0] : FastLog(u / (el.ffX[j] * el.ffX[j]));
 }
 
 // Cumulative of rho over u from 0 to the form-factor grid point j at the

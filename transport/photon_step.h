@@ -20,6 +20,7 @@
 #include "core/cell.h"
 #include "core/constants.h"
 #include "core/element_table.h"
+#include "core/fast_math.h"
 #include "core/hostdevice.h"
 #include "core/material.h"
 #include "core/task.h"
@@ -159,7 +160,7 @@ TQ_CPU_GPU inline void PhotonCrossSections(TASKSTATE& t) {
   }
   const bool coherentOn = photon_step::CoherentFollowed(k, t.kind);
   const double restEn2 = RestEnergyTwice(k);
-  phot.lnE = log(t.E);
+  phot.lnE = FastLog(t.E);
   double sigmaTot = 0.0;
   double sigmaScat = 0.0;
   for (int32_t j = 0; j < m->nElements; ++j) {
@@ -220,7 +221,7 @@ TQ_CPU_GPU inline int32_t PhotonFlight(TASKSTATE& t) {
   t.escaped = 0;
   const double sigma = t.phot.sigma_tot;
   double s = 0.0;
-  if (sigma > 0.0) s = -log(t.rng->random2()) / (k.concentration * sigma);
+  if (sigma > 0.0) s = -FastLog(t.rng->random2()) / (k.concentration * sigma);
   // Depth below the front face and direction cosine to its normal.
   const double invE = 1.0 / t.E;
   double depth, c;
@@ -308,7 +309,7 @@ TQ_CPU_GPU inline int32_t PhotonFlightInCells(TASKSTATE& t) {
   double s = -1.0, m = 0.0;
   if (!startVoid && sigma > 0.0) {
     const double d = FreeDistanceInCell(t);
-    m = -log(t.rng->random2());
+    m = -FastLog(t.rng->random2());
     s = m / (t.cell->concentration * sigma);
     if (s <= d) {
       t.pc.pos += (s / t.E) * t.pc.dir;

@@ -494,7 +494,7 @@ TEST_F(LayerHistories, FixedSeedRunKeepsItsStatistics) {
                              ledger.escaped, ledger.path};
   const uint64_t expectedCounts[] = {316569, 211876, 126400, 10, 103, 3};
   const double expectedEnergies[] = {0x1.213f1d82f7004p+24, 0x1.32d1023176f89p+14, 0x1.86ba0d4855443p+23,
-                                     0x1.fdbc4fa11ff7dp+19, 0x1.12509eff52939p+2};
+                                     0x1.fdbc4fa11ff7dp+19, 0x1.12509eff5293ap+2};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(counts[i], expectedCounts[i]) << "count " << i;
   for (int i = 0; i < 5; ++i)
     EXPECT_EQ(energies[i], expectedEnergies[i]) << "energy " << i << " " << std::hexfloat << energies[i];

@@ -63,6 +63,20 @@ constexpr long double SeriesLog1p(long double y) {
   return 2.0L * sum;
 }
 
+// x = n step + r with n the nearest integer to x / step and |r| <= step / 2;
+// step is given as 1 / step and in two parts, the first short enough that n
+// times it is exact.
+struct REDUCED {
+  int64_t n;
+  double r;
+};
+
+inline REDUCED ReduceByStep(double x, double invStep, double stepHigh, double stepLow) {
+  const double shifted = x * invStep + kRoundShift;
+  const double nd = shifted - kRoundShift;
+  return REDUCED{static_cast<int64_t>(BitsOf(shifted) - BitsOf(kRoundShift)), (x - nd * stepHigh) - nd * stepLow};
+}
+
 }  // namespace fast_math
 
 namespace fast_exp {
@@ -107,10 +121,9 @@ TQ_CPU_GPU inline double FastExp(double x) {
 #else
   using namespace fast_exp;
   if (!(fabs(x) < kNormalRange)) return exp(x);  // also NaN
-  const double shifted = x * kInvStep + kRoundShift;
-  const int64_t n = static_cast<int64_t>(BitsOf(shifted) - BitsOf(kRoundShift));
-  const double nd = shifted - kRoundShift;
-  const double r = (x - nd * kStepHigh) - nd * kStepLow;
+  const fast_math::REDUCED reduced = fast_math::ReduceByStep(x, kInvStep, kStepHigh, kStepLow);
+  const int64_t n = reduced.n;
+  const double r = reduced.r;
   // 2^(n / 128): the table entry with n >> 7 added to its exponent.
   const uint64_t scaleBits = kTable.bits[n & (kTableSize - 1)] + (static_cast<uint64_t>(n >> kTableBits) << 52);
   const double scale = fast_math::FromBits(scaleBits);
@@ -240,10 +253,9 @@ TQ_CPU_GPU inline void FastCosSin(double phi, double* c, double* s) {
     *s = sin(phi);
     return;
   }
-  const double shifted = phi * kInvStep + fast_math::kRoundShift;
-  const uint64_t n = fast_math::BitsOf(shifted) - fast_math::BitsOf(fast_math::kRoundShift);
-  const double nd = shifted - fast_math::kRoundShift;
-  const double r = (phi - nd * kStepHigh) - nd * kStepLow;
+  const fast_math::REDUCED reduced = fast_math::ReduceByStep(phi, kInvStep, kStepHigh, kStepLow);
+  const int64_t n = reduced.n;
+  const double r = reduced.r;
   const double r2 = r * r;
   // sin r to degree 9 and cos r - 1 to degree 8; the next terms are below 1e-19.
   const double sr = r + (r * r2) * (-1.0 / 6.0 + r2 * (1.0 / 120.0 + r2 * (-1.0 / 5040.0 + r2 * (1.0 / 362880.0))));

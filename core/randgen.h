@@ -12,6 +12,10 @@
 
 #include "core/hostdevice.h"
 
+#if !defined(__CUDA_ARCH__) && defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Each generator has cache lines of its own, and guard lines after them: the
 // workers draw from neighbouring generators of the stream table millions of
 // times a second. The lag table is read downwards line by line, so the
@@ -122,16 +126,31 @@ class alignas(128) CRandGen {
     // The wraps are written as selections, not branches: their outcomes are
     // random and would be mispredicted half of the time.
     double uni = u[i97 - 1] - u[j97 - 1];
-    uni += uni <= 0.0 ? 1.0 : 0.0;  // the table holds values in (0, 1]
+    uni += AtMost(uni, 0.0, 1.0);  // the table holds values in (0, 1]
     u[i97 - 1] = uni;
     i97 = i97 == 1 ? 97 : i97 - 1;
     j97 = j97 == 1 ? 97 : j97 - 1;
     c -= cd;
-    c += c < 0.0 ? cm : 0.0;
+    c += Below(c, 0.0, cm);
     uni -= c;
-    uni += uni < 0.0 ? 1.0 : 0.0;
+    uni += Below(uni, 0.0, 1.0);
     return uni;
   }
+
+  // v when x <= limit (AtMost) or x < limit (Below), else 0. On the host the
+  // comparison's mask is and-ed with v, one instruction; the compiler's own
+  // selection also blends in the zero.
+#if defined(__CUDA_ARCH__) || !defined(__SSE2__)
+  TQ_CPU_GPU static double AtMost(double x, double limit, double v) { return x <= limit ? v : 0.0; }
+  TQ_CPU_GPU static double Below(double x, double limit, double v) { return x < limit ? v : 0.0; }
+#else
+  static double AtMost(double x, double limit, double v) {
+    return _mm_cvtsd_f64(_mm_and_pd(_mm_cmple_sd(_mm_set_sd(x), _mm_set_sd(limit)), _mm_set_sd(v)));
+  }
+  static double Below(double x, double limit, double v) {
+    return _mm_cvtsd_f64(_mm_and_pd(_mm_cmplt_sd(_mm_set_sd(x), _mm_set_sd(limit)), _mm_set_sd(v)));
+  }
+#endif
 };
 using CRandGen2 = CRandGen;
 

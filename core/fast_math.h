@@ -8,6 +8,7 @@
 // use their own functions, which are inline already.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -20,8 +21,8 @@ constexpr long double kPi = 3.141592653589793238462643383279502884L;
 // Adding 1.5 2^52 rounds to an integer held in the low bits of the sum.
 constexpr double kRoundShift = 6755399441055744.0;
 
-constexpr uint64_t BitsOf(double v) { return __builtin_bit_cast(uint64_t, v); }
-constexpr double FromBits(uint64_t b) { return __builtin_bit_cast(double, b); }
+constexpr uint64_t BitsOf(double v) { return std::bit_cast<uint64_t>(v); }
+constexpr double FromBits(uint64_t b) { return std::bit_cast<double>(b); }
 
 // Taylor series summed in long double, far below a double's rounding, for the
 // tables (|x| <= pi / 2).

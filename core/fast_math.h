@@ -14,6 +14,14 @@
 
 #include "core/hostdevice.h"
 
+#if defined(__CUDA_ARCH__)
+
+TQ_CPU_GPU inline double FastExp(double x) { return exp(x); }
+TQ_CPU_GPU inline double FastLog(double x) { return log(x); }
+TQ_CPU_GPU inline void FastCosSin(double phi, double* c, double* s) { sincos(phi, s, c); }
+
+#else
+
 namespace fast_math {
 
 constexpr long double kLn2 = 0.693147180559945309417232121458176568L;
@@ -64,18 +72,30 @@ constexpr long double SeriesLog1p(long double y) {
   return 2.0L * sum;
 }
 
-// x = n step + r with n the nearest integer to x / step and |r| <= step / 2;
-// step is given as 1 / step and in two parts, the first short enough that n
-// times it is exact.
+// A reduction step: its inverse, and the step in two parts, the first of
+// float precision so that n times it is exact for any n of the inline ranges,
+// the second the remainder.
+struct STEP {
+  double inverse;
+  double high;
+  double low;
+};
+
+constexpr STEP SplitStep(long double step) {
+  const double high = static_cast<double>(static_cast<float>(step));
+  return STEP{static_cast<double>(1.0L / step), high, static_cast<double>(step - static_cast<long double>(high))};
+}
+
+// x = n step + r with n the nearest integer to x / step and |r| <= step / 2.
 struct REDUCED {
   int64_t n;
   double r;
 };
 
-inline REDUCED ReduceByStep(double x, double invStep, double stepHigh, double stepLow) {
-  const double shifted = x * invStep + kRoundShift;
+inline REDUCED ReduceByStep(double x, const STEP& step) {
+  const double shifted = x * step.inverse + kRoundShift;
   const double nd = shifted - kRoundShift;
-  return REDUCED{static_cast<int64_t>(BitsOf(shifted) - BitsOf(kRoundShift)), (x - nd * stepHigh) - nd * stepLow};
+  return REDUCED{static_cast<int64_t>(BitsOf(shifted) - BitsOf(kRoundShift)), (x - nd * step.high) - nd * step.low};
 }
 
 }  // namespace fast_math
@@ -84,7 +104,6 @@ namespace fast_exp {
 
 using fast_math::BitsOf;
 using fast_math::kLn2;
-using fast_math::kRoundShift;
 
 // exp(x) = 2^(n / 128) exp(r), n = round(x 128 / ln 2), |r| <= ln 2 / 256;
 // 2^(n / 128) is 2^(n >> 7) times the table entry 2^((n & 127) / 128).
@@ -106,23 +125,16 @@ constexpr TABLE MakeTable() {
 
 inline constexpr TABLE kTable = MakeTable();
 
-constexpr double kInvStep = static_cast<double>(kTableSize / kLn2);  // 128 / ln 2
-// ln 2 / 128 in two parts: the first has float precision, so that n times it
-// is exact for any n of the normal range; the second is the remainder.
-constexpr double kStepHigh = static_cast<double>(static_cast<float>(kLn2 / kTableSize));
-constexpr double kStepLow = static_cast<double>(kLn2 / kTableSize - static_cast<long double>(kStepHigh));
+constexpr fast_math::STEP kStep = fast_math::SplitStep(kLn2 / kTableSize);
 // Beyond this the result overflows, or is subnormal or zero: left to exp.
 constexpr double kNormalRange = 708.0;
 
 }  // namespace fast_exp
 
 TQ_CPU_GPU inline double FastExp(double x) {
-#if defined(__CUDA_ARCH__)
-  return exp(x);
-#else
   using namespace fast_exp;
   if (!(fabs(x) < kNormalRange)) return exp(x);  // also NaN
-  const fast_math::REDUCED reduced = fast_math::ReduceByStep(x, kInvStep, kStepHigh, kStepLow);
+  const fast_math::REDUCED reduced = fast_math::ReduceByStep(x, kStep);
   const int64_t n = reduced.n;
   const double r = reduced.r;
   // 2^(n / 128): the table entry with n >> 7 added to its exponent.
@@ -132,7 +144,6 @@ TQ_CPU_GPU inline double FastExp(double x) {
   const double r2 = r * r;
   const double p = r + r2 * (0.5 + r * (1.0 / 6.0)) + (r2 * r2) * (1.0 / 24.0 + r * (1.0 / 120.0));
   return scale + scale * p;
-#endif
 }
 
 namespace fast_log {
@@ -180,9 +191,6 @@ constexpr uint64_t kInfinity = 0x7ff0000000000000ull;
 }  // namespace fast_log
 
 TQ_CPU_GPU inline double FastLog(double x) {
-#if defined(__CUDA_ARCH__)
-  return log(x);
-#else
   using namespace fast_log;
   const uint64_t bits = fast_math::BitsOf(x);
   // Zero, negative, subnormal, infinite and NaN arguments: the library's.
@@ -201,7 +209,6 @@ TQ_CPU_GPU inline double FastLog(double x) {
   const double high = kd * kLn2High + kTable.lnHigh[j];
   const double low = kd * kLn2Low + kTable.lnLow[j];
   return high + (low + p);
-#endif
 }
 
 namespace fast_trig {
@@ -233,10 +240,7 @@ constexpr TABLE MakeTable() {
 }
 
 inline constexpr TABLE kTable = MakeTable();
-constexpr double kInvStep = static_cast<double>(kSectors / (2.0L * fast_math::kPi));
-constexpr long double kStep = 2.0L * fast_math::kPi / kSectors;
-constexpr double kStepHigh = static_cast<double>(static_cast<float>(kStep));
-constexpr double kStepLow = static_cast<double>(kStep - static_cast<long double>(kStepHigh));
+constexpr fast_math::STEP kStep = fast_math::SplitStep(2.0L * fast_math::kPi / kSectors);
 // Beyond this the step, known to 64 bits, no longer reduces to far below a
 // unit in the last place: left to the library.
 constexpr double kReducedRange = 100.0;
@@ -245,16 +249,13 @@ constexpr double kReducedRange = 100.0;
 
 // cos(phi) and sin(phi) of an azimuth (any angle; the inline path below 100).
 TQ_CPU_GPU inline void FastCosSin(double phi, double* c, double* s) {
-#if defined(__CUDA_ARCH__)
-  sincos(phi, s, c);
-#else
   using namespace fast_trig;
   if (!(fabs(phi) < kReducedRange)) {
     *c = cos(phi);
     *s = sin(phi);
     return;
   }
-  const fast_math::REDUCED reduced = fast_math::ReduceByStep(phi, kInvStep, kStepHigh, kStepLow);
+  const fast_math::REDUCED reduced = fast_math::ReduceByStep(phi, kStep);
   const int64_t n = reduced.n;
   const double r = reduced.r;
   const double r2 = r * r;
@@ -265,5 +266,6 @@ TQ_CPU_GPU inline void FastCosSin(double phi, double* c, double* s) {
   const double st = kTable.sine[n & (kSectors - 1)];
   *c = ct + (ct * cm1 - st * sr);
   *s = st + (st * cm1 + ct * sr);
-#endif
 }
+
+#endif

@@ -802,19 +802,13 @@ TQ_CPU_GPU inline int32_t ElectroionizationProducts(TASKSTATE& t, int32_t banked
       }
       if (!primaryPlaced) {
         // The particle followed now is the knock-on.
-        t.E = T;
-        t.kind = kElectron;
-        t.org = kOriginKnockOn;
         t.iForced = 0;
         if (k.trackPos != 0) {
           t.pc.dir = oldDir;
           t.pc.dir = TurnedDirection(t, pT, KnockOnCosine(px, pT, p1), phi1 + 0.5 * kTwoPi);
-          // A tally that did not score the primary's origin kept the distance
-          // of an earlier position; the knock-on starts from here.
-          ResetPlaneTallyDistances(t, TallyKindOf(kElectron));
         }
+        TakeRecord(t, T, kElectron, kOriginKnockOn);
         knockOnFollowed = true;
-        HookTrackReplacement(t, kOriginKnockOn, T);
       }
     }
     ScoreElectronEvent(t, statslot::nKnockOnAbove, statslot::eKnockOnAbove, T);

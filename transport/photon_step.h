@@ -46,6 +46,19 @@ constexpr int32_t kPhotonMoved = 4;     // entered a cell of another material: t
 // Flight and collision sampling
 // ---------------------------------------------------------------------------
 
+// A secondary takes the record of the particle that made it (a photon's
+// electron or positron, the knock-on of an ionization), where that particle
+// was.
+TQ_CPU_GPU inline void TakeRecord(TASKSTATE& t, double E, uint8_t kind, uint8_t org) {
+  t.E = E;
+  t.kind = kind;
+  t.org = org;
+  // The distances to the plane tallies of the new particle's kind and origin:
+  // a tally that did not score the old origin kept an earlier position's.
+  if (GetConstants().trackPos != 0) ResetPlaneTallyDistances(t, TallyKindOf(kind));
+  HookTrackReplacement(t, org, E);
+}
+
 namespace photon_step {
 
 TQ_CPU_GPU inline bool CoherentFollowed(const Constants& k, uint8_t kind) {
@@ -54,16 +67,6 @@ TQ_CPU_GPU inline bool CoherentFollowed(const Constants& k, uint8_t kind) {
 
 // Momentum p c of an electron or positron of kinetic energy T, eV.
 TQ_CPU_GPU inline double ChargedMomentum(double T, double restEn2) { return sqrt(T * (T + restEn2)); }
-
-// A secondary takes the photon's record (the photon ends).
-TQ_CPU_GPU inline void TakeRecord(TASKSTATE& t, double E, uint8_t kind, uint8_t org) {
-  t.E = E;
-  t.kind = kind;
-  t.org = org;
-  // The distances to the plane tallies of the new particle's kind.
-  if (GetConstants().trackPos != 0) ResetPlaneTallyDistances(t, TallyKindOf(kind));
-  HookTrackReplacement(t, org, E);
-}
 
 // The end of an interaction that leaves no vacancy: the photon goes on when
 // it still holds the record and survived.
@@ -673,7 +676,7 @@ TQ_CPU_GPU inline int32_t IncoherentProducts(TASKSTATE& t, int32_t shell) {
       }
     }
   }
-  if (phot.bankEntry == 0) photon_step::TakeRecord(t, Te, kElectron, kOriginCompton);
+  if (phot.bankEntry == 0) TakeRecord(t, Te, kElectron, kOriginCompton);
   DepositEnergy(t, T);
   if (phot.electronFlag != 0) return PrepareRelaxation(t, phot.element, el.subshellDesignator[shell]);
   return photon_step::InteractionDone(t, !photonEnded);
@@ -802,7 +805,7 @@ TQ_CPU_GPU inline int32_t PhotoelectricProducts(TASKSTATE& t) {
   AddStatsEnergy(t, t.curStats, statslot::eCaptureLoss, t.E);
   if (Te > ElectronCutoff(t)) {
     if (k.trackPhotonProducedElectrons != 0) {
-      photon_step::TakeRecord(t, Te, kElectron, kOriginPhotoelectron);
+      TakeRecord(t, Te, kElectron, kOriginPhotoelectron);
       if (k.trackPos != 0) {
         const double p = photon_step::ChargedMomentum(Te, RestEnergyTwice(k));
         const int16_t j = phot.elements[phot.element].hintShell[s];
@@ -919,8 +922,8 @@ TQ_CPU_GPU inline int32_t PairCreation(TASKSTATE& t) {
     if (electronInRecord) t.pc.dir = photon_step::PairParticleDirection(t, d0, E0, T1);
     if (positronInRecord) t.pc.dir = photon_step::PairParticleDirection(t, d0, E0, T2);
   }
-  if (electronInRecord) photon_step::TakeRecord(t, T1, kElectron, kOriginPairElectron);
-  if (positronInRecord) photon_step::TakeRecord(t, T2, kPositron, kOriginPairPositron);
+  if (electronInRecord) TakeRecord(t, T1, kElectron, kOriginPairElectron);
+  if (positronInRecord) TakeRecord(t, T2, kPositron, kOriginPairPositron);
 
   // A positron that is not followed, or that starts at or below the electron
   // cutoff, annihilates at once where it was made.

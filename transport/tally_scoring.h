@@ -278,8 +278,8 @@ TQ_CPU_GPU inline int32_t TallyKindOf(uint8_t particleKind) { return IsPhoton(pa
 
 // Stores the signed distances of the particle's position from every tally
 // plane of its class (row kind) and of the TALLY class. Called when a particle
-// starts (source, popped from the bank) or changes kind in place, before its
-// first move.
+// starts (source, popped from the bank) or takes over a record in place
+// (another kind or origin), before its first move.
 TQ_CPU_GPU inline void ResetPlaneTallyDistances(TASKSTATE& task, int32_t kind) {
   const TALLYTABLES& tt = GetTallyTables();
   if (!tt.planeTalliesPresent) return;

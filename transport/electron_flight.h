@@ -55,8 +55,8 @@ constexpr double kColumnWindowShrink = 1e-4;
 // proportional to its width; sigmaColl is the cumulative value of column
 // n - 1. A column whose flag in `rejected` is set (forced columns) is never
 // chosen; returns -1 when no column with a width is left.
-TQ_CPU_GPU inline int32_t SampleColumn(CRandGen& rng, const ELECTRONCOLUMNS& c, int32_t n, double sigmaColl,
-                                       const uint8_t* rejected) {
+TQ_ALWAYS_INLINE TQ_CPU_GPU inline int32_t SampleColumn(CRandGen& rng, const ELECTRONCOLUMNS& c, int32_t n,
+                                                        double sigmaColl, const uint8_t* rejected) {
   if (rejected != nullptr) {
     double open = 0.0;
     for (int32_t j = 0; j < n; ++j)

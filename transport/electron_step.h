@@ -165,18 +165,14 @@ TQ_CPU_GPU inline void SetUpElectronForcing(TASKSTATE& t) {
   t.forcedFraction = F / t.sigma_tot;
 }
 
-// Looks up sigma_tot, sigma_inel and sigma_el at E (per unit concentration)
-// unless the material, energy and (with positron rows) kind are those of the
-// last lookup. Returns kStepFatal (message printed) when positions are not
-// followed and the inelastic total is zero; 0 otherwise.
-TQ_CPU_GPU inline int32_t ElectronCrossSections(TASKSTATE& t) {
+// The cross-section lookup below, for a material, energy or kind that
+// differs from the last lookup's; kept out of line, since most steps (those
+// after an elastic collision) end with the test.
+TQ_NOINLINE TQ_CPU_GPU inline int32_t ElectronCrossSectionsAtNewEnergy(TASKSTATE& t, int32_t materialIndex,
+                                                                       int32_t kindKey) {
   using namespace electron_step;
   const Constants& k = GetConstants();
-  const int32_t materialIndex = static_cast<int32_t>(t.material - k.material);
   const bool positronRows = k.useDifferentCSforPositrons != 0;
-  const int32_t kindKey = positronRows ? t.kind : 0;
-  if (materialIndex == t.elSigmaMaterial && t.E == t.elSigmaE && kindKey == t.elSigmaKind) return 0;
-
   const MATERIAL& m = *t.material;
   if (materialIndex != t.elSigmaMaterial) t.elInterval = static_cast<int16_t>(m.nElectronEnergies / 2);
   t.elInterval = MaterialInterval(m, t.E, t.elInterval);
@@ -204,6 +200,18 @@ TQ_CPU_GPU inline int32_t ElectronCrossSections(TASKSTATE& t) {
   t.elSigmaE = t.E;
   t.elSigmaKind = kindKey;
   return 0;
+}
+
+// Looks up sigma_tot, sigma_inel and sigma_el at E (per unit concentration)
+// unless the material, energy and (with positron rows) kind are those of the
+// last lookup. Returns kStepFatal (message printed) when positions are not
+// followed and the inelastic total is zero; 0 otherwise.
+TQ_CPU_GPU inline int32_t ElectronCrossSections(TASKSTATE& t) {
+  const Constants& k = GetConstants();
+  const int32_t materialIndex = static_cast<int32_t>(t.material - k.material);
+  const int32_t kindKey = k.useDifferentCSforPositrons != 0 ? t.kind : 0;
+  if (materialIndex == t.elSigmaMaterial && t.E == t.elSigmaE && kindKey == t.elSigmaKind) return 0;
+  return ElectronCrossSectionsAtNewEnergy(t, materialIndex, kindKey);
 }
 
 // ---------------------------------------------------------------------------

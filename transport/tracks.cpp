@@ -173,7 +173,7 @@ void TrackHistoryEnd(CTask& task) {
   core::trackOptions.streamQuota[s] = core::trackOptions.streamDone[s];
 }
 
-void RecordTrackPoint(CTask& task) {
+void RecordKeptTrackPoint(CTask& task) {
   if (!Recording(task)) return;
   TASKTRACKS& tr = *task.trackData;
   if (!GenerationRecorded(tr.curGeneration)) return;
@@ -191,7 +191,7 @@ void RecordTrackPoint(CTask& task) {
   ++CollisionRecordAt(slot, tr.curRecord)->nPoints;
 }
 
-void FinishTrackPoint(CTask& task) {
+void FinishKeptTrackPoint(CTask& task) {
   if (!Recording(task)) return;
   TASKTRACKS& tr = *task.trackData;
   if (!GenerationRecorded(tr.curGeneration)) return;

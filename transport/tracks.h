@@ -28,9 +28,17 @@ void TrackHistoryEnd(CTask& task);
 
 // Records the current position as a point of the current particle (before its
 // interaction there). FinishTrackPoint then stores the energy after the
-// interaction (0 when negative) and cuts a track that reached the limit.
-void RecordTrackPoint(CTask& task);
-void FinishTrackPoint(CTask& task);
+// interaction (0 when negative) and cuts a track that reached the limit. Both
+// come at every interaction, and most runs keep no tracks: the test of that is
+// inline, the recording (RecordKeptTrackPoint, FinishKeptTrackPoint) is not.
+void RecordKeptTrackPoint(CTask& task);
+void FinishKeptTrackPoint(CTask& task);
+inline void RecordTrackPoint(CTask& task) {
+  if (task.trackData != nullptr) RecordKeptTrackPoint(task);
+}
+inline void FinishTrackPoint(CTask& task) {
+  if (task.trackData != nullptr) FinishKeptTrackPoint(task);
+}
 
 // The exit point of a source particle that never interacted: recorded only
 // when SKIP_TRACKS_WITHOUT_COLLISIONS is 0.

@@ -269,3 +269,8 @@ TQ_CPU_GPU inline void FastCosSin(double phi, double* c, double* s) {
 }
 
 #endif
+
+// fmax(x, floor) for a floor that is a number, without the library's call on
+// the host: x where it is at least the floor, else the floor (also for a NaN
+// x). Bit for bit fmax's result, signed zeros included.
+TQ_CPU_GPU inline double AtLeast(double x, double floor) { return x >= floor ? x : floor; }

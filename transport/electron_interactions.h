@@ -146,10 +146,6 @@ TQ_CPU_GPU inline ELASTICSET PositronElasticSet(const Elem& el) {
                     nullptr,                 el.elasticModelEta0[1], el.elasticModelLnEta[1]};
 }
 
-// x, or 1e-300 where x is smaller or not a number: the floor that keeps a
-// logarithm finite (as fmax(x, 1e-300), without the library call).
-TQ_CPU_GPU inline double AtLeastTiny(double x) { return x >= 1e-300 ? x : 1e-300; }
-
 // Cosine of table e of the set at probability r.
 // memo, when given, keeps the logarithm that an index takes of r.
 TQ_CPU_GPU inline double ElasticCosineAt(double r, const ELASTICSET& set, int e, int quadratic,
@@ -198,7 +194,8 @@ TQ_CPU_GPU inline ELASTICPOINT ElasticPointAt(const Elem& el, const ELASTICSET& 
 // follows the narrowing of the distribution with energy (its width goes
 // roughly as 1/E^2). In a wide interval the lower table is sampled and carried
 // onto the Wentzel law whose width the set-up fitted at E.
-TQ_CPU_GPU inline double SampleElasticCosineAt(double r, const ELASTICSET& set, const ELASTICPOINT& p, int quadratic) {
+TQ_ALWAYS_INLINE TQ_CPU_GPU inline double SampleElasticCosineAt(double r, const ELASTICSET& set, const ELASTICPOINT& p,
+                                                                int quadratic) {
   double t;
   if (p.w <= 0.0) {
     t = 1.0 - ElasticCosineAt(r, set, p.i, quadratic);
@@ -211,8 +208,8 @@ TQ_CPU_GPU inline double SampleElasticCosineAt(double r, const ELASTICSET& set, 
     // One cosine is 1 only at the very end of a table; the floor keeps the
     // logarithms finite there.
     LOGMEMO memo;
-    const double t0 = AtLeastTiny(1.0 - ElasticCosineAt(r, set, p.i, quadratic, &memo));
-    const double t1 = AtLeastTiny(1.0 - ElasticCosineAt(r, set, p.i + 1, quadratic, &memo));
+    const double t0 = AtLeast(1.0 - ElasticCosineAt(r, set, p.i, quadratic, &memo), 1e-300);
+    const double t1 = AtLeast(1.0 - ElasticCosineAt(r, set, p.i + 1, quadratic, &memo), 1e-300);
     t = t0 * FastExp(p.w * FastLog(t1 / t0));
   }
   return t < 0.0 ? 1.0 : (t > 2.0 ? -1.0 : 1.0 - t);
@@ -352,7 +349,7 @@ TQ_CPU_GPU inline double SampleKnockOnEnergyOn(double r, const Elem& el, int s, 
     t = t1;
   } else {
     const double B = el.bindingEnergy[el.ionDesignator[s]];
-    const double W0 = AtLeastTiny(t0 + B), W1 = AtLeastTiny(t1 + B);
+    const double W0 = AtLeast(t0 + B, 1e-300), W1 = AtLeast(t1 + B, 1e-300);
     t = W0 * FastExp(w * FastLog(W1 / W0)) - B;
   }
   return t > 0.0 ? t : 0.0;

@@ -692,7 +692,7 @@ TQ_CPU_GPU inline int32_t BremsstrahlungEmission(TASKSTATE& t) {
   const double photonE = b.k;
   const double E0 = t.E;
   ScoreElectronEnergy(t, statslot::eBremsLoss, photonE);
-  t.E = k.trackSecondaryElectrons == 0 ? -1.0 : fmax(t.E - photonE, 0.0);
+  t.E = k.trackSecondaryElectrons == 0 ? -1.0 : AtLeast(t.E - photonE, 0.0);
 
   if (photonE > t.cell->CUT_P) {
     if (k.trackBremsPhotons != 0) {
@@ -732,7 +732,7 @@ TQ_CPU_GPU inline void ExcitationLoss(TASKSTATE& t) {
   double loss = el.excLoss[i] + (t.E - el.excLossEnergy[i]) * el.excLossSlope[i];
   if (loss < 0.0) loss = 0.0;
   ScoreElectronEvent(t, statslot::nExcitation, statslot::eExcitation, loss);
-  t.E = k.trackSecondaryElectrons == 0 ? -1.0 : fmax(t.E - loss, 0.0);
+  t.E = k.trackSecondaryElectrons == 0 ? -1.0 : AtLeast(t.E - loss, 0.0);
   electron_step::RescaleMomentum(t, k);
 }
 
@@ -773,7 +773,7 @@ TQ_CPU_GPU inline int32_t ElectroionizationProducts(TASKSTATE& t, int32_t banked
   const double W = T + B;
   ScoreElectronEvent(t, statslot::nKnockOn, statslot::eKnockOn, T);
   ScoreElectronEnergy(t, statslot::eElectroionization, W);
-  const double E1 = fmax(E0 - W, 0.0);
+  const double E1 = AtLeast(E0 - W, 0.0);
   const double p1 = ElectronMomentum(E1, restEn2);
   const double mu1 = IonizationPrimaryCosine(E0, E1, restEn2);
 

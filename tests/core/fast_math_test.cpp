@@ -4,6 +4,7 @@
 // are exact, and the library's own results beyond those ranges.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -138,6 +139,19 @@ TEST(FastCosSin, WithinOneUlpOfTheLibraryOnTheAzimuthsAndExactOnTheAxes) {
   }
   FastCosSin(std::nan(""), &c, &s);
   EXPECT_TRUE(std::isnan(c) && std::isnan(s));
+}
+
+// The floors of the energy losses and logarithms must give fmax's bits: a
+// value below the floor, a non-number, signed zeros and infinities.
+TEST(AtLeast, GivesTheLibraryFmaxBitForBit) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double values[] = {-1.0, -0.0, 0.0, 1e-320, 1e-300, 0.5, 1.0, inf, -inf, std::nan("")};
+  for (double floor : {0.0, -0.0, 1e-300}) {
+    for (double x : values) {
+      EXPECT_EQ(std::bit_cast<uint64_t>(AtLeast(x, floor)), std::bit_cast<uint64_t>(std::fmax(x, floor)))
+          << "x " << x << " floor " << floor;
+    }
+  }
 }
 
 }  // namespace

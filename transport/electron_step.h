@@ -165,9 +165,9 @@ TQ_CPU_GPU inline void SetUpElectronForcing(TASKSTATE& t) {
   t.forcedFraction = F / t.sigma_tot;
 }
 
-// The cross-section lookup below, for a material, energy or kind that
-// differs from the last lookup's; kept out of line, since most steps (those
-// after an elastic collision) end with the test.
+// The lookup of ElectronCrossSections (below) for a material, energy or kind
+// other than the last lookup's; kept out of line, since most steps (those
+// after an elastic collision) need only the test.
 TQ_NOINLINE TQ_CPU_GPU inline int32_t ElectronCrossSectionsAtNewEnergy(TASKSTATE& t, int32_t materialIndex,
                                                                        int32_t kindKey) {
   using namespace electron_step;

@@ -5,7 +5,8 @@
 // these have no call and no branch in their normal range, and are within
 // about one unit in the last place of the exact values (the library's within
 // about half). Arguments outside the normal range go to the library. Devices
-// use their own functions, which are inline already.
+// use their own functions, which are inline already. AtLeast, at the end, is
+// fmax for the floors of energies and logarithms, likewise without a call.
 #pragma once
 
 #include <bit>

@@ -20,15 +20,23 @@
 // workers draw from neighbouring generators of the stream table millions of
 // times a second. The lag table is read downwards line by line, so the
 // hardware prefetchers also fetch the lines next to a generator; without the
-// guard they fetch the neighbour's state (c, i97, written at every draw) and
-// the line passes between the two cores (8 workers ran at 81-90 % of eight
-// times one worker's speed, 98 % with the guard).
+// guard they fetch the neighbour's written state (then c and i97, now the
+// draws made ahead) and the line passes between the two cores (8 workers ran
+// at 81-90 % of eight times one worker's speed, 98 % with the guard).
+//
+// The steps are made kAhead at a time into `ahead`, and a draw takes the next
+// one from there: the sequence is the same number for number, but a draw
+// costs a load and a count, and the steps of a refill run two at a time (a
+// step reads the lag table 33 and 97 steps back, never a step of its own
+// pair). The lag table, c, i97 and j97 are therefore up to kAhead steps
+// ahead of the draws given; RandomInitialise empties `ahead`.
 class alignas(128) CRandGen {
  public:
   static constexpr int32_t kDefaultIJ = 1802;
   static constexpr int32_t kDefaultKL = 9373;
   static constexpr int32_t kMaxIJ = 31328;
   static constexpr int32_t kMaxKL = 30081;
+  static constexpr int32_t kAhead = 32;  // steps made by one refill
 
   double u[97];         // lag table, entries in (0, 1]; u[k] is lag k + 1
   double c;             // arithmetic term
@@ -39,11 +47,24 @@ class alignas(128) CRandGen {
   int32_t initialised;  // non-zero once the table has been built
   int32_t ij;           // first seed, 0..31328
   int32_t kl;           // second seed, 0..30081
-  char guard[204];      // unused: keeps the neighbouring generator's lines apart
+  int32_t nAhead;       // steps made and not yet drawn: ahead[nAhead - 1] is the next draw
+  double ahead[kAhead];
+  char guard[200];  // unused: keeps the neighbouring generator's lines apart
 
   // Default seeds; the table is built by the first draw.
   TQ_CPU_GPU CRandGen()
-      : u{}, c(0.0), cd(0.0), cm(0.0), i97(0), j97(0), initialised(0), ij(kDefaultIJ), kl(kDefaultKL), guard{} {}
+      : u{},
+        c(0.0),
+        cd(0.0),
+        cm(0.0),
+        i97(0),
+        j97(0),
+        initialised(0),
+        ij(kDefaultIJ),
+        kl(kDefaultKL),
+        nAhead(0),
+        ahead{},
+        guard{} {}
 
   // Builds the lag table from the seeds ij (0..31328) and kl (0..30081); seeds
   // outside these ranges are replaced by the defaults 1802 and 9373.
@@ -79,16 +100,17 @@ class alignas(128) CRandGen {
     i97 = 97;
     j97 = 33;
     initialised = 1;
+    nAhead = 0;
   }
 
   // One number in [0, 1).
-  TQ_CPU_GPU double RandomUniform() { return Step(); }
+  TQ_CPU_GPU double RandomUniform() { return Next(); }
 
   // One number in the open interval (0, 1).
   TQ_CPU_GPU double random() {
     double r;
     do {
-      r = Step();
+      r = Next();
     } while (r <= 0.0 || r >= 1.0);
     return r;
   }
@@ -97,7 +119,7 @@ class alignas(128) CRandGen {
   // numbers (flight distances, volume sources).
   TQ_CPU_GPU double random2() {
     for (;;) {
-      const double r1 = Step();
+      const double r1 = Next();
       const double x = r1 + 1e-7 * RandomUniform();
       if (x <= 0.0 || x == 1.0) continue;
       return x > 1.0 ? x - 1.0 : x;
@@ -108,7 +130,7 @@ class alignas(128) CRandGen {
   // "A fast normal random number generator", ACM TOMS 18 (1992) 449.
   TQ_CPU_GPU double RandomGaussian(double mean, double sigma) {
     for (;;) {
-      const double a = Step();
+      const double a = Next();
       const double b = RandomUniform();
       if (a <= 0.0 || b <= 0.0) continue;
       const double v = 1.7156 * (b - 0.5);
@@ -120,22 +142,81 @@ class alignas(128) CRandGen {
   }
 
  private:
-  // One RANMAR step in [0, 1); builds the table on the first draw.
-  TQ_CPU_GPU double Step() {
+  // The next step's number in [0, 1).
+  TQ_CPU_GPU double Next() {
+    if (nAhead <= 0) Refill();
+    return ahead[--nAhead];
+  }
+
+  // Makes the next kAhead steps; builds the table on the first draw.
+  TQ_NOINLINE TQ_CPU_GPU void Refill() {
     if (initialised == 0) RandomInitialise(ij, kl);
-    // The wraps are written as selections, not branches: their outcomes are
-    // random and would be mispredicted half of the time.
-    double uni = u[i97 - 1] - u[j97 - 1];
+    int32_t n = kAhead;
+    while (n > 0) {
+      // A run of steps in which neither lag index wraps.
+      int32_t run = n < i97 ? n : i97;
+      run = run < j97 ? run : j97;
+      n = MakeSteps(run, n);
+      i97 -= run;
+      j97 -= run;
+      if (i97 == 0) i97 = 97;
+      if (j97 == 0) j97 = 97;
+    }
+    nAhead = kAhead;
+  }
+
+  // One RANMAR step on lag-table slots a and b, in [0, 1). The wraps are
+  // written as selections, not branches: their outcomes are random and would
+  // be mispredicted half of the time.
+  TQ_CPU_GPU double StepOn(int32_t a, int32_t b) {
+    double uni = u[a] - u[b];
     uni += AtMost(uni, 0.0, 1.0);  // the table holds values in (0, 1]
-    u[i97 - 1] = uni;
-    i97 = i97 == 1 ? 97 : i97 - 1;
-    j97 = j97 == 1 ? 97 : j97 - 1;
+    u[a] = uni;
     c -= cd;
     c += Below(c, 0.0, cm);
     uni -= c;
     uni += Below(uni, 0.0, 1.0);
     return uni;
   }
+
+  // `run` steps from slots i97 - 1 and j97 - 1 downwards, neither wrapping,
+  // into ahead[n - 1] downwards; returns n less the run.
+#if defined(__CUDA_ARCH__) || !defined(__SSE2__)
+  TQ_CPU_GPU int32_t MakeSteps(int32_t run, int32_t n) {
+    for (int32_t m = 0; m < run; ++m) ahead[--n] = StepOn(i97 - 1 - m, j97 - 1 - m);
+    return n;
+  }
+#else
+  // Two steps at a time: the high lane is the earlier step (the higher slot,
+  // the higher place in `ahead`). Every value is a multiple of 2^-24 below 2,
+  // so the arithmetic is exact, and c - 2 cd wrapped once is the twice
+  // wrapped c of two single steps.
+  int32_t MakeSteps(int32_t run, int32_t n) {
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d modulus = _mm_set1_pd(cm);
+    const __m128d decrements = _mm_set_pd(cd, 2.0 * cd);
+    __m128d term = _mm_set1_pd(c);
+    int32_t m = 0;
+    for (; m + 1 < run; m += 2) {
+      const int32_t a = i97 - 2 - m;
+      const int32_t b = j97 - 2 - m;
+      __m128d lag = _mm_sub_pd(_mm_loadu_pd(&u[a]), _mm_loadu_pd(&u[b]));
+      lag = _mm_add_pd(lag, _mm_and_pd(_mm_cmple_pd(lag, zero), one));
+      _mm_storeu_pd(&u[a], lag);
+      term = _mm_sub_pd(term, decrements);
+      term = _mm_add_pd(term, _mm_and_pd(_mm_cmplt_pd(term, zero), modulus));
+      __m128d draw = _mm_sub_pd(lag, term);
+      draw = _mm_add_pd(draw, _mm_and_pd(_mm_cmplt_pd(draw, zero), one));
+      n -= 2;
+      _mm_storeu_pd(&ahead[n], draw);
+      term = _mm_unpacklo_pd(term, term);
+    }
+    c = _mm_cvtsd_f64(term);
+    if (m < run) ahead[--n] = StepOn(i97 - 1 - m, j97 - 1 - m);
+    return n;
+  }
+#endif
 
   // v when x <= limit (AtMost) or x < limit (Below), else 0. On the host the
   // comparison's mask is and-ed with v, one instruction; the compiler's own
@@ -164,6 +245,8 @@ static_assert(offsetof(CRandGen, j97) == 804);
 static_assert(offsetof(CRandGen, initialised) == 808);
 static_assert(offsetof(CRandGen, ij) == 812);
 static_assert(offsetof(CRandGen, kl) == 816);
-static_assert(sizeof(CRandGen) == 1024);
-static_assert(offsetof(CRandGen, guard) == 820);
+static_assert(offsetof(CRandGen, nAhead) == 820);
+static_assert(offsetof(CRandGen, ahead) == 824);
+static_assert(offsetof(CRandGen, guard) == 1080);
+static_assert(sizeof(CRandGen) == 1280);
 static_assert(alignof(CRandGen) == 128);

@@ -126,6 +126,10 @@ void AddTo(ESTIMATE& sum, double sigmaCm2, const ESTIMATE& meanLoss) {
 
 void SetNextDraw(CRandGen& rng, double r) {
   if (rng.initialised == 0) rng.RandomInitialise(rng.ij, rng.kl);
+  if (rng.nAhead > 0) {
+    rng.ahead[rng.nAhead - 1] = r;  // a step already made: the next draw
+    return;
+  }
   // The next step subtracts the arithmetic term c (after its decrement) from
   // the lag difference u[i97] - u[j97] (each held to (0, 1] and [0, 1) by
   // adding 1): choose the difference that leaves r.

@@ -39,8 +39,7 @@ void CTask::ElectronEscape() {
 // next banked particle is taken. Returns non-zero when the loop must return
 // (a full bank or a banked particle that cannot be placed).
 int32_t CTask::EndChargedParticleAtCutoff() {
-  if (nBanked < 0 || IsPhoton(stepKind) || IsPhoton(kind)) return 0;
-  if (E > cell->CUT_E) return 0;
+  if (!EndsAtCutoff(*this)) return 0;
   if (E >= 0.0 && ElectronEnergyBelowCutoff(kind == kPositron ? 1 : 0) > 0) return kBankFull;
   return ReadBankedParticle();
 }

@@ -71,6 +71,14 @@ TQ_CPU_GPU inline int32_t AnnihilateAtRest(TASKSTATE& t, double T, bool countPos
   return 0;
 }
 
+// True when the particle after an interaction is an electron or positron at
+// or below its cell's cutoff (or dropped, E < 0) while the history goes on:
+// it ends there. Most interactions leave it above, so callers test this
+// inline before the out-of-line end.
+TQ_CPU_GPU inline bool EndsAtCutoff(const TASKSTATE& t) {
+  return t.nBanked >= 0 && !IsPhoton(t.stepKind) && !IsPhoton(t.kind) && !(t.E > t.cell->CUT_E);
+}
+
 // An electron or positron at or below the cell's cutoff. Returns kBankFull
 // when the annihilation photons found the bank full (fatal), else 0.
 TQ_CPU_GPU inline int32_t ChargedParticleAtCutoff(TASKSTATE& t, bool positron) {

@@ -17,6 +17,7 @@
 #include "transport/bank.h"
 #include "transport/cell_flight.h"
 #include "transport/cell_tally_scoring.h"
+#include "transport/cutoffs.h"
 #include "transport/directions.h"
 #include "transport/history_start.h"
 #include "transport/source_sampling.h"
@@ -119,7 +120,7 @@ void CTask::RunHistories() {
         TickMonitor(*this);
         if (IsPhoton(kind) && photonSurvival <= 0 && ReadBankedParticle() != 0) break;
         // An electron or positron at or below the cell's cutoff ends here.
-        if (EndChargedParticleAtCutoff() != 0) break;
+        if (EndsAtCutoff(*this) && EndChargedParticleAtCutoff() != 0) break;
       }
     }
     if (exit == LoopExit::kReturn) return;

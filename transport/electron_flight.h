@@ -19,9 +19,13 @@ struct ELECTRONCOLUMNS {
   double dE;    // energy minus grid point i, eV
 };
 
-TQ_CPU_GPU inline double ColumnValue(const ELECTRONCOLUMNS& c, int32_t j) {
-  return j < 0 ? 0.0 : c.sigma[j][c.i] + c.dE * c.slope[j][c.i];
+// Cumulative value of column j >= 0; ColumnValue also takes j = -1, the
+// empty column before the first (0), as the edge test and the widths need.
+TQ_CPU_GPU inline double ColumnValueOf(const ELECTRONCOLUMNS& c, int32_t j) {
+  return c.sigma[j][c.i] + c.dE * c.slope[j][c.i];
 }
+
+TQ_CPU_GPU inline double ColumnValue(const ELECTRONCOLUMNS& c, int32_t j) { return j < 0 ? 0.0 : ColumnValueOf(c, j); }
 
 // Share of column j alone: its cumulative value minus the one before.
 TQ_CPU_GPU inline double ColumnWidth(const ELECTRONCOLUMNS& c, int32_t j) { return ColumnValue(c, j) - ColumnValue(c, j - 1); }
@@ -31,12 +35,12 @@ TQ_CPU_GPU inline double ColumnWidth(const ELECTRONCOLUMNS& c, int32_t j) { retu
 // in a material of one element its elastic scattering (most of the
 // collisions) is the last column, which is tried first.
 TQ_CPU_GPU inline int32_t FirstColumnAbove(const ELECTRONCOLUMNS& c, double x, int32_t n) {
-  if (n >= 2 && !(x < ColumnValue(c, n - 2))) return n - 1;
+  if (n >= 2 && !(x < ColumnValueOf(c, n - 2))) return n - 1;
   int32_t lo = 0;
   int32_t hi = n - 1;
   while (lo < hi) {
     const int32_t mid = (lo + hi) / 2;
-    if (x < ColumnValue(c, mid)) {
+    if (x < ColumnValueOf(c, mid)) {
       hi = mid;
     } else {
       lo = mid + 1;

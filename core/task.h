@@ -349,6 +349,8 @@ class alignas(64) CTask : public TASKSTATE {
   int64_t sourceRejectionLimit =
       kMaxConsecutiveSourceRejections;  // more than this ends the run (a source that never enters)
   StepFunction stepOverride = nullptr;  // tests only: replaces the physics step
+  uint32_t ticksUntilMonitorCall = 1;   // run-monitor ticks before the next call of the monitor
+                                        // (transport/history.h); the first tick calls it
 
   // --- Photon transport (transport/photon_flight.cpp, photon_interactions.cpp,
   //     relaxation.cpp): flight and collision sampling, the interactions with

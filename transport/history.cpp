@@ -32,10 +32,6 @@ TallySnapshotFunction tallySnapshot = nullptr;
 // What the history loop does after a history or a step.
 enum class LoopExit { kNextHistory, kReturn };
 
-void TickMonitor(const CTask& task) {
-  if (task.threadNo == 0 && runMonitor != nullptr) runMonitor(false, true);
-}
-
 void SetFatal(CTask& task) { task.fatalError.store(1, std::memory_order_release); }
 
 // Drops the record's streams whose source particles are all done (or whose
@@ -57,7 +53,10 @@ int32_t SkipExhaustedStreams(CTask& t) {
 
 void SetRunMonitor(RunMonitorFunction tick) { runMonitor = tick; }
 
-void RunMonitorTick(const CTask& task) { TickMonitor(task); }
+void CallRunMonitor(CTask& task) {
+  task.ticksUntilMonitorCall = kTicksPerMonitorCall;
+  if (task.threadNo == 0 && runMonitor != nullptr) runMonitor(false, true);
+}
 
 void SetTallySnapshot(TallySnapshotFunction copy) { tallySnapshot = copy; }
 
@@ -93,7 +92,7 @@ void CTask::RunHistories() {
       if (resumed == kStepSuspended || resumed == kStepFatal) return;
       if (resumed == kStepInteraction) {
         FinishTrackPoint(*this);
-        TickMonitor(*this);
+        RunMonitorTick(*this);
         if (IsPhoton(kind) && photonSurvival <= 0 && ReadBankedParticle() != 0) return;
         // An ionizing electron's cascade resumed: it may have ended at the cutoff.
         if (EndChargedParticleAtCutoff() != 0) return;
@@ -117,7 +116,7 @@ void CTask::RunHistories() {
         // The common tail of an interaction. A photon that did not survive it
         // gives way to the next banked particle.
         FinishTrackPoint(*this);
-        TickMonitor(*this);
+        RunMonitorTick(*this);
         if (IsPhoton(kind) && photonSurvival <= 0 && ReadBankedParticle() != 0) break;
         // An electron or positron at or below the cell's cutoff ends here.
         if (EndsAtCutoff(*this) && EndChargedParticleAtCutoff() != 0) break;
@@ -177,7 +176,7 @@ int32_t CTask::HistoryStart() {
 // the run instead of spinning.
 int32_t CTask::RejectSource() {
   state = kStateSourceRejected;
-  TickMonitor(*this);
+  RunMonitorTick(*this);
   if (++sourceRejections <= sourceRejectionLimit) return kStepSuspended;
   const Constants& k = GetConstants();
   printf("\nFatal error in thread No. %d: %" PRId64

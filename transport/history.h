@@ -8,16 +8,29 @@
 
 #include "core/task.h"
 
-// The driver's run monitor: called by worker 0 after interactions and rejected
-// source particles (always with deviceRound false and printLine true); it
-// returns at once unless a second has passed since its last tick.
+// The driver's run monitor: called by worker 0 at every 256th of its ticks
+// (after interactions and rejected source particles; always with deviceRound
+// false and printLine true). It reads the clock at each call and returns at
+// once unless a second has passed since its last tick.
 using RunMonitorFunction = void (*)(bool deviceRound, bool printLine);
 
 // Installs the run monitor (null: none). Set before the workers start.
 void SetRunMonitor(RunMonitorFunction tick);
 
-// One tick of the run monitor from worker 0 (other workers do nothing).
-void RunMonitorTick(const CTask& task);
+// Ticks of a worker between two calls of the run monitor: a few hundred
+// interactions, well under a millisecond, so that the once-a-second tick
+// comes on time while the clock is read rarely.
+constexpr uint32_t kTicksPerMonitorCall = 256;
+
+// The run monitor's call from worker 0 (other workers only restart their
+// count); resets the worker's count of ticks.
+void CallRunMonitor(CTask& task);
+
+// One tick of the run monitor: a count down in the worker's record, with the
+// call itself at every kTicksPerMonitorCall-th tick.
+inline void RunMonitorTick(CTask& task) {
+  if (--task.ticksUntilMonitorCall == 0) CallRunMonitor(task);
+}
 
 // Copies a worker's tally arrays into the run monitor's snapshot of them;
 // installed by the driver (null: none), set before the workers start.

@@ -823,4 +823,4 @@ void ShowProgress(bool final, bool print) {
   TickIfDue(final, print);
 }
 
-void ShowProgressOfCycle(bool final, bool print) { TickIfDue(final, print); }
+void ShowProgressNow(bool final, bool print) { TickIfDue(final, print); }

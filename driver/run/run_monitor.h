@@ -72,10 +72,11 @@ BalanceDecision DecideBalance(const BALANCEVIEW& view, BALANCEMEMORY& memory);
 // final: the end-of-run call; print: show the line.
 void ShowProgress(bool final, bool print);
 
-// ShowProgress reading the clock at every call: the main thread's call after
-// each device cycle (a cycle lasts a time slice, so counting calls would put
-// the tick off by 256 slices).
-void ShowProgressOfCycle(bool final, bool print);
+// ShowProgress reading the clock at every call, for callers that space their
+// calls themselves: worker 0, which counts its own ticks (the run monitor of
+// the workers), and the main thread after each device cycle (a cycle lasts a
+// time slice, so counting calls would put the tick off by 256 slices).
+void ShowProgressNow(bool final, bool print);
 
 // Clears the tick state before the run (called by the hand-over).
 void ResetRunMonitor();

@@ -56,6 +56,7 @@ int32_t AbsorbedPhoton(CTask& t) {
     if (k == 0) AwaitOtherWorkers();
     if (k < 2) InjectKeys(keysAtStep[k]);
     run::lastTick = -2.0;
+    t.ticksUntilMonitorCall = 1;
   }
   t.photonSurvival = 0;
   return kStepInteraction;

@@ -49,10 +49,14 @@ void RefreshAndRead(double now, double invHistories) {
 
 // Every interaction of a history adds one count to every bin, in bin order:
 // a reader that caught a worker between two bins would see unequal bins.
-// Worker 0 (the main thread, as the monitor) forces a tick at every step.
+// Worker 0 (the main thread, as the monitor) forces a tick at every step: the
+// next tick calls the monitor, which then reads the clock.
 int32_t ScoringStep(CTask& t) {
   for (int32_t b = 0; b < kBins; ++b) ++t.pulseHeightHist[0][b];
-  if (t.threadNo == 0) run::lastTick = -2.0;
+  if (t.threadNo == 0) {
+    run::lastTick = -2.0;
+    t.ticksUntilMonitorCall = 1;
+  }
   t.photonSurvival = 0;
   if (++stepsOfHistory[t.threadNo] < kSteps) return kStepGoesOn;
   stepsOfHistory[t.threadNo] = 0;

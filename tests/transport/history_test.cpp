@@ -141,23 +141,25 @@ TEST_F(HistoryLoopTest, BankIsEmptiedLastInFirstOutBeforeTheNextHistory) {
 }
 
 // The common tail replaces a photon that did not survive its interaction, and
-// worker 0 ticks the run monitor after it.
+// worker 0 ticks the run monitor after it: the monitor is called at the first
+// tick and then at every 256th.
 TEST_F(HistoryLoopTest, TailPopsAnAbsorbedPhotonAndTicksTheMonitor) {
-  static int ticks = 0;
-  ticks = 0;
+  static int calls = 0;
+  calls = 0;
   SetRunMonitor([](bool deviceRound, bool printLine) {
     EXPECT_FALSE(deviceRound);
     EXPECT_TRUE(printLine);
-    ++ticks;
+    ++calls;
   });
-  DealStreams(tables, 1, 5, 3);
+  const uint64_t histories = 2 * kTicksPerMonitorCall + 1;
+  DealStreams(tables, 1, histories, 3);
   CTask task;
   GiveStreams(task, 0, 1, 1);
   task.stepOverride = AbsorbingStep;
   task.RunHistories();
-  EXPECT_EQ(seen[0].size(), 5u);
-  EXPECT_EQ(ticks, 5);
-  EXPECT_EQ(task.stats->slot[statslot::nHistoriesDone].n, 5u);
+  EXPECT_EQ(seen[0].size(), histories);
+  EXPECT_EQ(calls, 3);
+  EXPECT_EQ(task.stats->slot[statslot::nHistoriesDone].n, histories);
 }
 
 // A stop request inside a history leaves it unfinished with its bank; the next

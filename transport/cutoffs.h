@@ -74,9 +74,11 @@ TQ_CPU_GPU inline int32_t AnnihilateAtRest(TASKSTATE& t, double T, bool countPos
 // True when the particle after an interaction is an electron or positron at
 // or below its cell's cutoff (or dropped, E < 0) while the history goes on:
 // it ends there. Most interactions leave it above, so callers test this
-// inline before the out-of-line end.
+// inline before the out-of-line end. The energy is tested before the kinds:
+// it alone decides for most electrons (and most photons, whose energy is above
+// the electron cutoff); the start of a history sets the cell.
 TQ_CPU_GPU inline bool EndsAtCutoff(const TASKSTATE& t) {
-  return t.nBanked >= 0 && !IsPhoton(t.stepKind) && !IsPhoton(t.kind) && !(t.E > t.cell->CUT_E);
+  return t.nBanked >= 0 && !(t.E > t.cell->CUT_E) && !IsPhoton(t.stepKind) && !IsPhoton(t.kind);
 }
 
 // An electron or positron at or below the cell's cutoff. Returns kBankFull

@@ -54,11 +54,12 @@ static_assert(sizeof(INDEXDATA) == 64);
 // never fall from one bin to the next, so the table of 2^k + 1 entries is
 // the entry of every 2^s-th bin (the coarse entries, two bytes each, in
 // intervalIndex) and, after them on a 4-byte boundary, the first bin of each
-// entry value from the smallest to the largest (four bytes each) with an end
-// mark above every bin. The entry of a bin is its coarse entry raised while
-// the next value's first bin is not above the bin: the same entries as the
-// one table, a few kilobytes instead of up to 512 KB (a cumulative table of
-// 606 points at k = 18), so that random probabilities read from the cache.
+// entry value from the smallest to the largest (four bytes each, firstBin)
+// with an end mark above every bin. The entry of a bin is its coarse entry
+// raised while the next value's first bin is not above the bin: the same
+// entries as the one table, a few kilobytes instead of up to 512 KB (a
+// cumulative table of 606 points at k = 18), so that random probabilities
+// read from the cache.
 struct ELEMINDEX {
   int32_t indexType;           // as INDEXDATA
   int32_t exponent;            // k: the index has 2^k + 1 entries
@@ -68,8 +69,11 @@ struct ELEMINDEX {
   double invStep;
   double xMax;
   int32_t indexOffset;
-  int32_t coarseShift;       // s > 0: two levels, a coarse entry every 2^s bins; 0: one table
-  REL<uint8_t> narrowIndex;  // the entries, one byte each (null: wide or two levels)
+  int32_t coarseShift;         // s > 0: two levels, a coarse entry every 2^s bins; 0: one table
+  union {                      // which one, coarseShift tells
+    REL<uint8_t> narrowIndex;  // one table: the entries, one byte each (null: wide)
+    REL<int32_t> firstBin;     // two levels: the first bins, after the coarse entries
+  };
 };
 
 static_assert(offsetof(ELEMINDEX, intervalIndex) == 8);
@@ -95,9 +99,8 @@ TQ_CPU_GPU inline int32_t TwoLevelFirstBinOffset(int32_t exponent, int32_t shift
 TQ_CPU_GPU inline int32_t IndexEntry(const INDEXDATA& index, int32_t bin) { return index.intervalIndex[bin]; }
 TQ_CPU_GPU inline int32_t IndexEntry(const ELEMINDEX& index, int32_t bin) {
   if (index.coarseShift > 0) {
-    const int16_t* coarse = index.intervalIndex;
-    const int32_t* firstBin = reinterpret_cast<const int32_t*>(
-        reinterpret_cast<const char*>(coarse) + TwoLevelFirstBinOffset(index.exponent, index.coarseShift));
+    const int16_t* coarse = index.intervalIndex.table();
+    const int32_t* firstBin = index.firstBin.table();
     int32_t q = coarse[bin >> index.coarseShift] - coarse[0];
     while (firstBin[q + 1] <= bin) ++q;
     return coarse[0] + q;

@@ -190,6 +190,7 @@ void TwoLevelIndexTables(PACKER& p, ELEMINDEX* to, const INDEXDATA& from, const 
   }
   if (to != nullptr) to->coarseShift = t.shift;
   p.Link(to != nullptr ? &to->intervalIndex : nullptr, at);
+  p.Link(to != nullptr ? &to->firstBin : nullptr, at + firstBinOffset);
 }
 
 void Index(PACKER& p, ELEMINDEX* to, const INDEXDATA& from) {

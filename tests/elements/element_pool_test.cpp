@@ -84,7 +84,7 @@ void SameIndex(TABLECHECK& check, const std::string& what, const INDEXDATA& stag
   check.SameValue(what + " coarseShift", TwoLevelIndex(staged).shift, packed.coarseShift);
   const bool narrow = packed.coarseShift == 0 && n > 0 && *std::min_element(entries.begin(), entries.end()) >= 0 &&
                       *std::max_element(entries.begin(), entries.end()) <= 255;
-  check.SameValue(what + " narrow", narrow, packed.narrowIndex.get() != nullptr);
+  check.SameValue(what + " narrow", narrow, packed.coarseShift == 0 && packed.narrowIndex.get() != nullptr);
   check.SameValue(what + " wide", n > 0 && !narrow, packed.intervalIndex.get() != nullptr);
   // The flags that stay behind follow from the entries.
   if (staged.doubleStep != nullptr) {

@@ -18,11 +18,13 @@
 
 // Each generator has cache lines of its own, and guard lines after them: the
 // workers draw from neighbouring generators of the stream table millions of
-// times a second. The lag table is read downwards line by line, so the
-// hardware prefetchers also fetch the lines next to a generator; without the
-// guard they fetch the neighbour's written state (then c and i97, now the
-// draws made ahead) and the line passes between the two cores (8 workers ran
-// at 81-90 % of eight times one worker's speed, 98 % with the guard).
+// times a second. A refill runs through the lag table and the draws ahead in
+// one burst, so the hardware prefetchers also fetch lines beyond the
+// generator's own; where these are the neighbour's written state (its lag
+// table or its draws ahead), the lines pass between the two cores. With eight
+// workers on photons a guard of 200 bytes let a refill cost twice as much
+// processor time as with one worker; a guard of 968 bytes (2 KB a generator)
+// brings it back to the one worker's cost.
 //
 // The steps are made kAhead at a time into `ahead`, and a draw takes the next
 // one from there: the sequence is the same number for number, but a draw
@@ -49,7 +51,7 @@ class alignas(128) CRandGen {
   int32_t kl;           // second seed, 0..30081
   int32_t nAhead;       // steps made and not yet drawn: ahead[nAhead - 1] is the next draw
   double ahead[kAhead];
-  char guard[200];  // unused: keeps the neighbouring generator's lines apart
+  char guard[968];  // unused: keeps the neighbouring generators' written lines apart
 
   // Default seeds; the table is built by the first draw.
   TQ_CPU_GPU CRandGen()
@@ -248,5 +250,5 @@ static_assert(offsetof(CRandGen, kl) == 816);
 static_assert(offsetof(CRandGen, nAhead) == 820);
 static_assert(offsetof(CRandGen, ahead) == 824);
 static_assert(offsetof(CRandGen, guard) == 1080);
-static_assert(sizeof(CRandGen) == 1280);
+static_assert(sizeof(CRandGen) == 2048);
 static_assert(alignof(CRandGen) == 128);

@@ -256,7 +256,7 @@ bool Rebalance(CYCLESTATE& c) {
   if (run::devicesBusy.load(std::memory_order_acquire) == 0) {
     const double saved = run::lastTick;
     run::lastTick = -2.0;
-    ShowProgressNow(false, false);
+    ShowProgress(false, false);
     run::lastTick = saved;
   }
   if (run::nFinishedGpu + CpuFinished() >= N) return true;
@@ -388,7 +388,7 @@ Status RunLoopWithDevices() {
       if (run::balanceStop.load(std::memory_order_acquire) == 0) {
         if (DeviceCycle(c, &launched) != kOk) return EndOnDeviceError();
       }
-      ShowProgressNow(false, true);  // its tick may ask for a re-division (balanceStop)
+      ShowProgress(false, true);  // its tick may ask for a re-division (balanceStop)
       if (cpuWatched && !AnyCpuRecordRunning()) {
         cpuWatched = false;
         run::cpuTime += SecondsSinceStart() - cpuStart;
@@ -419,7 +419,7 @@ Status RunLoopWithDevices() {
     if (pool.held == 0 && run::devicesBusy.load(std::memory_order_acquire) == 0) break;
     if (run::redealStreams.load(std::memory_order_acquire) != 0) RedealStreams(pool);
     if (c.quotasInUse && run::endSimulation.load(std::memory_order_acquire) == 0) AssignCpuQuotas();
-    if (balancing && c.allDevicesFinished) ShowProgressNow(false, true);
+    if (balancing && c.allDevicesFinished) ShowProgress(false, true);
     cpuHolds = false;
     for (int32_t r = run::firstCpuTask; r < core::nThreads; ++r) cpuHolds = cpuHolds || core::tasks[r].nStreams > 0;
   }

@@ -55,8 +55,8 @@ bool AnyWorkerRunning() {
 
 // The main thread keeps the monitor ticking until every worker has stopped.
 // It sleeps between its looks, so that it takes no processor from the
-// workers still running (the monitor reads the clock every few hundred
-// calls, a fraction of a second apart at this pace).
+// workers still running (the monitor reads the clock at each call, once a
+// millisecond at this pace).
 constexpr int kWaitMilliseconds = 1;
 
 void WaitForWorkers() {

@@ -44,12 +44,6 @@ bool statsOutput = false;
 namespace {
 
 constexpr double kTickSeconds = 1.0;
-// Calls between two readings of the clock: worker 0 calls the monitor after
-// every interaction and rejection try (tens to hundreds of nanoseconds
-// apart), and a clock reading costs about 25 ns; 256 calls keep the tick
-// within a fraction of a millisecond of the second.
-constexpr uint32_t kCallsPerClockReading = 256;
-uint32_t callsSinceClockReading = 0;
 constexpr int kListedWorkers = 5;             // workers named in the progress line
 constexpr int kListedWorkersWithTargets = 3;  // ... when the line also carries an error
 // Trenqual_CUDA's line without real devices names fewer workers.
@@ -717,7 +711,6 @@ void ResetRunMonitor() {
   run::statsOutput = input::runOptions.stats_CUDA > 1;
   balanceMemory = BALANCEMEMORY{};
   ResetDeviceMonitor();
-  callsSinceClockReading = 0;
 }
 
 BalanceDecision DecideBalance(const BALANCEVIEW& v, BALANCEMEMORY& memory) {
@@ -774,9 +767,8 @@ void ShowFinalPages(double now, bool print) {
   PrintLine(lines.back(), print);
 }
 
-// The tick proper: the clock, then the work when the second has passed.
-[[gnu::noinline]] void TickIfDue(bool final, bool print) {
-  callsSinceClockReading = 0;
+// The tick: the clock, then the work when the second has passed.
+void TickIfDue(bool final, bool print) {
   const double now = SecondsSinceStart() - run::runStartTime;
   if (!(now - run::lastTick > kTickSeconds)) return;
   FindRealDevices();
@@ -817,10 +809,4 @@ void ShowFinalPages(double now, bool print) {
 
 }  // namespace
 
-void ShowProgress(bool final, bool print) {
-  // A forced tick (lastTick negative) reads the clock at once.
-  if (run::lastTick >= 0.0 && ++callsSinceClockReading < kCallsPerClockReading) return;
-  TickIfDue(final, print);
-}
-
-void ShowProgressNow(bool final, bool print) { TickIfDue(final, print); }
+void ShowProgress(bool final, bool print) { TickIfDue(final, print); }

@@ -66,17 +66,12 @@ enum BalanceDecision : int32_t {
 // measured than at the last check.
 BalanceDecision DecideBalance(const BALANCEVIEW& view, BALANCEMEMORY& memory);
 
-// The tick; returns at once unless more than 1.0 s has passed since the last
-// one. The clock is read at every 256th call (a negative lastTick reads it
-// at once), so the tick comes within 256 calls after the second has passed.
+// The tick; reads the clock and returns at once unless more than 1.0 s has
+// passed since the last one (a negative lastTick forces it). Its callers
+// space their calls: worker 0 calls it at every 256th of its ticks, the main
+// thread after each device cycle or every millisecond while it waits.
 // final: the end-of-run call; print: show the line.
 void ShowProgress(bool final, bool print);
-
-// ShowProgress reading the clock at every call, for callers that space their
-// calls themselves: worker 0, which counts its own ticks (the run monitor of
-// the workers), and the main thread after each device cycle (a cycle lasts a
-// time slice, so counting calls would put the tick off by 256 slices).
-void ShowProgressNow(bool final, bool print);
 
 // Clears the tick state before the run (called by the hand-over).
 void ResetRunMonitor();

@@ -18,7 +18,7 @@ Status RunSimulation() {
   HandOverToRun();
   BuildControlEntries();
   if (!PrepareTallySnapshots()) AllocationFailed("copies of the tally arrays", 0);
-  SetRunMonitor(ShowProgressNow);
+  SetRunMonitor(ShowProgress);
   const int code = RunLoop();
   SetRunMonitor(nullptr);
   EndKeyMode();

@@ -112,7 +112,7 @@ class DeviceRunLoopTest : public ::testing::Test {
     ASSERT_EQ(code, 0);
     HandOverToRun();
     for (int32_t t = 0; t < core::nThreads; ++t) core::tasks[t].stepOverride = AbsorbedPhoton;
-    SetRunMonitor(ShowProgressNow);
+    SetRunMonitor(ShowProgress);
   }
 
   // The histories finished by the devices, as their status records count them.

@@ -34,7 +34,7 @@ int DivideAndHandOver(StepFunction step) {
   if (code != 0) return code;
   HandOverToRun();
   for (int32_t r = 0; r < core::nThreads; ++r) core::tasks[r].stepOverride = step;
-  SetRunMonitor(ShowProgressNow);
+  SetRunMonitor(ShowProgress);
   return 0;
 }
 
